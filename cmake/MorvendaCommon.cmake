@@ -1,0 +1,11 @@
+# Flags every Morvenda target links through morvenda_common.
+add_library(morvenda_common INTERFACE)
+target_compile_features(morvenda_common INTERFACE cxx_std_20)
+target_compile_options(morvenda_common INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(morvenda_common INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_USE_QSTRINGBUILDER
+    QT_DISABLE_DEPRECATED_BEFORE=0x060400)
+# Headers are included as "MorvendaModel/Request.h", "MorvendaApp/session/MessageRepository.h".
+target_include_directories(morvenda_common INTERFACE ${PROJECT_SOURCE_DIR})

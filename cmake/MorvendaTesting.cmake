@@ -1,0 +1,32 @@
+# morvenda_add_test(NAME SOURCES src... LIBS lib... [GUI] [WEBENGINE] [TIMEOUT s] [LABELS l...])
+# One QtTest executable per class or feature. Every test runs headless with the
+# environment set here, so a plain `ctest` behaves exactly like CI.
+function(morvenda_add_test name)
+    cmake_parse_arguments(T "GUI;WEBENGINE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE morvenda_common Qt6::Test ${T_LIBS})
+    add_test(NAME ${name} COMMAND ${name})
+    set(env
+        "QT_QPA_PLATFORM=offscreen"
+        "MORVENDA_NO_ADVERTISE=1"
+        "QT_LOGGING_RULES=qt.webenginecontext.info=false"
+        "MORVENDA_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
+        "MORVENDA_ARTIFACTS=${PROJECT_BINARY_DIR}/artifacts"
+        "XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime")
+    if(T_WEBENGINE)
+        list(APPEND env
+            "QTWEBENGINE_DISABLE_SANDBOX=1"
+            "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu")
+    endif()
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 120)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "${env}"
+        TIMEOUT ${T_TIMEOUT}
+        LABELS "${T_LABELS}")
+endfunction()
+
+file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/artifacts")
+file(MAKE_DIRECTORY "${PROJECT_BINARY_DIR}/xdg-runtime")
+file(CHMOD "${PROJECT_BINARY_DIR}/xdg-runtime" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
