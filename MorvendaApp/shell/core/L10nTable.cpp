@@ -30,6 +30,12 @@ const Entry kEntries[] = {
      "able to see requests and response bodies on the app."},
     {"BinaryDecodingAlert.action", "Disable binary encoding setting"},
     {"BinaryDecodingAlert.cancel", "Cancel"},
+    {"Impersonation.MismatchUserAlert.title", "Are you sure you want to do this?"},
+    {"Impersonation.MismatchUserAlert.message",
+     "It seems you're trying to impersonate a user from a different app, which can lead to you being "
+     "logged out during the impersonation request."},
+    {"Impersonation.MismatchUserAlert.continue", "Continue with impersonation"},
+    {"Impersonation.MismatchUserAlert.cancel", "Cancel"},
 };
 
 const std::size_t kEntryCount = sizeof(kEntries) / sizeof(kEntries[0]);
