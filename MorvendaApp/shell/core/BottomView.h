@@ -1,0 +1,4 @@
+// BottomView lives beside SideView: the two enumerations share their helpers.
+#pragma once
+
+#include "SideView.h"

@@ -1,0 +1,280 @@
+#include "MorvendaApp/shell/core/WindowManager.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+#include <algorithm>
+
+namespace {
+
+// "user,deeplink" <-> a set of panels.
+QSet<SideView> panels(const QString &list)
+{
+    QSet<SideView> result;
+    for (const QString &raw : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        result.insert(sideViewFromRawValue(raw).value());
+    return result;
+}
+
+QString panelList(const QSet<SideView> &set)
+{
+    QStringList raws;
+    for (SideView view : set)
+        raws << rawValue(view);
+    std::sort(raws.begin(), raws.end());
+    return raws.join(QLatin1Char(','));
+}
+
+// Every notification as "property=value", in emission order. `storedFirst` turns false when a
+// signal carries a value the manager does not hold yet.
+class Recorder
+{
+public:
+    explicit Recorder(WindowManager &manager)
+    {
+        QObject::connect(&manager, &WindowManager::sideViewChanged, &m_context, [this, &manager](SideView v) {
+            record(manager.sideView() == v, QStringLiteral("sideView=") + rawValue(v));
+        });
+        QObject::connect(&manager, &WindowManager::windowsChanged, &m_context,
+            [this, &manager](const QSet<SideView> &w) {
+                record(manager.windows() == w, QStringLiteral("windows=") + panelList(w));
+            });
+        QObject::connect(&manager, &WindowManager::bottomViewChanged, &m_context,
+            [this, &manager](BottomView v) {
+                record(manager.bottomView() == v, QStringLiteral("bottomView=") + rawValue(v));
+            });
+        QObject::connect(&manager, &WindowManager::expandBottomViewChanged, &m_context,
+            [this, &manager](bool e) {
+                record(manager.expandBottomView() == e,
+                    QStringLiteral("expandBottomView=") + (e ? QStringLiteral("true") : QStringLiteral("false")));
+            });
+    }
+
+    QStringList events;
+    bool storedFirst = true;
+
+private:
+    void record(bool stored, const QString &event)
+    {
+        storedFirst = storedFirst && stored;
+        events << event;
+    }
+
+    QObject m_context;
+};
+
+} // namespace
+
+class TestWindowManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsEmpty();
+    void sidePanelTransitions_data();
+    void sidePanelTransitions();
+    void bottomPaneTransitions_data();
+    void bottomPaneTransitions();
+    void everyAssignmentNotifies();
+    void windowDidCloseForgetsOnlyThatPanel();
+    void rawValuesRoundTrip();
+    void parsingIsCaseSensitive_data();
+    void parsingIsCaseSensitive();
+    void helpTexts_data();
+    void helpTexts();
+};
+
+void TestWindowManager::startsEmpty()
+{
+    WindowManager manager;
+    QCOMPARE(manager.sideView(), SideView::None);
+    QVERIFY(manager.windows().isEmpty());
+    QCOMPARE(manager.bottomView(), BottomView::None);
+    QCOMPARE(manager.expandBottomView(), false);
+}
+
+void TestWindowManager::sidePanelTransitions_data()
+{
+    QTest::addColumn<QString>("sideView");
+    QTest::addColumn<QString>("windows");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("expectedSideView");
+    QTest::addColumn<QString>("expectedWindows");
+    QTest::addColumn<QStringList>("expectedEvents");
+
+    QTest::addRow("toggle shows a panel that is not in the sidebar")
+        << u"none"_s << u"user"_s << u"toggle"_s << u"settings"_s << u"settings"_s << u"user"_s << QStringList{u"sideView=settings"_s};
+    QTest::addRow("toggle replaces another sidebar panel")
+        << u"user"_s << u""_s << u"toggle"_s << u"deeplink"_s << u"deeplink"_s << u""_s << QStringList{u"sideView=deeplink"_s};
+    QTest::addRow("toggle hides the panel shown in the sidebar")
+        << u"user"_s << u""_s << u"toggle"_s << u"user"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+    QTest::addRow("toggle of none while nothing is shown stays none")
+        << u"none"_s << u""_s << u"toggle"_s << u"none"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+    QTest::addRow("toggle of none hides the shown panel")
+        << u"milestone"_s << u""_s << u"toggle"_s << u"none"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+    QTest::addRow("toggle of a panel open in a window shows it in the sidebar as well")
+        << u"none"_s << u"deeplink"_s << u"toggle"_s << u"deeplink"_s << u"deeplink"_s << u"deeplink"_s
+        << QStringList{u"sideView=deeplink"_s};
+    QTest::addRow("open records the window and clears the sidebar when it showed the panel")
+        << u"deeplink"_s << u""_s << u"open"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s
+        << QStringList{u"windows=deeplink"_s, u"sideView=none"_s};
+    QTest::addRow("open leaves another sidebar panel in place")
+        << u"user"_s << u""_s << u"open"_s << u"deeplink"_s << u"user"_s << u"deeplink"_s << QStringList{u"windows=deeplink"_s};
+    QTest::addRow("open twice keeps one entry")
+        << u"none"_s << u"deeplink"_s << u"open"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s << QStringList{u"windows=deeplink"_s};
+    QTest::addRow("close of the sidebar panel leaves its window recorded")
+        << u"deeplink"_s << u"deeplink"_s << u"close"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s << QStringList{u"sideView=none"_s};
+    QTest::addRow("close of a windowed panel forgets its window")
+        << u"user"_s << u"deeplink,settings"_s << u"close"_s << u"deeplink"_s << u"user"_s << u"settings"_s
+        << QStringList{u"windows=settings"_s};
+    QTest::addRow("close of a panel shown nowhere changes nothing")
+        << u"user"_s << u"settings"_s << u"close"_s << u"deeplink"_s << u"user"_s << u"settings"_s << QStringList{u"windows=settings"_s};
+}
+
+void TestWindowManager::sidePanelTransitions()
+{
+    QFETCH(QString, sideView);
+    QFETCH(QString, windows);
+    QFETCH(QString, operation);
+    QFETCH(QString, panel);
+    QFETCH(QString, expectedSideView);
+    QFETCH(QString, expectedWindows);
+    QFETCH(QStringList, expectedEvents);
+
+    WindowManager manager;
+    manager.setSideView(sideViewFromRawValue(sideView).value());
+    manager.setWindows(panels(windows));
+    Recorder recorder(manager);
+
+    const SideView view = sideViewFromRawValue(panel).value();
+    if (operation == QLatin1String("open"))
+        manager.open(view);
+    else if (operation == QLatin1String("close"))
+        manager.close(view);
+    else
+        manager.toggle(view);
+
+    QCOMPARE(rawValue(manager.sideView()), expectedSideView);
+    QCOMPARE(panelList(manager.windows()), expectedWindows);
+    QCOMPARE(recorder.events, expectedEvents);
+    QVERIFY(recorder.storedFirst);
+}
+
+void TestWindowManager::bottomPaneTransitions_data()
+{
+    QTest::addColumn<QString>("bottomView");
+    QTest::addColumn<bool>("expanded");
+    QTest::addColumn<QString>("pane");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("showing a pane from none") << u"none"_s << false << u"console"_s << u"console"_s;
+    QTest::addRow("the shown pane hides itself") << u"console"_s << false << u"console"_s << u"none"_s;
+    QTest::addRow("the expanded shown pane hides and collapses") << u"metrics"_s << true << u"metrics"_s << u"none"_s;
+    QTest::addRow("switching from expanded metrics to the console collapses")
+        << u"metrics"_s << true << u"console"_s << u"console"_s;
+    QTest::addRow("toggling none while none is shown stays none") << u"none"_s << true << u"none"_s << u"none"_s;
+}
+
+void TestWindowManager::bottomPaneTransitions()
+{
+    QFETCH(QString, bottomView);
+    QFETCH(bool, expanded);
+    QFETCH(QString, pane);
+    QFETCH(QString, expected);
+
+    WindowManager manager;
+    manager.setBottomView(bottomViewFromRawValue(bottomView).value());
+    manager.setExpandBottomView(expanded);
+    Recorder recorder(manager);
+
+    manager.toggleBottomView(bottomViewFromRawValue(pane).value());
+
+    QCOMPARE(rawValue(manager.bottomView()), expected);
+    QCOMPARE(manager.expandBottomView(), false);
+    const QStringList events{QStringLiteral("expandBottomView=false"), QStringLiteral("bottomView=") + expected};
+    QCOMPARE(recorder.events, events);
+    QVERIFY(recorder.storedFirst);
+}
+
+void TestWindowManager::everyAssignmentNotifies()
+{
+    WindowManager manager;
+    Recorder recorder(manager);
+    manager.setSideView(SideView::None);
+    manager.setWindows({});
+    manager.setBottomView(BottomView::None);
+    manager.setExpandBottomView(false);
+    manager.toggleBottomView(BottomView::Console);
+    manager.toggleBottomView(BottomView::Console);
+    QCOMPARE(recorder.events,
+        (QStringList{u"sideView=none"_s, u"windows="_s, u"bottomView=none"_s, u"expandBottomView=false"_s,
+            u"expandBottomView=false"_s, u"bottomView=console"_s, u"expandBottomView=false"_s, u"bottomView=none"_s}));
+}
+
+void TestWindowManager::windowDidCloseForgetsOnlyThatPanel()
+{
+    WindowManager manager;
+    manager.setSideView(SideView::User);
+    manager.open(SideView::Deeplink);
+    manager.open(SideView::Settings);
+    manager.windowDidClose(SideView::Deeplink);
+    QCOMPARE(panelList(manager.windows()), QStringLiteral("settings"));
+    QCOMPARE(manager.sideView(), SideView::User);
+}
+
+void TestWindowManager::rawValuesRoundTrip()
+{
+    QStringList sideRaws;
+    for (SideView view : kAllSideViews) {
+        sideRaws << rawValue(view);
+        QCOMPARE(sideViewFromRawValue(rawValue(view)), view);
+    }
+    QCOMPARE(sideRaws, (QStringList{u"user"_s, u"impersonation"_s, u"settings"_s, u"milestone"_s, u"deeplink"_s, u"none"_s}));
+
+    QStringList bottomRaws;
+    for (BottomView view : kAllBottomViews) {
+        bottomRaws << rawValue(view);
+        QCOMPARE(bottomViewFromRawValue(rawValue(view)), view);
+    }
+    QCOMPARE(bottomRaws, (QStringList{u"metrics"_s, u"console"_s, u"none"_s}));
+}
+
+void TestWindowManager::parsingIsCaseSensitive_data()
+{
+    QTest::addColumn<QString>("raw");
+    QTest::addRow("capitalised side panel") << u"User"_s;
+    QTest::addRow("upper-case bottom pane") << u"CONSOLE"_s;
+    QTest::addRow("the empty text") << u""_s;
+    QTest::addRow("a raw value with a trailing space") << u"deeplink "_s;
+}
+
+void TestWindowManager::parsingIsCaseSensitive()
+{
+    QFETCH(QString, raw);
+    QVERIFY(!sideViewFromRawValue(raw).has_value());
+    QVERIFY(!bottomViewFromRawValue(raw).has_value());
+}
+
+void TestWindowManager::helpTexts_data()
+{
+    QTest::addColumn<QString>("panel");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("user") << u"user"_s << u"Open user window"_s;
+    QTest::addRow("impersonation") << u"impersonation"_s << u"Open impersonation page"_s;
+    QTest::addRow("settings") << u"settings"_s << u"Open Settings page"_s;
+    QTest::addRow("milestone") << u"milestone"_s << u"Open Milestone window"_s;
+    QTest::addRow("deeplink") << u"deeplink"_s << u"Open Deeplink window"_s;
+    QTest::addRow("none has no help") << u"none"_s << u""_s;
+}
+
+void TestWindowManager::helpTexts()
+{
+    QFETCH(QString, panel);
+    QFETCH(QString, expected);
+    QCOMPARE(help(sideViewFromRawValue(panel).value()), expected);
+}
+
+QTEST_GUILESS_MAIN(TestWindowManager)
+#include "tst_windowmanager.moc"
