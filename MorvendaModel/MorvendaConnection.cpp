@@ -1,0 +1,309 @@
+#include "MorvendaConnection.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <array>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr qsizetype readChunk = 64 * 1024;
+
+} // namespace
+
+MorvendaConnection::MorvendaConnection(QTcpSocket *socket, QObject *parent)
+    : QObject(parent)
+    , m_id(QUuid::createUuid())
+    , m_displayName(m_id.toString(QUuid::WithoutBraces).toUpper())
+    , m_socket(socket)
+{
+    Q_ASSERT(socket);
+    socket->setParent(this);
+    socket->setReadBufferSize(readBufferSize);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    applyKeepAlive(socket->socketDescriptor());
+}
+
+MorvendaConnection::~MorvendaConnection()
+{
+    failPendingSends(QStringLiteral("Connection closed"));
+    // Delete the socket while this object is still whole: its destructor may emit signals.
+    if (m_socket) {
+        m_socket->disconnect(this);
+        delete m_socket.data();
+    }
+}
+
+void MorvendaConnection::applyKeepAlive(qintptr descriptor)
+{
+    if (descriptor < 0) {
+        return;
+    }
+    // KeepAliveOption alone leaves Linux's 2-hour idle time.
+    const int fd = static_cast<int>(descriptor);
+    const std::array<std::pair<int, int>, 3> options{{
+        {TCP_KEEPIDLE, keepAliveIdleSeconds},
+        {TCP_KEEPINTVL, keepAliveIntervalSeconds},
+        {TCP_KEEPCNT, keepAliveProbeCount},
+    }};
+    for (const auto &[option, value] : options) {
+        if (::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof value) != 0) {
+            qCWarning(lcMorvendaConnection, "Unable to set keepalive option %d: %s", option, strerror(errno));
+        }
+    }
+}
+
+QString MorvendaConnection::stateName(State state)
+{
+    switch (state) {
+    case State::Setup:
+        return QStringLiteral("setup");
+    case State::Preparing:
+        return QStringLiteral("preparing");
+    case State::Ready:
+        return QStringLiteral("ready");
+    case State::Waiting:
+        return QStringLiteral("waiting");
+    case State::Failed:
+        return QStringLiteral("failed");
+    case State::Cancelled:
+        return QStringLiteral("cancelled");
+    }
+    return {};
+}
+
+QString MorvendaConnection::stateDescription() const
+{
+    const QString name = stateName(m_state);
+    return m_stateDetail.isEmpty() ? name : name % u'(' % m_stateDetail % u')';
+}
+
+bool MorvendaConnection::isOpen() const
+{
+    return !m_closed && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+qintptr MorvendaConnection::socketDescriptor() const
+{
+    return m_socket ? m_socket->socketDescriptor() : -1;
+}
+
+qint64 MorvendaConnection::pendingOutputBytes() const
+{
+    return m_bytesQueued - m_bytesFlushed;
+}
+
+void MorvendaConnection::setState(State state, const QString &detail)
+{
+    m_state = state;
+    m_stateDetail = detail;
+    qCDebug(lcMorvendaConnection, "New connection state received: %s", qUtf8Printable(stateDescription()));
+    emit stateChanged(state);
+}
+
+void MorvendaConnection::start()
+{
+    if (m_started || !m_socket) {
+        return;
+    }
+    m_started = true;
+    setState(State::Preparing);
+    connect(m_socket, &QTcpSocket::readyRead, this, &MorvendaConnection::scheduleDrain);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &MorvendaConnection::handleBytesWritten);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, &MorvendaConnection::handleSocketError);
+    connect(m_socket, &QTcpSocket::disconnected, this, &MorvendaConnection::handleDisconnected);
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        handleDisconnected();
+        return;
+    }
+    setState(State::Ready);
+    if (m_socket->bytesAvailable() > 0) {
+        scheduleDrain();
+    }
+}
+
+void MorvendaConnection::scheduleDrain()
+{
+    if (m_drainScheduled || m_closed) {
+        return;
+    }
+    m_drainScheduled = true;
+    // Queued, so a burst of readyRead signals costs one pass and other sockets get their turn.
+    QTimer::singleShot(0, this, &MorvendaConnection::drain);
+}
+
+void MorvendaConnection::drain()
+{
+    drainInput(readBudgetPerTurn);
+}
+
+void MorvendaConnection::drainInput(qsizetype budget)
+{
+    m_drainScheduled = false;
+    if (!m_socket) {
+        return;
+    }
+    QPointer<MorvendaConnection> self(this);
+    std::array<char, readChunk> buffer;
+    while (budget > 0 && m_socket && m_socket->bytesAvailable() > 0) {
+        const qint64 got = m_socket->read(buffer.data(), std::min<qsizetype>(buffer.size(), budget));
+        if (got <= 0) {
+            break;
+        }
+        budget -= got;
+        qsizetype pos = 0;
+        while (pos < got) {
+            auto step = m_reader.step(buffer.data() + pos, got - pos);
+            pos += step.consumed;
+            switch (step.event) {
+            case MorvendaFrameReader::Event::Frame:
+                emit payloadReceived(step.body);
+                break;
+            case MorvendaFrameReader::Event::Oversize:
+                qCCritical(lcMorvendaConnection, "Skipping a frame of %llu bytes (limit %llu bytes)",
+                           static_cast<unsigned long long>(step.length),
+                           static_cast<unsigned long long>(MorvendaFramer::maxFrameLength));
+                emit oversizeFrameSkipped(step.length);
+                break;
+            case MorvendaFrameReader::Event::Skipped:
+            case MorvendaFrameReader::Event::NeedMore:
+                break;
+            }
+            // A handler may have cancelled this connection or released the last reference.
+            if (!self || m_state == State::Cancelled) {
+                return;
+            }
+        }
+    }
+    if (m_socket && m_socket->bytesAvailable() > 0 && !m_closed) {
+        scheduleDrain();
+    }
+}
+
+void MorvendaConnection::send(const QByteArray &message, SendCompletion completion)
+{
+    if (!isOpen()) {
+        complete(std::move(completion),
+                 tl::unexpected(m_stateDetail.isEmpty() ? QStringLiteral("The connection is closed")
+                                                        : QStringLiteral("The connection is closed: ") + m_stateDetail));
+        return;
+    }
+    auto framed = MorvendaFramer::frame(message);
+    if (!framed) {
+        complete(std::move(completion), tl::unexpected(framed.error()));
+        return;
+    }
+    if (pendingOutputBytes() + framed->size() > maxPendingOutput) {
+        complete(std::move(completion),
+                 tl::unexpected(QStringLiteral("The app is not reading: %1 bytes are still waiting to be sent")
+                                    .arg(pendingOutputBytes())));
+        return;
+    }
+    const qint64 written = m_socket->write(*framed);
+    if (written != framed->size()) {
+        // QTcpSocket buffers everything it accepts; a short write means the socket failed.
+        complete(std::move(completion), tl::unexpected(m_socket->errorString()));
+        return;
+    }
+    m_bytesQueued += written;
+    m_pendingSends.push_back({m_bytesQueued, std::move(completion)});
+}
+
+void MorvendaConnection::handleBytesWritten(qint64 bytes)
+{
+    m_bytesFlushed += bytes;
+    while (!m_pendingSends.empty() && m_pendingSends.front().endOffset <= m_bytesFlushed) {
+        auto completion = std::move(m_pendingSends.front().completion);
+        m_pendingSends.pop_front();
+        complete(std::move(completion), {});
+    }
+}
+
+void MorvendaConnection::handleSocketError(QAbstractSocket::SocketError error)
+{
+    if (m_closed || !m_socket) {
+        return;
+    }
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        return;  // an orderly close; `disconnected` follows
+    }
+    const QString description = m_socket->errorString();
+    m_stateDetail = description;
+    emit errorOccurred(description);
+}
+
+void MorvendaConnection::handleDisconnected()
+{
+    if (m_closed) {
+        return;
+    }
+    // Whatever the peer sent before closing is still delivered.
+    QPointer<MorvendaConnection> self(this);
+    drainInput(std::numeric_limits<qsizetype>::max());
+    if (!self) {
+        return;
+    }
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    QString detail = m_stateDetail;
+    if (detail.isEmpty() && m_socket) {
+        detail = m_socket->error() == QAbstractSocket::UnknownSocketError ? QStringLiteral("Connection closed")
+                                                                           : m_socket->errorString();
+    }
+    failPendingSends(detail);
+    if (!m_reader.atFrameBoundary()) {
+        qCDebug(lcMorvendaConnection, "Connection closed inside a frame; %lld buffered bytes dropped",
+                static_cast<long long>(m_reader.bufferedBytes()));
+    }
+    setState(State::Failed, detail);
+    emit closed();
+}
+
+void MorvendaConnection::cancel()
+{
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+    failPendingSends(QStringLiteral("Connection cancelled"));
+    setState(State::Cancelled);
+    emit closed();
+}
+
+void MorvendaConnection::failPendingSends(const QString &reason)
+{
+    auto pending = std::exchange(m_pendingSends, {});
+    for (auto &send : pending) {
+        complete(std::move(send.completion), tl::unexpected(reason));
+    }
+}
+
+void MorvendaConnection::complete(SendCompletion completion, SendResult result)
+{
+    if (!completion) {
+        return;
+    }
+    // Never from inside `send` or a socket signal: the caller may hold locks on its own state or
+    // release this connection in the completion. The application object outlives every sender.
+    auto *app = QCoreApplication::instance();
+    if (!app) {
+        completion(result);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        app, [completion = std::move(completion), result = std::move(result)] { completion(result); },
+        Qt::QueuedConnection);
+}

@@ -1,0 +1,112 @@
+// One connected app: wraps an accepted TCP socket, turns its byte stream into whole messages and
+// sends whole framed messages. Knows nothing of JSON. Owned by the listener through shared
+// pointers; lives and is used on the main thread only.
+#pragma once
+
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QUuid>
+
+#include <tl/expected.hpp>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class MorvendaConnection : public QObject
+{
+    Q_OBJECT
+public:
+    // The states an app connection shows (the connection list's badge).
+    enum class State { Setup, Preparing, Ready, Waiting, Failed, Cancelled };
+    Q_ENUM(State)
+
+    using SendResult = tl::expected<void, QString>;
+    // Runs exactly once per send, on the main thread, never from inside `send` itself.
+    using SendCompletion = std::function<void(const SendResult &)>;
+
+    // Bytes read from the socket per event-loop turn; the rest waits in the socket (bounded by
+    // readBufferSize) so one busy peer cannot stall the loop and TCP flow control slows it down.
+    static constexpr qsizetype readBudgetPerTurn = 1024 * 1024;
+    static constexpr qsizetype readBufferSize = 1024 * 1024;
+    // Outbound bytes a peer may leave unread before further sends to it fail.
+    static constexpr qint64 maxPendingOutput = 64ll * 1024 * 1024;
+    // Keepalive: first probe after 4 s idle, then every 2 s; 5 unanswered probes (about 14 s in
+    // all) close a connection whose app vanished without a FIN.
+    static constexpr int keepAliveIdleSeconds = 4;
+    static constexpr int keepAliveIntervalSeconds = 2;
+    static constexpr int keepAliveProbeCount = 5;
+
+    // Takes ownership of `socket`, which must be connected (an accepted socket).
+    explicit MorvendaConnection(QTcpSocket *socket, QObject *parent = nullptr);
+    // Pending sends complete with failure.
+    ~MorvendaConnection() override;
+
+    QUuid id() const { return m_id; }
+    // Starts as the upper-case text of `id`; the listener replaces it with the app's name.
+    QString displayName() const { return m_displayName; }
+    void setDisplayName(const QString &name) { m_displayName = name; }
+
+    State state() const { return m_state; }
+    // "ready", "failed(Connection reset by peer)", … for the connection list and logs.
+    QString stateDescription() const;
+    static QString stateName(State state);
+    // True until the socket has closed or the connection was cancelled.
+    bool isOpen() const;
+
+    // Starts reading; messages arrive through `payloadReceived`.
+    void start();
+    // Sends `message` as one framed unit. A closed connection, a message too long for a frame or
+    // a peer that stopped reading completes with failure.
+    void send(const QByteArray &message, SendCompletion completion = {});
+    // Closes the connection at once; pending sends fail.
+    void cancel();
+
+    // The accepted socket's descriptor, or -1 once closed (for socket-option checks).
+    qintptr socketDescriptor() const;
+    // Outbound bytes not yet handed to the operating system.
+    qint64 pendingOutputBytes() const;
+
+signals:
+    void stateChanged(MorvendaConnection::State state);
+    void payloadReceived(const QByteArray &message);
+    // A frame over the cap was announced; its body is skipped and reading goes on.
+    void oversizeFrameSkipped(quint64 length);
+    // A socket error other than an orderly close by the peer.
+    void errorOccurred(const QString &description);
+    // The socket has closed (by the peer, an error or `cancel`); emitted once.
+    void closed();
+
+private:
+    struct PendingSend {
+        qint64 endOffset;  // cumulative outbound byte count at which this message is flushed
+        SendCompletion completion;
+    };
+
+    void setState(State state, const QString &detail = {});
+    void scheduleDrain();
+    void drain();
+    void drainInput(qsizetype budget);
+    void handleBytesWritten(qint64 bytes);
+    void handleSocketError(QAbstractSocket::SocketError error);
+    void handleDisconnected();
+    void failPendingSends(const QString &reason);
+    static void complete(SendCompletion completion, SendResult result);
+    static void applyKeepAlive(qintptr descriptor);
+
+    QUuid m_id;
+    QString m_displayName;
+    QPointer<QTcpSocket> m_socket;
+    MorvendaFrameReader m_reader;
+    State m_state = State::Setup;
+    QString m_stateDetail;
+    bool m_started = false;
+    bool m_closed = false;
+    bool m_drainScheduled = false;
+    qint64 m_bytesQueued = 0;
+    qint64 m_bytesFlushed = 0;
+    std::deque<PendingSend> m_pendingSends;
+};

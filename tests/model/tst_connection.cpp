@@ -1,0 +1,266 @@
+// One app connection over real loopback sockets: whole messages in and out, states, sends that
+// complete exactly once, keepalive options, a peer that stops reading.
+#include "MorvendaModel/MorvendaConnection.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray framed(const QByteArray &body)
+{
+    return *MorvendaFramer::frame(body);
+}
+
+// A loopback pair: `peer` is the test's app, `connection` wraps the accepted socket.
+struct Pair {
+    QTcpServer server;
+    std::unique_ptr<QTcpSocket> peer;
+    std::unique_ptr<MorvendaConnection> connection;
+
+    bool open()
+    {
+        if (!server.listen(QHostAddress::LocalHost)) {
+            return false;
+        }
+        peer = std::make_unique<QTcpSocket>();
+        peer->connectToHost(QHostAddress::LocalHost, server.serverPort());
+        if (!server.waitForNewConnection(5000) || !peer->waitForConnected(5000)) {
+            return false;
+        }
+        connection = std::make_unique<MorvendaConnection>(server.nextPendingConnection());
+        return true;
+    }
+};
+
+int intOption(qintptr fd, int level, int name)
+{
+    int value = -1;
+    socklen_t length = sizeof value;
+    if (::getsockopt(static_cast<int>(fd), level, name, &value, &length) != 0) {
+        return -1;
+    }
+    return value;
+}
+
+struct Outcomes {
+    int successes = 0;
+    QStringList failures;
+    MorvendaConnection::SendCompletion recorder()
+    {
+        return [this](const MorvendaConnection::SendResult &result) {
+            if (result) {
+                ++successes;
+            } else {
+                failures.append(result.error());
+            }
+        };
+    }
+    int total() const { return successes + int(failures.size()); }
+};
+
+} // namespace
+
+class tst_Connection : public QObject
+{
+    Q_OBJECT
+private slots:
+    void newConnectionIsNamedByItsIdentifier();
+    void framesArriveWholeAndInOrder();
+    void oversizeFrameIsSkippedAndTheConnectionGoesOn();
+    void sendWritesOneFrameAndCompletesOnce();
+    void sendAfterPeerClosedFails();
+    void cancelFailsPendingSendsAndStopsReading();
+    void destroyingFailsPendingSends();
+    void statesFollowTheSocket();
+    void keepAliveOptionsAreSet();
+    void peerThatNeverReadsIsBounded();
+};
+
+void tst_Connection::newConnectionIsNamedByItsIdentifier()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    const QString name = pair.connection->displayName();
+    QCOMPARE(name.size(), 36);
+    QCOMPARE(name, name.toUpper());
+    QCOMPARE(QUuid::fromString(name), pair.connection->id());
+}
+
+void tst_Connection::framesArriveWholeAndInOrder()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+    pair.connection->start();
+
+    const QByteArray big(300'000, 'b');
+    const QByteArray stream = framed("first") + framed("") + framed(big) + framed("last");
+    // Split inside a header and inside a body.
+    pair.peer->write(stream.left(2));
+    pair.peer->flush();
+    QTest::qWait(20);
+    pair.peer->write(stream.mid(2, 100'000));
+    pair.peer->flush();
+    pair.peer->write(stream.mid(100'002));
+    QTRY_COMPARE(received.size(), 4);
+    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("first"));
+    QCOMPARE(received.at(1).at(0).toByteArray(), QByteArray());
+    QCOMPARE(received.at(2).at(0).toByteArray(), big);
+    QCOMPARE(received.at(3).at(0).toByteArray(), QByteArray("last"));
+}
+
+void tst_Connection::oversizeFrameIsSkippedAndTheConnectionGoesOn()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+    QSignalSpy skipped(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped);
+    pair.connection->start();
+
+    const quint64 length = MorvendaFramer::maxFrameLength + 1;
+    pair.peer->write(*MorvendaFramer::header(length));
+    const QByteArray chunk(1 << 20, 'x');
+    quint64 sent = 0;
+    while (sent < length) {
+        const auto piece = static_cast<qsizetype>(std::min<quint64>(chunk.size(), length - sent));
+        pair.peer->write(chunk.constData(), piece);
+        sent += piece;
+        // Keep the test's own buffer small: wait until the kernel took it.
+        while (pair.peer->bytesToWrite() > (8 << 20)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+    pair.peer->write(framed("after"));
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
+    QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("after"));
+    QCOMPARE(skipped.size(), 1);
+    QCOMPARE(skipped.at(0).at(0).toULongLong(), length);
+    QVERIFY(pair.connection->isOpen());
+}
+
+void tst_Connection::sendWritesOneFrameAndCompletesOnce()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    pair.connection->start();
+    Outcomes outcomes;
+    pair.connection->send(QByteArray(300, 'm'), outcomes.recorder());
+    pair.connection->send(QByteArray(), outcomes.recorder());
+    pair.connection->send("no completion");
+    QCOMPARE(outcomes.total(), 0);  // never from inside send
+    const QByteArray expected = framed(QByteArray(300, 'm')) + framed("") + framed("no completion");
+    QByteArray got;
+    QTRY_VERIFY((got += pair.peer->readAll(), got.size() >= expected.size()));
+    QCOMPARE(got, expected);
+    QTRY_COMPARE(outcomes.successes, 2);
+    QTest::qWait(20);
+    QCOMPARE(outcomes.total(), 2);
+}
+
+void tst_Connection::sendAfterPeerClosedFails()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+    pair.connection->start();
+    pair.peer->close();
+    QTRY_COMPARE(closed.size(), 1);
+    Outcomes outcomes;
+    pair.connection->send("late", outcomes.recorder());
+    pair.connection->send("later", outcomes.recorder());
+    QTRY_COMPARE(outcomes.failures.size(), 2);
+    QCOMPARE(outcomes.successes, 0);
+}
+
+void tst_Connection::cancelFailsPendingSendsAndStopsReading()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+    QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+    pair.connection->start();
+    Outcomes outcomes;
+    pair.connection->send(QByteArray(4 << 20, 'p'), outcomes.recorder());
+    pair.connection->cancel();
+    QCOMPARE(pair.connection->state(), MorvendaConnection::State::Cancelled);
+    QCOMPARE(closed.size(), 1);
+    pair.connection->cancel();
+    QCOMPARE(closed.size(), 1);
+    pair.peer->write(framed("ignored"));
+    QTRY_COMPARE(outcomes.total(), 1);
+    QCOMPARE(outcomes.failures.size(), 1);
+    QTRY_VERIFY(pair.peer->state() != QAbstractSocket::ConnectedState);
+    QCOMPARE(received.size(), 0);
+}
+
+void tst_Connection::destroyingFailsPendingSends()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    pair.connection->start();
+    Outcomes outcomes;
+    pair.connection->send(QByteArray(8 << 20, 'd'), outcomes.recorder());
+    pair.connection.reset();
+    QTRY_COMPARE(outcomes.total(), 1);
+    QCOMPARE(outcomes.failures.size(), 1);
+}
+
+void tst_Connection::statesFollowTheSocket()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    QCOMPARE(pair.connection->state(), MorvendaConnection::State::Setup);
+    QSignalSpy states(pair.connection.get(), &MorvendaConnection::stateChanged);
+    pair.connection->start();
+    QCOMPARE(pair.connection->state(), MorvendaConnection::State::Ready);
+    QCOMPARE(pair.connection->stateDescription(), QStringLiteral("ready"));
+    pair.peer->abort();
+    QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
+    QVERIFY(pair.connection->stateDescription().startsWith(QLatin1String("failed(")));
+    QCOMPARE(states.size(), 3);
+    QCOMPARE(states.at(0).at(0).value<MorvendaConnection::State>(), MorvendaConnection::State::Preparing);
+}
+
+void tst_Connection::keepAliveOptionsAreSet()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    const qintptr fd = pair.connection->socketDescriptor();
+    QVERIFY(fd >= 0);
+    QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), MorvendaConnection::keepAliveIdleSeconds);
+    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), MorvendaConnection::keepAliveIntervalSeconds);
+    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT), MorvendaConnection::keepAliveProbeCount);
+}
+
+void tst_Connection::peerThatNeverReadsIsBounded()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    pair.peer->setReadBufferSize(1);  // the test's app stops reading almost at once
+    pair.connection->start();
+    Outcomes outcomes;
+    const QByteArray message(1 << 20, 'n');
+    const int sends = int(MorvendaConnection::maxPendingOutput / message.size()) + 40;
+    for (int i = 0; i < sends; ++i) {
+        pair.connection->send(message, outcomes.recorder());
+        QCoreApplication::processEvents();
+        QVERIFY(pair.connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
+    }
+    QTRY_VERIFY(!outcomes.failures.isEmpty());
+    QVERIFY(outcomes.failures.first().contains(QLatin1String("not reading")));
+    // The rest are still pending or delivered; closing settles every one of them exactly once.
+    pair.connection->cancel();
+    QTRY_COMPARE(outcomes.total(), sends);
+}
+
+QTEST_GUILESS_MAIN(tst_Connection)
+#include "tst_connection.moc"

@@ -1,0 +1,178 @@
+// The frame reader and writer over plain byte arrays: arbitrary splits, coalescing, the size cap.
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QtTest>
+
+namespace {
+
+QByteArray framed(const QByteArray &body)
+{
+    return *MorvendaFramer::frame(body);
+}
+
+QByteArray rawHeader(quint32 length)
+{
+    return *MorvendaFramer::header(length);
+}
+
+struct Delivered {
+    QList<QByteArray> frames;
+    QList<quint64> oversize;
+    qsizetype consumed = 0;
+};
+
+// Feeds `stream` to `reader` in pieces of the given sizes (the last piece takes the rest).
+Delivered feed(MorvendaFrameReader &reader, const QByteArray &stream, const QList<qsizetype> &pieces = {})
+{
+    Delivered out;
+    qsizetype start = 0;
+    auto feedPiece = [&](qsizetype length) {
+        qsizetype pos = 0;
+        do {
+            auto step = reader.step(stream.constData() + start + pos, length - pos);
+            pos += step.consumed;
+            if (step.event == MorvendaFrameReader::Event::Frame) {
+                out.frames.append(step.body);
+            } else if (step.event == MorvendaFrameReader::Event::Oversize) {
+                out.oversize.append(step.length);
+            }
+        } while (pos < length);
+        out.consumed += pos;
+        start += length;
+    };
+    for (qsizetype piece : pieces) {
+        feedPiece(std::min(piece, stream.size() - start));
+    }
+    if (start < stream.size()) {
+        feedPiece(stream.size() - start);
+    }
+    return out;
+}
+
+} // namespace
+
+class tst_Framer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void headerIsLittleEndian_data();
+    void headerIsLittleEndian();
+    void tooLongMessageIsRefusedBeforeWriting();
+    void everySplitPointDeliversTheSameFrames();
+    void coalescedFramesArriveInOrder();
+    void headerInTwoPiecesWaitsForFourthByte();
+    void maximumHeaderFollowedByCloseDeliversNothing();
+    void oversizeFrameIsSkippedAndLaterFramesArrive();
+    void oversizeFrameIsNeverBuffered();
+};
+
+void tst_Framer::headerIsLittleEndian_data()
+{
+    QTest::addColumn<quint64>("length");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addRow("an empty body is four zero bytes") << quint64(0) << QByteArray::fromHex("00000000");
+    QTest::addRow("300 bytes are 2C 01 00 00") << quint64(300) << QByteArray::fromHex("2c010000");
+    QTest::addRow("65536 bytes are 00 00 01 00") << quint64(65536) << QByteArray::fromHex("00000100");
+    QTest::addRow("the largest length is FF FF FF FF") << quint64(0xFFFFFFFF) << QByteArray::fromHex("ffffffff");
+}
+
+void tst_Framer::headerIsLittleEndian()
+{
+    QFETCH(quint64, length);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(*MorvendaFramer::header(length), bytes);
+}
+
+void tst_Framer::tooLongMessageIsRefusedBeforeWriting()
+{
+    const auto result = MorvendaFramer::header(0x1'0000'0000ull);
+    QVERIFY(!result);
+    QVERIFY(result.error().contains(QLatin1String("4294967296")));
+    QCOMPARE(framed(QByteArray(300, 'x')), rawHeader(300) + QByteArray(300, 'x'));
+}
+
+void tst_Framer::everySplitPointDeliversTheSameFrames()
+{
+    const QList<QByteArray> bodies{QByteArrayLiteral(R"({"handshake":"A"})"), QByteArray(),
+                                   QByteArray(700, 'b'), QByteArrayLiteral("{}")};
+    QByteArray stream;
+    for (const auto &body : bodies) {
+        stream += framed(body);
+    }
+    for (qsizetype split = 0; split <= stream.size(); ++split) {
+        MorvendaFrameReader reader;
+        const auto out = feed(reader, stream, {split});
+        QCOMPARE(out.frames, bodies);
+        QVERIFY(reader.atFrameBoundary());
+    }
+    // One byte at a time.
+    MorvendaFrameReader reader;
+    QCOMPARE(feed(reader, stream, QList<qsizetype>(stream.size(), 1)).frames, bodies);
+}
+
+void tst_Framer::coalescedFramesArriveInOrder()
+{
+    MorvendaFrameReader reader;
+    const QByteArray stream = framed("one") + framed("") + framed("three");
+    const auto out = feed(reader, stream);
+    QCOMPARE(out.frames, (QList<QByteArray>{"one", "", "three"}));
+    QCOMPARE(out.consumed, stream.size());
+}
+
+void tst_Framer::headerInTwoPiecesWaitsForFourthByte()
+{
+    MorvendaFrameReader reader;
+    const QByteArray stream = framed("abc");
+    auto first = reader.step(stream.constData(), 2);
+    QCOMPARE(first.event, MorvendaFrameReader::Event::NeedMore);
+    QCOMPARE(first.consumed, 2);
+    auto second = reader.step(stream.constData() + 2, 3);
+    QCOMPARE(second.event, MorvendaFrameReader::Event::NeedMore);
+    auto third = reader.step(stream.constData() + 5, 2);
+    QCOMPARE(third.event, MorvendaFrameReader::Event::Frame);
+    QCOMPARE(third.body, QByteArray("abc"));
+}
+
+void tst_Framer::maximumHeaderFollowedByCloseDeliversNothing()
+{
+    MorvendaFrameReader reader;
+    const auto out = feed(reader, QByteArray::fromHex("ffffffff") + QByteArray(1000, 'z'));
+    QVERIFY(out.frames.isEmpty());
+    QCOMPARE(out.oversize, QList<quint64>{0xFFFFFFFFull});
+    QCOMPARE(reader.bufferedBytes(), 0);
+    QVERIFY(!reader.atFrameBoundary());
+}
+
+void tst_Framer::oversizeFrameIsSkippedAndLaterFramesArrive()
+{
+    MorvendaFrameReader reader(1000);
+    const QByteArray stream = framed("before") + framed(QByteArray(1001, 'x')) + framed(QByteArray(1000, 'y'))
+        + framed("after");
+    for (qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(4096)}) {
+        MorvendaFrameReader chunked(1000);
+        QList<qsizetype> pieces(stream.size() / piece + 1, piece);
+        const auto out = feed(chunked, stream, pieces);
+        QCOMPARE(out.frames, (QList<QByteArray>{"before", QByteArray(1000, 'y'), "after"}));
+        QCOMPARE(out.oversize, QList<quint64>{1001});
+    }
+}
+
+void tst_Framer::oversizeFrameIsNeverBuffered()
+{
+    MorvendaFrameReader reader(16);
+    QByteArray stream = rawHeader(1 << 20) + QByteArray(1 << 20, 'q');
+    qsizetype maxBuffered = 0;
+    for (qsizetype pos = 0; pos < stream.size(); pos += 4096) {
+        qsizetype fed = 0;
+        const qsizetype length = std::min<qsizetype>(4096, stream.size() - pos);
+        while (fed < length) {
+            fed += reader.step(stream.constData() + pos + fed, length - fed).consumed;
+            maxBuffered = std::max(maxBuffered, reader.bufferedBytes());
+        }
+    }
+    QCOMPARE(maxBuffered, 0);
+    QVERIFY(reader.atFrameBoundary());
+}
+
+QTEST_APPLESS_MAIN(tst_Framer)
+#include "tst_framer.moc"
