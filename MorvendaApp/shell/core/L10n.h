@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
+
+#include <type_traits>
 
 namespace L10n {
 
@@ -16,10 +19,21 @@ QString text(const char *key);
 // The text for `key` with its placeholders filled from `args` (see formatText).
 QString format(const char *key, const QVariantList &args);
 
+namespace detail {
+template<typename T>
+QVariant argument(const T &value)
+{
+    if constexpr (std::is_convertible_v<const T &, const char *>)
+        return QString::fromUtf8(static_cast<const char *>(value));
+    else
+        return QVariant::fromValue(value);
+}
+} // namespace detail
+
 template<typename... Args>
 QString tr(const char *key, const Args &...args)
 {
-    return format(key, QVariantList{QVariant::fromValue(args)...});
+    return format(key, QVariantList{detail::argument(args)...});
 }
 
 // Fills "%@" (any value's text), "%lld"/"%ld"/"%d" (whole number, no grouping) and "%lf"/"%f"
@@ -28,10 +42,24 @@ QString tr(const char *key, const Args &...args)
 // are ignored. A pattern with no arguments given is returned verbatim.
 QString formatText(const QString &pattern, const QVariantList &args);
 
+// The placeholders of `pattern` in order ("@", "lld", "lf", …), "%%" excluded. A translation
+// must have exactly the placeholders of its English default.
+QStringList placeholders(const QString &pattern);
+
 // The English default of `key`, or a null QString if the table lacks it.
 QString englishDefault(const char *key);
 
 // Every key of the table, for tests.
 QStringList allKeys();
+
+// Folder of the translation files in the resources: one JSON object per language mapping keys
+// to texts, named after the language ("de.json", "pt_BR.json").
+inline constexpr char kTranslationFolder[] = ":/morvenda/l10n";
+
+// Replaces the translations with the first file found for `uiLanguages` (in the order given; for
+// "de-CH" the files "de_CH.json" then "de.json" are tried) in `folder`, and forgets every cached
+// text. Runs on first use with the system's languages; tests call it to choose their own.
+// Returns the file used, or an empty string when the English defaults stand alone.
+QString loadTranslations(const QStringList &uiLanguages, const QString &folder = QString::fromLatin1(kTranslationFolder));
 
 } // namespace L10n
