@@ -1,0 +1,105 @@
+#include "AlertPresenter.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include <utility>
+
+namespace {
+
+// Button labels are shown verbatim: a "&" would otherwise mark a shortcut.
+QString buttonLabel(const QString &title)
+{
+    QString label = title;
+    return label.replace(u'&', QStringLiteral("&&"));
+}
+
+} // namespace
+
+AlertPresenter::AlertPresenter(QWidget *window)
+    : QObject(window)
+    , m_window(window)
+{
+    Q_ASSERT(window);
+    m_windowHasAppeared = window->isVisible();
+    if (!m_windowHasAppeared)
+        window->installEventFilter(this);
+}
+
+void AlertPresenter::receive(const std::optional<Alert::ViewState> &alert)
+{
+    if (!alert)
+        return;
+    if (!m_windowHasAppeared) {
+        m_pending = alert;
+        return;
+    }
+    present(*alert);
+}
+
+bool AlertPresenter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_window && event->type() == QEvent::Show && !m_windowHasAppeared) {
+        m_windowHasAppeared = true;
+        m_window->removeEventFilter(this);
+        if (const std::optional<Alert::ViewState> pending = std::exchange(m_pending, std::nullopt)) {
+            // After the show completes, so the box opens on a mapped window.
+            QMetaObject::invokeMethod(this, [this, alert = *pending] { present(alert); }, Qt::QueuedConnection);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void AlertPresenter::dismissShown()
+{
+    if (!m_box)
+        return;
+    QMessageBox *box = m_box;
+    m_box = nullptr;
+    box->disconnect(this); // its completions must not run
+    // close() would be refused: a box without an escape button only closes through its buttons.
+    box->hide();
+    box->deleteLater();
+}
+
+void AlertPresenter::present(const Alert::ViewState &alert)
+{
+    dismissShown();
+
+    auto *box = new QMessageBox(m_window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowTitle(alert.title);
+    box->setText(alert.title);
+    if (alert.message)
+        box->setInformativeText(*alert.message);
+    // Messages carry text from peers (error descriptions, decoder output): never rich text.
+    for (QLabel *label : box->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
+
+    QList<std::pair<QAbstractButton *, std::function<void()>>> buttons;
+    for (const Alert::Action &action : alert.actions)
+        buttons.append({box->addButton(buttonLabel(action.title), QMessageBox::ActionRole), action.completion});
+    if (alert.actions.isEmpty())
+        box->setStandardButtons(QMessageBox::Ok);
+
+    connect(box, &QMessageBox::buttonClicked, this, [this, box, buttons](QAbstractButton *clicked) {
+        std::function<void()> completion;
+        for (const auto &[button, action] : buttons) {
+            if (button == clicked)
+                completion = action;
+        }
+        if (m_box == box)
+            m_box = nullptr;
+        box->disconnect(this);
+        if (completion)
+            completion(); // may raise the next alert, which then opens on its own
+    });
+    m_box = box;
+    box->open();
+}

@@ -1,0 +1,51 @@
+// Presents the published alert state on one window as a window-modal, non-blocking message box.
+// One subscription for the window's life: every assignment of an alert is presented once, the
+// latest replacing the one on screen (whose buttons then never run), an assignment of none is
+// ignored, and an alert raised before the window first appears is shown once when it does.
+// Owned by the window it presents on; main thread.
+#pragma once
+
+#include "MorvendaApp/shell/core/Alert.h"
+
+#include <QMessageBox>
+#include <QObject>
+#include <QPointer>
+
+#include <optional>
+
+
+class QWidget;
+
+class AlertPresenter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AlertPresenter(QWidget *window);
+
+    // Presents what `source` publishes through `changed` (a signal carrying an Alert::ViewState or
+    // an optional one), starting with `current`, the value published before this call.
+    template<typename Source, typename Signal>
+    void follow(const Source *source, Signal changed, const std::optional<Alert::ViewState> &current)
+    {
+        connect(source, changed, this, [this](const auto &alert) { receive(std::optional<Alert::ViewState>(alert)); });
+        receive(current);
+    }
+
+    void receive(const std::optional<Alert::ViewState> &alert);
+
+    // The box on screen, if any; for tests.
+    QMessageBox *shownBox() const { return m_box; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void present(const Alert::ViewState &alert);
+    void dismissShown();
+
+    QWidget *m_window;
+    QPointer<QMessageBox> m_box;
+    std::optional<Alert::ViewState> m_pending; // raised before the window first appeared
+    bool m_windowHasAppeared = false;
+};

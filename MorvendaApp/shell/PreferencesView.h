@@ -1,0 +1,23 @@
+// The preferences window: one "General" tab holding GeneralSettingsView. Made by the application
+// and shown from the application menu; it keeps no state of its own. Main thread.
+#pragma once
+
+#include <QWidget>
+
+class Preferences;
+class GeneralSettingsView;
+class QTabWidget;
+
+class PreferencesView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PreferencesView(Preferences &preferences, QWidget *parent = nullptr);
+
+    GeneralSettingsView *generalSettings() const { return m_general; }
+
+private:
+    QTabWidget *m_tabs = nullptr;
+    GeneralSettingsView *m_general = nullptr;
+};

@@ -1,0 +1,18 @@
+// Our own light and dark palettes for the Fusion style. Accent is the highlight colour (Qt 6.4
+// has no accent role).
+#pragma once
+
+#include "MorvendaApp/shell/PreferredColorScheme.h"
+
+#include <QPalette>
+
+namespace ShellPalette {
+
+QPalette light();
+QPalette dark();
+QPalette forScheme(ColorScheme scheme);
+
+// Dark when the palette's window colour is darker than mid-grey.
+ColorScheme schemeOf(const QPalette &palette);
+
+} // namespace ShellPalette
