@@ -1,0 +1,151 @@
+#include "Decoder.h"
+
+#include "JsonReading.h"
+
+#include <string>
+
+using JsonReading::Element;
+using JsonReading::ReadFailure;
+using JsonReading::Reader;
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether an integer literal (digits without sign) lies outside every 64-bit integer range, which
+// simdjson refuses as a number error for the whole document.
+bool exceeds64Bits(std::string_view digits, bool negative)
+{
+    const std::string_view limit = negative ? std::string_view("9223372036854775808")
+                                            : std::string_view("18446744073709551615");
+    if (digits.size() != limit.size())
+        return digits.size() > limit.size();
+    return digits > limit;
+}
+
+// simdjson 3.0 fails a whole document on one integer literal of 2^64 or more, wherever it stands,
+// even under a key no record reads. Such literals are rewritten as floating-point literals
+// ("18446744073709551616" becomes "18446744073709551616.0") so the document parses: a date or a
+// floating-point field then reads the value as a double, as it would any fractional number, and a
+// whole-number field still refuses it as data corrupted. Strings are copied untouched. Returns an
+// empty string when no literal needed rewriting.
+std::string rewriteHugeIntegers(std::string_view json)
+{
+    std::string out;
+    bool changed = false;
+    size_t i = 0;
+    while (i < json.size()) {
+        const char c = json[i];
+        if (c == '"') {
+            size_t end = i + 1;
+            while (end < json.size() && json[end] != '"')
+                end += json[end] == '\\' ? 2 : 1;
+            end = std::min(end + 1, json.size());
+            out.append(json.substr(i, end - i));
+            i = end;
+        } else if (c == '-' || isDigit(c)) {
+            const bool negative = c == '-';
+            size_t end = i + (negative ? 1 : 0);
+            const size_t digitsBegin = end;
+            while (end < json.size() && isDigit(json[end]))
+                ++end;
+            const std::string_view digits = json.substr(digitsBegin, end - digitsBegin);
+            const bool isInteger = end >= json.size()
+                || (json[end] != '.' && json[end] != 'e' && json[end] != 'E');
+            out.append(json.substr(i, end - i));
+            if (isInteger && !digits.empty() && exceeds64Bits(digits, negative)) {
+                out.append(".0");
+                changed = true;
+            }
+            i = end;
+        } else {
+            out.push_back(c);
+            ++i;
+        }
+    }
+    return changed ? out : std::string();
+}
+
+DecodeError notJson(simdjson::error_code error)
+{
+    return DecodeError{DecodeError::Kind::DataCorrupted, QString(),
+                       QStringLiteral("the data is not valid JSON (%1)")
+                           .arg(QLatin1StringView(simdjson::error_message(error))),
+                       std::nullopt};
+}
+
+} // namespace
+
+struct Decoder::Impl
+{
+    simdjson::dom::parser parser;
+    // Keeps the bytes of a rewritten document alive while its DOM is read.
+    std::string rewritten;
+
+    tl::expected<Element, DecodeError> parse(QByteArrayView json)
+    {
+        Element root;
+        simdjson::error_code error = parser.parse(json.data(), size_t(json.size()), true).get(root);
+        if (error == simdjson::NUMBER_ERROR) {
+            rewritten = rewriteHugeIntegers(std::string_view(json.data(), size_t(json.size())));
+            if (!rewritten.empty())
+                error = parser.parse(rewritten.data(), rewritten.size(), true).get(root);
+        }
+        if (error)
+            return tl::unexpected(notJson(error));
+        return root;
+    }
+
+    template<typename Read>
+    auto decode(QByteArrayView json, Read read)
+        -> tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>
+    {
+        const tl::expected<Element, DecodeError> root = parse(json);
+        if (!root)
+            return tl::unexpected(root.error());
+        try {
+            Reader reader;
+            return read(reader, *root);
+        } catch (const ReadFailure &failure) {
+            return tl::unexpected(failure.error);
+        }
+    }
+};
+
+Decoder Decoder::make()
+{
+    return Decoder();
+}
+
+Decoder::Decoder()
+    : m_impl(std::make_unique<Impl>())
+{
+}
+
+Decoder::~Decoder() = default;
+Decoder::Decoder(Decoder &&) noexcept = default;
+Decoder &Decoder::operator=(Decoder &&) noexcept = default;
+
+tl::expected<Payload, DecodeError> Decoder::decodePayload(QByteArrayView json)
+{
+    return m_impl->decode(json, JsonReading::readPayload);
+}
+
+tl::expected<QList<Payload>, DecodeError> Decoder::decodePayloadArray(QByteArrayView json)
+{
+    return m_impl->decode(json, [](Reader &reader, Element root) {
+        if (root.is_null()) {
+            reader.fail(DecodeError::Kind::ValueNotFound,
+                        QStringLiteral("expected an array, found null"));
+        }
+        return reader.list<Payload>(root, JsonReading::readPayload);
+    });
+}
+
+tl::expected<AppPayload, DecodeError> Decoder::decodeAppPayload(QByteArrayView json)
+{
+    return m_impl->decode(json, JsonReading::readAppPayload);
+}

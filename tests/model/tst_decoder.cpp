@@ -1,0 +1,408 @@
+// Decoding of inbound and outbound envelopes and every record in them: which case a document
+// reads as, and which error kind and coding path a bad one fails with.
+#include "ModelTestSupport.h"
+
+#include <QTest>
+
+#include <cmath>
+
+using namespace ModelTest;
+
+namespace {
+
+QString payloadKind(const Payload &payload)
+{
+    static const char *const names[] = {"request", "response", "settings", "user", "milestone",
+                                        "handshake"};
+    return QString::fromLatin1(names[int(payload.kind())]);
+}
+
+QString appPayloadKind(const AppPayload &payload)
+{
+    static const char *const names[] = {"settingOverride", "runDeeplink", "impersonate",
+                                        "serverHello"};
+    return QString::fromLatin1(names[int(payload.kind())]);
+}
+
+Payload decodeOrFail(const QByteArray &bytes)
+{
+    auto result = Decoder::make().decodePayload(bytes);
+    if (!result)
+        qFatal("fixture does not decode: %s", qPrintable(result.error().toString()));
+    return *result;
+}
+
+const char *const kRequest = "{'request':{'id':'$ID','headers':[]}}";
+const char *const kUserFields =
+    "'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':[]";
+
+QByteArray settingWith(const char *valueObject)
+{
+    return json("{'settings':[{'name':'n','key':'k','directlyResponsibleEngineerName':'e',"
+                "'defaultValue':")
+        + json(valueObject) + json(",'serverValue':{'string':'s'}}]}");
+}
+
+QByteArray responseWith(const char *fields)
+{
+    return json("{'response':{'id':'$ID','batchID':'$BATCH','headers':[]") + json(fields) + "}}";
+}
+
+QByteArray userWith(const char *fields)
+{
+    return json("{'user':{") + json(kUserFields) + json(fields) + "}}";
+}
+
+QByteArray milestoneWith(const char *fields)
+{
+    return json("{'milestone':[{'key':'k'") + json(fields) + "}]}";
+}
+
+} // namespace
+
+class TestDecoder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void payloadOutcome_data();
+    void payloadOutcome();
+    void appPayloadOutcome_data();
+    void appPayloadOutcome();
+    void settingValueTakesFirstPresentKey_data();
+    void settingValueTakesFirstPresentKey();
+    void minimalRequestHasNoOptionalFields();
+    void datesAreMillisecondsSince1970();
+    void uuidsReadInEitherCase();
+    void unknownKeysAreIgnored();
+    void responseSourceCases();
+    void duplicateKeyKeepsTheLastValue();
+    void errorDescriptionNamesKindPathAndCause();
+    void sourceCountErrorHasItsOwnDescription();
+    void payloadArrayFailsWholeWithElementPath();
+    void payloadArrayRejectsNonArrays_data();
+    void payloadArrayRejectsNonArrays();
+    void decoderCanBeReused();
+};
+
+void TestDecoder::payloadOutcome_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+
+    // Envelope.
+    QTest::addRow("a handshake reads as its case") << json("{'handshake':'Retailer app'}") << "handshake";
+    QTest::addRow("an empty handshake is valid") << json("{'handshake':''}") << "handshake";
+    QTest::addRow("request wins over a valid response")
+        << json("{'response':{'id':'$ID','batchID':'$BATCH','headers':[]},'request':{'id':'$ID','headers':[]}}")
+        << "request";
+    QTest::addRow("an invalid later key fails although an earlier one is valid")
+        << userWith("},'handshake':3,'x':{") << "typeMismatch @ handshake";
+    QTest::addRow("a request that is a string is a type mismatch") << json("{'request':'x'}") << "typeMismatch @ request";
+    QTest::addRow("a request that is a number is a type mismatch") << json("{'request':1}") << "typeMismatch @ request";
+    QTest::addRow("a request that is an array is a type mismatch") << json("{'request':[]}") << "typeMismatch @ request";
+    QTest::addRow("an empty settings list is valid") << json("{'settings':[]}") << "settings";
+    QTest::addRow("null settings count as absent") << json("{'settings':null}") << "unableToDecodePayload";
+    QTest::addRow("an empty object names no case") << json("{}") << "unableToDecodePayload";
+    QTest::addRow("a null handshake names no case") << json("{'handshake':null}") << "unableToDecodePayload";
+    QTest::addRow("all six keys null name no case")
+        << json("{'request':null,'response':null,'settings':null,'user':null,'milestone':null,'handshake':null}")
+        << "unableToDecodePayload";
+    QTest::addRow("a kind key in another letter case is unknown") << json("{'Handshake':'x','REQUEST':{}}") << "unableToDecodePayload";
+    QTest::addRow("a top-level array is a type mismatch") << json("[]") << "typeMismatch";
+    QTest::addRow("a top-level string is a type mismatch") << json("'x'") << "typeMismatch";
+    QTest::addRow("a top-level number is a type mismatch") << json("1") << "typeMismatch";
+    QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
+    QTest::addRow("an empty document is data corrupted") << QByteArray() << "dataCorrupted";
+    QTest::addRow("a truncated document is data corrupted") << json("{'request':{'id':'$ID','head") << "dataCorrupted";
+    QTest::addRow("text that is not JSON is data corrupted") << QByteArray("hello") << "dataCorrupted";
+
+    // Request.
+    QTest::addRow("a request with only id and headers reads") << json(kRequest) << "request";
+    QTest::addRow("a request without headers is key not found") << json("{'request':{'id':'$ID'}}") << "keyNotFound @ request.headers";
+    QTest::addRow("a request with null headers is value not found") << json("{'request':{'id':'$ID','headers':null}}") << "valueNotFound @ request.headers";
+    QTest::addRow("headers that are an object are a type mismatch") << json("{'request':{'id':'$ID','headers':{}}}") << "typeMismatch @ request.headers";
+    QTest::addRow("a request without id is key not found") << json("{'request':{'headers':[]}}") << "keyNotFound @ request.id";
+    QTest::addRow("a lower-case UUID reads") << json("{'request':{'id':'e621e1f8-c36c-495a-93fc-0c247a3e6e5f','headers':[]}}") << "request";
+    QTest::addRow("a UUID in braces is data corrupted") << json("{'request':{'id':'{$ID}','headers':[]}}") << "dataCorrupted @ request.id";
+    QTest::addRow("a UUID without hyphens is data corrupted") << json("{'request':{'id':'E621E1F8C36C495A93FC0C247A3E6E5F','headers':[]}}") << "dataCorrupted @ request.id";
+    QTest::addRow("a UUID of 35 characters is data corrupted") << json("{'request':{'id':'E621E1F8-C36C-495A-93FC-0C247A3E6E5','headers':[]}}") << "dataCorrupted @ request.id";
+    QTest::addRow("a UUID with a non-hex digit is data corrupted") << json("{'request':{'id':'G621E1F8-C36C-495A-93FC-0C247A3E6E5F','headers':[]}}") << "dataCorrupted @ request.id";
+    QTest::addRow("a UUID that is a number is a type mismatch") << json("{'request':{'id':5,'headers':[]}}") << "typeMismatch @ request.id";
+    QTest::addRow("method delete reads") << json("{'request':{'id':'$ID','method':'delete','headers':[]}}") << "request";
+    QTest::addRow("a null method reads as no method") << json("{'request':{'id':'$ID','method':null,'headers':[]}}") << "request";
+    QTest::addRow("method GET in upper case is data corrupted") << json("{'request':{'id':'$ID','method':'GET','headers':[]}}") << "dataCorrupted @ request.method";
+    QTest::addRow("method patch is data corrupted") << json("{'request':{'id':'$ID','method':'patch','headers':[]}}") << "dataCorrupted @ request.method";
+    QTest::addRow("a method that is a number is a type mismatch") << json("{'request':{'id':'$ID','method':1,'headers':[]}}") << "typeMismatch @ request.method";
+    QTest::addRow("an empty URL is data corrupted") << json("{'request':{'id':'$ID','url':'','headers':[]}}") << "dataCorrupted @ request.url";
+    QTest::addRow("a URL with a broken host is data corrupted") << json("{'request':{'id':'$ID','url':'http://[::1/x','headers':[]}}") << "dataCorrupted @ request.url";
+    QTest::addRow("a relative URL reads") << json("{'request':{'id':'$ID','url':'/v1/items?a=1','headers':[]}}") << "request";
+    QTest::addRow("a URL that is a number is a type mismatch") << json("{'request':{'id':'$ID','url':1,'headers':[]}}") << "typeMismatch @ request.url";
+    QTest::addRow("a timestamp given as a string is a type mismatch") << json("{'request':{'id':'$ID','timestamp':'1500','headers':[]}}") << "typeMismatch @ request.timestamp";
+    QTest::addRow("a body that is a number is a type mismatch") << json("{'request':{'id':'$ID','data':1,'headers':[]}}") << "typeMismatch @ request.data";
+    QTest::addRow("a header name that is a number is a type mismatch")
+        << json("{'request':{'id':'$ID','headers':[{'name':1,'value':'v'}]}}") << "typeMismatch @ request.headers[0].name";
+    QTest::addRow("a header without value is key not found")
+        << json("{'request':{'id':'$ID','headers':[{'name':'a','value':'b'},{'name':'c'}]}}") << "keyNotFound @ request.headers[1].value";
+    QTest::addRow("the first failing field in field order decides")
+        << json("{'request':{'id':'x','method':'GET','headers':1}}") << "dataCorrupted @ request.id";
+
+    // Response.
+    QTest::addRow("a response with id, batch and headers reads") << responseWith("") << "response";
+    QTest::addRow("a response without batchID is key not found") << json("{'response':{'id':'$ID','headers':[]}}") << "keyNotFound @ response.batchID";
+    QTest::addRow("status 200.0 is a whole number") << responseWith(",'statusCode':200.0") << "response";
+    QTest::addRow("status 200.5 is data corrupted") << responseWith(",'statusCode':200.5") << "dataCorrupted @ response.statusCode";
+    QTest::addRow("status as a string is a type mismatch") << responseWith(",'statusCode':'200'") << "typeMismatch @ response.statusCode";
+    QTest::addRow("status 2^63 is data corrupted") << responseWith(",'statusCode':9223372036854775808") << "dataCorrupted @ response.statusCode";
+    QTest::addRow("status -2^63 fits") << responseWith(",'statusCode':-9223372036854775808") << "response";
+    QTest::addRow("status 2^64 is data corrupted") << responseWith(",'statusCode':18446744073709551616") << "dataCorrupted @ response.statusCode";
+    QTest::addRow("status 1e400 is data corrupted") << responseWith(",'statusCode':1e400") << "dataCorrupted";
+    QTest::addRow("a source of {} is a type mismatch") << responseWith(",'source':{}") << "typeMismatch @ response.source";
+    QTest::addRow("a source with both keys is a type mismatch") << responseWith(",'source':{'network':{},'cache':{}}") << "typeMismatch @ response.source";
+    QTest::addRow("a source whose network is a boolean is a type mismatch") << responseWith(",'source':{'network':true}") << "typeMismatch @ response.source.network";
+    QTest::addRow("a source that is a string is a type mismatch") << responseWith(",'source':'cache'") << "typeMismatch @ response.source";
+    QTest::addRow("a null source reads as none") << responseWith(",'source':null") << "response";
+    QTest::addRow("a source with a non-empty inner object reads") << responseWith(",'source':{'cache':{'age':3}}") << "response";
+
+    // Settings.
+    QTest::addRow("a setting with a state default reads") << settingWith("{'boolean':'on','number':5}") << "settings";
+    QTest::addRow("an invalid number beside a valid state is a type mismatch")
+        << settingWith("{'boolean':'on','number':'x'}") << "typeMismatch @ settings[0].defaultValue.number";
+    QTest::addRow("an empty value object names no case") << settingWith("{}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
+    QTest::addRow("a value object with only other keys names no case") << settingWith("{'bool':'on'}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
+    QTest::addRow("state ON in upper case is data corrupted") << settingWith("{'boolean':'ON'}") << "dataCorrupted @ settings[0].defaultValue.boolean";
+    QTest::addRow("a JSON true as state is a type mismatch") << settingWith("{'boolean':true}") << "typeMismatch @ settings[0].defaultValue.boolean";
+    QTest::addRow("the string + is a number") << settingWith("{'number':'+'}") << "settings";
+    QTest::addRow("the string - is a number") << settingWith("{'number':'-'}") << "settings";
+    QTest::addRow("the string NAN is a number") << settingWith("{'number':'NAN'}") << "settings";
+    QTest::addRow("the string nan is a type mismatch") << settingWith("{'number':'nan'}") << "typeMismatch @ settings[0].defaultValue.number";
+    QTest::addRow("the string Infinity is a type mismatch") << settingWith("{'number':'Infinity'}") << "typeMismatch @ settings[0].defaultValue.number";
+    QTest::addRow("a value that is null is value not found") << settingWith("null") << "valueNotFound @ settings[0].defaultValue";
+    QTest::addRow("a setting without serverValue is key not found")
+        << json("{'settings':[{'name':'n','key':'k','directlyResponsibleEngineerName':'e','defaultValue':{'string':'s'}}]}")
+        << "keyNotFound @ settings[0].serverValue";
+    QTest::addRow("a failing second setting fails the list")
+        << json("{'settings':[{'name':'n','key':'k','directlyResponsibleEngineerName':'e','defaultValue':{'string':'s'},'serverValue':{'string':'s'}},{'name':1}]}")
+        << "typeMismatch @ settings[1].name";
+
+    // User.
+    QTest::addRow("a user with the required fields reads") << userWith("") << "user";
+    QTest::addRow("an unknown tag fails the user") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['admin','superUser']}}") << "dataCorrupted @ user.tags[1]";
+    QTest::addRow("a tag in another letter case is data corrupted") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['Admin']}}") << "dataCorrupted @ user.tags[0]";
+    QTest::addRow("a flag given as a number is a type mismatch") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':1,'tags':[]}}") << "typeMismatch @ user.isAdmin";
+    QTest::addRow("capabilities given as text are a type mismatch") << json("{'user':{'capabilities':'x','isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':[]}}") << "typeMismatch @ user.capabilities";
+    QTest::addRow("a user without tags is key not found") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false}}") << "keyNotFound @ user.tags";
+    QTest::addRow("an empty profile image URL is data corrupted") << userWith(",'profileImageURL':''") << "dataCorrupted @ user.profileImageURL";
+    QTest::addRow("a retailer without isActive is key not found") << userWith(",'retailer':{'name':'r'}") << "keyNotFound @ user.retailer.isActive";
+    QTest::addRow("a null brand reads as none") << userWith(",'brand':null") << "user";
+
+    // Milestones.
+    QTest::addRow("a milestone with key and count reads") << milestoneWith(",'count':3") << "milestone";
+    QTest::addRow("a zero count is valid") << milestoneWith(",'count':0") << "milestone";
+    QTest::addRow("a negative count is valid") << milestoneWith(",'count':-4") << "milestone";
+    QTest::addRow("a count of 3.5 is data corrupted") << milestoneWith(",'count':3.5") << "dataCorrupted @ milestone[0].count";
+    QTest::addRow("a count given as text is a type mismatch") << milestoneWith(",'count':'3'") << "typeMismatch @ milestone[0].count";
+    QTest::addRow("a milestone without count is key not found") << milestoneWith("") << "keyNotFound @ milestone[0].count";
+    QTest::addRow("a null count is value not found") << milestoneWith(",'count':null") << "valueNotFound @ milestone[0].count";
+    QTest::addRow("a creation date given as text is a type mismatch") << milestoneWith(",'count':1,'createdAt':'x'") << "typeMismatch @ milestone[0].createdAt";
+    QTest::addRow("a null update date reads as none") << milestoneWith(",'count':1,'updatedAt':null") << "milestone";
+}
+
+void TestDecoder::payloadOutcome()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+    QCOMPARE(outcome(Decoder::make().decodePayload(document), payloadKind), expected);
+}
+
+void TestDecoder::appPayloadOutcome_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("the hello reads") << json("{'serverHello':''}") << "serverHello";
+    QTest::addRow("a hello with any text reads") << json("{'serverHello':'hi'}") << "serverHello";
+    QTest::addRow("a hello holding a number is a type mismatch") << json("{'serverHello':1}") << "typeMismatch @ serverHello";
+    QTest::addRow("a deeplink wins over an impersonation")
+        << json("{'impersonate':{'userTokenToImpersonate':'t'},'runDeeplink':'app://x'}") << "runDeeplink";
+    QTest::addRow("an empty object names no command") << json("{}") << "unableToDecodeAppPayload";
+    QTest::addRow("a null deeplink names no command") << json("{'runDeeplink':null}") << "unableToDecodeAppPayload";
+    QTest::addRow("an override whose value names no case")
+        << json("{'settingOverride':{'key':'k','value':{}}}") << "unableToDecodeSettingValue @ settingOverride.value";
+    QTest::addRow("an override reads") << json("{'settingOverride':{'key':'k','value':{'number':'-'}}}") << "settingOverride";
+    QTest::addRow("an impersonation without token is key not found")
+        << json("{'impersonate':{}}") << "keyNotFound @ impersonate.userTokenToImpersonate";
+    QTest::addRow("an impersonation token that is a number is a type mismatch")
+        << json("{'impersonate':{'userTokenToImpersonate':7}}") << "typeMismatch @ impersonate.userTokenToImpersonate";
+    QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
+    QTest::addRow("a top-level array is a type mismatch") << json("[{'serverHello':''}]") << "typeMismatch";
+}
+
+void TestDecoder::appPayloadOutcome()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+    QCOMPARE(outcome(Decoder::make().decodeAppPayload(document), appPayloadKind), expected);
+}
+
+void TestDecoder::settingValueTakesFirstPresentKey_data()
+{
+    QTest::addColumn<QByteArray>("valueObject");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("a state beats a number") << json("{'boolean':'on','number':5}") << "boolean on";
+    QTest::addRow("a number beats a text") << json("{'number':1.5,'string':'x'}") << "number 1.5";
+    QTest::addRow("a null state leaves the text") << json("{'boolean':null,'string':'x'}") << "string x";
+    QTest::addRow("+ is positive infinity") << json("{'number':'+'}") << "number inf";
+    QTest::addRow("- is negative infinity") << json("{'number':'-'}") << "number -inf";
+    QTest::addRow("NAN is not a number") << json("{'number':'NAN'}") << "number nan";
+}
+
+void TestDecoder::settingValueTakesFirstPresentKey()
+{
+    QFETCH(QByteArray, valueObject);
+    QFETCH(QString, expected);
+    const QByteArray document = json("{'settingOverride':{'key':'k','value':") + valueObject + "}}";
+    const auto result = Decoder::make().decodeAppPayload(document);
+    QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
+    const Setting::Value &value = result->asSettingOverride()->value();
+    QString actual;
+    if (const auto *state = value.asBoolean())
+        actual = QStringLiteral("boolean ") + Setting::rawValue(*state);
+    else if (const double *number = value.asNumber())
+        actual = QStringLiteral("number ")
+            + (std::isnan(*number) ? QStringLiteral("nan")
+                                   : std::isinf(*number) ? QString::fromLatin1(*number > 0 ? "inf" : "-inf")
+                                                         : QString::number(*number));
+    else
+        actual = QStringLiteral("string ") + *value.asString();
+    QCOMPARE(actual, expected);
+}
+
+void TestDecoder::minimalRequestHasNoOptionalFields()
+{
+    const Request request = *decodeOrFail(json(kRequest)).asRequest();
+    QCOMPARE(request.messageID(), QUuid::fromString(QLatin1StringView(kId)));
+    QVERIFY(!request.url());
+    QVERIFY(!request.method());
+    QVERIFY(!request.timestamp());
+    QVERIFY(!request.data());
+    QVERIFY(request.headers().isEmpty());
+}
+
+void TestDecoder::datesAreMillisecondsSince1970()
+{
+    const QList<Milestone> milestones = *decodeOrFail(json(
+        "{'milestone':[{'key':'a','count':1,'createdAt':1500,'updatedAt':-1000},"
+        "{'key':'b','count':1,'createdAt':0,'updatedAt':1700000000123.25}]}")).asMilestone();
+    QCOMPARE(milestones[0].createdAt(), 1.5);
+    QCOMPARE(milestones[0].updatedAt(), -1.0);
+    QCOMPARE(milestones[1].createdAt(), 0.0);
+    QCOMPARE(milestones[1].updatedAt(), 1700000000.12325);
+}
+
+void TestDecoder::uuidsReadInEitherCase()
+{
+    const Payload upper = decodeOrFail(json(kRequest));
+    QByteArray lowerDocument = json(kRequest);
+    lowerDocument.replace(kId, kId.toLower());
+    QCOMPARE(decodeOrFail(lowerDocument), upper);
+}
+
+void TestDecoder::unknownKeysAreIgnored()
+{
+    const Payload plain = decodeOrFail(responseWith(",'statusCode':204"));
+    const Payload extra = decodeOrFail(json(
+        "{'response':{'id':'$ID','extra':[1,{'x':null}],'batchID':'$BATCH','headers':[],'statusCode':204,'Status':'x'},'unknownKind':{}}"));
+    QCOMPARE(extra, plain);
+}
+
+void TestDecoder::responseSourceCases()
+{
+    const auto sourceOf = [](const char *fields) {
+        return decodeOrFail(responseWith(fields)).asResponse()->source();
+    };
+    QCOMPARE(sourceOf(",'source':{'network':{}}"), Response::Source::Network);
+    QCOMPARE(sourceOf(",'source':{'cache':{},'stale':true}"), Response::Source::Cache);
+    QCOMPARE(sourceOf(",'source':{'cache':{'age':1}}"), Response::Source::Cache);
+    QCOMPARE(sourceOf(",'source':null"), std::nullopt);
+    QCOMPARE(sourceOf(""), std::nullopt);
+}
+
+// simdjson keeps every occurrence of a key; the reader lets the last one win, as JSON.parse does.
+void TestDecoder::duplicateKeyKeepsTheLastValue()
+{
+    const Payload payload = decodeOrFail(json("{'handshake':'first','handshake':'second'}"));
+    QCOMPARE(*payload.asHandshake(), QStringLiteral("second"));
+    const auto failing = Decoder::make().decodePayload(json("{'handshake':'first','handshake':null}"));
+    QVERIFY(!failing);
+    QCOMPARE(failing.error().morvendaError, MorvendaDecodeError::UnableToDecodePayload);
+}
+
+void TestDecoder::errorDescriptionNamesKindPathAndCause()
+{
+    const auto result = Decoder::make().decodePayload(
+        json("{'request':{'id':'$ID','headers':[{'name':1,'value':'v'}]}}"));
+    QVERIFY(!result);
+    QVERIFY(result.error().isTypeMismatch());
+    QCOMPARE(result.error().toString(),
+             QStringLiteral("typeMismatch at request.headers[0].name: expected a string, found a number"));
+}
+
+void TestDecoder::sourceCountErrorHasItsOwnDescription()
+{
+    const auto result = Decoder::make().decodePayload(responseWith(",'source':{'network':{},'cache':{}}"));
+    QVERIFY(!result);
+    QCOMPARE(result.error().kind, DecodeError::Kind::TypeMismatch);
+    QCOMPARE(result.error().description, QStringLiteral("Invalid number of keys found, expected one."));
+}
+
+void TestDecoder::payloadArrayFailsWholeWithElementPath()
+{
+    Decoder decoder = Decoder::make();
+    const auto good = decoder.decodePayloadArray(
+        json("[{'request':{'id':'$ID','headers':[]}},{'handshake':'x'},{'response':{'id':'$ID','batchID':'$BATCH','headers':[]}}]"));
+    QVERIFY(good);
+    QCOMPARE(good->size(), 3);
+    QCOMPARE(good->at(2).kind(), Payload::Kind::Response);
+
+    const auto bad = decoder.decodePayloadArray(
+        json("[{'request':{'id':'$ID','headers':[]}},{'request':{'id':'nope','headers':[]}}]"));
+    QVERIFY(!bad);
+    QCOMPARE(bad.error().kind, DecodeError::Kind::DataCorrupted);
+    QCOMPARE(bad.error().codingPath, QStringLiteral("[1].request.id"));
+
+    const auto empty = decoder.decodePayloadArray("[]");
+    QVERIFY(empty);
+    QVERIFY(empty->isEmpty());
+}
+
+void TestDecoder::payloadArrayRejectsNonArrays_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("an object instead of an array is a type mismatch") << json(kRequest) << "typeMismatch";
+    QTest::addRow("null instead of an array is value not found") << json("null") << "valueNotFound";
+    QTest::addRow("an element that names no case fails the array") << json("[{}]") << "unableToDecodePayload @ [0]";
+    QTest::addRow("an element that is not an object fails the array") << json("[1]") << "typeMismatch @ [0]";
+}
+
+void TestDecoder::payloadArrayRejectsNonArrays()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+    const auto result = Decoder::make().decodePayloadArray(document);
+    QCOMPARE(outcome(result, [](const QList<Payload> &) { return QStringLiteral("array"); }), expected);
+}
+
+void TestDecoder::decoderCanBeReused()
+{
+    Decoder decoder;
+    QVERIFY(!decoder.decodePayload("{"));
+    QVERIFY(decoder.decodePayload(json("{'handshake':'a'}")));
+    QVERIFY(!decoder.decodePayload(json("{'handshake':1}")));
+    QCOMPARE(*decoder.decodePayload(json("{'handshake':'b'}"))->asHandshake(), QStringLiteral("b"));
+}
+
+QTEST_APPLESS_MAIN(TestDecoder)
+#include "tst_decoder.moc"
