@@ -8,6 +8,8 @@ const Entry kEntries[] = {
     {"FileSaver.filename", "File Name:"},
     {"CopiedToPasteboard", "Copied to Pasteboard!"},
     {"Copy", "Copy"},
+    {"Open in external window", "Open in external window"},
+    {"Collapse to sidebar", "Collapse to sidebar"},
     {"Menu.closeSidebar", "Close sidebar"},
     {"Menu.closeWindow", "Close window"},
     {"Metrics.help", "Open metrics window"},

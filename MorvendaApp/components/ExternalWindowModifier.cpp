@@ -1,0 +1,143 @@
+#include "ExternalWindowModifier.h"
+
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QEvent>
+#include <QPointer>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kButtonSymbolSize = 15;
+constexpr int kSideInset = 24;
+
+// The panel's content with the button floating over its top-right corner. Floating (instead of
+// a row in a layout) keeps the rest of the content's top edge clickable.
+class ExternalWindowFrame : public QWidget
+{
+public:
+    ExternalWindowFrame(QWidget *content, SideView view, WindowManager &windowManager, OpenPanelWindow openWindow)
+        : m_view(view)
+        , m_windowManager(windowManager)
+    {
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(content);
+        m_button = new ExternalWindowButton(view, windowManager, std::move(openWindow), this);
+        m_button->raise();
+        installEventFilter(this);
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QWidget::resizeEvent(event);
+        placeButton();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == this && event->type() == QEvent::Show) {
+            watchWindow();
+            placeButton();
+        } else if (watched == m_window && event->type() == QEvent::Hide && !event->spontaneous()
+            && isPanelWindow(m_window, m_view)) {
+            // A spontaneous hide is a minimise; a plain one is the window closing.
+            m_windowManager.windowDidClose(m_view);
+        }
+        return false;
+    }
+
+private:
+    // The frame may reach its window through reparenting of any ancestor; it is shown whenever
+    // that window is, so the window is looked up again at every show.
+    void watchWindow()
+    {
+        QWidget *top = window();
+        if (top == m_window)
+            return;
+        if (m_window)
+            m_window->removeEventFilter(this);
+        m_window = top;
+        if (m_window != this)
+            m_window->installEventFilter(this);
+    }
+
+    void placeButton()
+    {
+        m_button->adjustSize();
+        const int top = style()->pixelMetric(QStyle::PM_LayoutTopMargin, nullptr, this);
+        m_button->move(width() - kSideInset - m_button->width(), top);
+        m_button->raise();
+    }
+
+    SideView m_view;
+    WindowManager &m_windowManager;
+    ExternalWindowButton *m_button = nullptr;
+    QPointer<QWidget> m_window;
+};
+
+} // namespace
+
+void markPanelWindow(QWidget *window, SideView view)
+{
+    window->setObjectName(rawValue(view));
+}
+
+bool isPanelWindow(const QWidget *window, SideView view)
+{
+    return window && window->isWindow() && window->objectName() == rawValue(view);
+}
+
+ExternalWindowButton::ExternalWindowButton(SideView view, WindowManager &windowManager, OpenPanelWindow openWindow,
+    QWidget *parent)
+    : SymbolButton(QString(), parent)
+    , m_view(view)
+    , m_windowManager(windowManager)
+    , m_openWindow(std::move(openWindow))
+{
+    setAutoRaise(true);
+    setSymbolSize(kButtonSymbolSize);
+    connect(&m_windowManager, &WindowManager::windowsChanged, this, &ExternalWindowButton::refresh);
+    connect(this, &QToolButton::clicked, this, [this] {
+        if (m_windowManager.windows().contains(m_view))
+            collapseToSidebar();
+        else
+            openInExternalWindow();
+    });
+    refresh();
+}
+
+void ExternalWindowButton::openInExternalWindow()
+{
+    if (m_openWindow)
+        m_openWindow(m_view);
+    m_windowManager.open(m_view);
+}
+
+void ExternalWindowButton::collapseToSidebar()
+{
+    m_windowManager.close(m_view);
+    m_windowManager.toggle(m_view);
+    // Shown in the main window's sidebar the button must not close the main window.
+    if (isPanelWindow(window(), m_view))
+        window()->close();
+}
+
+void ExternalWindowButton::refresh()
+{
+    if (m_windowManager.windows().contains(m_view)) {
+        setSymbol(QStringLiteral("arrow.down.left.square"));
+        setToolTip(L10n::text("Collapse to sidebar"));
+    } else {
+        setSymbol(QStringLiteral("arrow.up.forward.app"));
+        setToolTip(L10n::text("Open in external window"));
+    }
+}
+
+QWidget *applyExternalWindowModifier(QWidget *content, SideView view, WindowManager &windowManager,
+    OpenPanelWindow openWindow)
+{
+    return new ExternalWindowFrame(content, view, windowManager, std::move(openWindow));
+}

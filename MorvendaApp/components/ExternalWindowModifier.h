@@ -1,0 +1,44 @@
+// Moving a side panel between the main window's sidebar and a window of its own.
+//
+// A panel's own window is a top-level widget whose objectName is the panel's raw value (the
+// window identifier); markPanelWindow() sets it. The shell opens those windows through the
+// `OpenPanelWindow` callback it passes in. Main thread only; the WindowManager outlives the panels.
+#pragma once
+
+#include "SymbolButton.h"
+
+#include "MorvendaApp/shell/core/WindowManager.h"
+
+#include <functional>
+
+using OpenPanelWindow = std::function<void(SideView)>;
+
+void markPanelWindow(QWidget *window, SideView view);
+bool isPanelWindow(const QWidget *window, SideView view);
+
+// "Open in external window" while the panel is not open in a window, "Collapse to sidebar" while
+// it is. Collapsing closes the window showing the button only when that is the panel's own window.
+class ExternalWindowButton : public SymbolButton
+{
+    Q_OBJECT
+
+public:
+    ExternalWindowButton(SideView view, WindowManager &windowManager, OpenPanelWindow openWindow,
+        QWidget *parent = nullptr);
+
+    void openInExternalWindow();
+    void collapseToSidebar();
+
+private:
+    void refresh();
+
+    SideView m_view;
+    WindowManager &m_windowManager;
+    OpenPanelWindow m_openWindow;
+};
+
+// Wraps a panel's content with the external-window button in its top-right corner and keeps
+// WindowManager::windows() up to date: the panel leaves it when its own window closes (and only
+// then, never when some other window closes). Returns the wrapper, which owns `content`.
+QWidget *applyExternalWindowModifier(QWidget *content, SideView view, WindowManager &windowManager,
+    OpenPanelWindow openWindow);

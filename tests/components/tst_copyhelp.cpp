@@ -1,0 +1,98 @@
+#include "MorvendaApp/components/CopyButton.h"
+#include "MorvendaApp/components/HelpButton.h"
+#include "MorvendaApp/components/SymbolButton.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMimeData>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class TestCopyHelp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copiesWhatTheOwnerComputesAtTheClick_data();
+    void copiesWhatTheOwnerComputesAtTheClick();
+    void confirmationGoesAwayAfterItsDelay();
+    void helpButtonOpensTheArticlePage();
+    void helpButtonWithoutArticleShowsTheHelpView();
+};
+
+void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addRow("a plain value") << u"Bearer abc"_s;
+    QTest::addRow("the empty text") << QString();
+    QTest::addRow("markup stays text") << u"<b>not bold</b>"_s;
+}
+
+void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick()
+{
+    QFETCH(QString, text);
+    auto *older = new QMimeData;
+    older->setHtml(u"<i>older</i>"_s);
+    QGuiApplication::clipboard()->setMimeData(older);
+
+    int calls = 0;
+    QString current = u"not yet"_s;
+    CopyButton button([&] {
+        ++calls;
+        return current;
+    });
+    QCOMPARE(calls, 0);
+    current = text;
+    button.findChild<SymbolButton *>()->click();
+
+    QCOMPARE(calls, 1);
+    QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasHtml());
+}
+
+void TestCopyHelp::confirmationGoesAwayAfterItsDelay()
+{
+    CopyButton button([] { return u"x"_s; });
+    button.show();
+    auto *confirmation = button.findChild<QLabel *>(u"confirmation"_s);
+    auto *timer = button.findChild<QTimer *>(u"confirmationTimer"_s);
+    QVERIFY(confirmation && timer);
+    QVERIFY(!confirmation->isVisible());
+    QCOMPARE(confirmation->text(), u"Copied to Pasteboard!"_s);
+
+    for (int click = 0; click < 2; ++click) {
+        button.copy();
+        QVERIFY(confirmation->isVisible());
+        QVERIFY(timer->isActive());
+        QCOMPARE(timer->interval(), CopyButton::kConfirmationMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!confirmation->isVisible(), 5000);
+    }
+}
+
+void TestCopyHelp::helpButtonOpensTheArticlePage()
+{
+    QList<QUrl> opened;
+    int shown = 0;
+    HelpButton button(Help::Metrics, {[&](const QUrl &u) { opened << u; }, [&] { ++shown; }});
+    QCOMPARE(button.symbol(), u"questionmark.circle"_s);
+    button.click();
+    QCOMPARE(opened, QList<QUrl>{url(Help::Metrics).value()});
+    QCOMPARE(shown, 0);
+}
+
+void TestCopyHelp::helpButtonWithoutArticleShowsTheHelpView()
+{
+    QList<QUrl> opened;
+    int shown = 0;
+    HelpButton button(std::nullopt, {[&](const QUrl &u) { opened << u; }, [&] { ++shown; }});
+    button.click();
+    button.click();
+    QCOMPARE(shown, 2);
+    QVERIFY(opened.isEmpty());
+}
+
+QTEST_MAIN(TestCopyHelp)
+#include "tst_copyhelp.moc"

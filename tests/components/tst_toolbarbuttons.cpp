@@ -1,0 +1,205 @@
+#include "MorvendaApp/components/ExternalWindowModifier.h"
+#include "MorvendaApp/components/ToolbarButtons.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A panel's own window as the shell makes it: a top-level widget named after the panel, holding
+// the panel content wrapped by the external-window modifier.
+std::unique_ptr<QWidget> makePanelWindow(SideView view, WindowManager &manager, QStringList *opened)
+{
+    auto window = std::make_unique<QWidget>();
+    markPanelWindow(window.get(), view);
+    auto *layout = new QVBoxLayout(window.get());
+    layout->addWidget(applyExternalWindowModifier(new QLabel(rawValue(view)), view, manager,
+        [opened](SideView v) { *opened << rawValue(v); }));
+    window->resize(300, 200);
+    return window;
+}
+
+ExternalWindowButton *buttonOf(QWidget *window)
+{
+    return window->findChild<ExternalWindowButton *>();
+}
+
+} // namespace
+
+class TestToolbarButtons : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sideButtonFollowsThePanelsPlace_data();
+    void sideButtonFollowsThePanelsPlace();
+    void bottomButtonHighlightsTheShownPane_data();
+    void bottomButtonHighlightsTheShownPane();
+    void onlyThePanelsOwnWindowClosingForgetsIt();
+    void externalButtonMovesThePanelOutAndBack();
+    void collapseFromTheSidebarNeverClosesTheMainWindow();
+};
+
+void TestToolbarButtons::sideButtonFollowsThePanelsPlace_data()
+{
+    QTest::addColumn<bool>("inSidebar");
+    QTest::addColumn<bool>("inWindow");
+    QTest::addColumn<std::optional<NamedColor>>("tint");
+    QTest::addColumn<qreal>("opacity");
+    QTest::addColumn<QString>("help");
+    QTest::addColumn<QString>("sideViewAfterClick");
+    QTest::addColumn<bool>("inWindowAfterClick");
+
+    QTest::addRow("a panel shown in the sidebar is blue and hides on click")
+        << true << false << std::optional(NamedColor::Blue) << 1.0 << u"Close sidebar"_s << u"none"_s << false;
+    QTest::addRow("a panel open in a window is faded orange and its window closes on click")
+        << false << true << std::optional(NamedColor::Orange) << 0.6 << u"Close window"_s << u"none"_s << false;
+    QTest::addRow("a panel shown nowhere has the default colour and shows in the sidebar on click")
+        << false << false << std::optional<NamedColor>() << 1.0 << u"Open Deeplink window"_s << u"deeplink"_s
+        << false;
+    QTest::addRow("a panel in both places counts as in the sidebar and leaves it on click")
+        << true << true << std::optional(NamedColor::Blue) << 1.0 << u"Close sidebar"_s << u"none"_s << true;
+}
+
+void TestToolbarButtons::sideButtonFollowsThePanelsPlace()
+{
+    QFETCH(bool, inSidebar);
+    QFETCH(bool, inWindow);
+    QFETCH(std::optional<NamedColor>, tint);
+    QFETCH(qreal, opacity);
+    QFETCH(QString, help);
+    QFETCH(QString, sideViewAfterClick);
+    QFETCH(bool, inWindowAfterClick);
+
+    WindowManager manager;
+    SideToolbarButton button(SideView::Deeplink, manager);
+    QCOMPARE(button.symbol(), u"link"_s);
+    if (inWindow)
+        manager.open(SideView::Deeplink);
+    if (inSidebar)
+        manager.toggle(SideView::Deeplink);
+
+    QCOMPARE(button.tint(), tint);
+    QCOMPARE(button.tintOpacity(), opacity);
+    QCOMPARE(button.toolTip(), help);
+
+    button.click();
+    QCOMPARE(rawValue(manager.sideView()), sideViewAfterClick);
+    QCOMPARE(manager.windows().contains(SideView::Deeplink), inWindowAfterClick);
+}
+
+void TestToolbarButtons::bottomButtonHighlightsTheShownPane_data()
+{
+    QTest::addColumn<QString>("pane");
+    QTest::addColumn<QString>("symbol");
+    QTest::addColumn<QString>("help");
+    QTest::addRow("metrics") << u"metrics"_s << u"chart.bar.xaxis"_s << u"Open metrics window"_s;
+    QTest::addRow("console") << u"console"_s << u"square.bottomthird.inset.filled"_s << u"Open connection console"_s;
+    QTest::addRow("none has no help") << u"none"_s << u"xmark.shield"_s << QString();
+}
+
+void TestToolbarButtons::bottomButtonHighlightsTheShownPane()
+{
+    QFETCH(QString, pane);
+    QFETCH(QString, symbol);
+    QFETCH(QString, help);
+
+    const BottomView view = bottomViewFromRawValue(pane).value();
+    WindowManager manager;
+    BottomToolbarButton button(view, manager);
+    QCOMPARE(button.symbol(), symbol);
+    QCOMPARE(button.toolTip(), help);
+
+    manager.setBottomView(view);
+    manager.setExpandBottomView(true);
+    QCOMPARE(button.tint(), std::optional(NamedColor::Blue));
+
+    button.click();
+    QCOMPARE(manager.bottomView(), BottomView::None);
+    QCOMPARE(manager.expandBottomView(), false);
+    QCOMPARE(button.tint(), view == BottomView::None ? std::optional(NamedColor::Blue) : std::nullopt);
+}
+
+void TestToolbarButtons::onlyThePanelsOwnWindowClosingForgetsIt()
+{
+    WindowManager manager;
+    QStringList opened;
+    auto deeplink = makePanelWindow(SideView::Deeplink, manager, &opened);
+    auto settings = makePanelWindow(SideView::Settings, manager, &opened);
+    manager.open(SideView::Deeplink);
+    manager.open(SideView::Settings);
+    deeplink->show();
+    settings->show();
+    SideToolbarButton settingsButton(SideView::Settings, manager);
+
+    QDialog unrelated;
+    unrelated.show();
+    unrelated.close();
+    QCOMPARE(manager.windows(), (QSet<SideView>{SideView::Deeplink, SideView::Settings}));
+
+    deeplink->close();
+    QCOMPARE(manager.windows(), QSet<SideView>{SideView::Settings});
+    QCOMPARE(settingsButton.toolTip(), u"Close window"_s);
+    QCOMPARE(settingsButton.tint(), std::optional(NamedColor::Orange));
+
+    // Minimising is not closing.
+    settings->showMinimized();
+    QCOMPARE(manager.windows(), QSet<SideView>{SideView::Settings});
+    QVERIFY(opened.isEmpty());
+}
+
+void TestToolbarButtons::externalButtonMovesThePanelOutAndBack()
+{
+    WindowManager manager;
+    QStringList opened;
+    manager.toggle(SideView::Deeplink);
+
+    QWidget sidebar;
+    auto *layout = new QVBoxLayout(&sidebar);
+    layout->addWidget(applyExternalWindowModifier(new QLabel(u"panel"_s), SideView::Deeplink, manager,
+        [&opened](SideView v) { opened << rawValue(v); }));
+    sidebar.show();
+    ExternalWindowButton *inSidebar = buttonOf(&sidebar);
+    QCOMPARE(inSidebar->symbol(), u"arrow.up.forward.app"_s);
+    QCOMPARE(inSidebar->toolTip(), u"Open in external window"_s);
+
+    inSidebar->click();
+    QCOMPARE(opened, QStringList{u"deeplink"_s});
+    QCOMPARE(manager.windows(), QSet<SideView>{SideView::Deeplink});
+    QCOMPARE(manager.sideView(), SideView::None);
+
+    auto window = makePanelWindow(SideView::Deeplink, manager, &opened);
+    window->show();
+    ExternalWindowButton *inWindow = buttonOf(window.get());
+    QCOMPARE(inWindow->symbol(), u"arrow.down.left.square"_s);
+    QCOMPARE(inWindow->toolTip(), u"Collapse to sidebar"_s);
+
+    inWindow->click();
+    QVERIFY(manager.windows().isEmpty());
+    QCOMPARE(manager.sideView(), SideView::Deeplink);
+    QVERIFY(!window->isVisible());
+    QVERIFY(sidebar.isVisible());
+}
+
+void TestToolbarButtons::collapseFromTheSidebarNeverClosesTheMainWindow()
+{
+    WindowManager manager;
+    manager.open(SideView::User);
+    manager.toggle(SideView::User);
+
+    QWidget mainWindow;
+    auto *layout = new QVBoxLayout(&mainWindow);
+    layout->addWidget(applyExternalWindowModifier(new QLabel(u"panel"_s), SideView::User, manager, {}));
+    mainWindow.show();
+
+    buttonOf(&mainWindow)->click();
+    QVERIFY(mainWindow.isVisible());
+    QCOMPARE(manager.sideView(), SideView::User);
+}
+
+QTEST_MAIN(TestToolbarButtons)
+#include "tst_toolbarbuttons.moc"
