@@ -72,6 +72,7 @@ class tst_Connection : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void newConnectionIsNamedByItsIdentifier();
     void framesArriveWholeAndInOrder();
     void oversizeFrameIsSkippedAndTheConnectionGoesOn();
@@ -260,6 +261,12 @@ void tst_Connection::peerThatNeverReadsIsBounded()
     // The rest are still pending or delivered; closing settles every one of them exactly once.
     pair.connection->cancel();
     QTRY_COMPARE(outcomes.total(), sends);
+}
+
+void tst_Connection::initTestCase()
+{
+    // Connection and listener debug lines would drown the test output.
+    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
 }
 
 QTEST_GUILESS_MAIN(tst_Connection)

@@ -1,0 +1,523 @@
+// The server over real loopback sockets with scripted apps: handshake and hello, dispatch into
+// the repository and the stores, alerts, sends that fail, replacement, disconnection, pruning and
+// the limits that protect the tool from a misbehaving peer.
+#include "tst_listener_peer.h"
+
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
+#include <memory>
+
+namespace {
+
+const QByteArray requestJson =
+    R"({"request":{"id":"8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01","url":"https://shop.example/api/cart","method":"get","headers":[]}})";
+const QByteArray responseJson =
+    R"({"response":{"id":"8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01","batchID":"1B2C3D4E-0000-4000-8000-000000000001","statusCode":200,"headers":[]}})";
+const QByteArray milestoneJson = R"({"milestone":[{"key":"orders","count":3}]})";
+
+QByteArray userJson(const QString &name)
+{
+    return QByteArrayLiteral(R"({"user":{"name":")") + name.toUtf8()
+        + QByteArrayLiteral(R"(","token":"t","capabilities":[],"isImpersonating":false,"isSubuser":false,"isAdmin":false,"tags":[]}})");
+}
+
+QByteArray protobufSettingJson(const char *overrideState)
+{
+    return QByteArrayLiteral(R"({"settings":[{"name":"Protobuf","key":"MOBILE_PROTOBUF_230512","directlyResponsibleEngineerName":"E",)")
+        + QByteArrayLiteral(R"("overrideValue":{"boolean":")") + overrideState
+        + QByteArrayLiteral(R"("},"defaultValue":{"boolean":"off"},"serverValue":{"boolean":"off"}}]})");
+}
+
+int openDescriptorCount()
+{
+    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+int intOption(qintptr fd, int level, int name)
+{
+    int value = -1;
+    socklen_t length = sizeof value;
+    return ::getsockopt(static_cast<int>(fd), level, name, &value, &length) == 0 ? value : -1;
+}
+
+bool logContains(const Logger &logger, const QString &text)
+{
+    for (const QString &line : logger.log()) {
+        if (line.contains(text)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The shared objects of a running tool, configured as the application does at start.
+struct Server {
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+
+    Server() { listener.configure(users, settings, milestones, repository, logger); }
+
+    std::unique_ptr<ScriptedPeer> connectPeer()
+    {
+        auto peer = std::make_unique<ScriptedPeer>();
+        return peer->connectTo(listener.serverPort()) ? std::move(peer) : nullptr;
+    }
+    MorvendaListener::ConnectionPtr connectionNamed(const QString &name) const
+    {
+        for (const auto &c : listener.connections()) {
+            if (c->displayName() == name) {
+                return c;
+            }
+        }
+        return nullptr;
+    }
+};
+
+} // namespace
+
+class tst_Listener : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void handshakeIsAnsweredWithHelloAfterJoining();
+    void recordingOffDropsOnlyRequestsAndResponses();
+    void userPulseFiresBeforeLatestUserChanges();
+    void legacyAlertIsRaisedOnceAcrossPeers();
+    void undecodableMessagesAreLogged_data();
+    void undecodableMessagesAreLogged();
+    void binaryEncodingAlertActsOnTheConnectionActiveWhenPressed();
+    void sendToDisconnectedConnectionRaisesAlertEachTime();
+    void sameNameReplacesAndTakesOverActive();
+    void secondHandshakeRenamesTheMember();
+    void disconnectByIdentifierCancels();
+    void pendingConnectionIsPrunedOnClose();
+    void manyConnectsAndClosesLeakNoDescriptors();
+    void openSocketsAreCapped();
+    void peerThatNeverReadsDoesNotGrowMemory();
+    void oversizeFrameIsLoggedAndConnectionGoesOn();
+    void acceptedSocketHasKeepAlive();
+    void payloadsBeforeConfigureAreDroppedSafely();
+    void takenPortIsReportedInBothLogs();
+};
+
+void tst_Listener::handshakeIsAnsweredWithHelloAfterJoining()
+{
+    Server server;
+    QVERIFY(server.listener.isListening());
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    QTRY_COMPARE(server.listener.pendingConnections().size(), 1);
+    qsizetype membersWhenChanged = -1;
+    connect(&server.listener, &MorvendaListener::connectionsChanged, this,
+            [&](const QList<MorvendaListener::ConnectionPtr> &c) { membersWhenChanged = c.size(); });
+    peer->handshake(QStringLiteral("Retailer iOS"));
+    QTRY_COMPARE(peer->raw().size(), 22);
+    QCOMPARE(peer->raw(), QByteArray::fromHex("12000000") + QByteArrayLiteral(R"({"serverHello":""})"));
+    QCOMPARE(membersWhenChanged, 1);
+    QCOMPARE(server.listener.pendingConnections().size(), 0);
+    QCOMPARE(server.listener.connections().first()->displayName(), QStringLiteral("Retailer iOS"));
+    QVERIFY(!server.listener.activeConnection());  // the developer selects it
+    QVERIFY(logContains(server.logger, QStringLiteral("Received client handshake: Retailer iOS. Sending hello.")));
+    QTRY_VERIFY(logContains(server.logger, QStringLiteral("Successfully sent app payload")));
+}
+
+void tst_Listener::recordingOffDropsOnlyRequestsAndResponses()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->handshake(QStringLiteral("App"));
+    server.listener.setTimelineRecordingEnabled(false);
+    QSignalSpy milestones(&server.milestones, &MilestoneManager::hasUpdatedMilestones);
+    peer->send(requestJson);
+    peer->send(responseJson);
+    peer->send(protobufSettingJson("off"));
+    peer->send(userJson(QStringLiteral("Ann")));
+    peer->send(milestoneJson);
+    QTRY_COMPARE(milestones.size(), 1);
+    QCOMPARE(server.repository.exchangeCount(), 0);
+    QCOMPARE(server.settings.settings().value(QStringLiteral("App")).size(), 1);
+    QCOMPARE(server.users.users().find(QStringLiteral("App"))->name(), std::optional<QString>(QStringLiteral("Ann")));
+    QCOMPARE(server.milestones.milestone().value(QStringLiteral("App")).first().count(), 3);
+
+    server.listener.setTimelineRecordingEnabled(true);
+    peer->send(requestJson);
+    peer->send(responseJson);
+    QTRY_COMPARE(server.repository.exchangeCount(), 1);
+    QTRY_VERIFY(server.repository.exchangeAt(0).responses().size() == 1);
+    QCOMPARE(server.repository.exchangeAt(0).peer(), QStringLiteral("App"));
+}
+
+void tst_Listener::userPulseFiresBeforeLatestUserChanges()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    QStringList seenAtPulse;
+    connect(&server.users, &UserManager::hasUpdatedUser, this, [&] {
+        const auto &latest = server.users.latestUser();
+        seenAtPulse.append(latest ? latest->name().value_or(QString()) : QStringLiteral("<none>"));
+    });
+    peer->send(userJson(QStringLiteral("first")));
+    peer->send(userJson(QStringLiteral("second")));
+    QTRY_COMPARE(seenAtPulse.size(), 2);
+    QCOMPARE(seenAtPulse, (QStringList{QStringLiteral("<none>"), QStringLiteral("first")}));
+    QCOMPARE(server.users.latestUser()->name(), std::optional<QString>(QStringLiteral("second")));
+}
+
+void tst_Listener::legacyAlertIsRaisedOnceAcrossPeers()
+{
+    Server server;
+    QSignalSpy alerts(&server.listener, &MorvendaListener::alertViewStateChanged);
+    auto first = server.connectPeer();
+    auto second = server.connectPeer();
+    QVERIFY(first && second);
+    first->send(R"({"handshake":5})");
+    QTRY_COMPARE(alerts.size(), 1);
+    second->send(R"({"handshake":true})");
+    QTRY_COMPARE(std::count_if(server.logger.log().cbegin(), server.logger.log().cend(),
+                               [](const QString &l) { return l.startsWith(QLatin1String("<ERROR: Unable to decode Payload: ")); }),
+                 2);
+    QCOMPARE(alerts.size(), 1);
+    QCOMPARE(server.listener.alertViewState()->title, L10n::text("LegacyCommunicationAlert.Title"));
+    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1String("handshake")));
+}
+
+void tst_Listener::undecodableMessagesAreLogged_data()
+{
+    QTest::addColumn<QByteArray>("message");
+    QTest::addColumn<QString>("dataLine");
+    QTest::addRow("an unknown key is logged with its text")
+        << QByteArray(R"({"hello":"x"})") << QStringLiteral(R"(<ERROR: Data Received: {"hello":"x"}>)");
+    QTest::addRow("bytes that are not UTF-8 are named as such")
+        << QByteArray("\xff\xfe{") << QStringLiteral("<ERROR: Data Received: -- Unable to convert to utf8 string -->");
+    QTest::addRow("line feeds of the body become spaces")
+        << QByteArray("{\n\"x\"") << QStringLiteral("<ERROR: Data Received: { \"x\">");
+    const QByteArray big = QByteArray("[") + QByteArray(200'000, '1');
+    QTest::addRow("a large body shows its first 64 KiB and its size")
+        << big << QStringLiteral("<ERROR: Data Received: ") + QString::fromLatin1(big.left(64 * 1024))
+            + QStringLiteral(" … (200001 bytes)>");
+}
+
+void tst_Listener::undecodableMessagesAreLogged()
+{
+    QFETCH(QByteArray, message);
+    QFETCH(QString, dataLine);
+    Server server;
+    QSignalSpy alerts(&server.listener, &MorvendaListener::alertViewStateChanged);
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->send(message);
+    QTRY_VERIFY(server.logger.log().size() >= 3);
+    const QStringList &log = server.logger.log();
+    QVERIFY(log.at(1).startsWith(QLatin1String("<ERROR: Unable to decode Payload: ")));
+    QCOMPARE(log.at(2), dataLine);
+    QCOMPARE(alerts.size(), 0);
+    // The connection goes on.
+    peer->handshake(QStringLiteral("Still here"));
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+}
+
+void tst_Listener::binaryEncodingAlertActsOnTheConnectionActiveWhenPressed()
+{
+    Server server;
+    QSignalSpy alerts(&server.listener, &MorvendaListener::alertViewStateChanged);
+    auto reporter = server.connectPeer();
+    auto other = server.connectPeer();
+    QVERIFY(reporter && other);
+    reporter->handshake(QStringLiteral("Reporter"));
+    other->handshake(QStringLiteral("Other"));
+    QTRY_COMPARE(server.listener.connections().size(), 2);
+    server.listener.select(server.connectionNamed(QStringLiteral("Reporter")));
+
+    reporter->send(protobufSettingJson("off"));
+    reporter->send(protobufSettingJson("on"));
+    QTRY_COMPARE(alerts.size(), 1);
+    reporter->send(protobufSettingJson("on"));
+    other->send(protobufSettingJson("on"));
+    QSignalSpy settingsUpdates(&server.settings, &SettingsManager::hasUpdatedSettings);
+    QTRY_COMPARE(settingsUpdates.size(), 2);
+    QCOMPARE(alerts.size(), 1);
+
+    const Alert::ViewState alert = *server.listener.alertViewState();
+    QCOMPARE(alert.title, L10n::text("BinaryDecodingAlert.title"));
+    QCOMPARE(alert.actions.size(), 2);
+    QVERIFY(!alert.actions.at(1).completion);
+
+    server.listener.select(server.connectionNamed(QStringLiteral("Other")));
+    alert.actions.at(0).completion();
+    const QByteArray expected = R"({"settingOverride":{"key":"MOBILE_PROTOBUF_230512","value":{"boolean":"off"}}})";
+    QTRY_COMPARE(other->frames().size(), 2);
+    QCOMPARE(other->frames().at(1), expected);
+    QCOMPARE(reporter->frames().size(), 1);  // only its hello
+}
+
+void tst_Listener::sendToDisconnectedConnectionRaisesAlertEachTime()
+{
+    Server server;
+    QSignalSpy alerts(&server.listener, &MorvendaListener::alertViewStateChanged);
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+    server.listener.select(server.listener.connections().first());
+    server.listener.disconnect(server.listener.activeConnection());
+    QVERIFY(server.listener.connections().isEmpty());
+    QVERIFY(server.listener.activeConnection());  // stays active
+
+    server.listener.sendToActiveConnection(AppPayload::runDeeplink(QStringLiteral("app://home")));
+    server.listener.sendToActiveConnection(AppPayload::runDeeplink(QStringLiteral("app://cart")));
+    QTRY_COMPARE(alerts.size(), 2);
+    for (const auto &args : alerts) {
+        QCOMPARE(args.at(0).value<Alert::ViewState>().title, L10n::text("ErrorSendingMessageAlert.title"));
+    }
+    QCOMPARE(std::count_if(server.logger.log().cbegin(), server.logger.log().cend(),
+                           [](const QString &l) { return l.startsWith(QLatin1String("<ERROR: Failed to send app payload: ")); }),
+             2);
+
+    // With no connection at all the send completes with the same alert.
+    server.listener.send(AppPayload::serverHello(), nullptr);
+    QTRY_COMPARE(alerts.size(), 3);
+}
+
+void tst_Listener::sameNameReplacesAndTakesOverActive()
+{
+    Server server;
+    auto old = server.connectPeer();
+    QVERIFY(old);
+    old->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+    const auto oldConnection = server.listener.connections().first();
+    server.listener.select(oldConnection);
+
+    QSignalSpy active(&server.listener, &MorvendaListener::activeConnectionChanged);
+    auto fresh = server.connectPeer();
+    QVERIFY(fresh);
+    fresh->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(active.size(), 1);
+    QCOMPARE(server.listener.connections().size(), 1);
+    QVERIFY(server.listener.activeConnection() != oldConnection);
+    QCOMPARE(server.listener.activeConnection(), server.listener.connections().first());
+    // The replaced connection is not cancelled.
+    QVERIFY(oldConnection->isOpen());
+    QVERIFY(old->isConnected());
+}
+
+void tst_Listener::secondHandshakeRenamesTheMember()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->handshake(QStringLiteral("Before"));
+    peer->handshake(QStringLiteral("After"));
+    QTRY_COMPARE(peer->frames().size(), 2);
+    QCOMPARE(server.listener.connections().size(), 1);
+    QCOMPARE(server.listener.connections().first()->displayName(), QStringLiteral("After"));
+    QVERIFY(!server.connectionNamed(QStringLiteral("Before")));
+}
+
+void tst_Listener::disconnectByIdentifierCancels()
+{
+    Server server;
+    auto a = server.connectPeer();
+    auto b = server.connectPeer();
+    QVERIFY(a && b);
+    a->handshake(QStringLiteral("A"));
+    b->handshake(QStringLiteral("B"));
+    QTRY_COMPARE(server.listener.connections().size(), 2);
+    const auto target = server.connectionNamed(QStringLiteral("A"));
+    server.listener.disconnect(QUuid::createUuid());  // unknown: nothing happens
+    QCOMPARE(server.listener.connections().size(), 2);
+    server.listener.disconnect(target->id());
+    QCOMPARE(server.listener.connections().size(), 1);
+    QCOMPARE(target->state(), MorvendaConnection::State::Cancelled);
+    QTRY_VERIFY(!a->isConnected());
+    QVERIFY(b->isConnected());
+}
+
+void tst_Listener::pendingConnectionIsPrunedOnClose()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    QTRY_COMPARE(server.listener.pendingConnections().size(), 1);
+    peer->socket().close();
+    QTRY_COMPARE(server.listener.pendingConnections().size(), 0);
+
+    // A registered connection that closes stays listed.
+    auto app = server.connectPeer();
+    QVERIFY(app);
+    app->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+    app->socket().close();
+    QTRY_COMPARE(server.listener.connections().first()->state(), MorvendaConnection::State::Failed);
+    QCOMPARE(server.listener.connections().size(), 1);
+}
+
+void tst_Listener::manyConnectsAndClosesLeakNoDescriptors()
+{
+    Server server;
+    const int baseline = openDescriptorCount();
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::unique_ptr<ScriptedPeer>> peers;
+        for (int i = 0; i < 50; ++i) {
+            auto peer = server.connectPeer();
+            QVERIFY(peer);
+            peers.push_back(std::move(peer));
+        }
+        QTRY_COMPARE(server.listener.pendingConnections().size(), 50);
+        peers.clear();
+        QTRY_COMPARE(server.listener.pendingConnections().size(), 0);
+    }
+    QTRY_COMPARE(openDescriptorCount(), baseline);
+}
+
+void tst_Listener::openSocketsAreCapped()
+{
+    Server server;
+    std::vector<std::unique_ptr<ScriptedPeer>> peers;
+    const int extra = 4;
+    for (int i = 0; i < MorvendaListener::maxOpenConnections + extra; ++i) {
+        auto peer = server.connectPeer();
+        QVERIFY(peer);
+        peers.push_back(std::move(peer));
+        QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE(std::count_if(peers.cbegin(), peers.cend(), [](const auto &p) { return !p->isConnected(); }),
+                 qsizetype(extra));
+    QCOMPARE(server.listener.pendingConnections().size(), MorvendaListener::maxOpenConnections);
+    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256)")));
+}
+
+void tst_Listener::peerThatNeverReadsDoesNotGrowMemory()
+{
+    Server server;
+    QSignalSpy alerts(&server.listener, &MorvendaListener::alertViewStateChanged);
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->socket().setReadBufferSize(1);
+    peer->handshake(QStringLiteral("Sleepy"));
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+    const auto connection = server.listener.connections().first();
+    const QString bigLink = QStringLiteral("app://x/") + QString(1 << 20, u'a');
+    const int sends = int(MorvendaConnection::maxPendingOutput >> 20) + 30;
+    for (int i = 0; i < sends; ++i) {
+        server.listener.send(AppPayload::runDeeplink(bigLink), connection);
+        QCoreApplication::processEvents();
+        QVERIFY(connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
+    }
+    QTRY_VERIFY(!alerts.isEmpty());
+    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1String("not reading")));
+}
+
+void tst_Listener::oversizeFrameIsLoggedAndConnectionGoesOn()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    const quint64 length = MorvendaFramer::maxFrameLength + 10;
+    peer->sendRaw(*MorvendaFramer::header(length));
+    const QByteArray chunk(1 << 20, ' ');
+    for (quint64 sent = 0; sent < length;) {
+        const auto piece = static_cast<qsizetype>(std::min<quint64>(chunk.size(), length - sent));
+        peer->socket().write(chunk.constData(), piece);
+        sent += piece;
+        while (peer->socket().bytesToWrite() > (8 << 20)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+    peer->handshake(QStringLiteral("After the big one"));
+    QTRY_COMPARE_WITH_TIMEOUT(server.listener.connections().size(), 1, 20000);
+    QVERIFY(logContains(server.logger, QStringLiteral("Skipped a message of %1 bytes").arg(length)));
+}
+
+void tst_Listener::acceptedSocketHasKeepAlive()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    QTRY_COMPARE(server.listener.pendingConnections().size(), 1);
+    const qintptr fd = server.listener.pendingConnections().first()->socketDescriptor();
+    QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), 4);
+    QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL) > 0);
+    QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT) > 0);
+}
+
+void tst_Listener::payloadsBeforeConfigureAreDroppedSafely()
+{
+    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    ScriptedPeer peer;
+    QVERIFY(peer.connectTo(listener.serverPort()));
+    peer.send(userJson(QStringLiteral("early")));
+    peer.send(requestJson);
+    peer.handshake(QStringLiteral("Early"));
+    QTRY_COMPARE(peer.frames().size(), 1);  // the handshake still works
+    QCOMPARE(listener.connections().size(), 1);
+
+    // The lines written so far reach the log once it is configured; configuring twice is harmless.
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    listener.configure(users, settings, milestones, repository, logger);
+    listener.configure(users, settings, milestones, repository, logger);
+    QVERIFY(logContains(logger, QStringLiteral("Received client handshake: Early. Sending hello.")));
+    QCOMPARE(std::count_if(logger.log().cbegin(), logger.log().cend(),
+                           [](const QString &l) { return l.contains(QLatin1String("Received client handshake")); }),
+             1);
+    QVERIFY(users.users().isEmpty());
+    QCOMPARE(settings.alertPresentingDelegate(), static_cast<AlertPresentingDelegate *>(&listener));
+}
+
+void tst_Listener::takenPortIsReportedInBothLogs()
+{
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost));
+    qputenv("MORVENDA_PORT", QByteArray::number(occupant.serverPort()));
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Unable to start listener: port \\d+ is not available")));
+    Server server;
+    qunsetenv("MORVENDA_PORT");
+    QVERIFY(!server.listener.isListening());
+    QVERIFY(logContains(server.logger, QStringLiteral("Unable to start listener: port %1 is not available").arg(occupant.serverPort())));
+
+    // A free port given the same way is used.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    qputenv("MORVENDA_PORT", QByteArray::number(port));
+    Server second;
+    qunsetenv("MORVENDA_PORT");
+    QCOMPARE(second.listener.serverPort(), port);
+}
+
+void tst_Listener::initTestCase()
+{
+    // Connection and listener debug lines would drown the test output.
+    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
+}
+
+QTEST_GUILESS_MAIN(tst_Listener)
+#include "tst_listener.moc"

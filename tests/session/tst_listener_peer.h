@@ -1,0 +1,53 @@
+// A scripted app for the server tests: a loopback QTcpSocket that writes frames and collects the
+// frames it receives. Main thread; everything asynchronous is awaited with QTRY_* by the caller.
+#pragma once
+
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+
+class ScriptedPeer
+{
+public:
+    bool connectTo(quint16 port)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        return m_socket.waitForConnected(5000);
+    }
+    void send(const QByteArray &json) { m_socket.write(*MorvendaFramer::frame(json)); }
+    void sendRaw(const QByteArray &bytes) { m_socket.write(bytes); }
+    void handshake(const QString &name)
+    {
+        send(QByteArrayLiteral(R"({"handshake":")") + name.toUtf8() + QByteArrayLiteral(R"("})"));
+    }
+    // Frames received so far (reads what has arrived).
+    const QList<QByteArray> &frames()
+    {
+        const QByteArray bytes = m_socket.readAll();
+        m_raw += bytes;
+        qsizetype pos = 0;
+        while (pos < bytes.size()) {
+            auto step = m_reader.step(bytes.constData() + pos, bytes.size() - pos);
+            pos += step.consumed;
+            if (step.event == MorvendaFrameReader::Event::Frame) {
+                m_frames.append(step.body);
+            }
+        }
+        return m_frames;
+    }
+    // Every byte received so far, unparsed.
+    const QByteArray &raw()
+    {
+        frames();
+        return m_raw;
+    }
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    QTcpSocket &socket() { return m_socket; }
+
+private:
+    QTcpSocket m_socket;
+    MorvendaFrameReader m_reader;
+    QList<QByteArray> m_frames;
+    QByteArray m_raw;
+};
