@@ -1,0 +1,121 @@
+#include "MorvendaApp/session/FilterPredicate.h"
+
+#include <QHashFunctions>
+
+std::optional<QString> requestPath(const Exchange &exchange)
+{
+    const std::optional<Request> &request = exchange.request();
+    if (!request || !request->url())
+        return std::nullopt;
+    return request->url()->path();
+}
+
+namespace KeyPaths {
+
+const KeyPath<QString> peer{ExchangeKeyPath::Peer, [](const Exchange &e) { return e.peer(); }};
+
+const KeyPath<std::optional<QString>> requestPath{ExchangeKeyPath::RequestPath, &::requestPath};
+
+const KeyPath<std::optional<Method>> requestMethod{
+    ExchangeKeyPath::RequestMethod, [](const Exchange &e) -> std::optional<Method> {
+        return e.request() ? e.request()->method() : std::nullopt;
+    }};
+
+} // namespace KeyPaths
+
+size_t qHash(const PredicateRegister &key, size_t seed)
+{
+    const int keyPath = key.keyPath() ? int(*key.keyPath()) : -1;
+    return qHashMulti(seed, int(key.kind()), keyPath);
+}
+
+namespace KnownPaths {
+
+QStringList analytics()
+{
+    return {QStringLiteral("/api/event"), QStringLiteral("/api/v2/events"),
+            QStringLiteral("/api/client-event"), QStringLiteral("/api/client-events"),
+            QStringLiteral("/api/click-track")};
+}
+
+QStringList settingAssignments()
+{
+    return {QStringLiteral("/api/setting/assign"), QStringLiteral("/api/v2/setting/assign")};
+}
+
+QString milestones()
+{
+    return QStringLiteral("/api/user/milestones");
+}
+
+} // namespace KnownPaths
+
+namespace {
+
+bool pathIsOneOf(const Exchange &exchange, const QStringList &paths)
+{
+    const std::optional<QString> path = requestPath(exchange);
+    return path && paths.contains(*path, Qt::CaseSensitive);
+}
+
+bool pathContains(const Exchange &exchange, const QString &part)
+{
+    const std::optional<QString> path = requestPath(exchange);
+    return path && path->contains(part, Qt::CaseSensitive);
+}
+
+} // namespace
+
+AllFilterPredicate::AllFilterPredicate(PredicateRegister registration)
+    : m_registration(registration)
+{
+}
+
+bool AllFilterPredicate::match(const Exchange &) const
+{
+    return true;
+}
+
+AnalyticsFilterPredicate::AnalyticsFilterPredicate(PredicateRegister registration, QStringList knownAnalyticsPaths)
+    : m_registration(registration), m_knownAnalyticsPaths(std::move(knownAnalyticsPaths))
+{
+}
+
+bool AnalyticsFilterPredicate::match(const Exchange &exchange) const
+{
+    return pathIsOneOf(exchange, m_knownAnalyticsPaths);
+}
+
+SettingFilterPredicate::SettingFilterPredicate(PredicateRegister registration, QStringList knownSettingAssignmentPaths)
+    : m_registration(registration), m_knownSettingAssignmentPaths(std::move(knownSettingAssignmentPaths))
+{
+}
+
+bool SettingFilterPredicate::match(const Exchange &exchange) const
+{
+    return pathIsOneOf(exchange, m_knownSettingAssignmentPaths);
+}
+
+MilestoneFilterPredicate::MilestoneFilterPredicate(PredicateRegister registration, QString knownMilestonePath)
+    : m_registration(registration), m_knownMilestonePath(std::move(knownMilestonePath))
+{
+}
+
+bool MilestoneFilterPredicate::match(const Exchange &exchange) const
+{
+    return pathContains(exchange, m_knownMilestonePath);
+}
+
+OtherFilterPredicate::OtherFilterPredicate(PredicateRegister registration)
+    : m_registration(registration)
+{
+}
+
+bool OtherFilterPredicate::match(const Exchange &exchange) const
+{
+    static const QStringList analyticsPaths = KnownPaths::analytics();
+    static const QStringList settingPaths = KnownPaths::settingAssignments();
+    static const QString milestonePath = KnownPaths::milestones();
+    return !pathIsOneOf(exchange, settingPaths) && !pathIsOneOf(exchange, analyticsPaths)
+        && !pathContains(exchange, milestonePath);
+}

@@ -1,0 +1,172 @@
+// Tests on an exchange that decide whether it joins the timeline, and the keys under which the
+// repository keeps them. Predicates are immutable and held through shared pointers to const, so
+// copying one never copies its lists. Evaluated on the main thread.
+#pragma once
+
+#include "MorvendaApp/session/Exchange.h"
+#include "MorvendaModel/Method.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The chains of field reads into an exchange that filters use. Shared by the repository's keypath
+// predicates and the timeline's filter model, so one key path means one thing everywhere.
+enum class ExchangeKeyPath {
+    Peer,          // exchange.peer: QString
+    RequestPath,   // exchange.request.url.path, percent-decoded: std::optional<QString>
+    RequestMethod, // exchange.request.method: std::optional<Method>
+};
+
+// A key path with the type of the value it reads.
+template<typename V>
+struct KeyPath
+{
+    ExchangeKeyPath id;
+    V (*read)(const Exchange &exchange);
+};
+
+namespace KeyPaths {
+extern const KeyPath<QString> peer;
+extern const KeyPath<std::optional<QString>> requestPath;
+extern const KeyPath<std::optional<Method>> requestMethod;
+} // namespace KeyPaths
+
+// The percent-decoded path of the exchange's request URL; empty without a request or URL.
+std::optional<QString> requestPath(const Exchange &exchange);
+
+class PredicateRegister
+{
+public:
+    enum class Kind { All, Analytics, Settings, Milestones, Other, Keypath };
+
+    static PredicateRegister all() { return PredicateRegister(Kind::All); }
+    static PredicateRegister analytics() { return PredicateRegister(Kind::Analytics); }
+    static PredicateRegister settings() { return PredicateRegister(Kind::Settings); }
+    static PredicateRegister milestones() { return PredicateRegister(Kind::Milestones); }
+    static PredicateRegister other() { return PredicateRegister(Kind::Other); }
+    static PredicateRegister keypath(ExchangeKeyPath keyPath) { return PredicateRegister(keyPath); }
+
+    Kind kind() const { return m_kind; }
+    // Set exactly for Kind::Keypath.
+    std::optional<ExchangeKeyPath> keyPath() const { return m_keyPath; }
+
+    friend bool operator==(const PredicateRegister &a, const PredicateRegister &b) = default;
+
+private:
+    explicit PredicateRegister(Kind kind) : m_kind(kind) {}
+    explicit PredicateRegister(ExchangeKeyPath keyPath) : m_kind(Kind::Keypath), m_keyPath(keyPath) {}
+
+    Kind m_kind;
+    std::optional<ExchangeKeyPath> m_keyPath;
+};
+
+size_t qHash(const PredicateRegister &key, size_t seed = 0);
+
+class FilterPredicate
+{
+public:
+    virtual ~FilterPredicate() = default;
+    virtual PredicateRegister registration() const = 0;
+    // No side effects; depends only on the exchange and the predicate's fields.
+    virtual bool match(const Exchange &exchange) const = 0;
+};
+
+using FilterPredicatePtr = std::shared_ptr<const FilterPredicate>;
+
+// The path lists every creator uses.
+namespace KnownPaths {
+QStringList analytics();
+QStringList settingAssignments();
+QString milestones();
+} // namespace KnownPaths
+
+class AllFilterPredicate final : public FilterPredicate
+{
+public:
+    explicit AllFilterPredicate(PredicateRegister registration = PredicateRegister::all());
+    PredicateRegister registration() const override { return m_registration; }
+    bool match(const Exchange &exchange) const override;
+
+private:
+    PredicateRegister m_registration;
+};
+
+class AnalyticsFilterPredicate final : public FilterPredicate
+{
+public:
+    explicit AnalyticsFilterPredicate(PredicateRegister registration = PredicateRegister::analytics(),
+                                      QStringList knownAnalyticsPaths = KnownPaths::analytics());
+    PredicateRegister registration() const override { return m_registration; }
+    // The request path equals one of the known paths (case-sensitive).
+    bool match(const Exchange &exchange) const override;
+
+private:
+    PredicateRegister m_registration;
+    QStringList m_knownAnalyticsPaths;
+};
+
+class SettingFilterPredicate final : public FilterPredicate
+{
+public:
+    explicit SettingFilterPredicate(PredicateRegister registration = PredicateRegister::settings(),
+                                    QStringList knownSettingAssignmentPaths = KnownPaths::settingAssignments());
+    PredicateRegister registration() const override { return m_registration; }
+    bool match(const Exchange &exchange) const override;
+
+private:
+    PredicateRegister m_registration;
+    QStringList m_knownSettingAssignmentPaths;
+};
+
+class MilestoneFilterPredicate final : public FilterPredicate
+{
+public:
+    explicit MilestoneFilterPredicate(PredicateRegister registration = PredicateRegister::milestones(),
+                                      QString knownMilestonePath = KnownPaths::milestones());
+    PredicateRegister registration() const override { return m_registration; }
+    // The request path contains the known path anywhere (case-sensitive).
+    bool match(const Exchange &exchange) const override;
+
+private:
+    PredicateRegister m_registration;
+    QString m_knownMilestonePath;
+};
+
+// Everything that is none of the three above, judged with the fixed path lists. An exchange
+// without request or URL is "other".
+class OtherFilterPredicate final : public FilterPredicate
+{
+public:
+    explicit OtherFilterPredicate(PredicateRegister registration = PredicateRegister::other());
+    PredicateRegister registration() const override { return m_registration; }
+    bool match(const Exchange &exchange) const override;
+
+private:
+    PredicateRegister m_registration;
+};
+
+// Reads one value through a key path and hands it, with the stored value, to the creator's
+// operator: operator(read value, stored value). Registered under the key of its own key path.
+template<typename V>
+class KeypathFilterPredicate final : public FilterPredicate
+{
+public:
+    using Operator = std::function<bool(const V &, const V &)>;
+
+    KeypathFilterPredicate(KeyPath<V> keyPath, V value, Operator op)
+        : m_keyPath(keyPath), m_value(std::move(value)), m_operator(std::move(op))
+    {
+    }
+
+    PredicateRegister registration() const override { return PredicateRegister::keypath(m_keyPath.id); }
+    bool match(const Exchange &exchange) const override { return m_operator(m_keyPath.read(exchange), m_value); }
+
+private:
+    KeyPath<V> m_keyPath;
+    V m_value;
+    Operator m_operator;
+};

@@ -1,0 +1,145 @@
+// The one store of every exchange of the run: it joins requests and responses by message ID,
+// counts response batches, runs the registered filter predicates and publishes the filtered
+// timeline and the latest exchange. Shared by reference; lives on the main thread.
+//
+// Scale: no work per message grows with the history. Exchanges are indexed by message ID, rows
+// by position; filter results are bit sets over exchange positions; a growing response batch
+// updates its members through one shared counter instead of rewriting each of them.
+#pragma once
+
+#include "MorvendaApp/session/Exchange.h"
+#include "MorvendaApp/session/FilterPredicate.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QUuid>
+#include <QVarLengthArray>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+class MessageRepository : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MessageRepository(QObject *parent = nullptr);
+    ~MessageRepository() override;
+
+    // A request replaces any exchange under its message ID whole, at the same position.
+    void addRequest(const Request &request, const QString &peer);
+    // Counts the response's batch, joins the exchange with its message ID (or starts one).
+    void addResponse(const Response &response, const QString &peer);
+
+    std::optional<Exchange> exchange(const QUuid &messageID) const;
+    // Every exchange in the order its message ID first arrived.
+    qsizetype exchangeCount() const { return qsizetype(m_slots.size()); }
+    const Exchange &exchangeAt(qsizetype index) const { return m_slots[size_t(index)].value; }
+    QList<Exchange> exchanges() const;
+
+    // The exchanges that passed every filter, at most one per message ID.
+    qsizetype timelineCount() const { return qsizetype(m_timeline.size()); }
+    const Exchange &timelineAt(qsizetype row) const { return m_timeline[size_t(row)]; }
+    QList<Exchange> currentTimeline() const;
+    // The exchange handled last, whether or not it passed the filters.
+    const std::optional<Exchange> &latestExchange() const { return m_latest; }
+
+    // Stores the predicate under its registration (replacing one there), recomputes its results
+    // over every exchange and re-applies the filter.
+    void registerPredicate(FilterPredicatePtr predicate);
+    // Recomputes one key's results and re-applies the filter; nothing happens for an unknown key.
+    void updatePredicateResults(const PredicateRegister &key);
+    // Drops the predicate and its results, then re-applies the filter.
+    void removePredicate(const PredicateRegister &key);
+    // Rebuilds the timeline from the exchanges and the result sets; publishes one reset.
+    void applyFilter();
+    // Forgets every exchange and batch and empties every result set; the predicates stay
+    // registered and keep filtering.
+    void clear();
+
+    QList<PredicateRegister> predicateKeys() const;
+    // The message IDs the key's predicate accepted, in acceptance order; empty for unknown keys.
+    QList<QUuid> predicateResults(const PredicateRegister &key) const;
+    // The distinct message IDs that reported a response under the batch ID, first report first.
+    QList<QUuid> batchMembers(const QUuid &batchID) const;
+
+    // Between beginBatch and the matching endBatch the row signals are held back and one
+    // timelineReset follows at the end; latestExchangeChanged is still emitted per exchange.
+    void beginBatch();
+    void endBatch();
+
+    class BatchScope
+    {
+    public:
+        explicit BatchScope(MessageRepository &repository) : m_repository(repository) { m_repository.beginBatch(); }
+        ~BatchScope() { m_repository.endBatch(); }
+        BatchScope(const BatchScope &) = delete;
+        BatchScope &operator=(const BatchScope &) = delete;
+
+    private:
+        MessageRepository &m_repository;
+    };
+
+signals:
+    void timelineRowInserted(qsizetype row);
+    void timelineRowReplaced(qsizetype row);
+    // The timeline was rebuilt or emptied; read it again.
+    void timelineReset();
+    // Every timeline row whose exchange belongs to this batch shows a new batch count.
+    void timelineBatchCountsChanged(const QUuid &batchID);
+    // Pulse after any change of the timeline above, carrying nothing.
+    void currentTimelineChanged();
+    void latestExchangeChanged(const Exchange &exchange);
+
+private:
+    // The distinct message IDs that answered under one batch ID, and the count they share.
+    struct Batch
+    {
+        std::shared_ptr<qint64> counter = std::make_shared<qint64>(0);
+        std::vector<qint32> members;
+        // Members whose stored exchange currently reads its count from elsewhere (another batch,
+        // or none after a request replaced it); they are relinked when this batch grows.
+        std::vector<qint32> foreign;
+    };
+    struct Slot
+    {
+        Exchange value;
+        qint32 timelineRow = -1;
+        QVarLengthArray<Batch *, 1> batches;
+    };
+    // A registered predicate and the exchanges it accepted, as positions in acceptance order and
+    // as a bit set for membership.
+    struct Filter
+    {
+        FilterPredicatePtr predicate;
+        std::vector<qint32> order;
+        std::vector<quint64> bits;
+    };
+    struct UuidHash
+    {
+        size_t operator()(const QUuid &id) const noexcept { return qHash(id); }
+    };
+
+    qint32 store(Exchange exchange);
+    void evaluate(qint32 index);
+    void markForeign(qint32 index, const Batch *except);
+    void relinkForeignMembers(Batch &batch);
+    void addResult(Filter &filter, qint32 index);
+    void notify(void (MessageRepository::*signal)(qsizetype), qsizetype row);
+    void notifyTimelineChanged();
+    void notifyReset();
+
+    std::vector<Slot> m_slots;
+    QHash<QUuid, qint32> m_indexById;
+    std::vector<Exchange> m_timeline;
+    std::vector<qint32> m_timelineSlot; // exchange index of every row
+    std::unordered_map<QUuid, Batch, UuidHash> m_batches;
+    QHash<PredicateRegister, Filter> m_filters;
+    std::optional<Exchange> m_latest;
+    quint64 m_nextRevision = 1;
+    int m_batchDepth = 0;
+    bool m_batchDirty = false;
+};

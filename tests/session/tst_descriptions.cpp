@@ -1,0 +1,103 @@
+#include "MorvendaApp/session/Exchange.h"
+#include "MorvendaApp/session/ExchangeDescriptionMapper.h"
+#include "SessionFixtures.h"
+
+#include <QTest>
+
+using namespace fixtures;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<QString> describe(const QString &url, const std::optional<QString> &body)
+{
+    return Exchange::fromRequest(request(id(1), url, body), QStringLiteral("App")).description();
+}
+
+QString line(const char *key, const char *value)
+{
+    return QStringLiteral("  \"%1\" : \"%2\",\n").arg(QLatin1String(key), QLatin1String(value));
+}
+
+} // namespace
+
+class TestDescriptions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void describesByRequestClass_data();
+    void describesByRequestClass();
+    void hostileBodiesGiveAnAnswerWithoutCrashing_data();
+    void hostileBodiesGiveAnAnswerWithoutCrashing();
+};
+
+void TestDescriptions::describesByRequestClass_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<std::optional<QString>>("body");
+    QTest::addColumn<std::optional<QString>>("expected");
+    const QString analytics = QStringLiteral("https://h/api/event");
+    const QString setting = QStringLiteral("https://h/api/setting/assign");
+    const QString milestones = QStringLiteral("https://h/api/user/milestones");
+    const std::optional<QString> none;
+    const auto text = [](const auto &s) { return std::optional<QString>(QString(s)); };
+
+    QTest::addRow("one event key gives its quoted value") << analytics << text(line("event_key", "page_view")) << text(u"\"page_view\""_s);
+    QTest::addRow("three event keys give a count then the values")
+        << analytics << text(line("event_key", "a") + line("event_key", "b") + line("event_key", "c"))
+        << text(u"(x3),\"a\",\"b\",\"c\""_s);
+    QTest::addRow("equal values are all listed") << analytics << text(line("event_key", "a") + line("event_key", "a")) << text(u"(x2),\"a\",\"a\""_s);
+    QTest::addRow("path values when no event key matches") << analytics << text(line("path", "/home")) << text(u"\"/home\""_s);
+    QTest::addRow("event keys win over path values") << analytics << text(line("path", "/home") + line("event_key", "e")) << text(u"\"e\""_s);
+    QTest::addRow("an analytics call without body has none") << analytics << none << none;
+    QTest::addRow("an analytics body matching nothing has none, even with a milestone line")
+        << analytics << text(line("retailer_milestone", "m")) << none;
+    QTest::addRow("a setting query up to its only ampersand") << setting + QStringLiteral("?setting=abc&user=1") << none << text(u"abc"_s);
+    QTest::addRow("a setting query up to its last ampersand") << setting + QStringLiteral("?setting=abc&user=1&x=2") << none << text(u"abc&user=1"_s);
+    QTest::addRow("a setting query without ampersand has none") << setting + QStringLiteral("?setting=abc") << none << none;
+    QTest::addRow("the retailer milestone wins over the brand one, blank included")
+        << milestones << text(line("brand_milestone", "b") + line("retailer_milestone", "r")) << text(u" \"r\""_s);
+    QTest::addRow("another path has none") << QStringLiteral("https://h/api/items") << text(line("event_key", "e")) << none;
+    QTest::addRow("a carriage return ends the line for the dot")
+        << analytics << text(QStringLiteral("\"event_key\": \"a\"\r,")) << none;
+    QTest::addRow("a line separator ends the line for the dot")
+        << analytics << text(QStringLiteral("\"event_key\": \"a\"\u2028,")) << none;
+}
+
+void TestDescriptions::describesByRequestClass()
+{
+    QFETCH(QString, url);
+    QFETCH(std::optional<QString>, body);
+    QFETCH(std::optional<QString>, expected);
+    QCOMPARE(describe(url, body), expected);
+}
+
+void TestDescriptions::hostileBodiesGiveAnAnswerWithoutCrashing_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("body");
+    const QString analytics = QStringLiteral("https://h/api/event");
+    const QString milestones = QStringLiteral("https://h/api/user/milestones");
+    QTest::addRow("a 1 MB body on one line")
+        << analytics << QStringLiteral("\"event_key\"") + QString(1 << 20, QLatin1Char('x')) + QStringLiteral(": v,");
+    QTest::addRow("200k repetitions of a colon and blank after an event key")
+        << analytics << QStringLiteral("\"event_key\"") + QStringLiteral(": ").repeated(200000);
+    QTest::addRow("200k repetitions of a colon and blank after a milestone key")
+        << milestones << QStringLiteral("\"retailer_milestone\"") + QStringLiteral(": ").repeated(200000);
+    QTest::addRow("many event keys separated by carriage returns")
+        << analytics << QStringLiteral("\"event_key\": \"a\",\r").repeated(50000);
+}
+
+// The result may be a value or none (a match limit gives none); what matters is an answer.
+void TestDescriptions::hostileBodiesGiveAnAnswerWithoutCrashing()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, body);
+    const std::optional<QString> description = describe(url, body);
+    if (description)
+        QVERIFY(description->size() <= body.size() * 2);
+}
+
+QTEST_GUILESS_MAIN(TestDescriptions)
+#include "tst_descriptions.moc"

@@ -1,0 +1,344 @@
+// Random sequences of repository operations run against MessageRepository and against a literal
+// reference model written straight from the repository's rules (linear scans, full equality),
+// which must agree on every observable result.
+#include "MorvendaApp/session/MessageRepository.h"
+#include "SessionFixtures.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace fixtures;
+
+namespace {
+
+// An ordered map with linear lookup, as plain as it gets.
+template<typename K, typename V>
+struct OrderedMap
+{
+    QList<std::pair<K, V>> entries;
+    V *find(const K &key)
+    {
+        for (auto &entry : entries)
+            if (entry.first == key)
+                return &entry.second;
+        return nullptr;
+    }
+    void set(const K &key, V value)
+    {
+        if (V *existing = find(key))
+            *existing = std::move(value);
+        else
+            entries.append({key, std::move(value)});
+    }
+    void remove(const K &key)
+    {
+        entries.removeIf([&](const auto &entry) { return entry.first == key; });
+    }
+};
+
+class ReferenceRepository
+{
+public:
+    QList<Exchange> timeline;
+    QList<Exchange> latest;
+    OrderedMap<PredicateRegister, FilterPredicatePtr> predicates;
+    OrderedMap<PredicateRegister, QList<QUuid>> results;
+    OrderedMap<QUuid, Exchange> exchanges;
+    OrderedMap<QUuid, QList<QUuid>> batchIDs;
+
+    void addRequest(const Request &request, const QString &peer)
+    {
+        const Exchange exchange = Exchange::fromRequest(request, peer);
+        exchanges.set(exchange.messageID(), exchange);
+        evaluate(exchange);
+    }
+
+    void addResponse(const Response &response, const QString &peer)
+    {
+        const QUuid b = response.batchID();
+        const QUuid m = response.messageID();
+        qint64 count = 0;
+        QList<QUuid> *list = batchIDs.find(b);
+        if (!list) {
+            batchIDs.set(b, {m});
+            count = 1;
+        } else if (list->contains(m)) {
+            count = list->size();
+        } else {
+            const QList<QUuid> earlier = *list;
+            list->append(m);
+            count = earlier.size() + 1;
+            for (const QUuid &member : earlier) {
+                Exchange *old = exchanges.find(member);
+                if (!old)
+                    continue;
+                Exchange updated = *old;
+                updated.setBatchCount(count);
+                const qsizetype at = timeline.indexOf(*old);
+                if (at >= 0) {
+                    const qsizetype present = timeline.indexOf(updated);
+                    if (present >= 0 && present != at)
+                        timeline.removeAt(at);
+                    else
+                        timeline[at] = updated;
+                }
+                *old = updated;
+            }
+        }
+        Exchange exchange;
+        if (Exchange *found = exchanges.find(m)) {
+            exchange = *found;
+            exchange.setBatchCount(count);
+            if (!exchange.batchID())
+                exchange.setBatchID(b);
+            exchange.appendResponse(response);
+        } else {
+            exchange = Exchange::fromResponse(response, peer);
+            exchange.setBatchCount(count);
+        }
+        exchanges.set(m, exchange);
+        evaluate(exchange);
+    }
+
+    void evaluate(const Exchange &exchange)
+    {
+        bool passes = true;
+        for (const auto &[key, predicate] : predicates.entries) {
+            if (predicate->match(exchange)) {
+                QList<QUuid> *set = results.find(key);
+                if (set && !set->contains(exchange.messageID()))
+                    set->append(exchange.messageID());
+            } else {
+                passes = false;
+            }
+        }
+        if (passes) {
+            qsizetype at = -1;
+            for (qsizetype i = 0; i < timeline.size(); ++i)
+                if (timeline[i].messageID() == exchange.messageID())
+                    at = i;
+            if (at >= 0)
+                timeline[at] = exchange;
+            else
+                timeline.append(exchange);
+        }
+        latest.append(exchange);
+    }
+
+    void registerPredicate(const FilterPredicatePtr &predicate)
+    {
+        predicates.set(predicate->registration(), predicate);
+        updatePredicateResults(predicate->registration());
+    }
+
+    void updatePredicateResults(const PredicateRegister &key)
+    {
+        FilterPredicatePtr *predicate = predicates.find(key);
+        if (!predicate)
+            return;
+        QList<QUuid> set;
+        for (const auto &[messageID, exchange] : exchanges.entries)
+            if ((*predicate)->match(exchange))
+                set.append(messageID);
+        results.set(key, set);
+        applyFilter();
+    }
+
+    void removePredicate(const PredicateRegister &key)
+    {
+        predicates.remove(key);
+        results.remove(key);
+        applyFilter();
+    }
+
+    void applyFilter()
+    {
+        QList<QUuid> kept;
+        for (const auto &entry : exchanges.entries)
+            kept.append(entry.first);
+        for (const auto &[key, set] : results.entries)
+            kept.removeIf([&](const QUuid &messageID) { return !set.contains(messageID); });
+        timeline.clear();
+        for (const QUuid &messageID : kept)
+            timeline.append(*exchanges.find(messageID));
+    }
+
+    void clear()
+    {
+        exchanges.entries.clear();
+        batchIDs.entries.clear();
+        timeline.clear();
+        for (auto &entry : results.entries)
+            entry.second.clear();
+    }
+};
+
+// Exchanges whose second response makes them pass: moves rows between versions.
+class AnsweredPredicate final : public FilterPredicate
+{
+public:
+    PredicateRegister registration() const override { return PredicateRegister::all(); }
+    bool match(const Exchange &exchange) const override { return !exchange.responses().isEmpty(); }
+};
+
+FilterPredicatePtr predicateNumber(int n)
+{
+    switch (n) {
+    case 0: return std::make_shared<AnalyticsFilterPredicate>();
+    case 1: return std::make_shared<OtherFilterPredicate>();
+    case 2: return std::make_shared<KeypathFilterPredicate<QString>>(KeyPaths::peer, QStringLiteral("A"),
+                [](const QString &a, const QString &b) { return a == b; });
+    case 3: return std::make_shared<KeypathFilterPredicate<std::optional<Method>>>(KeyPaths::requestMethod, Method::Get,
+                [](const std::optional<Method> &a, const std::optional<Method> &b) { return a == b; });
+    default: return std::make_shared<AnsweredPredicate>();
+    }
+}
+
+class Generator
+{
+public:
+    explicit Generator(quint32 seed) : m_random(seed) {}
+    int below(int n) { return int(m_random.bounded(n)); }
+
+    Request request()
+    {
+        static const QStringList urls{QStringLiteral("https://h/api/event"), QStringLiteral("https://h/api/items"),
+                                      QStringLiteral("https://h/api/user/milestones/1")};
+        return fixtures::request(id(uint(1 + below(6))), urls[below(urls.size())],
+                                 below(2) ? std::optional<QString>(QStringLiteral("\"event_key\": \"e\",")) : std::nullopt,
+                                 std::nullopt, below(3) ? Method::Get : Method::Post);
+    }
+
+    Response response()
+    {
+        static const QList<std::optional<qint64>> statuses{200, 200, 500, std::nullopt};
+        return fixtures::response(id(uint(1 + below(6))), id(uint(100 + below(3))), statuses[below(statuses.size())],
+                                  below(3) ? Response::Source::Network : Response::Source::Cache);
+    }
+
+    QString peer() { return below(2) ? QStringLiteral("A") : QStringLiteral("B"); }
+
+private:
+    QRandomGenerator m_random;
+};
+
+QList<QUuid> messageIDs(const QList<Exchange> &exchanges)
+{
+    QList<QUuid> result;
+    for (const Exchange &exchange : exchanges)
+        result.append(exchange.messageID());
+    return result;
+}
+
+} // namespace
+
+class TestRepositoryDifferential : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomSequencesAgreeWithTheReferenceModel();
+
+private:
+    bool agree(const MessageRepository &real, const ReferenceRepository &reference,
+               const QList<Exchange> &realLatest, QString *why);
+};
+
+bool TestRepositoryDifferential::agree(const MessageRepository &real, const ReferenceRepository &reference,
+                                       const QList<Exchange> &realLatest, QString *why)
+{
+    QList<Exchange> referenceExchanges;
+    for (const auto &entry : reference.exchanges.entries)
+        referenceExchanges.append(entry.second);
+    if (real.exchanges() != referenceExchanges)
+        return *why = QStringLiteral("exchanges differ"), false;
+    if (messageIDs(real.currentTimeline()) != messageIDs(reference.timeline))
+    {
+        QStringList a, b;
+        for (const QUuid &x : messageIDs(real.currentTimeline())) a << QString::number(x.data1);
+        for (const QUuid &x : messageIDs(reference.timeline)) b << QString::number(x.data1);
+        return *why = QStringLiteral("timeline order differs: %1 vs reference %2").arg(a.join(u' '), b.join(u' ')), false;
+    }
+    if (real.currentTimeline() != reference.timeline)
+        return *why = QStringLiteral("timeline contents differ"), false;
+    if (realLatest != reference.latest)
+        return *why = QStringLiteral("latest exchange sequence differs"), false;
+    for (const auto &[key, set] : reference.results.entries) {
+        if (real.predicateResults(key) != set)
+            return *why = QStringLiteral("result set of kind %1 differs").arg(int(key.kind())), false;
+    }
+    if (real.predicateKeys().size() != reference.results.entries.size())
+        return *why = QStringLiteral("registered keys differ"), false;
+    return true;
+}
+
+void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
+{
+    const int sequences = qEnvironmentVariableIntValue("MORVENDA_DIFFERENTIAL_SEQUENCES") > 0 ? qEnvironmentVariableIntValue("MORVENDA_DIFFERENTIAL_SEQUENCES") : 3000;
+    for (int seed = 1; seed <= sequences; ++seed) {
+        Generator random{quint32(seed)};
+        MessageRepository real;
+        ReferenceRepository reference;
+        QList<Exchange> realLatest;
+        connect(&real, &MessageRepository::latestExchangeChanged, this,
+                [&](const Exchange &exchange) { realLatest.append(exchange); });
+        QStringList trail;
+        for (int step = 0; step < 40; ++step) {
+            const int op = random.below(100);
+            if (op < 35) {
+                const Request request = random.request();
+                const QString peer = random.peer();
+                trail << QStringLiteral("request %1 %2").arg(request.messageID().data1).arg(request.path());
+                real.addRequest(request, peer);
+                reference.addRequest(request, peer);
+            } else if (op < 75) {
+                const Response response = random.response();
+                const QString peer = random.peer();
+                trail << QStringLiteral("response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
+                real.addResponse(response, peer);
+                reference.addResponse(response, peer);
+            } else if (op < 83) {
+                const FilterPredicatePtr predicate = predicateNumber(random.below(5));
+                trail << QStringLiteral("register kind %1").arg(int(predicate->registration().kind()));
+                real.registerPredicate(predicate);
+                reference.registerPredicate(predicate);
+            } else if (op < 87) {
+                const PredicateRegister key = predicateNumber(random.below(5))->registration();
+                trail << QStringLiteral("remove kind %1").arg(int(key.kind()));
+                real.removePredicate(key);
+                reference.removePredicate(key);
+            } else if (op < 91) {
+                trail << QStringLiteral("apply");
+                real.applyFilter();
+                reference.applyFilter();
+            } else if (op < 94) {
+                trail << QStringLiteral("clear");
+                real.clear();
+                reference.clear();
+            } else {
+                trail << QStringLiteral("file load");
+                MessageRepository::BatchScope batch(real);
+                for (int i = random.below(6); i > 0; --i) {
+                    if (random.below(2)) {
+                        const Request request = random.request();
+                        trail << QStringLiteral(" file request %1").arg(request.messageID().data1);
+                        real.addRequest(request, QStringLiteral("file:///s.json"));
+                        reference.addRequest(request, QStringLiteral("file:///s.json"));
+                    } else {
+                        const Response response = random.response();
+                        trail << QStringLiteral(" file response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
+                        real.addResponse(response, QStringLiteral("file:///s.json"));
+                        reference.addResponse(response, QStringLiteral("file:///s.json"));
+                    }
+                }
+            }
+            QString why;
+            if (!agree(real, reference, realLatest, &why)) {
+                QFAIL(qPrintable(QStringLiteral("seed %1: %2 after:\n  %3").arg(seed).arg(why, trail.join(QStringLiteral("\n  ")))));
+            }
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRepositoryDifferential)
+#include "tst_repository_differential.moc"
