@@ -81,6 +81,11 @@ void AlertPresenter::present(const Alert::ViewState &alert)
     // Messages carry text from peers (error descriptions, decoder output): never rich text.
     for (QLabel *label : box->findChildren<QLabel *>())
         label->setTextFormat(Qt::PlainText);
+    if (auto *titleLabel = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = titleLabel->font();
+        bold.setBold(true);
+        titleLabel->setFont(bold);
+    }
 
     QList<std::pair<QAbstractButton *, std::function<void()>>> buttons;
     for (const Alert::Action &action : alert.actions)

@@ -1,5 +1,6 @@
 #include "Asset.h"
 
+#include <QFile>
 #include <QLoggingCategory>
 #include <QPainter>
 #include <QPixmapCache>
@@ -24,6 +25,10 @@ QPixmap pixmap(const QString &name, QSize logicalSize, qreal devicePixelRatio)
     if (QPixmapCache::find(key, &cached))
         return cached;
 
+    if (!QFile::exists(path(name))) {
+        qCWarning(lcAsset) << "no image asset named" << name;
+        return {};
+    }
     QSvgRenderer renderer(path(name));
     if (!renderer.isValid()) {
         qCWarning(lcAsset) << "no image asset named" << name;

@@ -62,14 +62,17 @@ void PortalColorScheme::askPortal()
                              << "; following the platform palette";
             return;
         }
-        applyPortalValue(reply.value().variant());
+        if (!m_settingChanged) // a change signal is newer than this answer
+            applyPortalValue(reply.value().variant());
     });
 }
 
 void PortalColorScheme::onSettingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value)
 {
-    if (nameSpace == kNamespace && key == kKey)
+    if (nameSpace == kNamespace && key == kKey) {
+        m_settingChanged = true;
         applyPortalValue(value.variant());
+    }
 }
 
 void PortalColorScheme::applyPortalValue(const QVariant &value)

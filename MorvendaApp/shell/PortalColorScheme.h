@@ -32,4 +32,5 @@ private:
     QDBusConnection m_bus;
     ColorScheme m_fallback;
     std::optional<ColorScheme> m_portal;
+    bool m_settingChanged = false;
 };

@@ -6,8 +6,19 @@
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
+#include "MorvendaApp/shell/Asset.h"
+
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,6 +38,7 @@ private slots:
     void pickingDarkStoresItAndRepalettesEveryWindowAndFollower();
     void systemFollowsTheSystemAgain();
     void preferencesWindowFitsItsContent();
+    void sampleWindowInForcedLightAndDark();
 
 private:
     QSettings &settings() { return *m_settings; }
@@ -42,6 +54,59 @@ QColor windowColour(const QWidget &widget)
 }
 
 const QString kKey = QString::fromLatin1(ColorSchemePreference::kSettingsKey);
+
+// A window with the common controls, for looking at both palettes.
+std::unique_ptr<QWidget> sampleWindow()
+{
+    auto window = std::make_unique<QWidget>();
+    window->setWindowTitle(QStringLiteral("Sample"));
+    auto *layout = new QHBoxLayout(window.get());
+
+    auto *list = new QListWidget;
+    for (const char *row : {"GET /api/user", "POST /api/event", "GET /api/settings", "PUT /api/cart", "DELETE /api/item"})
+        list->addItem(QString::fromLatin1(row));
+    list->setAlternatingRowColors(true);
+    list->setCurrentRow(1);
+    layout->addWidget(list);
+
+    auto *form = new QFormLayout;
+    auto *logo = new QLabel;
+    logo->setPixmap(Asset::pixmap(Asset::logo, QSize(48, 48), window->devicePixelRatioF()));
+    auto *brands = new QLabel;
+    QPixmap pair(QSize(68, 32));
+    pair.fill(Qt::transparent);
+    {
+        QPainter painter(&pair);
+        painter.drawPixmap(0, 0, Asset::pixmap(Asset::retailerStageSmall, QSize(32, 32)));
+        painter.drawPixmap(36, 0, Asset::pixmap(Asset::brandStageSmall, QSize(32, 32)));
+    }
+    brands->setPixmap(pair);
+    form->addRow(logo, brands);
+    auto *search = new QLineEdit;
+    search->setPlaceholderText(QStringLiteral("Search setting"));
+    form->addRow(QStringLiteral("Filter:"), search);
+    auto *combo = new QComboBox;
+    combo->addItems({QStringLiteral("System"), QStringLiteral("Light"), QStringLiteral("Dark")});
+    form->addRow(QStringLiteral("Appearance:"), combo);
+    auto *check = new QCheckBox(QStringLiteral("Record timeline"));
+    check->setChecked(true);
+    form->addRow(check);
+    form->addRow(new QRadioButton(QStringLiteral("Network")));
+    auto *progress = new QProgressBar;
+    progress->setValue(60);
+    form->addRow(progress);
+    auto *buttons = new QHBoxLayout;
+    auto *primary = new QPushButton(QStringLiteral("Send setting override"));
+    primary->setDefault(true);
+    auto *disabled = new QPushButton(QStringLiteral("Disabled"));
+    disabled->setEnabled(false);
+    buttons->addWidget(primary);
+    buttons->addWidget(disabled);
+    form->addRow(buttons);
+    layout->addLayout(form);
+    window->resize(560, 260);
+    return window;
+}
 
 } // namespace
 
@@ -167,6 +232,26 @@ void TestPreferences::preferencesWindowFitsItsContent()
     QCOMPARE(picker->count(), 4); // System, divider, Light, Dark
     QCOMPARE(picker->itemText(2), QStringLiteral("Light"));
     view.grab().save(qEnvironmentVariable("MORVENDA_ARTIFACTS") + QStringLiteral("/preferences-window.png"));
+}
+
+void TestPreferences::sampleWindowInForcedLightAndDark()
+{
+    Preferences preferences(settings());
+    FakeSystemColorScheme system(ColorScheme::Light);
+    AppearanceService appearance(preferences, system);
+    const std::unique_ptr<QWidget> window = sampleWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+
+    const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
+    for (const PreferredColorScheme forced : {PreferredColorScheme::Light, PreferredColorScheme::Dark}) {
+        preferences.setPreferredColorScheme(forced);
+        const QPalette expected = ShellPalette::forScheme(appearance.colorScheme());
+        QTRY_COMPARE(windowColour(*window), expected.color(QPalette::Window));
+        const QImage shot = window->grab().toImage();
+        QCOMPARE(shot.pixelColor(2, 2), expected.color(QPalette::Window));
+        QVERIFY(shot.save(artifacts + QStringLiteral("/sample-window-%1.png").arg(ColorSchemePreference::rawValue(forced))));
+    }
 }
 
 QTEST_MAIN(TestPreferences)

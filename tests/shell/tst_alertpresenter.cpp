@@ -1,0 +1,225 @@
+#include "MorvendaApp/shell/AlertPresenter.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+// Publishes alerts the way the listener does: the last value is kept, every assignment notifies.
+class AlertSource : public QObject
+{
+    Q_OBJECT
+
+public:
+    std::optional<Alert::ViewState> current;
+
+    void raise(const std::optional<Alert::ViewState> &alert)
+    {
+        current = alert;
+        emit alertViewStateChanged(alert);
+    }
+
+signals:
+    void alertViewStateChanged(const std::optional<Alert::ViewState> &alert);
+};
+
+class TestAlertPresenter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void emptyActionListGivesOk();
+    void buttonsKeepOrderAndShowTitlesVerbatim();
+    void choosingAButtonRunsOnlyItsCompletion();
+    void replacingAlertNeverRunsTheOldCompletions();
+    void dismissedAlertIsNotReplayed();
+    void alertRaisedBeforeTheWindowAppearsIsShownOnce();
+    void assigningNoneLeavesTheShownAlert();
+    void messageIsPlainText();
+
+private:
+    QMessageBox *showOnWindow(const Alert::ViewState &alert);
+
+    std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<AlertSource> m_source;
+    AlertPresenter *m_presenter = nullptr;
+};
+
+namespace {
+
+QStringList buttonTexts(const QMessageBox *box)
+{
+    QStringList texts;
+    for (const QAbstractButton *button : box->buttons())
+        texts.append(button->text());
+    return texts;
+}
+
+QAbstractButton *buttonNamed(const QMessageBox *box, const QString &text)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+Alert::ViewState alertWith(const QString &title, QList<Alert::Action> actions)
+{
+    return {title, QStringLiteral("message of ") + title, std::move(actions)};
+}
+
+} // namespace
+
+void TestAlertPresenter::init()
+{
+    m_window = std::make_unique<QWidget>();
+    m_window->resize(400, 300);
+    m_source = std::make_unique<AlertSource>();
+    m_presenter = new AlertPresenter(m_window.get());
+}
+
+void TestAlertPresenter::cleanup()
+{
+    m_window.reset();
+    m_source.reset();
+}
+
+QMessageBox *TestAlertPresenter::showOnWindow(const Alert::ViewState &alert)
+{
+    m_window->show();
+    if (!QTest::qWaitForWindowExposed(m_window.get()))
+        return nullptr;
+    m_presenter->follow(m_source.get(), &AlertSource::alertViewStateChanged, m_source->current);
+    m_source->raise(alert);
+    return m_presenter->shownBox();
+}
+
+void TestAlertPresenter::emptyActionListGivesOk()
+{
+    QMessageBox *box = showOnWindow(Alert::ViewState::legacyCommunicationAlert(QStringLiteral("path: id")));
+    QVERIFY(box);
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
+    QCOMPARE(box->buttons().size(), 1);
+    QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+    QCOMPARE(box->text(), QStringLiteral("Legacy communication protocol"));
+    QVERIFY(box->informativeText().endsWith(QStringLiteral("\n\npath: id")));
+}
+
+void TestAlertPresenter::buttonsKeepOrderAndShowTitlesVerbatim()
+{
+    QMessageBox *box = showOnWindow(alertWith(QStringLiteral("Pick"),
+                                              {{QStringLiteral("Zeta"), {}},
+                                               {QStringLiteral("Salt & Pepper"), {}},
+                                               {QStringLiteral("Alpha"), {}}}));
+    QVERIFY(box);
+    QCOMPARE(buttonTexts(box), (QStringList{QStringLiteral("Zeta"), QStringLiteral("Salt && Pepper"), QStringLiteral("Alpha")}));
+    box->grab().save(qEnvironmentVariable("MORVENDA_ARTIFACTS") + QStringLiteral("/alert-three-buttons.png"));
+}
+
+void TestAlertPresenter::choosingAButtonRunsOnlyItsCompletion()
+{
+    int disabled = 0;
+    QMessageBox *box = showOnWindow(Alert::ViewState::binaryDecodingAlert([&] { ++disabled; }));
+    QVERIFY(box);
+    QCOMPARE(buttonTexts(box), (QStringList{QStringLiteral("Disable binary encoding setting"), QStringLiteral("Cancel")}));
+    box->grab().save(qEnvironmentVariable("MORVENDA_ARTIFACTS") + QStringLiteral("/alert-binary-decoding.png"));
+
+    QPointer<QMessageBox> first = box;
+    QTest::mouseClick(buttonNamed(box, QStringLiteral("Cancel")), Qt::LeftButton);
+    QCOMPARE(disabled, 0);
+    QTRY_VERIFY(!first);
+    QVERIFY(!m_presenter->shownBox());
+
+    m_source->raise(Alert::ViewState::binaryDecodingAlert([&] { ++disabled; }));
+    QTest::mouseClick(buttonNamed(m_presenter->shownBox(), QStringLiteral("Disable binary encoding setting")), Qt::LeftButton);
+    QCOMPARE(disabled, 1);
+}
+
+void TestAlertPresenter::replacingAlertNeverRunsTheOldCompletions()
+{
+    int oldRuns = 0;
+    int newRuns = 0;
+    QPointer<QMessageBox> old = showOnWindow(alertWith(QStringLiteral("Old"), {{QStringLiteral("Go"), [&] { ++oldRuns; }}}));
+    QVERIFY(old);
+
+    m_source->raise(alertWith(QStringLiteral("New"), {{QStringLiteral("Go"), [&] { ++newRuns; }}}));
+    QMessageBox *shown = m_presenter->shownBox();
+    QVERIFY(shown != old);
+    QCOMPARE(shown->text(), QStringLiteral("New"));
+    QVERIFY(!old || !old->isVisible());
+    if (old) // even a click that reaches the old box before it is deleted does nothing
+        emit old->buttonClicked(old->buttons().first());
+    QTRY_VERIFY(!old);
+
+    QTest::mouseClick(buttonNamed(shown, QStringLiteral("Go")), Qt::LeftButton);
+    QCOMPARE(oldRuns, 0);
+    QCOMPARE(newRuns, 1);
+}
+
+void TestAlertPresenter::dismissedAlertIsNotReplayed()
+{
+    QMessageBox *box = showOnWindow(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("Broken pipe")));
+    QVERIFY(box);
+    QTest::mouseClick(buttonNamed(box, QStringLiteral("Ok")), Qt::LeftButton);
+    QVERIFY(!m_presenter->shownBox());
+
+    // The window's content goes away and comes back; the listener still holds the alert.
+    m_window->hide();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCoreApplication::processEvents();
+    QVERIFY(!m_presenter->shownBox());
+
+    // The same content assigned again is a new alert.
+    m_source->raise(m_source->current);
+    QVERIFY(m_presenter->shownBox());
+}
+
+void TestAlertPresenter::alertRaisedBeforeTheWindowAppearsIsShownOnce()
+{
+    m_source->raise(Alert::ViewState::legacyCommunicationAlert(QStringLiteral("early")));
+    m_presenter->follow(m_source.get(), &AlertSource::alertViewStateChanged, m_source->current);
+    QVERIFY(!m_presenter->shownBox());
+
+    m_window->show();
+    QTRY_VERIFY(m_presenter->shownBox());
+    QMessageBox *box = m_presenter->shownBox();
+    QVERIFY(box->informativeText().endsWith(QStringLiteral("early")));
+    QTest::mouseClick(box->buttons().first(), Qt::LeftButton);
+
+    m_window->hide();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCoreApplication::processEvents();
+    QVERIFY(!m_presenter->shownBox());
+}
+
+void TestAlertPresenter::assigningNoneLeavesTheShownAlert()
+{
+    QMessageBox *box = showOnWindow(alertWith(QStringLiteral("Stay"), {}));
+    QVERIFY(box);
+    m_source->raise(std::nullopt);
+    QCOMPARE(m_presenter->shownBox(), box);
+    QVERIFY(box->isVisible());
+}
+
+void TestAlertPresenter::messageIsPlainText()
+{
+    const QString message = QStringLiteral("<b>peer</b> said <a href='x'>no</a>");
+    QMessageBox *box = showOnWindow({QStringLiteral("<i>Title</i>"), message, {}});
+    QVERIFY(box);
+    bool messageShown = false;
+    for (const QLabel *label : box->findChildren<QLabel *>()) {
+        if (!label->text().isEmpty())
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        messageShown |= label->text() == message;
+    }
+    QVERIFY(messageShown);
+}
+
+QTEST_MAIN(TestAlertPresenter)
+#include "tst_alertpresenter.moc"
