@@ -46,7 +46,10 @@ QString quoted(std::string_view text)
     return u'"' + QString::fromUtf8(text.data(), qsizetype(cut)) + QStringLiteral("…\"");
 }
 
-// 2^63 as a double: whole numbers in 64 signed bits are [-2^63, 2^63).
+// 2^63 as a double. A whole number read from a floating-point literal must lie strictly inside
+// (-2^63, 2^63): -2^63 itself is excluded because an integer literal just below it (which simdjson
+// only accepts after rewriteHugeIntegers made it a floating-point literal) rounds to exactly -2^63.
+// Integer literals of -2^63 are read as integers and still fit.
 constexpr double kTwoTo63 = 9223372036854775808.0;
 
 } // namespace
@@ -135,7 +138,7 @@ qint64 Reader::integer(Element value) const
                  .arg(value.get_uint64().value_unsafe()));
     case simdjson::dom::element_type::DOUBLE: {
         const double number = value.get_double().value_unsafe();
-        if (std::isfinite(number) && std::trunc(number) == number && number >= -kTwoTo63
+        if (std::isfinite(number) && std::trunc(number) == number && number > -kTwoTo63
             && number < kTwoTo63) {
             return static_cast<qint64>(number);
         }

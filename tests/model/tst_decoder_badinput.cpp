@@ -1,0 +1,156 @@
+// Hostile and broken documents: none may crash, hang or lose a valid payload needlessly, and each
+// fails with the kind a caller can act on.
+#include "ModelTestSupport.h"
+
+#include "MorvendaModel/Encoder.h"
+
+#include <QTest>
+
+using namespace ModelTest;
+
+namespace {
+
+QString payloadKind(const Payload &payload)
+{
+    static const char *const names[] = {"request", "response", "settings", "user", "milestone",
+                                        "handshake"};
+    return QString::fromLatin1(names[int(payload.kind())]);
+}
+
+QByteArray nested(int depth, const QByteArray &inner = QByteArray())
+{
+    return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
+}
+
+} // namespace
+
+class TestDecoderBadInput : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void outcome_data();
+    void outcome();
+    void everyTruncationFailsAsDataCorrupted();
+    void hugeIntegerUnderUnknownKeyKeepsThePayload();
+    void hugeIntegerReadsAsDoubleWhereDoublesAreRead();
+    void fiftyMegabyteStringReads();
+    void escapedSurrogatePairReads();
+};
+
+void TestDecoderBadInput::outcome_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QString>("expected");
+
+    QTest::addRow("an empty document") << QByteArray() << "dataCorrupted";
+    QTest::addRow("only whitespace") << QByteArray(" \n\t ") << "dataCorrupted";
+    QTest::addRow("not JSON at all") << QByteArray("<html>") << "dataCorrupted";
+    QTest::addRow("two documents in a row") << json("{'handshake':'a'}{'handshake':'b'}") << "dataCorrupted";
+    QTest::addRow("a trailing comma") << json("{'handshake':'a',}") << "dataCorrupted";
+    QTest::addRow("a NUL byte inside the document") << QByteArray("{\"handshake\":\"a\"}\0", 18) << "dataCorrupted";
+    QTest::addRow("an unescaped control character in a string") << QByteArray("{\"handshake\":\"a\x01\"}") << "dataCorrupted";
+    QTest::addRow("invalid UTF-8 in a string") << QByteArray("{\"handshake\":\"a\xff\"}") << "dataCorrupted";
+    QTest::addRow("an overlong UTF-8 sequence") << QByteArray("{\"handshake\":\"\xc0\xaf\"}") << "dataCorrupted";
+    QTest::addRow("an escaped lone high surrogate") << QByteArray(R"({"handshake":"\ud800"})") << "dataCorrupted";
+    QTest::addRow("an escaped lone low surrogate") << QByteArray(R"({"handshake":"\udc00x"})") << "dataCorrupted";
+    QTest::addRow("nesting 100000 deep as the whole document") << nested(100000) << "dataCorrupted";
+    QTest::addRow("nesting 100000 deep under an unknown key")
+        << json("{'handshake':'a','x':") + nested(100000) + "}" << "dataCorrupted";
+    QTest::addRow("1e400 under an unknown key") << json("{'handshake':'a','x':1e400}") << "dataCorrupted";
+    QTest::addRow("1e400 as a setting number")
+        << json("{'settingOverride':{'key':'k','value':{'number':1e400}}}") << "dataCorrupted";
+    QTest::addRow("an integer too long even for a double")
+        << json("{'handshake':'a','x':") + QByteArray(400, '9') + "}" << "dataCorrupted";
+    QTest::addRow("a huge integer with a leading zero stays invalid")
+        << json("{'handshake':'a','x':018446744073709551616}") << "dataCorrupted";
+    QTest::addRow("a huge integer as milestone count")
+        << json("{'milestone':[{'key':'k','count':18446744073709551616}]}") << "dataCorrupted @ milestone[0].count";
+    QTest::addRow("a huge negative integer as milestone count")
+        << json("{'milestone':[{'key':'k','count':-9223372036854775809}]}") << "dataCorrupted @ milestone[0].count";
+    QTest::addRow("every field of a request null")
+        << json("{'request':{'id':null,'url':null,'method':null,'timestamp':null,'data':null,'headers':null}}")
+        << "valueNotFound @ request.id";
+    QTest::addRow("request keys in another letter case are unknown")
+        << json("{'request':{'ID':'$ID','Headers':[]}}") << "keyNotFound @ request.id";
+    QTest::addRow("a response source of {}") << json("{'response':{'id':'$ID','batchID':'$BATCH','headers':[],'source':{}}}")
+                                             << "typeMismatch @ response.source";
+    QTest::addRow("a method GET") << json("{'request':{'id':'$ID','method':'GET','headers':[]}}") << "dataCorrupted @ request.method";
+    QTest::addRow("an unknown user tag")
+        << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['vip']}}")
+        << "dataCorrupted @ user.tags[0]";
+    QTest::addRow("an object as a header list element that is null")
+        << json("{'request':{'id':'$ID','headers':[null]}}") << "valueNotFound @ request.headers[0]";
+}
+
+void TestDecoderBadInput::outcome()
+{
+    QFETCH(QByteArray, document);
+    QFETCH(QString, expected);
+    if (document.startsWith("{\"settingOverride\"")) {
+        const auto result = Decoder().decodeAppPayload(document);
+        QCOMPARE(ModelTest::outcome(result, [](const AppPayload &) { return QStringLiteral("appPayload"); }), expected);
+        return;
+    }
+    QCOMPARE(ModelTest::outcome(Decoder().decodePayload(document), payloadKind), expected);
+}
+
+void TestDecoderBadInput::everyTruncationFailsAsDataCorrupted()
+{
+    const QByteArray document = Encoder::encode(Payload::response(Response(
+        QUuid::createUuid(), QUuid::createUuid(), 200, Url::fromText(QStringLiteral("https://a/b")),
+        Response::Source::Network, 1.5, {{QStringLiteral("k"), QStringLiteral("v\u00e9")}},
+        QStringLiteral("{\"x\":1}"))));
+    Decoder decoder;
+    for (qsizetype length = 0; length < document.size(); ++length) {
+        const auto result = decoder.decodePayload(document.first(length));
+        QVERIFY2(!result, document.first(length).constData());
+        QCOMPARE(result.error().kind, DecodeError::Kind::DataCorrupted);
+    }
+    QVERIFY(decoder.decodePayload(document));
+}
+
+// simdjson refuses a whole document over one integer literal of 2^64 or more; the decoder rewrites
+// such literals as floating point so a payload carrying one under a key no record reads survives.
+void TestDecoderBadInput::hugeIntegerUnderUnknownKeyKeepsThePayload()
+{
+    const QByteArray document = json(
+        "{'x':18446744073709551616,'request':{'id':'$ID','note':'18446744073709551616 in text',"
+        "'n':-99999999999999999999999,'headers':[{'name':'a','value':'\\\"1e5'}]},'y':[1,2.5e3,-0]}");
+    const auto result = Decoder().decodePayload(document);
+    QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
+    QCOMPARE(result->asRequest()->headers().first().value, QStringLiteral("\"1e5"));
+}
+
+void TestDecoderBadInput::hugeIntegerReadsAsDoubleWhereDoublesAreRead()
+{
+    const auto milestones = Decoder().decodePayload(
+        json("{'milestone':[{'key':'k','count':1,'createdAt':18446744073709551616}]}"));
+    QVERIFY(milestones);
+    QCOMPARE(*milestones->asMilestone()->first().createdAt(), 18446744073709551616.0 / 1000);
+
+    const auto override = Decoder().decodeAppPayload(
+        json("{'settingOverride':{'key':'k','value':{'number':-18446744073709551616}}}"));
+    QVERIFY(override);
+    QCOMPARE(*override->asSettingOverride()->value().asNumber(), -18446744073709551616.0);
+}
+
+void TestDecoderBadInput::fiftyMegabyteStringReads()
+{
+    const QByteArray body(50 * 1024 * 1024, 'x');
+    const QByteArray document = json("{'response':{'id':'$ID','batchID':'$BATCH','headers':[],'data':'")
+        + body + json("'}}");
+    const auto result = Decoder().decodePayload(document);
+    QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
+    QCOMPARE(result->asResponse()->data()->size(), body.size());
+}
+
+void TestDecoderBadInput::escapedSurrogatePairReads()
+{
+    const auto result = Decoder().decodePayload(QByteArray(R"({"handshake":"\ud83d\ude00 \u00e9"})"));
+    QVERIFY(result);
+    QCOMPARE(*result->asHandshake(), QStringLiteral("\U0001F600 \u00e9"));
+}
+
+QTEST_APPLESS_MAIN(TestDecoderBadInput)
+#include "tst_decoder_badinput.moc"

@@ -1,0 +1,313 @@
+// Values of the wire records: equality by canonical equivalence and its hash, the URL path rule,
+// strict UUIDs, raw values, the derived user tags and sharing of bodies between copies.
+#include "MorvendaModel/AppPayload.h"
+#include "MorvendaModel/CanonicalText.h"
+#include "MorvendaModel/DecodeError.h"
+#include "MorvendaModel/Payload.h"
+#include "MorvendaModel/Uuid.h"
+
+#include <QHash>
+#include <QSet>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+const QUuid kMessage = QUuid::fromString(u"E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
+const QUuid kBatch = QUuid::fromString(u"0B3E5B0A-8D5C-4F59-9E0C-6F2B8C1D2E3F");
+
+// "é" precomposed and as "e" with a combining acute accent: canonically equivalent.
+const QString kComposed = QStringLiteral("caf\u00e9");
+const QString kDecomposed = QStringLiteral("cafe\u0301");
+
+Request requestWith(std::optional<QString> body, QList<Header> headers = {})
+{
+    return Request(kMessage, Url::fromText(QStringLiteral("https://a.example/x")), Method::Get, 1.0,
+                   std::move(body), std::move(headers));
+}
+
+Response responseWith(const QUuid &batch)
+{
+    return Response(kMessage, batch, 200, std::nullopt, Response::Source::Network, 2.0, {}, QString());
+}
+
+struct UserInput
+{
+    std::optional<QString> token;
+    QStringList capabilities;
+    bool isImpersonating = false;
+    bool isSubuser = false;
+    bool isAdmin = false;
+    std::optional<Retailer> retailer;
+    std::optional<Brand> brand;
+};
+
+QStringList tagsOf(const UserInput &in)
+{
+    const User user(QStringLiteral("n"), in.token, std::nullopt, in.capabilities, std::nullopt,
+                    in.isImpersonating, in.isSubuser, in.isAdmin, in.retailer, in.brand);
+    QStringList tags;
+    for (UserTag tag : user.tags())
+        tags << rawValue(tag);
+    return tags;
+}
+
+Retailer retailer(bool active, std::optional<QString> membership = std::nullopt)
+{
+    return Retailer(std::nullopt, std::nullopt, active, std::nullopt, std::nullopt, membership);
+}
+
+// Space-separated tag names.
+QStringList names(const char *list)
+{
+    return QString::fromLatin1(list).split(u' ', Qt::SkipEmptyParts);
+}
+
+Brand brand(bool active)
+{
+    return Brand{std::nullopt, std::nullopt, active, std::nullopt};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(UserInput)
+
+class TestRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void canonicallyEquivalentTextsAreEqual();
+    void recordEquality_data();
+    void recordEquality();
+    void settingValueEquality();
+    void urlPath_data();
+    void urlPath();
+    void urlKeepsOriginalText();
+    void uuidParsing_data();
+    void uuidParsing();
+    void rawValues();
+    void derivedUserTags_data();
+    void derivedUserTags();
+    void copiesShareTheirBody();
+    void decodeErrorText();
+};
+
+void TestRecords::canonicallyEquivalentTextsAreEqual()
+{
+    QVERIFY(kComposed != kDecomposed);
+    QVERIFY(CanonicalText::equal(kComposed, kDecomposed));
+    QCOMPARE(CanonicalText::hash(kComposed), CanonicalText::hash(kDecomposed));
+    QVERIFY(!CanonicalText::equal(QStringLiteral("Cafe"), QStringLiteral("cafe")));
+    QVERIFY(!CanonicalText::equal(std::optional<QString>(), std::optional<QString>(QString())));
+
+    const Header composed{QStringLiteral("X"), kComposed};
+    const Header decomposed{QStringLiteral("X"), kDecomposed};
+    QCOMPARE(composed, decomposed);
+    QCOMPARE(qHash(composed), qHash(decomposed));
+    const Request a = requestWith(kComposed, {composed});
+    const Request b = requestWith(kDecomposed, {decomposed});
+    QVERIFY(a == b);
+    QCOMPARE(qHash(a), qHash(b));
+    QCOMPARE(QSet<Request>({a, b}).size(), 1);
+}
+
+void TestRecords::recordEquality_data()
+{
+    QTest::addColumn<bool>("equal");
+    QTest::addColumn<bool>("expected");
+    const Header h1{QStringLiteral("a"), QStringLiteral("1")};
+    const Header h2{QStringLiteral("b"), QStringLiteral("2")};
+
+    QTest::addRow("requests with headers in another order are unequal")
+        << (requestWith(QString(), {h1, h2}) == requestWith(QString(), {h2, h1})) << false;
+    QTest::addRow("an absent body and an empty body are unequal")
+        << (requestWith(std::nullopt) == requestWith(QString())) << false;
+    QTest::addRow("requests with the same fields are equal")
+        << (requestWith(QStringLiteral("b"), {h1}) == requestWith(QStringLiteral("b"), {h1})) << true;
+    QTest::addRow("responses differing only in batch are unequal")
+        << (responseWith(kMessage) == responseWith(kBatch)) << false;
+    QTest::addRow("milestones with one key and different counts are unequal")
+        << (Milestone(QStringLiteral("k"), 1, std::nullopt, std::nullopt) == Milestone(QStringLiteral("k"), 2, std::nullopt, std::nullopt))
+        << false;
+    QTest::addRow("users with tags in another order are unequal")
+        << (User::withTags({}, {}, {}, {}, {}, false, false, false, {UserTag::Admin, UserTag::Active}, {}, {})
+            == User::withTags({}, {}, {}, {}, {}, false, false, false, {UserTag::Active, UserTag::Admin}, {}, {}))
+        << false;
+    QTest::addRow("users with capabilities in another order are unequal")
+        << (User::withTags({}, {}, {}, {QStringLiteral("a"), QStringLiteral("b")}, {}, false, false, false, {}, {}, {})
+            == User::withTags({}, {}, {}, {QStringLiteral("b"), QStringLiteral("a")}, {}, false, false, false, {}, {}, {}))
+        << false;
+    QTest::addRow("URLs with different text are unequal although equivalent")
+        << (Url::fromText(QStringLiteral("HTTP://a/")) == Url::fromText(QStringLiteral("http://a/"))) << false;
+    QTest::addRow("an override and a deeplink are unequal")
+        << (AppPayload::runDeeplink(QStringLiteral("k"))
+            == AppPayload::settingOverride(SettingOverride(QStringLiteral("k"), Setting::Value::string(QStringLiteral("k")))))
+        << false;
+    QTest::addRow("two hellos are equal") << (AppPayload::serverHello() == AppPayload::serverHello()) << true;
+    QTest::addRow("impersonations of equivalent tokens are equal")
+        << (ImpersonationInfo(kComposed) == ImpersonationInfo(kDecomposed)) << true;
+}
+
+void TestRecords::recordEquality()
+{
+    QFETCH(bool, equal);
+    QFETCH(bool, expected);
+    QCOMPARE(equal, expected);
+}
+
+void TestRecords::settingValueEquality()
+{
+    using Value = Setting::Value;
+    QVERIFY(Value::number(0.0) == Value::number(-0.0));
+    QVERIFY(!(Value::number(std::nan("")) == Value::number(std::nan(""))));
+    QVERIFY(!(Value::number(1) == Value::string(QStringLiteral("1"))));
+    QVERIFY(Value::string(kComposed) == Value::string(kDecomposed));
+    QVERIFY(Value::boolean(Setting::BoolState::On) == Value::boolean(Setting::BoolState::On));
+    QVERIFY(!(Value::boolean(Setting::BoolState::On) == Value::boolean(Setting::BoolState::Server)));
+
+    Setting setting(QStringLiteral("n"), QStringLiteral("k"), QStringLiteral("e"), std::nullopt,
+                    Value::number(1), Value::number(2));
+    Setting withOverride = setting;
+    withOverride.overrideValue = Value::number(1);
+    QVERIFY(!(setting == withOverride));
+    QCOMPARE(setting.id(), QStringLiteral("k"));
+}
+
+void TestRecords::urlPath_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("path");
+    QTest::addRow("a trailing slash is dropped") << "https://a.example/v1/items/" << "/v1/items";
+    QTest::addRow("the root path stays a slash") << "https://a.example/" << "/";
+    QTest::addRow("no path is empty") << "https://a.example" << "";
+    QTest::addRow("percent escapes are decoded") << "https://a.example/a%20b/%C3%A9" << "/a b/\u00e9";
+    QTest::addRow("query and fragment are not part of the path") << "https://a.example/p?q=1#f" << "/p";
+    QTest::addRow("a relative reference has its path") << "v1/items/" << "v1/items";
+}
+
+void TestRecords::urlPath()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, path);
+    const std::optional<Url> url = Url::fromText(text);
+    QVERIFY(url);
+    QCOMPARE(url->path(), path);
+}
+
+void TestRecords::urlKeepsOriginalText()
+{
+    const QString text = QStringLiteral("HTTPS://Example.COM:443/a%2fb/../c?x=%7e");
+    const std::optional<Url> url = Url::fromText(text);
+    QVERIFY(url);
+    QCOMPARE(url->text(), text);
+    const Request request(kMessage, url, std::nullopt, std::nullopt, std::nullopt, {});
+    QCOMPARE(request.urlText(), text);
+    QCOMPARE(request.url()->qurl().host(), QStringLiteral("example.com"));
+    QVERIFY(!Url::fromText(QString()));
+}
+
+void TestRecords::uuidParsing_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addRow("upper case is valid") << "E621E1F8-C36C-495A-93FC-0C247A3E6E5F" << true;
+    QTest::addRow("lower case is valid") << "e621e1f8-c36c-495a-93fc-0c247a3e6e5f" << true;
+    QTest::addRow("braces are invalid") << "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}" << false;
+    QTest::addRow("missing hyphens are invalid") << "E621E1F8C36C495A93FC0C247A3E6E5F" << false;
+    QTest::addRow("35 characters are invalid") << "E621E1F8-C36C-495A-93FC-0C247A3E6E5" << false;
+    QTest::addRow("a hyphen out of place is invalid") << "E621E1F-8C36C-495A-93FC-0C247A3E6E5F" << false;
+    QTest::addRow("a non-hex digit is invalid") << "E621E1F8-C36C-495A-93FC-0C247A3E6E5Z" << false;
+    QTest::addRow("a non-ASCII digit is invalid") << "E621E1F8-C36C-495A-93FC-0C247A3E6E5\u0660" << false;
+}
+
+void TestRecords::uuidParsing()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    const std::optional<QUuid> parsed = Uuid::parse(text);
+    QCOMPARE(parsed.has_value(), valid);
+    QCOMPARE(Uuid::parse(std::string_view(text.toUtf8().constData())).has_value(), valid);
+    if (valid)
+        QCOMPARE(Uuid::toText(*parsed), text.toUpper());
+}
+
+void TestRecords::rawValues()
+{
+    QCOMPARE(allMethods(), QList<Method>({Method::Post, Method::Get, Method::Put, Method::Delete}));
+    for (Method method : allMethods())
+        QCOMPARE(methodFromRawValue(rawValue(method)), method);
+    QCOMPARE(methodFromRawValue(u"GET"), std::nullopt);
+    QCOMPARE(Setting::allBoolStates(),
+             QList<Setting::BoolState>({Setting::BoolState::Server, Setting::BoolState::On, Setting::BoolState::Off}));
+    QCOMPARE(Setting::boolStateFromRawValue(u"off"), Setting::BoolState::Off);
+    QCOMPARE(Setting::boolStateFromRawValue(u"Off"), std::nullopt);
+    QCOMPARE(rawValue(UserTag::OstranePaused), QStringLiteral("ostranePaused"));
+    QCOMPARE(userTagFromRawValue(u"accountOwner"), UserTag::AccountOwner);
+    QCOMPARE(userTagFromRawValue(u"accountowner"), std::nullopt);
+    QCOMPARE(caseName(MorvendaDecodeError::UnableToDecodeSettingValue), QStringLiteral("unableToDecodeSettingValue"));
+    QCOMPARE(int(MorvendaDecodeError::UnableToDecodeAppPayload), 1);
+}
+
+void TestRecords::derivedUserTags_data()
+{
+    QTest::addColumn<UserInput>("input");
+    QTest::addColumn<QStringList>("tags");
+    const QString tok = QStringLiteral("t");
+    const QString placeOrder = QStringLiteral("retailerPlaceOrder");
+
+    QTest::addRow("a signed-out user with nothing is only loggedOut") << UserInput{} << names("loggedOut");
+    QTest::addRow("an admin with capabilities but no ordering is only admin")
+        << UserInput{tok, {QStringLiteral("x")}, false, false, true, {}, {}} << names("admin");
+    QTest::addRow("an active sub-user who may order")
+        << UserInput{tok, {placeOrder}, false, true, false, retailer(true), {}}
+        << names("active subuser placeOrder");
+    QTest::addRow("an owner who may not order")
+        << UserInput{tok, {QStringLiteral("x")}, false, false, false, {}, {}} << names("accountOwner cantPlaceOrder");
+    QTest::addRow("an inactive retailer with an active brand is active")
+        << UserInput{tok, {}, false, false, false, retailer(false), brand(true)} << names("active accountOwner");
+    QTest::addRow("an active retailer and brand are active once")
+        << UserInput{tok, {}, false, false, false, retailer(true), brand(true)} << names("active accountOwner");
+    QTest::addRow("a signed-out sub-user")
+        << UserInput{{}, {}, false, true, false, {}, {}} << names("loggedOut subuser");
+    QTest::addRow("an impersonating admin")
+        << UserInput{tok, {}, true, false, true, {}, {}} << names("impersonating admin");
+    QTest::addRow("membership words come last in their own order")
+        << UserInput{tok, {}, false, false, false, retailer(false, QStringLiteral("paused (was active)")), {}}
+        << names("accountOwner ostrane ostranePaused");
+    QTest::addRow("membership words are case-sensitive substrings")
+        << UserInput{tok, {}, false, false, false, retailer(false, QStringLiteral("Churned, unpaid, ineligible")), {}}
+        << names("accountOwner ostraneEligible ostraneUnpaid");
+}
+
+void TestRecords::derivedUserTags()
+{
+    QFETCH(UserInput, input);
+    QFETCH(QStringList, tags);
+    QCOMPARE(tagsOf(input), tags);
+}
+
+void TestRecords::copiesShareTheirBody()
+{
+    const QString body(1 << 20, u'x');
+    const Request request = requestWith(body);
+    const Request copy = request;
+    QCOMPARE(copy.data()->constData(), body.constData());
+    const Payload payload = Payload::request(copy);
+    QCOMPARE(payload.asRequest()->data()->constData(), body.constData());
+    const Response response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, body);
+    const Payload responsePayload = Payload::response(response);
+    QCOMPARE(responsePayload.asResponse()->data()->constData(), body.constData());
+}
+
+void TestRecords::decodeErrorText()
+{
+    QCOMPARE((DecodeError{DecodeError::Kind::KeyNotFound, QStringLiteral("request.id"), QStringLiteral("required key is missing"), {}}).toString(),
+             QStringLiteral("keyNotFound at request.id: required key is missing"));
+    QCOMPARE((DecodeError{DecodeError::Kind::Morvenda, QString(), QString(), MorvendaDecodeError::UnableToDecodePayload}).toString(),
+             QStringLiteral("unableToDecodePayload"));
+}
+
+QTEST_APPLESS_MAIN(TestRecords)
+#include "tst_records.moc"
