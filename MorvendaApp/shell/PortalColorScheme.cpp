@@ -1,8 +1,11 @@
 #include "PortalColorScheme.h"
 
+#include "MorvendaApp/components/NamedColors.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcPortal, "morvenda.PortalColorScheme")
@@ -25,8 +28,9 @@ QVariant unwrap(QVariant value)
 
 } // namespace
 
-PortalColorScheme::PortalColorScheme(ColorScheme fallback, QObject *parent)
-    : PortalColorScheme(fallback, QDBusConnection::sessionBus(), parent)
+PortalColorScheme::PortalColorScheme(QObject *parent)
+    : PortalColorScheme(isDarkPalette(QGuiApplication::palette()) ? ColorScheme::Dark : ColorScheme::Light,
+                        QDBusConnection::sessionBus(), parent)
 {
 }
 

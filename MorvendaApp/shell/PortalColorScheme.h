@@ -15,9 +15,11 @@ class PortalColorScheme : public SystemColorScheme
     Q_OBJECT
 
 public:
-    // `fallback` stands while the portal has not answered or has no preference.
-    explicit PortalColorScheme(ColorScheme fallback, QObject *parent = nullptr);
-    // For tests: the portal on another bus.
+    // The fallback is the lightness of the application palette now, so make this object before
+    // the AppearanceService replaces that palette with ours.
+    explicit PortalColorScheme(QObject *parent = nullptr);
+    // `fallback` stands while the portal has not answered or has no preference; tests pass the
+    // bus of their own portal.
     PortalColorScheme(ColorScheme fallback, const QDBusConnection &bus, QObject *parent = nullptr);
 
     ColorScheme colorScheme() const override;

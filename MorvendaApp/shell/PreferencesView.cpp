@@ -2,7 +2,11 @@
 
 #include "GeneralSettingsView.h"
 
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/shell/core/L10n.h"
+
+#include <QEvent>
 
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -21,11 +25,23 @@ PreferencesView::PreferencesView(Preferences &preferences, QWidget *parent)
     const QString general = L10n::text("General");
     setWindowTitle(general);
     m_tabs->addTab(m_general, general);
-    m_tabs->setDocumentMode(false);
+    tintTabIcon();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(kPadding, kPadding, kPadding, kPadding);
     layout->addWidget(m_tabs);
     // A fixed, small window; taller only when the fonts need it so nothing is clipped.
     setFixedSize(kWidth, std::max(kMinimumHeight, sizeHint().height()));
+}
+
+void PreferencesView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        tintTabIcon();
+}
+
+void PreferencesView::tintTabIcon()
+{
+    m_tabs->setTabIcon(0, Symbols::icon(QStringLiteral("gear"), namedColor(NamedColor::Primary, palette())));
 }

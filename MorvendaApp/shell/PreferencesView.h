@@ -17,7 +17,12 @@ public:
 
     GeneralSettingsView *generalSettings() const { return m_general; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void tintTabIcon();
+
     QTabWidget *m_tabs = nullptr;
     GeneralSettingsView *m_general = nullptr;
 };

@@ -94,9 +94,4 @@ QPalette forScheme(ColorScheme scheme)
     return scheme == ColorScheme::Dark ? dark() : light();
 }
 
-ColorScheme schemeOf(const QPalette &palette)
-{
-    return palette.color(QPalette::Window).lightness() < 128 ? ColorScheme::Dark : ColorScheme::Light;
-}
-
 } // namespace ShellPalette

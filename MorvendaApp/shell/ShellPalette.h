@@ -12,7 +12,4 @@ QPalette light();
 QPalette dark();
 QPalette forScheme(ColorScheme scheme);
 
-// Dark when the palette's window colour is darker than mid-grey.
-ColorScheme schemeOf(const QPalette &palette);
-
 } // namespace ShellPalette

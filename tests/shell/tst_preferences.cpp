@@ -231,7 +231,6 @@ void TestPreferences::preferencesWindowFitsItsContent()
     QVERIFY(view.rect().contains(QRect(picker->mapTo(&view, QPoint(0, 0)), picker->size())));
     QCOMPARE(picker->count(), 4); // System, divider, Light, Dark
     QCOMPARE(picker->itemText(2), QStringLiteral("Light"));
-    view.grab().save(qEnvironmentVariable("MORVENDA_ARTIFACTS") + QStringLiteral("/preferences-window.png"));
 }
 
 void TestPreferences::sampleWindowInForcedLightAndDark()
@@ -241,6 +240,8 @@ void TestPreferences::sampleWindowInForcedLightAndDark()
     AppearanceService appearance(preferences, system);
     const std::unique_ptr<QWidget> window = sampleWindow();
     window->show();
+    PreferencesView preferencesWindow(preferences);
+    preferencesWindow.show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
 
     const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
@@ -250,7 +251,10 @@ void TestPreferences::sampleWindowInForcedLightAndDark()
         QTRY_COMPARE(windowColour(*window), expected.color(QPalette::Window));
         const QImage shot = window->grab().toImage();
         QCOMPARE(shot.pixelColor(2, 2), expected.color(QPalette::Window));
-        QVERIFY(shot.save(artifacts + QStringLiteral("/sample-window-%1.png").arg(ColorSchemePreference::rawValue(forced))));
+        const QString scheme = ColorSchemePreference::rawValue(forced);
+        QVERIFY(shot.save(artifacts + QStringLiteral("/sample-window-%1.png").arg(scheme)));
+        QTRY_COMPARE(windowColour(preferencesWindow), expected.color(QPalette::Window));
+        QVERIFY(preferencesWindow.grab().save(artifacts + QStringLiteral("/preferences-window-%1.png").arg(scheme)));
     }
 }
 
