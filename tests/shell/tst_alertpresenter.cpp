@@ -1,3 +1,4 @@
+#include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/shell/AlertPresenter.h"
 
 #include <QLabel>
@@ -38,6 +39,7 @@ private slots:
     void alertRaisedBeforeTheWindowAppearsIsShownOnce();
     void assigningNoneLeavesTheShownAlert();
     void messageIsPlainText();
+    void followsTheListenersAlertState();
 
 private:
     QMessageBox *showOnWindow(const Alert::ViewState &alert);
@@ -219,6 +221,20 @@ void TestAlertPresenter::messageIsPlainText()
         messageShown |= label->text() == message;
     }
     QVERIFY(messageShown);
+}
+
+void TestAlertPresenter::followsTheListenersAlertState()
+{
+    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("before the window")));
+    m_presenter->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
+
+    m_window->show();
+    QTRY_VERIFY(m_presenter->shownBox());
+    QCOMPARE(m_presenter->shownBox()->informativeText(), QStringLiteral("before the window"));
+
+    listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("later")));
+    QCOMPARE(m_presenter->shownBox()->informativeText(), QStringLiteral("later"));
 }
 
 QTEST_MAIN(TestAlertPresenter)
