@@ -12,6 +12,11 @@ namespace {
 constexpr int kButtonSymbolSize = 15;
 constexpr int kSideInset = 24;
 
+QString symbolFor(bool openInWindow)
+{
+    return openInWindow ? QStringLiteral("arrow.down.left.square") : QStringLiteral("arrow.up.forward.app");
+}
+
 // The panel's content with the button floating over its top-right corner. Floating (instead of
 // a row in a layout) keeps the rest of the content's top edge clickable.
 class ExternalWindowFrame : public QWidget
@@ -92,7 +97,7 @@ bool isPanelWindow(const QWidget *window, SideView view)
 
 ExternalWindowButton::ExternalWindowButton(SideView view, WindowManager &windowManager, OpenPanelWindow openWindow,
     QWidget *parent)
-    : SymbolButton(QString(), parent)
+    : SymbolButton(symbolFor(windowManager.windows().contains(view)), parent)
     , m_view(view)
     , m_windowManager(windowManager)
     , m_openWindow(std::move(openWindow))
@@ -127,13 +132,9 @@ void ExternalWindowButton::collapseToSidebar()
 
 void ExternalWindowButton::refresh()
 {
-    if (m_windowManager.windows().contains(m_view)) {
-        setSymbol(QStringLiteral("arrow.down.left.square"));
-        setToolTip(L10n::text("Collapse to sidebar"));
-    } else {
-        setSymbol(QStringLiteral("arrow.up.forward.app"));
-        setToolTip(L10n::text("Open in external window"));
-    }
+    const bool openInWindow = m_windowManager.windows().contains(m_view);
+    setSymbol(symbolFor(openInWindow));
+    setToolTip(openInWindow ? L10n::text("Collapse to sidebar") : L10n::text("Open in external window"));
 }
 
 QWidget *applyExternalWindowModifier(QWidget *content, SideView view, WindowManager &windowManager,

@@ -39,6 +39,13 @@ FlowStack::~FlowStack()
     qDeleteAll(m_items);
 }
 
+void FlowStack::setSpacing(int spacing)
+{
+    m_horizontalSpacing = spacing;
+    m_verticalSpacing = spacing;
+    invalidate();
+}
+
 void FlowStack::addItem(QLayoutItem *item)
 {
     m_items.append(item);
@@ -76,6 +83,10 @@ bool FlowStack::hasHeightForWidth() const
 
 int FlowStack::heightForWidth(int width) const
 {
+    // Parent layouts may ask for a cell's width although the widget cannot grow that wide: the
+    // rows are broken at the width the widget will really get.
+    if (const QWidget *owner = parentWidget())
+        width = std::min(width, owner->maximumWidth());
     if (width != m_cachedWidth) {
         m_cachedHeight = doLayout(QRect(0, 0, width, 0), false);
         m_cachedWidth = width;

@@ -25,6 +25,9 @@ public:
 
     int horizontalSpacing() const { return m_horizontalSpacing; }
     int verticalSpacing() const { return m_verticalSpacing; }
+    // Sets both spacings.
+    void setSpacing(int spacing) override;
+    int spacing() const override { return m_horizontalSpacing; }
 
     void addItem(QLayoutItem *item) override;
     int count() const override;

@@ -12,7 +12,7 @@ HelpButton::HelpButton(std::optional<Help> article, Presenter presenter, QWidget
 
 void HelpButton::trigger()
 {
-    const std::optional<QUrl> page = m_article ? url(*m_article) : std::nullopt;
+    const std::optional<QUrl> page = m_article ? helpUrl(*m_article) : std::nullopt;
     if (page) {
         if (m_presenter.openUrl)
             m_presenter.openUrl(*page);

@@ -40,10 +40,20 @@ struct Store
     QSet<QString> reportedMissing;
 };
 
+void releasePixmaps();
+
 Store &store()
 {
     static Store instance;
+    // Pixmaps must go before the GUI application does, not at static destruction.
+    static const bool releasedAtExit = (qAddPostRoutine(releasePixmaps), true);
+    Q_UNUSED(releasedAtExit);
     return instance;
+}
+
+void releasePixmaps()
+{
+    store().pixmaps.clear();
 }
 
 QString resourcePath(const QString &name)

@@ -41,7 +41,7 @@ void SideToolbarButton::refresh()
         setToolTip(L10n::text("Menu.closeWindow"));
     } else {
         setTint(std::nullopt);
-        setToolTip(help(m_view));
+        setToolTip(helpText(m_view));
     }
 }
 

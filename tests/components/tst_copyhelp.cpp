@@ -79,7 +79,7 @@ void TestCopyHelp::helpButtonOpensTheArticlePage()
     HelpButton button(Help::Metrics, {[&](const QUrl &u) { opened << u; }, [&] { ++shown; }});
     QCOMPARE(button.symbol(), u"questionmark.circle"_s);
     button.click();
-    QCOMPARE(opened, QList<QUrl>{url(Help::Metrics).value()});
+    QCOMPARE(opened, QList<QUrl>{helpUrl(Help::Metrics).value()});
     QCOMPARE(shown, 0);
 }
 

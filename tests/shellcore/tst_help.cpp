@@ -21,9 +21,9 @@ void TestHelp::articlesInDeclarationOrder()
     QStringList titles;
     for (Help article : kAllHelpArticles) {
         raws << rawValue(article);
-        titles << title(article);
+        titles << helpTitle(article);
         QCOMPARE(helpFromRawValue(rawValue(article)), article);
-        QCOMPARE(iconSymbol(article).isEmpty(), article == Help::Morvenda);
+        QCOMPARE(helpIconSymbol(article).isEmpty(), article == Help::Morvenda);
     }
     QCOMPARE(raws,
         (QStringList{u"morvenda"_s, u"connectToNewClient"_s, u"impersonation"_s, u"settings"_s, u"console"_s, u"network"_s,
@@ -38,7 +38,7 @@ void TestHelp::everyArticleHasItsOwnAbsolutePage()
 {
     QSet<QUrl> pages;
     for (Help article : kAllHelpArticles) {
-        const std::optional<QUrl> page = url(article);
+        const std::optional<QUrl> page = helpUrl(article);
         QVERIFY2(page.has_value(), qPrintable(rawValue(article)));
         QCOMPARE(page->scheme(), QStringLiteral("https"));
         pages.insert(*page);

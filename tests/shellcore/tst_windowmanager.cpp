@@ -273,7 +273,7 @@ void TestWindowManager::helpTexts()
 {
     QFETCH(QString, panel);
     QFETCH(QString, expected);
-    QCOMPARE(help(sideViewFromRawValue(panel).value()), expected);
+    QCOMPARE(helpText(sideViewFromRawValue(panel).value()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestWindowManager)

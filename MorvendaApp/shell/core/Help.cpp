@@ -54,17 +54,17 @@ std::optional<Help> helpFromRawValue(QStringView raw)
     return std::nullopt;
 }
 
-QString title(Help help)
+QString helpTitle(Help help)
 {
     return QString::fromLatin1(article(help).title);
 }
 
-QString iconSymbol(Help help)
+QString helpIconSymbol(Help help)
 {
     return QString::fromLatin1(article(help).symbol);
 }
 
-std::optional<QUrl> url(Help help)
+std::optional<QUrl> helpUrl(Help help)
 {
     const QUrl result(QString::fromLatin1(article(help).address), QUrl::StrictMode);
     if (!result.isValid() || result.isRelative())

@@ -34,14 +34,14 @@ QString rawValue(Help article);
 std::optional<Help> helpFromRawValue(QStringView raw);
 
 // The display title; fixed, not localized.
-QString title(Help article);
+QString helpTitle(Help article);
 
 // The symbol name of the article's icon. Empty for `Help::Morvenda`, whose icon is the
 // application's logo image.
-QString iconSymbol(Help article);
+QString helpIconSymbol(Help article);
 
 // The article's page; no value when its address does not parse.
-std::optional<QUrl> url(Help article);
+std::optional<QUrl> helpUrl(Help article);
 
 inline size_t qHash(Help article, size_t seed = 0) noexcept
 {

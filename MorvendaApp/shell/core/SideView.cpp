@@ -51,7 +51,7 @@ std::optional<BottomView> bottomViewFromRawValue(QStringView raw)
     return fromRaw(kAllBottomViews, raw);
 }
 
-QString help(SideView view)
+QString helpText(SideView view)
 {
     switch (view) {
     case SideView::User: return L10n::text("User.help");

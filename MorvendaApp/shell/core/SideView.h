@@ -27,7 +27,7 @@ std::optional<SideView> sideViewFromRawValue(QStringView raw);
 std::optional<BottomView> bottomViewFromRawValue(QStringView raw);
 
 // The localized help text of a panel's menu items and toolbar button; empty for `None`.
-QString help(SideView view);
+QString helpText(SideView view);
 
 inline size_t qHash(SideView view, size_t seed = 0) noexcept
 {
