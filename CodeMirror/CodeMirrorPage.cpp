@@ -32,12 +32,14 @@ bool CodeMirrorPage::acceptNavigationRequest(const QUrl &url, NavigationType typ
         return true;
     }
     qCWarning(lcPage) << "refused navigation to" << url << "type" << type << "main frame" << isMainFrame;
+    emit refused(url);
     return false;
 }
 
 QWebEnginePage *CodeMirrorPage::createWindow(WebWindowType type)
 {
     qCWarning(lcPage) << "refused to open a window of type" << type;
+    emit refused(QUrl());
     return nullptr;
 }
 

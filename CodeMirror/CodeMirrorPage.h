@@ -15,6 +15,11 @@ public:
 
     QUrl pageUrl() const { return m_pageUrl; }
 
+signals:
+    // A navigation or a new window the page asked for and did not get (the URL is empty for a
+    // window).
+    void refused(const QUrl &url);
+
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
     QWebEnginePage *createWindow(WebWindowType type) override;

@@ -2,43 +2,63 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ScriptSource {
 namespace {
 
-// Characters that can be copied into a string literal as they are.
-bool isPlain(char16_t c)
+// How many characters `c` takes inside a string literal: 1 as it is, 2 as a short escape, 6 as
+// \uXXXX. `next` is the following character (0 at the end), for telling pairs from halves.
+int escapedLength(char16_t c, char16_t next)
 {
-    return c >= 0x20 && c != u'"' && c != u'\\' && c != 0x2028 && c != 0x2029
-        && !QChar::isSurrogate(c);
-}
-
-void appendEscape(QString &out, char16_t c)
-{
+    if (c >= 0x20 && c != u'"' && c != u'\\' && c != 0x2028 && c != 0x2029 && !QChar::isSurrogate(c))
+        return 1;
     switch (c) {
     case u'"':
-        out += QLatin1StringView("\\\"");
-        return;
     case u'\\':
-        out += QLatin1StringView("\\\\");
-        return;
     case u'\n':
-        out += QLatin1StringView("\\n");
-        return;
     case u'\r':
-        out += QLatin1StringView("\\r");
-        return;
     case u'\t':
-        out += QLatin1StringView("\\t");
-        return;
+        return 2;
     default:
         break;
     }
+    // A well-formed surrogate pair is plain text; only an unpaired half is escaped.
+    if (QChar::isHighSurrogate(c) && QChar::isLowSurrogate(next))
+        return 1;
+    return 6;
+}
+
+char16_t *writeEscape(char16_t *out, char16_t c)
+{
     static constexpr char hex[] = "0123456789abcdef";
-    const char16_t escape[6] = {u'\\', u'u', char16_t(hex[(c >> 12) & 0xF]),
-        char16_t(hex[(c >> 8) & 0xF]), char16_t(hex[(c >> 4) & 0xF]), char16_t(hex[c & 0xF])};
-    out.append(reinterpret_cast<const QChar *>(escape), 6);
+    *out++ = u'\\';
+    switch (c) {
+    case u'"':
+        *out++ = u'"';
+        return out;
+    case u'\\':
+        *out++ = u'\\';
+        return out;
+    case u'\n':
+        *out++ = u'n';
+        return out;
+    case u'\r':
+        *out++ = u'r';
+        return out;
+    case u'\t':
+        *out++ = u't';
+        return out;
+    default:
+        break;
+    }
+    *out++ = u'u';
+    *out++ = char16_t(hex[(c >> 12) & 0xF]);
+    *out++ = char16_t(hex[(c >> 8) & 0xF]);
+    *out++ = char16_t(hex[(c >> 4) & 0xF]);
+    *out++ = char16_t(hex[c & 0xF]);
+    return out;
 }
 
 bool isIdentifier(const QString &name)
@@ -51,28 +71,41 @@ bool isIdentifier(const QString &name)
 
 QString stringLiteral(QStringView text)
 {
-    QString out;
-    out.reserve(text.size() + text.size() / 16 + 2);
-    out += u'"';
-    const char16_t *data = text.utf16();
+    // Two passes over the text (measure, then write into a buffer of the exact size): bodies run
+    // to tens of megabytes and this runs on the main thread.
+    const char16_t *in = text.utf16();
     const qsizetype size = text.size();
-    qsizetype runStart = 0;
+    qsizetype length = 2;
     for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = data[i];
-        if (isPlain(c))
-            continue;
-        // A well-formed surrogate pair is plain text; only an unpaired half is escaped.
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(data[i + 1])) {
+        const int n = escapedLength(in[i], i + 1 < size ? in[i + 1] : 0);
+        length += n;
+        if (n == 1 && QChar::isHighSurrogate(in[i])) {
+            ++length;
             ++i;
-            continue;
         }
-        out.append(reinterpret_cast<const QChar *>(data + runStart), i - runStart);
-        appendEscape(out, c);
-        runStart = i + 1;
     }
-    out.append(reinterpret_cast<const QChar *>(data + runStart), size - runStart);
-    out += u'"';
-    return out;
+    QString literal(length, Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(literal.data());
+    *out++ = u'"';
+    if (length == size + 2) {
+        std::copy(in, in + size, out);
+        out += size;
+    } else {
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t c = in[i];
+            const int n = escapedLength(c, i + 1 < size ? in[i + 1] : 0);
+            if (n == 1) {
+                *out++ = c;
+                if (QChar::isHighSurrogate(c))
+                    *out++ = in[++i];
+            } else {
+                out = writeEscape(out, c);
+            }
+        }
+    }
+    *out++ = u'"';
+    Q_ASSERT(out == reinterpret_cast<char16_t *>(literal.data()) + length);
+    return literal;
 }
 
 tl::expected<QString, QString> literal(const QVariant &value)

@@ -1,8 +1,10 @@
 // The view model without a page: languages, published settings, the calls it hands to its host,
 // how answers are read, and what happens with no host or a host that is gone.
+#include "CodeMirror/CodeMirrorBundle.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "CodeMirror/ScriptSource.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -46,6 +48,19 @@ class TestCodeMirrorViewModel : public QObject
     Q_OBJECT
 
 private slots:
+    // The start-up check passes only when the page really is compiled into a program that links
+    // the library.
+    void theEditorPageIsCompiledIn()
+    {
+        QVERIFY(CodeMirrorBundle::check().has_value());
+        QCOMPARE(CodeMirrorBundle::pageUrl().scheme(), u"qrc"_s);
+        QFile page(u":"_s + CodeMirrorBundle::pageUrl().path());
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QByteArray html = page.readAll();
+        QVERIFY(html.contains("Content-Security-Policy"));
+        QVERIFY(html.contains("editor.js"));
+    }
+
     void languageRawValuesRoundTrip()
     {
         QStringList raws;

@@ -1,0 +1,168 @@
+// Prints how long setContent of a 1, 10 and 50 MB JSON body takes until the page holds it (a
+// getContent round trip of its length), how much of that blocks the main thread, and what one
+// viewer showing 10 MB costs in memory (this process and the page's renderer process).
+// Usage: codemirror_page [repetitions]   (headless: QT_QPA_PLATFORM=offscreen)
+#include "CodeMirror/CodeMirrorCoordinator.h"
+#include "CodeMirror/CodeMirrorView.h"
+#include "CodeMirror/CodeMirrorViewModel.h"
+#include "CodeMirror/ScriptSource.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTextStream>
+#include <QWebEngineView>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QString bigJson(qsizetype bytes)
+{
+    QString json = QStringLiteral("[");
+    for (int i = 0; json.size() < bytes; ++i)
+        json += QStringLiteral("{\"id\": %1, \"name\": \"item %1\", \"tags\": [\"a\", \"b\"], \"ok\": true},\n").arg(i);
+    json += QStringLiteral("{}]");
+    return json;
+}
+
+qint64 residentBytes(qint64 pid)
+{
+    QFile statm(pid ? QStringLiteral("/proc/%1/statm").arg(pid) : QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 120000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Sets the text and waits until the page reports its length; returns the milliseconds taken, or
+// -1 when the page did not answer with the right length.
+double roundTrip(CodeMirrorViewModel &model, const QString &text, double *blockedMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    model.setContent(text);
+    *blockedMs = timer.nsecsElapsed() / 1e6;
+    QString answer;
+    bool done = false;
+    QObject context;
+    model.executeJSAsync({QStringLiteral("String(CodeMirror.getContent().length)"), {}}, &context,
+        [&](const CodeMirrorViewModel::TextResult &r) {
+            answer = r && r->has_value() ? **r : QString();
+            done = true;
+        });
+    if (!waitFor([&] { return done; }) || answer != QString::number(text.size()))
+        return -1;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+QString evaluate(CodeMirrorViewModel &model, const QString &expression)
+{
+    QString answer;
+    bool done = false;
+    QObject context;
+    model.executeJSAsync({expression, {}}, &context, [&](const CodeMirrorViewModel::TextResult &r) {
+        answer = r && r->has_value() ? **r : QString();
+        done = true;
+    });
+    waitFor([&] { return done; });
+    return answer;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The web view refuses to start as root with its sandbox; this program is a measurement
+    // tool, never the application.
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // gc() lets the memory figures be taken after the page's garbage is collected.
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --js-flags=--expose-gc");
+    QApplication app(argc, argv);
+    const int repetitions = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+
+    CodeMirrorViewModel model;
+    const qint64 before = residentBytes(0);
+    CodeMirrorView view(model);
+    view.resize(1000, 700);
+    view.show();
+    if (!waitFor([&] { return view.coordinator().pageLoaded(); })) {
+        std::fprintf(stderr, "the editor page never became ready\n");
+        return 1;
+    }
+    // Memory first, on the fresh viewer, so no earlier text is still waiting for collection.
+    const qint64 rendererPid = view.webView()->page()->renderProcessPid();
+    const auto settle = [&] {
+        double ignored = 0;
+        roundTrip(model, QStringLiteral("x"), &ignored);
+        evaluate(model, QStringLiteral("(typeof gc === 'function' && gc(), 'collected')"));
+        waitFor([] { return false; }, 500);
+    };
+    {
+        settle();
+        const qint64 selfEmpty = residentBytes(0);
+        const qint64 rendererEmpty = residentBytes(rendererPid);
+        QString ten = bigJson(10 * 1024 * 1024);
+        const qint64 selfWithText = residentBytes(0);
+        double ignored = 0;
+        roundTrip(model, ten, &ignored);
+        ten.clear();
+        settle();
+        std::printf("memory of one viewer (resident set)\n");
+        std::printf("  empty viewer: this process +%.1f MB over no viewer, renderer process %.1f MB\n",
+            (selfEmpty - before) / 1048576.0, rendererEmpty / 1048576.0);
+        std::printf("  10 MB shown:  this process +%.1f MB, renderer process +%.1f MB\n",
+            (residentBytes(0) - selfEmpty) / 1048576.0, (residentBytes(rendererPid) - rendererEmpty) / 1048576.0);
+        std::printf("  (the 10 MB text itself took %.1f MB here while the caller held it)\n",
+            (selfWithText - selfEmpty) / 1048576.0);
+    }
+
+    std::printf("setContent until the page holds the text (median of %d)\n", repetitions);
+    for (int megabytes : {1, 10, 50}) {
+        const QString text = bigJson(qsizetype(megabytes) * 1024 * 1024);
+        QElapsedTimer escape;
+        escape.start();
+        const QString literal = ScriptSource::stringLiteral(text);
+        const double escapeMs = escape.nsecsElapsed() / 1e6;
+        std::vector<double> total;
+        std::vector<double> blocked;
+        for (int i = 0; i < repetitions; ++i) {
+            double blockedMs = 0;
+            // Alternate two texts so every round really replaces the page's text.
+            const double ms = roundTrip(model, i % 2 ? text + QLatin1Char(' ') : text, &blockedMs);
+            if (ms < 0) {
+                std::printf("  %3d MB: the page did not answer with the full text\n", megabytes);
+                break;
+            }
+            total.push_back(ms);
+            blocked.push_back(blockedMs);
+        }
+        if (!total.empty())
+            std::printf("  %3d MB: %8.1f ms round trip, %7.1f ms in setContent on the main thread "
+                        "(escaping alone %.1f ms)\n",
+                megabytes, median(total), median(blocked), escapeMs);
+    }
+
+    return 0;
+}

@@ -1,0 +1,349 @@
+// The code viewer with the real editor page in an offscreen web view: the ready handshake and
+// held calls, exact text round trips that never execute, page errors, edits, every language and
+// the dark theme, a page that cannot load, a host closed before its model, and bounded memory.
+#include "CodeMirror/CodeMirrorCoordinator.h"
+#include "CodeMirror/CodeMirrorPage.h"
+#include "CodeMirror/CodeMirrorView.h"
+#include "CodeMirror/CodeMirrorViewModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineView>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kPageTimeout = 20000;
+
+// getContent's and executeJSAsync's outcome as "text:<t>", "none" or "error:<e>".
+QString outcome(const CodeMirrorViewModel::TextResult &result)
+{
+    if (!result)
+        return u"error:"_s + result.error();
+    return result->has_value() ? u"text:"_s + **result : u"none"_s;
+}
+
+// Runs one expression through the model and waits for its answer.
+QString evaluate(CodeMirrorViewModel &model, const QString &expression, const QVariantMap &args = {})
+{
+    QString got;
+    bool done = false;
+    QObject context;
+    model.executeJSAsync({expression, args}, &context, [&](const CodeMirrorViewModel::TextResult &r) {
+        got = outcome(r);
+        done = true;
+    });
+    if (!QTest::qWaitFor([&] { return done; }, kPageTimeout))
+        return u"timeout"_s;
+    return got;
+}
+
+QString content(CodeMirrorViewModel &model)
+{
+    return evaluate(model, u"CodeMirror.getContent()"_s);
+}
+
+// What the editor really runs with, read back from its state.
+QJsonObject describe(CodeMirrorViewModel &model)
+{
+    const QString answer = evaluate(model, u"JSON.stringify(CodeMirror.describe())"_s);
+    return QJsonDocument::fromJson(answer.mid(5).toUtf8()).object();
+}
+
+qint64 residentBytes()
+{
+    QFile statm(u"/proc/self/statm"_s);
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+QString bigJson(qsizetype bytes)
+{
+    QString json = u"["_s;
+    for (int i = 0; json.size() < bytes; ++i)
+        json += u"{\"id\": %1, \"name\": \"item \\\"%1\\\"\", \"tags\": [\"a\", \"b\\\\c\"]},\r\n"_s.arg(i);
+    json += u"{}]"_s;
+    return json;
+}
+
+void saveScreenshot(QWidget &widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(dir);
+    widget.grab().save(dir + u"/"_s + name + u".png"_s);
+}
+
+} // namespace
+
+class TestCodeMirrorView : public QObject
+{
+    Q_OBJECT
+
+private:
+    // One viewer shared by the tests that only need a ready page.
+    CodeMirrorViewModel m_model;
+    std::unique_ptr<CodeMirrorView> m_view;
+
+    bool waitReady(CodeMirrorView &view)
+    {
+        return QTest::qWaitFor([&] { return view.coordinator().pageLoaded(); }, kPageTimeout);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_view = std::make_unique<CodeMirrorView>(m_model);
+        m_view->resize(640, 360);
+        m_view->show();
+        QVERIFY(waitReady(*m_view));
+    }
+
+    void cleanupTestCase() { m_view.reset(); }
+
+    void settingsAndContentSetBeforeReadyArrive()
+    {
+        int loaded = 0;
+        CodeMirrorViewModel model([&] { ++loaded; });
+        model.setDarkMode(true);
+        model.setLineWrapping(true);
+        model.setReadOnly(true);
+        model.setLanguage(Language::Xml);
+        CodeMirrorView view(model);
+        model.setContent(u"<a>held</a>"_s);
+        QVERIFY(!view.coordinator().pageLoaded());
+        QCOMPARE(view.coordinator().pendingCount(), 5);
+        QVERIFY(waitReady(view));
+        QCOMPARE(loaded, 1);
+        QCOMPARE(view.coordinator().pendingCount(), 0);
+        const QJsonObject state = describe(model);
+        QCOMPARE(state[u"darkMode"_s].toBool(), true);
+        QCOMPARE(state[u"lineWrapping"_s].toBool(), true);
+        QCOMPARE(state[u"readOnly"_s].toBool(), true);
+        QCOMPARE(state[u"language"_s].toString(), u"xml"_s);
+        QCOMPARE(content(model), u"text:<a>held</a>"_s);
+    }
+
+    void twelveSettingsUpdatesBeforeReadyEndLikeTheLast()
+    {
+        CodeMirrorViewModel model;
+        CodeMirrorView view(model);
+        for (int i = 0; i < 3; ++i) {
+            model.setDarkMode(i % 2 == 0);
+            model.setLineWrapping(i % 2 == 0);
+            model.setReadOnly(i % 2 == 1);
+            model.setLanguage(i == 2 ? Language::Css : Language::Html);
+        }
+        QCOMPARE(view.coordinator().pendingCount(), 4);
+        QVERIFY(waitReady(view));
+        const QJsonObject state = describe(model);
+        QCOMPARE(state[u"darkMode"_s].toBool(), true);
+        QCOMPARE(state[u"lineWrapping"_s].toBool(), true);
+        QCOMPARE(state[u"readOnly"_s].toBool(), false);
+        QCOMPARE(state[u"language"_s].toString(), u"css"_s);
+    }
+
+    void textsRoundTripExactlyAndNeverRun_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("lineBreak");
+        QTest::addRow("the empty text") << QString() << u"\n"_s;
+        QTest::addRow("quotes that end the literal") << u"\"); window.injected = 1; (\""_s << u"\n"_s;
+        QTest::addRow("backslashes") << u"C:\\path\\\" \\u0041 \\\\"_s << u"\n"_s;
+        QTest::addRow("a closing script tag")
+            << u"</script><script>window.injected = 1</script><img src=x onerror=\"window.injected=1\">"_s << u"\n"_s;
+        QTest::addRow("template syntax") << u"${window.injected = 1}"_s << u"\n"_s;
+        QTest::addRow("backticks") << u"`; window.injected = 1; `"_s << u"\n"_s;
+        QTest::addRow("a line separator") << QString::fromUtf16(u"\"\u2028window.injected = 1;\u2029\"") << u"\n"_s;
+        QTest::addRow("a NUL character") << QString::fromUtf16(u"a\0b", 3) << u"\n"_s;
+        QTest::addRow("CRLF line ends") << u"{\r\n  \"a\": 1\r\n}\r\n"_s << u"\r\n"_s;
+        QTest::addRow("CR line ends") << u"a\rb\r"_s << u"\r"_s;
+        QTest::addRow("mixed line ends") << u"a\r\nb\nc\rd"_s << u"\n"_s;
+        QTest::addRow("text outside the basic plane") << QString::fromUtf16(u"\U0001F600 ünï") << u"\n"_s;
+        QTest::addRow("10 MB of JSON") << bigJson(10 * 1024 * 1024) << u"\r\n"_s;
+    }
+    void textsRoundTripExactlyAndNeverRun()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, lineBreak);
+        m_model.setContent(text);
+        const QString back = content(m_model);
+        QCOMPARE(back.size(), text.size() + 5);
+        QVERIFY2(back == u"text:"_s + text, "the text came back changed");
+        QCOMPARE(describe(m_model)[u"lineBreak"_s].toString(), lineBreak);
+        QCOMPARE(evaluate(m_model, u"typeof window.injected"_s), u"text:undefined"_s);
+    }
+
+    void aPageErrorIsAFailure_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QVariantMap>("args");
+        QTest::addColumn<QString>("message");
+        QTest::addRow("a thrown error") << u"(() => { throw new Error('boom'); })()"_s << QVariantMap() << u"boom"_s;
+        QTest::addRow("an unknown language")
+            << u"CodeMirror.setLanguage(value)"_s << QVariantMap({{u"value"_s, u"cobol"_s}}) << u"unknown language"_s;
+        QTest::addRow("a wrong argument type")
+            << u"CodeMirror.setDarkMode(value)"_s << QVariantMap({{u"value"_s, u"yes"_s}}) << u"expects a boolean"_s;
+    }
+    void aPageErrorIsAFailure()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QVariantMap, args);
+        QFETCH(QString, message);
+        const QString got = evaluate(m_model, expression, args);
+        QVERIFY2(got.startsWith(u"error:"_s) && got.contains(message), qPrintable(got));
+    }
+
+    void aResultThatIsNoTextIsNoValue_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addRow("a number") << u"CodeMirror.getContent().length"_s;
+        QTest::addRow("nothing") << u"undefined"_s;
+        QTest::addRow("a page object") << u"document.body"_s;
+        QTest::addRow("a function") << u"CodeMirror.getContent"_s;
+    }
+    void aResultThatIsNoTextIsNoValue()
+    {
+        QFETCH(QString, expression);
+        QCOMPARE(evaluate(m_model, expression), u"none"_s);
+    }
+
+    void aTypedEditReportsAContentChange()
+    {
+        int edits = 0;
+        CodeMirrorViewModel model({}, {}, [&] { ++edits; });
+        CodeMirrorView view(model);
+        view.resize(400, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        model.setContent(u"ab"_s);
+        QVERIFY(waitReady(view));
+        QCOMPARE(evaluate(model, u"(document.querySelector('.cm-content').focus(), 'focused')"_s), u"text:focused"_s);
+        view.activateWindow();
+        view.webView()->setFocus();
+        QTRY_VERIFY(view.webView()->focusProxy());
+        QTest::keyClicks(view.webView()->focusProxy(), u"xy"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(edits, 2, kPageTimeout);
+        QCOMPARE(content(model), u"text:xyab"_s);
+    }
+
+    void everyLanguageAndThemeTakesEffect_data()
+    {
+        QTest::addColumn<Language>("language");
+        QTest::addColumn<bool>("dark");
+        for (Language language : kAllLanguages) {
+            QTest::addRow("%s in the light theme", qPrintable(rawValue(language))) << language << false;
+            QTest::addRow("%s in the dark theme", qPrintable(rawValue(language))) << language << true;
+        }
+    }
+    void everyLanguageAndThemeTakesEffect()
+    {
+        QFETCH(Language, language);
+        QFETCH(bool, dark);
+        m_model.setContent(u"{\"a\": [1, \"<b>\"]}"_s);
+        m_model.setLanguage(language);
+        m_model.setDarkMode(dark);
+        const QJsonObject state = describe(m_model);
+        QCOMPARE(state[u"language"_s].toString(), rawValue(language));
+        QCOMPARE(state[u"darkMode"_s].toBool(), dark);
+    }
+
+    void screenshotsOfBothThemes()
+    {
+        m_model.setLanguage(Language::Json);
+        m_model.setContent(u"{\n  \"id\": 42,\n  \"name\": \"Ünïcode \\\"quoted\\\"\",\n  \"tags\": [\"a\", \"b\"],\n"
+                           "  \"long\": \"a line long enough to need wrapping when line wrapping is switched on in the viewer\"\n}"_s);
+        for (bool dark : {false, true}) {
+            m_model.setDarkMode(dark);
+            m_model.setLineWrapping(dark);
+            QCOMPARE(describe(m_model)[u"darkMode"_s].toBool(), dark);
+            // Let the compositor catch up with the last change before grabbing.
+            QTest::qWait(300);
+            saveScreenshot(*m_view, dark ? u"codemirror-dark"_s : u"codemirror-light"_s);
+        }
+        m_model.setDarkMode(false);
+        m_model.setLineWrapping(false);
+    }
+
+    void navigationAfterTheLoadIsRefused()
+    {
+        auto *page = qobject_cast<CodeMirrorPage *>(m_view->webView()->page());
+        QVERIFY(page);
+        QSignalSpy refused(page, &CodeMirrorPage::refused);
+        evaluate(m_model, u"(location.href = 'qrc:/codemirror/build/page.css', 'asked')"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, kPageTimeout);
+        m_model.setContent(u"still here"_s);
+        QCOMPARE(content(m_model), u"text:still here"_s);
+        QCOMPARE(page->url(), page->pageUrl());
+    }
+
+    void aMissingPageReportsFailureAndShowsNothing()
+    {
+        QStringList failures;
+        int loaded = 0;
+        CodeMirrorViewModel model([&] { ++loaded; }, [&](const QString &error) { failures << error; });
+        CodeMirrorView view(model, QUrl(u"qrc:/codemirror/build/missing.html"_s));
+        QString early;
+        QObject context;
+        model.getContent(&context, [&](const CodeMirrorViewModel::TextResult &r) { early = outcome(r); });
+        model.setContent(u"never shown"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, kPageTimeout);
+        QVERIFY2(failures[0].contains(u"missing.html"_s), qPrintable(failures[0]));
+        QCOMPARE(loaded, 0);
+        QVERIFY(early.startsWith(u"error:"_s));
+        QVERIFY(content(model).startsWith(u"error:"_s));
+        QVERIFY(!view.coordinator().pageLoaded());
+        QString shown = u"?"_s;
+        view.webView()->page()->toPlainText([&](const QString &text) { shown = text; });
+        QTRY_VERIFY(shown != u"?"_s);
+        QCOMPARE(shown, QString());
+    }
+
+    void aHostClosedBeforeItsModel()
+    {
+        CodeMirrorViewModel model;
+        auto view = std::make_unique<CodeMirrorView>(model);
+        QVERIFY(waitReady(*view));
+        model.setContent(u"shown"_s);
+        QString pending;
+        QObject context;
+        model.getContent(&context, [&](const CodeMirrorViewModel::TextResult &r) { pending = outcome(r); });
+        view.reset();
+        QVERIFY(pending.startsWith(u"error:"_s));
+        QVERIFY(!model.hasExecuteJS());
+        model.setContent(u"ignored"_s);
+        model.setDarkMode(true);
+        QVERIFY(content(model).startsWith(u"error:"_s));
+    }
+
+    void growingTextsBeforeReadyKeepMemoryBounded()
+    {
+        CodeMirrorViewModel model;
+        CodeMirrorView view(model);
+        const qint64 before = residentBytes();
+        QString log;
+        const QString line = QString(1000, u'x') + u'\n';
+        // Held in full these would be about 4 GB: 2,000 texts of up to 2 MB each.
+        for (int i = 0; i < 2000; ++i) {
+            log += line;
+            model.setContent(log);
+        }
+        const qint64 growth = residentBytes() - before;
+        QVERIFY(!view.coordinator().pageLoaded());
+        QCOMPARE(view.coordinator().pendingCount(), 5);
+        QVERIFY2(growth < 64 * 1024 * 1024, qPrintable(u"grew by %1 MB"_s.arg(growth >> 20)));
+        QVERIFY(waitReady(view));
+        QCOMPARE(evaluate(model, u"String(CodeMirror.getContent().length)"_s), u"text:%1"_s.arg(log.size()));
+    }
+};
+
+QTEST_MAIN(TestCodeMirrorView)
+#include "tst_codemirrorview.moc"
