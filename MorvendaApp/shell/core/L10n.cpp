@@ -183,10 +183,11 @@ QStringList allKeys()
 QString text(const char *key)
 {
     Table &t = loadedTable();
-    const QByteArray k(key);
-    const auto cached = t.cache.constFind(k);
+    // Views ask on every redraw: look the cache up without copying the key.
+    const auto cached = t.cache.constFind(QByteArray::fromRawData(key, qsizetype(qstrlen(key))));
     if (cached != t.cache.constEnd())
         return *cached;
+    const QByteArray k(key);
     QString value = t.translated.value(k);
     if (value.isNull())
         value = t.english.value(k);
