@@ -1,0 +1,272 @@
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/SessionFile.h"
+#include "SessionFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace fixtures;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kApp = u"App"_s;
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QList<Payload> payloadsOf(const QList<Exchange> &exchanges)
+{
+    QList<Payload> result;
+    for (const Exchange &exchange : exchanges)
+        result += SessionFile::payloads(exchange);
+    return result;
+}
+
+const QByteArray kRequest = R"({"request":{"id":"00000001-1111-2222-0000-000000000001","url":"https://h/api/items","headers":[]}})";
+const QByteArray kResponse = R"({"response":{"id":"00000001-1111-2222-0000-000000000001","batchID":"00000009-1111-2222-0000-000000000001","statusCode":200,"headers":[]}})";
+
+} // namespace
+
+class TestSessionFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void savingThenOpeningGivesTheSameTimeline();
+    void anEmptyTimelineWritesAnEmptyArray();
+    void onlyTheVisibleExchangesAreSaved();
+    void parsing_data();
+    void parsing();
+    void aFailedOpenChangesNothingAndLogs();
+    void failedSavesAreReportedAndLogged_data();
+    void failedSavesAreReportedAndLogged();
+    void aFullDiskLeavesTheExistingFileUntouched();
+    void defaultFileNameHasNoSlash();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestSessionFile::init()
+{
+    QVERIFY(m_dir.isValid());
+}
+
+void TestSessionFile::savingThenOpeningGivesTheSameTimeline()
+{
+    MessageRepository repository;
+    repository.addRequest(request(id(1), u"https://h/api/event"_s, u"\"event_key\" : \"a\",\nsnowman \u2603"_s, 10.5), kApp);
+    repository.addResponse(response(id(1), id(9), 200, Response::Source::Network, 11.0, u"{}"_s), kApp);
+    repository.addResponse(response(id(1), id(9), 500, Response::Source::Cache), kApp);
+    repository.addResponse(response(id(2), id(8), std::nullopt, std::nullopt), kApp); // no request
+    repository.addRequest(request(id(3), QString()), kApp);                          // no URL, no response
+    const QList<Payload> saved = payloadsOf(repository.currentTimeline());
+    QCOMPARE(saved.size(), 5);
+
+    Logger logger;
+    const QString path = m_dir.filePath(u"session one.json"_s);
+    QVERIFY(SessionFile::save(repository.currentTimeline(), path, logger));
+    repository.clear();
+
+    FileHolder holder;
+    QSignalSpy resets(&repository, &MessageRepository::timelineReset);
+    QSignalSpy inserts(&repository, &MessageRepository::timelineRowInserted);
+    bool finished = false;
+    SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) {
+        QVERIFY(result);
+        finished = true;
+    });
+    QTRY_VERIFY(finished);
+    QCOMPARE(resets.count(), 1);
+    QCOMPARE(inserts.count(), 0);
+    QCOMPARE(payloadsOf(repository.currentTimeline()), saved);
+    const QString peer = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    QVERIFY(peer.startsWith(u"file:///"_s));
+    QCOMPARE(holder.files(), QStringList{peer});
+    for (const Exchange &exchange : repository.currentTimeline())
+        QCOMPARE(exchange.peer(), peer);
+    QCOMPARE(repository.exchange(id(1))->description(), std::optional<QString>(u"\"a\""_s));
+    QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(1));
+    QVERIFY(logger.log().isEmpty());
+}
+
+void TestSessionFile::anEmptyTimelineWritesAnEmptyArray()
+{
+    const QString path = m_dir.filePath(u"empty.json"_s);
+    QVERIFY(SessionFile::write({}, path));
+    QCOMPARE(fileBytes(path), QByteArray("[]"));
+}
+
+void TestSessionFile::onlyTheVisibleExchangesAreSaved()
+{
+    MessageRepository repository;
+    repository.registerPredicate(std::make_shared<OtherFilterPredicate>());
+    repository.addRequest(request(id(1), u"https://h/api/event"_s), kApp);
+    repository.addRequest(request(id(2), u"https://h/api/items"_s), kApp);
+    repository.addResponse(response(id(2), id(9)), kApp);
+    repository.addResponse(response(id(2), id(9), 404), kApp);
+    const QString path = m_dir.filePath(u"visible.json"_s);
+    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
+    const auto read = SessionFile::read(path);
+    QVERIFY(read);
+    QCOMPARE(read->size(), 3);
+    QCOMPARE(read->at(0).kind(), Payload::Kind::Request);
+    QCOMPARE(read->at(0).asRequest()->messageID(), id(2));
+    QCOMPARE(read->at(2).asResponse()->statusCode(), std::optional<qint64>(404));
+}
+
+void TestSessionFile::parsing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("payloads"); // -1: the file is refused
+    QTest::addColumn<QString>("reason");
+    const QByteArray pair = "[" + kRequest + "," + kResponse + "]";
+    QTest::addRow("a request and its response") << pair << 2 << QString();
+    QTest::addRow("an empty array with blanks") << QByteArray(" [ \n\t] \r\n") << 0 << QString();
+    QTest::addRow("blanks between elements") << "[\n  " + kRequest + " ,\n  " + kResponse + "\n]\n" << 2 << QString();
+    QTest::addRow("settings, user and handshake elements are ignored")
+        << "[" + kRequest + R"(,{"handshake":"Shop"},{"settings":[]},{"milestone":[]})" + "]" << 1 << QString();
+    QTest::addRow("strings holding brackets, commas and escaped quotes")
+        << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"],[{\"x\\\\\",\"}\\","headers":[]}}])") << 1 << QString();
+    QTest::addRow("UTF-8 with a byte-order mark") << "\xEF\xBB\xBF" + pair << 2 << QString();
+    QTest::addRow("an object instead of an array") << kRequest << -1 << u"does not hold a JSON array"_s;
+    QTest::addRow("an empty file") << QByteArray() << -1 << u"does not hold a JSON array"_s;
+    QTest::addRow("one malformed element fails the whole file")
+        << "[" + kRequest + R"(,{"response":{"id":"nope"}}])" << -1 << u"element 1"_s;
+    QTest::addRow("an empty element") << "[" + kRequest + ",]" << -1 << u"element 1"_s;
+    QTest::addRow("an array that is not closed") << "[" + kRequest << -1 << u"not closed"_s;
+    QTest::addRow("a string that is not closed") << QByteArray(R"([{"request":"abc)") << -1 << u"not closed"_s;
+    QTest::addRow("text after the array") << pair + "x" << -1 << u"after the array"_s;
+    QTest::addRow("invalid UTF-8 in a string")
+        << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"\xC3\x28","headers":[]}}])") << -1 << u"element 0"_s;
+    QTest::addRow("invalid UTF-16 after its mark") << QByteArray("\xFF\xFE\x00\xD8[\x00", 6) << -1 << u"UTF-16"_s;
+
+    QStringEncoder utf16le(QStringConverter::Utf16LE);
+    QStringEncoder utf16be(QStringConverter::Utf16BE);
+    QStringEncoder utf32le(QStringConverter::Utf32LE);
+    const QString text = QString::fromUtf8(pair);
+    QTest::addRow("UTF-16 little-endian with its mark") << QByteArray("\xFF\xFE") + QByteArray(utf16le(text)) << 2 << QString();
+    QTest::addRow("UTF-16 big-endian with its mark") << QByteArray("\xFE\xFF") + QByteArray(utf16be(text)) << 2 << QString();
+    QTest::addRow("UTF-32 little-endian with its mark") << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) << 2 << QString();
+}
+
+void TestSessionFile::parsing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, payloads);
+    QFETCH(QString, reason);
+    const auto result = SessionFile::parse(bytes);
+    if (payloads < 0) {
+        QVERIFY(!result);
+        QVERIFY2(result.error().contains(reason), qPrintable(result.error()));
+    } else {
+        QVERIFY2(result, qPrintable(result ? QString() : result.error()));
+        QCOMPARE(result->size(), payloads);
+    }
+}
+
+void TestSessionFile::aFailedOpenChangesNothingAndLogs()
+{
+    MessageRepository repository;
+    repository.addRequest(request(id(7)), kApp);
+    FileHolder holder;
+    Logger logger;
+    const QString path = m_dir.filePath(u"broken.json"_s);
+    writeBytes(path, "[" + kRequest + ",{}]");
+    std::optional<tl::expected<void, QString>> outcome;
+    SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) { outcome = result; });
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY(!*outcome);
+    QCOMPARE(repository.exchangeCount(), 1);
+    QVERIFY(holder.files().isEmpty());
+    QCOMPARE(logger.log().size(), 1);
+    QVERIFY(logger.log().first().startsWith(u"<ERROR: Could not open the session file "_s + QDir::toNativeSeparators(path)));
+
+    outcome.reset();
+    SessionFile::load(m_dir.filePath(u"missing.json"_s), repository, holder, logger,
+                      [&](const tl::expected<void, QString> &result) { outcome = result; });
+    QTRY_VERIFY(outcome.has_value());
+    QVERIFY(!*outcome);
+    QCOMPARE(logger.log().size(), 2);
+}
+
+void TestSessionFile::failedSavesAreReportedAndLogged_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addRow("a directory that does not exist") << u"missing-dir/s.json"_s;
+    QTest::addRow("a parent that is a regular file") << u"plain-file/s.json"_s;
+    QTest::addRow("a full device") << u"/dev/full"_s;
+    QTest::addRow("a path that is a directory") << u"."_s;
+}
+
+void TestSessionFile::failedSavesAreReportedAndLogged()
+{
+    QFETCH(QString, path);
+    if (path == u"/dev/full"_s && !QFileInfo::exists(path))
+        QSKIP("no /dev/full here");
+    writeBytes(m_dir.filePath(u"plain-file"_s), "keep");
+    const QString target = path.startsWith(u'/') ? path : m_dir.filePath(path);
+    MessageRepository repository;
+    repository.addRequest(request(id(1), u"https://h/x"_s, QString(64 * 1024, u'b')), kApp);
+    Logger logger;
+    const auto result = SessionFile::save(repository.currentTimeline(), target, logger);
+    QVERIFY(!result);
+    QVERIFY(!result.error().isEmpty());
+    QCOMPARE(logger.log().size(), 1);
+    QVERIFY(logger.log().first().startsWith(u"<ERROR: Could not save the session to "_s));
+    QCOMPARE(fileBytes(m_dir.filePath(u"plain-file"_s)), QByteArray("keep"));
+    if (path == u"/dev/full"_s)
+        QVERIFY(!QFileInfo(path).isFile()); // the device is still a device
+}
+
+// A small file system fills up halfway through the save: the earlier file keeps its bytes.
+void TestSessionFile::aFullDiskLeavesTheExistingFileUntouched()
+{
+    QTemporaryDir mountPoint;
+    QVERIFY(mountPoint.isValid());
+    if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=256k"_s, u"tmpfs"_s, mountPoint.path()}) != 0)
+        QSKIP("cannot mount a small file system here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {u"-l"_s, mountPoint.path()}); });
+    const QString path = mountPoint.filePath(u"s.json"_s);
+    writeBytes(path, "[\"earlier session\"]");
+    MessageRepository repository;
+    for (uint i = 1; i <= 8; ++i)
+        repository.addRequest(request(id(i), u"https://h/x"_s, QString(64 * 1024, u'b')), kApp);
+    Logger logger;
+    const auto result = SessionFile::save(repository.currentTimeline(), path, logger);
+    QVERIFY(!result);
+    QCOMPARE(fileBytes(path), QByteArray("[\"earlier session\"]"));
+    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{u"s.json"_s});
+    QCOMPARE(logger.log().size(), 1);
+}
+
+void TestSessionFile::defaultFileNameHasNoSlash()
+{
+    const QString name = SessionFile::defaultFileName(QDateTime(QDate(2026, 12, 6), QTime(17, 5)));
+    QVERIFY(name.startsWith(u"morvenda-session-"_s));
+    QVERIFY(name.endsWith(u".json"_s));
+    QVERIFY(!name.contains(u'/'));
+    QVERIFY(name.contains(u"17"_s) || name.contains(u"5"_s));
+}
+
+QTEST_GUILESS_MAIN(TestSessionFile)
+#include "tst_sessionfile.moc"
