@@ -37,6 +37,7 @@ void AlertPresenter::receive(const std::optional<Alert::ViewState> &alert)
         m_pending = alert;
         return;
     }
+    m_pending.reset();
     present(*alert);
 }
 
@@ -45,9 +46,13 @@ bool AlertPresenter::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_window && event->type() == QEvent::Show && !m_windowHasAppeared) {
         m_windowHasAppeared = true;
         m_window->removeEventFilter(this);
-        if (const std::optional<Alert::ViewState> pending = std::exchange(m_pending, std::nullopt)) {
-            // After the show completes, so the box opens on a mapped window.
-            QMetaObject::invokeMethod(this, [this, alert = *pending] { present(alert); }, Qt::QueuedConnection);
+        if (m_pending) {
+            // After the show completes, so the box opens on a mapped window; an alert raised in
+            // between replaces the pending one.
+            QMetaObject::invokeMethod(this, [this] {
+                if (const std::optional<Alert::ViewState> pending = std::exchange(m_pending, std::nullopt))
+                    present(*pending);
+            }, Qt::QueuedConnection);
         }
     }
     return QObject::eventFilter(watched, event);

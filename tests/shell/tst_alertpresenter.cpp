@@ -37,6 +37,7 @@ private slots:
     void replacingAlertNeverRunsTheOldCompletions();
     void dismissedAlertIsNotReplayed();
     void alertRaisedBeforeTheWindowAppearsIsShownOnce();
+    void alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne();
     void assigningNoneLeavesTheShownAlert();
     void messageIsPlainText();
     void followsTheListenersAlertState();
@@ -198,6 +199,17 @@ void TestAlertPresenter::alertRaisedBeforeTheWindowAppearsIsShownOnce()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     QCoreApplication::processEvents();
     QVERIFY(!m_presenter->shownBox());
+}
+
+void TestAlertPresenter::alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne()
+{
+    m_source->raise(alertWith(QStringLiteral("Early"), {}));
+    m_presenter->follow(m_source.get(), &AlertSource::alertViewStateChanged, m_source->current);
+    m_window->show();
+    m_source->raise(alertWith(QStringLiteral("Late"), {}));
+    QCoreApplication::processEvents();
+    QVERIFY(m_presenter->shownBox());
+    QCOMPARE(m_presenter->shownBox()->text(), QStringLiteral("Late"));
 }
 
 void TestAlertPresenter::assigningNoneLeavesTheShownAlert()
