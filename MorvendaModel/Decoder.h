@@ -2,6 +2,15 @@
 // 1970, non-finite numbers as the strings "+", "-", "NAN", strict UUIDs, no key conversion.
 // A Decoder belongs to the thread that uses it (it keeps its parse buffers between calls); make one
 // per thread or per use. Decoders share no state, so any number may run on different threads.
+//
+// Documents the reader treats specially:
+// - An integer literal of 2^64 or more (or below -2^63) anywhere, even under a key no record reads,
+//   makes simdjson refuse the whole document. The decoder then reads it as a floating-point number
+//   instead: the payload survives, a date or floating-point field gets the double, and a
+//   whole-number field fails with DataCorrupted as for any value out of range.
+// - A number beyond the double range (1e400) or nesting deeper than 1024 levels anywhere makes the
+//   document DataCorrupted.
+// - A key given twice in one object keeps its last value.
 #pragma once
 
 #include "MorvendaModel/AppPayload.h"
