@@ -119,7 +119,10 @@ qsizetype skipString(const char *data, qsizetype size, qsizetype pos)
 
 QString defaultFileName(const QDateTime &date)
 {
-    QString text = QLocale().toString(date, QLocale::ShortFormat);
+    // The C locale's short form spells the month and keeps seconds; use a numeric one there.
+    const QLocale locale;
+    QString text = locale.language() == QLocale::C ? date.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                                                   : locale.toString(date, QLocale::ShortFormat);
     text.replace(QLatin1Char('/'), QLatin1Char('-'));
     return QStringLiteral("morvenda-session-") + text + QStringLiteral(".json");
 }

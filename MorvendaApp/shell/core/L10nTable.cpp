@@ -38,6 +38,11 @@ const Entry kEntries[] = {
      "logged out during the impersonation request."},
     {"Impersonation.MismatchUserAlert.continue", "Continue with impersonation"},
     {"Impersonation.MismatchUserAlert.cancel", "Cancel"},
+    // Session files
+    {"FileSaver.failedTitle", "The session could not be saved"},
+    {"FileSaver.failedMessage", "Saving to \"%@\" failed: %@"},
+    {"FileOpener.failedTitle", "The session file could not be opened"},
+    {"FileOpener.failedMessage", "Opening \"%@\" failed: %@"},
     // Application shell: the rest of the table. Family order; keys are case-sensitive.
     {"Active", "Active"},
     {"All", "All"},

@@ -1,0 +1,9 @@
+// Where the file panels raise their failure alerts; the application wires it to the listener's
+// published alert state (MorvendaListener::setAlertViewState).
+#pragma once
+
+#include "MorvendaApp/shell/core/Alert.h"
+
+#include <functional>
+
+using AlertSink = std::function<void(const Alert::ViewState &)>;

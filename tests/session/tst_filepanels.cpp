@@ -1,0 +1,161 @@
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/SessionFile.h"
+#include "MorvendaApp/session/ui/FileOpener.h"
+#include "MorvendaApp/session/ui/FileSaver.h"
+#include "MorvendaApp/shell/core/L10n.h"
+#include "SessionFixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace fixtures;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// QFileDialog::accept is protected; the panel is answered as a user would, through QDialog.
+void accept(QFileDialog *panel)
+{
+    static_cast<QDialog *>(panel)->accept();
+}
+
+} // namespace
+
+class TestFilePanels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void savePanelProposesANameAndWritesTheTimeline();
+    void cancellingStaysSilent();
+    void aFailedSaveRaisesAnAlert();
+    void openPanelLoadsTheChosenFile();
+    void aFailedOpenRaisesAnAlert();
+
+private:
+    QTemporaryDir m_dir;
+    MessageRepository m_repository;
+    FileHolder m_holder;
+    Logger m_logger;
+    QList<Alert::ViewState> m_alerts;
+    AlertSink sink()
+    {
+        return [this](const Alert::ViewState &alert) { m_alerts.append(alert); };
+    }
+};
+
+void TestFilePanels::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_repository.clear();
+    m_alerts.clear();
+    m_logger.clear();
+    m_repository.addRequest(request(id(1)), u"App"_s);
+    m_repository.addResponse(response(id(1), id(9)), u"App"_s);
+}
+
+void TestFilePanels::savePanelProposesANameAndWritesTheTimeline()
+{
+    auto *saver = new FileSaver(m_repository, m_logger, sink());
+    QSignalSpy finished(saver, &FileSaver::finished);
+    saver->save();
+    QFileDialog *panel = saver->panel();
+    QVERIFY(panel);
+    QTRY_VERIFY(panel->isVisible());
+    QCOMPARE(panel->acceptMode(), QFileDialog::AcceptSave);
+    QCOMPARE(panel->labelText(QFileDialog::FileName), L10n::text("FileSaver.filename"));
+    QVERIFY(panel->selectedFiles().value(0).endsWith(SessionFile::defaultFileName(saver->date())));
+    panel->resize(760, 480);
+    const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
+    if (!artifacts.isEmpty())
+        panel->grab().save(QDir(artifacts).filePath(u"session-save-panel.png"_s));
+
+    const QString path = m_dir.filePath(u"saved.json"_s);
+    panel->selectFile(path);
+    accept(panel);
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QVERIFY(QFile::exists(path));
+    QVERIFY(m_alerts.isEmpty());
+}
+
+void TestFilePanels::cancellingStaysSilent()
+{
+    const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
+    auto *saver = new FileSaver(m_repository, m_logger, sink());
+    QSignalSpy finished(saver, &FileSaver::finished);
+    QSignalSpy destroyed(saver, &QObject::destroyed);
+    saver->save();
+    saver->panel()->setDirectory(m_dir.path());
+    saver->panel()->reject();
+    QTRY_COMPARE(destroyed.count(), 1);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(m_alerts.isEmpty());
+    QVERIFY(m_logger.log().isEmpty());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+}
+
+void TestFilePanels::aFailedSaveRaisesAnAlert()
+{
+    auto *saver = new FileSaver(m_repository, m_logger, sink());
+    QSignalSpy finished(saver, &FileSaver::finished);
+    saver->save();
+    saver->panel()->selectFile(m_dir.filePath(u"no-such-dir/s.json"_s));
+    accept(saver->panel());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts.first().title, L10n::text("FileSaver.failedTitle"));
+    QVERIFY(m_alerts.first().message->contains(u"no-such-dir"_s));
+    QCOMPARE(m_logger.log().size(), 1);
+}
+
+void TestFilePanels::openPanelLoadsTheChosenFile()
+{
+    const QString path = m_dir.filePath(u"saved.json"_s);
+    QVERIFY(SessionFile::write(m_repository.currentTimeline(), path));
+    m_repository.clear();
+    auto *opener = new FileOpener(m_repository, m_holder, m_logger, sink());
+    QSignalSpy finished(opener, &FileOpener::finished);
+    opener->open();
+    QCOMPARE(opener->panel()->fileMode(), QFileDialog::ExistingFile);
+    opener->panel()->selectFile(path);
+    accept(opener->panel());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(m_repository.timelineCount(), 1);
+    QCOMPARE(m_holder.files().last(), SessionFile::peerName(path));
+    QVERIFY(m_alerts.isEmpty());
+}
+
+void TestFilePanels::aFailedOpenRaisesAnAlert()
+{
+    const QString path = m_dir.filePath(u"object.json"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{}");
+    file.close();
+    const qsizetype listed = m_holder.files().size();
+    auto *opener = new FileOpener(m_repository, m_holder, m_logger, sink());
+    QSignalSpy finished(opener, &FileOpener::finished);
+    opener->open();
+    opener->panel()->selectFile(path);
+    accept(opener->panel());
+    QTRY_COMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(m_alerts.size(), 1);
+    QCOMPARE(m_alerts.first().title, L10n::text("FileOpener.failedTitle"));
+    QCOMPARE(m_holder.files().size(), listed);
+    QCOMPARE(m_logger.log().size(), 1);
+}
+
+QTEST_MAIN(TestFilePanels)
+#include "tst_filepanels.moc"
