@@ -110,7 +110,7 @@ struct Decoder::Impl
             Reader reader;
             return read(reader, *root);
         } catch (const ReadFailure &failure) {
-            return tl::unexpected(failure.error);
+            return tl::unexpected(failure.withCodingPath());
         }
     }
 };

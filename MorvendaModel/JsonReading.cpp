@@ -54,46 +54,31 @@ constexpr double kTwoTo63 = 9223372036854775808.0;
 
 } // namespace
 
-Reader::Scope::Scope(Reader &reader, std::string_view key)
-    : m_reader(reader)
+DecodeError ReadFailure::withCodingPath() const
 {
-    m_reader.m_path.push_back({key, 0, false});
-}
-
-Reader::Scope::Scope(Reader &reader, size_t index)
-    : m_reader(reader)
-{
-    m_reader.m_path.push_back({{}, index, true});
-}
-
-Reader::Scope::~Scope()
-{
-    m_reader.m_path.pop_back();
-}
-
-QString Reader::codingPath() const
-{
+    DecodeError result = error;
     QString path;
-    for (const Segment &segment : m_path) {
-        if (segment.isIndex) {
-            path += u'[' + QString::number(segment.index) + u']';
+    for (auto segment = innermostFirst.rbegin(); segment != innermostFirst.rend(); ++segment) {
+        if (segment->isIndex) {
+            path += u'[' + QString::number(segment->index) + u']';
         } else {
             if (!path.isEmpty())
                 path += u'.';
-            path += QString::fromUtf8(segment.key.data(), qsizetype(segment.key.size()));
+            path += QString::fromUtf8(segment->key.data(), qsizetype(segment->key.size()));
         }
     }
-    return path;
+    result.codingPath = path;
+    return result;
 }
 
 void Reader::fail(DecodeError::Kind kind, const QString &description) const
 {
-    throw ReadFailure{DecodeError{kind, codingPath(), description, std::nullopt}};
+    throw ReadFailure{DecodeError{kind, QString(), description, std::nullopt}, {}};
 }
 
 void Reader::failMorvenda(MorvendaDecodeError error, const QString &description) const
 {
-    throw ReadFailure{DecodeError{DecodeError::Kind::Morvenda, codingPath(), description, error}};
+    throw ReadFailure{DecodeError{DecodeError::Kind::Morvenda, QString(), description, error}, {}};
 }
 
 void Reader::typeMismatch(const char *expected, Element found) const

@@ -24,32 +24,54 @@ namespace JsonReading {
 
 using Element = simdjson::dom::element;
 
+// One step of a coding path: a key or an array index.
+struct PathSegment
+{
+    std::string_view key;
+    size_t index = 0;
+    bool isIndex = false;
+};
+
+// A failed read. The path is collected while the failure unwinds, innermost segment first, so a
+// successful read spends nothing on path bookkeeping.
 struct ReadFailure
 {
     DecodeError error;
+    std::vector<PathSegment> innermostFirst;
+
+    // The error with its coding path, e.g. "request.headers[0].name".
+    DecodeError withCodingPath() const;
 };
 
-// Where the reader is in the document, kept as segments so a path is only formatted on failure.
+// Runs `read`; a failure passing through gets `segment` added to its path.
+template<typename Read>
+auto within(PathSegment segment, Read read) -> decltype(read())
+{
+    try {
+        return read();
+    } catch (ReadFailure &failure) {
+        failure.innermostFirst.push_back(segment);
+        throw;
+    }
+}
+
+inline PathSegment keySegment(std::string_view key)
+{
+    return {key, 0, false};
+}
+
+inline PathSegment indexSegment(size_t index)
+{
+    return {{}, index, true};
+}
+
+// The primitive readers of the one reader configuration. Stateless.
 class Reader
 {
 public:
-    class Scope
-    {
-    public:
-        Scope(Reader &reader, std::string_view key);
-        Scope(Reader &reader, size_t index);
-        ~Scope();
-        Scope(const Scope &) = delete;
-        Scope &operator=(const Scope &) = delete;
-
-    private:
-        Reader &m_reader;
-    };
-
     [[noreturn]] void fail(DecodeError::Kind kind, const QString &description) const;
     [[noreturn]] void failMorvenda(MorvendaDecodeError error, const QString &description) const;
     [[noreturn]] void typeMismatch(const char *expected, Element found) const;
-    QString codingPath() const;
 
     // The value where an object is required: null is value-not-found, other types mismatch.
     simdjson::dom::object object(Element value) const;
@@ -76,20 +98,11 @@ public:
         result.reserve(qsizetype(array.size()));
         size_t index = 0;
         for (Element item : array) {
-            Scope scope(*this, index++);
-            result.append(read(*this, item));
+            result.append(within(indexSegment(index), [&] { return read(*this, item); }));
+            ++index;
         }
         return result;
     }
-
-private:
-    struct Segment
-    {
-        std::string_view key;
-        size_t index = 0;
-        bool isIndex = false;
-    };
-    std::vector<Segment> m_path;
 };
 
 // The values of one object under the keys a record knows, in the record's field order. A key given
@@ -117,20 +130,20 @@ public:
     {
         if (!m_values[i] || m_values[i]->is_null())
             return std::nullopt;
-        Reader::Scope scope(m_reader, m_keys[i]);
-        return read(m_reader, *m_values[i]);
+        return within(keySegment(m_keys[i]), [&] { return read(m_reader, *m_values[i]); });
     }
 
     // A field that must be present and not null.
     template<typename Read>
     auto required(size_t i, Read read) -> decltype(read(std::declval<Reader &>(), std::declval<Element>()))
     {
-        Reader::Scope scope(m_reader, m_keys[i]);
-        if (!m_values[i])
-            m_reader.fail(DecodeError::Kind::KeyNotFound, QStringLiteral("required key is missing"));
-        if (m_values[i]->is_null())
-            m_reader.fail(DecodeError::Kind::ValueNotFound, QStringLiteral("required value is null"));
-        return read(m_reader, *m_values[i]);
+        return within(keySegment(m_keys[i]), [&] {
+            if (!m_values[i])
+                m_reader.fail(DecodeError::Kind::KeyNotFound, QStringLiteral("required key is missing"));
+            if (m_values[i]->is_null())
+                m_reader.fail(DecodeError::Kind::ValueNotFound, QStringLiteral("required value is null"));
+            return read(m_reader, *m_values[i]);
+        });
     }
 
 private:

@@ -11,36 +11,44 @@ namespace {
 using Kind = DecodeError::Kind;
 using Keys2 = std::array<std::string_view, 2>;
 
-QString readRawValueText(Reader &reader, Element value, const char *what)
+// Looks a raw value up among `count` candidates without making a QString of it.
+template<typename Enum, size_t N>
+Enum readRawValue(Reader &reader, Element value, const char *what,
+                  const std::array<std::pair<std::string_view, Enum>, N> &candidates)
 {
     if (!value.is_string())
         reader.typeMismatch(what, value);
-    return reader.string(value);
+    const std::string_view text = value.get_string().value_unsafe();
+    for (const auto &[raw, result] : candidates) {
+        if (text == raw)
+            return result;
+    }
+    reader.fail(Kind::DataCorrupted, QStringLiteral("\"%1\" is not one of the accepted values")
+                                         .arg(reader.string(value).left(64)));
 }
 
 Method readMethod(Reader &reader, Element value)
 {
-    const QString text = readRawValueText(reader, value, "a method string");
-    if (const std::optional<Method> method = methodFromRawValue(text))
-        return *method;
-    reader.fail(Kind::DataCorrupted,
-                QStringLiteral("expected one of \"post\", \"get\", \"put\", \"delete\", found \"%1\"")
-                    .arg(text.left(64)));
+    static constexpr std::array<std::pair<std::string_view, Method>, 4> methods = {{
+        {"post", Method::Post}, {"get", Method::Get}, {"put", Method::Put}, {"delete", Method::Delete},
+    }};
+    return readRawValue(reader, value, "a method string", methods);
 }
 
 Setting::BoolState readBoolState(Reader &reader, Element value)
 {
-    const QString text = readRawValueText(reader, value, "a state string");
-    if (const std::optional<Setting::BoolState> state = Setting::boolStateFromRawValue(text))
-        return *state;
-    reader.fail(Kind::DataCorrupted,
-                QStringLiteral("expected one of \"server\", \"on\", \"off\", found \"%1\"")
-                    .arg(text.left(64)));
+    using State = Setting::BoolState;
+    static constexpr std::array<std::pair<std::string_view, State>, 3> states = {{
+        {"server", State::Server}, {"on", State::On}, {"off", State::Off},
+    }};
+    return readRawValue(reader, value, "a state string", states);
 }
 
 UserTag readUserTag(Reader &reader, Element value)
 {
-    const QString text = readRawValueText(reader, value, "a tag string");
+    if (!value.is_string())
+        reader.typeMismatch("a tag string", value);
+    const QString text = reader.string(value);
     if (const std::optional<UserTag> tag = userTagFromRawValue(text))
         return *tag;
     reader.fail(Kind::DataCorrupted, QStringLiteral("unknown user tag \"%1\"").arg(text.left(64)));
@@ -77,8 +85,7 @@ Response::Source readSource(Reader &reader, Element value)
                     QStringLiteral("Invalid number of keys found, expected one."));
     }
     const size_t chosen = found[0] ? 0 : 1;
-    Reader::Scope scope(reader, keys[chosen]);
-    reader.object(*found[chosen]);
+    within(keySegment(keys[chosen]), [&] { return reader.object(*found[chosen]); });
     return chosen == 0 ? Response::Source::Network : Response::Source::Cache;
 }
 

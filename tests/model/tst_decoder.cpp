@@ -4,7 +4,10 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 using namespace ModelTest;
 
@@ -83,6 +86,7 @@ private slots:
     void payloadArrayRejectsNonArrays_data();
     void payloadArrayRejectsNonArrays();
     void decoderCanBeReused();
+    void decodersRunOnSeveralThreadsAtOnce();
 };
 
 void TestDecoder::payloadOutcome_data()
@@ -402,6 +406,36 @@ void TestDecoder::decoderCanBeReused()
     QVERIFY(decoder.decodePayload(json("{'handshake':'a'}")));
     QVERIFY(!decoder.decodePayload(json("{'handshake':1}")));
     QCOMPARE(*decoder.decodePayload(json("{'handshake':'b'}"))->asHandshake(), QStringLiteral("b"));
+}
+
+// Session files are decoded off the main thread while the server decodes frames on it.
+void TestDecoder::decodersRunOnSeveralThreadsAtOnce()
+{
+    QByteArray document = "[";
+    for (int i = 0; i < 200; ++i) {
+        document += (i ? "," : "")
+            + json("{'response':{'id':'$ID','batchID':'$BATCH','url':'https://a.example/p/','source':{'cache':{}},"
+                   "'headers':[{'name':'n','value':'caf\\u00e9'}],'data':'x','n':18446744073709551616}}");
+    }
+    document += "]";
+    const auto expected = Decoder().decodePayloadArray(document);
+    QVERIFY(expected);
+
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches = 0;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            Decoder decoder;
+            for (int round = 0; round < 20; ++round) {
+                const auto result = decoder.decodePayloadArray(document);
+                if (!result || !(*result == *expected))
+                    ++mismatches;
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    QCOMPARE(mismatches.load(), 0);
 }
 
 QTEST_APPLESS_MAIN(TestDecoder)
