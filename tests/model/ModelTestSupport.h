@@ -26,6 +26,13 @@ inline QString kindLabel(const DecodeError &error)
     return error.morvendaError ? caseName(*error.morvendaError) : kindName(error.kind);
 }
 
+inline QString payloadKind(const Payload &payload)
+{
+    static const char *const names[] = {"request", "response", "settings", "user", "milestone",
+                                        "handshake"};
+    return QString::fromLatin1(names[int(payload.kind())]);
+}
+
 // "request", "settings", … on success; "typeMismatch @ request.headers[0].name" on failure.
 template<typename Result>
 QString outcome(const Result &result, QString (*success)(const typename Result::value_type &))

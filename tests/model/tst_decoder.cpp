@@ -13,13 +13,6 @@ using namespace ModelTest;
 
 namespace {
 
-QString payloadKind(const Payload &payload)
-{
-    static const char *const names[] = {"request", "response", "settings", "user", "milestone",
-                                        "handshake"};
-    return QString::fromLatin1(names[int(payload.kind())]);
-}
-
 QString appPayloadKind(const AppPayload &payload)
 {
     static const char *const names[] = {"settingOverride", "runDeeplink", "impersonate",

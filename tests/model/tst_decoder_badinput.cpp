@@ -10,13 +10,6 @@ using namespace ModelTest;
 
 namespace {
 
-QString payloadKind(const Payload &payload)
-{
-    static const char *const names[] = {"request", "response", "settings", "user", "milestone",
-                                        "handshake"};
-    return QString::fromLatin1(names[int(payload.kind())]);
-}
-
 QByteArray nested(int depth, const QByteArray &inner = QByteArray())
 {
     return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
