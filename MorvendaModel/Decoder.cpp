@@ -79,18 +79,24 @@ DecodeError notJson(simdjson::error_code error)
 
 } // namespace
 
+// simdjson sizes its buffers to the largest document parsed so far, at about 14 bytes of address
+// space per input byte, and never shrinks them. A decoder that lives as long as a connection drops
+// them after an unusually large document instead of holding them for the rest of the day.
+constexpr qsizetype kKeepBuffersUpTo = 4 * 1024 * 1024;
+
 struct Decoder::Impl
 {
     simdjson::dom::parser parser;
-    // Keeps the bytes of a rewritten document alive while its DOM is read.
-    std::string rewritten;
 
     tl::expected<Element, DecodeError> parse(QByteArrayView json)
     {
         Element root;
         simdjson::error_code error = parser.parse(json.data(), size_t(json.size()), true).get(root);
         if (error == simdjson::NUMBER_ERROR) {
-            rewritten = rewriteHugeIntegers(std::string_view(json.data(), size_t(json.size())));
+            // The parser copies its input into its own padded buffer, so the rewritten text need
+            // not outlive this call.
+            const std::string rewritten =
+                rewriteHugeIntegers(std::string_view(json.data(), size_t(json.size())));
             if (!rewritten.empty())
                 error = parser.parse(rewritten.data(), rewritten.size(), true).get(root);
         }
@@ -103,15 +109,21 @@ struct Decoder::Impl
     auto decode(QByteArrayView json, Read read)
         -> tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>
     {
-        const tl::expected<Element, DecodeError> root = parse(json);
-        if (!root)
-            return tl::unexpected(root.error());
-        try {
-            Reader reader;
-            return read(reader, *root);
-        } catch (const ReadFailure &failure) {
-            return tl::unexpected(failure.withCodingPath());
-        }
+        using Result = tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>;
+        Result result = [&]() -> Result {
+            const tl::expected<Element, DecodeError> root = parse(json);
+            if (!root)
+                return tl::unexpected(root.error());
+            try {
+                Reader reader;
+                return read(reader, *root);
+            } catch (const ReadFailure &failure) {
+                return tl::unexpected(failure.withCodingPath());
+            }
+        }();
+        if (json.size() > kKeepBuffersUpTo)
+            parser = simdjson::dom::parser();
+        return result;
     }
 };
 
