@@ -24,7 +24,7 @@ CodeMirrorCoordinator::~CodeMirrorCoordinator()
 
 void CodeMirrorCoordinator::callJavascript(const JavascriptFunction &function, ResultCallback result)
 {
-    if (m_pageLoaded) {
+    if (m_pageLoaded && !m_contentInFlight && m_pending.isEmpty()) {
         runJavascript(function, std::move(result));
         return;
     }
@@ -64,11 +64,18 @@ void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, Re
         return;
     }
     if (!result) {
-        m_runner(*script, [name = function.functionString](const QVariant &answer) {
+        const bool isContent = function.functionString == PageFunction::SetContent;
+        m_contentInFlight = m_contentInFlight || isContent;
+        QPointer<CodeMirrorCoordinator> self(this);
+        m_runner(*script, [self, isContent, name = function.functionString](const QVariant &answer) {
             // Nobody waits for these; a failure still belongs in the log.
             const auto outcome = ScriptSource::readAnswer(answer);
             if (!outcome)
                 qCWarning(lcCoordinator) << name << "failed in the page:" << outcome.error();
+            if (isContent && self) {
+                self->m_contentInFlight = false;
+                self->runPending();
+            }
         });
         return;
     }
@@ -85,6 +92,17 @@ void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, Re
     });
 }
 
+void CodeMirrorCoordinator::runPending()
+{
+    // In call order, pausing behind a text on its way to the page.
+    qsizetype next = 0;
+    while (next < m_pending.size() && m_pageLoaded && !m_contentInFlight) {
+        Pending call = std::move(m_pending[next++]);
+        runJavascript(call.function, std::move(call.result));
+    }
+    m_pending.remove(0, next);
+}
+
 void CodeMirrorCoordinator::pageDidPost(const QString &name, const QJsonValue &body)
 {
     if (name == ScriptMessageName::DidReady) {
@@ -92,9 +110,7 @@ void CodeMirrorCoordinator::pageDidPost(const QString &name, const QJsonValue &b
             return;
         m_pageLoaded = true;
         m_loadError.clear();
-        const QList<Pending> pending = std::exchange(m_pending, {});
-        for (const Pending &call : pending)
-            runJavascript(call.function, call.result);
+        runPending();
         return;
     }
     if (name == ScriptMessageName::ContentDidChange) {
@@ -115,18 +131,7 @@ void CodeMirrorCoordinator::pageDidLoad(const QString &error)
     qCWarning(lcCoordinator).noquote() << "the editor page did not load:" << error;
     if (!m_pageLoaded) {
         m_loadError = error;
-        // Setters stay held (they are bounded); calls that wait for an answer fail now.
-        QList<Pending> kept;
-        QList<ResultCallback> failed;
-        for (Pending &call : m_pending) {
-            if (call.result)
-                failed.append(std::move(call.result));
-            else
-                kept.append(std::move(call));
-        }
-        m_pending = std::move(kept);
-        for (const ResultCallback &result : failed)
-            result(tl::unexpected(error));
+        failWaiting(error);
     }
     if (m_model)
         m_model->loadDidFail(error);
@@ -135,14 +140,24 @@ void CodeMirrorCoordinator::pageDidLoad(const QString &error)
 void CodeMirrorCoordinator::pageDidStop(const QString &reason)
 {
     m_pageLoaded = false;
-    m_loadError = reason;
-    failWaiting(reason);
+    m_contentInFlight = false;
     pageDidLoad(reason);
 }
 
 void CodeMirrorCoordinator::failWaiting(const QString &error)
 {
-    const QHash<quint64, ResultCallback> waiting = std::exchange(m_awaiting, {});
-    for (const ResultCallback &result : waiting)
+    QList<ResultCallback> failed;
+    for (ResultCallback &result : std::exchange(m_awaiting, {}))
+        failed.append(std::move(result));
+    // Held calls that wait for an answer fail too; setters stay held (they are bounded).
+    QList<Pending> kept;
+    for (Pending &call : m_pending) {
+        if (call.result)
+            failed.append(std::move(call.result));
+        else
+            kept.append(std::move(call));
+    }
+    m_pending = std::move(kept);
+    for (const ResultCallback &result : failed)
         result(tl::unexpected(error));
 }

@@ -2,15 +2,16 @@
 // until the page says it is ready, runs them, and turns the page's messages and load outcome
 // into the model's callbacks. Owned by the view; main thread only.
 //
-// Held calls are bounded: a setter call (content or one display setting) replaces an earlier
-// held call of the same setter that waits behind the last held call with a result callback, in
-// that earlier call's place. The page ends up exactly as if every call had run, and a console
-// that pushes its whole log on every line before the page is ready holds one text, not all.
+// Calls are held until the page is ready, and again while a text is on its way to the page (so at
+// most one text is in flight, however fast a console pushes its whole log). Held calls are
+// bounded: a setter call (content or one display setting) replaces an earlier held call of the
+// same setter that waits behind the last held call with a result callback, in that earlier
+// call's place. The page ends up exactly as if every call had run in order.
 #pragma once
 
 #include "CodeMirror/CodeMirrorViewModel.h"
 
-#include <QHash>
+#include <QMap>
 #include <QJsonValue>
 #include <QList>
 #include <QObject>
@@ -32,7 +33,7 @@ public:
     CodeMirrorCoordinator(CodeMirrorViewModel &model, ScriptRunner runner, QObject *parent = nullptr);
     ~CodeMirrorCoordinator() override;
 
-    // Runs the call now when the page is ready, holds it otherwise.
+    // Runs the call now when the page is ready and no text is in flight, holds it otherwise.
     void callJavascript(const JavascriptFunction &function, ResultCallback result);
 
     // A message the page posted through the web channel.
@@ -55,14 +56,18 @@ private:
 
     void hold(const JavascriptFunction &function, ResultCallback result);
     void runJavascript(const JavascriptFunction &function, ResultCallback result);
+    void runPending();
+    // Fails every call that waits for an answer, sent or held.
     void failWaiting(const QString &error);
 
     QPointer<CodeMirrorViewModel> m_model;
     ScriptRunner m_runner;
     bool m_pageLoaded = false;
+    // A setContent the page has not answered yet.
+    bool m_contentInFlight = false;
     QString m_loadError;
     QList<Pending> m_pending;
     // Calls sent to the page whose answer has not come back, by call number.
-    QHash<quint64, ResultCallback> m_awaiting;
+    QMap<quint64, ResultCallback> m_awaiting;
     quint64 m_nextCall = 0;
 };

@@ -30,6 +30,9 @@ struct FakePage
     }
 };
 
+// What the page answers to a call that returns nothing.
+const QVariant kAnswered = QVariantMap({{u"ok"_s, QVariant::fromValue(nullptr)}});
+
 JavascriptFunction setter(QLatin1StringView function, const QVariant &value)
 {
     return {QString(function), {{u"value"_s, value}}};
@@ -70,11 +73,40 @@ private slots:
         }));
         QCOMPARE(coordinator.pendingCount(), 0);
 
-        // A second ready message finds nothing to run; later calls run at once.
+        // A second ready message finds nothing to run; once the text has arrived, later calls
+        // run at once.
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QCOMPARE(page.ran.size(), 5);
+        page.answers[4](kAnswered);
         model.setContent(u"now"_s);
         QCOMPARE(page.ran.last(), u"CodeMirror.setContent(value) <- \"now\""_s);
+    }
+
+    // A console pushing its whole log on every line keeps one text in flight and one held.
+    void aBurstOfTextsAfterReadyKeepsOneInFlight()
+    {
+        CodeMirrorViewModel model;
+        FakePage page;
+        CodeMirrorCoordinator coordinator(model, page.runner());
+        coordinator.pageDidPost(ScriptMessageName::DidReady, {});
+        QString log;
+        for (int line = 0; line < 1000; ++line) {
+            log += u"%1 "_s.arg(line);
+            model.setContent(log);
+            if (line == 500)
+                coordinator.callJavascript(setter(PageFunction::SetDarkMode, true), {});
+        }
+        QCOMPARE(page.ran.size(), 1);
+        QCOMPARE(coordinator.pendingCount(), 2);
+        page.answers[0](kAnswered);
+        QCOMPARE(page.ran.size(), 2);
+        QCOMPARE(page.ran.last(), u"CodeMirror.setContent(value) <- \""_s + log + u'"');
+        // Calls behind a text in flight wait for it, then run in their order.
+        model.getContent(this, [](const CodeMirrorViewModel::TextResult &) {});
+        QCOMPARE(page.ran.size(), 2);
+        page.answers[1](kAnswered);
+        QCOMPARE(page.ran.mid(2), QStringList({u"CodeMirror.setDarkMode(value) <- true"_s, u"CodeMirror.getContent()"_s}));
+        QCOMPARE(coordinator.pendingCount(), 0);
     }
 
     void repeatedSettersBeforeReadyKeepOnlyTheLastInPlace()
@@ -109,6 +141,7 @@ private slots:
         model.setContent(u"c"_s);
         model.setContent(u"d"_s);
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
+        page.answers[0](kAnswered);
         QCOMPARE(page.ran, QStringList({
             u"CodeMirror.setContent(value) <- \"b\""_s,
             u"CodeMirror.getContent()"_s,
