@@ -1,0 +1,83 @@
+#include "MorvendaApp/timeline/ColoredMenuAction.h"
+
+#include "MorvendaApp/components/Symbols.h"
+
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWidget>
+
+namespace {
+
+constexpr int kSymbolSize = 14;
+constexpr int kHorizontalPadding = 12;
+constexpr int kVerticalPadding = 4;
+constexpr int kGap = 6;
+
+class ColoredMenuRow : public QWidget
+{
+public:
+    ColoredMenuRow(ColoredMenuAction &action, QWidget *parent)
+        : QWidget(parent)
+        , m_action(action)
+    {
+        setAttribute(Qt::WA_Hover);
+        setMouseTracking(true);
+        setToolTip(action.toolTip() == action.text() ? QString() : action.toolTip());
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return QSize(kHorizontalPadding * 2 + kSymbolSize + kGap + metrics.horizontalAdvance(m_action.text()),
+                     std::max(kSymbolSize, metrics.height()) + 2 * kVerticalPadding);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const bool hovered = underMouse() && isEnabled();
+        if (hovered)
+            painter.fillRect(rect(), palette().color(QPalette::Highlight));
+        const QColor color = hovered ? palette().color(QPalette::HighlightedText) : m_action.color(palette());
+        const QRect symbol(kHorizontalPadding, (height() - kSymbolSize) / 2, kSymbolSize, kSymbolSize);
+        painter.drawPixmap(symbol, Symbols::pixmap(m_action.symbol(), color, kSymbolSize, devicePixelRatioF()));
+        painter.setPen(color);
+        painter.drawText(rect().adjusted(symbol.right() + 1 + kGap, 0, -kHorizontalPadding, 0),
+                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_action.text());
+    }
+
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+            return;
+        // Close first: the action may rebuild the menu that holds this row.
+        for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
+            if (auto *menu = qobject_cast<QMenu *>(w)) {
+                menu->close();
+                break;
+            }
+        }
+        m_action.trigger();
+    }
+
+private:
+    ColoredMenuAction &m_action;
+};
+
+} // namespace
+
+ColoredMenuAction::ColoredMenuAction(const QString &symbol, const QString &text,
+                                     std::function<QColor(const QPalette &)> color, QObject *parent)
+    : QWidgetAction(parent)
+    , m_symbol(symbol)
+    , m_color(std::move(color))
+{
+    setText(text);
+}
+
+QWidget *ColoredMenuAction::createWidget(QWidget *parent)
+{
+    return new ColoredMenuRow(*this, parent);
+}

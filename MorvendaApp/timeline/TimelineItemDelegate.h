@@ -1,0 +1,47 @@
+// Paints one timeline row (badge, title, description, footnote marker) and its separator, shows
+// the badge's and the marker's hover help, and caches each row's size per (row stamp, width), so
+// scrolling and relayouts never measure a row twice. Main thread.
+#pragma once
+
+#include "MorvendaApp/timeline/TimelineRowState.h"
+
+#include <QHash>
+#include <QStyledItemDelegate>
+#include <QUuid>
+
+class TimelineItemDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    // Where each part of a row goes at a given width; empty rectangles for absent parts.
+    struct Layout
+    {
+        QRect badge;
+        QRect title;
+        QRect description;
+        QRect footNote;
+        int height = 0;
+    };
+    static Layout layout(const TimelineRowState &state, int width);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
+
+    // Forgets every measured size (after a change of fonts or style).
+    void clearSizeCache() { m_sizes.clear(); }
+
+private:
+    struct CachedSize
+    {
+        quint64 stamp = 0;
+        int width = 0;
+        int height = 0;
+    };
+
+    mutable QHash<QUuid, CachedSize> m_sizes;
+};

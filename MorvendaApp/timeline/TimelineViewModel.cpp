@@ -1,0 +1,226 @@
+#include "MorvendaApp/timeline/TimelineViewModel.h"
+
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+
+namespace {
+
+// Row states kept for rows that left the timeline are dropped past this many entries; the rows
+// still shown are then mapped again as they are drawn.
+constexpr qsizetype kMaxCachedRows = 250'000;
+
+} // namespace
+
+TimelineViewModel::TimelineViewModel(MorvendaListener &listener, MessageRepository &repository,
+                                     FileHolder &fileHolder, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_listener(listener)
+    , m_repository(repository)
+    , m_fileHolder(fileHolder)
+    , m_filterViewModel(repository)
+{
+    m_rowCount = int(m_repository.timelineCount());
+    m_rowIndexValid = m_rowCount == 0;
+    connectRepository();
+    connectSources();
+}
+
+void TimelineViewModel::connectRepository()
+{
+    connect(&m_repository, &MessageRepository::timelineRowInserted, this, &TimelineViewModel::handleRowInserted);
+    connect(&m_repository, &MessageRepository::timelineRowReplaced, this, &TimelineViewModel::handleRowReplaced);
+    connect(&m_repository, &MessageRepository::timelineReset, this, &TimelineViewModel::handleReset);
+    connect(&m_repository, &MessageRepository::timelineBatchCountsChanged, this,
+            &TimelineViewModel::handleBatchCountsChanged);
+}
+
+// The filter bar and this model both pass the active connection's name on, and the chosen file
+// goes to the same key. The signals fire one by one inside a switch of source (connection to
+// none, then file), so both are read once the switch is complete, in the next event-loop turn:
+// one rebuild per switch, and never a moment where every source shows.
+void TimelineViewModel::connectSources()
+{
+    if (const auto &active = m_listener.activeConnection())
+        m_lastPeerName = active->displayName();
+    connect(&m_listener, &MorvendaListener::activeConnectionChanged, this, [this] {
+        m_connectionChanged = true;
+        scheduleSourceChange();
+    });
+    connect(&m_fileHolder, &FileHolder::openedFileChanged, this, [this] {
+        m_fileChanged = true;
+        scheduleSourceChange();
+    });
+}
+
+void TimelineViewModel::scheduleSourceChange()
+{
+    if (m_sourceChangeScheduled)
+        return;
+    m_sourceChangeScheduled = true;
+    QMetaObject::invokeMethod(this, &TimelineViewModel::applySourceChange, Qt::QueuedConnection);
+}
+
+void TimelineViewModel::applySourceChange()
+{
+    m_sourceChangeScheduled = false;
+    const bool fileChanged = std::exchange(m_fileChanged, false);
+    const bool connectionChanged = std::exchange(m_connectionChanged, false);
+
+    if (fileChanged) {
+        if (const auto &file = m_fileHolder.openedFile()) {
+            m_filterViewModel.currentOpenFile = *file;
+            m_filterViewModel.applyOpenFileFilter();
+        }
+    }
+    if (connectionChanged) {
+        const auto &active = m_listener.activeConnection();
+        const std::optional<QString> name = active ? std::optional(active->displayName()) : std::nullopt;
+        // A new connection is always passed on; losing it only when the name really changed.
+        if (active || name != m_lastPeerName) {
+            m_filterViewModel.currentPeerName = name;
+            m_filterViewModel.applyPeerFilter();
+        }
+        m_lastPeerName = name;
+    }
+}
+
+int TimelineViewModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+QVariant TimelineViewModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const int row = index.row();
+    if (row >= m_repository.timelineCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole: return cachedRow(row).state.title.value_or(QString());
+    case RowStateRole: return QVariant::fromValue(cachedRow(row).state);
+    case MessageIdRole: return m_repository.timelineAt(row).messageID();
+    case RowStampRole: return cachedRow(row).stamp;
+    default: return {};
+    }
+}
+
+TimelineRowState TimelineViewModel::rowState(int row) const
+{
+    if (row < 0 || row >= m_rowCount || row >= m_repository.timelineCount())
+        return {};
+    return cachedRow(row).state;
+}
+
+QUuid TimelineViewModel::messageID(int row) const
+{
+    if (row < 0 || row >= m_rowCount || row >= m_repository.timelineCount())
+        return {};
+    return m_repository.timelineAt(row).messageID();
+}
+
+const TimelineViewModel::CachedRow &TimelineViewModel::cachedRow(int row) const
+{
+    const Exchange &exchange = m_repository.timelineAt(row);
+    const qint64 batchCount = exchange.batchCount().value_or(-1);
+    auto found = m_cache.find(exchange.messageID());
+    if (found != m_cache.end() && found->revision == exchange.revision() && found->batchCount == batchCount)
+        return *found;
+    if (found == m_cache.end() && m_cache.size() >= kMaxCachedRows)
+        m_cache.clear();
+    ++m_mappedRowCount;
+    CachedRow cached{exchange.revision(), batchCount, m_nextStamp++, m_mapper.rowState(exchange)};
+    return *m_cache.insert(exchange.messageID(), std::move(cached));
+}
+
+std::optional<int> TimelineViewModel::rowOf(const QUuid &messageID) const
+{
+    if (!m_rowIndexValid)
+        rebuildRowIndex();
+    const auto found = m_rowById.constFind(messageID);
+    if (found == m_rowById.cend() || *found >= m_rowCount)
+        return std::nullopt;
+    return *found;
+}
+
+void TimelineViewModel::rebuildRowIndex() const
+{
+    m_rowById.clear();
+    const int count = std::min(m_rowCount, int(m_repository.timelineCount()));
+    m_rowById.reserve(count);
+    for (int row = 0; row < count; ++row)
+        m_rowById.insert(m_repository.timelineAt(row).messageID(), row);
+    m_rowIndexValid = true;
+}
+
+void TimelineViewModel::handleRowInserted(qsizetype row)
+{
+    // Rows only ever arrive at the end; anything else means the two disagree, and a reset
+    // brings them back in line.
+    if (row < m_rowCount || row >= m_repository.timelineCount()) {
+        handleReset();
+        return;
+    }
+    scheduleFlush();
+}
+
+void TimelineViewModel::handleRowReplaced(qsizetype row)
+{
+    if (row >= m_rowCount)
+        return; // not shown yet; the pending insertion covers it
+    const QModelIndex changed = index(int(row));
+    emit dataChanged(changed, changed);
+    emit rowsUpdated();
+}
+
+void TimelineViewModel::handleBatchCountsChanged(const QUuid &batchID)
+{
+    bool any = false;
+    for (const QUuid &id : m_repository.batchMembers(batchID)) {
+        if (const auto row = rowOf(id)) {
+            const QModelIndex changed = index(*row);
+            emit dataChanged(changed, changed);
+            any = true;
+        }
+    }
+    if (any)
+        emit rowsUpdated();
+}
+
+void TimelineViewModel::handleReset()
+{
+    beginResetModel();
+    m_flushScheduled = false;
+    m_rowCount = int(m_repository.timelineCount());
+    m_rowIndexValid = false;
+    m_rowById.clear();
+    endResetModel();
+    emit rowsUpdated();
+}
+
+void TimelineViewModel::scheduleFlush()
+{
+    if (m_flushScheduled)
+        return;
+    m_flushScheduled = true;
+    QMetaObject::invokeMethod(this, &TimelineViewModel::flushInsertions, Qt::QueuedConnection);
+}
+
+void TimelineViewModel::flushInsertions()
+{
+    if (!m_flushScheduled)
+        return;
+    m_flushScheduled = false;
+    const int count = int(m_repository.timelineCount());
+    if (count <= m_rowCount)
+        return;
+    beginInsertRows({}, m_rowCount, count - 1);
+    if (m_rowIndexValid) {
+        for (int row = m_rowCount; row < count; ++row)
+            m_rowById.insert(m_repository.timelineAt(row).messageID(), row);
+    }
+    m_rowCount = count;
+    endInsertRows();
+    emit rowsUpdated();
+}

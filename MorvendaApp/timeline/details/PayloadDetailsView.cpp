@@ -1,0 +1,205 @@
+#include "PayloadDetailsView.h"
+
+#include "PayloadBodyView.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/SegmentedPicker.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kTitlePixelSize = 15;   // title 3
+constexpr int kLabelPixelSize = 12;   // callout
+constexpr int kTabSpacing = 8;
+
+constexpr std::array<PayloadDetailsView::DetailType, 5> kAllDetailTypes = {
+    PayloadDetailsView::DetailType::Info, PayloadDetailsView::DetailType::Headers,
+    PayloadDetailsView::DetailType::Query, PayloadDetailsView::DetailType::Cookies,
+    PayloadDetailsView::DetailType::Body};
+
+} // namespace
+
+QString PayloadDetailsView::rawValue(DetailType type)
+{
+    switch (type) {
+    case DetailType::Info:
+        return u"info"_s;
+    case DetailType::Headers:
+        return u"headers"_s;
+    case DetailType::Query:
+        return u"query"_s;
+    case DetailType::Cookies:
+        return u"cookies"_s;
+    case DetailType::Body:
+        break;
+    }
+    return u"body"_s;
+}
+
+std::optional<PayloadDetailsView::DetailType> PayloadDetailsView::detailTypeFromRawValue(QStringView raw)
+{
+    for (const DetailType type : kAllDetailTypes) {
+        if (raw == rawValue(type))
+            return type;
+    }
+    return std::nullopt;
+}
+
+QString PayloadDetailsView::tabLabel(DetailType type)
+{
+    QString label = rawValue(type);
+    label[0] = label[0].toUpper();
+    return label;
+}
+
+PayloadDetailsView::PayloadDetailsView(std::shared_ptr<const DetailsViewable> details, DetailType selected,
+    PayloadInfoView::UrlOpener openUrl, QWidget *parent)
+    : QWidget(parent)
+    , m_details(std::move(details))
+    , m_selected(selected)
+    , m_openUrl(std::move(openUrl))
+{
+    Q_ASSERT(m_details);
+    buildLayout();
+    setDetails(m_details);
+}
+
+void PayloadDetailsView::buildLayout()
+{
+    m_title = new QLabel(this);
+    m_title->setTextFormat(Qt::PlainText);
+    QFont font = m_title->font();
+    font.setPixelSize(kTitlePixelSize);
+    font.setBold(true);
+    m_title->setFont(font);
+    m_strip = new SegmentedPicker(kTabSpacing, this);
+
+    auto *heading = new QHBoxLayout;
+    heading->setContentsMargins(16, 8, 16, 0);
+    heading->addWidget(m_title);
+    heading->addWidget(m_strip);
+    heading->addStretch(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(heading);
+}
+
+void PayloadDetailsView::setDetails(std::shared_ptr<const DetailsViewable> details)
+{
+    if (!details)
+        return;
+    m_details = std::move(details);
+    m_title->setText(m_details->title());
+    const QList<DetailType> offered = availableDetailTypes();
+    if (offered != m_offered || m_strip->itemCount() == 0) {
+        m_offered = offered;
+        refreshStrip();
+    }
+    refreshPane();
+}
+
+void PayloadDetailsView::setSelectedDetailType(DetailType type)
+{
+    if (type == m_selected)
+        return;
+    m_selected = type;
+    refreshStrip();
+    refreshPane();
+}
+
+QList<PayloadDetailsView::DetailType> PayloadDetailsView::availableDetailTypes() const
+{
+    QList<DetailType> offered = {DetailType::Info};
+    const NetworkDetailsViewable *network = m_details->networkDetails();
+    if (!network)
+        return offered;
+    if (!network->headers().isEmpty())
+        offered.append(DetailType::Headers);
+    if (!network->query().isEmpty())
+        offered.append(DetailType::Query);
+    if (!network->cookies().isEmpty())
+        offered.append(DetailType::Cookies);
+    offered.append(DetailType::Body);
+    return offered;
+}
+
+void PayloadDetailsView::refreshStrip()
+{
+    m_strip->setData(m_offered, [this](DetailType type) { return makeTabLabel(type); },
+        [this](DetailType type) { setSelectedDetailType(type); });
+    m_strip->setVisible(m_offered.size() >= 2);
+}
+
+QWidget *PayloadDetailsView::makeTabLabel(DetailType type) const
+{
+    const bool selected = type == m_selected;
+    auto *label = new QLabel(tabLabel(type));
+    label->setTextFormat(Qt::PlainText);
+    QFont font = label->font();
+    font.setPixelSize(kLabelPixelSize);
+    label->setFont(font);
+    const QColor text = selected ? QColor(Qt::white) : namedColor(NamedColor::Primary, palette());
+    const QColor background = selected ? namedColor(NamedColor::Blue, palette()) : QColor(Qt::transparent);
+    label->setStyleSheet(u"QLabel { color: %1; background: %2; border-radius: 6px; padding: 2px 6px; }"_s
+            .arg(text.name(QColor::HexArgb), background.name(QColor::HexArgb)));
+    label->setProperty("selected", selected);
+    return label;
+}
+
+QList<DetailInfoProperty> PayloadDetailsView::tableRows(DetailType type) const
+{
+    const NetworkDetailsViewable *network = m_details->networkDetails();
+    if (!network)
+        return m_details->info();
+    switch (type) {
+    case DetailType::Info:
+    case DetailType::Body:
+        break;
+    case DetailType::Headers:
+        return network->headers();
+    case DetailType::Query:
+        return network->query();
+    case DetailType::Cookies:
+        return network->cookies();
+    }
+    return m_details->info();
+}
+
+void PayloadDetailsView::refreshPane()
+{
+    const NetworkDetailsViewable *network = m_details->networkDetails();
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    if (network && m_selected == DetailType::Body) {
+        const QString body = network->body().value_or(QString());
+        delete m_infoPane;
+        if (m_bodyPane) {
+            m_bodyPane->setJson(body);
+        } else {
+            m_bodyPane = new PayloadBodyView(body, this);
+            layout->addWidget(m_bodyPane, 1);
+        }
+        return;
+    }
+    // Leaving the Body tab ends the body pane and its viewer model.
+    delete m_bodyPane;
+    if (m_infoPane) {
+        m_infoPane->setProperties(tableRows(m_selected));
+    } else {
+        m_infoPane = new PayloadInfoView(tableRows(m_selected), m_openUrl, this);
+        layout->addWidget(m_infoPane, 1);
+    }
+}
+
+void PayloadDetailsView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && m_strip)
+        refreshStrip();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,214 @@
+#include "PayloadInspection.h"
+
+#include "MorvendaApp/shell/core/L10n.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Keeps the fields whose name is not excluded, in the order given.
+class FieldCollector
+{
+public:
+    explicit FieldCollector(const QStringList &excluded) : m_excluded(excluded) {}
+
+    template<typename T>
+    void add(const QString &name, const std::optional<T> &value)
+    {
+        if (value)
+            add(name, DetailValue(*value));
+    }
+    void add(const QString &name, DetailValue value)
+    {
+        if (!m_excluded.contains(name))
+            m_rows.append(DetailInfoProperty::make(name, std::move(value)));
+    }
+    void addDate(const QString &name, std::optional<double> seconds)
+    {
+        if (seconds)
+            add(name, DetailDate{*seconds});
+    }
+
+    QList<DetailInfoProperty> rows() const { return m_rows; }
+
+private:
+    const QStringList &m_excluded;
+    QList<DetailInfoProperty> m_rows;
+};
+
+const QStringList &infoExclusions()
+{
+    static const QStringList excluded = {u"headers"_s, u"data"_s};
+    return excluded;
+}
+
+QList<DetailInfoProperty> headerProperties(const QList<Header> &headers, const QString &left)
+{
+    QList<DetailInfoProperty> rows;
+    rows.reserve(headers.size());
+    for (const Header &header : headers) {
+        if (left.isNull() || header.name != left)
+            rows.append(DetailInfoProperty::make(header.name, header.value));
+    }
+    return rows;
+}
+
+QString percentDecoded(QStringView text)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(text.toUtf8()));
+}
+
+// The query of the URL text as sent: after the first "?" and before the fragment.
+std::optional<QStringView> rawQuery(const QString &urlText)
+{
+    QStringView text(urlText);
+    const qsizetype fragment = text.indexOf(u'#');
+    if (fragment >= 0)
+        text = text.first(fragment);
+    const qsizetype mark = text.indexOf(u'?');
+    if (mark < 0)
+        return std::nullopt;
+    return text.sliced(mark + 1);
+}
+
+} // namespace
+
+QString RequestDetails::title() const
+{
+    return L10n::text("Request");
+}
+
+QList<DetailInfoProperty> RequestDetails::info() const
+{
+    return PayloadInspection::mirrorProperties(m_request, infoExclusions());
+}
+
+QList<DetailInfoProperty> RequestDetails::headers() const
+{
+    return headerProperties(m_request.headers(), u"Cookie"_s);
+}
+
+QList<DetailInfoProperty> RequestDetails::cookies() const
+{
+    return PayloadInspection::cookieProperties(m_request.headers(), u"Cookie"_s);
+}
+
+QList<DetailInfoProperty> RequestDetails::query() const
+{
+    return PayloadInspection::queryItemProperties(m_request.url());
+}
+
+QString ResponseDetails::title() const
+{
+    return L10n::text("Response");
+}
+
+QList<DetailInfoProperty> ResponseDetails::info() const
+{
+    return PayloadInspection::mirrorProperties(m_response, infoExclusions());
+}
+
+QList<DetailInfoProperty> ResponseDetails::headers() const
+{
+    return headerProperties(m_response.headers(), QString());
+}
+
+QList<DetailInfoProperty> ResponseDetails::cookies() const
+{
+    return PayloadInspection::cookieProperties(m_response.headers(), u"Set-Cookie"_s);
+}
+
+QList<DetailInfoProperty> ResponseDetails::query() const
+{
+    return PayloadInspection::queryItemProperties(m_response.url());
+}
+
+namespace PayloadInspection {
+
+QList<DetailInfoProperty> mirrorProperties(const Request &request, const QStringList &excluded)
+{
+    FieldCollector fields(excluded);
+    fields.add(u"id"_s, request.messageID());
+    fields.add(u"url"_s, request.url());
+    fields.add(u"method"_s, request.method());
+    fields.addDate(u"timestamp"_s, request.timestamp());
+    fields.add(u"data"_s, request.data());
+    fields.add(u"headers"_s, request.headers());
+    return fields.rows();
+}
+
+QList<DetailInfoProperty> mirrorProperties(const Response &response, const QStringList &excluded)
+{
+    FieldCollector fields(excluded);
+    fields.add(u"id"_s, response.messageID());
+    fields.add(u"batchID"_s, response.batchID());
+    fields.add(u"statusCode"_s, response.statusCode());
+    fields.add(u"url"_s, response.url());
+    fields.add(u"source"_s, response.source());
+    fields.addDate(u"timestamp"_s, response.timestamp());
+    fields.add(u"headers"_s, response.headers());
+    fields.add(u"data"_s, response.data());
+    return fields.rows();
+}
+
+QList<DetailInfoProperty> cookieProperties(const QList<Header> &headers, const QString &headerName)
+{
+    QList<DetailInfoProperty> rows;
+    for (const Header &header : headers) {
+        if (header.name != headerName)
+            continue;
+        for (const QStringView part : QStringView(header.value).split(u';')) {
+            const qsizetype equals = part.indexOf(u'=');
+            if (equals < 0)
+                rows.append(DetailInfoProperty::make(part.toString(), part.toString()));
+            else
+                rows.append(DetailInfoProperty::make(part.first(equals).toString(), part.sliced(equals + 1).toString()));
+        }
+        break;
+    }
+    return rows;
+}
+
+QList<DetailInfoProperty> queryItemProperties(const std::optional<Url> &url)
+{
+    QList<DetailInfoProperty> rows;
+    const std::optional<QStringView> query = url ? rawQuery(url->text()) : std::nullopt;
+    if (!query || query->isEmpty())
+        return rows;
+    for (const QStringView item : query->split(u'&')) {
+        const qsizetype equals = item.indexOf(u'=');
+        if (equals < 0)
+            rows.append(DetailInfoProperty::make(percentDecoded(item), QString()));
+        else
+            rows.append(DetailInfoProperty::make(percentDecoded(item.first(equals)), percentDecoded(item.sliced(equals + 1))));
+    }
+    return rows;
+}
+
+QString apiExplorerPath(const Url &url)
+{
+    const QString path = url.qurl().path(QUrl::FullyDecoded);
+    QStringList segments = path.split(u'/', Qt::SkipEmptyParts);
+    // The first path component is the root "/" of an absolute path, otherwise the first segment.
+    if (!path.startsWith(u'/') && !segments.isEmpty())
+        segments.removeFirst();
+    for (QString &segment : segments) {
+        if (segment.contains(u'_'))
+            segment = u"token"_s;
+    }
+    return segments.join(u'/');
+}
+
+std::optional<QUrl> apiExplorerURL(const Url &url)
+{
+    // Encoded once, as a query value: "/" and the sub-delimiters that cannot end a value stay;
+    // "&", "=", "+", "#", "%", spaces and non-ASCII characters are encoded.
+    const QByteArray value = QUrl::toPercentEncoding(apiExplorerPath(url), "/:@!$'()*,;");
+    const QByteArray link = QByteArray(kApiExplorerOrigin) + "/api/explorer/endpoint?q=" + value;
+    QUrl explorer = QUrl::fromEncoded(link, QUrl::StrictMode);
+    if (!explorer.isValid())
+        return std::nullopt;
+    return explorer;
+}
+
+} // namespace PayloadInspection
