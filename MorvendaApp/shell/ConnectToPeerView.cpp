@@ -1,0 +1,201 @@
+#include "ConnectToPeerView.h"
+
+#include "ConnectionSelection.h"
+#include "FileListView.h"
+#include "PeerListView.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/shell/Asset.h"
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QShowEvent>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kWatermarkMaxSide = 350;
+constexpr int kWatermarkPadding = 100;
+
+// An indeterminate progress spinner: a rotating arc, animated only while on screen.
+class Spinner : public QWidget
+{
+public:
+    explicit Spinner(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedSize(20, 20);
+        m_timer.setInterval(80);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_angle = (m_angle + 30) % 360;
+            update();
+        });
+    }
+
+protected:
+    void showEvent(QShowEvent *) override { m_timer.start(); }
+    void hideEvent(QHideEvent *) override { m_timer.stop(); }
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor colour = palette().color(QPalette::Text);
+        for (int i = 0; i < 12; ++i) {
+            colour.setAlphaF(0.15f + 0.85f * float(i) / 11.0f);
+            painter.save();
+            painter.translate(width() / 2.0, height() / 2.0);
+            painter.rotate(m_angle + i * 30);
+            painter.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap));
+            painter.drawLine(QPointF(0, -4.5), QPointF(0, -8.5));
+            painter.restore();
+        }
+    }
+
+private:
+    QTimer m_timer;
+    int m_angle = 0;
+};
+
+// The watermark layer: drawn above the content in the text colour at a low opacity, and
+// transparent to the pointer so the lists below stay usable.
+class Watermark : public QWidget
+{
+public:
+    explicit Watermark(QWidget *parent)
+        : QWidget(parent)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const QRect area = rect().adjusted(kWatermarkPadding, kWatermarkPadding, -kWatermarkPadding, -kWatermarkPadding);
+        const int side = std::min({kWatermarkMaxSide, area.width(), area.height()});
+        if (side <= 0) {
+            return;
+        }
+        const qreal ratio = devicePixelRatioF();
+        const QPixmap image = Asset::pixmap(Asset::watermark, QSize(side, side), ratio);
+        if (image.isNull()) {
+            return;
+        }
+        // Tinted like a template image: the asset's shape in the text colour.
+        QPixmap tinted(image.size());
+        tinted.setDevicePixelRatio(image.devicePixelRatio());
+        tinted.fill(Qt::transparent);
+        {
+            QPainter tint(&tinted);
+            tint.drawPixmap(0, 0, image);
+            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            tint.fillRect(tinted.rect(), palette().color(QPalette::Text));
+        }
+        QPainter painter(this);
+        painter.setOpacity(ConnectToPeerView::watermarkOpacity(isDarkPalette(palette())));
+        const QSize logical = (QSizeF(tinted.size()) / tinted.devicePixelRatio()).toSize();
+        painter.drawPixmap(QRect(QPoint(), logical).translated(area.center() - QRect(QPoint(), logical).center()),
+            tinted);
+    }
+};
+
+QFont scaledFont(const QFont &base, qreal factor, bool bold = false)
+{
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * factor);
+    font.setBold(bold);
+    return font;
+}
+} // namespace
+
+ConnectToPeerView::ConnectToPeerView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
+    QWidget *parent)
+    : QWidget(parent)
+    , m_selection(new ConnectionSelection(this))
+{
+    buildLayout(listener, fileHolder, userManager);
+}
+
+void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager)
+{
+    setMinimumWidth(250);
+
+    auto *status = new QHBoxLayout;
+    status->setSpacing(16);
+    status->setContentsMargins(0, 0, 0, 24);
+    auto *enabled = new QLabel(L10n::text("Connection.serverEnabled"), this);
+    enabled->setFont(scaledFont(font(), 1.6));
+    status->addWidget(enabled);
+    status->addWidget(new Spinner(this));
+    status->addStretch(1);
+
+    m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, this);
+    m_fileList = new FileListView(fileHolder, listener, *m_selection, this);
+
+    // One run: the label and the bold host name wrap together. The host name is escaped.
+    m_serverName = new QLabel(this);
+    m_serverName->setTextFormat(Qt::RichText);
+    m_serverName->setWordWrap(true);
+    m_serverName->setText(L10n::text("Connection.serverName").toHtmlEscaped() + QStringLiteral("<b>")
+        + MorvendaListener::bonjourName().toHtmlEscaped() + QStringLiteral("</b>"));
+    m_serverName->setContentsMargins(0, 6, 0, 6);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(12, 12, 12, 12);
+    column->addLayout(status);
+    column->addWidget(m_peerList);
+    column->addWidget(m_fileList);
+    column->addStretch(1);
+    column->addWidget(m_serverName);
+    for (const char *key : {"Connection.Disclaimer.availableApps", "Connection.Disclaimer.openApp"}) {
+        auto *line = new QLabel(L10n::text(key), this);
+        line->setWordWrap(true);
+        line->setFont(scaledFont(font(), 0.85));
+        column->addWidget(line);
+        m_disclaimers.append(line);
+    }
+    applySecondaryColour();
+
+    m_watermark = new Watermark(this);
+    m_watermark->raise();
+}
+
+void ConnectToPeerView::applySecondaryColour()
+{
+    for (QLabel *line : std::as_const(m_disclaimers)) {
+        QPalette secondary = line->palette();
+        secondary.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, palette()));
+        line->setPalette(secondary);
+    }
+}
+
+void ConnectToPeerView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange) {
+        applySecondaryColour();
+    }
+}
+
+void ConnectToPeerView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_watermark->setGeometry(rect());
+    m_watermark->raise();
+}
+
+void ConnectToPeerView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (event->spontaneous()) {
+        return;
+    }
+    // Coming back to the screen is a new screen: nothing chosen in it yet.
+    if (m_shownBefore && m_selection->connectionId()) {
+        m_selection->setConnectionId(std::nullopt);
+    }
+    m_shownBefore = true;
+}

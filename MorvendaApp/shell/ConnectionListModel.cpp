@@ -1,0 +1,124 @@
+#include "ConnectionListModel.h"
+
+#include "MorvendaApp/session/UserManager.h"
+
+ConnectionListModel::ConnectionListModel(MorvendaListener &listener, UserManager &userManager, QObject *parent)
+    : QAbstractListModel(parent)
+    , m_listener(listener)
+    , m_userManager(userManager)
+{
+    connect(&listener, &MorvendaListener::connectionsChanged, this, &ConnectionListModel::resetConnections);
+    connect(&listener, &MorvendaListener::activeConnectionChanged, this,
+        [this] { refreshAllRows({IsSelectedRole}); });
+    connect(&userManager, &UserManager::hasUpdatedUser, this,
+        [this] { refreshAllRows({HasUserRole, UserNameRole, UserTokenRole, UserTagsRole}); });
+    resetConnections(listener.connections());
+}
+
+void ConnectionListModel::resetConnections(const QList<MorvendaListener::ConnectionPtr> &connections)
+{
+    beginResetModel();
+    for (const auto &connection : std::as_const(m_connections)) {
+        QObject::disconnect(connection.get(), nullptr, this, nullptr);
+    }
+    m_connections = connections;
+    for (const auto &connection : std::as_const(m_connections)) {
+        // The badge follows the socket's state as it changes, not only when a store publishes.
+        MorvendaConnection *raw = connection.get();
+        connect(raw, &MorvendaConnection::stateChanged, this, [this, raw] {
+            for (int row = 0; row < m_connections.size(); ++row) {
+                if (m_connections.at(row).get() == raw) {
+                    emit dataChanged(index(row), index(row), {StateRole, StateTextRole});
+                }
+            }
+        });
+    }
+    endResetModel();
+    emit connectionsReset();
+}
+
+void ConnectionListModel::refreshAllRows(const QList<int> &roles)
+{
+    if (!m_connections.isEmpty()) {
+        emit dataChanged(index(0), index(int(m_connections.size()) - 1), roles);
+    }
+}
+
+int ConnectionListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_connections.size());
+}
+
+MorvendaListener::ConnectionPtr ConnectionListModel::connectionAt(int row) const
+{
+    return row >= 0 && row < m_connections.size() ? m_connections.at(row) : nullptr;
+}
+
+int ConnectionListModel::rowOf(const QUuid &id) const
+{
+    for (int row = 0; row < m_connections.size(); ++row) {
+        if (m_connections.at(row)->id() == id) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+QVariant ConnectionListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return {};
+    }
+    const MorvendaConnection &connection = *m_connections.at(index.row());
+    const auto user = [&]() -> const User * {
+        const auto found = m_userManager.users().constFind(connection.displayName());
+        return found == m_userManager.users().cend() ? nullptr : &found.value();
+    };
+    switch (role) {
+    case Qt::DisplayRole:
+    case DisplayNameRole:
+        return connection.displayName();
+    case IdRole:
+        return connection.id();
+    case StateRole:
+        return int(connection.state());
+    case StateTextRole:
+        return connection.stateDescription();
+    case IsSelectedRole: {
+        const auto active = m_listener.activeConnection();
+        return active && active->displayName() == connection.displayName();
+    }
+    case HasUserRole:
+        return user() != nullptr;
+    case UserNameRole:
+        return user() ? user()->name().value_or(QString()) : QString();
+    case UserTokenRole:
+        return user() ? user()->token().value_or(QString()) : QString();
+    case UserTagsRole: {
+        QStringList tags;
+        if (const User *found = user()) {
+            for (const UserTag tag : found->tags()) {
+                tags.append(rawValue(tag));
+            }
+        }
+        return tags;
+    }
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> ConnectionListModel::roleNames() const
+{
+    auto names = QAbstractListModel::roleNames();
+    names.insert(IdRole, "id");
+    names.insert(DisplayNameRole, "displayName");
+    names.insert(StateRole, "state");
+    names.insert(StateTextRole, "stateText");
+    names.insert(IsSelectedRole, "isSelected");
+    names.insert(HasUserRole, "hasUser");
+    names.insert(UserNameRole, "userName");
+    names.insert(UserTokenRole, "userToken");
+    names.insert(UserTagsRole, "userTags");
+    return names;
+}

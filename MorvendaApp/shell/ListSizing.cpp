@@ -1,0 +1,47 @@
+#include "ListSizing.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+
+void applyConnectListStyle(QAbstractItemView *view)
+{
+    view->setFrameShape(QFrame::NoFrame);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view->setAutoFillBackground(false);
+    view->viewport()->setAutoFillBackground(false);
+    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    const auto refit = [view] { fitHeightToRows(view); };
+    QAbstractItemModel *model = view->model();
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, refit);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, view, refit);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, view, refit);
+    QObject::connect(model, &QAbstractItemModel::dataChanged, view, refit);
+    refit();
+}
+
+void fitHeightToRows(QAbstractItemView *view)
+{
+    const QAbstractItemModel *model = view->model();
+    int height = 0;
+    for (int row = 0; model && row < model->rowCount(); ++row) {
+        height += view->sizeHintForRow(row);
+    }
+    view->setMaximumHeight(std::max(height, 24) + 2 * view->frameWidth());
+}
+
+void drawRowSeparator(QPainter *painter, const QStyleOptionViewItem &option)
+{
+    QColor colour = namedColor(NamedColor::Secondary, option.palette);
+    colour.setAlphaF(colour.alphaF() * 0.3f);
+    painter->save();
+    painter->setPen(QPen(colour, 1));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->restore();
+}

@@ -1,0 +1,172 @@
+#include "PeerListView.h"
+
+#include "ConnectionEntryView.h"
+#include "ConnectionListModel.h"
+#include "ConnectionSelection.h"
+#include "ListSizing.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/Symbols.h"
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace {
+QStringList displayNames(const QList<MorvendaListener::ConnectionPtr> &connections)
+{
+    QStringList names;
+    for (const auto &connection : connections) {
+        names.append(connection->displayName());
+    }
+    return names;
+}
+} // namespace
+
+PeerListView::PeerListView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
+    ConnectionSelection &selection, QWidget *parent)
+    : QWidget(parent)
+    , m_listener(listener)
+    , m_fileHolder(fileHolder)
+    , m_selection(selection)
+    , m_model(new ConnectionListModel(listener, userManager, this))
+    , m_previousNames(displayNames(listener.connections()))
+{
+    buildLayout();
+    connectSignals();
+    showSelectionInList();
+}
+
+void PeerListView::buildLayout()
+{
+    m_header = new QLabel(this);
+    m_header->setTextFormat(Qt::PlainText);
+    m_list = new QListView(this);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new ConnectionEntryView(m_list));
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setUniformItemSizes(false);
+    applyConnectListStyle(m_list);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(16);
+    column->addWidget(m_header);
+    column->addWidget(m_list);
+    m_header->setText(L10n::text(m_model->rowCount() > 0 ? "Connection.selectConnectionToDisplay"
+                                                         : "Connection.noAvailableConnections"));
+}
+
+void PeerListView::connectSignals()
+{
+    connect(m_model, &ConnectionListModel::connectionsReset, this, &PeerListView::connectionsChanged);
+    connect(&m_selection, &ConnectionSelection::connectionIdChanged, this, &PeerListView::selectionChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &PeerListView::takeSelectionFromList);
+    connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        const QModelIndex index = m_list->indexAt(position);
+        if (!index.isValid()) {
+            return;
+        }
+        QMenu *menu = makeContextMenu(index.row(), this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_list->viewport()->mapToGlobal(position));
+    });
+}
+
+void PeerListView::connectionsChanged()
+{
+    m_header->setText(L10n::text(m_model->rowCount() > 0 ? "Connection.selectConnectionToDisplay"
+                                                         : "Connection.noAvailableConnections"));
+    showSelectionInList();
+
+    const QStringList names = displayNames(m_listener.connections());
+    if (names == m_previousNames) {
+        return;
+    }
+    m_previousNames = names;
+    // Acts only while the list is on screen, like the rest of the connect screen's handlers.
+    if (!isVisible() || m_model->rowCount() != 1 || m_selection.connectionId()) {
+        return;
+    }
+    m_selection.setConnectionId(m_model->connectionAt(0)->id());
+}
+
+void PeerListView::selectionChanged(const std::optional<QUuid> &id)
+{
+    showSelectionInList();
+    if (!id) {
+        return;
+    }
+    m_fileHolder.setOpenedFile(std::nullopt);
+    const int row = m_model->rowOf(*id);
+    if (row >= 0) {
+        m_listener.select(m_model->connectionAt(row));
+    }
+}
+
+void PeerListView::showSelectionInList()
+{
+    m_syncingList = true;
+    const auto &id = m_selection.connectionId();
+    const int row = id ? m_model->rowOf(*id) : -1;
+    if (row >= 0) {
+        m_list->selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+    } else {
+        m_list->selectionModel()->clearSelection();
+    }
+    m_syncingList = false;
+}
+
+void PeerListView::takeSelectionFromList()
+{
+    if (m_syncingList) {
+        return;
+    }
+    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    std::optional<QUuid> id;
+    if (!rows.isEmpty()) {
+        id = rows.first().data(ConnectionListModel::IdRole).toUuid();
+    }
+    if (id != m_selection.connectionId()) {
+        m_selection.setConnectionId(id);
+    }
+}
+
+QMenu *PeerListView::makeContextMenu(int row, QWidget *parent)
+{
+    auto *menu = new QMenu(parent);
+    const auto connection = m_model->connectionAt(row);
+    if (!connection) {
+        return menu;
+    }
+    const QUuid id = connection->id();
+    const QColor text = palette().color(QPalette::Text);
+    QAction *print = menu->addAction(Symbols::icon(QStringLiteral("text.magnifyingglass"), text),
+        L10n::text("Connection.printDetails"));
+    connect(print, &QAction::triggered, this, [this, id] { printConnectionDetails(id); });
+    QAction *remove = menu->addAction(Symbols::icon(QStringLiteral("trash"), namedColor(NamedColor::Red, palette())),
+        L10n::text("Connection.delete"));
+    connect(remove, &QAction::triggered, this, [this, id] { deleteConnection(id); });
+    return menu;
+}
+
+void PeerListView::printConnectionDetails(const QUuid &id)
+{
+    const auto connection = m_model->connectionAt(m_model->rowOf(id));
+    if (!connection) {
+        return;
+    }
+    m_listener.log(QStringLiteral("Display name: ") + connection->displayName() + QStringLiteral("\nID: ")
+        + connection->id().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral("\nConnection State: ")
+        + connection->stateDescription());
+}
+
+void PeerListView::deleteConnection(const QUuid &id)
+{
+    m_listener.disconnect(id);
+}
