@@ -1,0 +1,178 @@
+// The exchange details' state without widgets: which request and response the panes show by
+// filter and index, the response choice starting again on another exchange, the duration text,
+// and looking the exchange up again only when the selected exchange itself changed.
+#include "MorvendaApp/timeline/details/EntryDetailsViewModel.h"
+
+#include "MorvendaApp/session/MessageRepository.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Filter = EntryDetailsViewModel::Filter;
+using Alignment = EntryDetailsViewModel::Alignment;
+
+namespace {
+
+const QString kPeer = u"Shop"_s;
+
+Request request(const QUuid &id, double timestamp = 100.0)
+{
+    return Request(id, Url::fromText(u"https://h/p"_s), Method::Get, timestamp, std::nullopt, {});
+}
+
+Response response(const QUuid &id, std::optional<double> timestamp, qint64 status = 200)
+{
+    return Response(id, QUuid::createUuid(), status, std::nullopt, Response::Source::Network, timestamp, {}, std::nullopt);
+}
+
+} // namespace
+
+class TestEntryDetailsViewModel : public QObject
+{
+    Q_OBJECT
+
+private:
+    MessageRepository m_repository;
+    QUuid m_three = QUuid::createUuid();
+    QUuid m_one = QUuid::createUuid();
+    QUuid m_orphan = QUuid::createUuid();
+    QUuid m_pending = QUuid::createUuid();
+
+private slots:
+    void init()
+    {
+        m_repository.clear();
+        m_repository.addRequest(request(m_three), kPeer);
+        for (int i = 0; i < 3; ++i)
+            m_repository.addResponse(response(m_three, 100.25 + i), kPeer);
+        m_repository.addRequest(request(m_one), kPeer);
+        m_repository.addResponse(response(m_one, 99.75), kPeer);
+        m_repository.addResponse(response(m_orphan, 5.0), kPeer);
+        m_repository.addRequest(request(m_pending), kPeer);
+    }
+
+    void panesFollowTheFilterAndTheIndex_data()
+    {
+        QTest::addColumn<int>("exchange");
+        QTest::addColumn<Filter>("filter");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<bool>("request");
+        QTest::addColumn<bool>("response");
+        QTest::addRow("all shows both") << 0 << Filter::All << 2 << true << true;
+        QTest::addRow("request only") << 0 << Filter::Request << 0 << true << false;
+        QTest::addRow("response only") << 0 << Filter::Response << 1 << false << true;
+        QTest::addRow("an index past the end hides the response") << 0 << Filter::All << 3 << true << false;
+        QTest::addRow("a negative index hides the response") << 0 << Filter::All << -1 << true << false;
+        QTest::addRow("no request, all") << 2 << Filter::All << 0 << false << true;
+        QTest::addRow("no request, request only shows nothing") << 2 << Filter::Request << 0 << false << false;
+        QTest::addRow("no response yet") << 3 << Filter::All << 0 << true << false;
+    }
+    void panesFollowTheFilterAndTheIndex()
+    {
+        QFETCH(int, exchange);
+        QFETCH(Filter, filter);
+        QFETCH(int, index);
+        QFETCH(bool, request);
+        QFETCH(bool, response);
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(QList<QUuid>{m_three, m_one, m_orphan, m_pending}.at(exchange));
+        model.setFilter(filter);
+        model.setResponseSelection(index);
+        QCOMPARE(model.shownRequest().has_value(), request);
+        QCOMPARE(model.shownResponse().has_value(), response);
+        if (response)
+            QCOMPARE(model.shownResponse()->timestamp(), model.exchange()->responses().at(index).timestamp());
+    }
+
+    void anotherExchangeStartsAtTheFirstResponseAndKeepsTheRest()
+    {
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(m_three);
+        QVERIFY(model.showsResponsePicker());
+        model.setResponseSelection(2);
+        model.setFilter(Filter::Response);
+        model.toggleAlignment();
+        QSignalSpy reset(&model, &EntryDetailsViewModel::responseSelectionChanged);
+        model.setSelectedMessageID(m_one);
+        QCOMPARE(model.responseSelection(), 0);
+        QCOMPARE(reset.size(), 1);
+        QVERIFY(model.shownResponse());
+        QVERIFY(!model.showsResponsePicker());
+        QCOMPARE(model.filter(), Filter::Response);
+        QCOMPARE(model.alignment(), Alignment::Vertical);
+
+        model.setResponseSelection(0);
+        reset.clear();
+        model.setSelectedMessageID(m_one);
+        QCOMPARE(reset.size(), 0);
+    }
+
+    void durationIsWrittenWithFourDecimals_data()
+    {
+        QTest::addColumn<int>("exchange");
+        QTest::addColumn<QString>("text");
+        QTest::addRow("to the last response") << 0 << u"Duration: 2.2500 seconds"_s;
+        QTest::addRow("a response stamped earlier is negative") << 1 << u"Duration: -0.2500 seconds"_s;
+        QTest::addRow("no request, no duration") << 2 << QString();
+        QTest::addRow("no response, no duration") << 3 << QString();
+    }
+    void durationIsWrittenWithFourDecimals()
+    {
+        QFETCH(int, exchange);
+        QFETCH(QString, text);
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(QList<QUuid>{m_three, m_one, m_orphan, m_pending}.at(exchange));
+        QCOMPARE(model.durationText().value_or(QString()), text);
+    }
+
+    void durationOfTimestampsThatAreNotFiniteDoesNotBreak()
+    {
+        const QUuid id = QUuid::createUuid();
+        m_repository.addRequest(request(id, std::numeric_limits<double>::quiet_NaN()), kPeer);
+        m_repository.addResponse(response(id, 1e300), kPeer);
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(id);
+        QCOMPARE(model.durationText().value_or(QString()), u"Duration: nan seconds"_s);
+    }
+
+    void onlyChangesOfTheSelectedExchangeAreNoticed()
+    {
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(m_pending);
+        QSignalSpy changed(&model, &EntryDetailsViewModel::exchangeChanged);
+        m_repository.addResponse(response(m_one, 1.0), kPeer);
+        m_repository.addRequest(request(QUuid::createUuid()), kPeer);
+        QCOMPARE(changed.size(), 0);
+
+        m_repository.addResponse(response(m_pending, 101.0), kPeer);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(model.responseCount(), 1);
+        m_repository.addResponse(response(m_pending, 102.0), kPeer);
+        QCOMPARE(changed.size(), 2);
+        QVERIFY(model.showsResponsePicker());
+
+        // A rebuilt timeline that leaves the exchange as it was is no change.
+        m_repository.applyFilter();
+        QCOMPARE(changed.size(), 2);
+    }
+
+    void clearingTheStoreLeavesTheIdWithoutExchange()
+    {
+        EntryDetailsViewModel model(m_repository);
+        model.setSelectedMessageID(m_three);
+        QSignalSpy changed(&model, &EntryDetailsViewModel::exchangeChanged);
+        m_repository.clear();
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(!model.exchange());
+        QCOMPARE(model.selectedMessageID(), std::optional<QUuid>(m_three));
+        QVERIFY(!model.shownRequest() && !model.shownResponse() && !model.durationText());
+
+        m_repository.addRequest(request(m_three), kPeer);
+        QCOMPARE(changed.size(), 2);
+        QVERIFY(model.shownRequest());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEntryDetailsViewModel)
+#include "tst_entrydetailsviewmodel.moc"
