@@ -90,6 +90,8 @@ struct Decoder::Impl
 
     tl::expected<Element, DecodeError> parse(QByteArrayView json)
     {
+        if (json.isEmpty()) // also keeps a null pointer away from simdjson's copy
+            return tl::unexpected(notJson(simdjson::EMPTY));
         Element root;
         simdjson::error_code error = parser.parse(json.data(), size_t(json.size()), true).get(root);
         if (error == simdjson::NUMBER_ERROR) {
