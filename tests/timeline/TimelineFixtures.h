@@ -1,0 +1,89 @@
+// Builders for the timeline tests: deterministic IDs and a tiny script that feeds a repository,
+// e.g. "REQ 1 get /api/cart; RES 1 b7 200 cache; RES 2 b7 500".
+//   REQ <id> <method|-> <url|->            a request (a URL starting with "/" gets a host)
+//   RES <id> b<batch> <status|-> [network|cache|-] [url|-]   a response
+#pragma once
+
+#include "MorvendaApp/session/MessageRepository.h"
+
+#include <QStringList>
+#include <QUuid>
+
+namespace timelinefixtures {
+
+inline QUuid id(uint n)
+{
+    return QUuid(n, 0x1111, 0x2222, 0, 0, 0, 0, 0, 0, 0, 1);
+}
+
+inline std::optional<Url> url(const QString &text)
+{
+    if (text == QLatin1String("-"))
+        return std::nullopt;
+    return Url::fromText(text.startsWith(QLatin1Char('/')) ? QStringLiteral("https://shop.example") + text : text);
+}
+
+inline void run(MessageRepository &repository, const QString &script, const QString &peer = QStringLiteral("App"))
+{
+    for (const QString &statement : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList t = statement.simplified().split(QLatin1Char(' '));
+        if (t.value(0) == QLatin1String("REQ")) {
+            repository.addRequest(Request(id(t.value(1).toUInt()), url(t.value(3, QStringLiteral("-"))),
+                                          methodFromRawValue(t.value(2)), std::nullopt, std::nullopt, {}),
+                                  peer);
+        } else if (t.value(0) == QLatin1String("RES")) {
+            const QString status = t.value(3);
+            const QString source = t.value(4, QStringLiteral("network"));
+            std::optional<Response::Source> src;
+            if (source == QLatin1String("network"))
+                src = Response::Source::Network;
+            else if (source == QLatin1String("cache"))
+                src = Response::Source::Cache;
+            repository.addResponse(Response(id(t.value(1).toUInt()), id(1000 + t.value(2).mid(1).toUInt()),
+                                            status == QLatin1String("-") ? std::nullopt : std::optional(status.toLongLong()),
+                                            url(t.value(5, QStringLiteral("/api/from-response"))), src, std::nullopt, {},
+                                            std::nullopt),
+                                   peer);
+        } else {
+            qFatal("unknown fixture statement: %s", qPrintable(statement));
+        }
+    }
+}
+
+} // namespace timelinefixtures
+
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QTcpSocket>
+
+namespace timelinefixtures {
+
+// An app over loopback that shakes hands under `name`; the caller waits for the listener to
+// list it (QTRY_*).
+class App
+{
+public:
+    App(MorvendaListener &listener, const QString &name)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, listener.serverPort());
+        if (!m_socket.waitForConnected(5000))
+            qFatal("loopback connection failed");
+        const QByteArray hello = QByteArrayLiteral(R"({"handshake":")") + name.toUtf8() + QByteArrayLiteral(R"("})");
+        m_socket.write(*MorvendaFramer::frame(hello));
+    }
+
+private:
+    QTcpSocket m_socket;
+};
+
+inline MorvendaListener::ConnectionPtr connectionNamed(const MorvendaListener &listener, const QString &name)
+{
+    for (const auto &connection : listener.connections()) {
+        if (connection->displayName() == name)
+            return connection;
+    }
+    return nullptr;
+}
+
+} // namespace timelinefixtures

@@ -1,0 +1,186 @@
+// The row model: incremental inserts and replacements from the repository's row signals (never a
+// reset per message), the row-state cache, and the source switch handed to the filter model once
+// per switch.
+#include "TimelineFixtures.h"
+
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/timeline/TimelineViewModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace timelinefixtures;
+
+namespace {
+
+void readEveryRow(const TimelineViewModel &model)
+{
+    for (int row = 0; row < model.rowCount(); ++row)
+        (void)model.data(model.index(row), TimelineViewModel::RowStateRole);
+}
+
+struct Fixture
+{
+    MessageRepository repository;
+    FileHolder fileHolder;
+    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    TimelineViewModel model{listener, repository, fileHolder};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
+};
+
+} // namespace
+
+class TestTimelineViewModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void arrivalsInsertAndResponsesReplace();
+    void burstIsOneInsertion();
+    void unchangedRowsAreNotMappedAgain();
+    void batchGrowthRedrawsItsRows();
+    void filterChangeResetsOnce();
+    void clearEmptiesTheRows();
+    void switchToFileIsOneRebuild();
+    void lostConnectionShowsEverySource();
+};
+
+void TestTimelineViewModel::arrivalsInsertAndResponsesReplace()
+{
+    Fixture f;
+    QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
+
+    run(f.repository, QStringLiteral("REQ 1 get /a"));
+    QTRY_COMPARE(f.model.rowCount(), 1);
+    run(f.repository, QStringLiteral("REQ 2 post /b"));
+    QTRY_COMPARE(f.model.rowCount(), 2);
+    QCOMPARE(inserted.count(), 2);
+    QCOMPARE(f.model.rowState(1).badge->mainText, QStringLiteral("POST"));
+
+    run(f.repository, QStringLiteral("RES 1 b1 200"));
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed.first().at(0).value<QModelIndex>().row(), 0);
+    QCOMPARE(f.model.rowState(0).badge->subText, QStringLiteral("200"));
+    QCOMPARE(f.model.rowCount(), 2);
+    QCOMPARE(reset.count(), 0);
+    QCOMPARE(f.model.rowOf(id(2)), 1);
+}
+
+void TestTimelineViewModel::burstIsOneInsertion()
+{
+    Fixture f;
+    QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
+    for (uint n = 1; n <= 50; ++n)
+        run(f.repository, QStringLiteral("REQ %1 get /a").arg(n));
+    QTRY_COMPARE(f.model.rowCount(), 50);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.first().at(1).toInt(), 0);
+    QCOMPARE(inserted.first().at(2).toInt(), 49);
+}
+
+void TestTimelineViewModel::unchangedRowsAreNotMappedAgain()
+{
+    Fixture f;
+    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
+    QTRY_COMPARE(f.model.rowCount(), 3);
+    readEveryRow(f.model);
+    const quint64 mapped = f.model.mappedRowCount();
+    readEveryRow(f.model);
+    QCOMPARE(f.model.mappedRowCount(), mapped);
+
+    run(f.repository, QStringLiteral("RES 2 b1 200"));
+    readEveryRow(f.model);
+    QCOMPARE(f.model.mappedRowCount(), mapped + 1);
+
+    // A rebuild of the timeline keeps the rows of unchanged exchanges.
+    f.model.filterViewModel().methodFilter = Method::Get;
+    f.model.filterViewModel().applyMethodFilter();
+    readEveryRow(f.model);
+    QCOMPARE(f.model.mappedRowCount(), mapped + 1);
+}
+
+void TestTimelineViewModel::batchGrowthRedrawsItsRows()
+{
+    Fixture f;
+    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /a; RES 1 b7 200"));
+    QTRY_COMPARE(f.model.rowCount(), 2);
+    QCOMPARE(f.model.rowState(0).badge->icon, TimelineBadgeState::Icon::Network);
+
+    QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
+    run(f.repository, QStringLiteral("RES 2 b7 200"));
+    QList<int> rows;
+    for (const auto &args : changed)
+        rows.append(args.at(0).value<QModelIndex>().row());
+    QVERIFY2(rows.contains(0), "the first member shows the new batch count");
+    QCOMPARE(f.model.rowState(0).badge->icon, TimelineBadgeState::Icon::Batch);
+    QCOMPARE(f.model.rowState(0).badge->help, QStringLiteral("2 duplicate requests were batched"));
+}
+
+void TestTimelineViewModel::filterChangeResetsOnce()
+{
+    Fixture f;
+    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b"));
+    QTRY_COMPARE(f.model.rowCount(), 2);
+    QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
+    f.model.filterViewModel().methodFilter = Method::Post;
+    f.model.filterViewModel().applyMethodFilter();
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(f.model.rowCount(), 1);
+    QCOMPARE(f.model.messageID(0), id(2));
+    QCOMPARE(f.model.rowOf(id(1)), std::nullopt);
+}
+
+void TestTimelineViewModel::clearEmptiesTheRows()
+{
+    Fixture f;
+    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b"));
+    // Cleared before the pending insertion was delivered: nothing stale may show.
+    f.repository.clear();
+    QCOMPARE(f.model.rowCount(), 0);
+    QCoreApplication::processEvents();
+    QCOMPARE(f.model.rowCount(), 0);
+}
+
+void TestTimelineViewModel::switchToFileIsOneRebuild()
+{
+    Fixture f;
+    App shop(f.listener, QStringLiteral("Shop"));
+    QTRY_VERIFY(connectionNamed(f.listener, QStringLiteral("Shop")));
+    const QString file = QStringLiteral("file:///tmp/session.json");
+    run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
+    run(f.repository, QStringLiteral("REQ 2 get /b"), file);
+    f.fileHolder.appendFile(file);
+
+    f.listener.select(connectionNamed(f.listener, QStringLiteral("Shop")));
+    QTRY_COMPARE(f.model.rowCount(), 1);
+    QCOMPARE(f.model.messageID(0), id(1));
+
+    // The toolbar's file choice: the connection goes, then the file comes.
+    QSignalSpy reset(&f.repository, &MessageRepository::timelineReset);
+    f.listener.select(nullptr);
+    f.fileHolder.setOpenedFile(file);
+    QTRY_COMPARE(reset.count(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(f.model.rowCount(), 1);
+    QCOMPARE(f.model.messageID(0), id(2));
+}
+
+void TestTimelineViewModel::lostConnectionShowsEverySource()
+{
+    Fixture f;
+    App shop(f.listener, QStringLiteral("Shop"));
+    QTRY_VERIFY(connectionNamed(f.listener, QStringLiteral("Shop")));
+    run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
+    run(f.repository, QStringLiteral("REQ 2 get /b"), QStringLiteral("Brand"));
+    f.listener.select(connectionNamed(f.listener, QStringLiteral("Shop")));
+    QTRY_COMPARE(f.model.rowCount(), 1);
+    f.listener.select(nullptr);
+    QTRY_COMPARE(f.model.rowCount(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestTimelineViewModel)
+#include "tst_timelineviewmodel.moc"
