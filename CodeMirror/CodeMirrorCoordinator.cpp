@@ -68,11 +68,14 @@ void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, Re
         m_contentInFlight = m_contentInFlight || isContent;
         QPointer<CodeMirrorCoordinator> self(this);
         m_runner(*script, [self, isContent, name = function.functionString](const QVariant &answer) {
-            // Nobody waits for these; a failure still belongs in the log.
+            // Nobody waits for these; a failure still belongs in the log, unless the viewer is
+            // closing and the page merely went away.
+            if (!self)
+                return;
             const auto outcome = ScriptSource::readAnswer(answer);
             if (!outcome)
                 qCWarning(lcCoordinator) << name << "failed in the page:" << outcome.error();
-            if (isContent && self) {
+            if (isContent) {
                 self->m_contentInFlight = false;
                 self->runPending();
             }

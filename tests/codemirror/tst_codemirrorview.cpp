@@ -6,6 +6,7 @@
 #include "CodeMirror/CodeMirrorView.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -21,6 +22,19 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kPageTimeout = 20000;
+
+// Polls in short steps: QTest::qWaitFor keeps processing the web engine's steady stream of events
+// for up to its whole timeout before it looks at the condition again.
+bool waitUntil(const std::function<bool()> &condition)
+{
+    QDeadlineTimer deadline(kPageTimeout);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(2);
+    }
+    return true;
+}
 
 // getContent's and executeJSAsync's outcome as "text:<t>", "none" or "error:<e>".
 QString outcome(const CodeMirrorViewModel::TextResult &result)
@@ -40,7 +54,7 @@ QString evaluate(CodeMirrorViewModel &model, const QString &expression, const QV
         got = outcome(r);
         done = true;
     });
-    if (!QTest::qWaitFor([&] { return done; }, kPageTimeout))
+    if (!waitUntil([&] { return done; }))
         return u"timeout"_s;
     return got;
 }
@@ -93,9 +107,16 @@ private:
     CodeMirrorViewModel m_model;
     std::unique_ptr<CodeMirrorView> m_view;
 
+    // Shown, as a window shows it (the page renders and the screenshots have something to grab).
+    static void show(CodeMirrorView &view)
+    {
+        view.resize(400, 200);
+        view.show();
+    }
+
     bool waitReady(CodeMirrorView &view)
     {
-        return QTest::qWaitFor([&] { return view.coordinator().pageLoaded(); }, kPageTimeout);
+        return waitUntil([&] { return view.coordinator().pageLoaded(); });
     }
 
 private slots:
@@ -118,11 +139,12 @@ private slots:
         model.setReadOnly(true);
         model.setLanguage(Language::Xml);
         CodeMirrorView view(model);
+        show(view);
         model.setContent(u"<a>held</a>"_s);
         QVERIFY(!view.coordinator().pageLoaded());
         QCOMPARE(view.coordinator().pendingCount(), 5);
         QVERIFY(waitReady(view));
-        QCOMPARE(loaded, 1);
+        QTRY_COMPARE(loaded, 1);
         QCOMPARE(view.coordinator().pendingCount(), 0);
         const QJsonObject state = describe(model);
         QCOMPARE(state[u"darkMode"_s].toBool(), true);
@@ -136,6 +158,7 @@ private slots:
     {
         CodeMirrorViewModel model;
         CodeMirrorView view(model);
+        show(view);
         for (int i = 0; i < 3; ++i) {
             model.setDarkMode(i % 2 == 0);
             model.setLineWrapping(i % 2 == 0);
@@ -221,8 +244,7 @@ private slots:
         int edits = 0;
         CodeMirrorViewModel model({}, {}, [&] { ++edits; });
         CodeMirrorView view(model);
-        view.resize(400, 200);
-        view.show();
+        show(view);
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         model.setContent(u"ab"_s);
         QVERIFY(waitReady(view));
@@ -311,6 +333,7 @@ private slots:
     {
         CodeMirrorViewModel model;
         auto view = std::make_unique<CodeMirrorView>(model);
+        show(*view);
         QVERIFY(waitReady(*view));
         model.setContent(u"shown"_s);
         QString pending;
@@ -328,6 +351,7 @@ private slots:
     {
         CodeMirrorViewModel model;
         CodeMirrorView view(model);
+        show(view);
         const qint64 before = residentBytes();
         QString log;
         const QString line = QString(1000, u'x') + u'\n';
