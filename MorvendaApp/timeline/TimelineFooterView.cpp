@@ -10,7 +10,7 @@ TimelineFooterView::TimelineFooterView(QWidget *parent)
     setCounts(0, 0, std::nullopt);
 }
 
-QString TimelineFooterView::text(qsizetype numberOfItems, qsizetype numberOfFilteredItems,
+QString TimelineFooterView::format(qsizetype numberOfItems, qsizetype numberOfFilteredItems,
                                  std::optional<qsizetype> currentIndex)
 {
     const qsizetype hidden = numberOfItems - numberOfFilteredItems;
@@ -29,5 +29,5 @@ QString TimelineFooterView::text(qsizetype numberOfItems, qsizetype numberOfFilt
 void TimelineFooterView::setCounts(qsizetype numberOfItems, qsizetype numberOfFilteredItems,
                                    std::optional<qsizetype> currentIndex)
 {
-    setText(text(numberOfItems, numberOfFilteredItems, currentIndex));
+    setText(format(numberOfItems, numberOfFilteredItems, currentIndex));
 }

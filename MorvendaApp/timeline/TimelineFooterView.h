@@ -14,6 +14,6 @@ public:
     explicit TimelineFooterView(QWidget *parent = nullptr);
 
     // `currentIndex` is 0-based; the text shows the position counted from 1.
-    static QString text(qsizetype numberOfItems, qsizetype numberOfFilteredItems, std::optional<qsizetype> currentIndex);
+    static QString format(qsizetype numberOfItems, qsizetype numberOfFilteredItems, std::optional<qsizetype> currentIndex);
     void setCounts(qsizetype numberOfItems, qsizetype numberOfFilteredItems, std::optional<qsizetype> currentIndex);
 };

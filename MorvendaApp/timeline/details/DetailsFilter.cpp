@@ -105,6 +105,10 @@ void DetailsFilter::refresh()
 {
     m_splitToggle->setSymbol(DetailsFilterOptions::symbolName(m_viewModel.alignment()));
     m_segments->button(int(m_viewModel.filter()))->setChecked(true);
+    for (const Filter filter : DetailsFilterOptions::kAllFilters) {
+        SymbolButton *segment = filterSegment(filter);
+        segment->setTint(segment->isChecked() ? std::optional(NamedColor::Accent) : std::nullopt);
+    }
 
     const int count = m_viewModel.responseCount();
     m_responsePicker->setVisible(m_viewModel.exchange() && m_viewModel.showsResponsePicker());

@@ -36,13 +36,16 @@ void DetailsView::showSelection()
         } else {
             m_entry = new EntryDetailsView(m_repository, *m_selectedMessageID, m_openUrl, this);
             m_layout->addWidget(m_entry);
+            m_entry->show();
         }
         return;
     }
     delete m_entry;
     if (!m_connectScreen && m_connectScreenFactory) {
         m_connectScreen = m_connectScreenFactory();
-        if (m_connectScreen)
+        if (m_connectScreen) {
             m_layout->addWidget(m_connectScreen);
+            m_connectScreen->show();
+        }
     }
 }

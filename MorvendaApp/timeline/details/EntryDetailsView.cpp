@@ -77,6 +77,7 @@ void EntryDetailsView::rebuildSplit()
     m_split = new QSplitter(sideBySide ? Qt::Horizontal : Qt::Vertical, this);
     m_split->setChildrenCollapsible(false);
     m_contentLayout->addWidget(m_split, 1);
+    m_split->show();
 }
 
 void EntryDetailsView::placeRequestPane()

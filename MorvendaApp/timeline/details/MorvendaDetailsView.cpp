@@ -123,6 +123,7 @@ void MorvendaDetailsView::showDetails()
     m_details->setConnectScreenFactory(m_connectScreenFactory);
     m_details->setSelectedMessageID(m_selectedMessageID);
     m_mainSplit->insertWidget(0, m_details);
+    m_details->show();
     if (m_bottomArea->isVisibleTo(this))
         giveIdealExtent(m_mainSplit, kBottomIdealHeight);
 }
@@ -134,8 +135,10 @@ void MorvendaDetailsView::showBottomPane(BottomView view)
     const PaneFactory factory = m_bottomFactories.value(view);
     if (view != BottomView::None && factory) {
         m_bottomPane = factory();
-        if (m_bottomPane)
+        if (m_bottomPane) {
             m_bottomLayout->addWidget(m_bottomPane);
+            m_bottomPane->show();
+        }
     }
     const bool wasShown = m_bottomArea->isVisibleTo(this);
     // A pane without its factory yet keeps its place, empty, at its size.
@@ -152,8 +155,10 @@ void MorvendaDetailsView::showSidePanel(SideView view)
     const PaneFactory factory = m_sideFactories.value(view);
     if (view != SideView::None && factory) {
         m_sidePanel = factory();
-        if (m_sidePanel)
+        if (m_sidePanel) {
             m_sideLayout->addWidget(m_sidePanel);
+            m_sidePanel->show();
+        }
     }
     const bool wasShown = m_sideArea->isVisibleTo(this);
     m_sideArea->setVisible(view != SideView::None);

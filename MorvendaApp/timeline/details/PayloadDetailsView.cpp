@@ -134,6 +134,9 @@ void PayloadDetailsView::refreshStrip()
 {
     m_strip->setData(m_offered, [this](DetailType type) { return makeTabLabel(type); },
         [this](DetailType type) { setSelectedDetailType(type); });
+    // Shown now rather than on the next event-loop turn, so a grab or a click right after sees them.
+    for (int i = 0; i < m_strip->itemCount(); ++i)
+        m_strip->itemWidget(i)->show();
     m_strip->setVisible(m_offered.size() >= 2);
 }
 
@@ -184,6 +187,7 @@ void PayloadDetailsView::refreshPane()
         } else {
             m_bodyPane = new PayloadBodyView(body, this);
             layout->addWidget(m_bodyPane, 1);
+            m_bodyPane->show();
         }
         return;
     }
@@ -194,6 +198,7 @@ void PayloadDetailsView::refreshPane()
     } else {
         m_infoPane = new PayloadInfoView(tableRows(m_selected), m_openUrl, this);
         layout->addWidget(m_infoPane, 1);
+        m_infoPane->show();
     }
 }
 

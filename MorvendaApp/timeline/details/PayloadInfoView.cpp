@@ -52,6 +52,9 @@ void PayloadInfoView::buildLayout()
     m_table->setContextMenuPolicy(Qt::CustomContextMenu);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->setShowGrid(false);
+    m_table->setAlternatingRowColors(true);
     m_table->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     QHeaderView *header = m_table->horizontalHeader();
     header->setMinimumSectionSize(kKeyMinWidth);

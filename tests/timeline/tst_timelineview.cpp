@@ -1,0 +1,405 @@
+// The timeline column driven as a user would (offscreen): selection by click, selection that
+// survives a filter, chips that wrap, the method and source menus, recording, clear, save and
+// open through Qt's own file dialog, following new rows; and screenshots in both palettes.
+#include "TimelineFixtures.h"
+
+#include "MorvendaApp/components/SymbolButton.h"
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+#include "MorvendaApp/timeline/ColoredMenuAction.h"
+#include "MorvendaApp/timeline/FilterView.h"
+#include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaApp/timeline/QuickFilterChip.h"
+#include "MorvendaApp/timeline/TimelineFooterView.h"
+#include "MorvendaApp/timeline/TimelineListView.h"
+#include "MorvendaApp/timeline/TimelineToolbar.h"
+#include "MorvendaApp/timeline/TimelineView.h"
+#include "MorvendaApp/timeline/TimelineViewModel.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace timelinefixtures;
+
+namespace {
+
+struct Column
+{
+    MessageRepository repository;
+    FileHolder fileHolder;
+    Logger logger;
+    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    MessageSelection selection;
+    TimelineView view{listener, repository, fileHolder, logger, selection};
+
+    explicit Column(QSize size = QSize(420, 600))
+    {
+        view.resize(size);
+        view.show();
+        if (!QTest::qWaitForWindowExposed(&view))
+            qFatal("window not exposed");
+    }
+
+    void click(int row)
+    {
+        TimelineListView *list = view.list();
+        const QRect rect = list->visualRect(view.viewModel().index(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+    QString footer() const { return view.footer()->text(); }
+};
+
+QList<ColoredMenuAction *> coloredItems(QMenu *menu)
+{
+    QList<ColoredMenuAction *> items;
+    for (QAction *action : menu->actions()) {
+        if (auto *item = qobject_cast<ColoredMenuAction *>(action))
+            items.append(item);
+    }
+    return items;
+}
+
+ColoredMenuAction *itemNamed(QMenu *menu, const QString &text)
+{
+    for (ColoredMenuAction *item : coloredItems(menu)) {
+        if (item->text() == text)
+            return item;
+    }
+    return nullptr;
+}
+
+// Every badge kind and footnote colour once.
+const QString kGallery = QStringLiteral(
+    "REQ 1 get /api/cart/items; RES 1 b1 200;"
+    "REQ 2 post /api/checkout; RES 2 b2 200 cache;"
+    "REQ 3 get /api/search?q=x; RES 3 b3 200; RES 4 b3 200; RES 5 b3 200;"
+    "REQ 6 delete /api/cart/item/42; RES 6 b6 500;"
+    "REQ 7 put /api/profile;"
+    "RES 8 b8 200 network /api/orphan/response;"
+    "RES 9 b9 - network /api/orphan/failure;"
+    "REQ 10 get /api/multiple; RES 10 b10 200; RES 10 b10 200;"
+    "REQ 11 get /api/four; RES 11 b11 200; RES 11 b11 200; RES 11 b11 200; RES 11 b11 200;"
+    "REQ 12 get /api/six; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200;"
+    "REQ 13 get /api/a/very/long/path/that/does/not/fit/in/one/line/of/the/timeline/column/at/all");
+
+} // namespace
+
+class TestTimelineView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void clickTogglesSelection();
+    void selectionSurvivesAFilterThatHidesTheRow();
+    void chipsWrapAtANarrowWidth();
+    void methodMenuLabelColourAndWidth();
+    void sourceMenuEntriesAndExclusivity();
+    void recordingToggles();
+    void clearEmptiesTheSelectionFirst();
+    void saveThenOpenRoundTripsTheTimeline();
+    void followsNewRowsOnlyAtTheBottom();
+    void screenshots_data();
+    void screenshots();
+};
+
+void TestTimelineView::initTestCase()
+{
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setPalette(ShellPalette::light());
+}
+
+void TestTimelineView::clickTogglesSelection()
+{
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+    QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
+
+    c.click(1);
+    QCOMPARE(c.selection.messageID(), id(2));
+    QCOMPARE(c.view.selectedIndex(), 1);
+    QVERIFY(c.view.list()->selectionModel()->isRowSelected(1, {}));
+    QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
+
+    c.click(1);
+    QCOMPARE(c.selection.messageID(), std::nullopt);
+    QVERIFY(!c.view.list()->selectionModel()->hasSelection());
+    QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
+
+    c.click(0);
+    c.click(2);
+    QCOMPARE(c.selection.messageID(), id(3));
+}
+
+void TestTimelineView::selectionSurvivesAFilterThatHidesTheRow()
+{
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+    c.click(1);
+
+    FilterViewModel &filters = c.view.viewModel().filterViewModel();
+    filters.methodFilter = Method::Get;
+    filters.applyMethodFilter();
+    QCOMPARE(c.selection.messageID(), id(2));
+    QCOMPARE(c.view.selectedIndex(), std::nullopt);
+    QVERIFY(!c.view.list()->selectionModel()->hasSelection());
+    QTRY_COMPARE(c.footer(), QStringLiteral("2 (filter) - 1 (hidden items)"));
+
+    filters.methodFilter = std::nullopt;
+    filters.applyMethodFilter();
+    QCOMPARE(c.view.selectedIndex(), 1);
+    QVERIFY(c.view.list()->selectionModel()->isRowSelected(1, {}));
+    QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
+}
+
+void TestTimelineView::chipsWrapAtANarrowWidth()
+{
+    MessageRepository repository;
+    FilterViewModel filters(repository);
+    FilterView bar(filters);
+    const auto rowsOfChips = [&bar] {
+        QSet<int> tops;
+        for (QuickFilterChip *chip : bar.chips())
+            tops.insert(chip->mapTo(&bar, QPoint()).y());
+        return tops.size();
+    };
+    bar.resize(600, bar.heightForWidth(600) > 0 ? bar.heightForWidth(600) : bar.sizeHint().height());
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    QTRY_COMPARE(rowsOfChips(), 1);
+    bar.resize(150, 200);
+    QTRY_VERIFY(rowsOfChips() >= 2);
+
+    // Chips toggle and move; one at most is chosen.
+    QTest::mouseClick(bar.chips().at(1), Qt::LeftButton);
+    QCOMPARE(bar.quickFilter(), QuickFilter::Settings);
+    QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
+    QCOMPARE(bar.quickFilter(), QuickFilter::Other);
+    QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{PredicateRegister::other()}));
+    QVERIFY(!bar.chips().at(1)->isChosen());
+    QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
+    QCOMPARE(bar.quickFilter(), std::nullopt);
+    QVERIFY(repository.predicateKeys().isEmpty());
+}
+
+void TestTimelineView::methodMenuLabelColourAndWidth()
+{
+    MessageRepository repository;
+    FilterViewModel filters(repository);
+    FilterView bar(filters);
+    QToolButton *button = bar.menuButton();
+    QCOMPARE(button->width(), 50);
+    QCOMPARE(button->text(), QString());
+
+    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+    itemNamed(button->menu(), QStringLiteral("GET"))->trigger();
+    QCOMPARE(button->text(), QStringLiteral("GET"));
+    QCOMPARE(button->width(), 100);
+    QCOMPARE(button->palette().color(QPalette::ButtonText), namedColor(NamedColor::Blue, bar.palette()));
+    QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{FilterViewModel::methodKey()}));
+
+    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+    ColoredMenuAction *none = itemNamed(button->menu(), QStringLiteral("No method filter"));
+    QVERIFY(none);
+    // Legible on a light menu: the text colour, not white.
+    QCOMPARE(none->color(bar.palette()), namedColor(NamedColor::Primary, bar.palette()));
+    QCOMPARE(none->color(ShellPalette::dark()), QColor(Qt::white));
+    QCOMPARE(itemNamed(button->menu(), QStringLiteral("GET"))->symbol(), QStringLiteral("checkmark.circle.fill"));
+    none->trigger();
+    QCOMPARE(button->text(), QString());
+    QCOMPARE(button->width(), 50);
+    QCOMPARE(button->palette().color(QPalette::ButtonText), namedColor(NamedColor::Accent, bar.palette()));
+    QVERIFY(repository.predicateKeys().isEmpty());
+
+    // The mode switch changes the placeholder and re-registers nothing while the field is empty.
+    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+    itemNamed(button->menu(), QStringLiteral("Filter for not containing text"))->trigger();
+    QCOMPARE(bar.textField()->placeholderText(), QStringLiteral("Filter for not containing text"));
+    QVERIFY(repository.predicateKeys().isEmpty());
+}
+
+void TestTimelineView::sourceMenuEntriesAndExclusivity()
+{
+    Column c;
+    TimelineToolbar *toolbar = c.view.toolbar();
+    QVERIFY(!toolbar->sourceButton()->isVisible());
+    QVERIFY(c.view.message()->isVisible());
+
+    App shop(c.listener, QStringLiteral("Shop & Co"));
+    QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop & Co")));
+    const QString file = QStringLiteral("file:///tmp/a&b.json");
+    c.fileHolder.appendFile(file);
+    QTRY_VERIFY(toolbar->sourceButton()->isVisible());
+    QVERIFY(!c.view.message()->isVisible());
+
+    toolbar->rebuildSourceMenu();
+    QStringList entries;
+    for (QAction *action : toolbar->sourceMenu()->actions())
+        entries.append(action->isSeparator() && action->text().isEmpty() ? QStringLiteral("—") : action->text());
+    QCOMPARE(entries, (QStringList{QStringLiteral("Select peer to display"), QStringLiteral("Shop & Co"),
+                                   QStringLiteral("—"), QStringLiteral("—"), QStringLiteral("Select opened file to view"),
+                                   file, QStringLiteral("—")}));
+
+    itemNamed(toolbar->sourceMenu(), file)->trigger();
+    QCOMPARE(c.listener.activeConnection(), nullptr);
+    QCOMPARE(c.fileHolder.openedFile(), file);
+    QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("file:///tmp/a&&b.json"));
+    toolbar->rebuildSourceMenu();
+    const QPalette palette = toolbar->palette();
+    QCOMPARE(itemNamed(toolbar->sourceMenu(), file)->color(palette), namedColor(NamedColor::Blue, palette));
+    QCOMPARE(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->color(palette),
+             namedColor(NamedColor::Secondary, palette));
+
+    itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->trigger();
+    QCOMPARE(c.listener.activeConnection()->displayName(), QStringLiteral("Shop & Co"));
+    QCOMPARE(c.fileHolder.openedFile(), std::nullopt);
+    QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("Shop && Co"));
+    toolbar->rebuildSourceMenu();
+    QCOMPARE(itemNamed(toolbar->sourceMenu(), file)->color(palette), namedColor(NamedColor::Secondary, palette));
+    QCOMPARE(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->color(palette),
+             namedColor(NamedColor::Blue, palette));
+}
+
+void TestTimelineView::recordingToggles()
+{
+    Column c;
+    SymbolButton *record = c.view.toolbar()->recordButton();
+    QCOMPARE(record->symbol(), QStringLiteral("record.circle"));
+    QCOMPARE(record->tint(), NamedColor::Red);
+    QCOMPARE(record->toolTip(), QStringLiteral("Tap to pause timeline updates"));
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(c.listener.timelineRecordingEnabled(), false);
+    QCOMPARE(record->symbol(), QStringLiteral("pause.circle"));
+    QCOMPARE(record->tint(), std::nullopt);
+    QCOMPARE(record->toolTip(), QStringLiteral("Tap to resume timeline updates"));
+    QVERIFY(c.view.message()->text().startsWith(QStringLiteral("Timeline recording has been paused.")));
+
+    QTest::mouseClick(record, Qt::LeftButton);
+    QCOMPARE(c.listener.timelineRecordingEnabled(), true);
+    QVERIFY(c.view.message()->text().startsWith(QStringLiteral("No timeline data.")));
+}
+
+void TestTimelineView::clearEmptiesTheSelectionFirst()
+{
+    Column c;
+    QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
+    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+    QVERIFY(c.view.toolbar()->clearButton()->isEnabled());
+    c.click(0);
+
+    QList<std::optional<QUuid>> selectionWhenCleared;
+    connect(&c.repository, &MessageRepository::timelineReset, this,
+            [&] { selectionWhenCleared.append(c.selection.messageID()); });
+    QTest::mouseClick(c.view.toolbar()->clearButton(), Qt::LeftButton);
+    QCOMPARE(selectionWhenCleared, QList<std::optional<QUuid>>{std::nullopt});
+    QCOMPARE(c.view.viewModel().rowCount(), 0);
+    QTRY_COMPARE(c.footer(), QStringLiteral("0 items"));
+    QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
+    QVERIFY(!c.view.toolbar()->saveButton()->isEnabled());
+}
+
+void TestTimelineView::saveThenOpenRoundTripsTheTimeline()
+{
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; REQ 2 post /b; REQ 3 get /hidden"));
+    FilterViewModel &filters = c.view.viewModel().filterViewModel();
+    filters.filterInput = QStringLiteral("hidden");
+    filters.textFilter = TextFilter::FilterOut;
+    filters.applyTextFilter();
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.json"));
+    QFileDialog *save = c.view.toolbar()->saveSession();
+    QVERIFY(save->testOption(QFileDialog::DontUseNativeDialog));
+    QVERIFY(save->selectedFiles().value(0).endsWith(QStringLiteral(".json")));
+    save->selectFile(path);
+    QMetaObject::invokeMethod(save, "accept");
+    QTRY_VERIFY(QFile::exists(path));
+
+    filters.filterInput = QString();
+    filters.applyTextFilter();
+    c.repository.clear();
+    QFileDialog *open = c.view.toolbar()->openSession();
+    open->selectFile(path);
+    QMetaObject::invokeMethod(open, "accept");
+    QTRY_COMPARE(c.fileHolder.files().size(), 1);
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+    QCOMPARE(c.view.viewModel().rowState(0).badge->subText, QStringLiteral("200"));
+    QCOMPARE(c.view.viewModel().rowState(1).title, QStringLiteral("/b"));
+    QCOMPARE(c.repository.timelineAt(0).peer(), c.fileHolder.files().first());
+}
+
+void TestTimelineView::followsNewRowsOnlyAtTheBottom()
+{
+    Column c(QSize(420, 400));
+    QScrollBar *bar = c.view.list()->verticalScrollBar();
+    for (uint n = 1; n <= 60; ++n)
+        run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
+    QTRY_VERIFY(bar->maximum() > 0);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+
+    run(c.repository, QStringLiteral("REQ 61 get /new"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 61);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+
+    bar->setValue(0);
+    for (uint n = 62; n <= 70; ++n)
+        run(c.repository, QStringLiteral("REQ %1 get /b").arg(n));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 70);
+    QCoreApplication::processEvents();
+    QCOMPARE(bar->value(), 0);
+}
+
+void TestTimelineView::screenshots_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addRow("light") << false;
+    QTest::addRow("dark") << true;
+}
+
+void TestTimelineView::screenshots()
+{
+    QFETCH(bool, dark);
+    QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
+    Column c(QSize(460, 1000));
+    App shop(c.listener, QStringLiteral("Shop"));
+    QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop")));
+    run(c.repository, kGallery, QStringLiteral("Shop"));
+    // A batch of three, from requests that each got one answer.
+    run(c.repository, QStringLiteral("REQ 20 get /api/batched; REQ 21 get /api/batched; REQ 22 get /api/batched;"
+                                     "RES 20 b20 200; RES 21 b20 200; RES 22 b20 200"),
+        QStringLiteral("Shop"));
+    c.listener.select(connectionNamed(c.listener, QStringLiteral("Shop")));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
+    c.click(1);
+    QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
+    QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
+    c.view.list()->scrollToTop();
+    QCoreApplication::processEvents();
+
+    const QString folder = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(folder);
+    const QString file = QDir(folder).filePath(QStringLiteral("timeline-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")));
+    QVERIFY(c.view.grab().save(file));
+    QApplication::setPalette(ShellPalette::light());
+}
+
+QTEST_MAIN(TestTimelineView)
+#include "tst_timelineview.moc"
