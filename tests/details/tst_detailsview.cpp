@@ -1,0 +1,422 @@
+// The details column driven as a user would, offscreen with the real code viewer: the connect
+// screen without selection, the split and its toolbar, tabs and their persistence, the response
+// picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
+// and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
+#include "MorvendaApp/timeline/details/DetailsFilter.h"
+#include "MorvendaApp/timeline/details/MorvendaDetailsView.h"
+
+#include "CodeMirror/CodeMirrorCoordinator.h"
+#include "CodeMirror/CodeMirrorView.h"
+#include "MorvendaApp/components/SegmentedPicker.h"
+#include "MorvendaApp/components/SymbolButton.h"
+#include "MorvendaApp/session/MessageRepository.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QTableView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using DetailType = PayloadDetailsView::DetailType;
+
+namespace {
+
+constexpr int kPageTimeout = 30000;
+const QString kPeer = u"Retail app"_s;
+
+Request request(const QUuid &id, const QString &address, QList<Header> headers = {},
+    std::optional<QString> body = std::nullopt, double timestamp = 1709634133.0)
+{
+    return Request(id, Url::fromText(address), Method::Post, timestamp, std::move(body), std::move(headers));
+}
+
+Response response(const QUuid &id, double timestamp, QList<Header> headers = {}, std::optional<QString> body = std::nullopt)
+{
+    return Response(id, QUuid::createUuid(), 200, Url::fromText(u"https://shop.example/api/cart"_s),
+        Response::Source::Network, timestamp, std::move(headers), std::move(body));
+}
+
+void saveScreenshot(QWidget &widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(dir);
+    widget.grab().save(dir + u"/details-"_s + name + u".png"_s);
+}
+
+QStringList labels(PayloadDetailsView *pane)
+{
+    QStringList list;
+    for (const DetailType type : pane->availableDetailTypes())
+        list.append(PayloadDetailsView::tabLabel(type));
+    return list;
+}
+
+// The labels of the strip drawn as selected.
+QStringList highlighted(PayloadDetailsView *pane)
+{
+    QStringList list;
+    for (int i = 0; i < pane->tabStrip()->itemCount(); ++i) {
+        auto *label = qobject_cast<QLabel *>(pane->tabStrip()->itemWidget(i));
+        if (label && label->property("selected").toBool())
+            list.append(label->text());
+    }
+    return list;
+}
+
+void clickTab(PayloadDetailsView *pane, DetailType type)
+{
+    QVERIFY(pane);
+    const int index = int(pane->availableDetailTypes().indexOf(type));
+    QVERIFY(index >= 0);
+    QTest::mouseClick(pane->tabStrip()->itemWidget(index), Qt::LeftButton);
+}
+
+// The body viewer's text as the editor page holds it.
+QString pageText(PayloadBodyView *body)
+{
+    if (!QTest::qWaitFor([&] { return body->codeView()->coordinator().pageLoaded(); }, kPageTimeout))
+        return u"<not ready>"_s;
+    QString text;
+    bool done = false;
+    QObject context;
+    body->viewModel().getContent(&context, [&](const CodeMirrorViewModel::TextResult &result) {
+        text = result && result->has_value() ? **result : u"<no text>"_s;
+        done = true;
+    });
+    return QTest::qWaitFor([&] { return done; }, kPageTimeout) ? text : u"<timeout>"_s;
+}
+
+} // namespace
+
+class TestDetailsView : public QObject
+{
+    Q_OBJECT
+
+private:
+    MessageRepository m_repository;
+    WindowManager m_windowManager;
+    QList<QUrl> m_opened;
+    std::unique_ptr<MorvendaDetailsView> m_view;
+    QUuid m_plain = QUuid::createUuid();
+    QUuid m_rich = QUuid::createUuid();
+    QUuid m_cookieOnly = QUuid::createUuid();
+    QUuid m_single = QUuid::createUuid();
+    QString m_richBody = u"{\r\n  \"items\": [\"a, b\", \"</script>\"]\r\n}"_s;
+
+    EntryDetailsView *entry() const
+    {
+        return m_view->detailsView() ? m_view->detailsView()->entryDetails() : nullptr;
+    }
+    void select(const std::optional<QUuid> &id) { m_view->setSelectedMessageID(id); }
+
+    void fill()
+    {
+        m_repository.addRequest(request(m_plain, u"https://shop.example/api/ping"_s), kPeer);
+        m_repository.addResponse(response(m_plain, 1709634133.25), kPeer);
+
+        m_repository.addRequest(request(m_rich, u"https://shop.example/api/catalog/p_8f3a/variants?size=M&q=a+b"_s,
+                                    {{u"Accept"_s, u"application/json"_s}, {u"Content-Type"_s, u"text/html, charset=utf-8"_s},
+                                        {u"Cookie"_s, u"theme=dark; token=abc=="_s}},
+                                    m_richBody),
+            kPeer);
+        m_repository.addResponse(response(m_rich, 1709634134.0, {{u"Set-Cookie"_s, u"id=7; Path=/"_s}}, u"[1]"_s), kPeer);
+        m_repository.addResponse(response(m_rich, 1709634135.5, {}, u"[2]"_s), kPeer);
+
+        m_repository.addRequest(request(m_cookieOnly, u"/relative"_s, {{u"Cookie"_s, u"a=1"_s}}), kPeer);
+        m_repository.addRequest(request(m_single, u"https://shop.example/api/single"_s, {{u"X"_s, u"y"_s}}), kPeer);
+        m_repository.addResponse(response(m_single, 1709634133.0), kPeer);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        fill();
+        m_view = std::make_unique<MorvendaDetailsView>(m_repository, m_windowManager,
+            [this](const QUrl &url) { m_opened.append(url); });
+        m_view->setConnectScreenFactory([] { return new QLabel(u"connect screen"_s); });
+        m_view->resize(1200, 800);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    }
+
+    void cleanupTestCase() { m_view.reset(); }
+
+    void init()
+    {
+        select(std::nullopt);
+        m_windowManager.setBottomView(BottomView::None);
+        m_windowManager.setSideView(SideView::None);
+        m_windowManager.setExpandBottomView(false);
+    }
+
+    void withoutSelectionTheConnectScreenFillsThePane()
+    {
+        QVERIFY(m_view->detailsView()->connectScreen());
+        QVERIFY(!entry());
+        select(m_plain);
+        QVERIFY(!m_view->detailsView()->connectScreen());
+        QVERIFY(entry() && entry()->split());
+        QVERIFY(!entry()->noSelectionLabel()->isVisible());
+    }
+
+    void anIdWithoutExchangeSaysNoMessageSelected()
+    {
+        select(QUuid::createUuid());
+        QVERIFY(entry()->noSelectionLabel()->isVisible());
+        QCOMPARE(entry()->noSelectionLabel()->text(), u"No message selected"_s);
+        QVERIFY(!entry()->toolbar()->isVisible());
+        QVERIFY(!entry()->split());
+    }
+
+    void theSplitStacksThenSitsSideBySide()
+    {
+        select(m_plain);
+        DetailsFilter *toolbar = entry()->toolbar();
+        QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
+        QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
+        QCOMPARE(entry()->split()->widget(1), entry()->responsePane());
+        QCOMPARE(toolbar->splitToggle()->symbol(), u"square.split.1x2"_s);
+        clickTab(entry()->requestPane(), DetailType::Body);
+        QCOMPARE(pageText(entry()->requestPane()->bodyPane()), QString());
+        saveScreenshot(*m_view, u"stacked"_s);
+
+        QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
+        QCOMPARE(entry()->split()->orientation(), Qt::Horizontal);
+        QCOMPARE(toolbar->splitToggle()->symbol(), u"square.split.2x1"_s);
+        QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
+        // The panes of the new split start at Info.
+        QCOMPARE(entry()->requestPane()->selectedDetailType(), DetailType::Info);
+        QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
+        QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
+    }
+
+    void theFilterSegmentsChooseThePanesAndOutliveTheExchange()
+    {
+        select(m_plain);
+        DetailsFilter *toolbar = entry()->toolbar();
+        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::Request), Qt::LeftButton);
+        QVERIFY(entry()->requestPane() && !entry()->responsePane());
+        QVERIFY(toolbar->filterSegment(DetailsFilter::Filter::Request)->isChecked());
+        QCOMPARE(toolbar->filterSegment(DetailsFilter::Filter::Request)->toolTip(), u"Request"_s);
+        select(m_single);
+        QCOMPARE(entry()->viewModel().filter(), DetailsFilter::Filter::Request);
+        QVERIFY(!entry()->responsePane());
+        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::Response), Qt::LeftButton);
+        QVERIFY(!entry()->requestPane() && entry()->responsePane());
+        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::All), Qt::LeftButton);
+        QVERIFY(entry()->requestPane() && entry()->responsePane());
+    }
+
+    void tabsAreOfferedByContentAndTheChoiceStays()
+    {
+        select(m_plain);
+        QCOMPARE(labels(entry()->requestPane()), (QStringList{u"Info"_s, u"Body"_s}));
+        QVERIFY(entry()->requestPane()->tabStrip()->isVisible());
+        select(m_cookieOnly);
+        QCOMPARE(labels(entry()->requestPane()), (QStringList{u"Info"_s, u"Cookies"_s, u"Body"_s}));
+        select(m_rich);
+        PayloadDetailsView *pane = entry()->requestPane();
+        QCOMPARE(labels(pane), (QStringList{u"Info"_s, u"Headers"_s, u"Query"_s, u"Cookies"_s, u"Body"_s}));
+        clickTab(pane, DetailType::Cookies);
+        QCOMPARE(highlighted(pane), QStringList{u"Cookies"_s});
+        QCOMPARE(pane->infoPane()->properties().size(), 2);
+        QCOMPARE(pane->infoPane()->properties().at(1).name, u" token"_s);
+
+        // Another exchange in the same pane keeps the tab, even where it is not offered.
+        select(m_single);
+        QCOMPARE(entry()->requestPane(), pane);
+        QCOMPARE(pane->selectedDetailType(), DetailType::Cookies);
+        QVERIFY(highlighted(pane).isEmpty());
+        QCOMPARE(pane->infoPane()->table()->model()->rowCount(), 0);
+        select(m_rich);
+        QCOMPARE(highlighted(pane), QStringList{u"Cookies"_s});
+    }
+
+    void theResponsePickerAppearsAtTwoResponsesAndResetsOnAnotherExchange()
+    {
+        select(m_single);
+        DetailsFilter *toolbar = entry()->toolbar();
+        QVERIFY(!toolbar->responsePicker()->isVisible());
+        select(m_rich);
+        QVERIFY(toolbar->responsePicker()->isVisible());
+        QComboBox *menu = toolbar->responseMenu();
+        QCOMPARE(menu->count(), 2);
+        QCOMPARE(menu->itemText(0), u"0"_s);
+        QCOMPARE(menu->currentText(), u"0"_s);
+        menu->setFocus();
+        QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(entry()->viewModel().responseSelection(), 1);
+        auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
+        QCOMPARE(shown->response().data(), std::optional<QString>(u"[2]"_s));
+        QCOMPARE(toolbar->durationLabel()->text(), u"Duration: 2.5000 seconds"_s);
+        saveScreenshot(*m_view, u"two-responses"_s);
+
+        select(m_single);
+        QCOMPARE(entry()->viewModel().responseSelection(), 0);
+        QVERIFY(entry()->responsePane());
+        QVERIFY(!toolbar->responsePicker()->isVisible());
+        QCOMPARE(toolbar->durationLabel()->text(), u"Duration: 0.0000 seconds"_s);
+        select(m_cookieOnly);
+        QVERIFY(!toolbar->duration()->isVisible());
+    }
+
+    void aResponseJoiningTheShownExchangeAppearsAtOnce()
+    {
+        const QUuid id = QUuid::createUuid();
+        m_repository.addRequest(request(id, u"https://shop.example/api/late"_s), kPeer);
+        select(id);
+        QVERIFY(!entry()->responsePane());
+        QVERIFY(!entry()->toolbar()->duration()->isVisible());
+        m_repository.addResponse(response(id, 1709634133.25), kPeer);
+        QVERIFY(entry()->responsePane());
+        QCOMPARE(entry()->toolbar()->durationLabel()->text(), u"Duration: 0.2500 seconds"_s);
+        m_repository.clear();
+        QVERIFY(entry()->noSelectionLabel()->isVisible());
+        fill();
+    }
+
+    void theBodyTabShowsTheTextVerbatim()
+    {
+        select(m_rich);
+        PayloadDetailsView *pane = entry()->requestPane();
+        clickTab(pane, DetailType::Body);
+        QVERIFY(pane->bodyPane());
+        QVERIFY(!pane->infoPane());
+        QCOMPARE(pageText(pane->bodyPane()), m_richBody);
+        QVERIFY(pane->bodyPane()->viewModel().readOnly());
+        QVERIFY(pane->bodyPane()->viewModel().lineWrapping());
+        saveScreenshot(*m_view, u"body"_s);
+
+        // Another exchange replaces the text; one without a body shows the empty text.
+        select(m_cookieOnly);
+        QCOMPARE(pageText(pane->bodyPane()), QString());
+        select(m_rich);
+        QCOMPARE(pageText(pane->bodyPane()), m_richBody);
+
+        // Leaving the tab ends the viewer.
+        clickTab(pane, DetailType::Info);
+        QVERIFY(!pane->bodyPane());
+    }
+
+    void tenMegabytesOfBodyArriveWhole()
+    {
+        QString big;
+        big.reserve(10 * 1024 * 1024 + 64);
+        for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
+            big += u"{\"row\": %1, \"text\": \"caf\u00e9 \\\"q\\\"\"},\n"_s.arg(i);
+        const QUuid id = QUuid::createUuid();
+        m_repository.addRequest(request(id, u"https://shop.example/api/big"_s, {}, big), kPeer);
+        select(id);
+        PayloadDetailsView *pane = entry()->requestPane();
+        clickTab(pane, DetailType::Body);
+        const QString back = pageText(pane->bodyPane());
+        QCOMPARE(back.size(), big.size());
+        QVERIFY(back == big);
+        clickTab(pane, DetailType::Info);
+    }
+
+    void copyMenusPutExactlyTheTextOnTheClipboard()
+    {
+        select(m_rich);
+        PayloadDetailsView *pane = entry()->requestPane();
+        clickTab(pane, DetailType::Headers);
+        PayloadInfoView *table = pane->infoPane();
+        QTableView *view = table->table();
+        QApplication::clipboard()->setMimeData(new QMimeData);
+
+        const QPoint row = view->visualRect(view->model()->index(1, 1)).center();
+        std::unique_ptr<QMenu> menu(table->makeContextMenu(row));
+        QCOMPARE(menu->actions().size(), 2);
+        QCOMPARE(menu->actions().at(0)->text(), u"Copy key"_s);
+        menu->actions().at(1)->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), u"text/html, charset=utf-8"_s);
+        menu->actions().at(0)->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), u"Content-Type"_s);
+
+        std::unique_ptr<QMenu> whole(table->makeContextMenu(QPoint(5, view->viewport()->height() - 2)));
+        QCOMPARE(whole->actions().size(), 1);
+        QCOMPARE(whole->actions().at(0)->text(), u"Copy as CSV"_s);
+        whole->actions().at(0)->trigger();
+        QCOMPARE(QApplication::clipboard()->text(),
+            u"Key,Value\nAccept,application/json\nContent-Type,\"text/html, charset=utf-8\""_s);
+        QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
+    }
+
+    void aUrlValueOpensItsExplorerPageNeverItself()
+    {
+        select(m_rich);
+        PayloadDetailsView *pane = entry()->requestPane();
+        clickTab(pane, DetailType::Info);
+        QTableView *view = pane->infoPane()->table();
+        const QModelIndex url = view->model()->index(1, 1);
+        QCOMPARE(view->model()->index(1, 0).data().toString(), u"url"_s);
+        QVERIFY(url.data(Qt::ToolTipRole).toString().contains(u"size=M&amp;q=a+b"_s));
+        m_opened.clear();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(url).center());
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(m_opened.first().toString(QUrl::FullyEncoded),
+            u"https://www.example.com/api/explorer/endpoint?q=api/catalog/token/variants"_s);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
+        QCOMPARE(m_opened.size(), 1);
+    }
+
+    void expandingTheBottomPaneHidesTheDetailsAndResetsThem()
+    {
+        int consoles = 0;
+        m_view->setBottomPaneFactory(BottomView::Console, [&consoles] {
+            ++consoles;
+            return new QLabel(u"console"_s);
+        });
+        select(m_rich);
+        entry()->viewModel().setFilter(DetailsFilter::Filter::Response);
+        m_windowManager.toggleBottomView(BottomView::Console);
+        QCOMPARE(consoles, 1);
+        QVERIFY(m_view->bottomArea()->isVisible());
+        QVERIFY(m_view->bottomArea()->height() >= MorvendaDetailsView::kBottomMinHeight);
+        QVERIFY(m_view->bottomArea()->height() <= MorvendaDetailsView::kBottomMaxHeight);
+        saveScreenshot(*m_view, u"console"_s);
+
+        m_windowManager.setExpandBottomView(true);
+        QVERIFY(!m_view->detailsView());
+        QCOMPARE(m_view->bottomArea()->maximumHeight(), QWIDGETSIZE_MAX);
+        QTRY_VERIFY(m_view->bottomArea()->height() > MorvendaDetailsView::kBottomMaxHeight);
+        m_windowManager.setExpandBottomView(false);
+        QVERIFY(entry());
+        QCOMPARE(entry()->viewModel().filter(), DetailsFilter::Filter::All);
+        QCOMPARE(consoles, 1);
+
+        // An equal assignment keeps the pane; switching away and back makes a new one.
+        m_windowManager.setBottomView(BottomView::Console);
+        QCOMPARE(consoles, 1);
+        m_windowManager.setBottomView(BottomView::Metrics);
+        QVERIFY(m_view->bottomArea()->isVisible());
+        QVERIFY(!m_view->bottomPane());
+        m_windowManager.setBottomView(BottomView::Console);
+        QCOMPARE(consoles, 2);
+    }
+
+    void theSidePanelStandsRightWithinItsBounds()
+    {
+        m_view->setSidePanelFactory(SideView::User, [] { return new QLabel(u"user panel"_s); });
+        m_view->setSidePanelFactory(SideView::Deeplink, [] { return new QLabel(u"deeplink panel"_s); });
+        select(m_plain);
+        m_windowManager.toggle(SideView::User);
+        QVERIFY(m_view->sideArea()->isVisible());
+        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), u"user panel"_s);
+        QVERIFY(m_view->sideArea()->width() >= MorvendaDetailsView::kSideMinWidth);
+        QVERIFY(m_view->sideArea()->width() <= MorvendaDetailsView::kSideMaxWidth);
+        QVERIFY(m_view->sideArea()->x() > m_view->mainSplit()->x());
+        m_windowManager.toggle(SideView::Deeplink);
+        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), u"deeplink panel"_s);
+        m_windowManager.toggle(SideView::Deeplink);
+        QVERIFY(!m_view->sideArea()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestDetailsView)
+#include "tst_detailsview.moc"
