@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -235,6 +236,38 @@ private slots:
         QCOMPARE(pane->infoPane()->table()->model()->rowCount(), 0);
         select(m_rich);
         QCOMPARE(highlighted(pane), QStringList{u"Cookies"_s});
+    }
+
+    void aPayloadWithoutHttpOperationsShowsItsInfoAlone()
+    {
+        struct InfoOnly : DetailsViewable
+        {
+            QString title() const override { return u"Note"_s; }
+            QList<DetailInfoProperty> info() const override { return {DetailInfoProperty::make(u"k"_s, u"v"_s)}; }
+        };
+        PayloadDetailsView pane(std::make_shared<InfoOnly>(), DetailType::Body);
+        QCOMPARE(pane.availableDetailTypes(), QList<DetailType>{DetailType::Info});
+        QVERIFY(pane.tabStrip()->isHidden());
+        QVERIFY(!pane.bodyPane());
+        QCOMPARE(pane.infoPane()->properties().size(), 1);
+    }
+
+    void theBodyViewerFollowsTheColourScheme()
+    {
+        PayloadBodyView body(u"{}"_s);
+        QPalette dark = body.palette();
+        dark.setColor(QPalette::Window, QColor(30, 30, 30));
+        QPalette light = dark;
+        light.setColor(QPalette::Window, QColor(240, 240, 240));
+        body.setPalette(light);
+        QVERIFY(!body.viewModel().darkMode());
+        QSignalSpy darkMode(&body.viewModel(), &CodeMirrorViewModel::darkModeChanged);
+        body.setPalette(dark);
+        QVERIFY(body.viewModel().darkMode());
+        body.setPalette(dark);
+        body.setPalette(light);
+        QVERIFY(!body.viewModel().darkMode());
+        QCOMPARE(darkMode.size(), 2);
     }
 
     void theResponsePickerAppearsAtTwoResponsesAndResetsOnAnotherExchange()
