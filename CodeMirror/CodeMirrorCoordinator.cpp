@@ -3,9 +3,17 @@
 #include "CodeMirror/ScriptMessageName.h"
 #include "CodeMirror/ScriptSource.h"
 
+#include <QFutureWatcher>
 #include <QLoggingCategory>
+#include <QtConcurrent/QtConcurrentRun>
 
 Q_LOGGING_CATEGORY(lcCoordinator, "morvenda.CodeMirrorCoordinator")
+
+namespace {
+// Texts from this many characters on are turned into script on a worker thread (about 4 ms of
+// main-thread time per million characters otherwise).
+constexpr qsizetype kEscapeOnWorkerFrom = 1 << 20;
+} // namespace
 
 CodeMirrorCoordinator::CodeMirrorCoordinator(CodeMirrorViewModel &model, ScriptRunner runner, QObject *parent)
     : QObject(parent)
@@ -56,18 +64,38 @@ void CodeMirrorCoordinator::hold(const JavascriptFunction &function, ResultCallb
 
 void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, ResultCallback result)
 {
-    auto script = ScriptSource::wrappedCall(function);
-    if (!script) {
-        qCWarning(lcCoordinator) << "cannot call" << function.functionString << ":" << script.error();
-        if (result)
-            result(tl::unexpected(script.error()));
+    const bool isContent = !result && function.functionString == PageFunction::SetContent;
+    if (isContent && function.args.value(QStringLiteral("value")).toString().size() >= kEscapeOnWorkerFrom) {
+        // Writing the literal of a big body takes tens of milliseconds: do it on a worker while
+        // later calls wait behind the text in flight, then send it from here.
+        m_contentInFlight = true;
+        auto *watcher = new QFutureWatcher<Script>(this);
+        connect(watcher, &QFutureWatcher<Script>::finished, this, [this, watcher, name = function.functionString] {
+            watcher->deleteLater();
+            send(name, watcher->result(), {});
+        });
+        watcher->setFuture(QtConcurrent::run([function] { return ScriptSource::wrappedCall(function); }));
         return;
     }
+    if (isContent)
+        m_contentInFlight = true;
+    send(function.functionString, ScriptSource::wrappedCall(function), std::move(result));
+}
+
+void CodeMirrorCoordinator::send(const QString &name, const Script &script, ResultCallback result)
+{
+    const bool isContent = !result && name == PageFunction::SetContent;
+    if (!script) {
+        qCWarning(lcCoordinator) << "cannot call" << name << ":" << script.error();
+        if (result)
+            result(tl::unexpected(script.error()));
+        if (isContent)
+            contentDidArrive();
+        return;
+    }
+    QPointer<CodeMirrorCoordinator> self(this);
     if (!result) {
-        const bool isContent = function.functionString == PageFunction::SetContent;
-        m_contentInFlight = m_contentInFlight || isContent;
-        QPointer<CodeMirrorCoordinator> self(this);
-        m_runner(*script, [self, isContent, name = function.functionString](const QVariant &answer) {
+        m_runner(*script, [self, isContent, name](const QVariant &answer) {
             // Nobody waits for these; a failure still belongs in the log, unless the viewer is
             // closing and the page merely went away.
             if (!self)
@@ -75,16 +103,13 @@ void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, Re
             const auto outcome = ScriptSource::readAnswer(answer);
             if (!outcome)
                 qCWarning(lcCoordinator) << name << "failed in the page:" << outcome.error();
-            if (isContent) {
-                self->m_contentInFlight = false;
-                self->runPending();
-            }
+            if (isContent)
+                self->contentDidArrive();
         });
         return;
     }
     const quint64 call = m_nextCall++;
     m_awaiting.insert(call, std::move(result));
-    QPointer<CodeMirrorCoordinator> self(this);
     m_runner(*script, [self, call](const QVariant &answer) {
         if (!self)
             return;
@@ -95,15 +120,20 @@ void CodeMirrorCoordinator::runJavascript(const JavascriptFunction &function, Re
     });
 }
 
+void CodeMirrorCoordinator::contentDidArrive()
+{
+    m_contentInFlight = false;
+    runPending();
+}
+
 void CodeMirrorCoordinator::runPending()
 {
-    // In call order, pausing behind a text on its way to the page.
-    qsizetype next = 0;
-    while (next < m_pending.size() && m_pageLoaded && !m_contentInFlight) {
-        Pending call = std::move(m_pending[next++]);
+    // In call order, pausing behind a text on its way to the page. Each call leaves the list
+    // before it runs, so a call made meanwhile lines up behind the rest.
+    while (!m_pending.isEmpty() && m_pageLoaded && !m_contentInFlight) {
+        Pending call = m_pending.takeFirst();
         runJavascript(call.function, std::move(call.result));
     }
-    m_pending.remove(0, next);
 }
 
 void CodeMirrorCoordinator::pageDidPost(const QString &name, const QJsonValue &body)

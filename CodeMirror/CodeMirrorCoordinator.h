@@ -55,7 +55,11 @@ private:
     };
 
     void hold(const JavascriptFunction &function, ResultCallback result);
+    using Script = tl::expected<QString, QString>;
+
     void runJavascript(const JavascriptFunction &function, ResultCallback result);
+    void send(const QString &name, const Script &script, ResultCallback result);
+    void contentDidArrive();
     void runPending();
     // Fails every call that waits for an answer, sent or held.
     void failWaiting(const QString &error);

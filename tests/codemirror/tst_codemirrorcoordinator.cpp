@@ -162,6 +162,23 @@ private slots:
         QCOMPARE(coordinator.pendingCount(), 1);
     }
 
+    // A big body is written out on a worker; what comes after it still waits for it.
+    void aBigTextKeepsItsPlaceInLine()
+    {
+        CodeMirrorViewModel model;
+        FakePage page;
+        CodeMirrorCoordinator coordinator(model, page.runner());
+        coordinator.pageDidPost(ScriptMessageName::DidReady, {});
+        const QString big(2 * 1024 * 1024, u'"');
+        model.setContent(big);
+        coordinator.callJavascript(setter(PageFunction::SetReadOnly, true), {});
+        QTRY_COMPARE(page.ran.size(), 1);
+        QCOMPARE(page.ran[0].size(), QString(PageFunction::SetContent).size() + 4 + 2 + 2 * big.size());
+        QCOMPARE(coordinator.pendingCount(), 1);
+        page.answers[0](kAnswered);
+        QCOMPARE(page.ran.value(1), u"CodeMirror.setReadOnly(value) <- true"_s);
+    }
+
     void aFailedLoadFailsWaitingCallsNowAndLaterOnes()
     {
         QStringList failures;
