@@ -4,6 +4,7 @@
 // and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
 #include "MorvendaApp/timeline/details/DetailsFilter.h"
 #include "MorvendaApp/timeline/details/MorvendaDetailsView.h"
+#include "MorvendaApp/timeline/details/PayloadInfoModel.h"
 
 #include "CodeMirror/CodeMirrorCoordinator.h"
 #include "CodeMirror/CodeMirrorView.h"
@@ -353,6 +354,30 @@ private slots:
         clickTab(pane, DetailType::Info);
     }
 
+    void aThousandHeadersAndAHugeValueStayWholeForCopying()
+    {
+        QList<Header> headers;
+        for (int i = 0; i < 999; ++i)
+            headers.append({u"X-%1"_s.arg(i), u"v"_s});
+        const QString huge = QString(1024 * 1024, u'a') + u"<b>end</b>"_s;
+        headers.append({u"X-Huge"_s, huge});
+        const QUuid id = QUuid::createUuid();
+        m_repository.addRequest(request(id, u"https://shop.example/api/many"_s, headers), kPeer);
+        select(id);
+        PayloadDetailsView *pane = entry()->requestPane();
+        clickTab(pane, DetailType::Headers);
+        QAbstractItemModel *model = pane->infoPane()->table()->model();
+        QCOMPARE(model->rowCount(), 1000);
+        const QModelIndex last = model->index(999, 1);
+        QCOMPARE(last.data().toString().size(), PayloadInfoModel::kDisplayLimit + 1);
+        QVERIFY(!last.data(Qt::ToolTipRole).toString().contains(u"<b>"_s));
+        std::unique_ptr<QMenu> menu(pane->infoPane()->makeContextMenu(pane->infoPane()->table()->visualRect(model->index(0, 1)).center()));
+        QVERIFY(menu->actions().size() == 2);
+        pane->infoPane()->copyAsCSV();
+        QVERIFY(QApplication::clipboard()->text().endsWith(u"\nX-Huge,"_s + huge));
+        clickTab(pane, DetailType::Info);
+    }
+
     void copyMenusPutExactlyTheTextOnTheClipboard()
     {
         select(m_rich);
@@ -444,6 +469,8 @@ private slots:
         QVERIFY(m_view->sideArea()->width() >= MorvendaDetailsView::kSideMinWidth);
         QVERIFY(m_view->sideArea()->width() <= MorvendaDetailsView::kSideMaxWidth);
         QVERIFY(m_view->sideArea()->x() > m_view->mainSplit()->x());
+        QTest::mouseClick(entry()->toolbar()->splitToggle(), Qt::LeftButton);
+        saveScreenshot(*m_view, u"side-panel"_s);
         m_windowManager.toggle(SideView::Deeplink);
         QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), u"deeplink panel"_s);
         m_windowManager.toggle(SideView::Deeplink);
