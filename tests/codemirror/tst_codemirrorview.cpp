@@ -6,6 +6,7 @@
 #include "CodeMirror/CodeMirrorView.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <unistd.h>
 
@@ -305,6 +307,24 @@ private slots:
         m_model.setContent(u"still here"_s);
         QCOMPARE(content(m_model), u"text:still here"_s);
         QCOMPARE(page->url(), page->pageUrl());
+    }
+
+    void controlWheelDoesNotMagnify()
+    {
+        QWidget *surface = m_view->webView()->focusProxy();
+        QVERIFY(surface);
+        const QString before = evaluate(m_model, u"String(window.devicePixelRatio)"_s);
+        const QPointF at(50, 50);
+        for (int i = 0; i < 3; ++i) {
+            QWheelEvent wheel(at, surface->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(surface, &wheel);
+        }
+        // Nothing to wait for when it works: give a zoom the time it takes to reach the page
+        // (it shows within this time when the filter is off).
+        QTest::qWait(300);
+        QCOMPARE(evaluate(m_model, u"String(window.devicePixelRatio)"_s), before);
+        QCOMPARE(m_view->webView()->page()->zoomFactor(), 1.0);
     }
 
     void aMissingPageReportsFailureAndShowsNothing()
