@@ -27,6 +27,10 @@ CodeMirrorCoordinator::CodeMirrorCoordinator(CodeMirrorViewModel &model, ScriptR
 
 CodeMirrorCoordinator::~CodeMirrorCoordinator()
 {
+    // First leave the model, so a caller that answers a failure with a new call reaches no host
+    // instead of this half-destroyed one.
+    if (m_model)
+        m_model->uninstallExecuteJS(this);
     failWaiting(QStringLiteral("the code viewer was closed"));
 }
 

@@ -69,6 +69,14 @@ void CodeMirrorViewModel::installExecuteJS(QObject *owner, ExecuteJS executeJS)
     m_executeJS = std::move(executeJS);
 }
 
+void CodeMirrorViewModel::uninstallExecuteJS(QObject *owner)
+{
+    if (m_executeOwner != owner)
+        return;
+    m_executeOwner = nullptr;
+    m_executeJS = nullptr;
+}
+
 void CodeMirrorViewModel::executeJS(const JavascriptFunction &function, ResultCallback result)
 {
     if (hasExecuteJS()) {

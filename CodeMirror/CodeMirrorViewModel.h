@@ -63,6 +63,8 @@ public:
     // until a later host installs its own. `executeJS` hands a call to it, or, with no live host,
     // drops a call without result callback and fails one with.
     void installExecuteJS(QObject *owner, ExecuteJS executeJS);
+    // Removes the road `owner` installed, if it is still the current one.
+    void uninstallExecuteJS(QObject *owner);
     bool hasExecuteJS() const { return m_executeOwner && m_executeJS; }
     void executeJS(const JavascriptFunction &function, ResultCallback result = {});
     void loadDidSucceed() const;

@@ -245,6 +245,7 @@ private slots:
             QCOMPARE(results, QStringList({u"first"_s}));
         }
         QCOMPARE(results, QStringList({u"first"_s, u"failed"_s}));
+        QVERIFY(!model.hasExecuteJS());
         // The page may still answer after the coordinator is gone.
         page.answers[1](QVariantMap({{u"ok"_s, u"late"_s}}));
         QCOMPARE(results.size(), 2);
