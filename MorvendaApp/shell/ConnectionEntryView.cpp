@@ -125,8 +125,14 @@ void ConnectionEntryView::paint(QPainter *painter, const QStyleOptionViewItem &o
 
     const Layout l = layout(option, index);
     const QRect rect = option.rect.adjusted(4, kVerticalPadding, -4, -kVerticalPadding);
-    const QColor text = option.palette.color(QPalette::Text);
-    const QColor secondary = namedColor(NamedColor::Secondary, option.palette);
+    // On the selection highlight the texts take the highlight's text colour to stay legible.
+    const bool highlighted = option.state.testFlag(QStyle::State_Selected);
+    const QColor text = option.palette.color(highlighted ? QPalette::HighlightedText : QPalette::Text);
+    QColor secondary = namedColor(NamedColor::Secondary, option.palette);
+    if (highlighted) {
+        secondary = text;
+        secondary.setAlphaF(0.75f);
+    }
 
     painter->save();
     const bool selected = index.data(ConnectionListModel::IsSelectedRole).toBool();

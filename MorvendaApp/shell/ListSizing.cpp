@@ -7,6 +7,12 @@
 #include <QPainter>
 #include <QStyleOptionViewItem>
 
+#include <algorithm>
+
+namespace {
+constexpr int kMaxListHeight = 360;
+} // namespace
+
 void applyConnectListStyle(QAbstractItemView *view)
 {
     view->setFrameShape(QFrame::NoFrame);
@@ -16,7 +22,6 @@ void applyConnectListStyle(QAbstractItemView *view)
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setAutoFillBackground(false);
     view->viewport()->setAutoFillBackground(false);
-    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     const auto refit = [view] { fitHeightToRows(view); };
     QAbstractItemModel *model = view->model();
     QObject::connect(model, &QAbstractItemModel::modelReset, view, refit);
@@ -33,7 +38,16 @@ void fitHeightToRows(QAbstractItemView *view)
     for (int row = 0; model && row < model->rowCount(); ++row) {
         height += view->sizeHintForRow(row);
     }
-    view->setMaximumHeight(std::max(height, 24) + 2 * view->frameWidth());
+    // Beyond a few rows the list scrolls instead of pushing the rest of the screen away.
+    const int fitted = std::clamp(height, 24, kMaxListHeight) + 2 * view->frameWidth();
+    if (fitted == view->minimumHeight() && fitted == view->maximumHeight()) {
+        return;
+    }
+    view->setFixedHeight(fitted);
+    // The list sits inside a container whose own minimum grows with it: let its parent know.
+    if (QWidget *container = view->parentWidget()) {
+        container->updateGeometry();
+    }
 }
 
 void drawRowSeparator(QPainter *painter, const QStyleOptionViewItem &option)

@@ -7,9 +7,9 @@ class QAbstractItemView;
 class QPainter;
 class QStyleOptionViewItem;
 
-// Frameless, transparent, single selection, and its maximum height follows its rows.
+// Frameless, transparent, single selection, and its height follows its rows.
 void applyConnectListStyle(QAbstractItemView *view);
-// Sets the view's maximum height to the height of all its rows (at least one row's worth).
+// Gives the view the height of all its rows, within bounds (it scrolls beyond them).
 void fitHeightToRows(QAbstractItemView *view);
 // The separator below a row: the secondary colour at 30 %, one pixel.
 void drawRowSeparator(QPainter *painter, const QStyleOptionViewItem &option);

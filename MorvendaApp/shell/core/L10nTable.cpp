@@ -178,6 +178,12 @@ const Entry kEntries[] = {
     {"User.noDataAvailable", "No user data available"},
     {"User.openOnAdmin", "Open on Admin"},
     {"User.title", "User"},
+    // Application: menu titles and the File menu's items beyond save and open
+    {"Menu.file", "File"},
+    {"Menu.window", "Window"},
+    {"Menu.help", "Help"},
+    {"Command.preferences", "Preferences…"},
+    {"Command.quit", "Quit Morvenda"},
     // Texts whose key is their English wording
     {"General", "General"},
     {"Appearance:", "Appearance:"},

@@ -1,0 +1,244 @@
+// The connect screen against a real listener on the loopback and scripted apps: rows appear with
+// their live state, a lone connection is chosen, the context menu prints and deletes, and the
+// connection and file lists exclude each other.
+#include "TestPeer.h"
+
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/ConnectionListModel.h"
+#include "MorvendaApp/shell/ConnectionSelection.h"
+#include "MorvendaApp/shell/FileListView.h"
+#include "MorvendaApp/shell/PeerListView.h"
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+
+namespace {
+void saveArtifact(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        widget->grab().save(dir + QLatin1Char('/') + name);
+    }
+}
+} // namespace
+
+class TestConnectScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void withNothingConnectedTheHeaderSaysSoAndNoFileListShows();
+    void aLoneConnectionIsShownReadyAndChosen();
+    void aSecondConnectionChangesNothing();
+    void printDetailsAddsOneConsoleLine();
+    void deleteRemovesTheRowButKeepsTheActiveConnection();
+    void aConnectionThatDropsShowsItsFailedState();
+    void choosingAFileClearsTheConnectionAndBack();
+    void theSameFileOpenedTwiceMarksBothRows();
+
+private:
+    MorvendaListener::ConnectionPtr connectPeer(TestPeer &peer, const QString &name);
+    ConnectionListModel &model() const { return *m_screen->peerList()->model(); }
+
+    std::unique_ptr<UserManager> m_users;
+    std::unique_ptr<SettingsManager> m_settings;
+    std::unique_ptr<MilestoneManager> m_milestones;
+    std::unique_ptr<MessageRepository> m_repository;
+    std::unique_ptr<Logger> m_logger;
+    std::unique_ptr<FileHolder> m_files;
+    std::unique_ptr<MorvendaListener> m_listener;
+    std::unique_ptr<ConnectToPeerView> m_screen;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
+};
+
+void TestConnectScreen::init()
+{
+    m_users = std::make_unique<UserManager>();
+    m_settings = std::make_unique<SettingsManager>();
+    m_milestones = std::make_unique<MilestoneManager>();
+    m_repository = std::make_unique<MessageRepository>();
+    m_logger = std::make_unique<Logger>();
+    m_files = std::make_unique<FileHolder>();
+    // The server's fixed-port switch, as a developer would start it beside a scripted app.
+    qputenv("MORVENDA_PORT", QByteArray::number(TestPeer::freePort()));
+    m_listener = std::make_unique<MorvendaListener>(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    qunsetenv("MORVENDA_PORT");
+    QVERIFY(m_listener->isListening());
+    m_listener->configure(*m_users, *m_settings, *m_milestones, *m_repository, *m_logger);
+    m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, *m_users);
+    m_tester = std::make_unique<QAbstractItemModelTester>(&model());
+    m_screen->resize(700, 600);
+    m_screen->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_screen.get()));
+}
+
+void TestConnectScreen::cleanup()
+{
+    m_tester.reset();
+    m_screen.reset();
+    m_listener.reset();
+    m_files.reset();
+    m_logger.reset();
+    m_repository.reset();
+    m_milestones.reset();
+    m_settings.reset();
+    m_users.reset();
+}
+
+MorvendaListener::ConnectionPtr TestConnectScreen::connectPeer(TestPeer &peer, const QString &name)
+{
+    const qsizetype before = m_listener->connections().size();
+    if (!peer.connectTo(m_listener->serverPort())) {
+        return nullptr;
+    }
+    peer.handshake(name);
+    if (!QTest::qWaitFor([&] { return m_listener->connections().size() > before; }, 5000)) {
+        return nullptr;
+    }
+    return m_listener->connections().last();
+}
+
+void TestConnectScreen::withNothingConnectedTheHeaderSaysSoAndNoFileListShows()
+{
+    QCOMPARE(m_screen->peerList()->header()->text(), QStringLiteral("No available connections"));
+    QCOMPARE(model().rowCount(), 0);
+    QVERIFY(!m_screen->fileList()->isVisible());
+    QVERIFY(m_screen->serverNameLabel()->text().contains(
+        QStringLiteral("<b>") + MorvendaListener::bonjourName().toHtmlEscaped() + QStringLiteral("</b>")));
+    saveArtifact(m_screen.get(), QStringLiteral("connect-screen-empty.png"));
+}
+
+void TestConnectScreen::aLoneConnectionIsShownReadyAndChosen()
+{
+    TestPeer peer;
+    const auto connection = connectPeer(peer, QStringLiteral("Retailer <App> & Co"));
+    QVERIFY(connection);
+    peer.user(QStringLiteral("Ada"), QStringLiteral("tok-1"));
+    QTRY_COMPARE(model().index(0).data(ConnectionListModel::HasUserRole).toBool(), true);
+
+    QCOMPARE(m_screen->peerList()->header()->text(), QStringLiteral("Select connection to display:"));
+    QCOMPARE(model().rowCount(), 1);
+    const QModelIndex row = model().index(0);
+    QCOMPARE(row.data(ConnectionListModel::DisplayNameRole).toString(), QStringLiteral("Retailer <App> & Co"));
+    QCOMPARE(row.data(ConnectionListModel::StateTextRole).toString().toUpper(), QStringLiteral("READY"));
+    QCOMPARE(row.data(ConnectionListModel::UserNameRole).toString(), QStringLiteral("Ada"));
+    QCOMPARE(row.data(ConnectionListModel::UserTagsRole).toStringList(),
+        (QStringList{QStringLiteral("admin"), QStringLiteral("active")}));
+    QCOMPARE(m_screen->selection().connectionId(), std::optional<QUuid>(connection->id()));
+    QCOMPARE(m_listener->activeConnection(), connection);
+    QVERIFY(row.data(ConnectionListModel::IsSelectedRole).toBool());
+    QVERIFY(m_logger->log().contains(QStringLiteral("Selecting connection: Retailer <App> & Co")));
+    QCOMPARE(m_screen->peerList()->listView()->selectionModel()->selectedRows().size(), 1);
+    saveArtifact(m_screen.get(), QStringLiteral("connect-screen-ready.png"));
+}
+
+void TestConnectScreen::aSecondConnectionChangesNothing()
+{
+    TestPeer first;
+    TestPeer second;
+    const auto one = connectPeer(first, QStringLiteral("One"));
+    QVERIFY(one);
+    QTRY_COMPARE(m_listener->activeConnection(), one);
+    const auto two = connectPeer(second, QStringLiteral("Two"));
+    QVERIFY(two);
+    QCOMPARE(model().rowCount(), 2);
+    QCOMPARE(m_listener->activeConnection(), one);
+    QCOMPARE(m_screen->selection().connectionId(), std::optional<QUuid>(one->id()));
+}
+
+void TestConnectScreen::printDetailsAddsOneConsoleLine()
+{
+    TestPeer peer;
+    const auto connection = connectPeer(peer, QStringLiteral("Brand App"));
+    QVERIFY(connection);
+    const qsizetype before = m_logger->log().size();
+    std::unique_ptr<QMenu> menu(m_screen->peerList()->makeContextMenu(0, nullptr));
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("Print connection details on Console"));
+    QCOMPARE(menu->actions().at(1)->text(), QStringLiteral("Delete connection"));
+    menu->actions().at(0)->trigger();
+    QCOMPARE(m_logger->log().size(), before + 1);
+    QCOMPARE(m_logger->log().last(), QStringLiteral("Display name: Brand App ID: ")
+            + connection->id().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(" Connection State: ready"));
+}
+
+void TestConnectScreen::deleteRemovesTheRowButKeepsTheActiveConnection()
+{
+    TestPeer peer;
+    const auto connection = connectPeer(peer, QStringLiteral("Doomed"));
+    QVERIFY(connection);
+    QTRY_COMPARE(m_listener->activeConnection(), connection);
+    std::unique_ptr<QMenu> menu(m_screen->peerList()->makeContextMenu(0, nullptr));
+    menu->actions().at(1)->trigger();
+    QCOMPARE(model().rowCount(), 0);
+    QCOMPARE(m_screen->peerList()->header()->text(), QStringLiteral("No available connections"));
+    QCOMPARE(m_listener->activeConnection(), connection);
+    QTRY_VERIFY(!peer.isConnected());
+}
+
+void TestConnectScreen::aConnectionThatDropsShowsItsFailedState()
+{
+    TestPeer peer;
+    QVERIFY(connectPeer(peer, QStringLiteral("Fragile")));
+    peer.socket().abort();
+    QTRY_COMPARE(MorvendaConnection::State(model().index(0).data(ConnectionListModel::StateRole).toInt()),
+        MorvendaConnection::State::Failed);
+    QVERIFY(model().index(0).data(ConnectionListModel::StateTextRole).toString().startsWith(QStringLiteral("failed")));
+}
+
+void TestConnectScreen::choosingAFileClearsTheConnectionAndBack()
+{
+    TestPeer peer;
+    const auto connection = connectPeer(peer, QStringLiteral("Live"));
+    QVERIFY(connection);
+    QTRY_COMPARE(m_listener->activeConnection(), connection);
+
+    m_files->appendFile(QStringLiteral("file:///tmp/a&b <session>.json"));
+    QListWidget *files = m_screen->fileList()->listWidget();
+    QTRY_VERIFY(m_screen->fileList()->isVisible());
+    QCOMPARE(files->count(), 1);
+    QCOMPARE(files->item(0)->text(), QStringLiteral("ID: file:///tmp/a&b <session>.json"));
+    files->item(0)->setSelected(true);
+    QCOMPARE(m_files->openedFile(), std::optional<QString>(QStringLiteral("file:///tmp/a&b <session>.json")));
+    QVERIFY(!m_listener->activeConnection());
+    QVERIFY(!m_screen->selection().connectionId());
+    QVERIFY(m_screen->peerList()->listView()->selectionModel()->selectedRows().isEmpty());
+    saveArtifact(m_screen.get(), QStringLiteral("connect-screen-file.png"));
+
+    m_screen->peerList()->listView()->setCurrentIndex(model().index(0));
+    QCOMPARE(m_listener->activeConnection(), connection);
+    QVERIFY(!m_files->openedFile());
+    QCOMPARE(m_logger->log().last(), QStringLiteral("Selecting connection: Live"));
+}
+
+void TestConnectScreen::theSameFileOpenedTwiceMarksBothRows()
+{
+    const QString file = QStringLiteral("file:///tmp/s.json");
+    m_files->appendFile(file);
+    m_files->appendFile(file);
+    QListWidget *files = m_screen->fileList()->listWidget();
+    QCOMPARE(files->count(), 2);
+    const qint64 unmarked = files->item(0)->icon().cacheKey();
+    m_files->setOpenedFile(file);
+    QVERIFY(files->item(0)->icon().cacheKey() != unmarked);
+    QCOMPARE(files->item(0)->icon().cacheKey(), files->item(1)->icon().cacheKey());
+}
+
+QTEST_MAIN(TestConnectScreen)
+#include "tst_connectscreen.moc"

@@ -1,0 +1,138 @@
+// The console's view model against the real log, with a recording stand-in for the editor page:
+// what text the viewer is given, how often, and that no line is lost or doubled.
+#include "CodeMirror/CodeMirrorViewModel.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/shell/ConsoleViewModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestConsoleViewModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void linesLoggedBeforeSetupAreShownAtOnce();
+    void linesAreJoinedWithSingleLineFeeds_data();
+    void linesAreJoinedWithSingleLineFeeds();
+    void clearingTheLogEmptiesTheConsole();
+    void aBurstEndsWithExactlyItsLinesInAFewPushes();
+    void aSecondSetupDoesNotShowLinesTwice();
+    void theViewerIsSetToHtml();
+
+private:
+    // The last text handed to the page, and how many texts were handed.
+    QString shownText() const { return m_texts.isEmpty() ? QString() : m_texts.last(); }
+
+    std::unique_ptr<Logger> m_logger;
+    std::unique_ptr<CodeMirrorViewModel> m_codeMirror;
+    std::unique_ptr<QObject> m_host;
+    std::unique_ptr<ConsoleViewModel> m_console;
+    QStringList m_texts;
+};
+
+void TestConsoleViewModel::init()
+{
+    m_logger = std::make_unique<Logger>();
+    m_codeMirror = std::make_unique<CodeMirrorViewModel>();
+    m_host = std::make_unique<QObject>();
+    m_texts.clear();
+    m_codeMirror->installExecuteJS(m_host.get(),
+        [this](const JavascriptFunction &function, const CodeMirrorViewModel::ResultCallback &) {
+            if (function.functionString == PageFunction::SetContent) {
+                m_texts.append(function.args.value(QStringLiteral("value")).toString());
+            }
+        });
+    m_console = std::make_unique<ConsoleViewModel>();
+}
+
+void TestConsoleViewModel::cleanup()
+{
+    m_console.reset();
+    m_host.reset();
+    m_codeMirror.reset();
+    m_logger.reset();
+}
+
+void TestConsoleViewModel::linesLoggedBeforeSetupAreShownAtOnce()
+{
+    m_logger->append(QStringLiteral("first"));
+    m_logger->error(QStringLiteral("broken"));
+    m_console->setup(*m_logger, *m_codeMirror);
+    QCOMPARE(m_texts.size(), 1);
+    QCOMPARE(shownText(), QStringLiteral("first\n<ERROR: broken>"));
+}
+
+void TestConsoleViewModel::linesAreJoinedWithSingleLineFeeds_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("an empty log shows an empty text") << QStringList() << QString();
+    QTest::addRow("one line has no trailing line feed") << QStringList{QStringLiteral("a")} << QStringLiteral("a");
+    QTest::addRow("three lines are separated by one line feed each")
+        << QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")} << QStringLiteral("a\nb\nc");
+    QTest::addRow("line feeds inside a line become blanks")
+        << QStringList{QStringLiteral("x\ny")} << QStringLiteral("x y");
+}
+
+void TestConsoleViewModel::linesAreJoinedWithSingleLineFeeds()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, expected);
+    m_console->setup(*m_logger, *m_codeMirror);
+    for (const QString &line : lines) {
+        m_logger->append(line);
+    }
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    QCOMPARE(shownText(), expected);
+}
+
+void TestConsoleViewModel::clearingTheLogEmptiesTheConsole()
+{
+    m_logger->append(QStringLiteral("old"));
+    m_console->setup(*m_logger, *m_codeMirror);
+    m_logger->clear();
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    QVERIFY(m_console->log().isEmpty());
+    QCOMPARE(shownText(), QString());
+    // Clearing an already empty log still publishes, and the console stays empty.
+    m_logger->clear();
+    m_logger->append(QStringLiteral("new"));
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    QCOMPARE(shownText(), QStringLiteral("new"));
+}
+
+void TestConsoleViewModel::aBurstEndsWithExactlyItsLinesInAFewPushes()
+{
+    m_console->setup(*m_logger, *m_codeMirror);
+    QStringList expected;
+    for (int i = 0; i < 20000; ++i) {
+        expected.append(QStringLiteral("line %1").arg(i));
+        m_logger->append(expected.last());
+    }
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    QCOMPARE(shownText(), expected.join(QLatin1Char('\n')));
+    // One text at setup, one for the burst's first line, one with the rest after the interval.
+    QVERIFY2(m_texts.size() <= 4, qPrintable(QString::number(m_texts.size())));
+}
+
+void TestConsoleViewModel::aSecondSetupDoesNotShowLinesTwice()
+{
+    m_logger->append(QStringLiteral("a"));
+    m_console->setup(*m_logger, *m_codeMirror);
+    m_console->setup(*m_logger, *m_codeMirror);
+    m_logger->append(QStringLiteral("b"));
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    QCOMPARE(shownText(), QStringLiteral("a\nb"));
+}
+
+void TestConsoleViewModel::theViewerIsSetToHtml()
+{
+    m_console->setup(*m_logger, *m_codeMirror);
+    QCOMPARE(m_codeMirror->language(), Language::Html);
+}
+
+QTEST_GUILESS_MAIN(TestConsoleViewModel)
+#include "tst_consoleviewmodel.moc"
