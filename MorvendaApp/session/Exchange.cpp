@@ -15,6 +15,8 @@ struct Exchange::Data : QSharedData
     std::optional<Request> request;
     QList<Response> responses;
     std::optional<QString> description;
+    std::optional<QString> requestPath;
+    std::optional<Method> requestMethod;
     quint64 revision = 0;
 };
 
@@ -33,6 +35,9 @@ Exchange Exchange::fromRequest(const Request &request, const QString &peer)
     exchange.d->messageID = request.messageID();
     exchange.d->peer = peer;
     exchange.d->request = request;
+    if (request.url())
+        exchange.d->requestPath = request.url()->path();
+    exchange.d->requestMethod = request.method();
     exchange.d->description = ExchangeDescriptionMapper::describe(exchange);
     return exchange;
 }
@@ -59,6 +64,8 @@ const QString &Exchange::peer() const { return d->peer; }
 const std::optional<Request> &Exchange::request() const { return d->request; }
 const QList<Response> &Exchange::responses() const { return d->responses; }
 const std::optional<QString> &Exchange::description() const { return d->description; }
+const std::optional<QString> &Exchange::requestPath() const { return d->requestPath; }
+const std::optional<Method> &Exchange::requestMethod() const { return d->requestMethod; }
 quint64 Exchange::revision() const { return d->revision; }
 
 Exchange::ResponseStatus Exchange::responseStatus() const

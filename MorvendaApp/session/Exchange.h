@@ -40,6 +40,11 @@ public:
     const QList<Response> &responses() const;
     const std::optional<QString> &description() const;
 
+    // The request URL's percent-decoded path and the request's method, kept beside the request
+    // so that filters read them without reaching into it; absent without a request (or URL).
+    const std::optional<QString> &requestPath() const;
+    const std::optional<Method> &requestMethod() const;
+
     // Identifies one stored version: the repository gives every exchange it stores a new,
     // increasing revision, so two versions of one message compare by number. 0 until stored.
     // Not part of equality.

@@ -2,24 +2,15 @@
 
 #include <QHashFunctions>
 
-std::optional<QString> requestPath(const Exchange &exchange)
-{
-    const std::optional<Request> &request = exchange.request();
-    if (!request || !request->url())
-        return std::nullopt;
-    return request->url()->path();
-}
-
 namespace KeyPaths {
 
-const KeyPath<QString> peer{ExchangeKeyPath::Peer, [](const Exchange &e) { return e.peer(); }};
+const KeyPath<QString> peer{ExchangeKeyPath::Peer, [](const Exchange &e) -> const QString & { return e.peer(); }};
 
-const KeyPath<std::optional<QString>> requestPath{ExchangeKeyPath::RequestPath, &::requestPath};
+const KeyPath<std::optional<QString>> requestPath{
+    ExchangeKeyPath::RequestPath, [](const Exchange &e) -> const std::optional<QString> & { return e.requestPath(); }};
 
 const KeyPath<std::optional<Method>> requestMethod{
-    ExchangeKeyPath::RequestMethod, [](const Exchange &e) -> std::optional<Method> {
-        return e.request() ? e.request()->method() : std::nullopt;
-    }};
+    ExchangeKeyPath::RequestMethod, [](const Exchange &e) -> const std::optional<Method> & { return e.requestMethod(); }};
 
 } // namespace KeyPaths
 
@@ -54,13 +45,13 @@ namespace {
 
 bool pathIsOneOf(const Exchange &exchange, const QStringList &paths)
 {
-    const std::optional<QString> path = requestPath(exchange);
+    const std::optional<QString> &path = exchange.requestPath();
     return path && paths.contains(*path, Qt::CaseSensitive);
 }
 
 bool pathContains(const Exchange &exchange, const QString &part)
 {
-    const std::optional<QString> path = requestPath(exchange);
+    const std::optional<QString> &path = exchange.requestPath();
     return path && path->contains(part, Qt::CaseSensitive);
 }
 

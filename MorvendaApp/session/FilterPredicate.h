@@ -21,12 +21,13 @@ enum class ExchangeKeyPath {
     RequestMethod, // exchange.request.method: std::optional<Method>
 };
 
-// A key path with the type of the value it reads.
+// A key path with the type of the value it reads. Reading returns a reference into the exchange:
+// filters run over every exchange, and copying a text per exchange costs more than the test.
 template<typename V>
 struct KeyPath
 {
     ExchangeKeyPath id;
-    V (*read)(const Exchange &exchange);
+    const V &(*read)(const Exchange &exchange);
 };
 
 namespace KeyPaths {
@@ -35,8 +36,6 @@ extern const KeyPath<std::optional<QString>> requestPath;
 extern const KeyPath<std::optional<Method>> requestMethod;
 } // namespace KeyPaths
 
-// The percent-decoded path of the exchange's request URL; empty without a request or URL.
-std::optional<QString> requestPath(const Exchange &exchange);
 
 class PredicateRegister
 {
@@ -151,6 +150,7 @@ private:
 
 // Reads one value through a key path and hands it, with the stored value, to the creator's
 // operator: operator(read value, stored value). Registered under the key of its own key path.
+// The operator must be a pure function: it may run on several threads at once.
 template<typename V>
 class KeypathFilterPredicate final : public FilterPredicate
 {

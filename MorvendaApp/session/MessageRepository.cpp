@@ -1,5 +1,9 @@
 #include "MorvendaApp/session/MessageRepository.h"
 
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <bit>
+
 namespace {
 
 bool testBit(const std::vector<quint64> &bits, qint32 index)
@@ -17,6 +21,14 @@ void setBit(std::vector<quint64> &bits, qint32 index)
 }
 
 } // namespace
+
+// Stored exchanges share their batch's counter; what leaves the store is an independent value.
+Exchange MessageRepository::detached(const Exchange &exchange)
+{
+    Exchange copy = exchange;
+    copy.freezeBatchCount();
+    return copy;
+}
 
 MessageRepository::MessageRepository(QObject *parent)
     : QObject(parent)
@@ -154,9 +166,7 @@ void MessageRepository::evaluate(qint32 index)
             row.freezeBatchCount();
     }
 
-    Exchange latest = exchange;
-    latest.freezeBatchCount();
-    m_latest = std::move(latest);
+    m_latest = detached(exchange);
     emit latestExchangeChanged(*m_latest);
 }
 
@@ -173,7 +183,17 @@ std::optional<Exchange> MessageRepository::exchange(const QUuid &messageID) cons
     const auto found = m_indexById.constFind(messageID);
     if (found == m_indexById.cend())
         return std::nullopt;
-    return m_slots[size_t(*found)].value;
+    return detached(m_slots[size_t(*found)].value);
+}
+
+Exchange MessageRepository::exchangeAt(qsizetype index) const
+{
+    return detached(m_slots[size_t(index)].value);
+}
+
+Exchange MessageRepository::timelineAt(qsizetype row) const
+{
+    return detached(m_timeline[size_t(row)]);
 }
 
 QList<Exchange> MessageRepository::exchanges() const
@@ -181,13 +201,17 @@ QList<Exchange> MessageRepository::exchanges() const
     QList<Exchange> result;
     result.reserve(qsizetype(m_slots.size()));
     for (const Slot &slot : m_slots)
-        result.append(slot.value);
+        result.append(detached(slot.value));
     return result;
 }
 
 QList<Exchange> MessageRepository::currentTimeline() const
 {
-    return QList<Exchange>(m_timeline.cbegin(), m_timeline.cend());
+    QList<Exchange> result;
+    result.reserve(qsizetype(m_timeline.size()));
+    for (const Exchange &exchange : m_timeline)
+        result.append(detached(exchange));
+    return result;
 }
 
 void MessageRepository::registerPredicate(FilterPredicatePtr predicate)
@@ -206,13 +230,30 @@ void MessageRepository::updatePredicateResults(const PredicateRegister &key)
     if (found == m_filters.end())
         return;
     Filter &filter = *found;
-    filter.order.clear();
-    filter.bits.assign((m_slots.size() + 63) / 64, 0);
-    for (size_t i = 0; i < m_slots.size(); ++i) {
-        if (filter.predicate->match(m_slots[i].value)) {
-            filter.bits[i / 64] |= quint64(1) << (i % 64);
-            filter.order.push_back(qint32(i));
+    const size_t words = (m_slots.size() + 63) / 64;
+    filter.bits.assign(words, 0);
+    // Each range of 64-exchange words is matched on its own, in parallel for large stores;
+    // predicates are pure, and every range writes only its own words.
+    const auto matchWords = [&](std::pair<size_t, size_t> range) {
+        const size_t end = std::min(range.second * 64, m_slots.size());
+        for (size_t i = range.first * 64; i < end; ++i) {
+            if (filter.predicate->match(m_slots[i].value))
+                filter.bits[i / 64] |= quint64(1) << (i % 64);
         }
+    };
+    constexpr size_t kWordsPerTask = 1024; // 65,536 exchanges
+    if (words <= kWordsPerTask) {
+        matchWords({0, words});
+    } else {
+        std::vector<std::pair<size_t, size_t>> ranges;
+        for (size_t first = 0; first < words; first += kWordsPerTask)
+            ranges.emplace_back(first, std::min(first + kWordsPerTask, words));
+        QtConcurrent::blockingMap(ranges, matchWords);
+    }
+    filter.order.clear();
+    for (size_t w = 0; w < words; ++w) {
+        for (quint64 bits = filter.bits[w]; bits != 0; bits &= bits - 1)
+            filter.order.push_back(qint32(w * 64 + size_t(std::countr_zero(bits))));
     }
     applyFilter();
 }

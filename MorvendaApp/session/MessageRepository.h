@@ -34,15 +34,17 @@ public:
     // Counts the response's batch, joins the exchange with its message ID (or starts one).
     void addResponse(const Response &response, const QString &peer);
 
+    // Every exchange handed out is a value of its own: later changes in the store (a batch
+    // growing) do not show in it.
     std::optional<Exchange> exchange(const QUuid &messageID) const;
     // Every exchange in the order its message ID first arrived.
     qsizetype exchangeCount() const { return qsizetype(m_slots.size()); }
-    const Exchange &exchangeAt(qsizetype index) const { return m_slots[size_t(index)].value; }
+    Exchange exchangeAt(qsizetype index) const;
     QList<Exchange> exchanges() const;
 
     // The exchanges that passed every filter, at most one per message ID.
     qsizetype timelineCount() const { return qsizetype(m_timeline.size()); }
-    const Exchange &timelineAt(qsizetype row) const { return m_timeline[size_t(row)]; }
+    Exchange timelineAt(qsizetype row) const;
     QList<Exchange> currentTimeline() const;
     // The exchange handled last, whether or not it passed the filters.
     const std::optional<Exchange> &latestExchange() const { return m_latest; }
@@ -123,6 +125,7 @@ private:
         size_t operator()(const QUuid &id) const noexcept { return qHash(id); }
     };
 
+    static Exchange detached(const Exchange &exchange);
     qint32 store(Exchange exchange);
     void evaluate(qint32 index);
     void markForeign(qint32 index, const Batch *except);

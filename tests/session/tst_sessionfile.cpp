@@ -5,6 +5,7 @@
 #include "SessionFixtures.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -56,6 +57,7 @@ private slots:
     void onlyTheVisibleExchangesAreSaved();
     void parsing_data();
     void parsing();
+    void aLargeFileIsReadWhileItIsSplitAndDecoded();
     void aFailedOpenChangesNothingAndLogs();
     void failedSavesAreReportedAndLogged_data();
     void failedSavesAreReportedAndLogged();
@@ -182,6 +184,26 @@ void TestSessionFile::parsing()
         QVERIFY2(result, qPrintable(result ? QString() : result.error()));
         QCOMPARE(result->size(), payloads);
     }
+}
+
+// Bodies full of quotes and backslashes at every offset, spread over several read slices: the
+// splitter must find the same elements as a whole-document reader.
+void TestSessionFile::aLargeFileIsReadWhileItIsSplitAndDecoded()
+{
+    QString tricky;
+    for (int i = 0; tricky.size() < 700 * 1024; ++i)
+        tricky += QString(i % 19, u'x') + u"\"\\],{\u00e9\u2028"_s + QString(i % 7, u'\\');
+    MessageRepository repository;
+    for (uint i = 1; i <= 40; ++i) {
+        repository.addRequest(request(id(i), u"https://h/api/items"_s, tricky.mid(int(i)), double(i)), u"App"_s);
+        repository.addResponse(response(id(i), id(1000 + i), 200, Response::Source::Cache, double(i), tricky.left(int(i) * 1000)), u"App"_s);
+    }
+    const QString path = m_dir.filePath(u"large.json"_s);
+    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
+    QVERIFY2(QFileInfo(path).size() > 32 << 20, qPrintable(QString::number(QFileInfo(path).size())));
+    const auto read = SessionFile::read(path);
+    QVERIFY2(read, qPrintable(read ? QString() : read.error()));
+    QVERIFY(*read == payloadsOf(repository.currentTimeline()));
 }
 
 void TestSessionFile::aFailedOpenChangesNothingAndLogs()

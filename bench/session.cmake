@@ -1,0 +1,7 @@
+# Session store: ingest rate and its growth with history, one large batch, filtering at a million
+# exchanges, and saving and opening a session file beside simdjson's bare parse of it. Each
+# program prints its figures.
+add_executable(session_repository session_repository.cpp session_common.h)
+target_link_libraries(session_repository PRIVATE morvenda_common MorvendaSession)
+add_executable(session_files session_files.cpp session_common.h)
+target_link_libraries(session_files PRIVATE morvenda_common MorvendaSession simdjson::simdjson)
