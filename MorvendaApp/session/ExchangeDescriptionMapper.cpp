@@ -22,18 +22,23 @@ const QRegularExpression *LazyRegex::get()
 namespace {
 
 // The last capture group of every non-overlapping match, in text order. An engine error (a match
-// limit reached on a hostile body) yields nothing at all rather than a partial list.
-QStringList lastGroups(const QRegularExpression &regex, const QString &text)
+// limit reached on a hostile body) gives none: no description, rather than the values found
+// before it.
+std::optional<QStringList> lastGroups(const QRegularExpression &regex, const QString &text)
 {
     QStringList values;
-    QRegularExpressionMatchIterator it = regex.globalMatch(text);
-    if (!it.isValid())
-        return {};
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const int last = regex.captureCount();
+    const int last = regex.captureCount();
+    qsizetype offset = 0;
+    while (offset <= text.size()) {
+        const QRegularExpressionMatch match = regex.match(text, offset);
+        if (!match.isValid())
+            return std::nullopt;
+        if (!match.hasMatch())
+            break;
         if (match.capturedStart(last) >= 0)
             values.append(match.captured(last));
+        // None of the patterns matches empty text, so a match always moves forward.
+        offset = std::max(match.capturedEnd(0), offset + 1);
     }
     return values;
 }
@@ -58,7 +63,10 @@ std::optional<QString> AnalyticsExchangeDescriptionMapper::describe(const Reques
         const QRegularExpression *regex = slot->get();
         if (!regex)
             continue;
-        QStringList values = lastGroups(*regex, *body);
+        std::optional<QStringList> found = lastGroups(*regex, *body);
+        if (!found)
+            return std::nullopt;
+        QStringList &values = *found;
         if (values.isEmpty())
             continue;
         if (values.size() >= 2)

@@ -59,6 +59,8 @@ void TestDescriptions::describesByRequestClass_data()
     QTest::addRow("the retailer milestone wins over the brand one, blank included")
         << milestones << text(line("brand_milestone", "b") + line("retailer_milestone", "r")) << text(u" \"r\""_s);
     QTest::addRow("another path has none") << QStringLiteral("https://h/api/items") << text(line("event_key", "e")) << none;
+    QTest::addRow("a match limit reached after a first value gives no description")
+        << analytics << text(line("event_key", "a") + u"\"event_key\""_s + QStringLiteral(": ").repeated(200000)) << none;
     QTest::addRow("a carriage return ends the line for the dot")
         << analytics << text(QStringLiteral("\"event_key\": \"a\"\r,")) << none;
     QTest::addRow("a line separator ends the line for the dot")
