@@ -109,12 +109,38 @@ tl::expected<void, QString> write(const QList<Exchange> &timeline, const QString
     return {};
 }
 
+namespace {
+
+void logSaveFailure(Logger &logger, const QString &path, const tl::expected<void, QString> &result)
+{
+    if (!result)
+        logger.error(QStringLiteral("Could not save the session to %1: %2").arg(describePath(path), result.error()));
+}
+
+} // namespace
+
 tl::expected<void, QString> save(const QList<Exchange> &timeline, const QString &path, Logger &logger)
 {
     tl::expected<void, QString> result = write(timeline, path);
-    if (!result)
-        logger.error(QStringLiteral("Could not save the session to %1: %2").arg(describePath(path), result.error()));
+    logSaveFailure(logger, path, result);
     return result;
+}
+
+void saveInBackground(const QList<Exchange> &timeline, const QString &path, Logger &logger, QObject *context,
+                      Done done)
+{
+    using Result = tl::expected<void, QString>;
+    auto *watcher = new QFutureWatcher<Result>(context);
+    QPointer<Logger> log(&logger);
+    QObject::connect(watcher, &QFutureWatcher<Result>::finished, watcher, [watcher, path, log, done = std::move(done)] {
+        watcher->deleteLater();
+        const Result result = watcher->result();
+        if (log)
+            logSaveFailure(*log, path, result);
+        if (done)
+            done(result);
+    });
+    watcher->setFuture(QtConcurrent::run([timeline, path] { return write(timeline, path); }));
 }
 
 QString peerName(const QString &path)
@@ -136,7 +162,7 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
     fileHolder.appendFile(peer);
 }
 
-void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger, LoadDone done)
+void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger, Done done)
 {
     using Result = tl::expected<QList<Payload>, QString>;
     // The watcher lives and dies with the repository: a load finishing after the repository is

@@ -39,6 +39,13 @@ tl::expected<void, QString> write(const QList<Exchange> &timeline, const QString
 // As above, and writes an error line to the log on failure.
 tl::expected<void, QString> save(const QList<Exchange> &timeline, const QString &path, Logger &logger);
 
+using Done = std::function<void(const tl::expected<void, QString> &result)>;
+
+// Saves on a worker thread (the exchanges are immutable values); the log line and `done` follow
+// on the main thread, unless `context` is gone by then.
+void saveInBackground(const QList<Exchange> &timeline, const QString &path, Logger &logger, QObject *context,
+                      Done done);
+
 // Decodes a session file's bytes: UTF-8 with or without byte-order mark, UTF-16 or UTF-32 with
 // one; a JSON array of payloads of which only requests and responses are kept. Any other top
 // level or any element that fails to decode fails the whole file. Safe on any thread.
@@ -54,12 +61,10 @@ QString peerName(const QString &path);
 void apply(const QList<Payload> &payloads, const QString &peer, MessageRepository &repository,
            FileHolder &fileHolder);
 
-using LoadDone = std::function<void(const tl::expected<void, QString> &result)>;
-
 // Reads the file on a worker thread, then applies it on the main thread; `done` runs there too,
 // unless `repository` is gone by then. Failures leave the repository and the holder untouched
 // and write an error line to the log.
 void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger,
-          LoadDone done = {});
+          Done done = {});
 
 } // namespace SessionFile

@@ -31,22 +31,28 @@ void FileSaver::save()
     connect(m_panel, &QFileDialog::finished, this, [this](int result) {
         const QStringList chosen = m_panel->selectedFiles();
         m_panel->deleteLater();
-        if (result == QDialog::Accepted && !chosen.isEmpty() && !chosen.first().isEmpty())
+        if (result == QDialog::Accepted && !chosen.isEmpty() && !chosen.first().isEmpty()) {
             write(chosen.first());
-        else
+        } else {
             emit finished(false);
-        deleteLater();
+            deleteLater();
+        }
     });
     m_panel->open();
 }
 
+// The timeline as it is now is written on a worker thread, so a large session does not stall
+// the window; the saver lives until the write has finished.
 void FileSaver::write(const QString &path)
 {
-    const tl::expected<void, QString> result = SessionFile::save(m_repository.currentTimeline(), path, m_logger);
-    if (!result && m_alertSink) {
-        m_alertSink(Alert::ViewState{L10n::text("FileSaver.failedTitle"),
-                                     L10n::tr("FileSaver.failedMessage", QDir::toNativeSeparators(path), result.error()),
-                                     {}});
-    }
-    emit finished(result.has_value());
+    SessionFile::saveInBackground(m_repository.currentTimeline(), path, m_logger, this,
+                                  [this, path](const tl::expected<void, QString> &result) {
+        if (!result && m_alertSink) {
+            m_alertSink(Alert::ViewState{L10n::text("FileSaver.failedTitle"),
+                                         L10n::tr("FileSaver.failedMessage", QDir::toNativeSeparators(path), result.error()),
+                                         {}});
+        }
+        emit finished(result.has_value());
+        deleteLater();
+    });
 }

@@ -1,6 +1,6 @@
 // One "save current session" command: shows a save panel without blocking and writes the
-// repository's current timeline to the chosen file. Made fresh for every command; it deletes
-// itself once the panel is answered and the file written. Main thread.
+// repository's current timeline to the chosen file on a worker thread. Made fresh for every
+// command; it deletes itself once the panel is answered and the file written. Main thread.
 #pragma once
 
 #include "MorvendaApp/session/ui/AlertSink.h"
