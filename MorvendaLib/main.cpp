@@ -1,16 +1,48 @@
-// Entry point: builds the application's shared objects once and runs the event loop.
+// Entry point: checks the bundled editor page, builds the appearance and the shared objects once,
+// shows the main scene and runs the event loop. A start-up failure is reported on stderr and in a
+// message box, and the process exits non-zero.
+#include "CodeMirror/CodeMirrorBundle.h"
+#include "MorvendaApp/MainScene/MainScene.h"
+#include "MorvendaApp/MainScene/SharedObjects.h"
+#include "MorvendaApp/shell/AppearanceService.h"
+#include "MorvendaApp/shell/PortalColorScheme.h"
+#include "MorvendaApp/shell/Preferences.h"
+
 #include <QApplication>
-#include <QMainWindow>
+#include <QMessageBox>
+#include <QSettings>
+
+#include <cstdio>
+
+namespace {
+int failStart(const QString &message)
+{
+    std::fprintf(stderr, "morvenda: %s\n", qUtf8Printable(message));
+    QMessageBox::critical(nullptr, QStringLiteral("Morvenda"), message);
+    return 1;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Morvenda"));
     QApplication::setOrganizationName(QStringLiteral("Morvenda"));
+    QApplication::setDesktopFileName(QStringLiteral("morvenda"));
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Morvenda"));
-    window.resize(1200, 800);
-    window.show();
+    if (const auto bundle = CodeMirrorBundle::check(); !bundle) {
+        return failStart(bundle.error());
+    }
+
+    // The portal's fallback reads the platform palette, so it comes before our palette is applied.
+    PortalColorScheme system;
+    QSettings settings;
+    Preferences preferences(settings);
+    AppearanceService appearance(preferences, system);
+
+    SharedObjects shared;
+    MainScene scene(shared, preferences, appearance);
+    QObject::connect(&scene, &MainScene::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
+    scene.show();
     return app.exec();
 }

@@ -40,6 +40,8 @@ void HelpView::buildLayout()
     m_list->setMouseTracking(true);
     m_list->setIconSize(QSize(kIconSize, kIconSize));
     m_list->setFrameShape(QFrame::NoFrame);
+    // A pointer list: hovering highlights, clicking opens; no keyboard focus mark on the header.
+    m_list->setFocusPolicy(Qt::NoFocus);
 
     QFont titleFont = font();
     titleFont.setPointSizeF(font().pointSizeF() * 1.6);
@@ -49,8 +51,10 @@ void HelpView::buildLayout()
     header->setData(Qt::DecorationRole,
         Symbols::icon(QStringLiteral("questionmark.circle"), palette().color(QPalette::Text), kIconSize));
     header->setFlags(Qt::ItemIsEnabled);
+    header->setSizeHint(QSize(0, QFontMetrics(titleFont).height() + 16));
     auto *hint = new QListWidgetItem(L10n::text("Help.description"), m_list);
     hint->setFlags(Qt::ItemIsEnabled);
+    hint->setSizeHint(QSize(0, fontMetrics().height() + 16));
 
     QFont articleFont = font();
     articleFont.setPointSizeF(font().pointSizeF() * 1.2);

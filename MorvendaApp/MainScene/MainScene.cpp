@@ -1,0 +1,192 @@
+#include "MainScene.h"
+
+#include "MainWindow.h"
+#include "MorvendaCommands.h"
+#include "PanelWindow.h"
+#include "SharedObjects.h"
+
+#include "MorvendaApp/shell/AlertPresenter.h"
+#include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/ConsoleView.h"
+#include "MorvendaApp/shell/PreferencesView.h"
+#include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaApp/timeline/TimelineView.h"
+#if MORVENDA_HAS_DETAILS
+#include "MorvendaApp/timeline/details/MorvendaDetailsView.h"
+#endif
+
+#include <QApplication>
+#include <QMenuBar>
+
+MainScene::MainScene(SharedObjects &shared, Preferences &preferences, AppearanceService &appearance,
+    HelpView::OpenUrl openUrl, QObject *parent)
+    : QObject(parent)
+    , m_shared(shared)
+    , m_preferences(preferences)
+    , m_appearance(appearance)
+    , m_openUrl(std::move(openUrl))
+    , m_selection(new MessageSelection(this))
+{
+    buildMainWindow();
+}
+
+MainScene::~MainScene()
+{
+    closeSecondaryWindows();
+    delete m_mainWindow;
+}
+
+MainWindow *MainScene::mainWindow() const
+{
+    return m_mainWindow;
+}
+
+PreferencesView *MainScene::preferencesView() const
+{
+    return m_preferencesView;
+}
+
+HelpView *MainScene::helpView() const
+{
+    return m_helpView;
+}
+
+void MainScene::buildMainWindow()
+{
+    m_mainWindow = new MainWindow(m_shared.windowManager, HelpButton::Presenter{m_openUrl, [this] { showHelp(); }});
+    m_mainWindow->setColumns(makeTimelineColumn(), makeDetailsColumn());
+
+    MorvendaCommands::Hooks hooks;
+    hooks.openWindow = [this](SideView view) { openPanelWindow(view); };
+    hooks.toggleHelp = [this] { toggleHelp(); };
+    hooks.showPreferences = [this] { showPreferences(); };
+    hooks.quit = [this] {
+        if (m_mainWindow) {
+            m_mainWindow->close();
+        }
+    };
+    MorvendaListener &listener = m_shared.listener;
+    m_commands = new MorvendaCommands(m_shared.windowManager, m_shared.repository, m_shared.fileHolder,
+        m_shared.logger, [&listener](const Alert::ViewState &alert) { listener.presentAlert(alert); },
+        std::move(hooks), m_mainWindow);
+    m_commands->install(m_mainWindow->menuBar());
+
+    // The listener's alerts are presented over the main window, one subscription for its life.
+    auto *alerts = new AlertPresenter(m_mainWindow);
+    alerts->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
+
+    connect(m_mainWindow, &MainWindow::closing, this, [this] {
+        closeSecondaryWindows();
+        emit quitRequested();
+    });
+}
+
+QWidget *MainScene::makeTimelineColumn()
+{
+    return new TimelineView(m_shared.listener, m_shared.repository, m_shared.fileHolder, m_shared.logger,
+        *m_selection);
+}
+
+QWidget *MainScene::makeDetailsColumn()
+{
+    SharedObjects &shared = m_shared;
+    const auto connectScreen = [&shared]() -> QWidget * {
+        return new ConnectToPeerView(shared.listener, shared.fileHolder, shared.userManager);
+    };
+#if MORVENDA_HAS_DETAILS
+    auto *details = new MorvendaDetailsView(shared.repository, shared.windowManager, m_openUrl);
+    details->setConnectScreenFactory(connectScreen);
+    details->setBottomPaneFactory(BottomView::Console,
+        [&shared]() -> QWidget * { return new ConsoleView(shared.logger, shared.windowManager); });
+    // The metrics pane and the five side panels are not built yet: their places stay empty.
+    connect(m_selection, &MessageSelection::messageIDChanged, details, &MorvendaDetailsView::setSelectedMessageID);
+    details->setSelectedMessageID(m_selection->messageID());
+    return details;
+#else
+    // Without the details column nothing can be selected, and the connect screen is what it shows.
+    return connectScreen();
+#endif
+}
+
+void MainScene::show()
+{
+    m_mainWindow->show();
+    wireOnce();
+}
+
+void MainScene::wireOnce()
+{
+    if (m_wired) {
+        return;
+    }
+    m_wired = true;
+    m_shared.listener.configure(m_shared.userManager, m_shared.settingsManager, m_shared.milestoneManager,
+        m_shared.repository, m_shared.logger);
+    // The stored-user updater starts here once it exists.
+    emit wired();
+}
+
+void MainScene::openPanelWindow(SideView view)
+{
+    if (view == SideView::None) {
+        return;
+    }
+    QPointer<PanelWindow> &window = m_panelWindows[view];
+    if (!window) {
+        // The panels themselves are not built yet: the window's place stays empty.
+        window = new PanelWindow(view, m_shared.windowManager, nullptr);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+PanelWindow *MainScene::panelWindow(SideView view) const
+{
+    return m_panelWindows.value(view);
+}
+
+void MainScene::showPreferences()
+{
+    if (!m_preferencesView) {
+        m_preferencesView = new PreferencesView(m_preferences);
+        m_preferencesView->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_preferencesView->show();
+    m_preferencesView->raise();
+    m_preferencesView->activateWindow();
+}
+
+void MainScene::toggleHelp()
+{
+    if (m_helpView && m_helpView->isVisible()) {
+        m_helpView->close();
+    } else {
+        showHelp();
+    }
+}
+
+void MainScene::showHelp()
+{
+    if (!m_helpView) {
+        m_helpView = new HelpView(m_openUrl, m_mainWindow);
+    }
+    m_helpView->show();
+    m_helpView->raise();
+    m_helpView->activateWindow();
+}
+
+void MainScene::closeSecondaryWindows()
+{
+    for (const QPointer<PanelWindow> &window : std::as_const(m_panelWindows)) {
+        if (window) {
+            window->close();
+        }
+    }
+    if (m_preferencesView) {
+        m_preferencesView->close();
+    }
+    if (m_helpView) {
+        m_helpView->close();
+    }
+}

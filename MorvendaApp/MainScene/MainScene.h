@@ -1,0 +1,82 @@
+// The application's windows around the shared objects: the one main window (timeline and details
+// columns, toolbar, menus, alerts), the five single-instance panel windows keyed by the panel's
+// raw value, the preferences window and the one help dialog. Wires the listener to the stores
+// exactly once, right after the main window is first shown. Closing the main window closes every
+// other window and asks the application to quit. Made by the entry point after the shared
+// objects; main thread.
+#pragma once
+
+#include "MorvendaApp/shell/HelpView.h"
+#include "MorvendaApp/shell/core/SideView.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+class AppearanceService;
+class MainWindow;
+class MessageSelection;
+class MorvendaCommands;
+class PanelWindow;
+class Preferences;
+class PreferencesView;
+struct SharedObjects;
+
+class MainScene : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `openUrl` opens help and explorer pages (the default browser when empty).
+    MainScene(SharedObjects &shared, Preferences &preferences, AppearanceService &appearance,
+        HelpView::OpenUrl openUrl = {}, QObject *parent = nullptr);
+    ~MainScene() override;
+
+    // Shows the main window; the first time, wires the listener before returning, so no payload
+    // is handled by an unwired listener once the event loop runs.
+    void show();
+    bool isWired() const { return m_wired; }
+
+    MainWindow *mainWindow() const;
+    MorvendaCommands *commands() const { return m_commands; }
+    MessageSelection &selection() const { return *m_selection; }
+
+    // Opens the panel's window, or raises and activates it when it is open. Records nothing in
+    // the WindowManager (callers do, as the menu commands and panel buttons do).
+    void openPanelWindow(SideView view);
+    // The panel's window while it is open.
+    PanelWindow *panelWindow(SideView view) const;
+
+    void showPreferences();
+    PreferencesView *preferencesView() const;
+
+    // The Help menu item: shows the help dialog, or closes it when it is shown.
+    void toggleHelp();
+    void showHelp();
+    HelpView *helpView() const;
+
+signals:
+    // The listener was configured with the stores and the log (once per scene).
+    void wired();
+    // The main window closed: the application should end.
+    void quitRequested();
+
+private:
+    void buildMainWindow();
+    QWidget *makeTimelineColumn();
+    QWidget *makeDetailsColumn();
+    void wireOnce();
+    void closeSecondaryWindows();
+
+    SharedObjects &m_shared;
+    Preferences &m_preferences;
+    AppearanceService &m_appearance;
+    HelpView::OpenUrl m_openUrl;
+    MessageSelection *m_selection = nullptr;
+    QPointer<MainWindow> m_mainWindow;
+    MorvendaCommands *m_commands = nullptr;
+    QHash<SideView, QPointer<PanelWindow>> m_panelWindows;
+    QPointer<PreferencesView> m_preferencesView;
+    QPointer<HelpView> m_helpView;
+    bool m_wired = false;
+};

@@ -1,0 +1,342 @@
+// The application's windows around real shared objects and a loopback server: start-up, the
+// one-time wiring, the toolbar, menus and application-wide shortcuts, the single-instance panel
+// windows, the shared help dialog, failed saves raising the listener's alert, and the end.
+#include "tests/shell/FakeSystemColorScheme.h"
+#include "tests/shell/TestPeer.h"
+
+#include "MorvendaApp/MainScene/MainScene.h"
+#include "MorvendaApp/MainScene/MainWindow.h"
+#include "MorvendaApp/MainScene/MorvendaCommands.h"
+#include "MorvendaApp/MainScene/PanelWindow.h"
+#include "MorvendaApp/MainScene/SharedObjects.h"
+#include "MorvendaApp/components/HelpButton.h"
+#include "MorvendaApp/components/ToolbarButtons.h"
+#include "MorvendaApp/shell/AppearanceService.h"
+#include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/Preferences.h"
+#include "MorvendaApp/shell/PreferencesView.h"
+#include "MorvendaApp/shell/core/L10n.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+namespace {
+constexpr std::array<SideView, 5> kPanels = {SideView::User, SideView::Impersonation, SideView::Settings,
+    SideView::Milestone, SideView::Deeplink};
+
+void saveArtifact(QWidget *widget, const QString &name)
+{
+    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
+    if (!dir.isEmpty()) {
+        QDir().mkpath(dir);
+        widget->grab().save(dir + QLatin1Char('/') + name);
+    }
+}
+
+Qt::Key digitKey(int n)
+{
+    return Qt::Key(Qt::Key_0 + n);
+}
+} // namespace
+
+class TestMainScene : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startUpShowsTheToolbarAndTheConnectScreen();
+    void wiringRunsOnceAcrossHideAndShow();
+    void theWindowMenuListsTenPanelItemsUnderTwoHeadings();
+    void sidebarShortcutsWorkWhileAPanelWindowHasFocus_data();
+    void sidebarShortcutsWorkWhileAPanelWindowHasFocus();
+    void windowShortcutsOpenOneWindowPerPanel_data();
+    void windowShortcutsOpenOneWindowPerPanel();
+    void closingOnePanelWindowClearsOnlyItsMark();
+    void helpMenuAndToolbarShareOneDialog();
+    void preferencesIsOneWindow();
+    void aFailedSaveRaisesTheListenersAlert();
+    void closingTheMainWindowClosesEverythingAndQuits();
+
+private:
+    void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<Preferences> m_preferences;
+    std::unique_ptr<FakeSystemColorScheme> m_system;
+    std::unique_ptr<AppearanceService> m_appearance;
+    std::unique_ptr<SharedObjects> m_shared;
+    std::unique_ptr<MainScene> m_scene;
+    std::unique_ptr<QSignalSpy> m_wired;
+    QList<QUrl> m_opened;
+};
+
+void TestMainScene::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    m_preferences = std::make_unique<Preferences>(*m_settings);
+    m_system = std::make_unique<FakeSystemColorScheme>(ColorScheme::Light);
+    m_appearance = std::make_unique<AppearanceService>(*m_preferences, *m_system);
+    // The server's fixed-port switch, on the loopback only.
+    qputenv("MORVENDA_PORT", QByteArray::number(TestPeer::freePort()));
+    m_shared = std::make_unique<SharedObjects>(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    qunsetenv("MORVENDA_PORT");
+    QVERIFY(m_shared->listener.isListening());
+    m_opened.clear();
+    m_scene = std::make_unique<MainScene>(*m_shared, *m_preferences, *m_appearance,
+        [this](const QUrl &url) { m_opened.append(url); });
+    m_wired = std::make_unique<QSignalSpy>(m_scene.get(), &MainScene::wired);
+    m_scene->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_scene->mainWindow()));
+}
+
+void TestMainScene::cleanup()
+{
+    m_wired.reset();
+    m_scene.reset();
+    m_shared.reset();
+    m_appearance.reset();
+    m_system.reset();
+    m_preferences.reset();
+    m_settings.reset();
+    m_dir.reset();
+}
+
+void TestMainScene::pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    QTRY_COMPARE(QApplication::activeWindow(), window);
+    QTest::keyClick(window, key, modifiers);
+}
+
+void TestMainScene::startUpShowsTheToolbarAndTheConnectScreen()
+{
+    MainWindow *window = m_scene->mainWindow();
+    QToolBar *toolbar = window->toolbar();
+    const QList<QAction *> items = toolbar->actions();
+    QCOMPARE(items.size(), 10);
+    auto *console = qobject_cast<BottomToolbarButton *>(toolbar->widgetForAction(items.at(0)));
+    auto *metrics = qobject_cast<BottomToolbarButton *>(toolbar->widgetForAction(items.at(1)));
+    QVERIFY(console && metrics);
+    QCOMPARE(console->view(), BottomView::Console);
+    QCOMPARE(metrics->view(), BottomView::Metrics);
+    QCOMPARE(toolbar->widgetForAction(items.at(2))->width(), 1);
+    for (int i = 0; i < 5; ++i) {
+        auto *side = qobject_cast<SideToolbarButton *>(toolbar->widgetForAction(items.at(3 + i)));
+        QVERIFY(side);
+        QCOMPARE(side->view(), kPanels[std::size_t(i)]);
+    }
+    QCOMPARE(toolbar->widgetForAction(items.at(8))->width(), 1);
+    QVERIFY(qobject_cast<HelpButton *>(toolbar->widgetForAction(items.at(9))));
+
+    auto *connect = window->findChild<ConnectToPeerView *>();
+    QVERIFY(connect);
+    QVERIFY(connect->isVisible());
+    QVERIFY(connect->serverNameLabel()->text().contains(MorvendaListener::bonjourName().toHtmlEscaped()));
+    QVERIFY(window->timelineColumn()->width() >= MainWindow::kTimelineMinWidth);
+    saveArtifact(window, QStringLiteral("main-window.png"));
+}
+
+void TestMainScene::wiringRunsOnceAcrossHideAndShow()
+{
+    QCOMPARE(m_wired->count(), 1);
+    QVERIFY(m_scene->isWired());
+    for (int i = 0; i < 2; ++i) {
+        m_scene->mainWindow()->hide();
+        m_scene->mainWindow()->show();
+        m_scene->show();
+    }
+    QCOMPARE(m_wired->count(), 1);
+
+    // Wired: what an app sends reaches the repository and the log.
+    TestPeer peer;
+    QVERIFY(peer.connectTo(m_shared->listener.serverPort()));
+    peer.handshake(QStringLiteral("Shop"));
+    peer.request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01"), QStringLiteral("https://shop.example/api/cart"));
+    QTRY_COMPARE(m_shared->repository.exchanges().size(), qsizetype(1));
+    QTRY_VERIFY(m_shared->logger.log().contains(QStringLiteral("Selecting connection: Shop")));
+    saveArtifact(m_scene->mainWindow(), QStringLiteral("main-window-peer.png"));
+}
+
+void TestMainScene::theWindowMenuListsTenPanelItemsUnderTwoHeadings()
+{
+    const QList<QAction *> menus = m_scene->mainWindow()->menuBar()->actions();
+    QCOMPARE(menus.size(), 3);
+    const QList<QAction *> items = menus.at(1)->menu()->actions();
+    QCOMPARE(items.size(), 13);
+    QCOMPARE(items.at(0)->text(), QStringLiteral("Open sidebar"));
+    QVERIFY(!items.at(0)->isEnabled());
+    QVERIFY(items.at(6)->isSeparator());
+    QCOMPARE(items.at(7)->text(), QStringLiteral("Open window"));
+    QVERIFY(!items.at(7)->isEnabled());
+    for (int i = 0; i < 5; ++i) {
+        QCOMPARE(items.at(1 + i)->text(), helpText(kPanels[std::size_t(i)]));
+        QCOMPARE(items.at(8 + i)->text(), helpText(kPanels[std::size_t(i)]));
+        QCOMPARE(items.at(1 + i)->shortcut(), QKeySequence(Qt::CTRL | digitKey(i + 1)));
+        QCOMPARE(items.at(8 + i)->shortcut(), QKeySequence(Qt::CTRL | Qt::ALT | digitKey(i + 1)));
+        QCOMPARE(items.at(1 + i)->shortcutContext(), Qt::ApplicationShortcut);
+    }
+    const QList<QAction *> file = menus.at(0)->menu()->actions();
+    QCOMPARE(file.at(0)->text(), QStringLiteral("Save current session"));
+    QCOMPARE(file.at(0)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    QCOMPARE(file.at(1)->text(), QStringLiteral("Open session file"));
+    QCOMPARE(file.at(1)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    QCOMPARE(m_scene->commands()->quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QCOMPARE(menus.at(2)->menu()->actions().at(0)->text(), QStringLiteral("Morvenda Help"));
+}
+
+void TestMainScene::sidebarShortcutsWorkWhileAPanelWindowHasFocus_data()
+{
+    QTest::addColumn<int>("n");
+    for (int n = 1; n <= 5; ++n) {
+        QTest::addRow("Ctrl+%d toggles %s from another panel's window", n, qPrintable(rawValue(kPanels[std::size_t(n - 1)])))
+            << n;
+    }
+}
+
+void TestMainScene::sidebarShortcutsWorkWhileAPanelWindowHasFocus()
+{
+    QFETCH(int, n);
+    const SideView view = kPanels[std::size_t(n - 1)];
+    // Focus sits in the window of a different panel, which has no menu bar of its own.
+    const SideView other = kPanels[std::size_t(n % 5)];
+    m_scene->commands()->windowAction(other)->trigger();
+    PanelWindow *window = m_scene->panelWindow(other);
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    pressInActiveWindow(window, digitKey(n), Qt::ControlModifier);
+    QCOMPARE(m_shared->windowManager.sideView(), view);
+    pressInActiveWindow(window, digitKey(n), Qt::ControlModifier);
+    QCOMPARE(m_shared->windowManager.sideView(), SideView::None);
+}
+
+void TestMainScene::windowShortcutsOpenOneWindowPerPanel_data()
+{
+    sidebarShortcutsWorkWhileAPanelWindowHasFocus_data();
+}
+
+void TestMainScene::windowShortcutsOpenOneWindowPerPanel()
+{
+    QFETCH(int, n);
+    const SideView view = kPanels[std::size_t(n - 1)];
+    m_shared->windowManager.toggle(view);
+
+    pressInActiveWindow(m_scene->mainWindow(), digitKey(n), Qt::ControlModifier | Qt::AltModifier);
+    PanelWindow *window = m_scene->panelWindow(view);
+    QVERIFY(window);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    QCOMPARE(window->objectName(), rawValue(view));
+    QCOMPARE(window->windowTitle(), PanelWindow::title(view));
+    QVERIFY(m_shared->windowManager.windows().contains(view));
+    QCOMPARE(m_shared->windowManager.sideView(), SideView::None);
+
+    // A second press from the main window raises the same window.
+    pressInActiveWindow(m_scene->mainWindow(), digitKey(n), Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(m_scene->panelWindow(view), window);
+    QTRY_COMPARE(QApplication::activeWindow(), window);
+    int sameId = 0;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        sameId += top->isVisible() && top->objectName() == rawValue(view) ? 1 : 0;
+    }
+    QCOMPARE(sameId, 1);
+    QCOMPARE(m_shared->windowManager.windows().size(), 1);
+}
+
+void TestMainScene::closingOnePanelWindowClearsOnlyItsMark()
+{
+    m_scene->commands()->windowAction(SideView::User)->trigger();
+    m_scene->commands()->windowAction(SideView::Deeplink)->trigger();
+    QCOMPARE(m_shared->windowManager.windows(), (QSet<SideView>{SideView::User, SideView::Deeplink}));
+    m_scene->panelWindow(SideView::User)->close();
+    QCOMPARE(m_shared->windowManager.windows(), QSet<SideView>{SideView::Deeplink});
+    QTRY_VERIFY(!m_scene->panelWindow(SideView::User));
+    QVERIFY(m_scene->panelWindow(SideView::Deeplink)->isVisible());
+    // Opening it again makes a fresh window.
+    m_scene->commands()->windowAction(SideView::User)->trigger();
+    QVERIFY(m_scene->panelWindow(SideView::User));
+}
+
+void TestMainScene::helpMenuAndToolbarShareOneDialog()
+{
+    QAction *help = m_scene->commands()->helpAction();
+    help->trigger();
+    HelpView *dialog = m_scene->helpView();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->list()->count(), 13);
+    QCOMPARE(dialog->list()->item(2)->text(), QStringLiteral("Connect to new client"));
+    help->trigger();
+    QVERIFY(!dialog->isVisible());
+
+    QToolBar *toolbar = m_scene->mainWindow()->toolbar();
+    auto *button = qobject_cast<HelpButton *>(toolbar->widgetForAction(toolbar->actions().last()));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(m_scene->helpView(), dialog);
+    QVERIFY(dialog->isVisible());
+
+    QListWidget *list = dialog->list();
+    QListWidgetItem *metrics = dialog->itemFor(Help::Metrics);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(metrics).center());
+    QCOMPARE(m_opened, QList<QUrl>{*helpUrl(Help::Metrics)});
+    QVERIFY(m_opened.first().toString().startsWith(QStringLiteral("https://docs.example.com/morvenda/")));
+}
+
+void TestMainScene::preferencesIsOneWindow()
+{
+    m_scene->commands()->preferencesAction()->trigger();
+    PreferencesView *first = m_scene->preferencesView();
+    QVERIFY(first && first->isVisible());
+    m_scene->commands()->preferencesAction()->trigger();
+    QCOMPARE(m_scene->preferencesView(), first);
+}
+
+void TestMainScene::aFailedSaveRaisesTheListenersAlert()
+{
+    QSignalSpy alerts(&m_shared->listener, &MorvendaListener::alertViewStateChanged);
+    m_scene->commands()->saveAction()->trigger();
+    QFileDialog *panel = m_scene->mainWindow()->findChild<QFileDialog *>();
+    QVERIFY(panel);
+    QTRY_VERIFY(panel->isVisible());
+    panel->selectFile(m_dir->filePath(QStringLiteral("missing-folder/session.json")));
+    static_cast<QDialog *>(panel)->accept();
+    QTRY_COMPARE(alerts.count(), 1);
+    QVERIFY(m_shared->listener.alertViewState());
+    QCOMPARE(m_shared->listener.alertViewState()->title, L10n::text("FileSaver.failedTitle"));
+}
+
+void TestMainScene::closingTheMainWindowClosesEverythingAndQuits()
+{
+    QSignalSpy quit(m_scene.get(), &MainScene::quitRequested);
+    m_scene->commands()->windowAction(SideView::Settings)->trigger();
+    m_scene->commands()->windowAction(SideView::Milestone)->trigger();
+    m_scene->commands()->preferencesAction()->trigger();
+    m_scene->commands()->helpAction()->trigger();
+
+    m_scene->commands()->quitAction()->trigger();
+    QCOMPARE(quit.count(), 1);
+    QVERIFY(!m_scene->mainWindow()->isVisible());
+    QTRY_VERIFY(!m_scene->panelWindow(SideView::Settings));
+    QTRY_VERIFY(!m_scene->panelWindow(SideView::Milestone));
+    QVERIFY(!m_scene->helpView()->isVisible());
+    QTRY_VERIFY(!m_scene->preferencesView());
+    QVERIFY(m_shared->windowManager.windows().isEmpty());
+}
+
+QTEST_MAIN(TestMainScene)
+#include "tst_mainscene.moc"
