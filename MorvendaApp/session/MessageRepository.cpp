@@ -135,8 +135,9 @@ void MessageRepository::relinkForeignMembers(Batch &batch)
 
 void MessageRepository::evaluate(qint32 index)
 {
+    // A copy: observers notified below may add to the store, which can move the slots.
+    const Exchange exchange = m_slots[size_t(index)].value;
     Slot &slot = m_slots[size_t(index)];
-    const Exchange &exchange = slot.value;
     bool passes = true;
     for (Filter &filter : m_filters) {
         if (filter.predicate->match(exchange))
@@ -146,9 +147,10 @@ void MessageRepository::evaluate(qint32 index)
     }
 
     if (passes) {
-        if (slot.timelineRow >= 0) {
-            m_timeline[size_t(slot.timelineRow)] = exchange;
-            notify(&MessageRepository::timelineRowReplaced, slot.timelineRow);
+        const qint32 row = slot.timelineRow;
+        if (row >= 0) {
+            m_timeline[size_t(row)] = exchange;
+            notify(&MessageRepository::timelineRowReplaced, row);
         } else {
             slot.timelineRow = qint32(m_timeline.size());
             m_timeline.push_back(exchange);

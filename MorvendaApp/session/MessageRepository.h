@@ -5,6 +5,7 @@
 // Scale: no work per message grows with the history. Exchanges are indexed by message ID, rows
 // by position; filter results are bit sets over exchange positions; a growing response batch
 // updates its members through one shared counter instead of rewriting each of them.
+// Observers may read the store from its signals; they should not change it from there.
 #pragma once
 
 #include "MorvendaApp/session/Exchange.h"
