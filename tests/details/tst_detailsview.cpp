@@ -458,6 +458,20 @@ private slots:
         QCOMPARE(consoles, 2);
     }
 
+    void areasShownBeforeTheColumnHasASizeStartAtTheirIdealExtent()
+    {
+        WindowManager windowManager;
+        windowManager.setBottomView(BottomView::Console);
+        windowManager.setSideView(SideView::Settings);
+        MorvendaDetailsView column(m_repository, windowManager);
+        column.resize(1200, 800);
+        column.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&column));
+        QTRY_COMPARE(column.bottomArea()->height(), MorvendaDetailsView::kBottomIdealHeight);
+        QTRY_COMPARE(column.sideArea()->width(), MorvendaDetailsView::kSideIdealWidth);
+        QVERIFY(column.detailsView()->height() > 300);
+    }
+
     void theSidePanelStandsRightWithinItsBounds()
     {
         m_view->setSidePanelFactory(SideView::User, [] { return new QLabel(u"user panel"_s); });

@@ -1,5 +1,6 @@
 #include "MorvendaDetailsView.h"
 
+#include <QEvent>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -12,16 +13,23 @@ QVBoxLayout *makeAreaLayout(QWidget *area)
     return layout;
 }
 
-// Gives `area` (the last widget of the split) its ideal extent, the first the rest.
-void giveIdealExtent(QSplitter *split, int ideal)
+int extent(const QSplitter *split)
 {
-    const int total = split->orientation() == Qt::Vertical ? split->height() : split->width();
+    return split->orientation() == Qt::Vertical ? split->height() : split->width();
+}
+
+// Gives the last widget of the split its ideal extent and the first the rest. False while the
+// split is hidden (its size is not the one it will be shown at).
+bool giveIdealExtent(QSplitter *split, int ideal)
+{
+    const int total = extent(split);
     QList<int> sizes = split->sizes();
-    if (sizes.size() < 2)
-        return;
+    if (!split->isVisible() || total <= 0 || sizes.size() < 2)
+        return false;
     sizes.last() = ideal;
-    sizes.first() = std::max(0, total - ideal);
+    sizes.first() = std::max(0, total - ideal - split->handleWidth());
     split->setSizes(sizes);
+    return true;
 }
 
 } // namespace
@@ -59,6 +67,8 @@ void MorvendaDetailsView::buildLayout()
     m_sideArea->setMaximumWidth(kSideMaxWidth);
     m_sideArea->hide();
     m_outerSplit->addWidget(m_mainSplit);
+    m_outerSplit->installEventFilter(this);
+    m_mainSplit->installEventFilter(this);
     m_outerSplit->addWidget(m_sideArea);
 
     auto *layout = new QVBoxLayout(this);
@@ -125,7 +135,7 @@ void MorvendaDetailsView::showDetails()
     m_mainSplit->insertWidget(0, m_details);
     m_details->show();
     if (m_bottomArea->isVisibleTo(this))
-        giveIdealExtent(m_mainSplit, kBottomIdealHeight);
+        placeAtIdealExtent(m_mainSplit);
 }
 
 void MorvendaDetailsView::showBottomPane(BottomView view)
@@ -145,7 +155,7 @@ void MorvendaDetailsView::showBottomPane(BottomView view)
     m_bottomArea->setVisible(view != BottomView::None);
     applyBottomBounds();
     if (!wasShown && view != BottomView::None)
-        giveIdealExtent(m_mainSplit, kBottomIdealHeight);
+        placeAtIdealExtent(m_mainSplit);
 }
 
 void MorvendaDetailsView::showSidePanel(SideView view)
@@ -163,7 +173,28 @@ void MorvendaDetailsView::showSidePanel(SideView view)
     const bool wasShown = m_sideArea->isVisibleTo(this);
     m_sideArea->setVisible(view != SideView::None);
     if (!wasShown && view != SideView::None)
-        giveIdealExtent(m_outerSplit, kSideIdealWidth);
+        placeAtIdealExtent(m_outerSplit);
+}
+
+void MorvendaDetailsView::placeAtIdealExtent(QSplitter *split)
+{
+    const int ideal = split == m_mainSplit ? kBottomIdealHeight : kSideIdealWidth;
+    if (!giveIdealExtent(split, ideal))
+        m_pendingIdeal.insert(split);
+}
+
+bool MorvendaDetailsView::eventFilter(QObject *watched, QEvent *event)
+{
+    // A split shown or sized for the first time gives the area shown while it was hidden its ideal
+    // extent.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) {
+        auto *split = static_cast<QSplitter *>(watched);
+        if (m_pendingIdeal.contains(split) && split->isVisible() && extent(split) > 0) {
+            m_pendingIdeal.remove(split);
+            placeAtIdealExtent(split);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MorvendaDetailsView::applyBottomBounds()

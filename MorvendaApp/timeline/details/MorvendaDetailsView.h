@@ -15,6 +15,7 @@
 
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QUuid>
 #include <QWidget>
 
@@ -59,6 +60,9 @@ public:
     QSplitter *mainSplit() const { return m_mainSplit; }
     QSplitter *outerSplit() const { return m_outerSplit; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildLayout();
     void connectSignals();
@@ -66,6 +70,7 @@ private:
     void showBottomPane(BottomView view);
     void showSidePanel(SideView view);
     void applyBottomBounds();
+    void placeAtIdealExtent(QSplitter *split);
 
     MessageRepository &m_repository;
     WindowManager &m_windowManager;
@@ -87,4 +92,6 @@ private:
     // What the areas show now, so an equal assignment keeps the pane.
     std::optional<BottomView> m_shownBottom;
     std::optional<SideView> m_shownSide;
+    // Splits whose last area was shown before they had a size.
+    QSet<QSplitter *> m_pendingIdeal;
 };

@@ -81,6 +81,7 @@ void PayloadInfoView::connectSignals()
         const bool link = index.column() == PayloadInfoModel::ValueColumn && m_model->urlAt(index.row());
         m_table->viewport()->setCursor(link ? Qt::PointingHandCursor : Qt::ArrowCursor);
     });
+    connect(m_table, &QTableView::viewportEntered, this, [this] { m_table->viewport()->setCursor(Qt::ArrowCursor); });
     connect(m_table, &QTableView::customContextMenuRequested, this, [this](const QPoint &position) {
         QMenu *menu = makeContextMenu(position);
         menu->setAttribute(Qt::WA_DeleteOnClose);
