@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineView>
@@ -307,6 +308,16 @@ private slots:
         m_model.setContent(u"still here"_s);
         QCOMPARE(content(m_model), u"text:still here"_s);
         QCOMPARE(page->url(), page->pageUrl());
+    }
+
+    // The page may not fetch anything, not even its own files.
+    void thePageCannotFetch()
+    {
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(u"Refused to connect"_s));
+        const QString got = evaluate(m_model, u"(() => { const x = new XMLHttpRequest();"
+                                               " try { x.open('GET', 'qrc:/codemirror/build/page.css', false); x.send();"
+                                               " return 'fetched ' + x.status; } catch (e) { return 'refused'; } })()"_s);
+        QCOMPARE(got, u"text:refused"_s);
     }
 
     void controlWheelDoesNotMagnify()
