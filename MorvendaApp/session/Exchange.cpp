@@ -127,6 +127,12 @@ void Exchange::freezeBatchCount()
 
 void Exchange::setRevision(quint64 revision) { d->revision = revision; }
 
+void Exchange::prefetchRequestPath() const
+{
+    if (d->requestPath)
+        __builtin_prefetch(d->requestPath->constData());
+}
+
 // Cheap fields first; the request and responses compare their shared blocks before any text.
 bool operator==(const Exchange &a, const Exchange &b)
 {

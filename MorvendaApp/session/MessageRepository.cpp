@@ -66,11 +66,8 @@ void MessageRepository::addResponse(const Response &response, const QString &pee
         }
     }
 
-    Exchange exchange;
-    if (existing < 0) {
-        exchange = Exchange::fromResponse(response, peer);
-    } else {
-        exchange = m_slots[size_t(existing)].value;
+    Exchange exchange = existing < 0 ? Exchange::fromResponse(response, peer) : m_slots[size_t(existing)].value;
+    if (existing >= 0) {
         if (!exchange.batchID())
             exchange.setBatchID(batchID);
         exchange.appendResponse(response);
@@ -238,7 +235,13 @@ void MessageRepository::updatePredicateResults(const PredicateRegister &key)
     // predicates are pure, and every range writes only its own words.
     const auto matchWords = [&](std::pair<size_t, size_t> range) {
         const size_t end = std::min(range.second * 64, m_slots.size());
+        // The loop is bound by memory latency: fetch records and their paths a little ahead.
+        constexpr size_t kAhead = 8;
         for (size_t i = range.first * 64; i < end; ++i) {
+            if (i + 2 * kAhead < end)
+                m_slots[i + 2 * kAhead].value.prefetchRecord();
+            if (i + kAhead < end)
+                m_slots[i + kAhead].value.prefetchRequestPath();
             if (filter.predicate->match(m_slots[i].value))
                 filter.bits[i / 64] |= quint64(1) << (i % 64);
         }
