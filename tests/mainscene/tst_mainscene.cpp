@@ -4,6 +4,7 @@
 #include "tests/shell/FakeSystemColorScheme.h"
 #include "tests/shell/TestPeer.h"
 
+#include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/MorvendaCommands.h"
@@ -12,7 +13,10 @@
 #include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/components/ToolbarButtons.h"
 #include "MorvendaApp/shell/AppearanceService.h"
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/ConsoleView.h"
+#include "MorvendaApp/shell/ConsoleViewModel.h"
 #include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/shell/core/L10n.h"
@@ -69,6 +73,7 @@ private slots:
     void preferencesIsOneWindow();
     void aFailedSaveRaisesTheListenersAlert();
     void closingTheMainWindowClosesEverythingAndQuits();
+    void theConsolePaneAndTheDarkPreferenceReachEveryWindow();
 
 private:
     void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
@@ -336,6 +341,30 @@ void TestMainScene::closingTheMainWindowClosesEverythingAndQuits()
     QVERIFY(!m_scene->helpView()->isVisible());
     QTRY_VERIFY(!m_scene->preferencesView());
     QVERIFY(m_shared->windowManager.windows().isEmpty());
+}
+
+void TestMainScene::theConsolePaneAndTheDarkPreferenceReachEveryWindow()
+{
+    m_shared->logger.append(QStringLiteral("Logged before the console was shown"));
+    m_shared->windowManager.toggleBottomView(BottomView::Console);
+    auto *console = m_scene->mainWindow()->findChild<ConsoleView *>();
+    QVERIFY(console);
+    QTRY_VERIFY(console->isVisible());
+    QCOMPARE(console->viewModel().log().first(), QStringLiteral("Logged before the console was shown"));
+
+    m_scene->commands()->windowAction(SideView::User)->trigger();
+    m_preferences->setPreferredColorScheme(PreferredColorScheme::Dark);
+    QTRY_VERIFY(isDarkPalette(m_scene->mainWindow()->palette()));
+    QTRY_VERIFY(isDarkPalette(m_scene->panelWindow(SideView::User)->palette()));
+    QTRY_VERIFY(console->codeMirrorViewModel().darkMode());
+    bool loaded = false;
+    console->codeMirrorViewModel().getContent(this, [&](const CodeMirrorViewModel::TextResult &) { loaded = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(loaded, 20000);
+    saveArtifact(m_scene->mainWindow(), QStringLiteral("main-window-console-dark.png"));
+
+    m_preferences->setPreferredColorScheme(PreferredColorScheme::System);
+    QTRY_VERIFY(!isDarkPalette(m_scene->mainWindow()->palette()));
+    QTRY_VERIFY(!console->codeMirrorViewModel().darkMode());
 }
 
 QTEST_MAIN(TestMainScene)
