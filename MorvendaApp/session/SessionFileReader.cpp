@@ -6,6 +6,7 @@
 #include "MorvendaModel/Decoder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFuture>
 #include <QStringDecoder>
 #include <QtConcurrent/QtConcurrentRun>
@@ -384,12 +385,15 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return tl::make_unexpected(file.errorString());
+    // A device or a pipe could stream without end (/dev/zero); a session is always a file.
+    if (!QFileInfo(path).isFile())
+        return tl::make_unexpected(QStringLiteral("it is not a regular file"));
     const qint64 size = file.size();
     if (size > kMaxFileSize)
         return tl::make_unexpected(tooLarge());
 
     if (size == 0) {
-        // A device or a pipe reports no size: read it whole, the limit checked as it fills.
+        // Some files report no size (those of /proc): read them whole, the limit checked as it fills.
         QByteArray bytes;
         while (true) {
             const QByteArray chunk = file.read(kReadChunk);

@@ -59,6 +59,9 @@ private slots:
     void parsing();
     void aLargeFileIsReadWhileItIsSplitAndDecoded();
     void aFailedOpenChangesNothingAndLogs();
+    void filesThatCannotBeSessionsAreRefusedBeforeReading_data();
+    void filesThatCannotBeSessionsAreRefusedBeforeReading();
+    void aFileOpenedTwiceIsListedTwice();
     void failedSavesAreReportedAndLogged_data();
     void failedSavesAreReportedAndLogged();
     void aFullDiskLeavesTheExistingFileUntouched();
@@ -229,6 +232,52 @@ void TestSessionFile::aFailedOpenChangesNothingAndLogs()
     QTRY_VERIFY(outcome.has_value());
     QVERIFY(!*outcome);
     QCOMPARE(logger.log().size(), 2);
+}
+
+void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("reason");
+    QTest::addRow("a file over the size limit") << u"huge.json"_s << u"larger than 4 GiB"_s;
+    QTest::addRow("a device that never ends") << u"/dev/zero"_s << u"not a regular file"_s;
+    QTest::addRow("a directory") << u"."_s << u""_s;
+}
+
+// Refused at once: neither a sparse 5 GiB file nor an endless device is read into memory.
+void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, reason);
+    const QString target = path.startsWith(u'/') ? path : m_dir.filePath(path);
+    if (path == u"huge.json"_s) {
+        QFile huge(target);
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(qint64(5) << 30));
+    }
+    if (!QFileInfo::exists(target))
+        QSKIP("not available here");
+    const auto result = SessionFile::read(target);
+    QVERIFY(!result);
+    QVERIFY2(result.error().contains(reason), qPrintable(result.error()));
+    QFile::remove(m_dir.filePath(u"huge.json"_s));
+}
+
+void TestSessionFile::aFileOpenedTwiceIsListedTwice()
+{
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    const QString path = m_dir.filePath(u"twice.json"_s);
+    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
+    FileHolder holder;
+    Logger logger;
+    for (int i = 0; i < 2; ++i) {
+        bool finished = false;
+        SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &) { finished = true; });
+        QTRY_VERIFY(finished);
+    }
+    QCOMPARE(holder.files().size(), 2);
+    QCOMPARE(holder.files().first(), holder.files().last());
+    QCOMPARE(repository.exchangeCount(), 1); // the same message ID, replaced whole
 }
 
 void TestSessionFile::failedSavesAreReportedAndLogged_data()
