@@ -191,8 +191,13 @@ private slots:
         QCOMPARE(entry()->split()->orientation(), Qt::Horizontal);
         QCOMPARE(toolbar->splitToggle()->symbol(), u"square.split.2x1"_s);
         QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
-        // The panes of the new split start at Info.
-        QCOMPARE(entry()->requestPane()->selectedDetailType(), DetailType::Info);
+        // The panes of the new split start at Info; assigning the same orientation keeps them.
+        PayloadDetailsView *pane = entry()->requestPane();
+        QCOMPARE(pane->selectedDetailType(), DetailType::Info);
+        clickTab(pane, DetailType::Body);
+        entry()->viewModel().setAlignment(DetailsFilter::Alignment::Vertical);
+        QCOMPARE(entry()->requestPane(), pane);
+        QCOMPARE(pane->selectedDetailType(), DetailType::Body);
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
         QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
     }

@@ -44,8 +44,9 @@ void EntryDetailsView::connectSignals()
     connect(&m_viewModel, &EntryDetailsViewModel::filterChanged, this, &EntryDetailsView::refresh);
     connect(&m_viewModel, &EntryDetailsViewModel::responseSelectionChanged, this, &EntryDetailsView::refresh);
     connect(&m_viewModel, &EntryDetailsViewModel::alignmentChanged, this, [this] {
-        // The panes of the other split are new ones.
-        delete m_split;
+        // The panes of the other split are new ones; an equal assignment keeps them.
+        if (m_split && m_split->orientation() != splitOrientation())
+            delete m_split;
         refresh();
     });
 }
@@ -71,10 +72,15 @@ void EntryDetailsView::refresh()
     placeResponsePane();
 }
 
+// A vertical alignment puts the panes side by side: a horizontal split.
+Qt::Orientation EntryDetailsView::splitOrientation() const
+{
+    return m_viewModel.alignment() == EntryDetailsViewModel::Alignment::Vertical ? Qt::Horizontal : Qt::Vertical;
+}
+
 void EntryDetailsView::rebuildSplit()
 {
-    const bool sideBySide = m_viewModel.alignment() == EntryDetailsViewModel::Alignment::Vertical;
-    m_split = new QSplitter(sideBySide ? Qt::Horizontal : Qt::Vertical, this);
+    m_split = new QSplitter(splitOrientation(), this);
     m_split->setChildrenCollapsible(false);
     m_contentLayout->addWidget(m_split, 1);
     m_split->show();

@@ -44,6 +44,7 @@ private:
     void buildLayout();
     void connectSignals();
     void refresh();
+    Qt::Orientation splitOrientation() const;
     void rebuildSplit();
     void placeRequestPane();
     void placeResponsePane();
