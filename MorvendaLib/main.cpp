@@ -14,6 +14,8 @@
 
 #include <cstdio>
 
+#include <unistd.h>
+
 namespace {
 int failStart(const QString &message)
 {
@@ -32,6 +34,13 @@ int main(int argc, char *argv[])
 
     if (const auto bundle = CodeMirrorBundle::check(); !bundle) {
         return failStart(bundle.error());
+    }
+    // The code viewers' web engine aborts the whole process when its first page opens as root
+    // with its sandbox on; stop now, before any session data exists, rather than then.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        return failStart(QStringLiteral("running as root needs QTWEBENGINE_DISABLE_SANDBOX=1 in the environment "
+                                        "(the web engine of the code viewers refuses root otherwise); scripts/run "
+                                        "sets it"));
     }
 
     // The portal's fallback reads the platform palette, so it comes before our palette is applied.
