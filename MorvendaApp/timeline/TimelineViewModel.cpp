@@ -10,6 +10,10 @@ namespace {
 // still shown are then mapped again as they are drawn.
 constexpr qsizetype kMaxCachedRows = 250'000;
 
+// A view lays out every row again for each insertion, so while rows stream in they are handed
+// over in bunches at this interval: the layout cost per second stays bounded at any rate.
+constexpr int kInsertionIntervalMs = 100;
+
 } // namespace
 
 TimelineViewModel::TimelineViewModel(MorvendaListener &listener, MessageRepository &repository,
@@ -22,6 +26,8 @@ TimelineViewModel::TimelineViewModel(MorvendaListener &listener, MessageReposito
 {
     m_rowCount = int(m_repository.timelineCount());
     m_rowIndexValid = m_rowCount == 0;
+    m_flushTimer.setSingleShot(true);
+    connect(&m_flushTimer, &QTimer::timeout, this, &TimelineViewModel::flushInsertions);
     connectRepository();
     connectSources();
 }
@@ -192,6 +198,7 @@ void TimelineViewModel::handleReset()
 {
     beginResetModel();
     m_flushScheduled = false;
+    m_flushTimer.stop();
     m_rowCount = int(m_repository.timelineCount());
     m_rowIndexValid = false;
     m_rowById.clear();
@@ -204,7 +211,11 @@ void TimelineViewModel::scheduleFlush()
     if (m_flushScheduled)
         return;
     m_flushScheduled = true;
-    QMetaObject::invokeMethod(this, &TimelineViewModel::flushInsertions, Qt::QueuedConnection);
+    const qint64 wait = m_sinceFlush.isValid() ? kInsertionIntervalMs - m_sinceFlush.elapsed() : 0;
+    if (wait > 0)
+        m_flushTimer.start(int(wait));
+    else
+        QMetaObject::invokeMethod(this, &TimelineViewModel::flushInsertions, Qt::QueuedConnection);
 }
 
 void TimelineViewModel::flushInsertions()
@@ -212,6 +223,8 @@ void TimelineViewModel::flushInsertions()
     if (!m_flushScheduled)
         return;
     m_flushScheduled = false;
+    m_flushTimer.stop();
+    m_sinceFlush.restart();
     const int count = int(m_repository.timelineCount());
     if (count <= m_rowCount)
         return;

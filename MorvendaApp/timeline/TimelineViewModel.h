@@ -1,6 +1,6 @@
 // The rows of the timeline column: one row per exchange of the repository's filtered timeline,
-// fed incrementally from its row signals (an inserted or replaced row each, coalesced to one
-// insertion per event-loop turn; a reset only when the timeline is rebuilt). Row states are
+// fed incrementally from its row signals (an inserted or replaced row each; insertions are
+// coalesced, at most one per event-loop turn and one per 100 ms while rows keep coming; a reset only when the timeline is rebuilt). Row states are
 // built lazily by TimelineViewStateMapper and cached per (message ID, revision, batch count),
 // so unchanged rows are never mapped again. Also owns the filter model and hands it the active
 // connection and the chosen session file. Set up once in the constructor; main thread only.
@@ -11,7 +11,9 @@
 #include "MorvendaApp/timeline/TimelineViewStateMapper.h"
 
 #include <QAbstractListModel>
+#include <QElapsedTimer>
 #include <QHash>
+#include <QTimer>
 #include <QUuid>
 
 #include <optional>
@@ -83,6 +85,8 @@ private:
 
     int m_rowCount = 0;
     bool m_flushScheduled = false;
+    QTimer m_flushTimer;
+    QElapsedTimer m_sinceFlush;
 
     mutable QHash<QUuid, CachedRow> m_cache;
     mutable quint64 m_nextStamp = 1;

@@ -1,0 +1,213 @@
+// Figures for the timeline column with its window shown (offscreen unless a display is set):
+//   append   100,000 exchanges with 2 KB bodies one by one: per-append cost, first vs last 10,000
+//   filter   one text-filter keystroke over 1,000,000 exchanges: time to the updated list
+//   open     a session file of 100,000 exchanges: time until the list shows them
+//   stream   1,000 rows per second for 10 seconds: the longest main-loop stall
+// Usage: timeline_column [append|filter|open|stream]... (all when none is given).
+#include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SessionFile.h"
+#include "MorvendaApp/timeline/FilterView.h"
+#include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaApp/timeline/TimelineListView.h"
+#include "MorvendaApp/timeline/TimelineView.h"
+#include "MorvendaApp/timeline/TimelineViewModel.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct Column
+{
+    MessageRepository repository;
+    FileHolder fileHolder;
+    Logger logger;
+    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    MessageSelection selection;
+    TimelineView view{listener, repository, fileHolder, logger, selection};
+
+    Column()
+    {
+        view.resize(460, 900);
+        view.show();
+        settle();
+    }
+
+    // Runs the event loop until nothing is pending, then paints the list once.
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        view.list()->viewport()->repaint();
+    }
+};
+
+QUuid messageId(quint32 n)
+{
+    return QUuid(n, 0x7a11, 0x4e55, 0x80, 0, 0, 0, 0, 0, 0, 1);
+}
+
+Request request(quint32 n, const QString &body)
+{
+    static const QStringList paths = {QStringLiteral("/api/cart/items"), QStringLiteral("/api/search"),
+                                      QStringLiteral("/api/event"), QStringLiteral("/api/profile/settings")};
+    return Request(messageId(n), Url::fromText(QStringLiteral("https://shop.example") + paths[n % 4] + QLatin1Char('/') + QString::number(n)),
+                   n % 3 ? Method::Get : Method::Post, 1.7e9 + n, body, {});
+}
+
+Response response(quint32 n)
+{
+    return Response(messageId(n), messageId(n + 0x40000000), 200, std::nullopt, Response::Source::Network,
+                    1.7e9 + n + 0.1, {}, QStringLiteral("{}"));
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[size_t(p * double(values.size() - 1))];
+}
+
+void append()
+{
+    Column c;
+    const QString body(2048, QLatin1Char('x'));
+    constexpr int count = 100'000;
+    std::vector<double> micros;
+    micros.reserve(count);
+    QElapsedTimer timer;
+    for (int n = 0; n < count; ++n) {
+        timer.start();
+        c.repository.addRequest(request(quint32(n), body), QStringLiteral("Shop"));
+        QCoreApplication::processEvents();
+        micros.push_back(double(timer.nsecsElapsed()) / 1000.0);
+    }
+    const std::vector<double> first(micros.begin(), micros.begin() + 10'000);
+    const std::vector<double> last(micros.end() - 10'000, micros.end());
+    std::printf("append: 100000 exchanges with 2 KB bodies, one event-loop turn each\n");
+    std::printf("  first 10000: p50 %.1f us, p99 %.1f us\n", percentile(first, 0.5), percentile(first, 0.99));
+    std::printf("  last 10000:  p50 %.1f us, p99 %.1f us\n", percentile(last, 0.5), percentile(last, 0.99));
+}
+
+void filter()
+{
+    Column c;
+    constexpr int count = 1'000'000;
+    {
+        MessageRepository::BatchScope batch(c.repository);
+        for (int n = 0; n < count; ++n)
+            c.repository.addRequest(request(quint32(n), QString()), QStringLiteral("Shop"));
+    }
+    c.settle();
+    QLineEdit *field = c.view.filterView()->textField();
+    std::vector<double> millis;
+    QElapsedTimer timer;
+    for (const QString &text : {QStringLiteral("c"), QStringLiteral("ca"), QStringLiteral("car"), QStringLiteral("cart"),
+                                QStringLiteral("car"), QStringLiteral("ca"), QStringLiteral("c"), QString()}) {
+        timer.start();
+        field->setText(text);
+        c.settle();
+        millis.push_back(double(timer.nsecsElapsed()) / 1e6);
+        std::printf("  \"%s\": %d rows, %.1f ms\n", qPrintable(text), c.view.viewModel().rowCount(), millis.back());
+    }
+    std::printf("filter: text keystroke over 1000000 exchanges to the updated list: median %.1f ms, max %.1f ms\n",
+                percentile(millis, 0.5), percentile(millis, 1.0));
+}
+
+void open()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.json"));
+    {
+        MessageRepository source;
+        const QString body(512, QLatin1Char('y'));
+        for (int n = 0; n < 100'000; ++n) {
+            source.addRequest(request(quint32(n), body), QStringLiteral("Shop"));
+            source.addResponse(response(quint32(n)), QStringLiteral("Shop"));
+        }
+        if (!SessionFile::write(source.currentTimeline(), path))
+            qFatal("could not write the session file");
+    }
+    Column c;
+    QElapsedTimer timer;
+    timer.start();
+    bool done = false;
+    SessionFile::load(path, c.repository, c.fileHolder, c.logger, [&done](const auto &) { done = true; });
+    while (!done || c.view.viewModel().rowCount() < 100'000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    c.settle();
+    std::printf("open: session file of 100000 exchanges (%.0f MB) shown after %.0f ms\n",
+                double(QFileInfo(path).size()) / 1e6, double(timer.nsecsElapsed()) / 1e6);
+}
+
+void stream()
+{
+    Column c;
+    const QString body(2048, QLatin1Char('z'));
+    quint32 next = 0;
+    QElapsedTimer clock;
+    clock.start();
+    // Ten rows every 10 ms: 1,000 per second.
+    QTimer producer;
+    producer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&producer, &QTimer::timeout, [&] {
+        const qint64 due = clock.elapsed();
+        while (next < quint32(due)) {
+            c.repository.addRequest(request(next, body), QStringLiteral("Shop"));
+            c.repository.addResponse(response(next), QStringLiteral("Shop"));
+            ++next;
+        }
+    });
+    producer.start(10);
+    // The watchdog notices how late it runs: the longest gap between two of its ticks.
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer watchdog;
+    watchdog.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    watchdog.start(2);
+    QEventLoop loop;
+    QTimer::singleShot(10'000, &loop, &QEventLoop::quit);
+    loop.exec();
+    std::printf("stream: %u rows in 10 s at 1000/s; longest main-loop gap %lld ms (watchdog every 2 ms)\n", next,
+                longest);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("MORVENDA_NO_ADVERTISE", "1");
+    QApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
+    QStringList which = app.arguments().mid(1);
+    if (which.isEmpty())
+        which = {QStringLiteral("append"), QStringLiteral("filter"), QStringLiteral("open"), QStringLiteral("stream")};
+    for (const QString &name : which) {
+        if (name == QLatin1String("append"))
+            append();
+        else if (name == QLatin1String("filter"))
+            filter();
+        else if (name == QLatin1String("open"))
+            open();
+        else if (name == QLatin1String("stream"))
+            stream();
+        std::fflush(stdout);
+    }
+    return 0;
+}
