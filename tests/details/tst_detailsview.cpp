@@ -390,7 +390,9 @@ private slots:
         clickTab(pane, DetailType::Headers);
         PayloadInfoView *table = pane->infoPane();
         QTableView *view = table->table();
-        QApplication::clipboard()->setMimeData(new QMimeData);
+        auto *earlier = new QMimeData;
+        earlier->setHtml(u"<b>earlier</b>"_s);
+        QApplication::clipboard()->setMimeData(earlier);
 
         const QPoint row = view->visualRect(view->model()->index(1, 1)).center();
         std::unique_ptr<QMenu> menu(table->makeContextMenu(row));
@@ -461,6 +463,28 @@ private slots:
         QVERIFY(!m_view->bottomPane());
         m_windowManager.setBottomView(BottomView::Console);
         QCOMPARE(consoles, 2);
+    }
+
+    void aDarkPaletteReachesTablesTabsAndTheEditor()
+    {
+        select(m_rich);
+        const QPalette light = m_view->palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::Base, QColor(0x26, 0x26, 0x26));
+        dark.setColor(QPalette::AlternateBase, QColor(0x2e, 0x2e, 0x2e));
+        dark.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
+        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            dark.setColor(role, QColor(0xe6, 0xe6, 0xe6));
+        m_view->setPalette(dark);
+        PayloadDetailsView *pane = entry()->responsePane();
+        clickTab(pane, DetailType::Body);
+        QVERIFY(pane->bodyPane()->viewModel().darkMode());
+        QCOMPARE(pageText(pane->bodyPane()), u"[1]"_s);
+        saveScreenshot(*m_view, u"dark"_s);
+        m_view->setPalette(light);
+        QVERIFY(!pane->bodyPane()->viewModel().darkMode());
+        clickTab(pane, DetailType::Info);
     }
 
     void areasShownBeforeTheColumnHasASizeStartAtTheirIdealExtent()

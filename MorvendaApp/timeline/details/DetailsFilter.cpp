@@ -9,6 +9,7 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
@@ -94,6 +95,14 @@ void DetailsFilter::connectSignals()
     connect(&m_viewModel, &EntryDetailsViewModel::filterChanged, this, &DetailsFilter::refresh);
     connect(&m_viewModel, &EntryDetailsViewModel::responseSelectionChanged, this, &DetailsFilter::refresh);
     connect(&m_viewModel, &EntryDetailsViewModel::exchangeChanged, this, &DetailsFilter::refresh);
+}
+
+void DetailsFilter::changeEvent(QEvent *event)
+{
+    // The clock is a pixmap in the text colour of the palette it was drawn with.
+    if (event->type() == QEvent::PaletteChange && m_duration)
+        refresh();
+    QWidget::changeEvent(event);
 }
 
 SymbolButton *DetailsFilter::filterSegment(Filter filter) const

@@ -30,6 +30,9 @@ public:
     QWidget *duration() const { return m_duration; }
     QLabel *durationLabel() const { return m_durationText; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void buildLayout();
     void connectSignals();

@@ -1,10 +1,7 @@
 #include "PayloadInfoModel.h"
 
-#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/shell/core/L10n.h"
 
-#include <QApplication>
-#include <QPalette>
 
 using namespace Qt::StringLiterals;
 
@@ -35,6 +32,13 @@ void PayloadInfoModel::setProperties(QList<DetailInfoProperty> properties)
     beginResetModel();
     m_properties = std::move(properties);
     endResetModel();
+}
+
+void PayloadInfoModel::setLinkColor(const QColor &color)
+{
+    m_linkColor = color;
+    if (!m_properties.isEmpty())
+        emit dataChanged(index(0, ValueColumn), index(rowCount() - 1, ValueColumn), {Qt::ForegroundRole});
 }
 
 std::optional<Url> PayloadInfoModel::urlAt(int row) const
@@ -82,8 +86,8 @@ QVariant PayloadInfoModel::data(const QModelIndex &index, int role) const
             return url->qurl();
         return {};
     case Qt::ForegroundRole:
-        if (index.column() == ValueColumn && std::holds_alternative<Url>(property.value))
-            return namedColor(NamedColor::Blue, QApplication::palette());
+        if (index.column() == ValueColumn && std::holds_alternative<Url>(property.value) && m_linkColor.isValid())
+            return m_linkColor;
         return {};
     default:
         return {};

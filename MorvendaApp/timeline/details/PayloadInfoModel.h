@@ -6,6 +6,7 @@
 #include "DetailInfoProperty.h"
 
 #include <QAbstractTableModel>
+#include <QColor>
 
 class PayloadInfoModel : public QAbstractTableModel
 {
@@ -27,6 +28,8 @@ public:
 
     const QList<DetailInfoProperty> &properties() const { return m_properties; }
     void setProperties(QList<DetailInfoProperty> properties);
+    // The colour URL values are drawn in; the view follows its palette with it.
+    void setLinkColor(const QColor &color);
     // The row's value when it is a URL.
     std::optional<Url> urlAt(int row) const;
 
@@ -40,4 +43,5 @@ private:
     QString displayText(const DetailInfoProperty &property, int column) const;
 
     QList<DetailInfoProperty> m_properties;
+    QColor m_linkColor;
 };

@@ -3,10 +3,12 @@
 #include "PayloadInfoModel.h"
 #include "PayloadInspection.h"
 
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/shell/core/L10n.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -67,6 +69,14 @@ void PayloadInfoView::buildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_table);
+    m_model->setLinkColor(namedColor(NamedColor::Blue, palette()));
+}
+
+void PayloadInfoView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        m_model->setLinkColor(namedColor(NamedColor::Blue, palette()));
+    QWidget::changeEvent(event);
 }
 
 void PayloadInfoView::connectSignals()

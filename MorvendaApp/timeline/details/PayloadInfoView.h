@@ -38,6 +38,9 @@ public:
 
     QTableView *table() const { return m_table; }
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void buildLayout();
     void connectSignals();
