@@ -161,7 +161,7 @@ void TimelineToolbar::rebuildSourceMenu()
     const auto active = m_listener.activeConnection();
     const auto &connections = m_listener.connections();
     if (!connections.isEmpty()) {
-        m_sourceMenu->addSection(L10n::text("Timeline.selectPeer"));
+        m_sourceMenu->addAction(L10n::text("Timeline.selectPeer"))->setEnabled(false);
         for (const MorvendaListener::ConnectionPtr &connection : connections) {
             const bool current = active && active->id() == connection->id();
             auto *item = new ColoredMenuAction(QStringLiteral("globe"), connection->displayName(), itemColor(current),
@@ -181,7 +181,7 @@ void TimelineToolbar::rebuildSourceMenu()
     const QStringList &files = m_fileHolder.files();
     if (!files.isEmpty()) {
         m_sourceMenu->addSeparator();
-        m_sourceMenu->addSection(L10n::text("Timeline.selectOpenFile"));
+        m_sourceMenu->addAction(L10n::text("Timeline.selectOpenFile"))->setEnabled(false);
         for (const QString &file : files) {
             auto *item = new ColoredMenuAction(QStringLiteral("doc.fill"), file,
                                                itemColor(m_fileHolder.openedFile() == file), m_sourceMenu);

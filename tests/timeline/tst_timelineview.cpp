@@ -398,6 +398,21 @@ void TestTimelineView::screenshots()
     QDir().mkpath(folder);
     const QString file = QDir(folder).filePath(QStringLiteral("timeline-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")));
     QVERIFY(c.view.grab().save(file));
+
+    // The method menu with a method chosen, and the source menu.
+    QMenu *methods = c.view.filterView()->menuButton()->menu();
+    QMetaObject::invokeMethod(methods, "aboutToShow");
+    itemNamed(methods, QStringLiteral("PUT"))->trigger();
+    for (QMenu *menu : {methods, c.view.toolbar()->sourceMenu()}) {
+        menu->popup(QPoint(0, 0));
+        QTRY_VERIFY(menu->isVisible());
+        const QString name = menu == methods ? QStringLiteral("methods") : QStringLiteral("sources");
+        QVERIFY(menu->grab().save(QDir(folder).filePath(QStringLiteral("timeline-menu-%1-%2.png")
+                                                        .arg(name, dark ? QLatin1String("dark") : QLatin1String("light")))));
+        menu->close();
+    }
+    QVERIFY(c.view.filterView()->grab().save(
+        QDir(folder).filePath(QStringLiteral("timeline-filterbar-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")))));
     QApplication::setPalette(ShellPalette::light());
 }
 
