@@ -1,6 +1,7 @@
 // The application's windows around real shared objects and a loopback server: start-up, the
 // one-time wiring, the toolbar, menus and application-wide shortcuts, the single-instance panel
 // windows, the shared help dialog, failed saves raising the listener's alert, and the end.
+#include "tests/shell/Artifacts.h"
 #include "tests/shell/FakeSystemColorScheme.h"
 #include "tests/shell/TestPeer.h"
 
@@ -11,15 +12,16 @@
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/components/HelpButton.h"
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/ToolbarButtons.h"
 #include "MorvendaApp/shell/AppearanceService.h"
-#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/ConsoleViewModel.h"
 #include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/timeline/MessageSelection.h"
 
 #include <QAction>
 #include <QApplication>
@@ -39,14 +41,6 @@ namespace {
 constexpr std::array<SideView, 5> kPanels = {SideView::User, SideView::Impersonation, SideView::Settings,
     SideView::Milestone, SideView::Deeplink};
 
-void saveArtifact(QWidget *widget, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        widget->grab().save(dir + QLatin1Char('/') + name);
-    }
-}
 
 Qt::Key digitKey(int n)
 {
@@ -176,6 +170,13 @@ void TestMainScene::wiringRunsOnceAcrossHideAndShow()
     QTRY_COMPARE(m_shared->repository.exchanges().size(), qsizetype(1));
     QTRY_VERIFY(m_shared->logger.log().contains(QStringLiteral("Selecting connection: Shop")));
     saveArtifact(m_scene->mainWindow(), QStringLiteral("main-window-peer.png"));
+
+    // The main window's selection reaches the details column, which leaves the connect screen.
+    QVERIFY(m_scene->mainWindow()->findChild<ConnectToPeerView *>());
+    m_scene->selection().setMessageID(QUuid(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01")));
+    QTRY_VERIFY(!m_scene->mainWindow()->findChild<ConnectToPeerView *>());
+    m_scene->selection().setMessageID(std::nullopt);
+    QTRY_VERIFY(m_scene->mainWindow()->findChild<ConnectToPeerView *>());
 }
 
 void TestMainScene::theWindowMenuListsTenPanelItemsUnderTwoHeadings()

@@ -1,6 +1,7 @@
 // The connect screen against a real listener on the loopback and scripted apps: rows appear with
 // their live state, a lone connection is chosen, the context menu prints and deletes, and the
 // connection and file lists exclude each other.
+#include "tests/shell/Artifacts.h"
 #include "TestPeer.h"
 
 #include "MorvendaApp/session/FileHolder.h"
@@ -24,17 +25,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
-
-namespace {
-void saveArtifact(QWidget *widget, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        widget->grab().save(dir + QLatin1Char('/') + name);
-    }
-}
-} // namespace
 
 class TestConnectScreen : public QObject
 {

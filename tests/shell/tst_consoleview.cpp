@@ -1,5 +1,7 @@
 // The console pane with the real editor page: a burst of log lines ends with exactly those lines
 // in the page, the trash button empties log and page, and the pane follows the palette.
+#include "tests/shell/Artifacts.h"
+
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/Logger.h"
@@ -10,17 +12,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QTest>
-
-namespace {
-void saveArtifact(QWidget *widget, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        widget->grab().save(dir + QLatin1Char('/') + name);
-    }
-}
-} // namespace
 
 class TestConsoleView : public QObject
 {

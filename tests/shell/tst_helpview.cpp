@@ -1,5 +1,7 @@
 // The help dialog: the articles in title order under the header and hint rows, pages opened
 // through the injected opener on a click, hovering highlights, and the close button.
+#include "tests/shell/Artifacts.h"
+
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/shell/HelpView.h"
 
@@ -66,11 +68,7 @@ void TestHelpView::listsHeaderHintAndTheElevenArticlesInTitleOrder()
                          QStringLiteral("Networking"), QStringLiteral("Save and Open Files"),
                          QStringLiteral("Settings control"), QStringLiteral("Universal Links")}));
     QVERIFY(m_help->minimumWidth() >= 600 && m_help->minimumHeight() >= 600);
-    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    if (!dir.isEmpty()) {
-        QDir().mkpath(dir);
-        m_help->grab().save(dir + QStringLiteral("/help-view.png"));
-    }
+    saveArtifact(m_help.get(), QStringLiteral("help-view.png"));
 }
 
 void TestHelpView::everyArticleHasItsOwnPlaceholderAddress()
