@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QWidgetAction>
 
 namespace {
 

@@ -3,14 +3,13 @@
 // publishes nothing; the filter bar keeps its own copies. Main thread only.
 #pragma once
 
+#include "MorvendaApp/session/FilterPredicate.h"
 #include "MorvendaModel/Method.h"
 
 #include <QList>
 #include <QString>
 
 #include <optional>
-
-#include "MorvendaApp/session/FilterPredicate.h"
 
 class MessageRepository;
 

@@ -32,9 +32,6 @@ public:
     bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
                    const QModelIndex &index) override;
 
-    // Forgets every measured size (after a change of fonts or style).
-    void clearSizeCache() { m_sizes.clear(); }
-
 private:
     struct CachedSize
     {

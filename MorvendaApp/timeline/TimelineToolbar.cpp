@@ -19,7 +19,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
-#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
