@@ -32,8 +32,12 @@ MainScene::MainScene(SharedObjects &shared, Preferences &preferences, Appearance
 
 MainScene::~MainScene()
 {
-    closeSecondaryWindows();
-    delete m_mainWindow;
+    // Destroyed now, not later: the windows refer to shared objects that go right after the scene.
+    for (const QPointer<PanelWindow> &window : std::as_const(m_panelWindows)) {
+        delete window.data();
+    }
+    delete m_preferencesView.data();
+    delete m_mainWindow.data();
 }
 
 MainWindow *MainScene::mainWindow() const

@@ -1,0 +1,126 @@
+// The real program, started as a user would (offscreen, on a fixed port): it serves at once,
+// answers a handshake with the server's hello, and keeps serving after an app sends garbage.
+#include "tests/shell/TestPeer.h"
+
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QProcess>
+#include <QTest>
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void servesAtOnceAndAnswersTheHandshake();
+    void garbageFromAnAppLeavesTheProgramRunning();
+
+private:
+    // Frames received on the peer's socket within `timeoutMs`.
+    QList<QByteArray> receiveFrames(TestPeer &peer, int count, int timeoutMs = 10000);
+    bool connectWithRetry(TestPeer &peer);
+
+    std::unique_ptr<QProcess> m_app;
+    quint16 m_port = 0;
+};
+
+void TestApp::init()
+{
+    m_port = TestPeer::freePort();
+    m_app = std::make_unique<QProcess>();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MORVENDA_PORT"), QString::number(m_port));
+    m_app->setProcessEnvironment(env);
+    m_app->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_app->start(QStringLiteral(MORVENDA_EXECUTABLE), {});
+    QVERIFY(m_app->waitForStarted(10000));
+}
+
+void TestApp::cleanup()
+{
+    if (m_app->state() != QProcess::NotRunning) {
+        m_app->terminate();
+        if (!m_app->waitForFinished(10000)) {
+            m_app->kill();
+            m_app->waitForFinished();
+        }
+    }
+    m_app.reset();
+}
+
+bool TestApp::connectWithRetry(TestPeer &peer)
+{
+    // The program listens from the moment its shared objects exist; give it time to get there.
+    return QTest::qWaitFor([&] {
+        if (m_app->state() == QProcess::NotRunning) {
+            return true;
+        }
+        if (peer.connectTo(m_port)) {
+            return true;
+        }
+        peer.socket().abort();
+        QTest::qWait(50);
+        return false;
+    }, 20000) && peer.isConnected();
+}
+
+QList<QByteArray> TestApp::receiveFrames(TestPeer &peer, int count, int timeoutMs)
+{
+    QList<QByteArray> frames;
+    MorvendaFrameReader reader;
+    QByteArray pending;
+    (void)QTest::qWaitFor([&] {
+        pending += peer.socket().readAll();
+        qsizetype consumed = 0;
+        while (consumed < pending.size()) {
+            const auto step = reader.step(pending.constData() + consumed, pending.size() - consumed);
+            consumed += step.consumed;
+            if (step.event == MorvendaFrameReader::Event::Frame) {
+                frames.append(step.body);
+            }
+            if (step.consumed == 0) {
+                break;
+            }
+        }
+        pending.remove(0, consumed);
+        return frames.size() >= count;
+    }, timeoutMs);
+    return frames;
+}
+
+void TestApp::servesAtOnceAndAnswersTheHandshake()
+{
+    TestPeer peer;
+    QVERIFY2(connectWithRetry(peer), "the program did not listen on MORVENDA_PORT");
+    peer.handshake(QStringLiteral("Retailer App"));
+    const QList<QByteArray> frames = receiveFrames(peer, 1);
+    QCOMPARE(frames.size(), 1);
+    QVERIFY2(frames.first().contains("serverHello"), frames.first().constData());
+    QCOMPARE(m_app->state(), QProcess::Running);
+}
+
+void TestApp::garbageFromAnAppLeavesTheProgramRunning()
+{
+    TestPeer peer;
+    QVERIFY(connectWithRetry(peer));
+    peer.handshake(QStringLiteral("Noisy"));
+    QCOMPARE(receiveFrames(peer, 1).size(), 1);
+    peer.send(QByteArrayLiteral("{not json"));
+    peer.send(QByteArrayLiteral(R"({"request":{"id":"not-a-uuid"}})"));
+    peer.socket().write(QByteArray("\xff\xff\xff\x7f", 4)); // a frame header far over the cap
+    peer.socket().write(QByteArray(4096, 'x'));
+    peer.socket().flush();
+    QTest::qWait(500);
+    QCOMPARE(m_app->state(), QProcess::Running);
+
+    // Still serving: a new app connects and is answered.
+    TestPeer next;
+    QVERIFY(connectWithRetry(next));
+    next.handshake(QStringLiteral("Calm"));
+    QCOMPARE(receiveFrames(next, 1).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"
