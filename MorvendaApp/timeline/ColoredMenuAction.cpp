@@ -3,6 +3,7 @@
 #include "MorvendaApp/components/Symbols.h"
 
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWidget>
@@ -23,6 +24,8 @@ public:
     {
         setAttribute(Qt::WA_Hover);
         setMouseTracking(true);
+        // The menu's arrow keys focus the row; Return or Space chooses it.
+        setFocusPolicy(Qt::StrongFocus);
         setToolTip(action.toolTip() == action.text() ? QString() : action.toolTip());
     }
 
@@ -37,7 +40,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        const bool hovered = underMouse() && isEnabled();
+        const bool hovered = (underMouse() || hasFocus()) && isEnabled();
         if (hovered)
             painter.fillRect(rect(), palette().color(QPalette::Highlight));
         const QColor color = hovered ? palette().color(QPalette::HighlightedText) : m_action.color(palette());
@@ -50,8 +53,33 @@ protected:
 
     void mouseReleaseEvent(QMouseEvent *event) override
     {
-        if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
-            return;
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+            choose();
+    }
+
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space)
+            choose();
+        else
+            QWidget::keyPressEvent(event);
+    }
+
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QWidget::focusInEvent(event);
+        update();
+    }
+
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        QWidget::focusOutEvent(event);
+        update();
+    }
+
+private:
+    void choose()
+    {
         // Close first: the action may rebuild the menu that holds this row.
         for (QWidget *w = parentWidget(); w; w = w->parentWidget()) {
             if (auto *menu = qobject_cast<QMenu *>(w)) {
@@ -62,7 +90,6 @@ protected:
         m_action.trigger();
     }
 
-private:
     ColoredMenuAction &m_action;
 };
 

@@ -202,6 +202,9 @@ void TimelineViewModel::handleReset()
     m_rowCount = int(m_repository.timelineCount());
     m_rowIndexValid = false;
     m_rowById.clear();
+    // After a clear no cached row can be shown again.
+    if (m_repository.exchangeCount() == 0)
+        m_cache.clear();
     endResetModel();
     emit rowsUpdated();
 }

@@ -11,7 +11,9 @@
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/QuickFilterChip.h"
+#include "MorvendaApp/timeline/TimelineBadge.h"
 #include "MorvendaApp/timeline/TimelineFooterView.h"
+#include "MorvendaApp/timeline/TimelineItemDelegate.h"
 #include "MorvendaApp/timeline/TimelineListView.h"
 #include "MorvendaApp/timeline/TimelineToolbar.h"
 #include "MorvendaApp/timeline/TimelineView.h"
@@ -27,6 +29,7 @@
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace timelinefixtures;
@@ -102,6 +105,9 @@ class TestTimelineView : public QObject
 private slots:
     void initTestCase();
     void clickTogglesSelection();
+    void arrowKeysMoveTheSelection();
+    void keystrokesInOneTurnFilterOnce();
+    void badgeWidthAndHoverHelp();
     void selectionSurvivesAFilterThatHidesTheRow();
     void chipsWrapAtANarrowWidth();
     void methodMenuLabelColourAndWidth();
@@ -141,6 +147,68 @@ void TestTimelineView::clickTogglesSelection()
     c.click(0);
     c.click(2);
     QCOMPARE(c.selection.messageID(), id(3));
+}
+
+void TestTimelineView::arrowKeysMoveTheSelection()
+{
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+    c.click(0);
+    QTest::keyClick(c.view.list(), Qt::Key_Down);
+    QCOMPARE(c.selection.messageID(), id(2));
+    QTest::keyClick(c.view.list(), Qt::Key_Down);
+    QCOMPARE(c.selection.messageID(), id(3));
+    QVERIFY(c.view.list()->selectionModel()->isRowSelected(2, {}));
+}
+
+void TestTimelineView::keystrokesInOneTurnFilterOnce()
+{
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /cart; REQ 2 get /care; REQ 3 get /other"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+    QSignalSpy rebuilt(&c.repository, &MessageRepository::timelineReset);
+    QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("cart"));
+    QCOMPARE(rebuilt.count(), 0);
+    QTRY_COMPARE(rebuilt.count(), 1);
+    QCOMPARE(c.view.viewModel().rowCount(), 1);
+    QTRY_COMPARE(c.footer(), QStringLiteral("1 (filter) - 2 (hidden items)"));
+
+    QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+    for (int n = 0; n < 3; ++n)
+        QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+    QVERIFY(c.repository.predicateKeys().isEmpty());
+}
+
+void TestTimelineView::badgeWidthAndHoverHelp()
+{
+    // Every badge with a colour is equally wide; without one it takes its natural width.
+    TimelineBadgeState state;
+    state.color = NamedColor::Green;
+    state.mainText = QStringLiteral("GET");
+    const int width = TimelineBadge::sizeHint(state).width();
+    QCOMPARE(width, TimelineBadge::kFixedContentWidth + 2 * TimelineBadge::kPadding);
+    state.mainText = QStringLiteral("A VERY LONG METHOD NAME");
+    QCOMPARE(TimelineBadge::sizeHint(state).width(), width);
+    state.color.reset();
+    QVERIFY(TimelineBadge::sizeHint(state).width() > width);
+
+    Column c;
+    run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; RES 1 b1 200"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
+    TimelineListView *list = c.view.list();
+    const QRect row = list->visualRect(c.view.viewModel().index(0));
+    const auto parts = TimelineItemDelegate::layout(c.view.viewModel().rowState(0), row.width());
+    const auto helpAt = [list](QPoint pos) {
+        QHelpEvent event(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list->viewport(), &event);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QVERIFY(helpAt(row.topLeft() + parts.badge.center()).contains(QStringLiteral("Response received from network")));
+    QVERIFY(helpAt(row.topLeft() + parts.footNote.center())
+                .contains(QStringLiteral("2 responses have been received for this request")));
 }
 
 void TestTimelineView::selectionSurvivesAFilterThatHidesTheRow()
