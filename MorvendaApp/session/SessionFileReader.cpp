@@ -256,6 +256,8 @@ std::optional<QString> ArrayParser::scan(qsizetype available, bool final)
             return end == -2 ? QStringLiteral("element %1: a string is not closed").arg(index)
                              : QStringLiteral("the array is not closed");
         }
+        if (m_data[end] == '}')
+            return QStringLiteral("element %1: a \"}\" closes nothing").arg(m_dispatched + m_pending.size());
         qsizetype last = end;
         while (last > m_pos && isJsonSpace(m_data[last - 1]))
             --last;

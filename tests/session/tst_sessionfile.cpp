@@ -2,12 +2,14 @@
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/SessionFile.h"
+#include "MorvendaModel/Decoder.h"
 #include "SessionFixtures.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -62,6 +64,7 @@ private slots:
     void filesThatCannotBeSessionsAreRefusedBeforeReading_data();
     void filesThatCannotBeSessionsAreRefusedBeforeReading();
     void aFileOpenedTwiceIsListedTwice();
+    void theSplitterAgreesWithAWholeDocumentDecoder();
     void failedSavesAreReportedAndLogged_data();
     void failedSavesAreReportedAndLogged();
     void aFullDiskLeavesTheExistingFileUntouched();
@@ -158,6 +161,7 @@ void TestSessionFile::parsing_data()
     QTest::addRow("one malformed element fails the whole file")
         << "[" + kRequest + R"(,{"response":{"id":"nope"}}])" << -1 << u"element 1"_s;
     QTest::addRow("an empty element") << "[" + kRequest + ",]" << -1 << u"element 1"_s;
+    QTest::addRow("a stray closing brace in place of a comma") << "[" + kRequest + "}" + kRequest + "]" << -1 << u"element 0"_s;
     QTest::addRow("an array that is not closed") << "[" + kRequest << -1 << u"not closed"_s;
     QTest::addRow("a string that is not closed") << QByteArray(R"([{"request":"abc)") << -1 << u"not closed"_s;
     QTest::addRow("text after the array") << pair + "x" << -1 << u"after the array"_s;
@@ -337,6 +341,46 @@ void TestSessionFile::defaultFileNameHasNoSlash()
     QVERIFY(name.endsWith(u".json"_s));
     QVERIFY(!name.contains(u'/'));
     QVERIFY(name.contains(u"17"_s) || name.contains(u"5"_s));
+}
+
+// Damaged files: cut at every length and mutated at random in the characters the splitter looks
+// at. Splitting and decoding element by element must accept exactly what a decoder of the whole
+// array accepts, with the same payloads.
+void TestSessionFile::theSplitterAgreesWithAWholeDocumentDecoder()
+{
+    const QByteArray valid = " [" + kRequest + " ,\n" + kResponse + R"(,{"handshake":"a,[]{}\"\\"},)" + kRequest + "] ";
+    QList<QByteArray> samples;
+    for (qsizetype cut = 0; cut <= valid.size(); ++cut)
+        samples.append(valid.left(cut));
+    QRandomGenerator random(7);
+    const QByteArray alphabet = "[]{},\" \\\n";
+    for (int i = 0; i < 20000; ++i) {
+        QByteArray mutated = valid;
+        for (int k = 1 + int(random.bounded(3)); k > 0; --k) {
+            const qsizetype at = qsizetype(random.bounded(int(mutated.size())));
+            switch (random.bounded(3)) {
+            case 0: mutated[at] = alphabet[random.bounded(int(alphabet.size()))]; break;
+            case 1: mutated.insert(at, alphabet[random.bounded(int(alphabet.size()))]); break;
+            default: mutated.remove(at, 1); break;
+            }
+        }
+        samples.append(mutated);
+    }
+    Decoder whole = Decoder::make();
+    for (const QByteArray &sample : std::as_const(samples)) {
+        const auto split = SessionFile::parse(sample);
+        const auto reference = whole.decodePayloadArray(sample);
+        QVERIFY2(split.has_value() == reference.has_value(),
+                 qPrintable(QStringLiteral("%1 for %2").arg(split ? u"accepted"_s : split.error(), QString::fromUtf8(sample))));
+        if (!split)
+            continue;
+        QList<Payload> kept;
+        for (const Payload &payload : *reference) {
+            if (payload.kind() == Payload::Kind::Request || payload.kind() == Payload::Kind::Response)
+                kept.append(payload);
+        }
+        QVERIFY(*split == kept);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSessionFile)
