@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
     AppearanceService appearance(preferences, system);
 
     SharedObjects shared;
-    MainScene scene(shared, preferences, appearance);
+    MainScene scene(shared, preferences);
     QObject::connect(&scene, &MainScene::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     scene.show();
     return app.exec();

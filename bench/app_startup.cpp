@@ -66,7 +66,7 @@ int runChild(int argc, char *argv[], bool withConsole)
     Preferences preferences(settings);
     AppearanceService appearance(preferences, system);
     SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    MainScene scene(shared, preferences, appearance);
+    MainScene scene(shared, preferences);
     if (withConsole) {
         shared.windowManager.toggleBottomView(BottomView::Console);
         auto *console = scene.mainWindow()->findChild<ConsoleView *>();

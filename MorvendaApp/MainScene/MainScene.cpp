@@ -18,12 +18,10 @@
 #include <QApplication>
 #include <QMenuBar>
 
-MainScene::MainScene(SharedObjects &shared, Preferences &preferences, AppearanceService &appearance,
-    HelpView::OpenUrl openUrl, QObject *parent)
+MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl, QObject *parent)
     : QObject(parent)
     , m_shared(shared)
     , m_preferences(preferences)
-    , m_appearance(appearance)
     , m_openUrl(std::move(openUrl))
     , m_selection(new MessageSelection(this))
 {

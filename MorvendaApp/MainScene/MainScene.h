@@ -13,7 +13,6 @@
 #include <QObject>
 #include <QPointer>
 
-class AppearanceService;
 class MainWindow;
 class MessageSelection;
 class MorvendaCommands;
@@ -27,9 +26,10 @@ class MainScene : public QObject
     Q_OBJECT
 
 public:
-    // `openUrl` opens help and explorer pages (the default browser when empty).
-    MainScene(SharedObjects &shared, Preferences &preferences, AppearanceService &appearance,
-        HelpView::OpenUrl openUrl = {}, QObject *parent = nullptr);
+    // `openUrl` opens help and explorer pages (the default browser when empty). The colour scheme
+    // needs nothing here: the AppearanceService applies it to the whole application.
+    MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl = {},
+        QObject *parent = nullptr);
     ~MainScene() override;
 
     // Shows the main window; the first time, wires the listener before returning, so no payload
@@ -70,7 +70,6 @@ private:
 
     SharedObjects &m_shared;
     Preferences &m_preferences;
-    AppearanceService &m_appearance;
     HelpView::OpenUrl m_openUrl;
     MessageSelection *m_selection = nullptr;
     QPointer<MainWindow> m_mainWindow;

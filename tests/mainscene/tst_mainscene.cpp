@@ -96,7 +96,7 @@ void TestMainScene::init()
     qunsetenv("MORVENDA_PORT");
     QVERIFY(m_shared->listener.isListening());
     m_opened.clear();
-    m_scene = std::make_unique<MainScene>(*m_shared, *m_preferences, *m_appearance,
+    m_scene = std::make_unique<MainScene>(*m_shared, *m_preferences,
         [this](const QUrl &url) { m_opened.append(url); });
     m_wired = std::make_unique<QSignalSpy>(m_scene.get(), &MainScene::wired);
     m_scene->show();
