@@ -4,10 +4,8 @@
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
 #include <QAbstractItemView>
-#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QToolTip>
 
 namespace {
 
@@ -166,27 +164,12 @@ void TimelineItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     painter->restore();
 }
 
-bool TimelineItemDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                                     const QModelIndex &index)
+QString TimelineItemDelegate::helpAt(const TimelineRowState &state, QPoint position, int width)
 {
-    if (!event || !view || event->type() != QEvent::ToolTip || !index.isValid())
-        return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const TimelineRowState state = rowState(index);
-    const Layout parts = layout(state, option.rect.width());
-    const QPoint local = event->pos() - option.rect.topLeft();
-    QString help;
-    if (state.badge && parts.badge.contains(local))
-        help = state.badge->help;
-    else if (state.footNote && parts.footNote.contains(local))
-        help = state.footNote->help;
-    if (help.isEmpty()) {
-        QToolTip::hideText();
-        event->ignore();
-        return true;
-    }
-    // Help texts carry IDs and counts from apps: shown escaped, never as markup.
-    QToolTip::showText(event->globalPos(), QStringLiteral("<p style='white-space:pre'>") + help.toHtmlEscaped()
-                                               + QStringLiteral("</p>"),
-                       view);
-    return true;
+    const Layout parts = layout(state, width);
+    if (state.badge && parts.badge.contains(position))
+        return state.badge->help;
+    if (state.footNote && parts.footNote.contains(position))
+        return state.footNote->help;
+    return {};
 }

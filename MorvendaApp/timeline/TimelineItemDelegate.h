@@ -1,4 +1,4 @@
-// Paints one timeline row (badge, title, description, footnote marker) and its separator, shows
+// Paints one timeline row (badge, title, description, footnote marker) and its separator, finds
 // the badge's and the marker's hover help, and caches each row's size per (row stamp, width), so
 // scrolling and relayouts never measure a row twice. Main thread.
 #pragma once
@@ -29,8 +29,8 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
-                   const QModelIndex &index) override;
+    // The hover help at a position inside a row of that width: the badge's or the marker's.
+    static QString helpAt(const TimelineRowState &state, QPoint position, int width);
 
 private:
     struct CachedSize

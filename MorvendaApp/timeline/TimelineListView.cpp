@@ -4,59 +4,70 @@
 #include "MorvendaApp/timeline/TimelineItemDelegate.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
-#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
+#include <QToolTip>
 
 TimelineListView::TimelineListView(TimelineViewModel &model, MessageSelection &selection, QWidget *parent)
-    : QTreeView(parent)
+    : QAbstractScrollArea(parent)
     , m_model(model)
     , m_selection(selection)
     , m_delegate(new TimelineItemDelegate(this))
 {
     setObjectName(QStringLiteral("timelineList"));
-    setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setIndentation(0);
-    setUniformRowHeights(false);
-    setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Per item: only the rows in view (and the last page) are ever measured.
-    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
-    setMouseTracking(true);
-    setItemDelegate(m_delegate);
-    setModel(&m_model);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    verticalScrollBar()->setSingleStep(1);
     connectSignals();
+    syncSelection();
+    updateScrollRange();
 }
 
 void TimelineListView::connectSignals()
 {
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { m_followBottom = isAtBottom(); });
     connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_followBottom = isAtBottom(); });
-    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this] {
+    const auto rowsChanged = [this] {
+        updateScrollRange();
         if (m_followBottom)
-            scheduleScrollToBottom();
-    });
-    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_followBottom)
-            scheduleScrollToBottom();
+            scrollToBottom();
+        viewport()->update();
+    };
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, rowsChanged);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] {
+        // A replaced row may have grown or shrunk; only the last page decides the range.
+        const bool atBottom = isAtBottom();
+        updateScrollRange();
+        if (atBottom)
+            scrollToBottom();
+        viewport()->update();
     });
     connect(&m_model, &TimelineViewModel::rowsUpdated, this, &TimelineListView::syncSelection);
     connect(&m_selection, &MessageSelection::messageIDChanged, this, &TimelineListView::syncSelection);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (!m_scrollScheduled)
-            m_followBottom = isAtBottom();
-    });
 }
 
 bool TimelineListView::isAtBottom() const
 {
     const QScrollBar *bar = verticalScrollBar();
     return bar->value() >= bar->maximum();
+}
+
+void TimelineListView::scrollToTop()
+{
+    verticalScrollBar()->setValue(0);
+}
+
+void TimelineListView::scrollToBottom()
+{
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    m_followBottom = true;
 }
 
 void TimelineListView::scheduleScrollToBottom()
@@ -66,47 +77,124 @@ void TimelineListView::scheduleScrollToBottom()
     m_scrollScheduled = true;
     QMetaObject::invokeMethod(this, [this] {
         m_scrollScheduled = false;
+        updateScrollRange();
         scrollToBottom();
-        m_followBottom = true;
     }, Qt::QueuedConnection);
 }
 
-// The selection model mirrors the selected message ID; it never writes it back.
-void TimelineListView::syncSelection()
+void TimelineListView::scrollContentsBy(int, int)
 {
-    m_syncing = true;
-    const auto &id = m_selection.messageID();
-    const auto row = id ? m_model.rowOf(*id) : std::nullopt;
-    if (row) {
-        const QModelIndex index = m_model.index(*row);
-        if (selectionModel()->currentIndex() != index || !selectionModel()->isSelected(index))
-            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    } else if (selectionModel()->hasSelection() || selectionModel()->currentIndex().isValid()) {
-        selectionModel()->clear();
-    }
-    m_syncing = false;
+    m_followBottom = isAtBottom();
+    viewport()->update();
 }
 
-QItemSelectionModel::SelectionFlags TimelineListView::selectionCommand(const QModelIndex &index,
-                                                                       const QEvent *event) const
+QStyleOptionViewItem TimelineListView::rowOption(int row, const QRect &rect) const
 {
-    // Clicks toggle through the selected ID (mouseReleaseEvent); the view must not select on its own.
-    if (event && (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonRelease
-                  || event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick))
-        return QItemSelectionModel::NoUpdate;
-    return QTreeView::selectionCommand(index, event);
+    QStyleOptionViewItem option;
+    option.initFrom(viewport());
+    option.widget = this;
+    option.rect = rect;
+    option.state = QStyle::State_Enabled;
+    if (m_selectedRow == row)
+        option.state |= QStyle::State_Selected;
+    return option;
+}
+
+int TimelineListView::rowHeight(int row) const
+{
+    const QRect rect(0, 0, viewport()->width(), 0);
+    return m_delegate->sizeHint(rowOption(row, rect), m_model.index(row)).height();
+}
+
+int TimelineListView::lastPageTop() const
+{
+    const int available = viewport()->height();
+    int used = 0;
+    int row = m_model.rowCount();
+    while (row > 0) {
+        used += rowHeight(row - 1);
+        if (used > available)
+            break;
+        --row;
+    }
+    return std::min(row, std::max(0, m_model.rowCount() - 1));
+}
+
+void TimelineListView::updateScrollRange()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int count = m_model.rowCount();
+    const int maximum = count == 0 ? 0 : lastPageTop();
+    bar->setRange(0, maximum);
+    bar->setPageStep(std::max(1, count - maximum));
+}
+
+std::optional<int> TimelineListView::rowAt(QPoint position) const
+{
+    int y = 0;
+    for (int row = verticalScrollBar()->value(); row < m_model.rowCount() && y < viewport()->height(); ++row) {
+        const int height = rowHeight(row);
+        if (position.y() >= y && position.y() < y + height)
+            return row;
+        y += height;
+    }
+    return std::nullopt;
+}
+
+QRect TimelineListView::visualRect(int row) const
+{
+    int y = 0;
+    for (int r = verticalScrollBar()->value(); r < m_model.rowCount() && y < viewport()->height(); ++r) {
+        const int height = rowHeight(r);
+        if (r == row)
+            return QRect(0, y, viewport()->width(), height);
+        y += height;
+    }
+    return {};
+}
+
+void TimelineListView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const int width = viewport()->width();
+    int y = 0;
+    for (int row = verticalScrollBar()->value(); row < m_model.rowCount() && y < viewport()->height(); ++row) {
+        const int height = rowHeight(row);
+        const QRect rect(0, y, width, height);
+        if (rect.intersects(event->rect()))
+            m_delegate->paint(&painter, rowOption(row, rect), m_model.index(row));
+        y += height;
+    }
+}
+
+void TimelineListView::resizeEvent(QResizeEvent *event)
+{
+    const bool atBottom = isAtBottom();
+    QAbstractScrollArea::resizeEvent(event);
+    // Texts wrap, so a new width means new row heights.
+    updateScrollRange();
+    if (atBottom)
+        scrollToBottom();
+}
+
+void TimelineListView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    if (m_followBottom)
+        scheduleScrollToBottom();
+}
+
+// The highlight mirrors the selected message ID; it never writes it back.
+void TimelineListView::syncSelection()
+{
+    const auto &id = m_selection.messageID();
+    m_selectedRow = id ? m_model.rowOf(*id) : std::nullopt;
+    viewport()->update();
 }
 
 void TimelineListView::mousePressEvent(QMouseEvent *event)
 {
-    m_pressed = event->button() == Qt::LeftButton ? indexAt(event->position().toPoint()) : QModelIndex();
-    event->accept();
-    setFocus(Qt::MouseFocusReason);
-}
-
-void TimelineListView::mouseMoveEvent(QMouseEvent *event)
-{
-    // No drag selection; hover help still works through the viewport's tool-tip events.
+    m_pressedRow = event->button() == Qt::LeftButton ? rowAt(event->position().toPoint()) : std::nullopt;
     event->accept();
 }
 
@@ -118,45 +206,83 @@ void TimelineListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TimelineListView::mouseReleaseEvent(QMouseEvent *event)
 {
-    const QModelIndex released = indexAt(event->position().toPoint());
     event->accept();
-    if (event->button() != Qt::LeftButton || !released.isValid() || released != m_pressed)
+    const auto released = event->button() == Qt::LeftButton ? rowAt(event->position().toPoint()) : std::nullopt;
+    const auto pressed = std::exchange(m_pressedRow, std::nullopt);
+    if (!released || released != pressed)
         return;
-    m_pressed = QModelIndex();
-    const QUuid id = m_model.messageID(released.row());
+    const QUuid id = m_model.messageID(*released);
     if (m_selection.messageID() == id)
         m_selection.setMessageID(std::nullopt);
     else
         m_selection.setMessageID(id);
 }
 
-void TimelineListView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+void TimelineListView::keyPressEvent(QKeyEvent *event)
 {
-    QTreeView::currentChanged(current, previous);
-    // Keyboard navigation is a user action: it moves the selected ID.
-    if (m_syncing || !current.isValid())
+    const int count = m_model.rowCount();
+    if (count == 0) {
+        QAbstractScrollArea::keyPressEvent(event);
         return;
-    const QUuid id = m_model.messageID(current.row());
-    if (m_selection.messageID() != id)
-        m_selection.setMessageID(id);
-}
-
-void TimelineListView::resizeEvent(QResizeEvent *event)
-{
-    const bool atBottom = isAtBottom();
-    QTreeView::resizeEvent(event);
-    // Texts wrap, so a new width means new row heights.
-    if (viewport()->width() != m_laidOutWidth) {
-        m_laidOutWidth = viewport()->width();
-        scheduleDelayedItemsLayout();
     }
-    if (atBottom)
-        scheduleScrollToBottom();
+    const int page = std::max(1, verticalScrollBar()->pageStep());
+    const int current = m_selectedRow.value_or(-1);
+    int target = -1;
+    switch (event->key()) {
+    case Qt::Key_Down: target = current < 0 ? 0 : current + 1; break;
+    case Qt::Key_Up: target = current < 0 ? count - 1 : current - 1; break;
+    case Qt::Key_PageDown: target = current + page; break;
+    case Qt::Key_PageUp: target = current < 0 ? count - 1 : current - page; break;
+    case Qt::Key_Home: target = 0; break;
+    case Qt::Key_End: target = count - 1; break;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+    // Keyboard navigation is a user action: it moves the selected ID.
+    target = std::clamp(target, 0, count - 1);
+    event->accept();
+    m_selection.setMessageID(m_model.messageID(target));
+    ensureVisible(target);
 }
 
-void TimelineListView::showEvent(QShowEvent *event)
+void TimelineListView::ensureVisible(int row)
 {
-    QTreeView::showEvent(event);
-    if (m_followBottom)
-        scheduleScrollToBottom();
+    QScrollBar *bar = verticalScrollBar();
+    if (row < bar->value()) {
+        bar->setValue(row);
+        return;
+    }
+    // The smallest top row that still shows `row` whole.
+    int top = row;
+    int used = rowHeight(row);
+    while (top > bar->value() && used + rowHeight(top - 1) <= viewport()->height()) {
+        --top;
+        used += rowHeight(top);
+    }
+    if (top > bar->value())
+        bar->setValue(top);
+}
+
+bool TimelineListView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const auto row = rowAt(help->pos());
+        QString text;
+        if (row) {
+            const QRect rect = visualRect(*row);
+            text = TimelineItemDelegate::helpAt(m_model.rowState(*row), help->pos() - rect.topLeft(), rect.width());
+        }
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            // Help texts carry IDs and counts from apps: shown escaped, never as markup.
+            QToolTip::showText(help->globalPos(),
+                               QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped()
+                                   + QStringLiteral("</p>"),
+                               viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }

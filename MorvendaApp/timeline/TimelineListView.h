@@ -1,18 +1,22 @@
-// The list of timeline rows. A flat tree view, so rows of different heights are measured only
-// when they come into view, however many there are. Selection is by message ID: a click toggles
-// it, the arrow keys move it, and after every model update the row of the selected ID is
-// selected again if present. Opens at the bottom and follows new rows while it is there.
-// Main thread.
+// The list of timeline rows. Scrolls by whole rows and measures only the rows it shows (and the
+// last page, for the scroll range), so adding a row, replacing one or scrolling costs the same
+// with ten rows or a million; Qt's item views lay out every row again on each insertion.
+// Selection is by message ID: a click toggles it, the arrow keys move it, and after every model
+// update the row of the selected ID is highlighted again if present. Opens at the bottom and
+// follows new rows while it is there. Main thread.
 #pragma once
 
-#include <QTreeView>
+#include <QAbstractScrollArea>
+#include <QStyleOptionViewItem>
 #include <QUuid>
+
+#include <optional>
 
 class MessageSelection;
 class TimelineItemDelegate;
 class TimelineViewModel;
 
-class TimelineListView : public QTreeView
+class TimelineListView : public QAbstractScrollArea
 {
     Q_OBJECT
 
@@ -20,29 +24,43 @@ public:
     TimelineListView(TimelineViewModel &model, MessageSelection &selection, QWidget *parent = nullptr);
 
     bool isAtBottom() const;
+    void scrollToTop();
+    void scrollToBottom();
+
+    // The row under a viewport position, none past the last row.
+    std::optional<int> rowAt(QPoint viewportPosition) const;
+    // The row's rectangle in the viewport; empty when it is not in view.
+    QRect visualRect(int row) const;
+    // The highlighted row: the row of the selected message ID, none when it has no row.
+    std::optional<int> selectedRow() const { return m_selectedRow; }
 
 protected:
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
-                                                         const QEvent *event = nullptr) const override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
 
 private:
     void connectSignals();
+    int rowHeight(int row) const;
+    // The first row of the last page: the largest top row that still fills the viewport.
+    int lastPageTop() const;
+    void updateScrollRange();
     void syncSelection();
+    void ensureVisible(int row);
     void scheduleScrollToBottom();
+    QStyleOptionViewItem rowOption(int row, const QRect &rect) const;
 
     TimelineViewModel &m_model;
     MessageSelection &m_selection;
     TimelineItemDelegate *m_delegate = nullptr;
-    QPersistentModelIndex m_pressed;
-    bool m_syncing = false;
+    std::optional<int> m_selectedRow;
+    std::optional<int> m_pressedRow;
     bool m_followBottom = true;
     bool m_scrollScheduled = false;
-    int m_laidOutWidth = -1;
 };

@@ -10,8 +10,9 @@ namespace {
 // still shown are then mapped again as they are drawn.
 constexpr qsizetype kMaxCachedRows = 250'000;
 
-// A view lays out every row again for each insertion, so while rows stream in they are handed
-// over in bunches at this interval: the layout cost per second stays bounded at any rate.
+// Every insertion makes the views redraw (and Qt's item views lay out every row again), so while
+// rows stream in they are handed over in bunches at this interval: the redraw cost per second
+// stays bounded at any arrival rate.
 constexpr int kInsertionIntervalMs = 100;
 
 } // namespace
