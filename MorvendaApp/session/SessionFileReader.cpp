@@ -1,9 +1,8 @@
-// Reading session files: encoding detection, the split of the top-level array into elements and
-// their decoding. Large files are read, split and decoded at the same time: the split runs as
-// the bytes arrive and hands slices of elements to the thread pool.
+// Reading session files: size and kind checks, encoding detection, and a read loop that feeds the
+// array parser while the rest of the file is still being read.
 #include "MorvendaApp/session/SessionFile.h"
 
-#include "MorvendaModel/Decoder.h"
+#include "MorvendaApp/session/SessionArrayParser.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,33 +10,18 @@
 #include <QStringDecoder>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <bit>
 #include <cstring>
-#include <functional>
 #include <optional>
-#include <vector>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace SessionFile {
 
 namespace {
 
 constexpr qint64 kReadChunk = qint64(16) << 20;
-constexpr size_t kElementsPerSlice = 2048;
-
-using Range = std::pair<qsizetype, qsizetype>; // start, length
-
-bool isJsonSpace(char c)
-{
-    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
-}
-
 QString tooLarge()
 {
     return QStringLiteral("the file is larger than %1 GiB").arg(kMaxFileSize >> 30);
@@ -95,229 +79,6 @@ tl::expected<QByteArray, QString> convertToUtf8(QByteArrayView bytes, const Mark
     if (decoder.hasError() || hasLoneSurrogate(text))
         return tl::make_unexpected(QStringLiteral("the file is not valid %1 text").arg(QLatin1String(mark.name)));
     return text.toUtf8();
-}
-
-struct Slice
-{
-    QList<Payload> payloads;
-    std::optional<QString> error;
-};
-
-Slice decodeSlice(const char *data, size_t firstIndex, const std::vector<Range> &ranges)
-{
-    Slice slice;
-    Decoder decoder = Decoder::make();
-    slice.payloads.reserve(qsizetype(ranges.size()));
-    for (size_t i = 0; i < ranges.size(); ++i) {
-        tl::expected<Payload, DecodeError> payload =
-            decoder.decodePayload(QByteArrayView(data + ranges[i].first, ranges[i].second));
-        if (!payload) {
-            slice.error = QStringLiteral("element %1: %2").arg(firstIndex + i).arg(payload.error().toString());
-            break;
-        }
-        if (payload->kind() == Payload::Kind::Request || payload->kind() == Payload::Kind::Response)
-            slice.payloads.append(std::move(*payload));
-    }
-    return slice;
-}
-
-// The position of the quote that closes a string whose text starts at `pos`, or `available`.
-// Bodies are JSON themselves, full of escaped quotes: sixteen bytes are tested at a time for a
-// quote or a backslash, and each escape is stepped over.
-qsizetype stringEnd(const char *data, qsizetype pos, qsizetype available)
-{
-#ifdef __SSE2__
-    const __m128i quote = _mm_set1_epi8('"');
-    const __m128i backslash = _mm_set1_epi8('\\');
-    while (pos + 16 <= available) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + pos));
-        const unsigned mask = unsigned(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash))));
-        if (mask == 0) {
-            pos += 16;
-            continue;
-        }
-        pos += std::countr_zero(mask);
-        if (data[pos] == '"')
-            return pos;
-        pos += 2; // the backslash and the character it escapes
-    }
-#endif
-    for (; pos < available; ++pos) {
-        if (data[pos] == '"')
-            return pos;
-        if (data[pos] == '\\')
-            ++pos;
-    }
-    return available;
-}
-
-// Splits a JSON array into its elements with a light scan (strings skipped whole, brackets
-// counted) as its bytes become available, and decodes each element on its own, so the parse
-// buffers stay the size of one payload. Whatever the scan lets through is validated by the
-// decoder, which rejects anything that is not exactly one payload. The bytes must stay where they
-// are until finish() returns.
-class ArrayParser
-{
-public:
-    ArrayParser(const char *data, qsizetype start) : m_data(data), m_pos(start) {}
-    ~ArrayParser() { waitForAll(); }
-    ArrayParser(const ArrayParser &) = delete;
-    ArrayParser &operator=(const ArrayParser &) = delete;
-
-    // Scans the bytes before `available`; `final` when no more will come.
-    std::optional<QString> scan(qsizetype available, bool final);
-    // Called from the owning thread with the length of the prefix whose elements are all decoded,
-    // so the caller can give those bytes back early.
-    void setDecodedPrefixHandler(std::function<void(qsizetype)> handler) { m_onDecodedPrefix = std::move(handler); }
-    // Reports the prefix decoded so far without waiting.
-    void reportDecodedPrefix() { collect(false); }
-    tl::expected<QList<Payload>, QString> finish();
-
-private:
-    enum class State { BeforeArray, InArray, AfterArray };
-
-    void skipSpace(qsizetype available)
-    {
-        while (m_pos < available && isJsonSpace(m_data[m_pos]))
-            ++m_pos;
-    }
-    // The end of the element starting at `from` (its closing ',' or ']'), or -1 if the bytes
-    // run out first; -2 if a string runs out (only an error when final).
-    qsizetype elementEnd(qsizetype from, qsizetype available) const;
-    void dispatch();
-    void waitForAll()
-    {
-        for (QFuture<Slice> &future : m_futures)
-            future.waitForFinished();
-    }
-
-    void collect(bool wait);
-
-    const char *m_data;
-    qsizetype m_pos;
-    std::function<void(qsizetype)> m_onDecodedPrefix;
-    std::vector<qsizetype> m_sliceEnds; // end offset of each dispatched slice's last element
-    size_t m_collected = 0;             // slices known to be decoded, in order
-    State m_state = State::BeforeArray;
-    std::vector<Range> m_pending;
-    size_t m_dispatched = 0;
-    std::vector<QFuture<Slice>> m_futures;
-};
-
-qsizetype ArrayParser::elementEnd(qsizetype from, qsizetype available) const
-{
-    int depth = 0;
-    qsizetype pos = from;
-    while (pos < available) {
-        const char c = m_data[pos];
-        if (c == '"') {
-            pos = stringEnd(m_data, pos + 1, available);
-            if (pos >= available)
-                return -2;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (depth == 0)
-                return pos;
-            --depth;
-        } else if (c == ',' && depth == 0) {
-            return pos;
-        }
-        ++pos;
-    }
-    return -1;
-}
-
-std::optional<QString> ArrayParser::scan(qsizetype available, bool final)
-{
-    if (m_state == State::BeforeArray) {
-        skipSpace(available);
-        if (m_pos >= available && !final)
-            return std::nullopt;
-        if (m_pos >= available || m_data[m_pos] != '[')
-            return QStringLiteral("the file does not hold a JSON array of payloads");
-        ++m_pos;
-        m_state = State::InArray;
-        // An empty array closes at once.
-        skipSpace(available);
-        if (m_pos < available && m_data[m_pos] == ']') {
-            ++m_pos;
-            m_state = State::AfterArray;
-        }
-    }
-    while (m_state == State::InArray) {
-        skipSpace(available);
-        const qsizetype end = elementEnd(m_pos, available);
-        if (end < 0) {
-            if (!final)
-                return std::nullopt;
-            const size_t index = m_dispatched + m_pending.size();
-            return end == -2 ? QStringLiteral("element %1: a string is not closed").arg(index)
-                             : QStringLiteral("the array is not closed");
-        }
-        if (m_data[end] == '}')
-            return QStringLiteral("element %1: a \"}\" closes nothing").arg(m_dispatched + m_pending.size());
-        qsizetype last = end;
-        while (last > m_pos && isJsonSpace(m_data[last - 1]))
-            --last;
-        m_pending.emplace_back(m_pos, last - m_pos);
-        if (m_pending.size() == kElementsPerSlice)
-            dispatch();
-        if (m_data[end] == ']')
-            m_state = State::AfterArray;
-        m_pos = end + 1;
-    }
-    skipSpace(available);
-    if (m_pos < available)
-        return QStringLiteral("unexpected text after the array");
-    return std::nullopt;
-}
-
-void ArrayParser::dispatch()
-{
-    if (m_pending.empty())
-        return;
-    std::vector<Range> ranges;
-    ranges.swap(m_pending);
-    const size_t first = m_dispatched;
-    m_dispatched += ranges.size();
-    m_sliceEnds.push_back(ranges.back().first + ranges.back().second);
-    m_futures.push_back(QtConcurrent::run([data = m_data, first, ranges = std::move(ranges)] {
-        return decodeSlice(data, first, ranges);
-    }));
-}
-
-void ArrayParser::collect(bool wait)
-{
-    const size_t before = m_collected;
-    while (m_collected < m_futures.size() && (wait || m_futures[m_collected].isFinished())) {
-        m_futures[m_collected].waitForFinished();
-        ++m_collected;
-        if (wait && m_onDecodedPrefix)
-            m_onDecodedPrefix(m_sliceEnds[m_collected - 1]);
-    }
-    if (!wait && m_collected > before && m_onDecodedPrefix)
-        m_onDecodedPrefix(m_sliceEnds[m_collected - 1]);
-}
-
-tl::expected<QList<Payload>, QString> ArrayParser::finish()
-{
-    dispatch();
-    collect(true);
-    qsizetype total = 0;
-    for (QFuture<Slice> &future : m_futures) {
-        const Slice &slice = future.result();
-        if (slice.error)
-            return tl::make_unexpected(*slice.error);
-        total += slice.payloads.size();
-    }
-    QList<Payload> result;
-    result.reserve(total);
-    for (QFuture<Slice> &future : m_futures)
-        result.append(future.takeResult().payloads);
-    m_futures.clear();
-    return result;
 }
 
 tl::expected<QList<Payload>, QString> parseUtf8(const char *data, qsizetype start, qsizetype size)
