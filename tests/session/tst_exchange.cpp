@@ -6,7 +6,7 @@
 using namespace fixtures;
 using Status = Exchange::ResponseStatus;
 
-struct ResponseSpec
+struct ResponseShape
 {
     std::optional<qint64> status;
     std::optional<Response::Source> source;
@@ -44,32 +44,32 @@ void TestExchange::buildingFromARequestOrAResponse()
 
 void TestExchange::responseStatus_data()
 {
-    QTest::addColumn<QList<ResponseSpec>>("responses");
+    QTest::addColumn<QList<ResponseShape>>("responses");
     QTest::addColumn<std::optional<qint64>>("batchCount");
     QTest::addColumn<Status>("expected");
     const auto net = Response::Source::Network;
     const auto cache = Response::Source::Cache;
     const std::optional<qint64> none;
-    QTest::addRow("no responses but a batch count of 5 is no response") << QList<ResponseSpec>{} << std::optional<qint64>(5) << Status::NoResponse;
-    QTest::addRow("200 and 500 is an error") << QList<ResponseSpec>{{200, net}, {500, net}} << none << Status::Error;
-    QTest::addRow("199 is an error") << QList<ResponseSpec>{{199, net}} << none << Status::Error;
-    QTest::addRow("300 is an error") << QList<ResponseSpec>{{300, net}} << none << Status::Error;
-    QTest::addRow("200 and 299 are a success") << QList<ResponseSpec>{{200, net}, {299, net}} << none << Status::Network;
-    QTest::addRow("a missing status code is an error") << QList<ResponseSpec>{{200, net}, {std::nullopt, net}} << none << Status::Error;
-    QTest::addRow("batch is tested before cache") << QList<ResponseSpec>{{200, net}, {200, cache}} << std::optional<qint64>(2) << Status::Batch;
-    QTest::addRow("a batch of one with a cached response is cache") << QList<ResponseSpec>{{200, cache}} << std::optional<qint64>(1) << Status::Cache;
-    QTest::addRow("an error in a batch of three is an error") << QList<ResponseSpec>{{404, net}} << std::optional<qint64>(3) << Status::Error;
-    QTest::addRow("an absent source does not count as cache") << QList<ResponseSpec>{{200, std::nullopt}} << none << Status::Network;
+    QTest::addRow("no responses but a batch count of 5 is no response") << QList<ResponseShape>{} << std::optional<qint64>(5) << Status::NoResponse;
+    QTest::addRow("200 and 500 is an error") << QList<ResponseShape>{{200, net}, {500, net}} << none << Status::Error;
+    QTest::addRow("199 is an error") << QList<ResponseShape>{{199, net}} << none << Status::Error;
+    QTest::addRow("300 is an error") << QList<ResponseShape>{{300, net}} << none << Status::Error;
+    QTest::addRow("200 and 299 are a success") << QList<ResponseShape>{{200, net}, {299, net}} << none << Status::Network;
+    QTest::addRow("a missing status code is an error") << QList<ResponseShape>{{200, net}, {std::nullopt, net}} << none << Status::Error;
+    QTest::addRow("batch is tested before cache") << QList<ResponseShape>{{200, net}, {200, cache}} << std::optional<qint64>(2) << Status::Batch;
+    QTest::addRow("a batch of one with a cached response is cache") << QList<ResponseShape>{{200, cache}} << std::optional<qint64>(1) << Status::Cache;
+    QTest::addRow("an error in a batch of three is an error") << QList<ResponseShape>{{404, net}} << std::optional<qint64>(3) << Status::Error;
+    QTest::addRow("an absent source does not count as cache") << QList<ResponseShape>{{200, std::nullopt}} << none << Status::Network;
 }
 
 void TestExchange::responseStatus()
 {
-    QFETCH(QList<ResponseSpec>, responses);
+    QFETCH(QList<ResponseShape>, responses);
     QFETCH(std::optional<qint64>, batchCount);
     QFETCH(Status, expected);
     Exchange exchange = Exchange::fromRequest(request(id(1)), QStringLiteral("App"));
-    for (const ResponseSpec &spec : responses)
-        exchange.appendResponse(response(id(1), id(7), spec.status, spec.source));
+    for (const ResponseShape &shape : responses)
+        exchange.appendResponse(response(id(1), id(7), shape.status, shape.source));
     exchange.setBatchCount(batchCount);
     QCOMPARE(exchange.responseStatus(), expected);
 }
