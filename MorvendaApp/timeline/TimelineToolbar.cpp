@@ -8,17 +8,17 @@
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SessionFile.h"
+#include "MorvendaApp/session/ui/FileOpener.h"
+#include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/Asset.h"
 #include "MorvendaApp/shell/core/L10n.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 
-#include <QDateTime>
 #include <QEvent>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPointer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -200,36 +200,26 @@ void TimelineToolbar::toggleRecording()
     m_listener.setTimelineRecordingEnabled(!m_listener.timelineRecordingEnabled());
 }
 
-QFileDialog *TimelineToolbar::saveSession()
+FileSaver *TimelineToolbar::saveSession()
 {
-    auto *dialog = new QFileDialog(window());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setLabelText(QFileDialog::FileName, L10n::text("FileSaver.filename"));
-    dialog->selectFile(SessionFile::defaultFileName(QDateTime::currentDateTime()));
-    dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        (void)SessionFile::save(m_repository.currentTimeline(), path, m_logger);
-    });
-    dialog->open();
-    return dialog;
+    auto *saver = new FileSaver(m_repository, m_logger, alertSink(), window());
+    saver->save();
+    return saver;
 }
 
-QFileDialog *TimelineToolbar::openSession()
+FileOpener *TimelineToolbar::openSession()
 {
-    auto *dialog = new QFileDialog(window());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QFileDialog::fileSelected, this, [this](const QString &path) {
-        SessionFile::load(path, m_repository, m_fileHolder, m_logger);
-    });
-    dialog->open();
-    return dialog;
+    auto *opener = new FileOpener(m_repository, m_fileHolder, m_logger, alertSink(), window());
+    opener->open();
+    return opener;
+}
+
+AlertSink TimelineToolbar::alertSink()
+{
+    return [listener = QPointer<MorvendaListener>(&m_listener)](const Alert::ViewState &alert) {
+        if (listener)
+            listener->presentAlert(alert);
+    };
 }
 
 void TimelineToolbar::clearTimeline()

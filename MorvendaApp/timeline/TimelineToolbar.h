@@ -4,14 +4,17 @@
 // Main thread.
 #pragma once
 
+#include "MorvendaApp/session/ui/AlertSink.h"
+
 #include <QWidget>
 
 class FileHolder;
+class FileOpener;
+class FileSaver;
 class Logger;
 class MessageRepository;
 class MessageSelection;
 class MorvendaListener;
-class QFileDialog;
 class QMenu;
 class QToolButton;
 class SymbolButton;
@@ -25,10 +28,10 @@ public:
                     Logger &logger, MessageSelection &selection, QWidget *parent = nullptr);
 
     void toggleRecording();
-    // Open Qt's own (non-native) file dialog without blocking; the dialog is returned for tests
-    // and deletes itself when closed.
-    QFileDialog *saveSession();
-    QFileDialog *openSession();
+    // Show the save or open panel without blocking. The command object deletes itself once the
+    // panel is answered; it is returned for tests.
+    FileSaver *saveSession();
+    FileOpener *openSession();
     void clearTimeline();
 
     SymbolButton *recordButton() const { return m_recordButton; }
@@ -48,6 +51,8 @@ private:
     void connectSignals();
     void refresh();
     void refreshSource();
+    // A failed save or open raises its alert through the listener, like every other alert.
+    AlertSink alertSink();
 
     MorvendaListener &m_listener;
     MessageRepository &m_repository;

@@ -6,6 +6,8 @@
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/ui/FileOpener.h"
+#include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/FilterView.h"
@@ -393,8 +395,10 @@ void TestTimelineView::saveThenOpenRoundTripsTheTimeline()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("saved.json"));
-    QFileDialog *save = c.view.toolbar()->saveSession();
-    QVERIFY(save->testOption(QFileDialog::DontUseNativeDialog));
+    QFileDialog *save = c.view.toolbar()->saveSession()->panel();
+    // Qt's own dialog, driven through its widgets.
+    QTRY_VERIFY(save->isVisible());
+    QVERIFY(save->findChild<QLineEdit *>());
     QVERIFY(save->selectedFiles().value(0).endsWith(QStringLiteral(".json")));
     save->selectFile(path);
     QMetaObject::invokeMethod(save, "accept");
@@ -403,7 +407,8 @@ void TestTimelineView::saveThenOpenRoundTripsTheTimeline()
     filters.filterInput = QString();
     filters.applyTextFilter();
     c.repository.clear();
-    QFileDialog *open = c.view.toolbar()->openSession();
+    QFileDialog *open = c.view.toolbar()->openSession()->panel();
+    QTRY_VERIFY(open->isVisible());
     open->selectFile(path);
     QMetaObject::invokeMethod(open, "accept");
     QTRY_COMPARE(c.fileHolder.files().size(), 1);
