@@ -109,6 +109,8 @@ void filter()
         for (int n = 0; n < count; ++n)
             c.repository.addRequest(request(quint32(n), QString()), QStringLiteral("Shop"));
     }
+    // A selected row, as while reading one: every rebuilt list looks for it again.
+    c.selection.setMessageID(messageId(count - 3));
     c.settle();
     QLineEdit *field = c.view.filterView()->textField();
     std::vector<double> millis;
@@ -121,7 +123,8 @@ void filter()
         millis.push_back(double(timer.nsecsElapsed()) / 1e6);
         std::printf("  \"%s\": %d rows, %.1f ms\n", qPrintable(text), c.view.viewModel().rowCount(), millis.back());
     }
-    std::printf("filter: text keystroke over 1000000 exchanges to the updated list: median %.1f ms, max %.1f ms\n",
+    std::printf("filter: text keystroke over 1000000 exchanges (a row selected) to the updated list: median %.1f ms, "
+                "max %.1f ms\n",
                 percentile(millis, 0.5), percentile(millis, 1.0));
 }
 

@@ -143,6 +143,19 @@ const TimelineViewModel::CachedRow &TimelineViewModel::cachedRow(int row) const
 
 std::optional<int> TimelineViewModel::rowOf(const QUuid &messageID) const
 {
+    if (!m_rowIndexValid && (!m_scanned || m_scanned->first == messageID)) {
+        if (!m_scanned) {
+            std::optional<int> found;
+            const int count = std::min(m_rowCount, int(m_repository.timelineCount()));
+            // From the end: the row being read is most often a recent one.
+            for (int row = count - 1; row >= 0 && !found; --row) {
+                if (m_repository.timelineAt(row).messageID() == messageID)
+                    found = row;
+            }
+            m_scanned.emplace(messageID, found);
+        }
+        return m_scanned->second;
+    }
     if (!m_rowIndexValid)
         rebuildRowIndex();
     const auto found = m_rowById.constFind(messageID);
@@ -202,6 +215,7 @@ void TimelineViewModel::handleReset()
     m_flushTimer.stop();
     m_rowCount = int(m_repository.timelineCount());
     m_rowIndexValid = false;
+    m_scanned.reset();
     m_rowById.clear();
     // After a clear no cached row can be shown again.
     if (m_repository.exchangeCount() == 0)
@@ -233,9 +247,12 @@ void TimelineViewModel::flushInsertions()
     if (count <= m_rowCount)
         return;
     beginInsertRows({}, m_rowCount, count - 1);
-    if (m_rowIndexValid) {
-        for (int row = m_rowCount; row < count; ++row)
-            m_rowById.insert(m_repository.timelineAt(row).messageID(), row);
+    for (int row = m_rowCount; row < count; ++row) {
+        const QUuid id = m_repository.timelineAt(row).messageID();
+        if (m_rowIndexValid)
+            m_rowById.insert(id, row);
+        else if (m_scanned && !m_scanned->second && m_scanned->first == id)
+            m_scanned->second = row;
     }
     m_rowCount = count;
     endInsertRows();

@@ -91,9 +91,12 @@ private:
     mutable QHash<QUuid, CachedRow> m_cache;
     mutable quint64 m_nextStamp = 1;
     mutable quint64 m_mappedRowCount = 0;
-    // Message ID → row, complete for rows below m_indexedRows; rebuilt lazily after a reset.
+    // Message ID → row for every row shown. After a reset the first ID looked up is found by a
+    // scan and remembered (a filter keystroke with a selection should not pay for a whole index);
+    // looking up another ID rebuilds the index.
     mutable QHash<QUuid, int> m_rowById;
     mutable bool m_rowIndexValid = true;
+    mutable std::optional<std::pair<QUuid, std::optional<int>>> m_scanned;
 
     bool m_sourceChangeScheduled = false;
     bool m_connectionChanged = false;

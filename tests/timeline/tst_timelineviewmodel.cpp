@@ -42,6 +42,7 @@ private slots:
     void batchGrowthRedrawsItsRows();
     void filterChangeResetsOnce();
     void clearEmptiesTheRows();
+    void rowLookupAfterResetFollowsLaterRows();
     void switchToFileIsOneRebuild();
     void lostConnectionShowsEverySource();
 };
@@ -142,6 +143,29 @@ void TestTimelineViewModel::clearEmptiesTheRows()
     QCOMPARE(f.model.rowCount(), 0);
     QCoreApplication::processEvents();
     QCOMPARE(f.model.rowCount(), 0);
+}
+
+void TestTimelineViewModel::rowLookupAfterResetFollowsLaterRows()
+{
+    Fixture f;
+    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
+    f.model.filterViewModel().methodFilter = Method::Get;
+    f.model.filterViewModel().applyMethodFilter();
+    QCOMPARE(f.model.rowOf(id(4)), std::nullopt);
+    QCOMPARE(f.model.rowOf(id(3)), 1);
+
+    // The ID looked up before it arrived gets its row once it is shown.
+    run(f.repository, QStringLiteral("REQ 4 get /d; REQ 5 get /e"));
+    QTRY_COMPARE(f.model.rowCount(), 4);
+    QCOMPARE(f.model.rowOf(id(4)), 2);
+    QCOMPARE(f.model.rowOf(id(5)), 3);
+    QCOMPARE(f.model.rowOf(id(1)), 0);
+    QCOMPARE(f.model.rowOf(id(2)), std::nullopt);
+
+    f.model.filterViewModel().methodFilter = std::nullopt;
+    f.model.filterViewModel().applyMethodFilter();
+    QCOMPARE(f.model.rowOf(id(5)), 4);
+    QCOMPARE(f.model.rowOf(id(2)), 1);
 }
 
 void TestTimelineViewModel::switchToFileIsOneRebuild()
