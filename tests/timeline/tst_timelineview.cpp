@@ -307,6 +307,9 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     TimelineToolbar *toolbar = c.view.toolbar();
     QVERIFY(!toolbar->sourceButton()->isVisible());
     QVERIFY(c.view.message()->isVisible());
+    const QString folder = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
+    QDir().mkpath(folder);
+    QVERIFY(c.view.grab().save(QDir(folder).filePath(QStringLiteral("timeline-empty-light.png"))));
 
     App shop(c.listener, QStringLiteral("Shop & Co"));
     QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop & Co")));
