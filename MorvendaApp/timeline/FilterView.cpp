@@ -102,7 +102,7 @@ void FilterView::connectSignals()
     connect(m_menu, &QMenu::aboutToShow, this, &FilterView::rebuildMenu);
     connect(m_textField, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_filter = text;
-        scheduleTextFilter();
+        m_textFilterCall.schedule();
     });
 }
 
@@ -182,18 +182,8 @@ void FilterView::chooseMethod(std::optional<Method> method)
     m_filterViewModel.applyMethodFilter();
 }
 
-// Every keystroke would otherwise run the text predicate over every stored exchange.
-void FilterView::scheduleTextFilter()
-{
-    if (m_textFilterScheduled)
-        return;
-    m_textFilterScheduled = true;
-    QMetaObject::invokeMethod(this, &FilterView::applyTextFilter, Qt::QueuedConnection);
-}
-
 void FilterView::applyTextFilter()
 {
-    m_textFilterScheduled = false;
     m_filterViewModel.filterInput = m_filter;
     m_filterViewModel.applyTextFilter();
 }

@@ -4,6 +4,7 @@
 // per event-loop turn however fast the keys come. Main thread.
 #pragma once
 
+#include "MorvendaApp/timeline/CoalescedCall.h"
 #include "MorvendaApp/timeline/FilterViewModel.h"
 
 #include <QList>
@@ -46,7 +47,6 @@ private:
     void selectChip(QuickFilter filter);
     void chooseTextFilter(TextFilter filter);
     void chooseMethod(std::optional<Method> method);
-    void scheduleTextFilter();
     void applyTextFilter();
 
     FilterViewModel &m_filterViewModel;
@@ -54,7 +54,8 @@ private:
     std::optional<QuickFilter> m_quickFilter;
     std::optional<Method> m_methodFilter;
     TextFilter m_textFilter = TextFilter::FilterIn;
-    bool m_textFilterScheduled = false;
+    // Every keystroke would otherwise run the text predicate over every stored exchange.
+    CoalescedCall m_textFilterCall{this, [this] { applyTextFilter(); }};
 
     QList<QuickFilterChip *> m_chips;
     QToolButton *m_menuButton = nullptr;

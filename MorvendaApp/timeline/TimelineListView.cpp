@@ -70,18 +70,6 @@ void TimelineListView::scrollToBottom()
     m_followBottom = true;
 }
 
-void TimelineListView::scheduleScrollToBottom()
-{
-    if (m_scrollScheduled)
-        return;
-    m_scrollScheduled = true;
-    QMetaObject::invokeMethod(this, [this] {
-        m_scrollScheduled = false;
-        updateScrollRange();
-        scrollToBottom();
-    }, Qt::QueuedConnection);
-}
-
 void TimelineListView::scrollContentsBy(int, int)
 {
     m_followBottom = isAtBottom();
@@ -181,7 +169,7 @@ void TimelineListView::showEvent(QShowEvent *event)
 {
     QAbstractScrollArea::showEvent(event);
     if (m_followBottom)
-        scheduleScrollToBottom();
+        m_scrollToBottomCall.schedule();
 }
 
 // The highlight mirrors the selected message ID; it never writes it back.

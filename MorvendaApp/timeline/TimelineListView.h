@@ -6,6 +6,8 @@
 // follows new rows while it is there. Main thread.
 #pragma once
 
+#include "MorvendaApp/timeline/CoalescedCall.h"
+
 #include <QAbstractScrollArea>
 #include <QStyleOptionViewItem>
 #include <QUuid>
@@ -53,7 +55,6 @@ private:
     void updateScrollRange();
     void syncSelection();
     void ensureVisible(int row);
-    void scheduleScrollToBottom();
     QStyleOptionViewItem rowOption(int row, const QRect &rect) const;
 
     TimelineViewModel &m_model;
@@ -62,5 +63,8 @@ private:
     std::optional<int> m_selectedRow;
     std::optional<int> m_pressedRow;
     bool m_followBottom = true;
-    bool m_scrollScheduled = false;
+    CoalescedCall m_scrollToBottomCall{this, [this] {
+        updateScrollRange();
+        scrollToBottom();
+    }};
 };

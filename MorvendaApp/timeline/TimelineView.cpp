@@ -70,10 +70,10 @@ void TimelineView::connectSignals()
 
     // Stored exchanges that are filtered out still count, so every handled exchange may change
     // the footer; it is redrawn once per event-loop turn.
-    connect(m_viewModel, &TimelineViewModel::rowsUpdated, this, &TimelineView::scheduleFooter);
-    connect(&m_repository, &MessageRepository::latestExchangeChanged, this, &TimelineView::scheduleFooter);
-    connect(&m_repository, &MessageRepository::timelineReset, this, &TimelineView::scheduleFooter);
-    connect(&m_selection, &MessageSelection::messageIDChanged, this, &TimelineView::scheduleFooter);
+    connect(m_viewModel, &TimelineViewModel::rowsUpdated, this, [this] { m_footerCall.schedule(); });
+    connect(&m_repository, &MessageRepository::latestExchangeChanged, this, [this] { m_footerCall.schedule(); });
+    connect(&m_repository, &MessageRepository::timelineReset, this, [this] { m_footerCall.schedule(); });
+    connect(&m_selection, &MessageSelection::messageIDChanged, this, [this] { m_footerCall.schedule(); });
 }
 
 void TimelineView::showEvent(QShowEvent *event)
@@ -101,17 +101,9 @@ void TimelineView::refreshMessage()
     m_message->setVisible(!text.isEmpty());
 }
 
-void TimelineView::scheduleFooter()
-{
-    if (m_footerScheduled)
-        return;
-    m_footerScheduled = true;
-    QMetaObject::invokeMethod(this, &TimelineView::refreshFooter, Qt::QueuedConnection);
-}
-
 void TimelineView::refreshFooter()
 {
-    m_footerScheduled = false;
+    m_footerCall.cancel();
     const auto index = selectedIndex();
     m_footer->setCounts(m_repository.exchangeCount(), m_repository.timelineCount(),
                         index ? std::optional<qsizetype>(*index) : std::nullopt);

@@ -4,6 +4,8 @@
 // Main thread.
 #pragma once
 
+#include "MorvendaApp/timeline/CoalescedCall.h"
+
 #include <QWidget>
 
 #include <optional>
@@ -45,7 +47,6 @@ private:
     void buildLayout();
     void connectSignals();
     void refreshMessage();
-    void scheduleFooter();
     void refreshFooter();
 
     MorvendaListener &m_listener;
@@ -58,5 +59,5 @@ private:
     QLabel *m_message = nullptr;
     TimelineFooterView *m_footer = nullptr;
     FilterView *m_filterView = nullptr;
-    bool m_footerScheduled = false;
+    CoalescedCall m_footerCall{this, [this] { refreshFooter(); }};
 };

@@ -52,25 +52,16 @@ void TimelineViewModel::connectSources()
         m_lastPeerName = active->displayName();
     connect(&m_listener, &MorvendaListener::activeConnectionChanged, this, [this] {
         m_connectionChanged = true;
-        scheduleSourceChange();
+        m_sourceChangeCall.schedule();
     });
     connect(&m_fileHolder, &FileHolder::openedFileChanged, this, [this] {
         m_fileChanged = true;
-        scheduleSourceChange();
+        m_sourceChangeCall.schedule();
     });
-}
-
-void TimelineViewModel::scheduleSourceChange()
-{
-    if (m_sourceChangeScheduled)
-        return;
-    m_sourceChangeScheduled = true;
-    QMetaObject::invokeMethod(this, &TimelineViewModel::applySourceChange, Qt::QueuedConnection);
 }
 
 void TimelineViewModel::applySourceChange()
 {
-    m_sourceChangeScheduled = false;
     const bool fileChanged = std::exchange(m_fileChanged, false);
     const bool connectionChanged = std::exchange(m_connectionChanged, false);
 

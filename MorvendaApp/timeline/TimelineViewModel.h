@@ -6,6 +6,7 @@
 // connection and the chosen session file. Set up once in the constructor; main thread only.
 #pragma once
 
+#include "MorvendaApp/timeline/CoalescedCall.h"
 #include "MorvendaApp/timeline/FilterViewModel.h"
 #include "MorvendaApp/timeline/TimelineRowState.h"
 #include "MorvendaApp/timeline/TimelineViewStateMapper.h"
@@ -72,7 +73,6 @@ private:
     void handleBatchCountsChanged(const QUuid &batchID);
     void scheduleFlush();
     void flushInsertions();
-    void scheduleSourceChange();
     void applySourceChange();
     const CachedRow &cachedRow(int row) const;
     void rebuildRowIndex() const;
@@ -98,7 +98,7 @@ private:
     mutable bool m_rowIndexValid = true;
     mutable std::optional<std::pair<QUuid, std::optional<int>>> m_scanned;
 
-    bool m_sourceChangeScheduled = false;
+    CoalescedCall m_sourceChangeCall{this, [this] { applySourceChange(); }};
     bool m_connectionChanged = false;
     bool m_fileChanged = false;
     std::optional<QString> m_lastPeerName;
