@@ -152,8 +152,15 @@ void MorvendaConnection::drainInput(qsizetype budget)
     }
     QPointer<MorvendaConnection> self(this);
     std::array<char, readChunk> buffer;
-    while (budget > 0 && m_socket && m_socket->bytesAvailable() > 0) {
-        const qint64 got = m_socket->read(buffer.data(), std::min<qsizetype>(buffer.size(), budget));
+    bool endOfStream = false;
+    while (budget > 0 && m_socket) {
+        const qsizetype wanted = std::min<qsizetype>(buffer.size(), budget);
+        const qint64 got = m_socket->read(buffer.data(), wanted);
+        if (got < 0 && m_socket->state() != QAbstractSocket::ConnectedState) {
+            // An unbuffered socket learns of the peer's close from this read and emits nothing.
+            endOfStream = true;
+            break;
+        }
         if (got <= 0) {
             break;
         }
@@ -181,9 +188,29 @@ void MorvendaConnection::drainInput(qsizetype budget)
                 return;
             }
         }
+        if (got < wanted) {
+            break;  // the socket's buffer is empty
+        }
     }
-    if (m_socket && m_socket->bytesAvailable() > 0 && !m_closed) {
+    if (!m_socket || m_closed) {
+        return;
+    }
+    if (endOfStream) {
+        if (!m_disconnecting) {
+            handleDisconnected();
+        }
+        return;
+    }
+    if (m_socket->bytesAvailable() > 0) {
         scheduleDrain();
+    } else if (budget == 0) {
+        // Once its buffer is full, QTcpSocket stops reading from the kernel and starts again only
+        // when a read finds the buffer empty. The budget ran out exactly as the buffer emptied,
+        // so make that read now (it returns nothing) or the connection would stall for good.
+        char probe = 0;
+        const qint64 got = m_socket->read(&probe, 1);
+        Q_ASSERT(got <= 0);
+        Q_UNUSED(got);
     }
 }
 
@@ -206,6 +233,7 @@ void MorvendaConnection::send(const QByteArray &message, SendCompletion completi
                                     .arg(pendingOutputBytes())));
         return;
     }
+    const qint64 bufferedBefore = m_socket->bytesToWrite();
     const qint64 written = m_socket->write(*framed);
     if (written != framed->size()) {
         // QTcpSocket buffers everything it accepts; a short write means the socket failed.
@@ -214,6 +242,12 @@ void MorvendaConnection::send(const QByteArray &message, SendCompletion completi
     }
     m_bytesQueued += written;
     m_pendingSends.push_back({m_bytesQueued, std::move(completion)});
+    // An unbuffered socket hands what the kernel takes at once straight to it and reports only
+    // the rest through bytesWritten.
+    const qint64 immediate = written - (m_socket->bytesToWrite() - bufferedBefore);
+    if (immediate > 0) {
+        handleBytesWritten(immediate);
+    }
 }
 
 void MorvendaConnection::handleBytesWritten(qint64 bytes)
@@ -246,6 +280,7 @@ void MorvendaConnection::handleDisconnected()
     }
     // Whatever the peer sent before closing is still delivered.
     QPointer<MorvendaConnection> self(this);
+    m_disconnecting = true;
     drainInput(std::numeric_limits<qsizetype>::max());
     if (!self) {
         return;

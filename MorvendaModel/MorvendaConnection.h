@@ -30,7 +30,7 @@ public:
 
     // Bytes read from the socket per event-loop turn; the rest waits in the socket (bounded by
     // readBufferSize) so one busy peer cannot stall the loop and TCP flow control slows it down.
-    static constexpr qsizetype readBudgetPerTurn = 1024 * 1024;
+    static constexpr qsizetype readBudgetPerTurn = 256 * 1024;
     static constexpr qsizetype readBufferSize = 1024 * 1024;
     // Outbound bytes a peer may leave unread before further sends to it fail.
     static constexpr qint64 maxPendingOutput = 64ll * 1024 * 1024;
@@ -40,7 +40,9 @@ public:
     static constexpr int keepAliveIntervalSeconds = 2;
     static constexpr int keepAliveProbeCount = 5;
 
-    // Takes ownership of `socket`, which must be connected (an accepted socket).
+    // Takes ownership of `socket`, which must be connected (an accepted socket). An unbuffered
+    // socket (opened with QIODevice::Unbuffered) is read straight from the kernel, which then
+    // also holds the undispatched input; a buffered one keeps at most readBufferSize bytes.
     explicit MorvendaConnection(QTcpSocket *socket, QObject *parent = nullptr);
     // Pending sends complete with failure.
     ~MorvendaConnection() override;
@@ -106,6 +108,7 @@ private:
     bool m_started = false;
     bool m_closed = false;
     bool m_drainScheduled = false;
+    bool m_disconnecting = false;
     qint64 m_bytesQueued = 0;
     qint64 m_bytesFlushed = 0;
     std::deque<PendingSend> m_pendingSends;

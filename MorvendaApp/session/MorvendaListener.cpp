@@ -14,6 +14,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcMorvendaListener, "morvenda.MorvendaListener")
 
 namespace {
@@ -44,6 +46,19 @@ QString describe(const QTcpSocket &socket)
 }
 
 } // namespace
+
+void MorvendaListener::Server::incomingConnection(qintptr descriptor)
+{
+    auto *socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState,
+                                     QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        qCWarning(lcMorvendaListener, "Unable to take an accepted connection: %s", qUtf8Printable(socket->errorString()));
+        delete socket;
+        ::close(int(descriptor));
+        return;
+    }
+    addPendingConnection(socket);
+}
 
 MorvendaListener::MorvendaListener(QObject *parent)
     : MorvendaListener(Options{}, parent)

@@ -122,7 +122,15 @@ private:
     void appendLine(const QString &text);
     void errorLine(const QString &text);
 
-    QTcpServer m_server;
+    // Accepts unbuffered sockets: input stays in the kernel until a connection reads it, so TCP
+    // flow control slows a fast app and no read buffer is allocated per burst.
+    class Server : public QTcpServer
+    {
+    protected:
+        void incomingConnection(qintptr descriptor) override;
+    };
+
+    Server m_server;
     ServiceAdvertiser *m_advertiser = nullptr;
     QList<ConnectionPtr> m_connections;
     ConnectionPtr m_activeConnection;

@@ -6,11 +6,14 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -76,6 +79,7 @@ private slots:
     void newConnectionIsNamedByItsIdentifier();
     void framesArriveWholeAndInOrder();
     void oversizeFrameIsSkippedAndTheConnectionGoesOn();
+    void everythingSentBeforeACloseIsDelivered();
     void sendWritesOneFrameAndCompletesOnce();
     void sendAfterPeerClosedFails();
     void cancelFailsPendingSendsAndStopsReading();
@@ -126,25 +130,74 @@ void tst_Connection::oversizeFrameIsSkippedAndTheConnectionGoesOn()
     QSignalSpy skipped(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped);
     pair.connection->start();
 
+    // A writer thread keeps the kernel buffers full, so the connection's own read buffer fills
+    // up again and again while the frame is skipped: reading must never stall.
     const quint64 length = MorvendaFramer::maxFrameLength + 1;
-    pair.peer->write(*MorvendaFramer::header(length));
-    const QByteArray chunk(1 << 20, 'x');
-    quint64 sent = 0;
-    while (sent < length) {
-        const auto piece = static_cast<qsizetype>(std::min<quint64>(chunk.size(), length - sent));
-        pair.peer->write(chunk.constData(), piece);
-        sent += piece;
-        // Keep the test's own buffer small: wait until the kernel took it.
-        while (pair.peer->bytesToWrite() > (8 << 20)) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const int fd = int(pair.peer->socketDescriptor());
+    std::thread writer([fd, length] {
+        const int flags = ::fcntl(fd, F_GETFL);
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        auto writeAll = [fd](const char *data, size_t size) {
+            while (size > 0) {
+                const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+                if (n <= 0) {
+                    return;
+                }
+                data += n;
+                size -= size_t(n);
+            }
+        };
+        const QByteArray header = *MorvendaFramer::header(length);
+        writeAll(header.constData(), size_t(header.size()));
+        const QByteArray chunk(1 << 20, 'x');
+        for (quint64 sent = 0; sent < length;) {
+            const size_t piece = size_t(std::min<quint64>(quint64(chunk.size()), length - sent));
+            writeAll(chunk.constData(), piece);
+            sent += piece;
         }
-    }
-    pair.peer->write(framed("after"));
-    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 20000);
+        const QByteArray after = *MorvendaFramer::frame("after");
+        writeAll(after.constData(), size_t(after.size()));
+    });
+    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 30000);
+    writer.join();
     QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray("after"));
     QCOMPARE(skipped.size(), 1);
     QCOMPARE(skipped.at(0).at(0).toULongLong(), length);
     QVERIFY(pair.connection->isOpen());
+}
+
+void tst_Connection::everythingSentBeforeACloseIsDelivered()
+{
+    for (int round = 0; round < 20; ++round) {
+        Pair pair;
+        QVERIFY(pair.open());
+        QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+        QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+        pair.connection->start();
+        const int frames = 200 + 50 * round;  // up to 2 MB: more than the connection's read buffer
+        QByteArray stream;
+        for (int i = 0; i < frames; ++i) {
+            stream += framed(QByteArray::number(i) + QByteArray(8500, 'f'));
+        }
+        // The app writes everything at once and closes at once, from its own thread.
+        const int fd = ::dup(int(pair.peer->socketDescriptor()));
+        pair.peer.reset();
+        std::thread writer([fd, &stream] {
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            for (qsizetype done = 0; done < stream.size();) {
+                const ssize_t n = ::send(fd, stream.constData() + done, size_t(stream.size() - done), MSG_NOSIGNAL);
+                if (n <= 0) {
+                    break;
+                }
+                done += n;
+            }
+            ::close(fd);
+        });
+        QTRY_COMPARE(closed.size(), 1);
+        writer.join();
+        QCOMPARE(received.size(), frames);
+        QVERIFY(received.last().at(0).toByteArray().startsWith(QByteArray::number(frames - 1)));
+    }
 }
 
 void tst_Connection::sendWritesOneFrameAndCompletesOnce()

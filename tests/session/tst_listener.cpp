@@ -101,6 +101,7 @@ private slots:
     void initTestCase();
     void handshakeIsAnsweredWithHelloAfterJoining();
     void recordingOffDropsOnlyRequestsAndResponses();
+    void everythingSentBeforeACloseIsStored();
     void userPulseFiresBeforeLatestUserChanges();
     void legacyAlertIsRaisedOnceAcrossPeers();
     void undecodableMessagesAreLogged_data();
@@ -166,6 +167,23 @@ void tst_Listener::recordingOffDropsOnlyRequestsAndResponses()
     QTRY_COMPARE(server.repository.exchangeCount(), 1);
     QTRY_VERIFY(server.repository.exchangeAt(0).responses().size() == 1);
     QCOMPARE(server.repository.exchangeAt(0).peer(), QStringLiteral("App"));
+}
+
+void tst_Listener::everythingSentBeforeACloseIsStored()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    peer->handshake(QStringLiteral("Burst"));
+    QTRY_COMPARE(peer->frames().size(), 1);  // read the hello, so the close is orderly
+    const int requests = 300;
+    for (int i = 0; i < requests; ++i) {
+        const QByteArray id = QUuid::createUuid().toByteArray(QUuid::WithoutBraces).toUpper();
+        peer->send(R"({"request":{"id":")" + id + R"(","headers":[],"data":")" + QByteArray(8000, 'd') + R"("}})");
+    }
+    peer->socket().disconnectFromHost();
+    QTRY_COMPARE(server.listener.connections().first()->state(), MorvendaConnection::State::Failed);
+    QCOMPARE(server.repository.exchangeCount(), requests);
 }
 
 void tst_Listener::userPulseFiresBeforeLatestUserChanges()

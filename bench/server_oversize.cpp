@@ -1,0 +1,135 @@
+// A frame far over the size cap (1 GiB by default) streamed into a configured listener over
+// loopback, followed by a handshake: reports the process's peak memory growth while it is
+// skipped and how long skipping took. The handshake proves the stream stayed in sync.
+//   server_oversize [MiB=1024]
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaModel/MorvendaFramer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+// Resident and peak resident memory from /proc/self/status, in KiB.
+std::pair<qint64, qint64> residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    qint64 rss = 0;
+    qint64 hwm = 0;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:")) {
+                rss = line.mid(6).trimmed().split(' ').first().toLongLong();
+            } else if (line.startsWith("VmHWM:")) {
+                hwm = line.mid(6).trimmed().split(' ').first().toLongLong();
+            }
+        }
+    }
+    return {rss, hwm};
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        data += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void runPeer(quint16 port, quint64 length)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+        std::perror("connect");
+        return;
+    }
+    const QByteArray header = *MorvendaFramer::header(length);
+    writeAll(fd, header.constData(), size_t(header.size()));
+    const QByteArray chunk(1 << 20, 'x');
+    for (quint64 sent = 0; sent < length;) {
+        const size_t piece = size_t(std::min<quint64>(quint64(chunk.size()), length - sent));
+        if (!writeAll(fd, chunk.constData(), piece)) {
+            std::perror("send");
+            break;
+        }
+        sent += piece;
+    }
+    const QByteArray hello = *MorvendaFramer::frame(R"({"handshake":"After"})");
+    writeAll(fd, hello.constData(), size_t(hello.size()));
+    ::close(fd);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
+    const quint64 mib = argc > 1 ? quint64(std::atoll(argv[1])) : 1024;
+    const quint64 length = std::min<quint64>(mib << 20, MorvendaFramer::maxEncodableLength);
+
+    qputenv("MORVENDA_NO_ADVERTISE", "1");
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    listener.configure(users, settings, milestones, repository, logger);
+
+    // Settle the allocator and the event loop before the baseline.
+    QCoreApplication::processEvents();
+    const qint64 baseline = residentKiB().first;
+    qint64 peakSampled = baseline;
+    QTimer sampler;
+    sampler.setInterval(5);
+    QObject::connect(&sampler, &QTimer::timeout, &app, [&] { peakSampled = std::max(peakSampled, residentKiB().first); });
+    sampler.start();
+
+    QObject::connect(&listener, &MorvendaListener::connectionsChanged, &app, [&] { app.quit(); });
+    QTimer::singleShot(120'000, &app, [&] {
+        std::fprintf(stderr, "timed out after 120 s\n");
+        app.quit();
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    std::thread peer(runPeer, listener.serverPort(), length);
+    app.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    peer.join();
+
+    const auto [rss, hwm] = residentKiB();
+    std::printf("oversize frame: %llu MiB skipped in %.2f s (%.0f MiB/s); stream in sync: %s\n",
+                static_cast<unsigned long long>(length >> 20), seconds, double(length >> 20) / seconds,
+                listener.connections().isEmpty() ? "no" : "yes");
+    std::printf("memory: baseline RSS %.1f MiB, peak sampled growth %.1f MiB, peak (VmHWM) growth %.1f MiB, final growth %.1f MiB\n",
+                double(baseline) / 1024, double(peakSampled - baseline) / 1024, double(hwm - baseline) / 1024,
+                double(rss - baseline) / 1024);
+    return listener.connections().isEmpty() ? 1 : 0;
+}
