@@ -2,7 +2,7 @@
 find_package(Threads REQUIRED)
 if(TARGET MorvendaSession)
     foreach(bench server_loopback server_oversize)
-        add_executable(${bench} ${bench}.cpp)
+        add_executable(${bench} ${bench}.cpp server_peer.h)
         target_link_libraries(${bench} PRIVATE morvenda_common MorvendaSession Threads::Threads)
     endforeach()
 endif()

@@ -10,17 +10,13 @@
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
+#include "bench/server_peer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <QUuid>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -34,27 +30,14 @@ std::atomic<qint64> firstByteNs{0};
 
 bool writeAll(int fd, const QByteArray &bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return BenchPeer::writeAll(fd, bytes.constData(), size_t(bytes.size()));
 }
 
 // One app: handshake, then `pairs` request/response frames, batched into ~256 KB writes.
 void runPeer(quint16 port, int index, int pairs, int bodyBytes, const QElapsedTimer *clock)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        std::perror("connect");
+    const int fd = BenchPeer::connectLoopback(port);
+    if (fd < 0) {
         return;
     }
     const QByteArray body(bodyBytes, 'b');
@@ -89,7 +72,6 @@ void runPeer(quint16 port, int index, int pairs, int bodyBytes, const QElapsedTi
         batch += *MorvendaFramer::frame(response);
         if (batch.size() > 256 * 1024) {
             if (!writeAll(fd, batch)) {
-                std::perror("send");
                 break;
             }
             batch.clear();

@@ -9,17 +9,13 @@
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
+#include "bench/server_peer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
 #include <QTimer>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <thread>
@@ -44,43 +40,24 @@ std::pair<qint64, qint64> residentKiB()
     return {rss, hwm};
 }
 
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 void runPeer(quint16 port, quint64 length)
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        std::perror("connect");
+    const int fd = BenchPeer::connectLoopback(port);
+    if (fd < 0) {
         return;
     }
     const QByteArray header = *MorvendaFramer::header(length);
-    writeAll(fd, header.constData(), size_t(header.size()));
+    BenchPeer::writeAll(fd, header.constData(), size_t(header.size()));
     const QByteArray chunk(1 << 20, 'x');
     for (quint64 sent = 0; sent < length;) {
         const size_t piece = size_t(std::min<quint64>(quint64(chunk.size()), length - sent));
-        if (!writeAll(fd, chunk.constData(), piece)) {
-            std::perror("send");
+        if (!BenchPeer::writeAll(fd, chunk.constData(), piece)) {
             break;
         }
         sent += piece;
     }
     const QByteArray hello = *MorvendaFramer::frame(R"({"handshake":"After"})");
-    writeAll(fd, hello.constData(), size_t(hello.size()));
+    BenchPeer::writeAll(fd, hello.constData(), size_t(hello.size()));
     ::close(fd);
 }
 
