@@ -291,8 +291,15 @@ void MorvendaConnection::handleDisconnected()
     m_closed = true;
     QString detail = m_stateDetail;
     if (detail.isEmpty() && m_socket) {
-        detail = m_socket->error() == QAbstractSocket::UnknownSocketError ? QStringLiteral("Connection closed")
-                                                                           : m_socket->errorString();
+        const QAbstractSocket::SocketError error = m_socket->error();
+        detail = error == QAbstractSocket::UnknownSocketError ? QStringLiteral("Connection closed") : m_socket->errorString();
+        // An unbuffered socket meets errors such as a reset inside a read and emits no signal.
+        if (error != QAbstractSocket::UnknownSocketError && error != QAbstractSocket::RemoteHostClosedError) {
+            emit errorOccurred(detail);
+            if (!self) {
+                return;
+            }
+        }
     }
     failPendingSends(detail);
     if (!m_reader.atFrameBoundary()) {
