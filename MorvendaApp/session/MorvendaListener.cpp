@@ -133,7 +133,9 @@ void MorvendaListener::startListening(const Options &options)
     m_server.setMaxPendingConnections(maxOpenConnections);
     qCDebug(lcMorvendaListener, "Starting listener");
     qCInfo(lcMorvendaListener, "Listening on port %u", unsigned(m_server.serverPort()));
-    if (options.advertise && qgetenv("MORVENDA_NO_ADVERTISE") != "1") {
+    if (qgetenv("MORVENDA_NO_ADVERTISE") == "1") {
+        qCInfo(lcMorvendaListener, "Not advertising the service (MORVENDA_NO_ADVERTISE=1)");
+    } else if (options.advertise) {
         // On the first turn of the event loop, after `configure`, so its lines reach both logs.
         QTimer::singleShot(0, this, &MorvendaListener::startAdvertising);
     }
