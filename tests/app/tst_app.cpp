@@ -1,6 +1,6 @@
 // The real program, started as a user would (offscreen, on a fixed port): it serves at once,
 // answers a handshake with the server's hello, and keeps serving after an app sends garbage.
-#include "tests/shell/TestPeer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "MorvendaModel/MorvendaFramer.h"
 
@@ -19,8 +19,8 @@ private slots:
 
 private:
     // Frames received on the peer's socket within `timeoutMs`.
-    QList<QByteArray> receiveFrames(TestPeer &peer, int count, int timeoutMs = 10000);
-    bool connectWithRetry(TestPeer &peer);
+    QList<QByteArray> receiveFrames(ScriptedPeer &peer, int count, int timeoutMs = 10000);
+    bool connectWithRetry(ScriptedPeer &peer);
 
     std::unique_ptr<QProcess> m_app;
     quint16 m_port = 0;
@@ -28,7 +28,7 @@ private:
 
 void TestApp::init()
 {
-    m_port = TestPeer::freePort();
+    m_port = ScriptedPeer::freePort();
     m_app = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("MORVENDA_PORT"), QString::number(m_port));
@@ -50,7 +50,7 @@ void TestApp::cleanup()
     m_app.reset();
 }
 
-bool TestApp::connectWithRetry(TestPeer &peer)
+bool TestApp::connectWithRetry(ScriptedPeer &peer)
 {
     // The program listens from the moment its shared objects exist; give it time to get there.
     return QTest::qWaitFor([&] {
@@ -66,33 +66,15 @@ bool TestApp::connectWithRetry(TestPeer &peer)
     }, 20000) && peer.isConnected();
 }
 
-QList<QByteArray> TestApp::receiveFrames(TestPeer &peer, int count, int timeoutMs)
+QList<QByteArray> TestApp::receiveFrames(ScriptedPeer &peer, int count, int timeoutMs)
 {
-    QList<QByteArray> frames;
-    MorvendaFrameReader reader;
-    QByteArray pending;
-    (void)QTest::qWaitFor([&] {
-        pending += peer.socket().readAll();
-        qsizetype consumed = 0;
-        while (consumed < pending.size()) {
-            const auto step = reader.step(pending.constData() + consumed, pending.size() - consumed);
-            consumed += step.consumed;
-            if (step.event == MorvendaFrameReader::Event::Frame) {
-                frames.append(step.body);
-            }
-            if (step.consumed == 0) {
-                break;
-            }
-        }
-        pending.remove(0, consumed);
-        return frames.size() >= count;
-    }, timeoutMs);
-    return frames;
+    (void)QTest::qWaitFor([&] { return peer.frames().size() >= count; }, timeoutMs);
+    return peer.frames();
 }
 
 void TestApp::servesAtOnceAndAnswersTheHandshake()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     QVERIFY2(connectWithRetry(peer), "the program did not listen on MORVENDA_PORT");
     peer.handshake(QStringLiteral("Retailer App"));
     const QList<QByteArray> frames = receiveFrames(peer, 1);
@@ -103,7 +85,7 @@ void TestApp::servesAtOnceAndAnswersTheHandshake()
 
 void TestApp::garbageFromAnAppLeavesTheProgramRunning()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     QVERIFY(connectWithRetry(peer));
     peer.handshake(QStringLiteral("Noisy"));
     QCOMPARE(receiveFrames(peer, 1).size(), 1);
@@ -116,7 +98,7 @@ void TestApp::garbageFromAnAppLeavesTheProgramRunning()
     QCOMPARE(m_app->state(), QProcess::Running);
 
     // Still serving: a new app connects and is answered.
-    TestPeer next;
+    ScriptedPeer next;
     QVERIFY(connectWithRetry(next));
     next.handshake(QStringLiteral("Calm"));
     QCOMPARE(receiveFrames(next, 1).size(), 1);

@@ -1,9 +1,9 @@
 // The application's windows around real shared objects and a loopback server: start-up, the
 // one-time wiring, the toolbar, menus and application-wide shortcuts, the single-instance panel
 // windows, the shared help dialog, failed saves raising the listener's alert, and the end.
-#include "tests/shell/Artifacts.h"
+#include "tests/support/Artifacts.h"
 #include "tests/shell/FakeSystemColorScheme.h"
-#include "tests/shell/TestPeer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/MainScene/MainScene.h"
@@ -91,7 +91,7 @@ void TestMainScene::init()
     m_system = std::make_unique<FakeSystemColorScheme>(ColorScheme::Light);
     m_appearance = std::make_unique<AppearanceService>(*m_preferences, *m_system);
     // The server's fixed-port switch, on the loopback only.
-    qputenv("MORVENDA_PORT", QByteArray::number(TestPeer::freePort()));
+    qputenv("MORVENDA_PORT", QByteArray::number(ScriptedPeer::freePort()));
     m_shared = std::make_unique<SharedObjects>(MorvendaListener::Options{QHostAddress::LocalHost, false});
     qunsetenv("MORVENDA_PORT");
     QVERIFY(m_shared->listener.isListening());
@@ -163,7 +163,7 @@ void TestMainScene::wiringRunsOnceAcrossHideAndShow()
     QCOMPARE(m_wired->count(), 1);
 
     // Wired: what an app sends reaches the repository and the log.
-    TestPeer peer;
+    ScriptedPeer peer;
     QVERIFY(peer.connectTo(m_shared->listener.serverPort()));
     peer.handshake(QStringLiteral("Shop"));
     peer.request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01"), QStringLiteral("https://shop.example/api/cart"));

@@ -2,7 +2,7 @@
 // where the test may create network namespaces (root), a real Avahi daemon in a private network
 // namespace that must see the service with its port, rename it on a collision and see it again
 // after a daemon restart. Nothing is ever advertised on the machine's own network.
-#include "tst_listener_peer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"

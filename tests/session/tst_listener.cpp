@@ -1,7 +1,7 @@
 // The server over real loopback sockets with scripted apps: handshake and hello, dispatch into
 // the repository and the stores, alerts, sends that fail, replacement, disconnection, pruning and
 // the limits that protect the tool from a misbehaving peer.
-#include "tst_listener_peer.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"

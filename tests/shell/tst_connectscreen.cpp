@@ -1,8 +1,8 @@
 // The connect screen against a real listener on the loopback and scripted apps: rows appear with
 // their live state, a lone connection is chosen, the context menu prints and deletes, and the
 // connection and file lists exclude each other.
-#include "tests/shell/Artifacts.h"
-#include "TestPeer.h"
+#include "tests/support/Artifacts.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
@@ -43,7 +43,7 @@ private slots:
     void theSameFileOpenedTwiceMarksBothRows();
 
 private:
-    MorvendaListener::ConnectionPtr connectPeer(TestPeer &peer, const QString &name);
+    MorvendaListener::ConnectionPtr connectPeer(ScriptedPeer &peer, const QString &name);
     ConnectionListModel &model() const { return *m_screen->peerList()->model(); }
 
     std::unique_ptr<UserManager> m_users;
@@ -66,7 +66,7 @@ void TestConnectScreen::init()
     m_logger = std::make_unique<Logger>();
     m_files = std::make_unique<FileHolder>();
     // The server's fixed-port switch, as a developer would start it beside a scripted app.
-    qputenv("MORVENDA_PORT", QByteArray::number(TestPeer::freePort()));
+    qputenv("MORVENDA_PORT", QByteArray::number(ScriptedPeer::freePort()));
     m_listener = std::make_unique<MorvendaListener>(MorvendaListener::Options{QHostAddress::LocalHost, false});
     qunsetenv("MORVENDA_PORT");
     QVERIFY(m_listener->isListening());
@@ -91,7 +91,7 @@ void TestConnectScreen::cleanup()
     m_users.reset();
 }
 
-MorvendaListener::ConnectionPtr TestConnectScreen::connectPeer(TestPeer &peer, const QString &name)
+MorvendaListener::ConnectionPtr TestConnectScreen::connectPeer(ScriptedPeer &peer, const QString &name)
 {
     const qsizetype before = m_listener->connections().size();
     if (!peer.connectTo(m_listener->serverPort())) {
@@ -116,7 +116,7 @@ void TestConnectScreen::withNothingConnectedTheHeaderSaysSoAndNoFileListShows()
 
 void TestConnectScreen::aLoneConnectionIsShownReadyAndChosen()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     const auto connection = connectPeer(peer, QStringLiteral("Retailer <App> & Co"));
     QVERIFY(connection);
     peer.user(QStringLiteral("Ada"), QStringLiteral("tok-1"));
@@ -140,8 +140,8 @@ void TestConnectScreen::aLoneConnectionIsShownReadyAndChosen()
 
 void TestConnectScreen::aSecondConnectionChangesNothing()
 {
-    TestPeer first;
-    TestPeer second;
+    ScriptedPeer first;
+    ScriptedPeer second;
     const auto one = connectPeer(first, QStringLiteral("One"));
     QVERIFY(one);
     QTRY_COMPARE(m_listener->activeConnection(), one);
@@ -154,7 +154,7 @@ void TestConnectScreen::aSecondConnectionChangesNothing()
 
 void TestConnectScreen::printDetailsAddsOneConsoleLine()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     const auto connection = connectPeer(peer, QStringLiteral("Brand App"));
     QVERIFY(connection);
     const qsizetype before = m_logger->log().size();
@@ -170,7 +170,7 @@ void TestConnectScreen::printDetailsAddsOneConsoleLine()
 
 void TestConnectScreen::deleteRemovesTheRowButKeepsTheActiveConnection()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     const auto connection = connectPeer(peer, QStringLiteral("Doomed"));
     QVERIFY(connection);
     QTRY_COMPARE(m_listener->activeConnection(), connection);
@@ -184,7 +184,7 @@ void TestConnectScreen::deleteRemovesTheRowButKeepsTheActiveConnection()
 
 void TestConnectScreen::aConnectionThatDropsShowsItsFailedState()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     QVERIFY(connectPeer(peer, QStringLiteral("Fragile")));
     peer.socket().abort();
     QTRY_COMPARE(MorvendaConnection::State(model().index(0).data(ConnectionListModel::StateRole).toInt()),
@@ -194,7 +194,7 @@ void TestConnectScreen::aConnectionThatDropsShowsItsFailedState()
 
 void TestConnectScreen::choosingAFileClearsTheConnectionAndBack()
 {
-    TestPeer peer;
+    ScriptedPeer peer;
     const auto connection = connectPeer(peer, QStringLiteral("Live"));
     QVERIFY(connection);
     QTRY_COMPARE(m_listener->activeConnection(), connection);

@@ -1,6 +1,6 @@
 // The console pane with the real editor page: a burst of log lines ends with exactly those lines
 // in the page, the trash button empties log and page, and the pane follows the palette.
-#include "tests/shell/Artifacts.h"
+#include "tests/support/Artifacts.h"
 
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/components/SymbolButton.h"

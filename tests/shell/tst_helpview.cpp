@@ -1,6 +1,6 @@
 // The help dialog: the articles in title order under the header and hint rows, pages opened
 // through the injected opener on a click, hovering highlights, and the close button.
-#include "tests/shell/Artifacts.h"
+#include "tests/support/Artifacts.h"
 
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/shell/HelpView.h"
