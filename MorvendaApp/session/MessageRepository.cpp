@@ -195,6 +195,17 @@ Exchange MessageRepository::timelineAt(qsizetype row) const
     return detached(m_timeline[size_t(row)]);
 }
 
+std::optional<qsizetype> MessageRepository::timelineRow(const QUuid &messageID) const
+{
+    const auto found = m_indexById.constFind(messageID);
+    if (found == m_indexById.cend())
+        return std::nullopt;
+    const qint32 row = m_slots[size_t(*found)].timelineRow;
+    if (row < 0)
+        return std::nullopt;
+    return qsizetype(row);
+}
+
 QList<Exchange> MessageRepository::exchanges() const
 {
     QList<Exchange> result;

@@ -46,6 +46,8 @@ public:
     // The exchanges that passed every filter, at most one per message ID.
     qsizetype timelineCount() const { return qsizetype(m_timeline.size()); }
     Exchange timelineAt(qsizetype row) const;
+    // The timeline row of a message ID, if it passed the filters; constant time.
+    std::optional<qsizetype> timelineRow(const QUuid &messageID) const;
     QList<Exchange> currentTimeline() const;
     // The exchange handled last, whether or not it passed the filters.
     const std::optional<Exchange> &latestExchange() const { return m_latest; }

@@ -301,10 +301,15 @@ void MorvendaListener::handleHandshake(const ConnectionPtr &connection, const QS
     }
 }
 
-void MorvendaListener::select(const ConnectionPtr &connection)
+void MorvendaListener::setActiveConnection(const ConnectionPtr &connection)
 {
     m_activeConnection = connection;
     emit activeConnectionChanged(m_activeConnection);
+}
+
+void MorvendaListener::select(const ConnectionPtr &connection)
+{
+    setActiveConnection(connection);
     const QString name = connection ? connection->displayName() : QString();
     qCDebug(lcMorvendaListener, "Selecting connection: %s", qUtf8Printable(name));
     appendLine(QStringLiteral("Selecting connection: ") + name);

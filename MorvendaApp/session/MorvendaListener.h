@@ -78,7 +78,11 @@ public:
     void configure(UserManager &userManager, SettingsManager &settingsManager, MilestoneManager &milestoneManager,
                    MessageRepository &repository, Logger &logger);
 
+    // Makes `connection` active and writes "Selecting connection: <name>" to both logs.
     void select(const ConnectionPtr &connection);
+    // Writes the published active connection directly, with no log line: how the views clear
+    // it when a session file becomes the timeline's source.
+    void setActiveConnection(const ConnectionPtr &connection);
     // Cancels the registered connection with that identifier and removes it; the active
     // connection stays active. An unknown identifier does nothing.
     void disconnect(const ConnectionPtr &connection);

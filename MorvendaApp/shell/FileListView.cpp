@@ -113,10 +113,9 @@ void FileListView::openedFileChanged(const std::optional<QString> &file)
     if (!file || !isVisible()) {
         return;
     }
-    // A file is the source now, so no connection is. The listener has no silent way to clear
-    // its active connection: select(nullptr) also writes "Selecting connection: " to the log.
+    // A file is the source now, so no connection is; cleared silently, not "selected".
     if (m_listener.activeConnection()) {
-        m_listener.select(nullptr);
+        m_listener.setActiveConnection(nullptr);
     }
     m_selection.setConnectionId(std::nullopt);
 }

@@ -186,7 +186,7 @@ void TimelineToolbar::rebuildSourceMenu()
                                                itemColor(m_fileHolder.openedFile() == file), m_sourceMenu);
             item->setData(file);
             connect(item, &QAction::triggered, this, [this, file] {
-                m_listener.select(nullptr);
+                m_listener.setActiveConnection(nullptr);
                 m_fileHolder.setOpenedFile(file);
             });
             m_sourceMenu->addAction(item);

@@ -26,7 +26,6 @@ TimelineViewModel::TimelineViewModel(MorvendaListener &listener, MessageReposito
     , m_filterViewModel(repository)
 {
     m_rowCount = int(m_repository.timelineCount());
-    m_rowIndexValid = m_rowCount == 0;
     m_flushTimer.setSingleShot(true);
     connect(&m_flushTimer, &QTimer::timeout, this, &TimelineViewModel::flushInsertions);
     connectRepository();
@@ -134,35 +133,11 @@ const TimelineViewModel::CachedRow &TimelineViewModel::cachedRow(int row) const
 
 std::optional<int> TimelineViewModel::rowOf(const QUuid &messageID) const
 {
-    if (!m_rowIndexValid && (!m_scanned || m_scanned->first == messageID)) {
-        if (!m_scanned) {
-            std::optional<int> found;
-            const int count = std::min(m_rowCount, int(m_repository.timelineCount()));
-            // From the end: the row being read is most often a recent one.
-            for (int row = count - 1; row >= 0 && !found; --row) {
-                if (m_repository.timelineAt(row).messageID() == messageID)
-                    found = row;
-            }
-            m_scanned.emplace(messageID, found);
-        }
-        return m_scanned->second;
-    }
-    if (!m_rowIndexValid)
-        rebuildRowIndex();
-    const auto found = m_rowById.constFind(messageID);
-    if (found == m_rowById.cend() || *found >= m_rowCount)
+    // Rows only ever arrive at the end, so the repository's row is ours once it is shown.
+    const auto row = m_repository.timelineRow(messageID);
+    if (!row || *row >= m_rowCount)
         return std::nullopt;
-    return *found;
-}
-
-void TimelineViewModel::rebuildRowIndex() const
-{
-    m_rowById.clear();
-    const int count = std::min(m_rowCount, int(m_repository.timelineCount()));
-    m_rowById.reserve(count);
-    for (int row = 0; row < count; ++row)
-        m_rowById.insert(m_repository.timelineAt(row).messageID(), row);
-    m_rowIndexValid = true;
+    return int(*row);
 }
 
 void TimelineViewModel::handleRowInserted(qsizetype row)
@@ -205,9 +180,6 @@ void TimelineViewModel::handleReset()
     m_flushScheduled = false;
     m_flushTimer.stop();
     m_rowCount = int(m_repository.timelineCount());
-    m_rowIndexValid = false;
-    m_scanned.reset();
-    m_rowById.clear();
     // After a clear no cached row can be shown again.
     if (m_repository.exchangeCount() == 0)
         m_cache.clear();
@@ -238,13 +210,6 @@ void TimelineViewModel::flushInsertions()
     if (count <= m_rowCount)
         return;
     beginInsertRows({}, m_rowCount, count - 1);
-    for (int row = m_rowCount; row < count; ++row) {
-        const QUuid id = m_repository.timelineAt(row).messageID();
-        if (m_rowIndexValid)
-            m_rowById.insert(id, row);
-        else if (m_scanned && !m_scanned->second && m_scanned->first == id)
-            m_scanned->second = row;
-    }
     m_rowCount = count;
     endInsertRows();
     emit rowsUpdated();

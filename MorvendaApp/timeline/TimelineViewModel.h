@@ -75,7 +75,6 @@ private:
     void flushInsertions();
     void applySourceChange();
     const CachedRow &cachedRow(int row) const;
-    void rebuildRowIndex() const;
 
     MorvendaListener &m_listener;
     MessageRepository &m_repository;
@@ -91,12 +90,6 @@ private:
     mutable QHash<QUuid, CachedRow> m_cache;
     mutable quint64 m_nextStamp = 1;
     mutable quint64 m_mappedRowCount = 0;
-    // Message ID → row for every row shown. After a reset the first ID looked up is found by a
-    // scan and remembered (a filter keystroke with a selection should not pay for a whole index);
-    // looking up another ID rebuilds the index.
-    mutable QHash<QUuid, int> m_rowById;
-    mutable bool m_rowIndexValid = true;
-    mutable std::optional<std::pair<QUuid, std::optional<int>>> m_scanned;
 
     CoalescedCall m_sourceChangeCall{this, [this] { applySourceChange(); }};
     bool m_connectionChanged = false;

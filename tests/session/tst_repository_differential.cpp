@@ -261,6 +261,15 @@ bool TestRepositoryDifferential::agree(const MessageRepository &real, const Refe
     }
     if (real.currentTimeline() != reference.timeline)
         return *why = QStringLiteral("timeline contents differ"), false;
+    for (const Exchange &exchange : referenceExchanges) {
+        std::optional<qsizetype> expected;
+        for (qsizetype row = 0; row < reference.timeline.size(); ++row) {
+            if (reference.timeline.at(row).messageID() == exchange.messageID())
+                expected = row;
+        }
+        if (real.timelineRow(exchange.messageID()) != expected)
+            return *why = QStringLiteral("row lookup of %1 differs").arg(exchange.messageID().data1), false;
+    }
     if (realLatest != reference.latest)
         return *why = QStringLiteral("latest exchange sequence differs"), false;
     for (const auto &[key, set] : reference.results.entries) {

@@ -204,9 +204,11 @@ void TestConnectScreen::choosingAFileClearsTheConnectionAndBack()
     QTRY_VERIFY(m_screen->fileList()->isVisible());
     QCOMPARE(files->count(), 1);
     QCOMPARE(files->item(0)->text(), QStringLiteral("ID: file:///tmp/a&b <session>.json"));
+    const QStringList logBefore = m_logger->log();
     files->item(0)->setSelected(true);
     QCOMPARE(m_files->openedFile(), std::optional<QString>(QStringLiteral("file:///tmp/a&b <session>.json")));
     QVERIFY(!m_listener->activeConnection());
+    QCOMPARE(m_logger->log(), logBefore); // cleared silently, not "selected"
     QVERIFY(!m_screen->selection().connectionId());
     QVERIFY(m_screen->peerList()->listView()->selectionModel()->selectedRows().isEmpty());
     saveArtifact(m_screen.get(), QStringLiteral("connect-screen-file.png"));
