@@ -2,6 +2,7 @@
 // Pure functions; safe on any thread.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -17,5 +18,14 @@ bool equal(const std::optional<QString> &a, const std::optional<QString> &b);
 // already in NFC, which covers all ASCII).
 size_t hash(const QString &text, size_t seed = 0);
 size_t hash(const std::optional<QString> &text, size_t seed = 0);
+
+// The same rule for texts kept as valid UTF-8: identical bytes are equal without decoding; texts
+// whose characters all lie below U+0300 (every byte below 0xCC) are their own NFC form, so unequal
+// bytes there are unequal texts; only the rest are decoded and normalised.
+bool equalUtf8(const QByteArray &a, const QByteArray &b);
+bool equalUtf8(const std::optional<QByteArray> &a, const std::optional<QByteArray> &b);
+// Consistent with `equalUtf8` (not with `hash` of the decoded text).
+size_t hashUtf8(const QByteArray &text, size_t seed = 0);
+size_t hashUtf8(const std::optional<QByteArray> &text, size_t seed = 0);
 
 } // namespace CanonicalText

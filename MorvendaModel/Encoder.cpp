@@ -14,6 +14,14 @@ void writeOptional(JsonWriter &writer, QLatin1StringView key, const std::optiona
     }
 }
 
+void writeOptionalUtf8(JsonWriter &writer, QLatin1StringView key, const std::optional<QByteArray> &utf8)
+{
+    if (utf8) {
+        writer.key(key);
+        writer.utf8String(*utf8);
+    }
+}
+
 void writeOptionalDate(JsonWriter &writer, QLatin1StringView key, std::optional<double> seconds)
 {
     if (seconds) {
@@ -161,7 +169,7 @@ void writeJson(JsonWriter &writer, const Request &request)
         writer.string(rawValue(*request.method()));
     }
     writeOptionalDate(writer, "timestamp"_L1, request.timestamp());
-    writeOptional(writer, "data"_L1, request.data());
+    writeOptionalUtf8(writer, "data"_L1, request.dataUtf8());
     writeHeaders(writer, request.headers());
     writer.endObject();
 }
@@ -182,7 +190,7 @@ void writeJson(JsonWriter &writer, const Response &response)
     }
     writeOptionalDate(writer, "timestamp"_L1, response.timestamp());
     writeHeaders(writer, response.headers());
-    writeOptional(writer, "data"_L1, response.data());
+    writeOptionalUtf8(writer, "data"_L1, response.dataUtf8());
     writer.endObject();
 }
 

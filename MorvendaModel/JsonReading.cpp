@@ -105,6 +105,14 @@ QString Reader::string(Element value) const
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+QByteArray Reader::utf8String(Element value) const
+{
+    if (!value.is_string())
+        typeMismatch("a string", value);
+    const std::string_view text = stringView(value);
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
 bool Reader::boolean(Element value) const
 {
     if (!value.is_bool())

@@ -76,6 +76,8 @@ public:
     // The value where an object is required: null is value-not-found, other types mismatch.
     simdjson::dom::object object(Element value) const;
     QString string(Element value) const;
+    // A string as its UTF-8 bytes (valid: the parser checked them), copied once out of the DOM.
+    QByteArray utf8String(Element value) const;
     bool boolean(Element value) const;
     // A whole number in 64 signed bits; 3.0 is accepted, 3.5 and out-of-range values are data
     // corrupted, non-numbers a type mismatch.
@@ -154,6 +156,7 @@ private:
 
 // Readers of the primitive kinds, in the shape Fields and Reader::list take.
 inline QString readString(Reader &r, Element v) { return r.string(v); }
+inline QByteArray readUtf8String(Reader &r, Element v) { return r.utf8String(v); }
 inline bool readBoolean(Reader &r, Element v) { return r.boolean(v); }
 inline qint64 readInteger(Reader &r, Element v) { return r.integer(v); }
 inline double readDate(Reader &r, Element v) { return r.date(v); }

@@ -23,6 +23,9 @@ public:
     void key(QLatin1StringView name);
 
     void string(QStringView text);
+    // A string given as valid UTF-8 (the caller guarantees it): the bytes go out as they are, only
+    // quotes, backslashes and control characters escaped, exactly as string() writes the same text.
+    void utf8String(QByteArrayView utf8);
     void boolean(bool value);
     void integer(qint64 value);
     // Finite values as JSON numbers (shortest form that reads back to the same double; negative
@@ -40,6 +43,8 @@ public:
 
 private:
     void beforeValue();
+    // Makes room for `bytes` more bytes past the current size and returns where they start.
+    char *grow(qsizetype bytes);
 
     QByteArray m_buffer;
     // Per open container: whether a value has been written into it yet.

@@ -98,9 +98,10 @@ Request readRequest(Reader &reader, Element value)
     std::optional<Url> url = fields.optional(1, readUrl);
     const std::optional<Method> method = fields.optional(2, readMethod);
     const std::optional<double> timestamp = fields.optional(3, readDate);
-    std::optional<QString> data = fields.optional(4, readString);
+    std::optional<QByteArray> data = fields.optional(4, readUtf8String);
     QList<Header> headers = fields.required(5, readHeaders);
-    return Request(id, std::move(url), method, timestamp, std::move(data), std::move(headers));
+    return Request::withUtf8Body(id, std::move(url), method, timestamp, std::move(data),
+                                 std::move(headers));
 }
 
 Response readResponse(Reader &reader, Element value)
@@ -115,9 +116,9 @@ Response readResponse(Reader &reader, Element value)
     const std::optional<Response::Source> source = fields.optional(4, readSource);
     const std::optional<double> timestamp = fields.optional(5, readDate);
     QList<Header> headers = fields.required(6, readHeaders);
-    std::optional<QString> data = fields.optional(7, readString);
-    return Response(id, batchID, statusCode, std::move(url), source, timestamp, std::move(headers),
-                    std::move(data));
+    std::optional<QByteArray> data = fields.optional(7, readUtf8String);
+    return Response::withUtf8Body(id, batchID, statusCode, std::move(url), source, timestamp,
+                                  std::move(headers), std::move(data));
 }
 
 // Every present key must hold its own kind of value; the first present one in case order wins.

@@ -1,6 +1,7 @@
 #include "Request.h"
 
 #include "CanonicalText.h"
+#include "Utf8Text.h"
 
 #include <QHash>
 #include <QSharedData>
@@ -11,21 +12,28 @@ struct Request::Data : QSharedData
     std::optional<Url> url;
     std::optional<Method> method;
     std::optional<double> timestamp;
-    std::optional<QString> data;
+    // Valid UTF-8: bodies are mostly ASCII JSON, half the size of UTF-16, and go out to files and
+    // sockets as they are.
+    std::optional<QByteArray> data;
     QList<Header> headers;
 };
 
+Request::Request(Data *data) : d(data) {}
+
 Request::Request(const QUuid &messageID, std::optional<Url> url, std::optional<Method> method,
-                 std::optional<double> timestamp, std::optional<QString> data, QList<Header> headers)
+                 std::optional<double> timestamp, const std::optional<QString> &data,
+                 QList<Header> headers)
+    : Request(new Data{{}, messageID, std::move(url), method, timestamp, Utf8Text::fromText(data),
+                       std::move(headers)})
 {
-    auto *data_ = new Data;
-    data_->messageID = messageID;
-    data_->url = std::move(url);
-    data_->method = method;
-    data_->timestamp = timestamp;
-    data_->data = std::move(data);
-    data_->headers = std::move(headers);
-    d = QExplicitlySharedDataPointer<const Data>(data_);
+}
+
+Request Request::withUtf8Body(const QUuid &messageID, std::optional<Url> url,
+                              std::optional<Method> method, std::optional<double> timestamp,
+                              std::optional<QByteArray> dataUtf8, QList<Header> headers)
+{
+    return Request(new Data{{}, messageID, std::move(url), method, timestamp,
+                            Utf8Text::validated(std::move(dataUtf8)), std::move(headers)});
 }
 
 Request::Request(const Request &other) = default;
@@ -38,7 +46,8 @@ QUuid Request::messageID() const { return d->messageID; }
 const std::optional<Url> &Request::url() const { return d->url; }
 std::optional<Method> Request::method() const { return d->method; }
 std::optional<double> Request::timestamp() const { return d->timestamp; }
-const std::optional<QString> &Request::data() const { return d->data; }
+std::optional<QString> Request::data() const { return Utf8Text::toText(d->data); }
+const std::optional<QByteArray> &Request::dataUtf8() const { return d->data; }
 const QList<Header> &Request::headers() const { return d->headers; }
 
 QString Request::urlText() const
@@ -58,7 +67,7 @@ bool operator==(const Request &a, const Request &b)
     const Request::Data &x = *a.d;
     const Request::Data &y = *b.d;
     return x.messageID == y.messageID && x.url == y.url && x.method == y.method
-        && x.timestamp == y.timestamp && CanonicalText::equal(x.data, y.data)
+        && x.timestamp == y.timestamp && CanonicalText::equalUtf8(x.data, y.data)
         && x.headers == y.headers;
 }
 
@@ -72,6 +81,6 @@ size_t qHash(const Request &request, size_t seed)
     if (request.method())
         seed = qHash(*request.method(), seed);
     seed = qHashMulti(seed, request.timestamp().has_value(), request.timestamp().value_or(0.0));
-    seed = CanonicalText::hash(request.data(), seed);
+    seed = CanonicalText::hashUtf8(request.dataUtf8(), seed);
     return qHash(request.headers(), seed);
 }

@@ -7,6 +7,7 @@
 #include "MorvendaModel/Method.h"
 #include "MorvendaModel/Url.h"
 
+#include <QByteArray>
 #include <QExplicitlySharedDataPointer>
 #include <QList>
 #include <QString>
@@ -18,8 +19,14 @@ class Request
 {
 public:
     // Fields in wire order; `timestamp` is seconds since 1970-01-01 00:00:00 UTC (fractions kept).
+    // The body is kept as UTF-8; a lone surrogate in it becomes U+FFFD, as the encoder writes it.
     Request(const QUuid &messageID, std::optional<Url> url, std::optional<Method> method,
-            std::optional<double> timestamp, std::optional<QString> data, QList<Header> headers);
+            std::optional<double> timestamp, const std::optional<QString> &data, QList<Header> headers);
+    // The same with the body given as UTF-8, kept as it is (shared, not copied) when it is valid
+    // UTF-8; an invalid sequence becomes U+FFFD.
+    static Request withUtf8Body(const QUuid &messageID, std::optional<Url> url,
+                                std::optional<Method> method, std::optional<double> timestamp,
+                                std::optional<QByteArray> dataUtf8, QList<Header> headers);
 
     Request(const Request &other);
     Request(Request &&other) noexcept;
@@ -33,8 +40,11 @@ public:
     const std::optional<Url> &url() const;
     std::optional<Method> method() const;
     std::optional<double> timestamp() const;
-    // The body as text.
-    const std::optional<QString> &data() const;
+    // The body as text, decoded from its UTF-8 on every call: callers that only pass the body on
+    // or scan it for ASCII should take dataUtf8().
+    std::optional<QString> data() const;
+    // The body as stored: valid UTF-8 (a lone surrogate of the text it was made from is U+FFFD).
+    const std::optional<QByteArray> &dataUtf8() const;
     const QList<Header> &headers() const;
 
     // Conveniences over url(): the original URL text and the percent-decoded path, both empty
@@ -47,6 +57,8 @@ public:
 
 private:
     struct Data;
+    explicit Request(Data *data);
+
     QExplicitlySharedDataPointer<const Data> d;
 };
 

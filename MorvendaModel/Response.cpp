@@ -1,6 +1,7 @@
 #include "Response.h"
 
 #include "CanonicalText.h"
+#include "Utf8Text.h"
 
 #include <QHash>
 #include <QSharedData>
@@ -14,24 +15,28 @@ struct Response::Data : QSharedData
     std::optional<Source> source;
     std::optional<double> timestamp;
     QList<Header> headers;
-    std::optional<QString> data;
+    // Valid UTF-8, as in Request.
+    std::optional<QByteArray> data;
 };
+
+Response::Response(Data *data) : d(data) {}
 
 Response::Response(const QUuid &messageID, const QUuid &batchID, std::optional<qint64> statusCode,
                    std::optional<Url> url, std::optional<Source> source,
                    std::optional<double> timestamp, QList<Header> headers,
-                   std::optional<QString> data)
+                   const std::optional<QString> &data)
+    : Response(new Data{{}, messageID, batchID, statusCode, std::move(url), source, timestamp,
+                        std::move(headers), Utf8Text::fromText(data)})
 {
-    auto *data_ = new Data;
-    data_->messageID = messageID;
-    data_->batchID = batchID;
-    data_->statusCode = statusCode;
-    data_->url = std::move(url);
-    data_->source = source;
-    data_->timestamp = timestamp;
-    data_->headers = std::move(headers);
-    data_->data = std::move(data);
-    d = QExplicitlySharedDataPointer<const Data>(data_);
+}
+
+Response Response::withUtf8Body(const QUuid &messageID, const QUuid &batchID,
+                                std::optional<qint64> statusCode, std::optional<Url> url,
+                                std::optional<Source> source, std::optional<double> timestamp,
+                                QList<Header> headers, std::optional<QByteArray> dataUtf8)
+{
+    return Response(new Data{{}, messageID, batchID, statusCode, std::move(url), source, timestamp,
+                             std::move(headers), Utf8Text::validated(std::move(dataUtf8))});
 }
 
 Response::Response(const Response &other) = default;
@@ -47,7 +52,8 @@ const std::optional<Url> &Response::url() const { return d->url; }
 std::optional<Response::Source> Response::source() const { return d->source; }
 std::optional<double> Response::timestamp() const { return d->timestamp; }
 const QList<Header> &Response::headers() const { return d->headers; }
-const std::optional<QString> &Response::data() const { return d->data; }
+std::optional<QString> Response::data() const { return Utf8Text::toText(d->data); }
+const std::optional<QByteArray> &Response::dataUtf8() const { return d->data; }
 
 QString Response::urlText() const
 {
@@ -67,7 +73,7 @@ bool operator==(const Response &a, const Response &b)
     const Response::Data &y = *b.d;
     return x.messageID == y.messageID && x.batchID == y.batchID && x.statusCode == y.statusCode
         && x.url == y.url && x.source == y.source && x.timestamp == y.timestamp
-        && x.headers == y.headers && CanonicalText::equal(x.data, y.data);
+        && x.headers == y.headers && CanonicalText::equalUtf8(x.data, y.data);
 }
 
 size_t qHash(const Response &response, size_t seed)
@@ -82,7 +88,7 @@ size_t qHash(const Response &response, size_t seed)
         seed = qHash(*response.source(), seed);
     seed = qHashMulti(seed, response.timestamp().has_value(), response.timestamp().value_or(0.0));
     seed = qHash(response.headers(), seed);
-    return CanonicalText::hash(response.data(), seed);
+    return CanonicalText::hashUtf8(response.dataUtf8(), seed);
 }
 
 size_t qHash(Response::Source source, size_t seed)

@@ -5,6 +5,7 @@
 #include "MorvendaModel/Header.h"
 #include "MorvendaModel/Url.h"
 
+#include <QByteArray>
 #include <QExplicitlySharedDataPointer>
 #include <QList>
 #include <QString>
@@ -19,10 +20,16 @@ public:
     enum class Source { Network, Cache };
 
     // Fields in wire order; `timestamp` is seconds since 1970-01-01 00:00:00 UTC. Note that the
-    // headers come before the body here, unlike in Request.
+    // headers come before the body here, unlike in Request. The body is kept as UTF-8 (see Request).
     Response(const QUuid &messageID, const QUuid &batchID, std::optional<qint64> statusCode,
              std::optional<Url> url, std::optional<Source> source, std::optional<double> timestamp,
-             QList<Header> headers, std::optional<QString> data);
+             QList<Header> headers, const std::optional<QString> &data);
+    // The same with the body given as UTF-8, kept as it is (shared, not copied) when it is valid
+    // UTF-8; an invalid sequence becomes U+FFFD.
+    static Response withUtf8Body(const QUuid &messageID, const QUuid &batchID,
+                                 std::optional<qint64> statusCode, std::optional<Url> url,
+                                 std::optional<Source> source, std::optional<double> timestamp,
+                                 QList<Header> headers, std::optional<QByteArray> dataUtf8);
 
     Response(const Response &other);
     Response(Response &&other) noexcept;
@@ -40,7 +47,10 @@ public:
     std::optional<Source> source() const;
     std::optional<double> timestamp() const;
     const QList<Header> &headers() const;
-    const std::optional<QString> &data() const;
+    // The body as text, decoded from its UTF-8 on every call (see Request::data()).
+    std::optional<QString> data() const;
+    // The body as stored: valid UTF-8.
+    const std::optional<QByteArray> &dataUtf8() const;
 
     QString urlText() const;
     QString path() const;
@@ -49,6 +59,8 @@ public:
 
 private:
     struct Data;
+    explicit Response(Data *data);
+
     QExplicitlySharedDataPointer<const Data> d;
 };
 

@@ -3,6 +3,7 @@
 #include "ModelTestSupport.h"
 
 #include "MorvendaModel/Encoder.h"
+#include "MorvendaModel/Utf8Text.h"
 #include "MorvendaModel/Uuid.h"
 
 #include <QTest>
@@ -209,8 +210,15 @@ void TestEncoder::texts_data()
     QTest::addRow("a lone high surrogate becomes U+FFFD") << QString(QChar(0xD800)) + u'x' << QByteArray("\"\xef\xbf\xbdx\"");
     QTest::addRow("a lone low surrogate becomes U+FFFD") << QString(QChar(0xDC00)) << QByteArray("\"\xef\xbf\xbd\"");
     QTest::addRow("a trailing high surrogate becomes U+FFFD") << QStringLiteral("x") + QChar(0xDBFF) << QByteArray("\"x\xef\xbf\xbd\"");
+    QTest::addRow("DEL is written as is") << QString(QChar(0x7f)) << QByteArray("\"\x7f\"");
+    QTest::addRow("an empty text is two quotes") << QString() << QByteArray(R"("")");
+    const QString before(16 * 1024 - 1, u'a');
+    QTest::addRow("escapes on both sides of the writer's chunk boundary stay whole")
+        << before + QStringLiteral("\"\n\u00e9") << QByteArray("\"") + before.toLatin1() + QByteArray("\\\"\\n\xc3\xa9\"");
 }
 
+// A text is written the same whether it is given as UTF-16 or as its UTF-8 (as bodies are kept),
+// and a body goes out as that string.
 void TestEncoder::texts()
 {
     QFETCH(QString, text);
@@ -218,6 +226,14 @@ void TestEncoder::texts()
     JsonWriter writer = Encoder::make();
     writer.string(text);
     QCOMPARE(writer.buffer(), expected);
+
+    JsonWriter utf8Writer = Encoder::make();
+    utf8Writer.utf8String(Utf8Text::fromText(text));
+    QCOMPARE(utf8Writer.buffer(), expected);
+
+    const Request request(kMessage, std::nullopt, std::nullopt, std::nullopt, text, {});
+    const QByteArray encoded = Encoder::encode(Payload::request(request));
+    QVERIFY(encoded.contains(QByteArray(QByteArray("\"data\":") + expected + ',')));
 }
 
 void TestEncoder::payloadRoundTrips_data()

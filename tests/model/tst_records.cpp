@@ -27,6 +27,12 @@ Request requestWith(std::optional<QString> body, QList<Header> headers = {})
                    std::move(body), std::move(headers));
 }
 
+Request requestWithUtf8(QByteArray body)
+{
+    return Request::withUtf8Body(kMessage, Url::fromText(QStringLiteral("https://a.example/x")),
+                                 Method::Get, 1.0, std::move(body), {});
+}
+
 Response responseWith(const QUuid &batch)
 {
     return Response(kMessage, batch, 200, std::nullopt, Response::Source::Network, 2.0, {}, QString());
@@ -91,6 +97,10 @@ private slots:
     void derivedUserTags_data();
     void derivedUserTags();
     void copiesShareTheirBody();
+    void textBodiesAreKeptAsUtf8_data();
+    void textBodiesAreKeptAsUtf8();
+    void utf8BodiesAreKeptWhenValid_data();
+    void utf8BodiesAreKeptWhenValid();
     void decodeErrorText();
 };
 
@@ -101,6 +111,12 @@ void TestRecords::canonicallyEquivalentTextsAreEqual()
     QCOMPARE(CanonicalText::hash(kComposed), CanonicalText::hash(kDecomposed));
     QVERIFY(!CanonicalText::equal(QStringLiteral("Cafe"), QStringLiteral("cafe")));
     QVERIFY(!CanonicalText::equal(std::optional<QString>(), std::optional<QString>(QString())));
+    // Both forms change under NFC (d with dot below and dot above, the marks in either order).
+    const QByteArray dotsAboveFirst = QStringLiteral("\u1e0b\u0323").toUtf8();
+    const QByteArray dotsBelowFirst = QStringLiteral("\u1e0d\u0307").toUtf8();
+    QVERIFY(CanonicalText::equalUtf8(dotsAboveFirst, dotsBelowFirst));
+    QCOMPARE(CanonicalText::hashUtf8(dotsAboveFirst), CanonicalText::hashUtf8(dotsBelowFirst));
+    QVERIFY(!CanonicalText::equalUtf8(std::optional<QByteArray>(), std::optional<QByteArray>(QByteArray())));
 
     const Header composed{QStringLiteral("X"), kComposed};
     const Header decomposed{QStringLiteral("X"), kDecomposed};
@@ -124,6 +140,12 @@ void TestRecords::recordEquality_data()
         << (requestWith(QString(), {h1, h2}) == requestWith(QString(), {h2, h1})) << false;
     QTest::addRow("an absent body and an empty body are unequal")
         << (requestWith(std::nullopt) == requestWith(QString())) << false;
+    QTest::addRow("requests with different ASCII bodies are unequal")
+        << (requestWith(QStringLiteral("{\"a\":1}")) == requestWith(QStringLiteral("{\"a\":2}"))) << false;
+    QTest::addRow("bodies with different accented letters are unequal")
+        << (requestWith(QStringLiteral("caf\u00e9")) == requestWith(QStringLiteral("caf\u00e8"))) << false;
+    QTest::addRow("a body given as UTF-8 equals its canonical equivalent given as text")
+        << (requestWithUtf8("caf\xc3\xa9") == requestWith(kDecomposed)) << true;
     QTest::addRow("requests with the same fields are equal")
         << (requestWith(QStringLiteral("b"), {h1}) == requestWith(QStringLiteral("b"), {h1})) << true;
     QTest::addRow("responses differing only in batch are unequal")
@@ -290,15 +312,79 @@ void TestRecords::derivedUserTags()
 
 void TestRecords::copiesShareTheirBody()
 {
-    const QString body(1 << 20, u'x');
-    const Request request = requestWith(body);
+    const QByteArray body(1 << 20, 'x');
+    const Request request = requestWithUtf8(body);
+    QCOMPARE(request.dataUtf8()->constData(), body.constData());
     const Request copy = request;
-    QCOMPARE(copy.data()->constData(), body.constData());
     const Payload payload = Payload::request(copy);
-    QCOMPARE(payload.asRequest()->data()->constData(), body.constData());
-    const Response response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, body);
+    QCOMPARE(payload.asRequest()->dataUtf8()->constData(), body.constData());
+    const Response response = Response::withUtf8Body(kMessage, kBatch, std::nullopt, std::nullopt,
+                                                     std::nullopt, std::nullopt, {}, body);
     const Payload responsePayload = Payload::response(response);
-    QCOMPARE(responsePayload.asResponse()->data()->constData(), body.constData());
+    QCOMPARE(responsePayload.asResponse()->dataUtf8()->constData(), body.constData());
+
+    // A body given as text is converted once; copies share the converted bytes.
+    const Request fromText = requestWith(QString(1 << 20, u'x'));
+    const Request textCopy = fromText;
+    QCOMPARE(textCopy.dataUtf8()->constData(), fromText.dataUtf8()->constData());
+}
+
+void TestRecords::textBodiesAreKeptAsUtf8_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("readBack");
+    const QString replacement(QChar(QChar::ReplacementCharacter));
+    QTest::addRow("ASCII JSON is kept byte for byte")
+        << QStringLiteral("{\"a\":[1,2]}\n") << QByteArray("{\"a\":[1,2]}\n") << QStringLiteral("{\"a\":[1,2]}\n");
+    QTest::addRow("accented and four-byte characters are multi-byte sequences")
+        << QStringLiteral("\u00e9\U0001F600") << QByteArray("\xc3\xa9\xf0\x9f\x98\x80") << QStringLiteral("\u00e9\U0001F600");
+    QTest::addRow("an empty body stays present")
+        << QString() << QByteArray("") << QString();
+    QTest::addRow("a lone high surrogate becomes U+FFFD, as the writer writes it")
+        << QString(QChar(0xD800)) + u'x' << QByteArray("\xef\xbf\xbdx") << replacement + u'x';
+    QTest::addRow("a trailing high surrogate becomes U+FFFD")
+        << QStringLiteral("x") + QChar(0xDBFF) << QByteArray("x\xef\xbf\xbd") << u'x' + replacement;
+    QTest::addRow("a lone low surrogate becomes U+FFFD")
+        << QString(QChar(0xDC00)) << QByteArray("\xef\xbf\xbd") << replacement;
+}
+
+void TestRecords::textBodiesAreKeptAsUtf8()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, readBack);
+    const Request request = requestWith(text);
+    QVERIFY(request.dataUtf8());
+    QCOMPARE(*request.dataUtf8(), stored);
+    QCOMPARE(request.data(), std::optional<QString>(readBack));
+    const Response response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, text);
+    QCOMPARE(*response.dataUtf8(), stored);
+    QCOMPARE(response.data(), std::optional<QString>(readBack));
+}
+
+void TestRecords::utf8BodiesAreKeptWhenValid_data()
+{
+    QTest::addColumn<QByteArray>("given");
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addRow("valid UTF-8 is kept")
+        << QByteArray("caf\xc3\xa9 \xf0\x9f\x98\x80") << QByteArray("caf\xc3\xa9 \xf0\x9f\x98\x80");
+    QTest::addRow("a stray byte becomes U+FFFD") << QByteArray("a\xff" "b") << QByteArray("a\xef\xbf\xbd" "b");
+    QTest::addRow("a sequence cut short at the end becomes U+FFFD")
+        << QByteArray("ab\xc3") << QByteArray("ab\xef\xbf\xbd");
+}
+
+// Bodies given as bytes must still be valid UTF-8 inside, or the JSON written from them would not be.
+void TestRecords::utf8BodiesAreKeptWhenValid()
+{
+    QFETCH(QByteArray, given);
+    QFETCH(QByteArray, stored);
+    const Request request = requestWithUtf8(given);
+    QCOMPARE(*request.dataUtf8(), stored);
+    QCOMPARE(*request.data(), QString::fromUtf8(stored));
+    const Response response = Response::withUtf8Body(kMessage, kBatch, std::nullopt, std::nullopt,
+                                                     std::nullopt, std::nullopt, {}, given);
+    QCOMPARE(*response.dataUtf8(), stored);
 }
 
 void TestRecords::decodeErrorText()

@@ -35,7 +35,7 @@ public:
     virtual QList<DetailInfoProperty> headers() const = 0;
     virtual QList<DetailInfoProperty> cookies() const = 0;
     virtual QList<DetailInfoProperty> query() const = 0;
-    virtual const std::optional<QString> &body() const = 0;
+    virtual std::optional<QString> body() const = 0;
 
     const NetworkDetailsViewable *networkDetails() const override { return this; }
 };
@@ -55,7 +55,7 @@ public:
     // From the first header named exactly "Cookie".
     QList<DetailInfoProperty> cookies() const override;
     QList<DetailInfoProperty> query() const override;
-    const std::optional<QString> &body() const override { return m_request.data(); }
+    std::optional<QString> body() const override { return m_request.data(); }
 
 private:
     Request m_request;
@@ -76,7 +76,7 @@ public:
     // From the first header named exactly "Set-Cookie".
     QList<DetailInfoProperty> cookies() const override;
     QList<DetailInfoProperty> query() const override;
-    const std::optional<QString> &body() const override { return m_response.data(); }
+    std::optional<QString> body() const override { return m_response.data(); }
 
 private:
     Response m_response;
