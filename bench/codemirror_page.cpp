@@ -8,6 +8,8 @@
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "CodeMirror/ScriptSource.h"
 
+#include "bench/BenchSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +22,10 @@
 
 namespace {
 
+using bench::median;
+using bench::residentBytes;
+using bench::waitFor;
+
 // Pretty JSON with a line per item, or minified JSON on one line as many APIs send it.
 QString bigJson(qsizetype bytes, bool oneLine = false)
 {
@@ -30,26 +36,6 @@ QString bigJson(qsizetype bytes, bool oneLine = false)
         json += item.arg(i);
     json += QStringLiteral("{}]");
     return json;
-}
-
-qint64 residentBytes(qint64 pid)
-{
-    QFile statm(pid ? QStringLiteral("/proc/%1/statm").arg(pid) : QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
-}
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 120000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 // Sets the text and waits until the page reports its length; returns the milliseconds taken, or
@@ -94,12 +80,6 @@ QString evaluate(CodeMirrorViewModel &model, const QString &expression)
     });
     waitFor([&] { return done; });
     return answer;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 #include "CodeMirror/CodeMirrorView.h"
 #include "MorvendaApp/session/MessageRepository.h"
 
+#include "bench/BenchSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,6 +22,10 @@
 
 namespace {
 
+using bench::median;
+using bench::residentBytes;
+using bench::waitFor;
+
 QString bigJson(qsizetype bytes, int seed)
 {
     QString json = QStringLiteral("[");
@@ -27,26 +33,6 @@ QString bigJson(qsizetype bytes, int seed)
         json += QStringLiteral("{\"id\": %1, \"name\": \"item %2\", \"tags\": [\"a\", \"b\"], \"ok\": true},\n").arg(i).arg(seed);
     json += QStringLiteral("{}]");
     return json;
-}
-
-qint64 residentBytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
-}
-
-bool waitFor(const std::function<bool()> &condition, int timeoutMs = 120000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 // The length of the text the editor page holds, or -1.
@@ -63,12 +49,6 @@ qsizetype pageLength(CodeMirrorViewModel &model)
         });
     waitFor([&] { return done; });
     return length;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
 }
 
 } // namespace
