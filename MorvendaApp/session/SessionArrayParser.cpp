@@ -142,6 +142,12 @@ std::optional<QString> ArrayParser::scan(qsizetype available, bool final)
         qsizetype last = end;
         while (last > m_pos && isJsonSpace(m_data[last - 1]))
             --last;
+        // "[" and "]" with only blanks between them that arrived in separate reads.
+        if (m_data[end] == ']' && last == m_pos && m_dispatched + m_pending.size() == 0) {
+            m_state = State::AfterArray;
+            m_pos = end + 1;
+            break;
+        }
         m_pending.emplace_back(m_pos, last - m_pos);
         if (m_pending.size() == kElementsPerSlice)
             dispatch();

@@ -33,7 +33,8 @@ public:
     // Called from the owning thread with the length of the prefix whose elements are all decoded,
     // so the caller can give those bytes back early.
     void setDecodedPrefixHandler(std::function<void(qsizetype)> handler) { m_onDecodedPrefix = std::move(handler); }
-    // Reports the prefix decoded so far without waiting.
+    // Reports the prefix decoded so far without waiting. Not while scan() runs on another thread:
+    // a scan adds to the slices this reads.
     void reportDecodedPrefix() { collect(false); }
     // Waits for every slice; the requests and responses in file order, or the first failure.
     tl::expected<QList<Payload>, QString> finish();

@@ -17,6 +17,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace SessionFile {
 
 namespace {
@@ -55,12 +57,17 @@ QList<Payload> payloads(const Exchange &exchange)
 
 tl::expected<void, QString> write(const QList<Exchange> &timeline, const QString &path)
 {
-    // A device or a pipe cannot be replaced by a new file (and must not be): write into it.
+    // A device cannot be replaced by a new file (and must not be): write into it.
     const QFileInfo info(path);
     std::unique_ptr<QFileDevice> device;
     QSaveFile *saveFile = nullptr;
     QIODevice::OpenMode mode = QIODevice::WriteOnly;
     if (info.exists() && !info.isFile() && !info.isDir()) {
+        // Not into a named pipe or a socket: opening one waits for a reader that may never come,
+        // and a reader that leaves early would end the whole process with SIGPIPE.
+        struct stat status {};
+        if (::stat(QFile::encodeName(path).constData(), &status) == 0 && !S_ISCHR(status.st_mode))
+            return tl::make_unexpected(QStringLiteral("it is neither a regular file nor a device"));
         device = std::make_unique<QFile>(path);
         mode |= QIODevice::Unbuffered;
     } else {

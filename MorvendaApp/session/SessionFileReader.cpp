@@ -145,10 +145,15 @@ tl::expected<QList<Payload>, QString> parse(QByteArray bytes)
 
 tl::expected<QList<Payload>, QString> read(const QString &path)
 {
+    // A device or a pipe could stream without end (/dev/zero), and opening a named pipe waits for
+    // a writer that may never come; a session is always a file. Checked before opening, and
+    // again after, in case the path changed in between.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return tl::make_unexpected(QStringLiteral("it is not a regular file"));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return tl::make_unexpected(file.errorString());
-    // A device or a pipe could stream without end (/dev/zero); a session is always a file.
     if (!QFileInfo(path).isFile())
         return tl::make_unexpected(QStringLiteral("it is not a regular file"));
     const qint64 size = file.size();
@@ -213,6 +218,8 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
         const bool final = filled == size;
         if (std::optional<QString> error = scanned())
             return tl::make_unexpected(*error);
+        // Only while no scan runs: a scan adds slices to the lists this reads.
+        parser.reportDecodedPrefix();
         scanning = QtConcurrent::run([&parser, &scanError, available, final] { scanError = parser.scan(available, final); });
         if (final)
             break;
@@ -220,7 +227,6 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
             scanning.waitForFinished();
             return tl::make_unexpected(*error);
         }
-        parser.reportDecodedPrefix();
     }
     if (std::optional<QString> error = scanned())
         return tl::make_unexpected(*error);

@@ -10,10 +10,16 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fixtures;
 using namespace Qt::StringLiterals;
@@ -69,6 +75,9 @@ private slots:
     void failedSavesAreReportedAndLogged();
     void aFullDiskLeavesTheExistingFileUntouched();
     void defaultFileNameHasNoSlash();
+    void manyElementsOverSeveralReadsComeBackInOrder();
+    void anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing();
+    void aNamedPipeNeverBlocksASaveOrAnOpen();
 
 private:
     QTemporaryDir m_dir;
@@ -347,6 +356,81 @@ void TestSessionFile::defaultFileNameHasNoSlash()
     QVERIFY(name.endsWith(u".json"_s));
     QVERIFY(!name.contains(u'/'));
     QVERIFY(name.contains(u"17"_s) || name.contains(u"5"_s));
+}
+
+// Thousands of elements in every read slice: the splitter hands out slices of elements while the
+// next part of the file is still being read, and all of them come back once, in file order.
+void TestSessionFile::manyElementsOverSeveralReadsComeBackInOrder()
+{
+    const QByteArray body = QByteArray(200, 'b');
+    QByteArray bytes = "[";
+    uint count = 0;
+    while (bytes.size() < (40 << 20)) {
+        if (count > 0)
+            bytes += ',';
+        ++count;
+        bytes += R"({"request":{"id":")" + id(count).toString(QUuid::WithoutBraces).toUpper().toLatin1()
+            + R"(","url":"https://h/api/items","data":")" + body + R"(","headers":[]}})";
+    }
+    bytes += ']';
+    const QString path = m_dir.filePath(u"many.json"_s);
+    writeBytes(path, bytes);
+    bytes.clear();
+    for (int round = 0; round < 3; ++round) {
+        const auto read = SessionFile::read(path);
+        QVERIFY2(read, qPrintable(read ? QString() : read.error()));
+        QCOMPARE(read->size(), qsizetype(count));
+        for (uint i = 0; i < count; ++i) {
+            QVERIFY(read->at(i).asRequest());
+            QCOMPARE(read->at(i).asRequest()->messageID(), id(i + 1));
+        }
+    }
+    QFile::remove(path);
+}
+
+// The reader hands the splitter a file in slices of several megabytes; an empty array whose
+// brackets fall into different slices is still an empty array.
+void TestSessionFile::anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing()
+{
+    const QString path = m_dir.filePath(u"blank.json"_s);
+    writeBytes(path, "[" + QByteArray(20 << 20, ' ') + "]");
+    const auto read = SessionFile::read(path);
+    QVERIFY2(read, qPrintable(read ? QString() : read.error()));
+    QVERIFY(read->isEmpty());
+    QFile::remove(path);
+}
+
+// A named pipe with nobody at its other end: opening it for reading or writing would wait for a
+// peer forever, holding a worker thread and the application's exit. Both fail at once instead.
+void TestSessionFile::aNamedPipeNeverBlocksASaveOrAnOpen()
+{
+    const QString path = m_dir.filePath(u"pipe"_s);
+    const QByteArray native = QFile::encodeName(path);
+    QVERIFY(mkfifo(native.constData(), 0600) == 0);
+    // Should either side wait after all, a peer opened without waiting releases it.
+    const auto release = [&](int flags) {
+        const int fd = ::open(native.constData(), flags | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+    };
+
+    QFuture<tl::expected<QList<Payload>, QString>> opening = QtConcurrent::run([path] { return SessionFile::read(path); });
+    const auto unblockOpen = qScopeGuard([&] {
+        while (!opening.isFinished())
+            release(O_RDWR);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(opening.isFinished(), 5000);
+    QVERIFY(!opening.result());
+    QVERIFY2(opening.result().error().contains(u"not a regular file"_s), qPrintable(opening.result().error()));
+
+    QFuture<tl::expected<void, QString>> saving = QtConcurrent::run([path] { return SessionFile::write({}, path); });
+    const auto unblockSave = qScopeGuard([&] {
+        while (!saving.isFinished())
+            release(O_RDONLY);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(saving.isFinished(), 5000);
+    QVERIFY(!saving.result());
+    QVERIFY(!saving.result().error().isEmpty());
 }
 
 // Damaged files: cut at every length and mutated at random in the characters the splitter looks
