@@ -62,6 +62,8 @@ private slots:
     void init();
     void savingThenOpeningGivesTheSameTimeline();
     void anEmptyTimelineWritesAnEmptyArray();
+    void oddBodiesComeBackByteForByte_data();
+    void oddBodiesComeBackByteForByte();
     void onlyTheVisibleExchangesAreSaved();
     void parsing_data();
     void parsing();
@@ -131,6 +133,38 @@ void TestSessionFile::anEmptyTimelineWritesAnEmptyArray()
     const QString path = m_dir.filePath(u"empty.json"_s);
     QVERIFY(SessionFile::write({}, path));
     QCOMPARE(fileBytes(path), QByteArray("[]"));
+}
+
+void TestSessionFile::oddBodiesComeBackByteForByte_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addRow("control characters, NUL and DEL") << QByteArray("a\0b\x01\x1f\x7f\r\n\t\b\f", 12);
+    QTest::addRow("quotes, backslashes and escapes as text") << QByteArray(R"(\"\\u0000\ud800"\)");
+    QTest::addRow("line and paragraph separators") << QByteArray("x\u2028y\u2029z\u0085");
+    QTest::addRow("characters beyond the basic plane") << QByteArray("\xF0\x9F\x9B\x92\xF4\x8F\xBF\xBF");
+    QTest::addRow("invalid UTF-8 from an app, kept as replacement characters") << QByteArray("a\xC3(b\xED\xA0\x80");
+    QTest::addRow("an empty body") << QByteArray("");
+    QByteArray straddling(16 * 1024 - 1, 'a');
+    straddling += "\xE2\x80\xA8\"" + QByteArray(16 * 1024, '\\');
+    QTest::addRow("multi-byte characters and escapes across writer chunks") << straddling;
+    QTest::addRow("a megabyte on one line") << QByteArray(1 << 20, '{');
+}
+
+void TestSessionFile::oddBodiesComeBackByteForByte()
+{
+    QFETCH(QByteArray, body);
+    MessageRepository repository;
+    const Request sent = Request::withUtf8Body(id(1), Url::fromText(u"https://h/x"_s), Method::Post, 1.5, body, {});
+    repository.addRequest(sent, kApp);
+    repository.addResponse(Response::withUtf8Body(id(1), id(2), 200, std::nullopt, std::nullopt, 2.0, {}, body), kApp);
+    const QString path = m_dir.filePath(u"odd.json"_s);
+    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
+    const auto read = SessionFile::read(path);
+    QVERIFY2(read, qPrintable(read ? QString() : read.error()));
+    QCOMPARE(read->size(), 2);
+    QCOMPARE(read->at(0).asRequest()->dataUtf8(), sent.dataUtf8());
+    QCOMPARE(read->at(1).asResponse()->dataUtf8(), sent.dataUtf8());
+    QCOMPARE(*read, payloadsOf(repository.currentTimeline()));
 }
 
 void TestSessionFile::onlyTheVisibleExchangesAreSaved()
