@@ -26,7 +26,8 @@ public:
         setMouseTracking(true);
         // The menu's arrow keys focus the row; Return or Space chooses it.
         setFocusPolicy(Qt::StrongFocus);
-        setToolTip(action.toolTip() == action.text() ? QString() : action.toolTip());
+        // No hover help: the row already shows its whole text, and QAction's default tool tip (the
+        // text with every "&" dropped) would be drawn as markup for a name like "<b>Shop</b> & Co".
     }
 
     QSize sizeHint() const override

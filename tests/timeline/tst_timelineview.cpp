@@ -114,6 +114,7 @@ private slots:
     void chipsWrapAtANarrowWidth();
     void methodMenuLabelColourAndWidth();
     void sourceMenuEntriesAndExclusivity();
+    void sourceMenuRowsShowNamesWithoutMarkup();
     void recordingToggles();
     void clearEmptiesTheSelectionFirst();
     void saveThenOpenRoundTripsTheTimeline();
@@ -344,6 +345,29 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     QCOMPARE(itemNamed(toolbar->sourceMenu(), file)->color(palette), namedColor(NamedColor::Secondary, palette));
     QCOMPARE(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->color(palette),
              namedColor(NamedColor::Blue, palette));
+}
+
+// An app's name is text from outside: hovering its row in the source menu must never render it.
+void TestTimelineView::sourceMenuRowsShowNamesWithoutMarkup()
+{
+    Column c;
+    const QString name = QStringLiteral("<b>Shop</b> & Co");
+    App shop(c.listener, name);
+    QTRY_VERIFY(connectionNamed(c.listener, name));
+    QMenu *menu = c.view.toolbar()->sourceMenu();
+    menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
+    QTRY_VERIFY(menu->isVisible());
+    ColoredMenuAction *item = itemNamed(menu, name);
+    QVERIFY(item);
+    const QPoint centre = menu->actionGeometry(item).center();
+    QWidget *row = menu->childAt(centre);
+    QVERIFY(row);
+    QHelpEvent hover(QEvent::ToolTip, row->mapFrom(menu, centre), menu->mapToGlobal(centre));
+    QApplication::sendEvent(row, &hover);
+    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+    QVERIFY2(shown.isEmpty() || shown == name.toHtmlEscaped(), qPrintable(shown));
+    QVERIFY2(!Qt::mightBeRichText(row->toolTip()), qPrintable(row->toolTip()));
+    menu->close();
 }
 
 void TestTimelineView::recordingToggles()
