@@ -306,6 +306,8 @@ void MorvendaConnection::handleDisconnected()
         qCDebug(lcMorvendaConnection, "Connection closed inside a frame; %lld buffered bytes dropped",
                 static_cast<long long>(m_reader.bufferedBytes()));
     }
+    // A closed connection stays listed for the rest of the run: keep no half-read body with it.
+    m_reader = MorvendaFrameReader();
     setState(State::Failed, detail);
     emit closed();
 }
@@ -320,6 +322,7 @@ void MorvendaConnection::cancel()
         m_socket->disconnect(this);
         m_socket->abort();
     }
+    m_reader = MorvendaFrameReader();
     failPendingSends(QStringLiteral("Connection cancelled"));
     setState(State::Cancelled);
     emit closed();

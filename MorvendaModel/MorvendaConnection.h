@@ -71,6 +71,8 @@ public:
     qintptr socketDescriptor() const;
     // Outbound bytes not yet handed to the operating system.
     qint64 pendingOutputBytes() const;
+    // Bytes of an unfinished inbound frame held right now (none once closed).
+    qsizetype bufferedInputBytes() const { return m_reader.bufferedBytes(); }
 
 signals:
     void stateChanged(MorvendaConnection::State state);

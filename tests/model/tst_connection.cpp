@@ -80,6 +80,7 @@ private slots:
     void framesArriveWholeAndInOrder();
     void oversizeFrameIsSkippedAndTheConnectionGoesOn();
     void everythingSentBeforeACloseIsDelivered();
+    void halfFrameIsReleasedWhenThePeerCloses();
     void sendWritesOneFrameAndCompletesOnce();
     void sendAfterPeerClosedFails();
     void cancelFailsPendingSendsAndStopsReading();
@@ -198,6 +199,30 @@ void tst_Connection::everythingSentBeforeACloseIsDelivered()
         QCOMPARE(received.size(), frames);
         QVERIFY(received.last().at(0).toByteArray().startsWith(QByteArray::number(frames - 1)));
     }
+}
+
+void tst_Connection::halfFrameIsReleasedWhenThePeerCloses()
+{
+    // A closed connection stays in the list for the rest of the run, so it must not keep the
+    // part of a large body that arrived before its app went away.
+    Pair pair;
+    QVERIFY(pair.open());
+    QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+    pair.connection->start();
+    pair.peer->write(*MorvendaFramer::header(8 << 20) + QByteArray(2 << 20, 'h'));
+    QTRY_VERIFY(pair.connection->bufferedInputBytes() > (1 << 20));
+    pair.peer->close();
+    QTRY_COMPARE(closed.size(), 1);
+    QCOMPARE(pair.connection->bufferedInputBytes(), 0);
+
+    // The same after a cancel.
+    Pair second;
+    QVERIFY(second.open());
+    second.connection->start();
+    second.peer->write(*MorvendaFramer::header(8 << 20) + QByteArray(2 << 20, 'h'));
+    QTRY_VERIFY(second.connection->bufferedInputBytes() > (1 << 20));
+    second.connection->cancel();
+    QCOMPARE(second.connection->bufferedInputBytes(), 0);
 }
 
 void tst_Connection::sendWritesOneFrameAndCompletesOnce()
