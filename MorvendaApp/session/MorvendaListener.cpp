@@ -244,10 +244,10 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
     connect(raw, &MorvendaConnection::errorOccurred, this, &MorvendaListener::handleConnectionError);
     connect(raw, &MorvendaConnection::oversizeFrameSkipped, this, [this, weak](quint64 length) {
         const ConnectionPtr c = weak.lock();
+        // One substitution pass: the app's name may itself contain "%3".
         const QString message = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
-                                    .arg(length)
-                                    .arg(c ? c->displayName() : QString())
-                                    .arg(MorvendaFramer::maxFrameLength);
+                                    .arg(QString::number(length), c ? c->displayName() : QString(),
+                                         QString::number(MorvendaFramer::maxFrameLength));
         errorLine(message);
     });
     connect(raw, &MorvendaConnection::closed, this, [this, id] { handleConnectionClosed(id); });

@@ -116,6 +116,7 @@ private slots:
     void openSocketsAreCapped();
     void peerThatNeverReadsDoesNotGrowMemory();
     void oversizeFrameIsLoggedAndConnectionGoesOn();
+    void oversizeNoticeShowsThePeerNameLiterally();
     void acceptedSocketHasKeepAlive();
     void payloadsBeforeConfigureAreDroppedSafely();
     void takenPortIsReportedInBothLogs();
@@ -467,6 +468,21 @@ void tst_Listener::oversizeFrameIsLoggedAndConnectionGoesOn()
     peer->handshake(QStringLiteral("After the big one"));
     QTRY_COMPARE_WITH_TIMEOUT(server.listener.connections().size(), 1, 20000);
     QVERIFY(logContains(server.logger, QStringLiteral("Skipped a message of %1 bytes").arg(length)));
+}
+
+void tst_Listener::oversizeNoticeShowsThePeerNameLiterally()
+{
+    Server server;
+    auto peer = server.connectPeer();
+    QVERIFY(peer);
+    const QString name = QStringLiteral("%3 %1 app");
+    peer->handshake(name);
+    QTRY_COMPARE(server.listener.connections().size(), 1);
+    const quint64 length = MorvendaFramer::maxFrameLength + 10;
+    peer->sendRaw(*MorvendaFramer::header(length));  // the notice comes with the header
+    const QString expected = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
+                                 .arg(QString::number(length), name, QString::number(MorvendaFramer::maxFrameLength));
+    QTRY_VERIFY(logContains(server.logger, expected));
 }
 
 void tst_Listener::acceptedSocketHasKeepAlive()
