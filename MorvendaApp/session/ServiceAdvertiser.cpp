@@ -117,7 +117,8 @@ void ServiceAdvertiser::handleClientState(AvahiClient *client, int state)
 {
     switch (state) {
     case AVAHI_CLIENT_S_RUNNING:
-        if (m_client == client && !m_group) {
+        // Also after a host-name change, which left the group reset and empty.
+        if (m_client == client && (!m_group || avahi_entry_group_is_empty(m_group))) {
             registerService(client);
         }
         break;
@@ -157,6 +158,9 @@ void ServiceAdvertiser::handleClientState(AvahiClient *client, int state)
 
 void ServiceAdvertiser::registerService(AvahiClient *client)
 {
+    if (m_group && !avahi_entry_group_is_empty(m_group)) {
+        return;  // already added (a collision retry and a client state change may both ask)
+    }
     if (!m_group) {
         m_group = avahi_entry_group_new(
             client, &groupCallback, this);

@@ -273,6 +273,18 @@ void tst_Advert::daemonInNamespaceSeesRenamesAndRecovers()
         const auto seen = sandbox.browse();
         return std::any_of(seen.cbegin(), seen.cend(), [](const auto &s) { return s.second == 4242; });
     }(), 20000);
+
+    // The daemon's host name changes (a clash on the network, a renamed machine): it withdraws
+    // every service while it registers the new name, and the service must come back by itself.
+    const qsizetype registrations = readEvents().count("registered ");
+    const auto renamed = sandbox.run({QStringLiteral("exec"), QStringLiteral("a"), QStringLiteral("avahi-set-host-name"),
+                                      QStringLiteral("mdnsbox-renamed")});
+    QVERIFY2(renamed.first == 0, qPrintable(renamed.second));
+    QTRY_VERIFY_WITH_TIMEOUT(readEvents().count("registered ") > registrations, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT([&] {
+        const auto seen = sandbox.browse();
+        return std::any_of(seen.cbegin(), seen.cend(), [](const auto &s) { return s.second == 4242; });
+    }(), 20000);
 }
 
 int main(int argc, char **argv)
