@@ -174,11 +174,19 @@ void load(const QString &path, MessageRepository &repository, FileHolder &fileHo
     using Result = tl::expected<QList<Payload>, QString>;
     // The watcher lives and dies with the repository: a load finishing after the repository is
     // gone is dropped. The holder and the log are checked again when the result arrives.
+    //
+    // Loads into one repository complete in the order they were started, whichever read ends
+    // first: a small file opened after a large one waits for it, so files are listed and their
+    // exchanges added in opening order. A watcher carries kPendingLoad as its name until it has
+    // completed; the one started next waits for that name to change.
+    static const QString kPendingLoad = QStringLiteral("SessionFile.pendingLoad");
+    const QList<QObject *> pending = repository.findChildren<QObject *>(kPendingLoad, Qt::FindDirectChildrenOnly);
+    const QPointer<QObject> previous = pending.isEmpty() ? nullptr : pending.constLast();
     auto *watcher = new QFutureWatcher<Result>(&repository);
+    watcher->setObjectName(kPendingLoad);
     QPointer<FileHolder> holder(&fileHolder);
     QPointer<Logger> log(&logger);
-    QObject::connect(watcher, &QFutureWatcher<Result>::finished, watcher,
-                     [watcher, path, &repository, holder, log, done = std::move(done)] {
+    const auto complete = [watcher, path, &repository, holder, log, done = std::move(done)] {
         watcher->deleteLater();
         const Result result = watcher->result();
         tl::expected<void, QString> outcome;
@@ -191,6 +199,14 @@ void load(const QString &path, MessageRepository &repository, FileHolder &fileHo
         }
         if (done)
             done(outcome);
+        // Last: the load started next may complete right inside this call.
+        watcher->setObjectName(QString());
+    };
+    QObject::connect(watcher, &QFutureWatcher<Result>::finished, watcher, [previous, watcher, complete] {
+        if (previous && previous->objectName() == kPendingLoad)
+            QObject::connect(previous, &QObject::objectNameChanged, watcher, complete, Qt::SingleShotConnection);
+        else
+            complete();
     });
     watcher->setFuture(QtConcurrent::run([path] { return read(path); }));
 }

@@ -63,7 +63,8 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
 
 // Reads the file on a worker thread, then applies it on the main thread; `done` runs there too,
 // unless `repository` is gone by then. Failures leave the repository and the holder untouched
-// and write an error line to the log.
+// and write an error line to the log. Loads into one repository complete in the order they were
+// started.
 void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger,
           Done done = {});
 

@@ -72,6 +72,7 @@ private slots:
     void filesThatCannotBeSessionsAreRefusedBeforeReading_data();
     void filesThatCannotBeSessionsAreRefusedBeforeReading();
     void aFileOpenedTwiceIsListedTwice();
+    void filesAreAppliedInTheOrderTheyWereOpened();
     void theSplitterAgreesWithAWholeDocumentDecoder();
     void failedSavesAreReportedAndLogged_data();
     void failedSavesAreReportedAndLogged();
@@ -331,6 +332,38 @@ void TestSessionFile::aFileOpenedTwiceIsListedTwice()
     QCOMPARE(holder.files().size(), 2);
     QCOMPARE(holder.files().first(), holder.files().last());
     QCOMPARE(repository.exchangeCount(), 1); // the same message ID, replaced whole
+}
+
+// A large file opened first and a small one right after: the small one is read first, but waits,
+// so the files are listed and their exchanges added in the order the developer opened them.
+void TestSessionFile::filesAreAppliedInTheOrderTheyWereOpened()
+{
+    MessageRepository source;
+    for (uint i = 1; i <= 400; ++i)
+        source.addRequest(request(id(i), u"https://h/api/items"_s, QString(100 * 1024, u'b')), kApp);
+    const QString large = m_dir.filePath(u"large-first.json"_s);
+    QVERIFY(SessionFile::write(source.currentTimeline(), large));
+    source.clear();
+    source.addRequest(request(id(1000)), kApp);
+    const QString small = m_dir.filePath(u"small-second.json"_s);
+    QVERIFY(SessionFile::write(source.currentTimeline(), small));
+
+    MessageRepository repository;
+    FileHolder holder;
+    Logger logger;
+    const QString missing = large + u".missing"_s;
+    QList<QString> finished;
+    for (const QString &path : {large, small, missing, small}) {
+        SessionFile::load(path, repository, holder, logger,
+                          [&finished, path](const tl::expected<void, QString> &) { finished.append(path); });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 4, 20000);
+    QCOMPARE(finished, (QList<QString>{large, small, missing, small}));
+    QCOMPARE(holder.files(), (QStringList{SessionFile::peerName(large), SessionFile::peerName(small), SessionFile::peerName(small)}));
+    QCOMPARE(repository.exchangeCount(), 401);
+    QCOMPARE(repository.exchangeAt(0).messageID(), id(1));
+    QCOMPARE(repository.exchangeAt(400).messageID(), id(1000));
+    QFile::remove(large);
 }
 
 void TestSessionFile::failedSavesAreReportedAndLogged_data()
