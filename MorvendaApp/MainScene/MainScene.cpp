@@ -9,6 +9,8 @@
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/PreferencesView.h"
+#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/shell/core/L10n.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/TimelineView.h"
 #if MORVENDA_HAS_DETAILS
@@ -124,6 +126,13 @@ void MainScene::wireOnce()
     m_wired = true;
     m_shared.listener.configure(m_shared.userManager, m_shared.settingsManager, m_shared.milestoneManager,
         m_shared.repository, m_shared.logger);
+    // A server that could not start (a fixed port already taken, for instance) is said at once:
+    // the connect screen would otherwise wait for apps that can never reach this window. The
+    // reason is in the console, where configure has just put the listener's early lines.
+    if (!m_shared.listener.isListening()) {
+        m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Listener.unableToStartTitle"),
+            L10n::text("Listener.unableToStartMessage"), {}});
+    }
     // The stored-user updater starts here once it exists.
     emit wired();
 }

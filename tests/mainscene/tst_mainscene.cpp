@@ -33,6 +33,7 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -66,6 +67,7 @@ private slots:
     void helpMenuAndToolbarShareOneDialog();
     void preferencesIsOneWindow();
     void aFailedSaveRaisesTheListenersAlert();
+    void aServerThatCannotListenIsAnnouncedOnce();
     void closingTheMainWindowClosesEverythingAndQuits();
     void theConsolePaneAndTheDarkPreferenceReachEveryWindow();
 
@@ -324,6 +326,36 @@ void TestMainScene::aFailedSaveRaisesTheListenersAlert()
     QTRY_COMPARE(alerts.count(), 1);
     QVERIFY(m_shared->listener.alertViewState());
     QCOMPARE(m_shared->listener.alertViewState()->title, L10n::text("FileSaver.failedTitle"));
+}
+
+// A second instance on a fixed port that is taken must not pretend to serve: one alert, and the
+// console holds the reason.
+void TestMainScene::aServerThatCannotListenIsAnnouncedOnce()
+{
+    QVERIFY(!m_shared->listener.alertViewState()); // the healthy start of init() raised none
+
+    QTcpServer occupant;
+    QVERIFY(occupant.listen(QHostAddress::LocalHost));
+    qputenv("MORVENDA_PORT", QByteArray::number(occupant.serverPort()));
+    SharedObjects second(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    qunsetenv("MORVENDA_PORT");
+    QVERIFY(!second.listener.isListening());
+    QSignalSpy alerts(&second.listener, &MorvendaListener::alertViewStateChanged);
+    {
+        MainScene scene(second, *m_preferences, [](const QUrl &) {});
+        scene.show();
+        QVERIFY(QTest::qWaitForWindowExposed(scene.mainWindow()));
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(second.listener.alertViewState()->title, L10n::text("Listener.unableToStartTitle"));
+        QVERIFY(second.logger.log().join(QLatin1Char('\n')).contains(QStringLiteral("Unable to start listener")));
+        scene.mainWindow()->hide();
+        scene.show();
+        QCOMPARE(alerts.count(), 1);
+        for (QWidget *box : QApplication::topLevelWidgets()) {
+            if (box->inherits("QMessageBox"))
+                box->close();
+        }
+    }
 }
 
 void TestMainScene::closingTheMainWindowClosesEverythingAndQuits()

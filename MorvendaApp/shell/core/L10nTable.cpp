@@ -178,6 +178,11 @@ const Entry kEntries[] = {
     {"User.noDataAvailable", "No user data available"},
     {"User.openOnAdmin", "Open on Admin"},
     {"User.title", "User"},
+    // Application: the alert when the server could not start
+    {"Listener.unableToStartTitle", "The Morvenda server could not start"},
+    {"Listener.unableToStartMessage",
+     "Apps cannot connect until Morvenda is started again. The console shows the reason, for example "
+     "a port already in use by another Morvenda."},
     // Application: menu titles and the File menu's items beyond save and open
     {"Menu.file", "File"},
     {"Menu.window", "Window"},
