@@ -197,10 +197,12 @@ void load(const QString &path, MessageRepository &repository, FileHolder &fileHo
         } else if (holder) {
             apply(*result, peerName(path), repository, *holder);
         }
+        const QPointer<QObject> self(watcher);
         if (done)
             done(outcome);
         // Last: the load started next may complete right inside this call.
-        watcher->setObjectName(QString());
+        if (self)
+            self->setObjectName(QString());
     };
     QObject::connect(watcher, &QFutureWatcher<Result>::finished, watcher, [previous, watcher, complete] {
         if (previous && previous->objectName() == kPendingLoad)
