@@ -298,6 +298,49 @@ private slots:
         m_model.setLineWrapping(false);
     }
 
+    // The console pushes its whole log for every new line. A reader following the end of a log
+    // of long wrapped lines must stay at the end, not land wherever the heights were guessed.
+    void aGrowingTextReadAtItsEndStaysAtItsEnd()
+    {
+        m_model.setLineWrapping(true);
+        QString log;
+        for (int i = 0; i < 300; ++i)
+            log += u"line %1 "_s.arg(i) + QString(i % 3 == 0 ? 900 : 40, u'y') + u"\n"_s;
+        m_model.setContent(log);
+        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+        const QString toEnd = u"(() => { const s = document.querySelector('.cm-scroller');"
+                              " s.scrollTop = s.scrollHeight; return String(s.scrollTop); })()"_s;
+        const QString gap = u"(() => { const s = document.querySelector('.cm-scroller');"
+                            " return String(s.scrollHeight - s.clientHeight - s.scrollTop); })()"_s;
+        // Scrolled down in steps, as a reader does, until the measured end is reached.
+        QVERIFY(waitUntil([&] {
+            evaluate(m_model, toEnd);
+            return evaluate(m_model, gap).mid(5).toDouble() < 8;
+        }));
+        for (int more = 0; more < 3; ++more) {
+            log += u"appended %1 "_s.arg(more) + QString(900, u'z') + u"\n"_s;
+            m_model.setContent(log);
+            QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+            QTest::qWait(50); // a few frames for the editor to measure what it shows
+            QVERIFY2(evaluate(m_model, gap).mid(5).toDouble() < 8, qPrintable(evaluate(m_model, gap)));
+        }
+        // A reader at the top stays there; a text that is no continuation, even after an empty
+        // one, starts at the top.
+        const QString top = u"String(document.querySelector('.cm-scroller').scrollTop)"_s;
+        evaluate(m_model, u"String(document.querySelector('.cm-scroller').scrollTop = 0)"_s);
+        log += u"one more\n"_s;
+        m_model.setContent(log);
+        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+        QTest::qWait(50);
+        QCOMPARE(evaluate(m_model, top), u"text:0"_s);
+        m_model.setContent(QString());
+        m_model.setContent(log);
+        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+        QTest::qWait(50);
+        QCOMPARE(evaluate(m_model, top), u"text:0"_s);
+        m_model.setLineWrapping(false);
+    }
+
     void navigationAfterTheLoadIsRefused()
     {
         auto *page = qobject_cast<CodeMirrorPage *>(m_view->webView()->page());

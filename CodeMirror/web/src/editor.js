@@ -116,6 +116,10 @@ function lineBreakOf(text) {
     return "\n";
 }
 
+// Pixels from the bottom within which a reader counts as at the end (less than a line; the
+// editor's own scroll-into-view stops a few pixels short).
+const kEndSlack = 8;
+
 function requireBool(name, value) {
     if (typeof value !== "boolean") {
         throw new TypeError(name + " expects a boolean");
@@ -155,15 +159,22 @@ const api = {
             throw new TypeError("setContent expects a text");
         }
         // A text that only grows (a log) keeps the reader's place; any other text starts at the top.
+        // A reader at the end stays at the end: the pixel offset alone would land elsewhere once
+        // the new state's guessed line heights differ from the measured ones (long wrapped lines).
         const old = view.state;
         const keepPlace = value.length >= old.doc.length && value.startsWith(old.sliceDoc());
-        const scrollTop = view.scrollDOM.scrollTop;
+        const scroller = view.scrollDOM;
+        const scrollTop = scroller.scrollTop;
+        const atEnd = old.doc.length > 0 && scroller.scrollHeight - scroller.clientHeight - scrollTop < kEndSlack;
         lineBreak = lineBreakOf(value);
         // A fresh state rather than a change: it takes the new line separator and drops an undo
         // history that would only lead back to an earlier message.
         view.setState(EditorState.create({ doc: value, extensions: extensions() }));
-        if (keepPlace) {
-            view.scrollDOM.scrollTop = scrollTop;
+        if (keepPlace && atEnd) {
+            // Scrolled after the editor has measured what it shows.
+            view.dispatch({ effects: EditorView.scrollIntoView(value.length, { y: "end" }) });
+        } else if (keepPlace) {
+            scroller.scrollTop = scrollTop;
         }
     },
     getContent() {
