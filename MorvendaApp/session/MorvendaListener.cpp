@@ -220,6 +220,20 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
 {
     const QString description = describe(*socket);
     if (openConnectionCount() >= maxOpenConnections) {
+        // Connections that never shake hands (a scanner, a stuck client) must not lock the apps
+        // out: the one that has waited longest for its handshake makes room.
+        const auto silent = std::find_if(m_pendingConnections.cbegin(), m_pendingConnections.cend(),
+                                         [](const ConnectionPtr &c) { return c->isOpen(); });
+        if (silent != m_pendingConnections.cend()) {
+            const ConnectionPtr evicted = *silent;
+            const QString message = QStringLiteral("Too many open connections (%1): closing connection %2, which has not sent its handshake")
+                                        .arg(QString::number(maxOpenConnections), evicted->displayName());
+            qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
+            errorLine(message);
+            evicted->cancel();  // its close takes it out of the pending list
+        }
+    }
+    if (openConnectionCount() >= maxOpenConnections) {
         const QString message = QStringLiteral("Too many open connections (%1): closing the connection from %2")
                                     .arg(maxOpenConnections)
                                     .arg(description);

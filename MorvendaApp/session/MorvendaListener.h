@@ -37,8 +37,9 @@ class MorvendaListener : public QObject, public AlertPresentingDelegate
 public:
     using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
 
-    // Open sockets (pending, registered and replaced together) beyond which new ones are closed
-    // at once: a port scan or a reconnect loop must not exhaust descriptors.
+    // Open sockets (pending, registered and replaced together) at most: a port scan or a
+    // reconnect loop must not exhaust descriptors. At the cap the connection that has waited
+    // longest for its handshake is closed to make room; without one, the new one is closed.
     static constexpr int maxOpenConnections = 256;
     // Undecodable messages are logged with at most this much of their text.
     static constexpr qsizetype maxLoggedBodyBytes = 64 * 1024;

@@ -114,6 +114,7 @@ private slots:
     void pendingConnectionIsPrunedOnClose();
     void manyConnectsAndClosesLeakNoDescriptors();
     void openSocketsAreCapped();
+    void silentConnectionsDoNotLockAppsOut();
     void peerThatNeverReadsDoesNotGrowMemory();
     void oversizeFrameIsLoggedAndConnectionGoesOn();
     void oversizeNoticeShowsThePeerNameLiterally();
@@ -413,18 +414,50 @@ void tst_Listener::manyConnectsAndClosesLeakNoDescriptors()
 
 void tst_Listener::openSocketsAreCapped()
 {
+    // With every slot held by an app that shook hands, further connections are closed at once.
     Server server;
-    std::vector<std::unique_ptr<ScriptedPeer>> peers;
-    const int extra = 4;
-    for (int i = 0; i < MorvendaListener::maxOpenConnections + extra; ++i) {
+    std::vector<std::unique_ptr<ScriptedPeer>> apps;
+    for (int i = 0; i < MorvendaListener::maxOpenConnections; ++i) {
         auto peer = server.connectPeer();
         QVERIFY(peer);
-        peers.push_back(std::move(peer));
+        peer->handshake(QStringLiteral("App %1").arg(i));
+        apps.push_back(std::move(peer));
         QCoreApplication::processEvents();
     }
-    QTRY_COMPARE(std::count_if(peers.cbegin(), peers.cend(), [](const auto &p) { return !p->isConnected(); }),
-                 qsizetype(extra));
-    QCOMPARE(server.listener.pendingConnections().size(), MorvendaListener::maxOpenConnections);
+    QTRY_COMPARE(server.listener.connections().size(), qsizetype(MorvendaListener::maxOpenConnections));
+    std::vector<std::unique_ptr<ScriptedPeer>> extras;
+    for (int i = 0; i < 4; ++i) {
+        auto peer = server.connectPeer();
+        QVERIFY(peer);
+        extras.push_back(std::move(peer));
+    }
+    QTRY_VERIFY(std::none_of(extras.cbegin(), extras.cend(), [](const auto &p) { return p->isConnected(); }));
+    QVERIFY(std::all_of(apps.cbegin(), apps.cend(), [](const auto &p) { return p->isConnected(); }));
+    QVERIFY(server.listener.pendingConnections().isEmpty());
+    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256): closing the connection from")));
+}
+
+void tst_Listener::silentConnectionsDoNotLockAppsOut()
+{
+    // A peer that opens connections and never shakes hands (a scanner, a stuck client) fills
+    // the cap; an app that connects afterwards must still get in.
+    Server server;
+    std::vector<std::unique_ptr<ScriptedPeer>> silent;
+    for (int i = 0; i < MorvendaListener::maxOpenConnections; ++i) {
+        auto peer = server.connectPeer();
+        QVERIFY(peer);
+        silent.push_back(std::move(peer));
+        QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE(server.listener.pendingConnections().size(), MorvendaListener::maxOpenConnections);
+    auto app = server.connectPeer();
+    QVERIFY(app);
+    app->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(app->frames().size(), 1);
+    QVERIFY(server.connectionNamed(QStringLiteral("App")));
+    // The connection that had waited longest for its handshake made room.
+    QTRY_VERIFY(!silent.front()->isConnected());
+    QVERIFY(silent.back()->isConnected());
     QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256)")));
 }
 
