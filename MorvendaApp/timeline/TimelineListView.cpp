@@ -32,7 +32,6 @@ TimelineListView::TimelineListView(TimelineViewModel &model, MessageSelection &s
 void TimelineListView::connectSignals()
 {
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { m_followBottom = isAtBottom(); });
-    connect(&m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_followBottom = isAtBottom(); });
     const auto rowsChanged = [this] {
         updateScrollRange();
         if (m_followBottom)
@@ -40,7 +39,17 @@ void TimelineListView::connectSignals()
         viewport()->update();
     };
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, rowsChanged);
-    connect(&m_model, &QAbstractItemModel::modelReset, this, rowsChanged);
+    // A rebuilt list (another source, another filter) holds other rows: the old top row number
+    // means nothing in it. Show the selected row if it is among them, else open at the bottom.
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        updateScrollRange();
+        const auto &id = m_selection.messageID();
+        if (const auto row = id ? m_model.rowOf(*id) : std::nullopt)
+            ensureVisible(*row);
+        else
+            scrollToBottom();
+        viewport()->update();
+    });
     connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] {
         // A replaced row may have grown or shrunk; only the last page decides the range.
         const bool atBottom = isAtBottom();

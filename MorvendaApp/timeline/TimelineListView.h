@@ -3,7 +3,8 @@
 // with ten rows or a million; Qt's item views lay out every row again on each insertion.
 // Selection is by message ID: a click toggles it, the arrow keys move it, and after every model
 // update the row of the selected ID is highlighted again if present. Opens at the bottom and
-// follows new rows while it is there. Main thread.
+// follows new rows while it is there; a rebuilt list shows its selected row, or else its bottom.
+// Main thread.
 #pragma once
 
 #include "MorvendaApp/timeline/CoalescedCall.h"

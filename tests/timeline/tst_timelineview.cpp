@@ -119,6 +119,7 @@ private slots:
     void clearEmptiesTheSelectionFirst();
     void saveThenOpenRoundTripsTheTimeline();
     void followsNewRowsOnlyAtTheBottom();
+    void aRebuiltListShowsItsSelectedRowOrItsBottom();
     void screenshots_data();
     void screenshots();
 };
@@ -464,6 +465,35 @@ void TestTimelineView::followsNewRowsOnlyAtTheBottom()
     QTRY_COMPARE(c.view.viewModel().rowCount(), 70);
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), 0);
+}
+
+// The rows of a rebuilt list are other rows: the old scroll position must not decide what shows.
+void TestTimelineView::aRebuiltListShowsItsSelectedRowOrItsBottom()
+{
+    Column c(QSize(420, 400));
+    TimelineListView *list = c.view.list();
+    QScrollBar *bar = list->verticalScrollBar();
+    for (uint n = 1; n <= 300; ++n)
+        run(c.repository, QStringLiteral("REQ %1 get /item/%1").arg(n));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
+    QTRY_COMPARE(bar->value(), bar->maximum());
+
+    // Scrolled up to item 200 and selected it; a filter leaves it at row 11 (1, 2, 20-29, 200-209, …).
+    bar->setValue(199);
+    c.click(199);
+    QCOMPARE(c.selection.messageID(), id(200));
+    QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("item/2"));
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 111);
+    QCOMPARE(list->selectedRow(), 11);
+    QVERIFY(!list->visualRect(11).isEmpty());
+
+    // Without a selected row among the new rows the rebuilt list opens at its bottom.
+    c.click(11);
+    QCOMPARE(c.selection.messageID(), std::nullopt);
+    bar->setValue(0);
+    QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
+    QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestTimelineView::screenshots_data()
