@@ -71,6 +71,12 @@ MorvendaListener::MorvendaListener(const Options &options, QObject *parent)
 {
     connect(&m_server, &QTcpServer::newConnection, this, &MorvendaListener::handleNewConnections);
     connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
+        // QTcpServer stops accepting after any such error (out of descriptors, for example) and
+        // never starts again by itself: try again shortly, and log once until an accept works.
+        QTimer::singleShot(acceptRetryMs, this, [this] { m_server.resumeAccepting(); });
+        if (std::exchange(m_acceptFailing, true)) {
+            return;
+        }
         const QString description = QStringLiteral("failed(") + m_server.errorString() + u')';
         qCDebug(lcMorvendaListener, "Listener state updated: %s", qUtf8Printable(description));
         if (m_logger) {
@@ -212,6 +218,7 @@ int MorvendaListener::openConnectionCount() const
 void MorvendaListener::handleNewConnections()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        m_acceptFailing = false;
         acceptConnection(socket);
     }
 }

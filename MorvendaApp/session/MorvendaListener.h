@@ -41,6 +41,8 @@ public:
     // reconnect loop must not exhaust descriptors. At the cap the connection that has waited
     // longest for its handshake is closed to make room; without one, the new one is closed.
     static constexpr int maxOpenConnections = 256;
+    // After a failed accept (such as running out of descriptors), accepting resumes this much later.
+    static constexpr int acceptRetryMs = 1000;
     // Undecodable messages are logged with at most this much of their text.
     static constexpr qsizetype maxLoggedBodyBytes = 64 * 1024;
 
@@ -127,8 +129,9 @@ private:
     void appendLine(const QString &text);
     void errorLine(const QString &text);
 
-    // Accepts unbuffered sockets: input stays in the kernel until a connection reads it, so TCP
-    // flow control slows a fast app and no read buffer is allocated per burst.
+    // Opens accepted sockets with QIODevice::Unbuffered. Qt 6.4 honours that only for sockets it
+    // connects itself, so these still read ahead into their buffer; the connection bounds it
+    // (MorvendaConnection::readBufferSize), and TCP flow control slows a fast app beyond that.
     class Server : public QTcpServer
     {
     protected:
@@ -153,5 +156,6 @@ private:
     static constexpr qsizetype maxEarlyLines = 1000;
     QList<std::pair<bool, QString>> m_earlyLines;
     bool m_hasDisplayedLegacyProtocolAlert = false;
+    bool m_acceptFailing = false;
     Decoder m_decoder;
 };

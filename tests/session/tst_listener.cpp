@@ -16,8 +16,10 @@
 #include <QTcpServer>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <memory>
@@ -115,6 +117,7 @@ private slots:
     void manyConnectsAndClosesLeakNoDescriptors();
     void openSocketsAreCapped();
     void silentConnectionsDoNotLockAppsOut();
+    void acceptingResumesAfterRunningOutOfDescriptors();
     void peerThatNeverReadsDoesNotGrowMemory();
     void oversizeFrameIsLoggedAndConnectionGoesOn();
     void oversizeNoticeShowsThePeerNameLiterally();
@@ -459,6 +462,32 @@ void tst_Listener::silentConnectionsDoNotLockAppsOut()
     QTRY_VERIFY(!silent.front()->isConnected());
     QVERIFY(silent.back()->isConnected());
     QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256)")));
+}
+
+void tst_Listener::acceptingResumesAfterRunningOutOfDescriptors()
+{
+    // Running out of descriptors once (the rest of the tool holds many files) must not stop
+    // the server for the rest of the run.
+    Server server;
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int lowestFree = 0;
+    while (::fcntl(lowestFree, F_GETFD) != -1) {
+        ++lowestFree;
+    }
+    // The app's socket takes the last allowed descriptor; accepting it then fails.
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(lowestFree + 1);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    ScriptedPeer peer;
+    const bool connected = peer.connectTo(server.listener.serverPort());
+    QTRY_VERIFY(logContains(server.logger, QStringLiteral("Listener state updated: failed(")));
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    QVERIFY(connected);
+
+    peer.handshake(QStringLiteral("App"));
+    QTRY_COMPARE_WITH_TIMEOUT(peer.frames().size(), 1, 10000);
+    QVERIFY(server.connectionNamed(QStringLiteral("App")));
 }
 
 void tst_Listener::peerThatNeverReadsDoesNotGrowMemory()
