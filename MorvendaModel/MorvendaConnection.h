@@ -40,9 +40,10 @@ public:
     static constexpr int keepAliveIntervalSeconds = 2;
     static constexpr int keepAliveProbeCount = 5;
 
-    // Takes ownership of `socket`, which must be connected (an accepted socket). An unbuffered
-    // socket (opened with QIODevice::Unbuffered) is read straight from the kernel, which then
-    // also holds the undispatched input; a buffered one keeps at most readBufferSize bytes.
+    // Takes ownership of `socket`, which must be connected (an accepted socket). A buffered
+    // socket keeps at most readBufferSize bytes of undispatched input. A truly unbuffered one
+    // (only a socket Qt connected itself with QIODevice::Unbuffered; not an accepted socket
+    // opened that way) is read straight from the kernel, which then holds the input.
     explicit MorvendaConnection(QTcpSocket *socket, QObject *parent = nullptr);
     // Pending sends complete with failure.
     ~MorvendaConnection() override;
