@@ -14,9 +14,35 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QVBoxLayout>
 
 namespace {
+// A right click only asks for a row's menu; the item view would otherwise select the row first,
+// which makes that connection the timeline's source before "Delete connection" is even chosen.
+class RightClickDoesNotSelect : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::RightButton) {
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 QStringList displayNames(const QList<MorvendaListener::ConnectionPtr> &connections)
 {
     QStringList names;
@@ -49,6 +75,7 @@ void PeerListView::buildLayout()
     m_list->setModel(m_model);
     m_list->setItemDelegate(new ConnectionEntryView(m_list));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->viewport()->installEventFilter(new RightClickDoesNotSelect(m_list));
     m_list->setUniformItemSizes(false);
     applyConnectListStyle(m_list);
 

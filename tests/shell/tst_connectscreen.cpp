@@ -19,6 +19,8 @@
 #include "MorvendaApp/shell/core/L10n.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QListView>
@@ -38,6 +40,7 @@ private slots:
     void aSecondConnectionChangesNothing();
     void printDetailsAddsOneConsoleLine();
     void deleteRemovesTheRowButKeepsTheActiveConnection();
+    void aRightClickOpensTheMenuWithoutChoosingTheConnection();
     void aConnectionThatDropsShowsItsFailedState();
     void choosingAFileClearsTheConnectionAndBack();
     void theSameFileOpenedTwiceMarksBothRows();
@@ -180,6 +183,39 @@ void TestConnectScreen::deleteRemovesTheRowButKeepsTheActiveConnection()
     QCOMPARE(m_screen->peerList()->header()->text(), QStringLiteral("No available connections"));
     QCOMPARE(m_listener->activeConnection(), connection);
     QTRY_VERIFY(!peer.isConnected());
+}
+
+// Opening a connection's menu to delete it must not first make it the timeline's source.
+void TestConnectScreen::aRightClickOpensTheMenuWithoutChoosingTheConnection()
+{
+    ScriptedPeer first;
+    ScriptedPeer second;
+    const auto one = connectPeer(first, QStringLiteral("One"));
+    QVERIFY(one);
+    QTRY_COMPARE(m_listener->activeConnection(), one);
+    QVERIFY(connectPeer(second, QStringLiteral("Two")));
+    QListView *list = m_screen->peerList()->listView();
+    QTRY_VERIFY(!list->visualRect(model().index(1)).isEmpty());
+
+    const QPoint onTwo = list->visualRect(model().index(1)).center();
+    // As the platform delivers a right click: the press, the context-menu request, the release.
+    QTest::mousePress(list->viewport(), Qt::RightButton, {}, onTwo);
+    QContextMenuEvent request(QContextMenuEvent::Mouse, onTwo, list->viewport()->mapToGlobal(onTwo));
+    QApplication::sendEvent(list->viewport(), &request);
+    QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, onTwo);
+    QMenu *menu = nullptr;
+    QTRY_VERIFY((menu = m_screen->findChild<QMenu *>()) && menu->isVisible());
+    QCOMPARE(m_listener->activeConnection(), one);
+    QCOMPARE(m_screen->selection().connectionId(), std::optional<QUuid>(one->id()));
+
+    menu->actions().at(1)->trigger();
+    menu->close();
+    QTRY_COMPARE(model().rowCount(), 1);
+    QCOMPARE(m_listener->activeConnection(), one);
+
+    // A left click still chooses.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(model().index(0)).center());
+    QCOMPARE(m_listener->activeConnection(), one);
 }
 
 void TestConnectScreen::aConnectionThatDropsShowsItsFailedState()
