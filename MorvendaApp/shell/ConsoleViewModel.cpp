@@ -3,6 +3,8 @@
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/session/Logger.h"
 
+#include <algorithm>
+
 ConsoleViewModel::ConsoleViewModel(QObject *parent)
     : QObject(parent)
 {
@@ -47,12 +49,19 @@ void ConsoleViewModel::schedulePush()
     }
 }
 
+int ConsoleViewModel::pushIntervalFor(qsizetype length)
+{
+    const qsizetype millions = length / 1'000'000;
+    return int(std::min<qsizetype>(minPushIntervalMs + millions * pushIntervalPerMillionCharsMs, 60'000));
+}
+
 void ConsoleViewModel::push()
 {
     m_dirty = false;
+    const QString shown = text();
     if (m_codeMirror) {
-        m_codeMirror->setContent(text());
+        m_codeMirror->setContent(shown);
     }
-    m_throttle.start();
+    m_throttle.start(pushIntervalFor(shown.size()));
     emit contentPushed();
 }

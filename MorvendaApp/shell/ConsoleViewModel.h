@@ -1,7 +1,10 @@
 // The console's copy of the application log, fed to one code viewer as the lines joined by "\n".
-// However fast lines arrive, the viewer gets at most one new text per `minPushIntervalMs` (the
-// first change at once, the latest text after the interval), so a burst costs a handful of page
-// updates instead of one whole-log copy per line. Owned by its ConsoleView; main thread.
+// However fast lines arrive, the viewer gets at most one new text per push interval (the first
+// change at once, the latest text after the interval), so a burst costs a handful of page updates
+// instead of one whole-log copy per line. Every push copies the whole log into the page, so the
+// interval grows with the log: a log of tens of megabytes (an app whose every message fails to
+// decode) refreshes every few seconds instead of keeping the main thread busy copying.
+// Owned by its ConsoleView; main thread.
 #pragma once
 
 #include <QMetaObject>
@@ -21,6 +24,11 @@ class ConsoleViewModel : public QObject
 
 public:
     static constexpr int minPushIntervalMs = 100;
+    // Each further million characters of log adds this much to the interval.
+    static constexpr int pushIntervalPerMillionCharsMs = 100;
+
+    // The wait after pushing a text of `length` characters before the next one.
+    static int pushIntervalFor(qsizetype length);
 
     explicit ConsoleViewModel(QObject *parent = nullptr);
 
@@ -36,6 +44,8 @@ public:
     QString text() const { return m_log.join(QLatin1Char('\n')); }
     // Whether a newer text waits for the interval to pass.
     bool hasPendingPush() const { return m_dirty; }
+    // The wait after the last push before a newer text may follow.
+    int currentPushIntervalMs() const { return m_throttle.interval(); }
 
 signals:
     // After a text was handed to the viewer.

@@ -20,6 +20,7 @@ private slots:
     void clearingTheLogEmptiesTheConsole();
     void aBurstEndsWithExactlyItsLinesInAFewPushes();
     void aSecondSetupDoesNotShowLinesTwice();
+    void aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText();
     void theViewerIsSetToHtml();
 
 private:
@@ -126,6 +127,29 @@ void TestConsoleViewModel::aSecondSetupDoesNotShowLinesTwice()
     m_logger->append(QStringLiteral("b"));
     QTRY_VERIFY(!m_console->hasPendingPush());
     QCOMPARE(shownText(), QStringLiteral("a\nb"));
+}
+
+void TestConsoleViewModel::aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText()
+{
+    QCOMPARE(ConsoleViewModel::pushIntervalFor(0), ConsoleViewModel::minPushIntervalMs);
+    QCOMPARE(ConsoleViewModel::pushIntervalFor(999'999), ConsoleViewModel::minPushIntervalMs);
+    QCOMPARE(ConsoleViewModel::pushIntervalFor(40'000'000), 4100);
+    QCOMPARE(ConsoleViewModel::pushIntervalFor(qsizetype(1) << 40), 60'000);
+
+    // Undecodable messages are logged with up to 64 KiB of their text each.
+    m_console->setup(*m_logger, *m_codeMirror);
+    const QString dump(65'536, u'x');
+    for (int i = 0; i < 40; ++i)
+        m_logger->append(dump);
+    QVERIFY(m_console->currentPushIntervalMs() == ConsoleViewModel::minPushIntervalMs);
+    QTRY_VERIFY(!m_console->hasPendingPush());
+    // The last push carried the whole 2.6 M-character log, so the next one waits longer.
+    QCOMPARE(m_console->currentPushIntervalMs(), ConsoleViewModel::minPushIntervalMs + 2 * ConsoleViewModel::pushIntervalPerMillionCharsMs);
+    m_logger->append(QStringLiteral("last"));
+    QVERIFY(m_console->hasPendingPush());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
+    QVERIFY(shownText().endsWith(QStringLiteral("\nlast")));
+    QCOMPARE(shownText().size(), m_logger->log().join(QLatin1Char('\n')).size());
 }
 
 void TestConsoleViewModel::theViewerIsSetToHtml()
