@@ -48,7 +48,10 @@ void MessageRepository::addRequest(const Request &request, const QString &peer)
 void MessageRepository::addResponse(const Response &response, const QString &peer)
 {
     const QUuid batchID = response.batchID();
-    Batch &batch = m_batches[batchID];
+    Batch *&slot = m_batches[batchID];
+    if (!slot)
+        slot = &m_batchStore.emplace_back();
+    Batch &batch = *slot;
     const auto found = m_indexById.constFind(response.messageID());
     const qint32 existing = found == m_indexById.cend() ? -1 : *found;
     const bool isMember = existing >= 0 && m_slots[size_t(existing)].batches.contains(&batch);
@@ -313,6 +316,7 @@ void MessageRepository::clear()
     m_slots.clear();
     m_indexById.clear();
     m_batches.clear();
+    m_batchStore.clear();
     m_timeline.clear();
     m_timelineSlot.clear();
     // Positions restart at zero, so no result may survive: a reopened session would otherwise be
@@ -347,7 +351,7 @@ QList<QUuid> MessageRepository::batchMembers(const QUuid &batchID) const
     const auto found = m_batches.find(batchID);
     if (found == m_batches.end())
         return ids;
-    for (const qint32 index : found->second.members)
+    for (const qint32 index : (*found)->members)
         ids.append(m_slots[size_t(index)].value.messageID());
     return ids;
 }

@@ -17,9 +17,9 @@
 #include <QUuid>
 #include <QVarLengthArray>
 
+#include <deque>
 #include <memory>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 class MessageRepository : public QObject
@@ -123,11 +123,6 @@ private:
         std::vector<qint32> order;
         std::vector<quint64> bits;
     };
-    struct UuidHash
-    {
-        size_t operator()(const QUuid &id) const noexcept { return qHash(id); }
-    };
-
     static Exchange detached(const Exchange &exchange);
     qint32 store(Exchange exchange);
     void evaluate(qint32 index);
@@ -142,7 +137,11 @@ private:
     QHash<QUuid, qint32> m_indexById;
     std::vector<Exchange> m_timeline;
     std::vector<qint32> m_timelineSlot; // exchange index of every row
-    std::unordered_map<QUuid, Batch, UuidHash> m_batches;
+    // Batches live in a deque so the pointers in Slot::batches stay valid as it grows; the index
+    // is open-addressed, so growing it moves pointers, not nodes scattered over the heap (a
+    // node-based map stalled the main loop for tens of milliseconds at each doubling).
+    std::deque<Batch> m_batchStore;
+    QHash<QUuid, Batch *> m_batches;
     QHash<PredicateRegister, Filter> m_filters;
     std::optional<Exchange> m_latest;
     quint64 m_nextRevision = 1;
