@@ -79,11 +79,6 @@ QWidget *MainWindow::timelineColumn() const
     return m_splitter->count() > 0 ? m_splitter->widget(0) : nullptr;
 }
 
-QWidget *MainWindow::detailsColumn() const
-{
-    return m_splitter->count() > 1 ? m_splitter->widget(1) : nullptr;
-}
-
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);

@@ -29,7 +29,6 @@ public:
     QToolBar *toolbar() const { return m_toolbar; }
     QSplitter *splitter() const { return m_splitter; }
     QWidget *timelineColumn() const;
-    QWidget *detailsColumn() const;
 
 signals:
     // The window is closing (accepted); the application ends with it.

@@ -101,7 +101,6 @@ void ServiceAdvertiser::freeClient()
         m_client = nullptr;
     }
     m_group = nullptr;
-    m_registered = false;
 }
 
 void ServiceAdvertiser::reportUnavailable(const QString &reason)
@@ -128,7 +127,6 @@ void ServiceAdvertiser::handleClientState(AvahiClient *client, int state)
         if (m_group) {
             avahi_entry_group_reset(m_group);
         }
-        m_registered = false;
         break;
     case AVAHI_CLIENT_CONNECTING:
         qCDebug(lcServiceAdvertiser, "Waiting for the Avahi daemon");
@@ -136,7 +134,6 @@ void ServiceAdvertiser::handleClientState(AvahiClient *client, int state)
         break;
     case AVAHI_CLIENT_FAILURE: {
         const int error = avahi_client_errno(client);
-        m_registered = false;
         if (error == AVAHI_ERR_DISCONNECTED) {
             // The daemon went away (restart): a fresh client registers again when it is back.
             // Never free the client from inside its own callback.
@@ -203,7 +200,6 @@ void ServiceAdvertiser::handleGroupState(AvahiEntryGroup *group, int state)
 {
     switch (state) {
     case AVAHI_ENTRY_GROUP_ESTABLISHED:
-        m_registered = true;
         m_reportedUnavailable = false;
         emit registered(m_name);
         break;
@@ -214,7 +210,6 @@ void ServiceAdvertiser::handleGroupState(AvahiEntryGroup *group, int state)
         const QString old = m_name;
         m_name = serviceName(QString::fromUtf8(alternative));
         avahi_free(alternative);
-        m_registered = false;
         emit renamed(old, m_name);
         avahi_entry_group_reset(group);
         // Not from inside the group's own callback.
@@ -226,7 +221,6 @@ void ServiceAdvertiser::handleGroupState(AvahiEntryGroup *group, int state)
         break;
     }
     case AVAHI_ENTRY_GROUP_FAILURE:
-        m_registered = false;
         emit failed(avahiError(avahi_client_errno(avahi_entry_group_get_client(group))));
         break;
     default:

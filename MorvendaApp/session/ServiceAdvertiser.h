@@ -29,7 +29,6 @@ public:
 
     // The name currently asked for (after collisions, Avahi's alternative).
     QString name() const { return m_name; }
-    bool isRegistered() const { return m_registered; }
 
     // `name` as a valid service name: at most 63 UTF-8 bytes, never empty.
     static QString serviceName(const QString &name);
@@ -62,6 +61,5 @@ private:
     AvahiClient *m_client = nullptr;
     AvahiEntryGroup *m_group = nullptr;
     QTimer m_retry;
-    bool m_registered = false;
     bool m_reportedUnavailable = false;
 };

@@ -33,7 +33,6 @@ public:
     bool hasPresentedBinaryDecodeAlert() const { return m_hasPresentedBinaryDecodeAlert; }
 
     const QString &mobileProtobufKey() const { return m_mobileProtobufKey; }
-    void setMobileProtobufKey(const QString &key) { m_mobileProtobufKey = key; }
 
     // Held weakly: `delegate` must be a QObject; once it is destroyed the delegate reads as null.
     template<typename Delegate>

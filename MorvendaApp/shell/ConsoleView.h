@@ -23,7 +23,6 @@ public:
 
     ConsoleViewModel &viewModel() const { return *m_viewModel; }
     CodeMirrorViewModel &codeMirrorViewModel() const { return *m_codeMirrorViewModel; }
-    CodeMirrorView *codeMirrorView() const { return m_codeMirrorView; }
     SymbolButton *clearButton() const { return m_clearButton; }
 
     QSize sizeHint() const override;

@@ -21,7 +21,6 @@ void ConsoleViewModel::setup(Logger &logger, CodeMirrorViewModel &codeMirror)
 {
     // One subscription only: a second one would show every later line twice.
     disconnect(m_subscription);
-    m_logger = &logger;
     m_codeMirror = &codeMirror;
     codeMirror.setLanguage(Language::Html);
     // The copy and the subscription are taken in the same main-thread step, and the logger
@@ -63,5 +62,4 @@ void ConsoleViewModel::push()
         m_codeMirror->setContent(shown);
     }
     m_throttle.start(pushIntervalFor(shown.size()));
-    emit contentPushed();
 }

@@ -47,15 +47,10 @@ public:
     // The wait after the last push before a newer text may follow.
     int currentPushIntervalMs() const { return m_throttle.interval(); }
 
-signals:
-    // After a text was handed to the viewer.
-    void contentPushed();
-
 private:
     void schedulePush();
     void push();
 
-    QPointer<Logger> m_logger;
     QPointer<CodeMirrorViewModel> m_codeMirror;
     QStringList m_log;
     QMetaObject::Connection m_subscription;

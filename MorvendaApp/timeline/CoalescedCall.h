@@ -17,8 +17,6 @@ public:
     CoalescedCall(const CoalescedCall &) = delete;
     CoalescedCall &operator=(const CoalescedCall &) = delete;
 
-    bool isScheduled() const { return m_scheduled; }
-
     void schedule()
     {
         if (m_scheduled)

@@ -24,24 +24,6 @@ QString rawValue(Alignment alignment)
     return alignment == Alignment::Vertical ? u"vertical"_s : u"horizontal"_s;
 }
 
-std::optional<Filter> filterFromRawValue(QStringView raw)
-{
-    for (const Filter filter : kAllFilters) {
-        if (raw == rawValue(filter))
-            return filter;
-    }
-    return std::nullopt;
-}
-
-std::optional<Alignment> alignmentFromRawValue(QStringView raw)
-{
-    for (const Alignment alignment : {Alignment::Vertical, Alignment::Horizontal}) {
-        if (raw == rawValue(alignment))
-            return alignment;
-    }
-    return std::nullopt;
-}
-
 QString symbolName(Filter filter)
 {
     switch (filter) {

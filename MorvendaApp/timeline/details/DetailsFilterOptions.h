@@ -6,7 +6,6 @@
 #include <QStringView>
 
 #include <array>
-#include <optional>
 
 namespace DetailsFilterOptions {
 
@@ -19,9 +18,6 @@ inline constexpr std::array<Filter, 3> kAllFilters = {Filter::Request, Filter::R
 // "request", "response", "all"; "vertical", "horizontal".
 QString rawValue(Filter filter);
 QString rawValue(Alignment alignment);
-// Exactly the raw values, case-sensitive; anything else gives no value.
-std::optional<Filter> filterFromRawValue(QStringView raw);
-std::optional<Alignment> alignmentFromRawValue(QStringView raw);
 
 // The segment's symbol ("arrow.up", "arrow.down", "arrow.up.arrow.down") and localized help.
 QString symbolName(Filter filter);

@@ -18,11 +18,6 @@ constexpr int kTitlePixelSize = 15;   // title 3
 constexpr int kLabelPixelSize = 12;   // callout
 constexpr int kTabSpacing = 8;
 
-constexpr std::array<PayloadDetailsView::DetailType, 5> kAllDetailTypes = {
-    PayloadDetailsView::DetailType::Info, PayloadDetailsView::DetailType::Headers,
-    PayloadDetailsView::DetailType::Query, PayloadDetailsView::DetailType::Cookies,
-    PayloadDetailsView::DetailType::Body};
-
 } // namespace
 
 QString PayloadDetailsView::rawValue(DetailType type)
@@ -40,15 +35,6 @@ QString PayloadDetailsView::rawValue(DetailType type)
         break;
     }
     return u"body"_s;
-}
-
-std::optional<PayloadDetailsView::DetailType> PayloadDetailsView::detailTypeFromRawValue(QStringView raw)
-{
-    for (const DetailType type : kAllDetailTypes) {
-        if (raw == rawValue(type))
-            return type;
-    }
-    return std::nullopt;
 }
 
 QString PayloadDetailsView::tabLabel(DetailType type)

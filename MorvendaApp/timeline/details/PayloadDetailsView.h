@@ -13,7 +13,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <optional>
 
 class QLabel;
 class SegmentedPicker;
@@ -26,7 +25,6 @@ public:
     enum class DetailType { Info, Headers, Query, Cookies, Body };
 
     static QString rawValue(DetailType type);
-    static std::optional<DetailType> detailTypeFromRawValue(QStringView raw);
     // The raw value with its first letter in upper case: "Info", "Headers", …
     static QString tabLabel(DetailType type);
 
