@@ -103,6 +103,16 @@ void ServiceAdvertiser::freeClient()
     m_group = nullptr;
 }
 
+void ServiceAdvertiser::takeAlternativeName()
+{
+    const QByteArray name = m_name.toUtf8();
+    char *alternative = avahi_alternative_service_name(name.constData());
+    const QString old = m_name;
+    m_name = serviceName(QString::fromUtf8(alternative));
+    avahi_free(alternative);
+    emit renamed(old, m_name);
+}
+
 void ServiceAdvertiser::reportUnavailable(const QString &reason)
 {
     if (m_reportedUnavailable) {
@@ -175,11 +185,7 @@ void ServiceAdvertiser::registerService(AvahiClient *client)
                                                                 type.constData(), nullptr, nullptr, m_port, nullptr);
         if (result == AVAHI_ERR_COLLISION) {
             // A local service holds the name already.
-            char *alternative = avahi_alternative_service_name(name.constData());
-            const QString old = m_name;
-            m_name = serviceName(QString::fromUtf8(alternative));
-            avahi_free(alternative);
-            emit renamed(old, m_name);
+            takeAlternativeName();
             avahi_entry_group_reset(m_group);
             continue;
         }
@@ -205,12 +211,7 @@ void ServiceAdvertiser::handleGroupState(AvahiEntryGroup *group, int state)
         break;
     case AVAHI_ENTRY_GROUP_COLLISION: {
         // Another host on the network holds the name: take Avahi's alternative and try again.
-        const QByteArray name = m_name.toUtf8();
-        char *alternative = avahi_alternative_service_name(name.constData());
-        const QString old = m_name;
-        m_name = serviceName(QString::fromUtf8(alternative));
-        avahi_free(alternative);
-        emit renamed(old, m_name);
+        takeAlternativeName();
         avahi_entry_group_reset(group);
         // Not from inside the group's own callback.
         QTimer::singleShot(0, this, [this] {

@@ -52,6 +52,8 @@ private:
     void createClient();
     void freeClient();
     void registerService(AvahiClient *client);
+    // Avahi's alternative to the current name becomes the name; announced with `renamed`.
+    void takeAlternativeName();
     void reportUnavailable(const QString &reason);
 
     QString m_name;
