@@ -4,7 +4,7 @@
 // 100 switches between two such exchanges.
 // Usage: details_select [runs]   (headless: QT_QPA_PLATFORM=offscreen, as root also
 // QTWEBENGINE_DISABLE_SANDBOX=1)
-#include "MorvendaApp/timeline/details/EntryDetailsView.h"
+#include "MorvendaApp/details/EntryDetailsView.h"
 
 #include "CodeMirror/CodeMirrorCoordinator.h"
 #include "CodeMirror/CodeMirrorView.h"

@@ -1,6 +1,6 @@
 # morvenda_check_headless(targets...): fails the configure step when one of the
 # given targets links, directly or through another target, a UI module of Qt.
-set(_MORVENDA_UI_LIBS Qt6::Gui Qt6::Widgets Qt6::Charts Qt6::WebEngineWidgets
+set(_MORVENDA_UI_LIBS Qt6::Gui Qt6::Widgets Qt6::WebEngineWidgets
     Qt6::WebEngineCore Qt6::WebChannel Qt6::Svg Qt6::SvgWidgets Qt6::OpenGL)
 
 function(_morvenda_collect_links target out)

@@ -12,7 +12,9 @@ function(morvenda_add_test name)
         "QT_LOGGING_RULES=qt.webenginecontext.info=false"
         "MORVENDA_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data"
         "MORVENDA_ARTIFACTS=${PROJECT_BINARY_DIR}/artifacts"
-        "XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime")
+        "XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/xdg-runtime"
+        # Stored data (the stored-user database) goes to a folder of the test's own, never a real home.
+        "XDG_DATA_HOME=${PROJECT_BINARY_DIR}/xdg-data/${name}")
     if(T_WEBENGINE)
         list(APPEND env
             "QTWEBENGINE_DISABLE_SANDBOX=1"

@@ -9,13 +9,11 @@
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/PreferencesView.h"
-#include "MorvendaApp/shell/core/Alert.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/Alert.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/TimelineView.h"
-#if MORVENDA_HAS_DETAILS
-#include "MorvendaApp/timeline/details/MorvendaDetailsView.h"
-#endif
+#include "MorvendaApp/details/MorvendaDetailsView.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -97,7 +95,6 @@ QWidget *MainScene::makeDetailsColumn()
     const auto connectScreen = [&shared]() -> QWidget * {
         return new ConnectToPeerView(shared.listener, shared.fileHolder, shared.userManager);
     };
-#if MORVENDA_HAS_DETAILS
     auto *details = new MorvendaDetailsView(shared.repository, shared.windowManager, m_openUrl);
     details->setConnectScreenFactory(connectScreen);
     details->setBottomPaneFactory(BottomView::Console,
@@ -106,10 +103,6 @@ QWidget *MainScene::makeDetailsColumn()
     connect(m_selection, &MessageSelection::messageIDChanged, details, &MorvendaDetailsView::setSelectedMessageID);
     details->setSelectedMessageID(m_selection->messageID());
     return details;
-#else
-    // Without the details column nothing can be selected, and the connect screen is what it shows.
-    return connectScreen();
-#endif
 }
 
 void MainScene::show()

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "MorvendaApp/shell/HelpView.h"
-#include "MorvendaApp/shell/core/SideView.h"
+#include "MorvendaApp/core/SideView.h"
 
 #include <QHash>
 #include <QObject>

@@ -2,8 +2,8 @@
 
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
-#include "MorvendaApp/shell/core/L10n.h"
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QAction>
 #include <QMenu>

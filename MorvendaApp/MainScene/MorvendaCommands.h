@@ -6,7 +6,7 @@
 #pragma once
 
 #include "MorvendaApp/session/ui/AlertSink.h"
-#include "MorvendaApp/shell/core/SideView.h"
+#include "MorvendaApp/core/SideView.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "PanelWindow.h"
 
 #include "MorvendaApp/components/ExternalWindowModifier.h"
-#include "MorvendaApp/shell/core/L10n.h"
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>

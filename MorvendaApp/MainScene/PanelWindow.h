@@ -3,7 +3,7 @@
 // WindowManager, and the window is deleted (a later open makes a fresh one). Main thread.
 #pragma once
 
-#include "MorvendaApp/shell/core/SideView.h"
+#include "MorvendaApp/core/SideView.h"
 
 #include <QWidget>
 

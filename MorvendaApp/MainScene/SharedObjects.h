@@ -11,7 +11,7 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 struct SharedObjects
 {

@@ -3,7 +3,7 @@
 #include "NamedColors.h"
 #include "SymbolButton.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QClipboard>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "ExternalWindowModifier.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QEvent>
 #include <QPointer>

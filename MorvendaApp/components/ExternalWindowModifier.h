@@ -7,7 +7,7 @@
 
 #include "SymbolButton.h"
 
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <functional>
 

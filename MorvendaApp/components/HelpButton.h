@@ -5,7 +5,7 @@
 
 #include "SymbolButton.h"
 
-#include "MorvendaApp/shell/core/Help.h"
+#include "MorvendaApp/core/Help.h"
 
 #include <QUrl>
 

@@ -1,6 +1,6 @@
 #include "ToolbarButtons.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 namespace {
 constexpr qreal kOpenInWindowOpacity = 0.6;

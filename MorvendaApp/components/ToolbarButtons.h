@@ -4,7 +4,7 @@
 
 #include "SymbolButton.h"
 
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 // Shows its panel in the sidebar or hides it there; closes the panel's own window when it has one.
 // Blue while the panel is in the sidebar, orange at 60 % while it is open in a window.

@@ -2,7 +2,7 @@
 // knowing the listener. Implemented by MorvendaListener; main thread only.
 #pragma once
 
-#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/core/Alert.h"
 #include "MorvendaModel/AppPayload.h"
 
 class AlertPresentingDelegate

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "MorvendaApp/session/AlertPresentingDelegate.h"
-#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/core/Alert.h"
 #include "MorvendaModel/AppPayload.h"
 #include "MorvendaModel/Decoder.h"
 #include "MorvendaModel/MorvendaConnection.h"

@@ -5,7 +5,7 @@
 // Owned by the window it presents on; main thread.
 #pragma once
 
-#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/core/Alert.h"
 
 #include <QMessageBox>
 #include <QObject>

@@ -7,7 +7,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/shell/Asset.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -5,7 +5,7 @@
 #include "ListSizing.h"
 
 #include "MorvendaApp/components/Symbols.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QApplication>
 #include <QPainter>

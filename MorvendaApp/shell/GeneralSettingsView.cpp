@@ -2,7 +2,7 @@
 
 #include "Preferences.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

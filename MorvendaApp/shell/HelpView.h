@@ -4,7 +4,7 @@
 // Main thread.
 #pragma once
 
-#include "MorvendaApp/shell/core/Help.h"
+#include "MorvendaApp/core/Help.h"
 
 #include <QDialog>
 #include <QList>

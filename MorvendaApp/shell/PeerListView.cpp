@@ -9,7 +9,7 @@
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QLabel>
 #include <QListView>

@@ -3,7 +3,7 @@
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/QuickFilterChip.h"
 

@@ -1,7 +1,7 @@
 #include "MorvendaApp/timeline/FilterViewModel.h"
 
 #include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <memory>
 

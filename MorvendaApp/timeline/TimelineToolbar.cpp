@@ -11,7 +11,7 @@
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/Asset.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 

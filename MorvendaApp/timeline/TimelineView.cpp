@@ -3,7 +3,7 @@
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/SecondaryLabel.h"

@@ -1,6 +1,6 @@
 #include "MorvendaApp/timeline/TimelineViewStateMapper.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "gallery/ComponentGallery.h"
 #include "gallery/GalleryPalettes.h"
 
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QApplication>
 #include <QDir>

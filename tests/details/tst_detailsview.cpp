@@ -2,9 +2,9 @@
 // screen without selection, the split and its toolbar, tabs and their persistence, the response
 // picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
 // and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
-#include "MorvendaApp/timeline/details/DetailsFilter.h"
-#include "MorvendaApp/timeline/details/MorvendaDetailsView.h"
-#include "MorvendaApp/timeline/details/PayloadInfoModel.h"
+#include "MorvendaApp/details/DetailsFilter.h"
+#include "MorvendaApp/details/MorvendaDetailsView.h"
+#include "MorvendaApp/details/PayloadInfoModel.h"
 
 #include "CodeMirror/CodeMirrorCoordinator.h"
 #include "CodeMirror/CodeMirrorView.h"

@@ -1,7 +1,7 @@
 // The exchange details' state without widgets: which request and response the panes show by
 // filter and index, the response choice starting again on another exchange, the duration text,
 // and looking the exchange up again only when the selected exchange itself changed.
-#include "MorvendaApp/timeline/details/EntryDetailsViewModel.h"
+#include "MorvendaApp/details/EntryDetailsViewModel.h"
 
 #include "MorvendaApp/session/MessageRepository.h"
 

@@ -1,7 +1,7 @@
 // The inspector's model: information rows and their order, headers without "Cookie", cookies
 // split at the first "=", query items decoded with "+" kept, value texts (UTC dates, raw numbers
 // for dates out of range), the API-explorer link encoded once, and CSV text with RFC 4180 quoting.
-#include "MorvendaApp/timeline/details/PayloadInspection.h"
+#include "MorvendaApp/details/PayloadInspection.h"
 
 #include "MorvendaModel/Uuid.h"
 

@@ -20,7 +20,7 @@
 #include "MorvendaApp/shell/ConsoleViewModel.h"
 #include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/PreferencesView.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 
 #include <QAction>

@@ -4,7 +4,7 @@
 #include "MorvendaApp/session/SessionFile.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "SessionFixtures.h"
 
 #include <QDir>

@@ -9,7 +9,7 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QDir>
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 // alert with its delegate.
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaModel/SettingOverride.h"
 
 #include <QSignalSpy>

@@ -16,7 +16,7 @@
 #include "MorvendaApp/shell/ConnectionSelection.h"
 #include "MorvendaApp/shell/FileListView.h"
 #include "MorvendaApp/shell/PeerListView.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -7,7 +7,7 @@
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/ConsoleViewModel.h"
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // published alert state (MorvendaListener::setAlertViewState).
 #pragma once
 
-#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/core/Alert.h"
 
 #include <functional>
 

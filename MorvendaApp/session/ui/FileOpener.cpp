@@ -1,7 +1,7 @@
 #include "MorvendaApp/session/ui/FileOpener.h"
 
 #include "MorvendaApp/session/SessionFile.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QDir>
 #include <QFileDialog>

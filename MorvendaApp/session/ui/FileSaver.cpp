@@ -2,7 +2,7 @@
 
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/SessionFile.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QDir>
 #include <QFileDialog>

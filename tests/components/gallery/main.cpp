@@ -2,7 +2,7 @@
 // `morvenda_gallery [--dark]`.
 #include "ComponentGallery.h"
 
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QApplication>
 #include <QScrollArea>

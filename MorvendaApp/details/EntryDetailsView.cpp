@@ -3,7 +3,7 @@
 #include "DetailsFilter.h"
 #include "PayloadDetailsView.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QLabel>
 #include <QSplitter>

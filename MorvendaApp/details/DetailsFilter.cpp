@@ -5,7 +5,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/components/Symbols.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QButtonGroup>
 #include <QComboBox>

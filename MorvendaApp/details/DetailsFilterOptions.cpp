@@ -1,6 +1,6 @@
 #include "DetailsFilterOptions.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #include "PayloadInspection.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QTest>
 

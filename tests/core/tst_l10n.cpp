@@ -1,4 +1,4 @@
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QDirIterator>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #include "EntryDetailsViewModel.h"
 
 #include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 EntryDetailsViewModel::EntryDetailsViewModel(MessageRepository &repository, QObject *parent)
     : QObject(parent)

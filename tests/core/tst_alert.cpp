@@ -1,4 +1,4 @@
-#include "MorvendaApp/shell/core/Alert.h"
+#include "MorvendaApp/core/Alert.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "PayloadInfoModel.h"
 
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 
 using namespace Qt::StringLiterals;

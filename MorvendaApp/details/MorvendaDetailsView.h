@@ -11,7 +11,7 @@
 
 #include "DetailsView.h"
 
-#include "MorvendaApp/shell/core/WindowManager.h"
+#include "MorvendaApp/core/WindowManager.h"
 
 #include <QHash>
 #include <QPointer>

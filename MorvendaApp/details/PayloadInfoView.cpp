@@ -4,7 +4,7 @@
 #include "PayloadInspection.h"
 
 #include "MorvendaApp/components/NamedColors.h"
-#include "MorvendaApp/shell/core/L10n.h"
+#include "MorvendaApp/core/L10n.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "MorvendaApp/shell/core/Help.h"
+#include "MorvendaApp/core/Help.h"
 
 #include <QSet>
 #include <QTest>
