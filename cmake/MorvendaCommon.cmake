@@ -2,6 +2,10 @@
 add_library(morvenda_common INTERFACE)
 target_compile_features(morvenda_common INTERFACE cxx_std_20)
 target_compile_options(morvenda_common INTERFACE -Wall -Wextra -Wpedantic)
+option(MORVENDA_WERROR "Treat compiler warnings as errors (CI sets it)" OFF)
+if(MORVENDA_WERROR)
+    target_compile_options(morvenda_common INTERFACE -Werror)
+endif()
 target_compile_definitions(morvenda_common INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
