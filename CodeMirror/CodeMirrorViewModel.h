@@ -39,8 +39,6 @@ public:
         ContentChange onContentChange = {}, QObject *parent = nullptr);
 
     void setOnLoadSuccess(LoadSuccess callback) { m_onLoadSuccess = std::move(callback); }
-    void setOnLoadFailed(LoadFailed callback) { m_onLoadFailed = std::move(callback); }
-    void setOnContentChange(ContentChange callback) { m_onContentChange = std::move(callback); }
 
     bool darkMode() const { return m_darkMode; }
     bool lineWrapping() const { return m_lineWrapping; }

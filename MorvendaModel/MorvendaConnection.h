@@ -3,7 +3,7 @@
 // pointers; lives and is used on the main thread only.
 #pragma once
 
-#include "MorvendaModel/MorvendaFramer.h"
+#include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 // Random bytes through the frame reader, in random piece sizes, and every delivered frame through
 // the payload decoder: neither may crash, leak or lose sync accounting.
 #include "MorvendaModel/Decoder.h"
-#include "MorvendaModel/MorvendaFramer.h"
+#include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <cstddef>
 #include <cstdint>

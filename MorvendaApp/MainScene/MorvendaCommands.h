@@ -45,10 +45,8 @@ public:
     void openSession();
 
     QAction *saveAction() const { return m_save; }
-    QAction *openAction() const { return m_open; }
     QAction *preferencesAction() const { return m_preferences; }
     QAction *quitAction() const { return m_quit; }
-    QAction *sidebarAction(SideView view) const { return m_sidebarItems.value(view); }
     QAction *windowAction(SideView view) const { return m_windowItems.value(view); }
     QAction *helpAction() const { return m_help; }
 

@@ -1,6 +1,6 @@
 #include "PanelWindow.h"
 
-#include "MorvendaApp/components/ExternalWindowModifier.h"
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/core/WindowManager.h"
 

@@ -1,6 +1,6 @@
 #include "EntryDetailsView.h"
 
-#include "DetailsFilter.h"
+#include "DetailsToolbar.h"
 #include "PayloadDetailsView.h"
 
 #include "MorvendaApp/core/L10n.h"
@@ -26,7 +26,7 @@ void EntryDetailsView::buildLayout()
     m_noSelection = new QLabel(L10n::text("EntryDetails.noSelection"), this);
     m_noSelection->setTextFormat(Qt::PlainText);
     m_noSelection->setAlignment(Qt::AlignCenter);
-    m_toolbar = new DetailsFilter(m_viewModel, this);
+    m_toolbar = new DetailsToolbar(m_viewModel, this);
 
     m_contentLayout = new QVBoxLayout;
     m_contentLayout->setContentsMargins(0, 0, 0, 0);

@@ -17,7 +17,7 @@
 
 #include <utility>
 
-class DetailsFilter;
+class DetailsToolbar;
 class MessageRepository;
 class QLabel;
 class QVBoxLayout;
@@ -37,7 +37,7 @@ public:
     QSplitter *split() const { return m_split; }
     PayloadDetailsView *requestPane() const { return m_requestPane; }
     PayloadDetailsView *responsePane() const { return m_responsePane; }
-    DetailsFilter *toolbar() const { return m_toolbar; }
+    DetailsToolbar *toolbar() const { return m_toolbar; }
     QLabel *noSelectionLabel() const { return m_noSelection; }
 
 private:
@@ -59,5 +59,5 @@ private:
     quint64 m_requestRevision = 0;
     std::pair<quint64, int> m_responseShown;
     QLabel *m_noSelection = nullptr;
-    DetailsFilter *m_toolbar = nullptr;
+    DetailsToolbar *m_toolbar = nullptr;
 };

@@ -58,7 +58,6 @@ public:
     QWidget *bottomPane() const { return m_bottomPane; }
     QWidget *sidePanel() const { return m_sidePanel; }
     QSplitter *mainSplit() const { return m_mainSplit; }
-    QSplitter *outerSplit() const { return m_outerSplit; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -21,9 +21,9 @@ bool isJsonSpace(char c)
     return c == ' ' || c == '\n' || c == '\r' || c == '\t';
 }
 
-ArrayParser::Slice decodeSlice(const char *data, size_t firstIndex, const std::vector<std::pair<qsizetype, qsizetype>> &ranges)
+SessionArrayParser::Slice decodeSlice(const char *data, size_t firstIndex, const std::vector<std::pair<qsizetype, qsizetype>> &ranges)
 {
-    ArrayParser::Slice slice;
+    SessionArrayParser::Slice slice;
     Decoder decoder = Decoder::make();
     slice.payloads.reserve(qsizetype(ranges.size()));
     for (size_t i = 0; i < ranges.size(); ++i) {
@@ -72,13 +72,13 @@ qsizetype stringEnd(const char *data, qsizetype pos, qsizetype available)
 
 } // namespace
 
-void ArrayParser::skipSpace(qsizetype available)
+void SessionArrayParser::skipSpace(qsizetype available)
 {
     while (m_pos < available && isJsonSpace(m_data[m_pos]))
         ++m_pos;
 }
 
-void ArrayParser::waitForAll()
+void SessionArrayParser::waitForAll()
 {
     for (QFuture<Slice> &future : m_futures)
         future.waitForFinished();
@@ -86,7 +86,7 @@ void ArrayParser::waitForAll()
 
 // The end of the element starting at `from` (its closing ',' or ']', or a stray '}'), -1 if the
 // bytes run out first, -2 if they run out inside a string.
-qsizetype ArrayParser::elementEnd(qsizetype from, qsizetype available) const
+qsizetype SessionArrayParser::elementEnd(qsizetype from, qsizetype available) const
 {
     int depth = 0;
     qsizetype pos = from;
@@ -110,7 +110,7 @@ qsizetype ArrayParser::elementEnd(qsizetype from, qsizetype available) const
     return -1;
 }
 
-std::optional<QString> ArrayParser::scan(qsizetype available, bool final)
+std::optional<QString> SessionArrayParser::scan(qsizetype available, bool final)
 {
     if (m_state == State::BeforeArray) {
         skipSpace(available);
@@ -161,7 +161,7 @@ std::optional<QString> ArrayParser::scan(qsizetype available, bool final)
     return std::nullopt;
 }
 
-void ArrayParser::dispatch()
+void SessionArrayParser::dispatch()
 {
     if (m_pending.empty())
         return;
@@ -175,7 +175,7 @@ void ArrayParser::dispatch()
     }));
 }
 
-void ArrayParser::collect(bool wait)
+void SessionArrayParser::collect(bool wait)
 {
     const size_t before = m_collected;
     while (m_collected < m_futures.size() && (wait || m_futures[m_collected].isFinished())) {
@@ -188,7 +188,7 @@ void ArrayParser::collect(bool wait)
         m_onDecodedPrefix(m_sliceEnds[m_collected - 1]);
 }
 
-tl::expected<QList<Payload>, QString> ArrayParser::finish()
+tl::expected<QList<Payload>, QString> SessionArrayParser::finish()
 {
     dispatch();
     collect(true);

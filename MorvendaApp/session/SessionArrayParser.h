@@ -20,13 +20,13 @@ namespace SessionFile {
 // its own, so the parse buffers stay the size of one payload. Whatever the scan lets through is
 // validated by the decoder, which rejects anything that is not exactly one payload. The bytes
 // must stay where they are until finish() returns or the parser is destroyed.
-class ArrayParser
+class SessionArrayParser
 {
 public:
-    ArrayParser(const char *data, qsizetype start) : m_data(data), m_pos(start) {}
-    ~ArrayParser() { waitForAll(); }
-    ArrayParser(const ArrayParser &) = delete;
-    ArrayParser &operator=(const ArrayParser &) = delete;
+    SessionArrayParser(const char *data, qsizetype start) : m_data(data), m_pos(start) {}
+    ~SessionArrayParser() { waitForAll(); }
+    SessionArrayParser(const SessionArrayParser &) = delete;
+    SessionArrayParser &operator=(const SessionArrayParser &) = delete;
 
     // Scans the bytes before `available`; `final` when no more will come. Returns an error text.
     std::optional<QString> scan(qsizetype available, bool final);

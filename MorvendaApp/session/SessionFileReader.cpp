@@ -83,7 +83,7 @@ tl::expected<QByteArray, QString> convertToUtf8(QByteArrayView bytes, const Mark
 
 tl::expected<QList<Payload>, QString> parseUtf8(const char *data, qsizetype start, qsizetype size)
 {
-    ArrayParser parser(data, start);
+    SessionArrayParser parser(data, start);
     if (std::optional<QString> error = parser.scan(size, true))
         return tl::make_unexpected(*error);
     return parser.finish();
@@ -205,7 +205,7 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
     }
     // This thread reads the next slice of the file while a pool thread splits the bytes already
     // read, and the slices of elements it finds are decoded on further pool threads.
-    ArrayParser parser(buffer.data(), mark ? qsizetype(mark->bytes.size()) : 0);
+    SessionArrayParser parser(buffer.data(), mark ? qsizetype(mark->bytes.size()) : 0);
     parser.setDecodedPrefixHandler([&buffer](qsizetype end) { buffer.release(end); });
     std::optional<QString> scanError;
     QFuture<void> scanning;

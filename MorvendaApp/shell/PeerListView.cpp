@@ -1,6 +1,6 @@
 #include "PeerListView.h"
 
-#include "ConnectionEntryView.h"
+#include "ConnectionEntryDelegate.h"
 #include "ConnectionListModel.h"
 #include "ConnectionSelection.h"
 #include "ListSizing.h"
@@ -73,7 +73,7 @@ void PeerListView::buildLayout()
     m_header->setTextFormat(Qt::PlainText);
     m_list = new QListView(this);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new ConnectionEntryView(m_list));
+    m_list->setItemDelegate(new ConnectionEntryDelegate(m_list));
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->viewport()->installEventFilter(new RightClickDoesNotSelect(m_list));
     m_list->setUniformItemSizes(false);

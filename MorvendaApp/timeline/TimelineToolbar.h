@@ -36,7 +36,6 @@ public:
 
     SymbolButton *recordButton() const { return m_recordButton; }
     SymbolButton *saveButton() const { return m_saveButton; }
-    SymbolButton *openButton() const { return m_openButton; }
     SymbolButton *clearButton() const { return m_clearButton; }
     QToolButton *sourceButton() const { return m_sourceButton; }
     QMenu *sourceMenu() const { return m_sourceMenu; }

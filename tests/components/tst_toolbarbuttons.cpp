@@ -1,4 +1,4 @@
-#include "MorvendaApp/components/ExternalWindowModifier.h"
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/ToolbarButtons.h"
 
 #include <QDialog>

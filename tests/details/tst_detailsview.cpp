@@ -2,7 +2,7 @@
 // screen without selection, the split and its toolbar, tabs and their persistence, the response
 // picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
 // and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
-#include "MorvendaApp/details/DetailsFilter.h"
+#include "MorvendaApp/details/DetailsToolbar.h"
 #include "MorvendaApp/details/MorvendaDetailsView.h"
 #include "MorvendaApp/details/PayloadInfoModel.h"
 
@@ -178,7 +178,7 @@ private slots:
     void theSplitStacksThenSitsSideBySide()
     {
         select(m_plain);
-        DetailsFilter *toolbar = entry()->toolbar();
+        DetailsToolbar *toolbar = entry()->toolbar();
         QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
         QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
         QCOMPARE(entry()->split()->widget(1), entry()->responsePane());
@@ -195,7 +195,7 @@ private slots:
         PayloadDetailsView *pane = entry()->requestPane();
         QCOMPARE(pane->selectedDetailType(), DetailType::Info);
         clickTab(pane, DetailType::Body);
-        entry()->viewModel().setAlignment(DetailsFilter::Alignment::Vertical);
+        entry()->viewModel().setAlignment(DetailsToolbar::Alignment::Vertical);
         QCOMPARE(entry()->requestPane(), pane);
         QCOMPARE(pane->selectedDetailType(), DetailType::Body);
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
@@ -205,17 +205,17 @@ private slots:
     void theFilterSegmentsChooseThePanesAndOutliveTheExchange()
     {
         select(m_plain);
-        DetailsFilter *toolbar = entry()->toolbar();
-        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::Request), Qt::LeftButton);
+        DetailsToolbar *toolbar = entry()->toolbar();
+        QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::Request), Qt::LeftButton);
         QVERIFY(entry()->requestPane() && !entry()->responsePane());
-        QVERIFY(toolbar->filterSegment(DetailsFilter::Filter::Request)->isChecked());
-        QCOMPARE(toolbar->filterSegment(DetailsFilter::Filter::Request)->toolTip(), u"Request"_s);
+        QVERIFY(toolbar->filterSegment(DetailsToolbar::Filter::Request)->isChecked());
+        QCOMPARE(toolbar->filterSegment(DetailsToolbar::Filter::Request)->toolTip(), u"Request"_s);
         select(m_single);
-        QCOMPARE(entry()->viewModel().filter(), DetailsFilter::Filter::Request);
+        QCOMPARE(entry()->viewModel().filter(), DetailsToolbar::Filter::Request);
         QVERIFY(!entry()->responsePane());
-        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::Response), Qt::LeftButton);
+        QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::Response), Qt::LeftButton);
         QVERIFY(!entry()->requestPane() && entry()->responsePane());
-        QTest::mouseClick(toolbar->filterSegment(DetailsFilter::Filter::All), Qt::LeftButton);
+        QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::All), Qt::LeftButton);
         QVERIFY(entry()->requestPane() && entry()->responsePane());
     }
 
@@ -279,7 +279,7 @@ private slots:
     void theResponsePickerAppearsAtTwoResponsesAndResetsOnAnotherExchange()
     {
         select(m_single);
-        DetailsFilter *toolbar = entry()->toolbar();
+        DetailsToolbar *toolbar = entry()->toolbar();
         QVERIFY(!toolbar->responsePicker()->isVisible());
         select(m_rich);
         QVERIFY(toolbar->responsePicker()->isVisible());
@@ -438,7 +438,7 @@ private slots:
             return new QLabel(u"console"_s);
         });
         select(m_rich);
-        entry()->viewModel().setFilter(DetailsFilter::Filter::Response);
+        entry()->viewModel().setFilter(DetailsToolbar::Filter::Response);
         m_windowManager.toggleBottomView(BottomView::Console);
         QCOMPARE(consoles, 1);
         QVERIFY(m_view->bottomArea()->isVisible());
@@ -452,7 +452,7 @@ private slots:
         QTRY_VERIFY(m_view->bottomArea()->height() > MorvendaDetailsView::kBottomMaxHeight);
         m_windowManager.setExpandBottomView(false);
         QVERIFY(entry());
-        QCOMPARE(entry()->viewModel().filter(), DetailsFilter::Filter::All);
+        QCOMPARE(entry()->viewModel().filter(), DetailsToolbar::Filter::All);
         QCOMPARE(consoles, 1);
 
         // An equal assignment keeps the pane; switching away and back makes a new one.

@@ -1,5 +1,5 @@
 // The frame reader and writer over plain byte arrays: arbitrary splits, coalescing, the size cap.
-#include "MorvendaModel/MorvendaFramer.h"
+#include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <QtTest>
 

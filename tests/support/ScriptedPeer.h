@@ -3,7 +3,7 @@
 // with QTRY_* by the caller.
 #pragma once
 
-#include "MorvendaModel/MorvendaFramer.h"
+#include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <QHostAddress>
 #include <QTcpServer>

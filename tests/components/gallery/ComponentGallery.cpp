@@ -2,7 +2,7 @@
 
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/Disclosure.h"
-#include "MorvendaApp/components/ExternalWindowModifier.h"
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/components/HideableText.h"

@@ -1,4 +1,4 @@
-#include "ExternalWindowModifier.h"
+#include "ExternalWindowButton.h"
 
 #include "MorvendaApp/core/L10n.h"
 

@@ -1,4 +1,4 @@
-#include "ConnectionEntryView.h"
+#include "ConnectionEntryDelegate.h"
 
 #include "ConnectionListModel.h"
 
@@ -40,7 +40,7 @@ QFont badgeFont(const QFont &base)
 }
 } // namespace
 
-struct ConnectionEntryView::Layout
+struct ConnectionEntryDelegate::Layout
 {
     QString title;
     QString userLine; // name and token, each left out when absent
@@ -52,7 +52,7 @@ struct ConnectionEntryView::Layout
     int height = 0;
 };
 
-NamedColor ConnectionEntryView::stateColor(MorvendaConnection::State state)
+NamedColor ConnectionEntryDelegate::stateColor(MorvendaConnection::State state)
 {
     switch (state) {
     case MorvendaConnection::State::Setup:
@@ -70,7 +70,7 @@ NamedColor ConnectionEntryView::stateColor(MorvendaConnection::State state)
     return NamedColor::Blue;
 }
 
-ConnectionEntryView::Layout ConnectionEntryView::layout(const QStyleOptionViewItem &option,
+ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOptionViewItem &option,
     const QModelIndex &index) const
 {
     Layout l;
@@ -104,7 +104,7 @@ ConnectionEntryView::Layout ConnectionEntryView::layout(const QStyleOptionViewIt
     return l;
 }
 
-QSize ConnectionEntryView::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+QSize ConnectionEntryDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const Layout l = layout(option, index);
     const QFontMetrics metrics(l.font);
@@ -113,7 +113,7 @@ QSize ConnectionEntryView::sizeHint(const QStyleOptionViewItem &option, const QM
     return {width + 8, l.height};
 }
 
-void ConnectionEntryView::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);

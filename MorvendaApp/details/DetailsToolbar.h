@@ -13,7 +13,7 @@ class QComboBox;
 class QLabel;
 class SymbolButton;
 
-class DetailsFilter : public QWidget
+class DetailsToolbar : public QWidget
 {
     Q_OBJECT
 
@@ -21,7 +21,7 @@ public:
     using Filter = DetailsFilterOptions::Filter;
     using Alignment = DetailsFilterOptions::Alignment;
 
-    explicit DetailsFilter(EntryDetailsViewModel &viewModel, QWidget *parent = nullptr);
+    explicit DetailsToolbar(EntryDetailsViewModel &viewModel, QWidget *parent = nullptr);
 
     SymbolButton *splitToggle() const { return m_splitToggle; }
     SymbolButton *filterSegment(Filter filter) const;

@@ -1,4 +1,4 @@
-#include "DetailsFilter.h"
+#include "DetailsToolbar.h"
 
 #include "EntryDetailsViewModel.h"
 
@@ -25,7 +25,7 @@ constexpr int kClockSize = 14;
 
 } // namespace
 
-DetailsFilter::DetailsFilter(EntryDetailsViewModel &viewModel, QWidget *parent)
+DetailsToolbar::DetailsToolbar(EntryDetailsViewModel &viewModel, QWidget *parent)
     : QWidget(parent)
     , m_viewModel(viewModel)
 {
@@ -34,7 +34,7 @@ DetailsFilter::DetailsFilter(EntryDetailsViewModel &viewModel, QWidget *parent)
     refresh();
 }
 
-void DetailsFilter::buildLayout()
+void DetailsToolbar::buildLayout()
 {
     m_splitToggle = new SymbolButton(DetailsFilterOptions::symbolName(m_viewModel.alignment()), this);
     m_splitToggle->setAutoRaise(true);
@@ -86,18 +86,18 @@ void DetailsFilter::buildLayout()
     row->addWidget(m_duration, 0, Qt::AlignVCenter);
 }
 
-void DetailsFilter::connectSignals()
+void DetailsToolbar::connectSignals()
 {
     connect(m_splitToggle, &QToolButton::clicked, this, [this] { m_viewModel.toggleAlignment(); });
     connect(m_segments, &QButtonGroup::idClicked, this, [this](int id) { m_viewModel.setFilter(Filter(id)); });
     connect(m_responseMenu, &QComboBox::activated, this, [this](int index) { m_viewModel.setResponseSelection(index); });
-    connect(&m_viewModel, &EntryDetailsViewModel::alignmentChanged, this, &DetailsFilter::refresh);
-    connect(&m_viewModel, &EntryDetailsViewModel::filterChanged, this, &DetailsFilter::refresh);
-    connect(&m_viewModel, &EntryDetailsViewModel::responseSelectionChanged, this, &DetailsFilter::refresh);
-    connect(&m_viewModel, &EntryDetailsViewModel::exchangeChanged, this, &DetailsFilter::refresh);
+    connect(&m_viewModel, &EntryDetailsViewModel::alignmentChanged, this, &DetailsToolbar::refresh);
+    connect(&m_viewModel, &EntryDetailsViewModel::filterChanged, this, &DetailsToolbar::refresh);
+    connect(&m_viewModel, &EntryDetailsViewModel::responseSelectionChanged, this, &DetailsToolbar::refresh);
+    connect(&m_viewModel, &EntryDetailsViewModel::exchangeChanged, this, &DetailsToolbar::refresh);
 }
 
-void DetailsFilter::changeEvent(QEvent *event)
+void DetailsToolbar::changeEvent(QEvent *event)
 {
     // The clock is a pixmap in the text colour of the palette it was drawn with.
     if (event->type() == QEvent::PaletteChange && m_duration)
@@ -105,12 +105,12 @@ void DetailsFilter::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
-SymbolButton *DetailsFilter::filterSegment(Filter filter) const
+SymbolButton *DetailsToolbar::filterSegment(Filter filter) const
 {
     return static_cast<SymbolButton *>(m_segments->button(int(filter)));
 }
 
-void DetailsFilter::refresh()
+void DetailsToolbar::refresh()
 {
     m_splitToggle->setSymbol(DetailsFilterOptions::symbolName(m_viewModel.alignment()));
     m_segments->button(int(m_viewModel.filter()))->setChecked(true);

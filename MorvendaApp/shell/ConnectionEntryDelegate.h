@@ -8,7 +8,7 @@
 
 #include <QStyledItemDelegate>
 
-class ConnectionEntryView : public QStyledItemDelegate
+class ConnectionEntryDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 
