@@ -6,6 +6,13 @@ option(MORVENDA_WERROR "Treat compiler warnings as errors (CI sets it)" OFF)
 if(MORVENDA_WERROR)
     target_compile_options(morvenda_common INTERFACE -Werror)
 endif()
+# MORVENDA_SANITIZE=address,undefined builds everything with those sanitizers (scripts/test-sanitizers).
+set(MORVENDA_SANITIZE "" CACHE STRING "Sanitizers to build with, e.g. address,undefined")
+if(MORVENDA_SANITIZE)
+    target_compile_options(morvenda_common INTERFACE
+        -fsanitize=${MORVENDA_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(morvenda_common INTERFACE -fsanitize=${MORVENDA_SANITIZE})
+endif()
 target_compile_definitions(morvenda_common INTERFACE
     QT_NO_CAST_FROM_ASCII
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
