@@ -61,40 +61,6 @@ private slots:
         QVERIFY(html.contains("editor.js"));
     }
 
-    void languageRawValuesRoundTrip()
-    {
-        QStringList raws;
-        for (Language language : kAllLanguages) {
-            raws << rawValue(language);
-            QCOMPARE(languageFromRawValue(rawValue(language)), language);
-        }
-        QCOMPARE(raws, QStringList({u"javascript"_s, u"json"_s, u"html"_s, u"css"_s, u"xml"_s, u"txt"_s}));
-    }
-
-    void languageFromOtherTextsIsNone_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::addRow("upper case is not a raw value") << u"JSON"_s;
-        QTest::addRow("a name with a blank around it") << u" json"_s;
-        QTest::addRow("an unknown mode") << u"yaml"_s;
-        QTest::addRow("the empty text") << QString();
-    }
-    void languageFromOtherTextsIsNone()
-    {
-        QFETCH(QString, raw);
-        QVERIFY(!languageFromRawValue(raw).has_value());
-    }
-
-    void freshModelHasDefaultsAndNoHost()
-    {
-        CodeMirrorViewModel model;
-        QVERIFY(!model.darkMode());
-        QVERIFY(!model.lineWrapping());
-        QVERIFY(!model.readOnly());
-        QCOMPARE(model.language(), Language::Json);
-        QVERIFY(!model.hasExecuteJS());
-    }
-
     void everyAssignmentNotifiesAfterStoring()
     {
         CodeMirrorViewModel model;

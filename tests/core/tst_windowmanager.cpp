@@ -71,28 +71,13 @@ class TestWindowManager : public QObject
     Q_OBJECT
 
 private slots:
-    void startsEmpty();
     void sidePanelTransitions_data();
     void sidePanelTransitions();
     void bottomPaneTransitions_data();
     void bottomPaneTransitions();
     void everyAssignmentNotifies();
     void windowDidCloseForgetsOnlyThatPanel();
-    void rawValuesRoundTrip();
-    void parsingIsCaseSensitive_data();
-    void parsingIsCaseSensitive();
-    void helpTexts_data();
-    void helpTexts();
 };
-
-void TestWindowManager::startsEmpty()
-{
-    WindowManager manager;
-    QCOMPARE(manager.sideView(), SideView::None);
-    QVERIFY(manager.windows().isEmpty());
-    QCOMPARE(manager.bottomView(), BottomView::None);
-    QCOMPARE(manager.expandBottomView(), false);
-}
 
 void TestWindowManager::sidePanelTransitions_data()
 {
@@ -222,58 +207,6 @@ void TestWindowManager::windowDidCloseForgetsOnlyThatPanel()
     manager.windowDidClose(SideView::Deeplink);
     QCOMPARE(panelList(manager.windows()), QStringLiteral("settings"));
     QCOMPARE(manager.sideView(), SideView::User);
-}
-
-void TestWindowManager::rawValuesRoundTrip()
-{
-    QStringList sideRaws;
-    for (SideView view : kAllSideViews) {
-        sideRaws << rawValue(view);
-        QCOMPARE(sideViewFromRawValue(rawValue(view)), view);
-    }
-    QCOMPARE(sideRaws, (QStringList{u"user"_s, u"impersonation"_s, u"settings"_s, u"milestone"_s, u"deeplink"_s, u"none"_s}));
-
-    QStringList bottomRaws;
-    for (BottomView view : kAllBottomViews) {
-        bottomRaws << rawValue(view);
-        QCOMPARE(bottomViewFromRawValue(rawValue(view)), view);
-    }
-    QCOMPARE(bottomRaws, (QStringList{u"metrics"_s, u"console"_s, u"none"_s}));
-}
-
-void TestWindowManager::parsingIsCaseSensitive_data()
-{
-    QTest::addColumn<QString>("raw");
-    QTest::addRow("capitalised side panel") << u"User"_s;
-    QTest::addRow("upper-case bottom pane") << u"CONSOLE"_s;
-    QTest::addRow("the empty text") << u""_s;
-    QTest::addRow("a raw value with a trailing space") << u"deeplink "_s;
-}
-
-void TestWindowManager::parsingIsCaseSensitive()
-{
-    QFETCH(QString, raw);
-    QVERIFY(!sideViewFromRawValue(raw).has_value());
-    QVERIFY(!bottomViewFromRawValue(raw).has_value());
-}
-
-void TestWindowManager::helpTexts_data()
-{
-    QTest::addColumn<QString>("panel");
-    QTest::addColumn<QString>("expected");
-    QTest::addRow("user") << u"user"_s << u"Open user window"_s;
-    QTest::addRow("impersonation") << u"impersonation"_s << u"Open impersonation page"_s;
-    QTest::addRow("settings") << u"settings"_s << u"Open Settings page"_s;
-    QTest::addRow("milestone") << u"milestone"_s << u"Open Milestone window"_s;
-    QTest::addRow("deeplink") << u"deeplink"_s << u"Open Deeplink window"_s;
-    QTest::addRow("none has no help") << u"none"_s << u""_s;
-}
-
-void TestWindowManager::helpTexts()
-{
-    QFETCH(QString, panel);
-    QFETCH(QString, expected);
-    QCOMPARE(helpText(sideViewFromRawValue(panel).value()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestWindowManager)

@@ -93,7 +93,6 @@ private slots:
     void urlKeepsOriginalText();
     void uuidParsing_data();
     void uuidParsing();
-    void rawValues();
     void derivedUserTags_data();
     void derivedUserTags();
     void copiesShareTheirBody();
@@ -253,23 +252,6 @@ void TestRecords::uuidParsing()
     QCOMPARE(Uuid::parse(std::string_view(text.toUtf8().constData())).has_value(), valid);
     if (valid)
         QCOMPARE(Uuid::toText(*parsed), text.toUpper());
-}
-
-void TestRecords::rawValues()
-{
-    QCOMPARE(allMethods(), QList<Method>({Method::Post, Method::Get, Method::Put, Method::Delete}));
-    for (Method method : allMethods())
-        QCOMPARE(methodFromRawValue(rawValue(method)), method);
-    QCOMPARE(methodFromRawValue(u"GET"), std::nullopt);
-    QCOMPARE(Setting::allBoolStates(),
-             QList<Setting::BoolState>({Setting::BoolState::Server, Setting::BoolState::On, Setting::BoolState::Off}));
-    QCOMPARE(Setting::boolStateFromRawValue(u"off"), Setting::BoolState::Off);
-    QCOMPARE(Setting::boolStateFromRawValue(u"Off"), std::nullopt);
-    QCOMPARE(rawValue(UserTag::OstranePaused), QStringLiteral("ostranePaused"));
-    QCOMPARE(userTagFromRawValue(u"accountOwner"), UserTag::AccountOwner);
-    QCOMPARE(userTagFromRawValue(u"accountowner"), std::nullopt);
-    QCOMPARE(caseName(MorvendaDecodeError::UnableToDecodeSettingValue), QStringLiteral("unableToDecodeSettingValue"));
-    QCOMPARE(int(MorvendaDecodeError::UnableToDecodeAppPayload), 1);
 }
 
 void TestRecords::derivedUserTags_data()
