@@ -1,0 +1,605 @@
+#include "ChartView.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/metrics/ChartTicks.h"
+
+#include <QEvent>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int kAxisFontPixels = 10;
+constexpr int kLegendFontPixels = 11;
+constexpr qreal kTickGap = 3;
+// Tight margins: the chart must still show a readable plot in a pane 150 pixels high.
+constexpr qreal kOuterMargin = 2;
+constexpr qreal kSymbolRadius = 3.5;
+// Pixels each way a number-axis tick needs (y) and the room between date labels (x).
+constexpr qreal kYTickPitch = 28;
+constexpr qreal kXLabelGap = 16;
+
+QFont fontOfSize(const QFont &base, int pixels)
+{
+    QFont font(base);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+bool isFiniteValue(double value)
+{
+    return std::isfinite(value);
+}
+
+// Grows [lo, hi] to hold the value; non-finite values are left out.
+void extend(double &lo, double &hi, double value)
+{
+    if (!isFiniteValue(value))
+        return;
+    lo = std::min(lo, value);
+    hi = std::max(hi, value);
+}
+
+// Occupied label rectangles in a coarse grid, so thinning thousands of labels stays linear.
+class LabelGrid
+{
+public:
+    bool overlaps(const QRectF &rect) const
+    {
+        bool hit = false;
+        forEachCell(rect, [&](quint64 key) {
+            for (const QRectF &placed : m_cells.value(key)) {
+                if (placed.intersects(rect))
+                    hit = true;
+            }
+        });
+        return hit;
+    }
+    void insert(const QRectF &rect)
+    {
+        forEachCell(rect, [&](quint64 key) { m_cells[key].append(rect); });
+    }
+
+private:
+    static constexpr qreal kCell = 64;
+    template<typename Visit>
+    static void forEachCell(const QRectF &rect, Visit visit)
+    {
+        const qint64 left = qint64(std::floor(rect.left() / kCell));
+        const qint64 right = qint64(std::floor(rect.right() / kCell));
+        const qint64 top = qint64(std::floor(rect.top() / kCell));
+        const qint64 bottom = qint64(std::floor(rect.bottom() / kCell));
+        for (qint64 x = left; x <= right; ++x) {
+            for (qint64 y = top; y <= bottom; ++y)
+                visit((quint64(quint32(x)) << 32) | quint32(y));
+        }
+    }
+    QHash<quint64, QList<QRectF>> m_cells;
+};
+
+} // namespace
+
+struct ChartView::Layout
+{
+    QRectF plot;
+    double xMin = 0;
+    double xMax = 1;
+    double yMin = 0;
+    double yMax = 1;
+    ChartTicks::TickSet xTicks;
+    ChartTicks::TickSet yTicks;
+    QRectF legend;
+};
+
+ChartView::ChartView(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+ChartView::~ChartView() = default;
+
+void ChartView::setData(Chart::Data data)
+{
+    m_data = std::move(data);
+    invalidateLayer();
+}
+
+void ChartView::setOverlayPainter(OverlayPainter painter)
+{
+    m_overlay = std::move(painter);
+    update();
+}
+
+QSize ChartView::minimumSizeHint() const
+{
+    return {0, 0};
+}
+
+void ChartView::invalidateLayer()
+{
+    m_layout.reset();
+    m_layerValid = false;
+    update();
+}
+
+void ChartView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    invalidateLayer();
+}
+
+void ChartView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    switch (event->type()) {
+    case QEvent::PaletteChange:
+    case QEvent::FontChange:
+    case QEvent::StyleChange:
+        invalidateLayer();
+        break;
+    default:
+        break;
+    }
+}
+
+const ChartView::Layout &ChartView::layout() const
+{
+    if (!m_layout) {
+        m_layout = std::make_unique<Layout>();
+        computeLayout(*m_layout);
+    }
+    return *m_layout;
+}
+
+void ChartView::computeLayout(Layout &out) const
+{
+    // Domains: fixed ones as given, the rest from the marks.
+    double xLo = INFINITY, xHi = -INFINITY, yLo = INFINITY, yHi = -INFINITY;
+    for (const Chart::Bar &bar : m_data.bars) {
+        extend(xLo, xHi, bar.x0);
+        extend(xLo, xHi, bar.x1);
+        extend(yLo, yHi, bar.y0);
+        extend(yLo, yHi, bar.y1);
+    }
+    for (const Chart::Line &line : m_data.lines) {
+        for (const QPointF &point : line.points) {
+            extend(xLo, xHi, point.x());
+            extend(yLo, yHi, point.y());
+        }
+    }
+    for (const Chart::Rule &rule : m_data.rules) {
+        if (rule.orientation == Qt::Vertical)
+            extend(xLo, xHi, rule.value);
+        else
+            extend(yLo, yHi, rule.value);
+    }
+    if (m_data.yFromZero && !m_data.yDomain)
+        extend(yLo, yHi, 0);
+
+    const QFontMetricsF axisMetrics(fontOfSize(font(), kAxisFontPixels));
+    const QFontMetricsF legendMetrics(fontOfSize(font(), kLegendFontPixels));
+    const qreal top = kOuterMargin + axisMetrics.height() / 2;
+    const qreal legendHeight = m_data.series.isEmpty() ? 0 : legendMetrics.height() + kTickGap;
+    const qreal bottom = height() - kOuterMargin - legendHeight - axisMetrics.height() - kTickGap;
+    const qreal plotHeight = bottom - top;
+
+    // The y axis first: its labels' width decides where the plot starts.
+    const int yCount = std::max(1, int(plotHeight / kYTickPitch));
+    if (m_data.yDomain) {
+        out.yMin = m_data.yDomain->first;
+        out.yMax = m_data.yDomain->second;
+    } else if (yLo <= yHi) {
+        const ChartTicks::Domain nice = m_data.yKind == Chart::AxisKind::Number
+            ? ChartTicks::niceNumberDomain(yLo, yHi, yCount)
+            : ChartTicks::Domain{yLo, yHi};
+        out.yMin = nice.min;
+        out.yMax = nice.max;
+    }
+    if (!(out.yMax > out.yMin) || !isFiniteValue(out.yMax - out.yMin)) {
+        out.yMin = isFiniteValue(out.yMin) ? out.yMin - 0.5 : 0;
+        out.yMax = out.yMin + 1;
+    }
+    out.yTicks = m_data.yKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(out.yMin, out.yMax, yCount)
+                                                       : ChartTicks::numberTicks(out.yMin, out.yMax, yCount);
+    qreal yLabelWidth = 0;
+    for (const ChartTicks::Tick &tick : std::as_const(out.yTicks.ticks))
+        yLabelWidth = std::max(yLabelWidth, axisMetrics.horizontalAdvance(tick.label));
+
+    if (m_data.xDomain) {
+        out.xMin = m_data.xDomain->first;
+        out.xMax = m_data.xDomain->second;
+    } else if (xLo <= xHi) {
+        out.xMin = xLo;
+        out.xMax = xHi;
+    }
+    if (!(out.xMax > out.xMin) || !isFiniteValue(out.xMax - out.xMin)) {
+        out.xMin = isFiniteValue(out.xMin) ? out.xMin - 0.5 : 0;
+        out.xMax = out.xMin + 1;
+    }
+
+    const qreal left = kOuterMargin + yLabelWidth + kTickGap;
+    // Room for half of the last x label, which centres on the plot's right edge.
+    const QString widestX = m_data.xKind == Chart::AxisKind::Date ? QStringLiteral("00:00:00") : QStringLiteral("0000");
+    const qreal right = width() - kOuterMargin - axisMetrics.horizontalAdvance(widestX) / 2;
+    out.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
+    if (out.plot.width() < 1 || out.plot.height() < 1) {
+        out.plot = QRectF();
+        out.xTicks = {};
+        out.yTicks = {};
+        return;
+    }
+
+    // As many x ticks as their labels leave room for; one more pass when the labels came out wider.
+    const auto xTicksFor = [&](int count) {
+        return m_data.xKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(out.xMin, out.xMax, count)
+                                                     : ChartTicks::numberTicks(out.xMin, out.xMax, count);
+    };
+    qreal labelWidth = axisMetrics.horizontalAdvance(QStringLiteral("00:00:00"));
+    for (int pass = 0; pass < 2; ++pass) {
+        out.xTicks = xTicksFor(std::max(1, int(out.plot.width() / (labelWidth + kXLabelGap))));
+        qreal widest = 0;
+        for (const ChartTicks::Tick &tick : std::as_const(out.xTicks.ticks))
+            widest = std::max(widest, axisMetrics.horizontalAdvance(tick.label));
+        if (widest <= labelWidth)
+            break;
+        labelWidth = widest;
+    }
+    out.legend = QRectF(left, height() - kOuterMargin - legendHeight, out.plot.width(), legendHeight);
+}
+
+QRectF ChartView::plotRect() const
+{
+    return layout().plot;
+}
+
+qreal ChartView::xPixel(double value) const
+{
+    const Layout &l = layout();
+    return l.plot.left() + (value - l.xMin) / (l.xMax - l.xMin) * l.plot.width();
+}
+
+qreal ChartView::yPixel(double value) const
+{
+    const Layout &l = layout();
+    return l.plot.bottom() - (value - l.yMin) / (l.yMax - l.yMin) * l.plot.height();
+}
+
+std::optional<double> ChartView::xValue(qreal pixel) const
+{
+    const Layout &l = layout();
+    if (l.plot.isEmpty())
+        return std::nullopt;
+    return l.xMin + (pixel - l.plot.left()) / l.plot.width() * (l.xMax - l.xMin);
+}
+
+std::optional<double> ChartView::yValue(qreal pixel) const
+{
+    const Layout &l = layout();
+    if (l.plot.isEmpty())
+        return std::nullopt;
+    return l.yMin + (l.plot.bottom() - pixel) / l.plot.height() * (l.yMax - l.yMin);
+}
+
+QColor ChartView::seriesColor(int paletteIndex) const
+{
+    // The fixed order of the series colours; a chart with more series starts over.
+    static constexpr std::array kOrder = {NamedColor::Blue, NamedColor::Green, NamedColor::Orange,
+        NamedColor::Purple, NamedColor::Red, NamedColor::Pink, NamedColor::Yellow, NamedColor::Gray};
+    const int count = int(kOrder.size());
+    return namedColor(kOrder[std::size_t(((paletteIndex % count) + count) % count)], palette());
+}
+
+void ChartView::paintEvent(QPaintEvent *)
+{
+    const qreal ratio = devicePixelRatioF();
+    if (!m_layerValid || m_layer.devicePixelRatio() != ratio)
+        renderLayer();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_layer);
+    if (m_overlay && !plotRect().isEmpty()) {
+        painter.save();
+        m_overlay(painter);
+        painter.restore();
+    }
+}
+
+void ChartView::renderLayer()
+{
+    const qreal ratio = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * ratio).toSize();
+    m_layer = QPixmap(pixels.expandedTo(QSize(1, 1)));
+    m_layer.setDevicePixelRatio(ratio);
+    m_layer.fill(Qt::transparent);
+    m_layerValid = true;
+    ++m_layerRenders;
+    m_thinnedLabels = 0;
+    if (plotRect().isEmpty())
+        return;
+    QPainter painter(&m_layer);
+    paintGrid(painter);
+    paintBars(painter);
+    paintLines(painter);
+    for (const Chart::Rule &rule : m_data.rules)
+        paintRule(painter, rule);
+    paintLabels(painter);
+    paintLegend(painter);
+}
+
+void ChartView::paintGrid(QPainter &painter) const
+{
+    const Layout &l = layout();
+    const QColor text = palette().color(QPalette::Text);
+    QColor grid = text;
+    grid.setAlphaF(0.12f);
+    QColor axisText = namedColor(NamedColor::Secondary, palette());
+    painter.setFont(fontOfSize(font(), kAxisFontPixels));
+    const QFontMetricsF metrics(painter.font());
+
+    painter.setPen(QPen(grid, 0));
+    for (const ChartTicks::Tick &tick : l.yTicks.ticks) {
+        const qreal y = std::round(yPixel(tick.value)) + 0.5;
+        painter.setPen(QPen(grid, 0));
+        painter.drawLine(QPointF(l.plot.left(), y), QPointF(l.plot.right(), y));
+        painter.setPen(axisText);
+        const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot.left() - kTickGap - kOuterMargin, metrics.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.label);
+    }
+    qreal lastRight = -INFINITY;
+    for (const ChartTicks::Tick &tick : l.xTicks.ticks) {
+        const qreal x = std::round(xPixel(tick.value)) + 0.5;
+        painter.setPen(QPen(grid, 0));
+        painter.drawLine(QPointF(x, l.plot.top()), QPointF(x, l.plot.bottom() + kTickGap / 2));
+        const qreal w = metrics.horizontalAdvance(tick.label);
+        QRectF box(x - w / 2, l.plot.bottom() + kTickGap, w, metrics.height());
+        box.moveLeft(std::clamp(box.left(), 0.0, std::max(0.0, width() - w)));
+        if (box.left() < lastRight + kTickGap)
+            continue;
+        lastRight = box.right();
+        painter.setPen(axisText);
+        painter.drawText(box, Qt::AlignCenter, tick.label);
+    }
+    QColor axis = text;
+    axis.setAlphaF(0.35f);
+    painter.setPen(QPen(axis, 0));
+    const qreal baseline = std::round(l.plot.bottom()) + 0.5;
+    painter.drawLine(QPointF(l.plot.left(), baseline), QPointF(l.plot.right(), baseline));
+}
+
+void ChartView::paintBars(QPainter &painter) const
+{
+    const QRectF plot = plotRect();
+    painter.save();
+    painter.setClipRect(plot);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Qt::NoPen);
+    QList<QColor> colors;
+    for (const Chart::Series &series : m_data.series)
+        colors.append(seriesColor(series.paletteIndex));
+    const auto colorOf = [&](int series) {
+        return series >= 0 && series < colors.size() ? colors[series] : seriesColor(series);
+    };
+
+    // Bars narrower than a pixel (a day of seconds on a few hundred pixels) are merged per pixel
+    // column and series, so thousands of bars cost one rectangle per column, not one each.
+    struct Pending
+    {
+        int series;
+        qreal top;
+        qreal bottom;
+    };
+    qint64 column = std::numeric_limits<qint64>::min();
+    QVarLengthArray<Pending, 8> pending;
+    const auto flush = [&] {
+        for (const Pending &p : pending)
+            painter.fillRect(QRectF(qreal(column), p.top, 1, p.bottom - p.top), colorOf(p.series));
+        pending.clear();
+    };
+    for (const Chart::Bar &bar : m_data.bars) {
+        if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
+            continue;
+        qreal left = xPixel(std::min(bar.x0, bar.x1));
+        qreal right = xPixel(std::max(bar.x0, bar.x1));
+        const qreal top = std::round(yPixel(std::max(bar.y0, bar.y1)));
+        qreal bottom = std::round(yPixel(std::min(bar.y0, bar.y1)));
+        if (right < plot.left() - 1 || left > plot.right() + 1 || !(bottom > top - 1))
+            continue;
+        if (bottom - top < 1)
+            bottom = top + 1;
+        if (right - left < 1.5) {
+            const qint64 at = qint64(std::floor((left + right) / 2));
+            if (at != column) {
+                flush();
+                column = at;
+            }
+            auto same = std::find_if(pending.begin(), pending.end(), [&](const Pending &p) { return p.series == bar.series; });
+            if (same == pending.end()) {
+                pending.append(Pending{bar.series, top, bottom});
+            } else {
+                same->top = std::min(same->top, top);
+                same->bottom = std::max(same->bottom, bottom);
+            }
+            continue;
+        }
+        // Wide bars keep a hairline gap from their neighbours.
+        const qreal inset = right - left >= 4 ? 1 : 0;
+        left = std::round(left) + inset;
+        right = std::round(right);
+        painter.fillRect(QRectF(left, top, std::max<qreal>(1, right - left), bottom - top), colorOf(bar.series));
+    }
+    flush();
+    painter.restore();
+}
+
+void ChartView::paintLines(QPainter &painter) const
+{
+    const QRectF plot = plotRect();
+    painter.save();
+    painter.setClipRect(plot.adjusted(-kSymbolRadius, -kSymbolRadius, kSymbolRadius, kSymbolRadius));
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (const Chart::Line &line : m_data.lines) {
+        const QColor color = line.series >= 0 && line.series < m_data.series.size()
+            ? seriesColor(m_data.series[line.series].paletteIndex)
+            : seriesColor(line.series);
+        QPolygonF polygon;
+        polygon.reserve(line.points.size());
+        for (const QPointF &point : line.points) {
+            if (isFiniteValue(point.x()) && isFiniteValue(point.y()))
+                polygon.append(QPointF(xPixel(point.x()), yPixel(point.y())));
+        }
+        painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPolyline(polygon);
+        if (line.circleSymbols) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            for (const QPointF &point : std::as_const(polygon))
+                painter.drawEllipse(point, kSymbolRadius, kSymbolRadius);
+        }
+    }
+    painter.restore();
+}
+
+void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule) const
+{
+    const QRectF plot = plotRect();
+    if (plot.isEmpty() || !isFiniteValue(rule.value))
+        return;
+    QPen pen(rule.color.value_or(palette().color(QPalette::Text)), rule.width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    if (!rule.dash.isEmpty())
+        pen.setDashPattern(rule.dash);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(pen);
+    bool inside = false;
+    if (rule.orientation == Qt::Vertical) {
+        const qreal x = xPixel(rule.value);
+        inside = x >= plot.left() - 0.5 && x <= plot.right() + 0.5;
+        if (inside)
+            painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    } else {
+        const qreal y = yPixel(rule.value);
+        inside = y >= plot.top() - 0.5 && y <= plot.bottom() + 0.5;
+        if (inside)
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+    painter.restore();
+    if (inside && rule.label) {
+        // The label stands at the plot edge its position names, beside the rule.
+        Chart::Label label = *rule.label;
+        const Layout &layoutData = layout();
+        if (rule.orientation == Qt::Vertical) {
+            label.x0 = label.x1 = rule.value;
+            label.y0 = label.y1 = label.position == Chart::LabelPosition::Bottom ? layoutData.yMin : layoutData.yMax;
+        } else {
+            label.y0 = label.y1 = rule.value;
+            label.x0 = label.x1 = label.position == Chart::LabelPosition::Leading ? layoutData.xMin : layoutData.xMax;
+        }
+        paintLabel(painter, label);
+    }
+}
+
+QRectF ChartView::labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const
+{
+    const QRectF plot = plotRect();
+    const QRectF anchor = QRectF(QPointF(xPixel(label.x0), yPixel(label.y1)), QPointF(xPixel(label.x1), yPixel(label.y0))).normalized();
+    const qreal w = metrics.horizontalAdvance(label.text) + 2;
+    const qreal h = metrics.height() * std::max<qsizetype>(1, label.text.count(QLatin1Char('\n')) + 1) + label.topPadding;
+    QRectF rect(0, 0, w, h);
+    rect.moveCenter(anchor.center());
+    switch (label.position) {
+    case Chart::LabelPosition::Top:
+        rect.moveBottom(anchor.top() - label.spacing);
+        break;
+    case Chart::LabelPosition::Bottom:
+        rect.moveTop(anchor.bottom() + label.spacing);
+        break;
+    case Chart::LabelPosition::Leading:
+        rect.moveRight(anchor.left() - label.spacing);
+        break;
+    case Chart::LabelPosition::Trailing:
+        rect.moveLeft(anchor.right() + label.spacing);
+        break;
+    case Chart::LabelPosition::Center:
+        break;
+    }
+    const QRectF chart(QPointF(0, 0), QSizeF(size()));
+    const QRectF xBounds = label.fitX == Chart::Fit::Plot ? plot : chart;
+    const QRectF yBounds = label.fitY == Chart::Fit::Plot ? plot : chart;
+    rect.moveLeft(std::clamp(rect.left(), xBounds.left(), std::max(xBounds.left(), xBounds.right() - w)));
+    rect.moveTop(std::clamp(rect.top(), yBounds.top(), std::max(yBounds.top(), yBounds.bottom() - h)));
+    return rect;
+}
+
+QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label) const
+{
+    painter.save();
+    painter.setFont(fontOfSize(font(), kAxisFontPixels));
+    const QRectF rect = labelRect(label, QFontMetricsF(painter.font()));
+    painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, palette()));
+    painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    painter.restore();
+    return rect;
+}
+
+void ChartView::paintLabels(QPainter &painter)
+{
+    if (m_data.labels.empty())
+        return;
+    painter.save();
+    painter.setFont(fontOfSize(font(), kAxisFontPixels));
+    const QFontMetricsF metrics(painter.font());
+    const QColor primary = namedColor(NamedColor::Primary, palette());
+    const QColor secondary = namedColor(NamedColor::Secondary, palette());
+    LabelGrid placed;
+    for (const Chart::Label &label : m_data.labels) {
+        if (!isFiniteValue(label.x0) || !isFiniteValue(label.x1) || !isFiniteValue(label.y0) || !isFiniteValue(label.y1) || label.text.isEmpty())
+            continue;
+        const QRectF rect = labelRect(label, metrics);
+        // Labels too dense to read are left out rather than drawn over each other.
+        const QRectF clearance = rect.adjusted(-1, 0, 1, 0);
+        if (placed.overlaps(clearance)) {
+            ++m_thinnedLabels;
+            continue;
+        }
+        placed.insert(clearance);
+        painter.setPen(label.tone == Chart::Tone::Primary ? primary : secondary);
+        painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    }
+    painter.restore();
+}
+
+void ChartView::paintLegend(QPainter &painter) const
+{
+    const QRectF area = layout().legend;
+    if (area.isEmpty())
+        return;
+    painter.save();
+    painter.setFont(fontOfSize(font(), kLegendFontPixels));
+    const QFontMetricsF metrics(painter.font());
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const qreal swatch = 8;
+    qreal x = area.left();
+    const qreal centerY = area.center().y();
+    for (const Chart::Series &series : m_data.series) {
+        const qreal textWidth = metrics.horizontalAdvance(series.name);
+        if (x + swatch + 4 + textWidth > width() - kOuterMargin)
+            break;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(seriesColor(series.paletteIndex));
+        painter.drawEllipse(QRectF(x, centerY - swatch / 2, swatch, swatch));
+        painter.setPen(namedColor(NamedColor::Secondary, palette()));
+        painter.drawText(QRectF(x + swatch + 4, area.top(), textWidth + 2, area.height()), Qt::AlignVCenter | Qt::AlignLeft, series.name);
+        x += swatch + 4 + textWidth + 12;
+    }
+    painter.restore();
+}

@@ -1,0 +1,180 @@
+// The chart widget: value↔pixel mapping both ways, the cached layer redrawn only when it must be,
+// labels fitted and thinned, marks that cannot be drawn skipped, and a look at it in both palettes.
+#include "MorvendaApp/metrics/ui/ChartView.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+
+#include "tests/support/Artifacts.h"
+
+#include <QPainter>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// Two stacked series over five seconds, a line with symbols, a dashed rule with its label and
+// one label per bar.
+Chart::Data sampleData()
+{
+    Chart::Data data;
+    data.xKind = Chart::AxisKind::Date;
+    data.series = {{QStringLiteral("get"), 0}, {QStringLiteral("post"), 1}};
+    const double t0 = 1765000000;
+    for (int s = 0; s < 5; ++s) {
+        if (s == 2)
+            continue;
+        data.bars.push_back({t0 + s, t0 + s + 1, 0, double(s + 1), 0});
+        data.bars.push_back({t0 + s, t0 + s + 1, double(s + 1), double(s + 2), 1});
+        data.labels.push_back({t0 + s, t0 + s + 1, 0, double(s + 2), QString::number(s + 2)});
+    }
+    data.lines.push_back({1, {{t0 + 0.5, 1}, {t0 + 3.5, 4}}, true});
+    Chart::Rule rule{Qt::Horizontal, 3, QColor(Qt::red), 1, {2, 2}, std::nullopt};
+    rule.label = Chart::Label{0, 0, 0, 0, QStringLiteral("limit"), Chart::LabelPosition::Trailing, 2, Chart::Fit::Plot,
+        Chart::Fit::Plot, Chart::Tone::Primary, 0};
+    data.rules.push_back(rule);
+    return data;
+}
+
+} // namespace
+
+class TestChartView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void mapsValuesToPixelsAndBack()
+    {
+        ChartView view;
+        view.resize(500, 260);
+        view.setData(sampleData());
+        const QRectF plot = view.plotRect();
+        QVERIFY(!plot.isEmpty());
+        QVERIFY(QRectF(0, 0, 500, 260).contains(plot));
+        // The y domain starts at zero and ends on a tick at or above the highest stack.
+        QCOMPARE(view.yPixel(0), plot.bottom());
+        QVERIFY(view.yPixel(6) >= plot.top() - 1e-9);
+        // The date domain is the bars' extent, its ends on the plot's edges.
+        QCOMPARE(view.xPixel(1765000000), plot.left());
+        QCOMPARE(view.xPixel(1765000005), plot.right());
+        for (const double t : {1765000000.0, 1765000001.25, 1765000004.9}) {
+            const std::optional<double> back = view.xValue(view.xPixel(t));
+            QVERIFY(back);
+            QCOMPARE_LT(std::abs(*back - t), 1e-6);
+        }
+        const std::optional<double> y = view.yValue(view.yPixel(2.5));
+        QVERIFY(y);
+        QCOMPARE_LT(std::abs(*y - 2.5), 1e-9);
+        // A fixed domain wins over the marks.
+        Chart::Data fixed = sampleData();
+        fixed.yDomain = std::pair(-1.0, 1.0);
+        view.setData(fixed);
+        QCOMPARE(view.yPixel(-1), view.plotRect().bottom());
+        QCOMPARE(view.yPixel(1), view.plotRect().top());
+    }
+
+    void degenerateSizesAndDataDrawNothingAndNeverCrash()
+    {
+        ChartView view;
+        view.setData(sampleData());
+        for (const QSize size : {QSize(0, 0), QSize(0, 300), QSize(300, 0), QSize(12, 12)}) {
+            view.resize(size);
+            QVERIFY(view.plotRect().isEmpty());
+            QVERIFY(!view.xValue(10));
+            QVERIFY(!view.yValue(10));
+            view.grab();
+        }
+        // Marks with values no axis can hold are skipped; the rest still lays out.
+        Chart::Data wild;
+        wild.bars.push_back({NAN, 1, 0, 1, 0});
+        wild.bars.push_back({0, INFINITY, 0, 1, 0});
+        wild.lines.push_back({0, {{NAN, 1}, {1, 2}}, true});
+        wild.rules.push_back({Qt::Vertical, NAN, std::nullopt, 1, {}, std::nullopt});
+        wild.labels.push_back({NAN, NAN, 0, 0, QStringLiteral("x")});
+        view.resize(300, 200);
+        view.setData(wild);
+        QVERIFY(!view.plotRect().isEmpty());
+        view.grab();
+        // Empty data keeps an empty axis rather than a collapsed one.
+        view.setData({});
+        QVERIFY(!view.plotRect().isEmpty());
+        QVERIFY(view.xPixel(1) > view.xPixel(0));
+        view.grab();
+    }
+
+    void cachedLayerIsRedrawnOnlyForDataSizeOrPalette()
+    {
+        ChartView view;
+        view.resize(400, 220);
+        int overlayPaints = 0;
+        view.setOverlayPainter([&](QPainter &) { ++overlayPaints; });
+        view.setData(sampleData());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(overlayPaints > 0);
+        const int renders = view.layerRenderCount();
+        QCOMPARE(renders, 1);
+
+        const int paintsBefore = overlayPaints;
+        view.updateOverlay();
+        QTRY_VERIFY(overlayPaints > paintsBefore);
+        QCOMPARE(view.layerRenderCount(), renders);
+
+        view.setData(sampleData());
+        QTRY_COMPARE(view.layerRenderCount(), renders + 1);
+        view.resize(420, 220);
+        QTRY_COMPARE(view.layerRenderCount(), renders + 2);
+        view.setPalette(ShellPalette::dark());
+        QTRY_COMPARE(view.layerRenderCount(), renders + 3);
+    }
+
+    void labelsFitTheirBoundsAndDenseOnesAreThinned()
+    {
+        ChartView view;
+        view.resize(400, 220);
+        Chart::Data data;
+        data.xDomain = std::pair(0.0, 10.0);
+        data.yDomain = std::pair(0.0, 10.0);
+        // Ten thousand labels on one row: only those with room of their own are drawn.
+        for (int i = 0; i < 10000; ++i)
+            data.labels.push_back({i / 1000.0, i / 1000.0, 5, 5, QStringLiteral("0.250000 s"), Chart::LabelPosition::Center});
+        view.setData(data);
+        view.grab();
+        QVERIFY2(view.thinnedLabelCount() > 9900, qPrintable(QString::number(view.thinnedLabelCount())));
+        QVERIFY(view.thinnedLabelCount() < 10000);
+
+        QImage image(view.size(), QImage::Format_ARGB32);
+        QPainter painter(&image);
+        const QRectF plot = view.plotRect();
+        // A label past the plot's right edge is moved back inside when it fits to the plot...
+        Chart::Label trailing{10, 10, 5, 5, QStringLiteral("a wide label"), Chart::LabelPosition::Trailing, 2,
+            Chart::Fit::Plot, Chart::Fit::Plot};
+        QVERIFY(plot.contains(view.paintLabel(painter, trailing)));
+        // ...and into the widget when it fits to the chart: above the plot as far as there is room.
+        Chart::Label top{0, 0, 10, 10, QStringLiteral("top"), Chart::LabelPosition::Top, 2, Chart::Fit::Plot, Chart::Fit::Chart};
+        const QRectF placed = view.paintLabel(painter, top);
+        QCOMPARE(placed.top(), std::max(0.0, plot.top() - 2 - placed.height()));
+        QVERIFY(placed.left() >= plot.left());
+    }
+
+    void screenshotsInBothPalettes()
+    {
+        for (const bool dark : {false, true}) {
+            QWidget frame;
+            frame.setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
+            frame.setAutoFillBackground(true);
+            frame.resize(520, 260);
+            auto *view = new ChartView(&frame);
+            view->setGeometry(frame.rect());
+            view->setData(sampleData());
+            view->setOverlayPainter([view](QPainter &painter) {
+                view->paintRule(painter, Chart::Rule{Qt::Vertical, 1765000002.5, std::nullopt, 1, {3, 3},
+                                             Chart::Label{0, 0, 0, 0, QStringLiteral("hover"), Chart::LabelPosition::Top, 2,
+                                                 Chart::Fit::Plot, Chart::Fit::Chart}});
+            });
+            saveArtifact(&frame, dark ? QStringLiteral("chartview-dark.png") : QStringLiteral("chartview-light.png"));
+        }
+    }
+};
+
+QTEST_MAIN(TestChartView)
+#include "tst_chartview.moc"
