@@ -112,6 +112,7 @@ const Entry kEntries[] = {
      "To impersonate, you must be logged in on the app with an admin account.\n\nLog out and log in "
      "on the app as an admin to use this feature."},
     {"Impersonation.UnableToImpersonateAlert.title", "Unable to Impersonate"},
+    {"Impersonation.UnableToSaveUser.title", "Unable to save user"},
     {"Menu.openSidebar", "Open sidebar"},
     {"Menu.openWindow", "Open window"},
     {"Metrics.GraphType.requestCount", "Request count"},

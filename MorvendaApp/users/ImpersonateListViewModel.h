@@ -1,0 +1,107 @@
+// The state behind one impersonation window: the stored users sorted by name, filtered by search
+// text and app, split into favourites and the rest; and the window's actions on a stored user
+// (favourite, notes, delete, impersonate). One per window, owned by it; main thread.
+#pragma once
+
+#include "AppType.h"
+#include "ImpersonateUserData.h"
+#include "MorvendaModel/User.h"
+
+#include <QCollator>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class ImpersonateUserStore;
+class MorvendaListener;
+class UserManager;
+
+class ImpersonateListViewModel : public QObject
+{
+    Q_OBJECT
+    // Published state: every assignment notifies (equal values included), after it is stored.
+    Q_PROPERTY(QList<ImpersonateUserData> favoriteUsers READ favoriteUsers NOTIFY favoriteUsersChanged)
+    Q_PROPERTY(QList<ImpersonateUserData> displayUsers READ displayUsers NOTIFY displayUsersChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(QString textFilter READ textFilter WRITE setTextFilter NOTIFY textFilterChanged)
+
+public:
+    ImpersonateListViewModel(MorvendaListener &session, UserManager &userManager, ImpersonateUserStore &store,
+        QObject *parent = nullptr);
+
+    // The filtered users marked favourite, in name order.
+    const QList<ImpersonateUserData> &favoriteUsers() const { return m_favoriteUsers; }
+    // The filtered users not marked favourite, in name order.
+    const QList<ImpersonateUserData> &displayUsers() const { return m_displayUsers; }
+    // True until the first successful load.
+    bool isLoading() const { return m_isLoading; }
+    // None shows the users of both apps.
+    std::optional<AppType> selectedApp() const { return m_selectedApp; }
+    const QString &textFilter() const { return m_textFilter; }
+    // Re-filters at once.
+    void setTextFilter(const QString &text);
+    // Every loaded user, unfiltered: the favourites, then the others, each in name order.
+    const QList<ImpersonateUserData> &users() const { return m_users; }
+    ImpersonateUserStore &store() const { return m_store; }
+
+    // Reloads the users from the store; a failure raises the fetch alert and changes nothing.
+    void fetchUsers();
+    void updateDisplayUsers();
+    // Choosing the selected app again clears the app filter.
+    void selectApp(AppType app);
+
+    // Checks that the app's signed-in user may impersonate and that `user` belongs to that app,
+    // raising the matching alert, else asks the active app to impersonate `user`.
+    void impersonate(const ImpersonateUserData &user);
+    // The mismatch alert's Continue: impersonates without checking again, on the app that is
+    // active and still connected at that moment; nothing otherwise.
+    void continueImpersonation(const ImpersonateUserData &user);
+    // Stores the negated mark shown for `user`, then reloads.
+    void toggleFavorite(const ImpersonateUserData &user);
+    // Stores the notes (empty text as none) without reloading the lists.
+    void setNotes(const QString &notes, const ImpersonateUserData &user);
+    // Deletes the first loaded user with that token, whatever the filters show, and reloads.
+    // False when there is none or the store refused (then an alert says why and the user stays).
+    bool deleteUser(const QString &userToken);
+
+    // Raises the alert that a change of the stored users failed, with the store's error text.
+    void raiseSaveFailure(const QString &error);
+
+    // The user that the active app reports; none without an active app or a report from it.
+    std::optional<User> currentUser() const;
+    // `filter` is already lowercased.
+    static bool matchesTextFilter(const QString &filter, const ImpersonateUserData &user);
+    // False only when `user` belongs to the other app than the active app's user.
+    bool matchesCurrentApp(const ImpersonateUserData &user) const;
+
+    // Sorts by name as people read it (digits by value, case ignored, the user's locale), ties
+    // by identity. Stable for equal names whatever the input order.
+    static void sortByName(QList<ImpersonateUserData> &users, const QCollator &collator);
+    // The collation used for names: numeric, case-insensitive, in the user's locale.
+    static QCollator nameCollator();
+
+signals:
+    void favoriteUsersChanged(const QList<ImpersonateUserData> &users);
+    void displayUsersChanged(const QList<ImpersonateUserData> &users);
+    void isLoadingChanged(bool isLoading);
+    void selectedAppChanged(std::optional<AppType> app);
+    void textFilterChanged(const QString &text);
+
+private:
+    void send(const ImpersonateUserData &user);
+    void replaceLoaded(const ImpersonateUserData &record);
+
+    MorvendaListener &m_session;
+    UserManager &m_userManager;
+    ImpersonateUserStore &m_store;
+    QCollator m_collator;
+    QList<ImpersonateUserData> m_favoriteUsers;
+    QList<ImpersonateUserData> m_displayUsers;
+    bool m_isLoading = true;
+    std::optional<AppType> m_selectedApp;
+    QString m_textFilter;
+    QList<ImpersonateUserData> m_users;
+    bool m_notesFailing = false;
+};

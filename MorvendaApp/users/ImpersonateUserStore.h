@@ -1,0 +1,113 @@
+// The persistent list of stored users: one SQLite file in the application's data directory,
+// opened once at start and shared by every window. Writes are upserts by token and field updates
+// by identity, so concurrent edits of different fields never overwrite each other. Every change
+// is announced by identity after it is committed. Main thread only.
+#pragma once
+
+#include "ImpersonateUserData.h"
+
+#include <QList>
+#include <QLoggingCategory>
+#include <QObject>
+#include <QString>
+
+#include <tl/expected.hpp>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+class SqliteStatement;
+
+Q_DECLARE_LOGGING_CATEGORY(lcImpersonateUserStore)
+
+class ImpersonateUserStore : public QObject
+{
+    Q_OBJECT
+public:
+    // The format this program writes (PRAGMA user_version); older files are migrated forward.
+    static constexpr int schemaVersion = 1;
+    // How long a statement waits for another process's lock before it fails.
+    static constexpr int busyTimeoutMs = 3000;
+
+    static QString fileName() { return QStringLiteral("stored-users.sqlite3"); }
+    // The file in the application's data directory (QStandardPaths::AppDataLocation).
+    static QString defaultPath();
+
+    enum class OpenError {
+        // The file or its directory cannot be made, opened or locked.
+        Unavailable,
+        // The file is not a database, or it is corrupt.
+        NotADatabase,
+        // A newer program wrote it; this one never writes to it.
+        TooNew,
+    };
+    struct OpenFailure
+    {
+        OpenError kind;
+        QString message;
+    };
+
+    // Opens the store at `path`, creating the file (0600) and its directory (0700) when missing,
+    // and migrates an older file.
+    static tl::expected<std::unique_ptr<ImpersonateUserStore>, OpenFailure> open(const QString &path);
+    // As open(), but a file that is not a database is renamed to
+    // "<path>.corrupt-<UTC time>" (with its journal files) and a fresh store is made in its
+    // place; recoveredFile() then names the renamed file. Any other failure is the returned text,
+    // which names the file.
+    static tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> openAtStart(const QString &path);
+
+    ~ImpersonateUserStore() override;
+
+    const QString &path() const { return m_path; }
+    // Where a corrupt file was moved when openAtStart() replaced it.
+    const std::optional<QString> &recoveredFile() const { return m_recoveredFile; }
+
+    // Every stored record, in identity order.
+    tl::expected<QList<ImpersonateUserData>, QString> fetchAll() const;
+    tl::expected<std::optional<ImpersonateUserData>, QString> fetchByToken(const QString &userToken) const;
+
+    // Stores `record` under its token: a stored record of that token keeps its identity and takes
+    // every other field of `record`; otherwise a new record is added. Returns the record as stored.
+    tl::expected<ImpersonateUserData, QString> upsert(const ImpersonateUserData &record);
+    // A user typed in by hand: a new record with just the token and the name, or, when the token
+    // is stored, that record unchanged except for the name, which it takes when `name` is not empty.
+    tl::expected<ImpersonateUserData, QString> addUser(const QString &userToken, const QString &name);
+
+    // Field updates of one record by identity. A record deleted meanwhile stays deleted: the
+    // result is then empty, and nothing is announced.
+    tl::expected<std::optional<ImpersonateUserData>, QString> setFavorite(ImpersonateUserData::Identity id,
+        bool favorite);
+    // Empty text is stored as none.
+    tl::expected<std::optional<ImpersonateUserData>, QString> setNotes(ImpersonateUserData::Identity id,
+        const std::optional<QString> &notes);
+
+    // False when no record had that identity.
+    tl::expected<bool, QString> remove(ImpersonateUserData::Identity id);
+
+    // Runs `work` in one write transaction (BEGIN IMMEDIATE): committed when it succeeds, rolled
+    // back when it fails; the announcements of its changes follow the commit. Not nestable.
+    tl::expected<void, QString> transaction(const std::function<tl::expected<void, QString>()> &work);
+
+signals:
+    // After a committed insert, upsert or field update, with the record as now stored.
+    void recordChanged(const ImpersonateUserData &record);
+    void recordRemoved(ImpersonateUserData::Identity id);
+
+private:
+    explicit ImpersonateUserStore(sqlite3 *db, QString path);
+
+    tl::expected<void, QString> exec(const char *sql);
+    tl::expected<std::optional<ImpersonateUserData>, QString> updateReturning(const char *sql,
+        ImpersonateUserData::Identity id, const std::function<void(SqliteStatement &)> &bind);
+    void announceChanged(const ImpersonateUserData &record);
+    void announceRemoved(ImpersonateUserData::Identity id);
+
+    sqlite3 *m_db = nullptr;
+    QString m_path;
+    std::optional<QString> m_recoveredFile;
+    bool m_inTransaction = false;
+    // Announcements held back until the transaction commits.
+    QList<std::function<void()>> m_pendingAnnouncements;
+};

@@ -1,0 +1,394 @@
+// The impersonation window's state: order, filters, favourites and notes on the real store, the
+// impersonate checks against a scripted app over loopback, and the add-user sheet's save.
+#include "tests/support/ScriptedPeer.h"
+#include "UsersFixtures.h"
+
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/users/ImpersonateListViewModel.h"
+#include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace UsersFixtures;
+
+namespace {
+// The shared objects the window works with, wired as at start, on the loopback.
+struct Tool
+{
+    UserManager users;
+    SettingsManager settings{SettingsManager::defaultMobileProtobufKey()};
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    Tool() { listener.configure(users, settings, milestones, repository, logger); }
+};
+
+QStringList names(const QList<ImpersonateUserData> &users)
+{
+    QStringList result;
+    for (const ImpersonateUserData &user : users) {
+        result.append(user.name);
+    }
+    return result;
+}
+
+// The user an app reports, as the app writes it.
+QByteArray userFrame(bool isAdmin, bool isImpersonating, const char *account)
+{
+    return QByteArrayLiteral(R"({"user":{"name":"Dev","token":"dev-token","capabilities":[],"isImpersonating":)")
+        + (isImpersonating ? "true" : "false") + R"(,"isSubuser":false,"isAdmin":)" + (isAdmin ? "true" : "false")
+        + R"(,"tags":[])" + account + "}}";
+}
+const char *const retailerAccount = R"(,"retailer":{"name":"Shop","token":"r-dev","isActive":true,"country":"USA"})";
+const char *const brandAccount = R"(,"brand":{"name":"Maker","token":"b-dev","isActive":true})";
+
+QByteArray impersonateFrame(const char *token)
+{
+    return QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":")") + token + R"("}})";
+}
+} // namespace
+
+class TestImpersonateListViewModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = openStore(m_dir->filePath(ImpersonateUserStore::fileName()));
+        QVERIFY(m_store);
+        m_tool = std::make_unique<Tool>();
+        m_model = std::make_unique<ImpersonateListViewModel>(m_tool->listener, m_tool->users, *m_store);
+    }
+    void cleanup()
+    {
+        m_model.reset();
+        m_tool.reset();
+        m_store.reset();
+    }
+
+    void namesSortAsPeopleReadThem()
+    {
+        for (const char *name : {"user10", "User2", "b", "user1", "B", "", "Émile", "zed"}) {
+            QVERIFY(m_store->addUser(QString::fromUtf8(name) + QStringLiteral("-token"), QString::fromUtf8(name)));
+        }
+        QSignalSpy loading(m_model.get(), &ImpersonateListViewModel::isLoadingChanged);
+        QVERIFY(m_model->isLoading());
+        m_model->fetchUsers();
+        QCOMPARE(loading.size(), 1);
+        QVERIFY(!m_model->isLoading());
+        // Equal names in any case keep the order they were stored in.
+        QCOMPARE(names(m_model->displayUsers()),
+            (QStringList{QString(), QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("Émile"),
+                QStringLiteral("user1"), QStringLiteral("User2"), QStringLiteral("user10"), QStringLiteral("zed")}));
+
+        QList<ImpersonateUserData> reversed = m_model->displayUsers();
+        std::reverse(reversed.begin(), reversed.end());
+        ImpersonateListViewModel::sortByName(reversed, ImpersonateListViewModel::nameCollator());
+        QCOMPARE(names(reversed), names(m_model->displayUsers()));
+    }
+
+    void favouritesAreSplitAndMoveWhenToggled()
+    {
+        for (const char *name : {"carol", "alice", "bob"}) {
+            QVERIFY(m_store->addUser(QString::fromUtf8(name), QString::fromUtf8(name)));
+        }
+        m_model->fetchUsers();
+        QSignalSpy favorites(m_model.get(), &ImpersonateListViewModel::favoriteUsersChanged);
+        const ImpersonateUserData bob = m_model->displayUsers().at(1);
+        m_model->toggleFavorite(bob);
+        QCOMPARE(names(m_model->favoriteUsers()), QStringList{QStringLiteral("bob")});
+        QCOMPARE(names(m_model->displayUsers()), (QStringList{QStringLiteral("alice"), QStringLiteral("carol")}));
+        QCOMPARE(favorites.size(), 1);
+        QCOMPARE(names(favorites.at(0).at(0).value<QList<ImpersonateUserData>>()), QStringList{QStringLiteral("bob")});
+
+        m_model->toggleFavorite(m_model->favoriteUsers().first());
+        QVERIFY(m_model->favoriteUsers().isEmpty());
+        QCOMPARE(names(m_model->displayUsers()),
+            (QStringList{QStringLiteral("alice"), QStringLiteral("bob"), QStringLiteral("carol")}));
+        QCOMPARE(names(m_model->users()), names(m_model->displayUsers()));
+    }
+
+    void textAndAppFiltersCombine()
+    {
+        ImpersonateUserData retail(QStringLiteral("TOK-R"), QStringLiteral("r1"), std::nullopt, std::nullopt,
+            QStringLiteral("Rita"), QStringLiteral("Rita@Shop.example"), QStringLiteral("USA"), false, std::nullopt,
+            QList<UserTag>{UserTag::Subuser});
+        ImpersonateUserData both(QStringLiteral("tok-both"), QStringLiteral("r2"), QStringLiteral("b2"), std::nullopt,
+            QStringLiteral("Bo"), std::nullopt, std::nullopt, true, QStringLiteral("VIP account"), std::nullopt);
+        ImpersonateUserData manual(QStringLiteral("typed"), std::nullopt, std::nullopt, std::nullopt,
+            QStringLiteral("Manual"), std::nullopt, std::nullopt, false, std::nullopt, std::nullopt);
+        QVERIFY(m_store->upsert(retail) && m_store->upsert(both) && m_store->upsert(manual));
+        m_model->fetchUsers();
+
+        const auto shown = [this] { return names(m_model->favoriteUsers() + m_model->displayUsers()); };
+        m_model->setTextFilter(QStringLiteral("SHOP"));
+        QCOMPARE(shown(), QStringList{QStringLiteral("Rita")});
+        m_model->setTextFilter(QStringLiteral("vip"));
+        QCOMPARE(shown(), QStringList{QStringLiteral("Bo")});
+        m_model->setTextFilter(QStringLiteral("tok-"));
+        QCOMPARE(shown(), (QStringList{QStringLiteral("Bo"), QStringLiteral("Rita")}));
+        for (const char *unsearched : {"subuser", "usa", "r1", "b2", " tok"}) {
+            m_model->setTextFilter(QString::fromUtf8(unsearched));
+            QVERIFY2(shown().isEmpty(), unsearched);
+        }
+        m_model->setTextFilter(QString());
+
+        QSignalSpy selected(m_model.get(), &ImpersonateListViewModel::selectedAppChanged);
+        m_model->selectApp(AppType::Brand);
+        QCOMPARE(shown(), QStringList{QStringLiteral("Bo")});
+        m_model->selectApp(AppType::Retailer);
+        QCOMPARE(m_model->selectedApp(), AppType::Retailer);
+        QCOMPARE(shown(), (QStringList{QStringLiteral("Bo"), QStringLiteral("Rita")}));
+        m_model->setTextFilter(QStringLiteral("rit"));
+        QCOMPARE(shown(), QStringList{QStringLiteral("Rita")});
+        m_model->setTextFilter(QString());
+        m_model->selectApp(AppType::Retailer);
+        QCOMPARE(m_model->selectedApp(), std::nullopt);
+        QCOMPARE(shown(), (QStringList{QStringLiteral("Bo"), QStringLiteral("Manual"), QStringLiteral("Rita")}));
+        QCOMPARE(selected.size(), 3);
+    }
+
+    void notesAreStoredAtOnceAndSearchedWithoutReload()
+    {
+        QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
+        m_model->fetchUsers();
+        QSignalSpy display(m_model.get(), &ImpersonateListViewModel::displayUsersChanged);
+        const ImpersonateUserData ann = m_model->displayUsers().first();
+        m_model->setNotes(QStringLiteral("b"), ann);
+        m_model->setNotes(QStringLiteral("bl"), ann);
+        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("bl"));
+        QCOMPARE(display.size(), 0);
+        m_model->setTextFilter(QStringLiteral("BL"));
+        QCOMPARE(names(m_model->displayUsers()), QStringList{QStringLiteral("Ann")});
+        m_model->setNotes(QString(), ann);
+        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, std::nullopt);
+        QVERIFY(m_model->displayUsers().first().notes == std::nullopt);
+    }
+
+    void deleteFindsHiddenUsersAndIgnoresStaleTokens()
+    {
+        QVERIFY(m_store->addUser(QStringLiteral("hidden"), QStringLiteral("Hidden")));
+        QVERIFY(m_store->addUser(QStringLiteral("shown"), QStringLiteral("Shown")));
+        m_model->fetchUsers();
+        m_model->setTextFilter(QStringLiteral("shown"));
+        QVERIFY(m_model->deleteUser(QStringLiteral("hidden")));
+        QCOMPARE(m_store->fetchAll()->size(), 1);
+        QVERIFY(!m_model->deleteUser(QStringLiteral("hidden")));
+        QCOMPARE(names(m_model->users()), QStringList{QStringLiteral("Shown")});
+    }
+
+    void failedLoadRaisesItsAlertAndKeepsTheLists()
+    {
+        QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
+        m_model->fetchUsers();
+        RawDatabase(m_store->path()).exec("DROP TABLE stored_user");
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        m_model->fetchUsers();
+        QCOMPARE(alerts.size(), 1);
+        const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
+        QCOMPARE(alert.title, QStringLiteral("Unable to fetch impersonate user data"));
+        QVERIFY(alert.message && alert.message->contains(QStringLiteral("no such table")));
+        QCOMPARE(names(m_model->displayUsers()), QStringList{QStringLiteral("Ann")});
+    }
+
+    void impersonateChecksTheAppsUser_data()
+    {
+        QTest::addColumn<QByteArray>("reported"); // empty: the app reports no user
+        QTest::addColumn<QString>("storedRetailer");
+        QTest::addColumn<QString>("storedBrand");
+        QTest::addColumn<QString>("alertTitle"); // empty: no alert
+        QTest::addColumn<bool>("sent");
+        QTest::addRow("no user reported: refused") << QByteArray() << QString() << QString()
+                                                   << QStringLiteral("Unable to Impersonate") << false;
+        QTest::addRow("neither admin nor impersonating: refused")
+            << userFrame(false, false, retailerAccount) << QStringLiteral("r") << QString()
+            << QStringLiteral("Unable to Impersonate") << false;
+        QTest::addRow("retailer admin, brand user: mismatch")
+            << userFrame(true, false, retailerAccount) << QString() << QStringLiteral("b")
+            << QStringLiteral("Are you sure you want to do this?") << false;
+        QTest::addRow("brand impersonator, retailer user: mismatch")
+            << userFrame(false, true, brandAccount) << QStringLiteral("r") << QString()
+            << QStringLiteral("Are you sure you want to do this?") << false;
+        QTest::addRow("retailer admin, user without tokens: sent")
+            << userFrame(true, false, retailerAccount) << QString() << QString() << QString() << true;
+        QTest::addRow("brand admin, brand user: sent")
+            << userFrame(true, false, brandAccount) << QString() << QStringLiteral("b") << QString() << true;
+    }
+    void impersonateChecksTheAppsUser()
+    {
+        QFETCH(QByteArray, reported);
+        QFETCH(QString, storedRetailer);
+        QFETCH(QString, storedBrand);
+        QFETCH(QString, alertTitle);
+        QFETCH(bool, sent);
+
+        ScriptedPeer app;
+        connectApp(app, reported);
+        ImpersonateUserData stored(QStringLiteral("target"),
+            storedRetailer.isEmpty() ? std::nullopt : std::optional<QString>(storedRetailer),
+            storedBrand.isEmpty() ? std::nullopt : std::optional<QString>(storedBrand), std::nullopt,
+            QStringLiteral("Target"), std::nullopt, std::nullopt, false, std::nullopt, std::nullopt);
+        QVERIFY(m_store->upsert(stored));
+        m_model->fetchUsers();
+
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        m_model->impersonate(m_model->displayUsers().first());
+        QCOMPARE(alerts.size(), alertTitle.isEmpty() ? 0 : 1);
+        if (!alertTitle.isEmpty()) {
+            QCOMPARE(alerts.at(0).at(0).value<Alert::ViewState>().title, alertTitle);
+        }
+        if (sent) {
+            QTRY_COMPARE(app.frames().size(), 2);
+            QCOMPARE(app.frames().last(), impersonateFrame("target"));
+        } else {
+            // A marker sent after the decision proves nothing went before it.
+            sendMarker(app);
+        }
+    }
+
+    void continueSendsToTheAppStillConnected()
+    {
+        ScriptedPeer app;
+        connectApp(app, userFrame(true, false, retailerAccount));
+        ImpersonateUserData brandUser(QStringLiteral("brand-user"), std::nullopt, QStringLiteral("b"), std::nullopt,
+            QStringLiteral("B"), std::nullopt, std::nullopt, false, std::nullopt, std::nullopt);
+        QVERIFY(m_store->upsert(brandUser));
+        m_model->fetchUsers();
+
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        m_model->impersonate(m_model->displayUsers().first());
+        QCOMPARE(alerts.size(), 1);
+        const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
+        QCOMPARE(alert.actions.size(), 2);
+        QCOMPARE(alert.actions.at(0).title, QStringLiteral("Continue with impersonation"));
+        QVERIFY(!alert.actions.at(1).completion);
+        alert.actions.at(0).completion();
+        QTRY_COMPARE(app.frames().size(), 2);
+        QCOMPARE(app.frames().last(), impersonateFrame("brand-user"));
+
+        // Continue after the app went away: nothing is sent and nothing is raised.
+        m_model->impersonate(m_model->displayUsers().first());
+        QCOMPARE(alerts.size(), 2);
+        const auto second = alerts.at(1).at(0).value<Alert::ViewState>();
+        app.socket().disconnectFromHost();
+        QTRY_VERIFY(!m_tool->listener.activeConnection()->isOpen());
+        second.actions.at(0).completion();
+        QCOMPARE(alerts.size(), 2);
+
+        // Continue after the window's model is gone does nothing either.
+        ScriptedPeer again;
+        connectApp(again, userFrame(true, false, retailerAccount));
+        m_model->impersonate(m_model->displayUsers().first());
+        const auto third = alerts.last().at(0).value<Alert::ViewState>();
+        m_model.reset();
+        third.actions.at(0).completion();
+        sendMarker(again);
+    }
+
+    void sheetSavesTypedTokenAndKeepsStoredRecords()
+    {
+        ImpersonateUserCreationViewModel sheet(*m_model);
+        QSignalSpy canSave(&sheet, &ImpersonateUserCreationViewModel::canSaveChanged);
+        sheet.setName(QStringLiteral("Named"));
+        QVERIFY(!sheet.canSave());
+        QVERIFY(!sheet.save());
+        QCOMPARE(m_store->fetchAll()->size(), 0);
+        sheet.setUserToken(QStringLiteral(" "));
+        QCOMPARE(canSave.last().at(0).toBool(), true);
+        QVERIFY(sheet.save());
+        QCOMPARE(names(m_model->displayUsers()), QStringList{QStringLiteral("Named")});
+        QCOMPARE(m_model->displayUsers().first().userToken, QStringLiteral(" "));
+
+        const auto stored = m_store->upsert(ImpersonateUserData(QStringLiteral("known"), QStringLiteral("r"),
+            std::nullopt, std::nullopt, QStringLiteral("Reported"), QStringLiteral("e@x"), std::nullopt, true,
+            QStringLiteral("notes"), std::nullopt));
+        QVERIFY(stored);
+        ImpersonateUserCreationViewModel again(*m_model);
+        again.setUserToken(QStringLiteral("known"));
+        QVERIFY(again.save());
+        const ImpersonateUserData kept = **m_store->fetchByToken(QStringLiteral("known"));
+        QCOMPARE(kept.id, stored->id);
+        QCOMPARE(kept.name, QStringLiteral("Reported"));
+        QCOMPARE(kept.favorite, true);
+        QCOMPARE(kept.notes, QStringLiteral("notes"));
+        QCOMPARE(kept.email, QStringLiteral("e@x"));
+        QCOMPARE(names(m_model->favoriteUsers()), QStringList{QStringLiteral("Reported")});
+    }
+
+    void refusedWritesRaiseTheSaveAlertAndKeepEverything()
+    {
+        SmallDisk disk(QStringLiteral("512k"));
+        if (!disk.isMounted()) {
+            QSKIP("mounting a tmpfs is not allowed here");
+        }
+        auto store = openStore(disk.filePath(ImpersonateUserStore::fileName()));
+        QVERIFY(store);
+        QVERIFY(store->addUser(QStringLiteral("kept"), QStringLiteral("Kept")));
+        ImpersonateListViewModel model(m_tool->listener, m_tool->users, *store);
+        model.fetchUsers();
+        disk.fill();
+
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        ImpersonateUserCreationViewModel sheet(model);
+        sheet.setUserToken(QString(200000, QLatin1Char('t'))); // larger than what is left
+        QVERIFY(!sheet.save());
+        QCOMPARE(alerts.size(), 1);
+        const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
+        QCOMPARE(alert.title, QStringLiteral("Unable to save user"));
+        QVERIFY2(alert.message && alert.message->contains(QStringLiteral("SQLite error")), qPrintable(*alert.message));
+
+        // Notes typed while the disk is full: one alert, not one per keystroke.
+        const QString big(150000, QLatin1Char('n'));
+        model.setNotes(big, model.displayUsers().first());
+        model.setNotes(big + QLatin1Char('!'), model.displayUsers().first());
+        QCOMPARE(alerts.size(), 2);
+
+        disk.freeSpace();
+        QVERIFY(sheet.save());
+        QCOMPARE(names(model.displayUsers()).size(), 2);
+        QVERIFY(model.deleteUser(QStringLiteral("kept")));
+        QCOMPARE(names(model.displayUsers()), QStringList{QString()});
+    }
+
+private:
+    void connectApp(ScriptedPeer &app, const QByteArray &userFrame)
+    {
+        QVERIFY(app.connectTo(m_tool->listener.serverPort()));
+        app.handshake(QStringLiteral("Shop app"));
+        QTRY_COMPARE(app.frames().size(), 1); // the server's hello
+        if (!userFrame.isEmpty()) {
+            QSignalSpy stored(&m_tool->users, &UserManager::hasUpdatedUser);
+            app.send(userFrame);
+            QTRY_COMPARE(stored.size(), 1);
+        }
+        QTRY_VERIFY(!m_tool->listener.connections().isEmpty());
+        m_tool->listener.select(m_tool->listener.connections().last());
+    }
+    // A deeplink sent after the action: once it arrives, anything sent before it has arrived too.
+    void sendMarker(ScriptedPeer &app)
+    {
+        const qsizetype before = app.frames().size();
+        m_tool->listener.send(AppPayload::runDeeplink(QStringLiteral("marker")), m_tool->listener.activeConnection());
+        QTRY_COMPARE(app.frames().size(), before + 1);
+        QVERIFY(app.frames().last().contains("marker"));
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ImpersonateUserStore> m_store;
+    std::unique_ptr<Tool> m_tool;
+    std::unique_ptr<ImpersonateListViewModel> m_model;
+};
+
+QTEST_GUILESS_MAIN(TestImpersonateListViewModel)
+#include "tst_impersonatelistviewmodel.moc"

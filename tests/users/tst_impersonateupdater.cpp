@@ -1,0 +1,235 @@
+// The updater between reported users and the stored-user store: what it stores, what it carries
+// over from the stored record, and what it leaves alone.
+#include "UsersFixtures.h"
+
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/users/ImpersonateUpdater.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace UsersFixtures;
+
+namespace {
+// An updater whose reads of the stored record fail, as they would on a damaged or busy file.
+class FailingLookupUpdater : public ImpersonateUpdater
+{
+public:
+    using ImpersonateUpdater::ImpersonateUpdater;
+
+protected:
+    tl::expected<std::optional<ImpersonateUserData>, QString> lookupStored(const QString &) override
+    {
+        return tl::unexpected(QStringLiteral("disk I/O error (SQLite error 10)"));
+    }
+};
+} // namespace
+
+class TestImpersonateUpdater : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = openStore(m_dir->filePath(ImpersonateUserStore::fileName()));
+        QVERIFY(m_store);
+        m_userManager = std::make_unique<UserManager>();
+        m_updater = std::make_unique<ImpersonateUpdater>(*m_store);
+        m_updater->start(*m_userManager);
+    }
+    void cleanup()
+    {
+        m_updater.reset();
+        m_userManager.reset();
+        m_store.reset();
+    }
+
+    void equalReportsInARowAreHandledOnce()
+    {
+        QSignalSpy stored(m_store.get(), &ImpersonateUserStore::recordChanged);
+        const User ann = Reported{}.user();
+        m_userManager->storeUser(QStringLiteral("app"), ann);
+        m_userManager->storeUser(QStringLiteral("app"), ann);
+        QCOMPARE(stored.size(), 1);
+        Reported other;
+        other.token = QStringLiteral("u-2");
+        m_userManager->storeUser(QStringLiteral("app"), other.user());
+        m_userManager->storeUser(QStringLiteral("app"), ann);
+        QCOMPARE(stored.size(), 3);
+        m_updater->handleUser(std::nullopt);
+        m_updater->handleUser(ann);
+        QCOMPARE(stored.size(), 4);
+    }
+
+    void whoIsStored_data()
+    {
+        QTest::addColumn<Reported>("reported");
+        QTest::addColumn<bool>("stored");
+        Reported impersonating;
+        impersonating.isImpersonating = true;
+        QTest::addRow("an impersonating user who is not an admin is stored") << impersonating << true;
+        Reported admin;
+        admin.isAdmin = true;
+        QTest::addRow("an admin is never stored") << admin << false;
+        Reported impersonatingAdmin = admin;
+        impersonatingAdmin.isImpersonating = true;
+        QTest::addRow("an admin who impersonates is never stored") << impersonatingAdmin << false;
+        Reported signedOut;
+        signedOut.withoutToken = true;
+        QTest::addRow("a user without token is not stored") << signedOut << false;
+        Reported emptyToken;
+        emptyToken.token = QString();
+        QTest::addRow("an empty token is a token and is stored") << emptyToken << true;
+        Reported unnamed;
+        unnamed.name = std::nullopt;
+        QTest::addRow("a user without name is stored with empty text") << unnamed << true;
+    }
+    void whoIsStored()
+    {
+        QFETCH(Reported, reported);
+        QFETCH(bool, stored);
+        m_userManager->storeUser(QStringLiteral("app"), reported.user());
+        const auto found = m_store->fetchByToken(reported.token);
+        QVERIFY(found);
+        QCOMPARE(found->has_value(), stored);
+        if (stored) {
+            QCOMPARE((*found)->name, reported.name.value_or(QString()));
+        }
+    }
+
+    void adminReportLeavesTheStoredRecordUnchanged()
+    {
+        m_userManager->storeUser(QStringLiteral("app"), Reported{}.user());
+        Reported admin;
+        admin.isAdmin = true;
+        admin.name = QStringLiteral("Renamed");
+        m_userManager->storeUser(QStringLiteral("app"), admin.user());
+        QCOMPARE((*m_store->fetchByToken(QStringLiteral("u-1")))->name, QStringLiteral("Ann"));
+    }
+
+    void handAddedUserTakesTheReportAndKeepsFavouriteAndNotes()
+    {
+        const auto added = m_store->addUser(QStringLiteral("u-1"), QStringLiteral("typed"));
+        QVERIFY(added);
+        QVERIFY(m_store->setFavorite(added->id, true));
+        QVERIFY(m_store->setNotes(added->id, QStringLiteral("test account")));
+
+        Reported reported;
+        reported.email = QStringLiteral("ann@example.com");
+        reported.imageURL = QStringLiteral("https://img.example.com/a.png");
+        reported.retailer = retailer(QStringLiteral("r-9"), QStringLiteral("GER"));
+        reported.tags = {UserTag::Active, UserTag::Subuser, UserTag::PlaceOrder};
+        m_userManager->storeUser(QStringLiteral("app"), reported.user());
+
+        const ImpersonateUserData now = **m_store->fetchByToken(QStringLiteral("u-1"));
+        QCOMPARE(now.id, added->id);
+        QCOMPARE(now.name, QStringLiteral("Ann"));
+        QCOMPARE(now.email, QStringLiteral("ann@example.com"));
+        QCOMPARE(now.imageURL->text(), QStringLiteral("https://img.example.com/a.png"));
+        QCOMPARE(now.retailerToken, QStringLiteral("r-9"));
+        QCOMPARE(now.country, QStringLiteral("GER"));
+        QCOMPARE(now.tags, (QList<UserTag>{UserTag::Subuser, UserTag::PlaceOrder}));
+        QCOMPARE(now.favorite, true);
+        QCOMPARE(now.notes, QStringLiteral("test account"));
+    }
+
+    void reportWithoutRetailerKeepsTokensAndCountryButNotEmailOrImage()
+    {
+        Reported first;
+        first.email = QStringLiteral("a@x");
+        first.imageURL = QStringLiteral("https://img/a.png");
+        first.retailer = retailer(QStringLiteral("r-1"), QStringLiteral("USA"));
+        m_userManager->storeUser(QStringLiteral("app"), first.user());
+        Reported again;
+        again.brand = brand(QStringLiteral("b-1"), QStringLiteral("FRA"));
+        m_userManager->storeUser(QStringLiteral("app"), again.user());
+
+        const ImpersonateUserData now = **m_store->fetchByToken(QStringLiteral("u-1"));
+        QCOMPARE(now.retailerToken, QStringLiteral("r-1"));
+        QCOMPARE(now.country, QStringLiteral("USA"));
+        QCOMPARE(now.brandToken, QStringLiteral("b-1"));
+        QCOMPARE(now.email, std::nullopt);
+        QVERIFY(!now.imageURL);
+    }
+
+    void storedTagsDropFourAndKeepRepeats()
+    {
+        Reported onlyDropped;
+        onlyDropped.tags = {UserTag::Impersonating, UserTag::Admin, UserTag::Active, UserTag::LoggedOut};
+        QCOMPARE(ImpersonateUpdater::storedTags(onlyDropped.user()), QList<UserTag>{});
+        m_userManager->storeUser(QStringLiteral("app"), onlyDropped.user());
+        QCOMPARE((*m_store->fetchByToken(QStringLiteral("u-1")))->tags, QList<UserTag>{});
+
+        Reported repeated;
+        repeated.tags = {UserTag::Ostrane, UserTag::LoggedOut, UserTag::Ostrane, UserTag::AccountOwner};
+        QCOMPARE(ImpersonateUpdater::storedTags(repeated.user()),
+            (QList<UserTag>{UserTag::Ostrane, UserTag::Ostrane, UserTag::AccountOwner}));
+    }
+
+    void brandCountryIsNeverStored()
+    {
+        Reported brandUser;
+        brandUser.brand = brand(QStringLiteral("b-1"), QStringLiteral("ITA"));
+        const auto record = ImpersonateUpdater::makeUserData(brandUser.user());
+        QVERIFY(record);
+        QCOMPARE(record->country, std::nullopt);
+        QCOMPARE(record->brandToken, QStringLiteral("b-1"));
+        QCOMPARE(record->retailerToken, std::nullopt);
+    }
+
+    void failedLookupSkipsTheReportAndKeepsFavouriteAndNotes()
+    {
+        const auto stored = m_store->upsert(*ImpersonateUpdater::makeUserData(Reported{}.user()));
+        QVERIFY(stored);
+        QVERIFY(m_store->setFavorite(stored->id, true));
+        QVERIFY(m_store->setNotes(stored->id, QStringLiteral("precious")));
+
+        FailingLookupUpdater failing(*m_store);
+        UserManager otherManager;
+        failing.start(otherManager);
+        Reported renamed;
+        renamed.name = QStringLiteral("Renamed");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("u-1 was not stored.*could not be read")));
+        otherManager.storeUser(QStringLiteral("app"), renamed.user());
+
+        const ImpersonateUserData now = **m_store->fetchByToken(QStringLiteral("u-1"));
+        QCOMPARE(now.favorite, true);
+        QCOMPARE(now.notes, QStringLiteral("precious"));
+        QCOMPARE(now.name, QStringLiteral("Ann"));
+    }
+
+    void startingAgainNeverRedeliversTheLatestUser()
+    {
+        UserManager manager;
+        manager.storeUser(QStringLiteral("app"), Reported{}.user());
+        ImpersonateUpdater updater(*m_store);
+        updater.start(manager); // the current latest user is handled at once
+        const auto stored = m_store->fetchByToken(QStringLiteral("u-1"));
+        QVERIFY(stored && *stored);
+
+        QVERIFY(*m_store->remove((*stored)->id));
+        QSignalSpy changed(m_store.get(), &ImpersonateUserStore::recordChanged);
+        updater.start(manager);
+        QCOMPARE(changed.size(), 0);
+        QVERIFY(!*m_store->fetchByToken(QStringLiteral("u-1")));
+
+        // Only one subscription: a new report is stored once.
+        Reported next;
+        next.token = QStringLiteral("u-2");
+        manager.storeUser(QStringLiteral("app"), next.user());
+        QCOMPARE(changed.size(), 1);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ImpersonateUserStore> m_store;
+    std::unique_ptr<UserManager> m_userManager;
+    std::unique_ptr<ImpersonateUpdater> m_updater;
+};
+
+
+QTEST_GUILESS_MAIN(TestImpersonateUpdater)
+#include "tst_impersonateupdater.moc"

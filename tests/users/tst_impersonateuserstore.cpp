@@ -1,0 +1,442 @@
+// The stored-user store on a real file: schema, upserts by token, field updates by identity,
+// announcements, permissions, and the files it must refuse or set aside.
+#include "UsersFixtures.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace UsersFixtures;
+
+namespace {
+ImpersonateUserData record(const QString &token, const QString &name)
+{
+    return ImpersonateUserData(token, std::nullopt, std::nullopt, std::nullopt, name, std::nullopt, std::nullopt,
+        false, std::nullopt, std::nullopt);
+}
+} // namespace
+
+class TestImpersonateUserStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath(QStringLiteral("data/Morvenda/") + ImpersonateUserStore::fileName());
+    }
+
+    void freshFileHasSchemaVersionWalAndOwnerOnlyPermissions()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("n"))));
+
+        RawDatabase raw(m_path);
+        QCOMPARE(raw.value("PRAGMA user_version").toInt(), ImpersonateUserStore::schemaVersion);
+        QCOMPARE(raw.value("PRAGMA journal_mode"), QStringLiteral("wal"));
+        QCOMPARE(raw.value("SELECT group_concat(name || ':' || type || ':' || \"notnull\", ' ') FROM "
+                           "pragma_table_info('stored_user')"),
+            QStringLiteral("id:INTEGER:0 user_token:TEXT:1 retailer_token:TEXT:0 brand_token:TEXT:0 image_url:TEXT:0 "
+                           "name:TEXT:1 email:TEXT:0 country:TEXT:0 favorite:INTEGER:1 notes:TEXT:0 tags:TEXT:0"));
+
+        const auto mode = [](const QString &path) {
+            return QFileInfo(path).permissions()
+                & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther
+                    | QFile::ExeOther);
+        };
+        QCOMPARE(mode(QFileInfo(m_path).absolutePath()), QFile::Permissions());
+        QCOMPARE(mode(m_path), QFile::Permissions());
+        QVERIFY(QFile::exists(m_path + QStringLiteral("-wal")));
+        QCOMPARE(mode(m_path + QStringLiteral("-wal")), QFile::Permissions());
+        QVERIFY(!(QFileInfo(m_path).permissions() & QFile::ExeOwner));
+    }
+
+    void existingFileIsTightenedToOwnerOnly()
+    {
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(openStore(m_path));
+        QCOMPARE(QFileInfo(m_path).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    }
+
+    void upsertKeepsIdentityAndTakesEveryValue()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        QSignalSpy changed(store.get(), &ImpersonateUserStore::recordChanged);
+        ImpersonateUserData first(QStringLiteral("tok"), QStringLiteral("r1"), QStringLiteral("b1"),
+            Url::fromText(QStringLiteral("https://img/1.png")), QStringLiteral("Ann"), QStringLiteral("a@x"),
+            QStringLiteral("USA"), true, QStringLiteral("notes"), QList<UserTag>{UserTag::Subuser});
+        const auto stored = store->upsert(first);
+        QVERIFY(stored);
+        QVERIFY(stored->isStored());
+
+        ImpersonateUserData second(QStringLiteral("tok"), std::nullopt, QStringLiteral("b2"), std::nullopt,
+            QString(), std::nullopt, std::nullopt, false, std::nullopt, QList<UserTag>{});
+        const auto replaced = store->upsert(second);
+        QVERIFY(replaced);
+        QCOMPARE(replaced->id, stored->id);
+        QCOMPARE(*replaced, *stored); // the same record: equality is identity
+
+        const auto all = store->fetchAll();
+        QVERIFY(all);
+        QCOMPARE(all->size(), 1);
+        const ImpersonateUserData &now = all->first();
+        QCOMPARE(now.retailerToken, std::nullopt);
+        QCOMPARE(now.brandToken, QStringLiteral("b2"));
+        QVERIFY(!now.imageURL);
+        QCOMPARE(now.name, QString());
+        QCOMPARE(now.email, std::nullopt);
+        QCOMPARE(now.favorite, false);
+        QCOMPARE(now.notes, std::nullopt);
+        QCOMPARE(now.tags, QList<UserTag>{});
+
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed.at(1).at(0).value<ImpersonateUserData>().id, stored->id);
+    }
+
+    void recordsWithEqualFieldsAreDifferentRecords()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        const auto a = store->upsert(record(QStringLiteral("a"), QStringLiteral("Same")));
+        const auto b = store->upsert(record(QStringLiteral("b"), QStringLiteral("Same")));
+        QVERIFY(a && b);
+        QVERIFY(!(*a == *b));
+        QVERIFY(*a == *a);
+        QVERIFY(!(record(QStringLiteral("a"), QString()) == record(QStringLiteral("a"), QString())));
+    }
+
+    void tagsKeepNoneApartFromEmptyAndSkipUnknownNames()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        ImpersonateUserData none = record(QStringLiteral("none"), QString());
+        ImpersonateUserData empty = record(QStringLiteral("empty"), QString());
+        empty.tags = QList<UserTag>{};
+        ImpersonateUserData two = record(QStringLiteral("two"), QString());
+        two.tags = QList<UserTag>{UserTag::Ostrane, UserTag::Ostrane};
+        QVERIFY(store->upsert(none) && store->upsert(empty) && store->upsert(two));
+
+        RawDatabase raw(m_path);
+        QCOMPARE(raw.value("SELECT tags FROM stored_user WHERE user_token = 'none'"), QStringLiteral("NULL"));
+        QCOMPARE(raw.value("SELECT tags FROM stored_user WHERE user_token = 'empty'"), QStringLiteral("[]"));
+        QVERIFY(raw.exec("UPDATE stored_user SET tags = '[\"subuser\",\"fromTheFuture\",42]' WHERE user_token = 'none';"
+                         "INSERT INTO stored_user (user_token, name, favorite, tags) VALUES ('bad', '', 0, 'not json')"));
+
+        QCOMPARE((*store->fetchByToken(QStringLiteral("none")))->tags, QList<UserTag>{UserTag::Subuser});
+        QCOMPARE((*store->fetchByToken(QStringLiteral("empty")))->tags, QList<UserTag>{});
+        QCOMPARE((*store->fetchByToken(QStringLiteral("two")))->tags, (QList<UserTag>{UserTag::Ostrane, UserTag::Ostrane}));
+        QCOMPARE((*store->fetchByToken(QStringLiteral("bad")))->tags, std::nullopt);
+    }
+
+    void emptyNotesAreStoredAsNone()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        ImpersonateUserData user = record(QStringLiteral("t"), QString());
+        user.notes = QString();
+        const auto stored = store->upsert(user);
+        QVERIFY(stored);
+        RawDatabase raw(m_path);
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
+        QVERIFY(store->setNotes(stored->id, QStringLiteral("x")));
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("x"));
+        QVERIFY(store->setNotes(stored->id, QString()));
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
+    }
+
+    void fieldUpdatesKeepOtherChangesAndNeverResurrect()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        const auto stale = store->upsert(record(QStringLiteral("t"), QStringLiteral("Old")));
+        QVERIFY(stale);
+        ImpersonateUserData newer = *stale;
+        newer.name = QStringLiteral("New");
+        newer.email = QStringLiteral("new@x");
+        QVERIFY(store->upsert(newer));
+
+        // The row's old copy only decides which record and which field.
+        const auto favorite = store->setFavorite(stale->id, true);
+        QVERIFY(favorite && *favorite);
+        QCOMPARE((*favorite)->name, QStringLiteral("New"));
+        QCOMPARE((*favorite)->email, QStringLiteral("new@x"));
+
+        QSignalSpy changed(store.get(), &ImpersonateUserStore::recordChanged);
+        QSignalSpy removed(store.get(), &ImpersonateUserStore::recordRemoved);
+        QCOMPARE(store->remove(stale->id), true);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.at(0).at(0).value<ImpersonateUserData::Identity>(), stale->id);
+        QCOMPARE(store->remove(stale->id), false);
+
+        const auto notes = store->setNotes(stale->id, QStringLiteral("typed late"));
+        QVERIFY(notes);
+        QVERIFY(!*notes);
+        const auto star = store->setFavorite(stale->id, false);
+        QVERIFY(star);
+        QVERIFY(!*star);
+        QCOMPARE(store->fetchAll()->size(), 0);
+        QCOMPARE(changed.size(), 0);
+        QCOMPARE(removed.size(), 1);
+    }
+
+    void addUserKeepsAStoredRecordAndTakesOnlyATypedName()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        const auto added = store->addUser(QStringLiteral(" "), QString());
+        QVERIFY(added);
+        QCOMPARE(added->userToken, QStringLiteral(" "));
+        QCOMPARE(added->name, QString());
+        QCOMPARE(added->tags, std::nullopt);
+
+        ImpersonateUserData full(QStringLiteral("tok"), QStringLiteral("r"), std::nullopt, std::nullopt,
+            QStringLiteral("Reported"), QStringLiteral("e@x"), QStringLiteral("FRA"), true, QStringLiteral("keep"),
+            QList<UserTag>{UserTag::Subuser});
+        const auto stored = store->upsert(full);
+        QVERIFY(stored);
+
+        const auto unnamed = store->addUser(QStringLiteral("tok"), QString());
+        QVERIFY(unnamed);
+        QCOMPARE(unnamed->id, stored->id);
+        QCOMPARE(unnamed->name, QStringLiteral("Reported"));
+        const auto renamed = store->addUser(QStringLiteral("tok"), QStringLiteral("Typed"));
+        QVERIFY(renamed);
+        QCOMPARE(renamed->name, QStringLiteral("Typed"));
+        QCOMPARE(renamed->favorite, true);
+        QCOMPARE(renamed->notes, QStringLiteral("keep"));
+        QCOMPARE(renamed->retailerToken, QStringLiteral("r"));
+        QCOMPARE(renamed->email, QStringLiteral("e@x"));
+        QCOMPARE(renamed->tags, QList<UserTag>{UserTag::Subuser});
+    }
+
+    void failedTransactionRollsBackAndAnnouncesNothing()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        QSignalSpy changed(store.get(), &ImpersonateUserStore::recordChanged);
+        const auto result = store->transaction([&]() -> tl::expected<void, QString> {
+            if (!store->upsert(record(QStringLiteral("t"), QStringLiteral("n")))) {
+                return tl::unexpected(QStringLiteral("upsert"));
+            }
+            return tl::unexpected(QStringLiteral("later step failed"));
+        });
+        QVERIFY(!result);
+        QCOMPARE(store->fetchAll()->size(), 0);
+        QCOMPARE(changed.size(), 0);
+
+        QVERIFY(store->transaction([&]() -> tl::expected<void, QString> {
+            store->upsert(record(QStringLiteral("t"), QStringLiteral("n")));
+            return {};
+        }));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(store->fetchAll()->size(), 1);
+    }
+
+    void recordsSurviveReopening()
+    {
+        {
+            auto store = openStore(m_path);
+            QVERIFY(store);
+            QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("Kept"))));
+        }
+        auto again = openStore(m_path);
+        QVERIFY(again);
+        QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("Kept"));
+    }
+
+    void newerFormatIsNeverWrittenTo()
+    {
+        {
+            auto store = openStore(m_path);
+            QVERIFY(store);
+        }
+        {
+            RawDatabase raw(m_path);
+            QVERIFY(raw.exec("PRAGMA journal_mode=DELETE; PRAGMA user_version = 7"));
+        }
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        const auto opened = ImpersonateUserStore::open(m_path);
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().kind, ImpersonateUserStore::OpenError::TooNew);
+        const auto atStart = ImpersonateUserStore::openAtStart(m_path);
+        QVERIFY(!atStart);
+        QVERIFY2(atStart.error().contains(m_path), qPrintable(atStart.error()));
+        QVERIFY2(atStart.error().contains(QStringLiteral("newer")), qPrintable(atStart.error()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
+    }
+
+    void fileThatIsNotADatabaseIsSetAsideAndReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QByteArray random(64 * 1024, Qt::Uninitialized);
+        quint32 seed = 12345;
+        for (char &c : random) {
+            seed = seed * 1664525u + 1013904223u;
+            c = char(seed >> 24);
+        }
+        QTest::addRow("random bytes") << random;
+        QTest::addRow("text") << QByteArray("stored users, but written by hand\n");
+    }
+    void fileThatIsNotADatabaseIsSetAsideAndReplaced()
+    {
+        QFETCH(QByteArray, bytes);
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QFile wal(m_path + QStringLiteral("-wal"));
+        QVERIFY(wal.open(QIODevice::WriteOnly));
+        wal.write("journal");
+        wal.close();
+
+        const QString copy = m_dir->filePath(QStringLiteral("copy.sqlite3"));
+        QVERIFY(QFile::copy(m_path, copy));
+        QCOMPARE(ImpersonateUserStore::open(copy).error().kind, ImpersonateUserStore::OpenError::NotADatabase);
+        auto store = ImpersonateUserStore::openAtStart(m_path);
+        QVERIFY2(store, qPrintable(store ? QString() : store.error()));
+        const std::optional<QString> aside = (*store)->recoveredFile();
+        QVERIFY(aside);
+        QVERIFY(aside->startsWith(m_path + QStringLiteral(".corrupt-")));
+        QFile kept(*aside);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), bytes);
+        QVERIFY(QFile::exists(*aside + QStringLiteral("-wal")));
+        QVERIFY((*store)->upsert(record(QStringLiteral("t"), QStringLiteral("fresh"))));
+        QCOMPARE((*store)->fetchAll()->size(), 1);
+    }
+
+    void corruptPagesAreSetAside()
+    {
+        {
+            auto store = openStore(m_path);
+            QVERIFY(store);
+            for (int i = 0; i < 200; ++i) {
+                QVERIFY(store->upsert(record(QStringLiteral("t%1").arg(i), QString(300, QLatin1Char('n')))));
+            }
+        }
+        {
+            RawDatabase raw(m_path);
+            QVERIFY(raw.exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+        }
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.size() > 8192);
+        file.seek(4096 + 8); // the second page's header: its cell count and pointers
+        file.write(QByteArray(64, '\xff'));
+        file.close();
+
+        auto store = ImpersonateUserStore::openAtStart(m_path);
+        QVERIFY2(store, qPrintable(store ? QString() : store.error()));
+        QVERIFY((*store)->recoveredFile());
+    }
+
+    void fileLockedByAnotherWriterStopsWithoutTouchingIt()
+    {
+        {
+            auto store = openStore(m_path);
+            QVERIFY(store);
+            QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("n"))));
+        }
+        {
+            RawDatabase other(m_path);
+            QVERIFY(other.exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; UPDATE stored_user SET name = 'held'"));
+
+            const auto atStart = ImpersonateUserStore::openAtStart(m_path);
+            QVERIFY(!atStart);
+            QVERIFY2(atStart.error().contains(m_path) && atStart.error().contains(QStringLiteral("locked")),
+                qPrintable(atStart.error()));
+            QVERIFY(QDir(QFileInfo(m_path).absolutePath()).entryList({QStringLiteral("*.corrupt-*")}).isEmpty());
+        }
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        QCOMPARE((*store->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("n"));
+    }
+
+    void folderThatCannotBeMadeStopsWithItsName()
+    {
+        QFile blocker(m_dir->filePath(QStringLiteral("data")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
+        blocker.close();
+        const auto atStart = ImpersonateUserStore::openAtStart(m_path);
+        QVERIFY(!atStart);
+        QVERIFY2(atStart.error().contains(m_path), qPrintable(atStart.error()));
+    }
+
+    void readOnlyFolderStopsWithItsNameAndKeepsRecords()
+    {
+        SmallDisk disk(QStringLiteral("1m"));
+        if (!disk.isMounted()) {
+            QSKIP("mounting a tmpfs is not allowed here");
+        }
+        const QString path = disk.filePath(ImpersonateUserStore::fileName());
+        {
+            auto store = openStore(path);
+            QVERIFY(store);
+            QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("kept"))));
+        }
+        QVERIFY(disk.setReadOnly(true));
+        const auto atStart = ImpersonateUserStore::openAtStart(path);
+        QVERIFY(!atStart);
+        QVERIFY2(atStart.error().contains(path), qPrintable(atStart.error()));
+        QVERIFY(disk.setReadOnly(false));
+        auto again = openStore(path);
+        QVERIFY(again);
+        QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("kept"));
+    }
+
+    void fullDiskRefusesWritesAndKeepsRecords()
+    {
+        SmallDisk disk(QStringLiteral("512k"));
+        if (!disk.isMounted()) {
+            QSKIP("mounting a tmpfs is not allowed here");
+        }
+        const QString path = disk.filePath(ImpersonateUserStore::fileName());
+        auto store = openStore(path);
+        QVERIFY(store);
+        QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("kept"))));
+        disk.fill();
+
+        bool refused = false;
+        for (int i = 0; i < 100 && !refused; ++i) {
+            ImpersonateUserData big = record(QStringLiteral("big%1").arg(i), QString(4000, QLatin1Char('x')));
+            big.notes = QString(60000, QLatin1Char('y'));
+            const auto result = store->upsert(big);
+            if (!result) {
+                refused = true;
+                QVERIFY2(result.error().contains(QStringLiteral("full")) || result.error().contains(QStringLiteral("I/O")),
+                    qPrintable(result.error()));
+            }
+        }
+        QVERIFY(refused);
+
+        disk.freeSpace();
+        store.reset();
+        auto again = openStore(path);
+        QVERIFY(again);
+        QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("kept"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+};
+
+QTEST_GUILESS_MAIN(TestImpersonateUserStore)
+#include "tst_impersonateuserstore.moc"
