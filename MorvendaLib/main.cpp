@@ -7,6 +7,7 @@
 #include "MorvendaApp/shell/AppearanceService.h"
 #include "MorvendaApp/shell/PortalColorScheme.h"
 #include "MorvendaApp/shell/Preferences.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -49,7 +50,14 @@ int main(int argc, char *argv[])
     Preferences preferences(settings);
     AppearanceService appearance(preferences, system);
 
-    SharedObjects shared;
+    // The stored users are opened before anything is shown: a store that cannot be opened stops
+    // the program, and one that was set aside as damaged is said once the main window is up.
+    auto userStore = ImpersonateUserStore::openAtStart(ImpersonateUserStore::defaultPath());
+    if (!userStore) {
+        return failStart(userStore.error());
+    }
+
+    SharedObjects shared({}, std::move(*userStore));
     MainScene scene(shared, preferences);
     QObject::connect(&scene, &MainScene::quitRequested, &app, &QApplication::quit, Qt::QueuedConnection);
     scene.show();

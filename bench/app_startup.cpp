@@ -9,6 +9,7 @@
 #include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/SharedObjects.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
 #include "MorvendaApp/shell/AppearanceService.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/PortalColorScheme.h"
@@ -65,7 +66,11 @@ int runChild(int argc, char *argv[], bool withConsole)
     QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
     Preferences preferences(settings);
     AppearanceService appearance(preferences, system);
-    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    auto store = ImpersonateUserStore::open(dir.filePath(ImpersonateUserStore::fileName()));
+    if (!store) {
+        return 4;
+    }
+    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false}, std::move(*store));
     MainScene scene(shared, preferences);
     if (withConsole) {
         shared.windowManager.toggleBottomView(BottomView::Console);

@@ -126,7 +126,12 @@ void MainScene::wireOnce()
         m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Listener.unableToStartTitle"),
             L10n::text("Listener.unableToStartMessage"), {}});
     }
-    // The stored-user updater starts here once it exists.
+    m_shared.impersonateUpdater.start(m_shared.userManager);
+    // A damaged store was set aside at start: said once, now that there is a window to say it in.
+    if (const auto &aside = m_shared.userStore->recoveredFile()) {
+        m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Impersonation.StoreRecovered.title"),
+            L10n::tr("Impersonation.StoreRecovered.message", *aside), {}});
+    }
     emit wired();
 }
 

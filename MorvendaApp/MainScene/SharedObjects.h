@@ -12,12 +12,21 @@
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/core/WindowManager.h"
+#include "MorvendaApp/users/ImpersonateUpdater.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
+
+#include <memory>
 
 struct SharedObjects
 {
-    // The application passes the defaults (every interface, advertised); tests pass the loopback.
-    explicit SharedObjects(const MorvendaListener::Options &listenerOptions = {})
+    // The application passes the defaults (every interface, advertised) and the store it opened
+    // at start; tests pass the loopback, and may leave the store to be opened here in the data
+    // directory, which their environment points at a folder of their own.
+    explicit SharedObjects(const MorvendaListener::Options &listenerOptions = {},
+        std::unique_ptr<ImpersonateUserStore> store = {})
         : listener(listenerOptions)
+        , userStore(store ? std::move(store) : openDefaultStore())
+        , impersonateUpdater(*userStore)
     {
     }
 
@@ -29,5 +38,17 @@ struct SharedObjects
     MorvendaListener listener;
     Logger logger;
     FileHolder fileHolder;
-    // The stored-user store and its updater join here, after the file holder, once they exist.
+    // The stored users; the main scene starts the updater once the main window is shown.
+    std::unique_ptr<ImpersonateUserStore> userStore;
+    ImpersonateUpdater impersonateUpdater;
+
+private:
+    static std::unique_ptr<ImpersonateUserStore> openDefaultStore()
+    {
+        auto opened = ImpersonateUserStore::openAtStart(ImpersonateUserStore::defaultPath());
+        if (!opened) {
+            qFatal("%s", qUtf8Printable(opened.error()));
+        }
+        return std::move(*opened);
+    }
 };

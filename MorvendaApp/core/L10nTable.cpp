@@ -113,6 +113,10 @@ const Entry kEntries[] = {
      "on the app as an admin to use this feature."},
     {"Impersonation.UnableToImpersonateAlert.title", "Unable to Impersonate"},
     {"Impersonation.UnableToSaveUser.title", "Unable to save user"},
+    {"Impersonation.StoreRecovered.title", "The stored users could not be read"},
+    {"Impersonation.StoreRecovered.message",
+     "The file of stored users was damaged. It was kept as %@, and a new, empty list of stored users was "
+     "started."},
     {"Menu.openSidebar", "Open sidebar"},
     {"Menu.openWindow", "Open window"},
     {"Metrics.GraphType.requestCount", "Request count"},
