@@ -130,6 +130,14 @@ private:
     bool m_mounted = false;
 };
 
+// Makes files immutable (writes fail even for root) or writable again; false where the file
+// system has no such flag.
+inline bool setImmutable(const QStringList &paths, bool immutable)
+{
+    return QProcess::execute(QStringLiteral("chattr"), QStringList{immutable ? QStringLiteral("+i") : QStringLiteral("-i")} + paths)
+        == 0;
+}
+
 } // namespace UsersFixtures
 
 Q_DECLARE_METATYPE(UsersFixtures::Reported)

@@ -13,6 +13,7 @@
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
 
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -326,35 +327,62 @@ private slots:
         QCOMPARE(names(m_model->favoriteUsers()), QStringList{QStringLiteral("Reported")});
     }
 
+    void refusedWritesRaiseTheSaveAlertAndKeepEverything_data()
+    {
+        QTest::addColumn<bool>("fullDisk"); // else the files become read-only
+        QTest::addRow("full disk") << true;
+        QTest::addRow("read-only files") << false;
+    }
     void refusedWritesRaiseTheSaveAlertAndKeepEverything()
     {
+        QFETCH(bool, fullDisk);
         SmallDisk disk(QStringLiteral("512k"));
-        if (!disk.isMounted()) {
+        if (fullDisk && !disk.isMounted()) {
             QSKIP("mounting a tmpfs is not allowed here");
         }
-        auto store = openStore(disk.filePath(ImpersonateUserStore::fileName()));
-        QVERIFY(store);
-        QVERIFY(store->addUser(QStringLiteral("kept"), QStringLiteral("Kept")));
-        ImpersonateListViewModel model(m_tool->listener, m_tool->users, *store);
+        const QString path = fullDisk ? disk.filePath(ImpersonateUserStore::fileName()) : m_store->path();
+        auto opened = fullDisk ? openStore(path) : nullptr;
+        ImpersonateUserStore &store = fullDisk ? *opened : *m_store;
+        QVERIFY(store.addUser(QStringLiteral("kept"), QStringLiteral("Kept")));
+        ImpersonateListViewModel model(m_tool->listener, m_tool->users, store);
         model.fetchUsers();
-        disk.fill();
+        const QStringList files{path, path + QStringLiteral("-wal")};
+        if (fullDisk) {
+            disk.fill();
+        } else if (!setImmutable(files, true)) {
+            QSKIP("this file system cannot make files immutable");
+        }
+        // Files left immutable by a failed check could not even be removed with their folder.
+        const auto release = qScopeGuard([&] {
+            if (!fullDisk) {
+                setImmutable(files, false);
+            }
+        });
 
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
         ImpersonateUserCreationViewModel sheet(model);
-        sheet.setUserToken(QString(200000, QLatin1Char('t'))); // larger than what is left
+        sheet.setUserToken(QString(200000, QLatin1Char('t'))); // larger than what is left on the disk
         QVERIFY(!sheet.save());
         QCOMPARE(alerts.size(), 1);
         const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
         QCOMPARE(alert.title, QStringLiteral("Unable to save user"));
         QVERIFY2(alert.message && alert.message->contains(QStringLiteral("SQLite error")), qPrintable(*alert.message));
 
-        // Notes typed while the disk is full: one alert, not one per keystroke.
+        // Notes typed meanwhile: one alert, not one per keystroke.
         const QString big(150000, QLatin1Char('n'));
         model.setNotes(big, model.displayUsers().first());
         model.setNotes(big + QLatin1Char('!'), model.displayUsers().first());
         QCOMPARE(alerts.size(), 2);
+        model.toggleFavorite(model.displayUsers().first());
+        QVERIFY(!model.deleteUser(QStringLiteral("kept")));
+        QCOMPARE(alerts.size(), 4);
+        QCOMPARE(names(model.displayUsers()), QStringList{QStringLiteral("Kept")});
 
-        disk.freeSpace();
+        if (fullDisk) {
+            disk.freeSpace();
+        } else {
+            QVERIFY(setImmutable(files, false));
+        }
         QVERIFY(sheet.save());
         QCOMPARE(names(model.displayUsers()).size(), 2);
         QVERIFY(model.deleteUser(QStringLiteral("kept")));

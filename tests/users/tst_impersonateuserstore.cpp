@@ -242,18 +242,6 @@ private slots:
         QCOMPARE(store->fetchAll()->size(), 1);
     }
 
-    void recordsSurviveReopening()
-    {
-        {
-            auto store = openStore(m_path);
-            QVERIFY(store);
-            QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("Kept"))));
-        }
-        auto again = openStore(m_path);
-        QVERIFY(again);
-        QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("Kept"));
-    }
-
     void newerFormatIsNeverWrittenTo()
     {
         {
@@ -367,16 +355,6 @@ private slots:
         auto store = openStore(m_path);
         QVERIFY(store);
         QCOMPARE((*store->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("n"));
-    }
-
-    void folderThatCannotBeMadeStopsWithItsName()
-    {
-        QFile blocker(m_dir->filePath(QStringLiteral("data")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly)); // a file where the folder should be
-        blocker.close();
-        const auto atStart = ImpersonateUserStore::openAtStart(m_path);
-        QVERIFY(!atStart);
-        QVERIFY2(atStart.error().contains(m_path), qPrintable(atStart.error()));
     }
 
     void readOnlyFolderStopsWithItsNameAndKeepsRecords()

@@ -1,0 +1,279 @@
+// Opening the stored-user file: permissions, format checks, forward migrations, and setting a
+// damaged file aside at start.
+#include "ImpersonateUserStore.h"
+
+#include "SqliteStatement.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Forward migrations: step i brings a file of user_version i to i + 1.
+const char *const migrations[] = {
+    "CREATE TABLE stored_user ("
+    " id INTEGER PRIMARY KEY,"
+    " user_token TEXT NOT NULL UNIQUE,"
+    " retailer_token TEXT,"
+    " brand_token TEXT,"
+    " image_url TEXT,"
+    " name TEXT NOT NULL,"
+    " email TEXT,"
+    " country TEXT,"
+    " favorite INTEGER NOT NULL,"
+    " notes TEXT,"
+    // A JSON array of tag raw values; NULL when the app reported no tags.
+    " tags TEXT)",
+};
+static_assert(std::size(migrations) == ImpersonateUserStore::schemaVersion);
+
+bool isNotADatabase(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The directory is the user's own (0700) and the file too (0600): the tokens are credentials.
+// SQLite gives its journal files the database file's permissions.
+tl::expected<void, QString> prepareFile(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString directory = info.absolutePath();
+    if (!QDir().mkpath(directory)) {
+        return tl::unexpected(QStringLiteral("cannot create the folder %1").arg(directory));
+    }
+    const QByteArray nativeDirectory = QFile::encodeName(directory);
+    if (::chmod(nativeDirectory.constData(), 0700) != 0) {
+        qCWarning(lcImpersonateUserStore, "Cannot restrict the folder %s to its owner: %s",
+            nativeDirectory.constData(), qUtf8Printable(errnoText()));
+    }
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd = ::open(nativePath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return tl::unexpected(errnoText());
+    }
+    struct stat status{};
+    if (::fstat(fd, &status) == 0 && (status.st_mode & 0077) != 0 && ::fchmod(fd, 0600) != 0) {
+        qCWarning(lcImpersonateUserStore, "Cannot restrict %s to its owner: %s", nativePath.constData(),
+            qUtf8Printable(errnoText()));
+    }
+    ::close(fd);
+    return {};
+}
+
+struct OpenedHandle
+{
+    sqlite3 *db = nullptr;
+    ~OpenedHandle() { sqlite3_close_v2(db); }
+    sqlite3 *release() { return std::exchange(db, nullptr); }
+};
+
+ImpersonateUserStore::OpenFailure failure(ImpersonateUserStore::OpenError kind, const QString &message)
+{
+    return ImpersonateUserStore::OpenFailure{kind, message};
+}
+
+ImpersonateUserStore::OpenFailure sqliteFailure(sqlite3 *db, int code)
+{
+    return failure(isNotADatabase(code) ? ImpersonateUserStore::OpenError::NotADatabase
+                                        : ImpersonateUserStore::OpenError::Unavailable,
+        SqliteStatement::describe(db, code));
+}
+
+tl::expected<int, ImpersonateUserStore::OpenFailure> readUserVersion(sqlite3 *db)
+{
+    sqlite3_stmt *raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &raw, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        return tl::unexpected(sqliteFailure(db, rc));
+    }
+    rc = sqlite3_step(raw);
+    const int version = rc == SQLITE_ROW ? sqlite3_column_int(raw, 0) : 0;
+    sqlite3_finalize(raw);
+    if (rc != SQLITE_ROW) {
+        return tl::unexpected(sqliteFailure(db, rc));
+    }
+    return version;
+}
+
+tl::expected<void, ImpersonateUserStore::OpenFailure> execOrFail(sqlite3 *db, const char *sql)
+{
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        return tl::unexpected(sqliteFailure(db, rc));
+    }
+    return {};
+}
+
+// A quick structural check, so a damaged file is set aside at start instead of failing later.
+tl::expected<void, ImpersonateUserStore::OpenFailure> checkIntegrity(sqlite3 *db)
+{
+    auto statement = SqliteStatement::prepare(db, "PRAGMA quick_check(1)");
+    if (!statement) {
+        return tl::unexpected(failure(ImpersonateUserStore::OpenError::NotADatabase, statement.error()));
+    }
+    const auto stepped = statement->step();
+    if (!stepped) {
+        return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
+    }
+    if (*stepped == SqliteStatement::Step::Row && statement->text(0) != QLatin1String("ok")) {
+        return tl::unexpected(failure(ImpersonateUserStore::OpenError::NotADatabase, statement->text(0)));
+    }
+    return {};
+}
+
+tl::expected<void, ImpersonateUserStore::OpenFailure> migrate(sqlite3 *db)
+{
+    if (auto begun = execOrFail(db, "BEGIN IMMEDIATE"); !begun) {
+        return begun;
+    }
+    const auto fail = [db](ImpersonateUserStore::OpenFailure reason) {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return tl::unexpected(std::move(reason));
+    };
+    // Read again under the write lock: another instance may have migrated meanwhile.
+    const auto version = readUserVersion(db);
+    if (!version) {
+        return fail(version.error());
+    }
+    for (int step = *version; step < ImpersonateUserStore::schemaVersion; ++step) {
+        if (auto done = execOrFail(db, migrations[step]); !done) {
+            return fail(done.error());
+        }
+    }
+    const QByteArray setVersion = "PRAGMA user_version = " + QByteArray::number(ImpersonateUserStore::schemaVersion);
+    if (auto done = execOrFail(db, setVersion.constData()); !done) {
+        return fail(done.error());
+    }
+    if (auto done = execOrFail(db, "COMMIT"); !done) {
+        return fail(done.error());
+    }
+    return {};
+}
+
+} // namespace
+
+QString ImpersonateUserStore::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + fileName();
+}
+
+tl::expected<std::unique_ptr<ImpersonateUserStore>, ImpersonateUserStore::OpenFailure> ImpersonateUserStore::open(
+    const QString &path)
+{
+    if (auto prepared = prepareFile(path); !prepared) {
+        return tl::unexpected(failure(OpenError::Unavailable, prepared.error()));
+    }
+    OpenedHandle handle;
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int rc = sqlite3_open_v2(nativePath.constData(), &handle.db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        return tl::unexpected(sqliteFailure(handle.db, rc));
+    }
+    sqlite3_extended_result_codes(handle.db, 1);
+    sqlite3_busy_timeout(handle.db, busyTimeoutMs);
+
+    // The version is read before anything writes: a newer file is left exactly as it is.
+    const auto version = readUserVersion(handle.db);
+    if (!version) {
+        return tl::unexpected(version.error());
+    }
+    if (*version > schemaVersion) {
+        return tl::unexpected(failure(OpenError::TooNew,
+            QStringLiteral("it was written by a newer version of Morvenda (format %1; this version knows "
+                           "formats up to %2)")
+                .arg(*version)
+                .arg(schemaVersion)));
+    }
+    if (auto checked = checkIntegrity(handle.db); !checked) {
+        return tl::unexpected(checked.error());
+    }
+    if (auto wal = execOrFail(handle.db, "PRAGMA journal_mode=WAL"); !wal) {
+        return tl::unexpected(wal.error());
+    }
+    if (auto sync = execOrFail(handle.db, "PRAGMA synchronous=NORMAL"); !sync) {
+        return tl::unexpected(sync.error());
+    }
+    if (*version < schemaVersion) {
+        if (auto migrated = migrate(handle.db); !migrated) {
+            return tl::unexpected(migrated.error());
+        }
+    }
+    return std::unique_ptr<ImpersonateUserStore>(new ImpersonateUserStore(handle.release(), path));
+}
+
+tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStore::openAtStart(const QString &path)
+{
+    const auto describeFailure = [&path](const OpenFailure &failure) {
+        return QStringLiteral("The list of stored users in %1 cannot be opened: %2").arg(path, failure.message);
+    };
+    // SQLite removes a journal it cannot use when it gives up on the file: hard links keep the
+    // journals' bytes until it is known whether the file is set aside with them.
+    const QString held = path + QStringLiteral(".held-");
+    const QLatin1String journals[] = {QLatin1String("-wal"), QLatin1String("-shm")};
+    for (const QLatin1String suffix : journals) {
+        QFile::remove(held + suffix);
+        if (QFile::exists(path + suffix)
+            && ::link(QFile::encodeName(path + suffix).constData(), QFile::encodeName(held + suffix).constData()) != 0) {
+            qCWarning(lcImpersonateUserStore, "Cannot hold %s%s: %s", qUtf8Printable(path), suffix.data(),
+                qUtf8Printable(errnoText()));
+        }
+    }
+    const auto releaseHeld = [&] {
+        for (const QLatin1String suffix : journals) {
+            QFile::remove(held + suffix);
+        }
+    };
+
+    auto opened = open(path);
+    if (opened || opened.error().kind != OpenError::NotADatabase) {
+        releaseHeld();
+        if (opened) {
+            return std::move(*opened);
+        }
+        return tl::unexpected(describeFailure(opened.error()));
+    }
+
+    // Nothing is deleted: the damaged file and its journals keep their bytes under a new name.
+    const QString aside = path + QStringLiteral(".corrupt-")
+        + QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'"));
+    qCWarning(lcImpersonateUserStore, "%s is not a usable database (%s); moving it to %s", qUtf8Printable(path),
+        qUtf8Printable(opened.error().message), qUtf8Printable(aside));
+    if (!QFile::rename(path, aside)) {
+        releaseHeld();
+        return tl::unexpected(describeFailure(opened.error())
+            + QStringLiteral(" (moving it aside to %1 failed as well)").arg(aside));
+    }
+    for (const QLatin1String suffix : journals) {
+        const QString source = QFile::exists(path + suffix) ? path + suffix : held + suffix;
+        if (QFile::exists(source) && !QFile::rename(source, aside + suffix)) {
+            qCWarning(lcImpersonateUserStore, "Cannot move %s aside", qUtf8Printable(source));
+        }
+    }
+    releaseHeld();
+    auto fresh = open(path);
+    if (!fresh) {
+        return tl::unexpected(describeFailure(fresh.error()));
+    }
+    (*fresh)->m_recoveredFile = aside;
+    return std::move(*fresh);
+}
+
