@@ -32,7 +32,8 @@ public:
     static constexpr int busyTimeoutMs = 3000;
 
     static QString fileName() { return QStringLiteral("stored-users.sqlite3"); }
-    // The file in the application's data directory (QStandardPaths::AppDataLocation).
+    // The file in the application's data directory (QStandardPaths::AppDataLocation); empty when
+    // there is no such directory, which open() refuses.
     static QString defaultPath();
 
     enum class OpenError {

@@ -173,12 +173,18 @@ tl::expected<void, ImpersonateUserStore::OpenFailure> migrate(sqlite3 *db)
 
 QString ImpersonateUserStore::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/') + fileName();
+    // Empty without a home folder: the store is then never made in the current folder or in "/".
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + fileName();
 }
 
 tl::expected<std::unique_ptr<ImpersonateUserStore>, ImpersonateUserStore::OpenFailure> ImpersonateUserStore::open(
     const QString &path)
 {
+    if (path.isEmpty()) {
+        return tl::unexpected(failure(OpenError::Unavailable,
+            QStringLiteral("there is no data folder for it (neither HOME nor XDG_DATA_HOME is set)")));
+    }
     if (auto prepared = prepareFile(path); !prepared) {
         return tl::unexpected(failure(OpenError::Unavailable, prepared.error()));
     }
@@ -223,6 +229,9 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, ImpersonateUserStore::OpenFa
 tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStore::openAtStart(const QString &path)
 {
     const auto describeFailure = [&path](const OpenFailure &failure) {
+        if (path.isEmpty()) {
+            return QStringLiteral("The list of stored users cannot be opened: %1").arg(failure.message);
+        }
         return QStringLiteral("The list of stored users in %1 cannot be opened: %2").arg(path, failure.message);
     };
     // SQLite removes a journal it cannot use when it gives up on the file: hard links keep the

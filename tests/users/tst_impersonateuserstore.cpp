@@ -357,6 +357,14 @@ private slots:
         QCOMPARE((*store->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("n"));
     }
 
+    void noDataFolderIsRefused()
+    {
+        const auto opened = ImpersonateUserStore::open(QString());
+        QVERIFY(!opened);
+        QCOMPARE(opened.error().kind, ImpersonateUserStore::OpenError::Unavailable);
+        QVERIFY(!QFile::exists(ImpersonateUserStore::fileName()));
+    }
+
     void readOnlyFolderStopsWithItsNameAndKeepsRecords()
     {
         SmallDisk disk(QStringLiteral("1m"));
