@@ -128,7 +128,8 @@ tl::expected<void, ImpersonateUserStore::OpenFailure> checkIntegrity(sqlite3 *db
 {
     auto statement = SqliteStatement::prepare(db, "PRAGMA quick_check(1)");
     if (!statement) {
-        return tl::unexpected(failure(ImpersonateUserStore::OpenError::NotADatabase, statement.error()));
+        // Classified by its code: a busy or unreadable file is not set aside as damaged.
+        return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
     }
     const auto stepped = statement->step();
     if (!stepped) {
@@ -153,6 +154,10 @@ tl::expected<void, ImpersonateUserStore::OpenFailure> migrate(sqlite3 *db)
     const auto version = readUserVersion(db);
     if (!version) {
         return fail(version.error());
+    }
+    if (*version > ImpersonateUserStore::schemaVersion) {
+        return fail(failure(ImpersonateUserStore::OpenError::TooNew,
+            QStringLiteral("a newer version of Morvenda has just upgraded it (format %1)").arg(*version)));
     }
     for (int step = *version; step < ImpersonateUserStore::schemaVersion; ++step) {
         if (auto done = execOrFail(db, migrations[step]); !done) {
