@@ -242,11 +242,16 @@ void ImpersonateListViewModel::replaceLoaded(const ImpersonateUserData &record)
 {
     // The loaded copies follow the store without a reload, so the next filter pass (which
     // searches the notes) and the rows made from these lists see what was just typed.
+    std::optional<ImpersonateUserData> changed;
     for (QList<ImpersonateUserData> *list : {&m_users, &m_favoriteUsers, &m_displayUsers}) {
         for (ImpersonateUserData &loaded : *list) {
             if (loaded.id == record.id) {
                 loaded.notes = record.notes;
+                changed = loaded;
             }
         }
+    }
+    if (changed) {
+        emit userChanged(*changed);
     }
 }

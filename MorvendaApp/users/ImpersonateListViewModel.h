@@ -60,7 +60,8 @@ public:
     void continueImpersonation(const ImpersonateUserData &user);
     // Stores the negated mark shown for `user`, then reloads.
     void toggleFavorite(const ImpersonateUserData &user);
-    // Stores the notes (empty text as none) without reloading the lists.
+    // Stores the notes (empty text as none) without reloading the lists; the loaded copies take
+    // them and userChanged says so.
     void setNotes(const QString &notes, const ImpersonateUserData &user);
     // Deletes the first loaded user with that token, whatever the filters show, and reloads.
     // False when there is none or the store refused (then an alert says why and the user stays).
@@ -88,6 +89,9 @@ signals:
     void isLoadingChanged(bool isLoading);
     void selectedAppChanged(std::optional<AppType> app);
     void textFilterChanged(const QString &text);
+    // One loaded user changed in place (its notes), with the lists' order and membership unchanged:
+    // a view refreshes that row instead of rebuilding the lists.
+    void userChanged(const ImpersonateUserData &user);
 
 private:
     void send(const ImpersonateUserData &user);

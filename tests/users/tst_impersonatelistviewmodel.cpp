@@ -165,11 +165,15 @@ private slots:
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
         m_model->fetchUsers();
         QSignalSpy display(m_model.get(), &ImpersonateListViewModel::displayUsersChanged);
+        QSignalSpy changed(m_model.get(), &ImpersonateListViewModel::userChanged);
         const ImpersonateUserData ann = m_model->displayUsers().first();
         m_model->setNotes(QStringLiteral("b"), ann);
         m_model->setNotes(QStringLiteral("bl"), ann);
         QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("bl"));
         QCOMPARE(display.size(), 0);
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed.last().at(0).value<ImpersonateUserData>().notes, QStringLiteral("bl"));
+        QCOMPARE(m_model->displayUsers().first().notes, QStringLiteral("bl"));
         m_model->setTextFilter(QStringLiteral("BL"));
         QCOMPARE(names(m_model->displayUsers()), QStringList{QStringLiteral("Ann")});
         m_model->setNotes(QString(), ann);
