@@ -53,8 +53,23 @@ std::string rewriteHugeIntegers(std::string_view json)
             while (end < json.size() && isDigit(json[end]))
                 ++end;
             const std::string_view digits = json.substr(digitsBegin, end - digitsBegin);
-            const bool isInteger = end >= json.size()
-                || (json[end] != '.' && json[end] != 'e' && json[end] != 'E');
+            // The fraction and exponent belong to the same literal: scanned on their own, their
+            // digits would look like integers and be rewritten into invalid text.
+            bool isInteger = true;
+            if (end < json.size() && json[end] == '.') {
+                isInteger = false;
+                ++end;
+                while (end < json.size() && isDigit(json[end]))
+                    ++end;
+            }
+            if (end < json.size() && (json[end] == 'e' || json[end] == 'E')) {
+                isInteger = false;
+                ++end;
+                if (end < json.size() && (json[end] == '+' || json[end] == '-'))
+                    ++end;
+                while (end < json.size() && isDigit(json[end]))
+                    ++end;
+            }
             out.append(json.substr(i, end - i));
             if (isInteger && !digits.empty() && exceeds64Bits(digits, negative)) {
                 out.append(".0");

@@ -27,6 +27,8 @@ private slots:
     void everyTruncationFailsAsDataCorrupted();
     void hugeIntegerUnderUnknownKeyKeepsThePayload();
     void hugeIntegerReadsAsDoubleWhereDoublesAreRead();
+    void longFractionsAndExponentsBesideAHugeIntegerStayNumbers_data();
+    void longFractionsAndExponentsBesideAHugeIntegerStayNumbers();
     void fiftyMegabyteStringReads();
     void escapedSurrogatePairReads();
 };
@@ -126,6 +128,36 @@ void TestDecoderBadInput::hugeIntegerReadsAsDoubleWhereDoublesAreRead()
         json("{'settingOverride':{'key':'k','value':{'number':-18446744073709551616}}}"));
     QVERIFY(override);
     QCOMPARE(*override->asSettingOverride()->value().asNumber(), -18446744073709551616.0);
+}
+
+// Only integer literals are rewritten: twenty digits or more after a decimal point or in an
+// exponent are part of a number simdjson accepts as it stands.
+void TestDecoderBadInput::longFractionsAndExponentsBesideAHugeIntegerStayNumbers_data()
+{
+    QTest::addColumn<QByteArray>("number");
+    QTest::addColumn<double>("expected");
+    QTest::addRow("a fraction of 21 digits") << QByteArray("0.000012345678901234567") << 0.000012345678901234567;
+    QTest::addRow("a negative exponent of 20 digits") << QByteArray("1e-00000000000000000005") << 1e-5;
+    QTest::addRow("a signed positive exponent of 20 digits") << QByteArray("2E+00000000000000000003") << 2e3;
+    QTest::addRow("a long fraction with a long exponent")
+        << QByteArray("-1.50000000000000000000000e-00000000000000000001") << -0.15;
+    QTest::addRow("a huge integer itself") << QByteArray("18446744073709551616") << 18446744073709551616.0;
+}
+
+void TestDecoderBadInput::longFractionsAndExponentsBesideAHugeIntegerStayNumbers()
+{
+    QFETCH(QByteArray, number);
+    QFETCH(double, expected);
+    const QByteArray huge = "18446744073709551616";
+    const auto handshake = Decoder().decodePayload(
+        QByteArray("{\"handshake\":\"a\",\"x\":" + huge + ",\"y\":" + number + "}"));
+    QVERIFY2(handshake, qPrintable(handshake ? QString() : handshake.error().toString()));
+    QCOMPARE(*handshake->asHandshake(), QStringLiteral("a"));
+
+    const auto override = Decoder().decodeAppPayload(
+        QByteArray("{\"settingOverride\":{\"key\":\"k\",\"value\":{\"number\":" + number + "}},\"x\":" + huge + "}"));
+    QVERIFY2(override, qPrintable(override ? QString() : override.error().toString()));
+    QCOMPARE(*override->asSettingOverride()->value().asNumber(), expected);
 }
 
 void TestDecoderBadInput::fiftyMegabyteStringReads()
