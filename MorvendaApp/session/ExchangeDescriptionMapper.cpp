@@ -21,16 +21,19 @@ const QRegularExpression *LazyRegex::get()
 
 namespace {
 
-// The last capture group of every non-overlapping match, in text order. An engine error (a match
-// limit reached on a hostile body) gives none: no description, rather than the values found
-// before it.
+// The last capture group of every non-overlapping match, in text order. The subject's encoding
+// is checked by the first match only: checked again at every match, a body of many events cost
+// time quadratic in its size. An engine error (a match limit reached on a hostile body) gives
+// none: no description, rather than the values found before it.
 std::optional<QStringList> lastGroups(const QRegularExpression &regex, const QString &text)
 {
     QStringList values;
     const int last = regex.captureCount();
     qsizetype offset = 0;
+    QRegularExpression::MatchOptions options = QRegularExpression::NoMatchOption;
     while (offset <= text.size()) {
-        const QRegularExpressionMatch match = regex.match(text, offset);
+        const QRegularExpressionMatch match =
+            regex.match(text, offset, QRegularExpression::NormalMatch, options);
         if (!match.isValid())
             return std::nullopt;
         if (!match.hasMatch())
@@ -39,6 +42,7 @@ std::optional<QStringList> lastGroups(const QRegularExpression &regex, const QSt
             values.append(match.captured(last));
         // None of the patterns matches empty text, so a match always moves forward.
         offset = std::max(match.capturedEnd(0), offset + 1);
+        options = QRegularExpression::DontCheckSubjectStringMatchOption;
     }
     return values;
 }

@@ -30,6 +30,7 @@ private slots:
     void describesByRequestClass();
     void hostileBodiesGiveAnAnswerWithoutCrashing_data();
     void hostileBodiesGiveAnAnswerWithoutCrashing();
+    void everyOneOfManyEventsIsListedInOrder();
 };
 
 void TestDescriptions::describesByRequestClass_data()
@@ -99,6 +100,20 @@ void TestDescriptions::hostileBodiesGiveAnAnswerWithoutCrashing()
     const std::optional<QString> description = describe(url, body);
     if (description)
         QVERIFY(description->size() <= body.size() * 2);
+}
+
+// A batch of analytics events sent in one body, one event per line.
+void TestDescriptions::everyOneOfManyEventsIsListedInOrder()
+{
+    constexpr int count = 32000;
+    QString body;
+    QStringList expected{QStringLiteral("(x%1)").arg(count)};
+    for (int i = 0; i < count; ++i) {
+        const QByteArray value = "e" + QByteArray::number(i);
+        body += line("event_key", value.constData());
+        expected.append(u'"' + QString::fromLatin1(value) + u'"');
+    }
+    QCOMPARE(describe(QStringLiteral("https://h/api/event"), body), expected.join(u','));
 }
 
 QTEST_GUILESS_MAIN(TestDescriptions)
