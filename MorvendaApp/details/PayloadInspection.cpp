@@ -2,6 +2,8 @@
 
 #include "MorvendaApp/core/L10n.h"
 
+#include <QStringDecoder>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -53,9 +55,44 @@ QList<DetailInfoProperty> headerProperties(const QList<Header> &headers, const Q
     return rows;
 }
 
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Only "%" followed by two hexadecimal digits is an escape; any other "%" stays as sent
+// ("50%OFF"), where a lenient decoder turns the next characters into arbitrary bytes. When the
+// decoded bytes are not UTF-8 the text is shown as sent, not with replacement characters.
 QString percentDecoded(QStringView text)
 {
-    return QString::fromUtf8(QByteArray::fromPercentEncoding(text.toUtf8()));
+    if (!text.contains(u'%'))
+        return text.toString();
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(utf8.size());
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] == '%' && i + 2 < utf8.size()) {
+            const int high = hexValue(utf8[i + 1]);
+            const int low = hexValue(utf8[i + 2]);
+            if (high >= 0 && low >= 0) {
+                bytes.append(char(high * 16 + low));
+                i += 2;
+                continue;
+            }
+        }
+        bytes.append(utf8[i]);
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    QString decoded = decoder(bytes);
+    if (decoder.hasError())
+        return text.toString();
+    return decoded;
 }
 
 // The query of the URL text as sent: after the first "?" and before the fragment.

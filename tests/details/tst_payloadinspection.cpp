@@ -159,6 +159,14 @@ private slots:
         QTest::addRow("an empty query") << u"https://h/p?"_s << QString();
         QTest::addRow("a relative URL") << u"search?term=%C3%BC"_s << u"term=ü"_s;
         QTest::addRow("a host-less URL") << u"/p?k=v"_s << u"k=v"_s;
+        QTest::addRow("a percent sign without two hex digits stays as sent")
+            << u"https://h/p?promo=50%OFF&ref=%G1&end=%4&last=%"_s << u"promo=50%OFF|ref=%G1|end=%4|last=%"_s;
+        QTest::addRow("valid escapes beside an invalid one are decoded")
+            << u"https://h/p?q=%41%zz%42"_s << u"q=A%zzB"_s;
+        QTest::addRow("escapes in either letter case") << u"https://h/p?q=%c3%A9"_s << u"q=é"_s;
+        QTest::addRow("decoded bytes that are not UTF-8 stay escaped")
+            << u"https://h/p?bad=%FF%FE&cut=%C3&ok=%C3%BC"_s << u"bad=%FF%FE|cut=%C3|ok=ü"_s;
+        QTest::addRow("a decoded byte-order mark is kept") << u"https://h/p?q=%EF%BB%BFx"_s << u"q=\uFEFFx"_s;
     }
     void queryItemsAreDecodedWithPlusKept()
     {
