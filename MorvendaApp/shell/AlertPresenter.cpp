@@ -17,6 +17,25 @@ QString buttonLabel(const QString &title)
     return label.replace(u'&', QStringLiteral("&&"));
 }
 
+using ButtonActions = QList<std::pair<QAbstractButton *, std::function<void()>>>;
+
+// Escape runs the cancelling button: the first that only dismisses, else the last. Return runs
+// that same dismissing button where there is one, so a stray keystroke never sends a command to
+// an app; with every button acting, Return keeps the platform's choice.
+void assignKeys(QMessageBox *box, const ButtonActions &buttons)
+{
+    QAbstractButton *dismissing = nullptr;
+    for (const auto &[button, completion] : buttons) {
+        if (!completion) {
+            dismissing = button;
+            break;
+        }
+    }
+    box->setEscapeButton(dismissing ? dismissing : buttons.constLast().first);
+    if (auto *push = qobject_cast<QPushButton *>(dismissing))
+        box->setDefaultButton(push);
+}
+
 } // namespace
 
 AlertPresenter::AlertPresenter(QWidget *window)
@@ -92,11 +111,13 @@ void AlertPresenter::present(const Alert::ViewState &alert)
         titleLabel->setFont(bold);
     }
 
-    QList<std::pair<QAbstractButton *, std::function<void()>>> buttons;
+    ButtonActions buttons;
     for (const Alert::Action &action : alert.actions)
         buttons.append({box->addButton(buttonLabel(action.title), QMessageBox::ActionRole), action.completion});
     if (alert.actions.isEmpty())
         box->setStandardButtons(QMessageBox::Ok);
+    else
+        assignKeys(box, buttons);
 
     connect(box, &QMessageBox::buttonClicked, this, [this, box, buttons](QAbstractButton *clicked) {
         std::function<void()> completion;

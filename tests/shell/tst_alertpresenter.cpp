@@ -34,6 +34,8 @@ private slots:
     void emptyActionListGivesOk();
     void buttonsKeepOrderAndShowTitlesVerbatim();
     void choosingAButtonRunsOnlyItsCompletion();
+    void keysChooseTheDismissingButton_data();
+    void keysChooseTheDismissingButton();
     void replacingAlertNeverRunsTheOldCompletions();
     void dismissedAlertIsNotReplayed();
     void alertRaisedBeforeTheWindowAppearsIsShownOnce();
@@ -140,6 +142,49 @@ void TestAlertPresenter::choosingAButtonRunsOnlyItsCompletion()
     m_source->raise(Alert::ViewState::binaryDecodingAlert([&] { ++disabled; }));
     QTest::mouseClick(buttonNamed(m_presenter->shownBox(), QStringLiteral("Disable binary encoding setting")), Qt::LeftButton);
     QCOMPARE(disabled, 1);
+}
+
+// Escape and Return on a box with buttons of its own: neither may send a command to an app when
+// the alert offers a button that only dismisses it.
+void TestAlertPresenter::keysChooseTheDismissingButton_data()
+{
+    QTest::addColumn<QStringList>("titles");   // "*" marks a button that runs a completion
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("expected");     // the completion run, or "" for none
+    const QStringList binary{QStringLiteral("*Disable"), QStringLiteral("Cancel")};
+    QTest::addRow("Escape cancels the binary-encoding alert") << binary << int(Qt::Key_Escape) << QString();
+    QTest::addRow("Return cancels the binary-encoding alert") << binary << int(Qt::Key_Return) << QString();
+    QTest::addRow("Enter cancels the binary-encoding alert") << binary << int(Qt::Key_Enter) << QString();
+    QTest::addRow("Escape picks the dismissing button wherever it stands")
+        << QStringList{QStringLiteral("Later"), QStringLiteral("*Go")} << int(Qt::Key_Escape) << QString();
+    QTest::addRow("Escape runs the last of buttons that all act")
+        << QStringList{QStringLiteral("*One"), QStringLiteral("*Two")} << int(Qt::Key_Escape) << QStringLiteral("Two");
+    QTest::addRow("Escape runs a single acting button")
+        << QStringList{QStringLiteral("*Go")} << int(Qt::Key_Escape) << QStringLiteral("Go");
+}
+
+void TestAlertPresenter::keysChooseTheDismissingButton()
+{
+    QFETCH(QStringList, titles);
+    QFETCH(int, key);
+    QFETCH(QString, expected);
+    QStringList ran;
+    QList<Alert::Action> actions;
+    for (const QString &marked : titles) {
+        const QString title = marked.startsWith(u'*') ? marked.mid(1) : marked;
+        std::function<void()> completion;
+        if (marked.startsWith(u'*'))
+            completion = [&ran, title] { ran.append(title); };
+        actions.append({title, completion});
+    }
+    QPointer<QMessageBox> box = showOnWindow(alertWith(QStringLiteral("Keys"), actions));
+    QVERIFY(box);
+    box->activateWindow();
+    QTRY_VERIFY(box->isActiveWindow());
+    QTest::keyClick(box, Qt::Key(key));
+    QTRY_VERIFY(!box || !box->isVisible());
+    QCOMPARE(ran, expected.isEmpty() ? QStringList() : QStringList{expected});
+    QVERIFY(!m_presenter->shownBox());
 }
 
 void TestAlertPresenter::replacingAlertNeverRunsTheOldCompletions()
