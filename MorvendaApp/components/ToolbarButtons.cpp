@@ -1,6 +1,10 @@
 #include "ToolbarButtons.h"
 
+#include "ExternalWindowButton.h"
+
 #include "MorvendaApp/core/L10n.h"
+
+#include <QApplication>
 
 namespace {
 constexpr qreal kOpenInWindowOpacity = 0.6;
@@ -47,10 +51,20 @@ void SideToolbarButton::refresh()
 
 void SideToolbarButton::trigger()
 {
-    if (m_windowManager.windows().contains(m_view))
-        m_windowManager.close(m_view);
-    else
+    if (!m_windowManager.windows().contains(m_view)) {
         m_windowManager.toggle(m_view);
+        return;
+    }
+    // "Close window" closes the panel's window; its closing clears the record. Only a record
+    // left without a window is cleared here.
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (isPanelWindow(window, m_view) && window->isVisible()) {
+            window->close();
+            if (!m_windowManager.windows().contains(m_view))
+                return;
+        }
+    }
+    m_windowManager.close(m_view);
 }
 
 BottomToolbarButton::BottomToolbarButton(BottomView view, WindowManager &windowManager, QWidget *parent)

@@ -40,6 +40,7 @@ private slots:
     void bottomButtonHighlightsTheShownPane_data();
     void bottomButtonHighlightsTheShownPane();
     void onlyThePanelsOwnWindowClosingForgetsIt();
+    void closeWindowClosesThePanelsWindow();
     void externalButtonMovesThePanelOutAndBack();
     void collapseFromTheSidebarNeverClosesTheMainWindow();
 };
@@ -56,7 +57,7 @@ void TestToolbarButtons::sideButtonFollowsThePanelsPlace_data()
 
     QTest::addRow("a panel shown in the sidebar is blue and hides on click")
         << true << false << std::optional(NamedColor::Blue) << 1.0 << u"Close sidebar"_s << u"none"_s << false;
-    QTest::addRow("a panel open in a window is faded orange and its window closes on click")
+    QTest::addRow("a panel recorded in a window that is not there is faded orange and forgotten on click")
         << false << true << std::optional(NamedColor::Orange) << 0.6 << u"Close window"_s << u"none"_s << false;
     QTest::addRow("a panel shown nowhere has the default colour and shows in the sidebar on click")
         << false << false << std::optional<NamedColor>() << 1.0 << u"Open Deeplink window"_s << u"deeplink"_s
@@ -149,6 +150,33 @@ void TestToolbarButtons::onlyThePanelsOwnWindowClosingForgetsIt()
     // Minimising is not closing.
     settings->showMinimized();
     QCOMPARE(manager.windows(), QSet<SideView>{SideView::Settings});
+    QVERIFY(opened.isEmpty());
+}
+
+void TestToolbarButtons::closeWindowClosesThePanelsWindow()
+{
+    WindowManager manager;
+    QStringList opened;
+    auto deeplink = makePanelWindow(SideView::Deeplink, manager, &opened);
+    auto settings = makePanelWindow(SideView::Settings, manager, &opened);
+    manager.open(SideView::Deeplink);
+    manager.open(SideView::Settings);
+    deeplink->show();
+    settings->show();
+    SideToolbarButton button(SideView::Settings, manager);
+    QCOMPARE(button.toolTip(), u"Close window"_s);
+
+    button.click();
+    QVERIFY(!settings->isVisible());
+    QVERIFY(deeplink->isVisible());
+    QCOMPARE(manager.windows(), QSet<SideView>{SideView::Deeplink});
+    QCOMPARE(manager.sideView(), SideView::None);
+
+    // The next press shows the panel in the sidebar, and only there.
+    button.click();
+    QCOMPARE(manager.sideView(), SideView::Settings);
+    QVERIFY(!settings->isVisible());
+    QCOMPARE(manager.windows(), QSet<SideView>{SideView::Deeplink});
     QVERIFY(opened.isEmpty());
 }
 
