@@ -5,6 +5,7 @@
 // Usage: details_select [runs]   (headless: QT_QPA_PLATFORM=offscreen, as root also
 // QTWEBENGINE_DISABLE_SANDBOX=1)
 #include "MorvendaApp/details/EntryDetailsView.h"
+#include "MorvendaApp/details/DetailsToolbar.h"
 
 #include "CodeMirror/CodeMirrorCoordinator.h"
 #include "CodeMirror/CodeMirrorView.h"
@@ -13,6 +14,7 @@
 #include "bench/BenchSupport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 
@@ -51,12 +53,49 @@ qsizetype pageLength(CodeMirrorViewModel &model)
     return length;
 }
 
+// 5,000 responses joining the exchange the details show, one event-loop turn each as they
+// arrive from an app: the time of each thousand, which must not grow with the responses already
+// there.
+void responsesJoiningTheShownExchange()
+{
+    MessageRepository repository;
+    const QUuid id = QUuid::createUuid();
+    const QUuid batch = QUuid::createUuid();
+    const std::optional<Url> url = Url::fromText(QStringLiteral("https://shop.example/api/items"));
+    repository.addRequest(Request(id, url, Method::Get, 1.0, QStringLiteral("{}"), {}), QStringLiteral("bench"));
+    EntryDetailsView view(repository, id);
+    view.resize(1200, 800);
+    view.show();
+    QCoreApplication::processEvents();
+    std::vector<double> thousands;
+    QElapsedTimer total;
+    total.start();
+    QElapsedTimer slice;
+    slice.start();
+    for (int i = 1; i <= 5000; ++i) {
+        repository.addResponse(Response(id, batch, 200, url, Response::Source::Network, 1.0 + i * 0.001,
+                                        {{QStringLiteral("Content-Type"), QStringLiteral("application/json")}},
+                                        QStringLiteral("{\"n\":%1}").arg(i)),
+                               QStringLiteral("bench"));
+        QCoreApplication::processEvents();
+        if (i % 1000 == 0) {
+            thousands.push_back(slice.nsecsElapsed() / 1e6);
+            slice.restart();
+        }
+    }
+    std::printf("5,000 responses joining the shown exchange: %.0f ms in all; per thousand (ms):", total.nsecsElapsed() / 1e6);
+    for (const double ms : thousands)
+        std::printf(" %.0f", ms);
+    std::printf("; picker holds %d entries\n", view.toolbar()->responseMenu()->count());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 11;
+    responsesJoiningTheShownExchange();
 
     MessageRepository repository;
     const QUuid first = QUuid::createUuid();

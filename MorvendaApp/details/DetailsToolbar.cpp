@@ -121,10 +121,13 @@ void DetailsToolbar::refresh()
 
     const int count = m_viewModel.responseCount();
     m_responsePicker->setVisible(m_viewModel.exchange() && m_viewModel.showsResponsePicker());
-    if (m_responseMenu->count() != count) {
+    {
+        // Entries are only appended or dropped at the end: responses join an exchange one at a
+        // time, and refilling the whole menu for each made a burst cost its square.
         QSignalBlocker blocker(m_responseMenu);
-        m_responseMenu->clear();
-        for (int i = 0; i < count; ++i)
+        if (m_responseMenu->count() > count)
+            m_responseMenu->model()->removeRows(count, m_responseMenu->count() - count);
+        for (int i = m_responseMenu->count(); i < count; ++i)
             m_responseMenu->addItem(QString::number(i), i);
     }
     {

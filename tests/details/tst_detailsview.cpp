@@ -304,6 +304,38 @@ private slots:
         QVERIFY(!toolbar->duration()->isVisible());
     }
 
+    // Responses keep joining the shown exchange: the picker grows at its end and keeps the
+    // developer's choice, never refilled from the start.
+    void responsesJoiningTheShownExchangeKeepThePickersChoice()
+    {
+        const QUuid id = QUuid::createUuid();
+        m_repository.addRequest(request(id, u"https://shop.example/api/many"_s), kPeer);
+        for (int i = 0; i < 3; ++i)
+            m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
+        select(id);
+        QComboBox *menu = entry()->toolbar()->responseMenu();
+        QCOMPARE(menu->count(), 3);
+        menu->setFocus();
+        QTest::keyClick(menu, Qt::Key_Down);
+        QCOMPARE(entry()->viewModel().responseSelection(), 1);
+
+        QSignalSpy inserted(menu->model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(menu->model(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy reset(menu->model(), &QAbstractItemModel::modelReset);
+        for (int i = 3; i < 6; ++i)
+            m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
+        QCOMPARE(inserted.size(), 3);
+        QCOMPARE(removed.size() + reset.size(), 0);
+        QStringList texts;
+        for (int i = 0; i < menu->count(); ++i)
+            texts << menu->itemText(i);
+        QCOMPARE(texts, (QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
+        QCOMPARE(menu->currentIndex(), 1);
+        QCOMPARE(entry()->viewModel().responseSelection(), 1);
+        auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
+        QCOMPARE(shown->response().data(), std::optional<QString>(u"1"_s));
+    }
+
     void aResponseJoiningTheShownExchangeAppearsAtOnce()
     {
         const QUuid id = QUuid::createUuid();
