@@ -7,8 +7,10 @@
 #include "CodeMirror/CodeMirrorViewModel.h"
 
 #include <QChildEvent>
+#include <QColor>
 #include <QLoggingCategory>
 #include <QMenu>
+#include <QUrlQuery>
 #include <QVBoxLayout>
 #include <QWebChannel>
 #include <QWebEngineLoadingInfo>
@@ -16,6 +18,28 @@
 #include <QWheelEvent>
 
 Q_LOGGING_CATEGORY(lcView, "morvenda.CodeMirrorView")
+
+namespace {
+
+// The dark theme's background, as the page's style sheet has it.
+const QColor kDarkBackground(0x28, 0x2c, 0x34);
+
+// The page address with the model's settings in its fragment, which the page applies before its
+// first paint: a viewer made in the dark scheme otherwise started transparent, turned dark when
+// the settings arrived, and often stayed blank until its window was resized.
+QUrl withSettings(QUrl url, const CodeMirrorViewModel &model)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("true") : QStringLiteral("false"); };
+    QUrlQuery settings;
+    settings.addQueryItem(QStringLiteral("darkMode"), flag(model.darkMode()));
+    settings.addQueryItem(QStringLiteral("lineWrapping"), flag(model.lineWrapping()));
+    settings.addQueryItem(QStringLiteral("readOnly"), flag(model.readOnly()));
+    settings.addQueryItem(QStringLiteral("language"), rawValue(model.language()));
+    url.setFragment(settings.toString(QUrl::FullyEncoded), QUrl::StrictMode);
+    return url;
+}
+
+} // namespace
 
 CodeMirrorView::CodeMirrorView(CodeMirrorViewModel &viewModel, QWidget *parent)
     : CodeMirrorView(viewModel, CodeMirrorBundle::pageUrl(), parent)
@@ -26,7 +50,7 @@ CodeMirrorView::CodeMirrorView(CodeMirrorViewModel &viewModel, const QUrl &pageU
     : QWidget(parent)
     , m_viewModel(&viewModel)
     , m_webView(new QWebEngineView(this))
-    , m_page(new CodeMirrorPage(pageUrl, m_webView))
+    , m_page(new CodeMirrorPage(withSettings(pageUrl, viewModel), m_webView))
     , m_bridge(new CodeMirrorBridge(this))
 {
     QPointer<CodeMirrorPage> page(m_page);
@@ -50,7 +74,7 @@ CodeMirrorView::CodeMirrorView(CodeMirrorViewModel &viewModel, const QUrl &pageU
     // The first update: the page gets the settings as soon as it is ready, before any text.
     pushSettings();
     // By URL, never as inline HTML: the page and its scripts resolve inside the resource folder.
-    m_page->load(pageUrl);
+    m_page->load(m_page->pageUrl());
 }
 
 CodeMirrorView::~CodeMirrorView()
@@ -110,6 +134,9 @@ void CodeMirrorView::pushSettings()
     if (!m_viewModel)
         return;
     const CodeMirrorViewModel &model = *m_viewModel;
+    // The dark page paints its own background; drawn over a transparent web view it often
+    // never reached the screen. The light page stays transparent, so the window shows through.
+    m_page->setBackgroundColor(model.darkMode() ? kDarkBackground : QColor(Qt::transparent));
     const auto value = [](const QVariant &v) { return QVariantMap{{QStringLiteral("value"), v}}; };
     m_coordinator->callJavascript({QString(PageFunction::SetDarkMode), value(model.darkMode())}, {});
     m_coordinator->callJavascript({QString(PageFunction::SetLineWrapping), value(model.lineWrapping())}, {});

@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QScreen>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
@@ -90,6 +92,29 @@ QString bigJson(qsizetype bytes)
         json += u"{\"id\": %1, \"name\": \"item \\\"%1\\\"\", \"tags\": [\"a\", \"b\\\\c\"]},\r\n"_s.arg(i);
     json += u"{}]"_s;
     return json;
+}
+
+// What the window shows on its screen now. Unlike grab(), which paints the widgets afresh, this
+// sees a page that was never painted.
+QImage onScreen(QWidget &window)
+{
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// The share of pixels in the dark theme's background colour.
+double darkBackgroundShare(const QImage &image)
+{
+    const QColor background(0x28, 0x2c, 0x34);
+    qint64 matching = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - background.red()) <= 3 && std::abs(pixel.green() - background.green()) <= 3
+                && std::abs(pixel.blue() - background.blue()) <= 3)
+                ++matching;
+        }
+    }
+    return image.isNull() ? 0 : double(matching) / (double(image.width()) * image.height());
 }
 
 void saveScreenshot(QWidget &widget, const QString &name)
@@ -279,6 +304,41 @@ private slots:
         const QJsonObject state = describe(m_model);
         QCOMPARE(state[u"language"_s].toString(), rawValue(language));
         QCOMPARE(state[u"darkMode"_s].toBool(), dark);
+    }
+
+    // Viewers made while the dark scheme is on, each in a window of its own as a console pane
+    // is: every one shows its dark page on screen without a resize or a repaint.
+    void aViewerMadeInDarkModeShowsItsPageOnScreen()
+    {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            CodeMirrorViewModel model;
+            model.setDarkMode(true);
+            QWidget window;
+            auto *layout = new QVBoxLayout(&window);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto *view = new CodeMirrorView(model);
+            layout->addWidget(view);
+            window.resize(400, 200);
+            window.show();
+            model.setContent(u"{\n  \"attempt\": %1\n}"_s.arg(attempt));
+            QVERIFY(waitReady(*view));
+            QVERIFY(waitUntil([&] { return content(model) == u"text:{\n  \"attempt\": %1\n}"_s.arg(attempt); }));
+            QImage screen;
+            const bool shown = waitUntil([&] {
+                screen = onScreen(window);
+                return darkBackgroundShare(screen) > 0.5;
+            });
+            if (!shown)
+                screen.save(qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath()) + u"/codemirror-dark-blank.png"_s);
+            QVERIFY2(shown, qPrintable(u"attempt %1: %2 of the screen is the dark background"_s.arg(attempt).arg(darkBackgroundShare(screen))));
+            if (attempt > 0)
+                continue;
+            // The scheme changes while the viewer is on screen, and the screen follows.
+            model.setDarkMode(false);
+            QVERIFY(waitUntil([&] { return darkBackgroundShare(onScreen(window)) < 0.05; }));
+            model.setDarkMode(true);
+            QVERIFY(waitUntil([&] { return darkBackgroundShare(onScreen(window)) > 0.5; }));
+        }
     }
 
     void screenshotsOfBothThemes()

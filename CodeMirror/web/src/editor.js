@@ -93,6 +93,25 @@ function extensions() {
     ];
 }
 
+// The host opens the page with its settings in the fragment ("#darkMode=true&language=xml"), so
+// the first paint already has the final look. A page that started transparent and turned dark
+// only when the settings arrived was often never painted again. Unknown values are ignored.
+function applyInitialSettings() {
+    const given = new URLSearchParams(window.location.hash.slice(1));
+    for (const name of ["darkMode", "lineWrapping", "readOnly"]) {
+        const value = given.get(name);
+        if (value === "true" || value === "false") {
+            settings[name] = value === "true";
+        }
+    }
+    const language = given.get("language");
+    if (language !== null && Object.prototype.hasOwnProperty.call(languages, language)) {
+        settings.language = language;
+    }
+    document.documentElement.classList.toggle("dark", settings.darkMode);
+}
+applyInitialSettings();
+
 const view = new EditorView({
     state: EditorState.create({ doc: "", extensions: extensions() }),
     parent: document.getElementById("editor"),
