@@ -217,14 +217,24 @@ private slots:
         QCOMPARE(edits, 1);
     }
 
-    void aModelWithoutCallbacksIgnoresEvents()
+    // Nobody listens to the model's load and edit events; its callers are served all the same.
+    void aModelWithoutCallbacksStillServesItsCallers()
     {
         CodeMirrorViewModel model;
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
+        QStringList results;
+        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { results << (r ? u"text"_s : r.error()); });
+        model.setContent(u"held"_s);
         coordinator.pageDidLoad({});
-        coordinator.pageDidLoad(u"failed"_s);
         coordinator.pageDidPost(ScriptMessageName::ContentDidChange, {});
+        QVERIFY(page.ran.isEmpty());
+        QCOMPARE(coordinator.pendingCount(), 2);
+
+        coordinator.pageDidLoad(u"failed"_s);
+        QTRY_COMPARE(results, QStringList{u"failed"_s});
+        QCOMPARE(coordinator.pendingCount(), 1); // the text stays held for a later page
+        QVERIFY(page.ran.isEmpty());
     }
 
     void answersReachTheirCallerOnceAndClosingFailsTheRest()

@@ -3,6 +3,7 @@
 // open through Qt's own file dialog, following new rows; and screenshots in both palettes.
 #include "TimelineFixtures.h"
 
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
@@ -97,6 +98,45 @@ const QString kGallery = QStringLiteral(
     "REQ 11 get /api/four; RES 11 b11 200; RES 11 b11 200; RES 11 b11 200; RES 11 b11 200;"
     "REQ 12 get /api/six; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200; RES 12 b12 200;"
     "REQ 13 get /api/a/very/long/path/that/does/not/fit/in/one/line/of/the/timeline/column/at/all");
+
+// The colour that covers most of an image: the list's background.
+QRgb dominantColor(const QImage &image)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ++counts[image.pixel(x, y) | 0xff000000u];
+    }
+    QRgb best = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > counts.value(best))
+            best = it.key();
+    }
+    return best;
+}
+
+// Pixels within a few levels of `color` in every channel.
+int pixelsNear(const QImage &image, const QColor &color)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - color.red()) <= 4 && std::abs(pixel.green() - color.green()) <= 4
+                && std::abs(pixel.blue() - color.blue()) <= 4)
+                ++count;
+        }
+    }
+    return count;
+}
+
+// `top` at its own alpha times `opacity`, over the opaque `bottom`.
+QColor blended(QColor top, qreal opacity, const QColor &bottom)
+{
+    const qreal a = top.alphaF() * opacity;
+    return QColor::fromRgbF(float(top.redF() * a + bottom.redF() * (1 - a)), float(top.greenF() * a + bottom.greenF() * (1 - a)),
+                            float(top.blueF() * a + bottom.blueF() * (1 - a)));
+}
 
 } // namespace
 
@@ -527,7 +567,22 @@ void TestTimelineView::screenshots()
     const QString folder = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(folder);
     const QString file = QDir(folder).filePath(QStringLiteral("timeline-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")));
-    QVERIFY(c.view.grab().save(file));
+    const QImage picture = c.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(picture.save(file));
+    // Every kind of badge the gallery holds is painted in its colour over the list's background
+    // (the cached exchange's over the selection), and that background is the palette's.
+    const QImage list = c.view.list()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QColor background = QColor::fromRgb(dominantColor(list));
+    QCOMPARE(background.lightness() < 128, dark);
+    const QColor selection = c.view.list()->palette().color(QPalette::Active, QPalette::Highlight);
+    QVERIFY(pixelsNear(list, selection) >= 1000);
+    for (const NamedColor color : {NamedColor::Green, NamedColor::Blue, NamedColor::Purple, NamedColor::Red,
+                                   NamedColor::Orange, NamedColor::Gray}) {
+        const QColor under = color == NamedColor::Blue ? selection : background;
+        const QColor fill = blended(namedColor(color, c.view.palette()), 0.6, under);
+        QVERIFY2(pixelsNear(list, fill) >= 100,
+                 qPrintable(QStringLiteral("no badge of colour %1 (%2 over %3)").arg(int(color)).arg(fill.name(), under.name())));
+    }
 
     // The method menu with a method chosen, and the source menu.
     QMenu *methods = c.view.filterView()->menuButton()->menu();
