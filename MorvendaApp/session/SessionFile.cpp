@@ -79,10 +79,17 @@ tl::expected<void, QString> write(const QList<Exchange> &timeline, const QString
         return tl::make_unexpected(device->errorString());
 
     JsonWriter writer = Encoder::make();
+    // A write that fills the disk part of the way returns a short count and leaves no error;
+    // the next one fails with the system's reason, which is what the user is told.
     const auto flush = [&] {
         const QByteArray &buffer = writer.buffer();
-        if (device->write(buffer) != buffer.size())
-            return false;
+        qsizetype written = 0;
+        while (written < buffer.size()) {
+            const qint64 got = device->write(buffer.constData() + written, buffer.size() - written);
+            if (got <= 0)
+                return false;
+            written += got;
+        }
         writer.clearBuffer();
         return true;
     };

@@ -17,6 +17,9 @@
 #include <QTest>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -411,6 +414,7 @@ void TestSessionFile::aFullDiskLeavesTheExistingFileUntouched()
     Logger logger;
     const auto result = SessionFile::save(repository.currentTimeline(), path, logger);
     QVERIFY(!result);
+    QCOMPARE(result.error(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
     QCOMPARE(fileBytes(path), QByteArray("[\"earlier session\"]"));
     QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{u"s.json"_s});
     QCOMPARE(logger.log().size(), 1);
