@@ -10,6 +10,7 @@
 
 #include <tl/expected.hpp>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -18,12 +19,17 @@ namespace SessionFile {
 
 // Scans with a light pass (strings skipped whole, brackets counted) and decodes each element on
 // its own, so the parse buffers stay the size of one payload. Whatever the scan lets through is
-// validated by the decoder, which rejects anything that is not exactly one payload. The bytes
-// must stay where they are until finish() returns or the parser is destroyed.
+// validated by the decoder, which rejects anything that is not exactly one payload. The scan
+// keeps its place inside an unfinished element between calls, so every byte is scanned once
+// however many reads an element spans. The bytes must stay where they are until finish()
+// returns or the parser is destroyed; `cancelled`, when given, must outlive the parser too.
 class SessionArrayParser
 {
 public:
-    SessionArrayParser(const char *data, qsizetype start) : m_data(data), m_pos(start) {}
+    SessionArrayParser(const char *data, qsizetype start, const std::atomic_bool *cancelled = nullptr)
+        : m_data(data), m_pos(start), m_cancelled(cancelled)
+    {
+    }
     ~SessionArrayParser() { waitForAll(); }
     SessionArrayParser(const SessionArrayParser &) = delete;
     SessionArrayParser &operator=(const SessionArrayParser &) = delete;
@@ -37,6 +43,7 @@ public:
     // a scan adds to the slices this reads.
     void reportDecodedPrefix() { collect(false); }
     // Waits for every slice; the requests and responses in file order, or the first failure.
+    // Once `cancelled` is set, the slices stop early and this fails with cancelledReason().
     tl::expected<QList<Payload>, QString> finish();
 
     struct Slice
@@ -50,14 +57,20 @@ private:
     using Range = std::pair<qsizetype, qsizetype>; // start, length
 
     void skipSpace(qsizetype available);
-    qsizetype elementEnd(qsizetype from, qsizetype available) const;
+    qsizetype elementEnd(qsizetype available);
     void dispatch();
     void collect(bool wait);
     void waitForAll();
 
     const char *m_data;
     qsizetype m_pos;
+    const std::atomic_bool *m_cancelled;
     State m_state = State::BeforeArray;
+    // The unfinished element's scan: it begins at m_pos and has been scanned up to m_scanPos.
+    bool m_inElement = false;
+    qsizetype m_scanPos = 0;
+    int m_depth = 0;
+    bool m_inString = false;
     std::vector<Range> m_pending;
     size_t m_dispatched = 0;
     std::vector<QFuture<Slice>> m_futures;

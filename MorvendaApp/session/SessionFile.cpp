@@ -176,6 +176,39 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
     fileHolder.appendFile(peer);
 }
 
+namespace {
+
+const QString kPendingLoad = QStringLiteral("SessionFile.pendingLoad");
+
+// The cancel flag of one load, shared with its worker. A child of the load's watcher: when the
+// repository goes (at quit) it takes the watcher and this with it, and the worker stops instead
+// of keeping the process alive until the whole file is read.
+class LoadCancel : public QObject
+{
+public:
+    explicit LoadCancel(QObject *watcher) : QObject(watcher) {}
+    ~LoadCancel() override { cancel(); }
+
+    void cancel() { m_flag->store(true, std::memory_order_relaxed); }
+    bool isCancelled() const { return m_flag->load(std::memory_order_relaxed); }
+    std::shared_ptr<std::atomic_bool> flag() const { return m_flag; }
+
+private:
+    std::shared_ptr<std::atomic_bool> m_flag = std::make_shared<std::atomic_bool>(false);
+};
+
+} // namespace
+
+void cancelLoads(MessageRepository &repository)
+{
+    for (QObject *watcher : repository.findChildren<QObject *>(kPendingLoad, Qt::FindDirectChildrenOnly)) {
+        for (QObject *child : watcher->children()) {
+            if (auto *cancel = dynamic_cast<LoadCancel *>(child))
+                cancel->cancel();
+        }
+    }
+}
+
 void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger, Done done)
 {
     using Result = tl::expected<QList<Payload>, QString>;
@@ -186,18 +219,23 @@ void load(const QString &path, MessageRepository &repository, FileHolder &fileHo
     // first: a small file opened after a large one waits for it, so files are listed and their
     // exchanges added in opening order. A watcher carries kPendingLoad as its name until it has
     // completed; the one started next waits for that name to change.
-    static const QString kPendingLoad = QStringLiteral("SessionFile.pendingLoad");
     const QList<QObject *> pending = repository.findChildren<QObject *>(kPendingLoad, Qt::FindDirectChildrenOnly);
     const QPointer<QObject> previous = pending.isEmpty() ? nullptr : pending.constLast();
     auto *watcher = new QFutureWatcher<Result>(&repository);
     watcher->setObjectName(kPendingLoad);
+    auto *cancel = new LoadCancel(watcher);
     QPointer<FileHolder> holder(&fileHolder);
     QPointer<Logger> log(&logger);
-    const auto complete = [watcher, path, &repository, holder, log, done = std::move(done)] {
+    const auto complete = [watcher, cancel, path, &repository, holder, log, done = std::move(done)] {
         watcher->deleteLater();
-        const Result result = watcher->result();
+        // A load cancelled after its worker finished is dropped all the same.
+        const Result result = cancel->isCancelled() ? Result(tl::make_unexpected(cancelledReason())) : watcher->result();
         tl::expected<void, QString> outcome;
-        if (!result) {
+        if (!result && result.error() == cancelledReason()) {
+            outcome = tl::make_unexpected(result.error());
+            if (log)
+                log->append(QStringLiteral("Stopped opening the session file %1").arg(describePath(path)));
+        } else if (!result) {
             outcome = tl::make_unexpected(result.error());
             if (log)
                 log->error(QStringLiteral("Could not open the session file %1: %2").arg(describePath(path), result.error()));
@@ -217,7 +255,11 @@ void load(const QString &path, MessageRepository &repository, FileHolder &fileHo
         else
             complete();
     });
-    watcher->setFuture(QtConcurrent::run([path] { return read(path); }));
+    watcher->setFuture(QtConcurrent::run([path, flag = cancel->flag()] {
+        ReadControl control;
+        control.cancelled = flag.get();
+        return read(path, control);
+    }));
 }
 
 } // namespace SessionFile

@@ -16,6 +16,7 @@
 
 #include <tl/expected.hpp>
 
+#include <atomic>
 #include <functional>
 
 class FileHolder;
@@ -46,12 +47,25 @@ using Done = std::function<void(const tl::expected<void, QString> &result)>;
 void saveInBackground(const QList<Exchange> &timeline, const QString &path, Logger &logger, QObject *context,
                       Done done);
 
+// How a read goes: the size of one read from the file (tests and benchmarks make it small), a
+// flag another thread sets to stop the read at its next check, and a report of the bytes read
+// so far after each read, on the reading thread.
+struct ReadControl
+{
+    qint64 chunkBytes = qint64(16) << 20;
+    const std::atomic_bool *cancelled = nullptr;
+    std::function<void(qint64 bytesRead)> progress;
+};
+
+// The failure of a read or load that was cancelled.
+QString cancelledReason();
+
 // Decodes a session file's bytes: UTF-8 with or without byte-order mark, UTF-16 or UTF-32 with
 // one; a JSON array of payloads of which only requests and responses are kept. Any other top
 // level or any element that fails to decode fails the whole file. Safe on any thread.
-tl::expected<QList<Payload>, QString> parse(QByteArray bytes);
+tl::expected<QList<Payload>, QString> parse(QByteArray bytes, const ReadControl &control = {});
 // Reads and parses the file at `path` (refusing files over kMaxFileSize). Safe on any thread.
-tl::expected<QList<Payload>, QString> read(const QString &path);
+tl::expected<QList<Payload>, QString> read(const QString &path, const ReadControl &control = {});
 
 // The peer name of a file's exchanges: the file URL's full text ("file:///…").
 QString peerName(const QString &path);
@@ -64,8 +78,11 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
 // Reads the file on a worker thread, then applies it on the main thread; `done` runs there too,
 // unless `repository` is gone by then. Failures leave the repository and the holder untouched
 // and write an error line to the log. Loads into one repository complete in the order they were
-// started.
+// started. A load is cancelled by cancelLoads() or by the repository's end (at quit): its worker
+// stops at its next check, and it completes with cancelledReason(), applying nothing.
 void load(const QString &path, MessageRepository &repository, FileHolder &fileHolder, Logger &logger,
           Done done = {});
+// Cancels every load into `repository` that has not completed yet. Main thread.
+void cancelLoads(MessageRepository &repository);
 
 } // namespace SessionFile

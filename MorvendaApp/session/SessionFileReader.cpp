@@ -21,7 +21,6 @@ namespace SessionFile {
 
 namespace {
 
-constexpr qint64 kReadChunk = qint64(16) << 20;
 QString tooLarge()
 {
     return QStringLiteral("the file is larger than %1 GiB").arg(kMaxFileSize >> 30);
@@ -50,15 +49,16 @@ struct Mark
     std::initializer_list<unsigned char> bytes;
     std::optional<QStringConverter::Encoding> encoding; // none: UTF-8
     const char *name;
+    qsizetype unitBytes; // of one code unit
 };
 
 // UTF-32 before UTF-16: its little-endian mark begins like UTF-16's.
 const Mark kMarks[] = {
-    {{0xEF, 0xBB, 0xBF}, std::nullopt, "UTF-8"},
-    {{0xFF, 0xFE, 0x00, 0x00}, QStringConverter::Utf32LE, "UTF-32"},
-    {{0x00, 0x00, 0xFE, 0xFF}, QStringConverter::Utf32BE, "UTF-32"},
-    {{0xFF, 0xFE}, QStringConverter::Utf16LE, "UTF-16"},
-    {{0xFE, 0xFF}, QStringConverter::Utf16BE, "UTF-16"},
+    {{0xEF, 0xBB, 0xBF}, std::nullopt, "UTF-8", 1},
+    {{0xFF, 0xFE, 0x00, 0x00}, QStringConverter::Utf32LE, "UTF-32", 4},
+    {{0x00, 0x00, 0xFE, 0xFF}, QStringConverter::Utf32BE, "UTF-32", 4},
+    {{0xFF, 0xFE}, QStringConverter::Utf16LE, "UTF-16", 2},
+    {{0xFE, 0xFF}, QStringConverter::Utf16BE, "UTF-16", 2},
 };
 
 const Mark *markOf(QByteArrayView bytes)
@@ -71,33 +71,66 @@ const Mark *markOf(QByteArrayView bytes)
     return nullptr;
 }
 
-// UTF-16 or UTF-32 text after its mark, as UTF-8.
-tl::expected<QByteArray, QString> convertToUtf8(QByteArrayView bytes, const Mark &mark)
+bool isCancelled(const ReadControl &control)
 {
-    QStringDecoder decoder(*mark.encoding, QStringConverter::Flag::Stateless);
-    const QString text = decoder(bytes.sliced(qsizetype(mark.bytes.size())));
-    if (decoder.hasError() || hasLoneSurrogate(text))
-        return tl::make_unexpected(QStringLiteral("the file is not valid %1 text").arg(QLatin1String(mark.name)));
-    return text.toUtf8();
+    return control.cancelled && control.cancelled->load(std::memory_order_relaxed);
 }
 
-tl::expected<QList<Payload>, QString> parseUtf8(const char *data, qsizetype start, qsizetype size)
+qint64 chunkBytes(const ReadControl &control)
 {
-    SessionArrayParser parser(data, start);
-    if (std::optional<QString> error = parser.scan(size, true))
-        return tl::make_unexpected(*error);
+    return std::max<qint64>(control.chunkBytes, 1);
+}
+
+// UTF-16 or UTF-32 text after its mark, as UTF-8; converted a slice at a time, so that a cancel
+// is heard.
+tl::expected<QByteArray, QString> convertToUtf8(QByteArrayView bytes, const Mark &mark, const ReadControl &control)
+{
+    const QString invalid = QStringLiteral("the file is not valid %1 text").arg(QLatin1String(mark.name));
+    const QByteArrayView text = bytes.sliced(qsizetype(mark.bytes.size()));
+    // A last, incomplete character would come out as a replacement character, and the file
+    // would be refused for text after its array rather than for its encoding.
+    if (text.size() % mark.unitBytes != 0)
+        return tl::make_unexpected(invalid + QStringLiteral(": it ends inside a character"));
+    QStringDecoder decoder(*mark.encoding);
+    QString utf16;
+    utf16.reserve(text.size() / 2);
+    const qsizetype step = qsizetype(chunkBytes(control));
+    for (qsizetype at = 0; at < text.size(); at += step) {
+        if (isCancelled(control))
+            return tl::make_unexpected(cancelledReason());
+        utf16 += decoder(text.sliced(at, std::min(step, text.size() - at)));
+    }
+    if (decoder.hasError() || hasLoneSurrogate(utf16))
+        return tl::make_unexpected(invalid);
+    return utf16.toUtf8();
+}
+
+// Splits text already in memory a slice at a time, so that a cancel is heard.
+tl::expected<QList<Payload>, QString> parseUtf8(const char *data, qsizetype start, qsizetype size,
+                                                const ReadControl &control)
+{
+    SessionArrayParser parser(data, start, control.cancelled);
+    const qsizetype step = qsizetype(chunkBytes(control));
+    qsizetype available = start;
+    do {
+        if (isCancelled(control))
+            return tl::make_unexpected(cancelledReason());
+        available = size - available > step ? available + step : size;
+        if (std::optional<QString> error = parser.scan(available, available == size))
+            return tl::make_unexpected(*error);
+    } while (available < size);
     return parser.finish();
 }
 
-tl::expected<QList<Payload>, QString> parseView(QByteArrayView bytes)
+tl::expected<QList<Payload>, QString> parseView(QByteArrayView bytes, const ReadControl &control)
 {
     const Mark *mark = markOf(bytes);
     if (!mark || !mark->encoding)
-        return parseUtf8(bytes.data(), mark ? qsizetype(mark->bytes.size()) : 0, bytes.size());
-    const tl::expected<QByteArray, QString> utf8 = convertToUtf8(bytes, *mark);
+        return parseUtf8(bytes.data(), mark ? qsizetype(mark->bytes.size()) : 0, bytes.size(), control);
+    const tl::expected<QByteArray, QString> utf8 = convertToUtf8(bytes, *mark, control);
     if (!utf8)
         return tl::make_unexpected(utf8.error());
-    return parseUtf8(utf8->constData(), 0, utf8->size());
+    return parseUtf8(utf8->constData(), 0, utf8->size(), control);
 }
 
 // Anonymous memory for a file's bytes whose fully decoded prefix can be handed back page by page.
@@ -138,12 +171,17 @@ private:
 
 } // namespace
 
-tl::expected<QList<Payload>, QString> parse(QByteArray bytes)
+QString cancelledReason()
 {
-    return parseView(bytes);
+    return QStringLiteral("the load was cancelled");
 }
 
-tl::expected<QList<Payload>, QString> read(const QString &path)
+tl::expected<QList<Payload>, QString> parse(QByteArray bytes, const ReadControl &control)
+{
+    return parseView(bytes, control);
+}
+
+tl::expected<QList<Payload>, QString> read(const QString &path, const ReadControl &control)
 {
     // A device or a pipe could stream without end (/dev/zero), and opening a named pipe waits for
     // a writer that may never come; a session is always a file. Checked before opening, and
@@ -164,7 +202,9 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
         // Some files report no size (those of /proc): read them whole, the limit checked as it fills.
         QByteArray bytes;
         while (true) {
-            const QByteArray chunk = file.read(kReadChunk);
+            if (isCancelled(control))
+                return tl::make_unexpected(cancelledReason());
+            const QByteArray chunk = file.read(chunkBytes(control));
             if (chunk.isEmpty()) {
                 if (file.error() != QFileDevice::NoError)
                     return tl::make_unexpected(file.errorString());
@@ -173,8 +213,10 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
             if (bytes.size() + chunk.size() > kMaxFileSize)
                 return tl::make_unexpected(tooLarge());
             bytes.append(chunk);
+            if (control.progress)
+                control.progress(bytes.size());
         }
-        return parse(std::move(bytes));
+        return parse(std::move(bytes), control);
     }
 
     // A regular file: the bytes it had when opened, read into one buffer that never moves, so
@@ -185,12 +227,16 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
         return tl::make_unexpected(QStringLiteral("not enough memory to read the file"));
     qint64 filled = 0;
     const auto readChunk = [&]() -> std::optional<QString> {
-        const qint64 got = file.read(buffer.data() + filled, std::min(kReadChunk, size - filled));
+        if (isCancelled(control))
+            return cancelledReason();
+        const qint64 got = file.read(buffer.data() + filled, std::min(chunkBytes(control), size - filled));
         if (got < 0)
             return file.errorString();
         if (got == 0)
             return QStringLiteral("the file became shorter while it was read");
         filled += got;
+        if (control.progress)
+            control.progress(filled);
         return std::nullopt;
     };
     if (std::optional<QString> error = readChunk())
@@ -201,11 +247,11 @@ tl::expected<QList<Payload>, QString> read(const QString &path)
             if (std::optional<QString> error = readChunk())
                 return tl::make_unexpected(*error);
         }
-        return parseView(QByteArrayView(buffer.data(), size));
+        return parseView(QByteArrayView(buffer.data(), size), control);
     }
     // This thread reads the next slice of the file while a pool thread splits the bytes already
     // read, and the slices of elements it finds are decoded on further pool threads.
-    SessionArrayParser parser(buffer.data(), mark ? qsizetype(mark->bytes.size()) : 0);
+    SessionArrayParser parser(buffer.data(), mark ? qsizetype(mark->bytes.size()) : 0, control.cancelled);
     parser.setDecodedPrefixHandler([&buffer](qsizetype end) { buffer.release(end); });
     std::optional<QString> scanError;
     QFuture<void> scanning;

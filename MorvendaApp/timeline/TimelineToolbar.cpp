@@ -8,6 +8,7 @@
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SessionFile.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/Asset.h"
@@ -225,5 +226,7 @@ AlertSink TimelineToolbar::alertSink()
 void TimelineToolbar::clearTimeline()
 {
     m_selection.setMessageID(std::nullopt);
+    // A file still being read would otherwise refill the timeline just cleared.
+    SessionFile::cancelLoads(m_repository);
     m_repository.clear();
 }

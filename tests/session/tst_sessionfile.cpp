@@ -84,6 +84,8 @@ private slots:
     void manyElementsOverSeveralReadsComeBackInOrder();
     void anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing();
     void aNamedPipeNeverBlocksASaveOrAnOpen();
+    void aCancelledReadStopsAtItsNextRead();
+    void aCancelledLoadAppliesNothing();
 
 private:
     QTemporaryDir m_dir;
@@ -223,6 +225,10 @@ void TestSessionFile::parsing_data()
     QTest::addRow("UTF-16 little-endian with its mark") << QByteArray("\xFF\xFE") + QByteArray(utf16le(text)) << 2 << QString();
     QTest::addRow("UTF-16 big-endian with its mark") << QByteArray("\xFE\xFF") + QByteArray(utf16be(text)) << 2 << QString();
     QTest::addRow("UTF-32 little-endian with its mark") << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) << 2 << QString();
+    QTest::addRow("UTF-16 with one byte after its last character")
+        << QByteArray("\xFF\xFE") + QByteArray(utf16le(text)) + "\n" << -1 << u"not valid UTF-16 text"_s;
+    QTest::addRow("UTF-32 with two bytes after its last character")
+        << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) + "\n\x00" << -1 << u"not valid UTF-32 text"_s;
 }
 
 void TestSessionFile::parsing()
@@ -527,9 +533,17 @@ void TestSessionFile::theSplitterAgreesWithAWholeDocumentDecoder()
         }
         samples.append(mutated);
     }
+    // Split a byte or a few at a time as well: the scan then stops and goes on inside strings,
+    // escapes and nested elements.
+    SessionFile::ReadControl byByte;
+    byByte.chunkBytes = 1;
+    SessionFile::ReadControl byFive;
+    byFive.chunkBytes = 5;
     Decoder whole = Decoder::make();
     for (const QByteArray &sample : std::as_const(samples)) {
         const auto split = SessionFile::parse(sample);
+        QCOMPARE(SessionFile::parse(sample, byByte), split);
+        QCOMPARE(SessionFile::parse(sample, byFive), split);
         const auto reference = whole.decodePayloadArray(sample);
         QVERIFY2(split.has_value() == reference.has_value(),
                  qPrintable(QStringLiteral("%1 for %2").arg(split ? u"accepted"_s : split.error(), QString::fromUtf8(sample))));
@@ -542,6 +556,68 @@ void TestSessionFile::theSplitterAgreesWithAWholeDocumentDecoder()
         }
         QVERIFY(*split == kept);
     }
+}
+
+
+// A file whose one element never ends, read a megabyte at a time: once cancelled, the read stops
+// at its next slice instead of going on to the end of the file.
+void TestSessionFile::aCancelledReadStopsAtItsNextRead()
+{
+    const QString path = m_dir.filePath(u"never-ending.json"_s);
+    writeBytes(path, "[" + QByteArray(32 << 20, '0'));
+    std::atomic_bool cancelled = false;
+    qint64 lastRead = 0;
+    SessionFile::ReadControl control;
+    control.chunkBytes = 1 << 20;
+    control.cancelled = &cancelled;
+    control.progress = [&](qint64 bytesRead) {
+        lastRead = bytesRead;
+        if (bytesRead >= 4 << 20)
+            cancelled = true;
+    };
+    const auto read = SessionFile::read(path, control);
+    QVERIFY(!read);
+    QCOMPARE(read.error(), SessionFile::cancelledReason());
+    QCOMPARE(lastRead, qint64(4 << 20));
+
+    // Bytes already in memory (a UTF-16 file, converted first) stop as well.
+    const auto parsed = SessionFile::parse(QByteArray("\xFF\xFE") + QByteArray("[\0", 2).repeated(1 << 19), control);
+    QVERIFY(!parsed);
+    QCOMPARE(parsed.error(), SessionFile::cancelledReason());
+    QFile::remove(path);
+}
+
+// Clearing the timeline or opening another file cancels the loads in progress: whenever their
+// reads end, nothing of them reaches the repository or the file list, and no error is logged.
+void TestSessionFile::aCancelledLoadAppliesNothing()
+{
+    MessageRepository source;
+    for (uint i = 1; i <= 50; ++i)
+        source.addRequest(request(id(i)), kApp);
+    const QString path = m_dir.filePath(u"cancelled.json"_s);
+    QVERIFY(SessionFile::write(source.currentTimeline(), path));
+
+    MessageRepository repository;
+    repository.addRequest(request(id(900)), kApp);
+    FileHolder holder;
+    Logger logger;
+    QList<tl::expected<void, QString>> outcomes;
+    const auto record = [&](const tl::expected<void, QString> &result) { outcomes.append(result); };
+    SessionFile::load(path, repository, holder, logger, record);
+    SessionFile::load(path, repository, holder, logger, record);
+    SessionFile::cancelLoads(repository);
+    SessionFile::load(path, repository, holder, logger, record); // started after the cancel: goes on
+    QTRY_COMPARE(outcomes.size(), 3);
+    for (int i : {0, 1}) {
+        QVERIFY(!outcomes.at(i));
+        QCOMPARE(outcomes.at(i).error(), SessionFile::cancelledReason());
+    }
+    QVERIFY(outcomes.at(2));
+    QCOMPARE(holder.files(), QStringList{SessionFile::peerName(path)});
+    QCOMPARE(repository.exchangeCount(), 51);
+    QCOMPARE(logger.log().size(), 2);
+    QVERIFY(logger.log().first().startsWith(u"Stopped opening the session file "_s));
+    QVERIFY(!logger.log().join(u'\n').contains(u"ERROR"_s));
 }
 
 QTEST_GUILESS_MAIN(TestSessionFile)

@@ -43,10 +43,12 @@ void FileOpener::load(const QString &path)
 {
     // The load's completion is dropped with the repository; this object then simply stays.
     QPointer<FileOpener> self(this);
+    // The file asked for last is the one wanted: one still being read is given up.
+    SessionFile::cancelLoads(m_repository);
     SessionFile::load(path, m_repository, m_fileHolder, m_logger, [self, path](const tl::expected<void, QString> &result) {
         if (!self)
             return;
-        if (!result && self->m_alertSink) {
+        if (!result && result.error() != SessionFile::cancelledReason() && self->m_alertSink) {
             self->m_alertSink(Alert::ViewState{L10n::text("FileOpener.failedTitle"),
                                                L10n::tr("FileOpener.failedMessage", QDir::toNativeSeparators(path), result.error()),
                                                {}});
