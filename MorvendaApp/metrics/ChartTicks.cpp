@@ -88,7 +88,7 @@ QString dateLabel(double seconds, double step)
 
 } // namespace
 
-TickSet numberTicks(double min, double max, int maxCount)
+TickSet numberTicks(double min, double max, int maxCount, double minStep)
 {
     if (!usableSpan(min, max))
         return {};
@@ -96,7 +96,8 @@ TickSet numberTicks(double min, double max, int maxCount)
         std::swap(min, max);
     maxCount = clampCount(maxCount);
     const double span = max - min;
-    const double step = span > 0 ? niceStep(span / maxCount) : niceStep(std::max(std::abs(min), 1.0));
+    const double step = std::max(span > 0 ? niceStep(span / maxCount) : niceStep(std::max(std::abs(min), 1.0)),
+        (minStep > 0 ? niceStep(minStep) : 0.0));
     if (span > 0 && span / step > maxCount + 1)
         return {};
     const int decimals = decimalsFor(step);
@@ -144,7 +145,7 @@ TickSet dateTicks(double min, double max, int maxCount)
     return set;
 }
 
-Domain niceNumberDomain(double min, double max, int maxCount)
+Domain niceNumberDomain(double min, double max, int maxCount, double minStep)
 {
     if (!usableSpan(min, max))
         return {};
@@ -155,7 +156,7 @@ Domain niceNumberDomain(double min, double max, int maxCount)
         min -= pad;
         max += pad;
     }
-    const double step = niceStep((max - min) / clampCount(maxCount));
+    const double step = std::max(niceStep((max - min) / clampCount(maxCount)), (minStep > 0 ? niceStep(minStep) : 0.0));
     const double niceMin = std::floor(min / step + 1e-9) * step;
     const double niceMax = std::ceil(max / step - 1e-9) * step;
     if (!std::isfinite(niceMin) || !std::isfinite(niceMax) || niceMin >= niceMax)

@@ -26,9 +26,9 @@ struct TickSet
 inline constexpr double kEarliestDate = -62135596800.0;
 inline constexpr double kLatestDate = 253402300799.0;
 
-// Ticks inside [min, max] (either order), at most `maxCount` of them (at least one is allowed).
-// Empty when a bound is not finite.
-TickSet numberTicks(double min, double max, int maxCount);
+// Ticks inside [min, max] (either order), at most `maxCount` of them (at least one is allowed),
+// never closer than `minStep` (1 keeps counts on whole numbers). Empty when a bound is not finite.
+TickSet numberTicks(double min, double max, int maxCount, double minStep = 0);
 // The same for seconds since 1970, labelled with the clock time (sub-second steps add the
 // fraction, day steps give the date). Bounds outside the calendar give numberTicks.
 TickSet dateTicks(double min, double max, int maxCount);
@@ -40,6 +40,6 @@ struct Domain
     double min = 0;
     double max = 1;
 };
-Domain niceNumberDomain(double min, double max, int maxCount);
+Domain niceNumberDomain(double min, double max, int maxCount, double minStep = 0);
 
 } // namespace ChartTicks

@@ -93,6 +93,12 @@ private slots:
         const Domain widened = niceNumberDomain(0.3, 7.2, 4);
         QCOMPARE(widened.min, 0.0);
         QCOMPARE(widened.max, 8.0);
+        // Counts keep whole-number ticks however much room there is.
+        const TickSet whole = numberTicks(0, 2, 10, 1);
+        QCOMPARE(whole.step, 1.0);
+        QCOMPARE(whole.ticks.size(), 3);
+        QCOMPARE(niceNumberDomain(0, 0.3, 10, 1).max, 1.0);
+
         const Domain single = niceNumberDomain(3, 3, 5);
         QVERIFY(single.min < 3 && single.max > 3);
     }

@@ -3,6 +3,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/metrics/ChartTicks.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QHash>
@@ -24,7 +25,7 @@ constexpr qreal kTickGap = 3;
 constexpr qreal kOuterMargin = 2;
 constexpr qreal kSymbolRadius = 3.5;
 // Pixels each way a number-axis tick needs (y) and the room between date labels (x).
-constexpr qreal kYTickPitch = 28;
+constexpr qreal kYTickPitch = 22;
 constexpr qreal kXLabelGap = 16;
 
 QFont fontOfSize(const QFont &base, int pixels)
@@ -165,23 +166,26 @@ void ChartView::computeLayout(Layout &out) const
 {
     // Domains: fixed ones as given, the rest from the marks.
     double xLo = INFINITY, xHi = -INFINITY, yLo = INFINITY, yHi = -INFINITY;
-    for (const Chart::Bar &bar : m_data.bars) {
-        extend(xLo, xHi, bar.x0);
-        extend(xLo, xHi, bar.x1);
-        extend(yLo, yHi, bar.y0);
-        extend(yLo, yHi, bar.y1);
-    }
-    for (const Chart::Line &line : m_data.lines) {
-        for (const QPointF &point : line.points) {
-            extend(xLo, xHi, point.x());
-            extend(yLo, yHi, point.y());
+    // Fixed domains spare a pass over every mark.
+    if (!m_data.xDomain || !m_data.yDomain) {
+        for (const Chart::Bar &bar : m_data.bars) {
+            extend(xLo, xHi, bar.x0);
+            extend(xLo, xHi, bar.x1);
+            extend(yLo, yHi, bar.y0);
+            extend(yLo, yHi, bar.y1);
         }
-    }
-    for (const Chart::Rule &rule : m_data.rules) {
-        if (rule.orientation == Qt::Vertical)
-            extend(xLo, xHi, rule.value);
-        else
-            extend(yLo, yHi, rule.value);
+        for (const Chart::Line &line : m_data.lines) {
+            for (const QPointF &point : line.points) {
+                extend(xLo, xHi, point.x());
+                extend(yLo, yHi, point.y());
+            }
+        }
+        for (const Chart::Rule &rule : m_data.rules) {
+            if (rule.orientation == Qt::Vertical)
+                extend(xLo, xHi, rule.value);
+            else
+                extend(yLo, yHi, rule.value);
+        }
     }
     if (m_data.yFromZero && !m_data.yDomain)
         extend(yLo, yHi, 0);
@@ -200,7 +204,7 @@ void ChartView::computeLayout(Layout &out) const
         out.yMax = m_data.yDomain->second;
     } else if (yLo <= yHi) {
         const ChartTicks::Domain nice = m_data.yKind == Chart::AxisKind::Number
-            ? ChartTicks::niceNumberDomain(yLo, yHi, yCount)
+            ? ChartTicks::niceNumberDomain(yLo, yHi, yCount, m_data.yMinimumStep)
             : ChartTicks::Domain{yLo, yHi};
         out.yMin = nice.min;
         out.yMax = nice.max;
@@ -210,7 +214,7 @@ void ChartView::computeLayout(Layout &out) const
         out.yMax = out.yMin + 1;
     }
     out.yTicks = m_data.yKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(out.yMin, out.yMax, yCount)
-                                                       : ChartTicks::numberTicks(out.yMin, out.yMax, yCount);
+                                                       : ChartTicks::numberTicks(out.yMin, out.yMax, yCount, m_data.yMinimumStep);
     qreal yLabelWidth = 0;
     for (const ChartTicks::Tick &tick : std::as_const(out.yTicks.ticks))
         yLabelWidth = std::max(yLabelWidth, axisMetrics.horizontalAdvance(tick.label));
@@ -315,6 +319,8 @@ void ChartView::paintEvent(QPaintEvent *)
 
 void ChartView::renderLayer()
 {
+    QElapsedTimer timer;
+    timer.start();
     const qreal ratio = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * ratio).toSize();
     m_layer = QPixmap(pixels.expandedTo(QSize(1, 1)));
@@ -333,6 +339,7 @@ void ChartView::renderLayer()
         paintRule(painter, rule);
     paintLabels(painter);
     paintLegend(painter);
+    m_lastRenderMs = double(timer.nsecsElapsed()) / 1e6;
 }
 
 void ChartView::paintGrid(QPainter &painter) const
@@ -377,7 +384,8 @@ void ChartView::paintGrid(QPainter &painter) const
 
 void ChartView::paintBars(QPainter &painter) const
 {
-    const QRectF plot = plotRect();
+    const Layout &l = layout();
+    const QRectF plot = l.plot;
     painter.save();
     painter.setClipRect(plot);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -388,6 +396,11 @@ void ChartView::paintBars(QPainter &painter) const
     const auto colorOf = [&](int series) {
         return series >= 0 && series < colors.size() ? colors[series] : seriesColor(series);
     };
+    // The mapping of xPixel()/yPixel(), hoisted: this loop runs once per bar, tens of thousands.
+    const double xScale = plot.width() / (l.xMax - l.xMin);
+    const double yScale = plot.height() / (l.yMax - l.yMin);
+    const auto toX = [&](double v) { return plot.left() + (v - l.xMin) * xScale; };
+    const auto toY = [&](double v) { return std::floor(plot.bottom() - (v - l.yMin) * yScale + 0.5); };
 
     // Bars narrower than a pixel (a day of seconds on a few hundred pixels) are merged per pixel
     // column and series, so thousands of bars cost one rectangle per column, not one each.
@@ -399,18 +412,20 @@ void ChartView::paintBars(QPainter &painter) const
     };
     qint64 column = std::numeric_limits<qint64>::min();
     QVarLengthArray<Pending, 8> pending;
+    // Whole-pixel rectangles gathered per series and filled in one call each.
+    QHash<int, QList<QRect>> columns;
     const auto flush = [&] {
         for (const Pending &p : pending)
-            painter.fillRect(QRectF(qreal(column), p.top, 1, p.bottom - p.top), colorOf(p.series));
+            columns[p.series].append(QRect(int(column), int(p.top), 1, int(p.bottom - p.top)));
         pending.clear();
     };
     for (const Chart::Bar &bar : m_data.bars) {
         if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
             continue;
-        qreal left = xPixel(std::min(bar.x0, bar.x1));
-        qreal right = xPixel(std::max(bar.x0, bar.x1));
-        const qreal top = std::round(yPixel(std::max(bar.y0, bar.y1)));
-        qreal bottom = std::round(yPixel(std::min(bar.y0, bar.y1)));
+        qreal left = toX(std::min(bar.x0, bar.x1));
+        qreal right = toX(std::max(bar.x0, bar.x1));
+        const qreal top = toY(std::max(bar.y0, bar.y1));
+        qreal bottom = toY(std::min(bar.y0, bar.y1));
         if (right < plot.left() - 1 || left > plot.right() + 1 || !(bottom > top - 1))
             continue;
         if (bottom - top < 1)
@@ -421,8 +436,12 @@ void ChartView::paintBars(QPainter &painter) const
                 flush();
                 column = at;
             }
-            auto same = std::find_if(pending.begin(), pending.end(), [&](const Pending &p) { return p.series == bar.series; });
-            if (same == pending.end()) {
+            Pending *same = nullptr;
+            for (Pending &p : pending) {
+                if (p.series == bar.series)
+                    same = &p;
+            }
+            if (!same) {
                 pending.append(Pending{bar.series, top, bottom});
             } else {
                 same->top = std::min(same->top, top);
@@ -437,6 +456,10 @@ void ChartView::paintBars(QPainter &painter) const
         painter.fillRect(QRectF(left, top, std::max<qreal>(1, right - left), bottom - top), colorOf(bar.series));
     }
     flush();
+    for (auto it = columns.cbegin(); it != columns.cend(); ++it) {
+        painter.setBrush(colorOf(it.key()));
+        painter.drawRects(it.value().constData(), int(it.value().size()));
+    }
     painter.restore();
 }
 

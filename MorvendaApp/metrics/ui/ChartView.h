@@ -98,6 +98,8 @@ struct Data
     std::optional<std::pair<double, double>> xDomain;
     std::optional<std::pair<double, double>> yDomain;
     bool yFromZero = true;
+    // The smallest distance between number ticks on the y axis (1 for counts); 0 for any.
+    double yMinimumStep = 0;
     QList<Series> series;
     std::vector<Bar> bars;
     std::vector<Line> lines;
@@ -141,8 +143,10 @@ public:
     // The fixed series palette, in its light or dark variant after the widget's palette.
     QColor seriesColor(int paletteIndex) const;
 
-    // How many times the cached layer has been drawn, and how many labels its last drawing left out.
+    // How many times the cached layer has been drawn, how long its last drawing took and how many
+    // labels it left out. A live chart paces its updates by the drawing time.
     int layerRenderCount() const { return m_layerRenders; }
+    double lastLayerRenderMs() const { return m_lastRenderMs; }
     int thinnedLabelCount() const { return m_thinnedLabels; }
 
     QSize minimumSizeHint() const override;
@@ -173,5 +177,6 @@ private:
     bool m_layerValid = false;
     int m_layerRenders = 0;
     int m_thinnedLabels = 0;
+    double m_lastRenderMs = 0;
     mutable std::unique_ptr<Layout> m_layout;
 };
