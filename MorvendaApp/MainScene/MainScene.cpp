@@ -14,6 +14,8 @@
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/TimelineView.h"
 #include "MorvendaApp/details/MorvendaDetailsView.h"
+#include "MorvendaApp/metrics/ui/MetricsView.h"
+#include "MorvendaApp/metrics/ui/RequestAmountChart.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -99,7 +101,13 @@ QWidget *MainScene::makeDetailsColumn()
     details->setConnectScreenFactory(connectScreen);
     details->setBottomPaneFactory(BottomView::Console,
         [&shared]() -> QWidget * { return new ConsoleView(shared.logger, shared.windowManager); });
-    // The metrics pane and the five side panels are not built yet: their places stay empty.
+    const HelpButton::Presenter help{m_openUrl, [this] { showHelp(); }};
+    details->setBottomPaneFactory(BottomView::Metrics, [&shared, help]() -> QWidget * {
+        auto *pane = new MetricsView(shared.windowManager, help);
+        pane->setChartFactory(GraphType::RequestCount, [&shared] { return new RequestAmountChart(shared.repository); });
+        return pane;
+    });
+    // The five side panels are not built yet: their places stay empty.
     connect(m_selection, &MessageSelection::messageIDChanged, details, &MorvendaDetailsView::setSelectedMessageID);
     details->setSelectedMessageID(m_selection->messageID());
     return details;

@@ -21,6 +21,10 @@
 #include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
+#include "MorvendaApp/metrics/ui/MetricsView.h"
+#include "MorvendaApp/metrics/ui/RequestAmountChart.h"
+#include "MorvendaApp/components/SelectionChipButton.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 
 #include <QAction>
@@ -70,6 +74,7 @@ private slots:
     void aServerThatCannotListenIsAnnouncedOnce();
     void closingTheMainWindowClosesEverythingAndQuits();
     void theConsolePaneAndTheDarkPreferenceReachEveryWindow();
+    void theMetricsPaneCountsTheRepositorysRequests();
 
 private:
     void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
@@ -398,6 +403,30 @@ void TestMainScene::theConsolePaneAndTheDarkPreferenceReachEveryWindow()
     m_preferences->setPreferredColorScheme(PreferredColorScheme::System);
     QTRY_VERIFY(!isDarkPalette(m_scene->mainWindow()->palette()));
     QTRY_VERIFY(!console->codeMirrorViewModel().darkMode());
+}
+
+void TestMainScene::theMetricsPaneCountsTheRepositorysRequests()
+{
+    m_shared->windowManager.toggleBottomView(BottomView::Metrics);
+    auto *pane = m_scene->mainWindow()->findChild<MetricsView *>();
+    QVERIFY(pane);
+    QTRY_VERIFY(pane->isVisible());
+    QTest::mouseClick(pane->graphButton(GraphType::RequestCount), Qt::LeftButton);
+    auto *chart = qobject_cast<RequestAmountChart *>(pane->chart());
+    QVERIFY(chart);
+    m_shared->repository.addRequest(Request(QUuid::createUuid(), Url::fromText(QStringLiteral("https://shop.example/a")),
+                                        Method::Get, 1765000000.5, std::nullopt, {}),
+        QStringLiteral("App"));
+    QCOMPARE(chart->viewModel().graphData().size(), 1);
+    QTRY_VERIFY(chart->chartView()->isVisible());
+    saveArtifact(m_scene->mainWindow(), QStringLiteral("main-window-metrics-count.png"));
+
+    // Expanding gives the pane the whole details area; switching to the console shrinks it again.
+    QTest::mouseClick(pane->expandButton(), Qt::LeftButton);
+    QVERIFY(m_shared->windowManager.expandBottomView());
+    m_shared->windowManager.toggleBottomView(BottomView::Console);
+    QVERIFY(!m_shared->windowManager.expandBottomView());
+    QTRY_VERIFY(!m_scene->mainWindow()->findChild<MetricsView *>());
 }
 
 QTEST_MAIN(TestMainScene)

@@ -1,0 +1,214 @@
+// The metrics pane and the request-count chart as a user drives them: picking graphs, expanding
+// the pane, the trash and the empty state, what the bars look like, and sizes and floods that
+// must not break them.
+#include "MorvendaApp/components/SelectionChipButton.h"
+#include "MorvendaApp/core/WindowManager.h"
+#include "MorvendaApp/metrics/MetricsViewModel.h"
+#include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
+#include "MorvendaApp/metrics/ui/MetricsView.h"
+#include "MorvendaApp/metrics/ui/RequestAmountChart.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+
+#include "tests/session/SessionFixtures.h"
+#include "tests/support/Artifacts.h"
+
+#include <QLabel>
+#include <QStackedWidget>
+#include <QtTest>
+
+using fixtures::id;
+
+namespace {
+
+constexpr double kT0 = 1765000000; // a whole second
+
+void addRequest(MessageRepository &repository, uint n, double time, std::optional<Method> method = Method::Get)
+{
+    repository.addRequest(fixtures::request(id(n), QStringLiteral("https://shop.example/api/items"), std::nullopt, time, method),
+        QStringLiteral("App"));
+}
+
+// A pane as the details column makes it, with a stand-in for the duration chart.
+struct Pane
+{
+    explicit Pane(const QPalette &palette = ShellPalette::light())
+    {
+        view.setPalette(palette);
+        view.setChartFactory(GraphType::RequestDuration, [] { return new QLabel(QStringLiteral("durations")); });
+        view.setChartFactory(GraphType::RequestCount, [this] { return new RequestAmountChart(repository); });
+        view.resize(640, 150);
+    }
+    RequestAmountChart *countChart() const { return qobject_cast<RequestAmountChart *>(view.chart()); }
+
+    MessageRepository repository;
+    WindowManager windowManager;
+    MetricsView view{windowManager, HelpButton::Presenter{[](const QUrl &) {}, [] {}}};
+};
+
+bool showsChart(const RequestAmountChart *chart)
+{
+    return chart->chartView()->isVisibleTo(const_cast<RequestAmountChart *>(chart)) && !chart->emptyState()->isVisible();
+}
+
+QColor pixelAt(const QImage &image, QPointF point, qreal ratio)
+{
+    return image.pixelColor((point * ratio).toPoint());
+}
+
+} // namespace
+
+class TestMetricsView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pickerSwapsChartTintsAndTitle()
+    {
+        Pane pane;
+        pane.view.show();
+        QCOMPARE(pane.view.title()->text(), QStringLiteral("Request duration"));
+        QVERIFY(qobject_cast<QLabel *>(pane.view.chart()));
+        SelectionChipButton *duration = pane.view.graphButton(GraphType::RequestDuration);
+        SelectionChipButton *count = pane.view.graphButton(GraphType::RequestCount);
+        QVERIFY(duration->isCurrent() && !count->isCurrent());
+        QCOMPARE_LT(std::abs(duration->fillColor().alphaF() - 0.5f), 0.01f);
+        QCOMPARE(count->toolTip(), QStringLiteral("Request count"));
+
+        QPointer<QWidget> durationChart = pane.view.chart();
+        QTest::mouseClick(count, Qt::LeftButton);
+        QCOMPARE(pane.view.viewModel().selectedGraph(), GraphType::RequestCount);
+        QCOMPARE(pane.view.title()->text(), QStringLiteral("Request count"));
+        QVERIFY(!duration->isCurrent() && count->isCurrent());
+        QVERIFY(pane.countChart());
+        QVERIFY(!durationChart);
+
+        // Picking the shown graph again keeps its chart; switching away and back starts afresh.
+        addRequest(pane.repository, 1, kT0);
+        QPointer<RequestAmountChart> first = pane.countChart();
+        QTest::mouseClick(count, Qt::LeftButton);
+        QCOMPARE(pane.countChart(), first.data());
+        QCOMPARE(first->viewModel().graphData().size(), 1);
+        QTest::mouseClick(duration, Qt::LeftButton);
+        QVERIFY(!first);
+        QTest::mouseClick(count, Qt::LeftButton);
+        // Only the latest exchange at that moment is counted by the new chart.
+        QCOMPARE(pane.countChart()->viewModel().graphData().size(), 1);
+        addRequest(pane.repository, 2, kT0 + 1);
+        QCOMPARE(pane.countChart()->viewModel().graphData().size(), 2);
+    }
+
+    void expandButtonFlipsTheBottomPane()
+    {
+        Pane pane;
+        pane.view.show();
+        QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.expand.vertical"));
+        QTest::mouseClick(pane.view.expandButton(), Qt::LeftButton);
+        QVERIFY(pane.windowManager.expandBottomView());
+        QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.compress.vertical"));
+        QTest::mouseClick(pane.view.expandButton(), Qt::LeftButton);
+        QVERIFY(!pane.windowManager.expandBottomView());
+        QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.expand.vertical"));
+        // Switching the bottom pane elsewhere shrinks it; the button follows.
+        pane.windowManager.setExpandBottomView(true);
+        pane.windowManager.toggleBottomView(BottomView::Console);
+        QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.expand.vertical"));
+    }
+
+    void trashEmptiesTheChartUntilTheNextRequest()
+    {
+        Pane pane;
+        pane.view.viewModel().setSelectedGraph(GraphType::RequestCount);
+        pane.view.show();
+        RequestAmountChart *chart = pane.countChart();
+        QTRY_VERIFY(chart->emptyState()->isVisible());
+        addRequest(pane.repository, 1, kT0);
+        QTRY_VERIFY(showsChart(chart));
+        QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
+        QTRY_VERIFY(chart->emptyState()->isVisible());
+        QCOMPARE(pane.repository.exchangeCount(), 1);
+        addRequest(pane.repository, 2, kT0 + 5);
+        QTRY_VERIFY(showsChart(chart));
+        QCOMPARE(chart->chartView()->data().bars.size(), 1u);
+    }
+
+    void barsStackByMethodAndLeaveGapsForQuietSeconds()
+    {
+        for (const bool dark : {false, true}) {
+            const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+            Pane pane(dark ? ShellPalette::dark() : ShellPalette::light());
+            pane.view.viewModel().setSelectedGraph(GraphType::RequestCount);
+            pane.view.show();
+            RequestAmountChart *chart = pane.countChart();
+            saveArtifact(&pane.view, QStringLiteral("metrics-count-empty-%1.png").arg(scheme));
+
+            // Three requests in one second: two GET, one POST, one bar of height three.
+            addRequest(pane.repository, 1, kT0 + 0.1);
+            addRequest(pane.repository, 2, kT0 + 0.5, Method::Post);
+            addRequest(pane.repository, 3, kT0 + 0.9);
+            QTRY_VERIFY(showsChart(chart));
+            ChartView *view = chart->chartView();
+            const std::vector<Chart::Bar> bars = view->data().bars;
+            QCOMPARE(bars.size(), 2u);
+            QCOMPARE(view->data().series.size(), 2);
+            QCOMPARE(view->data().series[bars[0].series].name, QStringLiteral("post"));
+            QCOMPARE(bars[0].y1 - bars[0].y0, 1.0);
+            QCOMPARE(view->data().series[bars[1].series].name, QStringLiteral("get"));
+            QCOMPARE(bars[1].y0, 1.0);
+            QCOMPARE(bars[1].y1, 3.0);
+            QImage image = view->grab().toImage();
+            const qreal ratio = image.devicePixelRatio();
+            const qreal middle = view->xPixel(kT0 + 0.5);
+            QCOMPARE(pixelAt(image, {middle, view->yPixel(0.5)}, ratio), view->seriesColor(0));
+            QCOMPARE(pixelAt(image, {middle, view->yPixel(2.5)}, ratio), view->seriesColor(1));
+            QVERIFY(pixelAt(image, {middle, view->yPixel(3) - 3}, ratio) != view->seriesColor(1));
+            saveArtifact(&pane.view, QStringLiteral("metrics-count-one-second-%1.png").arg(scheme));
+
+            // Seconds 1 and 3 with nothing in second 2: two bars and a gap between them.
+            QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
+            addRequest(pane.repository, 4, kT0 + 1.2);
+            addRequest(pane.repository, 5, kT0 + 3.7, Method::Put);
+            QTRY_COMPARE(view->data().bars.size() == 2 ? view->data().bars.front().x0 : 0.0, kT0 + 1);
+            QVERIFY(showsChart(chart));
+            image = view->grab().toImage();
+            const qreal low = view->yPixel(0.5);
+            QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 1.5), low}, ratio), view->seriesColor(1));
+            QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 3.5), low}, ratio), view->seriesColor(2));
+            const QColor gap = pixelAt(image, {view->xPixel(kT0 + 2.5), low}, ratio);
+            for (int s = 0; s < 5; ++s)
+                QVERIFY(gap != view->seriesColor(s));
+            saveArtifact(&pane.view, QStringLiteral("metrics-count-gap-%1.png").arg(scheme));
+        }
+    }
+
+    void oddSizesAndFloodsNeverBreakThePane()
+    {
+        Pane pane;
+        pane.view.viewModel().setSelectedGraph(GraphType::RequestCount);
+        pane.view.resize(0, 150);
+        pane.view.show();
+        RequestAmountChart *chart = pane.countChart();
+        addRequest(pane.repository, 1, kT0);
+        addRequest(pane.repository, 2, 1e300);
+        addRequest(pane.repository, 3, -1e300, std::nullopt);
+        QTRY_VERIFY(showsChart(chart));
+        pane.view.grab();
+
+        // Eight hours at 20 requests a second arrive between two repaints: one rebuild follows.
+        pane.view.resize(900, 300);
+        const int renders = chart->chartView()->layerRenderCount();
+        uint n = 10;
+        for (int s = 0; s < 8 * 3600; ++s) {
+            for (int k = 0; k < 20; ++k)
+                addRequest(pane.repository, n++, kT0 + s + k / 20.0, k % 2 ? Method::Get : Method::Post);
+        }
+        QTRY_COMPARE(chart->chartView()->data().bars.size(), std::size_t(8 * 3600 * 2));
+        pane.view.grab();
+        QVERIFY(chart->chartView()->layerRenderCount() <= renders + 2);
+        QCOMPARE(chart->viewModel().graphData().size(), 8 * 3600 * 20 + 3);
+        saveArtifact(&pane.view, QStringLiteral("metrics-count-eight-hours.png"));
+    }
+};
+
+QTEST_MAIN(TestMetricsView)
+#include "tst_metricsview.moc"
