@@ -2,7 +2,7 @@
 // selected row's position. Main thread.
 #pragma once
 
-#include "MorvendaApp/timeline/SecondaryLabel.h"
+#include "MorvendaApp/components/SecondaryLabel.h"
 
 #include <optional>
 

@@ -6,7 +6,7 @@
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
-#include "MorvendaApp/timeline/SecondaryLabel.h"
+#include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/timeline/TimelineFooterView.h"
 #include "MorvendaApp/timeline/TimelineListView.h"
 #include "MorvendaApp/timeline/TimelineToolbar.h"

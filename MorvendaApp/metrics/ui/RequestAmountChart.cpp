@@ -1,10 +1,10 @@
 #include "RequestAmountChart.h"
 
+#include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStackedWidget>
@@ -35,20 +35,16 @@ void RequestAmountChart::buildLayout()
 {
     m_emptyState = new QWidget(this);
     auto *title = new QLabel(L10n::text("RequestAmountChart.EmptyData.title"), m_emptyState);
-    m_emptyDescription = new QLabel(L10n::text("RequestAmountChart.EmptyData.description"), m_emptyState);
-    for (QLabel *label : {title, m_emptyDescription}) {
-        label->setTextFormat(Qt::PlainText);
+    title->setTextFormat(Qt::PlainText);
+    auto *description = new SecondaryLabel(kCaptionPixels, m_emptyState);
+    description->setText(L10n::text("RequestAmountChart.EmptyData.description"));
+    for (QLabel *label : {title, static_cast<QLabel *>(description)})
         label->setAlignment(Qt::AlignCenter);
-    }
-    QFont caption = m_emptyDescription->font();
-    caption.setPixelSize(kCaptionPixels);
-    m_emptyDescription->setFont(caption);
-    applySecondaryText();
     auto *emptyColumn = new QVBoxLayout(m_emptyState);
     emptyColumn->setContentsMargins(0, 0, 0, 0);
     emptyColumn->addStretch(1);
     emptyColumn->addWidget(title);
-    emptyColumn->addWidget(m_emptyDescription);
+    emptyColumn->addWidget(description);
     emptyColumn->addStretch(1);
 
     m_chart = new ChartView(this);
@@ -97,20 +93,6 @@ void RequestAmountChart::showEvent(QShowEvent *event)
     m_viewModel->setup(m_repository);
     if (m_stale)
         refresh();
-}
-
-void RequestAmountChart::changeEvent(QEvent *event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        applySecondaryText();
-}
-
-void RequestAmountChart::applySecondaryText()
-{
-    QPalette palette = m_emptyDescription->palette();
-    palette.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, this->palette()));
-    m_emptyDescription->setPalette(palette);
 }
 
 // Requests arrive in bursts (a session file, a chatty app): the chart is rebuilt at most once per

@@ -12,7 +12,6 @@
 #include <QWidget>
 
 class MessageRepository;
-class QLabel;
 class QStackedWidget;
 class RequestAmountBuckets;
 class RequestAmountChartViewModel;
@@ -36,20 +35,17 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void buildLayout();
     void connectSignals();
     void scheduleRefresh();
     void refresh();
-    void applySecondaryText();
 
     MessageRepository &m_repository;
     RequestAmountChartViewModel *m_viewModel = nullptr;
     QStackedWidget *m_content = nullptr;
     QWidget *m_emptyState = nullptr;
-    QLabel *m_emptyDescription = nullptr;
     ChartView *m_chart = nullptr;
     SymbolButton *m_trash = nullptr;
     QTimer m_refreshTimer;

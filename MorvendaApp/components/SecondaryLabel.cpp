@@ -1,4 +1,4 @@
-#include "MorvendaApp/timeline/SecondaryLabel.h"
+#include "MorvendaApp/components/SecondaryLabel.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 
