@@ -1,13 +1,19 @@
-// A scripted app for the server, shell and application tests: a loopback QTcpSocket that writes
-// frames and collects the frames it receives. Main thread; everything asynchronous is awaited
-// with QTRY_* by the caller.
+// A scripted app for the server, shell, panel and application tests: a loopback QTcpSocket that
+// writes frames and collects the frames it receives, with builders for the records an app reports
+// (settings, milestones, users, timed requests and responses). Main thread; everything
+// asynchronous is awaited with QTRY_* by the caller.
 #pragma once
 
+#include "MorvendaModel/Encoder.h"
 #include "MorvendaModel/MorvendaFrameReader.h"
+#include "MorvendaModel/Payload.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUuid>
+
+#include <optional>
 
 class ScriptedPeer
 {
@@ -34,6 +40,78 @@ public:
         send(QByteArrayLiteral(R"({"request":{"id":")") + id.toUtf8() + QByteArrayLiteral(R"(","url":")")
             + url.toUtf8() + QByteArrayLiteral(R"(","method":"get","headers":[]}})"));
     }
+    // Any record, written by the wire encoder exactly as an app would send it.
+    void send(const Payload &payload) { send(Encoder::encode(payload)); }
+    void settings(const QList<Setting> &settings) { send(Payload::settings(settings)); }
+    void milestones(const QList<Milestone> &milestones) { send(Payload::milestone(milestones)); }
+    void user(const User &user) { send(Payload::user(user)); }
+    // A request and its response at chosen times (seconds since 1970), for duration charts.
+    void requestAt(const QUuid &id, const QString &url, Method method, double timestamp)
+    {
+        send(Payload::request(Request(id, Url::fromText(url), method, timestamp, std::nullopt, {})));
+    }
+    void responseAt(const QUuid &id, double timestamp, qint64 statusCode = 200)
+    {
+        send(Payload::response(Response(id, QUuid::createUuid(), statusCode, std::nullopt,
+                                        Response::Source::Network, timestamp, {}, std::nullopt)));
+    }
+
+    // A setting whose server value is its default unless given; the name is the key's.
+    static Setting setting(const QString &key, Setting::Value defaultValue,
+                           std::optional<Setting::Value> overrideValue = std::nullopt,
+                           std::optional<Setting::Value> serverValue = std::nullopt,
+                           const QString &engineer = QStringLiteral("Dana Engineer"))
+    {
+        Setting::Value server = serverValue ? *serverValue : defaultValue;
+        return Setting(key, key, engineer, std::move(overrideValue), std::move(defaultValue),
+                       std::move(server));
+    }
+    static Setting boolSetting(const QString &key, std::optional<Setting::BoolState> overrideState = std::nullopt,
+                               Setting::BoolState serverState = Setting::BoolState::Off)
+    {
+        std::optional<Setting::Value> override;
+        if (overrideState)
+            override = Setting::Value::boolean(*overrideState);
+        return setting(key, Setting::Value::boolean(Setting::BoolState::Off), override,
+                       Setting::Value::boolean(serverState));
+    }
+    static Setting numberSetting(const QString &key, double value, std::optional<double> overrideValue = std::nullopt)
+    {
+        std::optional<Setting::Value> override;
+        if (overrideValue)
+            override = Setting::Value::number(*overrideValue);
+        return setting(key, Setting::Value::number(value), override);
+    }
+    static Setting stringSetting(const QString &key, const QString &value,
+                                 std::optional<QString> overrideValue = std::nullopt)
+    {
+        std::optional<Setting::Value> override;
+        if (overrideValue)
+            override = Setting::Value::string(*overrideValue);
+        return setting(key, Setting::Value::string(value), override);
+    }
+    // Dates in seconds since 1970, as the records hold them.
+    static Milestone milestone(const QString &key, qint64 count, std::optional<double> createdAt = std::nullopt,
+                               std::optional<double> updatedAt = std::nullopt)
+    {
+        return Milestone(key, count, createdAt, updatedAt);
+    }
+    // A signed-in user who is not an admin, of the retailer app or else of the brand app; the
+    // tags follow from the fields.
+    static User nonAdminUser(const QString &name, const QString &token, bool retailer = true,
+                             const QString &accountToken = QStringLiteral("acct-1"))
+    {
+        std::optional<Retailer> ofRetailer;
+        std::optional<Brand> ofBrand;
+        if (retailer)
+            ofRetailer = Retailer(name + QStringLiteral(" Shop"), accountToken, true, QStringLiteral("GBR"),
+                                  std::nullopt, std::nullopt);
+        else
+            ofBrand = Brand{name + QStringLiteral(" Brand"), accountToken, true, QStringLiteral("FRA")};
+        return User(name, token, name.toLower() + QStringLiteral("@example.com"), {}, std::nullopt,
+                    false, false, false, ofRetailer, ofBrand);
+    }
+
     // Frames received so far (reads what has arrived).
     const QList<QByteArray> &frames()
     {
