@@ -88,7 +88,7 @@ void perRequestCost()
     }
 }
 
-void repaint()
+void repaint(int repaintRounds)
 {
     RequestAmountBuckets buckets;
     for (int s = 0; s < 8 * 3600; ++s) {
@@ -99,7 +99,7 @@ void repaint()
     view.resize(1200, 300);
     view.show();
     std::vector<double> build, paint, layer, cpu;
-    for (int round = 0; round < 7; ++round) {
+    for (int round = 0; round < repaintRounds; ++round) {
         QElapsedTimer timer;
         timer.start();
         Chart::Data data = RequestAmountChart::chartData(buckets);
@@ -168,7 +168,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    repaint();
+    repaint(argc > 2 ? QByteArray(argv[2]).toInt() : 7);
     if (argc > 1 && qstrcmp(argv[1], "--repaint") == 0)
         return 0;
     perRequestCost();

@@ -18,35 +18,20 @@
 
 namespace {
 
-constexpr int kAxisFontPixels = 10;
-constexpr int kLegendFontPixels = 11;
-constexpr qreal kTickGap = 3;
-// Tight margins: the chart must still show a readable plot in a pane 150 pixels high.
-constexpr qreal kOuterMargin = 2;
+constexpr int kAxisFontPixels = ChartLayout::kAxisFontPixels;
+constexpr int kLegendFontPixels = ChartLayout::kLegendFontPixels;
+constexpr qreal kTickGap = ChartLayout::kTickGap;
+constexpr qreal kOuterMargin = ChartLayout::kOuterMargin;
 constexpr qreal kSymbolRadius = 3.5;
-// Pixels each way a number-axis tick needs (y) and the room between date labels (x).
-constexpr qreal kYTickPitch = 22;
-constexpr qreal kXLabelGap = 16;
 
 QFont fontOfSize(const QFont &base, int pixels)
 {
-    QFont font(base);
-    font.setPixelSize(pixels);
-    return font;
+    return ChartLayout::fontOfSize(base, pixels);
 }
 
 bool isFiniteValue(double value)
 {
     return std::isfinite(value);
-}
-
-// Grows [lo, hi] to hold the value; non-finite values are left out.
-void extend(double &lo, double &hi, double value)
-{
-    if (!isFiniteValue(value))
-        return;
-    lo = std::min(lo, value);
-    hi = std::max(hi, value);
 }
 
 // Occupied label rectangles in a coarse grid, so thinning thousands of labels stays linear.
@@ -88,26 +73,12 @@ private:
 
 } // namespace
 
-struct ChartView::Layout
-{
-    QRectF plot;
-    double xMin = 0;
-    double xMax = 1;
-    double yMin = 0;
-    double yMax = 1;
-    ChartTicks::TickSet xTicks;
-    ChartTicks::TickSet yTicks;
-    QRectF legend;
-};
-
 ChartView::ChartView(QWidget *parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent, false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
-
-ChartView::~ChartView() = default;
 
 void ChartView::setData(Chart::Data data)
 {
@@ -153,145 +124,36 @@ void ChartView::changeEvent(QEvent *event)
     }
 }
 
-const ChartView::Layout &ChartView::layout() const
+const ChartLayout &ChartView::layout() const
 {
-    if (!m_layout) {
-        m_layout = std::make_unique<Layout>();
-        computeLayout(*m_layout);
-    }
+    if (!m_layout)
+        m_layout.emplace(m_data, QSizeF(size()), font());
     return *m_layout;
-}
-
-void ChartView::computeLayout(Layout &out) const
-{
-    // Domains: fixed ones as given, the rest from the marks.
-    double xLo = INFINITY, xHi = -INFINITY, yLo = INFINITY, yHi = -INFINITY;
-    // Fixed domains spare a pass over every mark.
-    if (!m_data.xDomain || !m_data.yDomain) {
-        for (const Chart::Bar &bar : m_data.bars) {
-            extend(xLo, xHi, bar.x0);
-            extend(xLo, xHi, bar.x1);
-            extend(yLo, yHi, bar.y0);
-            extend(yLo, yHi, bar.y1);
-        }
-        for (const Chart::Line &line : m_data.lines) {
-            for (const QPointF &point : line.points) {
-                extend(xLo, xHi, point.x());
-                extend(yLo, yHi, point.y());
-            }
-        }
-        for (const Chart::Rule &rule : m_data.rules) {
-            if (rule.orientation == Qt::Vertical)
-                extend(xLo, xHi, rule.value);
-            else
-                extend(yLo, yHi, rule.value);
-        }
-    }
-    if (m_data.yFromZero && !m_data.yDomain)
-        extend(yLo, yHi, 0);
-
-    const QFontMetricsF axisMetrics(fontOfSize(font(), kAxisFontPixels));
-    const QFontMetricsF legendMetrics(fontOfSize(font(), kLegendFontPixels));
-    const qreal top = kOuterMargin + axisMetrics.height() / 2;
-    const qreal legendHeight = m_data.series.isEmpty() ? 0 : legendMetrics.height() + kTickGap;
-    const qreal bottom = height() - kOuterMargin - legendHeight - axisMetrics.height() - kTickGap;
-    const qreal plotHeight = bottom - top;
-
-    // The y axis first: its labels' width decides where the plot starts.
-    const int yCount = std::max(1, int(plotHeight / kYTickPitch));
-    if (m_data.yDomain) {
-        out.yMin = m_data.yDomain->first;
-        out.yMax = m_data.yDomain->second;
-    } else if (yLo <= yHi) {
-        const ChartTicks::Domain nice = m_data.yKind == Chart::AxisKind::Number
-            ? ChartTicks::niceNumberDomain(yLo, yHi, yCount, m_data.yMinimumStep)
-            : ChartTicks::Domain{yLo, yHi};
-        out.yMin = nice.min;
-        out.yMax = nice.max;
-    }
-    if (!(out.yMax > out.yMin) || !isFiniteValue(out.yMax - out.yMin)) {
-        out.yMin = isFiniteValue(out.yMin) ? out.yMin - 0.5 : 0;
-        out.yMax = out.yMin + 1;
-    }
-    out.yTicks = m_data.yKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(out.yMin, out.yMax, yCount)
-                                                       : ChartTicks::numberTicks(out.yMin, out.yMax, yCount, m_data.yMinimumStep);
-    qreal yLabelWidth = 0;
-    for (const ChartTicks::Tick &tick : std::as_const(out.yTicks.ticks))
-        yLabelWidth = std::max(yLabelWidth, axisMetrics.horizontalAdvance(tick.label));
-
-    if (m_data.xDomain) {
-        out.xMin = m_data.xDomain->first;
-        out.xMax = m_data.xDomain->second;
-    } else if (xLo <= xHi) {
-        out.xMin = xLo;
-        out.xMax = xHi;
-    }
-    if (!(out.xMax > out.xMin) || !isFiniteValue(out.xMax - out.xMin)) {
-        out.xMin = isFiniteValue(out.xMin) ? out.xMin - 0.5 : 0;
-        out.xMax = out.xMin + 1;
-    }
-
-    const qreal left = kOuterMargin + yLabelWidth + kTickGap;
-    // Room for half of the last x label, which centres on the plot's right edge.
-    const QString widestX = m_data.xKind == Chart::AxisKind::Date ? QStringLiteral("00:00:00") : QStringLiteral("0000");
-    const qreal right = width() - kOuterMargin - axisMetrics.horizontalAdvance(widestX) / 2;
-    out.plot = QRectF(QPointF(left, top), QPointF(right, bottom));
-    if (out.plot.width() < 1 || out.plot.height() < 1) {
-        out.plot = QRectF();
-        out.xTicks = {};
-        out.yTicks = {};
-        return;
-    }
-
-    // As many x ticks as their labels leave room for; one more pass when the labels came out wider.
-    const auto xTicksFor = [&](int count) {
-        return m_data.xKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(out.xMin, out.xMax, count)
-                                                     : ChartTicks::numberTicks(out.xMin, out.xMax, count);
-    };
-    qreal labelWidth = axisMetrics.horizontalAdvance(QStringLiteral("00:00:00"));
-    for (int pass = 0; pass < 2; ++pass) {
-        out.xTicks = xTicksFor(std::max(1, int(out.plot.width() / (labelWidth + kXLabelGap))));
-        qreal widest = 0;
-        for (const ChartTicks::Tick &tick : std::as_const(out.xTicks.ticks))
-            widest = std::max(widest, axisMetrics.horizontalAdvance(tick.label));
-        if (widest <= labelWidth)
-            break;
-        labelWidth = widest;
-    }
-    out.legend = QRectF(left, height() - kOuterMargin - legendHeight, out.plot.width(), legendHeight);
 }
 
 QRectF ChartView::plotRect() const
 {
-    return layout().plot;
+    return layout().plot();
 }
 
 qreal ChartView::xPixel(double value) const
 {
-    const Layout &l = layout();
-    return l.plot.left() + (value - l.xMin) / (l.xMax - l.xMin) * l.plot.width();
+    return layout().xPixel(value);
 }
 
 qreal ChartView::yPixel(double value) const
 {
-    const Layout &l = layout();
-    return l.plot.bottom() - (value - l.yMin) / (l.yMax - l.yMin) * l.plot.height();
+    return layout().yPixel(value);
 }
 
 std::optional<double> ChartView::xValue(qreal pixel) const
 {
-    const Layout &l = layout();
-    if (l.plot.isEmpty())
-        return std::nullopt;
-    return l.xMin + (pixel - l.plot.left()) / l.plot.width() * (l.xMax - l.xMin);
+    return layout().xValue(pixel);
 }
 
 std::optional<double> ChartView::yValue(qreal pixel) const
 {
-    const Layout &l = layout();
-    if (l.plot.isEmpty())
-        return std::nullopt;
-    return l.yMin + (l.plot.bottom() - pixel) / l.plot.height() * (l.yMax - l.yMin);
+    return layout().yValue(pixel);
 }
 
 QColor ChartView::seriesColor(int paletteIndex) const
@@ -344,7 +206,7 @@ void ChartView::renderLayer()
 
 void ChartView::paintGrid(QPainter &painter) const
 {
-    const Layout &l = layout();
+    const ChartLayout &l = layout();
     const QColor text = palette().color(QPalette::Text);
     QColor grid = text;
     grid.setAlphaF(0.12f);
@@ -353,21 +215,21 @@ void ChartView::paintGrid(QPainter &painter) const
     const QFontMetricsF metrics(painter.font());
 
     painter.setPen(QPen(grid, 0));
-    for (const ChartTicks::Tick &tick : l.yTicks.ticks) {
+    for (const ChartTicks::Tick &tick : l.yTicks().ticks) {
         const qreal y = std::round(yPixel(tick.value)) + 0.5;
         painter.setPen(QPen(grid, 0));
-        painter.drawLine(QPointF(l.plot.left(), y), QPointF(l.plot.right(), y));
+        painter.drawLine(QPointF(l.plot().left(), y), QPointF(l.plot().right(), y));
         painter.setPen(axisText);
-        const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot.left() - kTickGap - kOuterMargin, metrics.height());
+        const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot().left() - kTickGap - kOuterMargin, metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.label);
     }
     qreal lastRight = -INFINITY;
-    for (const ChartTicks::Tick &tick : l.xTicks.ticks) {
+    for (const ChartTicks::Tick &tick : l.xTicks().ticks) {
         const qreal x = std::round(xPixel(tick.value)) + 0.5;
         painter.setPen(QPen(grid, 0));
-        painter.drawLine(QPointF(x, l.plot.top()), QPointF(x, l.plot.bottom() + kTickGap / 2));
+        painter.drawLine(QPointF(x, l.plot().top()), QPointF(x, l.plot().bottom() + kTickGap / 2));
         const qreal w = metrics.horizontalAdvance(tick.label);
-        QRectF box(x - w / 2, l.plot.bottom() + kTickGap, w, metrics.height());
+        QRectF box(x - w / 2, l.plot().bottom() + kTickGap, w, metrics.height());
         box.moveLeft(std::clamp(box.left(), 0.0, std::max(0.0, width() - w)));
         if (box.left() < lastRight + kTickGap)
             continue;
@@ -378,14 +240,14 @@ void ChartView::paintGrid(QPainter &painter) const
     QColor axis = text;
     axis.setAlphaF(0.35f);
     painter.setPen(QPen(axis, 0));
-    const qreal baseline = std::round(l.plot.bottom()) + 0.5;
-    painter.drawLine(QPointF(l.plot.left(), baseline), QPointF(l.plot.right(), baseline));
+    const qreal baseline = std::round(l.plot().bottom()) + 0.5;
+    painter.drawLine(QPointF(l.plot().left(), baseline), QPointF(l.plot().right(), baseline));
 }
 
 void ChartView::paintBars(QPainter &painter) const
 {
-    const Layout &l = layout();
-    const QRectF plot = l.plot;
+    const ChartLayout &l = layout();
+    const QRectF plot = l.plot();
     painter.save();
     painter.setClipRect(plot);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -396,11 +258,8 @@ void ChartView::paintBars(QPainter &painter) const
     const auto colorOf = [&](int series) {
         return series >= 0 && series < colors.size() ? colors[series] : seriesColor(series);
     };
-    // The mapping of xPixel()/yPixel(), hoisted: this loop runs once per bar, tens of thousands.
-    const double xScale = plot.width() / (l.xMax - l.xMin);
-    const double yScale = plot.height() / (l.yMax - l.yMin);
-    const auto toX = [&](double v) { return plot.left() + (v - l.xMin) * xScale; };
-    const auto toY = [&](double v) { return std::floor(plot.bottom() - (v - l.yMin) * yScale + 0.5); };
+    const auto toX = [&](double v) { return l.xPixel(v); };
+    const auto toY = [&](double v) { return std::floor(l.yPixel(v) + 0.5); };
 
     // Bars narrower than a pixel (a day of seconds on a few hundred pixels) are merged per pixel
     // column and series, so thousands of bars cost one rectangle per column, not one each.
@@ -519,13 +378,13 @@ void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule) const
     if (inside && rule.label) {
         // The label stands at the plot edge its position names, beside the rule.
         Chart::Label label = *rule.label;
-        const Layout &layoutData = layout();
+        const ChartLayout &layoutData = layout();
         if (rule.orientation == Qt::Vertical) {
             label.x0 = label.x1 = rule.value;
-            label.y0 = label.y1 = label.position == Chart::LabelPosition::Bottom ? layoutData.yMin : layoutData.yMax;
+            label.y0 = label.y1 = label.position == Chart::LabelPosition::Bottom ? layoutData.yMin() : layoutData.yMax();
         } else {
             label.y0 = label.y1 = rule.value;
-            label.x0 = label.x1 = label.position == Chart::LabelPosition::Leading ? layoutData.xMin : layoutData.xMax;
+            label.x0 = label.x1 = label.position == Chart::LabelPosition::Leading ? layoutData.xMin() : layoutData.xMax();
         }
         paintLabel(painter, label);
     }
@@ -603,7 +462,7 @@ void ChartView::paintLabels(QPainter &painter)
 
 void ChartView::paintLegend(QPainter &painter) const
 {
-    const QRectF area = layout().legend;
+    const QRectF area = layout().legend();
     if (area.isEmpty())
         return;
     painter.save();

@@ -10,105 +10,15 @@
 // Main thread only.
 #pragma once
 
-#include <QColor>
-#include <QList>
+#include "ChartData.h"
+#include "ChartLayout.h"
+
 #include <QPixmap>
-#include <QPointF>
 #include <QRectF>
-#include <QString>
 #include <QWidget>
 
 #include <functional>
-#include <memory>
 #include <optional>
-#include <vector>
-
-namespace Chart {
-
-enum class AxisKind { Number, Date };
-// Where a label sits against its anchor rectangle (a point is an empty rectangle).
-enum class LabelPosition { Top, Bottom, Leading, Trailing, Center };
-// What a label is moved into when it would stick out: the plot rectangle or the whole widget.
-enum class Fit { Plot, Chart };
-enum class Tone { Primary, Secondary };
-
-// One legend entry; its colour is the fixed palette's entry `paletteIndex` (seriesColor()).
-struct Series
-{
-    QString name;
-    int paletteIndex = 0;
-};
-
-// A filled rectangle from (x0, y0) to (x1, y1) in data units, in its series' colour. Stacked bars
-// are bars whose y ranges follow each other; a floating bar spans any x range on a row.
-struct Bar
-{
-    double x0 = 0;
-    double x1 = 0;
-    double y0 = 0;
-    double y1 = 0;
-    int series = 0;
-};
-
-struct Line
-{
-    int series = 0;
-    QList<QPointF> points;
-    bool circleSymbols = true;
-};
-
-struct Label
-{
-    // The rectangle, in data units, the label stands beside; x0 == x1 and y0 == y1 for a point.
-    double x0 = 0;
-    double x1 = 0;
-    double y0 = 0;
-    double y1 = 0;
-    QString text;
-    LabelPosition position = LabelPosition::Top;
-    qreal spacing = 4;
-    Fit fitX = Fit::Chart;
-    Fit fitY = Fit::Chart;
-    Tone tone = Tone::Secondary;
-    // Extra room kept clear above the text.
-    qreal topPadding = 0;
-};
-
-// A line across the whole plot: vertical at x = value, or horizontal at y = value.
-struct Rule
-{
-    Qt::Orientation orientation = Qt::Vertical;
-    double value = 0;
-    // No colour: the palette's text colour.
-    std::optional<QColor> color;
-    qreal width = 1;
-    // Dash pattern in units of the line width; empty for a solid line.
-    QList<qreal> dash;
-    // Its text, placed at the plot edge the position names (top or bottom of a vertical rule,
-    // leading or trailing end of a horizontal one).
-    std::optional<Label> label;
-};
-
-struct Data
-{
-    AxisKind xKind = AxisKind::Number;
-    AxisKind yKind = AxisKind::Number;
-    // Fixed domains; without one the domain covers the marks (a number axis widened to whole
-    // ticks and, when `yFromZero`, reaching down or up to zero).
-    std::optional<std::pair<double, double>> xDomain;
-    std::optional<std::pair<double, double>> yDomain;
-    bool yFromZero = true;
-    // The smallest distance between number ticks on the y axis (1 for counts); 0 for any.
-    double yMinimumStep = 0;
-    QList<Series> series;
-    std::vector<Bar> bars;
-    std::vector<Line> lines;
-    std::vector<Rule> rules;
-    // Labels are drawn in order; one that would cover an earlier one is left out.
-    std::vector<Label> labels;
-};
-
-} // namespace Chart
 
 class ChartView : public QWidget
 {
@@ -118,7 +28,6 @@ public:
     using OverlayPainter = std::function<void(QPainter &painter)>;
 
     explicit ChartView(QWidget *parent = nullptr);
-    ~ChartView() override;
 
     void setData(Chart::Data data);
     const Chart::Data &data() const { return m_data; }
@@ -157,12 +66,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    struct Axis;
-    struct Layout;
-
     void invalidateLayer();
-    const Layout &layout() const;
-    void computeLayout(Layout &layout) const;
+    const ChartLayout &layout() const;
     void renderLayer();
     void paintGrid(QPainter &painter) const;
     void paintBars(QPainter &painter) const;
@@ -178,5 +83,5 @@ private:
     int m_layerRenders = 0;
     int m_thinnedLabels = 0;
     double m_lastRenderMs = 0;
-    mutable std::unique_ptr<Layout> m_layout;
+    mutable std::optional<ChartLayout> m_layout;
 };
