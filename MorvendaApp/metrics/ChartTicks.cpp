@@ -77,6 +77,9 @@ QString dateLabel(double seconds, double step)
 {
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000)), QTimeZone::systemTimeZone());
     const QLocale locale;
+    // Beyond a month between ticks the day no longer matters, but the year does.
+    if (step >= 28 * kDay)
+        return locale.toString(time.date(), QStringLiteral("MMM yyyy"));
     if (step >= kDay)
         return locale.toString(time.date(), QStringLiteral("d MMM"));
     if (step >= kMinute)

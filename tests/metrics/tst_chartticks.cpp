@@ -74,6 +74,8 @@ private slots:
         QCOMPARE(fractions.ticks.value(1).label, QStringLiteral("00:00.100"));
         const TickSet days = dateTicks(tenOClock, tenOClock + 10 * 86400, 5);
         QVERIFY(days.ticks.value(0).label.contains(QStringLiteral("Dec")));
+        const TickSet years = dateTicks(tenOClock - 3 * 365 * 86400.0, tenOClock, 4);
+        QVERIFY(years.ticks.value(0).label.contains(QStringLiteral("202")));
     }
 
     void numberTicksAndDomains()

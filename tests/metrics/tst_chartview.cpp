@@ -72,6 +72,27 @@ private slots:
         QCOMPARE(view.yPixel(1), view.plotRect().top());
     }
 
+    void floatingBarsSpanTheirTimesOnTheirRow()
+    {
+        // A row of a duration chart: a bar from a later to an earlier time (a response stamped
+        // before its request) still covers the span between them, on its own row only.
+        ChartView view;
+        view.resize(400, 200);
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        data.xDomain = std::pair(100.0, 110.0);
+        data.yDomain = std::pair(0.0, 3.0);
+        data.series = {{QStringLiteral("/a"), 2}};
+        data.bars.push_back({105, 102, 1.7, 2.3, 0});
+        view.setData(data);
+        const QImage image = view.grab().toImage();
+        const auto at = [&](double x, double y) { return image.pixelColor(QPointF(view.xPixel(x), view.yPixel(y)).toPoint()); };
+        QCOMPARE(at(103.5, 2), view.seriesColor(2));
+        QVERIFY(at(101, 2) != view.seriesColor(2));
+        QVERIFY(at(106, 2) != view.seriesColor(2));
+        QVERIFY(at(103.5, 1) != view.seriesColor(2));
+    }
+
     void degenerateSizesAndDataDrawNothingAndNeverCrash()
     {
         ChartView view;
