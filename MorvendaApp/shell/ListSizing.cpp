@@ -22,7 +22,13 @@ void applyConnectListStyle(QAbstractItemView *view)
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->setAutoFillBackground(false);
     view->viewport()->setAutoFillBackground(false);
-    const auto refit = [view] { fitHeightToRows(view); };
+    // A list widget deletes its model from QWidget's destructor, and the model's last reset then
+    // reaches a view that is no longer an item view: the cast tells, where a call would not.
+    QObject *viewObject = view;
+    const auto refit = [viewObject] {
+        if (auto *itemView = qobject_cast<QAbstractItemView *>(viewObject))
+            fitHeightToRows(itemView);
+    };
     QAbstractItemModel *model = view->model();
     QObject::connect(model, &QAbstractItemModel::modelReset, view, refit);
     QObject::connect(model, &QAbstractItemModel::rowsInserted, view, refit);
