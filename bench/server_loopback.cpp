@@ -110,8 +110,7 @@ int main(int argc, char **argv)
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    listener.configure(users, settings, milestones, repository, logger);
+    MorvendaListener listener({users, settings, milestones, repository, logger}, MorvendaListener::Options{QHostAddress::LocalHost, false});
 
     QElapsedTimer clock;
     clock.start();

@@ -9,7 +9,10 @@
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/session/SessionFile.h"
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
@@ -34,7 +37,10 @@ struct Column
     MessageRepository repository;
     FileHolder fileHolder;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     MessageSelection selection;
     TimelineView view{listener, repository, fileHolder, logger, selection};
 

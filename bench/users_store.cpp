@@ -65,8 +65,7 @@ int main(int argc, char *argv[])
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
-    listener.configure(users, settings, milestones, repository, logger);
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     ImpersonateUpdater updater(store);
     updater.start(users);
 

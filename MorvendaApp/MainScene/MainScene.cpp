@@ -125,11 +125,9 @@ void MainScene::wireOnce()
         return;
     }
     m_wired = true;
-    m_shared.listener.configure(m_shared.userManager, m_shared.settingsManager, m_shared.milestoneManager,
-        m_shared.repository, m_shared.logger);
     // A server that could not start (a fixed port already taken, for instance) is said at once:
     // the connect screen would otherwise wait for apps that can never reach this window. The
-    // reason is in the console, where configure has just put the listener's early lines.
+    // reason is in the console.
     if (!m_shared.listener.isListening()) {
         m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Listener.unableToStartTitle"),
             L10n::text("Listener.unableToStartMessage"), {}});

@@ -32,8 +32,8 @@ public:
         QObject *parent = nullptr);
     ~MainScene() override;
 
-    // Shows the main window; the first time, wires the listener before returning, so no payload
-    // is handled by an unwired listener once the event loop runs.
+    // Shows the main window; the first time, also finishes start-up (the alert of a server that
+    // could not start, the stored-user updater) before returning.
     void show();
     bool isWired() const { return m_wired; }
 
@@ -56,7 +56,7 @@ public:
     HelpView *helpView() const;
 
 signals:
-    // The listener was configured with the stores and the log (once per scene).
+    // Start-up finished with the first show (once per scene).
     void wired();
     // The main window closed: the application should end.
     void quitRequested();

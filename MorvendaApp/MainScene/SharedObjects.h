@@ -1,7 +1,7 @@
 // The long-lived objects every window works on, built once in this order (members are constructed
 // in declaration order) and destroyed at exit. Made by the entry point before any window; every
-// window takes them by reference. The listener starts serving as soon as it exists, but only
-// writes to the stores once the main scene has wired it. Main thread.
+// window takes them by reference. The listener is built after the stores and the log it writes to
+// and starts serving as soon as it exists. Main thread.
 #pragma once
 
 #include "MorvendaApp/session/FileHolder.h"
@@ -24,7 +24,7 @@ struct SharedObjects
     // directory, which their environment points at a folder of their own.
     explicit SharedObjects(const MorvendaListener::Options &listenerOptions = {},
         std::unique_ptr<ImpersonateUserStore> store = {})
-        : listener(listenerOptions)
+        : listener({userManager, settingsManager, milestoneManager, repository, logger}, listenerOptions)
         , userStore(store ? std::move(store) : openDefaultStore())
         , impersonateUpdater(*userStore)
     {
@@ -35,8 +35,8 @@ struct SharedObjects
     MilestoneManager milestoneManager;
     MessageRepository repository;
     WindowManager windowManager;
-    MorvendaListener listener;
     Logger logger;
+    MorvendaListener listener;
     FileHolder fileHolder;
     // The stored users; the main scene starts the updater once the main window is shown.
     std::unique_ptr<ImpersonateUserStore> userStore;

@@ -1,15 +1,12 @@
-// Registry half of the listener: listening, advertising, accepting, handshakes, selection and
-// disconnection. Dispatch and sending are in MorvendaListenerDispatch.cpp.
 #include "MorvendaListener.h"
 
 #include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/ServiceAdvertiser.h"
 #include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaModel/Encoder.h"
 #include "MorvendaModel/MorvendaConstants.h"
 
+#include <QPointer>
 #include <QSysInfo>
 #include <QTcpSocket>
 #include <QTimer>
@@ -24,16 +21,6 @@ namespace {
 MorvendaListener::ConnectionPtr makeShared(MorvendaConnection *connection)
 {
     return MorvendaListener::ConnectionPtr(connection, [](MorvendaConnection *c) { c->deleteLater(); });
-}
-
-qsizetype indexOfId(const QList<MorvendaListener::ConnectionPtr> &list, const QUuid &id)
-{
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        if (list[i]->id() == id) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 QString describe(const QTcpSocket &socket)
@@ -60,15 +47,18 @@ void MorvendaListener::Server::incomingConnection(qintptr descriptor)
     addPendingConnection(socket);
 }
 
-MorvendaListener::MorvendaListener(QObject *parent)
-    : MorvendaListener(Options{}, parent)
-{
-}
-
-MorvendaListener::MorvendaListener(const Options &options, QObject *parent)
+MorvendaListener::MorvendaListener(const ListenerCollaborators &collaborators, const Options &options, QObject *parent)
     : QObject(parent)
-    , m_decoder(Decoder::make())
+    , m_logger(collaborators.logger)
+    , m_registry(collaborators.logger)
+    , m_dispatcher(collaborators)
 {
+    connect(&m_registry, &ConnectionRegistry::connectionsChanged, this, &MorvendaListener::connectionsChanged);
+    connect(&m_registry, &ConnectionRegistry::activeConnectionChanged, this, &MorvendaListener::activeConnectionChanged);
+    connect(&m_dispatcher, &PayloadDispatcher::handshakeReceived, this, &MorvendaListener::handleHandshake);
+    connect(&m_dispatcher, &PayloadDispatcher::alertRaised, this, &MorvendaListener::setAlertViewState);
+    collaborators.settingsManager.setAlertPresentingDelegate(this);
+
     connect(&m_server, &QTcpServer::newConnection, this, &MorvendaListener::handleNewConnections);
     connect(&m_server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError) {
         // QTcpServer stops accepting after any such error (out of descriptors, for example) and
@@ -79,9 +69,7 @@ MorvendaListener::MorvendaListener(const Options &options, QObject *parent)
         }
         const QString description = QStringLiteral("failed(") + m_server.errorString() + u')';
         qCDebug(lcMorvendaListener, "Listener state updated: %s", qUtf8Printable(description));
-        if (m_logger) {
-            m_logger->append(QStringLiteral("Listener state updated: ") + description);
-        }
+        m_logger.append(QStringLiteral("Listener state updated: ") + description);
     });
     startListening(options);
 }
@@ -89,14 +77,7 @@ MorvendaListener::MorvendaListener(const Options &options, QObject *parent)
 MorvendaListener::~MorvendaListener()
 {
     // Connections may outlive the listener (views hold them); they must not call back into it.
-    for (const auto *list : {&m_connections, &m_pendingConnections, &m_replacedConnections}) {
-        for (const auto &connection : *list) {
-            connection->QObject::disconnect(this);
-        }
-    }
-    if (m_activeConnection) {
-        m_activeConnection->QObject::disconnect(this);
-    }
+    m_registry.disconnectAllFrom(this);
 }
 
 QString MorvendaListener::bonjourName(const QString &hostName)
@@ -123,7 +104,7 @@ void MorvendaListener::startListening(const Options &options)
             const QString message = QStringLiteral("Unable to start listener: MORVENDA_PORT=\"%1\" is not a port number")
                                         .arg(QString::fromLocal8Bit(portSetting));
             qCCritical(lcMorvendaListener, "%s", qUtf8Printable(message));
-            errorLine(message);
+            m_logger.error(message);
             return;
         }
         port = static_cast<quint16>(value);
@@ -133,7 +114,7 @@ void MorvendaListener::startListening(const Options &options)
             ? QStringLiteral("Unable to start listener: port %1 is not available (%2)").arg(port).arg(m_server.errorString())
             : QStringLiteral("Unable to start listener: ") + m_server.errorString();
         qCCritical(lcMorvendaListener, "%s", qUtf8Printable(message));
-        errorLine(message);
+        m_logger.error(message);
         return;
     }
     m_server.setMaxPendingConnections(maxOpenConnections);
@@ -142,7 +123,7 @@ void MorvendaListener::startListening(const Options &options)
     if (qgetenv("MORVENDA_NO_ADVERTISE") == "1") {
         qCInfo(lcMorvendaListener, "Not advertising the service (MORVENDA_NO_ADVERTISE=1)");
     } else if (options.advertise) {
-        // On the first turn of the event loop, after `configure`, so its lines reach both logs.
+        // On the first turn of the event loop, once the windows that show its lines exist.
         QTimer::singleShot(0, this, &MorvendaListener::startAdvertising);
     }
 }
@@ -157,62 +138,21 @@ void MorvendaListener::startAdvertising()
     connect(m_advertiser, &ServiceAdvertiser::renamed, this, [this](const QString &oldName, const QString &newName) {
         qCInfo(lcMorvendaListener, "Service name \"%s\" is taken; advertising as \"%s\"", qUtf8Printable(oldName),
                qUtf8Printable(newName));
-        appendLine(QStringLiteral("Service name \"%1\" is taken; advertising as \"%2\"").arg(oldName, newName));
+        m_logger.append(QStringLiteral("Service name \"%1\" is taken; advertising as \"%2\"").arg(oldName, newName));
     });
     connect(m_advertiser, &ServiceAdvertiser::unavailable, this, [this, port](const QString &reason) {
         const QString message = QStringLiteral("Service advertising unavailable (%1); connect by address and port (port %2)")
                                     .arg(reason)
                                     .arg(port);
         qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
-        errorLine(message);
+        m_logger.error(message);
     });
     connect(m_advertiser, &ServiceAdvertiser::failed, this, [this](const QString &reason) {
         const QString message = QStringLiteral("Unable to advertise the service: ") + reason;
         qCCritical(lcMorvendaListener, "%s", qUtf8Printable(message));
-        errorLine(message);
+        m_logger.error(message);
     });
     m_advertiser->start();
-}
-
-void MorvendaListener::configure(UserManager &userManager, SettingsManager &settingsManager,
-                                 MilestoneManager &milestoneManager, MessageRepository &repository, Logger &logger)
-{
-    m_userManager = &userManager;
-    m_settingsManager = &settingsManager;
-    m_milestoneManager = &milestoneManager;
-    m_repository = &repository;
-    m_logger = &logger;
-    settingsManager.setAlertPresentingDelegate(this);
-    for (const auto &[isError, text] : std::exchange(m_earlyLines, {})) {
-        isError ? logger.error(text) : logger.append(text);
-    }
-}
-
-void MorvendaListener::appendLine(const QString &text)
-{
-    if (m_logger) {
-        m_logger->append(text);
-    } else if (m_earlyLines.size() < maxEarlyLines) {
-        m_earlyLines.append({false, text});
-    }
-}
-
-void MorvendaListener::errorLine(const QString &text)
-{
-    if (m_logger) {
-        m_logger->error(text);
-    } else if (m_earlyLines.size() < maxEarlyLines) {
-        m_earlyLines.append({true, text});
-    }
-}
-
-int MorvendaListener::openConnectionCount() const
-{
-    int count = 0;
-    for (const auto *list : {&m_connections, &m_pendingConnections, &m_replacedConnections}) {
-        count += int(std::count_if(list->cbegin(), list->cend(), [](const ConnectionPtr &c) { return c->isOpen(); }));
-    }
-    return count;
 }
 
 void MorvendaListener::handleNewConnections()
@@ -226,32 +166,13 @@ void MorvendaListener::handleNewConnections()
 void MorvendaListener::acceptConnection(QTcpSocket *socket)
 {
     const QString description = describe(*socket);
-    if (openConnectionCount() >= maxOpenConnections) {
-        // Connections that never shake hands (a scanner, a stuck client) must not lock the apps
-        // out: the one that has waited longest for its handshake makes room.
-        const auto silent = std::find_if(m_pendingConnections.cbegin(), m_pendingConnections.cend(),
-                                         [](const ConnectionPtr &c) { return c->isOpen(); });
-        if (silent != m_pendingConnections.cend()) {
-            const ConnectionPtr evicted = *silent;
-            const QString message = QStringLiteral("Too many open connections (%1): closing connection %2, which has not sent its handshake")
-                                        .arg(QString::number(maxOpenConnections), evicted->displayName());
-            qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
-            errorLine(message);
-            evicted->cancel();  // its close takes it out of the pending list
-        }
-    }
-    if (openConnectionCount() >= maxOpenConnections) {
-        const QString message = QStringLiteral("Too many open connections (%1): closing the connection from %2")
-                                    .arg(maxOpenConnections)
-                                    .arg(description);
-        qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
-        errorLine(message);
+    if (!m_registry.makeRoom(description)) {
         socket->abort();
         socket->deleteLater();
         return;
     }
     qCDebug(lcMorvendaListener, "Listener connection received: %s", qUtf8Printable(description));
-    appendLine(QStringLiteral("Listener connection received: ") + description);
+    m_logger.append(QStringLiteral("Listener connection received: ") + description);
 
     ConnectionPtr connection = makeShared(new MorvendaConnection(socket));
     const std::weak_ptr<MorvendaConnection> weak = connection;
@@ -259,7 +180,7 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
     MorvendaConnection *raw = connection.get();
     connect(raw, &MorvendaConnection::payloadReceived, this, [this, weak](const QByteArray &message) {
         if (ConnectionPtr c = weak.lock()) {
-            handlePayload(c, message);
+            m_dispatcher.dispatch(c, message);
         }
     });
     connect(raw, &MorvendaConnection::errorOccurred, this, &MorvendaListener::handleConnectionError);
@@ -269,63 +190,22 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
         const QString message = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
                                     .arg(QString::number(length), c ? c->displayName() : QString(),
                                          QString::number(MorvendaFramer::maxFrameLength));
-        errorLine(message);
+        m_logger.error(message);
     });
-    connect(raw, &MorvendaConnection::closed, this, [this, id] { handleConnectionClosed(id); });
-    m_pendingConnections.append(connection);
+    connect(raw, &MorvendaConnection::closed, this, [this, id] { m_registry.handleClosed(id); });
+    m_registry.addPending(connection);
     connection->start();
-}
-
-void MorvendaListener::handleConnectionClosed(const QUuid &id)
-{
-    // A pending connection that closed can never shake hands; a replaced one is no longer
-    // reachable. Registered connections stay listed (with their closed state) until disconnected.
-    if (const qsizetype i = indexOfId(m_pendingConnections, id); i >= 0) {
-        m_pendingConnections.removeAt(i);
-    }
-    if (const qsizetype i = indexOfId(m_replacedConnections, id); i >= 0) {
-        m_replacedConnections.removeAt(i);
-    }
-}
-
-void MorvendaListener::retire(const ConnectionPtr &connection)
-{
-    if (connection->isOpen() && indexOfId(m_replacedConnections, connection->id()) < 0) {
-        m_replacedConnections.append(connection);
-    }
 }
 
 void MorvendaListener::handleHandshake(const ConnectionPtr &connection, const QString &name)
 {
-    if (const qsizetype i = indexOfId(m_pendingConnections, connection->id()); i >= 0) {
-        m_pendingConnections.removeAt(i);
-    }
-    // A member shaking hands again under a new name leaves under its old name first.
-    if (const qsizetype i = indexOfId(m_connections, connection->id()); i >= 0 && m_connections[i]->displayName() != name) {
-        m_connections.removeAt(i);
-    }
-    connection->setDisplayName(name);
-    const auto sameName = std::find_if(m_connections.begin(), m_connections.end(),
-                                       [&name](const ConnectionPtr &c) { return c->displayName() == name; });
-    if (sameName != m_connections.end()) {
-        if (*sameName != connection) {
-            retire(*sameName);  // replaced, not cancelled
-        }
-        *sameName = connection;
-    } else {
-        m_connections.append(connection);
-    }
-    emit connectionsChanged(m_connections);
-    if (m_activeConnection && m_activeConnection->displayName() == name) {
-        m_activeConnection = connection;
-        emit activeConnectionChanged(m_activeConnection);
-    }
+    m_registry.registerHandshake(connection, name);
+    send(AppPayload::serverHello(), connection);
 }
 
 void MorvendaListener::setActiveConnection(const ConnectionPtr &connection)
 {
-    m_activeConnection = connection;
-    emit activeConnectionChanged(m_activeConnection);
+    m_registry.setActiveConnection(connection);
 }
 
 void MorvendaListener::select(const ConnectionPtr &connection)
@@ -333,7 +213,7 @@ void MorvendaListener::select(const ConnectionPtr &connection)
     setActiveConnection(connection);
     const QString name = connection ? connection->displayName() : QString();
     qCDebug(lcMorvendaListener, "Selecting connection: %s", qUtf8Printable(name));
-    appendLine(QStringLiteral("Selecting connection: ") + name);
+    m_logger.append(QStringLiteral("Selecting connection: ") + name);
 }
 
 void MorvendaListener::disconnect(const ConnectionPtr &connection)
@@ -345,23 +225,17 @@ void MorvendaListener::disconnect(const ConnectionPtr &connection)
 
 void MorvendaListener::disconnect(const QUuid &connectionId)
 {
-    const qsizetype i = indexOfId(m_connections, connectionId);
-    if (i < 0) {
-        return;
-    }
-    const ConnectionPtr found = m_connections.takeAt(i);
-    found->cancel();
-    emit connectionsChanged(m_connections);
+    m_registry.disconnect(connectionId);
 }
 
 void MorvendaListener::log(const QString &text)
 {
-    appendLine(text);
+    m_logger.append(text);
 }
 
 void MorvendaListener::setTimelineRecordingEnabled(bool enabled)
 {
-    m_timelineRecordingEnabled = enabled;
+    m_dispatcher.setTimelineRecordingEnabled(enabled);
     emit timelineRecordingEnabledChanged(enabled);
 }
 
@@ -378,7 +252,45 @@ void MorvendaListener::presentAlert(const Alert::ViewState &alert)
 
 void MorvendaListener::sendToActiveConnection(const AppPayload &payload)
 {
-    if (m_activeConnection) {
-        send(payload, m_activeConnection);
+    if (const ConnectionPtr active = m_registry.activeConnection()) {
+        send(payload, active);
     }
+}
+
+void MorvendaListener::send(const AppPayload &payload, const ConnectionPtr &connection)
+{
+    // Encoding cannot fail: every record has a JSON form.
+    const QByteArray bytes = Encoder::encode(payload);
+    QPointer<MorvendaListener> self(this);
+    auto completion = [self](const MorvendaConnection::SendResult &result) {
+        if (self) {
+            self->handleSendCompletion(result);
+        }
+    };
+    if (!connection) {
+        // Completes like every other send: later, on the main thread, with the failure alert.
+        QMetaObject::invokeMethod(
+            this, [completion] { completion(tl::unexpected(QStringLiteral("No app is connected"))); },
+            Qt::QueuedConnection);
+        return;
+    }
+    connection->send(bytes, std::move(completion));
+}
+
+void MorvendaListener::handleSendCompletion(const MorvendaConnection::SendResult &result)
+{
+    if (result) {
+        m_logger.append(QStringLiteral("Successfully sent app payload"));
+        qCDebug(lcMorvendaListener, "Successfully sent app payload");
+        return;
+    }
+    m_logger.error(QStringLiteral("Failed to send app payload: ") + result.error());
+    qCCritical(lcMorvendaListener, "Failed to send app payload: %s", qUtf8Printable(result.error()));
+    setAlertViewState(Alert::ViewState::errorSendingMessageAlert(result.error()));
+}
+
+void MorvendaListener::handleConnectionError(const QString &description)
+{
+    qCCritical(lcMorvendaListener, "Connection received error while processing data: %s", qUtf8Printable(description));
+    m_logger.error(QStringLiteral("Connection received error while processing data: ") + description);
 }

@@ -214,8 +214,7 @@ void tst_Advert::withoutDaemonTheServerLogsOnceAndServes()
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, true});
-    listener.configure(users, settings, milestones, repository, logger);
+    MorvendaListener listener({users, settings, milestones, repository, logger}, MorvendaListener::Options{QHostAddress::LocalHost, true});
     qputenv("MORVENDA_NO_ADVERTISE", "1");
 
     auto unavailableLines = [&logger] {

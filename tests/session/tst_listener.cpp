@@ -67,16 +67,15 @@ bool logContains(const Logger &logger, const QString &text)
     return false;
 }
 
-// The shared objects of a running tool, configured as the application does at start.
+// The shared objects of a running tool, built in the application's order.
 struct Server {
     UserManager users;
     SettingsManager settings;
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
-
-    Server() { listener.configure(users, settings, milestones, repository, logger); }
+    MorvendaListener listener{{users, settings, milestones, repository, logger},
+                              MorvendaListener::Options{QHostAddress::LocalHost, false}};
 
     std::unique_ptr<ScriptedPeer> connectPeer()
     {
@@ -122,7 +121,6 @@ private slots:
     void oversizeFrameIsLoggedAndConnectionGoesOn();
     void oversizeNoticeShowsThePeerNameLiterally();
     void acceptedSocketHasKeepAlive();
-    void payloadsBeforeConfigureAreDroppedSafely();
     void takenPortIsReportedInBothLogs();
 };
 
@@ -558,33 +556,6 @@ void tst_Listener::acceptedSocketHasKeepAlive()
     QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), 4);
     QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL) > 0);
     QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT) > 0);
-}
-
-void tst_Listener::payloadsBeforeConfigureAreDroppedSafely()
-{
-    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    ScriptedPeer peer;
-    QVERIFY(peer.connectTo(listener.serverPort()));
-    peer.send(userJson(QStringLiteral("early")));
-    peer.send(requestJson);
-    peer.handshake(QStringLiteral("Early"));
-    QTRY_COMPARE(peer.frames().size(), 1);  // the handshake still works
-    QCOMPARE(listener.connections().size(), 1);
-
-    // The lines written so far reach the log once it is configured; configuring twice is harmless.
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    listener.configure(users, settings, milestones, repository, logger);
-    listener.configure(users, settings, milestones, repository, logger);
-    QVERIFY(logContains(logger, QStringLiteral("Received client handshake: Early. Sending hello.")));
-    QCOMPARE(std::count_if(logger.log().cbegin(), logger.log().cend(),
-                           [](const QString &l) { return l.contains(QLatin1String("Received client handshake")); }),
-             1);
-    QVERIFY(users.users().isEmpty());
-    QCOMPARE(settings.alertPresentingDelegate(), static_cast<AlertPresentingDelegate *>(&listener));
 }
 
 void tst_Listener::takenPortIsReportedInBothLogs()

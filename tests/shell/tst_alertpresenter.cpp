@@ -1,4 +1,9 @@
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/shell/AlertPresenter.h"
 
 #include <QLabel>
@@ -282,7 +287,12 @@ void TestAlertPresenter::messageIsPlainText()
 
 void TestAlertPresenter::followsTheListenersAlertState()
 {
-    MorvendaListener listener(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false});
     listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("before the window")));
     m_presenter->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
 

@@ -70,10 +70,11 @@ void TestConnectScreen::init()
     m_files = std::make_unique<FileHolder>();
     // The server's fixed-port switch, as a developer would start it beside a scripted app.
     qputenv("MORVENDA_PORT", QByteArray::number(ScriptedPeer::freePort()));
-    m_listener = std::make_unique<MorvendaListener>(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    m_listener = std::make_unique<MorvendaListener>(
+        ListenerCollaborators{*m_users, *m_settings, *m_milestones, *m_repository, *m_logger},
+        MorvendaListener::Options{QHostAddress::LocalHost, false});
     qunsetenv("MORVENDA_PORT");
     QVERIFY(m_listener->isListening());
-    m_listener->configure(*m_users, *m_settings, *m_milestones, *m_repository, *m_logger);
     m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, *m_users);
     m_tester = std::make_unique<QAbstractItemModelTester>(&model());
     m_screen->resize(700, 600);

@@ -7,6 +7,9 @@
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/ShellPalette.h"
@@ -44,7 +47,10 @@ struct Column
     MessageRepository repository;
     FileHolder fileHolder;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     MessageSelection selection;
     TimelineView view{listener, repository, fileHolder, logger, selection};
 

@@ -4,6 +4,10 @@
 #include "TimelineFixtures.h"
 
 #include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
 #include <QAbstractItemModelTester>
@@ -24,7 +28,11 @@ struct Fixture
 {
     MessageRepository repository;
     FileHolder fileHolder;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    Logger logger;
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     TimelineViewModel model{listener, repository, fileHolder};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 };

@@ -29,8 +29,7 @@ struct Tool
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
-    Tool() { listener.configure(users, settings, milestones, repository, logger); }
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
 };
 
 QStringList names(const QList<ImpersonateUserData> &users)

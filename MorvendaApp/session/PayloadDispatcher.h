@@ -1,0 +1,65 @@
+// Turns each message an app sends into a payload and hands it to where it belongs: requests and
+// responses to the repository while recording, settings, user and milestones to the stores under
+// the connection's name, a handshake back to the listener. Logs what cannot be decoded and raises
+// the legacy-protocol alert once per run. Owned by the listener; main thread.
+#pragma once
+
+#include "MorvendaApp/core/Alert.h"
+#include "MorvendaModel/Decoder.h"
+#include "MorvendaModel/MorvendaConnection.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class Logger;
+class MessageRepository;
+class MilestoneManager;
+class SettingsManager;
+class UserManager;
+
+// What the listener works on, handed over when it is built; all outlive it.
+struct ListenerCollaborators {
+    UserManager &userManager;
+    SettingsManager &settingsManager;
+    MilestoneManager &milestoneManager;
+    MessageRepository &repository;
+    Logger &logger;
+};
+
+class PayloadDispatcher : public QObject
+{
+    Q_OBJECT
+public:
+    using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
+
+    // Undecodable messages are logged with at most this much of their text.
+    static constexpr qsizetype maxLoggedBodyBytes = 64 * 1024;
+
+    explicit PayloadDispatcher(const ListenerCollaborators &collaborators, QObject *parent = nullptr);
+
+    // While false, requests and responses are dropped; everything else is still handled.
+    bool timelineRecordingEnabled() const { return m_timelineRecordingEnabled; }
+    void setTimelineRecordingEnabled(bool enabled) { m_timelineRecordingEnabled = enabled; }
+
+    // Decodes and dispatches one message of `connection`, keyed by its display name as it is now.
+    void dispatch(const ConnectionPtr &connection, const QByteArray &message);
+
+signals:
+    // After the handshake's log lines; the listener registers the connection and answers it.
+    void handshakeReceived(const PayloadDispatcher::ConnectionPtr &connection, const QString &name);
+    void alertRaised(const Alert::ViewState &alert);
+
+private:
+    std::optional<Payload> decodePayload(const QByteArray &message);
+    void logUndecodablePayload(const DecodeError &error, const QByteArray &message);
+    void presentLegacyProtocolAlert(const DecodeError &error);
+
+    ListenerCollaborators m_to;
+    Decoder m_decoder;
+    bool m_timelineRecordingEnabled = true;
+    bool m_hasDisplayedLegacyProtocolAlert = false;
+};
