@@ -28,8 +28,7 @@ void tst_ScriptedApp::recordsArriveAsBuilt()
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener{MorvendaListener::Options{QHostAddress::LocalHost, false}};
-    listener.configure(users, settings, milestones, repository, logger);
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
 
     ScriptedPeer app;
     QVERIFY(app.connectTo(listener.serverPort()));
