@@ -64,6 +64,10 @@ public:
     // version compare without looking at any field.
     friend bool operator==(const Exchange &a, const Exchange &b);
 
+    // Hints for loops over many exchanges: the record itself, then the text of its request path.
+    void prefetchRecord() const { __builtin_prefetch(d.constData()); }
+    void prefetchRequestPath() const;
+
 private:
     friend class MessageRepository;
     struct Data;
@@ -75,10 +79,6 @@ private:
     bool isLinkedTo(const BatchCounter &counter) const;
     // Replaces the link by the count it currently reads, so later growth no longer shows.
     void freezeBatchCount();
-    bool sharesVersionWith(const Exchange &other) const { return d == other.d; }
-    // Hints for loops over many exchanges: the record itself, then the text of its request path.
-    void prefetchRecord() const { __builtin_prefetch(d.constData()); }
-    void prefetchRequestPath() const;
     void setRevision(quint64 revision);
 
     QSharedDataPointer<Data> d;

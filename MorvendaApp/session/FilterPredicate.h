@@ -1,6 +1,7 @@
 // Tests on an exchange that decide whether it joins the timeline, and the keys under which the
 // repository keeps them. Predicates are immutable and held through shared pointers to const, so
-// copying one never copies its lists. Evaluated on the main thread.
+// copying one never copies its lists. Evaluated on the main thread as exchanges arrive, and on
+// several worker threads at once when a whole store is matched again (see FilterPredicate::match).
 #pragma once
 
 #include "MorvendaApp/session/Exchange.h"
@@ -70,7 +71,9 @@ class FilterPredicate
 public:
     virtual ~FilterPredicate() = default;
     virtual PredicateRegister registration() const = 0;
-    // No side effects; depends only on the exchange and the predicate's fields.
+    // No side effects; depends only on the exchange and the predicate's fields. Must be safe to
+    // call from several threads at once on the same predicate: a large store is matched in
+    // parallel ranges, so a predicate never caches, counts or logs from here.
     virtual bool match(const Exchange &exchange) const = 0;
 };
 

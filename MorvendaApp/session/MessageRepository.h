@@ -1,15 +1,18 @@
 // The one store of every exchange of the run: it joins requests and responses by message ID,
-// counts response batches, runs the registered filter predicates and publishes the filtered
-// timeline and the latest exchange. Shared by reference; lives on the main thread.
+// counts response batches (BatchIndex), runs the registered filter predicates (FilterIndex) and
+// publishes the filtered timeline and the latest exchange. Shared by reference; lives on the
+// main thread.
 //
 // Scale: no work per message grows with the history. Exchanges are indexed by message ID, rows
-// by position; filter results are bit sets over exchange positions; a growing response batch
-// updates its members through one shared counter instead of rewriting each of them.
+// by position; the timeline is a list of exchange positions, so rebuilding it copies no exchange;
+// filter results are bit sets over exchange positions; a growing response batch updates its
+// members through one shared counter instead of rewriting each of them.
 // Observers may read the store from its signals; they should not change it from there.
 #pragma once
 
+#include "MorvendaApp/session/BatchIndex.h"
 #include "MorvendaApp/session/Exchange.h"
-#include "MorvendaApp/session/FilterPredicate.h"
+#include "MorvendaApp/session/FilterIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -17,8 +20,6 @@
 #include <QUuid>
 #include <QVarLengthArray>
 
-#include <deque>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -35,8 +36,8 @@ public:
     // Counts the response's batch, joins the exchange with its message ID (or starts one).
     void addResponse(const Response &response, const QString &peer);
 
-    // Every exchange handed out is a value of its own: later changes in the store (a batch
-    // growing) do not show in it.
+    // Every exchange handed out by value is a value of its own: later changes in the store (a
+    // batch growing) do not show in it.
     std::optional<Exchange> exchange(const QUuid &messageID) const;
     // Every exchange in the order its message ID first arrived.
     qsizetype exchangeCount() const { return qsizetype(m_slots.size()); }
@@ -44,12 +45,16 @@ public:
     QList<Exchange> exchanges() const;
 
     // The exchanges that passed every filter, at most one per message ID.
-    qsizetype timelineCount() const { return qsizetype(m_timeline.size()); }
+    qsizetype timelineCount() const { return qsizetype(m_timelineSlot.size()); }
     Exchange timelineAt(qsizetype row) const;
+    // The row's exchange read in place, for views that read many rows: it shows the current
+    // count of a growing batch, and the reference holds only until the store next changes.
+    const Exchange &timelineEntry(qsizetype row) const;
     // The timeline row of a message ID, if it passed the filters; constant time.
     std::optional<qsizetype> timelineRow(const QUuid &messageID) const;
     QList<Exchange> currentTimeline() const;
-    // The exchange handled last, whether or not it passed the filters.
+    // The exchange handled last, whether or not it passed the filters. It shares the stored
+    // version, so its batch count follows that batch's later growth.
     const std::optional<Exchange> &latestExchange() const { return m_latest; }
 
     // Stores the predicate under its registration (replacing one there), recomputes its results
@@ -100,49 +105,30 @@ signals:
     void latestExchangeChanged(const Exchange &exchange);
 
 private:
-    // The distinct message IDs that answered under one batch ID, and the count they share.
-    struct Batch
-    {
-        std::shared_ptr<qint64> counter = std::make_shared<qint64>(0);
-        std::vector<qint32> members;
-        // Members whose stored exchange currently reads its count from elsewhere (another batch,
-        // or none after a request replaced it); they are relinked when this batch grows.
-        std::vector<qint32> foreign;
-    };
     struct Slot
     {
         Exchange value;
         qint32 timelineRow = -1;
-        QVarLengthArray<Batch *, 1> batches;
-    };
-    // A registered predicate and the exchanges it accepted, as positions in acceptance order and
-    // as a bit set for membership.
-    struct Filter
-    {
-        FilterPredicatePtr predicate;
-        std::vector<qint32> order;
-        std::vector<quint64> bits;
+        QVarLengthArray<BatchIndex::Batch *, 1> batches;
     };
     static Exchange detached(const Exchange &exchange);
-    qint32 store(Exchange exchange);
-    void evaluate(qint32 index);
-    void markForeign(qint32 index, const Batch *except);
-    void relinkForeignMembers(Batch &batch);
-    void addResult(Filter &filter, qint32 index);
+    // Stores the exchange under its message ID; gives its position and the version it replaced.
+    std::pair<qint32, std::optional<Exchange>> store(Exchange exchange);
+    void evaluate(qint32 index, std::optional<Exchange> previous);
+    void markForeign(qint32 index, const BatchIndex::Batch *except);
+    void relinkForeignMembers(BatchIndex::Batch &batch);
     void notify(void (MessageRepository::*signal)(qsizetype), qsizetype row);
     void notifyTimelineChanged();
     void notifyReset();
 
     std::vector<Slot> m_slots;
     QHash<QUuid, qint32> m_indexById;
-    std::vector<Exchange> m_timeline;
-    std::vector<qint32> m_timelineSlot; // exchange index of every row
-    // Batches live in a deque so the pointers in Slot::batches stay valid as it grows; the index
-    // is open-addressed, so growing it moves pointers, not nodes scattered over the heap (a
-    // node-based map stalled the main loop for tens of milliseconds at each doubling).
-    std::deque<Batch> m_batchStore;
-    QHash<QUuid, Batch *> m_batches;
-    QHash<PredicateRegister, Filter> m_filters;
+    std::vector<qint32> m_timelineSlot; // exchange position of every row
+    // Rows that keep showing an older version of their exchange because the newer one failed
+    // the filters, by exchange position; rare, so the rows in general need no room for it.
+    QHash<qint32, Exchange> m_heldRows;
+    BatchIndex m_batches;
+    FilterIndex m_filters;
     std::optional<Exchange> m_latest;
     quint64 m_nextRevision = 1;
     int m_batchDepth = 0;

@@ -1,0 +1,53 @@
+// The registered filter predicates of a repository and, for each, the exchanges it accepted: as
+// positions in acceptance order (what the key's results report) and as a bit set over exchange
+// positions (what the timeline is built from). Knows exchanges only by position; the repository
+// hands them in. Main thread; matching a whole store runs the predicate on worker threads, which
+// its contract allows.
+#pragma once
+
+#include "MorvendaApp/session/FilterPredicate.h"
+
+#include <QHash>
+#include <QList>
+
+#include <functional>
+#include <vector>
+
+class FilterIndex
+{
+public:
+    // The exchange at a position; called from several threads at once while a store is matched.
+    using ExchangeAt = std::function<const Exchange &(size_t position)>;
+
+    bool isEmpty() const { return m_filters.isEmpty(); }
+    bool contains(const PredicateRegister &key) const { return m_filters.contains(key); }
+    QList<PredicateRegister> keys() const { return m_filters.keys(); }
+
+    // Stores the predicate under its registration, replacing one there; its results are empty
+    // until match() runs.
+    void insert(FilterPredicatePtr predicate);
+    void remove(const PredicateRegister &key);
+    // Matches the key's predicate against exchanges [0, count) afresh; unknown keys do nothing.
+    void match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt);
+    // Runs every predicate on one (new or changed) exchange; true when all accepted it. An
+    // acceptance is never withdrawn: results record every exchange a predicate has accepted.
+    bool evaluate(qint32 position, const Exchange &exchange);
+    // Forgets every result; the predicates stay.
+    void clearResults();
+
+    // One bit per position below count: set when every predicate has accepted it.
+    std::vector<quint64> admitted(size_t count) const;
+    // The positions the key's predicate accepted, in acceptance order; empty for unknown keys.
+    std::vector<qint32> results(const PredicateRegister &key) const;
+
+private:
+    struct Filter
+    {
+        FilterPredicatePtr predicate;
+        std::vector<qint32> order;
+        std::vector<quint64> bits;
+    };
+    static void addResult(Filter &filter, qint32 position);
+
+    QHash<PredicateRegister, Filter> m_filters;
+};
