@@ -97,7 +97,7 @@ QVariant TimelineViewModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole: return cachedRow(row).state.title.value_or(QString());
     case RowStateRole: return QVariant::fromValue(cachedRow(row).state);
-    case MessageIdRole: return m_repository.timelineAt(row).messageID();
+    case MessageIdRole: return m_repository.timelineEntry(row).messageID();
     case RowStampRole: return cachedRow(row).stamp;
     default: return {};
     }
@@ -114,12 +114,12 @@ QUuid TimelineViewModel::messageID(int row) const
 {
     if (row < 0 || row >= m_rowCount || row >= m_repository.timelineCount())
         return {};
-    return m_repository.timelineAt(row).messageID();
+    return m_repository.timelineEntry(row).messageID();
 }
 
 const TimelineViewModel::CachedRow &TimelineViewModel::cachedRow(int row) const
 {
-    const Exchange &exchange = m_repository.timelineAt(row);
+    const Exchange &exchange = m_repository.timelineEntry(row);
     const qint64 batchCount = exchange.batchCount().value_or(-1);
     auto found = m_cache.find(exchange.messageID());
     if (found != m_cache.end() && found->revision == exchange.revision() && found->batchCount == batchCount)
@@ -160,23 +160,26 @@ void TimelineViewModel::handleRowReplaced(qsizetype row)
     emit rowsUpdated();
 }
 
-void TimelineViewModel::handleBatchCountsChanged(const QUuid &batchID)
+// Members read the batch's shared counter, so a growing batch changes nothing stored per row:
+// one range update per event-loop turn makes the views read the rows they show again, whatever
+// the batch's size. Rows outside the batch keep their stamps, so nothing else is laid out again.
+void TimelineViewModel::handleBatchCountsChanged()
 {
-    bool any = false;
-    for (const QUuid &id : m_repository.batchMembers(batchID)) {
-        if (const auto row = rowOf(id)) {
-            const QModelIndex changed = index(*row);
-            emit dataChanged(changed, changed);
-            any = true;
-        }
-    }
-    if (any)
-        emit rowsUpdated();
+    m_batchCountsCall.schedule();
+}
+
+void TimelineViewModel::announceBatchCounts()
+{
+    if (m_rowCount == 0)
+        return;
+    emit dataChanged(index(0), index(m_rowCount - 1), {Qt::DisplayRole, RowStateRole, RowStampRole});
+    emit rowsUpdated();
 }
 
 void TimelineViewModel::handleReset()
 {
     beginResetModel();
+    m_batchCountsCall.cancel();
     m_flushScheduled = false;
     m_flushTimer.stop();
     m_rowCount = int(m_repository.timelineCount());

@@ -70,7 +70,8 @@ private:
     void handleRowInserted(qsizetype row);
     void handleRowReplaced(qsizetype row);
     void handleReset();
-    void handleBatchCountsChanged(const QUuid &batchID);
+    void handleBatchCountsChanged();
+    void announceBatchCounts();
     void scheduleFlush();
     void flushInsertions();
     void applySourceChange();
@@ -92,6 +93,7 @@ private:
     mutable quint64 m_mappedRowCount = 0;
 
     CoalescedCall m_sourceChangeCall{this, [this] { applySourceChange(); }};
+    CoalescedCall m_batchCountsCall{this, [this] { announceBatchCounts(); }};
     bool m_connectionChanged = false;
     bool m_fileChanged = false;
     std::optional<QString> m_lastPeerName;

@@ -2,6 +2,7 @@
 // survives a filter, chips that wrap, the method and source menus, recording, clear, save and
 // open through Qt's own file dialog, following new rows; and screenshots in both palettes.
 #include "TimelineFixtures.h"
+#include "tests/support/Artifacts.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
@@ -165,6 +166,7 @@ private slots:
     void clearEmptiesTheSelectionFirst();
     void saveThenOpenRoundTripsTheTimeline();
     void followsNewRowsOnlyAtTheBottom();
+    void aGrowingBatchRedrawsItsMembersWithoutASignalEach();
     void aRebuiltListShowsItsSelectedRowOrItsBottom();
     void screenshots_data();
     void screenshots();
@@ -511,6 +513,44 @@ void TestTimelineView::followsNewRowsOnlyAtTheBottom()
     QTRY_COMPARE(c.view.viewModel().rowCount(), 70);
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), 0);
+}
+
+// Every member of a batch shows the batch's count. A batch of ten thousand grows with every
+// response; the window must keep up without a change signal (and a measurement of the last
+// page) per member and response, and every member's badge must still show the final count.
+void TestTimelineView::aGrowingBatchRedrawsItsMembersWithoutASignalEach()
+{
+    Column c;
+    TimelineViewModel &model = c.view.viewModel();
+    constexpr uint kMembers = 10'000;
+    for (uint n = 1; n <= kMembers; ++n)
+        run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
+    QTRY_COMPARE(model.rowCount(), int(kMembers));
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    for (uint n = 1; n <= kMembers; ++n) {
+        run(c.repository, QStringLiteral("RES %1 b7 200").arg(n));
+        if (n % 1000 == 0)
+            QCoreApplication::processEvents();
+    }
+    // One replacement per response, plus at most one range per event-loop turn for the counts.
+    QTRY_VERIFY(!changed.isEmpty() && changed.last().at(1).value<QModelIndex>().row() == int(kMembers) - 1);
+    QVERIFY2(changed.count() <= int(kMembers) + 20, qPrintable(QString::number(changed.count())));
+
+    // One more member: a single range update covers the ten thousand rows that show the count.
+    changed.clear();
+    run(c.repository, QStringLiteral("REQ %1 get /last; RES %1 b7 200").arg(kMembers + 1));
+    QTRY_COMPARE(model.rowCount(), int(kMembers) + 1);
+    QTRY_VERIFY(changed.count() >= 1);
+    QVERIFY2(changed.count() <= 3, qPrintable(QString::number(changed.count())));
+
+    const QString help = QStringLiteral("%1 duplicate requests were batched").arg(kMembers + 1);
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const TimelineRowState state = model.rowState(row);
+        QVERIFY2(state.badge && state.badge->help == help, qPrintable(QString::number(row)));
+    }
+    QCOMPARE(model.rowState(0).footNote->title, model.rowState(int(kMembers)).footNote->title);
+    saveArtifact(&c.view, QStringLiteral("timeline-large-batch.png"));
 }
 
 // The rows of a rebuilt list are other rows: the old scroll position must not decide what shows.

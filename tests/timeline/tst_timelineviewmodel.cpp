@@ -120,10 +120,14 @@ void TestTimelineViewModel::batchGrowthRedrawsItsRows()
 
     QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
     run(f.repository, QStringLiteral("RES 2 b7 200"));
-    QList<int> rows;
-    for (const auto &args : changed)
-        rows.append(args.at(0).value<QModelIndex>().row());
-    QVERIFY2(rows.contains(0), "the first member shows the new batch count");
+    const auto coversFirstRow = [&changed] {
+        for (const auto &args : changed) {
+            if (args.at(0).value<QModelIndex>().row() == 0)
+                return true;
+        }
+        return false;
+    };
+    QTRY_VERIFY2(coversFirstRow(), "the first member shows the new batch count");
     QCOMPARE(f.model.rowState(0).badge->icon, TimelineBadgeState::Icon::Batch);
     QCOMPARE(f.model.rowState(0).badge->help, QStringLiteral("2 duplicate requests were batched"));
 }
