@@ -79,20 +79,9 @@ protected:
         if (side <= 0) {
             return;
         }
-        const qreal ratio = devicePixelRatioF();
-        const QPixmap image = Asset::pixmap(Asset::watermark, QSize(side, side), ratio);
-        if (image.isNull()) {
+        const QPixmap &tinted = tintedImage(side);
+        if (tinted.isNull()) {
             return;
-        }
-        // Tinted like a template image: the asset's shape in the text colour.
-        QPixmap tinted(image.size());
-        tinted.setDevicePixelRatio(image.devicePixelRatio());
-        tinted.fill(Qt::transparent);
-        {
-            QPainter tint(&tinted);
-            tint.drawPixmap(0, 0, image);
-            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-            tint.fillRect(tinted.rect(), palette().color(QPalette::Text));
         }
         QPainter painter(this);
         painter.setOpacity(ConnectToPeerView::watermarkOpacity(isDarkPalette(palette())));
@@ -100,6 +89,40 @@ protected:
         painter.drawPixmap(QRect(QPoint(), logical).translated(area.center() - QRect(QPoint(), logical).center()),
             tinted);
     }
+
+private:
+    // The layer lies over the spinner, so it repaints with every frame of it: the tinted image is
+    // made again only when its size, scale or colour changed.
+    const QPixmap &tintedImage(int side)
+    {
+        const qreal ratio = devicePixelRatioF();
+        const QColor colour = palette().color(QPalette::Text);
+        if (side == m_side && ratio == m_ratio && colour == m_colour) {
+            return m_tinted;
+        }
+        m_side = side;
+        m_ratio = ratio;
+        m_colour = colour;
+        m_tinted = QPixmap();
+        const QPixmap image = Asset::pixmap(Asset::watermark, QSize(side, side), ratio);
+        if (image.isNull()) {
+            return m_tinted;
+        }
+        // Tinted like a template image: the asset's shape in the text colour.
+        m_tinted = QPixmap(image.size());
+        m_tinted.setDevicePixelRatio(image.devicePixelRatio());
+        m_tinted.fill(Qt::transparent);
+        QPainter tint(&m_tinted);
+        tint.drawPixmap(0, 0, image);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(m_tinted.rect(), colour);
+        return m_tinted;
+    }
+
+    QPixmap m_tinted;
+    int m_side = 0;
+    qreal m_ratio = 0;
+    QColor m_colour;
 };
 
 QFont scaledFont(const QFont &base, qreal factor, bool bold = false)

@@ -32,29 +32,19 @@ TimelineListView::TimelineListView(TimelineViewModel &model, MessageSelection &s
 void TimelineListView::connectSignals()
 {
     connect(&m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { m_followBottom = isAtBottom(); });
-    const auto rowsChanged = [this] {
-        updateScrollRange();
-        if (m_followBottom)
-            scrollToBottom();
-        viewport()->update();
-    };
-    connect(&m_model, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    // New and changed rows are laid out together, at most once per event-loop turn and at the
+    // frame rate: a flood of changes must not measure the last page once per change.
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this] { m_layoutCall.schedule(); });
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] { m_layoutCall.schedule(); });
     // A rebuilt list (another source, another filter) holds other rows: the old top row number
     // means nothing in it. Show the selected row if it is among them, else open at the bottom.
     connect(&m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_layoutCall.cancel();
         updateScrollRange();
         const auto &id = m_selection.messageID();
         if (const auto row = id ? m_model.rowOf(*id) : std::nullopt)
             ensureVisible(*row);
         else
-            scrollToBottom();
-        viewport()->update();
-    });
-    connect(&m_model, &QAbstractItemModel::dataChanged, this, [this] {
-        // A replaced row may have grown or shrunk; only the last page decides the range.
-        const bool atBottom = isAtBottom();
-        updateScrollRange();
-        if (atBottom)
             scrollToBottom();
         viewport()->update();
     });
@@ -97,10 +87,22 @@ QStyleOptionViewItem TimelineListView::rowOption(int row, const QRect &rect) con
     return option;
 }
 
+// Measuring needs the width only; a full style option per row (font, palette, locale copied from
+// the widget) cost more than the measurement itself.
 int TimelineListView::rowHeight(int row) const
 {
-    const QRect rect(0, 0, viewport()->width(), 0);
-    return m_delegate->sizeHint(rowOption(row, rect), m_model.index(row)).height();
+    m_measureOption.widget = this;
+    m_measureOption.rect = QRect(0, 0, viewport()->width(), 0);
+    return m_delegate->sizeHint(m_measureOption, m_model.index(row)).height();
+}
+
+// A replaced row may have grown or shrunk; only the last page decides the range.
+void TimelineListView::layOutRows()
+{
+    updateScrollRange();
+    if (m_followBottom)
+        scrollToBottom();
+    viewport()->update();
 }
 
 int TimelineListView::lastPageTop() const
@@ -185,7 +187,10 @@ void TimelineListView::showEvent(QShowEvent *event)
 void TimelineListView::syncSelection()
 {
     const auto &id = m_selection.messageID();
-    m_selectedRow = id ? m_model.rowOf(*id) : std::nullopt;
+    const std::optional<int> row = id ? m_model.rowOf(*id) : std::nullopt;
+    if (row == m_selectedRow)
+        return;
+    m_selectedRow = row;
     viewport()->update();
 }
 

@@ -51,6 +51,7 @@ protected:
 private:
     void connectSignals();
     int rowHeight(int row) const;
+    void layOutRows();
     // The first row of the last page: the largest top row that still fills the viewport.
     int lastPageTop() const;
     void updateScrollRange();
@@ -64,6 +65,9 @@ private:
     std::optional<int> m_selectedRow;
     std::optional<int> m_pressedRow;
     bool m_followBottom = true;
+    mutable QStyleOptionViewItem m_measureOption;
+    // At most one layout per event-loop turn and about 60 a second.
+    CoalescedCall m_layoutCall{this, [this] { layOutRows(); }, 16};
     CoalescedCall m_scrollToBottomCall{this, [this] {
         updateScrollRange();
         scrollToBottom();

@@ -59,5 +59,6 @@ private:
     QLabel *m_message = nullptr;
     TimelineFooterView *m_footer = nullptr;
     FilterView *m_filterView = nullptr;
-    CoalescedCall m_footerCall{this, [this] { refreshFooter(); }};
+    // The counts change with every stored exchange: shown at most at the frame rate.
+    CoalescedCall m_footerCall{this, [this] { refreshFooter(); }, 16};
 };
