@@ -202,6 +202,16 @@ QString text(const char *key)
     return value;
 }
 
+QString textOrKey(const QString &key)
+{
+    Table &t = loadedTable();
+    const QByteArray k = key.toUtf8();
+    QString value = t.translated.value(k);
+    if (value.isNull())
+        value = t.english.value(k);
+    return value.isNull() ? key : value;
+}
+
 QString format(const char *key, const QVariantList &args)
 {
     return formatText(text(key), args);

@@ -16,6 +16,9 @@ namespace L10n {
 // table is returned as itself (and logged once), so a missing entry is visible, never empty.
 QString text(const char *key);
 
+// For texts whose key is their own English wording, made at run time (a separator, "key=value"):
+// the translation when the table has one, else the key itself, without a missing-key warning.
+QString textOrKey(const QString &key);
 // The text for `key` with its placeholders filled from `args` (see formatText).
 QString format(const char *key, const QVariantList &args);
 
