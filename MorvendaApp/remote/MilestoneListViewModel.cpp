@@ -1,0 +1,48 @@
+#include "MilestoneListViewModel.h"
+
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+
+MilestoneListViewModel::MilestoneListViewModel(MorvendaListener &listener, MilestoneManager &milestoneManager,
+    QObject *parent)
+    : QObject(parent)
+    , m_listener(listener)
+    , m_milestoneManager(milestoneManager)
+{
+}
+
+void MilestoneListViewModel::setTextFilter(const QString &text)
+{
+    m_textFilter = text;
+    emit textFilterChanged(text);
+    updateItems();
+}
+
+void MilestoneListViewModel::bind()
+{
+    if (!m_bound) {
+        m_bound = true;
+        connect(&m_milestoneManager, &MilestoneManager::hasUpdatedMilestones, this,
+            &MilestoneListViewModel::updateItems);
+    }
+    updateItems();
+}
+
+QString MilestoneListViewModel::countText(const Milestone &milestone)
+{
+    return L10n::tr("Milestone.count", QString::number(milestone.count()));
+}
+
+void MilestoneListViewModel::updateItems()
+{
+    QList<Milestone> list;
+    if (const MorvendaListener::ConnectionPtr connection = m_listener.activeConnection())
+        list = m_milestoneManager.milestone().value(connection->displayName());
+    if (!m_textFilter.isEmpty()) {
+        const QString needle = m_textFilter.toLower();
+        list.removeIf([&needle](const Milestone &milestone) { return !milestone.key().toLower().contains(needle); });
+    }
+    m_items = std::move(list);
+    emit itemsChanged(m_items);
+}

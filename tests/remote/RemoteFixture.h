@@ -1,0 +1,43 @@
+// A running tool for the remote-panel tests: the stores and a loopback listener, with a scripted
+// app that has shaken hands and is the active connection.
+#pragma once
+
+#include "../support/ScriptedPeer.h"
+
+#include "MorvendaApp/session/Logger.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+
+#include <QTest>
+
+#include <memory>
+
+struct RemoteFixture
+{
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
+    ScriptedPeer app;
+
+    // Connects the scripted app as `name` and makes it the active connection.
+    bool connectApp(const QString &name = QStringLiteral("Shop"))
+    {
+        if (!app.connectTo(listener.serverPort()))
+            return false;
+        app.handshake(name);
+        if (!QTest::qWaitFor([&] { return !listener.connections().isEmpty(); }, 5000))
+            return false;
+        listener.select(listener.connections().constLast());
+        // The server's hello.
+        return QTest::qWaitFor([&] { return app.frames().size() == 1; }, 5000);
+    }
+
+    // Frames the app received after the hello.
+    QList<QByteArray> commands() { return app.frames().mid(1); }
+};

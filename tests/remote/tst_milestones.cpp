@@ -1,0 +1,159 @@
+// The milestone inspector without widgets: which milestones it lists, its count and date texts
+// under a fixed locale and zone, and what odd lists from an app do.
+#include "RemoteFixture.h"
+
+#include "MorvendaApp/remote/MilestoneDateFormat.h"
+#include "MorvendaApp/remote/MilestoneListModel.h"
+#include "MorvendaApp/remote/MilestoneListViewModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QLocale>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdlib>
+#include <ctime>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList keys(const QList<Milestone> &milestones)
+{
+    QStringList out;
+    for (const Milestone &milestone : milestones)
+        out.append(milestone.key());
+    return out;
+}
+
+// 2024-03-05 14:07:09 UTC, a Tuesday.
+constexpr double kTuesday = 1709647629;
+
+void useLocaleAndZone(const char *locale, const char *zone)
+{
+    QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+    qputenv("TZ", zone);
+    tzset();
+    MilestoneDateFormat::reset();
+}
+
+} // namespace
+
+class tst_Milestones : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { useLocaleAndZone("C", "UTC"); }
+    void filterOverKeys();
+    void noAppShowsNothing();
+    void countsAreUngrouped();
+    void datesFollowLocaleAndZone_data();
+    void datesFollowLocaleAndZone();
+    void oddListsAreShown();
+    void shownAgainFollowsOnce();
+};
+
+void tst_Milestones::filterOverKeys()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    MilestoneListViewModel model(tool.listener, tool.milestones);
+    MilestoneListModel list(model);
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.bind();
+    QSignalSpy stored(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
+    tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("first order"), 1),
+        ScriptedPeer::milestone(QStringLiteral("signup"), 1), ScriptedPeer::milestone(QStringLiteral("Orders"), 2)});
+    QTRY_COMPARE(stored.size(), 1);
+    QCOMPARE(list.rowCount(), 3);
+    model.setTextFilter(QStringLiteral("ORDER"));
+    QCOMPARE(keys(model.items()), (QStringList{u"first order"_s, u"Orders"_s}));
+    model.setTextFilter(QStringLiteral(" order"));
+    QCOMPARE(keys(model.items()), QStringList{u"first order"_s});
+    model.setTextFilter(QStringLiteral("nothing"));
+    QCOMPARE(list.rowCount(), 0);
+    model.setTextFilter(QString());
+    QCOMPARE(keys(model.items()), (QStringList{u"first order"_s, u"signup"_s, u"Orders"_s}));
+}
+
+void tst_Milestones::noAppShowsNothing()
+{
+    RemoteFixture tool;
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 1)});
+    MilestoneListViewModel model(tool.listener, tool.milestones);
+    model.bind();
+    model.setTextFilter(QStringLiteral("a"));
+    QVERIFY(model.items().isEmpty());
+    // The inspector follows milestone messages from its first showing, app or not.
+    QVERIFY(tool.connectApp());
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 2)});
+    QCOMPARE(model.items().size(), 1);
+}
+
+void tst_Milestones::countsAreUngrouped()
+{
+    useLocaleAndZone("de_DE", "UTC");
+    QCOMPARE(MilestoneListViewModel::countText(ScriptedPeer::milestone(QStringLiteral("k"), -3)), QStringLiteral("Count: -3"));
+    QCOMPARE(MilestoneListViewModel::countText(ScriptedPeer::milestone(QStringLiteral("k"), 1000000)),
+        QStringLiteral("Count: 1000000"));
+    QCOMPARE(MilestoneListViewModel::countText(ScriptedPeer::milestone(QStringLiteral("k"), std::numeric_limits<qint64>::min())),
+        QStringLiteral("Count: -9223372036854775808"));
+}
+
+void tst_Milestones::datesFollowLocaleAndZone_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<QString>("expected");
+    QTest::addRow("English in London") << u"en_US"_s << u"Europe/London"_s << QStringLiteral("Tue, Mar 5, 2024, 02:07:09\u202fPM GMT");
+    QTest::addRow("German in Berlin") << u"de_DE"_s << u"Europe/Berlin"_s << QStringLiteral("Di., 5. März 2024, 15:07:09 MEZ");
+}
+
+void tst_Milestones::datesFollowLocaleAndZone()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, zone);
+    QFETCH(QString, expected);
+    useLocaleAndZone(locale.toLatin1().constData(), zone.toLatin1().constData());
+    QCOMPARE(MilestoneDateFormat::format(kTuesday), expected);
+}
+
+void tst_Milestones::oddListsAreShown()
+{
+    useLocaleAndZone("en_US", "UTC");
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    MilestoneListViewModel model(tool.listener, tool.milestones);
+    MilestoneListModel list(model);
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.bind();
+    QSignalSpy stored(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
+    tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("dup"), std::numeric_limits<qint64>::min(), 1e12, 1e12),
+        ScriptedPeer::milestone(QStringLiteral("dup"), 2), ScriptedPeer::milestone(QString(10000, u'k'), 0, 0)});
+    QTRY_COMPARE(stored.size(), 1);
+    // Duplicate keys are listed twice; a date of 10^15 ms is still a date.
+    QCOMPARE(list.rowCount(), 3);
+    QVERIFY(list.index(0).data(MilestoneListModel::CreatedTextRole).toString().contains(QStringLiteral("33658")));
+    QVERIFY(list.index(1).data(MilestoneListModel::UpdatedTextRole).toString().isEmpty());
+    QCOMPARE(list.index(2).data(MilestoneListModel::CreatedTextRole).toString(),
+        QStringLiteral("Thu, Jan 1, 1970, 12:00:00\u202fAM UTC"));
+    // Beyond any calendar the raw number stands in.
+    QCOMPARE(MilestoneDateFormat::format(1e300), QStringLiteral("1.0000000000000001e+300"));
+    QCOMPARE(MilestoneDateFormat::format(std::numeric_limits<double>::infinity()), QStringLiteral("inf"));
+}
+
+void tst_Milestones::shownAgainFollowsOnce()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    MilestoneListViewModel model(tool.listener, tool.milestones);
+    for (int i = 0; i < 100; ++i)
+        model.bind();
+    QSignalSpy items(&model, &MilestoneListViewModel::itemsChanged);
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 1)});
+    QCOMPARE(items.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(tst_Milestones)
+#include "tst_milestones.moc"
