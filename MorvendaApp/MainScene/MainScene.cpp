@@ -5,6 +5,10 @@
 #include "PanelWindow.h"
 #include "SharedObjects.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/remote/ui/DeeplinkListView.h"
+#include "MorvendaApp/remote/ui/MilestoneListView.h"
+#include "MorvendaApp/remote/ui/SettingsListView.h"
 #include "MorvendaApp/shell/AlertPresenter.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
@@ -27,7 +31,29 @@ MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::
     , m_openUrl(std::move(openUrl))
     , m_selection(new MessageSelection(this))
 {
+    registerPanelFactories();
     buildMainWindow();
+}
+
+void MainScene::registerPanelFactories()
+{
+    m_panelFactories.insert(SideView::Deeplink,
+        [](const PanelContext &context) -> QWidget * { return new DeeplinkListView(context.shared.listener); });
+    m_panelFactories.insert(SideView::Settings, [](const PanelContext &context) -> QWidget * {
+        return new SettingsListView(context.shared.listener, context.shared.settingsManager);
+    });
+    m_panelFactories.insert(SideView::Milestone, [](const PanelContext &context) -> QWidget * {
+        return new MilestoneListView(context.shared.listener, context.shared.milestoneManager);
+    });
+}
+
+QWidget *MainScene::makePanel(SideView view)
+{
+    const PanelFactory factory = m_panelFactories.value(view);
+    if (!factory)
+        return nullptr;
+    QWidget *panel = factory(PanelContext{m_shared, HelpButton::Presenter{m_openUrl, [this] { showHelp(); }}});
+    return applyExternalWindowModifier(panel, view, m_shared.windowManager, [this](SideView v) { openPanelWindow(v); });
 }
 
 MainScene::~MainScene()
@@ -107,7 +133,10 @@ QWidget *MainScene::makeDetailsColumn()
         pane->setChartFactory(GraphType::RequestCount, [&shared] { return new RequestAmountChart(shared.repository); });
         return pane;
     });
-    // The five side panels are not built yet: their places stay empty.
+    for (auto it = m_panelFactories.cbegin(); it != m_panelFactories.cend(); ++it) {
+        const SideView view = it.key();
+        details->setSidePanelFactory(view, [this, view] { return makePanel(view); });
+    }
     connect(m_selection, &MessageSelection::messageIDChanged, details, &MorvendaDetailsView::setSelectedMessageID);
     details->setSelectedMessageID(m_selection->messageID());
     return details;
@@ -148,8 +177,7 @@ void MainScene::openPanelWindow(SideView view)
     }
     QPointer<PanelWindow> &window = m_panelWindows[view];
     if (!window) {
-        // The panels themselves are not built yet: the window's place stays empty.
-        window = new PanelWindow(view, m_shared.windowManager, nullptr);
+        window = new PanelWindow(view, m_shared.windowManager, makePanel(view));
     }
     window->show();
     window->raise();

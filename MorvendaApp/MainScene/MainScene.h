@@ -6,6 +6,7 @@
 // objects; main thread.
 #pragma once
 
+#include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/shell/HelpView.h"
 #include "MorvendaApp/core/SideView.h"
 
@@ -47,6 +48,18 @@ public:
     // The panel's window while it is open.
     PanelWindow *panelWindow(SideView view) const;
 
+    // What every side panel is made from: the shared objects (the listener, the stores, the
+    // repository, the window manager) and the presenter of help pages.
+    struct PanelContext
+    {
+        SharedObjects &shared;
+        HelpButton::Presenter help;
+    };
+    using PanelFactory = std::function<QWidget *(const PanelContext &)>;
+    // A new panel of `view` under its pop-out button, or null for a panel that has no factory.
+    // The details column's side area and the panel's own window each make their own.
+    QWidget *makePanel(SideView view);
+
     void showPreferences();
     PreferencesView *preferencesView() const;
 
@@ -62,6 +75,7 @@ signals:
     void quitRequested();
 
 private:
+    void registerPanelFactories();
     void buildMainWindow();
     QWidget *makeTimelineColumn();
     QWidget *makeDetailsColumn();
@@ -74,6 +88,7 @@ private:
     MessageSelection *m_selection = nullptr;
     QPointer<MainWindow> m_mainWindow;
     MorvendaCommands *m_commands = nullptr;
+    QHash<SideView, PanelFactory> m_panelFactories;
     QHash<SideView, QPointer<PanelWindow>> m_panelWindows;
     QPointer<PreferencesView> m_preferencesView;
     QPointer<HelpView> m_helpView;

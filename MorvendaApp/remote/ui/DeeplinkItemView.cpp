@@ -1,0 +1,118 @@
+#include "DeeplinkItemView.h"
+
+#include "PanelParts.h"
+
+#include "MorvendaApp/components/CopyButton.h"
+#include "MorvendaApp/components/FlowStack.h"
+#include "MorvendaApp/components/SymbolButton.h"
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+DeeplinkItemView::DeeplinkItemView(Deeplinks::Case deeplinkCase, DeeplinkEnvironment environment,
+    MorvendaListener &listener, const DeeplinkBaseAddresses &bases, QWidget *parent)
+    : QWidget(parent)
+    , m_listener(listener)
+    , m_viewModel(new DeeplinkItemViewModel(deeplinkCase, environment, bases, this))
+{
+    setObjectName(Deeplinks::rawValue(deeplinkCase));
+    buildLayout();
+    connectSignals();
+}
+
+void DeeplinkItemView::buildLayout()
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(8, 4, 8, 4);
+    auto *text = new QVBoxLayout;
+    text->setSpacing(4);
+
+    auto *title = new QHBoxLayout;
+    title->setContentsMargins(0, 0, 0, 2);
+    auto *name = plainLabel(m_viewModel->deeplink().name, this);
+    name->setFont(PanelParts::font(font(), PanelParts::kSubheadline, true));
+    DeeplinkItemViewModel *model = m_viewModel;
+    m_copy = new CopyButton([model] { return model->url().value_or(QString()); }, this);
+    title->addWidget(name);
+    title->addWidget(m_copy);
+    title->addStretch(1);
+    text->addLayout(title);
+    text->addWidget(makePreview());
+
+    m_send = new SymbolButton(QStringLiteral("arrow.right"), this);
+    m_send->setToolTip(L10n::textOrKey(QStringLiteral("Send")));
+    row->addLayout(text, 1);
+    row->addWidget(m_send, 0, Qt::AlignVCenter);
+}
+
+QWidget *DeeplinkItemView::makePreview()
+{
+    auto *preview = new QWidget(this);
+    preview->setMinimumHeight(20);
+    auto *flow = new FlowStack(preview, Qt::AlignLeft, 4, 4);
+    flow->setContentsMargins(0, 0, 0, 0);
+    const auto separator = [&](const QString &text) { flow->addWidget(plainLabel(L10n::textOrKey(text), preview)); };
+    const auto field = [&](const DeeplinkComponent &component) {
+        auto *edit = new QLineEdit(preview);
+        edit->setPlaceholderText(component.placeholder());
+        edit->setMinimumWidth(100);
+        edit->setObjectName(component.id());
+        const QString id = component.id();
+        DeeplinkItemViewModel *model = m_viewModel;
+        connect(edit, &QLineEdit::textChanged, this, [model, id](const QString &typed) { model->setInput(id, typed); });
+        m_fields.append(edit);
+        flow->addWidget(edit);
+    };
+    for (const DeeplinkComponent &component : m_viewModel->deeplink().components) {
+        switch (component.kind) {
+        case DeeplinkComponent::Kind::Path:
+            separator(QStringLiteral("/"));
+            flow->addWidget(plainLabel(component.first, preview));
+            break;
+        case DeeplinkComponent::Kind::Input:
+            separator(QStringLiteral("/"));
+            field(component);
+            break;
+        case DeeplinkComponent::Kind::QueryItem:
+            separator(QStringLiteral("?"));
+            separator(component.first + u'=' + component.second);
+            break;
+        case DeeplinkComponent::Kind::QueryItemInput:
+            separator(QStringLiteral("?"));
+            separator(component.first + u'=');
+            field(component);
+            break;
+        }
+    }
+    return preview;
+}
+
+void DeeplinkItemView::connectSignals()
+{
+    DeeplinkItemViewModel *model = m_viewModel;
+    connect(m_send, &QToolButton::clicked, this, [model] { model->sendDeeplink(); });
+    connect(&m_listener, &MorvendaListener::activeConnectionChanged, this,
+        [this](const MorvendaListener::ConnectionPtr &connection) { m_send->setEnabled(connection != nullptr); });
+    m_send->setEnabled(m_listener.activeConnection() != nullptr);
+}
+
+void DeeplinkItemView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_viewModel->setSession(&m_listener);
+}

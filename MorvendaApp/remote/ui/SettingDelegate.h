@@ -1,0 +1,56 @@
+// Paints the settings panel's rows and handles their buttons: name, engineer and key, then the
+// boolean state buttons or the text field with its send button and invalid-number note. The
+// field opens a line editor over the painted one; what is typed goes to the view model at each
+// keystroke. While no app is active every control of a row is disabled. Main thread only.
+#pragma once
+
+#include "MorvendaModel/Setting.h"
+
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+class QAbstractItemView;
+class SettingsListViewModel;
+struct SettingRow;
+
+class SettingDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    // Where each part of a row lies, for painting, hit tests and the editor.
+    struct Geometry
+    {
+        QRect name, copy, engineer, key;
+        QRect field, send, invalid;
+        QRect dot, onOff, tag;
+        QRect chips[3];
+        int height = 0;
+    };
+
+    // `view` shows the rows; its viewport's clicks reach the row's buttons even while a field
+    // editor is open in that row.
+    SettingDelegate(SettingsListViewModel &viewModel, QAbstractItemView *view);
+
+    Geometry geometry(const QStyleOptionViewItem &option, const Setting &setting, const SettingRow &row) const;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override;
+    void setModelData(QWidget *editor, QAbstractItemModel *model, const QModelIndex &index) const override;
+    void updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    const Setting &settingAt(const QModelIndex &index) const;
+    // Acts on a click at `at` (viewport coordinates) in the row of `index`; false when the
+    // click hit none of the row's controls.
+    bool click(const QModelIndex &index, QPoint at, QPoint global);
+
+    SettingsListViewModel &m_viewModel;
+    QAbstractItemView *m_view;
+    mutable QPointer<QWidget> m_editor;
+};

@@ -1,0 +1,333 @@
+// The three remote panels as a developer uses them, offscreen: chips, search and count of the
+// settings panel, typing, switching and copying in the deeplink panel, sends over a real socket,
+// panels shown again and again, the side area and the panel window, and screenshots.
+#include "RemoteFixture.h"
+
+#include "../support/Artifacts.h"
+
+#include "MorvendaApp/MainScene/MainScene.h"
+#include "MorvendaApp/MainScene/MainWindow.h"
+#include "MorvendaApp/MainScene/PanelWindow.h"
+#include "MorvendaApp/MainScene/SharedObjects.h"
+#include "MorvendaApp/components/CopyButton.h"
+#include "MorvendaApp/components/SymbolButton.h"
+#include "MorvendaApp/remote/MilestoneListViewModel.h"
+#include "MorvendaApp/remote/SettingsListViewModel.h"
+#include "MorvendaApp/remote/ui/Chip.h"
+#include "MorvendaApp/remote/ui/DeeplinkItemView.h"
+#include "MorvendaApp/remote/ui/DeeplinkListView.h"
+#include "MorvendaApp/remote/ui/MilestoneListView.h"
+#include "MorvendaApp/remote/ui/SettingDelegate.h"
+#include "MorvendaApp/remote/ui/SettingsListView.h"
+#include "MorvendaApp/shell/Preferences.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+using State = Setting::BoolState;
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<Setting> dozen()
+{
+    using V = Setting::Value;
+    return {
+        ScriptedPeer::boolSetting(QStringLiteral("checkout.express"), State::On),
+        ScriptedPeer::boolSetting(QStringLiteral("home.carousel")),
+        ScriptedPeer::boolSetting(QStringLiteral("search.typo_tolerance"), State::Off, State::On),
+        ScriptedPeer::boolSetting(QStringLiteral("cart.reminders"), State::Server, State::On),
+        ScriptedPeer::numberSetting(QStringLiteral("cart.max_items"), 50),
+        ScriptedPeer::numberSetting(QStringLiteral("search.page_size"), 24, 48),
+        ScriptedPeer::numberSetting(QStringLiteral("promo.discount_rate"), 0.15),
+        ScriptedPeer::stringSetting(QStringLiteral("home.banner_text"), QStringLiteral("Spring sale")),
+        ScriptedPeer::stringSetting(QStringLiteral("checkout.payment_provider"), QStringLiteral("stripe"), QStringLiteral("adyen")),
+        ScriptedPeer::stringSetting(QStringLiteral("support.email"), QStringLiteral("help@example.com")),
+        ScriptedPeer::setting(QStringLiteral("orders.history_days"), V::number(90), V::boolean(State::Server)),
+        ScriptedPeer::boolSetting(QStringLiteral("profile.new_avatar")),
+    };
+}
+
+QList<Milestone> five()
+{
+    const double day = 86400;
+    const double start = 1709647629;
+    return {ScriptedPeer::milestone(QStringLiteral("first_order_placed"), 1, start, start),
+        ScriptedPeer::milestone(QStringLiteral("orders_placed"), 17, start, start + 30 * day),
+        ScriptedPeer::milestone(QStringLiteral("wishlist_items_added"), 1000000, start - day, start + 2 * day),
+        ScriptedPeer::milestone(QStringLiteral("app_opened"), 243),
+        ScriptedPeer::milestone(QStringLiteral("a_rather_long_milestone_key_that_needs_two_lines_to_be_read_in_full_in_the_panel"),
+            -3, start)};
+}
+
+void usePalette(ColorScheme scheme)
+{
+    QApplication::setPalette(ShellPalette::forScheme(scheme));
+}
+
+template<typename Panel>
+void screenshots(Panel &panel, const QString &name)
+{
+    for (ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
+        usePalette(scheme);
+        QCoreApplication::processEvents();
+        saveArtifact(&panel, name + (scheme == ColorScheme::Light ? QStringLiteral("-light.png") : QStringLiteral("-dark.png")));
+    }
+    usePalette(ColorScheme::Light);
+}
+
+// Clicks inside the part of a settings row that `pick` chooses.
+void clickRowPart(SettingsListView &panel, int row, const std::function<QRect(const SettingDelegate::Geometry &)> &pick)
+{
+    QListView *list = panel.list();
+    const QModelIndex index = list->model()->index(row, 0);
+    auto *delegate = static_cast<SettingDelegate *>(list->itemDelegate());
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.rect = list->visualRect(index);
+    option.font = list->font();
+    const Setting setting = panel.viewModel().items().at(row);
+    const QRect part = pick(delegate->geometry(option, setting, panel.viewModel().row(setting)));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, part.center());
+}
+
+} // namespace
+
+class tst_RemotePanels : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); }
+    // Separators, "key=value" texts and the like are their own keys: none may be reported missing.
+    void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral("no text for key"))); }
+    void settingsChipsSearchAndCount();
+    void settingsRowsSendWhatIsTapped();
+    void deeplinkRowsTypeSwitchAndCopy();
+    void deeplinkSendGoesToTheActiveApp();
+    void milestoneInspector();
+    void panelsShownAgainFollowOnce();
+    void sideAreaAndWindowAreIndependent();
+};
+
+void tst_RemotePanels::settingsChipsSearchAndCount()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
+    SettingsListView panel(tool.listener, tool.settings);
+    panel.resize(400, 820);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QCOMPARE(panel.countLabel()->text(), QStringLiteral("12/12"));
+    screenshots(panel, QStringLiteral("settings-panel"));
+
+    ChipButton *boolChip = panel.chips().at(0);
+    ChipButton *stringChip = panel.chips().at(1);
+    QTest::mouseClick(boolChip, Qt::LeftButton);
+    QVERIFY(boolChip->isSelected());
+    QCOMPARE(panel.countLabel()->text(), QStringLiteral("5/12"));
+    QTest::mouseClick(stringChip, Qt::LeftButton);
+    QVERIFY(stringChip->isSelected() && !boolChip->isSelected());
+    QCOMPARE(panel.countLabel()->text(), QStringLiteral("3/12"));
+    QTest::mouseClick(stringChip, Qt::LeftButton);
+    QVERIFY(!stringChip->isSelected());
+    QCOMPARE(panel.countLabel()->text(), QStringLiteral("12/12"));
+
+    QTest::mouseClick(panel.chips().at(3), Qt::LeftButton); // overriding
+    QTest::keyClicks(panel.searchField(), QStringLiteral("CHECKOUT"));
+    QCOMPARE(panel.countLabel()->text(), QStringLiteral("2/12"));
+    QTest::keyClicks(panel.searchField(), QStringLiteral("zz"));
+    QCOMPARE(panel.emptyLabel()->text(), QStringLiteral("No setting match for current search."));
+    QVERIFY(panel.emptyLabel()->isVisible());
+    panel.searchField()->clear();
+    QTest::mouseClick(panel.chips().at(3), Qt::LeftButton);
+    QVERIFY(panel.list()->isVisible());
+}
+
+void tst_RemotePanels::settingsRowsSendWhatIsTapped()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
+    SettingsListView panel(tool.listener, tool.settings);
+    panel.resize(400, 700);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    panel.searchField()->setText(QStringLiteral("cart.max_items"));
+    panel.searchField()->clear();
+    QCoreApplication::processEvents();
+
+    clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[2]; }); // "off"
+    QTRY_COMPARE(tool.commands().size(), 1);
+    QCOMPARE(tool.commands().at(0),
+        QByteArrayLiteral(R"({"settingOverride":{"key":"checkout.express","value":{"boolean":"off"}}})"));
+
+    // Type into the numeric row's field, then press its send button.
+    clickRowPart(panel, 4, [](const SettingDelegate::Geometry &g) { return g.field; });
+    auto *editor = panel.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField"));
+    QVERIFY(editor);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("1,5"));
+    QVERIFY(panel.viewModel().row(panel.viewModel().items().at(4)).showsInvalidNumber);
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("1e3"));
+    QTRY_VERIFY(panel.viewModel().row(panel.viewModel().items().at(4)).sendEnabled());
+    QCoreApplication::processEvents();
+    clickRowPart(panel, 4, [](const SettingDelegate::Geometry &g) { return g.send; });
+    QTRY_COMPARE(tool.commands().size(), 2);
+    QCOMPARE(tool.commands().at(1),
+        QByteArrayLiteral(R"({"settingOverride":{"key":"cart.max_items","value":{"number":1000}}})"));
+    saveArtifact(&panel, QStringLiteral("settings-typed.png"));
+
+    // Without an app the rows are disabled: a tap sends nothing, and a later one does.
+    tool.listener.setActiveConnection(nullptr);
+    clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[1]; });
+    tool.listener.select(tool.listener.connections().first());
+    clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[0]; });
+    QTRY_COMPARE(tool.commands().size(), 3);
+    QVERIFY(tool.commands().at(2).contains(R"("server")"));
+}
+
+void tst_RemotePanels::deeplinkRowsTypeSwitchAndCopy()
+{
+    RemoteFixture tool;
+    DeeplinkListView panel(tool.listener);
+    panel.resize(420, 640);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QCOMPARE(panel.rows().size(), 32);
+    QTest::keyClicks(panel.filterField(), QStringLiteral("order"));
+    QCOMPARE(panel.rows().size(), 4);
+    DeeplinkItemView *details = panel.row(Deeplinks::Case::OrderDetails);
+    QVERIFY(details);
+    QVERIFY(!details->sendButton()->isEnabled());
+    QTest::keyClicks(details->inputFields().first(), QStringLiteral("abc"));
+    screenshots(panel, QStringLiteral("deeplink-panel-order"));
+
+    details->copyButton()->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://staging.example.com/user/account/orders/abc"));
+    QTest::mouseClick(panel.environmentButton(DeeplinkEnvironment::Production), Qt::LeftButton);
+    details->copyButton()->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://www.example.com/user/account/orders/abc"));
+
+    // Filtered away and back, the row starts empty.
+    QTest::keyClicks(panel.filterField(), QStringLiteral("x"));
+    QCOMPARE(panel.rows().size(), 0);
+    panel.filterField()->setText(QStringLiteral("order"));
+    QVERIFY(panel.row(Deeplinks::Case::OrderDetails)->inputFields().first()->text().isEmpty());
+
+    QSignalSpy alerts(&tool.listener, &MorvendaListener::alertViewStateChanged);
+    QTest::mouseClick(panel.helpButton(), Qt::LeftButton);
+    QCOMPARE(alerts.size(), 1);
+    QCOMPARE(tool.listener.alertViewState()->message->size(), 360);
+}
+
+void tst_RemotePanels::deeplinkSendGoesToTheActiveApp()
+{
+    RemoteFixture tool;
+    DeeplinkListView panel(tool.listener);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    DeeplinkItemView *details = panel.row(Deeplinks::Case::OrderDetails);
+    QVERIFY(!details->sendButton()->isEnabled());
+    QVERIFY(tool.connectApp());
+    QVERIFY(details->sendButton()->isEnabled());
+    QTest::keyClicks(details->inputFields().first(), QStringLiteral("abc"));
+    QTest::mouseClick(details->sendButton(), Qt::LeftButton);
+    QTRY_COMPARE(tool.commands().size(), 1);
+    QCOMPARE(tool.commands().first(),
+        QByteArrayLiteral("{\"runDeeplink\":\"https://staging.example.com/user/account/orders/abc\"}"));
+    tool.listener.setActiveConnection(nullptr);
+    QVERIFY(!details->sendButton()->isEnabled());
+}
+
+void tst_RemotePanels::milestoneInspector()
+{
+    qputenv("TZ", "UTC");
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    MilestoneListView panel(tool.listener, tool.milestones);
+    panel.resize(380, 560);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QVERIFY(panel.emptyLabel()->isVisible());
+    QCOMPARE(panel.emptyLabel()->text(), QStringLiteral("No milestone data available"));
+    QSignalSpy stored(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
+    tool.app.milestones(five());
+    QTRY_COMPARE(stored.size(), 1);
+    QCOMPARE(panel.list()->model()->rowCount(), 5);
+    QVERIFY(panel.list()->isVisible());
+    screenshots(panel, QStringLiteral("milestones"));
+    QTest::keyClicks(panel.filterField(), QStringLiteral("ORDER"));
+    QCOMPARE(panel.list()->model()->rowCount(), 2);
+}
+
+void tst_RemotePanels::panelsShownAgainFollowOnce()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    SettingsListView settings(tool.listener, tool.settings);
+    MilestoneListView milestones(tool.listener, tool.milestones);
+    for (int i = 0; i < 100; ++i) {
+        settings.show();
+        milestones.show();
+        settings.hide();
+        milestones.hide();
+    }
+    settings.show();
+    milestones.show();
+    QSignalSpy settingsItems(&settings.viewModel(), &SettingsListViewModel::itemsChanged);
+    QSignalSpy milestoneItems(&milestones.viewModel(), &MilestoneListViewModel::itemsChanged);
+    tool.app.settings(dozen());
+    tool.app.milestones(five());
+    QTRY_COMPARE(milestoneItems.size(), 1);
+    QCOMPARE(settingsItems.size(), 1);
+    QCOMPARE(settings.countLabel()->text(), QStringLiteral("12/12"));
+}
+
+void tst_RemotePanels::sideAreaAndWindowAreIndependent()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    Preferences preferences(store);
+    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    MainScene scene(shared, preferences, [](const QUrl &) {});
+    scene.show();
+    for (SideView view : {SideView::Deeplink, SideView::Settings, SideView::Milestone}) {
+        shared.windowManager.setSideView(view);
+        QCoreApplication::processEvents();
+        scene.openPanelWindow(view);
+        PanelWindow *window = scene.panelWindow(view);
+        QVERIFY(window);
+        const auto inWindow = window->findChildren<QWidget *>();
+        const auto inMain = scene.mainWindow()->findChildren<QWidget *>();
+        const auto panelIn = [view](const QList<QWidget *> &widgets) -> QWidget * {
+            for (QWidget *w : widgets) {
+                if ((view == SideView::Deeplink && qobject_cast<DeeplinkListView *>(w))
+                    || (view == SideView::Settings && qobject_cast<SettingsListView *>(w))
+                    || (view == SideView::Milestone && qobject_cast<MilestoneListView *>(w)))
+                    return w;
+            }
+            return nullptr;
+        };
+        QVERIFY(panelIn(inWindow));
+        QVERIFY(panelIn(inMain));
+        QVERIFY(panelIn(inWindow) != panelIn(inMain));
+        window->close();
+    }
+}
+
+QTEST_MAIN(tst_RemotePanels)
+#include "tst_remotepanels.moc"
