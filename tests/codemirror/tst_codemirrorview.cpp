@@ -5,6 +5,7 @@
 #include "CodeMirror/CodeMirrorPage.h"
 #include "CodeMirror/CodeMirrorView.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
+#include "tests/support/Pixels.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -104,17 +105,9 @@ QImage onScreen(QWidget &window)
 // The share of pixels in the dark theme's background colour.
 double darkBackgroundShare(const QImage &image)
 {
-    const QColor background(0x28, 0x2c, 0x34);
-    qint64 matching = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - background.red()) <= 3 && std::abs(pixel.green() - background.green()) <= 3
-                && std::abs(pixel.blue() - background.blue()) <= 3)
-                ++matching;
-        }
-    }
-    return image.isNull() ? 0 : double(matching) / (double(image.width()) * image.height());
+    if (image.isNull())
+        return 0;
+    return double(pixelsNear(image, QColor(0x28, 0x2c, 0x34), 3)) / (double(image.width()) * image.height());
 }
 
 void saveScreenshot(QWidget &widget, const QString &name)

@@ -3,6 +3,7 @@
 // open through Qt's own file dialog, following new rows; and screenshots in both palettes.
 #include "TimelineFixtures.h"
 #include "tests/support/Artifacts.h"
+#include "tests/support/Pixels.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
@@ -120,21 +121,6 @@ QRgb dominantColor(const QImage &image)
             best = it.key();
     }
     return best;
-}
-
-// Pixels within a few levels of `color` in every channel.
-int pixelsNear(const QImage &image, const QColor &color)
-{
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.red() - color.red()) <= 4 && std::abs(pixel.green() - color.green()) <= 4
-                && std::abs(pixel.blue() - color.blue()) <= 4)
-                ++count;
-        }
-    }
-    return count;
 }
 
 // `top` at its own alpha times `opacity`, over the opaque `bottom`.
