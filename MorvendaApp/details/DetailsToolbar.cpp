@@ -60,7 +60,10 @@ void DetailsToolbar::buildLayout()
     pickerRow->setContentsMargins(0, 0, 0, 0);
     auto *pickerTitle = new QLabel(L10n::text("Response"), m_responsePicker);
     m_responseMenu = new QComboBox(m_responsePicker);
-    m_responseMenu->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Wide enough for any response number, without measuring every entry: fitted to its
+    // contents, the menu measured thousands of entries again for each response that joined.
+    m_responseMenu->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_responseMenu->setMinimumContentsLength(5);
     pickerRow->addWidget(pickerTitle);
     pickerRow->addWidget(m_responseMenu);
 
