@@ -1,13 +1,6 @@
 // The scripted app's records reach the stores exactly as built, so the panel tests that rely on
 // them see what they sent.
-#include "../support/ScriptedPeer.h"
-
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
+#include "RemoteFixture.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,15 +16,9 @@ private slots:
 
 void tst_ScriptedApp::recordsArriveAsBuilt()
 {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
-
-    ScriptedPeer app;
-    QVERIFY(app.connectTo(listener.serverPort()));
+    RemoteFixture tool;
+    ScriptedPeer &app = tool.app;
+    QVERIFY(app.connectTo(tool.listener.serverPort()));
     app.handshake(QStringLiteral("Shop"));
     const QList<Setting> sent = {
         ScriptedPeer::boolSetting(QStringLiteral("checkout.v2"), Setting::BoolState::On),
@@ -44,7 +31,7 @@ void tst_ScriptedApp::recordsArriveAsBuilt()
     };
     const User shopper = ScriptedPeer::nonAdminUser(QStringLiteral("Ann"), QStringLiteral("tok-ann"));
     const QUuid id = QUuid::createUuid();
-    QSignalSpy milestonePulses(&milestones, &MilestoneManager::hasUpdatedMilestones);
+    QSignalSpy milestonePulses(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
     app.settings(sent);
     app.user(shopper);
     app.requestAt(id, QStringLiteral("https://api.example.com/v1/cart"), Method::Post, 1000.0);
@@ -52,13 +39,13 @@ void tst_ScriptedApp::recordsArriveAsBuilt()
     app.milestones(reached);
     QTRY_COMPARE(milestonePulses.size(), 1);
 
-    QCOMPARE(settings.settings().value(QStringLiteral("Shop")), sent);
-    QCOMPARE(milestones.milestone().value(QStringLiteral("Shop")), reached);
-    QCOMPARE(*users.users().find(QStringLiteral("Shop")), shopper);
+    QCOMPARE(tool.settings.settings().value(QStringLiteral("Shop")), sent);
+    QCOMPARE(tool.milestones.milestone().value(QStringLiteral("Shop")), reached);
+    QCOMPARE(*tool.users.users().find(QStringLiteral("Shop")), shopper);
     QVERIFY(!shopper.isAdmin());
     QVERIFY(shopper.retailer().has_value());
-    QCOMPARE(repository.exchangeCount(), 1);
-    QCOMPARE(repository.exchangeAt(0).duration(), std::optional<double>(0.25));
+    QCOMPARE(tool.repository.exchangeCount(), 1);
+    QCOMPARE(tool.repository.exchangeAt(0).duration(), std::optional<double>(0.25));
 }
 
 QTEST_GUILESS_MAIN(tst_ScriptedApp)

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 MilestoneListView::MilestoneListView(MorvendaListener &listener, MilestoneManager &milestoneManager, QWidget *parent)
@@ -28,18 +27,13 @@ void MilestoneListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, PanelParts::kTopInset, 0, 0);
-    m_stack = new QStackedWidget(this);
-    m_list = new QListView(m_stack);
-    PanelParts::styleList(m_list);
+    m_area = new PanelList(this);
+    m_list = m_area->list();
+    m_empty = m_area->emptyLabel();
     m_list->setModel(m_model);
     m_list->setItemDelegate(new MilestoneDelegate(m_list));
-    m_empty = new QLabel(L10n::text("Milestone.noData"), m_stack);
-    m_empty->setTextFormat(Qt::PlainText);
-    m_empty->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_empty->setContentsMargins(12, 8, 12, 8);
-    m_stack->addWidget(m_list);
-    m_stack->addWidget(m_empty);
-    layout->addWidget(m_stack, 1);
+    m_empty->setText(L10n::text("Milestone.noData"));
+    layout->addWidget(m_area, 1);
 
     m_filter = new QLineEdit(this);
     QWidget *filterRow = PanelParts::filterRow(m_filter, L10n::text("Milestone.searchMilestone"));
@@ -49,7 +43,7 @@ void MilestoneListView::buildLayout()
 
 void MilestoneListView::refresh()
 {
-    m_stack->setCurrentWidget(m_viewModel->items().isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    m_area->showEmpty(m_viewModel->items().isEmpty());
 }
 
 void MilestoneListView::showEvent(QShowEvent *event)

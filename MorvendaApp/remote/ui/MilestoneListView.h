@@ -9,10 +9,10 @@ class MilestoneListModel;
 class MilestoneListViewModel;
 class MilestoneManager;
 class MorvendaListener;
+class PanelList;
 class QLabel;
 class QLineEdit;
 class QListView;
-class QStackedWidget;
 
 class MilestoneListView : public QWidget
 {
@@ -35,7 +35,7 @@ private:
 
     MilestoneListViewModel *m_viewModel;
     MilestoneListModel *m_model;
-    QStackedWidget *m_stack = nullptr;
+    PanelList *m_area = nullptr;
     QListView *m_list = nullptr;
     QLabel *m_empty = nullptr;
     QLineEdit *m_filter = nullptr;

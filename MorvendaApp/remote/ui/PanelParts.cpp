@@ -40,16 +40,29 @@ QFont font(const QFont &base, int pixelSize, bool bold, bool monospaced)
     return f;
 }
 
-void styleList(QListView *list)
+} // namespace PanelParts
+
+PanelList::PanelList(QWidget *parent)
+    : QStackedWidget(parent)
+    , m_list(new QListView(this))
+    , m_empty(new QLabel(this))
 {
-    list->setFrameShape(QFrame::NoFrame);
-    list->setUniformItemSizes(false);
-    list->setSelectionMode(QAbstractItemView::NoSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    list->setResizeMode(QListView::Adjust);
-    list->setMouseTracking(true);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setUniformItemSizes(false);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setResizeMode(QListView::Adjust);
+    m_empty->setTextFormat(Qt::PlainText);
+    m_empty->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_empty->setContentsMargins(12, 8, 12, 8);
+    m_empty->setWordWrap(true);
+    addWidget(m_list);
+    addWidget(m_empty);
 }
 
-} // namespace PanelParts
+void PanelList::showEmpty(bool empty)
+{
+    setCurrentWidget(empty ? static_cast<QWidget *>(m_empty) : m_list);
+}

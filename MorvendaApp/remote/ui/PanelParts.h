@@ -3,12 +3,32 @@
 // Main thread only.
 #pragma once
 
+#include <QStackedWidget>
 #include <QString>
 
 class QFont;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QWidget;
+
+// A panel's list of variable-height rows drawn by its delegate, with a text in its place while
+// it has no rows. Panels leave PanelParts::kTopInset above it.
+class PanelList : public QStackedWidget
+{
+    Q_OBJECT
+
+public:
+    explicit PanelList(QWidget *parent = nullptr);
+
+    QListView *list() const { return m_list; }
+    QLabel *emptyLabel() const { return m_empty; }
+    void showEmpty(bool empty);
+
+private:
+    QListView *m_list;
+    QLabel *m_empty;
+};
 
 namespace PanelParts {
 
@@ -18,8 +38,6 @@ QWidget *decoration(const QString &symbolName, QWidget *parent);
 QWidget *filterRow(QLineEdit *field, const QString &label);
 // `base` at `pixelSize`, bold or monospaced on request.
 QFont font(const QFont &base, int pixelSize, bool bold = false, bool monospaced = false);
-// A list of variable-height rows drawn by its delegate; panels leave kTopInset above it.
-void styleList(QListView *list);
 
 // Text sizes (logical pixels).
 inline constexpr int kBody = 13;

@@ -5,7 +5,7 @@
 #include "SettingDelegate.h"
 
 #include "MorvendaApp/components/FlowStack.h"
-#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/remote/SettingsListModel.h"
 #include "MorvendaApp/remote/SettingsListViewModel.h"
@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -62,19 +61,12 @@ void SettingsListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, PanelParts::kTopInset, 0, 0);
-    m_stack = new QStackedWidget(this);
-    m_list = new QListView(m_stack);
-    PanelParts::styleList(m_list);
+    m_area = new PanelList(this);
+    m_list = m_area->list();
+    m_empty = m_area->emptyLabel();
     m_list->setModel(m_model);
     m_list->setItemDelegate(new SettingDelegate(*m_viewModel, m_list));
-    m_empty = new QLabel(m_stack);
-    m_empty->setTextFormat(Qt::PlainText);
-    m_empty->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    m_empty->setContentsMargins(12, 8, 12, 8);
-    m_empty->setWordWrap(true);
-    m_stack->addWidget(m_list);
-    m_stack->addWidget(m_empty);
-    layout->addWidget(m_stack, 1);
+    layout->addWidget(m_area, 1);
     layout->addWidget(buildFilterBar());
 }
 
@@ -87,12 +79,7 @@ QWidget *SettingsListView::buildFilterBar()
 
     auto *countRow = new QHBoxLayout;
     countRow->addStretch(1);
-    m_count = new QLabel(bar);
-    m_count->setTextFormat(Qt::PlainText);
-    m_count->setFont(PanelParts::font(font(), PanelParts::kCaption));
-    QPalette secondary = m_count->palette();
-    secondary.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, palette()));
-    m_count->setPalette(secondary);
+    m_count = new SecondaryLabel(PanelParts::kCaption, bar);
     countRow->addWidget(m_count);
     layout->addLayout(countRow);
 
@@ -166,7 +153,7 @@ void SettingsListView::refresh()
         m_chips.at(types.size() + i)->setSelected(state == states.at(i));
     m_count->setText(m_viewModel->countText());
     m_empty->setText(m_viewModel->emptyText());
-    m_stack->setCurrentWidget(m_viewModel->items().isEmpty() ? static_cast<QWidget *>(m_empty) : m_list);
+    m_area->showEmpty(m_viewModel->items().isEmpty());
 }
 
 void SettingsListView::showEvent(QShowEvent *event)

@@ -8,10 +8,10 @@
 
 class ChipButton;
 class MorvendaListener;
+class PanelList;
 class QLabel;
 class QLineEdit;
 class QListView;
-class QStackedWidget;
 class SettingsListModel;
 class SettingsListViewModel;
 class SettingsManager;
@@ -42,7 +42,7 @@ private:
 
     SettingsListViewModel *m_viewModel;
     SettingsListModel *m_model;
-    QStackedWidget *m_stack = nullptr;
+    PanelList *m_area = nullptr;
     QListView *m_list = nullptr;
     QLabel *m_empty = nullptr;
     QLabel *m_count = nullptr;
