@@ -304,6 +304,7 @@ void tst_RemotePanels::sideAreaAndWindowAreIndependent()
     Preferences preferences(store);
     SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
     MainScene scene(shared, preferences, [](const QUrl &) {});
+    scene.mainWindow()->resize(1280, 760);
     scene.show();
     for (SideView view : {SideView::Deeplink, SideView::Settings, SideView::Milestone}) {
         shared.windowManager.setSideView(view);
@@ -325,6 +326,7 @@ void tst_RemotePanels::sideAreaAndWindowAreIndependent()
         QVERIFY(panelIn(inWindow));
         QVERIFY(panelIn(inMain));
         QVERIFY(panelIn(inWindow) != panelIn(inMain));
+        saveArtifact(scene.mainWindow(), QStringLiteral("main-window-side-%1.png").arg(rawValue(view)));
         window->close();
     }
 }
