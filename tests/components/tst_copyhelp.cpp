@@ -61,13 +61,11 @@ void TestCopyHelp::confirmationGoesAwayAfterItsDelay()
     auto *timer = button.findChild<QTimer *>(u"confirmationTimer"_s);
     QVERIFY(confirmation && timer);
     QVERIFY(!confirmation->isVisible());
-    QCOMPARE(confirmation->text(), u"Copied to Pasteboard!"_s);
 
     for (int click = 0; click < 2; ++click) {
         button.copy();
         QVERIFY(confirmation->isVisible());
         QVERIFY(timer->isActive());
-        QCOMPARE(timer->interval(), CopyButton::kConfirmationMs);
         QTRY_VERIFY_WITH_TIMEOUT(!confirmation->isVisible(), 5000);
     }
 }
@@ -77,7 +75,6 @@ void TestCopyHelp::helpButtonOpensTheArticlePage()
     QList<QUrl> opened;
     int shown = 0;
     HelpButton button(Help::Metrics, {[&](const QUrl &u) { opened << u; }, [&] { ++shown; }});
-    QCOMPARE(button.symbol(), u"questionmark.circle"_s);
     button.click();
     QCOMPARE(opened, QList<QUrl>{helpUrl(Help::Metrics).value()});
     QCOMPARE(shown, 0);
