@@ -1,4 +1,5 @@
 #include "FakeSystemColorScheme.h"
+#include "tests/support/Artifacts.h"
 
 #include "MorvendaApp/shell/AppearanceService.h"
 #include "MorvendaApp/shell/GeneralSettingsView.h"
@@ -6,19 +7,8 @@
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
-#include "MorvendaApp/shell/Asset.h"
-
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QFormLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -37,8 +27,6 @@ private slots:
     void nothingIsWrittenUntilTheUserPicks();
     void pickingDarkStoresItAndRepalettesEveryWindowAndFollower();
     void systemFollowsTheSystemAgain();
-    void preferencesWindowFitsItsContent();
-    void sampleWindowInForcedLightAndDark();
 
 private:
     QSettings &settings() { return *m_settings; }
@@ -54,59 +42,6 @@ QColor windowColour(const QWidget &widget)
 }
 
 const QString kKey = QString::fromLatin1(ColorSchemePreference::kSettingsKey);
-
-// A window with the common controls, for looking at both palettes.
-std::unique_ptr<QWidget> sampleWindow()
-{
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle(QStringLiteral("Sample"));
-    auto *layout = new QHBoxLayout(window.get());
-
-    auto *list = new QListWidget;
-    for (const char *row : {"GET /api/user", "POST /api/event", "GET /api/settings", "PUT /api/cart", "DELETE /api/item"})
-        list->addItem(QString::fromLatin1(row));
-    list->setAlternatingRowColors(true);
-    list->setCurrentRow(1);
-    layout->addWidget(list);
-
-    auto *form = new QFormLayout;
-    auto *logo = new QLabel;
-    logo->setPixmap(Asset::pixmap(Asset::logo, QSize(48, 48), window->devicePixelRatioF()));
-    auto *brands = new QLabel;
-    QPixmap pair(QSize(68, 32));
-    pair.fill(Qt::transparent);
-    {
-        QPainter painter(&pair);
-        painter.drawPixmap(0, 0, Asset::pixmap(Asset::retailerStageSmall, QSize(32, 32)));
-        painter.drawPixmap(36, 0, Asset::pixmap(Asset::brandStageSmall, QSize(32, 32)));
-    }
-    brands->setPixmap(pair);
-    form->addRow(logo, brands);
-    auto *search = new QLineEdit;
-    search->setPlaceholderText(QStringLiteral("Search setting"));
-    form->addRow(QStringLiteral("Filter:"), search);
-    auto *combo = new QComboBox;
-    combo->addItems({QStringLiteral("System"), QStringLiteral("Light"), QStringLiteral("Dark")});
-    form->addRow(QStringLiteral("Appearance:"), combo);
-    auto *check = new QCheckBox(QStringLiteral("Record timeline"));
-    check->setChecked(true);
-    form->addRow(check);
-    form->addRow(new QRadioButton(QStringLiteral("Network")));
-    auto *progress = new QProgressBar;
-    progress->setValue(60);
-    form->addRow(progress);
-    auto *buttons = new QHBoxLayout;
-    auto *primary = new QPushButton(QStringLiteral("Send setting override"));
-    primary->setDefault(true);
-    auto *disabled = new QPushButton(QStringLiteral("Disabled"));
-    disabled->setEnabled(false);
-    buttons->addWidget(primary);
-    buttons->addWidget(disabled);
-    form->addRow(buttons);
-    layout->addLayout(form);
-    window->resize(560, 260);
-    return window;
-}
 
 } // namespace
 
@@ -158,8 +93,10 @@ void TestPreferences::nothingIsWrittenUntilTheUserPicks()
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
 
-    QCOMPARE(view.generalSettings()->picker()->currentText(), QStringLiteral("System"));
+    QComboBox *picker = view.generalSettings()->picker();
+    QCOMPARE(picker->currentText(), QStringLiteral("System"));
     QVERIFY(!settings().contains(kKey));
+    QVERIFY(view.rect().contains(QRect(picker->mapTo(&view, QPoint(0, 0)), picker->size())));
 }
 
 void TestPreferences::pickingDarkStoresItAndRepalettesEveryWindowAndFollower()
@@ -197,6 +134,7 @@ void TestPreferences::pickingDarkStoresItAndRepalettesEveryWindowAndFollower()
     // A window opened later gets the dark palette too.
     QWidget later;
     QCOMPARE(windowColour(later), ShellPalette::dark().color(QPalette::Window));
+    saveArtifact(&view, QStringLiteral("preferences-window-dark.png"));
 }
 
 void TestPreferences::systemFollowsTheSystemAgain()
@@ -217,45 +155,6 @@ void TestPreferences::systemFollowsTheSystemAgain()
 
     system.set(ColorScheme::Light);
     QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
-}
-
-void TestPreferences::preferencesWindowFitsItsContent()
-{
-    Preferences preferences(settings());
-    PreferencesView view(preferences);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(view.width(), 350);
-    QVERIFY(view.height() >= 100);
-    QComboBox *picker = view.generalSettings()->picker();
-    QVERIFY(view.rect().contains(QRect(picker->mapTo(&view, QPoint(0, 0)), picker->size())));
-    QCOMPARE(picker->count(), 4); // System, divider, Light, Dark
-    QCOMPARE(picker->itemText(2), QStringLiteral("Light"));
-}
-
-void TestPreferences::sampleWindowInForcedLightAndDark()
-{
-    Preferences preferences(settings());
-    FakeSystemColorScheme system(ColorScheme::Light);
-    AppearanceService appearance(preferences, system);
-    const std::unique_ptr<QWidget> window = sampleWindow();
-    window->show();
-    PreferencesView preferencesWindow(preferences);
-    preferencesWindow.show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-
-    const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    for (const PreferredColorScheme forced : {PreferredColorScheme::Light, PreferredColorScheme::Dark}) {
-        preferences.setPreferredColorScheme(forced);
-        const QPalette expected = ShellPalette::forScheme(appearance.colorScheme());
-        QTRY_COMPARE(windowColour(*window), expected.color(QPalette::Window));
-        const QImage shot = window->grab().toImage();
-        QCOMPARE(shot.pixelColor(2, 2), expected.color(QPalette::Window));
-        const QString scheme = ColorSchemePreference::rawValue(forced);
-        QVERIFY(shot.save(artifacts + QStringLiteral("/sample-window-%1.png").arg(scheme)));
-        QTRY_COMPARE(windowColour(preferencesWindow), expected.color(QPalette::Window));
-        QVERIFY(preferencesWindow.grab().save(artifacts + QStringLiteral("/preferences-window-%1.png").arg(scheme)));
-    }
 }
 
 QTEST_MAIN(TestPreferences)
