@@ -17,30 +17,12 @@ class TestExchange : public QObject
     Q_OBJECT
 
 private slots:
-    void buildingFromARequestOrAResponse();
     void responseStatus_data();
     void responseStatus();
     void duration_data();
     void duration();
     void equalityCoversEveryFieldAndHashesAgree();
 };
-
-void TestExchange::buildingFromARequestOrAResponse()
-{
-    const Exchange fromRequest = Exchange::fromRequest(request(id(1)), QStringLiteral("App"));
-    QCOMPARE(fromRequest.messageID(), id(1));
-    QVERIFY(fromRequest.responses().isEmpty());
-    QCOMPARE(fromRequest.batchID(), std::nullopt);
-    QCOMPARE(fromRequest.batchCount(), std::nullopt);
-    QCOMPARE(fromRequest.responseStatus(), Status::NoResponse);
-
-    const Exchange fromResponse = Exchange::fromResponse(response(id(2), id(9)), QStringLiteral("App"));
-    QCOMPARE(fromResponse.messageID(), id(2));
-    QVERIFY(!fromResponse.request());
-    QCOMPARE(fromResponse.description(), std::nullopt);
-    QCOMPARE(fromResponse.batchID(), std::optional<QUuid>(id(9)));
-    QCOMPARE(fromResponse.batchCount(), std::nullopt);
-}
 
 void TestExchange::responseStatus_data()
 {
