@@ -123,11 +123,16 @@ void ExternalWindowButton::openInExternalWindow()
 
 void ExternalWindowButton::collapseToSidebar()
 {
-    m_windowManager.close(m_view);
-    m_windowManager.toggle(m_view);
-    // Shown in the main window's sidebar the button must not close the main window.
-    if (isPanelWindow(window(), m_view))
-        window()->close();
+    // Everything is read before the setters: in the side area this button's pane is deleted
+    // synchronously when the side view changes, and this object with it. Shown in the main
+    // window's sidebar the button must not close the main window.
+    const QPointer<QWidget> ownWindow = isPanelWindow(window(), m_view) ? window() : nullptr;
+    WindowManager &windowManager = m_windowManager;
+    const SideView view = m_view;
+    windowManager.close(view);
+    windowManager.toggle(view);
+    if (ownWindow)
+        ownWindow->close();
 }
 
 void ExternalWindowButton::refresh()

@@ -10,6 +10,7 @@
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/components/CopyButton.h"
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"
 #include "MorvendaApp/remote/SettingsListViewModel.h"
@@ -119,6 +120,7 @@ private slots:
     void milestoneInspector();
     void panelsShownAgainFollowOnce();
     void sideAreaAndWindowAreIndependent();
+    void collapsingFromTheSideAreaIsSafe();
 };
 
 void tst_RemotePanels::settingsChipsSearchAndCount()
@@ -329,6 +331,31 @@ void tst_RemotePanels::sideAreaAndWindowAreIndependent()
         saveArtifact(scene.mainWindow(), QStringLiteral("main-window-side-%1.png").arg(rawValue(view)));
         window->close();
     }
+}
+
+void tst_RemotePanels::collapsingFromTheSideAreaIsSafe()
+{
+    QTemporaryDir dir;
+    QSettings store(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    Preferences preferences(store);
+    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
+    MainScene scene(shared, preferences, [](const QUrl &) {});
+    scene.show();
+    // The panel has its own window, and the toolbar shows it in the side area too.
+    scene.openPanelWindow(SideView::Settings);
+    shared.windowManager.open(SideView::Settings);
+    shared.windowManager.setSideView(SideView::Settings);
+    QCoreApplication::processEvents();
+    QPointer<SettingsListView> side = scene.mainWindow()->findChild<SettingsListView *>();
+    QVERIFY(side);
+    // The side pane's own button: the pane (and the button) leave synchronously on the way.
+    auto *button = side->parentWidget()->findChild<ExternalWindowButton *>();
+    QVERIFY(button);
+    button->click();
+    QVERIFY(!side);
+    QVERIFY(scene.mainWindow()->isVisible());
+    QCOMPARE(shared.windowManager.sideView(), SideView::Settings);
+    QVERIFY(scene.mainWindow()->findChild<SettingsListView *>());
 }
 
 QTEST_MAIN(tst_RemotePanels)
