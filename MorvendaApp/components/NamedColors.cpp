@@ -21,6 +21,9 @@ Pair fixedColor(NamedColor color)
     case NamedColor::Purple: return {0xffaf52de, 0xffbf5af2};
     case NamedColor::Pink: return {0xffff2d55, 0xffff375f};
     case NamedColor::Gray: return {0xff8e8e93, 0xff98989d};
+    case NamedColor::Cyan: return {0xff32ade6, 0xff64d2ff};
+    case NamedColor::Indigo: return {0xff5856d6, 0xff5e5ce6};
+    case NamedColor::Teal: return {0xff30b0c7, 0xff40c8e0};
     case NamedColor::Primary:
     case NamedColor::Secondary:
     case NamedColor::Accent: break;

@@ -5,7 +5,22 @@
 #include <QColor>
 #include <QPalette>
 
-enum class NamedColor { Primary, Secondary, Accent, Red, Orange, Yellow, Green, Blue, Purple, Pink, Gray };
+enum class NamedColor {
+    Primary,
+    Secondary,
+    Accent,
+    Red,
+    Orange,
+    Yellow,
+    Green,
+    Blue,
+    Purple,
+    Pink,
+    Gray,
+    Cyan,
+    Indigo,
+    Teal,
+};
 
 // A palette is dark when its window colour is dark.
 bool isDarkPalette(const QPalette &palette);

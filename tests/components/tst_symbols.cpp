@@ -144,7 +144,8 @@ void TestSymbols::namedColoursFollowTheScheme()
     QVERIFY(isDarkPalette(dark));
 
     for (NamedColor color : {NamedColor::Red, NamedColor::Orange, NamedColor::Yellow, NamedColor::Green,
-             NamedColor::Blue, NamedColor::Purple, NamedColor::Pink, NamedColor::Gray}) {
+             NamedColor::Blue, NamedColor::Purple, NamedColor::Pink, NamedColor::Gray, NamedColor::Cyan,
+             NamedColor::Indigo, NamedColor::Teal}) {
         QVERIFY(namedColor(color, light) != namedColor(color, dark));
         QVERIFY(namedColor(color, dark).lightness() >= namedColor(color, light).lightness());
     }
