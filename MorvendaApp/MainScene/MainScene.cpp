@@ -20,6 +20,9 @@
 #include "MorvendaApp/details/MorvendaDetailsView.h"
 #include "MorvendaApp/metrics/ui/MetricsView.h"
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
+#include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/UserView.h"
 
 #include <QApplication>
 #include <QMenuBar>
@@ -30,6 +33,7 @@ MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::
     , m_preferences(preferences)
     , m_openUrl(std::move(openUrl))
     , m_selection(new MessageSelection(this))
+    , m_avatars(new AvatarLoader(this))
 {
     registerPanelFactories();
     buildMainWindow();
@@ -44,6 +48,9 @@ void MainScene::registerPanelFactories()
     });
     m_panelFactories.insert(SideView::Milestone, [](const PanelContext &context) -> QWidget * {
         return new MilestoneListView(context.shared.listener, context.shared.milestoneManager);
+    });
+    m_panelFactories.insert(SideView::User, [this](const PanelContext &context) -> QWidget * {
+        return new UserView(context.shared.userManager, context.shared.listener, *m_avatars, m_openUrl);
     });
 }
 
@@ -120,8 +127,8 @@ QWidget *MainScene::makeTimelineColumn()
 QWidget *MainScene::makeDetailsColumn()
 {
     SharedObjects &shared = m_shared;
-    const auto connectScreen = [&shared]() -> QWidget * {
-        return new ConnectToPeerView(shared.listener, shared.fileHolder, shared.userManager);
+    const auto connectScreen = [this, &shared]() -> QWidget * {
+        return new ConnectToPeerView(shared.listener, shared.fileHolder, shared.userManager, *m_avatars);
     };
     auto *details = new MorvendaDetailsView(shared.repository, shared.windowManager, m_openUrl);
     details->setConnectScreenFactory(connectScreen);

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QPointer>
 
+class AvatarLoader;
 class MainWindow;
 class MessageSelection;
 class MorvendaCommands;
@@ -86,6 +87,8 @@ private:
     Preferences &m_preferences;
     HelpView::OpenUrl m_openUrl;
     MessageSelection *m_selection = nullptr;
+    // Profile pictures, shared by the connect screen and the user panels.
+    AvatarLoader *m_avatars = nullptr;
     QPointer<MainWindow> m_mainWindow;
     MorvendaCommands *m_commands = nullptr;
     QHash<SideView, PanelFactory> m_panelFactories;

@@ -135,14 +135,15 @@ QFont scaledFont(const QFont &base, qreal factor, bool bold = false)
 } // namespace
 
 ConnectToPeerView::ConnectToPeerView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
-    QWidget *parent)
+    AvatarLoader &avatars, QWidget *parent)
     : QWidget(parent)
     , m_selection(new ConnectionSelection(this))
 {
-    buildLayout(listener, fileHolder, userManager);
+    buildLayout(listener, fileHolder, userManager, avatars);
 }
 
-void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager)
+void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
+    AvatarLoader &avatars)
 {
     setMinimumWidth(250);
 
@@ -155,7 +156,7 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     status->addWidget(new Spinner(this));
     status->addStretch(1);
 
-    m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, this);
+    m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, avatars, this);
     m_fileList = new FileListView(fileHolder, listener, *m_selection, this);
 
     // One run: the label and the bold host name wrap together. The host name is escaped.

@@ -13,6 +13,7 @@ class MorvendaListener;
 class PeerListView;
 class QLabel;
 class UserManager;
+class AvatarLoader;
 
 class ConnectToPeerView : public QWidget
 {
@@ -20,7 +21,7 @@ class ConnectToPeerView : public QWidget
 
 public:
     ConnectToPeerView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
-        QWidget *parent = nullptr);
+        AvatarLoader &avatars, QWidget *parent = nullptr);
 
     PeerListView *peerList() const { return m_peerList; }
     FileListView *fileList() const { return m_fileList; }
@@ -36,7 +37,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager);
+    void buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
+        AvatarLoader &avatars);
     void applySecondaryColour();
 
     ConnectionSelection *m_selection = nullptr;

@@ -6,7 +6,11 @@
 
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/users/ui/UserImages.h"
+#include "MorvendaApp/users/ui/UserTags.h"
+#include "MorvendaApp/users/CountryFlagMapper.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -44,13 +48,21 @@ struct ConnectionEntryDelegate::Layout
 {
     QString title;
     QString userLine; // name and token, each left out when absent
-    QString tagLine;
+    QList<UserTag> tags;
+    UserImages::Content images;
+    QSize imagesSize;
     bool hasUser = false;
     QString badge;
     QFont font;
     int textLeft = 0;
     int height = 0;
 };
+
+ConnectionEntryDelegate::ConnectionEntryDelegate(AvatarLoader &avatars, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_avatars(avatars)
+{
+}
 
 NamedColor ConnectionEntryDelegate::stateColor(MorvendaConnection::State state)
 {
@@ -86,7 +98,20 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
             }
         }
         l.userLine = parts.join(QLatin1Char(' '));
-        l.tagLine = index.data(ConnectionListModel::UserTagsRole).toStringList().join(QStringLiteral("  "));
+        for (const QString &raw : index.data(ConnectionListModel::UserTagsRole).toStringList()) {
+            if (const std::optional<UserTag> tag = userTagFromRawValue(raw)) {
+                l.tags.append(*tag);
+            }
+        }
+        const QUrl picture = index.data(ConnectionListModel::UserImageUrlRole).toUrl();
+        const QVariant country = index.data(ConnectionListModel::UserCountryRole);
+        const qreal dpr = option.widget ? option.widget->devicePixelRatioF() : qApp->devicePixelRatio();
+        if (!picture.isEmpty()) {
+            l.images.picture = m_avatars.picture(picture, qRound(kPictureSize * dpr));
+        }
+        const QString countryText = country.toString();
+        l.images.flag = CountryFlagMapper().flag(countryText.isNull() ? std::nullopt : std::optional(countryText));
+        l.imagesSize = UserImages::sizeFor(l.images, kPictureSize, l.font);
     }
     l.badge = index.data(ConnectionListModel::StateTextRole).toString().toUpper();
     l.textLeft = kMarkSize + kSpacing;
@@ -94,9 +119,13 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
     const QFontMetrics base(l.font);
     int height = base.height();
     if (l.hasUser) {
-        height += kLineSpacing + QFontMetrics(calloutFont(l.font)).height();
-        if (!l.tagLine.isEmpty()) {
-            height += kLineSpacing + QFontMetrics(footnoteFont(l.font)).height();
+        height += kLineSpacing + std::max(QFontMetrics(calloutFont(l.font)).height(), l.imagesSize.height());
+        // Before the list's first layout the option may carry no width: the viewport's is the row's.
+        const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+        const int rowWidth = view ? view->viewport()->width() : option.rect.width();
+        const int width = rowWidth - 8 - l.textLeft;
+        if (const int tags = UserTags::heightForWidth(l.tags, footnoteFont(l.font), std::max(width, 40)); tags > 0) {
+            height += kLineSpacing + tags;
         }
     }
     height += kLineSpacing + QFontMetrics(badgeFont(l.font)).height() + 2 * kBadgePadding;
@@ -154,9 +183,21 @@ void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     };
     drawLine(l.font, text, l.title);
     if (l.hasUser) {
-        drawLine(calloutFont(l.font), secondary, l.userLine);
-        if (!l.tagLine.isEmpty()) {
-            drawLine(footnoteFont(l.font), text, l.tagLine);
+        // The picture and flag lead the user's line; the name and token follow, centred on it.
+        const QFont callout = calloutFont(l.font);
+        const int lineHeight = std::max(QFontMetrics(callout).height(), l.imagesSize.height());
+        UserImages::paint(painter, QPoint(left, y + (lineHeight - l.imagesSize.height()) / 2), kPictureSize, l.images,
+            option.palette, l.font);
+        const int shift = l.imagesSize.width() > 0 ? l.imagesSize.width() + kSpacing : 0;
+        const QFontMetrics metrics(callout);
+        painter->setFont(callout);
+        painter->setPen(secondary);
+        painter->drawText(QRect(left + shift, y, width - shift, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
+            metrics.elidedText(l.userLine, Qt::ElideRight, width - shift));
+        y += lineHeight + kLineSpacing;
+        const int tags = UserTags::paint(painter, QPoint(left, y), width, l.tags, footnoteFont(l.font), option.palette);
+        if (tags > 0) {
+            y += tags + kLineSpacing;
         }
     }
 

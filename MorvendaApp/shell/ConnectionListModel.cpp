@@ -11,7 +11,7 @@ ConnectionListModel::ConnectionListModel(MorvendaListener &listener, UserManager
     connect(&listener, &MorvendaListener::activeConnectionChanged, this,
         [this] { refreshAllRows({IsSelectedRole}); });
     connect(&userManager, &UserManager::hasUpdatedUser, this,
-        [this] { refreshAllRows({HasUserRole, UserNameRole, UserTokenRole, UserTagsRole}); });
+        [this] { refreshAllRows({HasUserRole, UserNameRole, UserTokenRole, UserTagsRole, UserImageUrlRole, UserCountryRole}); });
     resetConnections(listener.connections());
 }
 
@@ -103,6 +103,14 @@ QVariant ConnectionListModel::data(const QModelIndex &index, int role) const
         }
         return tags;
     }
+    case UserImageUrlRole: {
+        const User *found = user();
+        return found && found->profileImageURL() ? found->profileImageURL()->qurl() : QUrl();
+    }
+    case UserCountryRole: {
+        const User *found = user();
+        return found && found->retailer() && found->retailer()->country() ? *found->retailer()->country() : QString();
+    }
     default:
         return {};
     }
@@ -120,5 +128,7 @@ QHash<int, QByteArray> ConnectionListModel::roleNames() const
     names.insert(UserNameRole, "userName");
     names.insert(UserTokenRole, "userToken");
     names.insert(UserTagsRole, "userTags");
+    names.insert(UserImageUrlRole, "userImageUrl");
+    names.insert(UserCountryRole, "userCountry");
     return names;
 }

@@ -25,6 +25,8 @@ public:
         UserNameRole,                  // QString, null when absent
         UserTokenRole,                 // QString, null when absent
         UserTagsRole,                  // QStringList of tag raw values
+        UserImageUrlRole,              // QUrl of the profile picture, empty when absent
+        UserCountryRole,               // QString: the retailer's country, null when absent
     };
 
     ConnectionListModel(MorvendaListener &listener, UserManager &userManager, QObject *parent = nullptr);

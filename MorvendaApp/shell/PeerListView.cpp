@@ -1,6 +1,8 @@
 #include "PeerListView.h"
 
 #include "ConnectionEntryDelegate.h"
+
+#include "MorvendaApp/users/ui/AvatarLoader.h"
 #include "ConnectionListModel.h"
 #include "ConnectionSelection.h"
 #include "ListSizing.h"
@@ -54,10 +56,11 @@ QStringList displayNames(const QList<MorvendaListener::ConnectionPtr> &connectio
 } // namespace
 
 PeerListView::PeerListView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
-    ConnectionSelection &selection, QWidget *parent)
+    ConnectionSelection &selection, AvatarLoader &avatars, QWidget *parent)
     : QWidget(parent)
     , m_listener(listener)
     , m_fileHolder(fileHolder)
+    , m_avatars(avatars)
     , m_selection(selection)
     , m_model(new ConnectionListModel(listener, userManager, this))
     , m_previousNames(displayNames(listener.connections()))
@@ -73,7 +76,9 @@ void PeerListView::buildLayout()
     m_header->setTextFormat(Qt::PlainText);
     m_list = new QListView(this);
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new ConnectionEntryDelegate(m_list));
+    m_list->setItemDelegate(new ConnectionEntryDelegate(m_avatars, m_list));
+    // A picture that arrives changes the rows that show it.
+    connect(&m_avatars, &AvatarLoader::finished, m_list->viewport(), [this] { m_list->viewport()->update(); });
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->viewport()->installEventFilter(new RightClickDoesNotSelect(m_list));
     m_list->setUniformItemSizes(false);

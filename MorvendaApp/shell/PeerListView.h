@@ -17,6 +17,7 @@ class QLabel;
 class QListView;
 class QMenu;
 class UserManager;
+class AvatarLoader;
 
 class PeerListView : public QWidget
 {
@@ -24,7 +25,7 @@ class PeerListView : public QWidget
 
 public:
     PeerListView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
-        ConnectionSelection &selection, QWidget *parent = nullptr);
+        ConnectionSelection &selection, AvatarLoader &avatars, QWidget *parent = nullptr);
 
     QLabel *header() const { return m_header; }
     QListView *listView() const { return m_list; }
@@ -46,6 +47,7 @@ private:
 
     MorvendaListener &m_listener;
     FileHolder &m_fileHolder;
+    AvatarLoader &m_avatars;
     ConnectionSelection &m_selection;
     ConnectionListModel *m_model = nullptr;
     QLabel *m_header = nullptr;

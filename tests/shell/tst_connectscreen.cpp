@@ -17,6 +17,7 @@
 #include "MorvendaApp/shell/FileListView.h"
 #include "MorvendaApp/shell/PeerListView.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/users/ui/AvatarLoader.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
 class TestConnectScreen : public QObject
@@ -56,6 +58,7 @@ private:
     std::unique_ptr<Logger> m_logger;
     std::unique_ptr<FileHolder> m_files;
     std::unique_ptr<MorvendaListener> m_listener;
+    std::unique_ptr<AvatarLoader> m_avatars;
     std::unique_ptr<ConnectToPeerView> m_screen;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
 };
@@ -75,7 +78,8 @@ void TestConnectScreen::init()
         MorvendaListener::Options{QHostAddress::LocalHost, false});
     qunsetenv("MORVENDA_PORT");
     QVERIFY(m_listener->isListening());
-    m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, *m_users);
+    m_avatars = std::make_unique<AvatarLoader>();
+    m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, *m_users, *m_avatars);
     m_tester = std::make_unique<QAbstractItemModelTester>(&model());
     m_screen->resize(700, 600);
     m_screen->show();
@@ -86,6 +90,7 @@ void TestConnectScreen::cleanup()
 {
     m_tester.reset();
     m_screen.reset();
+    m_avatars.reset();
     m_listener.reset();
     m_files.reset();
     m_logger.reset();
@@ -139,6 +144,18 @@ void TestConnectScreen::aLoneConnectionIsShownReadyAndChosen()
     QVERIFY(row.data(ConnectionListModel::IsSelectedRole).toBool());
     QVERIFY(m_logger->log().contains(QStringLiteral("Selecting connection: Retailer <App> & Co")));
     QCOMPARE(m_screen->peerList()->listView()->selectionModel()->selectedRows().size(), 1);
+
+    // A user with a picture and a retailer: the row carries what its picture and flag need.
+    peer.send(QByteArrayLiteral(R"({"user":{"name":"Ada","token":"tok-1","capabilities":[],)"
+                                R"("profileImageURL":"http://127.0.0.1:9/ada.png","isImpersonating":false,)"
+                                R"("isSubuser":false,"isAdmin":true,"tags":["admin","active","placeOrder"],)"
+                                R"("retailer":{"name":"Shop","token":"r1","isActive":true,"country":"usa"}}})"));
+    QTRY_COMPARE(row.data(ConnectionListModel::UserCountryRole).toString(), QStringLiteral("usa"));
+    QCOMPARE(row.data(ConnectionListModel::UserImageUrlRole).toUrl(), QUrl(QStringLiteral("http://127.0.0.1:9/ada.png")));
+    QSignalSpy pictures(m_avatars.get(), &AvatarLoader::finished);
+    m_screen->peerList()->listView()->viewport()->repaint();
+    // Nothing listens on port 9: the picture fails and the grey circle stays.
+    QTRY_COMPARE_WITH_TIMEOUT(pictures.size(), 1, 20000);
     saveArtifact(m_screen.get(), QStringLiteral("connect-screen-ready.png"));
 }
 

@@ -8,6 +8,7 @@
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/MorvendaListener.h"
+#include "tests/users/SessionTool.h"
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
@@ -21,16 +22,7 @@
 using namespace UsersFixtures;
 
 namespace {
-// The shared objects the window works with, wired as at start, on the loopback.
-struct Tool
-{
-    UserManager users;
-    SettingsManager settings{SettingsManager::defaultMobileProtobufKey()};
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
-};
+using Tool = SessionTool;
 
 QStringList names(const QList<ImpersonateUserData> &users)
 {

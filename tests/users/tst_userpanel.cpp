@@ -1,0 +1,307 @@
+// The user panel: the flag table, the admin addresses, the view model following the active
+// connection's user, and the panel itself (empty state, rows, copy, admin button), with
+// screenshots in both schemes.
+#include "tests/support/Artifacts.h"
+#include "tests/users/SessionTool.h"
+
+#include "MorvendaApp/components/CopyButton.h"
+#include "MorvendaApp/components/Disclosure.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+#include "MorvendaApp/users/AdminAddress.h"
+#include "MorvendaApp/users/CountryFlagMapper.h"
+#include "MorvendaApp/users/UserViewModel.h"
+#include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/UserView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTest>
+
+namespace {
+
+QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts) {
+        list.append(QString::fromUtf8(text));
+    }
+    return list;
+}
+
+Retailer retailer(std::optional<QString> token, std::optional<QString> country = QStringLiteral("USA"))
+{
+    return Retailer(QStringLiteral("Corner Shop"), std::move(token), true, std::move(country),
+        QStringLiteral("single"), QStringLiteral("eligible"));
+}
+
+User user(const QString &name, std::optional<QString> email = std::nullopt, QStringList capabilities = {},
+    std::optional<Retailer> shop = std::nullopt)
+{
+    return User::withTags(name, name + QStringLiteral("-token"), std::move(email), std::move(capabilities),
+        std::nullopt, false, false, false, {UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
+        std::move(shop), std::nullopt);
+}
+
+QString flagOf(const char (&region)[3])
+{
+    const char32_t pair[2] = {char32_t(0x1F1E6 + region[0] - 'A'), char32_t(0x1F1E6 + region[1] - 'A')};
+    return QString::fromUcs4(pair, 2);
+}
+
+QStringList labels(const QList<UserViewModel::Row> &rows)
+{
+    QStringList result;
+    for (const UserViewModel::Row &row : rows) {
+        result.append(row.label);
+    }
+    return result;
+}
+
+// An app connection without a socket behind it: enough for the panel, which only reads names.
+MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
+{
+    auto connection = std::make_shared<MorvendaConnection>(new QTcpSocket);
+    connection->setDisplayName(name);
+    return connection;
+}
+
+} // namespace
+
+class TestUserPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void flagTable_data();
+    void flagTable();
+    void adminAddressesKeepTheTokenInOneSegment_data();
+    void adminAddressesKeepTheTokenInOneSegment();
+    void storedUsersPreferTheRetailerPage();
+    void rowsShowWhatIsPresent();
+    void viewModelFollowsTheActiveConnectionAndItsUser();
+    void panelShowsTheEmptyStateOrTheUser();
+    void rowsFoldOneByOneAndCopyTheirValue();
+    void adminButtonOpensTheRetailerPageOnlyWithAToken();
+    void screenshots_data();
+    void screenshots();
+
+private:
+    SessionTool m_tool;
+    UserManager &m_users = m_tool.users;
+    MorvendaListener &m_listener = m_tool.listener;
+    AvatarLoader m_avatars;
+};
+
+void TestUserPanel::flagTable_data()
+{
+    QTest::addColumn<std::optional<QString>>("code");
+    QTest::addColumn<std::optional<QString>>("flag");
+    const std::optional<QString> none;
+    QTest::addRow("USA in capitals") << std::optional<QString>(QStringLiteral("USA")) << std::optional(flagOf("US"));
+    QTest::addRow("usa in small letters") << std::optional<QString>(QStringLiteral("usa")) << std::optional(flagOf("US"));
+    QTest::addRow("Usa in mixed case") << std::optional<QString>(QStringLiteral("Usa")) << std::optional(flagOf("US"));
+    QTest::addRow("GER as the apps send it") << std::optional<QString>(QStringLiteral("GER")) << std::optional(flagOf("DE"));
+    QTest::addRow("POR as the apps send it") << std::optional<QString>(QStringLiteral("por")) << std::optional(flagOf("PT"));
+    QTest::addRow("SPA as the apps send it") << std::optional<QString>(QStringLiteral("SPA")) << std::optional(flagOf("ES"));
+    QTest::addRow("GBR") << std::optional<QString>(QStringLiteral("GBR")) << std::optional(flagOf("GB"));
+    QTest::addRow("the two-letter US") << std::optional<QString>(QStringLiteral("US")) << none;
+    QTest::addRow("the ISO code DEU") << std::optional<QString>(QStringLiteral("DEU")) << none;
+    QTest::addRow("an empty code") << std::optional<QString>(QString()) << none;
+    QTest::addRow("a code with a space") << std::optional<QString>(QStringLiteral("USA ")) << none;
+    QTest::addRow("no code") << none << none;
+}
+
+void TestUserPanel::flagTable()
+{
+    QFETCH(std::optional<QString>, code);
+    QFETCH(std::optional<QString>, flag);
+    const std::optional<QString> mapped = CountryFlagMapper().flag(code);
+    QCOMPARE(mapped, flag);
+    if (mapped) {
+        QCOMPARE(mapped->toUtf8().size(), 8);
+    }
+}
+
+void TestUserPanel::adminAddressesKeepTheTokenInOneSegment_data()
+{
+    QTest::addColumn<QString>("token");
+    QTest::addColumn<QString>("address");
+    QTest::addRow("an ordinary token")
+        << QStringLiteral("r_123-abc") << QStringLiteral("https://staging.example.com/admin2/retailer/r_123-abc");
+    QTest::addRow("a slash stays inside the segment")
+        << QStringLiteral("a/../b") << QStringLiteral("https://staging.example.com/admin2/retailer/a%2F..%2Fb");
+    QTest::addRow("a question mark starts no query")
+        << QStringLiteral("a?admin=1") << QStringLiteral("https://staging.example.com/admin2/retailer/a%3Fadmin%3D1");
+    QTest::addRow("a hash starts no fragment")
+        << QStringLiteral("a#b") << QStringLiteral("https://staging.example.com/admin2/retailer/a%23b");
+    QTest::addRow("a percent sign and a space")
+        << QStringLiteral("50% off") << QStringLiteral("https://staging.example.com/admin2/retailer/50%25%20off");
+    QTest::addRow("letters beyond ASCII")
+        << QStringLiteral("müller") << QStringLiteral("https://staging.example.com/admin2/retailer/m%C3%BCller");
+}
+
+void TestUserPanel::adminAddressesKeepTheTokenInOneSegment()
+{
+    QFETCH(QString, token);
+    QFETCH(QString, address);
+    const std::optional<QUrl> url = AdminAddress::retailer(token);
+    QVERIFY(url);
+    QCOMPARE(url->toString(QUrl::FullyEncoded), address);
+    QCOMPARE(url->host(), QStringLiteral("staging.example.com"));
+    QVERIFY(!url->hasQuery());
+    QVERIFY(!url->hasFragment());
+    // Exactly one segment after the kind, decoding back to the token.
+    const QStringList segments = url->path(QUrl::FullyEncoded).split(QLatin1Char('/'));
+    QCOMPARE(segments.size(), 4);
+    QCOMPARE(QUrl::fromPercentEncoding(segments.last().toUtf8()), token);
+}
+
+void TestUserPanel::storedUsersPreferTheRetailerPage()
+{
+    const QString r = QStringLiteral("r1");
+    const QString b = QStringLiteral("b1");
+    QCOMPARE(AdminAddress::forStoredUser(r, b)->toString(), QStringLiteral("https://staging.example.com/admin2/retailer/r1"));
+    QCOMPARE(AdminAddress::forStoredUser(std::nullopt, b)->toString(), QStringLiteral("https://staging.example.com/admin2/brand/b1"));
+    QVERIFY(!AdminAddress::forStoredUser(std::nullopt, std::nullopt));
+}
+
+void TestUserPanel::rowsShowWhatIsPresent()
+{
+    // No e-mail, no retailer, no capabilities: the capabilities row is still there, empty.
+    const QList<UserViewModel::Row> bare = UserViewModel::rows(user(QStringLiteral("ann")));
+    QCOMPARE(labels(bare), (strings({"user name", "user token", "user capabilities"})));
+    QCOMPARE(bare.last().value, QString());
+
+    const QList<UserViewModel::Row> full = UserViewModel::rows(user(QStringLiteral("bob"), QStringLiteral("bob@shop.example"),
+        {QStringLiteral("orders"), QStringLiteral("returns"), QStringLiteral("payouts")}, retailer(std::nullopt)));
+    QCOMPARE(labels(full), (strings({"user name", "user token", "user email", "user capabilities", "retailer name",
+                               "retailer country", "retailer ostrane membership status", "retailer multi user state"})));
+    QCOMPARE(full.at(3).value, QStringLiteral("orders\nreturns\npayouts"));
+    // A retailer without a token: no address, so the button stays disabled.
+    QVERIFY(!UserViewModel::adminURL(user(QStringLiteral("bob"), {}, {}, retailer(std::nullopt))));
+    QVERIFY(!UserViewModel::adminURL(user(QStringLiteral("bob"))));
+    QVERIFY(!UserViewModel::adminURL(std::nullopt));
+}
+
+void TestUserPanel::viewModelFollowsTheActiveConnectionAndItsUser()
+{
+    SessionTool tool;
+    UserManager &users = tool.users;
+    MorvendaListener &listener = tool.listener;
+    UserViewModel model(users, listener);
+    QSignalSpy changed(&model, &UserViewModel::userChanged);
+    QVERIFY(!model.user());
+
+    const auto shop = connectionNamed(QStringLiteral("Shop app"));
+    const auto brand = connectionNamed(QStringLiteral("Brand app"));
+    users.storeUser(QStringLiteral("Shop app"), user(QStringLiteral("ann")));
+    QVERIFY(!model.user()); // a user of an app that is not active
+
+    listener.setActiveConnection(shop);
+    QCOMPARE(model.user()->name(), QStringLiteral("ann"));
+    users.storeUser(QStringLiteral("Shop app"), user(QStringLiteral("ann2")));
+    QCOMPARE(model.user()->name(), QStringLiteral("ann2"));
+
+    listener.setActiveConnection(brand);
+    QVERIFY(!model.user());
+    listener.setActiveConnection(nullptr);
+    QVERIFY(!model.user());
+    QCOMPARE(changed.size(), 5);
+}
+
+void TestUserPanel::panelShowsTheEmptyStateOrTheUser()
+{
+    UserView view(m_users, m_listener, m_avatars);
+    view.resize(360, 700);
+    view.show();
+    QVERIFY(!view.showsUser());
+    QVERIFY(view.findChild<QLabel *>()->text() == QStringLiteral("No user data available"));
+
+    const auto app = connectionNamed(QStringLiteral("panel app"));
+    m_users.storeUser(QStringLiteral("panel app"), user(QStringLiteral("cara"), QStringLiteral("c@shop.example")));
+    m_listener.setActiveConnection(app);
+    QVERIFY(view.showsUser());
+    QCOMPARE(view.rows().size(), 4);
+    m_listener.setActiveConnection(nullptr);
+    QVERIFY(!view.showsUser());
+}
+
+void TestUserPanel::rowsFoldOneByOneAndCopyTheirValue()
+{
+    const auto app = connectionNamed(QStringLiteral("fold app"));
+    m_users.storeUser(QStringLiteral("fold app"),
+        user(QStringLiteral("dan"), std::nullopt, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    m_listener.setActiveConnection(app);
+    UserView view(m_users, m_listener, m_avatars);
+    view.show();
+    const QList<Disclosure *> rows = view.rows();
+    QCOMPARE(rows.size(), 3);
+    for (Disclosure *row : rows) {
+        QVERIFY(row->isExpanded());
+    }
+    rows.first()->toggle();
+    QVERIFY(!rows.first()->isExpanded());
+    QVERIFY(rows.at(1)->isExpanded() && rows.at(2)->isExpanded());
+
+    CopyButton *copy = rows.last()->parentWidget()->findChild<CopyButton *>();
+    QVERIFY(copy);
+    copy->copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a\nb\nc"));
+}
+
+void TestUserPanel::adminButtonOpensTheRetailerPageOnlyWithAToken()
+{
+    QList<QUrl> opened;
+    UserView view(m_users, m_listener, m_avatars, [&opened](const QUrl &url) { opened.append(url); });
+    const auto app = connectionNamed(QStringLiteral("admin app"));
+    m_listener.setActiveConnection(app);
+
+    m_users.storeUser(QStringLiteral("admin app"), user(QStringLiteral("eve"), {}, {}, retailer(std::nullopt)));
+    QVERIFY(!view.adminButton()->isEnabled());
+    view.openOnAdmin();
+    QVERIFY(opened.isEmpty());
+
+    m_users.storeUser(QStringLiteral("admin app"), user(QStringLiteral("eve"), {}, {}, retailer(QStringLiteral("shop/7"))));
+    QVERIFY(view.adminButton()->isEnabled());
+    view.adminButton()->click();
+    QCOMPARE(opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/retailer/shop%2F7"))}));
+}
+
+void TestUserPanel::screenshots_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addRow("light") << false;
+    QTest::addRow("dark") << true;
+}
+
+void TestUserPanel::screenshots()
+{
+    QFETCH(bool, dark);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
+    const auto app = connectionNamed(QStringLiteral("screenshot app"));
+    m_listener.setActiveConnection(app);
+    m_users.storeUser(QStringLiteral("screenshot app"),
+        User::withTags(QStringLiteral("Fiona Marsh"), QStringLiteral("u_8f2c61"), QStringLiteral("fiona@corner.example"),
+            {QStringLiteral("orders.read"), QStringLiteral("orders.write")},
+            // Nothing listens there: the picture stays the grey circle.
+            Url::fromText(QStringLiteral("http://127.0.0.1:9/fiona.png")), true, false, false,
+            {UserTag::Impersonating, UserTag::Subuser, UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane,
+                UserTag::OstraneEligible},
+            retailer(QStringLiteral("r_5521"), QStringLiteral("GER")), std::nullopt));
+    UserView view(m_users, m_listener, m_avatars);
+    view.resize(380, 900);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.rows().at(2)->setExpanded(false);
+    saveArtifact(&view, dark ? QStringLiteral("userpanel-dark.png") : QStringLiteral("userpanel-light.png"));
+}
+
+QTEST_MAIN(TestUserPanel)
+#include "tst_userpanel.moc"
