@@ -26,6 +26,7 @@
 
 #include <QApplication>
 #include <QMenuBar>
+#include <QMessageBox>
 
 MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl, QObject *parent)
     : QObject(parent)
@@ -110,6 +111,7 @@ void MainScene::buildMainWindow()
 
     // The listener's alerts are presented over the main window, one subscription for its life.
     auto *alerts = new AlertPresenter(m_mainWindow);
+    alerts->setTargetChooser([this] { return alertTarget(); });
     alerts->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
 
     connect(m_mainWindow, &MainWindow::closing, this, [this] {
@@ -239,4 +241,17 @@ void MainScene::closeSecondaryWindows()
     if (m_helpView) {
         m_helpView->close();
     }
+}
+
+QWidget *MainScene::alertTarget()
+{
+    // A panel's own window or a sheet over it: the alert opens there, never behind it.
+    QWidget *active = QApplication::activeWindow();
+    if (active && active != m_mainWindow && active->isVisible() && !qobject_cast<QMessageBox *>(active)) {
+        return active;
+    }
+    if (m_mainWindow) {
+        m_mainWindow->raise();
+    }
+    return nullptr;
 }

@@ -82,6 +82,8 @@ private:
     QWidget *makeDetailsColumn();
     void wireOnce();
     void closeSecondaryWindows();
+    // Where an alert opens: the window the developer works in, else the main window, raised.
+    QWidget *alertTarget();
 
     SharedObjects &m_shared;
     Preferences &m_preferences;

@@ -93,7 +93,8 @@ void AlertPresenter::present(const Alert::ViewState &alert)
 {
     dismissShown();
 
-    auto *box = new QMessageBox(m_window);
+    QWidget *over = m_chooseTarget ? m_chooseTarget() : nullptr;
+    auto *box = new QMessageBox(over ? over : m_window);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     box->setIcon(QMessageBox::NoIcon);

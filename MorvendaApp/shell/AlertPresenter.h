@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 
 
@@ -34,6 +35,10 @@ public:
 
     void receive(const std::optional<Alert::ViewState> &alert);
 
+    // Picks, at the moment an alert opens, the window it opens over (where the developer is
+    // looking); the presenter's own window when there is no chooser or it returns null.
+    void setTargetChooser(std::function<QWidget *()> chooser) { m_chooseTarget = std::move(chooser); }
+
     // The box on screen, if any; for tests.
     QMessageBox *shownBox() const { return m_box; }
 
@@ -45,6 +50,7 @@ private:
     void dismissShown();
 
     QWidget *m_window;
+    std::function<QWidget *()> m_chooseTarget;
     QPointer<QMessageBox> m_box;
     std::optional<Alert::ViewState> m_pending; // raised before the window first appeared
     bool m_windowHasAppeared = false;

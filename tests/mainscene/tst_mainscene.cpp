@@ -10,6 +10,7 @@
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/MorvendaCommands.h"
 #include "MorvendaApp/MainScene/PanelWindow.h"
+#include "MorvendaApp/users/ui/UserView.h"
 #include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/components/NamedColors.h"
@@ -39,6 +40,7 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolBar>
 
@@ -75,6 +77,7 @@ private slots:
     void closingTheMainWindowClosesEverythingAndQuits();
     void theConsolePaneAndTheDarkPreferenceReachEveryWindow();
     void theMetricsPaneCountsTheRepositorysRequests();
+    void anAlertOpensOverThePanelWindowInUse();
 
 private:
     void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
@@ -427,6 +430,40 @@ void TestMainScene::theMetricsPaneCountsTheRepositorysRequests()
     m_shared->windowManager.toggleBottomView(BottomView::Console);
     QVERIFY(!m_shared->windowManager.expandBottomView());
     QTRY_VERIFY(!m_scene->mainWindow()->findChild<MetricsView *>());
+}
+
+void TestMainScene::anAlertOpensOverThePanelWindowInUse()
+{
+    m_scene->openPanelWindow(SideView::User);
+    PanelWindow *panel = m_scene->panelWindow(SideView::User);
+    QVERIFY(panel);
+    QVERIFY(QTest::qWaitForWindowExposed(panel));
+    // The user panel is built into its own window, not left empty.
+    QVERIFY(panel->findChild<UserView *>());
+    panel->activateWindow();
+    QApplication::setActiveWindow(panel);
+    QTRY_COMPARE(QApplication::activeWindow(), panel);
+
+    const auto boxOver = [](QWidget *window) {
+        for (QMessageBox *box : window->findChildren<QMessageBox *>()) {
+            if (box->isVisible())
+                return box;
+        }
+        return static_cast<QMessageBox *>(nullptr);
+    };
+    m_shared->listener.presentAlert(Alert::ViewState{QStringLiteral("Over the panel"), std::nullopt, {}});
+    QTRY_VERIFY(boxOver(panel));
+    QVERIFY(!boxOver(m_scene->mainWindow()));
+    boxOver(panel)->button(QMessageBox::Ok)->click();
+
+    // From the main window, the alert stays on the main window.
+    m_scene->mainWindow()->activateWindow();
+    QApplication::setActiveWindow(m_scene->mainWindow());
+    QTRY_COMPARE(QApplication::activeWindow(), m_scene->mainWindow());
+    m_shared->listener.presentAlert(Alert::ViewState{QStringLiteral("Over the main window"), std::nullopt, {}});
+    QTRY_VERIFY(boxOver(m_scene->mainWindow()));
+    QVERIFY(!boxOver(panel));
+    boxOver(m_scene->mainWindow())->button(QMessageBox::Ok)->click();
 }
 
 QTEST_MAIN(TestMainScene)
