@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <QUrl>
 
 #include <optional>
@@ -21,6 +22,13 @@ public:
     // The percent-decoded path; a trailing "/" is dropped except for the root path "/" itself.
     // Empty when the URL has no path ("https://host").
     const QString &path() const { return m_path; }
+    // The path and the query as the text spells them, escapes unchanged: QUrl re-encodes escapes,
+    // so two paths the app keeps apart ("%41" and "A") would read alike through it. The path lies
+    // between the authority (or the scheme, or the start) and the first "?" or "#"; it is empty
+    // when there is none. The query lies after the first "?" and before the first "#"; absent
+    // without a "?". Views into text(), valid as long as this URL.
+    QStringView rawPath() const;
+    std::optional<QStringView> rawQuery() const;
 
     // URLs compare and hash by their exact text.
     friend bool operator==(const Url &a, const Url &b) { return a.m_text == b.m_text; }

@@ -95,19 +95,6 @@ QString percentDecoded(QStringView text)
     return decoded;
 }
 
-// The query of the URL text as sent: after the first "?" and before the fragment.
-std::optional<QStringView> rawQuery(const QString &urlText)
-{
-    QStringView text(urlText);
-    const qsizetype fragment = text.indexOf(u'#');
-    if (fragment >= 0)
-        text = text.first(fragment);
-    const qsizetype mark = text.indexOf(u'?');
-    if (mark < 0)
-        return std::nullopt;
-    return text.sliced(mark + 1);
-}
-
 } // namespace
 
 QString RequestDetails::title() const
@@ -209,7 +196,7 @@ QList<DetailInfoProperty> cookieProperties(const QList<Header> &headers, const Q
 QList<DetailInfoProperty> queryItemProperties(const std::optional<Url> &url)
 {
     QList<DetailInfoProperty> rows;
-    const std::optional<QStringView> query = url ? rawQuery(url->text()) : std::nullopt;
+    const std::optional<QStringView> query = url ? url->rawQuery() : std::nullopt;
     if (!query || query->isEmpty())
         return rows;
     for (const QStringView item : query->split(u'&')) {

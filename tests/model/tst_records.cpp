@@ -85,6 +85,8 @@ private slots:
     void urlPath_data();
     void urlPath();
     void urlKeepsOriginalText();
+    void urlRawParts_data();
+    void urlRawParts();
     void uuidParsing_data();
     void uuidParsing();
     void derivedUserTags_data();
@@ -210,6 +212,37 @@ void TestRecords::urlKeepsOriginalText()
     QCOMPARE(request.urlText(), text);
     QCOMPARE(request.url()->qurl().host(), QStringLiteral("example.com"));
     QVERIFY(!Url::fromText(QString()));
+}
+
+void TestRecords::urlRawParts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("query"); // null: no query
+    QTest::addRow("escapes stay as sent") << "https://a.example/%41/b%2fc?x=%7e" << "/%41/b%2fc" << "x=%7e";
+    QTest::addRow("a trailing slash stays") << "https://a.example/v1/items/" << "/v1/items/" << QString();
+    QTest::addRow("no path is empty") << "https://a.example" << "" << QString();
+    QTest::addRow("a query right after the host") << "https://a.example?q=1" << "" << "q=1";
+    QTest::addRow("the fragment ends path and query") << "https://a.example/p#f?g" << "/p" << QString();
+    QTest::addRow("an empty query is a query") << "https://a.example/p?#f" << "/p" << "";
+    QTest::addRow("user info and port belong to the authority") << "http://u:p@a.example:8080/x" << "/x" << QString();
+    QTest::addRow("a relative reference is all path") << "v1/items?x" << "v1/items" << "x";
+    QTest::addRow("a scheme-relative reference skips the authority") << "//a.example/x" << "/x" << QString();
+    QTest::addRow("a scheme without authority") << "mailto:someone@a.example" << "someone@a.example" << QString();
+    QTest::addRow("case and dot segments stay") << "HTTPS://Example.COM/A/../b" << "/A/../b" << QString();
+}
+
+void TestRecords::urlRawParts()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, path);
+    QFETCH(QString, query);
+    const std::optional<Url> url = Url::fromText(text);
+    QVERIFY(url);
+    QCOMPARE(url->rawPath().toString(), path);
+    QCOMPARE(url->rawQuery().has_value(), !query.isNull());
+    if (!query.isNull())
+        QCOMPARE(url->rawQuery()->toString(), query);
 }
 
 void TestRecords::uuidParsing_data()

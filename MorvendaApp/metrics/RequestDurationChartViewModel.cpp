@@ -1,0 +1,235 @@
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
+
+#include "MorvendaApp/metrics/RequestDurationPathListModel.h"
+#include "MorvendaApp/session/MessageRepository.h"
+
+#include <QSortFilterProxyModel>
+
+#include <algorithm>
+
+RequestDurationChartViewModel::RequestDurationChartViewModel(MessageRepository &repository, QObject *parent)
+    : QObject(parent),
+      m_repository(repository),
+      m_pathModel(new RequestDurationPathListModel(m_selected, this)),
+      m_filteredPaths(new QSortFilterProxyModel(this))
+{
+    m_filteredPaths->setSourceModel(m_pathModel);
+    m_filteredPaths->setFilterCaseSensitivity(Qt::CaseSensitive);
+
+    connect(&repository, &MessageRepository::timelineRowInserted, this, &RequestDurationChartViewModel::onRowInserted);
+    connect(&repository, &MessageRepository::timelineRowReplaced, this, &RequestDurationChartViewModel::onRowReplaced);
+    connect(&repository, &MessageRepository::timelineReset, this, &RequestDurationChartViewModel::rebuild);
+    rebuild();
+}
+
+RequestDurationChartViewModel::~RequestDurationChartViewModel() = default;
+
+void RequestDurationChartViewModel::setType(RequestDurationChartType type)
+{
+    m_type = type;
+    emit typeChanged(type);
+}
+
+const QStringList &RequestDurationChartViewModel::paths() const
+{
+    return m_pathModel->paths();
+}
+
+QAbstractItemModel *RequestDurationChartViewModel::pathModel() const
+{
+    return m_pathModel;
+}
+
+QAbstractItemModel *RequestDurationChartViewModel::filteredPathModel() const
+{
+    return m_filteredPaths;
+}
+
+void RequestDurationChartViewModel::setPathFilter(const QString &text)
+{
+    m_pathFilter = text;
+    // A fixed string is matched literally: "." or "*" in a path are no patterns.
+    m_filteredPaths->setFilterFixedString(text);
+    emit pathFilterChanged(text);
+}
+
+void RequestDurationChartViewModel::togglePath(const QString &path)
+{
+    if (!m_selected.remove(path))
+        m_selected.insert(path);
+    if (const auto found = m_pathIds.constFind(path); found != m_pathIds.cend())
+        m_pathSelected[size_t(*found)] = m_selected.contains(path);
+    m_pathModel->selectionChanged(path);
+    emit selectedPathsChanged(m_selected);
+    rebuildGraph();
+}
+
+void RequestDurationChartViewModel::selectAllPaths()
+{
+    const QStringList &all = paths();
+    selectionReplaced(QSet<QString>(all.cbegin(), all.cend()));
+}
+
+void RequestDurationChartViewModel::deselectAllPaths()
+{
+    selectionReplaced({});
+}
+
+void RequestDurationChartViewModel::clear()
+{
+    m_graph.clear();
+    m_graphRows.clear();
+    emit graphDataChanged();
+    m_selected.clear();
+    std::fill(m_pathSelected.begin(), m_pathSelected.end(), false);
+    m_pathModel->selectionChanged();
+    emit selectedPathsChanged(m_selected);
+    // The repository answers with a reset, which empties the rows and the paths.
+    m_repository.clear();
+}
+
+void RequestDurationChartViewModel::selectionReplaced(QSet<QString> selected)
+{
+    m_selected = std::move(selected);
+    for (size_t id = 0; id < m_pathTexts.size(); ++id)
+        m_pathSelected[id] = m_selected.contains(m_pathTexts[id]);
+    m_pathModel->selectionChanged();
+    emit selectedPathsChanged(m_selected);
+    rebuildGraph();
+}
+
+qint32 RequestDurationChartViewModel::intern(const QString &path)
+{
+    const auto found = m_pathIds.constFind(path);
+    if (found != m_pathIds.cend())
+        return *found;
+    const auto id = qint32(m_pathTexts.size());
+    m_pathIds.insert(path, id);
+    m_pathTexts.push_back(path);
+    m_pathUses.push_back(0);
+    m_pathSelected.push_back(m_selected.contains(path));
+    return id;
+}
+
+void RequestDurationChartViewModel::addPathUse(qint32 path)
+{
+    if (path >= 0 && m_pathUses[size_t(path)]++ == 0)
+        m_pathModel->insertPath(m_pathTexts[size_t(path)]);
+}
+
+void RequestDurationChartViewModel::dropPathUse(qint32 path)
+{
+    if (path >= 0 && --m_pathUses[size_t(path)] == 0)
+        m_pathModel->removePath(m_pathTexts[size_t(path)]);
+}
+
+RequestDurationChartViewModel::Row RequestDurationChartViewModel::readRow(qsizetype timelineRow)
+{
+    const Exchange exchange = m_repository.timelineAt(timelineRow);
+    Row row;
+    row.id = exchange.messageID();
+    const std::optional<QString> path = RequestDurationPaths::pathKey(exchange);
+    if (!path)
+        return row;
+    row.path = intern(*path);
+    if (const std::optional<double> duration = exchange.duration()) {
+        row.measurable = true;
+        row.duration = *duration;
+        row.startDate = *exchange.request()->timestamp();
+        row.endDate = *exchange.responses().constLast().timestamp();
+    }
+    return row;
+}
+
+bool RequestDurationChartViewModel::isCharted(const Row &row) const
+{
+    return row.measurable && m_pathSelected[size_t(row.path)];
+}
+
+RequestDurationChartItem RequestDurationChartViewModel::itemOf(const Row &row) const
+{
+    return RequestDurationChartItem{row.id, row.duration, row.startDate, row.endDate, m_pathTexts[size_t(row.path)]};
+}
+
+void RequestDurationChartViewModel::onRowInserted(qsizetype row)
+{
+    // Rows are only ever appended; anything else means this model is out of step: start over.
+    if (row != qsizetype(m_rows.size()))
+        return rebuild();
+    const Row fresh = readRow(row);
+    m_rows.push_back(fresh);
+    addPathUse(fresh.path);
+    if (isCharted(fresh)) {
+        m_graph.append(itemOf(fresh));
+        m_graphRows.push_back(qint32(row));
+        emit graphDataChanged();
+    }
+}
+
+void RequestDurationChartViewModel::onRowReplaced(qsizetype row)
+{
+    if (row < 0 || row >= qsizetype(m_rows.size()))
+        return rebuild();
+    const Row fresh = readRow(row);
+    Row &kept = m_rows[size_t(row)];
+    // Use before drop, so a path that stays never leaves the list for a moment.
+    addPathUse(fresh.path);
+    dropPathUse(kept.path);
+    kept = fresh;
+
+    const auto at = std::lower_bound(m_graphRows.begin(), m_graphRows.end(), qint32(row));
+    const auto position = qsizetype(at - m_graphRows.begin());
+    const bool present = at != m_graphRows.end() && *at == row;
+    if (isCharted(fresh)) {
+        RequestDurationChartItem item = itemOf(fresh);
+        if (present && m_graph.at(position) == item)
+            return;
+        if (present) {
+            m_graph[position] = std::move(item);
+        } else {
+            m_graph.insert(position, std::move(item));
+            m_graphRows.insert(at, qint32(row));
+        }
+    } else if (present) {
+        m_graph.removeAt(position);
+        m_graphRows.erase(at);
+    } else {
+        return;
+    }
+    emit graphDataChanged();
+}
+
+void RequestDurationChartViewModel::rebuild()
+{
+    m_rows.clear();
+    m_pathIds.clear();
+    m_pathTexts.clear();
+    m_pathUses.clear();
+    m_pathSelected.clear();
+
+    const qsizetype count = m_repository.timelineCount();
+    m_rows.reserve(size_t(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        m_rows.push_back(readRow(i));
+        if (m_rows.back().path >= 0)
+            ++m_pathUses[size_t(m_rows.back().path)];
+    }
+    // Every interned path is in use here: interning happens only for rows just read.
+    QStringList sorted(m_pathTexts.cbegin(), m_pathTexts.cend());
+    std::sort(sorted.begin(), sorted.end(), RequestDurationPaths::lessThan);
+    m_pathModel->resetPaths(std::move(sorted));
+    rebuildGraph();
+}
+
+void RequestDurationChartViewModel::rebuildGraph()
+{
+    m_graph.clear();
+    m_graphRows.clear();
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (isCharted(m_rows[i])) {
+            m_graph.append(itemOf(m_rows[i]));
+            m_graphRows.push_back(qint32(i));
+        }
+    }
+    emit graphDataChanged();
+}

@@ -1,0 +1,106 @@
+// The state of the request-duration chart: the chart type, the sorted paths of the timeline, the
+// user's selection and filter, and the graph data (one item per measurable exchange of a selected
+// path, in timeline order). Kept up to date from the repository's row signals, so a delivery costs
+// the same however long the timeline is; a full rebuild happens only on a timeline reset, a
+// selection change or a clear. Owned by the request-duration frame; main thread only.
+#pragma once
+
+#include "MorvendaApp/metrics/RequestDurationChartItem.h"
+#include "MorvendaApp/metrics/RequestDurationChartType.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+class MessageRepository;
+class QAbstractItemModel;
+class QSortFilterProxyModel;
+class RequestDurationPathListModel;
+
+class RequestDurationChartViewModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Reads the repository's timeline at once and follows it from then on.
+    explicit RequestDurationChartViewModel(MessageRepository &repository, QObject *parent = nullptr);
+    ~RequestDurationChartViewModel() override;
+
+    RequestDurationChartType type() const { return m_type; }
+    void setType(RequestDurationChartType type);
+
+    const QList<RequestDurationChartItem> &graphData() const { return m_graph; }
+
+    // Every distinct path of the timeline's requests, sorted; as a list and as the model behind it.
+    const QStringList &paths() const;
+    QAbstractItemModel *pathModel() const;
+    // The paths that contain the filter text, literally and case-sensitively; all when it is empty.
+    QAbstractItemModel *filteredPathModel() const;
+    const QString &pathFilter() const { return m_pathFilter; }
+    void setPathFilter(const QString &text);
+
+    // Never pruned: a selected path stays selected when its exchanges leave the timeline.
+    const QSet<QString> &selectedPaths() const { return m_selected; }
+    void togglePath(const QString &path);
+    // Every path of the timeline, whatever the filter hides.
+    void selectAllPaths();
+    void deselectAllPaths();
+    // Empties the graph data and the selection, then the whole repository: the main timeline
+    // empties too. The type and the filter stay.
+    void clear();
+
+signals:
+    void typeChanged(RequestDurationChartType type);
+    // After any change of graphData.
+    void graphDataChanged();
+    void selectedPathsChanged(const QSet<QString> &selected);
+    void pathFilterChanged(const QString &text);
+
+private:
+    // What the model keeps of one timeline row: its path and, when measurable, its times.
+    struct Row
+    {
+        QUuid id;
+        double startDate = 0;
+        double endDate = 0;
+        double duration = 0;
+        qint32 path = -1; // interned path; -1 without request or URL
+        bool measurable = false;
+    };
+
+    Row readRow(qsizetype timelineRow);
+    qint32 intern(const QString &path);
+    void addPathUse(qint32 path);
+    void dropPathUse(qint32 path);
+    bool isCharted(const Row &row) const;
+    RequestDurationChartItem itemOf(const Row &row) const;
+
+    void onRowInserted(qsizetype row);
+    void onRowReplaced(qsizetype row);
+    void rebuild();
+    void rebuildGraph();
+    void selectionReplaced(QSet<QString> selected);
+
+    MessageRepository &m_repository;
+    RequestDurationChartType m_type = RequestDurationChartType::Bar;
+    QSet<QString> m_selected;
+    QString m_pathFilter;
+
+    std::vector<Row> m_rows;
+    // Interned paths: text, number of timeline rows using it, whether it is selected.
+    QHash<QString, qint32> m_pathIds;
+    std::vector<QString> m_pathTexts;
+    std::vector<qint32> m_pathUses;
+    std::vector<bool> m_pathSelected;
+
+    QList<RequestDurationChartItem> m_graph;
+    std::vector<qint32> m_graphRows; // the timeline row of every item, ascending
+
+    RequestDurationPathListModel *m_pathModel;
+    QSortFilterProxyModel *m_filteredPaths;
+};

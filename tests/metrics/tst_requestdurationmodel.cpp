@@ -1,0 +1,462 @@
+// The request-duration view model against the repository: the path list, the selection and the
+// graph data, kept row by row, compared with what a from-scratch pass over the timeline gives.
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
+#include "MorvendaApp/metrics/RequestDurationPathListModel.h"
+#include "MorvendaApp/session/FilterPredicate.h"
+#include "MorvendaApp/session/MessageRepository.h"
+
+#include <QAbstractItemModelTester>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QUuid id(uint n)
+{
+    return QUuid(n, 0x5151, 0x2222, 0, 0, 0, 0, 0, 0, 0, 7);
+}
+
+const QString kHost = u"https://shop.example"_s;
+
+// A request to kHost + path (no URL at all for a null path).
+void request(MessageRepository &repository, uint n, const QString &path, std::optional<double> at,
+             const QString &peer = u"App"_s)
+{
+    const std::optional<Url> url = path.isNull() ? std::nullopt : Url::fromText(kHost + path);
+    repository.addRequest(Request(id(n), url, Method::Get, at, std::nullopt, {}), peer);
+}
+
+void response(MessageRepository &repository, uint n, std::optional<double> at, uint batch = 900,
+              const QString &peer = u"App"_s)
+{
+    repository.addResponse(Response(id(n), id(batch), 200, std::nullopt, Response::Source::Network, at, {},
+                                    std::nullopt),
+                           peer);
+}
+
+QStringList pathsOf(const QAbstractItemModel &model)
+{
+    QStringList paths;
+    for (int row = 0; row < model.rowCount(); ++row)
+        paths.append(model.index(row, 0).data().toString());
+    return paths;
+}
+
+// What the chart should show, computed from scratch over the published timeline.
+struct Expected
+{
+    QStringList paths;
+    QList<RequestDurationChartItem> graph;
+};
+
+Expected fromScratch(const MessageRepository &repository, const QSet<QString> &selected)
+{
+    Expected expected;
+    QSet<QString> distinct;
+    for (const Exchange &exchange : repository.currentTimeline()) {
+        const std::optional<QString> path = RequestDurationPaths::pathKey(exchange);
+        if (path)
+            distinct.insert(*path);
+        if (!selected.contains(path.value_or(QString())))
+            continue;
+        if (const std::optional<RequestDurationChartItem> item = RequestDurationPaths::makeItem(exchange))
+            expected.graph.append(*item);
+    }
+    expected.paths = QStringList(distinct.cbegin(), distinct.cend());
+    std::sort(expected.paths.begin(), expected.paths.end(), RequestDurationPaths::lessThan);
+    return expected;
+}
+
+} // namespace
+
+class TestRequestDurationModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsFromTheCurrentTimeline();
+    void pathKeys_data();
+    void pathKeys();
+    void pathsAreDistinctAndSorted();
+    void graphDataFollowsTheTimelineAndTheSelection();
+    void lastJoinedResponseEndsTheItem();
+    void unmeasurableInput();
+    void filterListsLiterallyAndCaseSensitively();
+    void selectionOperations();
+    void hiddenExchangesLeaveButTheSelectionStays();
+    void clearEmptiesChartPathsAndRepository();
+    void aRowThatChangesPathMovesBetweenPaths();
+    void fiftyThousandDistinctPaths();
+    void randomSequencesMatchAFromScratchPass();
+};
+
+void TestRequestDurationModel::startsFromTheCurrentTimeline()
+{
+    MessageRepository repository;
+    request(repository, 1, u"/b"_s, 10.0);
+    response(repository, 1, 10.5);
+    request(repository, 2, u"/a"_s, 11.0);
+
+    RequestDurationChartViewModel model(repository);
+    QCOMPARE(model.type(), RequestDurationChartType::Bar);
+    QCOMPARE(model.paths(), QStringList({u"/a"_s, u"/b"_s}));
+    QVERIFY(model.selectedPaths().isEmpty());
+    QVERIFY(model.graphData().isEmpty());
+}
+
+void TestRequestDurationModel::pathKeys_data()
+{
+    QTest::addColumn<QString>("url"); // null: a request without URL
+    QTest::addColumn<QString>("key"); // null: not listed
+    QTest::addRow("escapes stay as sent") << u"https://h/%41/x"_s << u"/%41/x"_s;
+    QTest::addRow("query and fragment are cut") << u"https://h/a?x=1#f"_s << u"/a"_s;
+    QTest::addRow("no path gives the empty path") << u"https://h"_s << u""_s;
+    QTest::addRow("a query without path gives the empty path") << u"https://h?x"_s << u""_s;
+    QTest::addRow("decomposed text lists as composed") << u"https://h/cafe\u0301"_s << u"/caf\u00e9"_s;
+    QTest::addRow("a request without URL is not listed") << QString() << QString();
+}
+
+void TestRequestDurationModel::pathKeys()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, key);
+    const std::optional<Url> parsed = url.isNull() ? std::nullopt : Url::fromText(url);
+    const Exchange exchange = Exchange::fromRequest(Request(id(1), parsed, Method::Get, 1.0, std::nullopt, {}), u"App"_s);
+    const std::optional<QString> found = RequestDurationPaths::pathKey(exchange);
+    QCOMPARE(found.has_value(), !key.isNull());
+    if (found)
+        QCOMPARE(*found, key);
+}
+
+void TestRequestDurationModel::pathsAreDistinctAndSorted()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QStringList arriving = {u"/b"_s, u"/a?x=1"_s, u"/B"_s, u"/a?x=2"_s, u"/a"_s, u""_s, u"/a/b"_s,
+                                  u"/%41"_s, u"/A"_s, u"/\U0001F600"_s, u"/\uFF21"_s, u"/caf\u00e9"_s,
+                                  u"/cafe\u0301"_s};
+    uint n = 0;
+    for (const QString &path : arriving)
+        request(repository, ++n, path, 1.0);
+    request(repository, ++n, QString(), 1.0); // no URL: not listed
+    // Code point order: "%" < "A" < "B" < "a"; U+FF21 before U+1F600 although UTF-16 says otherwise;
+    // the two spellings of "café" list once.
+    const QStringList expected = {u""_s, u"/%41"_s, u"/A"_s, u"/B"_s, u"/a"_s, u"/a/b"_s, u"/b"_s,
+                                  u"/caf\u00e9"_s, u"/\uFF21"_s, u"/\U0001F600"_s};
+    QCOMPARE(model.paths(), expected);
+    QCOMPARE(pathsOf(*model.pathModel()), expected);
+
+    // A fresh model over the same timeline agrees.
+    RequestDurationChartViewModel again(repository);
+    QCOMPARE(again.paths(), expected);
+}
+
+void TestRequestDurationModel::graphDataFollowsTheTimelineAndTheSelection()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    QSignalSpy changes(&model, &RequestDurationChartViewModel::graphDataChanged);
+
+    request(repository, 1, u"/a"_s, 10.0);
+    request(repository, 2, u"/a?page=2"_s, 10.5);
+    request(repository, 3, u"/b"_s, 10.6);
+    request(repository, 4, u"/a"_s, 11.0);
+    response(repository, 1, 12.0);
+    response(repository, 3, 12.0);
+    response(repository, 4, 12.0);
+    QVERIFY2(model.graphData().isEmpty(), "nothing is selected yet");
+    QCOMPARE(changes.count(), 0);
+
+    model.togglePath(u"/a"_s);
+    QCOMPARE(model.graphData().size(), 2);
+    QCOMPARE(model.graphData().at(0), (RequestDurationChartItem{id(1), 2.0, 10.0, 12.0, u"/a"_s}));
+    QCOMPARE(model.graphData().at(1).id, id(4));
+
+    // The response of an earlier exchange arrives last: its item takes its timeline place.
+    changes.clear();
+    response(repository, 2, 11.5);
+    QCOMPARE(changes.count(), 1);
+    QCOMPARE(model.graphData().size(), 3);
+    QCOMPARE(model.graphData().at(1), (RequestDurationChartItem{id(2), 1.0, 10.5, 11.5, u"/a"_s}));
+    QCOMPARE(model.graphData().at(2).id, id(4));
+
+    // Deliveries for paths that are not selected leave the graph data alone.
+    changes.clear();
+    request(repository, 5, u"/b"_s, 13.0);
+    response(repository, 5, 13.5);
+    QCOMPARE(changes.count(), 0);
+
+    model.togglePath(u"/b"_s);
+    QCOMPARE(model.graphData().size(), 5);
+    QCOMPARE(model.graphData().at(2).path, u"/b"_s);
+    QCOMPARE(model.graphData().at(4).id, id(5));
+}
+
+void TestRequestDurationModel::lastJoinedResponseEndsTheItem()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    model.togglePath(u"/a"_s);
+    request(repository, 1, u"/a"_s, 10.0);
+    response(repository, 1, 13.0, 901);
+    response(repository, 1, 9.0, 902); // joined last, stamped earliest
+    QCOMPARE(model.graphData().size(), 1);
+    QCOMPARE(model.graphData().at(0).endDate, 9.0);
+    QCOMPARE(model.graphData().at(0).duration, -1.0);
+}
+
+void TestRequestDurationModel::unmeasurableInput()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    model.selectAllPaths();
+    model.togglePath(u"/a"_s);
+    model.togglePath(u""_s);
+
+    request(repository, 1, u"/a"_s, std::nullopt); // no request time
+    response(repository, 1, 12.0);
+    request(repository, 2, u"/a"_s, 10.0); // no response time
+    response(repository, 2, std::nullopt);
+    request(repository, 3, u"/a"_s, 10.0); // no response
+    response(repository, 4, 12.0);          // no request
+    request(repository, 5, QString(), 10.0); // no URL
+    response(repository, 5, 12.0);
+    QVERIFY(model.graphData().isEmpty());
+    QCOMPARE(model.paths(), QStringList({u"/a"_s}));
+
+    // Equal start times, zero and negative durations, and times far outside the calendar are kept
+    // as they are; drawing decides what it can show.
+    request(repository, 6, u"/a"_s, 10.0);
+    response(repository, 6, 10.0);
+    request(repository, 7, u"/a"_s, 10.0);
+    response(repository, 7, 8.0);
+    request(repository, 8, u"/a"_s, 1e300);
+    response(repository, 8, qQNaN());
+    QCOMPARE(model.graphData().size(), 3);
+    QCOMPARE(model.graphData().at(0).duration, 0.0);
+    QCOMPARE(model.graphData().at(1).duration, -2.0);
+    QVERIFY(qIsNaN(model.graphData().at(2).duration));
+}
+
+void TestRequestDurationModel::filterListsLiterallyAndCaseSensitively()
+{
+    MessageRepository repository;
+    for (const QString &path : {u"/users"_s, u"/Users"_s, u"/v1.0/users/me"_s, u"/v100/x"_s, u"/orders"_s})
+        request(repository, uint(qHash(path)), path, 1.0);
+    RequestDurationChartViewModel model(repository);
+    QAbstractItemModelTester tester(model.filteredPathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy filterChanges(&model, &RequestDurationChartViewModel::pathFilterChanged);
+
+    model.setPathFilter(u"user"_s);
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/users"_s, u"/v1.0/users/me"_s}));
+    model.setPathFilter(u"v1."_s); // "." is no wildcard
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/v1.0/users/me"_s}));
+    model.setPathFilter(u"nothing"_s);
+    QCOMPARE(model.filteredPathModel()->rowCount(), 0);
+    // Live paths appear under the filter when they match.
+    request(repository, 77, u"/nothing/here"_s, 2.0);
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/nothing/here"_s}));
+    model.setPathFilter(QString());
+    QCOMPARE(pathsOf(*model.filteredPathModel()), model.paths());
+    QCOMPARE(filterChanges.count(), 4);
+}
+
+void TestRequestDurationModel::selectionOperations()
+{
+    MessageRepository repository;
+    for (const QString &path : {u"/a"_s, u"/b"_s, u"/c"_s})
+        request(repository, uint(qHash(path)), path, 1.0);
+    RequestDurationChartViewModel model(repository);
+    QSignalSpy selections(&model, &RequestDurationChartViewModel::selectedPathsChanged);
+    const auto selectedRows = [&] {
+        QStringList rows;
+        for (int row = 0; row < model.pathModel()->rowCount(); ++row) {
+            if (model.pathModel()->index(row, 0).data(RequestDurationPathListModel::SelectedRole).toBool())
+                rows.append(model.pathModel()->index(row, 0).data().toString());
+        }
+        return rows;
+    };
+
+    model.togglePath(u"/b"_s);
+    model.togglePath(u"/b"_s);
+    QVERIFY(model.selectedPaths().isEmpty());
+    QCOMPARE(selections.count(), 2);
+
+    // Select all takes every path, also those the filter hides.
+    model.setPathFilter(u"/a"_s);
+    model.selectAllPaths();
+    QCOMPARE(model.selectedPaths(), QSet<QString>({u"/a"_s, u"/b"_s, u"/c"_s}));
+    QCOMPARE(selectedRows(), model.paths());
+
+    // A path selected before it occurs is charted once it does.
+    model.togglePath(u"/later"_s);
+    request(repository, 50, u"/later"_s, 2.0);
+    response(repository, 50, 3.0);
+    QCOMPARE(model.graphData().size(), 1);
+    QVERIFY(selectedRows().contains(u"/later"_s));
+
+    model.deselectAllPaths();
+    QVERIFY(model.selectedPaths().isEmpty());
+    QVERIFY(selectedRows().isEmpty());
+    QVERIFY(model.graphData().isEmpty());
+    QCOMPARE(model.pathFilter(), u"/a"_s);
+}
+
+void TestRequestDurationModel::hiddenExchangesLeaveButTheSelectionStays()
+{
+    MessageRepository repository;
+    request(repository, 1, u"/a"_s, 1.0, u"Shop"_s);
+    response(repository, 1, 2.0, 900, u"Shop"_s);
+    request(repository, 2, u"/b"_s, 1.0, u"Other"_s);
+    response(repository, 2, 2.0, 900, u"Other"_s);
+    RequestDurationChartViewModel model(repository);
+    model.togglePath(u"/a"_s);
+    QCOMPARE(model.graphData().size(), 1);
+
+    repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+        KeyPaths::peer, u"Other"_s, [](const QString &peer, const QString &wanted) { return peer == wanted; }));
+    QVERIFY(model.graphData().isEmpty());
+    QCOMPARE(model.paths(), QStringList({u"/b"_s}));
+    QCOMPARE(model.selectedPaths(), QSet<QString>({u"/a"_s}));
+
+    repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
+    QCOMPARE(model.graphData().size(), 1);
+}
+
+void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
+{
+    MessageRepository repository;
+    request(repository, 1, u"/a"_s, 1.0);
+    response(repository, 1, 2.0);
+    RequestDurationChartViewModel model(repository);
+    model.setType(RequestDurationChartType::Line);
+    model.setPathFilter(u"a"_s);
+    model.selectAllPaths();
+    QSignalSpy graphChanges(&model, &RequestDurationChartViewModel::graphDataChanged);
+
+    model.clear();
+    QVERIFY(model.graphData().isEmpty());
+    QVERIFY(model.selectedPaths().isEmpty());
+    QVERIFY(model.paths().isEmpty());
+    QCOMPARE(repository.timelineCount(), 0);
+    QCOMPARE(repository.exchangeCount(), 0);
+    QCOMPARE(model.type(), RequestDurationChartType::Line);
+    QCOMPARE(model.pathFilter(), u"a"_s);
+    QVERIFY(graphChanges.count() >= 1);
+
+    // The chart picks up again with the next delivery.
+    request(repository, 2, u"/a"_s, 3.0);
+    QCOMPARE(model.paths(), QStringList({u"/a"_s}));
+}
+
+void TestRequestDurationModel::aRowThatChangesPathMovesBetweenPaths()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.togglePath(u"/new"_s);
+
+    // An exchange started by its response has no path until its request arrives.
+    response(repository, 1, 12.0);
+    QVERIFY(model.paths().isEmpty());
+    request(repository, 1, u"/old"_s, 10.0);
+    QCOMPARE(model.paths(), QStringList({u"/old"_s}));
+    QVERIFY(model.graphData().isEmpty());
+
+    // A repeated request replaces the exchange whole, under another path and without response.
+    request(repository, 1, u"/new"_s, 11.0);
+    QCOMPARE(model.paths(), QStringList({u"/new"_s}));
+    QVERIFY(model.graphData().isEmpty());
+    response(repository, 1, 11.25);
+    QCOMPARE(model.graphData().size(), 1);
+    QCOMPARE(model.graphData().at(0).duration, 0.25);
+}
+
+void TestRequestDurationModel::fiftyThousandDistinctPaths()
+{
+    MessageRepository repository;
+    RequestDurationChartViewModel model(repository);
+    {
+        const MessageRepository::BatchScope batch(repository);
+        for (uint n = 0; n < 50000; ++n) {
+            request(repository, n, u"/items/"_s + QString::number(n), 10.0 + n);
+            response(repository, n, 10.5 + n);
+        }
+    }
+    QCOMPARE(model.paths().size(), 50000);
+    QVERIFY(std::is_sorted(model.paths().cbegin(), model.paths().cend(), RequestDurationPaths::lessThan));
+    model.selectAllPaths();
+    QCOMPARE(model.graphData().size(), 50000);
+
+    // Live, a new path takes its sorted place.
+    request(repository, 60000, u"/items/0a"_s, 1.0);
+    QCOMPARE(model.paths().at(1), u"/items/0a"_s);
+}
+
+// Random deliveries, batches, filter changes, clears and selection changes: after every step the
+// incrementally kept state equals a pass over the published timeline.
+void TestRequestDurationModel::randomSequencesMatchAFromScratchPass()
+{
+    const QStringList pool = {QString(), u""_s, u"/a"_s, u"/a?x=1"_s, u"/A"_s, u"/b"_s, u"/b/c"_s, u"/%41"_s,
+                              u"/caf\u00e9"_s, u"/cafe\u0301"_s};
+    const QStringList peers = {u"Shop"_s, u"Other"_s};
+    for (quint32 seed = 1; seed <= 40; ++seed) {
+        QRandomGenerator random(seed);
+        MessageRepository repository;
+        auto model = std::make_unique<RequestDurationChartViewModel>(repository);
+        QAbstractItemModelTester tester(model->pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester filteredTester(model->filteredPathModel(),
+                                                QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto time = [&]() -> std::optional<double> {
+            return random.bounded(8) == 0 ? std::nullopt : std::optional<double>(random.bounded(100) / 4.0);
+        };
+        const auto deliver = [&] {
+            const uint n = random.bounded(25);
+            const QString &peer = peers.at(random.bounded(2));
+            if (random.bounded(2) == 0)
+                request(repository, n, pool.at(random.bounded(pool.size())), time(), peer);
+            else
+                response(repository, n, time(), 900 + random.bounded(3), peer);
+        };
+        for (int step = 0; step < 150; ++step) {
+            const uint action = random.bounded(100);
+            if (action < 55) {
+                deliver();
+            } else if (action < 62) {
+                const MessageRepository::BatchScope batch(repository);
+                for (uint k = random.bounded(1, 6); k > 0; --k)
+                    deliver();
+            } else if (action < 70) {
+                const QString peer = peers.at(random.bounded(2));
+                repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+                    KeyPaths::peer, peer, [](const QString &a, const QString &b) { return a == b; }));
+            } else if (action < 75) {
+                repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
+            } else if (action < 87) {
+                model->togglePath(pool.at(random.bounded(pool.size())).section(u'?', 0, 0));
+            } else if (action < 91) {
+                model->selectAllPaths();
+            } else if (action < 94) {
+                model->deselectAllPaths();
+            } else if (action < 97) {
+                repository.clear();
+            } else {
+                model->clear();
+            }
+            const Expected expected = fromScratch(repository, model->selectedPaths());
+            QCOMPARE(model->paths(), expected.paths);
+            QCOMPARE(pathsOf(*model->pathModel()), expected.paths);
+            if (model->graphData() != expected.graph)
+                QFAIL(qPrintable(u"seed %1, step %2: graph data differs"_s.arg(seed).arg(step)));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRequestDurationModel)
+#include "tst_requestdurationmodel.moc"
