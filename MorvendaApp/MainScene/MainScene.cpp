@@ -22,6 +22,7 @@
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/ImpersonationListView.h"
 #include "MorvendaApp/users/ui/UserView.h"
 
 #include <QApplication>
@@ -52,6 +53,10 @@ void MainScene::registerPanelFactories()
     });
     m_panelFactories.insert(SideView::User, [this](const PanelContext &context) -> QWidget * {
         return new UserView(context.shared.userManager, context.shared.listener, *m_avatars, m_openUrl);
+    });
+    m_panelFactories.insert(SideView::Impersonation, [this](const PanelContext &context) -> QWidget * {
+        return new ImpersonationListView(ImpersonationListView::Services{context.shared.listener,
+            context.shared.userManager, *context.shared.userStore, *m_avatars, context.help, m_openUrl});
     });
 }
 

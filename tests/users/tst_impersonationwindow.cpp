@@ -1,0 +1,385 @@
+// The impersonation window driven as a developer would: sections and their headers, search and
+// app chips, the star, the notes field storing every keystroke, the Delete key, the context
+// menu, the add-user sheet's keys, and screenshots in both schemes. Against a real store in a
+// temporary folder.
+#include "tests/support/Artifacts.h"
+#include "tests/users/SessionTool.h"
+
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+#include "MorvendaApp/users/ImpersonateListViewModel.h"
+#include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
+#include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/ImpersonateUserCreationView.h"
+#include "MorvendaApp/users/ui/ImpersonateUserDelegate.h"
+#include "MorvendaApp/users/ui/ImpersonateUserViewContextMenu.h"
+#include "MorvendaApp/users/ui/ImpersonationListModel.h"
+#include "MorvendaApp/users/ui/ImpersonationListView.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList list;
+    for (const char *text : texts) {
+        list.append(QString::fromUtf8(text));
+    }
+    return list;
+}
+
+ImpersonateUserData record(const QString &name, const QString &token, std::optional<QString> retailerToken = {},
+    std::optional<QString> brandToken = {}, bool favorite = false, std::optional<QString> country = {},
+    std::optional<QList<UserTag>> tags = {}, std::optional<QString> email = {})
+{
+    return ImpersonateUserData(token, std::move(retailerToken), std::move(brandToken), std::nullopt, name,
+        std::move(email), std::move(country), favorite, std::nullopt, std::move(tags));
+}
+
+MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
+{
+    auto connection = std::make_shared<MorvendaConnection>(new QTcpSocket);
+    connection->setDisplayName(name);
+    return connection;
+}
+
+User appUser(const QString &token, bool isAdmin, std::optional<Retailer> retailer = {})
+{
+    return User::withTags(QStringLiteral("App user"), token, std::nullopt, {}, std::nullopt, false, false, isAdmin, {},
+        std::move(retailer), std::nullopt);
+}
+
+} // namespace
+
+class TestImpersonationWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void showsLoadingThenSectionsOnlyForNonEmptyLists();
+    void searchAndChipsFilterTheRows();
+    void theStarMovesARowBetweenSections();
+    void theNotesFieldStoresEveryKeystroke();
+    void deleteKeyRemovesTheSelectedUserEvenWhenHidden();
+    void contextMenuFollowsTheUser();
+    void theCurrentUserIsMarkedAndNotImpersonatedAgain();
+    void sheetSavesOnReturnOnlyWithAToken();
+    void sheetCancelsWithEscapeAndChangesNothing();
+    void screenshots_data();
+    void screenshots();
+
+private:
+    void fill(const QList<ImpersonateUserData> &records);
+    QStringList rowTexts() const;
+    QRect rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const;
+    QList<ImpersonateUserData> stored() const;
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ImpersonateUserStore> m_store;
+    std::unique_ptr<SessionTool> m_tool;
+    UserManager *m_users = nullptr;
+    MorvendaListener *m_listener = nullptr;
+    std::unique_ptr<AvatarLoader> m_avatars;
+    QList<QUrl> m_opened;
+    std::unique_ptr<ImpersonationListView> m_view;
+    std::unique_ptr<QAbstractItemModelTester> m_tester;
+};
+
+void TestImpersonationWindow::init()
+{
+    QApplication::setPalette(ShellPalette::light());
+    auto opened = ImpersonateUserStore::open(m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral(".sqlite3")));
+    QVERIFY(opened);
+    m_store = std::move(*opened);
+    m_tool = std::make_unique<SessionTool>();
+    m_users = &m_tool->users;
+    m_listener = &m_tool->listener;
+    m_avatars = std::make_unique<AvatarLoader>();
+    m_opened.clear();
+    m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
+        *m_avatars, {}, [this](const QUrl &url) { m_opened.append(url); }});
+    m_tester = std::make_unique<QAbstractItemModelTester>(&m_view->model());
+    m_view->resize(420, 700);
+}
+
+void TestImpersonationWindow::cleanup()
+{
+    m_tester.reset();
+    m_view.reset();
+    m_avatars.reset();
+    m_tool.reset();
+    m_store.reset();
+}
+
+void TestImpersonationWindow::fill(const QList<ImpersonateUserData> &records)
+{
+    for (const ImpersonateUserData &user : records) {
+        QVERIFY(m_store->upsert(user));
+    }
+}
+
+QList<ImpersonateUserData> TestImpersonationWindow::stored() const
+{
+    return m_store->fetchAll().value_or(QList<ImpersonateUserData>{});
+}
+
+QStringList TestImpersonationWindow::rowTexts() const
+{
+    QStringList texts;
+    const ImpersonationListModel &model = m_view->model();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex index = model.index(row);
+        texts.append((index.data(ImpersonationListModel::IsHeaderRole).toBool() ? QStringLiteral("# ") : QString())
+            + index.data().toString());
+    }
+    return texts;
+}
+
+QRect TestImpersonationWindow::rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const
+{
+    const QModelIndex index = m_view->model().indexOfToken(token);
+    QStyleOptionViewItem option;
+    option.initFrom(m_view->list()->viewport());
+    option.rect = m_view->list()->visualRect(index);
+    option.font = m_view->list()->font();
+    const auto *delegate = static_cast<ImpersonateUserDelegate *>(m_view->list()->itemDelegate());
+    return delegate->geometry(option, *m_view->model().record(index)).*part;
+}
+
+void TestImpersonationWindow::showsLoadingThenSectionsOnlyForNonEmptyLists()
+{
+    QVERIFY(m_view->isShowingLoading());
+    m_view->show();
+    QVERIFY(!m_view->isShowingLoading());
+    // An empty store: no sections, no placeholder, and the header stays usable.
+    QCOMPARE(m_view->model().rowCount(), 0);
+    QVERIFY(m_view->addUserButton()->isEnabled());
+
+    fill({record(QStringLiteral("user10"), QStringLiteral("t10")), record(QStringLiteral("User2"), QStringLiteral("t2"))});
+    m_view->viewModel().fetchUsers();
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "User2", "user10"})));
+
+    fill({record(QStringLiteral("Zed"), QStringLiteral("tz"), {}, {}, true)});
+    m_view->viewModel().fetchUsers();
+    QCOMPARE(rowTexts(), (strings({"# Favorites", "Zed", "# Stored Users", "User2", "user10"})));
+}
+
+void TestImpersonationWindow::searchAndChipsFilterTheRows()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1")),
+        record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br1")),
+        record(QStringLiteral("Cal"), QStringLiteral("c1"))});
+    m_view->show();
+
+    QTest::keyClicks(m_view->searchField(), QStringLiteral("NOBODY"));
+    QCOMPARE(m_view->model().rowCount(), 0);
+    m_view->searchField()->clear();
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea", "Cal"})));
+
+    QPushButton *retailer = m_view->appChip(AppType::Retailer);
+    retailer->click();
+    QVERIFY(retailer->property("selectedChip").toBool());
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann"})));
+    m_view->appChip(AppType::Brand)->click();
+    QVERIFY(!retailer->property("selectedChip").toBool());
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Bea"})));
+    m_view->appChip(AppType::Brand)->click();
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea", "Cal"})));
+}
+
+void TestImpersonationWindow::theStarMovesARowBetweenSections()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+        rectIn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star).center());
+    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bea", "# Stored Users", "Ann"})));
+    QVERIFY(m_store->fetchByToken(QStringLiteral("b1")).value()->favorite);
+
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+        rectIn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star).center());
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea"})));
+}
+
+void TestImpersonationWindow::theNotesFieldStoresEveryKeystroke()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"))});
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes).center());
+    auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+    QVERIFY(editor);
+    QTest::keyClicks(editor, QStringLiteral("ab"));
+    QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("ab")));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("a")));
+    QTest::keyClick(editor, Qt::Key_Backspace);
+    // Cleared notes are stored as none, not as empty text.
+    QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::nullopt);
+}
+
+void TestImpersonationWindow::deleteKeyRemovesTheSelectedUserEvenWhenHidden()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
+    m_view->show();
+    m_view->list()->setCurrentIndex(m_view->model().indexOfToken(QStringLiteral("a1")));
+    QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
+    // The filter hides the selected user; Delete still removes it.
+    QTest::keyClicks(m_view->searchField(), QStringLiteral("bea"));
+    QTest::keyClick(m_view->list(), Qt::Key_Delete);
+    QCOMPARE(stored().size(), 1);
+    QCOMPARE(stored().first().userToken, QStringLiteral("b1"));
+    // The stale selection stays; a second Delete does nothing.
+    QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
+    m_view->deleteSelected();
+    QCOMPARE(stored().size(), 1);
+}
+
+void TestImpersonationWindow::contextMenuFollowsTheUser()
+{
+    fill({record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br/1"), true),
+        record(QStringLiteral("Cal"), QStringLiteral("c1"))});
+    m_view->show();
+
+    std::unique_ptr<QMenu> brandMenu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("b1"))));
+    auto *menu = static_cast<ImpersonateUserViewContextMenu *>(brandMenu.get());
+    QVERIFY(!menu->action(QStringLiteral("Impersonate"))->isEnabled()); // no app connected
+    QVERIFY(menu->action(QStringLiteral("Unfavorite")));
+    QVERIFY(!menu->action(QStringLiteral("Save as favorite")));
+    QVERIFY(menu->action(QStringLiteral("Copy brand token")));
+    QVERIFY(!menu->action(QStringLiteral("Copy retailer token")));
+    QVERIFY(!menu->action(QStringLiteral("Copy user email")));
+    menu->action(QStringLiteral("Open on Admin"))->trigger();
+    QCOMPARE(m_opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/brand/br%2F1"))}));
+    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+    menu->action(QStringLiteral("Copy user token"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("b1"));
+
+    // A user typed in by hand has no admin page: both the page and the favourite entry are off.
+    std::unique_ptr<QMenu> bareMenu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("c1"))));
+    auto *bare = static_cast<ImpersonateUserViewContextMenu *>(bareMenu.get());
+    QVERIFY(!bare->action(QStringLiteral("Open on Admin"))->isEnabled());
+    QVERIFY(!bare->action(QStringLiteral("Save as favorite"))->isEnabled());
+    bare->action(QStringLiteral("Delete"))->trigger();
+    QCOMPARE(stored().size(), 1);
+    QVERIFY(!m_view->contextMenuFor(m_view->model().index(0))); // a header has no menu
+}
+
+void TestImpersonationWindow::theCurrentUserIsMarkedAndNotImpersonatedAgain()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1"))});
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    const auto app = connectionNamed(QStringLiteral("Shop"));
+    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("a1"), true));
+    m_listener->setActiveConnection(app);
+    const ImpersonateUserData ann = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
+    QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, ann));
+
+    std::unique_ptr<QMenu> menu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("a1"))));
+    QAction *active = static_cast<ImpersonateUserViewContextMenu *>(menu.get())->action(QStringLiteral("Active"));
+    QVERIFY(active);
+    QVERIFY(!active->isEnabled());
+
+    // Clicking the name of the user the app already is raises nothing.
+    QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
+    QCOMPARE(alerts.size(), 0);
+    // Another app user that may not impersonate: the click asks, and the refusal alert follows.
+    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("someone"), false));
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
+    QCOMPARE(alerts.size(), 1);
+    QCOMPARE(m_listener->alertViewState()->title, QStringLiteral("Unable to Impersonate"));
+}
+
+void TestImpersonationWindow::sheetSavesOnReturnOnlyWithAToken()
+{
+    m_view->show();
+    ImpersonateUserCreationView *sheet = m_view->presentAddUser();
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QVERIFY(!sheet->saveButton()->isEnabled());
+    QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
+    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+    QVERIFY(sheet->isVisible()); // Save is disabled: Return does nothing
+    QVERIFY(stored().isEmpty());
+
+    QTest::keyClicks(sheet->tokenField(), QStringLiteral(" "));
+    QVERIFY(sheet->saveButton()->isEnabled());
+    QPointer<ImpersonateUserCreationView> guard(sheet);
+    QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
+    QTRY_VERIFY(!guard);
+    QCOMPARE(stored().size(), 1);
+    QCOMPARE(stored().first().userToken, QStringLiteral(" "));
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Dora"})));
+}
+
+void TestImpersonationWindow::sheetCancelsWithEscapeAndChangesNothing()
+{
+    m_view->show();
+    QPointer<ImpersonateUserCreationView> sheet = m_view->presentAddUser();
+    QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
+    QTest::keyClick(sheet->tokenField(), Qt::Key_Escape);
+    QTRY_VERIFY(!sheet);
+    sheet = m_view->presentAddUser();
+    QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
+    sheet->findChild<QPushButton *>(QStringLiteral("close"))->click();
+    QTRY_VERIFY(!sheet);
+    QVERIFY(stored().isEmpty());
+}
+
+void TestImpersonationWindow::screenshots_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addRow("light") << false;
+    QTest::addRow("dark") << true;
+}
+
+void TestImpersonationWindow::screenshots()
+{
+    QFETCH(bool, dark);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
+    fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("u_fiona"), QStringLiteral("r_5521"), {}, true,
+              QStringLiteral("GER"), QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
+              QStringLiteral("fiona@corner.example")),
+        record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false,
+            std::nullopt, QList<UserTag>{UserTag::Subuser}),
+        record(QStringLiteral("Brand Manager 10"), QStringLiteral("u_bm10"), {}, QStringLiteral("b_78")),
+        record(QStringLiteral("Hand-added"), QStringLiteral("u_manual")),
+        record(QStringLiteral("Luca Rossi"), QStringLiteral("u_luca"), QStringLiteral("r_9"), {}, false,
+            QStringLiteral("ITA"), QList<UserTag>{UserTag::CantPlaceOrder, UserTag::OstranePaused},
+            QStringLiteral("luca@negozio.example"))});
+    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_luca")).value()->id, QStringLiteral("Has a cart with 40 items")));
+    const auto app = connectionNamed(QStringLiteral("Shop"));
+    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("u_fiona"), true));
+    m_listener->setActiveConnection(app);
+    // The view reads the palette when built: build it again under the scheme being shot.
+    m_tester.reset();
+    m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
+        *m_avatars, {}, {}});
+    m_view->resize(420, 720);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    saveArtifact(m_view.get(), dark ? QStringLiteral("impersonation-dark.png") : QStringLiteral("impersonation-light.png"));
+}
+
+QTEST_MAIN(TestImpersonationWindow)
+#include "tst_impersonationwindow.moc"
