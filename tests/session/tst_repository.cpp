@@ -63,6 +63,7 @@ private slots:
     void aResponseWithoutRequestStartsAnExchange();
     void aResponseJoinsItsRequestInPlace();
     void batchMembersShareTheirCount();
+    void rowsReadInPlaceFollowTheBatchButValuesDoNot();
     void theSameResponseTwiceCountsOnce();
     void aJoinedExchangeKeepsItsOldBatchID();
     void aRequestReplacesItsExchangeWhole();
@@ -130,6 +131,39 @@ void TestRepository::batchMembersShareTheirCount()
     QCOMPARE(ids(repository.currentTimeline()), (QList<uint>{1, 2}));
     // A copy taken before the batch grew is a value of its own.
     QCOMPARE(before.batchCount(), std::optional<qint64>(1));
+}
+
+// Views read rows in place and must see a growing batch; values handed out keep what they showed,
+// and a row held at an older version (its newer one failed the filter) never follows the batch.
+void TestRepository::rowsReadInPlaceFollowTheBatchButValuesDoNot()
+{
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    repository.addRequest(request(id(2)), kApp);
+    repository.addResponse(response(id(1), id(9)), kApp);
+    const Exchange &live = repository.timelineEntry(0);
+    const Exchange value = repository.timelineAt(0);
+    const std::optional<Exchange> latest = repository.latestExchange();
+    repository.addResponse(response(id(2), id(9)), kApp);
+    QCOMPARE(live.batchCount(), std::optional<qint64>(2));
+    QCOMPARE(value.batchCount(), std::optional<qint64>(1));
+    QCOMPARE(latest->batchCount(), std::optional<qint64>(2));
+
+    // Only the app's exchanges pass; exchange 1, replaced by another peer's request, keeps its
+    // row at the version that passed, frozen at the count it showed.
+    repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+        KeyPaths::peer, kApp, [](const QString &value, const QString &wanted) { return value == wanted; }));
+    QCOMPARE(repository.timelineCount(), 2);
+    repository.addRequest(request(id(1)), QStringLiteral("Other peer"));
+    QCOMPARE(repository.timelineEntry(0).peer(), kApp);
+    QCOMPARE(repository.timelineEntry(0).responses().size(), 1);
+    repository.addRequest(request(id(3)), kApp);
+    repository.addResponse(response(id(3), id(9)), kApp);
+    QCOMPARE(repository.timelineEntry(0).batchCount(), std::optional<qint64>(2));
+    QCOMPARE(repository.timelineEntry(1).batchCount(), std::optional<qint64>(3));
+    // Rebuilding the timeline shows every admitted exchange at its stored version.
+    repository.applyFilter();
+    QCOMPARE(repository.timelineEntry(0).peer(), QStringLiteral("Other peer"));
 }
 
 void TestRepository::theSameResponseTwiceCountsOnce()
