@@ -10,6 +10,11 @@ MilestoneListViewModel::MilestoneListViewModel(MorvendaListener &listener, Miles
     , m_listener(listener)
     , m_milestoneManager(milestoneManager)
 {
+    // Another app chosen: show its milestones, not the last app's until it reports again.
+    connect(&m_listener, &MorvendaListener::activeConnectionChanged, this, [this] {
+        if (m_bound)
+            updateItems();
+    });
 }
 
 void MilestoneListViewModel::setTextFilter(const QString &text)

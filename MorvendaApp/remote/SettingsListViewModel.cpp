@@ -12,8 +12,14 @@ SettingsListViewModel::SettingsListViewModel(MorvendaListener &listener, Setting
     , m_listener(listener)
     , m_settingsManager(settingsManager)
 {
+    // Another app chosen: its settings replace the last one's at once, so a tap never sends the
+    // previous app's key to the new one.
     connect(&m_listener, &MorvendaListener::activeConnectionChanged, this,
-        [this](const MorvendaListener::ConnectionPtr &connection) { emit canSendChanged(connection != nullptr); });
+        [this](const MorvendaListener::ConnectionPtr &connection) {
+            if (m_bound && connection)
+                update();
+            emit canSendChanged(connection != nullptr);
+        });
 }
 
 void SettingsListViewModel::setTextFilter(const QString &text)

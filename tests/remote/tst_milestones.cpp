@@ -52,6 +52,7 @@ private slots:
     void datesFollowLocaleAndZone();
     void oddListsAreShown();
     void shownAgainFollowsOnce();
+    void anotherAppShowsItsOwnMilestones();
 };
 
 void tst_Milestones::filterOverKeys()
@@ -153,6 +154,22 @@ void tst_Milestones::shownAgainFollowsOnce()
     QSignalSpy items(&model, &MilestoneListViewModel::itemsChanged);
     tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 1)});
     QCOMPARE(items.size(), 1);
+}
+
+void tst_Milestones::anotherAppShowsItsOwnMilestones()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    ScriptedPeer other;
+    QVERIFY(other.connectTo(tool.listener.serverPort()));
+    other.handshake(QStringLiteral("Other"));
+    QTRY_COMPARE(tool.listener.connections().size(), 2);
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), {Milestone(QStringLiteral("signup"), 1, {}, {})});
+    MilestoneListViewModel model(tool.listener, tool.milestones);
+    model.bind();
+    QCOMPARE(keys(model.items()), QStringList{u"signup"_s});
+    tool.listener.select(tool.listener.connections().constLast());
+    QVERIFY(model.items().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_Milestones)

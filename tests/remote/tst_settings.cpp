@@ -68,6 +68,7 @@ private slots:
     void typedTextLivesWithItsRow();
     void overridesOnTheWire();
     void nothingIsSentWithoutAnApp();
+    void anotherAppShowsItsOwnSettings();
     void oneSettingsMessageIsComputedOnce();
     void badSettingsFromTheAppAreShown();
 };
@@ -307,6 +308,25 @@ void tst_Settings::nothingIsSentWithoutAnApp()
     QTRY_COMPARE(tool.commands().size(), 1);
     QVERIFY(tool.commands().first().contains(R"("server")"));
     QCOMPARE(alerts.size(), 0);
+}
+
+void tst_Settings::anotherAppShowsItsOwnSettings()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    ScriptedPeer other;
+    QVERIFY(other.connectTo(tool.listener.serverPort()));
+    other.handshake(QStringLiteral("Other"));
+    QTRY_COMPARE(tool.listener.connections().size(), 2);
+    tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
+    tool.settings.storeSettings(QStringLiteral("Other"), {threeKinds().at(1)});
+    SettingsListViewModel model(tool.listener, tool.settings);
+    model.bind();
+    QCOMPARE(model.items().size(), 3);
+    tool.listener.select(tool.listener.connections().constLast());
+    QCOMPARE(model.items().size(), 1);
+    QCOMPARE(model.items().first().key, threeKinds().at(1).key);
+    QCOMPARE(model.countText(), QStringLiteral("1/1"));
 }
 
 void tst_Settings::oneSettingsMessageIsComputedOnce()
