@@ -20,6 +20,7 @@
 #include "MorvendaApp/details/MorvendaDetailsView.h"
 #include "MorvendaApp/metrics/ui/MetricsView.h"
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
+#include "MorvendaApp/metrics/ui/RequestDurationChart.h"
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
 #include "MorvendaApp/users/ui/ImpersonationListView.h"
@@ -145,6 +146,7 @@ QWidget *MainScene::makeDetailsColumn()
     details->setBottomPaneFactory(BottomView::Metrics, [&shared, help]() -> QWidget * {
         auto *pane = new MetricsView(shared.windowManager, help);
         pane->setChartFactory(GraphType::RequestCount, [&shared] { return new RequestAmountChart(shared.repository); });
+        pane->setChartFactory(GraphType::RequestDuration, [&shared] { return new RequestDurationChart(shared.repository); });
         return pane;
     });
     for (auto it = m_panelFactories.cbegin(); it != m_panelFactories.cend(); ++it) {

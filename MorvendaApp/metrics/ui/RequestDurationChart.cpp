@@ -1,0 +1,203 @@
+#include "RequestDurationChart.h"
+
+#include "RequestDurationBarChart.h"
+#include "RequestDurationLineChart.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/SecondaryLabel.h"
+#include "MorvendaApp/components/SelectionChipButton.h"
+#include "MorvendaApp/components/Symbols.h"
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
+#include "MorvendaApp/metrics/RequestDurationPathListModel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int kPathColumnWidth = 200;
+constexpr int kCaptionPixels = 10;
+
+// A path row in the accent colour while its path is selected.
+class PathRowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const bool selected = index.data(RequestDurationPathListModel::SelectedRole).toBool();
+        option->palette.setColor(QPalette::Text, namedColor(selected ? NamedColor::Accent : NamedColor::Primary, option->palette));
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
+QString typeHelp(RequestDurationChartType type)
+{
+    return L10n::text(type == RequestDurationChartType::Line ? "Metrics.RequestDurationChartType.line"
+                                                             : "Metrics.RequestDurationChartType.bar");
+}
+} // namespace
+
+RequestDurationChart::RequestDurationChart(MessageRepository &repository, QWidget *parent)
+    : QWidget(parent), m_viewModel(new RequestDurationChartViewModel(repository, this))
+{
+    buildLayout();
+    connectSignals();
+    showContent();
+}
+
+SelectionChipButton *RequestDurationChart::typeButton(RequestDurationChartType type) const
+{
+    return type == RequestDurationChartType::Line ? m_lineButton : m_barButton;
+}
+
+RequestDurationMeasuredChart *RequestDurationChart::chart() const
+{
+    return m_chart;
+}
+
+void RequestDurationChart::buildLayout()
+{
+    m_barButton = new SelectionChipButton(QStringLiteral("align.horizontal.left.fill"), this);
+    m_lineButton = new SelectionChipButton(QStringLiteral("chart.xyaxis.line"), this);
+    auto *types = new QVBoxLayout;
+    types->addStretch(1);
+    for (const RequestDurationChartType type : RequestDurationChartTypes::allCases) {
+        typeButton(type)->setToolTip(typeHelp(type).toHtmlEscaped());
+        types->addWidget(typeButton(type));
+    }
+    types->addStretch(1);
+
+    m_emptyState = new QWidget(this);
+    auto *title = new QLabel(L10n::text("RequestDurationChart.EmptyData.title"), m_emptyState);
+    title->setTextFormat(Qt::PlainText);
+    auto *description = new SecondaryLabel(kCaptionPixels, m_emptyState);
+    description->setText(L10n::text("RequestDurationChart.EmptyData.description"));
+    for (QLabel *label : {title, static_cast<QLabel *>(description)}) {
+        label->setAlignment(Qt::AlignCenter);
+        label->setWordWrap(true);
+    }
+    auto *emptyColumn = new QVBoxLayout(m_emptyState);
+    emptyColumn->addStretch(1);
+    emptyColumn->addWidget(title);
+    emptyColumn->addWidget(description);
+    emptyColumn->addStretch(1);
+
+    auto *chartArea = new QWidget(this);
+    m_chartArea = new QVBoxLayout(chartArea);
+    m_chartArea->setContentsMargins(0, 0, 0, 0);
+    m_chartArea->addWidget(m_emptyState);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(chartArea);
+    splitter->addWidget(buildPathColumn());
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({10000, kPathColumnWidth});
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addLayout(types);
+    row->addWidget(splitter, 1);
+}
+
+QWidget *RequestDurationChart::buildPathColumn()
+{
+    auto *column = new QWidget(this);
+    column->setMinimumWidth(kPathColumnWidth / 2);
+    auto *header = new QLabel(L10n::text("Paths"), column);
+    header->setTextFormat(Qt::PlainText);
+    m_pathList = new QListView(column);
+    m_pathList->setModel(m_viewModel->filteredPathModel());
+    m_pathList->setItemDelegate(new PathRowDelegate(m_pathList));
+    m_pathList->setSelectionMode(QAbstractItemView::NoSelection);
+    m_pathList->setUniformItemSizes(true);
+    m_pathList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+    m_selectAll = new SymbolButton(QStringLiteral("checkmark.square.fill"), column);
+    m_selectNone = new SymbolButton(QStringLiteral("square"), column);
+    m_trash = new SymbolButton(QStringLiteral("trash"), column);
+    static_cast<SymbolButton *>(m_trash)->setTint(NamedColor::Red);
+    m_trash->setAutoRaise(true);
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(2, 2, 2, 2);
+    buttons->addStretch(1);
+    buttons->addWidget(m_selectAll);
+    buttons->addWidget(m_selectNone);
+    buttons->addStretch(1);
+    buttons->addWidget(m_trash);
+
+    auto *funnel = new QLabel(column);
+    funnel->setPixmap(Symbols::pixmap(QStringLiteral("line.3.horizontal.decrease.circle"),
+                                      namedColor(NamedColor::Secondary, palette()), 14, devicePixelRatioF()));
+    m_filter = new QLineEdit(column);
+    m_filter->setPlaceholderText(L10n::text("RequestDurationChart.filter"));
+    m_filter->setClearButtonEnabled(true);
+    auto *filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(2, 0, 2, 0);
+    filterRow->addWidget(funnel);
+    filterRow->addWidget(m_filter, 1);
+
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(header);
+    layout->addWidget(m_pathList, 1);
+    layout->addLayout(buttons);
+    layout->addLayout(filterRow);
+    return column;
+}
+
+void RequestDurationChart::connectSignals()
+{
+    RequestDurationChartViewModel *model = m_viewModel;
+    for (const RequestDurationChartType type : RequestDurationChartTypes::allCases)
+        connect(typeButton(type), &QToolButton::clicked, model, [model, type] { model->setType(type); });
+    connect(m_pathList, &QAbstractItemView::clicked, model,
+            [model](const QModelIndex &index) { model->togglePath(index.data().toString()); });
+    connect(m_selectAll, &QToolButton::clicked, model, &RequestDurationChartViewModel::selectAllPaths);
+    connect(m_selectNone, &QToolButton::clicked, model, &RequestDurationChartViewModel::deselectAllPaths);
+    connect(m_trash, &QToolButton::clicked, model, &RequestDurationChartViewModel::clear);
+    connect(m_filter, &QLineEdit::textEdited, model, &RequestDurationChartViewModel::setPathFilter);
+    connect(model, &RequestDurationChartViewModel::typeChanged, this, &RequestDurationChart::showContent);
+    connect(model, &RequestDurationChartViewModel::selectedPathsChanged, this, &RequestDurationChart::showContent);
+    connect(model, &RequestDurationChartViewModel::graphDataChanged, this, [this] {
+        if (m_chart)
+            m_chart->setGraphData(m_viewModel->graphData());
+    });
+}
+
+void RequestDurationChart::showContent()
+{
+    const RequestDurationChartType type = m_viewModel->type();
+    for (const RequestDurationChartType each : RequestDurationChartTypes::allCases)
+        typeButton(each)->setCurrent(each == type);
+
+    // The test is on the selection, not on the data: selected paths without measured exchanges
+    // show an empty chart.
+    const bool empty = m_viewModel->selectedPaths().isEmpty();
+    const bool isLine = qobject_cast<RequestDurationLineChart *>(m_chart.data()) != nullptr;
+    const bool keep = m_chart && !empty && isLine == (type == RequestDurationChartType::Line);
+    if (!keep) {
+        // A switch drops the chart with its marks: the next one starts with empty tools.
+        delete m_chart.data();
+        if (!empty) {
+            if (type == RequestDurationChartType::Line)
+                m_chart = new RequestDurationLineChart(this);
+            else
+                m_chart = new RequestDurationBarChart(this);
+            m_chartArea->addWidget(m_chart);
+            m_chart->setGraphData(m_viewModel->graphData());
+            m_chart->show();
+        }
+    }
+    m_emptyState->setVisible(empty);
+}

@@ -1,0 +1,58 @@
+// The request-duration frame: the chart-type buttons, and a splitter with the chart area (the
+// empty state while no path is selected, else the bar or line chart over the graph data) and the
+// path column (the filterable path list, select all, select none, the trash, the filter field).
+// It owns its view model, so a new frame starts with the bar chart, nothing selected and no
+// filter. Main thread only; the repository outlives it.
+#pragma once
+
+#include "MorvendaApp/metrics/RequestDurationChartType.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class MessageRepository;
+class QLineEdit;
+class QListView;
+class QToolButton;
+class QVBoxLayout;
+class RequestDurationChartViewModel;
+class RequestDurationMeasuredChart;
+class SelectionChipButton;
+
+class RequestDurationChart : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit RequestDurationChart(MessageRepository &repository, QWidget *parent = nullptr);
+
+    RequestDurationChartViewModel &viewModel() const { return *m_viewModel; }
+    SelectionChipButton *typeButton(RequestDurationChartType type) const;
+    QListView *pathList() const { return m_pathList; }
+    QToolButton *selectAllButton() const { return m_selectAll; }
+    QToolButton *selectNoneButton() const { return m_selectNone; }
+    QToolButton *trashButton() const { return m_trash; }
+    QLineEdit *filterField() const { return m_filter; }
+    QWidget *emptyState() const { return m_emptyState; }
+    // The chart shown now; none while the empty state is shown.
+    RequestDurationMeasuredChart *chart() const;
+
+private:
+    void buildLayout();
+    QWidget *buildPathColumn();
+    void connectSignals();
+    // Shows the empty state or the chart of the current type, making the chart anew on a switch.
+    void showContent();
+
+    RequestDurationChartViewModel *m_viewModel = nullptr;
+    SelectionChipButton *m_barButton = nullptr;
+    SelectionChipButton *m_lineButton = nullptr;
+    QVBoxLayout *m_chartArea = nullptr;
+    QWidget *m_emptyState = nullptr;
+    QPointer<RequestDurationMeasuredChart> m_chart;
+    QListView *m_pathList = nullptr;
+    QToolButton *m_selectAll = nullptr;
+    QToolButton *m_selectNone = nullptr;
+    QToolButton *m_trash = nullptr;
+    QLineEdit *m_filter = nullptr;
+};

@@ -1,0 +1,273 @@
+#include "RequestDurationMeasuredChart.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/SymbolButton.h"
+#include "MorvendaApp/core/L10n.h"
+
+#include <QElapsedTimer>
+#include <QHBoxLayout>
+#include <QLineF>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+// How far the pointer moves with the button down before a drag starts.
+constexpr qreal kDragThreshold = 10;
+// At most ten redraws a second, fewer when drawing takes long (see scheduleRefresh).
+constexpr qint64 kMinimumRefreshIntervalMs = 100;
+constexpr qint64 kMaximumRefreshIntervalMs = 2000;
+
+QColor yellow(const QPalette &palette)
+{
+    return namedColor(NamedColor::Yellow, palette);
+}
+
+QToolButton *undoButton(const char *title, QWidget *parent)
+{
+    auto *button = new SymbolButton(QStringLiteral("arrow.counterclockwise"), parent);
+    button->setText(L10n::text(title));
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    button->setAutoRaise(true);
+    button->setSymbolSize(12);
+    button->hide();
+    return button;
+}
+} // namespace
+
+RequestDurationMeasuredChart::RequestDurationMeasuredChart(Kind kind, QWidget *parent)
+    : QWidget(parent), m_tools(kind)
+{
+    buildLayout();
+    m_refreshTimer.setSingleShot(true);
+    connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            refreshNow();
+    });
+}
+
+RequestDurationMeasuredChart::~RequestDurationMeasuredChart() = default;
+
+void RequestDurationMeasuredChart::buildLayout()
+{
+    m_chart = new ChartView(this);
+    m_chart->setMouseTracking(true);
+    m_chart->installEventFilter(this);
+    m_chart->setOverlayPainter([this](QPainter &painter) { paintOverlay(painter); });
+
+    m_undoTap = undoButton("Undo tap mark", this);
+    m_undoDrag = undoButton("Undo drag mark", this);
+    connect(m_undoTap, &QToolButton::clicked, this, [this] {
+        m_tools.undoTapMark();
+        toolsChanged();
+    });
+    connect(m_undoDrag, &QToolButton::clicked, this, [this] {
+        m_tools.undoDragMark();
+        toolsChanged();
+    });
+    m_undoRow = new QHBoxLayout;
+    m_undoRow->setSpacing(12);
+    m_undoRow->setContentsMargins(8, 0, 8, 0);
+    m_undoRow->addWidget(m_undoTap);
+    m_undoRow->addWidget(m_undoDrag);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto *padded = new QVBoxLayout;
+    padded->setContentsMargins(6, 6, 6, 6);
+    padded->addWidget(m_chart);
+    column->addLayout(padded, 1);
+    column->addLayout(m_undoRow);
+}
+
+void RequestDurationMeasuredChart::setGraphData(const QList<RequestDurationChartItem> &items)
+{
+    m_items = items;
+    // The reference times follow every change of the items, never a pointer event.
+    m_extent = RequestDurationMeasure::extentOf(m_items);
+    scheduleRefresh();
+}
+
+void RequestDurationMeasuredChart::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (m_stale)
+        refreshNow();
+}
+
+// Live sessions deliver exchanges one by one: the chart is rebuilt at most once per turn of the
+// event loop, paced by how long a rebuild takes, and not at all while hidden.
+void RequestDurationMeasuredChart::scheduleRefresh()
+{
+    m_stale = true;
+    if (m_refreshTimer.isActive() || !isVisible())
+        return;
+    const qint64 interval = std::clamp(qint64(10 * m_lastRefreshMs), kMinimumRefreshIntervalMs, kMaximumRefreshIntervalMs);
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : interval;
+    m_refreshTimer.start(int(std::max<qint64>(0, interval - since)));
+}
+
+void RequestDurationMeasuredChart::refreshNow()
+{
+    QElapsedTimer timer;
+    timer.start();
+    m_stale = false;
+    m_refreshTimer.stop();
+    m_chart->setData(chartData(m_items));
+    m_lastRefreshMs = double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs();
+    m_sinceRefresh.start();
+}
+
+std::optional<double> RequestDurationMeasuredChart::dateAt(qreal x) const
+{
+    if (!m_extent || m_chart->plotRect().isEmpty())
+        return std::nullopt;
+    const std::optional<double> value = m_chart->xValue(x);
+    if (!value)
+        return std::nullopt;
+    return std::min(*value, latestTime(*m_extent));
+}
+
+bool RequestDurationMeasuredChart::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_chart)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseMove: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        const QPointF at = mouse->position();
+        if (!(mouse->buttons() & Qt::LeftButton) || !m_pressAt) {
+            m_tools.hover(dateAt(at.x()), valueAt(at.y()));
+            toolsChanged();
+            break;
+        }
+        if (!m_dragging && QLineF(*m_pressAt, at).length() < kDragThreshold)
+            break;
+        m_dragging = true;
+        m_tools.dragChanged(dateAt(m_pressAt->x()), dateAt(at.x()));
+        toolsChanged();
+        break;
+    }
+    case QEvent::MouseButtonPress: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton) {
+            m_pressAt = mouse->position();
+            m_dragging = false;
+        }
+        break;
+    }
+    case QEvent::MouseButtonRelease: {
+        const auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() != Qt::LeftButton || !m_pressAt)
+            break;
+        // A click pins what the hover read-out shows; a release that ends a drag pins nothing.
+        if (!m_dragging && m_tools.tap())
+            toolsChanged();
+        m_pressAt.reset();
+        m_dragging = false;
+        break;
+    }
+    case QEvent::Leave:
+        m_tools.hoverEnded();
+        toolsChanged();
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void RequestDurationMeasuredChart::toolsChanged()
+{
+    m_undoTap->setVisible(!m_tools.marks().empty());
+    m_undoDrag->setVisible(m_tools.dragMark().has_value());
+    m_chart->updateOverlay();
+}
+
+Chart::Rule RequestDurationMeasuredChart::measuringRule(Qt::Orientation orientation, double value,
+                                                       std::optional<QColor> color, qreal width, qreal dash,
+                                                       const QString &text, Chart::LabelPosition position,
+                                                       qreal spacing, Chart::Fit fitY, Chart::Tone tone)
+{
+    Chart::Label label;
+    label.text = text;
+    label.position = position;
+    label.spacing = spacing;
+    label.fitX = Chart::Fit::Plot;
+    label.fitY = fitY;
+    label.tone = tone;
+    // The chart's dash is in units of the line width; the tools give it in pixels.
+    return Chart::Rule{orientation, value, color, width, {dash / width, dash / width}, label};
+}
+
+QList<Chart::Rule> RequestDurationMeasuredChart::tapMarkRules(const RequestDurationMeasuringTools::Mark &mark,
+                                                              double firstStart) const
+{
+    return {measuringRule(Qt::Vertical, mark.time, namedColor(NamedColor::Red, palette()), 1, 2,
+                          RequestDurationMeasure::secondsText(mark.time - firstStart), Chart::LabelPosition::Bottom, 2,
+                          Chart::Fit::Chart, Chart::Tone::Primary)};
+}
+
+void RequestDurationMeasuredChart::paintBand(QPainter &painter) const
+{
+    const auto &[start, end] = *m_tools.dragMark();
+    const QRectF plot = m_chart->plotRect();
+    const qreal centre = m_chart->yPixel(bandValue());
+    const qreal half = bandThickness() / 2;
+    const QRectF band = QRectF(QPointF(m_chart->xPixel(start), centre - half), QPointF(m_chart->xPixel(end), centre + half))
+                            .normalized()
+                            .intersected(plot.adjusted(0, -half, 0, half));
+    painter.save();
+    painter.fillRect(band, yellow(palette()));
+    painter.restore();
+    Chart::Label length;
+    length.x0 = std::min(start, end);
+    length.x1 = std::max(start, end);
+    length.y0 = length.y1 = bandValue();
+    length.text = RequestDurationMeasure::secondsText(end - start);
+    length.position = Chart::LabelPosition::Top;
+    length.spacing = half + 2;
+    m_chart->paintLabel(painter, length);
+}
+
+void RequestDurationMeasuredChart::paintOverlay(QPainter &painter) const
+{
+    const std::optional<double> first = m_extent ? std::optional(m_extent->firstStart) : std::nullopt;
+    // Drag band with its edges.
+    if (const auto &drag = m_tools.dragMark()) {
+        if (first) {
+            for (const double edge : {drag->first, drag->second}) {
+                m_chart->paintRule(painter, measuringRule(Qt::Vertical, edge, yellow(palette()), 1, 2,
+                                                          RequestDurationMeasure::secondsText(edge - *first),
+                                                          Chart::LabelPosition::Bottom, 6, Chart::Fit::Chart,
+                                                          Chart::Tone::Primary));
+            }
+        }
+        paintBand(painter);
+    }
+    // Tap marks: the bar chart draws them under the hover rules, the line chart above.
+    const auto paintMarks = [&] {
+        if (!first)
+            return;
+        for (const RequestDurationMeasuringTools::Mark &mark : m_tools.marks()) {
+            for (const Chart::Rule &rule : tapMarkRules(mark, *first))
+                m_chart->paintRule(painter, rule);
+        }
+    };
+    if (m_tools.kind() == Kind::Bar)
+        paintMarks();
+    if (m_tools.hoverTime() && first) {
+        m_chart->paintRule(painter, measuringRule(Qt::Vertical, *m_tools.hoverTime(), std::nullopt, 1, 3,
+                                                  RequestDurationMeasure::secondsText(*m_tools.hoverTime() - *first),
+                                                  Chart::LabelPosition::Top, 2, Chart::Fit::Chart,
+                                                  Chart::Tone::Secondary));
+    }
+    if (m_tools.hoverValue()) {
+        if (const std::optional<Chart::Rule> rule = hoverValueRule(*m_tools.hoverValue()))
+            m_chart->paintRule(painter, *rule);
+    }
+    if (m_tools.kind() == Kind::Line)
+        paintMarks();
+}

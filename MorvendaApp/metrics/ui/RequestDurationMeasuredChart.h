@@ -1,0 +1,96 @@
+// What the duration bar and line charts share: the chart widget over the graph data, the measuring
+// tools on top of it (hover read-out, tap marks, drag band) driven by the pointer, and the row of
+// undo buttons below. The tools' state is this widget's own and starts empty with every new chart.
+// Graph data updates are paced by drawing time, so a live session never floods the main thread.
+// Main thread only.
+#pragma once
+
+#include "ChartView.h"
+#include "MorvendaApp/metrics/RequestDurationChartItem.h"
+#include "MorvendaApp/metrics/RequestDurationMeasure.h"
+#include "MorvendaApp/metrics/RequestDurationMeasuringTools.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QPointF>
+#include <QTimer>
+#include <QWidget>
+
+#include <optional>
+
+class QHBoxLayout;
+class QToolButton;
+
+class RequestDurationMeasuredChart : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ~RequestDurationMeasuredChart() override;
+
+    // Takes the items to draw; the chart redraws on its next paced refresh.
+    void setGraphData(const QList<RequestDurationChartItem> &items);
+    const QList<RequestDurationChartItem> &graphData() const { return m_items; }
+
+    ChartView *chartView() const { return m_chart; }
+    const RequestDurationMeasuringTools &tools() const { return m_tools; }
+    QToolButton *undoTapButton() const { return m_undoTap; }
+    QToolButton *undoDragButton() const { return m_undoDrag; }
+    // Draws pending graph data now (tests and screenshots).
+    void refreshNow();
+
+    // The time under a horizontal position: the chart's, never past the chart's latest time;
+    // none without a plot or without drawable items.
+    std::optional<double> dateAt(qreal x) const;
+
+protected:
+    using Kind = RequestDurationMeasuringTools::Kind;
+    RequestDurationMeasuredChart(Kind kind, QWidget *parent);
+
+    virtual Chart::Data chartData(const QList<RequestDurationChartItem> &items) const = 0;
+    // The latest time the pointer reads (the bar chart's last end, the line chart's last start).
+    virtual double latestTime(const RequestDurationMeasure::Extent &extent) const = 0;
+    // The hover value at a vertical position (a row, or a duration).
+    virtual std::optional<double> valueAt(qreal y) const = 0;
+    // The horizontal hover rule for the current hover value, when the chart draws one.
+    virtual std::optional<Chart::Rule> hoverValueRule(double value) const = 0;
+    // The rules of one tap mark (a vertical one, and for the line chart a horizontal one).
+    virtual QList<Chart::Rule> tapMarkRules(const RequestDurationMeasuringTools::Mark &mark, double firstStart) const;
+    // Where the drag band runs, in data units of the y axis, and its thickness in pixels.
+    virtual double bandValue() const { return 0; }
+    virtual qreal bandThickness() const = 0;
+
+    const std::optional<RequestDurationMeasure::Extent> &extent() const { return m_extent; }
+    QHBoxLayout *undoRow() const { return m_undoRow; }
+    // A dashed rule with a seconds label, as every measuring rule has.
+    static Chart::Rule measuringRule(Qt::Orientation orientation, double value, std::optional<QColor> color,
+                                     qreal width, qreal dash, const QString &text, Chart::LabelPosition position,
+                                     qreal spacing, Chart::Fit fitY, Chart::Tone tone);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildLayout();
+    void scheduleRefresh();
+    void paintOverlay(QPainter &painter) const;
+    void paintBand(QPainter &painter) const;
+    void toolsChanged();
+
+    RequestDurationMeasuringTools m_tools;
+    QList<RequestDurationChartItem> m_items;
+    std::optional<RequestDurationMeasure::Extent> m_extent;
+    ChartView *m_chart = nullptr;
+    QHBoxLayout *m_undoRow = nullptr;
+    QToolButton *m_undoTap = nullptr;
+    QToolButton *m_undoDrag = nullptr;
+
+    // A press starts a drag once the pointer has moved this far; until then it may be a click.
+    std::optional<QPointF> m_pressAt;
+    bool m_dragging = false;
+
+    QTimer m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+    double m_lastRefreshMs = 0;
+    bool m_stale = true;
+};

@@ -1,0 +1,351 @@
+// The request-duration frame and its two charts driven as a user would: path rows, filter, select
+// all, trash, type switch, and scripted pointer input at positions taken from the chart's own
+// value-to-pixel mapping. Screenshots in both palettes.
+#include "../support/Artifacts.h"
+
+#include "MorvendaApp/components/SelectionChipButton.h"
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
+#include "MorvendaApp/metrics/ui/RequestDurationBarChart.h"
+#include "MorvendaApp/metrics/ui/RequestDurationChart.h"
+#include "MorvendaApp/metrics/ui/RequestDurationLineChart.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/shell/ShellPalette.h"
+
+#include <QLineEdit>
+#include <QListView>
+#include <QMouseEvent>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A date inside the calendar and small enough that a round trip through pixels keeps the seconds
+// exact to well below the labels' six decimals.
+constexpr double kBase = 1'000'000.0;
+
+QUuid id(uint n)
+{
+    return QUuid(n, 0x7373, 0x2222, 0, 0, 0, 0, 0, 0, 0, 9);
+}
+
+void exchange(MessageRepository &repository, uint n, const QString &path, double start, std::optional<double> end)
+{
+    repository.addRequest(Request(id(n), Url::fromText(u"https://shop.example"_s + path), Method::Get, kBase + start,
+                                  std::nullopt, {}),
+                          u"App"_s);
+    if (end) {
+        repository.addResponse(Response(id(n), id(1000), 200, std::nullopt, Response::Source::Network, kBase + *end, {},
+                                        std::nullopt),
+                               u"App"_s);
+    }
+}
+
+RequestDurationChartItem item(uint n, const QString &path, double start, double end)
+{
+    return RequestDurationChartItem{id(n), end - start, kBase + start, kBase + end, path};
+}
+
+// Pointer input at exact (sub-pixel) positions, as the chart's own mapping gives them.
+void send(QWidget *target, QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent event(type, at, target->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &event);
+}
+
+struct Pointer
+{
+    QWidget *view;
+    void hover(QPointF at) { send(view, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
+    void press(QPointF at) { send(view, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton); }
+    void drag(QPointF at) { send(view, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton); }
+    void release(QPointF at) { send(view, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton); }
+    void click(QPointF at)
+    {
+        press(at);
+        release(at);
+    }
+    void leave()
+    {
+        QEvent event(QEvent::Leave);
+        QCoreApplication::sendEvent(view, &event);
+    }
+};
+
+QString hoverLabel(const RequestDurationMeasuredChart &chart)
+{
+    const auto &tools = chart.tools();
+    if (!tools.hoverTime())
+        return {};
+    return RequestDurationMeasure::secondsText(*tools.hoverTime() - RequestDurationMeasure::extentOf(chart.graphData())->firstStart);
+}
+
+QStringList rowTexts(const QListView *list)
+{
+    QStringList rows;
+    for (int row = 0; row < list->model()->rowCount(); ++row)
+        rows.append(list->model()->index(row, 0).data().toString());
+    return rows;
+}
+
+void clickRow(QListView *list, const QString &path)
+{
+    const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, path, 1, Qt::MatchExactly);
+    QVERIFY(!found.isEmpty());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(found.first()).center());
+}
+
+} // namespace
+
+class TestRequestDurationChart : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void frameSelectsFiltersSwitchesAndClears();
+    void barChartPointerTools();
+    void lineChartReadsDurations();
+    void badInputNeverBreaksTheChart();
+    void screenshots();
+};
+
+void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
+{
+    MessageRepository repository;
+    exchange(repository, 1, u"/users"_s, 10.0, 10.5);
+    exchange(repository, 2, u"/Users"_s, 10.2, 11.0);
+    exchange(repository, 3, u"/orders"_s, 10.4, std::nullopt);
+    RequestDurationChart frame(repository);
+    frame.resize(800, 320);
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+
+    QCOMPARE(rowTexts(frame.pathList()), QStringList({u"/Users"_s, u"/orders"_s, u"/users"_s}));
+    QVERIFY(frame.emptyState()->isVisible());
+    QVERIFY(!frame.chart());
+    QVERIFY(frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
+    QVERIFY(!frame.typeButton(RequestDurationChartType::Line)->isCurrent());
+
+    // A row toggles its path: the bar chart appears, and leaves again with the last path.
+    clickRow(frame.pathList(), u"/users"_s);
+    QVERIFY(qobject_cast<RequestDurationBarChart *>(frame.chart()));
+    QVERIFY(!frame.emptyState()->isVisible());
+    clickRow(frame.pathList(), u"/users"_s);
+    QVERIFY(!frame.chart());
+    QVERIFY(frame.emptyState()->isVisible());
+
+    // A path without any measured exchange still shows the chart, without marks.
+    clickRow(frame.pathList(), u"/orders"_s);
+    QVERIFY(frame.chart());
+    QVERIFY(frame.chart()->graphData().isEmpty());
+
+    // Select all with a filter typed: the hidden paths are selected too.
+    QTest::keyClicks(frame.filterField(), u"user"_s);
+    QCOMPARE(rowTexts(frame.pathList()), QStringList({u"/users"_s}));
+    frame.selectAllButton()->click();
+    QCOMPARE(frame.viewModel().selectedPaths(), QSet<QString>({u"/Users"_s, u"/orders"_s, u"/users"_s}));
+    QCOMPARE(frame.chart()->graphData().size(), 2);
+
+    // The line button swaps the chart over the same data, and the tints.
+    frame.typeButton(RequestDurationChartType::Line)->click();
+    QVERIFY(qobject_cast<RequestDurationLineChart *>(frame.chart()));
+    QCOMPARE(frame.chart()->graphData().size(), 2);
+    QVERIFY(frame.typeButton(RequestDurationChartType::Line)->isCurrent());
+    QVERIFY(!frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
+
+    // Trash: chart, paths and the main timeline empty; the filter and the type stay.
+    frame.trashButton()->click();
+    QVERIFY(!frame.chart());
+    QVERIFY(frame.emptyState()->isVisible());
+    QCOMPARE(frame.pathList()->model()->rowCount(), 0);
+    QCOMPARE(frame.viewModel().pathModel()->rowCount(), 0);
+    QCOMPARE(repository.timelineCount(), 0);
+    QCOMPARE(frame.filterField()->text(), u"user"_s);
+    QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
+}
+
+void TestRequestDurationChart::barChartPointerTools()
+{
+    RequestDurationBarChart chart;
+    chart.resize(640, 300);
+    chart.setGraphData({item(1, u"/a"_s, 10.0, 12.0), item(2, u"/a"_s, 10.5, 12.0), item(3, u"/b"_s, 11.0, 12.0)});
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.refreshNow();
+    ChartView *view = chart.chartView();
+    Pointer pointer{view};
+    const auto at = [&](double seconds, double row) { return QPointF(view->xPixel(kBase + seconds), view->yPixel(row)); };
+
+    pointer.hover(at(10.75, 1.6));
+    QCOMPARE(hoverLabel(chart), u"0.750000 s"_s);
+    QCOMPARE(chart.rowAt(view->yPixel(1.6)), qint64(2));
+    QCOMPARE(chart.rowAt(view->yPixel(0.4)), qint64(0));
+    // Right of the last response the read-out stops at it.
+    pointer.hover(at(13.0, 1));
+    QCOMPARE(hoverLabel(chart), u"2.000000 s"_s);
+    pointer.leave();
+    QVERIFY(!chart.tools().hoverTime());
+    QVERIFY(!chart.tools().hoverValue());
+
+    // Two clicks in one spot pin two marks; one undo removes one.
+    pointer.hover(at(11.5, 2));
+    pointer.click(at(11.5, 2));
+    pointer.click(at(11.5, 2));
+    QCOMPARE(chart.tools().marks().size(), size_t(2));
+    QVERIFY(chart.undoTapButton()->isVisibleTo(&chart));
+    chart.undoTapButton()->click();
+    QCOMPARE(chart.tools().marks().size(), size_t(1));
+
+    // A movement under 10 pixels with the button down is no drag.
+    const QPointF start = at(11.5, 0);
+    pointer.press(start);
+    pointer.drag(start + QPointF(6, 0));
+    pointer.release(start + QPointF(6, 0));
+    QVERIFY(!chart.tools().dragMark());
+    QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
+
+    // A right-to-left drag measures a negative length; the release pins nothing, and neither
+    // does a click right after it.
+    const size_t marks = chart.tools().marks().size();
+    pointer.press(at(11.5, 0));
+    pointer.drag(at(11.0, 0));
+    pointer.drag(at(10.5, 0));
+    pointer.release(at(10.5, 0));
+    QVERIFY(chart.tools().dragMark());
+    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().dragMark()->second - chart.tools().dragMark()->first),
+             u"-1.000000 s"_s);
+    pointer.click(at(10.5, 0));
+    QCOMPARE(chart.tools().marks().size(), marks);
+    QVERIFY(chart.undoDragButton()->isVisibleTo(&chart));
+    chart.undoDragButton()->click();
+    QVERIFY(!chart.tools().dragMark());
+    QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
+
+    // A resize in the middle of a drag re-reads both ends against the new layout.
+    pointer.press(at(10.0, 0));
+    pointer.drag(at(11.0, 0));
+    chart.resize(400, 200);
+    chart.refreshNow();
+    pointer.drag(at(11.5, 0));
+    pointer.release(at(11.5, 0));
+    QVERIFY(chart.tools().dragMark());
+    QVERIFY(qIsFinite(chart.tools().dragMark()->first) && qIsFinite(chart.tools().dragMark()->second));
+}
+
+void TestRequestDurationChart::lineChartReadsDurations()
+{
+    RequestDurationLineChart chart;
+    chart.resize(640, 300);
+    chart.setGraphData({item(1, u"/a"_s, 10.0, 10.5), item(2, u"/a"_s, 10.5, 11.0), item(3, u"/a"_s, 11.0, 14.0)});
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.refreshNow();
+    ChartView *view = chart.chartView();
+    Pointer pointer{view};
+    const auto at = [&](double seconds, double duration) {
+        return QPointF(view->xPixel(kBase + seconds), view->yPixel(duration));
+    };
+
+    // The time stops at the last request's start, not at the last response.
+    pointer.hover(at(13.0, 1.0));
+    QCOMPARE(hoverLabel(chart), u"1.000000 s"_s);
+    // Below the zero line the duration reads 0.
+    pointer.hover(at(10.5, -0.5));
+    QCOMPARE(*chart.tools().hoverValue(), 0.0);
+
+    pointer.hover(at(10.5, 0.8));
+    pointer.click(at(10.5, 0.8));
+    QCOMPARE(chart.tools().marks().size(), size_t(1));
+    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), u"0.500000 s"_s);
+    QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), u"0.800000 s"_s);
+    chart.undoTapButton()->click();
+    QVERIFY(chart.tools().marks().empty());
+
+    // Without data there is no time under the pointer, so a click pins nothing; the duration
+    // at the pointer's height is still read.
+    chart.setGraphData({});
+    chart.refreshNow();
+    pointer.hover(QPointF(view->plotRect().center()));
+    QVERIFY(!chart.tools().hoverTime());
+    QVERIFY(chart.tools().hoverValue());
+    pointer.click(QPointF(view->plotRect().center()));
+    QVERIFY(chart.tools().marks().empty());
+}
+
+void TestRequestDurationChart::badInputNeverBreaksTheChart()
+{
+    RequestDurationBarChart chart;
+    chart.resize(300, 200);
+    // Negative and zero durations, equal starts, and times outside the calendar.
+    chart.setGraphData({item(1, u"/a"_s, 10.0, 9.0), item(2, u"/a"_s, 10.0, 10.0),
+                        RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), u"/b"_s}});
+    chart.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chart));
+    chart.refreshNow();
+    QCOMPARE(chart.chartView()->data().bars.size(), size_t(2));
+    Pointer pointer{chart.chartView()};
+    pointer.hover(chart.chartView()->plotRect().center());
+    QVERIFY(chart.tools().hoverTime());
+
+    // A chart one pixel wide has no plot: nothing is read, nothing breaks.
+    chart.resize(1, 1);
+    QCoreApplication::processEvents();
+    chart.refreshNow();
+    QVERIFY(chart.chartView()->plotRect().isEmpty());
+    pointer.hover(QPointF(0, 0));
+    QVERIFY(!chart.tools().hoverTime());
+    QVERIFY(!chart.tools().hoverValue());
+    pointer.click(QPointF(0, 0));
+    QVERIFY(chart.tools().marks().empty());
+    QVERIFY(!chart.grab().isNull());
+}
+
+void TestRequestDurationChart::screenshots()
+{
+    for (const bool dark : {false, true}) {
+        const QString suffix = dark ? u"dark"_s : u"light"_s;
+        const QPalette palette = dark ? ShellPalette::dark() : ShellPalette::light();
+
+        RequestDurationBarChart bars;
+        bars.setPalette(palette);
+        bars.setAutoFillBackground(true);
+        bars.resize(720, 320);
+        bars.setGraphData({item(1, u"/api/items"_s, 10.0, 10.8), item(2, u"/api/cart"_s, 10.3, 11.6),
+                           item(3, u"/api/items"_s, 10.9, 11.25), item(4, u"/api/cart"_s, 11.4, 12.0)});
+        bars.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bars));
+        bars.refreshNow();
+        Pointer onBars{bars.chartView()};
+        const auto barAt = [&](double s, double row) { return QPointF(bars.chartView()->xPixel(kBase + s), bars.chartView()->yPixel(row)); };
+        onBars.press(barAt(10.2, 0));
+        onBars.drag(barAt(11.0, 0));
+        onBars.release(barAt(11.0, 0));
+        for (const double s : {10.5, 11.5}) {
+            onBars.hover(barAt(s, 3));
+            onBars.click(barAt(s, 3));
+        }
+        onBars.hover(barAt(11.2, 2));
+        saveArtifact(&bars, u"requestduration-bar-%1.png"_s.arg(suffix));
+
+        RequestDurationLineChart lines;
+        lines.setPalette(palette);
+        lines.setAutoFillBackground(true);
+        lines.resize(720, 320);
+        lines.setGraphData({item(1, u"/api/items"_s, 10.0, 10.25), item(2, u"/api/cart"_s, 10.2, 10.9),
+                            item(3, u"/api/items"_s, 10.6, 11.1), item(4, u"/api/cart"_s, 11.0, 11.4),
+                            item(5, u"/api/items"_s, 11.3, 11.45), item(6, u"/api/cart"_s, 11.8, 12.8)});
+        lines.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&lines));
+        lines.refreshNow();
+        Pointer onLines{lines.chartView()};
+        const auto lineAt = [&](double s, double d) { return QPointF(lines.chartView()->xPixel(kBase + s), lines.chartView()->yPixel(d)); };
+        onLines.hover(lineAt(10.5, 0.8));
+        onLines.click(lineAt(10.5, 0.8));
+        onLines.hover(lineAt(11.5, 0.3));
+        saveArtifact(&lines, u"requestduration-line-%1.png"_s.arg(suffix));
+    }
+}
+
+QTEST_MAIN(TestRequestDurationChart)
+#include "tst_requestdurationchart.moc"
