@@ -22,6 +22,7 @@ MorvendaConnection::MorvendaConnection(QTcpSocket *socket, QObject *parent)
     , m_id(QUuid::createUuid())
     , m_displayName(m_id.toString(QUuid::WithoutBraces).toUpper())
     , m_socket(socket)
+    , m_peerAddress(socket->peerAddress())
 {
     Q_ASSERT(socket);
     socket->setParent(this);
@@ -165,6 +166,7 @@ void MorvendaConnection::drainInput(qsizetype budget)
             break;
         }
         budget -= got;
+        m_lastActivity = std::chrono::steady_clock::now();
         qsizetype pos = 0;
         while (pos < got) {
             auto step = m_reader.step(buffer.data() + pos, got - pos);

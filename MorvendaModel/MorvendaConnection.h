@@ -5,6 +5,7 @@
 
 #include "MorvendaModel/MorvendaFrameReader.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
@@ -12,6 +13,7 @@
 
 #include <tl/expected.hpp>
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -59,6 +61,10 @@ public:
     static QString stateName(State state);
     // True until the socket has closed or the connection was cancelled.
     bool isOpen() const;
+    // The app's address, kept after the socket closes.
+    const QHostAddress &peerAddress() const { return m_peerAddress; }
+    // When bytes last arrived (or the connection was made): how long it has been idle.
+    std::chrono::steady_clock::time_point lastActivity() const { return m_lastActivity; }
 
     // Starts reading; messages arrive through `payloadReceived`.
     void start();
@@ -105,6 +111,8 @@ private:
     QUuid m_id;
     QString m_displayName;
     QPointer<QTcpSocket> m_socket;
+    QHostAddress m_peerAddress;
+    std::chrono::steady_clock::time_point m_lastActivity = std::chrono::steady_clock::now();
     MorvendaFrameReader m_reader;
     State m_state = State::Setup;
     QString m_stateDetail;

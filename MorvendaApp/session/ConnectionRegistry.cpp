@@ -18,42 +18,87 @@ qsizetype indexOfId(const QList<ConnectionRegistry::ConnectionPtr> &list, const 
 
 } // namespace
 
-ConnectionRegistry::ConnectionRegistry(Logger &logger, QObject *parent)
+ConnectionRegistry::ConnectionRegistry(Logger &logger, ConnectionLimits limits, QObject *parent)
     : QObject(parent)
     , m_logger(logger)
+    , m_limits(limits)
 {
 }
 
-int ConnectionRegistry::openConnectionCount() const
+int ConnectionRegistry::openCount(const QHostAddress *address) const
 {
     int count = 0;
     for (const auto *list : {&m_connections, &m_pendingConnections, &m_replacedConnections}) {
-        count += int(std::count_if(list->cbegin(), list->cend(), [](const ConnectionPtr &c) { return c->isOpen(); }));
+        count += int(std::count_if(list->cbegin(), list->cend(), [address](const ConnectionPtr &c) {
+            return c->isOpen() && (!address || c->peerAddress().isEqual(*address));
+        }));
     }
     return count;
 }
 
-bool ConnectionRegistry::makeRoom(const QString &peer)
+// Closes the open pending connection that has waited longest for its handshake (of `address`
+// when given): connections that never shake hands (a scanner, a stuck client) go first.
+bool ConnectionRegistry::evictPending(const QHostAddress *address, const QString &reason)
 {
-    if (openConnectionCount() >= maxOpenConnections) {
-        // Connections that never shake hands (a scanner, a stuck client) must not lock the apps
-        // out: the one that has waited longest for its handshake makes room.
-        const auto silent = std::find_if(m_pendingConnections.cbegin(), m_pendingConnections.cend(),
-                                         [](const ConnectionPtr &c) { return c->isOpen(); });
-        if (silent != m_pendingConnections.cend()) {
-            const ConnectionPtr evicted = *silent;
-            const QString message = QStringLiteral("Too many open connections (%1): closing connection %2, which has not sent its handshake")
-                                        .arg(QString::number(maxOpenConnections), evicted->displayName());
-            qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
-            m_logger.error(message);
-            evicted->cancel();  // its close takes it out of the pending list
+    const auto silent = std::find_if(m_pendingConnections.cbegin(), m_pendingConnections.cend(), [address](const ConnectionPtr &c) {
+        return c->isOpen() && (!address || c->peerAddress().isEqual(*address));
+    });
+    if (silent == m_pendingConnections.cend()) {
+        return false;
+    }
+    const ConnectionPtr evicted = *silent;
+    const QString message = reason + QStringLiteral(": closing connection %1, which has not sent its handshake").arg(evicted->displayName());
+    qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
+    m_logger.error(message);
+    evicted->cancel();  // its close takes it out of the pending list
+    return true;
+}
+
+// Closes the open connection of `list` that has been idle longest, never the active one. A
+// registered one stays listed, closed.
+bool ConnectionRegistry::evictIdlest(const QList<ConnectionPtr> &list, const QString &reason)
+{
+    ConnectionPtr idlest;
+    for (const ConnectionPtr &c : list) {
+        if (c->isOpen() && c != m_activeConnection && (!idlest || c->lastActivity() < idlest->lastActivity())) {
+            idlest = c;
         }
     }
-    if (openConnectionCount() < maxOpenConnections) {
+    if (!idlest) {
+        return false;
+    }
+    const QString message = reason + QStringLiteral(": closing connection %1, idle the longest").arg(idlest->displayName());
+    qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
+    m_logger.error(message);
+    idlest->cancel();
+    return true;
+}
+
+bool ConnectionRegistry::makeRoom(const QHostAddress &address, const QString &peer)
+{
+    if (openCount(&address) >= m_limits.maxPerAddress) {
+        // One host may only crowd out its own connections that never shook hands.
+        const QString reason = QStringLiteral("Too many connections from %1 (%2)").arg(address.toString()).arg(m_limits.maxPerAddress);
+        if (!evictPending(&address, reason)) {
+            const QString message = reason + QStringLiteral(": closing the connection from ") + peer;
+            qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
+            m_logger.error(message);
+            return false;
+        }
+    }
+    if (openCount() >= m_limits.maxOpen) {
+        // Whoever fills the cap must not lock the apps out: make room among those that never
+        // shook hands, then those replaced by a newer connection, then the registered ones.
+        const QString reason = QStringLiteral("Too many open connections (%1)").arg(m_limits.maxOpen);
+        if (!evictPending(nullptr, reason) && !evictIdlest(m_replacedConnections, reason)) {
+            evictIdlest(m_connections, reason);
+        }
+    }
+    if (openCount() < m_limits.maxOpen) {
         return true;
     }
     const QString message = QStringLiteral("Too many open connections (%1): closing the connection from %2")
-                                .arg(QString::number(maxOpenConnections), peer);
+                                .arg(QString::number(m_limits.maxOpen), peer);
     qCWarning(lcMorvendaListener, "%s", qUtf8Printable(message));
     m_logger.error(message);
     return false;
@@ -88,9 +133,14 @@ void ConnectionRegistry::registerHandshake(const ConnectionPtr &connection, cons
     if (const qsizetype i = indexOfId(m_pendingConnections, connection->id()); i >= 0) {
         m_pendingConnections.removeAt(i);
     }
+    // Replaced earlier and now registered again: it must not be counted twice toward the limits.
+    if (const qsizetype i = indexOfId(m_replacedConnections, connection->id()); i >= 0) {
+        m_replacedConnections.removeAt(i);
+    }
     // A member shaking hands again under a new name leaves under its old name first.
     if (const qsizetype i = indexOfId(m_connections, connection->id()); i >= 0 && m_connections[i]->displayName() != name) {
         m_connections.removeAt(i);
+        emit connectionRemoved(int(i));
     }
     connection->setDisplayName(name);
     const auto sameName = std::find_if(m_connections.begin(), m_connections.end(),
@@ -100,8 +150,10 @@ void ConnectionRegistry::registerHandshake(const ConnectionPtr &connection, cons
             retire(*sameName);  // replaced, not cancelled
         }
         *sameName = connection;
+        emit connectionReplaced(int(sameName - m_connections.begin()), connection);
     } else {
         m_connections.append(connection);
+        emit connectionInserted(int(m_connections.size() - 1), connection);
     }
     emit connectionsChanged(m_connections);
     if (m_activeConnection && m_activeConnection->displayName() == name) {
@@ -123,6 +175,7 @@ bool ConnectionRegistry::disconnect(const QUuid &connectionId)
     }
     const ConnectionPtr found = m_connections.takeAt(i);
     found->cancel();
+    emit connectionRemoved(int(i));
     emit connectionsChanged(m_connections);
     return true;
 }

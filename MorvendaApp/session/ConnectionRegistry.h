@@ -1,10 +1,12 @@
 // Which app connections the server holds and in what role: pending until their handshake, then
 // registered under the app's name (at most one per name), replaced by a newer connection of the
-// same name, and the active one. Enforces the cap on open sockets. Owned by the listener; main thread.
+// same name, and the active one. Enforces the limits on open sockets. Owned by the listener; main
+// thread.
 #pragma once
 
 #include "MorvendaModel/MorvendaConnection.h"
 
+#include <QHostAddress>
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
@@ -17,28 +19,32 @@ class Logger;
 // The platform log of the listener and its parts (registry, dispatch).
 Q_DECLARE_LOGGING_CATEGORY(lcMorvendaListener)
 
+// Open sockets (pending, registered and replaced together) the server keeps at most, so a port
+// scan, a reconnect loop or one hostile host cannot exhaust descriptors or lock the apps out.
+struct ConnectionLimits {
+    int maxOpen = 256;
+    // Per remote address: far more than the apps one device or simulator host runs at once.
+    int maxPerAddress = 32;
+};
+
 class ConnectionRegistry : public QObject
 {
     Q_OBJECT
 public:
     using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
 
-    // Open sockets (pending, registered and replaced together) at most: a port scan or a
-    // reconnect loop must not exhaust descriptors.
-    static constexpr int maxOpenConnections = 256;
+    explicit ConnectionRegistry(Logger &logger, ConnectionLimits limits = {}, QObject *parent = nullptr);
 
-    explicit ConnectionRegistry(Logger &logger, QObject *parent = nullptr);
-
-    // Registered connections in order of their handshake.
+    const ConnectionLimits &limits() const { return m_limits; }
+    // Registered connections in order of their handshake; closed ones stay until disconnected.
     const QList<ConnectionPtr> &connections() const { return m_connections; }
     // Accepted connections that have not shaken hands yet and are still open.
     const QList<ConnectionPtr> &pendingConnections() const { return m_pendingConnections; }
     ConnectionPtr activeConnection() const { return m_activeConnection; }
 
-    // Makes room for a connection from `peer` (address and port, for the log) if the cap is
-    // reached, by closing the connection that has waited longest for its handshake. False when
-    // there is no room: the caller closes the new socket.
-    bool makeRoom(const QString &peer);
+    // Makes room for a new connection from `address` (`peer` names it in the log), closing others
+    // as the limits require. False when there is no room: the caller closes the new socket.
+    bool makeRoom(const QHostAddress &address, const QString &peer);
     // A newly accepted connection; it stays pending until `registerHandshake`.
     void addPending(const ConnectionPtr &connection);
     // Takes `connection` under the app's `name`, replacing (not cancelling) a member of that name
@@ -53,14 +59,22 @@ public:
     void disconnectAllFrom(const QObject *receiver) const;
 
 signals:
+    // Row changes of connections(), each emitted right after the list changed; then
+    // connectionsChanged once per operation with the whole list.
+    void connectionInserted(int row, const ConnectionRegistry::ConnectionPtr &connection);
+    void connectionReplaced(int row, const ConnectionRegistry::ConnectionPtr &connection);
+    void connectionRemoved(int row);
     void connectionsChanged(const QList<ConnectionRegistry::ConnectionPtr> &connections);
     void activeConnectionChanged(const ConnectionRegistry::ConnectionPtr &connection);
 
 private:
-    int openConnectionCount() const;
+    int openCount(const QHostAddress *address = nullptr) const;
+    bool evictPending(const QHostAddress *address, const QString &reason);
+    bool evictIdlest(const QList<ConnectionPtr> &list, const QString &reason);
     void retire(const ConnectionPtr &connection);
 
     Logger &m_logger;
+    ConnectionLimits m_limits;
     QList<ConnectionPtr> m_connections;
     ConnectionPtr m_activeConnection;
     QList<ConnectionPtr> m_pendingConnections;

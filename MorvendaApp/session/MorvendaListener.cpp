@@ -50,9 +50,12 @@ void MorvendaListener::Server::incomingConnection(qintptr descriptor)
 MorvendaListener::MorvendaListener(const ListenerCollaborators &collaborators, const Options &options, QObject *parent)
     : QObject(parent)
     , m_logger(collaborators.logger)
-    , m_registry(collaborators.logger)
+    , m_registry(collaborators.logger, options.limits)
     , m_dispatcher(collaborators)
 {
+    connect(&m_registry, &ConnectionRegistry::connectionInserted, this, &MorvendaListener::connectionInserted);
+    connect(&m_registry, &ConnectionRegistry::connectionReplaced, this, &MorvendaListener::connectionReplaced);
+    connect(&m_registry, &ConnectionRegistry::connectionRemoved, this, &MorvendaListener::connectionRemoved);
     connect(&m_registry, &ConnectionRegistry::connectionsChanged, this, &MorvendaListener::connectionsChanged);
     connect(&m_registry, &ConnectionRegistry::activeConnectionChanged, this, &MorvendaListener::activeConnectionChanged);
     connect(&m_dispatcher, &PayloadDispatcher::handshakeReceived, this, &MorvendaListener::handleHandshake);
@@ -117,7 +120,7 @@ void MorvendaListener::startListening(const Options &options)
         m_logger.error(message);
         return;
     }
-    m_server.setMaxPendingConnections(maxOpenConnections);
+    m_server.setMaxPendingConnections(options.limits.maxOpen);
     qCDebug(lcMorvendaListener, "Starting listener");
     qCInfo(lcMorvendaListener, "Listening on port %u", unsigned(m_server.serverPort()));
     if (qgetenv("MORVENDA_NO_ADVERTISE") == "1") {
@@ -166,7 +169,7 @@ void MorvendaListener::handleNewConnections()
 void MorvendaListener::acceptConnection(QTcpSocket *socket)
 {
     const QString description = describe(*socket);
-    if (!m_registry.makeRoom(description)) {
+    if (!m_registry.makeRoom(socket->peerAddress(), description)) {
         socket->abort();
         socket->deleteLater();
         return;

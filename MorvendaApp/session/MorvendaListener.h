@@ -23,10 +23,17 @@
 class ServiceAdvertiser;
 
 struct ListenerOptions {
-    // The application listens on every interface; tests pass the loopback address.
-    QHostAddress address = QHostAddress::Any;
-    // Advertising can also be switched off by MORVENDA_NO_ADVERTISE=1.
-    bool advertise = true;
+    // The application listens on every interface and advertises (which MORVENDA_NO_ADVERTISE=1
+    // also switches off); tests pass the loopback address, and lower the limits to reach them
+    // with a few sockets.
+    ListenerOptions(QHostAddress address = QHostAddress::Any, bool advertise = true, ConnectionLimits limits = {})
+        : address(std::move(address)), advertise(advertise), limits(limits)
+    {
+    }
+
+    QHostAddress address;
+    bool advertise;
+    ConnectionLimits limits;
 };
 
 class MorvendaListener : public QObject, public AlertPresentingDelegate
@@ -35,7 +42,6 @@ class MorvendaListener : public QObject, public AlertPresentingDelegate
 public:
     using ConnectionPtr = ConnectionRegistry::ConnectionPtr;
 
-    static constexpr int maxOpenConnections = ConnectionRegistry::maxOpenConnections;
     // After a failed accept (such as running out of descriptors), accepting resumes this much later.
     static constexpr int acceptRetryMs = 1000;
 
@@ -85,6 +91,10 @@ public:
     void sendToActiveConnection(const AppPayload &payload) override;
 
 signals:
+    // Fine-grained changes of connections() for list models; connectionsChanged follows them.
+    void connectionInserted(int row, const MorvendaListener::ConnectionPtr &connection);
+    void connectionReplaced(int row, const MorvendaListener::ConnectionPtr &connection);
+    void connectionRemoved(int row);
     void connectionsChanged(const QList<MorvendaListener::ConnectionPtr> &connections);
     void activeConnectionChanged(const MorvendaListener::ConnectionPtr &connection);
     void alertViewStateChanged(const Alert::ViewState &alert);

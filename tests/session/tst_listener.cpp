@@ -74,13 +74,27 @@ struct Server {
     MilestoneManager milestones;
     MessageRepository repository;
     Logger logger;
-    MorvendaListener listener{{users, settings, milestones, repository, logger},
-                              MorvendaListener::Options{QHostAddress::LocalHost, false}};
+    MorvendaListener listener;
 
-    std::unique_ptr<ScriptedPeer> connectPeer()
+    explicit Server(ConnectionLimits limits = {})
+        : listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false, limits})
+    {
+    }
+
+    std::unique_ptr<ScriptedPeer> connectPeer(const QHostAddress &from = {})
     {
         auto peer = std::make_unique<ScriptedPeer>();
-        return peer->connectTo(listener.serverPort()) ? std::move(peer) : nullptr;
+        return peer->connectTo(listener.serverPort(), from) ? std::move(peer) : nullptr;
+    }
+    // Connects and shakes hands, and waits for the hello.
+    std::unique_ptr<ScriptedPeer> connectApp(const QString &name, const QHostAddress &from = {})
+    {
+        auto peer = connectPeer(from);
+        if (!peer) {
+            return nullptr;
+        }
+        peer->handshake(name);
+        return QTest::qWaitFor([&] { return peer->frames().size() == 1; }) ? std::move(peer) : nullptr;
     }
     MorvendaListener::ConnectionPtr connectionNamed(const QString &name) const
     {
@@ -114,8 +128,10 @@ private slots:
     void disconnectByIdentifierCancels();
     void pendingConnectionIsPrunedOnClose();
     void manyConnectsAndClosesLeakNoDescriptors();
-    void openSocketsAreCapped();
     void silentConnectionsDoNotLockAppsOut();
+    void atTheCapTheIdlestRegisteredAppMakesRoom();
+    void oneAddressCannotCrowdOutOthers();
+    void replacedConnectionRegisteredAgainCountsOnce();
     void acceptingResumesAfterRunningOutOfDescriptors();
     void peerThatNeverReadsDoesNotGrowMemory();
     void oversizeFrameIsLoggedAndConnectionGoesOn();
@@ -397,7 +413,7 @@ void tst_Listener::pendingConnectionIsPrunedOnClose()
 
 void tst_Listener::manyConnectsAndClosesLeakNoDescriptors()
 {
-    Server server;
+    Server server({256, 64});
     const int baseline = openDescriptorCount();
     for (int round = 0; round < 20; ++round) {
         std::vector<std::unique_ptr<ScriptedPeer>> peers;
@@ -413,53 +429,86 @@ void tst_Listener::manyConnectsAndClosesLeakNoDescriptors()
     QTRY_COMPARE(openDescriptorCount(), baseline);
 }
 
-void tst_Listener::openSocketsAreCapped()
-{
-    // With every slot held by an app that shook hands, further connections are closed at once.
-    Server server;
-    std::vector<std::unique_ptr<ScriptedPeer>> apps;
-    for (int i = 0; i < MorvendaListener::maxOpenConnections; ++i) {
-        auto peer = server.connectPeer();
-        QVERIFY(peer);
-        peer->handshake(QStringLiteral("App %1").arg(i));
-        apps.push_back(std::move(peer));
-        QCoreApplication::processEvents();
-    }
-    QTRY_COMPARE(server.listener.connections().size(), qsizetype(MorvendaListener::maxOpenConnections));
-    std::vector<std::unique_ptr<ScriptedPeer>> extras;
-    for (int i = 0; i < 4; ++i) {
-        auto peer = server.connectPeer();
-        QVERIFY(peer);
-        extras.push_back(std::move(peer));
-    }
-    QTRY_VERIFY(std::none_of(extras.cbegin(), extras.cend(), [](const auto &p) { return p->isConnected(); }));
-    QVERIFY(std::all_of(apps.cbegin(), apps.cend(), [](const auto &p) { return p->isConnected(); }));
-    QVERIFY(server.listener.pendingConnections().isEmpty());
-    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256): closing the connection from")));
-}
-
 void tst_Listener::silentConnectionsDoNotLockAppsOut()
 {
     // A peer that opens connections and never shakes hands (a scanner, a stuck client) fills
     // the cap; an app that connects afterwards must still get in.
-    Server server;
+    Server server({8, 16});
     std::vector<std::unique_ptr<ScriptedPeer>> silent;
-    for (int i = 0; i < MorvendaListener::maxOpenConnections; ++i) {
+    for (int i = 0; i < 8; ++i) {
         auto peer = server.connectPeer();
         QVERIFY(peer);
         silent.push_back(std::move(peer));
-        QCoreApplication::processEvents();
+        QTRY_COMPARE(server.listener.pendingConnections().size(), i + 1);
     }
-    QTRY_COMPARE(server.listener.pendingConnections().size(), MorvendaListener::maxOpenConnections);
-    auto app = server.connectPeer();
+    auto app = server.connectApp(QStringLiteral("App"));
     QVERIFY(app);
-    app->handshake(QStringLiteral("App"));
-    QTRY_COMPARE(app->frames().size(), 1);
     QVERIFY(server.connectionNamed(QStringLiteral("App")));
     // The connection that had waited longest for its handshake made room.
     QTRY_VERIFY(!silent.front()->isConnected());
     QVERIFY(silent.back()->isConnected());
-    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (256)")));
+    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (8)")));
+}
+
+void tst_Listener::atTheCapTheIdlestRegisteredAppMakesRoom()
+{
+    // Apps that shook hands and then idle must not lock a new app out either; the active one is
+    // never the one closed, and the closed one stays listed.
+    Server server({4, 8});
+    std::vector<std::unique_ptr<ScriptedPeer>> apps;
+    for (int i = 0; i < 4; ++i) {
+        auto app = server.connectApp(QStringLiteral("App %1").arg(i));
+        QVERIFY(app);
+        apps.push_back(std::move(app));
+    }
+    server.listener.select(server.connectionNamed(QStringLiteral("App 1")));  // idle, but active
+    QSignalSpy milestones(&server.milestones, &MilestoneManager::hasUpdatedMilestones);
+    apps[0]->send(milestoneJson);  // busy again
+    QTRY_COMPARE(milestones.size(), 1);
+
+    auto newcomer = server.connectApp(QStringLiteral("New"));
+    QVERIFY(newcomer);
+    QTRY_VERIFY(!apps[2]->isConnected());
+    QVERIFY(apps[0]->isConnected() && apps[1]->isConnected() && apps[3]->isConnected());
+    QCOMPARE(server.listener.connections().size(), 5);
+    QCOMPARE(server.connectionNamed(QStringLiteral("App 2"))->state(), MorvendaConnection::State::Cancelled);
+    QVERIFY(logContains(server.logger, QStringLiteral("Too many open connections (4): closing connection App 2, idle the longest")));
+}
+
+void tst_Listener::oneAddressCannotCrowdOutOthers()
+{
+    const QHostAddress crowd(QStringLiteral("127.0.0.2"));
+    Server server({16, 3});
+    std::vector<std::unique_ptr<ScriptedPeer>> crowded;
+    for (int i = 0; i < 3; ++i) {
+        auto app = server.connectApp(QStringLiteral("Crowd %1").arg(i), crowd);
+        QVERIFY(app);
+        crowded.push_back(std::move(app));
+    }
+    // A fourth from the same address: its silent connections would go first, but it has none.
+    auto extra = server.connectPeer(crowd);
+    QVERIFY(extra);
+    QTRY_VERIFY(!extra->isConnected());
+    QVERIFY(logContains(server.logger, QStringLiteral("Too many connections from 127.0.0.2 (3): closing the connection from 127.0.0.2:")));
+    // Another host still gets in, and the crowd's registered apps are untouched.
+    QVERIFY(server.connectApp(QStringLiteral("Elsewhere")));
+    QVERIFY(std::all_of(crowded.cbegin(), crowded.cend(), [](const auto &p) { return p->isConnected(); }));
+}
+
+void tst_Listener::replacedConnectionRegisteredAgainCountsOnce()
+{
+    // A shakes hands, B replaces it, A takes the name back: two sockets, counted as two.
+    Server server({3, 3});
+    auto a = server.connectApp(QStringLiteral("App"));
+    QVERIFY(a);
+    auto b = server.connectApp(QStringLiteral("App"));
+    QVERIFY(b);
+    a->handshake(QStringLiteral("App"));
+    QTRY_COMPARE(a->frames().size(), 2);
+    auto c = server.connectApp(QStringLiteral("Third"));
+    QVERIFY(c);
+    QVERIFY(a->isConnected() && b->isConnected());
+    QVERIFY(!logContains(server.logger, QStringLiteral("Too many")));
 }
 
 void tst_Listener::acceptingResumesAfterRunningOutOfDescriptors()

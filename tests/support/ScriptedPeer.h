@@ -18,8 +18,12 @@
 class ScriptedPeer
 {
 public:
-    bool connectTo(quint16 port)
+    // `from` picks the app's own address (any of 127.0.0.0/8 on loopback) to act as another host.
+    bool connectTo(quint16 port, const QHostAddress &from = {})
     {
+        if (!from.isNull() && !m_socket.bind(from)) {
+            return false;
+        }
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         return m_socket.waitForConnected(5000);
     }
