@@ -6,3 +6,8 @@ if(TARGET MorvendaSession)
         target_link_libraries(${bench} PRIVATE morvenda_common MorvendaSession Threads::Threads)
     endforeach()
 endif()
+# Server: handshakes per second against a shown main window as closed connections pile up.
+if(TARGET MorvendaMainScene)
+    add_executable(server_handshakes server_handshakes.cpp server_peer.h)
+    target_link_libraries(server_handshakes PRIVATE morvenda_common MorvendaMainScene Threads::Threads)
+endif()

@@ -6,35 +6,60 @@ ConnectionListModel::ConnectionListModel(MorvendaListener &listener, UserManager
     : QAbstractListModel(parent)
     , m_listener(listener)
     , m_userManager(userManager)
+    , m_connections(listener.connections())
 {
-    connect(&listener, &MorvendaListener::connectionsChanged, this, &ConnectionListModel::resetConnections);
+    // Row by row: closed connections stay listed, so a reset per handshake would grow with them.
+    connect(&listener, &MorvendaListener::connectionInserted, this, &ConnectionListModel::insertConnection);
+    connect(&listener, &MorvendaListener::connectionReplaced, this, &ConnectionListModel::replaceConnection);
+    connect(&listener, &MorvendaListener::connectionRemoved, this, &ConnectionListModel::removeConnection);
     connect(&listener, &MorvendaListener::activeConnectionChanged, this,
         [this] { refreshAllRows({IsSelectedRole}); });
     connect(&userManager, &UserManager::hasUpdatedUser, this,
         [this] { refreshAllRows({HasUserRole, UserNameRole, UserTokenRole, UserTagsRole, UserImageUrlRole, UserCountryRole}); });
-    resetConnections(listener.connections());
+    for (const auto &connection : std::as_const(m_connections)) {
+        follow(connection.get());
+    }
 }
 
-void ConnectionListModel::resetConnections(const QList<MorvendaListener::ConnectionPtr> &connections)
+// The badge follows the socket's state as it changes, not only when a store publishes.
+void ConnectionListModel::follow(MorvendaConnection *connection)
 {
-    beginResetModel();
-    for (const auto &connection : std::as_const(m_connections)) {
-        QObject::disconnect(connection.get(), nullptr, this, nullptr);
-    }
-    m_connections = connections;
-    for (const auto &connection : std::as_const(m_connections)) {
-        // The badge follows the socket's state as it changes, not only when a store publishes.
-        MorvendaConnection *raw = connection.get();
-        connect(raw, &MorvendaConnection::stateChanged, this, [this, raw] {
-            for (int row = 0; row < m_connections.size(); ++row) {
-                if (m_connections.at(row).get() == raw) {
-                    emit dataChanged(index(row), index(row), {StateRole, StateTextRole});
-                }
+    connect(connection, &MorvendaConnection::stateChanged, this, [this, connection] {
+        for (int row = 0; row < m_connections.size(); ++row) {
+            if (m_connections.at(row).get() == connection) {
+                emit dataChanged(index(row), index(row), {StateRole, StateTextRole});
+                return;
             }
-        });
-    }
-    endResetModel();
-    emit connectionsReset();
+        }
+    });
+}
+
+void ConnectionListModel::insertConnection(int row, const MorvendaListener::ConnectionPtr &connection)
+{
+    Q_ASSERT(row >= 0 && row <= m_connections.size());
+    beginInsertRows({}, row, row);
+    m_connections.insert(row, connection);
+    follow(connection.get());
+    endInsertRows();
+    emit namesChanged();
+}
+
+void ConnectionListModel::replaceConnection(int row, const MorvendaListener::ConnectionPtr &connection)
+{
+    Q_ASSERT(row >= 0 && row < m_connections.size());
+    QObject::disconnect(m_connections.at(row).get(), nullptr, this, nullptr);
+    m_connections[row] = connection;
+    follow(connection.get());
+    emit dataChanged(index(row), index(row));
+}
+
+void ConnectionListModel::removeConnection(int row)
+{
+    Q_ASSERT(row >= 0 && row < m_connections.size());
+    beginRemoveRows({}, row, row);
+    QObject::disconnect(m_connections.takeAt(row).get(), nullptr, this, nullptr);
+    endRemoveRows();
+    emit namesChanged();
 }
 
 void ConnectionListModel::refreshAllRows(const QList<int> &roles)

@@ -40,11 +40,14 @@ public:
     int rowOf(const QUuid &id) const;
 
 signals:
-    // After the rows were replaced by a new set of connections.
-    void connectionsReset();
+    // After a row was inserted or removed: the list of names changed (a replacement keeps the name).
+    void namesChanged();
 
 private:
-    void resetConnections(const QList<MorvendaListener::ConnectionPtr> &connections);
+    void insertConnection(int row, const MorvendaListener::ConnectionPtr &connection);
+    void replaceConnection(int row, const MorvendaListener::ConnectionPtr &connection);
+    void removeConnection(int row);
+    void follow(MorvendaConnection *connection);
     void refreshAllRows(const QList<int> &roles);
 
     MorvendaListener &m_listener;

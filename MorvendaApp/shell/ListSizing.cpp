@@ -41,7 +41,8 @@ void fitHeightToRows(QAbstractItemView *view)
 {
     const QAbstractItemModel *model = view->model();
     int height = 0;
-    for (int row = 0; model && row < model->rowCount(); ++row) {
+    // Rows past the cap change nothing: a list of thousands costs what a full screen costs.
+    for (int row = 0; model && row < model->rowCount() && height <= kMaxListHeight; ++row) {
         height += view->sizeHintForRow(row);
     }
     // Beyond a few rows the list scrolls instead of pushing the rest of the screen away.

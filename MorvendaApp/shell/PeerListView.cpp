@@ -44,15 +44,6 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
-
-QStringList displayNames(const QList<MorvendaListener::ConnectionPtr> &connections)
-{
-    QStringList names;
-    for (const auto &connection : connections) {
-        names.append(connection->displayName());
-    }
-    return names;
-}
 } // namespace
 
 PeerListView::PeerListView(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
@@ -63,7 +54,6 @@ PeerListView::PeerListView(MorvendaListener &listener, FileHolder &fileHolder, U
     , m_avatars(avatars)
     , m_selection(selection)
     , m_model(new ConnectionListModel(listener, userManager, this))
-    , m_previousNames(displayNames(listener.connections()))
 {
     buildLayout();
     connectSignals();
@@ -95,7 +85,9 @@ void PeerListView::buildLayout()
 
 void PeerListView::connectSignals()
 {
-    connect(m_model, &ConnectionListModel::connectionsReset, this, &PeerListView::connectionsChanged);
+    connect(m_model, &ConnectionListModel::namesChanged, this, &PeerListView::connectionsChanged);
+    // A replacement keeps the name but not the identity the selection holds.
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &PeerListView::showSelectionInList);
     connect(&m_selection, &ConnectionSelection::connectionIdChanged, this, &PeerListView::selectionChanged);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
         &PeerListView::takeSelectionFromList);
@@ -115,12 +107,6 @@ void PeerListView::connectionsChanged()
     m_header->setText(L10n::text(m_model->rowCount() > 0 ? "Connection.selectConnectionToDisplay"
                                                          : "Connection.noAvailableConnections"));
     showSelectionInList();
-
-    const QStringList names = displayNames(m_listener.connections());
-    if (names == m_previousNames) {
-        return;
-    }
-    m_previousNames = names;
     // Acts only while the list is on screen, like the rest of the connect screen's handlers.
     if (!isVisible() || m_model->rowCount() != 1 || m_selection.connectionId()) {
         return;

@@ -52,6 +52,5 @@ private:
     ConnectionListModel *m_model = nullptr;
     QLabel *m_header = nullptr;
     QListView *m_list = nullptr;
-    QStringList m_previousNames;
     bool m_syncingList = false;
 };
