@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -90,6 +91,8 @@ void hoverRepaint()
     chart.resize(1200, 320);
     chart.setGraphData(items);
     chart.show();
+    // Offscreen, a window that is not exposed yet paints nothing and the figure would read zero.
+    bench::waitFor([&] { return chart.windowHandle() && chart.windowHandle()->isExposed(); });
     chart.refreshNow();
     chart.chartView()->repaint();
     const int layers = chart.chartView()->layerRenderCount();
