@@ -60,7 +60,7 @@ size_t hash(const std::optional<QString> &text, size_t seed)
     return text ? hash(*text, seed) : seed;
 }
 
-bool equalUtf8(const QByteArray &a, const QByteArray &b)
+bool equalUtf8(QByteArrayView a, QByteArrayView b)
 {
     if (a == b)
         return true;
@@ -76,7 +76,7 @@ bool equalUtf8(const std::optional<QByteArray> &a, const std::optional<QByteArra
     return !a || equalUtf8(*a, *b);
 }
 
-size_t hashUtf8(const QByteArray &text, size_t seed)
+size_t hashUtf8(QByteArrayView text, size_t seed)
 {
     if (isOwnNfc(text))
         return qHash(text, seed);

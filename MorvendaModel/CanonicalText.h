@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -22,10 +23,18 @@ size_t hash(const std::optional<QString> &text, size_t seed = 0);
 // The same rule for texts kept as valid UTF-8: identical bytes are equal without decoding; texts
 // whose characters all lie below U+0300 (every byte below 0xCC) are their own NFC form, so unequal
 // bytes there are unequal texts; only the rest are decoded and normalised.
-bool equalUtf8(const QByteArray &a, const QByteArray &b);
+bool equalUtf8(QByteArrayView a, QByteArrayView b);
+inline bool equalUtf8(const QByteArray &a, const QByteArray &b)
+{
+    return equalUtf8(QByteArrayView(a), QByteArrayView(b));
+}
 bool equalUtf8(const std::optional<QByteArray> &a, const std::optional<QByteArray> &b);
 // Consistent with `equalUtf8` (not with `hash` of the decoded text).
-size_t hashUtf8(const QByteArray &text, size_t seed = 0);
+size_t hashUtf8(QByteArrayView text, size_t seed = 0);
+inline size_t hashUtf8(const QByteArray &text, size_t seed = 0)
+{
+    return hashUtf8(QByteArrayView(text), seed);
+}
 size_t hashUtf8(const std::optional<QByteArray> &text, size_t seed = 0);
 
 } // namespace CanonicalText

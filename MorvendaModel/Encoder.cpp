@@ -34,7 +34,7 @@ void writeOptionalUrl(JsonWriter &writer, QLatin1StringView key, const std::opti
 {
     if (url) {
         writer.key(key);
-        writer.string(url->text());
+        writer.utf8String(url->utf8());
     }
 }
 
@@ -198,9 +198,9 @@ void writeJson(JsonWriter &writer, const Header &header)
 {
     writer.beginObject();
     writer.key("name"_L1);
-    writer.string(header.name);
+    writer.utf8String(header.nameUtf8());
     writer.key("value"_L1);
-    writer.string(header.value);
+    writer.utf8String(header.valueUtf8());
     writer.endObject();
 }
 

@@ -107,10 +107,15 @@ QString Reader::string(Element value) const
 
 QByteArray Reader::utf8String(Element value) const
 {
+    const std::string_view text = utf8View(value);
+    return QByteArray(text.data(), qsizetype(text.size()));
+}
+
+std::string_view Reader::utf8View(Element value) const
+{
     if (!value.is_string())
         typeMismatch("a string", value);
-    const std::string_view text = stringView(value);
-    return QByteArray(text.data(), qsizetype(text.size()));
+    return stringView(value);
 }
 
 bool Reader::boolean(Element value) const
@@ -198,8 +203,8 @@ QUuid Reader::uuid(Element value) const
 
 Url Reader::url(Element value) const
 {
-    const QString text = string(value);
-    if (std::optional<Url> url = Url::fromText(text))
+    const std::string_view text = utf8View(value);
+    if (std::optional<Url> url = Url::fromUtf8(QByteArrayView(text.data(), qsizetype(text.size()))))
         return *std::move(url);
     fail(DecodeError::Kind::DataCorrupted,
          QStringLiteral("not a URL: ") + quoted(stringView(value)));

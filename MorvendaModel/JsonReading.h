@@ -78,6 +78,8 @@ public:
     QString string(Element value) const;
     // A string as its UTF-8 bytes (valid: the parser checked them), copied once out of the DOM.
     QByteArray utf8String(Element value) const;
+    // The same without the copy: valid as long as the parsed document.
+    std::string_view utf8View(Element value) const;
     bool boolean(Element value) const;
     // A whole number in 64 signed bits; 3.0 is accepted, 3.5 and out-of-range values are data
     // corrupted, non-numbers a type mismatch.
@@ -157,6 +159,7 @@ private:
 // Readers of the primitive kinds, in the shape Fields and Reader::list take.
 inline QString readString(Reader &r, Element v) { return r.string(v); }
 inline QByteArray readUtf8String(Reader &r, Element v) { return r.utf8String(v); }
+inline std::string_view readUtf8View(Reader &r, Element v) { return r.utf8View(v); }
 inline bool readBoolean(Reader &r, Element v) { return r.boolean(v); }
 inline qint64 readInteger(Reader &r, Element v) { return r.integer(v); }
 inline double readDate(Reader &r, Element v) { return r.date(v); }

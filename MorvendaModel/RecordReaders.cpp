@@ -58,9 +58,10 @@ Header readHeader(Reader &reader, Element value)
 {
     static constexpr Keys2 keys = {"name", "value"};
     Fields fields(reader, value, keys);
-    QString name = fields.required(0, readString);
-    QString headerValue = fields.required(1, readString);
-    return Header{std::move(name), std::move(headerValue)};
+    const std::string_view name = fields.required(0, readUtf8View);
+    const std::string_view headerValue = fields.required(1, readUtf8View);
+    return Header::fromValidUtf8(QByteArrayView(name.data(), qsizetype(name.size())),
+                                 QByteArrayView(headerValue.data(), qsizetype(headerValue.size())));
 }
 
 QList<Header> readHeaders(Reader &reader, Element value)

@@ -30,9 +30,14 @@ std::optional<QByteArray> fromText(const std::optional<QString> &text)
     return fromText(*text);
 }
 
+bool isValid(QByteArrayView bytes)
+{
+    return simdjson::validate_utf8(bytes.data(), size_t(bytes.size()));
+}
+
 QByteArray validated(QByteArray bytes)
 {
-    if (simdjson::validate_utf8(bytes.constData(), size_t(bytes.size())))
+    if (isValid(bytes))
         return bytes;
     // QString::fromUtf8 replaces each invalid sequence by U+FFFD and never yields a lone surrogate.
     return QString::fromUtf8(bytes).toUtf8();

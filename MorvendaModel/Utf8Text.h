@@ -14,6 +14,8 @@ namespace Utf8Text {
 QByteArray fromText(const QString &text);
 std::optional<QByteArray> fromText(const std::optional<QString> &text);
 
+bool isValid(QByteArrayView bytes);
+
 // `bytes` themselves when they are valid UTF-8 (shared, not copied), otherwise a copy with every
 // invalid sequence replaced by U+FFFD.
 QByteArray validated(QByteArray bytes);

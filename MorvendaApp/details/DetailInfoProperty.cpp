@@ -30,7 +30,7 @@ QString headersText(const QList<Header> &headers)
     QStringList parts;
     parts.reserve(headers.size());
     for (const Header &header : headers)
-        parts.append(header.name + u": "_s + header.value);
+        parts.append(header.name() + u": "_s + header.value());
     return u"["_s + parts.join(u", "_s) + u"]"_s;
 }
 

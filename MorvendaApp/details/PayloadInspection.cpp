@@ -49,8 +49,9 @@ QList<DetailInfoProperty> headerProperties(const QList<Header> &headers, const Q
     QList<DetailInfoProperty> rows;
     rows.reserve(headers.size());
     for (const Header &header : headers) {
-        if (left.isNull() || header.name != left)
-            rows.append(DetailInfoProperty::make(header.name, header.value));
+        QString name = header.name();
+        if (left.isNull() || name != left)
+            rows.append(DetailInfoProperty::make(std::move(name), header.value()));
     }
     return rows;
 }
@@ -179,9 +180,10 @@ QList<DetailInfoProperty> cookieProperties(const QList<Header> &headers, const Q
 {
     QList<DetailInfoProperty> rows;
     for (const Header &header : headers) {
-        if (header.name != headerName)
+        if (header.name() != headerName)
             continue;
-        for (const QStringView part : QStringView(header.value).split(u';')) {
+        const QString value = header.value();
+        for (const QStringView part : QStringView(value).split(u';')) {
             const qsizetype equals = part.indexOf(u'=');
             if (equals < 0)
                 rows.append(DetailInfoProperty::make(part.toString(), part.toString()));
@@ -196,10 +198,10 @@ QList<DetailInfoProperty> cookieProperties(const QList<Header> &headers, const Q
 QList<DetailInfoProperty> queryItemProperties(const std::optional<Url> &url)
 {
     QList<DetailInfoProperty> rows;
-    const std::optional<QStringView> query = url ? url->rawQuery() : std::nullopt;
+    const std::optional<QString> query = url ? url->rawQuery() : std::nullopt;
     if (!query || query->isEmpty())
         return rows;
-    for (const QStringView item : query->split(u'&')) {
+    for (const QStringView item : QStringView(*query).split(u'&')) {
         const qsizetype equals = item.indexOf(u'=');
         if (equals < 0)
             rows.append(DetailInfoProperty::make(percentDecoded(item), QString()));

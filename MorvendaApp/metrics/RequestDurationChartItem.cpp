@@ -37,10 +37,10 @@ std::optional<QString> RequestDurationPaths::pathKey(const Exchange &exchange)
     const std::optional<Request> &request = exchange.request();
     if (!request || !request->url())
         return std::nullopt;
-    const QStringView raw = request->url()->rawPath();
+    const QString raw = request->url()->rawPath();
     if (mayNeedNormalizing(raw))
-        return raw.toString().normalized(QString::NormalizationForm_C);
-    return raw.toString();
+        return raw.normalized(QString::NormalizationForm_C);
+    return raw;
 }
 
 bool RequestDurationPaths::lessThan(const QString &a, const QString &b)

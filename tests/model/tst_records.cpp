@@ -1,5 +1,6 @@
-// Values of the wire records: equality by canonical equivalence and its hash, the URL path rule,
-// strict UUIDs, raw values, the derived user tags and sharing of bodies between copies.
+// Values of the wire records: equality by canonical equivalence and its hash, the URL path rule and
+// its agreement with QUrl, strict UUIDs, raw values, the derived user tags, texts kept as UTF-8 and
+// sharing of bodies between copies.
 #include "MorvendaModel/AppPayload.h"
 #include "MorvendaModel/CanonicalText.h"
 #include "MorvendaModel/Payload.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -87,6 +90,7 @@ private slots:
     void urlKeepsOriginalText();
     void urlRawParts_data();
     void urlRawParts();
+    void urlAgreesWithQUrl();
     void uuidParsing_data();
     void uuidParsing();
     void derivedUserTags_data();
@@ -130,6 +134,11 @@ void TestRecords::recordEquality_data()
     const Header h1{QStringLiteral("a"), QStringLiteral("1")};
     const Header h2{QStringLiteral("b"), QStringLiteral("2")};
 
+    QTest::addRow("headers whose name and value split one text differently are unequal")
+        << (Header(QStringLiteral("ab"), QStringLiteral("c")) == Header(QStringLiteral("a"), QStringLiteral("bc")))
+        << false;
+    QTest::addRow("a header read as UTF-8 equals the same header made from text")
+        << (Header::fromUtf8("caf\xc3\xa9", "x") == Header(kComposed, QStringLiteral("x"))) << true;
     QTest::addRow("requests with headers in another order are unequal")
         << (requestWith(QString(), {h1, h2}) == requestWith(QString(), {h2, h1})) << false;
     QTest::addRow("an absent body and an empty body are unequal")
@@ -239,10 +248,51 @@ void TestRecords::urlRawParts()
     QFETCH(QString, query);
     const std::optional<Url> url = Url::fromText(text);
     QVERIFY(url);
-    QCOMPARE(url->rawPath().toString(), path);
+    QCOMPARE(url->rawPath(), path);
     QCOMPARE(url->rawQuery().has_value(), !query.isNull());
     if (!query.isNull())
-        QCOMPARE(url->rawQuery()->toString(), query);
+        QCOMPARE(*url->rawQuery(), query);
+}
+
+// Plain URLs are judged and their paths read without QUrl; every verdict, path and parse must be
+// the one QUrl gives for the same text, for plain texts and for all that only look plain.
+void TestRecords::urlAgreesWithQUrl()
+{
+    const QStringList schemes = {u"https"_s, u"HTTP"_s, u"x-app+v.1"_s, u"1a"_s};
+    const QStringList hosts = {u"a.example"_s, u"localhost"_s, u"API.Example.COM"_s, u"127.0.0.1"_s,
+                               u"999.1.1.1"_s, u"-a.example"_s, u"a-.example"_s, u"a..example"_s,
+                               u".a.example"_s, u"a.example."_s, u"xn--bcher-kva.example"_s,
+                               u"xn--zz.example"_s, u"b\u00fccher.example"_s, u"a_b.example"_s,
+                               u"[::1]"_s, u"[::1"_s, u""_s, u"user:pw@a.example"_s, u"a b.example"_s,
+                               QString(64, u'a') + u".example"_s};
+    const QStringList ports = {u""_s, u":8080"_s, u":"_s, u":65535"_s, u":65536"_s, u":0"_s, u":x"_s,
+                               u":123456"_s};
+    const QStringList tails = {u""_s, u"/"_s, u"/a/b/"_s, u"/a%20b/%C3%A9"_s, u"/a%2Fb"_s, u"/%zz"_s,
+                               u"/50%"_s, u"/a%2"_s, u"/a\"b<c>{d}|^`\\e[f]"_s, u"/p?q=1#f"_s,
+                               u"/p#f?q"_s, u"?q=/x"_s, u"#f/g"_s, u"/a b"_s, u"/caf\u00e9"_s,
+                               u"/a/./b/../c//"_s, u"/\u007f"_s, u"/t\tab"_s, u"/%ff%fe"_s};
+    int plain = 0;
+    for (const QString &scheme : schemes) {
+        for (const QString &host : hosts) {
+            for (const QString &port : ports) {
+                for (const QString &tail : tails) {
+                    const QString text = scheme + u"://"_s + host + port + tail;
+                    const QUrl parsed(text, QUrl::TolerantMode);
+                    const std::optional<Url> url = Url::fromText(text);
+                    if (url.has_value() != parsed.isValid())
+                        QFAIL(qPrintable(u"verdict differs for "_s + text));
+                    if (!url)
+                        continue;
+                    if (url->path() != Url::decodedPath(parsed))
+                        QFAIL(qPrintable(u"path differs for "_s + text + u": "_s + url->path()));
+                    if (url->qurl() != parsed || url->text() != text)
+                        QFAIL(qPrintable(u"parse or text differs for "_s + text));
+                    plain += url->utf8() == text.toLatin1() ? 1 : 0;
+                }
+            }
+        }
+    }
+    QVERIFY(plain > 1000);
 }
 
 void TestRecords::uuidParsing_data()
@@ -359,6 +409,11 @@ void TestRecords::textBodiesAreKeptAsUtf8()
     const Response response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, text);
     QCOMPARE(*response.dataUtf8(), stored);
     QCOMPARE(response.data(), std::optional<QString>(readBack));
+    const Header header(text, u"v"_s + text);
+    QCOMPARE(header.nameUtf8().toByteArray(), stored);
+    QCOMPARE(header.valueUtf8().toByteArray(), "v" + stored);
+    QCOMPARE(header.name(), readBack);
+    QCOMPARE(header.value(), u"v"_s + readBack);
 }
 
 void TestRecords::utf8BodiesAreKeptWhenValid_data()
@@ -383,6 +438,12 @@ void TestRecords::utf8BodiesAreKeptWhenValid()
     const Response response = Response::withUtf8Body(kMessage, kBatch, std::nullopt, std::nullopt,
                                                      std::nullopt, std::nullopt, {}, given);
     QCOMPARE(*response.dataUtf8(), stored);
+    const Header header = Header::fromUtf8(given, QByteArray("v" + given));
+    QCOMPARE(header.nameUtf8().toByteArray(), stored);
+    QCOMPARE(header.valueUtf8().toByteArray(), "v" + stored);
+    const std::optional<Url> url = Url::fromUtf8(QByteArray("https://h/" + given));
+    QVERIFY(url);
+    QCOMPARE(url->utf8(), "https://h/" + stored);
 }
 
 QTEST_APPLESS_MAIN(TestRecords)
