@@ -20,12 +20,11 @@
 
 #include <cstdio>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr int kTimeline = 50000;
-const QStringList kSelected = {u"/api/items"_s, u"/api/cart"_s, u"/api/search"_s, u"/api/home"_s, u"/api/event"_s};
+const QStringList kSelected = {QStringLiteral("/api/items"), QStringLiteral("/api/cart"), QStringLiteral("/api/search"), QStringLiteral("/api/home"), QStringLiteral("/api/event")};
 
 void fill(MessageRepository &repository, int count)
 {

@@ -33,7 +33,7 @@ inline QString pathFor(int i)
 {
     static const char *const paths[] = {"/api/event", "/api/items", "/api/setting/assign", "/api/user/milestones",
                                         "/api/cart", "/api/v2/events", "/api/search", "/api/home"};
-    return QLatin1String(paths[i % 8]);
+    return QLatin1StringView(paths[i % 8]);
 }
 
 inline Request request(int i, const QString &body)

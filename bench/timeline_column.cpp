@@ -223,15 +223,15 @@ int main(int argc, char **argv)
     if (which.isEmpty())
         which = {QStringLiteral("append"), QStringLiteral("filter"), QStringLiteral("open"), QStringLiteral("stream")};
     for (const QString &name : which) {
-        if (name == QLatin1String("append"))
+        if (name == QLatin1StringView("append"))
             append();
-        else if (name == QLatin1String("filter"))
+        else if (name == QLatin1StringView("filter"))
             filter();
-        else if (name == QLatin1String("open"))
+        else if (name == QLatin1StringView("open"))
             open();
-        else if (name == QLatin1String("stream"))
+        else if (name == QLatin1StringView("stream"))
             stream(0);
-        else if (name == QLatin1String("stream-on-500k"))
+        else if (name == QLatin1StringView("stream-on-500k"))
             stream(500'000);
         std::fflush(stdout);
     }

@@ -48,7 +48,7 @@ QString rawValue(Help help)
 std::optional<Help> helpFromRawValue(QStringView raw)
 {
     for (const Article &entry : kArticles) {
-        if (raw == QLatin1String(entry.raw))
+        if (raw == QLatin1StringView(entry.raw))
             return entry.help;
     }
     return std::nullopt;

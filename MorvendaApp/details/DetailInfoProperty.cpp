@@ -9,7 +9,6 @@
 #include <charconv>
 #include <cmath>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -22,7 +21,7 @@ const QChar kFractionMark(0x0001);
 
 QString sourceText(Response::Source source)
 {
-    return source == Response::Source::Cache ? u"cache"_s : u"network"_s;
+    return source == Response::Source::Cache ? QStringLiteral("cache") : QStringLiteral("network");
 }
 
 QString headersText(const QList<Header> &headers)
@@ -30,26 +29,26 @@ QString headersText(const QList<Header> &headers)
     QStringList parts;
     parts.reserve(headers.size());
     for (const Header &header : headers)
-        parts.append(header.name() + u": "_s + header.value());
-    return u"["_s + parts.join(u", "_s) + u"]"_s;
+        parts.append(header.name() + QStringLiteral(": ") + header.value());
+    return QStringLiteral("[") + parts.join(QStringLiteral(", ")) + QStringLiteral("]");
 }
 
 QString csvField(const QString &field)
 {
-    static const QRegularExpression special(u"[,\"\r\n]"_s);
+    static const QRegularExpression special(QStringLiteral("[,\"\r\n]"));
     if (!field.contains(special))
         return field;
     QString quoted = field;
-    quoted.replace(u"\""_s, u"\"\""_s);
-    return u"\""_s + quoted + u"\""_s;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return QStringLiteral("\"") + quoted + QStringLiteral("\"");
 }
 
 // The locale's long date form with weekday and month abbreviated.
 QString datePattern(const QLocale &locale)
 {
     QString pattern = locale.dateFormat(QLocale::LongFormat);
-    pattern.replace(u"dddd"_s, u"ddd"_s);
-    pattern.replace(u"MMMM"_s, u"MMM"_s);
+    pattern.replace(QStringLiteral("dddd"), QStringLiteral("ddd"));
+    pattern.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
     return pattern;
 }
 
@@ -57,14 +56,14 @@ QString datePattern(const QLocale &locale)
 // the zone name.
 QString timePattern(const QLocale &locale)
 {
-    static const QRegularExpression singleHour(u"(?<![hH])([hH])(?![hH])"_s);
+    static const QRegularExpression singleHour(QStringLiteral("(?<![hH])([hH])(?![hH])"));
     QString pattern = locale.timeFormat(QLocale::LongFormat);
-    pattern.replace(singleHour, u"\\1\\1"_s);
-    const qsizetype seconds = pattern.indexOf(u"ss"_s);
+    pattern.replace(singleHour, QStringLiteral("\\1\\1"));
+    const qsizetype seconds = pattern.indexOf(QStringLiteral("ss"));
     if (seconds >= 0)
-        pattern.insert(seconds + 2, u"'"_s + kFractionMark + u"'"_s);
+        pattern.insert(seconds + 2, QStringLiteral("'") + kFractionMark + QStringLiteral("'"));
     if (!pattern.contains(u't'))
-        pattern += u" t"_s;
+        pattern += QStringLiteral(" t");
     return pattern;
 }
 
@@ -95,7 +94,7 @@ QString utcText(double seconds)
         return rawNumberText(seconds);
     const auto whole = qint64(std::floor(seconds));
     const QDateTime date = QDateTime::fromSecsSinceEpoch(whole, QTimeZone::utc());
-    return date.toString(u"yyyy-MM-dd HH:mm:ss"_s) + u" +0000"_s;
+    return date.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
 }
 
 QString localText(double seconds, const QLocale &locale)
@@ -106,8 +105,8 @@ QString localText(double seconds, const QLocale &locale)
     // Truncated, not rounded, so 59.99996 never shows as a 60th second.
     const int fraction = std::min(9999, int((seconds - whole) * 10000.0));
     const QDateTime date = QDateTime::fromSecsSinceEpoch(qint64(whole)).toLocalTime();
-    QString text = locale.toString(date, datePattern(locale) + u", "_s + timePattern(locale));
-    text.replace(kFractionMark, locale.decimalPoint() + u"%1"_s.arg(fraction, 4, 10, QChar(u'0')));
+    QString text = locale.toString(date, datePattern(locale) + QStringLiteral(", ") + timePattern(locale));
+    text.replace(kFractionMark, locale.decimalPoint() + QStringLiteral("%1").arg(fraction, 4, 10, QChar(u'0')));
     return text;
 }
 
@@ -129,9 +128,9 @@ QString valueText(const DetailValue &value)
 
 QString csvText(const QList<DetailInfoProperty> &properties)
 {
-    QString text = u"Key,Value"_s;
+    QString text = QStringLiteral("Key,Value");
     for (const DetailInfoProperty &property : properties)
-        text += u"\n"_s + csvField(property.name) + u","_s + csvField(valueText(property.value));
+        text += QStringLiteral("\n") + csvField(property.name) + QStringLiteral(",") + csvField(valueText(property.value));
     return text;
 }
 

@@ -2,7 +2,6 @@
 
 #include "MorvendaApp/core/L10n.h"
 
-using namespace Qt::StringLiterals;
 
 namespace DetailsFilterOptions {
 
@@ -10,31 +9,31 @@ QString rawValue(Filter filter)
 {
     switch (filter) {
     case Filter::Request:
-        return u"request"_s;
+        return QStringLiteral("request");
     case Filter::Response:
-        return u"response"_s;
+        return QStringLiteral("response");
     case Filter::All:
         break;
     }
-    return u"all"_s;
+    return QStringLiteral("all");
 }
 
 QString rawValue(Alignment alignment)
 {
-    return alignment == Alignment::Vertical ? u"vertical"_s : u"horizontal"_s;
+    return alignment == Alignment::Vertical ? QStringLiteral("vertical") : QStringLiteral("horizontal");
 }
 
 QString symbolName(Filter filter)
 {
     switch (filter) {
     case Filter::Request:
-        return u"arrow.up"_s;
+        return QStringLiteral("arrow.up");
     case Filter::Response:
-        return u"arrow.down"_s;
+        return QStringLiteral("arrow.down");
     case Filter::All:
         break;
     }
-    return u"arrow.up.arrow.down"_s;
+    return QStringLiteral("arrow.up.arrow.down");
 }
 
 QString helpText(Filter filter)
@@ -52,7 +51,7 @@ QString helpText(Filter filter)
 
 QString symbolName(Alignment alignment)
 {
-    return alignment == Alignment::Vertical ? u"square.split.2x1"_s : u"square.split.1x2"_s;
+    return alignment == Alignment::Vertical ? QStringLiteral("square.split.2x1") : QStringLiteral("square.split.1x2");
 }
 
 } // namespace DetailsFilterOptions

@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QStyle>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -143,7 +142,7 @@ void DetailsToolbar::refresh()
     m_duration->setVisible(duration.has_value());
     if (duration) {
         const QColor color = namedColor(NamedColor::Primary, palette());
-        m_durationIcon->setPixmap(Symbols::pixmap(u"clock.fill"_s, color, kClockSize, devicePixelRatioF()));
+        m_durationIcon->setPixmap(Symbols::pixmap(QStringLiteral("clock.fill"), color, kClockSize, devicePixelRatioF()));
         m_durationText->setText(*duration);
     }
 }

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,17 +23,17 @@ QString PayloadDetailsView::rawValue(DetailType type)
 {
     switch (type) {
     case DetailType::Info:
-        return u"info"_s;
+        return QStringLiteral("info");
     case DetailType::Headers:
-        return u"headers"_s;
+        return QStringLiteral("headers");
     case DetailType::Query:
-        return u"query"_s;
+        return QStringLiteral("query");
     case DetailType::Cookies:
-        return u"cookies"_s;
+        return QStringLiteral("cookies");
     case DetailType::Body:
         break;
     }
-    return u"body"_s;
+    return QStringLiteral("body");
 }
 
 QString PayloadDetailsView::tabLabel(DetailType type)
@@ -136,7 +135,7 @@ QWidget *PayloadDetailsView::makeTabLabel(DetailType type) const
     label->setFont(font);
     const QColor text = selected ? QColor(Qt::white) : namedColor(NamedColor::Primary, palette());
     const QColor background = selected ? namedColor(NamedColor::Blue, palette()) : QColor(Qt::transparent);
-    label->setStyleSheet(u"QLabel { color: %1; background: %2; border-radius: 6px; padding: 2px 6px; }"_s
+    label->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: 6px; padding: 2px 6px; }")
             .arg(text.name(QColor::HexArgb), background.name(QColor::HexArgb)));
     label->setProperty("selected", selected);
     return label;

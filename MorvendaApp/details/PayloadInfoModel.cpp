@@ -3,7 +3,6 @@
 #include "MorvendaApp/core/L10n.h"
 
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -17,7 +16,7 @@ QString bounded(const QString &text)
 // Tooltips are rich text when they look like markup, so text from apps is escaped and wrapped.
 QString plainTooltip(const QString &text)
 {
-    return u"<p style='white-space:pre-wrap'>"_s + bounded(text).toHtmlEscaped() + u"</p>"_s;
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + bounded(text).toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 } // namespace

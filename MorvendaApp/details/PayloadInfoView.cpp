@@ -25,7 +25,7 @@ constexpr int kKeyMaxWidth = 200;
 // Menu texts from apps: "&" would otherwise mark a shortcut.
 QString menuSafe(QString text)
 {
-    return text.replace(QLatin1Char('&'), QLatin1String("&&"));
+    return text.replace(QLatin1Char('&'), QLatin1StringView("&&"));
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <QStringDecoder>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,7 +39,7 @@ private:
 
 const QStringList &infoExclusions()
 {
-    static const QStringList excluded = {u"headers"_s, u"data"_s};
+    static const QStringList excluded = {QStringLiteral("headers"), QStringLiteral("data")};
     return excluded;
 }
 
@@ -110,12 +109,12 @@ QList<DetailInfoProperty> RequestDetails::info() const
 
 QList<DetailInfoProperty> RequestDetails::headers() const
 {
-    return headerProperties(m_request.headers(), u"Cookie"_s);
+    return headerProperties(m_request.headers(), QStringLiteral("Cookie"));
 }
 
 QList<DetailInfoProperty> RequestDetails::cookies() const
 {
-    return PayloadInspection::cookieProperties(m_request.headers(), u"Cookie"_s);
+    return PayloadInspection::cookieProperties(m_request.headers(), QStringLiteral("Cookie"));
 }
 
 QList<DetailInfoProperty> RequestDetails::query() const
@@ -140,7 +139,7 @@ QList<DetailInfoProperty> ResponseDetails::headers() const
 
 QList<DetailInfoProperty> ResponseDetails::cookies() const
 {
-    return PayloadInspection::cookieProperties(m_response.headers(), u"Set-Cookie"_s);
+    return PayloadInspection::cookieProperties(m_response.headers(), QStringLiteral("Set-Cookie"));
 }
 
 QList<DetailInfoProperty> ResponseDetails::query() const
@@ -153,26 +152,26 @@ namespace PayloadInspection {
 QList<DetailInfoProperty> mirrorProperties(const Request &request, const QStringList &excluded)
 {
     FieldCollector fields(excluded);
-    fields.add(u"id"_s, request.messageID());
-    fields.add(u"url"_s, request.url());
-    fields.add(u"method"_s, request.method());
-    fields.addDate(u"timestamp"_s, request.timestamp());
-    fields.add(u"data"_s, request.data());
-    fields.add(u"headers"_s, request.headers());
+    fields.add(QStringLiteral("id"), request.messageID());
+    fields.add(QStringLiteral("url"), request.url());
+    fields.add(QStringLiteral("method"), request.method());
+    fields.addDate(QStringLiteral("timestamp"), request.timestamp());
+    fields.add(QStringLiteral("data"), request.data());
+    fields.add(QStringLiteral("headers"), request.headers());
     return fields.rows();
 }
 
 QList<DetailInfoProperty> mirrorProperties(const Response &response, const QStringList &excluded)
 {
     FieldCollector fields(excluded);
-    fields.add(u"id"_s, response.messageID());
-    fields.add(u"batchID"_s, response.batchID());
-    fields.add(u"statusCode"_s, response.statusCode());
-    fields.add(u"url"_s, response.url());
-    fields.add(u"source"_s, response.source());
-    fields.addDate(u"timestamp"_s, response.timestamp());
-    fields.add(u"headers"_s, response.headers());
-    fields.add(u"data"_s, response.data());
+    fields.add(QStringLiteral("id"), response.messageID());
+    fields.add(QStringLiteral("batchID"), response.batchID());
+    fields.add(QStringLiteral("statusCode"), response.statusCode());
+    fields.add(QStringLiteral("url"), response.url());
+    fields.add(QStringLiteral("source"), response.source());
+    fields.addDate(QStringLiteral("timestamp"), response.timestamp());
+    fields.add(QStringLiteral("headers"), response.headers());
+    fields.add(QStringLiteral("data"), response.data());
     return fields.rows();
 }
 
@@ -220,7 +219,7 @@ QString apiExplorerPath(const Url &url)
         segments.removeFirst();
     for (QString &segment : segments) {
         if (segment.contains(u'_'))
-            segment = u"token"_s;
+            segment = QStringLiteral("token");
     }
     return segments.join(u'/');
 }

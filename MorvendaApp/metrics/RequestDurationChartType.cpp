@@ -1,10 +1,9 @@
 #include "MorvendaApp/metrics/RequestDurationChartType.h"
 
-using namespace Qt::StringLiterals;
 
 QString RequestDurationChartTypes::rawValue(RequestDurationChartType type)
 {
-    return type == RequestDurationChartType::Line ? u"line"_s : u"bar"_s;
+    return type == RequestDurationChartType::Line ? QStringLiteral("line") : QStringLiteral("bar");
 }
 
 std::optional<RequestDurationChartType> RequestDurationChartTypes::fromRawValue(QStringView raw)

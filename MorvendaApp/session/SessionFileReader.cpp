@@ -85,7 +85,7 @@ qint64 chunkBytes(const ReadControl &control)
 // is heard.
 tl::expected<QByteArray, QString> convertToUtf8(QByteArrayView bytes, const Mark &mark, const ReadControl &control)
 {
-    const QString invalid = QStringLiteral("the file is not valid %1 text").arg(QLatin1String(mark.name));
+    const QString invalid = QStringLiteral("the file is not valid %1 text").arg(QLatin1StringView(mark.name));
     const QByteArrayView text = bytes.sliced(qsizetype(mark.bytes.size()));
     // A last, incomplete character would come out as a replacement character, and the file
     // would be refused for text after its array rather than for its encoding.

@@ -41,7 +41,7 @@ std::optional<QString> CountryFlagMapper::flag(const std::optional<QString> &cod
     }
     const QString upper = code->toUpper();
     for (const Entry &entry : kFlags) {
-        if (upper == QLatin1String(entry.code)) {
+        if (upper == QLatin1StringView(entry.code)) {
             return regionalIndicators(entry.region);
         }
     }

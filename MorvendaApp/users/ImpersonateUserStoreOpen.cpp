@@ -135,7 +135,7 @@ tl::expected<void, ImpersonateUserStore::OpenFailure> checkIntegrity(sqlite3 *db
     if (!stepped) {
         return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
     }
-    if (*stepped == SqliteStatement::Step::Row && statement->text(0) != QLatin1String("ok")) {
+    if (*stepped == SqliteStatement::Step::Row && statement->text(0) != QLatin1StringView("ok")) {
         return tl::unexpected(failure(ImpersonateUserStore::OpenError::NotADatabase, statement->text(0)));
     }
     return {};
@@ -242,8 +242,8 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
     // SQLite removes a journal it cannot use when it gives up on the file: hard links keep the
     // journals' bytes until it is known whether the file is set aside with them.
     const QString held = path + QStringLiteral(".held-");
-    const QLatin1String journals[] = {QLatin1String("-wal"), QLatin1String("-shm")};
-    for (const QLatin1String suffix : journals) {
+    const QLatin1StringView journals[] = {QLatin1StringView("-wal"), QLatin1StringView("-shm")};
+    for (const QLatin1StringView suffix : journals) {
         QFile::remove(held + suffix);
         if (QFile::exists(path + suffix)
             && ::link(QFile::encodeName(path + suffix).constData(), QFile::encodeName(held + suffix).constData()) != 0) {
@@ -252,7 +252,7 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
         }
     }
     const auto releaseHeld = [&] {
-        for (const QLatin1String suffix : journals) {
+        for (const QLatin1StringView suffix : journals) {
             QFile::remove(held + suffix);
         }
     };
@@ -276,7 +276,7 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
         return tl::unexpected(describeFailure(opened.error())
             + QStringLiteral(" (moving it aside to %1 failed as well)").arg(aside));
     }
-    for (const QLatin1String suffix : journals) {
+    for (const QLatin1StringView suffix : journals) {
         const QString source = QFile::exists(path + suffix) ? path + suffix : held + suffix;
         if (QFile::exists(source) && !QFile::rename(source, aside + suffix)) {
             qCWarning(lcImpersonateUserStore, "Cannot move %s aside", qUtf8Printable(source));

@@ -21,21 +21,21 @@ struct FakePage
     {
         return [this](const QString &script, std::function<void(const QVariant &)> answer) {
             // The wrapper passes the arguments at its end: "...})(<literal>)".
-            static const QRegularExpression call(uR"(const r = \((.*?)\);)"_s);
+            static const QRegularExpression call(QStringLiteral(R"(const r = \((.*?)\);)"));
             const QString function = call.match(script).captured(1);
-            const QString argument = script.mid(script.lastIndexOf(u"})("_s) + 3).chopped(1);
-            ran << (argument.isEmpty() ? function : function + u" <- "_s + argument);
+            const QString argument = script.mid(script.lastIndexOf(QStringLiteral("})(")) + 3).chopped(1);
+            ran << (argument.isEmpty() ? function : function + QStringLiteral(" <- ") + argument);
             answers << std::move(answer);
         };
     }
 };
 
 // What the page answers to a call that returns nothing.
-const QVariant kAnswered = QVariantMap({{u"ok"_s, QVariant::fromValue(nullptr)}});
+const QVariant kAnswered = QVariantMap({{QStringLiteral("ok"), QVariant::fromValue(nullptr)}});
 
 JavascriptFunction setter(QLatin1StringView function, const QVariant &value)
 {
-    return {QString(function), {{u"value"_s, value}}};
+    return {QString(function), {{QStringLiteral("value"), value}}};
 }
 
 void pushSettings(CodeMirrorCoordinator &coordinator, bool dark, const QString &language)
@@ -58,18 +58,18 @@ private slots:
         CodeMirrorViewModel model;
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
-        pushSettings(coordinator, true, u"xml"_s);
-        model.setContent(u"short"_s);
+        pushSettings(coordinator, true, QStringLiteral("xml"));
+        model.setContent(QStringLiteral("short"));
         QVERIFY(page.ran.isEmpty());
         QCOMPARE(coordinator.pendingCount(), 5);
 
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QCOMPARE(page.ran, QStringList({
-            u"CodeMirror.setDarkMode(value) <- true"_s,
-            u"CodeMirror.setLineWrapping(value) <- false"_s,
-            u"CodeMirror.setReadOnly(value) <- false"_s,
-            u"CodeMirror.setLanguage(value) <- \"xml\""_s,
-            u"CodeMirror.setContent(value) <- \"short\""_s,
+            QStringLiteral("CodeMirror.setDarkMode(value) <- true"),
+            QStringLiteral("CodeMirror.setLineWrapping(value) <- false"),
+            QStringLiteral("CodeMirror.setReadOnly(value) <- false"),
+            QStringLiteral("CodeMirror.setLanguage(value) <- \"xml\""),
+            QStringLiteral("CodeMirror.setContent(value) <- \"short\""),
         }));
         QCOMPARE(coordinator.pendingCount(), 0);
 
@@ -78,8 +78,8 @@ private slots:
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QCOMPARE(page.ran.size(), 5);
         page.answers[4](kAnswered);
-        model.setContent(u"now"_s);
-        QCOMPARE(page.ran.last(), u"CodeMirror.setContent(value) <- \"now\""_s);
+        model.setContent(QStringLiteral("now"));
+        QCOMPARE(page.ran.last(), QStringLiteral("CodeMirror.setContent(value) <- \"now\""));
     }
 
     // A console pushing its whole log on every line keeps one text in flight and one held.
@@ -91,7 +91,7 @@ private slots:
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QString log;
         for (int line = 0; line < 1000; ++line) {
-            log += u"%1 "_s.arg(line);
+            log += QStringLiteral("%1 ").arg(line);
             model.setContent(log);
             if (line == 500)
                 coordinator.callJavascript(setter(PageFunction::SetDarkMode, true), {});
@@ -100,12 +100,12 @@ private slots:
         QCOMPARE(coordinator.pendingCount(), 2);
         page.answers[0](kAnswered);
         QCOMPARE(page.ran.size(), 2);
-        QCOMPARE(page.ran.last(), u"CodeMirror.setContent(value) <- \""_s + log + u'"');
+        QCOMPARE(page.ran.last(), QStringLiteral("CodeMirror.setContent(value) <- \"") + log + u'"');
         // Calls behind a text in flight wait for it, then run in their order.
         model.getContent(this, [](const CodeMirrorViewModel::TextResult &) {});
         QCOMPARE(page.ran.size(), 2);
         page.answers[1](kAnswered);
-        QCOMPARE(page.ran.mid(2), QStringList({u"CodeMirror.setDarkMode(value) <- true"_s, u"CodeMirror.getContent()"_s}));
+        QCOMPARE(page.ran.mid(2), QStringList({QStringLiteral("CodeMirror.setDarkMode(value) <- true"), QStringLiteral("CodeMirror.getContent()")}));
         QCOMPARE(coordinator.pendingCount(), 0);
     }
 
@@ -115,17 +115,17 @@ private slots:
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
         for (int i = 0; i < 12; ++i) {
-            pushSettings(coordinator, i % 2 == 1, i == 11 ? u"css"_s : u"html"_s);
-            model.setContent(u"text %1"_s.arg(i));
+            pushSettings(coordinator, i % 2 == 1, i == 11 ? QStringLiteral("css") : QStringLiteral("html"));
+            model.setContent(QStringLiteral("text %1").arg(i));
         }
         QCOMPARE(coordinator.pendingCount(), 5);
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QCOMPARE(page.ran, QStringList({
-            u"CodeMirror.setDarkMode(value) <- true"_s,
-            u"CodeMirror.setLineWrapping(value) <- false"_s,
-            u"CodeMirror.setReadOnly(value) <- false"_s,
-            u"CodeMirror.setLanguage(value) <- \"css\""_s,
-            u"CodeMirror.setContent(value) <- \"text 11\""_s,
+            QStringLiteral("CodeMirror.setDarkMode(value) <- true"),
+            QStringLiteral("CodeMirror.setLineWrapping(value) <- false"),
+            QStringLiteral("CodeMirror.setReadOnly(value) <- false"),
+            QStringLiteral("CodeMirror.setLanguage(value) <- \"css\""),
+            QStringLiteral("CodeMirror.setContent(value) <- \"text 11\""),
         }));
     }
 
@@ -135,17 +135,17 @@ private slots:
         CodeMirrorViewModel model;
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
-        model.setContent(u"a"_s);
-        model.setContent(u"b"_s);
+        model.setContent(QStringLiteral("a"));
+        model.setContent(QStringLiteral("b"));
         model.getContent(this, [](const CodeMirrorViewModel::TextResult &) {});
-        model.setContent(u"c"_s);
-        model.setContent(u"d"_s);
+        model.setContent(QStringLiteral("c"));
+        model.setContent(QStringLiteral("d"));
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         page.answers[0](kAnswered);
         QCOMPARE(page.ran, QStringList({
-            u"CodeMirror.setContent(value) <- \"b\""_s,
-            u"CodeMirror.getContent()"_s,
-            u"CodeMirror.setContent(value) <- \"d\""_s,
+            QStringLiteral("CodeMirror.setContent(value) <- \"b\""),
+            QStringLiteral("CodeMirror.getContent()"),
+            QStringLiteral("CodeMirror.setContent(value) <- \"d\""),
         }));
     }
 
@@ -156,7 +156,7 @@ private slots:
         CodeMirrorCoordinator coordinator(model, page.runner());
         QString log;
         for (int line = 0; line < 2000; ++line) {
-            log += u"line %1\n"_s.arg(line);
+            log += QStringLiteral("line %1\n").arg(line);
             model.setContent(log);
         }
         QCOMPARE(coordinator.pendingCount(), 1);
@@ -176,7 +176,7 @@ private slots:
         QCOMPARE(page.ran[0].size(), QString(PageFunction::SetContent).size() + 4 + 2 + 2 * big.size());
         QCOMPARE(coordinator.pendingCount(), 1);
         page.answers[0](kAnswered);
-        QCOMPARE(page.ran.value(1), u"CodeMirror.setReadOnly(value) <- true"_s);
+        QCOMPARE(page.ran.value(1), QStringLiteral("CodeMirror.setReadOnly(value) <- true"));
     }
 
     void aFailedLoadFailsWaitingCallsNowAndLaterOnes()
@@ -187,18 +187,18 @@ private slots:
         CodeMirrorCoordinator coordinator(model, page.runner());
         QStringList results;
         const auto record = [&](const CodeMirrorViewModel::TextResult &r) {
-            results << (r ? u"ok"_s : u"failed: "_s + r.error());
+            results << (r ? QStringLiteral("ok") : QStringLiteral("failed: ") + r.error());
         };
-        model.setContent(u"held"_s);
+        model.setContent(QStringLiteral("held"));
         model.getContent(this, record);
-        coordinator.pageDidLoad(u"no such page"_s);
-        QCOMPARE(failures, QStringList({u"no such page"_s}));
-        QCOMPARE(results, QStringList({u"failed: no such page"_s}));
+        coordinator.pageDidLoad(QStringLiteral("no such page"));
+        QCOMPARE(failures, QStringList({QStringLiteral("no such page")}));
+        QCOMPARE(results, QStringList({QStringLiteral("failed: no such page")}));
         QCOMPARE(coordinator.pendingCount(), 1);
 
         model.getContent(this, record);
         QTRY_COMPARE(results.size(), 2);
-        QCOMPARE(results[1], u"failed: no such page"_s);
+        QCOMPARE(results[1], QStringLiteral("failed: no such page"));
         QVERIFY(page.ran.isEmpty());
     }
 
@@ -210,9 +210,9 @@ private slots:
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
         // An edit reported before the ready message still counts.
-        coordinator.pageDidPost(ScriptMessageName::ContentDidChange, QJsonValue(u"ignored"_s));
+        coordinator.pageDidPost(ScriptMessageName::ContentDidChange, QJsonValue(QStringLiteral("ignored")));
         coordinator.pageDidLoad({});
-        coordinator.pageDidPost(u"somethingElse"_s, QJsonValue(1));
+        coordinator.pageDidPost(QStringLiteral("somethingElse"), QJsonValue(1));
         QCOMPARE(loaded, 1);
         QCOMPARE(edits, 1);
     }
@@ -224,15 +224,15 @@ private slots:
         FakePage page;
         CodeMirrorCoordinator coordinator(model, page.runner());
         QStringList results;
-        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { results << (r ? u"text"_s : r.error()); });
-        model.setContent(u"held"_s);
+        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { results << (r ? QStringLiteral("text") : r.error()); });
+        model.setContent(QStringLiteral("held"));
         coordinator.pageDidLoad({});
         coordinator.pageDidPost(ScriptMessageName::ContentDidChange, {});
         QVERIFY(page.ran.isEmpty());
         QCOMPARE(coordinator.pendingCount(), 2);
 
-        coordinator.pageDidLoad(u"failed"_s);
-        QTRY_COMPARE(results, QStringList{u"failed"_s});
+        coordinator.pageDidLoad(QStringLiteral("failed"));
+        QTRY_COMPARE(results, QStringList{QStringLiteral("failed")});
         QCOMPARE(coordinator.pendingCount(), 1); // the text stays held for a later page
         QVERIFY(page.ran.isEmpty());
     }
@@ -243,21 +243,21 @@ private slots:
         FakePage page;
         QStringList results;
         const auto record = [&](const CodeMirrorViewModel::TextResult &r) {
-            results << (!r ? u"failed"_s : r->has_value() ? **r : u"none"_s);
+            results << (!r ? QStringLiteral("failed") : r->has_value() ? **r : QStringLiteral("none"));
         };
         {
             CodeMirrorCoordinator coordinator(model, page.runner());
             coordinator.pageDidPost(ScriptMessageName::DidReady, {});
             model.getContent(this, record);
             model.getContent(this, record);
-            page.answers[0](QVariantMap({{u"ok"_s, u"first"_s}}));
-            page.answers[0](QVariantMap({{u"ok"_s, u"again"_s}}));
-            QCOMPARE(results, QStringList({u"first"_s}));
+            page.answers[0](QVariantMap({{QStringLiteral("ok"), QStringLiteral("first")}}));
+            page.answers[0](QVariantMap({{QStringLiteral("ok"), QStringLiteral("again")}}));
+            QCOMPARE(results, QStringList({QStringLiteral("first")}));
         }
-        QCOMPARE(results, QStringList({u"first"_s, u"failed"_s}));
+        QCOMPARE(results, QStringList({QStringLiteral("first"), QStringLiteral("failed")}));
         QVERIFY(!model.hasExecuteJS());
         // The page may still answer after the coordinator is gone.
-        page.answers[1](QVariantMap({{u"ok"_s, u"late"_s}}));
+        page.answers[1](QVariantMap({{QStringLiteral("ok"), QStringLiteral("late")}}));
         QCOMPARE(results.size(), 2);
     }
 
@@ -269,12 +269,12 @@ private slots:
         CodeMirrorCoordinator coordinator(model, page.runner());
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QString result;
-        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { result = r ? u"ok"_s : r.error(); });
-        coordinator.pageDidStop(u"crashed"_s);
-        QCOMPARE(result, u"crashed"_s);
-        QCOMPARE(failures, QStringList({u"crashed"_s}));
+        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { result = r ? QStringLiteral("ok") : r.error(); });
+        coordinator.pageDidStop(QStringLiteral("crashed"));
+        QCOMPARE(result, QStringLiteral("crashed"));
+        QCOMPARE(failures, QStringList({QStringLiteral("crashed")}));
         QVERIFY(!coordinator.pageLoaded());
-        model.setContent(u"x"_s);
+        model.setContent(QStringLiteral("x"));
         QCOMPARE(page.ran.size(), 1);
     }
 };

@@ -23,7 +23,6 @@
 
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -46,8 +45,8 @@ bool waitUntil(const std::function<bool()> &condition)
 QString outcome(const CodeMirrorViewModel::TextResult &result)
 {
     if (!result)
-        return u"error:"_s + result.error();
-    return result->has_value() ? u"text:"_s + **result : u"none"_s;
+        return QStringLiteral("error:") + result.error();
+    return result->has_value() ? QStringLiteral("text:") + **result : QStringLiteral("none");
 }
 
 // Runs one expression through the model and waits for its answer.
@@ -61,25 +60,25 @@ QString evaluate(CodeMirrorViewModel &model, const QString &expression, const QV
         done = true;
     });
     if (!waitUntil([&] { return done; }))
-        return u"timeout"_s;
+        return QStringLiteral("timeout");
     return got;
 }
 
 QString content(CodeMirrorViewModel &model)
 {
-    return evaluate(model, u"CodeMirror.getContent()"_s);
+    return evaluate(model, QStringLiteral("CodeMirror.getContent()"));
 }
 
 // What the editor really runs with, read back from its state.
 QJsonObject describe(CodeMirrorViewModel &model)
 {
-    const QString answer = evaluate(model, u"JSON.stringify(CodeMirror.describe())"_s);
+    const QString answer = evaluate(model, QStringLiteral("JSON.stringify(CodeMirror.describe())"));
     return QJsonDocument::fromJson(answer.mid(5).toUtf8()).object();
 }
 
 qint64 residentBytes()
 {
-    QFile statm(u"/proc/self/statm"_s);
+    QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly))
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
@@ -88,10 +87,10 @@ qint64 residentBytes()
 
 QString bigJson(qsizetype bytes)
 {
-    QString json = u"["_s;
+    QString json = QStringLiteral("[");
     for (int i = 0; json.size() < bytes; ++i)
-        json += u"{\"id\": %1, \"name\": \"item \\\"%1\\\"\", \"tags\": [\"a\", \"b\\\\c\"]},\r\n"_s.arg(i);
-    json += u"{}]"_s;
+        json += QStringLiteral("{\"id\": %1, \"name\": \"item \\\"%1\\\"\", \"tags\": [\"a\", \"b\\\\c\"]},\r\n").arg(i);
+    json += QStringLiteral("{}]");
     return json;
 }
 
@@ -114,7 +113,7 @@ void saveScreenshot(QWidget &widget, const QString &name)
 {
     const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(dir);
-    widget.grab().save(dir + u"/"_s + name + u".png"_s);
+    widget.grab().save(dir + QStringLiteral("/") + name + QStringLiteral(".png"));
 }
 
 } // namespace
@@ -161,18 +160,18 @@ private slots:
         model.setLanguage(Language::Xml);
         CodeMirrorView view(model);
         show(view);
-        model.setContent(u"<a>held</a>"_s);
+        model.setContent(QStringLiteral("<a>held</a>"));
         QVERIFY(!view.coordinator().pageLoaded());
         QCOMPARE(view.coordinator().pendingCount(), 5);
         QVERIFY(waitReady(view));
         QTRY_COMPARE(loaded, 1);
         QCOMPARE(view.coordinator().pendingCount(), 0);
         const QJsonObject state = describe(model);
-        QCOMPARE(state[u"darkMode"_s].toBool(), true);
-        QCOMPARE(state[u"lineWrapping"_s].toBool(), true);
-        QCOMPARE(state[u"readOnly"_s].toBool(), true);
-        QCOMPARE(state[u"language"_s].toString(), u"xml"_s);
-        QCOMPARE(content(model), u"text:<a>held</a>"_s);
+        QCOMPARE(state[QStringLiteral("darkMode")].toBool(), true);
+        QCOMPARE(state[QStringLiteral("lineWrapping")].toBool(), true);
+        QCOMPARE(state[QStringLiteral("readOnly")].toBool(), true);
+        QCOMPARE(state[QStringLiteral("language")].toString(), QStringLiteral("xml"));
+        QCOMPARE(content(model), QStringLiteral("text:<a>held</a>"));
     }
 
     void twelveSettingsUpdatesBeforeReadyEndLikeTheLast()
@@ -189,30 +188,30 @@ private slots:
         QCOMPARE(view.coordinator().pendingCount(), 4);
         QVERIFY(waitReady(view));
         const QJsonObject state = describe(model);
-        QCOMPARE(state[u"darkMode"_s].toBool(), true);
-        QCOMPARE(state[u"lineWrapping"_s].toBool(), true);
-        QCOMPARE(state[u"readOnly"_s].toBool(), false);
-        QCOMPARE(state[u"language"_s].toString(), u"css"_s);
+        QCOMPARE(state[QStringLiteral("darkMode")].toBool(), true);
+        QCOMPARE(state[QStringLiteral("lineWrapping")].toBool(), true);
+        QCOMPARE(state[QStringLiteral("readOnly")].toBool(), false);
+        QCOMPARE(state[QStringLiteral("language")].toString(), QStringLiteral("css"));
     }
 
     void textsRoundTripExactlyAndNeverRun_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("lineBreak");
-        QTest::addRow("the empty text") << QString() << u"\n"_s;
-        QTest::addRow("quotes that end the literal") << u"\"); window.injected = 1; (\""_s << u"\n"_s;
-        QTest::addRow("backslashes") << u"C:\\path\\\" \\u0041 \\\\"_s << u"\n"_s;
+        QTest::addRow("the empty text") << QString() << QStringLiteral("\n");
+        QTest::addRow("quotes that end the literal") << QStringLiteral("\"); window.injected = 1; (\"") << QStringLiteral("\n");
+        QTest::addRow("backslashes") << QStringLiteral("C:\\path\\\" \\u0041 \\\\") << QStringLiteral("\n");
         QTest::addRow("a closing script tag")
-            << u"</script><script>window.injected = 1</script><img src=x onerror=\"window.injected=1\">"_s << u"\n"_s;
-        QTest::addRow("template syntax") << u"${window.injected = 1}"_s << u"\n"_s;
-        QTest::addRow("backticks") << u"`; window.injected = 1; `"_s << u"\n"_s;
-        QTest::addRow("a line separator") << QString::fromUtf16(u"\"\u2028window.injected = 1;\u2029\"") << u"\n"_s;
-        QTest::addRow("a NUL character") << QString::fromUtf16(u"a\0b", 3) << u"\n"_s;
-        QTest::addRow("CRLF line ends") << u"{\r\n  \"a\": 1\r\n}\r\n"_s << u"\r\n"_s;
-        QTest::addRow("CR line ends") << u"a\rb\r"_s << u"\r"_s;
-        QTest::addRow("mixed line ends") << u"a\r\nb\nc\rd"_s << u"\n"_s;
-        QTest::addRow("text outside the basic plane") << QString::fromUtf16(u"\U0001F600 ünï") << u"\n"_s;
-        QTest::addRow("10 MB of JSON") << bigJson(10 * 1024 * 1024) << u"\r\n"_s;
+            << QStringLiteral("</script><script>window.injected = 1</script><img src=x onerror=\"window.injected=1\">") << QStringLiteral("\n");
+        QTest::addRow("template syntax") << QStringLiteral("${window.injected = 1}") << QStringLiteral("\n");
+        QTest::addRow("backticks") << QStringLiteral("`; window.injected = 1; `") << QStringLiteral("\n");
+        QTest::addRow("a line separator") << QString::fromUtf16(u"\"\u2028window.injected = 1;\u2029\"") << QStringLiteral("\n");
+        QTest::addRow("a NUL character") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("\n");
+        QTest::addRow("CRLF line ends") << QStringLiteral("{\r\n  \"a\": 1\r\n}\r\n") << QStringLiteral("\r\n");
+        QTest::addRow("CR line ends") << QStringLiteral("a\rb\r") << QStringLiteral("\r");
+        QTest::addRow("mixed line ends") << QStringLiteral("a\r\nb\nc\rd") << QStringLiteral("\n");
+        QTest::addRow("text outside the basic plane") << QString::fromUtf16(u"\U0001F600 ünï") << QStringLiteral("\n");
+        QTest::addRow("10 MB of JSON") << bigJson(10 * 1024 * 1024) << QStringLiteral("\r\n");
     }
     void textsRoundTripExactlyAndNeverRun()
     {
@@ -221,9 +220,9 @@ private slots:
         m_model.setContent(text);
         const QString back = content(m_model);
         QCOMPARE(back.size(), text.size() + 5);
-        QVERIFY2(back == u"text:"_s + text, "the text came back changed");
-        QCOMPARE(describe(m_model)[u"lineBreak"_s].toString(), lineBreak);
-        QCOMPARE(evaluate(m_model, u"typeof window.injected"_s), u"text:undefined"_s);
+        QVERIFY2(back == QStringLiteral("text:") + text, "the text came back changed");
+        QCOMPARE(describe(m_model)[QStringLiteral("lineBreak")].toString(), lineBreak);
+        QCOMPARE(evaluate(m_model, QStringLiteral("typeof window.injected")), QStringLiteral("text:undefined"));
     }
 
     void aPageErrorIsAFailure_data()
@@ -231,11 +230,11 @@ private slots:
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QVariantMap>("args");
         QTest::addColumn<QString>("message");
-        QTest::addRow("a thrown error") << u"(() => { throw new Error('boom'); })()"_s << QVariantMap() << u"boom"_s;
+        QTest::addRow("a thrown error") << QStringLiteral("(() => { throw new Error('boom'); })()") << QVariantMap() << QStringLiteral("boom");
         QTest::addRow("an unknown language")
-            << u"CodeMirror.setLanguage(value)"_s << QVariantMap({{u"value"_s, u"cobol"_s}}) << u"unknown language"_s;
+            << QStringLiteral("CodeMirror.setLanguage(value)") << QVariantMap({{QStringLiteral("value"), QStringLiteral("cobol")}}) << QStringLiteral("unknown language");
         QTest::addRow("a wrong argument type")
-            << u"CodeMirror.setDarkMode(value)"_s << QVariantMap({{u"value"_s, u"yes"_s}}) << u"expects a boolean"_s;
+            << QStringLiteral("CodeMirror.setDarkMode(value)") << QVariantMap({{QStringLiteral("value"), QStringLiteral("yes")}}) << QStringLiteral("expects a boolean");
     }
     void aPageErrorIsAFailure()
     {
@@ -243,21 +242,21 @@ private slots:
         QFETCH(QVariantMap, args);
         QFETCH(QString, message);
         const QString got = evaluate(m_model, expression, args);
-        QVERIFY2(got.startsWith(u"error:"_s) && got.contains(message), qPrintable(got));
+        QVERIFY2(got.startsWith(QStringLiteral("error:")) && got.contains(message), qPrintable(got));
     }
 
     void aResultThatIsNoTextIsNoValue_data()
     {
         QTest::addColumn<QString>("expression");
-        QTest::addRow("a number") << u"CodeMirror.getContent().length"_s;
-        QTest::addRow("nothing") << u"undefined"_s;
-        QTest::addRow("a page object") << u"document.body"_s;
-        QTest::addRow("a function") << u"CodeMirror.getContent"_s;
+        QTest::addRow("a number") << QStringLiteral("CodeMirror.getContent().length");
+        QTest::addRow("nothing") << QStringLiteral("undefined");
+        QTest::addRow("a page object") << QStringLiteral("document.body");
+        QTest::addRow("a function") << QStringLiteral("CodeMirror.getContent");
     }
     void aResultThatIsNoTextIsNoValue()
     {
         QFETCH(QString, expression);
-        QCOMPARE(evaluate(m_model, expression), u"none"_s);
+        QCOMPARE(evaluate(m_model, expression), QStringLiteral("none"));
     }
 
     void aTypedEditReportsAContentChange()
@@ -267,15 +266,15 @@ private slots:
         CodeMirrorView view(model);
         show(view);
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        model.setContent(u"ab"_s);
+        model.setContent(QStringLiteral("ab"));
         QVERIFY(waitReady(view));
-        QCOMPARE(evaluate(model, u"(document.querySelector('.cm-content').focus(), 'focused')"_s), u"text:focused"_s);
+        QCOMPARE(evaluate(model, QStringLiteral("(document.querySelector('.cm-content').focus(), 'focused')")), QStringLiteral("text:focused"));
         view.activateWindow();
         view.webView()->setFocus();
         QTRY_VERIFY(view.webView()->focusProxy());
-        QTest::keyClicks(view.webView()->focusProxy(), u"xy"_s);
+        QTest::keyClicks(view.webView()->focusProxy(), QStringLiteral("xy"));
         QTRY_COMPARE_WITH_TIMEOUT(edits, 2, kPageTimeout);
-        QCOMPARE(content(model), u"text:xyab"_s);
+        QCOMPARE(content(model), QStringLiteral("text:xyab"));
     }
 
     void everyLanguageAndThemeTakesEffect_data()
@@ -291,12 +290,12 @@ private slots:
     {
         QFETCH(Language, language);
         QFETCH(bool, dark);
-        m_model.setContent(u"{\"a\": [1, \"<b>\"]}"_s);
+        m_model.setContent(QStringLiteral("{\"a\": [1, \"<b>\"]}"));
         m_model.setLanguage(language);
         m_model.setDarkMode(dark);
         const QJsonObject state = describe(m_model);
-        QCOMPARE(state[u"language"_s].toString(), rawValue(language));
-        QCOMPARE(state[u"darkMode"_s].toBool(), dark);
+        QCOMPARE(state[QStringLiteral("language")].toString(), rawValue(language));
+        QCOMPARE(state[QStringLiteral("darkMode")].toBool(), dark);
     }
 
     // Viewers made while the dark scheme is on, each in a window of its own as a console pane
@@ -313,17 +312,17 @@ private slots:
             layout->addWidget(view);
             window.resize(400, 200);
             window.show();
-            model.setContent(u"{\n  \"attempt\": %1\n}"_s.arg(attempt));
+            model.setContent(QStringLiteral("{\n  \"attempt\": %1\n}").arg(attempt));
             QVERIFY(waitReady(*view));
-            QVERIFY(waitUntil([&] { return content(model) == u"text:{\n  \"attempt\": %1\n}"_s.arg(attempt); }));
+            QVERIFY(waitUntil([&] { return content(model) == QStringLiteral("text:{\n  \"attempt\": %1\n}").arg(attempt); }));
             QImage screen;
             const bool shown = waitUntil([&] {
                 screen = onScreen(window);
                 return darkBackgroundShare(screen) > 0.5;
             });
             if (!shown)
-                screen.save(qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath()) + u"/codemirror-dark-blank.png"_s);
-            QVERIFY2(shown, qPrintable(u"attempt %1: %2 of the screen is the dark background"_s.arg(attempt).arg(darkBackgroundShare(screen))));
+                screen.save(qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath()) + QStringLiteral("/codemirror-dark-blank.png"));
+            QVERIFY2(shown, qPrintable(QStringLiteral("attempt %1: %2 of the screen is the dark background").arg(attempt).arg(darkBackgroundShare(screen))));
             if (attempt > 0)
                 continue;
             // The scheme changes while the viewer is on screen, and the screen follows.
@@ -337,15 +336,15 @@ private slots:
     void screenshotsOfBothThemes()
     {
         m_model.setLanguage(Language::Json);
-        m_model.setContent(u"{\n  \"id\": 42,\n  \"name\": \"Ünïcode \\\"quoted\\\"\",\n  \"tags\": [\"a\", \"b\"],\n"
-                           "  \"long\": \"a line long enough to need wrapping when line wrapping is switched on in the viewer\"\n}"_s);
+        m_model.setContent(QStringLiteral("{\n  \"id\": 42,\n  \"name\": \"Ünïcode \\\"quoted\\\"\",\n  \"tags\": [\"a\", \"b\"],\n"
+                           "  \"long\": \"a line long enough to need wrapping when line wrapping is switched on in the viewer\"\n}"));
         for (bool dark : {false, true}) {
             m_model.setDarkMode(dark);
             m_model.setLineWrapping(dark);
-            QCOMPARE(describe(m_model)[u"darkMode"_s].toBool(), dark);
+            QCOMPARE(describe(m_model)[QStringLiteral("darkMode")].toBool(), dark);
             // Let the compositor catch up with the last change before grabbing.
             QTest::qWait(300);
-            saveScreenshot(*m_view, dark ? u"codemirror-dark"_s : u"codemirror-light"_s);
+            saveScreenshot(*m_view, dark ? QStringLiteral("codemirror-dark") : QStringLiteral("codemirror-light"));
         }
         m_model.setDarkMode(false);
         m_model.setLineWrapping(false);
@@ -358,39 +357,39 @@ private slots:
         m_model.setLineWrapping(true);
         QString log;
         for (int i = 0; i < 300; ++i)
-            log += u"line %1 "_s.arg(i) + QString(i % 3 == 0 ? 900 : 40, u'y') + u"\n"_s;
+            log += QStringLiteral("line %1 ").arg(i) + QString(i % 3 == 0 ? 900 : 40, u'y') + QStringLiteral("\n");
         m_model.setContent(log);
-        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
-        const QString toEnd = u"(() => { const s = document.querySelector('.cm-scroller');"
-                              " s.scrollTop = s.scrollHeight; return String(s.scrollTop); })()"_s;
-        const QString gap = u"(() => { const s = document.querySelector('.cm-scroller');"
-                            " return String(s.scrollHeight - s.clientHeight - s.scrollTop); })()"_s;
+        QVERIFY(waitUntil([&] { return describe(m_model).value(QStringLiteral("length")).toInt() == log.size(); }));
+        const QString toEnd = QStringLiteral("(() => { const s = document.querySelector('.cm-scroller');"
+                              " s.scrollTop = s.scrollHeight; return String(s.scrollTop); })()");
+        const QString gap = QStringLiteral("(() => { const s = document.querySelector('.cm-scroller');"
+                            " return String(s.scrollHeight - s.clientHeight - s.scrollTop); })()");
         // Scrolled down in steps, as a reader does, until the measured end is reached.
         QVERIFY(waitUntil([&] {
             evaluate(m_model, toEnd);
             return evaluate(m_model, gap).mid(5).toDouble() < 8;
         }));
         for (int more = 0; more < 3; ++more) {
-            log += u"appended %1 "_s.arg(more) + QString(900, u'z') + u"\n"_s;
+            log += QStringLiteral("appended %1 ").arg(more) + QString(900, u'z') + QStringLiteral("\n");
             m_model.setContent(log);
-            QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+            QVERIFY(waitUntil([&] { return describe(m_model).value(QStringLiteral("length")).toInt() == log.size(); }));
             QTest::qWait(50); // a few frames for the editor to measure what it shows
             QVERIFY2(evaluate(m_model, gap).mid(5).toDouble() < 8, qPrintable(evaluate(m_model, gap)));
         }
         // A reader at the top stays there; a text that is no continuation, even after an empty
         // one, starts at the top.
-        const QString top = u"String(document.querySelector('.cm-scroller').scrollTop)"_s;
-        evaluate(m_model, u"String(document.querySelector('.cm-scroller').scrollTop = 0)"_s);
-        log += u"one more\n"_s;
+        const QString top = QStringLiteral("String(document.querySelector('.cm-scroller').scrollTop)");
+        evaluate(m_model, QStringLiteral("String(document.querySelector('.cm-scroller').scrollTop = 0)"));
+        log += QStringLiteral("one more\n");
         m_model.setContent(log);
-        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+        QVERIFY(waitUntil([&] { return describe(m_model).value(QStringLiteral("length")).toInt() == log.size(); }));
         QTest::qWait(50);
-        QCOMPARE(evaluate(m_model, top), u"text:0"_s);
+        QCOMPARE(evaluate(m_model, top), QStringLiteral("text:0"));
         m_model.setContent(QString());
         m_model.setContent(log);
-        QVERIFY(waitUntil([&] { return describe(m_model).value(u"length"_s).toInt() == log.size(); }));
+        QVERIFY(waitUntil([&] { return describe(m_model).value(QStringLiteral("length")).toInt() == log.size(); }));
         QTest::qWait(50);
-        QCOMPARE(evaluate(m_model, top), u"text:0"_s);
+        QCOMPARE(evaluate(m_model, top), QStringLiteral("text:0"));
         m_model.setLineWrapping(false);
     }
 
@@ -399,28 +398,28 @@ private slots:
         auto *page = qobject_cast<CodeMirrorPage *>(m_view->webView()->page());
         QVERIFY(page);
         QSignalSpy refused(page, &CodeMirrorPage::refused);
-        evaluate(m_model, u"(location.href = 'qrc:/codemirror/build/page.css', 'asked')"_s);
+        evaluate(m_model, QStringLiteral("(location.href = 'qrc:/codemirror/build/page.css', 'asked')"));
         QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, kPageTimeout);
-        m_model.setContent(u"still here"_s);
-        QCOMPARE(content(m_model), u"text:still here"_s);
+        m_model.setContent(QStringLiteral("still here"));
+        QCOMPARE(content(m_model), QStringLiteral("text:still here"));
         QCOMPARE(page->url(), page->pageUrl());
     }
 
     // The page may not fetch anything, not even its own files.
     void thePageCannotFetch()
     {
-        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(u"Refused to connect"_s));
-        const QString got = evaluate(m_model, u"(() => { const x = new XMLHttpRequest();"
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("Refused to connect")));
+        const QString got = evaluate(m_model, QStringLiteral("(() => { const x = new XMLHttpRequest();"
                                                " try { x.open('GET', 'qrc:/codemirror/build/page.css', false); x.send();"
-                                               " return 'fetched ' + x.status; } catch (e) { return 'refused'; } })()"_s);
-        QCOMPARE(got, u"text:refused"_s);
+                                               " return 'fetched ' + x.status; } catch (e) { return 'refused'; } })()"));
+        QCOMPARE(got, QStringLiteral("text:refused"));
     }
 
     void controlWheelDoesNotMagnify()
     {
         QWidget *surface = m_view->webView()->focusProxy();
         QVERIFY(surface);
-        const QString before = evaluate(m_model, u"String(window.devicePixelRatio)"_s);
+        const QString before = evaluate(m_model, QStringLiteral("String(window.devicePixelRatio)"));
         const QPointF at(50, 50);
         for (int i = 0; i < 3; ++i) {
             QWheelEvent wheel(at, surface->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
@@ -430,7 +429,7 @@ private slots:
         // Nothing to wait for when it works: give a zoom the time it takes to reach the page
         // (it shows within this time when the filter is off).
         QTest::qWait(300);
-        QCOMPARE(evaluate(m_model, u"String(window.devicePixelRatio)"_s), before);
+        QCOMPARE(evaluate(m_model, QStringLiteral("String(window.devicePixelRatio)")), before);
         QCOMPARE(m_view->webView()->page()->zoomFactor(), 1.0);
     }
 
@@ -439,20 +438,20 @@ private slots:
         QStringList failures;
         int loaded = 0;
         CodeMirrorViewModel model([&] { ++loaded; }, [&](const QString &error) { failures << error; });
-        CodeMirrorView view(model, QUrl(u"qrc:/codemirror/build/missing.html"_s));
+        CodeMirrorView view(model, QUrl(QStringLiteral("qrc:/codemirror/build/missing.html")));
         QString early;
         QObject context;
         model.getContent(&context, [&](const CodeMirrorViewModel::TextResult &r) { early = outcome(r); });
-        model.setContent(u"never shown"_s);
+        model.setContent(QStringLiteral("never shown"));
         QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, kPageTimeout);
-        QVERIFY2(failures[0].contains(u"missing.html"_s), qPrintable(failures[0]));
+        QVERIFY2(failures[0].contains(QStringLiteral("missing.html")), qPrintable(failures[0]));
         QCOMPARE(loaded, 0);
-        QVERIFY(early.startsWith(u"error:"_s));
-        QVERIFY(content(model).startsWith(u"error:"_s));
+        QVERIFY(early.startsWith(QStringLiteral("error:")));
+        QVERIFY(content(model).startsWith(QStringLiteral("error:")));
         QVERIFY(!view.coordinator().pageLoaded());
-        QString shown = u"?"_s;
+        QString shown = QStringLiteral("?");
         view.webView()->page()->toPlainText([&](const QString &text) { shown = text; });
-        QTRY_VERIFY(shown != u"?"_s);
+        QTRY_VERIFY(shown != QStringLiteral("?"));
         QCOMPARE(shown, QString());
     }
 
@@ -462,16 +461,16 @@ private slots:
         auto view = std::make_unique<CodeMirrorView>(model);
         show(*view);
         QVERIFY(waitReady(*view));
-        model.setContent(u"shown"_s);
+        model.setContent(QStringLiteral("shown"));
         QString pending;
         QObject context;
         model.getContent(&context, [&](const CodeMirrorViewModel::TextResult &r) { pending = outcome(r); });
         view.reset();
-        QVERIFY(pending.startsWith(u"error:"_s));
+        QVERIFY(pending.startsWith(QStringLiteral("error:")));
         QVERIFY(!model.hasExecuteJS());
-        model.setContent(u"ignored"_s);
+        model.setContent(QStringLiteral("ignored"));
         model.setDarkMode(true);
-        QVERIFY(content(model).startsWith(u"error:"_s));
+        QVERIFY(content(model).startsWith(QStringLiteral("error:")));
     }
 
     void growingTextsKeepMemoryBounded()
@@ -490,9 +489,9 @@ private slots:
         const qint64 growth = residentBytes() - before;
         QVERIFY(!view.coordinator().pageLoaded());
         QCOMPARE(view.coordinator().pendingCount(), 5);
-        QVERIFY2(growth < 64 * 1024 * 1024, qPrintable(u"grew by %1 MB"_s.arg(growth >> 20)));
+        QVERIFY2(growth < 64 * 1024 * 1024, qPrintable(QStringLiteral("grew by %1 MB").arg(growth >> 20)));
         QVERIFY(waitReady(view));
-        QCOMPARE(evaluate(model, u"String(CodeMirror.getContent().length)"_s), u"text:%1"_s.arg(log.size()));
+        QCOMPARE(evaluate(model, QStringLiteral("String(CodeMirror.getContent().length)")), QStringLiteral("text:%1").arg(log.size()));
 
         // The same burst on a ready page: one text at a time travels, and the last one wins.
         for (int i = 0; i < 2000; ++i) {
@@ -500,7 +499,7 @@ private slots:
             model.setContent(log);
         }
         QVERIFY(view.coordinator().pendingCount() <= 1);
-        QCOMPARE(evaluate(model, u"String(CodeMirror.getContent().length)"_s), u"text:%1"_s.arg(log.size()));
+        QCOMPARE(evaluate(model, QStringLiteral("String(CodeMirror.getContent().length)")), QStringLiteral("text:%1").arg(log.size()));
     }
 };
 

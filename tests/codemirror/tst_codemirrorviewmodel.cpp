@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(CodeMirrorViewModel::JavascriptResult)
 
@@ -37,8 +36,8 @@ struct FakeHost
 QString outcome(const CodeMirrorViewModel::TextResult &result)
 {
     if (!result)
-        return u"error:"_s + result.error();
-    return result->has_value() ? u"text:"_s + **result : u"none"_s;
+        return QStringLiteral("error:") + result.error();
+    return result->has_value() ? QStringLiteral("text:") + **result : QStringLiteral("none");
 }
 
 } // namespace
@@ -53,8 +52,8 @@ private slots:
     void theEditorPageIsCompiledIn()
     {
         QVERIFY(CodeMirrorBundle::check().has_value());
-        QCOMPARE(CodeMirrorBundle::pageUrl().scheme(), u"qrc"_s);
-        QFile page(u":"_s + CodeMirrorBundle::pageUrl().path());
+        QCOMPARE(CodeMirrorBundle::pageUrl().scheme(), QStringLiteral("qrc"));
+        QFile page(QStringLiteral(":") + CodeMirrorBundle::pageUrl().path());
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QByteArray html = page.readAll();
         QVERIFY(html.contains("Content-Security-Policy"));
@@ -66,24 +65,24 @@ private slots:
         CodeMirrorViewModel model;
         QStringList seen;
         connect(&model, &CodeMirrorViewModel::darkModeChanged, this, [&](bool on) {
-            seen << u"dark %1 stored %2"_s.arg(on).arg(model.darkMode() == on);
+            seen << QStringLiteral("dark %1 stored %2").arg(on).arg(model.darkMode() == on);
         });
         connect(&model, &CodeMirrorViewModel::languageChanged, this, [&](Language language) {
-            seen << u"language %1 stored %2"_s.arg(rawValue(language)).arg(model.language() == language);
+            seen << QStringLiteral("language %1 stored %2").arg(rawValue(language)).arg(model.language() == language);
         });
         model.setDarkMode(false);
         model.setDarkMode(true);
         model.setLanguage(Language::Json);
         model.setLanguage(Language::Xml);
-        QCOMPARE(seen, QStringList({u"dark 0 stored 1"_s, u"dark 1 stored 1"_s, u"language json stored 1"_s,
-                           u"language xml stored 1"_s}));
+        QCOMPARE(seen, QStringList({QStringLiteral("dark 0 stored 1"), QStringLiteral("dark 1 stored 1"), QStringLiteral("language json stored 1"),
+                           QStringLiteral("language xml stored 1")}));
     }
 
     void setContentHandsTheTextAsTheValueArgument_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addRow("the empty text") << QString();
-        QTest::addRow("a body with quotes") << u"{\"a\": \"b\"}"_s;
+        QTest::addRow("a body with quotes") << QStringLiteral("{\"a\": \"b\"}");
     }
     void setContentHandsTheTextAsTheValueArgument()
     {
@@ -93,21 +92,21 @@ private slots:
         host.install(model);
         model.setContent(text);
         QCOMPARE(host.calls.size(), 1);
-        QCOMPARE(host.calls[0].functionString, u"CodeMirror.setContent(value)"_s);
-        QCOMPARE(host.calls[0].args, QVariantMap({{u"value"_s, text}}));
+        QCOMPARE(host.calls[0].functionString, QStringLiteral("CodeMirror.setContent(value)"));
+        QCOMPARE(host.calls[0].args, QVariantMap({{QStringLiteral("value"), text}}));
     }
 
     void getContentReadsTheAnswer_data()
     {
         QTest::addColumn<CodeMirrorViewModel::JavascriptResult>("answer");
         QTest::addColumn<QString>("expected");
-        QTest::addRow("a text is the content") << CodeMirrorViewModel::JavascriptResult(QVariant(u"x"_s)) << u"text:x"_s;
+        QTest::addRow("a text is the content") << CodeMirrorViewModel::JavascriptResult(QVariant(QStringLiteral("x"))) << QStringLiteral("text:x");
         QTest::addRow("the empty text is still a text")
-            << CodeMirrorViewModel::JavascriptResult(QVariant(QString(u""_s))) << u"text:"_s;
-        QTest::addRow("a number is no value") << CodeMirrorViewModel::JavascriptResult(QVariant(5.0)) << u"none"_s;
-        QTest::addRow("nothing returned is no value") << CodeMirrorViewModel::JavascriptResult(QVariant()) << u"none"_s;
+            << CodeMirrorViewModel::JavascriptResult(QVariant(QString(QStringLiteral("")))) << QStringLiteral("text:");
+        QTest::addRow("a number is no value") << CodeMirrorViewModel::JavascriptResult(QVariant(5.0)) << QStringLiteral("none");
+        QTest::addRow("nothing returned is no value") << CodeMirrorViewModel::JavascriptResult(QVariant()) << QStringLiteral("none");
         QTest::addRow("an error is a failure")
-            << CodeMirrorViewModel::JavascriptResult(tl::unexpected(u"boom"_s)) << u"error:boom"_s;
+            << CodeMirrorViewModel::JavascriptResult(tl::unexpected(QStringLiteral("boom"))) << QStringLiteral("error:boom");
     }
     void getContentReadsTheAnswer()
     {
@@ -120,18 +119,18 @@ private slots:
         QString got;
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
         QCOMPARE(got, expected);
-        QCOMPARE(host.calls.value(0).functionString, u"CodeMirror.getContent()"_s);
+        QCOMPARE(host.calls.value(0).functionString, QStringLiteral("CodeMirror.getContent()"));
         QVERIFY(host.calls.value(0).args.isEmpty());
     }
 
     void withoutHostSetContentIsDroppedAndGetContentFails()
     {
         CodeMirrorViewModel model;
-        model.setContent(u"lost"_s);
+        model.setContent(QStringLiteral("lost"));
         QString got;
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
         QVERIFY2(got.isEmpty(), "the failure arrives on a later turn, not inside the call");
-        QTRY_VERIFY(got.startsWith(u"error:"_s));
+        QTRY_VERIFY(got.startsWith(QStringLiteral("error:")));
     }
 
     void aHostThatIsGoneNoLongerServes()
@@ -142,10 +141,10 @@ private slots:
         QVERIFY(model.hasExecuteJS());
         host.reset();
         QVERIFY(!model.hasExecuteJS());
-        model.setContent(u"after"_s);
+        model.setContent(QStringLiteral("after"));
         QString got;
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
-        QTRY_VERIFY(got.startsWith(u"error:"_s));
+        QTRY_VERIFY(got.startsWith(QStringLiteral("error:")));
     }
 
     void theLatestHostGetsTheCalls()
@@ -155,7 +154,7 @@ private slots:
         FakeHost second;
         first.install(model);
         second.install(model);
-        model.setContent(u"t"_s);
+        model.setContent(QStringLiteral("t"));
         QCOMPARE(first.calls.size(), 0);
         QCOMPARE(second.calls.size(), 1);
     }
@@ -173,7 +172,7 @@ private slots:
             QObject caller;
             model.getContent(&caller, [&](const CodeMirrorViewModel::TextResult &) { called = true; });
         }
-        held(QVariant(u"late"_s));
+        held(QVariant(QStringLiteral("late")));
         QVERIFY(!called);
     }
 
@@ -181,9 +180,9 @@ private slots:
     void stringLiteralsReadBackExactly_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addRow("quotes and backslashes") << u"\"\\\"'\\n"_s;
-        QTest::addRow("a closing script tag") << u"</script><script>alert(1)</script>"_s;
-        QTest::addRow("template syntax and backticks") << u"${window.x=1}`"_s;
+        QTest::addRow("quotes and backslashes") << QStringLiteral("\"\\\"'\\n");
+        QTest::addRow("a closing script tag") << QStringLiteral("</script><script>alert(1)</script>");
+        QTest::addRow("template syntax and backticks") << QStringLiteral("${window.x=1}`");
         QTest::addRow("line and paragraph separators") << QString::fromUtf16(u"a\u2028b\u2029c");
         QString controls(0x20, QChar());
         for (char16_t c = 0; c < 0x20; ++c)
@@ -197,46 +196,46 @@ private slots:
         const QString literal = ScriptSource::stringLiteral(text);
         QVERIFY(!literal.contains(QChar(0x2028)) && !literal.contains(QChar(0x2029)));
         QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(u"["_s.append(literal).append(u"]"_s).toUtf8(), &error);
+        const QJsonDocument doc = QJsonDocument::fromJson(QStringLiteral("[").append(literal).append(QStringLiteral("]")).toUtf8(), &error);
         QCOMPARE(error.error, QJsonParseError::NoError);
         QCOMPARE(doc.array().at(0).toString(), text);
     }
 
     void anUnpairedSurrogateIsEscaped()
     {
-        const QString text = QString(QChar(0xD800)) + u"x"_s + QChar(0xDC00);
-        QCOMPARE(ScriptSource::stringLiteral(text), u"\"\\ud800x\\udc00\""_s);
+        const QString text = QString(QChar(0xD800)) + QStringLiteral("x") + QChar(0xDC00);
+        QCOMPARE(ScriptSource::stringLiteral(text), QStringLiteral("\"\\ud800x\\udc00\""));
     }
 
     void callsThatCannotBeWrittenSafelyAreRefused_data()
     {
         QTest::addColumn<QVariantMap>("args");
-        QTest::addRow("an argument name that is script") << QVariantMap({{u"x);alert(1"_s, true}});
-        QTest::addRow("an argument that has no JSON literal") << QVariantMap({{u"value"_s, QVariant(QByteArray("b"))}});
-        QTest::addRow("a number that is not finite") << QVariantMap({{u"value"_s, qInf()}});
+        QTest::addRow("an argument name that is script") << QVariantMap({{QStringLiteral("x);alert(1"), true}});
+        QTest::addRow("an argument that has no JSON literal") << QVariantMap({{QStringLiteral("value"), QVariant(QByteArray("b"))}});
+        QTest::addRow("a number that is not finite") << QVariantMap({{QStringLiteral("value"), qInf()}});
     }
     void callsThatCannotBeWrittenSafelyAreRefused()
     {
         QFETCH(QVariantMap, args);
-        QVERIFY(!ScriptSource::wrappedCall({u"f(value)"_s, args}).has_value());
+        QVERIFY(!ScriptSource::wrappedCall({QStringLiteral("f(value)"), args}).has_value());
     }
 
     void answersAreReadAsValueOrError_data()
     {
         QTest::addColumn<QVariant>("answer");
         QTest::addColumn<QString>("expected");
-        QTest::addRow("a value") << QVariant(QVariantMap({{u"ok"_s, u"t"_s}})) << u"value:t"_s;
-        QTest::addRow("null is no value") << QVariant(QVariantMap({{u"ok"_s, QVariant::fromValue(nullptr)}})) << u"none"_s;
-        QTest::addRow("a thrown error") << QVariant(QVariantMap({{u"err"_s, u"bad"_s}})) << u"error:bad"_s;
-        QTest::addRow("no answer at all") << QVariant() << u"error"_s;
-        QTest::addRow("an answer of another shape") << QVariant(3) << u"error"_s;
+        QTest::addRow("a value") << QVariant(QVariantMap({{QStringLiteral("ok"), QStringLiteral("t")}})) << QStringLiteral("value:t");
+        QTest::addRow("null is no value") << QVariant(QVariantMap({{QStringLiteral("ok"), QVariant::fromValue(nullptr)}})) << QStringLiteral("none");
+        QTest::addRow("a thrown error") << QVariant(QVariantMap({{QStringLiteral("err"), QStringLiteral("bad")}})) << QStringLiteral("error:bad");
+        QTest::addRow("no answer at all") << QVariant() << QStringLiteral("error");
+        QTest::addRow("an answer of another shape") << QVariant(3) << QStringLiteral("error");
     }
     void answersAreReadAsValueOrError()
     {
         QFETCH(QVariant, answer);
         QFETCH(QString, expected);
         const auto read = ScriptSource::readAnswer(answer);
-        const QString got = !read ? u"error:"_s + read.error() : read->isValid() ? u"value:"_s + read->toString() : u"none"_s;
+        const QString got = !read ? QStringLiteral("error:") + read.error() : read->isValid() ? QStringLiteral("value:") + read->toString() : QStringLiteral("none");
         QCOMPARE(got.left(expected.size()), expected);
     }
 };

@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTimer>
 
-using namespace Qt::StringLiterals;
 
 class TestCopyHelp : public QObject
 {
@@ -26,20 +25,20 @@ private slots:
 void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addRow("a plain value") << u"Bearer abc"_s;
+    QTest::addRow("a plain value") << QStringLiteral("Bearer abc");
     QTest::addRow("the empty text") << QString();
-    QTest::addRow("markup stays text") << u"<b>not bold</b>"_s;
+    QTest::addRow("markup stays text") << QStringLiteral("<b>not bold</b>");
 }
 
 void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick()
 {
     QFETCH(QString, text);
     auto *older = new QMimeData;
-    older->setHtml(u"<i>older</i>"_s);
+    older->setHtml(QStringLiteral("<i>older</i>"));
     QGuiApplication::clipboard()->setMimeData(older);
 
     int calls = 0;
-    QString current = u"not yet"_s;
+    QString current = QStringLiteral("not yet");
     CopyButton button([&] {
         ++calls;
         return current;
@@ -55,10 +54,10 @@ void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick()
 
 void TestCopyHelp::confirmationGoesAwayAfterItsDelay()
 {
-    CopyButton button([] { return u"x"_s; });
+    CopyButton button([] { return QStringLiteral("x"); });
     button.show();
-    auto *confirmation = button.findChild<QLabel *>(u"confirmation"_s);
-    auto *timer = button.findChild<QTimer *>(u"confirmationTimer"_s);
+    auto *confirmation = button.findChild<QLabel *>(QStringLiteral("confirmation"));
+    auto *timer = button.findChild<QTimer *>(QStringLiteral("confirmationTimer"));
     QVERIFY(confirmation && timer);
     QVERIFY(!confirmation->isVisible());
 

@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -49,24 +48,24 @@ private slots:
 void TestDisclosure::headerClicksFoldAndUnfold_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addRow("a click on the title") << u"title"_s;
-    QTest::addRow("a click on the chevron") << u"chevron"_s;
-    QTest::addRow("a click in the empty space of the header") << u"header"_s;
+    QTest::addRow("a click on the title") << QStringLiteral("title");
+    QTest::addRow("a click on the chevron") << QStringLiteral("chevron");
+    QTest::addRow("a click in the empty space of the header") << QStringLiteral("header");
 }
 
 void TestDisclosure::headerClicksFoldAndUnfold()
 {
     QFETCH(QString, target);
-    Disclosure disclosure(u"Token"_s, u"abc"_s);
+    Disclosure disclosure(QStringLiteral("Token"), QStringLiteral("abc"));
     disclosure.resize(400, 100);
     disclosure.show();
     QVERIFY(QTest::qWaitForWindowExposed(&disclosure));
-    auto *content = disclosure.findChild<QLabel *>(u"content"_s);
+    auto *content = disclosure.findChild<QLabel *>(QStringLiteral("content"));
     QVERIFY(disclosure.isExpanded());
     QVERIFY(content->isVisible());
 
     QWidget *clicked = disclosure.findChild<QWidget *>(target);
-    const QPoint where = target == u"header"_s ? QPoint(clicked->width() - 5, clicked->height() / 2) : clicked->rect().center();
+    const QPoint where = target == QStringLiteral("header") ? QPoint(clicked->width() - 5, clicked->height() / 2) : clicked->rect().center();
     QTest::mouseClick(clicked, Qt::LeftButton, {}, where);
     QVERIFY(!disclosure.isExpanded());
     QVERIFY(!content->isVisible());
@@ -81,23 +80,23 @@ void TestDisclosure::contentIsCutAt200Lines()
     QStringList lines;
     for (int i = 1; i <= 250; ++i)
         lines << QString::number(i);
-    Disclosure disclosure(u"Body"_s, lines.join(u'\n'));
-    const QString shown = disclosure.findChild<QLabel *>(u"content"_s)->text();
+    Disclosure disclosure(QStringLiteral("Body"), lines.join(u'\n'));
+    const QString shown = disclosure.findChild<QLabel *>(QStringLiteral("content"))->text();
     QCOMPARE(shown.split(u'\n').size(), 200);
-    QVERIFY(shown.endsWith(u"\n200"_s));
-    QCOMPARE(Disclosure::firstLines(u"a\nb"_s, 200), u"a\nb"_s);
-    QCOMPARE(Disclosure::firstLines(u"a\nb\n"_s, 2), u"a\nb"_s);
+    QVERIFY(shown.endsWith(QStringLiteral("\n200")));
+    QCOMPARE(Disclosure::firstLines(QStringLiteral("a\nb"), 200), QStringLiteral("a\nb"));
+    QCOMPARE(Disclosure::firstLines(QStringLiteral("a\nb\n"), 2), QStringLiteral("a\nb"));
 }
 
 void TestDisclosure::textsAreShownAsTheyAre()
 {
-    Disclosure disclosure(u"User.help"_s, u"<b>x</b>"_s);
-    auto *title = disclosure.findChild<QLabel *>(u"title"_s);
-    auto *content = disclosure.findChild<QLabel *>(u"content"_s);
-    QCOMPARE(title->text(), u"User.help"_s);
+    Disclosure disclosure(QStringLiteral("User.help"), QStringLiteral("<b>x</b>"));
+    auto *title = disclosure.findChild<QLabel *>(QStringLiteral("title"));
+    auto *content = disclosure.findChild<QLabel *>(QStringLiteral("content"));
+    QCOMPARE(title->text(), QStringLiteral("User.help"));
     QCOMPARE(content->textFormat(), Qt::PlainText);
     QCOMPARE(title->textFormat(), Qt::PlainText);
-    QCOMPARE(content->text(), u"<b>x</b>"_s);
+    QCOMPARE(content->text(), QStringLiteral("<b>x</b>"));
 }
 
 void TestDisclosure::hideableTextTakesNoRoomWhenEmpty_data()
@@ -106,7 +105,7 @@ void TestDisclosure::hideableTextTakesNoRoomWhenEmpty_data()
     QTest::addColumn<bool>("shown");
     QTest::addRow("no text") << std::optional<QString>() << false;
     QTest::addRow("an empty text") << std::optional<QString>(QString()) << false;
-    QTest::addRow("a one-letter text") << std::optional<QString>(u"a"_s) << true;
+    QTest::addRow("a one-letter text") << std::optional<QString>(QStringLiteral("a")) << true;
 }
 
 void TestDisclosure::hideableTextTakesNoRoomWhenEmpty()
@@ -118,12 +117,12 @@ void TestDisclosure::hideableTextTakesNoRoomWhenEmpty()
     auto *layout = new QVBoxLayout(&column);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(10);
-    auto *above = new QLabel(u"above"_s);
+    auto *above = new QLabel(QStringLiteral("above"));
     auto *hideable = new HideableText(std::nullopt, &column);
     hideable->setText(text);
     layout->addWidget(above);
     layout->addWidget(hideable);
-    layout->addWidget(new QLabel(u"below"_s));
+    layout->addWidget(new QLabel(QStringLiteral("below")));
     column.show();
 
     QCOMPARE(hideable->isVisible(), shown);

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -31,7 +30,7 @@ QString rowsText(const QList<QList<int>> &rows)
             items << QString::number(i);
         parts << items.join(u',');
     }
-    return parts.join(u" | "_s);
+    return parts.join(QStringLiteral(" | "));
 }
 
 } // namespace
@@ -56,13 +55,13 @@ void TestFlowStack::breaksRows_data()
     QTest::addColumn<QString>("rows");
 
     QTest::addRow("no items give no rows") << QList<int>{} << 100 << QString();
-    QTest::addRow("three items exactly filling the width share one row") << QList<int>{30, 30, 30} << 102 << u"0,1,2"_s;
-    QTest::addRow("one point less moves the third item down") << QList<int>{30, 30, 30} << 101 << u"0,1 | 2"_s;
+    QTest::addRow("three items exactly filling the width share one row") << QList<int>{30, 30, 30} << 102 << QStringLiteral("0,1,2");
+    QTest::addRow("one point less moves the third item down") << QList<int>{30, 30, 30} << 101 << QStringLiteral("0,1 | 2");
     QTest::addRow("a first item too wide stays alone on the first row")
-        << QList<int>{100, 5} << 100 << u"0 | 1"_s;
-    QTest::addRow("later rows start without a spacing") << QList<int>{48, 48, 48} << 100 << u"0 | 1,2"_s;
-    QTest::addRow("an item wider than the width gets its own row") << QList<int>{10, 500, 10} << 100 << u"0 | 1 | 2"_s;
-    QTest::addRow("a zero width puts every item on its own row") << QList<int>{10, 10} << 0 << u"0 | 1"_s;
+        << QList<int>{100, 5} << 100 << QStringLiteral("0 | 1");
+    QTest::addRow("later rows start without a spacing") << QList<int>{48, 48, 48} << 100 << QStringLiteral("0 | 1,2");
+    QTest::addRow("an item wider than the width gets its own row") << QList<int>{10, 500, 10} << 100 << QStringLiteral("0 | 1 | 2");
+    QTest::addRow("a zero width puts every item on its own row") << QList<int>{10, 10} << 0 << QStringLiteral("0 | 1");
 }
 
 void TestFlowStack::breaksRows()
@@ -128,7 +127,7 @@ void TestFlowStack::manyChipsAndAHugeChipDoNotHang()
     QWidget host;
     auto *flow = new FlowStack(&host);
     for (int i = 0; i < 10'000; ++i)
-        flow->addWidget(new QLabel(u"chip %1"_s.arg(i)));
+        flow->addWidget(new QLabel(QStringLiteral("chip %1").arg(i)));
     flow->addWidget(new QLabel(QString(10 * 1024, u'w')));
 
     QElapsedTimer timer;

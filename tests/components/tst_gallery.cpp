@@ -11,7 +11,6 @@
 #include <QStyleFactory>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -34,7 +33,7 @@ Shot takeShot(const QString &name)
     shot.image = gallery->grab().toImage();
     const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(dir);
-    shot.image.save(dir + u"/components-gallery-"_s + name + u".png"_s);
+    shot.image.save(dir + QStringLiteral("/components-gallery-") + name + QStringLiteral(".png"));
 
     QSet<QRgb> colours;
     qint64 lightness = 0;
@@ -63,15 +62,15 @@ private slots:
 
 void TestGallery::initTestCase()
 {
-    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 }
 
 void TestGallery::screenshotsInLightAndDark()
 {
     QApplication::setPalette(QApplication::style()->standardPalette());
-    const Shot light = takeShot(u"light"_s);
+    const Shot light = takeShot(QStringLiteral("light"));
     QApplication::setPalette(galleryDarkPalette());
-    const Shot dark = takeShot(u"dark"_s);
+    const Shot dark = takeShot(QStringLiteral("dark"));
 
     for (const Shot *shot : {&light, &dark}) {
         QVERIFY(!shot->image.isNull());

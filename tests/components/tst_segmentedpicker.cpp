@@ -3,7 +3,6 @@
 #include <QLabel>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,7 +14,7 @@ struct Choice
 
 QWidget *makeItem(const Choice &choice, const QString &selected)
 {
-    auto *label = new QLabel(choice.id == selected ? u"[%1]"_s.arg(choice.id) : choice.id);
+    auto *label = new QLabel(choice.id == selected ? QStringLiteral("[%1]").arg(choice.id) : choice.id);
     label->setFixedSize(40, choice.height);
     return label;
 }
@@ -34,8 +33,8 @@ private slots:
 
 void TestSegmentedPicker::clickWritesTheSelection()
 {
-    const QList<Choice> choices{{u"bar"_s, 20}, {u"line"_s, 20}};
-    QString selected = u"bar"_s;
+    const QList<Choice> choices{{QStringLiteral("bar"), 20}, {QStringLiteral("line"), 20}};
+    QString selected = QStringLiteral("bar");
     QStringList writes;
     SegmentedPicker picker(6);
     std::function<void()> rebuild = [&] {
@@ -51,18 +50,18 @@ void TestSegmentedPicker::clickWritesTheSelection()
     picker.show();
 
     QTest::mouseClick(picker.itemWidget(1), Qt::LeftButton);
-    QCOMPARE(writes, QStringList{u"line"_s});
-    QCOMPARE(static_cast<QLabel *>(picker.itemWidget(1))->text(), u"[line]"_s);
+    QCOMPARE(writes, QStringList{QStringLiteral("line")});
+    QCOMPARE(static_cast<QLabel *>(picker.itemWidget(1))->text(), QStringLiteral("[line]"));
 
     // Re-selecting the selected item writes it again.
     QTest::mouseClick(picker.itemWidget(1), Qt::LeftButton);
-    QCOMPARE(writes, (QStringList{u"line"_s, u"line"_s}));
+    QCOMPARE(writes, (QStringList{QStringLiteral("line"), QStringLiteral("line")}));
     QCOMPARE(picker.itemCount(), 2);
 }
 
 void TestSegmentedPicker::itemsAreSpacedAndCentred()
 {
-    const QList<Choice> choices{{u"a"_s, 10}, {u"b"_s, 30}, {u"c"_s, 20}};
+    const QList<Choice> choices{{QStringLiteral("a"), 10}, {QStringLiteral("b"), 30}, {QStringLiteral("c"), 20}};
     SegmentedPicker picker(6);
     picker.setData(choices, [](const Choice &c) { return makeItem(c, QString()); }, [](const Choice &) {});
     picker.resize(picker.sizeHint());

@@ -4,29 +4,28 @@
 #include <QApplication>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
 // Every symbol name the views draw. A view that starts using a new name adds it here; the test
 // then fails until icons/symbols.txt maps it.
 const QStringList kUsedSymbols = {
-    u"a.circle"_s, u"align.horizontal.left.fill"_s, u"app.badge"_s, u"arrow.counterclockwise"_s,
-    u"arrow.down"_s, u"arrow.down.left.square"_s, u"arrow.forward.circle"_s, u"arrow.right"_s,
-    u"arrow.turn.left.up"_s, u"arrow.turn.right.down"_s, u"arrow.turn.right.up"_s, u"arrow.up"_s,
-    u"arrow.up.and.person.rectangle.portrait"_s, u"arrow.up.arrow.down"_s, u"arrow.up.forward.app"_s,
-    u"arrow.up.to.line"_s, u"bolt"_s, u"bolt.horizontal"_s, u"bolt.slash"_s, u"calendar.day.timeline.left"_s,
-    u"chart.bar.fill"_s, u"chart.bar.xaxis"_s, u"chart.xyaxis.line"_s, u"checkmark.circle.fill"_s,
-    u"checkmark.square.fill"_s, u"chevron.down"_s, u"chevron.up"_s, u"circle"_s, u"circle.fill"_s,
-    u"circle.lefthalf.filled"_s, u"clock.fill"_s, u"doc.fill"_s, u"flag.fill"_s, u"folder.fill"_s, u"gear"_s,
-    u"globe"_s, u"line.3.horizontal.decrease.circle"_s, u"line.3.horizontal.decrease.circle.fill"_s, u"link"_s,
-    u"network"_s, u"number.circle"_s, u"pause.circle"_s, u"person.2.gobackward"_s, u"person.crop.circle"_s,
-    u"person.crop.rectangle.badge.plus.fill"_s, u"questionmark.circle"_s, u"record.circle"_s,
-    u"rectangle.compress.vertical"_s, u"rectangle.expand.vertical"_s, u"square"_s, u"square.and.arrow.down"_s,
-    u"square.and.arrow.up"_s, u"square.and.pencil"_s, u"square.bottomthird.inset.filled"_s,
-    u"square.on.square"_s, u"square.split.1x2"_s, u"square.split.2x1"_s, u"star"_s, u"star.fill"_s,
-    u"testtube.2"_s, u"text.magnifyingglass"_s, u"timer.circle.fill"_s, u"trash"_s, u"xmark"_s, u"xmark.app"_s,
-    u"xmark.shield"_s,
+    QStringLiteral("a.circle"), QStringLiteral("align.horizontal.left.fill"), QStringLiteral("app.badge"), QStringLiteral("arrow.counterclockwise"),
+    QStringLiteral("arrow.down"), QStringLiteral("arrow.down.left.square"), QStringLiteral("arrow.forward.circle"), QStringLiteral("arrow.right"),
+    QStringLiteral("arrow.turn.left.up"), QStringLiteral("arrow.turn.right.down"), QStringLiteral("arrow.turn.right.up"), QStringLiteral("arrow.up"),
+    QStringLiteral("arrow.up.and.person.rectangle.portrait"), QStringLiteral("arrow.up.arrow.down"), QStringLiteral("arrow.up.forward.app"),
+    QStringLiteral("arrow.up.to.line"), QStringLiteral("bolt"), QStringLiteral("bolt.horizontal"), QStringLiteral("bolt.slash"), QStringLiteral("calendar.day.timeline.left"),
+    QStringLiteral("chart.bar.fill"), QStringLiteral("chart.bar.xaxis"), QStringLiteral("chart.xyaxis.line"), QStringLiteral("checkmark.circle.fill"),
+    QStringLiteral("checkmark.square.fill"), QStringLiteral("chevron.down"), QStringLiteral("chevron.up"), QStringLiteral("circle"), QStringLiteral("circle.fill"),
+    QStringLiteral("circle.lefthalf.filled"), QStringLiteral("clock.fill"), QStringLiteral("doc.fill"), QStringLiteral("flag.fill"), QStringLiteral("folder.fill"), QStringLiteral("gear"),
+    QStringLiteral("globe"), QStringLiteral("line.3.horizontal.decrease.circle"), QStringLiteral("line.3.horizontal.decrease.circle.fill"), QStringLiteral("link"),
+    QStringLiteral("network"), QStringLiteral("number.circle"), QStringLiteral("pause.circle"), QStringLiteral("person.2.gobackward"), QStringLiteral("person.crop.circle"),
+    QStringLiteral("person.crop.rectangle.badge.plus.fill"), QStringLiteral("questionmark.circle"), QStringLiteral("record.circle"),
+    QStringLiteral("rectangle.compress.vertical"), QStringLiteral("rectangle.expand.vertical"), QStringLiteral("square"), QStringLiteral("square.and.arrow.down"),
+    QStringLiteral("square.and.arrow.up"), QStringLiteral("square.and.pencil"), QStringLiteral("square.bottomthird.inset.filled"),
+    QStringLiteral("square.on.square"), QStringLiteral("square.split.1x2"), QStringLiteral("square.split.2x1"), QStringLiteral("star"), QStringLiteral("star.fill"),
+    QStringLiteral("testtube.2"), QStringLiteral("text.magnifyingglass"), QStringLiteral("timer.circle.fill"), QStringLiteral("trash"), QStringLiteral("xmark"), QStringLiteral("xmark.app"),
+    QStringLiteral("xmark.shield"),
 };
 
 // The number of pixels whose colour is close to `color` (ignoring alpha).
@@ -79,7 +78,7 @@ void TestSymbols::everyUsedSymbolIsMapped_data()
 void TestSymbols::everyUsedSymbolIsMapped()
 {
     QFETCH(QString, name);
-    QVERIFY2(Symbols::contains(name), qPrintable(name + u" has no image in icons/symbols.txt"_s));
+    QVERIFY2(Symbols::contains(name), qPrintable(name + QStringLiteral(" has no image in icons/symbols.txt")));
     const QImage image = Symbols::pixmap(name, Qt::black, 24, 1.0).toImage();
     int inked = 0;
     for (int y = 0; y < image.height(); ++y)
@@ -91,7 +90,7 @@ void TestSymbols::everyUsedSymbolIsMapped()
 void TestSymbols::rendersInTheGivenColourAndSize()
 {
     const QColor red(0xff, 0x3b, 0x30);
-    const QPixmap pixmap = Symbols::pixmap(u"square"_s, red, 20, 2.0);
+    const QPixmap pixmap = Symbols::pixmap(QStringLiteral("square"), red, 20, 2.0);
     QCOMPARE(pixmap.size(), QSize(40, 40));
     QCOMPARE(pixmap.devicePixelRatio(), 2.0);
     QVERIFY(pixelsNear(pixmap.toImage(), red) > 20);
@@ -99,7 +98,7 @@ void TestSymbols::rendersInTheGivenColourAndSize()
 
     QColor halfRed = red;
     halfRed.setAlphaF(0.5f);
-    const QImage faded = Symbols::pixmap(u"square"_s, halfRed, 20, 1.0).toImage();
+    const QImage faded = Symbols::pixmap(QStringLiteral("square"), halfRed, 20, 1.0).toImage();
     int maxAlpha = 0;
     for (int y = 0; y < faded.height(); ++y)
         for (int x = 0; x < faded.width(); ++x)
@@ -109,18 +108,18 @@ void TestSymbols::rendersInTheGivenColourAndSize()
 
 void TestSymbols::pixmapsAreCachedPerColourSizeAndRatio()
 {
-    const QPixmap first = Symbols::pixmap(u"link"_s, Qt::blue, 16, 1.0);
-    QCOMPARE(Symbols::pixmap(u"link"_s, Qt::blue, 16, 1.0).cacheKey(), first.cacheKey());
-    QVERIFY(Symbols::pixmap(u"link"_s, Qt::red, 16, 1.0).cacheKey() != first.cacheKey());
-    QVERIFY(Symbols::pixmap(u"link"_s, Qt::blue, 18, 1.0).cacheKey() != first.cacheKey());
-    QCOMPARE(Symbols::pixmap(u"link"_s, Qt::blue, 16, 1.5).size(), QSize(24, 24));
+    const QPixmap first = Symbols::pixmap(QStringLiteral("link"), Qt::blue, 16, 1.0);
+    QCOMPARE(Symbols::pixmap(QStringLiteral("link"), Qt::blue, 16, 1.0).cacheKey(), first.cacheKey());
+    QVERIFY(Symbols::pixmap(QStringLiteral("link"), Qt::red, 16, 1.0).cacheKey() != first.cacheKey());
+    QVERIFY(Symbols::pixmap(QStringLiteral("link"), Qt::blue, 18, 1.0).cacheKey() != first.cacheKey());
+    QCOMPARE(Symbols::pixmap(QStringLiteral("link"), Qt::blue, 16, 1.5).size(), QSize(24, 24));
 }
 
 void TestSymbols::unmappedNameGivesTransparentPixmap_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addRow("an unknown symbol") << u"no.such.symbol"_s;
-    QTest::addRow("a path that leaves the symbol folder") << u"../symbols/link"_s;
+    QTest::addRow("an unknown symbol") << QStringLiteral("no.such.symbol");
+    QTest::addRow("a path that leaves the symbol folder") << QStringLiteral("../symbols/link");
     QTest::addRow("the empty name") << QString();
 }
 
@@ -128,7 +127,7 @@ void TestSymbols::unmappedNameGivesTransparentPixmap()
 {
     QFETCH(QString, name);
     QVERIFY(!Symbols::contains(name));
-    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(u"no image for symbol"_s));
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(QStringLiteral("no image for symbol")));
     const QImage image = Symbols::pixmap(name, Qt::black, 12, 1.0).toImage();
     QCOMPARE(image.size(), QSize(12, 12));
     for (int y = 0; y < image.height(); ++y)

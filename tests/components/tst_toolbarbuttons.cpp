@@ -6,7 +6,6 @@
 #include <QTest>
 #include <QVBoxLayout>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -55,14 +54,14 @@ void TestToolbarButtons::sideButtonFollowsThePanelsPlace_data()
     QTest::addColumn<bool>("inWindowAfterClick");
 
     QTest::addRow("a panel shown in the sidebar is blue and hides on click")
-        << true << false << std::optional(NamedColor::Blue) << 1.0 << u"Close sidebar"_s << u"none"_s << false;
+        << true << false << std::optional(NamedColor::Blue) << 1.0 << QStringLiteral("Close sidebar") << QStringLiteral("none") << false;
     QTest::addRow("a panel recorded in a window that is not there is faded orange and forgotten on click")
-        << false << true << std::optional(NamedColor::Orange) << 0.6 << u"Close window"_s << u"none"_s << false;
+        << false << true << std::optional(NamedColor::Orange) << 0.6 << QStringLiteral("Close window") << QStringLiteral("none") << false;
     QTest::addRow("a panel shown nowhere has the default colour and shows in the sidebar on click")
-        << false << false << std::optional<NamedColor>() << 1.0 << u"Open Deeplink window"_s << u"deeplink"_s
+        << false << false << std::optional<NamedColor>() << 1.0 << QStringLiteral("Open Deeplink window") << QStringLiteral("deeplink")
         << false;
     QTest::addRow("a panel in both places counts as in the sidebar and leaves it on click")
-        << true << true << std::optional(NamedColor::Blue) << 1.0 << u"Close sidebar"_s << u"none"_s << true;
+        << true << true << std::optional(NamedColor::Blue) << 1.0 << QStringLiteral("Close sidebar") << QStringLiteral("none") << true;
 }
 
 void TestToolbarButtons::sideButtonFollowsThePanelsPlace()
@@ -77,7 +76,7 @@ void TestToolbarButtons::sideButtonFollowsThePanelsPlace()
 
     WindowManager manager;
     SideToolbarButton button(SideView::Deeplink, manager);
-    QCOMPARE(button.symbol(), u"link"_s);
+    QCOMPARE(button.symbol(), QStringLiteral("link"));
     if (inWindow)
         manager.open(SideView::Deeplink);
     if (inSidebar)
@@ -97,9 +96,9 @@ void TestToolbarButtons::bottomButtonHighlightsTheShownPane_data()
     QTest::addColumn<QString>("pane");
     QTest::addColumn<QString>("symbol");
     QTest::addColumn<QString>("help");
-    QTest::addRow("metrics") << u"metrics"_s << u"chart.bar.xaxis"_s << u"Open metrics window"_s;
-    QTest::addRow("console") << u"console"_s << u"square.bottomthird.inset.filled"_s << u"Open connection console"_s;
-    QTest::addRow("none has no help") << u"none"_s << u"xmark.shield"_s << QString();
+    QTest::addRow("metrics") << QStringLiteral("metrics") << QStringLiteral("chart.bar.xaxis") << QStringLiteral("Open metrics window");
+    QTest::addRow("console") << QStringLiteral("console") << QStringLiteral("square.bottomthird.inset.filled") << QStringLiteral("Open connection console");
+    QTest::addRow("none has no help") << QStringLiteral("none") << QStringLiteral("xmark.shield") << QString();
 }
 
 void TestToolbarButtons::bottomButtonHighlightsTheShownPane()
@@ -137,7 +136,7 @@ void TestToolbarButtons::onlyThePanelsOwnWindowClosingForgetsIt()
     deeplink->show();
     settings->show();
     SideToolbarButton settingsButton(SideView::Settings, manager);
-    QCOMPARE(settingsButton.toolTip(), u"Close window"_s);
+    QCOMPARE(settingsButton.toolTip(), QStringLiteral("Close window"));
     QCOMPARE(settingsButton.tint(), std::optional(NamedColor::Orange));
 
     QDialog unrelated;
@@ -171,23 +170,23 @@ void TestToolbarButtons::externalButtonMovesThePanelOutAndBack()
 
     QWidget sidebar;
     auto *layout = new QVBoxLayout(&sidebar);
-    layout->addWidget(applyExternalWindowModifier(new QLabel(u"panel"_s), SideView::Deeplink, manager,
+    layout->addWidget(applyExternalWindowModifier(new QLabel(QStringLiteral("panel")), SideView::Deeplink, manager,
         [&opened](SideView v) { opened << rawValue(v); }));
     sidebar.show();
     ExternalWindowButton *inSidebar = buttonOf(&sidebar);
-    QCOMPARE(inSidebar->symbol(), u"arrow.up.forward.app"_s);
-    QCOMPARE(inSidebar->toolTip(), u"Open in external window"_s);
+    QCOMPARE(inSidebar->symbol(), QStringLiteral("arrow.up.forward.app"));
+    QCOMPARE(inSidebar->toolTip(), QStringLiteral("Open in external window"));
 
     inSidebar->click();
-    QCOMPARE(opened, QStringList{u"deeplink"_s});
+    QCOMPARE(opened, QStringList{QStringLiteral("deeplink")});
     QCOMPARE(manager.windows(), QSet<SideView>{SideView::Deeplink});
     QCOMPARE(manager.sideView(), SideView::None);
 
     auto window = makePanelWindow(SideView::Deeplink, manager, &opened);
     window->show();
     ExternalWindowButton *inWindow = buttonOf(window.get());
-    QCOMPARE(inWindow->symbol(), u"arrow.down.left.square"_s);
-    QCOMPARE(inWindow->toolTip(), u"Collapse to sidebar"_s);
+    QCOMPARE(inWindow->symbol(), QStringLiteral("arrow.down.left.square"));
+    QCOMPARE(inWindow->toolTip(), QStringLiteral("Collapse to sidebar"));
 
     inWindow->click();
     QVERIFY(manager.windows().isEmpty());
@@ -204,7 +203,7 @@ void TestToolbarButtons::collapseFromTheSidebarNeverClosesTheMainWindow()
 
     QWidget mainWindow;
     auto *layout = new QVBoxLayout(&mainWindow);
-    layout->addWidget(applyExternalWindowModifier(new QLabel(u"panel"_s), SideView::User, manager, {}));
+    layout->addWidget(applyExternalWindowModifier(new QLabel(QStringLiteral("panel")), SideView::User, manager, {}));
     mainWindow.show();
 
     buttonOf(&mainWindow)->click();

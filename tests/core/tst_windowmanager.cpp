@@ -2,7 +2,6 @@
 
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 
 #include <algorithm>
 
@@ -90,32 +89,32 @@ void TestWindowManager::sidePanelTransitions_data()
     QTest::addColumn<QStringList>("expectedEvents");
 
     QTest::addRow("toggle shows a panel that is not in the sidebar")
-        << u"none"_s << u"user"_s << u"toggle"_s << u"settings"_s << u"settings"_s << u"user"_s << QStringList{u"sideView=settings"_s};
+        << QStringLiteral("none") << QStringLiteral("user") << QStringLiteral("toggle") << QStringLiteral("settings") << QStringLiteral("settings") << QStringLiteral("user") << QStringList{QStringLiteral("sideView=settings")};
     QTest::addRow("toggle replaces another sidebar panel")
-        << u"user"_s << u""_s << u"toggle"_s << u"deeplink"_s << u"deeplink"_s << u""_s << QStringList{u"sideView=deeplink"_s};
+        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("") << QStringList{QStringLiteral("sideView=deeplink")};
     QTest::addRow("toggle hides the panel shown in the sidebar")
-        << u"user"_s << u""_s << u"toggle"_s << u"user"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("user") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
     QTest::addRow("toggle of none while nothing is shown stays none")
-        << u"none"_s << u""_s << u"toggle"_s << u"none"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+        << QStringLiteral("none") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("none") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
     QTest::addRow("toggle of none hides the shown panel")
-        << u"milestone"_s << u""_s << u"toggle"_s << u"none"_s << u"none"_s << u""_s << QStringList{u"sideView=none"_s};
+        << QStringLiteral("milestone") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("none") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
     QTest::addRow("toggle of a panel open in a window shows it in the sidebar as well")
-        << u"none"_s << u"deeplink"_s << u"toggle"_s << u"deeplink"_s << u"deeplink"_s << u"deeplink"_s
-        << QStringList{u"sideView=deeplink"_s};
+        << QStringLiteral("none") << QStringLiteral("deeplink") << QStringLiteral("toggle") << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("deeplink")
+        << QStringList{QStringLiteral("sideView=deeplink")};
     QTest::addRow("open records the window and clears the sidebar when it showed the panel")
-        << u"deeplink"_s << u""_s << u"open"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s
-        << QStringList{u"windows=deeplink"_s, u"sideView=none"_s};
+        << QStringLiteral("deeplink") << QStringLiteral("") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink")
+        << QStringList{QStringLiteral("windows=deeplink"), QStringLiteral("sideView=none")};
     QTest::addRow("open leaves another sidebar panel in place")
-        << u"user"_s << u""_s << u"open"_s << u"deeplink"_s << u"user"_s << u"deeplink"_s << QStringList{u"windows=deeplink"_s};
+        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("deeplink") << QStringList{QStringLiteral("windows=deeplink")};
     QTest::addRow("open twice keeps one entry")
-        << u"none"_s << u"deeplink"_s << u"open"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s << QStringList{u"windows=deeplink"_s};
+        << QStringLiteral("none") << QStringLiteral("deeplink") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink") << QStringList{QStringLiteral("windows=deeplink")};
     QTest::addRow("close of the sidebar panel leaves its window recorded")
-        << u"deeplink"_s << u"deeplink"_s << u"close"_s << u"deeplink"_s << u"none"_s << u"deeplink"_s << QStringList{u"sideView=none"_s};
+        << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink") << QStringList{QStringLiteral("sideView=none")};
     QTest::addRow("close of a windowed panel forgets its window")
-        << u"user"_s << u"deeplink,settings"_s << u"close"_s << u"deeplink"_s << u"user"_s << u"settings"_s
-        << QStringList{u"windows=settings"_s};
+        << QStringLiteral("user") << QStringLiteral("deeplink,settings") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("settings")
+        << QStringList{QStringLiteral("windows=settings")};
     QTest::addRow("close of a panel shown nowhere changes nothing")
-        << u"user"_s << u"settings"_s << u"close"_s << u"deeplink"_s << u"user"_s << u"settings"_s << QStringList{u"windows=settings"_s};
+        << QStringLiteral("user") << QStringLiteral("settings") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("settings") << QStringList{QStringLiteral("windows=settings")};
 }
 
 void TestWindowManager::sidePanelTransitions()
@@ -134,9 +133,9 @@ void TestWindowManager::sidePanelTransitions()
     Recorder recorder(manager);
 
     const SideView view = sideViewFromRawValue(panel).value();
-    if (operation == QLatin1String("open"))
+    if (operation == QLatin1StringView("open"))
         manager.open(view);
-    else if (operation == QLatin1String("close"))
+    else if (operation == QLatin1StringView("close"))
         manager.close(view);
     else
         manager.toggle(view);
@@ -154,12 +153,12 @@ void TestWindowManager::bottomPaneTransitions_data()
     QTest::addColumn<QString>("pane");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("showing a pane from none") << u"none"_s << false << u"console"_s << u"console"_s;
-    QTest::addRow("the shown pane hides itself") << u"console"_s << false << u"console"_s << u"none"_s;
-    QTest::addRow("the expanded shown pane hides and collapses") << u"metrics"_s << true << u"metrics"_s << u"none"_s;
+    QTest::addRow("showing a pane from none") << QStringLiteral("none") << false << QStringLiteral("console") << QStringLiteral("console");
+    QTest::addRow("the shown pane hides itself") << QStringLiteral("console") << false << QStringLiteral("console") << QStringLiteral("none");
+    QTest::addRow("the expanded shown pane hides and collapses") << QStringLiteral("metrics") << true << QStringLiteral("metrics") << QStringLiteral("none");
     QTest::addRow("switching from expanded metrics to the console collapses")
-        << u"metrics"_s << true << u"console"_s << u"console"_s;
-    QTest::addRow("toggling none while none is shown stays none") << u"none"_s << true << u"none"_s << u"none"_s;
+        << QStringLiteral("metrics") << true << QStringLiteral("console") << QStringLiteral("console");
+    QTest::addRow("toggling none while none is shown stays none") << QStringLiteral("none") << true << QStringLiteral("none") << QStringLiteral("none");
 }
 
 void TestWindowManager::bottomPaneTransitions()
@@ -194,8 +193,8 @@ void TestWindowManager::everyAssignmentNotifies()
     manager.toggleBottomView(BottomView::Console);
     manager.toggleBottomView(BottomView::Console);
     QCOMPARE(recorder.events,
-        (QStringList{u"sideView=none"_s, u"windows="_s, u"bottomView=none"_s, u"expandBottomView=false"_s,
-            u"expandBottomView=false"_s, u"bottomView=console"_s, u"expandBottomView=false"_s, u"bottomView=none"_s}));
+        (QStringList{QStringLiteral("sideView=none"), QStringLiteral("windows="), QStringLiteral("bottomView=none"), QStringLiteral("expandBottomView=false"),
+            QStringLiteral("expandBottomView=false"), QStringLiteral("bottomView=console"), QStringLiteral("expandBottomView=false"), QStringLiteral("bottomView=none")}));
 }
 
 void TestWindowManager::windowDidCloseForgetsOnlyThatPanel()

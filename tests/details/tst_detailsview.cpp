@@ -23,13 +23,12 @@
 #include <QTableView>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 using DetailType = PayloadDetailsView::DetailType;
 
 namespace {
 
 constexpr int kPageTimeout = 30000;
-const QString kPeer = u"Retail app"_s;
+const QString kPeer = QStringLiteral("Retail app");
 
 Request request(const QUuid &id, const QString &address, QList<Header> headers = {},
     std::optional<QString> body = std::nullopt, double timestamp = 1709634133.0)
@@ -39,7 +38,7 @@ Request request(const QUuid &id, const QString &address, QList<Header> headers =
 
 Response response(const QUuid &id, double timestamp, QList<Header> headers = {}, std::optional<QString> body = std::nullopt)
 {
-    return Response(id, QUuid::createUuid(), 200, Url::fromText(u"https://shop.example/api/cart"_s),
+    return Response(id, QUuid::createUuid(), 200, Url::fromText(QStringLiteral("https://shop.example/api/cart")),
         Response::Source::Network, timestamp, std::move(headers), std::move(body));
 }
 
@@ -47,7 +46,7 @@ void saveScreenshot(QWidget &widget, const QString &name)
 {
     const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(dir);
-    widget.grab().save(dir + u"/details-"_s + name + u".png"_s);
+    widget.grab().save(dir + QStringLiteral("/details-") + name + QStringLiteral(".png"));
 }
 
 QStringList labels(PayloadDetailsView *pane)
@@ -82,15 +81,15 @@ void clickTab(PayloadDetailsView *pane, DetailType type)
 QString pageText(PayloadBodyView *body)
 {
     if (!QTest::qWaitFor([&] { return body->codeView()->coordinator().pageLoaded(); }, kPageTimeout))
-        return u"<not ready>"_s;
+        return QStringLiteral("<not ready>");
     QString text;
     bool done = false;
     QObject context;
     body->viewModel().getContent(&context, [&](const CodeMirrorViewModel::TextResult &result) {
-        text = result && result->has_value() ? **result : u"<no text>"_s;
+        text = result && result->has_value() ? **result : QStringLiteral("<no text>");
         done = true;
     });
-    return QTest::qWaitFor([&] { return done; }, kPageTimeout) ? text : u"<timeout>"_s;
+    return QTest::qWaitFor([&] { return done; }, kPageTimeout) ? text : QStringLiteral("<timeout>");
 }
 
 } // namespace
@@ -108,7 +107,7 @@ private:
     QUuid m_rich = QUuid::createUuid();
     QUuid m_cookieOnly = QUuid::createUuid();
     QUuid m_single = QUuid::createUuid();
-    QString m_richBody = u"{\r\n  \"items\": [\"a, b\", \"</script>\"]\r\n}"_s;
+    QString m_richBody = QStringLiteral("{\r\n  \"items\": [\"a, b\", \"</script>\"]\r\n}");
 
     EntryDetailsView *entry() const
     {
@@ -118,19 +117,19 @@ private:
 
     void fill()
     {
-        m_repository.addRequest(request(m_plain, u"https://shop.example/api/ping"_s), kPeer);
+        m_repository.addRequest(request(m_plain, QStringLiteral("https://shop.example/api/ping")), kPeer);
         m_repository.addResponse(response(m_plain, 1709634133.25), kPeer);
 
-        m_repository.addRequest(request(m_rich, u"https://shop.example/api/catalog/p_8f3a/variants?size=M&q=a+b"_s,
-                                    {{u"Accept"_s, u"application/json"_s}, {u"Content-Type"_s, u"text/html, charset=utf-8"_s},
-                                        {u"Cookie"_s, u"theme=dark; token=abc=="_s}},
+        m_repository.addRequest(request(m_rich, QStringLiteral("https://shop.example/api/catalog/p_8f3a/variants?size=M&q=a+b"),
+                                    {{QStringLiteral("Accept"), QStringLiteral("application/json")}, {QStringLiteral("Content-Type"), QStringLiteral("text/html, charset=utf-8")},
+                                        {QStringLiteral("Cookie"), QStringLiteral("theme=dark; token=abc==")}},
                                     m_richBody),
             kPeer);
-        m_repository.addResponse(response(m_rich, 1709634134.0, {{u"Set-Cookie"_s, u"id=7; Path=/"_s}}, u"[1]"_s), kPeer);
-        m_repository.addResponse(response(m_rich, 1709634135.5, {}, u"[2]"_s), kPeer);
+        m_repository.addResponse(response(m_rich, 1709634134.0, {{QStringLiteral("Set-Cookie"), QStringLiteral("id=7; Path=/")}}, QStringLiteral("[1]")), kPeer);
+        m_repository.addResponse(response(m_rich, 1709634135.5, {}, QStringLiteral("[2]")), kPeer);
 
-        m_repository.addRequest(request(m_cookieOnly, u"/relative"_s, {{u"Cookie"_s, u"a=1"_s}}), kPeer);
-        m_repository.addRequest(request(m_single, u"https://shop.example/api/single"_s, {{u"X"_s, u"y"_s}}), kPeer);
+        m_repository.addRequest(request(m_cookieOnly, QStringLiteral("/relative"), {{QStringLiteral("Cookie"), QStringLiteral("a=1")}}), kPeer);
+        m_repository.addRequest(request(m_single, QStringLiteral("https://shop.example/api/single"), {{QStringLiteral("X"), QStringLiteral("y")}}), kPeer);
         m_repository.addResponse(response(m_single, 1709634133.0), kPeer);
     }
 
@@ -140,7 +139,7 @@ private slots:
         fill();
         m_view = std::make_unique<MorvendaDetailsView>(m_repository, m_windowManager,
             [this](const QUrl &url) { m_opened.append(url); });
-        m_view->setConnectScreenFactory([] { return new QLabel(u"connect screen"_s); });
+        m_view->setConnectScreenFactory([] { return new QLabel(QStringLiteral("connect screen")); });
         m_view->resize(1200, 800);
         m_view->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
@@ -170,7 +169,7 @@ private slots:
     {
         select(QUuid::createUuid());
         QVERIFY(entry()->noSelectionLabel()->isVisible());
-        QCOMPARE(entry()->noSelectionLabel()->text(), u"No message selected"_s);
+        QCOMPARE(entry()->noSelectionLabel()->text(), QStringLiteral("No message selected"));
         QVERIFY(!entry()->toolbar()->isVisible());
         QVERIFY(!entry()->split());
     }
@@ -182,14 +181,14 @@ private slots:
         QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
         QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
         QCOMPARE(entry()->split()->widget(1), entry()->responsePane());
-        QCOMPARE(toolbar->splitToggle()->symbol(), u"square.split.1x2"_s);
+        QCOMPARE(toolbar->splitToggle()->symbol(), QStringLiteral("square.split.1x2"));
         clickTab(entry()->requestPane(), DetailType::Body);
         QCOMPARE(pageText(entry()->requestPane()->bodyPane()), QString());
-        saveScreenshot(*m_view, u"stacked"_s);
+        saveScreenshot(*m_view, QStringLiteral("stacked"));
 
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
         QCOMPARE(entry()->split()->orientation(), Qt::Horizontal);
-        QCOMPARE(toolbar->splitToggle()->symbol(), u"square.split.2x1"_s);
+        QCOMPARE(toolbar->splitToggle()->symbol(), QStringLiteral("square.split.2x1"));
         QCOMPARE(entry()->split()->widget(0), entry()->requestPane());
         // The panes of the new split start at Info; assigning the same orientation keeps them.
         PayloadDetailsView *pane = entry()->requestPane();
@@ -209,7 +208,7 @@ private slots:
         QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::Request), Qt::LeftButton);
         QVERIFY(entry()->requestPane() && !entry()->responsePane());
         QVERIFY(toolbar->filterSegment(DetailsToolbar::Filter::Request)->isChecked());
-        QCOMPARE(toolbar->filterSegment(DetailsToolbar::Filter::Request)->toolTip(), u"Request"_s);
+        QCOMPARE(toolbar->filterSegment(DetailsToolbar::Filter::Request)->toolTip(), QStringLiteral("Request"));
         select(m_single);
         QCOMPARE(entry()->viewModel().filter(), DetailsToolbar::Filter::Request);
         QVERIFY(!entry()->responsePane());
@@ -222,17 +221,17 @@ private slots:
     void tabsAreOfferedByContentAndTheChoiceStays()
     {
         select(m_plain);
-        QCOMPARE(labels(entry()->requestPane()), (QStringList{u"Info"_s, u"Body"_s}));
+        QCOMPARE(labels(entry()->requestPane()), (QStringList{QStringLiteral("Info"), QStringLiteral("Body")}));
         QVERIFY(entry()->requestPane()->tabStrip()->isVisible());
         select(m_cookieOnly);
-        QCOMPARE(labels(entry()->requestPane()), (QStringList{u"Info"_s, u"Cookies"_s, u"Body"_s}));
+        QCOMPARE(labels(entry()->requestPane()), (QStringList{QStringLiteral("Info"), QStringLiteral("Cookies"), QStringLiteral("Body")}));
         select(m_rich);
         PayloadDetailsView *pane = entry()->requestPane();
-        QCOMPARE(labels(pane), (QStringList{u"Info"_s, u"Headers"_s, u"Query"_s, u"Cookies"_s, u"Body"_s}));
+        QCOMPARE(labels(pane), (QStringList{QStringLiteral("Info"), QStringLiteral("Headers"), QStringLiteral("Query"), QStringLiteral("Cookies"), QStringLiteral("Body")}));
         clickTab(pane, DetailType::Cookies);
-        QCOMPARE(highlighted(pane), QStringList{u"Cookies"_s});
+        QCOMPARE(highlighted(pane), QStringList{QStringLiteral("Cookies")});
         QCOMPARE(pane->infoPane()->properties().size(), 2);
-        QCOMPARE(pane->infoPane()->properties().at(1).name, u" token"_s);
+        QCOMPARE(pane->infoPane()->properties().at(1).name, QStringLiteral(" token"));
 
         // Another exchange in the same pane keeps the tab, even where it is not offered.
         select(m_single);
@@ -241,15 +240,15 @@ private slots:
         QVERIFY(highlighted(pane).isEmpty());
         QCOMPARE(pane->infoPane()->table()->model()->rowCount(), 0);
         select(m_rich);
-        QCOMPARE(highlighted(pane), QStringList{u"Cookies"_s});
+        QCOMPARE(highlighted(pane), QStringList{QStringLiteral("Cookies")});
     }
 
     void aPayloadWithoutHttpOperationsShowsItsInfoAlone()
     {
         struct InfoOnly : DetailsViewable
         {
-            QString title() const override { return u"Note"_s; }
-            QList<DetailInfoProperty> info() const override { return {DetailInfoProperty::make(u"k"_s, u"v"_s)}; }
+            QString title() const override { return QStringLiteral("Note"); }
+            QList<DetailInfoProperty> info() const override { return {DetailInfoProperty::make(QStringLiteral("k"), QStringLiteral("v"))}; }
         };
         PayloadDetailsView pane(std::make_shared<InfoOnly>(), DetailType::Body);
         QCOMPARE(pane.availableDetailTypes(), QList<DetailType>{DetailType::Info});
@@ -260,7 +259,7 @@ private slots:
 
     void theBodyViewerFollowsTheColourScheme()
     {
-        PayloadBodyView body(u"{}"_s);
+        PayloadBodyView body(QStringLiteral("{}"));
         QPalette dark = body.palette();
         dark.setColor(QPalette::Window, QColor(30, 30, 30));
         QPalette light = dark;
@@ -285,21 +284,21 @@ private slots:
         QVERIFY(toolbar->responsePicker()->isVisible());
         QComboBox *menu = toolbar->responseMenu();
         QCOMPARE(menu->count(), 2);
-        QCOMPARE(menu->itemText(0), u"0"_s);
-        QCOMPARE(menu->currentText(), u"0"_s);
+        QCOMPARE(menu->itemText(0), QStringLiteral("0"));
+        QCOMPARE(menu->currentText(), QStringLiteral("0"));
         menu->setFocus();
         QTest::keyClick(menu, Qt::Key_Down);
         QCOMPARE(entry()->viewModel().responseSelection(), 1);
         auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
-        QCOMPARE(shown->response().data(), std::optional<QString>(u"[2]"_s));
-        QCOMPARE(toolbar->durationLabel()->text(), u"Duration: 2.5000 seconds"_s);
-        saveScreenshot(*m_view, u"two-responses"_s);
+        QCOMPARE(shown->response().data(), std::optional<QString>(QStringLiteral("[2]")));
+        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 2.5000 seconds"));
+        saveScreenshot(*m_view, QStringLiteral("two-responses"));
 
         select(m_single);
         QCOMPARE(entry()->viewModel().responseSelection(), 0);
         QVERIFY(entry()->responsePane());
         QVERIFY(!toolbar->responsePicker()->isVisible());
-        QCOMPARE(toolbar->durationLabel()->text(), u"Duration: 0.0000 seconds"_s);
+        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 0.0000 seconds"));
         select(m_cookieOnly);
         QVERIFY(!toolbar->duration()->isVisible());
     }
@@ -309,7 +308,7 @@ private slots:
     void responsesJoiningTheShownExchangeKeepThePickersChoice()
     {
         const QUuid id = QUuid::createUuid();
-        m_repository.addRequest(request(id, u"https://shop.example/api/many"_s), kPeer);
+        m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/many")), kPeer);
         for (int i = 0; i < 3; ++i)
             m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
         select(id);
@@ -329,23 +328,23 @@ private slots:
         QStringList texts;
         for (int i = 0; i < menu->count(); ++i)
             texts << menu->itemText(i);
-        QCOMPARE(texts, (QStringList{u"0"_s, u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s}));
+        QCOMPARE(texts, (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
         QCOMPARE(menu->currentIndex(), 1);
         QCOMPARE(entry()->viewModel().responseSelection(), 1);
         auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
-        QCOMPARE(shown->response().data(), std::optional<QString>(u"1"_s));
+        QCOMPARE(shown->response().data(), std::optional<QString>(QStringLiteral("1")));
     }
 
     void aResponseJoiningTheShownExchangeAppearsAtOnce()
     {
         const QUuid id = QUuid::createUuid();
-        m_repository.addRequest(request(id, u"https://shop.example/api/late"_s), kPeer);
+        m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/late")), kPeer);
         select(id);
         QVERIFY(!entry()->responsePane());
         QVERIFY(!entry()->toolbar()->duration()->isVisible());
         m_repository.addResponse(response(id, 1709634133.25), kPeer);
         QVERIFY(entry()->responsePane());
-        QCOMPARE(entry()->toolbar()->durationLabel()->text(), u"Duration: 0.2500 seconds"_s);
+        QCOMPARE(entry()->toolbar()->durationLabel()->text(), QStringLiteral("Duration: 0.2500 seconds"));
         m_repository.clear();
         QVERIFY(entry()->noSelectionLabel()->isVisible());
         fill();
@@ -361,7 +360,7 @@ private slots:
         QCOMPARE(pageText(pane->bodyPane()), m_richBody);
         QVERIFY(pane->bodyPane()->viewModel().readOnly());
         QVERIFY(pane->bodyPane()->viewModel().lineWrapping());
-        saveScreenshot(*m_view, u"body"_s);
+        saveScreenshot(*m_view, QStringLiteral("body"));
 
         // Another exchange replaces the text; one without a body shows the empty text.
         select(m_cookieOnly);
@@ -379,9 +378,9 @@ private slots:
         QString big;
         big.reserve(10 * 1024 * 1024 + 64);
         for (int i = 0; big.size() < 10 * 1024 * 1024; ++i)
-            big += u"{\"row\": %1, \"text\": \"caf\u00e9 \\\"q\\\"\"},\n"_s.arg(i);
+            big += QStringLiteral("{\"row\": %1, \"text\": \"caf\u00e9 \\\"q\\\"\"},\n").arg(i);
         const QUuid id = QUuid::createUuid();
-        m_repository.addRequest(request(id, u"https://shop.example/api/big"_s, {}, big), kPeer);
+        m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/big"), {}, big), kPeer);
         select(id);
         PayloadDetailsView *pane = entry()->requestPane();
         clickTab(pane, DetailType::Body);
@@ -395,11 +394,11 @@ private slots:
     {
         QList<Header> headers;
         for (int i = 0; i < 999; ++i)
-            headers.append({u"X-%1"_s.arg(i), u"v"_s});
-        const QString huge = QString(1024 * 1024, u'a') + u"<b>end</b>"_s;
-        headers.append({u"X-Huge"_s, huge});
+            headers.append({QStringLiteral("X-%1").arg(i), QStringLiteral("v")});
+        const QString huge = QString(1024 * 1024, u'a') + QStringLiteral("<b>end</b>");
+        headers.append({QStringLiteral("X-Huge"), huge});
         const QUuid id = QUuid::createUuid();
-        m_repository.addRequest(request(id, u"https://shop.example/api/many"_s, headers), kPeer);
+        m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/many"), headers), kPeer);
         select(id);
         PayloadDetailsView *pane = entry()->requestPane();
         clickTab(pane, DetailType::Headers);
@@ -407,11 +406,11 @@ private slots:
         QCOMPARE(model->rowCount(), 1000);
         const QModelIndex last = model->index(999, 1);
         QCOMPARE(last.data().toString().size(), PayloadInfoModel::kDisplayLimit + 1);
-        QVERIFY(!last.data(Qt::ToolTipRole).toString().contains(u"<b>"_s));
+        QVERIFY(!last.data(Qt::ToolTipRole).toString().contains(QStringLiteral("<b>")));
         std::unique_ptr<QMenu> menu(pane->infoPane()->makeContextMenu(pane->infoPane()->table()->visualRect(model->index(0, 1)).center()));
         QVERIFY(menu->actions().size() == 2);
         pane->infoPane()->copyAsCSV();
-        QVERIFY(QApplication::clipboard()->text().endsWith(u"\nX-Huge,"_s + huge));
+        QVERIFY(QApplication::clipboard()->text().endsWith(QStringLiteral("\nX-Huge,") + huge));
         clickTab(pane, DetailType::Info);
     }
 
@@ -423,24 +422,24 @@ private slots:
         PayloadInfoView *table = pane->infoPane();
         QTableView *view = table->table();
         auto *earlier = new QMimeData;
-        earlier->setHtml(u"<b>earlier</b>"_s);
+        earlier->setHtml(QStringLiteral("<b>earlier</b>"));
         QApplication::clipboard()->setMimeData(earlier);
 
         const QPoint row = view->visualRect(view->model()->index(1, 1)).center();
         std::unique_ptr<QMenu> menu(table->makeContextMenu(row));
         QCOMPARE(menu->actions().size(), 2);
-        QCOMPARE(menu->actions().at(0)->text(), u"Copy key"_s);
+        QCOMPARE(menu->actions().at(0)->text(), QStringLiteral("Copy key"));
         menu->actions().at(1)->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), u"text/html, charset=utf-8"_s);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("text/html, charset=utf-8"));
         menu->actions().at(0)->trigger();
-        QCOMPARE(QApplication::clipboard()->text(), u"Content-Type"_s);
+        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("Content-Type"));
 
         std::unique_ptr<QMenu> whole(table->makeContextMenu(QPoint(5, view->viewport()->height() - 2)));
         QCOMPARE(whole->actions().size(), 1);
-        QCOMPARE(whole->actions().at(0)->text(), u"Copy as CSV"_s);
+        QCOMPARE(whole->actions().at(0)->text(), QStringLiteral("Copy as CSV"));
         whole->actions().at(0)->trigger();
         QCOMPARE(QApplication::clipboard()->text(),
-            u"Key,Value\nAccept,application/json\nContent-Type,\"text/html, charset=utf-8\""_s);
+            QStringLiteral("Key,Value\nAccept,application/json\nContent-Type,\"text/html, charset=utf-8\""));
         QVERIFY(!QApplication::clipboard()->mimeData()->hasHtml());
     }
 
@@ -451,13 +450,13 @@ private slots:
         clickTab(pane, DetailType::Info);
         QTableView *view = pane->infoPane()->table();
         const QModelIndex url = view->model()->index(1, 1);
-        QCOMPARE(view->model()->index(1, 0).data().toString(), u"url"_s);
-        QVERIFY(url.data(Qt::ToolTipRole).toString().contains(u"size=M&amp;q=a+b"_s));
+        QCOMPARE(view->model()->index(1, 0).data().toString(), QStringLiteral("url"));
+        QVERIFY(url.data(Qt::ToolTipRole).toString().contains(QStringLiteral("size=M&amp;q=a+b")));
         m_opened.clear();
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(url).center());
         QCOMPARE(m_opened.size(), 1);
         QCOMPARE(m_opened.first().toString(QUrl::FullyEncoded),
-            u"https://www.example.com/api/explorer/endpoint?q=api/catalog/token/variants"_s);
+            QStringLiteral("https://www.example.com/api/explorer/endpoint?q=api/catalog/token/variants"));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(0, 1)).center());
         QCOMPARE(m_opened.size(), 1);
     }
@@ -467,7 +466,7 @@ private slots:
         int consoles = 0;
         m_view->setBottomPaneFactory(BottomView::Console, [&consoles] {
             ++consoles;
-            return new QLabel(u"console"_s);
+            return new QLabel(QStringLiteral("console"));
         });
         select(m_rich);
         entry()->viewModel().setFilter(DetailsToolbar::Filter::Response);
@@ -476,7 +475,7 @@ private slots:
         QVERIFY(m_view->bottomArea()->isVisible());
         QVERIFY(m_view->bottomArea()->height() >= MorvendaDetailsView::kBottomMinHeight);
         QVERIFY(m_view->bottomArea()->height() <= MorvendaDetailsView::kBottomMaxHeight);
-        saveScreenshot(*m_view, u"console"_s);
+        saveScreenshot(*m_view, QStringLiteral("console"));
 
         m_windowManager.setExpandBottomView(true);
         QVERIFY(!m_view->detailsView());
@@ -512,8 +511,8 @@ private slots:
         PayloadDetailsView *pane = entry()->responsePane();
         clickTab(pane, DetailType::Body);
         QVERIFY(pane->bodyPane()->viewModel().darkMode());
-        QCOMPARE(pageText(pane->bodyPane()), u"[1]"_s);
-        saveScreenshot(*m_view, u"dark"_s);
+        QCOMPARE(pageText(pane->bodyPane()), QStringLiteral("[1]"));
+        saveScreenshot(*m_view, QStringLiteral("dark"));
         m_view->setPalette(light);
         QVERIFY(!pane->bodyPane()->viewModel().darkMode());
         clickTab(pane, DetailType::Info);
@@ -535,19 +534,19 @@ private slots:
 
     void theSidePanelStandsRightWithinItsBounds()
     {
-        m_view->setSidePanelFactory(SideView::User, [] { return new QLabel(u"user panel"_s); });
-        m_view->setSidePanelFactory(SideView::Deeplink, [] { return new QLabel(u"deeplink panel"_s); });
+        m_view->setSidePanelFactory(SideView::User, [] { return new QLabel(QStringLiteral("user panel")); });
+        m_view->setSidePanelFactory(SideView::Deeplink, [] { return new QLabel(QStringLiteral("deeplink panel")); });
         select(m_plain);
         m_windowManager.toggle(SideView::User);
         QVERIFY(m_view->sideArea()->isVisible());
-        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), u"user panel"_s);
+        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), QStringLiteral("user panel"));
         QVERIFY(m_view->sideArea()->width() >= MorvendaDetailsView::kSideMinWidth);
         QVERIFY(m_view->sideArea()->width() <= MorvendaDetailsView::kSideMaxWidth);
         QVERIFY(m_view->sideArea()->x() > m_view->mainSplit()->x());
         QTest::mouseClick(entry()->toolbar()->splitToggle(), Qt::LeftButton);
-        saveScreenshot(*m_view, u"side-panel"_s);
+        saveScreenshot(*m_view, QStringLiteral("side-panel"));
         m_windowManager.toggle(SideView::Deeplink);
-        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), u"deeplink panel"_s);
+        QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), QStringLiteral("deeplink panel"));
         m_windowManager.toggle(SideView::Deeplink);
         QVERIFY(!m_view->sideArea()->isVisible());
     }

@@ -8,17 +8,16 @@
 #include <QSignalSpy>
 #include <QTest>
 
-using namespace Qt::StringLiterals;
 using Filter = EntryDetailsViewModel::Filter;
 using Alignment = EntryDetailsViewModel::Alignment;
 
 namespace {
 
-const QString kPeer = u"Shop"_s;
+const QString kPeer = QStringLiteral("Shop");
 
 Request request(const QUuid &id, double timestamp = 100.0)
 {
-    return Request(id, Url::fromText(u"https://h/p"_s), Method::Get, timestamp, std::nullopt, {});
+    return Request(id, Url::fromText(QStringLiteral("https://h/p")), Method::Get, timestamp, std::nullopt, {});
 }
 
 Response response(const QUuid &id, std::optional<double> timestamp, qint64 status = 200)
@@ -112,8 +111,8 @@ private slots:
     {
         QTest::addColumn<int>("exchange");
         QTest::addColumn<QString>("text");
-        QTest::addRow("to the last response") << 0 << u"Duration: 2.2500 seconds"_s;
-        QTest::addRow("a response stamped earlier is negative") << 1 << u"Duration: -0.2500 seconds"_s;
+        QTest::addRow("to the last response") << 0 << QStringLiteral("Duration: 2.2500 seconds");
+        QTest::addRow("a response stamped earlier is negative") << 1 << QStringLiteral("Duration: -0.2500 seconds");
         QTest::addRow("no request, no duration") << 2 << QString();
         QTest::addRow("no response, no duration") << 3 << QString();
     }
@@ -133,7 +132,7 @@ private slots:
         m_repository.addResponse(response(id, 1e300), kPeer);
         EntryDetailsViewModel model(m_repository);
         model.setSelectedMessageID(id);
-        QCOMPARE(model.durationText().value_or(QString()), u"Duration: nan seconds"_s);
+        QCOMPARE(model.durationText().value_or(QString()), QStringLiteral("Duration: nan seconds"));
     }
 
     void onlyChangesOfTheSelectedExchangeAreNoticed()

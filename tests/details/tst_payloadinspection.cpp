@@ -11,14 +11,13 @@
 #include <cmath>
 #include <limits>
 
-using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(DetailInfoProperty)
 
 namespace {
 
-const QUuid kMessage = *Uuid::parse(u"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"_s);
-const QUuid kBatch = *Uuid::parse(u"0A5B3C2D-1111-4222-8333-944455556666"_s);
+const QUuid kMessage = *Uuid::parse(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
+const QUuid kBatch = *Uuid::parse(QStringLiteral("0A5B3C2D-1111-4222-8333-944455556666"));
 
 std::optional<Url> url(const QString &text)
 {
@@ -28,7 +27,7 @@ std::optional<Url> url(const QString &text)
 Request request(std::optional<Url> address = std::nullopt, QList<Header> headers = {},
     std::optional<double> timestamp = std::nullopt, std::optional<Method> method = std::nullopt)
 {
-    return Request(kMessage, std::move(address), method, timestamp, u"body"_s, std::move(headers));
+    return Request(kMessage, std::move(address), method, timestamp, QStringLiteral("body"), std::move(headers));
 }
 
 Response response(QList<Header> headers = {}, std::optional<qint64> status = std::nullopt,
@@ -58,7 +57,7 @@ QString pairs(const QList<DetailInfoProperty> &rows)
 {
     QStringList list;
     for (const DetailInfoProperty &row : rows)
-        list.append(row.name + u"="_s + DetailText::valueText(row.value));
+        list.append(row.name + QStringLiteral("=") + DetailText::valueText(row.value));
     return list.join(u'|');
 }
 
@@ -72,25 +71,25 @@ private slots:
     void infoRowsFollowDeclarationOrderAndSkipAbsentFields()
     {
         const Request bare = request();
-        QCOMPARE(names(RequestDetails(bare).info()), QStringList{u"id"_s});
+        QCOMPARE(names(RequestDetails(bare).info()), QStringList{QStringLiteral("id")});
 
-        const Request full = request(url(u"https://shop.example/api?x=1"_s), {{u"A"_s, u"b"_s}}, 1709634133.5, Method::Put);
+        const Request full = request(url(QStringLiteral("https://shop.example/api?x=1")), {{QStringLiteral("A"), QStringLiteral("b")}}, 1709634133.5, Method::Put);
         const QList<DetailInfoProperty> rows = RequestDetails(full).info();
-        QCOMPARE(names(rows), (QStringList{u"id"_s, u"url"_s, u"method"_s, u"timestamp"_s}));
-        QCOMPARE(texts(rows), (QStringList{u"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"_s, u"https://shop.example/api?x=1"_s,
-                                   u"put"_s, u"2024-03-05 10:22:13 +0000"_s}));
+        QCOMPARE(names(rows), (QStringList{QStringLiteral("id"), QStringLiteral("url"), QStringLiteral("method"), QStringLiteral("timestamp")}));
+        QCOMPARE(texts(rows), (QStringList{QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"), QStringLiteral("https://shop.example/api?x=1"),
+                                   QStringLiteral("put"), QStringLiteral("2024-03-05 10:22:13 +0000")}));
 
-        QCOMPARE(names(ResponseDetails(response()).info()), (QStringList{u"id"_s, u"batchID"_s}));
+        QCOMPARE(names(ResponseDetails(response()).info()), (QStringList{QStringLiteral("id"), QStringLiteral("batchID")}));
         const QList<DetailInfoProperty> answered = ResponseDetails(response({}, 204, Response::Source::Cache)).info();
-        QCOMPARE(names(answered), (QStringList{u"id"_s, u"batchID"_s, u"statusCode"_s, u"source"_s}));
-        QCOMPARE(texts(answered).mid(2), (QStringList{u"204"_s, u"cache"_s}));
+        QCOMPARE(names(answered), (QStringList{QStringLiteral("id"), QStringLiteral("batchID"), QStringLiteral("statusCode"), QStringLiteral("source")}));
+        QCOMPARE(texts(answered).mid(2), (QStringList{QStringLiteral("204"), QStringLiteral("cache")}));
     }
 
     void mirrorPropertiesLeavesOutOnlyTheNamedFields()
     {
-        const Request full = request(std::nullopt, {{u"A"_s, u"b"_s}});
-        QCOMPARE(names(PayloadInspection::mirrorProperties(full, {})), (QStringList{u"id"_s, u"data"_s, u"headers"_s}));
-        QCOMPARE(names(PayloadInspection::mirrorProperties(full, {u"Data"_s, u"id"_s})), (QStringList{u"data"_s, u"headers"_s}));
+        const Request full = request(std::nullopt, {{QStringLiteral("A"), QStringLiteral("b")}});
+        QCOMPARE(names(PayloadInspection::mirrorProperties(full, {})), (QStringList{QStringLiteral("id"), QStringLiteral("data"), QStringLiteral("headers")}));
+        QCOMPARE(names(PayloadInspection::mirrorProperties(full, {QStringLiteral("Data"), QStringLiteral("id")})), (QStringList{QStringLiteral("data"), QStringLiteral("headers")}));
     }
 
     void everyAskBuildsRowsWithNewIds()
@@ -104,13 +103,13 @@ private slots:
 
     void requestHeadersLeaveOutExactlyCookie()
     {
-        const QList<Header> headers = {{u"Accept"_s, u"*/*"_s}, {u"Cookie"_s, u"a=1"_s}, {u"cookie"_s, u"b=2"_s},
-            {u"Cookie"_s, u"c=3"_s}};
+        const QList<Header> headers = {{QStringLiteral("Accept"), QStringLiteral("*/*")}, {QStringLiteral("Cookie"), QStringLiteral("a=1")}, {QStringLiteral("cookie"), QStringLiteral("b=2")},
+            {QStringLiteral("Cookie"), QStringLiteral("c=3")}};
         const RequestDetails details(request(std::nullopt, headers));
-        QCOMPARE(pairs(details.headers()), u"Accept=*/*|cookie=b=2"_s);
-        QCOMPARE(pairs(details.cookies()), u"a=1"_s);
-        const ResponseDetails answer(response({{u"Set-Cookie"_s, u"id=7"_s}, {u"X"_s, u"y"_s}}));
-        QCOMPARE(pairs(answer.headers()), u"Set-Cookie=id=7|X=y"_s);
+        QCOMPARE(pairs(details.headers()), QStringLiteral("Accept=*/*|cookie=b=2"));
+        QCOMPARE(pairs(details.cookies()), QStringLiteral("a=1"));
+        const ResponseDetails answer(response({{QStringLiteral("Set-Cookie"), QStringLiteral("id=7")}, {QStringLiteral("X"), QStringLiteral("y")}}));
+        QCOMPARE(pairs(answer.headers()), QStringLiteral("Set-Cookie=id=7|X=y"));
     }
 
     void cookiesSplitAtTheFirstEquals_data()
@@ -119,28 +118,28 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("values");
         QTest::addRow("two cookies keep the space after the semicolon")
-            << u"theme=dark; lang=en"_s << QStringList{u"theme"_s, u" lang"_s} << QStringList{u"dark"_s, u"en"_s};
+            << QStringLiteral("theme=dark; lang=en") << QStringList{QStringLiteral("theme"), QStringLiteral(" lang")} << QStringList{QStringLiteral("dark"), QStringLiteral("en")};
         QTest::addRow("a part without equals is its own name and value")
-            << u"flag"_s << QStringList{u"flag"_s} << QStringList{u"flag"_s};
+            << QStringLiteral("flag") << QStringList{QStringLiteral("flag")} << QStringList{QStringLiteral("flag")};
         QTest::addRow("a base64 value keeps its padding")
-            << u"token=abc=="_s << QStringList{u"token"_s} << QStringList{u"abc=="_s};
+            << QStringLiteral("token=abc==") << QStringList{QStringLiteral("token")} << QStringList{QStringLiteral("abc==")};
         QTest::addRow("several equals keep everything after the first")
-            << u"a=b=c"_s << QStringList{u"a"_s} << QStringList{u"b=c"_s};
+            << QStringLiteral("a=b=c") << QStringList{QStringLiteral("a")} << QStringList{QStringLiteral("b=c")};
         QTest::addRow("a trailing semicolon gives an empty row")
-            << u"a=1;"_s << QStringList{u"a"_s, QString()} << QStringList{u"1"_s, QString()};
+            << QStringLiteral("a=1;") << QStringList{QStringLiteral("a"), QString()} << QStringList{QStringLiteral("1"), QString()};
         QTest::addRow("set-cookie attributes")
-            << u"id=7; Path=/; HttpOnly"_s << QStringList{u"id"_s, u" Path"_s, u" HttpOnly"_s}
-            << QStringList{u"7"_s, u"/"_s, u" HttpOnly"_s};
+            << QStringLiteral("id=7; Path=/; HttpOnly") << QStringList{QStringLiteral("id"), QStringLiteral(" Path"), QStringLiteral(" HttpOnly")}
+            << QStringList{QStringLiteral("7"), QStringLiteral("/"), QStringLiteral(" HttpOnly")};
         QTest::addRow("quotes and commas stay as sent")
-            << u"pref=\"a,b\"; Expires=Wed, 21 Oct 2026 07:28:00 GMT"_s << QStringList{u"pref"_s, u" Expires"_s}
-            << QStringList{u"\"a,b\""_s, u"Wed, 21 Oct 2026 07:28:00 GMT"_s};
+            << QStringLiteral("pref=\"a,b\"; Expires=Wed, 21 Oct 2026 07:28:00 GMT") << QStringList{QStringLiteral("pref"), QStringLiteral(" Expires")}
+            << QStringList{QStringLiteral("\"a,b\""), QStringLiteral("Wed, 21 Oct 2026 07:28:00 GMT")};
     }
     void cookiesSplitAtTheFirstEquals()
     {
         QFETCH(QString, value);
         QFETCH(QStringList, names);
         QFETCH(QStringList, values);
-        const QList<DetailInfoProperty> rows = ResponseDetails(response({{u"Set-Cookie"_s, value}})).cookies();
+        const QList<DetailInfoProperty> rows = ResponseDetails(response({{QStringLiteral("Set-Cookie"), value}})).cookies();
         QCOMPARE(::names(rows), names);
         QCOMPARE(texts(rows), values);
     }
@@ -150,23 +149,23 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("rows");
         QTest::addRow("repeated names and an item without equals")
-            << u"https://h/p?a=1&b&a=2"_s << u"a=1|b=|a=2"_s;
-        QTest::addRow("percent escapes are decoded") << u"https://h/p?q=hello%20world"_s << u"q=hello world"_s;
-        QTest::addRow("a plus stays a plus") << u"https://h/p?q=a+b&c%2Bd=1"_s << u"q=a+b|c+d=1"_s;
-        QTest::addRow("the fragment is not part of the query") << u"https://h/p?x=1#y=2"_s << u"x=1"_s;
-        QTest::addRow("a question mark in the fragment is no query") << u"https://h/p#a?b=1"_s << QString();
-        QTest::addRow("no query") << u"https://h/p"_s << QString();
-        QTest::addRow("an empty query") << u"https://h/p?"_s << QString();
-        QTest::addRow("a relative URL") << u"search?term=%C3%BC"_s << u"term=ü"_s;
-        QTest::addRow("a host-less URL") << u"/p?k=v"_s << u"k=v"_s;
+            << QStringLiteral("https://h/p?a=1&b&a=2") << QStringLiteral("a=1|b=|a=2");
+        QTest::addRow("percent escapes are decoded") << QStringLiteral("https://h/p?q=hello%20world") << QStringLiteral("q=hello world");
+        QTest::addRow("a plus stays a plus") << QStringLiteral("https://h/p?q=a+b&c%2Bd=1") << QStringLiteral("q=a+b|c+d=1");
+        QTest::addRow("the fragment is not part of the query") << QStringLiteral("https://h/p?x=1#y=2") << QStringLiteral("x=1");
+        QTest::addRow("a question mark in the fragment is no query") << QStringLiteral("https://h/p#a?b=1") << QString();
+        QTest::addRow("no query") << QStringLiteral("https://h/p") << QString();
+        QTest::addRow("an empty query") << QStringLiteral("https://h/p?") << QString();
+        QTest::addRow("a relative URL") << QStringLiteral("search?term=%C3%BC") << QStringLiteral("term=ü");
+        QTest::addRow("a host-less URL") << QStringLiteral("/p?k=v") << QStringLiteral("k=v");
         QTest::addRow("a percent sign without two hex digits stays as sent")
-            << u"https://h/p?promo=50%OFF&ref=%G1&end=%4&last=%"_s << u"promo=50%OFF|ref=%G1|end=%4|last=%"_s;
+            << QStringLiteral("https://h/p?promo=50%OFF&ref=%G1&end=%4&last=%") << QStringLiteral("promo=50%OFF|ref=%G1|end=%4|last=%");
         QTest::addRow("valid escapes beside an invalid one are decoded")
-            << u"https://h/p?q=%41%zz%42"_s << u"q=A%zzB"_s;
-        QTest::addRow("escapes in either letter case") << u"https://h/p?q=%c3%A9"_s << u"q=é"_s;
+            << QStringLiteral("https://h/p?q=%41%zz%42") << QStringLiteral("q=A%zzB");
+        QTest::addRow("escapes in either letter case") << QStringLiteral("https://h/p?q=%c3%A9") << QStringLiteral("q=é");
         QTest::addRow("decoded bytes that are not UTF-8 stay escaped")
-            << u"https://h/p?bad=%FF%FE&cut=%C3&ok=%C3%BC"_s << u"bad=%FF%FE|cut=%C3|ok=ü"_s;
-        QTest::addRow("a decoded byte-order mark is kept") << u"https://h/p?q=%EF%BB%BFx"_s << u"q=\uFEFFx"_s;
+            << QStringLiteral("https://h/p?bad=%FF%FE&cut=%C3&ok=%C3%BC") << QStringLiteral("bad=%FF%FE|cut=%C3|ok=ü");
+        QTest::addRow("a decoded byte-order mark is kept") << QStringLiteral("https://h/p?q=%EF%BB%BFx") << QStringLiteral("q=\uFEFFx");
     }
     void queryItemsAreDecodedWithPlusKept()
     {
@@ -185,14 +184,14 @@ private slots:
     {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<QString>("text");
-        QTest::addRow("a date in UTC without fractions") << 1709634133.999 << u"2024-03-05 10:22:13 +0000"_s;
-        QTest::addRow("before 1970 rounds down") << -0.5 << u"1969-12-31 23:59:59 +0000"_s;
-        QTest::addRow("the first convertible second") << -62135596800.0 << u"0001-01-01 00:00:00 +0000"_s;
-        QTest::addRow("the last convertible second") << 253402300799.0 << u"9999-12-31 23:59:59 +0000"_s;
-        QTest::addRow("year 10000 is a raw number") << 253402300800.0 << u"253402300800"_s;
-        QTest::addRow("1e300 is a raw number") << 1e300 << u"1e+300"_s;
-        QTest::addRow("NaN is a raw number") << std::numeric_limits<double>::quiet_NaN() << u"nan"_s;
-        QTest::addRow("minus infinity is a raw number") << -std::numeric_limits<double>::infinity() << u"-inf"_s;
+        QTest::addRow("a date in UTC without fractions") << 1709634133.999 << QStringLiteral("2024-03-05 10:22:13 +0000");
+        QTest::addRow("before 1970 rounds down") << -0.5 << QStringLiteral("1969-12-31 23:59:59 +0000");
+        QTest::addRow("the first convertible second") << -62135596800.0 << QStringLiteral("0001-01-01 00:00:00 +0000");
+        QTest::addRow("the last convertible second") << 253402300799.0 << QStringLiteral("9999-12-31 23:59:59 +0000");
+        QTest::addRow("year 10000 is a raw number") << 253402300800.0 << QStringLiteral("253402300800");
+        QTest::addRow("1e300 is a raw number") << 1e300 << QStringLiteral("1e+300");
+        QTest::addRow("NaN is a raw number") << std::numeric_limits<double>::quiet_NaN() << QStringLiteral("nan");
+        QTest::addRow("minus infinity is a raw number") << -std::numeric_limits<double>::infinity() << QStringLiteral("-inf");
     }
     void dateTexts()
     {
@@ -206,20 +205,20 @@ private slots:
     void localDatesShowFourFractionalDigitsInTheLocalesOrder()
     {
         const QString english = DetailText::localText(1709634133.12349, QLocale(QLocale::English, QLocale::UnitedStates));
-        QVERIFY2(english.contains(u"Mar"_s) && english.contains(u"2024"_s), qPrintable(english));
-        QVERIFY2(english.contains(u":13.1234"_s), qPrintable(english));
+        QVERIFY2(english.contains(QStringLiteral("Mar")) && english.contains(QStringLiteral("2024")), qPrintable(english));
+        QVERIFY2(english.contains(QStringLiteral(":13.1234")), qPrintable(english));
         const QString german = DetailText::localText(1709634133.5, QLocale(QLocale::German, QLocale::Germany));
-        QVERIFY2(german.contains(u"2024"_s) && german.contains(u",5000"_s), qPrintable(german));
+        QVERIFY2(german.contains(QStringLiteral("2024")) && german.contains(QStringLiteral(",5000")), qPrintable(german));
     }
 
     void valueTextsOfEveryType()
     {
-        QCOMPARE(DetailText::valueText(qint64(-42)), u"-42"_s);
-        QCOMPARE(DetailText::valueText(kMessage), u"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"_s);
-        QCOMPARE(DetailText::valueText(Method::Delete), u"delete"_s);
-        QCOMPARE(DetailText::valueText(Response::Source::Network), u"network"_s);
+        QCOMPARE(DetailText::valueText(qint64(-42)), QStringLiteral("-42"));
+        QCOMPARE(DetailText::valueText(kMessage), QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
+        QCOMPARE(DetailText::valueText(Method::Delete), QStringLiteral("delete"));
+        QCOMPARE(DetailText::valueText(Response::Source::Network), QStringLiteral("network"));
         // The URL as the app sent it, not as QUrl would normalise it.
-        QCOMPARE(DetailText::valueText(*url(u"HTTPS://Shop.Example:443/a/../b?q=a b"_s)), u"HTTPS://Shop.Example:443/a/../b?q=a b"_s);
+        QCOMPARE(DetailText::valueText(*url(QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"))), QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"));
     }
 
     void apiExplorerLink_data()
@@ -227,20 +226,20 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("link");
-        const QString base = u"https://www.example.com/api/explorer/endpoint?q="_s;
+        const QString base = QStringLiteral("https://www.example.com/api/explorer/endpoint?q=");
         QTest::addRow("segments with an underscore become token")
-            << u"https://h/api/catalog/products/p_8f3a/variants?x=1"_s << u"api/catalog/products/token/variants"_s
-            << base + u"api/catalog/products/token/variants"_s;
+            << QStringLiteral("https://h/api/catalog/products/p_8f3a/variants?x=1") << QStringLiteral("api/catalog/products/token/variants")
+            << base + QStringLiteral("api/catalog/products/token/variants");
         QTest::addRow("a path with an underscore in the middle")
-            << u"https://h/catalog/user_settings/list"_s << u"catalog/token/list"_s << base + u"catalog/token/list"_s;
-        QTest::addRow("no path gives the empty text") << u"https://h"_s << QString() << base;
+            << QStringLiteral("https://h/catalog/user_settings/list") << QStringLiteral("catalog/token/list") << base + QStringLiteral("catalog/token/list");
+        QTest::addRow("no path gives the empty text") << QStringLiteral("https://h") << QString() << base;
         QTest::addRow("a space is encoded once")
-            << u"https://h/a%20b/c"_s << u"a b/c"_s << base + u"a%20b/c"_s;
+            << QStringLiteral("https://h/a%20b/c") << QStringLiteral("a b/c") << base + QStringLiteral("a%20b/c");
         QTest::addRow("characters that would end the value are encoded")
-            << u"https://h/x%26y=z%2Bw/%25"_s << u"x&y=z+w/%"_s << base + u"x%26y%3Dz%2Bw/%25"_s;
-        QTest::addRow("non-ASCII is encoded as UTF-8") << u"https://h/caf%C3%A9"_s << u"café"_s << base + u"caf%C3%A9"_s;
-        QTest::addRow("a relative URL loses its first segment") << u"v1/items/42"_s << u"items/42"_s << base + u"items/42"_s;
-        QTest::addRow("a host-less absolute path") << u"/v1/items"_s << u"v1/items"_s << base + u"v1/items"_s;
+            << QStringLiteral("https://h/x%26y=z%2Bw/%25") << QStringLiteral("x&y=z+w/%") << base + QStringLiteral("x%26y%3Dz%2Bw/%25");
+        QTest::addRow("non-ASCII is encoded as UTF-8") << QStringLiteral("https://h/caf%C3%A9") << QStringLiteral("café") << base + QStringLiteral("caf%C3%A9");
+        QTest::addRow("a relative URL loses its first segment") << QStringLiteral("v1/items/42") << QStringLiteral("items/42") << base + QStringLiteral("items/42");
+        QTest::addRow("a host-less absolute path") << QStringLiteral("/v1/items") << QStringLiteral("v1/items") << base + QStringLiteral("v1/items");
     }
     void apiExplorerLink()
     {
@@ -253,7 +252,7 @@ private slots:
         const std::optional<QUrl> explorer = PayloadInspection::apiExplorerURL(*parsed);
         QVERIFY(explorer);
         QCOMPARE(explorer->toString(QUrl::FullyEncoded), link);
-        QCOMPARE(QUrlQuery(*explorer).queryItemValue(u"q"_s, QUrl::FullyDecoded), path);
+        QCOMPARE(QUrlQuery(*explorer).queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded), path);
     }
 
     void csvQuotesOnlyWhatNeedsIt_data()
@@ -261,25 +260,25 @@ private slots:
         QTest::addColumn<QList<DetailInfoProperty>>("rows");
         QTest::addColumn<QString>("csv");
         QTest::addRow("an empty table is the header line")
-            << QList<DetailInfoProperty>{} << u"Key,Value"_s;
+            << QList<DetailInfoProperty>{} << QStringLiteral("Key,Value");
         QTest::addRow("plain rows are joined by LF with none at the end")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"a"_s, u"1"_s), DetailInfoProperty::make(u"b"_s, qint64(2))}
-            << u"Key,Value\na,1\nb,2"_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("a"), QStringLiteral("1")), DetailInfoProperty::make(QStringLiteral("b"), qint64(2))}
+            << QStringLiteral("Key,Value\na,1\nb,2");
         QTest::addRow("a comma in a value is quoted, not replaced")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"Content-Type"_s, u"text/html, charset=utf-8"_s)}
-            << u"Key,Value\nContent-Type,\"text/html, charset=utf-8\""_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("Content-Type"), QStringLiteral("text/html, charset=utf-8"))}
+            << QStringLiteral("Key,Value\nContent-Type,\"text/html, charset=utf-8\"");
         QTest::addRow("a comma in a name is quoted")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"a,b"_s, u"c"_s)} << u"Key,Value\n\"a,b\",c"_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("a,b"), QStringLiteral("c"))} << QStringLiteral("Key,Value\n\"a,b\",c");
         QTest::addRow("quotes are doubled inside quotes")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"q"_s, u"say \"hi\""_s)}
-            << u"Key,Value\nq,\"say \"\"hi\"\"\""_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("q"), QStringLiteral("say \"hi\""))}
+            << QStringLiteral("Key,Value\nq,\"say \"\"hi\"\"\"");
         QTest::addRow("line breaks stay inside quotes")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"m"_s, u"a\r\nb"_s)} << u"Key,Value\nm,\"a\r\nb\""_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("m"), QStringLiteral("a\r\nb"))} << QStringLiteral("Key,Value\nm,\"a\r\nb\"");
         QTest::addRow("dates are written in UTC")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u"timestamp"_s, DetailDate{1709634133.0})}
-            << u"Key,Value\ntimestamp,2024-03-05 10:22:13 +0000"_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("timestamp"), DetailDate{1709634133.0})}
+            << QStringLiteral("Key,Value\ntimestamp,2024-03-05 10:22:13 +0000");
         QTest::addRow("leading spaces are kept")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(u" lang"_s, u"en"_s)} << u"Key,Value\n lang,en"_s;
+            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral(" lang"), QStringLiteral("en"))} << QStringLiteral("Key,Value\n lang,en");
     }
     void csvQuotesOnlyWhatNeedsIt()
     {
@@ -292,13 +291,13 @@ private slots:
     {
         QList<Header> headers;
         for (int i = 0; i < 1000; ++i)
-            headers.append({u"X-Header-%1"_s.arg(i), u"value %1"_s.arg(i)});
+            headers.append({QStringLiteral("X-Header-%1").arg(i), QStringLiteral("value %1").arg(i)});
         const QString body(10 * 1024 * 1024, u'x');
-        const Request big(kMessage, url(u"https://h/p"_s), Method::Post, 1.0, body, headers);
+        const Request big(kMessage, url(QStringLiteral("https://h/p")), Method::Post, 1.0, body, headers);
         const RequestDetails details(big);
         const QList<DetailInfoProperty> rows = details.headers();
         QCOMPARE(rows.size(), 1000);
-        QCOMPARE(rows.last().name, u"X-Header-999"_s);
+        QCOMPARE(rows.last().name, QStringLiteral("X-Header-999"));
         QCOMPARE(details.body()->size(), body.size());
         QCOMPARE(DetailText::csvText(rows).count(u'\n'), 1000);
     }

@@ -17,7 +17,6 @@
 #include <QTest>
 #include <QToolButton>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -32,13 +31,13 @@ QUuid id(uint n)
 
 void exchange(MessageRepository &repository, uint n, const QString &path, double start, std::optional<double> end)
 {
-    repository.addRequest(Request(id(n), Url::fromText(u"https://shop.example"_s + path), Method::Get, kBase + start,
+    repository.addRequest(Request(id(n), Url::fromText(QStringLiteral("https://shop.example") + path), Method::Get, kBase + start,
                                   std::nullopt, {}),
-                          u"App"_s);
+                          QStringLiteral("App"));
     if (end) {
         repository.addResponse(Response(id(n), id(1000), 200, std::nullopt, Response::Source::Network, kBase + *end, {},
                                         std::nullopt),
-                               u"App"_s);
+                               QStringLiteral("App"));
     }
 }
 
@@ -113,38 +112,38 @@ private slots:
 void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
 {
     MessageRepository repository;
-    exchange(repository, 1, u"/users"_s, 10.0, 10.5);
-    exchange(repository, 2, u"/Users"_s, 10.2, 11.0);
-    exchange(repository, 3, u"/orders"_s, 10.4, std::nullopt);
+    exchange(repository, 1, QStringLiteral("/users"), 10.0, 10.5);
+    exchange(repository, 2, QStringLiteral("/Users"), 10.2, 11.0);
+    exchange(repository, 3, QStringLiteral("/orders"), 10.4, std::nullopt);
     RequestDurationChart frame(repository);
     frame.resize(800, 320);
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
-    QCOMPARE(rowTexts(frame.pathList()), QStringList({u"/Users"_s, u"/orders"_s, u"/users"_s}));
+    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
     QVERIFY(frame.emptyState()->isVisible());
     QVERIFY(!frame.chart());
     QVERIFY(frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
     QVERIFY(!frame.typeButton(RequestDurationChartType::Line)->isCurrent());
 
     // A row toggles its path: the bar chart appears, and leaves again with the last path.
-    clickRow(frame.pathList(), u"/users"_s);
+    clickRow(frame.pathList(), QStringLiteral("/users"));
     QVERIFY(qobject_cast<RequestDurationBarChart *>(frame.chart()));
     QVERIFY(!frame.emptyState()->isVisible());
-    clickRow(frame.pathList(), u"/users"_s);
+    clickRow(frame.pathList(), QStringLiteral("/users"));
     QVERIFY(!frame.chart());
     QVERIFY(frame.emptyState()->isVisible());
 
     // A path without any measured exchange still shows the chart, without marks.
-    clickRow(frame.pathList(), u"/orders"_s);
+    clickRow(frame.pathList(), QStringLiteral("/orders"));
     QVERIFY(frame.chart());
     QVERIFY(frame.chart()->graphData().isEmpty());
 
     // Select all with a filter typed: the hidden paths are selected too.
-    QTest::keyClicks(frame.filterField(), u"user"_s);
-    QCOMPARE(rowTexts(frame.pathList()), QStringList({u"/users"_s}));
+    QTest::keyClicks(frame.filterField(), QStringLiteral("user"));
+    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/users")}));
     frame.selectAllButton()->click();
-    QCOMPARE(frame.viewModel().selectedPaths(), QSet<QString>({u"/Users"_s, u"/orders"_s, u"/users"_s}));
+    QCOMPARE(frame.viewModel().selectedPaths(), QSet<QString>({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
     QCOMPARE(frame.chart()->graphData().size(), 2);
 
     // The line button swaps the chart over the same data, and the tints.
@@ -161,7 +160,7 @@ void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
     QCOMPARE(frame.pathList()->model()->rowCount(), 0);
     QCOMPARE(frame.viewModel().pathModel()->rowCount(), 0);
     QCOMPARE(repository.timelineCount(), 0);
-    QCOMPARE(frame.filterField()->text(), u"user"_s);
+    QCOMPARE(frame.filterField()->text(), QStringLiteral("user"));
     QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
 }
 
@@ -169,7 +168,7 @@ void TestRequestDurationChart::barChartPointerTools()
 {
     RequestDurationBarChart chart;
     chart.resize(640, 300);
-    chart.setGraphData({item(1, u"/a"_s, 10.0, 12.0), item(2, u"/a"_s, 10.5, 12.0), item(3, u"/b"_s, 11.0, 12.0)});
+    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)});
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     chart.refreshNow();
@@ -178,12 +177,12 @@ void TestRequestDurationChart::barChartPointerTools()
     const auto at = [&](double seconds, double row) { return QPointF(view->xPixel(kBase + seconds), view->yPixel(row)); };
 
     pointer.hover(at(10.75, 1.6));
-    QCOMPARE(hoverLabel(chart), u"0.750000 s"_s);
+    QCOMPARE(hoverLabel(chart), QStringLiteral("0.750000 s"));
     QCOMPARE(chart.rowAt(view->yPixel(1.6)), qint64(2));
     QCOMPARE(chart.rowAt(view->yPixel(0.4)), qint64(0));
     // Right of the last response the read-out stops at it.
     pointer.hover(at(13.0, 1));
-    QCOMPARE(hoverLabel(chart), u"2.000000 s"_s);
+    QCOMPARE(hoverLabel(chart), QStringLiteral("2.000000 s"));
     pointer.leave();
     QVERIFY(!chart.tools().hoverTime());
     QVERIFY(!chart.tools().hoverValue());
@@ -214,7 +213,7 @@ void TestRequestDurationChart::barChartPointerTools()
     pointer.release(at(10.5, 0));
     QVERIFY(chart.tools().dragMark());
     QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().dragMark()->second - chart.tools().dragMark()->first),
-             u"-1.000000 s"_s);
+             QStringLiteral("-1.000000 s"));
     pointer.click(at(10.5, 0));
     QCOMPARE(chart.tools().marks().size(), marks);
     QVERIFY(chart.undoDragButton()->isVisibleTo(&chart));
@@ -237,7 +236,7 @@ void TestRequestDurationChart::lineChartReadsDurations()
 {
     RequestDurationLineChart chart;
     chart.resize(640, 300);
-    chart.setGraphData({item(1, u"/a"_s, 10.0, 10.5), item(2, u"/a"_s, 10.5, 11.0), item(3, u"/a"_s, 11.0, 14.0)});
+    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)});
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     chart.refreshNow();
@@ -249,7 +248,7 @@ void TestRequestDurationChart::lineChartReadsDurations()
 
     // The time stops at the last request's start, not at the last response.
     pointer.hover(at(13.0, 1.0));
-    QCOMPARE(hoverLabel(chart), u"1.000000 s"_s);
+    QCOMPARE(hoverLabel(chart), QStringLiteral("1.000000 s"));
     // Below the zero line the duration reads 0.
     pointer.hover(at(10.5, -0.5));
     QCOMPARE(*chart.tools().hoverValue(), 0.0);
@@ -257,8 +256,8 @@ void TestRequestDurationChart::lineChartReadsDurations()
     pointer.hover(at(10.5, 0.8));
     pointer.click(at(10.5, 0.8));
     QCOMPARE(chart.tools().marks().size(), size_t(1));
-    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), u"0.500000 s"_s);
-    QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), u"0.800000 s"_s);
+    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), QStringLiteral("0.500000 s"));
+    QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), QStringLiteral("0.800000 s"));
     chart.undoTapButton()->click();
     QVERIFY(chart.tools().marks().empty());
 
@@ -278,8 +277,8 @@ void TestRequestDurationChart::badInputNeverBreaksTheChart()
     RequestDurationBarChart chart;
     chart.resize(300, 200);
     // Negative and zero durations, equal starts, and times outside the calendar.
-    chart.setGraphData({item(1, u"/a"_s, 10.0, 9.0), item(2, u"/a"_s, 10.0, 10.0),
-                        RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), u"/b"_s}});
+    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 9.0), item(2, QStringLiteral("/a"), 10.0, 10.0),
+                        RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), QStringLiteral("/b")}});
     chart.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chart));
     chart.refreshNow();
@@ -304,15 +303,15 @@ void TestRequestDurationChart::badInputNeverBreaksTheChart()
 void TestRequestDurationChart::screenshots()
 {
     for (const bool dark : {false, true}) {
-        const QString suffix = dark ? u"dark"_s : u"light"_s;
+        const QString suffix = dark ? QStringLiteral("dark") : QStringLiteral("light");
         const QPalette palette = dark ? ShellPalette::dark() : ShellPalette::light();
 
         RequestDurationBarChart bars;
         bars.setPalette(palette);
         bars.setAutoFillBackground(true);
         bars.resize(720, 320);
-        bars.setGraphData({item(1, u"/api/items"_s, 10.0, 10.8), item(2, u"/api/cart"_s, 10.3, 11.6),
-                           item(3, u"/api/items"_s, 10.9, 11.25), item(4, u"/api/cart"_s, 11.4, 12.0)});
+        bars.setGraphData({item(1, QStringLiteral("/api/items"), 10.0, 10.8), item(2, QStringLiteral("/api/cart"), 10.3, 11.6),
+                           item(3, QStringLiteral("/api/items"), 10.9, 11.25), item(4, QStringLiteral("/api/cart"), 11.4, 12.0)});
         bars.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bars));
         bars.refreshNow();
@@ -326,15 +325,15 @@ void TestRequestDurationChart::screenshots()
             onBars.click(barAt(s, 3));
         }
         onBars.hover(barAt(11.2, 2));
-        saveArtifact(&bars, u"requestduration-bar-%1.png"_s.arg(suffix));
+        saveArtifact(&bars, QStringLiteral("requestduration-bar-%1.png").arg(suffix));
 
         RequestDurationLineChart lines;
         lines.setPalette(palette);
         lines.setAutoFillBackground(true);
         lines.resize(720, 320);
-        lines.setGraphData({item(1, u"/api/items"_s, 10.0, 10.25), item(2, u"/api/cart"_s, 10.2, 10.9),
-                            item(3, u"/api/items"_s, 10.6, 11.1), item(4, u"/api/cart"_s, 11.0, 11.4),
-                            item(5, u"/api/items"_s, 11.3, 11.45), item(6, u"/api/cart"_s, 11.8, 12.8)});
+        lines.setGraphData({item(1, QStringLiteral("/api/items"), 10.0, 10.25), item(2, QStringLiteral("/api/cart"), 10.2, 10.9),
+                            item(3, QStringLiteral("/api/items"), 10.6, 11.1), item(4, QStringLiteral("/api/cart"), 11.0, 11.4),
+                            item(5, QStringLiteral("/api/items"), 11.3, 11.45), item(6, QStringLiteral("/api/cart"), 11.8, 12.8)});
         lines.show();
         QVERIFY(QTest::qWaitForWindowExposed(&lines));
         lines.refreshNow();
@@ -343,7 +342,7 @@ void TestRequestDurationChart::screenshots()
         onLines.hover(lineAt(10.5, 0.8));
         onLines.click(lineAt(10.5, 0.8));
         onLines.hover(lineAt(11.5, 0.3));
-        saveArtifact(&lines, u"requestduration-line-%1.png"_s.arg(suffix));
+        saveArtifact(&lines, QStringLiteral("requestduration-line-%1.png").arg(suffix));
     }
 }
 

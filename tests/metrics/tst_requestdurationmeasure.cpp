@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <limits>
 
-using namespace Qt::StringLiterals;
 
 class TestRequestDurationMeasure : public QObject
 {
@@ -80,18 +79,18 @@ void TestRequestDurationMeasure::secondsLabels_data()
 {
     QTest::addColumn<double>("seconds");
     QTest::addColumn<QString>("label");
-    QTest::addRow("a quarter second") << 0.25 << u"0.250000 s"_s;
-    QTest::addRow("zero") << 0.0 << u"0.000000 s"_s;
-    QTest::addRow("negative keeps its sign") << -1.5 << u"-1.500000 s"_s;
-    QTest::addRow("rounded to six decimals") << 2.0000004 << u"2.000000 s"_s;
-    QTest::addRow("thousands are not grouped") << 12345.5 << u"12345.500000 s"_s;
+    QTest::addRow("a quarter second") << 0.25 << QStringLiteral("0.250000 s");
+    QTest::addRow("zero") << 0.0 << QStringLiteral("0.000000 s");
+    QTest::addRow("negative keeps its sign") << -1.5 << QStringLiteral("-1.500000 s");
+    QTest::addRow("rounded to six decimals") << 2.0000004 << QStringLiteral("2.000000 s");
+    QTest::addRow("thousands are not grouped") << 12345.5 << QStringLiteral("12345.500000 s");
 }
 
 void TestRequestDurationMeasure::secondsLabels()
 {
     QFETCH(double, seconds);
     QFETCH(QString, label);
-    QCOMPARE(QLocale().decimalPoint(), u","_s); // the locale set up in main() is in effect
+    QCOMPARE(QLocale().decimalPoint(), QStringLiteral(",")); // the locale set up in main() is in effect
     QCOMPARE(RequestDurationMeasure::secondsText(seconds), label);
 }
 

@@ -12,7 +12,6 @@
 
 #include <algorithm>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -21,18 +20,18 @@ QUuid id(uint n)
     return QUuid(n, 0x5151, 0x2222, 0, 0, 0, 0, 0, 0, 0, 7);
 }
 
-const QString kHost = u"https://shop.example"_s;
+const QString kHost = QStringLiteral("https://shop.example");
 
 // A request to kHost + path (no URL at all for a null path).
 void request(MessageRepository &repository, uint n, const QString &path, std::optional<double> at,
-             const QString &peer = u"App"_s)
+             const QString &peer = QStringLiteral("App"))
 {
     const std::optional<Url> url = path.isNull() ? std::nullopt : Url::fromText(kHost + path);
     repository.addRequest(Request(id(n), url, Method::Get, at, std::nullopt, {}), peer);
 }
 
 void response(MessageRepository &repository, uint n, std::optional<double> at, uint batch = 900,
-              const QString &peer = u"App"_s)
+              const QString &peer = QStringLiteral("App"))
 {
     repository.addResponse(Response(id(n), id(batch), 200, std::nullopt, Response::Source::Network, at, {},
                                     std::nullopt),
@@ -98,13 +97,13 @@ private slots:
 void TestRequestDurationModel::startsFromTheCurrentTimeline()
 {
     MessageRepository repository;
-    request(repository, 1, u"/b"_s, 10.0);
+    request(repository, 1, QStringLiteral("/b"), 10.0);
     response(repository, 1, 10.5);
-    request(repository, 2, u"/a"_s, 11.0);
+    request(repository, 2, QStringLiteral("/a"), 11.0);
 
     RequestDurationChartViewModel model(repository);
     QCOMPARE(model.type(), RequestDurationChartType::Bar);
-    QCOMPARE(model.paths(), QStringList({u"/a"_s, u"/b"_s}));
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a"), QStringLiteral("/b")}));
     QVERIFY(model.selectedPaths().isEmpty());
     QVERIFY(model.graphData().isEmpty());
 }
@@ -113,11 +112,11 @@ void TestRequestDurationModel::pathKeys_data()
 {
     QTest::addColumn<QString>("url"); // null: a request without URL
     QTest::addColumn<QString>("key"); // null: not listed
-    QTest::addRow("escapes stay as sent") << u"https://h/%41/x"_s << u"/%41/x"_s;
-    QTest::addRow("query and fragment are cut") << u"https://h/a?x=1#f"_s << u"/a"_s;
-    QTest::addRow("no path gives the empty path") << u"https://h"_s << u""_s;
-    QTest::addRow("a query without path gives the empty path") << u"https://h?x"_s << u""_s;
-    QTest::addRow("decomposed text lists as composed") << u"https://h/cafe\u0301"_s << u"/caf\u00e9"_s;
+    QTest::addRow("escapes stay as sent") << QStringLiteral("https://h/%41/x") << QStringLiteral("/%41/x");
+    QTest::addRow("query and fragment are cut") << QStringLiteral("https://h/a?x=1#f") << QStringLiteral("/a");
+    QTest::addRow("no path gives the empty path") << QStringLiteral("https://h") << QStringLiteral("");
+    QTest::addRow("a query without path gives the empty path") << QStringLiteral("https://h?x") << QStringLiteral("");
+    QTest::addRow("decomposed text lists as composed") << QStringLiteral("https://h/cafe\u0301") << QStringLiteral("/caf\u00e9");
     QTest::addRow("a request without URL is not listed") << QString() << QString();
 }
 
@@ -126,7 +125,7 @@ void TestRequestDurationModel::pathKeys()
     QFETCH(QString, url);
     QFETCH(QString, key);
     const std::optional<Url> parsed = url.isNull() ? std::nullopt : Url::fromText(url);
-    const Exchange exchange = Exchange::fromRequest(Request(id(1), parsed, Method::Get, 1.0, std::nullopt, {}), u"App"_s);
+    const Exchange exchange = Exchange::fromRequest(Request(id(1), parsed, Method::Get, 1.0, std::nullopt, {}), QStringLiteral("App"));
     const std::optional<QString> found = RequestDurationPaths::pathKey(exchange);
     QCOMPARE(found.has_value(), !key.isNull());
     if (found)
@@ -138,17 +137,17 @@ void TestRequestDurationModel::pathsAreDistinctAndSorted()
     MessageRepository repository;
     RequestDurationChartViewModel model(repository);
     QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QStringList arriving = {u"/b"_s, u"/a?x=1"_s, u"/B"_s, u"/a?x=2"_s, u"/a"_s, u""_s, u"/a/b"_s,
-                                  u"/%41"_s, u"/A"_s, u"/\U0001F600"_s, u"/\uFF21"_s, u"/caf\u00e9"_s,
-                                  u"/cafe\u0301"_s};
+    const QStringList arriving = {QStringLiteral("/b"), QStringLiteral("/a?x=1"), QStringLiteral("/B"), QStringLiteral("/a?x=2"), QStringLiteral("/a"), QStringLiteral(""), QStringLiteral("/a/b"),
+                                  QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/\U0001F600"), QStringLiteral("/\uFF21"), QStringLiteral("/caf\u00e9"),
+                                  QStringLiteral("/cafe\u0301")};
     uint n = 0;
     for (const QString &path : arriving)
         request(repository, ++n, path, 1.0);
     request(repository, ++n, QString(), 1.0); // no URL: not listed
     // Code point order: "%" < "A" < "B" < "a"; U+FF21 before U+1F600 although UTF-16 says otherwise;
     // the two spellings of "café" list once.
-    const QStringList expected = {u""_s, u"/%41"_s, u"/A"_s, u"/B"_s, u"/a"_s, u"/a/b"_s, u"/b"_s,
-                                  u"/caf\u00e9"_s, u"/\uFF21"_s, u"/\U0001F600"_s};
+    const QStringList expected = {QStringLiteral(""), QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/B"), QStringLiteral("/a"), QStringLiteral("/a/b"), QStringLiteral("/b"),
+                                  QStringLiteral("/caf\u00e9"), QStringLiteral("/\uFF21"), QStringLiteral("/\U0001F600")};
     QCOMPARE(model.paths(), expected);
     QCOMPARE(pathsOf(*model.pathModel()), expected);
 
@@ -163,19 +162,19 @@ void TestRequestDurationModel::graphDataFollowsTheTimelineAndTheSelection()
     RequestDurationChartViewModel model(repository);
     QSignalSpy changes(&model, &RequestDurationChartViewModel::graphDataChanged);
 
-    request(repository, 1, u"/a"_s, 10.0);
-    request(repository, 2, u"/a?page=2"_s, 10.5);
-    request(repository, 3, u"/b"_s, 10.6);
-    request(repository, 4, u"/a"_s, 11.0);
+    request(repository, 1, QStringLiteral("/a"), 10.0);
+    request(repository, 2, QStringLiteral("/a?page=2"), 10.5);
+    request(repository, 3, QStringLiteral("/b"), 10.6);
+    request(repository, 4, QStringLiteral("/a"), 11.0);
     response(repository, 1, 12.0);
     response(repository, 3, 12.0);
     response(repository, 4, 12.0);
     QVERIFY2(model.graphData().isEmpty(), "nothing is selected yet");
     QCOMPARE(changes.count(), 0);
 
-    model.togglePath(u"/a"_s);
+    model.togglePath(QStringLiteral("/a"));
     QCOMPARE(model.graphData().size(), 2);
-    QCOMPARE(model.graphData().at(0), (RequestDurationChartItem{id(1), 2.0, 10.0, 12.0, u"/a"_s}));
+    QCOMPARE(model.graphData().at(0), (RequestDurationChartItem{id(1), 2.0, 10.0, 12.0, QStringLiteral("/a")}));
     QCOMPARE(model.graphData().at(1).id, id(4));
 
     // The response of an earlier exchange arrives last: its item takes its timeline place.
@@ -183,18 +182,18 @@ void TestRequestDurationModel::graphDataFollowsTheTimelineAndTheSelection()
     response(repository, 2, 11.5);
     QCOMPARE(changes.count(), 1);
     QCOMPARE(model.graphData().size(), 3);
-    QCOMPARE(model.graphData().at(1), (RequestDurationChartItem{id(2), 1.0, 10.5, 11.5, u"/a"_s}));
+    QCOMPARE(model.graphData().at(1), (RequestDurationChartItem{id(2), 1.0, 10.5, 11.5, QStringLiteral("/a")}));
     QCOMPARE(model.graphData().at(2).id, id(4));
 
     // Deliveries for paths that are not selected leave the graph data alone.
     changes.clear();
-    request(repository, 5, u"/b"_s, 13.0);
+    request(repository, 5, QStringLiteral("/b"), 13.0);
     response(repository, 5, 13.5);
     QCOMPARE(changes.count(), 0);
 
-    model.togglePath(u"/b"_s);
+    model.togglePath(QStringLiteral("/b"));
     QCOMPARE(model.graphData().size(), 5);
-    QCOMPARE(model.graphData().at(2).path, u"/b"_s);
+    QCOMPARE(model.graphData().at(2).path, QStringLiteral("/b"));
     QCOMPARE(model.graphData().at(4).id, id(5));
 }
 
@@ -202,8 +201,8 @@ void TestRequestDurationModel::lastJoinedResponseEndsTheItem()
 {
     MessageRepository repository;
     RequestDurationChartViewModel model(repository);
-    model.togglePath(u"/a"_s);
-    request(repository, 1, u"/a"_s, 10.0);
+    model.togglePath(QStringLiteral("/a"));
+    request(repository, 1, QStringLiteral("/a"), 10.0);
     response(repository, 1, 13.0, 901);
     response(repository, 1, 9.0, 902); // joined last, stamped earliest
     QCOMPARE(model.graphData().size(), 1);
@@ -216,27 +215,27 @@ void TestRequestDurationModel::unmeasurableInput()
     MessageRepository repository;
     RequestDurationChartViewModel model(repository);
     model.selectAllPaths();
-    model.togglePath(u"/a"_s);
-    model.togglePath(u""_s);
+    model.togglePath(QStringLiteral("/a"));
+    model.togglePath(QStringLiteral(""));
 
-    request(repository, 1, u"/a"_s, std::nullopt); // no request time
+    request(repository, 1, QStringLiteral("/a"), std::nullopt); // no request time
     response(repository, 1, 12.0);
-    request(repository, 2, u"/a"_s, 10.0); // no response time
+    request(repository, 2, QStringLiteral("/a"), 10.0); // no response time
     response(repository, 2, std::nullopt);
-    request(repository, 3, u"/a"_s, 10.0); // no response
+    request(repository, 3, QStringLiteral("/a"), 10.0); // no response
     response(repository, 4, 12.0);          // no request
     request(repository, 5, QString(), 10.0); // no URL
     response(repository, 5, 12.0);
     QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.paths(), QStringList({u"/a"_s}));
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
 
     // Equal start times, zero and negative durations, and times far outside the calendar are kept
     // as they are; drawing decides what it can show.
-    request(repository, 6, u"/a"_s, 10.0);
+    request(repository, 6, QStringLiteral("/a"), 10.0);
     response(repository, 6, 10.0);
-    request(repository, 7, u"/a"_s, 10.0);
+    request(repository, 7, QStringLiteral("/a"), 10.0);
     response(repository, 7, 8.0);
-    request(repository, 8, u"/a"_s, 1e300);
+    request(repository, 8, QStringLiteral("/a"), 1e300);
     response(repository, 8, qQNaN());
     QCOMPARE(model.graphData().size(), 3);
     QCOMPARE(model.graphData().at(0).duration, 0.0);
@@ -247,21 +246,21 @@ void TestRequestDurationModel::unmeasurableInput()
 void TestRequestDurationModel::filterListsLiterallyAndCaseSensitively()
 {
     MessageRepository repository;
-    for (const QString &path : {u"/users"_s, u"/Users"_s, u"/v1.0/users/me"_s, u"/v100/x"_s, u"/orders"_s})
+    for (const QString &path : {QStringLiteral("/users"), QStringLiteral("/Users"), QStringLiteral("/v1.0/users/me"), QStringLiteral("/v100/x"), QStringLiteral("/orders")})
         request(repository, uint(qHash(path)), path, 1.0);
     RequestDurationChartViewModel model(repository);
     QAbstractItemModelTester tester(model.filteredPathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     QSignalSpy filterChanges(&model, &RequestDurationChartViewModel::pathFilterChanged);
 
-    model.setPathFilter(u"user"_s);
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/users"_s, u"/v1.0/users/me"_s}));
-    model.setPathFilter(u"v1."_s); // "." is no wildcard
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/v1.0/users/me"_s}));
-    model.setPathFilter(u"nothing"_s);
+    model.setPathFilter(QStringLiteral("user"));
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/users"), QStringLiteral("/v1.0/users/me")}));
+    model.setPathFilter(QStringLiteral("v1.")); // "." is no wildcard
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/v1.0/users/me")}));
+    model.setPathFilter(QStringLiteral("nothing"));
     QCOMPARE(model.filteredPathModel()->rowCount(), 0);
     // Live paths appear under the filter when they match.
-    request(repository, 77, u"/nothing/here"_s, 2.0);
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({u"/nothing/here"_s}));
+    request(repository, 77, QStringLiteral("/nothing/here"), 2.0);
+    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/nothing/here")}));
     model.setPathFilter(QString());
     QCOMPARE(pathsOf(*model.filteredPathModel()), model.paths());
     QCOMPARE(filterChanges.count(), 4);
@@ -270,7 +269,7 @@ void TestRequestDurationModel::filterListsLiterallyAndCaseSensitively()
 void TestRequestDurationModel::selectionOperations()
 {
     MessageRepository repository;
-    for (const QString &path : {u"/a"_s, u"/b"_s, u"/c"_s})
+    for (const QString &path : {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")})
         request(repository, uint(qHash(path)), path, 1.0);
     RequestDurationChartViewModel model(repository);
     QSignalSpy selections(&model, &RequestDurationChartViewModel::selectedPathsChanged);
@@ -283,47 +282,47 @@ void TestRequestDurationModel::selectionOperations()
         return rows;
     };
 
-    model.togglePath(u"/b"_s);
-    model.togglePath(u"/b"_s);
+    model.togglePath(QStringLiteral("/b"));
+    model.togglePath(QStringLiteral("/b"));
     QVERIFY(model.selectedPaths().isEmpty());
     QCOMPARE(selections.count(), 2);
 
     // Select all takes every path, also those the filter hides.
-    model.setPathFilter(u"/a"_s);
+    model.setPathFilter(QStringLiteral("/a"));
     model.selectAllPaths();
-    QCOMPARE(model.selectedPaths(), QSet<QString>({u"/a"_s, u"/b"_s, u"/c"_s}));
+    QCOMPARE(model.selectedPaths(), QSet<QString>({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")}));
     QCOMPARE(selectedRows(), model.paths());
 
     // A path selected before it occurs is charted once it does.
-    model.togglePath(u"/later"_s);
-    request(repository, 50, u"/later"_s, 2.0);
+    model.togglePath(QStringLiteral("/later"));
+    request(repository, 50, QStringLiteral("/later"), 2.0);
     response(repository, 50, 3.0);
     QCOMPARE(model.graphData().size(), 1);
-    QVERIFY(selectedRows().contains(u"/later"_s));
+    QVERIFY(selectedRows().contains(QStringLiteral("/later")));
 
     model.deselectAllPaths();
     QVERIFY(model.selectedPaths().isEmpty());
     QVERIFY(selectedRows().isEmpty());
     QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.pathFilter(), u"/a"_s);
+    QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
 }
 
 void TestRequestDurationModel::hiddenExchangesLeaveButTheSelectionStays()
 {
     MessageRepository repository;
-    request(repository, 1, u"/a"_s, 1.0, u"Shop"_s);
-    response(repository, 1, 2.0, 900, u"Shop"_s);
-    request(repository, 2, u"/b"_s, 1.0, u"Other"_s);
-    response(repository, 2, 2.0, 900, u"Other"_s);
+    request(repository, 1, QStringLiteral("/a"), 1.0, QStringLiteral("Shop"));
+    response(repository, 1, 2.0, 900, QStringLiteral("Shop"));
+    request(repository, 2, QStringLiteral("/b"), 1.0, QStringLiteral("Other"));
+    response(repository, 2, 2.0, 900, QStringLiteral("Other"));
     RequestDurationChartViewModel model(repository);
-    model.togglePath(u"/a"_s);
+    model.togglePath(QStringLiteral("/a"));
     QCOMPARE(model.graphData().size(), 1);
 
     repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
-        KeyPaths::peer, u"Other"_s, [](const QString &peer, const QString &wanted) { return peer == wanted; }));
+        KeyPaths::peer, QStringLiteral("Other"), [](const QString &peer, const QString &wanted) { return peer == wanted; }));
     QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.paths(), QStringList({u"/b"_s}));
-    QCOMPARE(model.selectedPaths(), QSet<QString>({u"/a"_s}));
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/b")}));
+    QCOMPARE(model.selectedPaths(), QSet<QString>({QStringLiteral("/a")}));
 
     repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
     QCOMPARE(model.graphData().size(), 1);
@@ -332,11 +331,11 @@ void TestRequestDurationModel::hiddenExchangesLeaveButTheSelectionStays()
 void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
 {
     MessageRepository repository;
-    request(repository, 1, u"/a"_s, 1.0);
+    request(repository, 1, QStringLiteral("/a"), 1.0);
     response(repository, 1, 2.0);
     RequestDurationChartViewModel model(repository);
     model.setType(RequestDurationChartType::Line);
-    model.setPathFilter(u"a"_s);
+    model.setPathFilter(QStringLiteral("a"));
     model.selectAllPaths();
     QSignalSpy graphChanges(&model, &RequestDurationChartViewModel::graphDataChanged);
 
@@ -347,12 +346,12 @@ void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
     QCOMPARE(repository.timelineCount(), 0);
     QCOMPARE(repository.exchangeCount(), 0);
     QCOMPARE(model.type(), RequestDurationChartType::Line);
-    QCOMPARE(model.pathFilter(), u"a"_s);
+    QCOMPARE(model.pathFilter(), QStringLiteral("a"));
     QVERIFY(graphChanges.count() >= 1);
 
     // The chart picks up again with the next delivery.
-    request(repository, 2, u"/a"_s, 3.0);
-    QCOMPARE(model.paths(), QStringList({u"/a"_s}));
+    request(repository, 2, QStringLiteral("/a"), 3.0);
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
 }
 
 void TestRequestDurationModel::aRowThatChangesPathMovesBetweenPaths()
@@ -360,18 +359,18 @@ void TestRequestDurationModel::aRowThatChangesPathMovesBetweenPaths()
     MessageRepository repository;
     RequestDurationChartViewModel model(repository);
     QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.togglePath(u"/new"_s);
+    model.togglePath(QStringLiteral("/new"));
 
     // An exchange started by its response has no path until its request arrives.
     response(repository, 1, 12.0);
     QVERIFY(model.paths().isEmpty());
-    request(repository, 1, u"/old"_s, 10.0);
-    QCOMPARE(model.paths(), QStringList({u"/old"_s}));
+    request(repository, 1, QStringLiteral("/old"), 10.0);
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/old")}));
     QVERIFY(model.graphData().isEmpty());
 
     // A repeated request replaces the exchange whole, under another path and without response.
-    request(repository, 1, u"/new"_s, 11.0);
-    QCOMPARE(model.paths(), QStringList({u"/new"_s}));
+    request(repository, 1, QStringLiteral("/new"), 11.0);
+    QCOMPARE(model.paths(), QStringList({QStringLiteral("/new")}));
     QVERIFY(model.graphData().isEmpty());
     response(repository, 1, 11.25);
     QCOMPARE(model.graphData().size(), 1);
@@ -385,7 +384,7 @@ void TestRequestDurationModel::fiftyThousandDistinctPaths()
     {
         const MessageRepository::BatchScope batch(repository);
         for (uint n = 0; n < 50000; ++n) {
-            request(repository, n, u"/items/"_s + QString::number(n), 10.0 + n);
+            request(repository, n, QStringLiteral("/items/") + QString::number(n), 10.0 + n);
             response(repository, n, 10.5 + n);
         }
     }
@@ -395,17 +394,17 @@ void TestRequestDurationModel::fiftyThousandDistinctPaths()
     QCOMPARE(model.graphData().size(), 50000);
 
     // Live, a new path takes its sorted place.
-    request(repository, 60000, u"/items/0a"_s, 1.0);
-    QCOMPARE(model.paths().at(1), u"/items/0a"_s);
+    request(repository, 60000, QStringLiteral("/items/0a"), 1.0);
+    QCOMPARE(model.paths().at(1), QStringLiteral("/items/0a"));
 }
 
 // Random deliveries, batches, filter changes, clears and selection changes: after every step the
 // incrementally kept state equals a pass over the published timeline.
 void TestRequestDurationModel::randomSequencesMatchAFromScratchPass()
 {
-    const QStringList pool = {QString(), u""_s, u"/a"_s, u"/a?x=1"_s, u"/A"_s, u"/b"_s, u"/b/c"_s, u"/%41"_s,
-                              u"/caf\u00e9"_s, u"/cafe\u0301"_s};
-    const QStringList peers = {u"Shop"_s, u"Other"_s};
+    const QStringList pool = {QString(), QStringLiteral(""), QStringLiteral("/a"), QStringLiteral("/a?x=1"), QStringLiteral("/A"), QStringLiteral("/b"), QStringLiteral("/b/c"), QStringLiteral("/%41"),
+                              QStringLiteral("/caf\u00e9"), QStringLiteral("/cafe\u0301")};
+    const QStringList peers = {QStringLiteral("Shop"), QStringLiteral("Other")};
     for (quint32 seed = 1; seed <= 40; ++seed) {
         QRandomGenerator random(seed);
         MessageRepository repository;
@@ -453,7 +452,7 @@ void TestRequestDurationModel::randomSequencesMatchAFromScratchPass()
             QCOMPARE(model->paths(), expected.paths);
             QCOMPARE(pathsOf(*model->pathModel()), expected.paths);
             if (model->graphData() != expected.graph)
-                QFAIL(qPrintable(u"seed %1, step %2: graph data differs"_s.arg(seed).arg(step)));
+                QFAIL(qPrintable(QStringLiteral("seed %1, step %2: graph data differs").arg(seed).arg(step)));
         }
     }
 }

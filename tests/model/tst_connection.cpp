@@ -303,7 +303,7 @@ void tst_Connection::statesFollowTheSocket()
     QCOMPARE(pair.connection->stateDescription(), QStringLiteral("ready"));
     pair.peer->abort();
     QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
-    QVERIFY(pair.connection->stateDescription().startsWith(QLatin1String("failed(")));
+    QVERIFY(pair.connection->stateDescription().startsWith(QLatin1StringView("failed(")));
     QCOMPARE(states.size(), 3);
     QCOMPARE(states.at(0).at(0).value<MorvendaConnection::State>(), MorvendaConnection::State::Preparing);
 }
@@ -335,7 +335,7 @@ void tst_Connection::peerThatNeverReadsIsBounded()
         QVERIFY(pair.connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
     }
     QTRY_VERIFY(!outcomes.failures.isEmpty());
-    QVERIFY(outcomes.failures.first().contains(QLatin1String("not reading")));
+    QVERIFY(outcomes.failures.first().contains(QLatin1StringView("not reading")));
     // The rest are still pending or delivered; closing settles every one of them exactly once.
     pair.connection->cancel();
     QTRY_COMPARE(outcomes.total(), sends);

@@ -87,7 +87,7 @@ void tst_Framer::tooLongMessageIsRefusedBeforeWriting()
 {
     const auto result = MorvendaFramer::header(0x1'0000'0000ull);
     QVERIFY(!result);
-    QVERIFY(result.error().contains(QLatin1String("4294967296")));
+    QVERIFY(result.error().contains(QLatin1StringView("4294967296")));
     QCOMPARE(framed(QByteArray(300, 'x')), rawHeader(300) + QByteArray(300, 'x'));
 }
 

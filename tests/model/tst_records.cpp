@@ -12,7 +12,6 @@
 
 #include <cmath>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -258,35 +257,35 @@ void TestRecords::urlRawParts()
 // the one QUrl gives for the same text, for plain texts and for all that only look plain.
 void TestRecords::urlAgreesWithQUrl()
 {
-    const QStringList schemes = {u"https"_s, u"HTTP"_s, u"x-app+v.1"_s, u"1a"_s};
-    const QStringList hosts = {u"a.example"_s, u"localhost"_s, u"API.Example.COM"_s, u"127.0.0.1"_s,
-                               u"999.1.1.1"_s, u"-a.example"_s, u"a-.example"_s, u"a..example"_s,
-                               u".a.example"_s, u"a.example."_s, u"xn--bcher-kva.example"_s,
-                               u"xn--zz.example"_s, u"b\u00fccher.example"_s, u"a_b.example"_s,
-                               u"[::1]"_s, u"[::1"_s, u""_s, u"user:pw@a.example"_s, u"a b.example"_s,
-                               QString(64, u'a') + u".example"_s};
-    const QStringList ports = {u""_s, u":8080"_s, u":"_s, u":65535"_s, u":65536"_s, u":0"_s, u":x"_s,
-                               u":123456"_s};
-    const QStringList tails = {u""_s, u"/"_s, u"/a/b/"_s, u"/a%20b/%C3%A9"_s, u"/a%2Fb"_s, u"/%zz"_s,
-                               u"/50%"_s, u"/a%2"_s, u"/a\"b<c>{d}|^`\\e[f]"_s, u"/p?q=1#f"_s,
-                               u"/p#f?q"_s, u"?q=/x"_s, u"#f/g"_s, u"/a b"_s, u"/caf\u00e9"_s,
-                               u"/a/./b/../c//"_s, u"/\u007f"_s, u"/t\tab"_s, u"/%ff%fe"_s};
+    const QStringList schemes = {QStringLiteral("https"), QStringLiteral("HTTP"), QStringLiteral("x-app+v.1"), QStringLiteral("1a")};
+    const QStringList hosts = {QStringLiteral("a.example"), QStringLiteral("localhost"), QStringLiteral("API.Example.COM"), QStringLiteral("127.0.0.1"),
+                               QStringLiteral("999.1.1.1"), QStringLiteral("-a.example"), QStringLiteral("a-.example"), QStringLiteral("a..example"),
+                               QStringLiteral(".a.example"), QStringLiteral("a.example."), QStringLiteral("xn--bcher-kva.example"),
+                               QStringLiteral("xn--zz.example"), QStringLiteral("b\u00fccher.example"), QStringLiteral("a_b.example"),
+                               QStringLiteral("[::1]"), QStringLiteral("[::1"), QStringLiteral(""), QStringLiteral("user:pw@a.example"), QStringLiteral("a b.example"),
+                               QString(64, u'a') + QStringLiteral(".example")};
+    const QStringList ports = {QStringLiteral(""), QStringLiteral(":8080"), QStringLiteral(":"), QStringLiteral(":65535"), QStringLiteral(":65536"), QStringLiteral(":0"), QStringLiteral(":x"),
+                               QStringLiteral(":123456")};
+    const QStringList tails = {QStringLiteral(""), QStringLiteral("/"), QStringLiteral("/a/b/"), QStringLiteral("/a%20b/%C3%A9"), QStringLiteral("/a%2Fb"), QStringLiteral("/%zz"),
+                               QStringLiteral("/50%"), QStringLiteral("/a%2"), QStringLiteral("/a\"b<c>{d}|^`\\e[f]"), QStringLiteral("/p?q=1#f"),
+                               QStringLiteral("/p#f?q"), QStringLiteral("?q=/x"), QStringLiteral("#f/g"), QStringLiteral("/a b"), QStringLiteral("/caf\u00e9"),
+                               QStringLiteral("/a/./b/../c//"), QStringLiteral("/\u007f"), QStringLiteral("/t\tab"), QStringLiteral("/%ff%fe")};
     int plain = 0;
     for (const QString &scheme : schemes) {
         for (const QString &host : hosts) {
             for (const QString &port : ports) {
                 for (const QString &tail : tails) {
-                    const QString text = scheme + u"://"_s + host + port + tail;
+                    const QString text = scheme + QStringLiteral("://") + host + port + tail;
                     const QUrl parsed(text, QUrl::TolerantMode);
                     const std::optional<Url> url = Url::fromText(text);
                     if (url.has_value() != parsed.isValid())
-                        QFAIL(qPrintable(u"verdict differs for "_s + text));
+                        QFAIL(qPrintable(QStringLiteral("verdict differs for ") + text));
                     if (!url)
                         continue;
                     if (url->path() != Url::decodedPath(parsed))
-                        QFAIL(qPrintable(u"path differs for "_s + text + u": "_s + url->path()));
+                        QFAIL(qPrintable(QStringLiteral("path differs for ") + text + QStringLiteral(": ") + url->path()));
                     if (url->qurl() != parsed || url->text() != text)
-                        QFAIL(qPrintable(u"parse or text differs for "_s + text));
+                        QFAIL(qPrintable(QStringLiteral("parse or text differs for ") + text));
                     plain += url->utf8() == text.toLatin1() ? 1 : 0;
                 }
             }
@@ -409,11 +408,11 @@ void TestRecords::textBodiesAreKeptAsUtf8()
     const Response response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, text);
     QCOMPARE(*response.dataUtf8(), stored);
     QCOMPARE(response.data(), std::optional<QString>(readBack));
-    const Header header(text, u"v"_s + text);
+    const Header header(text, QStringLiteral("v") + text);
     QCOMPARE(header.nameUtf8().toByteArray(), stored);
     QCOMPARE(header.valueUtf8().toByteArray(), "v" + stored);
     QCOMPARE(header.name(), readBack);
-    QCOMPARE(header.value(), u"v"_s + readBack);
+    QCOMPARE(header.value(), QStringLiteral("v") + readBack);
 }
 
 void TestRecords::utf8BodiesAreKeptWhenValid_data()

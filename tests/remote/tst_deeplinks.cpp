@@ -11,7 +11,6 @@
 
 using Deeplinks::Case;
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -87,19 +86,19 @@ void tst_Deeplinks::everyLinkWithPlainTokens_data()
     QTest::addColumn<QString>("raw");
     QTest::addColumn<QString>("expected");
     const QStringList table = {
-        u"generic /t1"_s, u"home "_s, u"welcome /welcome"_s,
-        u"multiUserAccountCreation /welcome?signUp=retailersubuser&ifuit=t1"_s,
-        u"veltoDirectSignUp /welcome?brandAlias=t1"_s, u"resetPassword ?signIn=reset-password"_s,
-        u"orderList /user/account/orders"_s, u"orderSample /user/account/samples/t1"_s,
-        u"orderSamples /user/account/samples"_s, u"orderDetails /user/account/orders/t1"_s,
-        u"showFreeReturnsModal ?showModal=free_returns_info"_s, u"showEmailPromptModal ?showModal=email_marketing"_s,
-        u"showroomEducation /bottom-sheet/showroomv2"_s, u"eoriModal /eori-modal"_s,
-        u"ostraneEnroll /user/ostrane/info/enrol"_s, u"messages /messages"_s, u"topShops /top-shop"_s,
-        u"brand /brand/t1"_s, u"brandVideo /video/t1"_s, u"product /product/t1"_s, u"category /category/t1"_s,
-        u"flashSales /flash-sale/t1"_s, u"warehouseSales /flash-sale/t1?seasonal-warehouse-sales=1"_s,
-        u"paymentMethods /payment-methods"_s, u"cart /cart"_s, u"brandCart /brand-cart/t1"_s,
-        u"brandInvoice /brand-invoice/t1"_s, u"brandReferrals /user/brand-referrals"_s, u"board /boards/t1"_s,
-        u"followingBoards /boards/following"_s, u"sample /sample/t1?brand=t2"_s, u"support /support?contact=t1"_s,
+        QStringLiteral("generic /t1"), QStringLiteral("home "), QStringLiteral("welcome /welcome"),
+        QStringLiteral("multiUserAccountCreation /welcome?signUp=retailersubuser&ifuit=t1"),
+        QStringLiteral("veltoDirectSignUp /welcome?brandAlias=t1"), QStringLiteral("resetPassword ?signIn=reset-password"),
+        QStringLiteral("orderList /user/account/orders"), QStringLiteral("orderSample /user/account/samples/t1"),
+        QStringLiteral("orderSamples /user/account/samples"), QStringLiteral("orderDetails /user/account/orders/t1"),
+        QStringLiteral("showFreeReturnsModal ?showModal=free_returns_info"), QStringLiteral("showEmailPromptModal ?showModal=email_marketing"),
+        QStringLiteral("showroomEducation /bottom-sheet/showroomv2"), QStringLiteral("eoriModal /eori-modal"),
+        QStringLiteral("ostraneEnroll /user/ostrane/info/enrol"), QStringLiteral("messages /messages"), QStringLiteral("topShops /top-shop"),
+        QStringLiteral("brand /brand/t1"), QStringLiteral("brandVideo /video/t1"), QStringLiteral("product /product/t1"), QStringLiteral("category /category/t1"),
+        QStringLiteral("flashSales /flash-sale/t1"), QStringLiteral("warehouseSales /flash-sale/t1?seasonal-warehouse-sales=1"),
+        QStringLiteral("paymentMethods /payment-methods"), QStringLiteral("cart /cart"), QStringLiteral("brandCart /brand-cart/t1"),
+        QStringLiteral("brandInvoice /brand-invoice/t1"), QStringLiteral("brandReferrals /user/brand-referrals"), QStringLiteral("board /boards/t1"),
+        QStringLiteral("followingBoards /boards/following"), QStringLiteral("sample /sample/t1?brand=t2"), QStringLiteral("support /support?contact=t1"),
     };
     QCOMPARE(table.size(), 32);
     for (const QString &row : table) {
@@ -119,11 +118,11 @@ void tst_Deeplinks::everyLinkWithPlainTokens()
 
 void tst_Deeplinks::untypedFieldsStillGiveALink()
 {
-    QCOMPARE(linkOfTyped(Case::MultiUserAccountCreation, QString()), base + u"/welcome?signUp=retailersubuser&ifuit="_s);
-    QCOMPARE(linkOfTyped(Case::OrderDetails, QString()), base + u"/user/account/orders"_s);
+    QCOMPARE(linkOfTyped(Case::MultiUserAccountCreation, QString()), base + QStringLiteral("/welcome?signUp=retailersubuser&ifuit="));
+    QCOMPARE(linkOfTyped(Case::OrderDetails, QString()), base + QStringLiteral("/user/account/orders"));
     QCOMPARE(linkOfTyped(Case::Home, QString()), base);
     // An origin written with its root slash does not double the separator.
-    QCOMPARE(DeeplinkUrl::build(base + u"/"_s, Deeplinks::deeplink(Case::Cart), {}), base + u"/cart"_s);
+    QCOMPARE(DeeplinkUrl::build(base + QStringLiteral("/"), Deeplinks::deeplink(Case::Cart), {}), base + QStringLiteral("/cart"));
 }
 
 void tst_Deeplinks::typedTextCannotChangeTheLinkStructure_data()
@@ -134,24 +133,24 @@ void tst_Deeplinks::typedTextCannotChangeTheLinkStructure_data()
     const int details = int(Case::OrderDetails);
     const int support = int(Case::Support);
     const int generic = int(Case::Generic);
-    const QString orders = base + u"/user/account/orders/"_s;
-    const QString contact = base + u"/support?contact="_s;
-    QTest::addRow("a blank in a path") << details << u"a b"_s << orders + u"a%20b"_s;
-    QTest::addRow("query syntax in a path") << details << u"a&b=c"_s << orders + u"a&b=c"_s;
-    QTest::addRow("query syntax in a value") << support << u"a&b=c"_s << contact + u"a%26b%3Dc"_s;
-    QTest::addRow("a fragment in a path") << details << u"x#y"_s << orders + u"x%23y"_s;
-    QTest::addRow("a fragment in a value") << support << u"x#y"_s << contact + u"x%23y"_s;
-    QTest::addRow("a question mark in a path") << details << u"?"_s << orders + u"%3F"_s;
-    QTest::addRow("a percent sign") << details << u"50%"_s << orders + u"50%25"_s;
-    QTest::addRow("an escape stays text") << support << u"%41"_s << contact + u"%2541"_s;
-    QTest::addRow("a plus in a value") << support << u"a+b"_s << contact + u"a%2Bb"_s;
-    QTest::addRow("a plus in a path") << details << u"a+b"_s << orders + u"a+b"_s;
-    QTest::addRow("an accented letter") << details << QStringLiteral("é") << orders + u"%C3%A9"_s;
-    QTest::addRow("control characters") << support << QStringLiteral("a\nb\tc\x7f") << contact + u"a%0Ab%09c%7F"_s;
-    QTest::addRow("a slash splits the generic path") << generic << u"shop/item"_s << base + u"/shop/item"_s;
-    QTest::addRow("a leading slash is not doubled") << generic << u"/lead"_s << base + u"/lead"_s;
-    QTest::addRow("dot segments reach the app unresolved") << generic << u"../x"_s << base + u"/../x"_s;
-    QTest::addRow("a slash in a value stays inside it") << support << u"a/b"_s << contact + u"a%2Fb"_s;
+    const QString orders = base + QStringLiteral("/user/account/orders/");
+    const QString contact = base + QStringLiteral("/support?contact=");
+    QTest::addRow("a blank in a path") << details << QStringLiteral("a b") << orders + QStringLiteral("a%20b");
+    QTest::addRow("query syntax in a path") << details << QStringLiteral("a&b=c") << orders + QStringLiteral("a&b=c");
+    QTest::addRow("query syntax in a value") << support << QStringLiteral("a&b=c") << contact + QStringLiteral("a%26b%3Dc");
+    QTest::addRow("a fragment in a path") << details << QStringLiteral("x#y") << orders + QStringLiteral("x%23y");
+    QTest::addRow("a fragment in a value") << support << QStringLiteral("x#y") << contact + QStringLiteral("x%23y");
+    QTest::addRow("a question mark in a path") << details << QStringLiteral("?") << orders + QStringLiteral("%3F");
+    QTest::addRow("a percent sign") << details << QStringLiteral("50%") << orders + QStringLiteral("50%25");
+    QTest::addRow("an escape stays text") << support << QStringLiteral("%41") << contact + QStringLiteral("%2541");
+    QTest::addRow("a plus in a value") << support << QStringLiteral("a+b") << contact + QStringLiteral("a%2Bb");
+    QTest::addRow("a plus in a path") << details << QStringLiteral("a+b") << orders + QStringLiteral("a+b");
+    QTest::addRow("an accented letter") << details << QStringLiteral("é") << orders + QStringLiteral("%C3%A9");
+    QTest::addRow("control characters") << support << QStringLiteral("a\nb\tc\x7f") << contact + QStringLiteral("a%0Ab%09c%7F");
+    QTest::addRow("a slash splits the generic path") << generic << QStringLiteral("shop/item") << base + QStringLiteral("/shop/item");
+    QTest::addRow("a leading slash is not doubled") << generic << QStringLiteral("/lead") << base + QStringLiteral("/lead");
+    QTest::addRow("dot segments reach the app unresolved") << generic << QStringLiteral("../x") << base + QStringLiteral("/../x");
+    QTest::addRow("a slash in a value stays inside it") << support << QStringLiteral("a/b") << contact + QStringLiteral("a%2Fb");
 }
 
 void tst_Deeplinks::typedTextCannotChangeTheLinkStructure()
@@ -179,7 +178,7 @@ void tst_Deeplinks::filterSearchesNamesOnly()
         return out;
     };
     QCOMPARE(Deeplinks::filtered(QString()), Deeplinks::allCases());
-    QCOMPARE(names(QStringLiteral("ORDER")), (QStringList{u"Orders List"_s, u"Order Sample"_s, u"Order Samples"_s, u"Order details"_s}));
+    QCOMPARE(names(QStringLiteral("ORDER")), (QStringList{QStringLiteral("Orders List"), QStringLiteral("Order Sample"), QStringLiteral("Order Samples"), QStringLiteral("Order details")}));
     QVERIFY(names(QStringLiteral("token")).isEmpty());
     QCOMPARE(names(QStringLiteral(" ")).size(), 23);
 }
@@ -200,7 +199,7 @@ void tst_Deeplinks::unparsableOriginAlertsAndCopiesNothing()
     // Switching back to a good origin keeps what was typed.
     model.setInput(QStringLiteral("input-brandCartToken"), QStringLiteral("x"));
     model.setEnvironment(DeeplinkEnvironment::Staging);
-    QCOMPARE(model.url(), base + u"/cart"_s);
+    QCOMPARE(model.url(), base + QStringLiteral("/cart"));
 }
 
 void tst_Deeplinks::sendNeedsAServerAndAnActiveApp()

@@ -15,7 +15,6 @@
 #include <ctime>
 #include <limits>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -69,13 +68,13 @@ void tst_Milestones::filterOverKeys()
     QTRY_COMPARE(stored.size(), 1);
     QCOMPARE(list.rowCount(), 3);
     model.setTextFilter(QStringLiteral("ORDER"));
-    QCOMPARE(keys(model.items()), (QStringList{u"first order"_s, u"Orders"_s}));
+    QCOMPARE(keys(model.items()), (QStringList{QStringLiteral("first order"), QStringLiteral("Orders")}));
     model.setTextFilter(QStringLiteral(" order"));
-    QCOMPARE(keys(model.items()), QStringList{u"first order"_s});
+    QCOMPARE(keys(model.items()), QStringList{QStringLiteral("first order")});
     model.setTextFilter(QStringLiteral("nothing"));
     QCOMPARE(list.rowCount(), 0);
     model.setTextFilter(QString());
-    QCOMPARE(keys(model.items()), (QStringList{u"first order"_s, u"signup"_s, u"Orders"_s}));
+    QCOMPARE(keys(model.items()), (QStringList{QStringLiteral("first order"), QStringLiteral("signup"), QStringLiteral("Orders")}));
 }
 
 void tst_Milestones::noAppShowsNothing()
@@ -107,8 +106,8 @@ void tst_Milestones::datesFollowLocaleAndZone_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("zone");
     QTest::addColumn<QString>("expected");
-    QTest::addRow("English in London") << u"en_US"_s << u"Europe/London"_s << QStringLiteral("Tue, Mar 5, 2024, 02:07:09\u202fPM GMT");
-    QTest::addRow("German in Berlin") << u"de_DE"_s << u"Europe/Berlin"_s << QStringLiteral("Di., 5. März 2024, 15:07:09 MEZ");
+    QTest::addRow("English in London") << QStringLiteral("en_US") << QStringLiteral("Europe/London") << QStringLiteral("Tue, Mar 5, 2024, 02:07:09\u202fPM GMT");
+    QTest::addRow("German in Berlin") << QStringLiteral("de_DE") << QStringLiteral("Europe/Berlin") << QStringLiteral("Di., 5. März 2024, 15:07:09 MEZ");
 }
 
 void tst_Milestones::datesFollowLocaleAndZone()
@@ -167,7 +166,7 @@ void tst_Milestones::anotherAppShowsItsOwnMilestones()
     tool.milestones.storeMilestones(QStringLiteral("Shop"), {Milestone(QStringLiteral("signup"), 1, {}, {})});
     MilestoneListViewModel model(tool.listener, tool.milestones);
     model.bind();
-    QCOMPARE(keys(model.items()), QStringList{u"signup"_s});
+    QCOMPARE(keys(model.items()), QStringList{QStringLiteral("signup")});
     tool.listener.select(tool.listener.connections().constLast());
     QVERIFY(model.items().isEmpty());
 }

@@ -19,7 +19,6 @@
 using State = Setting::BoolState;
 using Value = Setting::Value;
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -78,11 +77,11 @@ void tst_Settings::filtersByKindStateAndText()
     const QList<Setting> all = threeKinds();
     using F = SettingTypeFilter;
     QCOMPARE(keys(SettingFilters::apply(all, {}, std::nullopt, std::nullopt)), keys(all));
-    QCOMPARE(keys(SettingFilters::filterByType(F::NumericExperiments, all)), QStringList{u"n.limit"_s});
-    QCOMPARE(keys(SettingFilters::filterByType(F::StringExperiments, all)), QStringList{u"s.banner"_s});
+    QCOMPARE(keys(SettingFilters::filterByType(F::NumericExperiments, all)), QStringList{QStringLiteral("n.limit")});
+    QCOMPARE(keys(SettingFilters::filterByType(F::StringExperiments, all)), QStringList{QStringLiteral("s.banner")});
     // The kind is the default's, whatever the override.
     Setting mixed = ScriptedPeer::setting(QStringLiteral("m"), Value::string(QStringLiteral("x")), Value::number(1));
-    QCOMPARE(keys(SettingFilters::filterByType(F::StringExperiments, {mixed})), QStringList{u"m"_s});
+    QCOMPARE(keys(SettingFilters::filterByType(F::StringExperiments, {mixed})), QStringList{QStringLiteral("m")});
 
     // Capitals find small letters; a blank is a search of its own; key, name and engineer count.
     Setting named(QStringLiteral("Checkout flow"), QStringLiteral("co"), QStringLiteral("Ann Lee"), std::nullopt,
@@ -90,12 +89,12 @@ void tst_Settings::filtersByKindStateAndText()
     QList<Setting> list = {Setting(QStringLiteral("b.flag"), QStringLiteral("b.flag"), QStringLiteral("Bo"), std::nullopt,
         Value::boolean(State::Off), Value::boolean(State::Off))};
     list.append(named);
-    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("B.FLAG"), std::nullopt, std::nullopt)), QStringList{u"b.flag"_s});
-    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral(" "), std::nullopt, std::nullopt)), QStringList{u"co"_s});
-    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("lee"), std::nullopt, std::nullopt)), QStringList{u"co"_s});
+    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("B.FLAG"), std::nullopt, std::nullopt)), QStringList{QStringLiteral("b.flag")});
+    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral(" "), std::nullopt, std::nullopt)), QStringList{QStringLiteral("co")});
+    QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("lee"), std::nullopt, std::nullopt)), QStringList{QStringLiteral("co")});
     QCOMPARE(keys(SettingFilters::apply(twelve(), QStringLiteral("key1"), F::NumericExperiments,
                  SettingStateFilter::Overriding)),
-        QStringList{u"key10"_s});
+        QStringList{QStringLiteral("key10")});
 
     QCOMPARE(SettingFilters::typeFilterFromRawValue(u"boolExperiments"), std::optional(F::BoolExperiments));
     QCOMPARE(SettingFilters::stateFilterFromRawValue(u"Overriding"), std::nullopt);

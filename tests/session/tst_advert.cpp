@@ -222,8 +222,8 @@ void tst_Advert::withoutDaemonTheServerLogsOnceAndServes()
 
     auto unavailableLines = [&logger] {
         return std::count_if(logger.log().cbegin(), logger.log().cend(), [](const QString &line) {
-            return line.contains(QLatin1String("advertising unavailable"))
-                && line.contains(QLatin1String("connect by address and port"));
+            return line.contains(QLatin1StringView("advertising unavailable"))
+                && line.contains(QLatin1StringView("connect by address and port"));
         });
     };
     QTRY_COMPARE(unavailableLines(), 1);

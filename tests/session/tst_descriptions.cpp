@@ -5,7 +5,6 @@
 #include <QTest>
 
 using namespace fixtures;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -16,7 +15,7 @@ std::optional<QString> describe(const QString &url, const std::optional<QString>
 
 QString line(const char *key, const char *value)
 {
-    return QStringLiteral("  \"%1\" : \"%2\",\n").arg(QLatin1String(key), QLatin1String(value));
+    return QStringLiteral("  \"%1\" : \"%2\",\n").arg(QLatin1StringView(key), QLatin1StringView(value));
 }
 
 } // namespace
@@ -44,24 +43,24 @@ void TestDescriptions::describesByRequestClass_data()
     const std::optional<QString> none;
     const auto text = [](const auto &s) { return std::optional<QString>(QString(s)); };
 
-    QTest::addRow("one event key gives its quoted value") << analytics << text(line("event_key", "page_view")) << text(u"\"page_view\""_s);
+    QTest::addRow("one event key gives its quoted value") << analytics << text(line("event_key", "page_view")) << text(QStringLiteral("\"page_view\""));
     QTest::addRow("three event keys give a count then the values")
         << analytics << text(line("event_key", "a") + line("event_key", "b") + line("event_key", "c"))
-        << text(u"(x3),\"a\",\"b\",\"c\""_s);
-    QTest::addRow("equal values are all listed") << analytics << text(line("event_key", "a") + line("event_key", "a")) << text(u"(x2),\"a\",\"a\""_s);
-    QTest::addRow("path values when no event key matches") << analytics << text(line("path", "/home")) << text(u"\"/home\""_s);
-    QTest::addRow("event keys win over path values") << analytics << text(line("path", "/home") + line("event_key", "e")) << text(u"\"e\""_s);
+        << text(QStringLiteral("(x3),\"a\",\"b\",\"c\""));
+    QTest::addRow("equal values are all listed") << analytics << text(line("event_key", "a") + line("event_key", "a")) << text(QStringLiteral("(x2),\"a\",\"a\""));
+    QTest::addRow("path values when no event key matches") << analytics << text(line("path", "/home")) << text(QStringLiteral("\"/home\""));
+    QTest::addRow("event keys win over path values") << analytics << text(line("path", "/home") + line("event_key", "e")) << text(QStringLiteral("\"e\""));
     QTest::addRow("an analytics call without body has none") << analytics << none << none;
     QTest::addRow("an analytics body matching nothing has none, even with a milestone line")
         << analytics << text(line("retailer_milestone", "m")) << none;
-    QTest::addRow("a setting query up to its only ampersand") << setting + QStringLiteral("?setting=abc&user=1") << none << text(u"abc"_s);
-    QTest::addRow("a setting query up to its last ampersand") << setting + QStringLiteral("?setting=abc&user=1&x=2") << none << text(u"abc&user=1"_s);
+    QTest::addRow("a setting query up to its only ampersand") << setting + QStringLiteral("?setting=abc&user=1") << none << text(QStringLiteral("abc"));
+    QTest::addRow("a setting query up to its last ampersand") << setting + QStringLiteral("?setting=abc&user=1&x=2") << none << text(QStringLiteral("abc&user=1"));
     QTest::addRow("a setting query without ampersand has none") << setting + QStringLiteral("?setting=abc") << none << none;
     QTest::addRow("the retailer milestone wins over the brand one, blank included")
-        << milestones << text(line("brand_milestone", "b") + line("retailer_milestone", "r")) << text(u" \"r\""_s);
+        << milestones << text(line("brand_milestone", "b") + line("retailer_milestone", "r")) << text(QStringLiteral(" \"r\""));
     QTest::addRow("another path has none") << QStringLiteral("https://h/api/items") << text(line("event_key", "e")) << none;
     QTest::addRow("a match limit reached after a first value gives no description")
-        << analytics << text(line("event_key", "a") + u"\"event_key\""_s + QStringLiteral(": ").repeated(200000)) << none;
+        << analytics << text(line("event_key", "a") + QStringLiteral("\"event_key\"") + QStringLiteral(": ").repeated(200000)) << none;
     QTest::addRow("a carriage return ends the line for the dot")
         << analytics << text(QStringLiteral("\"event_key\": \"a\"\r,")) << none;
     QTest::addRow("a line separator ends the line for the dot")

@@ -16,7 +16,6 @@
 #include <QTest>
 
 using namespace fixtures;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,8 +57,8 @@ void TestFilePanels::init()
     m_repository.clear();
     m_alerts.clear();
     m_logger.clear();
-    m_repository.addRequest(request(id(1)), u"App"_s);
-    m_repository.addResponse(response(id(1), id(9)), u"App"_s);
+    m_repository.addRequest(request(id(1)), QStringLiteral("App"));
+    m_repository.addResponse(response(id(1), id(9)), QStringLiteral("App"));
 }
 
 void TestFilePanels::savePanelProposesANameAndWritesTheTimeline()
@@ -76,9 +75,9 @@ void TestFilePanels::savePanelProposesANameAndWritesTheTimeline()
     panel->resize(760, 480);
     const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
     if (!artifacts.isEmpty())
-        panel->grab().save(QDir(artifacts).filePath(u"session-save-panel.png"_s));
+        panel->grab().save(QDir(artifacts).filePath(QStringLiteral("session-save-panel.png")));
 
-    const QString path = m_dir.filePath(u"saved.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("saved.json"));
     panel->selectFile(path);
     accept(panel);
     QTRY_COMPARE(finished.count(), 1);
@@ -108,19 +107,19 @@ void TestFilePanels::aFailedSaveRaisesAnAlert()
     auto *saver = new FileSaver(m_repository, m_logger, sink());
     QSignalSpy finished(saver, &FileSaver::finished);
     saver->save();
-    saver->panel()->selectFile(m_dir.filePath(u"no-such-dir/s.json"_s));
+    saver->panel()->selectFile(m_dir.filePath(QStringLiteral("no-such-dir/s.json")));
     accept(saver->panel());
     QTRY_COMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(m_alerts.size(), 1);
     QCOMPARE(m_alerts.first().title, L10n::text("FileSaver.failedTitle"));
-    QVERIFY(m_alerts.first().message->contains(u"no-such-dir"_s));
+    QVERIFY(m_alerts.first().message->contains(QStringLiteral("no-such-dir")));
     QCOMPARE(m_logger.log().size(), 1);
 }
 
 void TestFilePanels::openPanelLoadsTheChosenFile()
 {
-    const QString path = m_dir.filePath(u"saved.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("saved.json"));
     QVERIFY(SessionFile::write(m_repository.currentTimeline(), path));
     m_repository.clear();
     auto *opener = new FileOpener(m_repository, m_holder, m_logger, sink());
@@ -138,7 +137,7 @@ void TestFilePanels::openPanelLoadsTheChosenFile()
 
 void TestFilePanels::aFailedOpenRaisesAnAlert()
 {
-    const QString path = m_dir.filePath(u"object.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("object.json"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("{}");

@@ -233,11 +233,11 @@ void tst_Listener::legacyAlertIsRaisedOnceAcrossPeers()
     QTRY_COMPARE(alerts.size(), 1);
     second->send(R"({"handshake":true})");
     QTRY_COMPARE(std::count_if(server.logger.log().cbegin(), server.logger.log().cend(),
-                               [](const QString &l) { return l.startsWith(QLatin1String("<ERROR: Unable to decode Payload: ")); }),
+                               [](const QString &l) { return l.startsWith(QLatin1StringView("<ERROR: Unable to decode Payload: ")); }),
                  2);
     QCOMPARE(alerts.size(), 1);
     QCOMPARE(server.listener.alertViewState()->title, L10n::text("LegacyCommunicationAlert.Title"));
-    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1String("handshake")));
+    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1StringView("handshake")));
 }
 
 void tst_Listener::undecodableMessagesAreLogged_data()
@@ -267,7 +267,7 @@ void tst_Listener::undecodableMessagesAreLogged()
     peer->send(message);
     QTRY_VERIFY(server.logger.log().size() >= 3);
     const QStringList &log = server.logger.log();
-    QVERIFY(log.at(1).startsWith(QLatin1String("<ERROR: Unable to decode Payload: ")));
+    QVERIFY(log.at(1).startsWith(QLatin1StringView("<ERROR: Unable to decode Payload: ")));
     QCOMPARE(log.at(2), dataLine);
     QCOMPARE(alerts.size(), 0);
     // The connection goes on.
@@ -329,7 +329,7 @@ void tst_Listener::sendToDisconnectedConnectionRaisesAlertEachTime()
         QCOMPARE(args.at(0).value<Alert::ViewState>().title, L10n::text("ErrorSendingMessageAlert.title"));
     }
     QCOMPARE(std::count_if(server.logger.log().cbegin(), server.logger.log().cend(),
-                           [](const QString &l) { return l.startsWith(QLatin1String("<ERROR: Failed to send app payload: ")); }),
+                           [](const QString &l) { return l.startsWith(QLatin1StringView("<ERROR: Failed to send app payload: ")); }),
              2);
 
     // With no connection at all the send completes with the same alert.
@@ -555,7 +555,7 @@ void tst_Listener::peerThatNeverReadsDoesNotGrowMemory()
         QVERIFY(connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
     }
     QTRY_VERIFY(!alerts.isEmpty());
-    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1String("not reading")));
+    QVERIFY(server.listener.alertViewState()->message->contains(QLatin1StringView("not reading")));
 }
 
 void tst_Listener::oversizeFrameIsLoggedAndConnectionGoesOn()

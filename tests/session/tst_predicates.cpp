@@ -4,7 +4,6 @@
 #include <QTest>
 
 using namespace fixtures;
-using namespace Qt::StringLiterals;
 
 class TestPredicates : public QObject
 {
@@ -22,17 +21,17 @@ void TestPredicates::quickFiltersSortByRequestPath_data()
     QTest::addColumn<QString>("url");
     QTest::addColumn<bool>("hasRequest");
     QTest::addColumn<QString>("accepting"); // the quick filters that accept, in a fixed order
-    QTest::addRow("the plural v2 events path is analytics") << u"https://h/api/v2/events"_s << true << u"analytics"_s;
-    QTest::addRow("the singular v2 event path is other") << u"https://h/api/v2/event"_s << true << u"other"_s;
-    QTest::addRow("case matters in paths") << u"https://h/API/event"_s << true << u"other"_s;
-    QTest::addRow("a query is not part of the path") << u"https://h/api/setting/assign?setting=a&b=1"_s << true << u"settings"_s;
-    QTest::addRow("a percent-encoded path is decoded before comparing") << u"https://h/api/%65vent"_s << true << u"analytics"_s;
-    QTest::addRow("a trailing slash is dropped as the platform does") << u"https://h/api/event/"_s << true << u"analytics"_s;
-    QTest::addRow("a path continuing after milestones is a milestone call") << u"https://h/api/user/milestones/7"_s << true << u"milestones"_s;
-    QTest::addRow("a prefix before milestones still counts") << u"https://h/v9/api/user/milestones"_s << true << u"milestones"_s;
-    QTest::addRow("the singular milestone path is other") << u"https://h/api/user/milestone"_s << true << u"other"_s;
-    QTest::addRow("an exchange without request is only other") << u""_s << false << u"other"_s;
-    QTest::addRow("a request without URL is only other") << u""_s << true << u"other"_s;
+    QTest::addRow("the plural v2 events path is analytics") << QStringLiteral("https://h/api/v2/events") << true << QStringLiteral("analytics");
+    QTest::addRow("the singular v2 event path is other") << QStringLiteral("https://h/api/v2/event") << true << QStringLiteral("other");
+    QTest::addRow("case matters in paths") << QStringLiteral("https://h/API/event") << true << QStringLiteral("other");
+    QTest::addRow("a query is not part of the path") << QStringLiteral("https://h/api/setting/assign?setting=a&b=1") << true << QStringLiteral("settings");
+    QTest::addRow("a percent-encoded path is decoded before comparing") << QStringLiteral("https://h/api/%65vent") << true << QStringLiteral("analytics");
+    QTest::addRow("a trailing slash is dropped as the platform does") << QStringLiteral("https://h/api/event/") << true << QStringLiteral("analytics");
+    QTest::addRow("a path continuing after milestones is a milestone call") << QStringLiteral("https://h/api/user/milestones/7") << true << QStringLiteral("milestones");
+    QTest::addRow("a prefix before milestones still counts") << QStringLiteral("https://h/v9/api/user/milestones") << true << QStringLiteral("milestones");
+    QTest::addRow("the singular milestone path is other") << QStringLiteral("https://h/api/user/milestone") << true << QStringLiteral("other");
+    QTest::addRow("an exchange without request is only other") << QStringLiteral("") << false << QStringLiteral("other");
+    QTest::addRow("a request without URL is only other") << QStringLiteral("") << true << QStringLiteral("other");
 }
 
 void TestPredicates::quickFiltersSortByRequestPath()

@@ -4,7 +4,6 @@
 #include <QTest>
 
 using namespace fixtures;
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -281,13 +280,13 @@ void TestRepository::changeSignalsPerOperation_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QStringList>("expected");
-    QTest::addRow("a new request inserts its row") << u"request 3"_s << QStringList{u"insert 2"_s, u"latest 3"_s};
-    QTest::addRow("a response to a shown request replaces its row") << u"response 2 batch 7"_s << QStringList{u"replace 1"_s, u"latest 2"_s};
+    QTest::addRow("a new request inserts its row") << QStringLiteral("request 3") << QStringList{QStringLiteral("insert 2"), QStringLiteral("latest 3")};
+    QTest::addRow("a response to a shown request replaces its row") << QStringLiteral("response 2 batch 7") << QStringList{QStringLiteral("replace 1"), QStringLiteral("latest 2")};
     QTest::addRow("a second batch member refreshes the batch before its own row")
-        << u"response 2 batch 9"_s << QStringList{u"batch"_s, u"replace 1"_s, u"latest 2"_s};
-    QTest::addRow("a rejected request touches no row") << u"filter then request 3"_s << QStringList{u"reset"_s, u"latest 3"_s};
-    QTest::addRow("applying the filter resets") << u"apply"_s << QStringList{u"reset"_s};
-    QTest::addRow("clearing resets and keeps the latest exchange") << u"clear"_s << QStringList{u"reset"_s};
+        << QStringLiteral("response 2 batch 9") << QStringList{QStringLiteral("batch"), QStringLiteral("replace 1"), QStringLiteral("latest 2")};
+    QTest::addRow("a rejected request touches no row") << QStringLiteral("filter then request 3") << QStringList{QStringLiteral("reset"), QStringLiteral("latest 3")};
+    QTest::addRow("applying the filter resets") << QStringLiteral("apply") << QStringList{QStringLiteral("reset")};
+    QTest::addRow("clearing resets and keeps the latest exchange") << QStringLiteral("clear") << QStringList{QStringLiteral("reset")};
 }
 
 void TestRepository::changeSignalsPerOperation()
@@ -299,18 +298,18 @@ void TestRepository::changeSignalsPerOperation()
     repository.addRequest(request(id(2)), kApp);
     repository.addResponse(response(id(1), id(9)), kApp);
     ChangeLog log(repository);
-    if (operation == QLatin1String("request 3")) {
+    if (operation == QLatin1StringView("request 3")) {
         repository.addRequest(request(id(3)), kApp);
-    } else if (operation == QLatin1String("response 2 batch 7")) {
+    } else if (operation == QLatin1StringView("response 2 batch 7")) {
         repository.addResponse(response(id(2), id(7)), kApp);
-    } else if (operation == QLatin1String("response 2 batch 9")) {
+    } else if (operation == QLatin1StringView("response 2 batch 9")) {
         repository.addResponse(response(id(2), id(9)), kApp);
-    } else if (operation == QLatin1String("filter then request 3")) {
+    } else if (operation == QLatin1StringView("filter then request 3")) {
         repository.registerPredicate(peerIs(kApp));
         repository.addRequest(request(id(3)), QStringLiteral("Elsewhere"));
-    } else if (operation == QLatin1String("apply")) {
+    } else if (operation == QLatin1StringView("apply")) {
         repository.applyFilter();
-    } else if (operation == QLatin1String("clear")) {
+    } else if (operation == QLatin1StringView("clear")) {
         repository.clear();
     }
     QCOMPARE(log.take(), expected);
@@ -327,7 +326,7 @@ void TestRepository::aBatchScopeGivesOneReset()
         repository.addResponse(response(id(2), id(9)), kApp);
         repository.addResponse(response(id(1), id(9)), kApp);
     }
-    QCOMPARE(log.take(), (QStringList{u"latest 2"_s, u"latest 2"_s, u"latest 1"_s, u"reset"_s}));
+    QCOMPARE(log.take(), (QStringList{QStringLiteral("latest 2"), QStringLiteral("latest 2"), QStringLiteral("latest 1"), QStringLiteral("reset")}));
     QCOMPARE(repository.timelineAt(1).batchCount(), std::optional<qint64>(2));
 }
 
@@ -337,8 +336,8 @@ void TestRepository::largeStoresRecomputeResultsInOrder()
     MessageRepository repository;
     const uint count = 150000;
     for (uint i = 1; i <= count; ++i)
-        repository.addRequest(request(id(i)), i % 3 == 0 ? u"Shop"_s : u"Brand"_s);
-    repository.registerPredicate(peerIs(u"Shop"_s));
+        repository.addRequest(request(id(i)), i % 3 == 0 ? QStringLiteral("Shop") : QStringLiteral("Brand"));
+    repository.registerPredicate(peerIs(QStringLiteral("Shop")));
     const QList<QUuid> results = repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::Peer));
     QCOMPARE(results.size(), qsizetype(count / 3));
     bool inOrder = true;

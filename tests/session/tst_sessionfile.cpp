@@ -25,11 +25,10 @@
 #include <unistd.h>
 
 using namespace fixtures;
-using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kApp = u"App"_s;
+const QString kApp = QStringLiteral("App");
 
 QByteArray fileBytes(const QString &path)
 {
@@ -99,8 +98,8 @@ void TestSessionFile::init()
 void TestSessionFile::savingThenOpeningGivesTheSameTimeline()
 {
     MessageRepository repository;
-    repository.addRequest(request(id(1), u"https://h/api/event"_s, u"\"event_key\" : \"a\",\nsnowman \u2603"_s, 10.5), kApp);
-    repository.addResponse(response(id(1), id(9), 200, Response::Source::Network, 11.0, u"{}"_s), kApp);
+    repository.addRequest(request(id(1), QStringLiteral("https://h/api/event"), QStringLiteral("\"event_key\" : \"a\",\nsnowman \u2603"), 10.5), kApp);
+    repository.addResponse(response(id(1), id(9), 200, Response::Source::Network, 11.0, QStringLiteral("{}")), kApp);
     repository.addResponse(response(id(1), id(9), 500, Response::Source::Cache), kApp);
     repository.addResponse(response(id(2), id(8), std::nullopt, std::nullopt), kApp); // no request
     repository.addRequest(request(id(3), QString()), kApp);                          // no URL, no response
@@ -108,7 +107,7 @@ void TestSessionFile::savingThenOpeningGivesTheSameTimeline()
     QCOMPARE(saved.size(), 5);
 
     Logger logger;
-    const QString path = m_dir.filePath(u"session one.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("session one.json"));
     QVERIFY(SessionFile::save(repository.currentTimeline(), path, logger));
     repository.clear();
 
@@ -125,18 +124,18 @@ void TestSessionFile::savingThenOpeningGivesTheSameTimeline()
     QCOMPARE(inserts.count(), 0);
     QCOMPARE(payloadsOf(repository.currentTimeline()), saved);
     const QString peer = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-    QVERIFY(peer.startsWith(u"file:///"_s));
+    QVERIFY(peer.startsWith(QStringLiteral("file:///")));
     QCOMPARE(holder.files(), QStringList{peer});
     for (const Exchange &exchange : repository.currentTimeline())
         QCOMPARE(exchange.peer(), peer);
-    QCOMPARE(repository.exchange(id(1))->description(), std::optional<QString>(u"\"a\""_s));
+    QCOMPARE(repository.exchange(id(1))->description(), std::optional<QString>(QStringLiteral("\"a\"")));
     QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(1));
     QVERIFY(logger.log().isEmpty());
 }
 
 void TestSessionFile::anEmptyTimelineWritesAnEmptyArray()
 {
-    const QString path = m_dir.filePath(u"empty.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("empty.json"));
     QVERIFY(SessionFile::write({}, path));
     QCOMPARE(fileBytes(path), QByteArray("[]"));
 }
@@ -160,10 +159,10 @@ void TestSessionFile::oddBodiesComeBackByteForByte()
 {
     QFETCH(QByteArray, body);
     MessageRepository repository;
-    const Request sent = Request::withUtf8Body(id(1), Url::fromText(u"https://h/x"_s), Method::Post, 1.5, body, {});
+    const Request sent = Request::withUtf8Body(id(1), Url::fromText(QStringLiteral("https://h/x")), Method::Post, 1.5, body, {});
     repository.addRequest(sent, kApp);
     repository.addResponse(Response::withUtf8Body(id(1), id(2), 200, std::nullopt, std::nullopt, 2.0, {}, body), kApp);
-    const QString path = m_dir.filePath(u"odd.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("odd.json"));
     QVERIFY(SessionFile::write(repository.currentTimeline(), path));
     const auto read = SessionFile::read(path);
     QVERIFY2(read, qPrintable(read ? QString() : read.error()));
@@ -177,11 +176,11 @@ void TestSessionFile::onlyTheVisibleExchangesAreSaved()
 {
     MessageRepository repository;
     repository.registerPredicate(std::make_shared<OtherFilterPredicate>());
-    repository.addRequest(request(id(1), u"https://h/api/event"_s), kApp);
-    repository.addRequest(request(id(2), u"https://h/api/items"_s), kApp);
+    repository.addRequest(request(id(1), QStringLiteral("https://h/api/event")), kApp);
+    repository.addRequest(request(id(2), QStringLiteral("https://h/api/items")), kApp);
     repository.addResponse(response(id(2), id(9)), kApp);
     repository.addResponse(response(id(2), id(9), 404), kApp);
-    const QString path = m_dir.filePath(u"visible.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("visible.json"));
     QVERIFY(SessionFile::write(repository.currentTimeline(), path));
     const auto read = SessionFile::read(path);
     QVERIFY(read);
@@ -205,18 +204,18 @@ void TestSessionFile::parsing_data()
     QTest::addRow("strings holding brackets, commas and escaped quotes")
         << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"],[{\"x\\\\\",\"}\\","headers":[]}}])") << 1 << QString();
     QTest::addRow("UTF-8 with a byte-order mark") << "\xEF\xBB\xBF" + pair << 2 << QString();
-    QTest::addRow("an object instead of an array") << kRequest << -1 << u"does not hold a JSON array"_s;
-    QTest::addRow("an empty file") << QByteArray() << -1 << u"does not hold a JSON array"_s;
+    QTest::addRow("an object instead of an array") << kRequest << -1 << QStringLiteral("does not hold a JSON array");
+    QTest::addRow("an empty file") << QByteArray() << -1 << QStringLiteral("does not hold a JSON array");
     QTest::addRow("one malformed element fails the whole file")
-        << "[" + kRequest + R"(,{"response":{"id":"nope"}}])" << -1 << u"element 1"_s;
-    QTest::addRow("an empty element") << "[" + kRequest + ",]" << -1 << u"element 1"_s;
-    QTest::addRow("a stray closing brace in place of a comma") << "[" + kRequest + "}" + kRequest + "]" << -1 << u"element 0"_s;
-    QTest::addRow("an array that is not closed") << "[" + kRequest << -1 << u"not closed"_s;
-    QTest::addRow("a string that is not closed") << QByteArray(R"([{"request":"abc)") << -1 << u"not closed"_s;
-    QTest::addRow("text after the array") << pair + "x" << -1 << u"after the array"_s;
+        << "[" + kRequest + R"(,{"response":{"id":"nope"}}])" << -1 << QStringLiteral("element 1");
+    QTest::addRow("an empty element") << "[" + kRequest + ",]" << -1 << QStringLiteral("element 1");
+    QTest::addRow("a stray closing brace in place of a comma") << "[" + kRequest + "}" + kRequest + "]" << -1 << QStringLiteral("element 0");
+    QTest::addRow("an array that is not closed") << "[" + kRequest << -1 << QStringLiteral("not closed");
+    QTest::addRow("a string that is not closed") << QByteArray(R"([{"request":"abc)") << -1 << QStringLiteral("not closed");
+    QTest::addRow("text after the array") << pair + "x" << -1 << QStringLiteral("after the array");
     QTest::addRow("invalid UTF-8 in a string")
-        << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"\xC3\x28","headers":[]}}])") << -1 << u"element 0"_s;
-    QTest::addRow("invalid UTF-16 after its mark") << QByteArray("\xFF\xFE\x00\xD8[\x00", 6) << -1 << u"UTF-16"_s;
+        << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"\xC3\x28","headers":[]}}])") << -1 << QStringLiteral("element 0");
+    QTest::addRow("invalid UTF-16 after its mark") << QByteArray("\xFF\xFE\x00\xD8[\x00", 6) << -1 << QStringLiteral("UTF-16");
 
     QStringEncoder utf16le(QStringConverter::Utf16LE);
     QStringEncoder utf16be(QStringConverter::Utf16BE);
@@ -226,9 +225,9 @@ void TestSessionFile::parsing_data()
     QTest::addRow("UTF-16 big-endian with its mark") << QByteArray("\xFE\xFF") + QByteArray(utf16be(text)) << 2 << QString();
     QTest::addRow("UTF-32 little-endian with its mark") << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) << 2 << QString();
     QTest::addRow("UTF-16 with one byte after its last character")
-        << QByteArray("\xFF\xFE") + QByteArray(utf16le(text)) + "\n" << -1 << u"not valid UTF-16 text"_s;
+        << QByteArray("\xFF\xFE") + QByteArray(utf16le(text)) + "\n" << -1 << QStringLiteral("not valid UTF-16 text");
     QTest::addRow("UTF-32 with two bytes after its last character")
-        << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) + "\n\x00" << -1 << u"not valid UTF-32 text"_s;
+        << QByteArray("\xFF\xFE\x00\x00", 4) + QByteArray(utf32le(text)) + "\n\x00" << -1 << QStringLiteral("not valid UTF-32 text");
 }
 
 void TestSessionFile::parsing()
@@ -252,13 +251,13 @@ void TestSessionFile::aLargeFileIsReadWhileItIsSplitAndDecoded()
 {
     QString tricky;
     for (int i = 0; tricky.size() < 700 * 1024; ++i)
-        tricky += QString(i % 19, u'x') + u"\"\\],{\u00e9\u2028"_s + QString(i % 7, u'\\');
+        tricky += QString(i % 19, u'x') + QStringLiteral("\"\\],{\u00e9\u2028") + QString(i % 7, u'\\');
     MessageRepository repository;
     for (uint i = 1; i <= 40; ++i) {
-        repository.addRequest(request(id(i), u"https://h/api/items"_s, tricky.mid(int(i)), double(i)), u"App"_s);
-        repository.addResponse(response(id(i), id(1000 + i), 200, Response::Source::Cache, double(i), tricky.left(int(i) * 1000)), u"App"_s);
+        repository.addRequest(request(id(i), QStringLiteral("https://h/api/items"), tricky.mid(int(i)), double(i)), QStringLiteral("App"));
+        repository.addResponse(response(id(i), id(1000 + i), 200, Response::Source::Cache, double(i), tricky.left(int(i) * 1000)), QStringLiteral("App"));
     }
-    const QString path = m_dir.filePath(u"large.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("large.json"));
     QVERIFY(SessionFile::write(repository.currentTimeline(), path));
     QVERIFY2(QFileInfo(path).size() > 32 << 20, qPrintable(QString::number(QFileInfo(path).size())));
     const auto read = SessionFile::read(path);
@@ -278,7 +277,7 @@ void TestSessionFile::aFailedOpenChangesNothingAndLogs()
     repository.addRequest(request(id(7)), kApp);
     FileHolder holder;
     Logger logger;
-    const QString path = m_dir.filePath(u"broken.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("broken.json"));
     writeBytes(path, "[" + kRequest + ",{}]");
     std::optional<tl::expected<void, QString>> outcome;
     SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) { outcome = result; });
@@ -287,10 +286,10 @@ void TestSessionFile::aFailedOpenChangesNothingAndLogs()
     QCOMPARE(repository.exchangeCount(), 1);
     QVERIFY(holder.files().isEmpty());
     QCOMPARE(logger.log().size(), 1);
-    QVERIFY(logger.log().first().startsWith(u"<ERROR: Could not open the session file "_s + QDir::toNativeSeparators(path)));
+    QVERIFY(logger.log().first().startsWith(QStringLiteral("<ERROR: Could not open the session file ") + QDir::toNativeSeparators(path)));
 
     outcome.reset();
-    SessionFile::load(m_dir.filePath(u"missing.json"_s), repository, holder, logger,
+    SessionFile::load(m_dir.filePath(QStringLiteral("missing.json")), repository, holder, logger,
                       [&](const tl::expected<void, QString> &result) { outcome = result; });
     QTRY_VERIFY(outcome.has_value());
     QVERIFY(!*outcome);
@@ -301,9 +300,9 @@ void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("reason");
-    QTest::addRow("a file over the size limit") << u"huge.json"_s << u"larger than 4 GiB"_s;
-    QTest::addRow("a device that never ends") << u"/dev/zero"_s << u"not a regular file"_s;
-    QTest::addRow("a directory") << u"."_s << u""_s;
+    QTest::addRow("a file over the size limit") << QStringLiteral("huge.json") << QStringLiteral("larger than 4 GiB");
+    QTest::addRow("a device that never ends") << QStringLiteral("/dev/zero") << QStringLiteral("not a regular file");
+    QTest::addRow("a directory") << QStringLiteral(".") << QStringLiteral("");
 }
 
 // Refused at once: neither a sparse 5 GiB file nor an endless device is read into memory.
@@ -312,7 +311,7 @@ void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading()
     QFETCH(QString, path);
     QFETCH(QString, reason);
     const QString target = path.startsWith(u'/') ? path : m_dir.filePath(path);
-    if (path == u"huge.json"_s) {
+    if (path == QStringLiteral("huge.json")) {
         QFile huge(target);
         QVERIFY(huge.open(QIODevice::WriteOnly));
         QVERIFY(huge.resize(qint64(5) << 30));
@@ -322,14 +321,14 @@ void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading()
     const auto result = SessionFile::read(target);
     QVERIFY(!result);
     QVERIFY2(result.error().contains(reason), qPrintable(result.error()));
-    QFile::remove(m_dir.filePath(u"huge.json"_s));
+    QFile::remove(m_dir.filePath(QStringLiteral("huge.json")));
 }
 
 void TestSessionFile::aFileOpenedTwiceIsListedTwice()
 {
     MessageRepository repository;
     repository.addRequest(request(id(1)), kApp);
-    const QString path = m_dir.filePath(u"twice.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("twice.json"));
     QVERIFY(SessionFile::write(repository.currentTimeline(), path));
     FileHolder holder;
     Logger logger;
@@ -349,18 +348,18 @@ void TestSessionFile::filesAreAppliedInTheOrderTheyWereOpened()
 {
     MessageRepository source;
     for (uint i = 1; i <= 400; ++i)
-        source.addRequest(request(id(i), u"https://h/api/items"_s, QString(100 * 1024, u'b')), kApp);
-    const QString large = m_dir.filePath(u"large-first.json"_s);
+        source.addRequest(request(id(i), QStringLiteral("https://h/api/items"), QString(100 * 1024, u'b')), kApp);
+    const QString large = m_dir.filePath(QStringLiteral("large-first.json"));
     QVERIFY(SessionFile::write(source.currentTimeline(), large));
     source.clear();
     source.addRequest(request(id(1000)), kApp);
-    const QString small = m_dir.filePath(u"small-second.json"_s);
+    const QString small = m_dir.filePath(QStringLiteral("small-second.json"));
     QVERIFY(SessionFile::write(source.currentTimeline(), small));
 
     MessageRepository repository;
     FileHolder holder;
     Logger logger;
-    const QString missing = large + u".missing"_s;
+    const QString missing = large + QStringLiteral(".missing");
     QList<QString> finished;
     for (const QString &path : {large, small, missing, small}) {
         SessionFile::load(path, repository, holder, logger,
@@ -378,29 +377,29 @@ void TestSessionFile::filesAreAppliedInTheOrderTheyWereOpened()
 void TestSessionFile::failedSavesAreReportedAndLogged_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addRow("a directory that does not exist") << u"missing-dir/s.json"_s;
-    QTest::addRow("a parent that is a regular file") << u"plain-file/s.json"_s;
-    QTest::addRow("a full device") << u"/dev/full"_s;
-    QTest::addRow("a path that is a directory") << u"."_s;
+    QTest::addRow("a directory that does not exist") << QStringLiteral("missing-dir/s.json");
+    QTest::addRow("a parent that is a regular file") << QStringLiteral("plain-file/s.json");
+    QTest::addRow("a full device") << QStringLiteral("/dev/full");
+    QTest::addRow("a path that is a directory") << QStringLiteral(".");
 }
 
 void TestSessionFile::failedSavesAreReportedAndLogged()
 {
     QFETCH(QString, path);
-    if (path == u"/dev/full"_s && !QFileInfo::exists(path))
+    if (path == QStringLiteral("/dev/full") && !QFileInfo::exists(path))
         QSKIP("no /dev/full here");
-    writeBytes(m_dir.filePath(u"plain-file"_s), "keep");
+    writeBytes(m_dir.filePath(QStringLiteral("plain-file")), "keep");
     const QString target = path.startsWith(u'/') ? path : m_dir.filePath(path);
     MessageRepository repository;
-    repository.addRequest(request(id(1), u"https://h/x"_s, QString(64 * 1024, u'b')), kApp);
+    repository.addRequest(request(id(1), QStringLiteral("https://h/x"), QString(64 * 1024, u'b')), kApp);
     Logger logger;
     const auto result = SessionFile::save(repository.currentTimeline(), target, logger);
     QVERIFY(!result);
     QVERIFY(!result.error().isEmpty());
     QCOMPARE(logger.log().size(), 1);
-    QVERIFY(logger.log().first().startsWith(u"<ERROR: Could not save the session to "_s));
-    QCOMPARE(fileBytes(m_dir.filePath(u"plain-file"_s)), QByteArray("keep"));
-    if (path == u"/dev/full"_s)
+    QVERIFY(logger.log().first().startsWith(QStringLiteral("<ERROR: Could not save the session to ")));
+    QCOMPARE(fileBytes(m_dir.filePath(QStringLiteral("plain-file"))), QByteArray("keep"));
+    if (path == QStringLiteral("/dev/full"))
         QVERIFY(!QFileInfo(path).isFile()); // the device is still a device
 }
 
@@ -409,30 +408,30 @@ void TestSessionFile::aFullDiskLeavesTheExistingFileUntouched()
 {
     QTemporaryDir mountPoint;
     QVERIFY(mountPoint.isValid());
-    if (QProcess::execute(u"mount"_s, {u"-t"_s, u"tmpfs"_s, u"-o"_s, u"size=256k"_s, u"tmpfs"_s, mountPoint.path()}) != 0)
+    if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mountPoint.path()}) != 0)
         QSKIP("cannot mount a small file system here");
-    const auto unmount = qScopeGuard([&] { QProcess::execute(u"umount"_s, {u"-l"_s, mountPoint.path()}); });
-    const QString path = mountPoint.filePath(u"s.json"_s);
+    const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mountPoint.path()}); });
+    const QString path = mountPoint.filePath(QStringLiteral("s.json"));
     writeBytes(path, "[\"earlier session\"]");
     MessageRepository repository;
     for (uint i = 1; i <= 8; ++i)
-        repository.addRequest(request(id(i), u"https://h/x"_s, QString(64 * 1024, u'b')), kApp);
+        repository.addRequest(request(id(i), QStringLiteral("https://h/x"), QString(64 * 1024, u'b')), kApp);
     Logger logger;
     const auto result = SessionFile::save(repository.currentTimeline(), path, logger);
     QVERIFY(!result);
     QCOMPARE(result.error(), QString::fromLocal8Bit(std::strerror(ENOSPC)));
     QCOMPARE(fileBytes(path), QByteArray("[\"earlier session\"]"));
-    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{u"s.json"_s});
+    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files), QStringList{QStringLiteral("s.json")});
     QCOMPARE(logger.log().size(), 1);
 }
 
 void TestSessionFile::defaultFileNameHasNoSlash()
 {
     const QString name = SessionFile::defaultFileName(QDateTime(QDate(2026, 12, 6), QTime(17, 5)));
-    QVERIFY(name.startsWith(u"morvenda-session-"_s));
-    QVERIFY(name.endsWith(u".json"_s));
+    QVERIFY(name.startsWith(QStringLiteral("morvenda-session-")));
+    QVERIFY(name.endsWith(QStringLiteral(".json")));
     QVERIFY(!name.contains(u'/'));
-    QVERIFY(name.contains(u"17"_s) || name.contains(u"5"_s));
+    QVERIFY(name.contains(QStringLiteral("17")) || name.contains(QStringLiteral("5")));
 }
 
 // Thousands of elements in every read slice: the splitter hands out slices of elements while the
@@ -450,7 +449,7 @@ void TestSessionFile::manyElementsOverSeveralReadsComeBackInOrder()
             + R"(","url":"https://h/api/items","data":")" + body + R"(","headers":[]}})";
     }
     bytes += ']';
-    const QString path = m_dir.filePath(u"many.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("many.json"));
     writeBytes(path, bytes);
     bytes.clear();
     for (int round = 0; round < 3; ++round) {
@@ -469,7 +468,7 @@ void TestSessionFile::manyElementsOverSeveralReadsComeBackInOrder()
 // brackets fall into different slices is still an empty array.
 void TestSessionFile::anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing()
 {
-    const QString path = m_dir.filePath(u"blank.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("blank.json"));
     writeBytes(path, "[" + QByteArray(20 << 20, ' ') + "]");
     const auto read = SessionFile::read(path);
     QVERIFY2(read, qPrintable(read ? QString() : read.error()));
@@ -481,7 +480,7 @@ void TestSessionFile::anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing()
 // peer forever, holding a worker thread and the application's exit. Both fail at once instead.
 void TestSessionFile::aNamedPipeNeverBlocksASaveOrAnOpen()
 {
-    const QString path = m_dir.filePath(u"pipe"_s);
+    const QString path = m_dir.filePath(QStringLiteral("pipe"));
     const QByteArray native = QFile::encodeName(path);
     QVERIFY(mkfifo(native.constData(), 0600) == 0);
     // Should either side wait after all, a peer opened without waiting releases it.
@@ -498,7 +497,7 @@ void TestSessionFile::aNamedPipeNeverBlocksASaveOrAnOpen()
     });
     QTRY_VERIFY_WITH_TIMEOUT(opening.isFinished(), 5000);
     QVERIFY(!opening.result());
-    QVERIFY2(opening.result().error().contains(u"not a regular file"_s), qPrintable(opening.result().error()));
+    QVERIFY2(opening.result().error().contains(QStringLiteral("not a regular file")), qPrintable(opening.result().error()));
 
     QFuture<tl::expected<void, QString>> saving = QtConcurrent::run([path] { return SessionFile::write({}, path); });
     const auto unblockSave = qScopeGuard([&] {
@@ -546,7 +545,7 @@ void TestSessionFile::theSplitterAgreesWithAWholeDocumentDecoder()
         QCOMPARE(SessionFile::parse(sample, byFive), split);
         const auto reference = whole.decodePayloadArray(sample);
         QVERIFY2(split.has_value() == reference.has_value(),
-                 qPrintable(QStringLiteral("%1 for %2").arg(split ? u"accepted"_s : split.error(), QString::fromUtf8(sample))));
+                 qPrintable(QStringLiteral("%1 for %2").arg(split ? QStringLiteral("accepted") : split.error(), QString::fromUtf8(sample))));
         if (!split)
             continue;
         QList<Payload> kept;
@@ -563,7 +562,7 @@ void TestSessionFile::theSplitterAgreesWithAWholeDocumentDecoder()
 // at its next slice instead of going on to the end of the file.
 void TestSessionFile::aCancelledReadStopsAtItsNextRead()
 {
-    const QString path = m_dir.filePath(u"never-ending.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("never-ending.json"));
     writeBytes(path, "[" + QByteArray(32 << 20, '0'));
     std::atomic_bool cancelled = false;
     qint64 lastRead = 0;
@@ -594,7 +593,7 @@ void TestSessionFile::aCancelledLoadAppliesNothing()
     MessageRepository source;
     for (uint i = 1; i <= 50; ++i)
         source.addRequest(request(id(i)), kApp);
-    const QString path = m_dir.filePath(u"cancelled.json"_s);
+    const QString path = m_dir.filePath(QStringLiteral("cancelled.json"));
     QVERIFY(SessionFile::write(source.currentTimeline(), path));
 
     MessageRepository repository;
@@ -616,8 +615,8 @@ void TestSessionFile::aCancelledLoadAppliesNothing()
     QCOMPARE(holder.files(), QStringList{SessionFile::peerName(path)});
     QCOMPARE(repository.exchangeCount(), 51);
     QCOMPARE(logger.log().size(), 2);
-    QVERIFY(logger.log().first().startsWith(u"Stopped opening the session file "_s));
-    QVERIFY(!logger.log().join(u'\n').contains(u"ERROR"_s));
+    QVERIFY(logger.log().first().startsWith(QStringLiteral("Stopped opening the session file ")));
+    QVERIFY(!logger.log().join(u'\n').contains(QStringLiteral("ERROR")));
 }
 
 QTEST_GUILESS_MAIN(TestSessionFile)

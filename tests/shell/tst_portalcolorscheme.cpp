@@ -20,7 +20,7 @@ public:
 public slots:
     QDBusVariant Read(const QString &nameSpace, const QString &key)
     {
-        if (nameSpace != QLatin1String("org.freedesktop.appearance") || key != QLatin1String("color-scheme"))
+        if (nameSpace != QLatin1StringView("org.freedesktop.appearance") || key != QLatin1StringView("color-scheme"))
             return {};
         // The portal wraps the value in a second variant.
         return QDBusVariant(QVariant::fromValue(QDBusVariant(colorScheme)));

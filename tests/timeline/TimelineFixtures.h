@@ -18,7 +18,7 @@ inline QUuid id(uint n)
 
 inline std::optional<Url> url(const QString &text)
 {
-    if (text == QLatin1String("-"))
+    if (text == QLatin1StringView("-"))
         return std::nullopt;
     return Url::fromText(text.startsWith(QLatin1Char('/')) ? QStringLiteral("https://shop.example") + text : text);
 }
@@ -27,20 +27,20 @@ inline void run(MessageRepository &repository, const QString &script, const QStr
 {
     for (const QString &statement : script.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const QStringList t = statement.simplified().split(QLatin1Char(' '));
-        if (t.value(0) == QLatin1String("REQ")) {
+        if (t.value(0) == QLatin1StringView("REQ")) {
             repository.addRequest(Request(id(t.value(1).toUInt()), url(t.value(3, QStringLiteral("-"))),
                                           methodFromRawValue(t.value(2)), std::nullopt, std::nullopt, {}),
                                   peer);
-        } else if (t.value(0) == QLatin1String("RES")) {
+        } else if (t.value(0) == QLatin1StringView("RES")) {
             const QString status = t.value(3);
             const QString source = t.value(4, QStringLiteral("network"));
             std::optional<Response::Source> src;
-            if (source == QLatin1String("network"))
+            if (source == QLatin1StringView("network"))
                 src = Response::Source::Network;
-            else if (source == QLatin1String("cache"))
+            else if (source == QLatin1StringView("cache"))
                 src = Response::Source::Cache;
             repository.addResponse(Response(id(t.value(1).toUInt()), id(1000 + t.value(2).mid(1).toUInt()),
-                                            status == QLatin1String("-") ? std::nullopt : std::optional(status.toLongLong()),
+                                            status == QLatin1StringView("-") ? std::nullopt : std::optional(status.toLongLong()),
                                             url(t.value(5, QStringLiteral("/api/from-response"))), src, std::nullopt, {},
                                             std::nullopt),
                                    peer);

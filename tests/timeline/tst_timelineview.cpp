@@ -598,7 +598,7 @@ void TestTimelineView::screenshots()
 
     const QString folder = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
     QDir().mkpath(folder);
-    const QString file = QDir(folder).filePath(QStringLiteral("timeline-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")));
+    const QString file = QDir(folder).filePath(QStringLiteral("timeline-%1.png").arg(dark ? QLatin1StringView("dark") : QLatin1StringView("light")));
     const QImage picture = c.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
     QVERIFY(picture.save(file));
     // Every kind of badge the gallery holds is painted in its colour over the list's background
@@ -625,11 +625,11 @@ void TestTimelineView::screenshots()
         QTRY_VERIFY(menu->isVisible());
         const QString name = menu == methods ? QStringLiteral("methods") : QStringLiteral("sources");
         QVERIFY(menu->grab().save(QDir(folder).filePath(QStringLiteral("timeline-menu-%1-%2.png")
-                                                        .arg(name, dark ? QLatin1String("dark") : QLatin1String("light")))));
+                                                        .arg(name, dark ? QLatin1StringView("dark") : QLatin1StringView("light")))));
         menu->close();
     }
     QVERIFY(c.view.filterView()->grab().save(
-        QDir(folder).filePath(QStringLiteral("timeline-filterbar-%1.png").arg(dark ? QLatin1String("dark") : QLatin1String("light")))));
+        QDir(folder).filePath(QStringLiteral("timeline-filterbar-%1.png").arg(dark ? QLatin1StringView("dark") : QLatin1StringView("light")))));
     QApplication::setPalette(ShellPalette::light());
 }
 

@@ -19,7 +19,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -39,12 +38,12 @@ QWidget *toolbarButtons(WindowManager &manager)
     for (BottomView view : kAllBottomViews)
         row->addWidget(new BottomToolbarButton(view, manager));
     row->addStretch(1);
-    return section(u"Toolbar: settings in the sidebar, deeplink in a window, console shown"_s, row);
+    return section(QStringLiteral("Toolbar: settings in the sidebar, deeplink in a window, console shown"), row);
 }
 
 QWidget *externalWindow(WindowManager &manager)
 {
-    auto *content = new QLabel(u"Panel content (user panel, not in a window)"_s);
+    auto *content = new QLabel(QStringLiteral("Panel content (user panel, not in a window)"));
     content->setMinimumHeight(40);
     content->setAlignment(Qt::AlignLeft | Qt::AlignBottom);
     auto *framed = new QFrame;
@@ -53,36 +52,36 @@ QWidget *externalWindow(WindowManager &manager)
     inner->addWidget(applyExternalWindowModifier(content, SideView::User, manager, {}));
     auto *layout = new QVBoxLayout;
     layout->addWidget(framed);
-    return section(u"External window button"_s, layout);
+    return section(QStringLiteral("External window button"), layout);
 }
 
 QWidget *buttons()
 {
     auto *row = new QHBoxLayout;
-    row->addWidget(new QLabel(u"Copy:"_s));
-    row->addWidget(new CopyButton([] { return u"value"_s; }));
-    auto *confirmed = new CopyButton([] { return u"copied value"_s; });
+    row->addWidget(new QLabel(QStringLiteral("Copy:")));
+    row->addWidget(new CopyButton([] { return QStringLiteral("value"); }));
+    auto *confirmed = new CopyButton([] { return QStringLiteral("copied value"); });
     confirmed->copy();
     row->addWidget(confirmed);
     row->addSpacing(16);
-    row->addWidget(new QLabel(u"Help:"_s));
+    row->addWidget(new QLabel(QStringLiteral("Help:")));
     row->addWidget(new HelpButton(Help::Filters, {[](const QUrl &) {}, [] {}}));
     row->addStretch(1);
-    return section(u"Copy and help buttons"_s, row);
+    return section(QStringLiteral("Copy and help buttons"), row);
 }
 
 QWidget *texts()
 {
     auto *column = new QVBoxLayout;
-    column->addWidget(new Disclosure(u"Token"_s, u"eyJhbGciOiJIUzI1NiJ9.<b>not bold</b>\nsecond line"_s,
-        new CopyButton([] { return u"token"_s; })));
-    auto *folded = new Disclosure(u"Folded field"_s, u"hidden content"_s);
+    column->addWidget(new Disclosure(QStringLiteral("Token"), QStringLiteral("eyJhbGciOiJIUzI1NiJ9.<b>not bold</b>\nsecond line"),
+        new CopyButton([] { return QStringLiteral("token"); })));
+    auto *folded = new Disclosure(QStringLiteral("Folded field"), QStringLiteral("hidden content"));
     folded->setExpanded(false);
     column->addWidget(folded);
-    column->addWidget(new QLabel(u"Above an empty hideable text"_s));
+    column->addWidget(new QLabel(QStringLiteral("Above an empty hideable text")));
     column->addWidget(new HideableText(QString()));
-    column->addWidget(new HideableText(u"A hideable text with content"_s));
-    return section(u"Disclosure and hideable text"_s, column);
+    column->addWidget(new HideableText(QStringLiteral("A hideable text with content")));
+    return section(QStringLiteral("Disclosure and hideable text"), column);
 }
 
 QLabel *chip(const QString &text, const QPalette &palette)
@@ -90,7 +89,7 @@ QLabel *chip(const QString &text, const QPalette &palette)
     auto *label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     const QColor background = namedColor(NamedColor::Accent, palette);
-    label->setStyleSheet(u"QLabel { background: %1; color: %2; border-radius: 8px; padding: 2px 8px; }"_s.arg(
+    label->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; border-radius: 8px; padding: 2px 8px; }").arg(
         background.name(), palette.color(QPalette::HighlightedText).name()));
     return label;
 }
@@ -126,8 +125,8 @@ private:
     }
 
     QPalette m_palette;
-    QStringList m_choices{u"bar"_s, u"line"_s, u"points"_s};
-    QString m_selected = u"line"_s;
+    QStringList m_choices{QStringLiteral("bar"), QStringLiteral("line"), QStringLiteral("points")};
+    QString m_selected = QStringLiteral("line");
 };
 
 QWidget *modifiersAndLayouts(const QPalette &palette)
@@ -135,11 +134,11 @@ QWidget *modifiersAndLayouts(const QPalette &palette)
     auto *grid = new QGridLayout;
 
     auto *darkened = new QLabel;
-    darkened->setPixmap(Symbols::pixmap(u"star.fill"_s, namedColor(NamedColor::Yellow, palette), 24, 1.0));
+    darkened->setPixmap(Symbols::pixmap(QStringLiteral("star.fill"), namedColor(NamedColor::Yellow, palette), 24, 1.0));
     applyDarkenedForLightMode(darkened);
     auto *plain = new QLabel;
-    plain->setPixmap(Symbols::pixmap(u"star.fill"_s, namedColor(NamedColor::Yellow, palette), 24, 1.0));
-    auto *round = new QLabel(u"JD"_s);
+    plain->setPixmap(Symbols::pixmap(QStringLiteral("star.fill"), namedColor(NamedColor::Yellow, palette), 24, 1.0));
+    auto *round = new QLabel(QStringLiteral("JD"));
     round->setAlignment(Qt::AlignCenter);
     round->setAutoFillBackground(true);
     QPalette roundPalette = round->palette();
@@ -148,7 +147,7 @@ QWidget *modifiersAndLayouts(const QPalette &palette)
     round->setPalette(roundPalette);
     applyRoundView(round, 30);
     auto *row = new QHBoxLayout;
-    row->addWidget(new QLabel(u"Plain, darkened in light mode, round:"_s));
+    row->addWidget(new QLabel(QStringLiteral("Plain, darkened in light mode, round:")));
     row->addWidget(plain);
     row->addWidget(darkened);
     row->addWidget(round);
@@ -158,14 +157,14 @@ QWidget *modifiersAndLayouts(const QPalette &palette)
     auto *chips = new QWidget;
     chips->setFixedWidth(320);
     auto *flow = new FlowStack(chips);
-    for (const QString &text : {u"GET"_s, u"analytics"_s, u"settings"_s, u"milestones"_s, u"status 200"_s,
-             u"retailer"_s, u"brand"_s, u"a rather long chip text"_s, u"x"_s})
+    for (const QString &text : {QStringLiteral("GET"), QStringLiteral("analytics"), QStringLiteral("settings"), QStringLiteral("milestones"), QStringLiteral("status 200"),
+             QStringLiteral("retailer"), QStringLiteral("brand"), QStringLiteral("a rather long chip text"), QStringLiteral("x")})
         flow->addWidget(chip(text, palette));
     grid->addWidget(chips, 1, 0);
 
     auto *picker = new PickerDemo(palette);
     grid->addWidget(picker, 2, 0, Qt::AlignLeft);
-    return section(u"View modifiers, flow stack and segmented picker"_s, grid);
+    return section(QStringLiteral("View modifiers, flow stack and segmented picker"), grid);
 }
 
 QWidget *symbolSheet(const QPalette &palette)
@@ -187,10 +186,10 @@ QWidget *symbolSheet(const QPalette &palette)
     int column = 0;
     for (NamedColor colour : colours) {
         auto *swatch = new QLabel;
-        swatch->setPixmap(Symbols::pixmap(u"circle.fill"_s, namedColor(colour, palette), 18, 1.0));
+        swatch->setPixmap(Symbols::pixmap(QStringLiteral("circle.fill"), namedColor(colour, palette), 18, 1.0));
         grid->addWidget(swatch, colourRow, column++);
     }
-    return section(u"Symbols and named colours"_s, grid);
+    return section(QStringLiteral("Symbols and named colours"), grid);
 }
 
 } // namespace
