@@ -175,7 +175,7 @@ void MainScene::wireOnce()
     // reason is in the console.
     if (!m_shared.listener.isListening()) {
         m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Listener.unableToStartTitle"),
-            L10n::text("Listener.unableToStartMessage"), {}});
+            L10n::tr("Listener.unableToStartMessage", m_shared.listener.startError()), {}});
     }
     m_shared.impersonateUpdater.start(m_shared.userManager);
     // A damaged store was set aside at start: said once, now that there is a window to say it in.

@@ -69,6 +69,7 @@ const Entry kEntries[] = {
     {"Connection.selectConnectionToDisplay", "Select connection to display:"},
     {"Connection.selectOpenedFiles", "Select opened files:"},
     {"Connection.serverEnabled", "Morvenda server is enabled"},
+    {"Connection.serverNotRunning", "Morvenda server is not running"},
     {"Connection.serverName", "Server name: "},
     {"Connection.Disclaimer.availableApps",
      "Morvenda will start a local server to receive incoming connections."},
@@ -186,8 +187,7 @@ const Entry kEntries[] = {
     // Application: the alert when the server could not start
     {"Listener.unableToStartTitle", "The Morvenda server could not start"},
     {"Listener.unableToStartMessage",
-     "Apps cannot connect until Morvenda is started again. The console shows the reason, for example "
-     "a port already in use by another Morvenda."},
+     "Apps cannot connect until Morvenda is started again: %@."},
     // Application: menu titles and the File menu's items beyond save and open
     {"Menu.file", "File"},
     {"Menu.window", "Window"},

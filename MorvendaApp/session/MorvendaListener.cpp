@@ -104,8 +104,9 @@ void MorvendaListener::startListening(const Options &options)
         bool ok = false;
         const uint value = portSetting.toUInt(&ok);
         if (!ok || value == 0 || value > 65535) {
-            const QString message = QStringLiteral("Unable to start listener: MORVENDA_PORT=\"%1\" is not a port number")
-                                        .arg(QString::fromLocal8Bit(portSetting));
+            m_startError = QStringLiteral("MORVENDA_PORT=\"%1\" is not a port number")
+                               .arg(QString::fromLocal8Bit(portSetting));
+            const QString message = QStringLiteral("Unable to start listener: ") + m_startError;
             qCCritical(lcMorvendaListener, "%s", qUtf8Printable(message));
             m_logger.error(message);
             return;
@@ -113,9 +114,10 @@ void MorvendaListener::startListening(const Options &options)
         port = static_cast<quint16>(value);
     }
     if (!m_server.listen(options.address, port)) {
-        const QString message = port != 0
-            ? QStringLiteral("Unable to start listener: port %1 is not available (%2)").arg(port).arg(m_server.errorString())
-            : QStringLiteral("Unable to start listener: ") + m_server.errorString();
+        m_startError = port != 0
+            ? QStringLiteral("port %1 is not available (%2)").arg(port).arg(m_server.errorString())
+            : m_server.errorString();
+        const QString message = QStringLiteral("Unable to start listener: ") + m_startError;
         qCCritical(lcMorvendaListener, "%s", qUtf8Printable(message));
         m_logger.error(message);
         return;

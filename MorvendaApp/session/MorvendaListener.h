@@ -58,6 +58,8 @@ public:
     static QString bonjourName(const QString &hostName);
 
     bool isListening() const { return m_server.isListening(); }
+    // Why listening failed at start (names the port when one was asked for); empty while listening.
+    const QString &startError() const { return m_startError; }
     quint16 serverPort() const { return m_server.serverPort(); }
 
     // Published state (see signals): each assignment notifies, equal values included.
@@ -121,6 +123,7 @@ private:
 
     Logger &m_logger;
     Server m_server;
+    QString m_startError;
     ServiceAdvertiser *m_advertiser = nullptr;
     ConnectionRegistry m_registry;
     PayloadDispatcher m_dispatcher;

@@ -150,10 +150,14 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     auto *status = new QHBoxLayout;
     status->setSpacing(16);
     status->setContentsMargins(0, 0, 0, 24);
-    auto *enabled = new QLabel(L10n::text("Connection.serverEnabled"), this);
+    // A server that could not start says so, with no spinner waiting for apps that cannot come.
+    const bool serving = listener.isListening();
+    auto *enabled = new QLabel(L10n::text(serving ? "Connection.serverEnabled" : "Connection.serverNotRunning"), this);
+    enabled->setObjectName(QStringLiteral("serverState"));
     enabled->setFont(scaledFont(font(), 1.6));
     status->addWidget(enabled);
-    status->addWidget(new Spinner(this));
+    if (serving)
+        status->addWidget(new Spinner(this));
     status->addStretch(1);
 
     m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, avatars, this);

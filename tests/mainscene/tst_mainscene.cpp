@@ -355,6 +355,14 @@ void TestMainScene::aServerThatCannotListenIsAnnouncedOnce()
         QVERIFY(QTest::qWaitForWindowExposed(scene.mainWindow()));
         QCOMPARE(alerts.count(), 1);
         QCOMPARE(second.listener.alertViewState()->title, L10n::text("Listener.unableToStartTitle"));
+        const QString port = QString::number(occupant.serverPort());
+        QVERIFY2(second.listener.alertViewState()->message->contains(QStringLiteral("port ") + port),
+            qPrintable(*second.listener.alertViewState()->message));
+        // The connect screen behind the alert does not claim to serve.
+        const auto states = scene.mainWindow()->findChildren<QLabel *>(QStringLiteral("serverState"));
+        QVERIFY(!states.isEmpty());
+        for (const QLabel *state : states)
+            QCOMPARE(state->text(), L10n::text("Connection.serverNotRunning"));
         QVERIFY(second.logger.log().join(QLatin1Char('\n')).contains(QStringLiteral("Unable to start listener")));
         scene.mainWindow()->hide();
         scene.show();
