@@ -24,6 +24,7 @@ struct RemoteFixture
     Logger logger;
     MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     ScriptedPeer app;
+    ScriptedPeer other;
 
     // Connects the scripted app as `name` and makes it the active connection.
     bool connectApp(const QString &name = QStringLiteral("Shop"))
@@ -36,6 +37,15 @@ struct RemoteFixture
         listener.select(listener.connections().constLast());
         // The server's hello.
         return QTest::qWaitFor([&] { return app.frames().size() == 1; }, 5000);
+    }
+
+    // Connects a second app as `name`, leaving the first one active.
+    bool connectOther(const QString &name)
+    {
+        if (!other.connectTo(listener.serverPort()))
+            return false;
+        other.handshake(name);
+        return QTest::qWaitFor([&] { return listener.connections().size() == 2; }, 5000);
     }
 
     // Frames the app received after the hello.

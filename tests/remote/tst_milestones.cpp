@@ -159,10 +159,7 @@ void tst_Milestones::anotherAppShowsItsOwnMilestones()
 {
     RemoteFixture tool;
     QVERIFY(tool.connectApp());
-    ScriptedPeer other;
-    QVERIFY(other.connectTo(tool.listener.serverPort()));
-    other.handshake(QStringLiteral("Other"));
-    QTRY_COMPARE(tool.listener.connections().size(), 2);
+    QVERIFY(tool.connectOther(QStringLiteral("Other")));
     tool.milestones.storeMilestones(QStringLiteral("Shop"), {Milestone(QStringLiteral("signup"), 1, {}, {})});
     MilestoneListViewModel model(tool.listener, tool.milestones);
     model.bind();

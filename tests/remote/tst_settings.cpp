@@ -313,10 +313,7 @@ void tst_Settings::anotherAppShowsItsOwnSettings()
 {
     RemoteFixture tool;
     QVERIFY(tool.connectApp());
-    ScriptedPeer other;
-    QVERIFY(other.connectTo(tool.listener.serverPort()));
-    other.handshake(QStringLiteral("Other"));
-    QTRY_COMPARE(tool.listener.connections().size(), 2);
+    QVERIFY(tool.connectOther(QStringLiteral("Other")));
     tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
     tool.settings.storeSettings(QStringLiteral("Other"), {threeKinds().at(1)});
     SettingsListViewModel model(tool.listener, tool.settings);
