@@ -16,10 +16,6 @@ namespace {
 // The narrowest time axis, in seconds: a lone second reads as a bar, not as a wall of colour.
 constexpr double kMinimumSpan = 10;
 constexpr int kCaptionPixels = 10;
-// A live chart redraws at most ten times a second, and less often when drawing takes long, so a
-// flood of requests over a long session never takes more than a tenth of the main thread.
-constexpr qint64 kMinimumRefreshIntervalMs = 100;
-constexpr qint64 kMaximumRefreshIntervalMs = 2000;
 } // namespace
 
 RequestAmountChart::RequestAmountChart(MessageRepository &repository, QWidget *parent)
@@ -102,9 +98,7 @@ void RequestAmountChart::scheduleRefresh()
     m_stale = true;
     if (m_refreshTimer.isActive() || !isVisible())
         return;
-    const qint64 interval = std::clamp(qint64(10 * m_lastRefreshMs), kMinimumRefreshIntervalMs, kMaximumRefreshIntervalMs);
-    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : interval;
-    m_refreshTimer.start(int(std::max<qint64>(0, interval - since)));
+    m_refreshTimer.start(m_pacing.nextDelayMs());
 }
 
 void RequestAmountChart::refresh()
@@ -117,8 +111,7 @@ void RequestAmountChart::refresh()
     m_content->setCurrentIndex(empty ? 0 : 1);
     m_chart->setData(empty ? Chart::Data{} : chartData(m_viewModel->buckets()));
     // The drawing itself follows in this turn's paint; the last one's time stands in for it.
-    m_lastRefreshMs = double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs();
-    m_sinceRefresh.start();
+    m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
 }
 
 Chart::Data RequestAmountChart::chartData(const RequestAmountBuckets &buckets)

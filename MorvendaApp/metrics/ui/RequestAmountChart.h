@@ -5,9 +5,9 @@
 // repository outlives it.
 #pragma once
 
+#include "RefreshPacing.h"
 #include "ChartView.h"
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 
@@ -49,7 +49,6 @@ private:
     ChartView *m_chart = nullptr;
     SymbolButton *m_trash = nullptr;
     QTimer m_refreshTimer;
-    QElapsedTimer m_sinceRefresh;
-    double m_lastRefreshMs = 0;
+    RefreshPacing m_pacing;
     bool m_stale = true;
 };

@@ -16,9 +16,6 @@
 namespace {
 // How far the pointer moves with the button down before a drag starts.
 constexpr qreal kDragThreshold = 10;
-// At most ten redraws a second, fewer when drawing takes long (see scheduleRefresh).
-constexpr qint64 kMinimumRefreshIntervalMs = 100;
-constexpr qint64 kMaximumRefreshIntervalMs = 2000;
 
 QColor yellow(const QPalette &palette)
 {
@@ -104,9 +101,7 @@ void RequestDurationMeasuredChart::scheduleRefresh()
     m_stale = true;
     if (m_refreshTimer.isActive() || !isVisible())
         return;
-    const qint64 interval = std::clamp(qint64(10 * m_lastRefreshMs), kMinimumRefreshIntervalMs, kMaximumRefreshIntervalMs);
-    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : interval;
-    m_refreshTimer.start(int(std::max<qint64>(0, interval - since)));
+    m_refreshTimer.start(m_pacing.nextDelayMs());
 }
 
 void RequestDurationMeasuredChart::refreshNow()
@@ -116,8 +111,7 @@ void RequestDurationMeasuredChart::refreshNow()
     m_stale = false;
     m_refreshTimer.stop();
     m_chart->setData(chartData(m_items));
-    m_lastRefreshMs = double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs();
-    m_sinceRefresh.start();
+    m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
 }
 
 std::optional<double> RequestDurationMeasuredChart::dateAt(qreal x) const

@@ -5,12 +5,12 @@
 // Main thread only.
 #pragma once
 
+#include "RefreshPacing.h"
 #include "ChartView.h"
 #include "MorvendaApp/metrics/RequestDurationChartItem.h"
 #include "MorvendaApp/metrics/RequestDurationMeasure.h"
 #include "MorvendaApp/metrics/RequestDurationMeasuringTools.h"
 
-#include <QElapsedTimer>
 #include <QList>
 #include <QPointF>
 #include <QTimer>
@@ -90,7 +90,6 @@ private:
     bool m_dragging = false;
 
     QTimer m_refreshTimer;
-    QElapsedTimer m_sinceRefresh;
-    double m_lastRefreshMs = 0;
+    RefreshPacing m_pacing;
     bool m_stale = true;
 };
