@@ -85,27 +85,6 @@ private slots:
                 QStringLiteral("user1"), QStringLiteral("User2"), QStringLiteral("user10"), QStringLiteral("zed")}));
     }
 
-    void favouritesAreSplitAndMoveWhenToggled()
-    {
-        for (const char *name : {"carol", "alice", "bob"}) {
-            QVERIFY(m_store->addUser(QString::fromUtf8(name), QString::fromUtf8(name)));
-        }
-        m_model->fetchUsers();
-        QSignalSpy favorites(m_model.get(), &ImpersonateListViewModel::favoriteUsersChanged);
-        const ImpersonateUserData bob = m_model->displayUsers().at(1);
-        m_model->toggleFavorite(bob);
-        QCOMPARE(names(m_model->favoriteUsers()), QStringList{QStringLiteral("bob")});
-        QCOMPARE(names(m_model->displayUsers()), (QStringList{QStringLiteral("alice"), QStringLiteral("carol")}));
-        QCOMPARE(favorites.size(), 1);
-        QCOMPARE(names(favorites.at(0).at(0).value<QList<ImpersonateUserData>>()), QStringList{QStringLiteral("bob")});
-
-        m_model->toggleFavorite(m_model->favoriteUsers().first());
-        QVERIFY(m_model->favoriteUsers().isEmpty());
-        QCOMPARE(names(m_model->displayUsers()),
-            (QStringList{QStringLiteral("alice"), QStringLiteral("bob"), QStringLiteral("carol")}));
-        QCOMPARE(names(m_model->users()), names(m_model->displayUsers()));
-    }
-
     void textAndAppFiltersCombine()
     {
         ImpersonateUserData retail(QStringLiteral("TOK-R"), QStringLiteral("r1"), std::nullopt, std::nullopt,

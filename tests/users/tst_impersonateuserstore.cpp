@@ -138,22 +138,6 @@ private slots:
         QCOMPARE((*store->fetchByToken(QStringLiteral("bad")))->tags, std::nullopt);
     }
 
-    void emptyNotesAreStoredAsNone()
-    {
-        auto store = openStore(m_path);
-        QVERIFY(store);
-        ImpersonateUserData user = record(QStringLiteral("t"), QString());
-        user.notes = QString();
-        const auto stored = store->upsert(user);
-        QVERIFY(stored);
-        RawDatabase raw(m_path);
-        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
-        QVERIFY(store->setNotes(stored->id, QStringLiteral("x")));
-        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("x"));
-        QVERIFY(store->setNotes(stored->id, QString()));
-        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
-    }
-
     void fieldUpdatesKeepOtherChangesAndNeverResurrect()
     {
         auto store = openStore(m_path);
@@ -240,33 +224,6 @@ private slots:
         }));
         QCOMPARE(changed.size(), 1);
         QCOMPARE(store->fetchAll()->size(), 1);
-    }
-
-    void newerFormatIsNeverWrittenTo()
-    {
-        {
-            auto store = openStore(m_path);
-            QVERIFY(store);
-        }
-        {
-            RawDatabase raw(m_path);
-            QVERIFY(raw.exec("PRAGMA journal_mode=DELETE; PRAGMA user_version = 7"));
-        }
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray before = file.readAll();
-        file.close();
-
-        const auto opened = ImpersonateUserStore::open(m_path);
-        QVERIFY(!opened);
-        QCOMPARE(opened.error().kind, ImpersonateUserStore::OpenError::TooNew);
-        const auto atStart = ImpersonateUserStore::openAtStart(m_path);
-        QVERIFY(!atStart);
-        QVERIFY2(atStart.error().contains(m_path), qPrintable(atStart.error()));
-        QVERIFY2(atStart.error().contains(QStringLiteral("newer")), qPrintable(atStart.error()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
-        QVERIFY(!QFile::exists(m_path + QStringLiteral("-wal")));
     }
 
     void fileThatIsNotADatabaseIsSetAsideAndReplaced_data()
