@@ -1,9 +1,7 @@
 // The chart widget: value↔pixel mapping both ways, the cached layer redrawn only when it must be,
-// labels fitted and thinned, marks that cannot be drawn skipped, and a look at it in both palettes.
+// labels fitted and thinned, and marks that cannot be drawn skipped.
 #include "MorvendaApp/metrics/ui/ChartView.h"
 #include "MorvendaApp/shell/ShellPalette.h"
-
-#include "tests/support/Artifacts.h"
 
 #include <QPainter>
 #include <QtTest>
@@ -177,24 +175,6 @@ private slots:
         QVERIFY(placed.left() >= plot.left());
     }
 
-    void screenshotsInBothPalettes()
-    {
-        for (const bool dark : {false, true}) {
-            QWidget frame;
-            frame.setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
-            frame.setAutoFillBackground(true);
-            frame.resize(520, 260);
-            auto *view = new ChartView(&frame);
-            view->setGeometry(frame.rect());
-            view->setData(sampleData());
-            view->setOverlayPainter([view](QPainter &painter) {
-                view->paintRule(painter, Chart::Rule{Qt::Vertical, 1765000002.5, std::nullopt, 1, {3, 3},
-                                             Chart::Label{0, 0, 0, 0, QStringLiteral("hover"), Chart::LabelPosition::Top, 2,
-                                                 Chart::Fit::Plot, Chart::Fit::Chart}});
-            });
-            saveArtifact(&frame, dark ? QStringLiteral("chartview-dark.png") : QStringLiteral("chartview-light.png"));
-        }
-    }
 };
 
 QTEST_MAIN(TestChartView)

@@ -24,8 +24,6 @@ private slots:
     void secondsLabels();
     void extentSkipsTimesOutsideTheCalendar();
     void hoverAndDrag();
-    void tapMarksAndUndo();
-    void lineMarksNeedTimeAndDuration();
 };
 
 void TestRequestDurationMeasure::rowAtValue_data()
@@ -142,40 +140,6 @@ void TestRequestDurationMeasure::hoverAndDrag()
     QVERIFY(!tools.hoverValue());
     tools.undoDragMark();
     QVERIFY(!tools.dragMark());
-}
-
-void TestRequestDurationMeasure::tapMarksAndUndo()
-{
-    RequestDurationMeasuringTools tools(RequestDurationMeasuringTools::Kind::Bar);
-    QVERIFY(!tools.tap());
-    tools.hover(11.0, std::nullopt); // a bar mark needs no row
-    QVERIFY(tools.tap());
-    QVERIFY(tools.tap());
-    tools.hover(11.5, 1);
-    QVERIFY(tools.tap());
-    QCOMPARE(tools.marks().size(), size_t(3));
-    QCOMPARE(tools.marks().at(0), tools.marks().at(1));
-    QVERIFY(!tools.marks().at(0).value);
-
-    tools.undoTapMark();
-    QCOMPARE(tools.marks().size(), size_t(2));
-    QCOMPARE(tools.marks().back().time, 11.0);
-    tools.undoTapMark();
-    tools.undoTapMark();
-    tools.undoTapMark();
-    QVERIFY(tools.marks().empty());
-}
-
-void TestRequestDurationMeasure::lineMarksNeedTimeAndDuration()
-{
-    RequestDurationMeasuringTools tools(RequestDurationMeasuringTools::Kind::Line);
-    tools.hover(std::nullopt, 0.8); // no data: no time under the pointer
-    QVERIFY(!tools.tap());
-    tools.hover(10.5, std::nullopt);
-    QVERIFY(!tools.tap());
-    tools.hover(10.5, 0.8);
-    QVERIFY(tools.tap());
-    QCOMPARE(tools.marks().back(), (RequestDurationMeasuringTools::Mark{10.5, 0.8}));
 }
 
 // Labels must not follow the user's locale: run everything under a German one, which writes

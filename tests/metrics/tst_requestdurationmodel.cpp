@@ -82,14 +82,11 @@ private slots:
     void pathKeys_data();
     void pathKeys();
     void pathsAreDistinctAndSorted();
-    void graphDataFollowsTheTimelineAndTheSelection();
     void lastJoinedResponseEndsTheItem();
     void unmeasurableInput();
     void filterListsLiterallyAndCaseSensitively();
     void selectionOperations();
-    void hiddenExchangesLeaveButTheSelectionStays();
     void clearEmptiesChartPathsAndRepository();
-    void aRowThatChangesPathMovesBetweenPaths();
     void fiftyThousandDistinctPaths();
     void randomSequencesMatchAFromScratchPass();
 };
@@ -154,47 +151,6 @@ void TestRequestDurationModel::pathsAreDistinctAndSorted()
     // A fresh model over the same timeline agrees.
     RequestDurationChartViewModel again(repository);
     QCOMPARE(again.paths(), expected);
-}
-
-void TestRequestDurationModel::graphDataFollowsTheTimelineAndTheSelection()
-{
-    MessageRepository repository;
-    RequestDurationChartViewModel model(repository);
-    QSignalSpy changes(&model, &RequestDurationChartViewModel::graphDataChanged);
-
-    request(repository, 1, QStringLiteral("/a"), 10.0);
-    request(repository, 2, QStringLiteral("/a?page=2"), 10.5);
-    request(repository, 3, QStringLiteral("/b"), 10.6);
-    request(repository, 4, QStringLiteral("/a"), 11.0);
-    response(repository, 1, 12.0);
-    response(repository, 3, 12.0);
-    response(repository, 4, 12.0);
-    QVERIFY2(model.graphData().isEmpty(), "nothing is selected yet");
-    QCOMPARE(changes.count(), 0);
-
-    model.togglePath(QStringLiteral("/a"));
-    QCOMPARE(model.graphData().size(), 2);
-    QCOMPARE(model.graphData().at(0), (RequestDurationChartItem{id(1), 2.0, 10.0, 12.0, QStringLiteral("/a")}));
-    QCOMPARE(model.graphData().at(1).id, id(4));
-
-    // The response of an earlier exchange arrives last: its item takes its timeline place.
-    changes.clear();
-    response(repository, 2, 11.5);
-    QCOMPARE(changes.count(), 1);
-    QCOMPARE(model.graphData().size(), 3);
-    QCOMPARE(model.graphData().at(1), (RequestDurationChartItem{id(2), 1.0, 10.5, 11.5, QStringLiteral("/a")}));
-    QCOMPARE(model.graphData().at(2).id, id(4));
-
-    // Deliveries for paths that are not selected leave the graph data alone.
-    changes.clear();
-    request(repository, 5, QStringLiteral("/b"), 13.0);
-    response(repository, 5, 13.5);
-    QCOMPARE(changes.count(), 0);
-
-    model.togglePath(QStringLiteral("/b"));
-    QCOMPARE(model.graphData().size(), 5);
-    QCOMPARE(model.graphData().at(2).path, QStringLiteral("/b"));
-    QCOMPARE(model.graphData().at(4).id, id(5));
 }
 
 void TestRequestDurationModel::lastJoinedResponseEndsTheItem()
@@ -307,27 +263,6 @@ void TestRequestDurationModel::selectionOperations()
     QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
 }
 
-void TestRequestDurationModel::hiddenExchangesLeaveButTheSelectionStays()
-{
-    MessageRepository repository;
-    request(repository, 1, QStringLiteral("/a"), 1.0, QStringLiteral("Shop"));
-    response(repository, 1, 2.0, 900, QStringLiteral("Shop"));
-    request(repository, 2, QStringLiteral("/b"), 1.0, QStringLiteral("Other"));
-    response(repository, 2, 2.0, 900, QStringLiteral("Other"));
-    RequestDurationChartViewModel model(repository);
-    model.togglePath(QStringLiteral("/a"));
-    QCOMPARE(model.graphData().size(), 1);
-
-    repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
-        KeyPaths::peer, QStringLiteral("Other"), [](const QString &peer, const QString &wanted) { return peer == wanted; }));
-    QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/b")}));
-    QCOMPARE(model.selectedPaths(), QSet<QString>({QStringLiteral("/a")}));
-
-    repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
-    QCOMPARE(model.graphData().size(), 1);
-}
-
 void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
 {
     MessageRepository repository;
@@ -352,29 +287,6 @@ void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
     // The chart picks up again with the next delivery.
     request(repository, 2, QStringLiteral("/a"), 3.0);
     QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
-}
-
-void TestRequestDurationModel::aRowThatChangesPathMovesBetweenPaths()
-{
-    MessageRepository repository;
-    RequestDurationChartViewModel model(repository);
-    QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.togglePath(QStringLiteral("/new"));
-
-    // An exchange started by its response has no path until its request arrives.
-    response(repository, 1, 12.0);
-    QVERIFY(model.paths().isEmpty());
-    request(repository, 1, QStringLiteral("/old"), 10.0);
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/old")}));
-    QVERIFY(model.graphData().isEmpty());
-
-    // A repeated request replaces the exchange whole, under another path and without response.
-    request(repository, 1, QStringLiteral("/new"), 11.0);
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/new")}));
-    QVERIFY(model.graphData().isEmpty());
-    response(repository, 1, 11.25);
-    QCOMPARE(model.graphData().size(), 1);
-    QCOMPARE(model.graphData().at(0).duration, 0.25);
 }
 
 void TestRequestDurationModel::fiftyThousandDistinctPaths()
