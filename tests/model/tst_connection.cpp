@@ -76,7 +76,6 @@ class tst_Connection : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void newConnectionIsNamedByItsIdentifier();
     void framesArriveWholeAndInOrder();
     void oversizeFrameIsSkippedAndTheConnectionGoesOn();
     void everythingSentBeforeACloseIsDelivered();
@@ -89,16 +88,6 @@ private slots:
     void keepAliveOptionsAreSet();
     void peerThatNeverReadsIsBounded();
 };
-
-void tst_Connection::newConnectionIsNamedByItsIdentifier()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    const QString name = pair.connection->displayName();
-    QCOMPARE(name.size(), 36);
-    QCOMPARE(name, name.toUpper());
-    QCOMPARE(QUuid::fromString(name), pair.connection->id());
-}
 
 void tst_Connection::framesArriveWholeAndInOrder()
 {
