@@ -17,8 +17,6 @@
 #include <QtTest>
 
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -48,13 +46,6 @@ QByteArray protobufSettingJson(const char *overrideState)
 int openDescriptorCount()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
-}
-
-int intOption(qintptr fd, int level, int name)
-{
-    int value = -1;
-    socklen_t length = sizeof value;
-    return ::getsockopt(static_cast<int>(fd), level, name, &value, &length) == 0 ? value : -1;
 }
 
 bool logContains(const Logger &logger, const QString &text)
@@ -134,9 +125,7 @@ private slots:
     void replacedConnectionRegisteredAgainCountsOnce();
     void acceptingResumesAfterRunningOutOfDescriptors();
     void peerThatNeverReadsDoesNotGrowMemory();
-    void oversizeFrameIsLoggedAndConnectionGoesOn();
     void oversizeNoticeShowsThePeerNameLiterally();
-    void acceptedSocketHasKeepAlive();
     void takenPortIsReportedInBothLogs();
 };
 
@@ -558,27 +547,6 @@ void tst_Listener::peerThatNeverReadsDoesNotGrowMemory()
     QVERIFY(server.listener.alertViewState()->message->contains(QLatin1StringView("not reading")));
 }
 
-void tst_Listener::oversizeFrameIsLoggedAndConnectionGoesOn()
-{
-    Server server;
-    auto peer = server.connectPeer();
-    QVERIFY(peer);
-    const quint64 length = MorvendaFramer::maxFrameLength + 10;
-    peer->sendRaw(*MorvendaFramer::header(length));
-    const QByteArray chunk(1 << 20, ' ');
-    for (quint64 sent = 0; sent < length;) {
-        const auto piece = static_cast<qsizetype>(std::min<quint64>(chunk.size(), length - sent));
-        peer->socket().write(chunk.constData(), piece);
-        sent += piece;
-        while (peer->socket().bytesToWrite() > (8 << 20)) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-    }
-    peer->handshake(QStringLiteral("After the big one"));
-    QTRY_COMPARE_WITH_TIMEOUT(server.listener.connections().size(), 1, 20000);
-    QVERIFY(logContains(server.logger, QStringLiteral("Skipped a message of %1 bytes").arg(length)));
-}
-
 void tst_Listener::oversizeNoticeShowsThePeerNameLiterally()
 {
     Server server;
@@ -592,19 +560,6 @@ void tst_Listener::oversizeNoticeShowsThePeerNameLiterally()
     const QString expected = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
                                  .arg(QString::number(length), name, QString::number(MorvendaFramer::maxFrameLength));
     QTRY_VERIFY(logContains(server.logger, expected));
-}
-
-void tst_Listener::acceptedSocketHasKeepAlive()
-{
-    Server server;
-    auto peer = server.connectPeer();
-    QVERIFY(peer);
-    QTRY_COMPARE(server.listener.pendingConnections().size(), 1);
-    const qintptr fd = server.listener.pendingConnections().first()->socketDescriptor();
-    QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
-    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), 4);
-    QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL) > 0);
-    QVERIFY(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT) > 0);
 }
 
 void tst_Listener::takenPortIsReportedInBothLogs()

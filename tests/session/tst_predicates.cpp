@@ -12,8 +12,6 @@ class TestPredicates : public QObject
 private slots:
     void quickFiltersSortByRequestPath_data();
     void quickFiltersSortByRequestPath();
-    void keypathPredicateHandsTheReadValueFirst();
-    void registrationKeysCompareByCaseAndKeyPath();
 };
 
 void TestPredicates::quickFiltersSortByRequestPath_data()
@@ -53,34 +51,6 @@ void TestPredicates::quickFiltersSortByRequestPath()
         accepted << QStringLiteral("other");
     QCOMPARE(accepted.join(QLatin1Char(',')), accepting);
     QVERIFY(AllFilterPredicate().match(exchange));
-}
-
-void TestPredicates::keypathPredicateHandsTheReadValueFirst()
-{
-    QList<QPair<QString, QString>> calls;
-    const KeypathFilterPredicate<QString> byPeer(KeyPaths::peer, QStringLiteral("Shop"),
-        [&](const QString &read, const QString &stored) {
-            calls.append({read, stored});
-            return read == stored;
-        });
-    QVERIFY(byPeer.match(Exchange::fromRequest(request(id(1)), QStringLiteral("Shop"))));
-    QVERIFY(!byPeer.match(Exchange::fromRequest(request(id(2)), QStringLiteral("Brand"))));
-    QCOMPARE(calls.last(), qMakePair(QStringLiteral("Brand"), QStringLiteral("Shop")));
-    QCOMPARE(byPeer.registration(), PredicateRegister::keypath(ExchangeKeyPath::Peer));
-
-    const KeypathFilterPredicate<std::optional<Method>> byMethod(KeyPaths::requestMethod, Method::Post,
-        [](const std::optional<Method> &read, const std::optional<Method> &stored) { return read == stored; });
-    QVERIFY(!byMethod.match(Exchange::fromResponse(response(id(3), id(4)), QStringLiteral("Shop"))));
-}
-
-void TestPredicates::registrationKeysCompareByCaseAndKeyPath()
-{
-    const PredicateRegister peerA = PredicateRegister::keypath(ExchangeKeyPath::Peer);
-    const PredicateRegister peerB = KeypathFilterPredicate<QString>(KeyPaths::peer, QString(), {}).registration();
-    QCOMPARE(peerA, peerB);
-    QCOMPARE(qHash(peerA), qHash(peerB));
-    QVERIFY(!(peerA == PredicateRegister::keypath(ExchangeKeyPath::RequestMethod)));
-    QVERIFY(!(PredicateRegister::analytics() == PredicateRegister::settings()));
 }
 
 QTEST_GUILESS_MAIN(TestPredicates)

@@ -37,14 +37,6 @@ QList<uint> ids(const QList<Exchange> &exchanges)
     return result;
 }
 
-QList<uint> ids(const QList<QUuid> &uuids)
-{
-    QList<uint> result;
-    for (const QUuid &uuid : uuids)
-        result.append(uuid.data1);
-    return result;
-}
-
 FilterPredicatePtr peerIs(const QString &peer)
 {
     return std::make_shared<KeypathFilterPredicate<QString>>(KeyPaths::peer, peer,
@@ -58,79 +50,14 @@ class TestRepository : public QObject
     Q_OBJECT
 
 private slots:
-    void withoutPredicatesEverythingJoinsAtOnce();
-    void aResponseWithoutRequestStartsAnExchange();
-    void aResponseJoinsItsRequestInPlace();
-    void batchMembersShareTheirCount();
     void rowsReadInPlaceFollowTheBatchButValuesDoNot();
-    void theSameResponseTwiceCountsOnce();
-    void aJoinedExchangeKeepsItsOldBatchID();
-    void aRequestReplacesItsExchangeWhole();
-    void aFailingExchangeStillEntersOtherResults();
     void updatingAnUnknownKeyDoesNothing();
     void clearKeepsFiltersAndForgetsResults();
-    void removingAFilterWidensTheTimelineInOrder();
-    void aRejectedNewVersionLeavesTheOldRowAlone();
     void changeSignalsPerOperation_data();
     void changeSignalsPerOperation();
     void aBatchScopeGivesOneReset();
     void largeStoresRecomputeResultsInOrder();
 };
-
-void TestRepository::withoutPredicatesEverythingJoinsAtOnce()
-{
-    MessageRepository repository;
-    repository.addRequest(request(id(1)), kApp);
-    QCOMPARE(repository.latestExchange()->messageID(), id(1));
-    repository.addResponse(response(id(2), id(9)), kApp);
-    QCOMPARE(ids(repository.currentTimeline()), (QList<uint>{1, 2}));
-    QCOMPARE(repository.latestExchange()->messageID(), id(2));
-}
-
-void TestRepository::aResponseWithoutRequestStartsAnExchange()
-{
-    MessageRepository repository;
-    repository.addResponse(response(id(1), id(9)), QStringLiteral("Shop"));
-    const Exchange exchange = *repository.exchange(id(1));
-    QVERIFY(!exchange.request());
-    QCOMPARE(exchange.peer(), QStringLiteral("Shop"));
-    QCOMPARE(exchange.batchID(), std::optional<QUuid>(id(9)));
-    QCOMPARE(exchange.batchCount(), std::optional<qint64>(1));
-}
-
-void TestRepository::aResponseJoinsItsRequestInPlace()
-{
-    MessageRepository repository;
-    repository.addRequest(request(id(1)), kApp);
-    repository.addRequest(request(id(2)), kApp);
-    repository.addResponse(response(id(1), id(9)), QStringLiteral("Other peer"));
-    QCOMPARE(ids(repository.exchanges()), (QList<uint>{1, 2}));
-    QCOMPARE(ids(repository.currentTimeline()), (QList<uint>{1, 2}));
-    const Exchange joined = repository.timelineAt(0);
-    QCOMPARE(joined.responses().size(), 1);
-    QCOMPARE(joined.peer(), kApp);
-    QCOMPARE(joined.batchCount(), std::optional<qint64>(1));
-}
-
-void TestRepository::batchMembersShareTheirCount()
-{
-    MessageRepository repository;
-    repository.addRequest(request(id(1)), kApp);
-    repository.addRequest(request(id(2)), kApp);
-    repository.addResponse(response(id(1), id(9)), kApp);
-    const Exchange before = repository.timelineAt(0);
-    repository.addResponse(response(id(2), id(9)), kApp);
-    QCOMPARE(ids(repository.batchMembers(id(9))), (QList<uint>{1, 2}));
-    for (qsizetype i = 0; i < 2; ++i) {
-        QCOMPARE(repository.exchangeAt(i).batchCount(), std::optional<qint64>(2));
-        QCOMPARE(repository.timelineAt(i).batchCount(), std::optional<qint64>(2));
-    }
-    QCOMPARE(repository.timelineAt(0).responseStatus(), Exchange::ResponseStatus::Batch);
-    QCOMPARE(repository.latestExchange()->batchCount(), std::optional<qint64>(2));
-    QCOMPARE(ids(repository.currentTimeline()), (QList<uint>{1, 2}));
-    // A copy taken before the batch grew is a value of its own.
-    QCOMPARE(before.batchCount(), std::optional<qint64>(1));
-}
 
 // Views read rows in place and must see a growing batch; values handed out keep what they showed,
 // and a row held at an older version (its newer one failed the filter) never follows the batch.
@@ -165,61 +92,6 @@ void TestRepository::rowsReadInPlaceFollowTheBatchButValuesDoNot()
     QCOMPARE(repository.timelineEntry(0).peer(), QStringLiteral("Other peer"));
 }
 
-void TestRepository::theSameResponseTwiceCountsOnce()
-{
-    MessageRepository repository;
-    repository.addResponse(response(id(1), id(9)), kApp);
-    repository.addResponse(response(id(1), id(9)), kApp);
-    QCOMPARE(ids(repository.batchMembers(id(9))), QList<uint>{1});
-    QCOMPARE(repository.exchangeAt(0).batchCount(), std::optional<qint64>(1));
-    QCOMPARE(repository.exchangeAt(0).responses().size(), 2);
-}
-
-void TestRepository::aJoinedExchangeKeepsItsOldBatchID()
-{
-    MessageRepository repository;
-    repository.addResponse(response(id(1), id(8)), kApp);
-    repository.addResponse(response(id(2), id(9)), kApp);
-    repository.addResponse(response(id(1), id(9)), kApp);
-    const Exchange joined = *repository.exchange(id(1));
-    QCOMPARE(joined.batchID(), std::optional<QUuid>(id(8)));
-    QCOMPARE(joined.batchCount(), std::optional<qint64>(2));
-    // Batch 8 growing again makes exchange 1 show batch 8's count once more.
-    repository.addResponse(response(id(3), id(8)), kApp);
-    QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(2));
-    repository.addResponse(response(id(4), id(8)), kApp);
-    QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(3));
-    QCOMPARE(repository.timelineAt(0).batchCount(), std::optional<qint64>(3));
-}
-
-void TestRepository::aRequestReplacesItsExchangeWhole()
-{
-    MessageRepository repository;
-    repository.addResponse(response(id(1), id(9)), kApp);
-    repository.addRequest(request(id(2)), kApp);
-    repository.addRequest(request(id(1)), kApp);
-    const Exchange replaced = repository.timelineAt(0);
-    QCOMPARE(replaced.messageID(), id(1));
-    QVERIFY(replaced.request());
-    QVERIFY(replaced.responses().isEmpty());
-    QCOMPARE(replaced.batchID(), std::nullopt);
-    QCOMPARE(replaced.batchCount(), std::nullopt);
-    // It is still a member of its batch: the batch growing gives it the count again.
-    repository.addResponse(response(id(2), id(9)), kApp);
-    QCOMPARE(repository.timelineAt(0).batchCount(), std::optional<qint64>(2));
-}
-
-void TestRepository::aFailingExchangeStillEntersOtherResults()
-{
-    MessageRepository repository;
-    repository.registerPredicate(std::make_shared<AnalyticsFilterPredicate>());
-    repository.registerPredicate(peerIs(QStringLiteral("Shop")));
-    repository.addRequest(request(id(1), QStringLiteral("https://h/api/items")), QStringLiteral("Shop"));
-    QCOMPARE(repository.timelineCount(), 0);
-    QCOMPARE(ids(repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::Peer))), QList<uint>{1});
-    QVERIFY(repository.predicateResults(PredicateRegister::analytics()).isEmpty());
-}
-
 void TestRepository::updatingAnUnknownKeyDoesNothing()
 {
     MessageRepository repository;
@@ -246,34 +118,6 @@ void TestRepository::clearKeepsFiltersAndForgetsResults()
     QCOMPARE(repository.timelineCount(), 0);
     repository.addRequest(request(id(2)), QStringLiteral("Shop"));
     QCOMPARE(ids(repository.currentTimeline()), QList<uint>{2});
-}
-
-void TestRepository::removingAFilterWidensTheTimelineInOrder()
-{
-    MessageRepository repository;
-    repository.registerPredicate(peerIs(QStringLiteral("Shop")));
-    repository.addRequest(request(id(1)), QStringLiteral("Brand"));
-    repository.addRequest(request(id(2)), QStringLiteral("Shop"));
-    repository.addRequest(request(id(3)), QStringLiteral("Brand"));
-    QCOMPARE(ids(repository.currentTimeline()), QList<uint>{2});
-    repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
-    QCOMPARE(ids(repository.currentTimeline()), (QList<uint>{1, 2, 3}));
-}
-
-void TestRepository::aRejectedNewVersionLeavesTheOldRowAlone()
-{
-    MessageRepository repository;
-    repository.registerPredicate(std::make_shared<OtherFilterPredicate>());
-    repository.addRequest(request(id(1), QStringLiteral("https://h/api/items")), kApp);
-    repository.addResponse(response(id(1), id(9)), kApp);
-    repository.addRequest(request(id(1), QStringLiteral("https://h/api/event")), kApp);
-    QCOMPARE(repository.timelineCount(), 1);
-    QCOMPARE(repository.timelineAt(0).responses().size(), 1);
-    QCOMPARE(repository.exchange(id(1))->responses().size(), 0);
-    // Growth of the old row's batch no longer shows in that row: it is an older version.
-    repository.addResponse(response(id(2), id(9)), kApp);
-    QCOMPARE(repository.timelineAt(0).batchCount(), std::optional<qint64>(1));
-    QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(2));
 }
 
 void TestRepository::changeSignalsPerOperation_data()

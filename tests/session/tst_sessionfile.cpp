@@ -79,9 +79,7 @@ private slots:
     void failedSavesAreReportedAndLogged_data();
     void failedSavesAreReportedAndLogged();
     void aFullDiskLeavesTheExistingFileUntouched();
-    void defaultFileNameHasNoSlash();
     void manyElementsOverSeveralReadsComeBackInOrder();
-    void anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing();
     void aNamedPipeNeverBlocksASaveOrAnOpen();
     void aCancelledReadStopsAtItsNextRead();
     void aCancelledLoadAppliesNothing();
@@ -425,15 +423,6 @@ void TestSessionFile::aFullDiskLeavesTheExistingFileUntouched()
     QCOMPARE(logger.log().size(), 1);
 }
 
-void TestSessionFile::defaultFileNameHasNoSlash()
-{
-    const QString name = SessionFile::defaultFileName(QDateTime(QDate(2026, 12, 6), QTime(17, 5)));
-    QVERIFY(name.startsWith(QStringLiteral("morvenda-session-")));
-    QVERIFY(name.endsWith(QStringLiteral(".json")));
-    QVERIFY(!name.contains(u'/'));
-    QVERIFY(name.contains(QStringLiteral("17")) || name.contains(QStringLiteral("5")));
-}
-
 // Thousands of elements in every read slice: the splitter hands out slices of elements while the
 // next part of the file is still being read, and all of them come back once, in file order.
 void TestSessionFile::manyElementsOverSeveralReadsComeBackInOrder()
@@ -461,18 +450,6 @@ void TestSessionFile::manyElementsOverSeveralReadsComeBackInOrder()
             QCOMPARE(read->at(i).asRequest()->messageID(), id(i + 1));
         }
     }
-    QFile::remove(path);
-}
-
-// The reader hands the splitter a file in slices of several megabytes; an empty array whose
-// brackets fall into different slices is still an empty array.
-void TestSessionFile::anEmptyArrayWithItsBlanksOverSeveralReadsLoadsNothing()
-{
-    const QString path = m_dir.filePath(QStringLiteral("blank.json"));
-    writeBytes(path, "[" + QByteArray(20 << 20, ' ') + "]");
-    const auto read = SessionFile::read(path);
-    QVERIFY2(read, qPrintable(read ? QString() : read.error()));
-    QVERIFY(read->isEmpty());
     QFile::remove(path);
 }
 

@@ -1,9 +1,6 @@
 // The per-connection stores: the value rules of a setting and the once-per-run binary-encoding
 // alert with its delegate.
 #include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
-#include "MorvendaApp/core/L10n.h"
-#include "MorvendaModel/SettingOverride.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -39,11 +36,9 @@ class tst_Stores : public QObject
 private slots:
     void effectiveValueRules_data();
     void effectiveValueRules();
-    void binaryEncodingAlertIsRaisedOncePerRun();
     void binaryEncodingCheckStaysArmedWhileOff();
     void binaryEncodingAlertIsLostWithoutDelegate();
     void settingsReplaceTheWholeList();
-    void userPulseComesBeforeLatestUser();
 };
 
 void tst_Stores::effectiveValueRules_data()
@@ -81,28 +76,6 @@ void tst_Stores::effectiveValueRules()
     const Setting s = setting(overrideValue, serverValue);
     QCOMPARE(SettingsManager::isOn(s), on);
     QCOMPARE(SettingsManager::displayValue(s), display);
-}
-
-void tst_Stores::binaryEncodingAlertIsRaisedOncePerRun()
-{
-    SettingsManager manager;
-    RecordingDelegate delegate;
-    manager.setAlertPresentingDelegate(&delegate);
-    const QList<Setting> on{setting(Value::boolean(State::Off), Value::boolean(State::Off), QStringLiteral("OTHER")),
-                            setting(Value::boolean(State::On), Value::boolean(State::Off))};
-    manager.checkBinaryDecode(on);
-    manager.checkBinaryDecode(on);
-    QCOMPARE(delegate.alerts.size(), 1);
-    QVERIFY(manager.hasPresentedBinaryDecodeAlert());
-
-    const Alert::ViewState alert = delegate.alerts.first();
-    QCOMPARE(alert.title, L10n::text("BinaryDecodingAlert.title"));
-    alert.actions.first().completion();
-    QCOMPARE(delegate.sent.size(), 1);
-    const SettingOverride *sent = delegate.sent.first().asSettingOverride();
-    QVERIFY(sent);
-    QCOMPARE(sent->key(), QStringLiteral("MOBILE_PROTOBUF_230512"));
-    QVERIFY(sent->value() == Value::boolean(State::Off));
 }
 
 void tst_Stores::binaryEncodingCheckStaysArmedWhileOff()
@@ -150,24 +123,6 @@ void tst_Stores::settingsReplaceTheWholeList()
     QCOMPARE(updates.size(), 2);
     QVERIFY(manager.settings().contains(QStringLiteral("App")));
     QVERIFY(manager.settings().value(QStringLiteral("App")).isEmpty());
-}
-
-void tst_Stores::userPulseComesBeforeLatestUser()
-{
-    UserManager manager;
-    const User ann(QStringLiteral("Ann"), QStringLiteral("t1"), std::nullopt, {}, std::nullopt, false, false, false,
-                   std::nullopt, std::nullopt);
-    const User bob(QStringLiteral("Bob"), QStringLiteral("t2"), std::nullopt, {}, std::nullopt, false, false, false,
-                   std::nullopt, std::nullopt);
-    QList<std::optional<QString>> latestAtPulse;
-    connect(&manager, &UserManager::hasUpdatedUser, this, [&] {
-        latestAtPulse.append(manager.latestUser() ? manager.latestUser()->name() : std::optional<QString>());
-    });
-    manager.storeUser(QStringLiteral("A"), ann);
-    manager.storeUser(QStringLiteral("B"), bob);
-    QCOMPARE(latestAtPulse, (QList<std::optional<QString>>{std::nullopt, QStringLiteral("Ann")}));
-    QCOMPARE(manager.latestUser()->name(), std::optional<QString>(QStringLiteral("Bob")));
-    QCOMPARE(manager.users().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(tst_Stores)
