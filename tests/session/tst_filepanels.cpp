@@ -33,10 +33,8 @@ class TestFilePanels : public QObject
 
 private slots:
     void init();
-    void savePanelProposesANameAndWritesTheTimeline();
     void cancellingStaysSilent();
     void aFailedSaveRaisesAnAlert();
-    void openPanelLoadsTheChosenFile();
     void aFailedOpenRaisesAnAlert();
 
 private:
@@ -59,31 +57,6 @@ void TestFilePanels::init()
     m_logger.clear();
     m_repository.addRequest(request(id(1)), QStringLiteral("App"));
     m_repository.addResponse(response(id(1), id(9)), QStringLiteral("App"));
-}
-
-void TestFilePanels::savePanelProposesANameAndWritesTheTimeline()
-{
-    auto *saver = new FileSaver(m_repository, m_logger, sink());
-    QSignalSpy finished(saver, &FileSaver::finished);
-    saver->save();
-    QFileDialog *panel = saver->panel();
-    QVERIFY(panel);
-    QTRY_VERIFY(panel->isVisible());
-    QCOMPARE(panel->acceptMode(), QFileDialog::AcceptSave);
-    QCOMPARE(panel->labelText(QFileDialog::FileName), L10n::text("FileSaver.filename"));
-    QVERIFY(panel->selectedFiles().value(0).endsWith(SessionFile::defaultFileName(saver->date())));
-    panel->resize(760, 480);
-    const QString artifacts = qEnvironmentVariable("MORVENDA_ARTIFACTS");
-    if (!artifacts.isEmpty())
-        panel->grab().save(QDir(artifacts).filePath(QStringLiteral("session-save-panel.png")));
-
-    const QString path = m_dir.filePath(QStringLiteral("saved.json"));
-    panel->selectFile(path);
-    accept(panel);
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QVERIFY(QFile::exists(path));
-    QVERIFY(m_alerts.isEmpty());
 }
 
 void TestFilePanels::cancellingStaysSilent()
@@ -115,24 +88,6 @@ void TestFilePanels::aFailedSaveRaisesAnAlert()
     QCOMPARE(m_alerts.first().title, L10n::text("FileSaver.failedTitle"));
     QVERIFY(m_alerts.first().message->contains(QStringLiteral("no-such-dir")));
     QCOMPARE(m_logger.log().size(), 1);
-}
-
-void TestFilePanels::openPanelLoadsTheChosenFile()
-{
-    const QString path = m_dir.filePath(QStringLiteral("saved.json"));
-    QVERIFY(SessionFile::write(m_repository.currentTimeline(), path));
-    m_repository.clear();
-    auto *opener = new FileOpener(m_repository, m_holder, m_logger, sink());
-    QSignalSpy finished(opener, &FileOpener::finished);
-    opener->open();
-    QCOMPARE(opener->panel()->fileMode(), QFileDialog::ExistingFile);
-    opener->panel()->selectFile(path);
-    accept(opener->panel());
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QCOMPARE(m_repository.timelineCount(), 1);
-    QCOMPARE(m_holder.files().last(), SessionFile::peerName(path));
-    QVERIFY(m_alerts.isEmpty());
 }
 
 void TestFilePanels::aFailedOpenRaisesAnAlert()
