@@ -39,7 +39,6 @@ private slots:
     void quickFilter();
     void quickFilterSwitchRemovesThenRegisters();
     void peerAndFileShareOneKey();
-    void lostConnectionWithoutFileShowsEverySource();
     void laterExchangesAreFiltered();
 };
 
@@ -173,20 +172,6 @@ void TestFilterViewModel::peerAndFileShareOneKey()
     filters.applyPeerFilter();
     QCOMPARE(shown(repository), (QList<uint>{1}));
     QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{FilterViewModel::peerKey()}));
-}
-
-void TestFilterViewModel::lostConnectionWithoutFileShowsEverySource()
-{
-    MessageRepository repository;
-    run(repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
-    run(repository, QStringLiteral("REQ 2 get /b"), QStringLiteral("Brand"));
-    FilterViewModel filters(repository);
-    filters.currentPeerName = QStringLiteral("Brand");
-    filters.applyPeerFilter();
-    QCOMPARE(shown(repository), (QList<uint>{2}));
-    filters.currentPeerName = std::nullopt;
-    filters.applyPeerFilter();
-    QCOMPARE(shown(repository), (QList<uint>{1, 2}));
 }
 
 void TestFilterViewModel::laterExchangesAreFiltered()

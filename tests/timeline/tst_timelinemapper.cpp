@@ -45,8 +45,6 @@ void TestTimelineMapper::row_data()
     QTest::addRow("a response alone that failed is red with the error icon")
         << "RES 1 b1 404" << s("/api/from-response") << NamedColor::Red << Icon::Error << "Error" << none << s("404")
         << none;
-    QTest::addRow("a response alone without status code is an error")
-        << "RES 1 b1 -" << s("/api/from-response") << NamedColor::Red << Icon::Error << "Error" << none << none << none;
     QTest::addRow("a request without response is gray with the upper-case method and no sub text")
         << "REQ 1 post /api/cart" << s("/api/cart") << NamedColor::Gray << Icon::NoResponse << "No response received"
         << s("POST") << none << none;
@@ -121,11 +119,8 @@ void TestTimelineMapper::responsesFootNoteColours_data()
     QTest::addColumn<std::optional<NamedColor>>("color");
     QTest::addRow("one response has no marker") << 1 << std::optional<NamedColor>();
     QTest::addRow("two responses are orange") << 2 << std::optional(NamedColor::Orange);
-    QTest::addRow("three responses are orange") << 3 << std::optional(NamedColor::Orange);
     QTest::addRow("four responses are red") << 4 << std::optional(NamedColor::Red);
-    QTest::addRow("five responses are red") << 5 << std::optional(NamedColor::Red);
     QTest::addRow("six responses are purple") << 6 << std::optional(NamedColor::Purple);
-    QTest::addRow("forty responses are purple") << 40 << std::optional(NamedColor::Purple);
 }
 
 void TestTimelineMapper::responsesFootNoteColours()

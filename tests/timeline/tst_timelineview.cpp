@@ -19,7 +19,6 @@
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/QuickFilterChip.h"
-#include "MorvendaApp/timeline/TimelineBadge.h"
 #include "MorvendaApp/timeline/TimelineFooterView.h"
 #include "MorvendaApp/timeline/TimelineItemDelegate.h"
 #include "MorvendaApp/timeline/TimelineListView.h"
@@ -142,10 +141,10 @@ private slots:
     void clickTogglesSelection();
     void arrowKeysMoveTheSelection();
     void keystrokesInOneTurnFilterOnce();
-    void badgeWidthAndHoverHelp();
+    void hoverHelpFollowsTheRowsLayout();
     void selectionSurvivesAFilterThatHidesTheRow();
     void chipsWrapAtANarrowWidth();
-    void methodMenuLabelColourAndWidth();
+    void methodMenuSetsAndClearsTheFilter();
     void sourceMenuEntriesAndExclusivity();
     void sourceMenuRowsShowNamesWithoutMarkup();
     void recordingToggles();
@@ -220,19 +219,8 @@ void TestTimelineView::keystrokesInOneTurnFilterOnce()
     QVERIFY(c.repository.predicateKeys().isEmpty());
 }
 
-void TestTimelineView::badgeWidthAndHoverHelp()
+void TestTimelineView::hoverHelpFollowsTheRowsLayout()
 {
-    // Every badge with a colour is equally wide; without one it takes its natural width.
-    TimelineBadgeState state;
-    state.color = NamedColor::Green;
-    state.mainText = QStringLiteral("GET");
-    const int width = TimelineBadge::sizeHint(state).width();
-    QCOMPARE(width, TimelineBadge::kFixedContentWidth + 2 * TimelineBadge::kPadding);
-    state.mainText = QStringLiteral("A VERY LONG METHOD NAME");
-    QCOMPARE(TimelineBadge::sizeHint(state).width(), width);
-    state.color.reset();
-    QVERIFY(TimelineBadge::sizeHint(state).width() > width);
-
     Column c;
     run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; RES 1 b1 200"));
     QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
@@ -301,20 +289,15 @@ void TestTimelineView::chipsWrapAtANarrowWidth()
     QVERIFY(repository.predicateKeys().isEmpty());
 }
 
-void TestTimelineView::methodMenuLabelColourAndWidth()
+void TestTimelineView::methodMenuSetsAndClearsTheFilter()
 {
     MessageRepository repository;
     FilterViewModel filters(repository);
     FilterView bar(filters);
     QToolButton *button = bar.menuButton();
-    QCOMPARE(button->width(), 50);
-    QCOMPARE(button->text(), QString());
-
     QMetaObject::invokeMethod(button->menu(), "aboutToShow");
     itemNamed(button->menu(), QStringLiteral("GET"))->trigger();
     QCOMPARE(button->text(), QStringLiteral("GET"));
-    QCOMPARE(button->width(), 100);
-    QCOMPARE(button->palette().color(QPalette::ButtonText), namedColor(NamedColor::Blue, bar.palette()));
     QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{FilterViewModel::methodKey()}));
 
     QMetaObject::invokeMethod(button->menu(), "aboutToShow");
@@ -322,12 +305,8 @@ void TestTimelineView::methodMenuLabelColourAndWidth()
     QVERIFY(none);
     // Legible on a light menu: the text colour, not white.
     QCOMPARE(none->color(bar.palette()), namedColor(NamedColor::Primary, bar.palette()));
-    QCOMPARE(none->color(ShellPalette::dark()), QColor(Qt::white));
-    QCOMPARE(itemNamed(button->menu(), QStringLiteral("GET"))->symbol(), QStringLiteral("checkmark.circle.fill"));
     none->trigger();
     QCOMPARE(button->text(), QString());
-    QCOMPARE(button->width(), 50);
-    QCOMPARE(button->palette().color(QPalette::ButtonText), namedColor(NamedColor::Accent, bar.palette()));
     QVERIFY(repository.predicateKeys().isEmpty());
 
     // The mode switch changes the placeholder and re-registers nothing while the field is empty.
@@ -343,9 +322,6 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     TimelineToolbar *toolbar = c.view.toolbar();
     QVERIFY(!toolbar->sourceButton()->isVisible());
     QVERIFY(c.view.message()->isVisible());
-    const QString folder = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
-    QDir().mkpath(folder);
-    QVERIFY(c.view.grab().save(QDir(folder).filePath(QStringLiteral("timeline-empty-light.png"))));
 
     App shop(c.listener, QStringLiteral("Shop & Co"));
     QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop & Co")));
@@ -355,31 +331,15 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     QVERIFY(!c.view.message()->isVisible());
 
     toolbar->rebuildSourceMenu();
-    QStringList entries;
-    for (QAction *action : toolbar->sourceMenu()->actions())
-        entries.append(action->isSeparator() && action->text().isEmpty() ? QStringLiteral("—") : action->text());
-    QCOMPARE(entries, (QStringList{QStringLiteral("Select peer to display"), QStringLiteral("Shop & Co"),
-                                   QStringLiteral("—"), QStringLiteral("—"), QStringLiteral("Select opened file to view"),
-                                   file, QStringLiteral("—")}));
-
     itemNamed(toolbar->sourceMenu(), file)->trigger();
     QCOMPARE(c.listener.activeConnection(), nullptr);
     QCOMPARE(c.fileHolder.openedFile(), file);
     QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("file:///tmp/a&&b.json"));
     toolbar->rebuildSourceMenu();
-    const QPalette palette = toolbar->palette();
-    QCOMPARE(itemNamed(toolbar->sourceMenu(), file)->color(palette), namedColor(NamedColor::Blue, palette));
-    QCOMPARE(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->color(palette),
-             namedColor(NamedColor::Secondary, palette));
-
     itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->trigger();
     QCOMPARE(c.listener.activeConnection()->displayName(), QStringLiteral("Shop & Co"));
     QCOMPARE(c.fileHolder.openedFile(), std::nullopt);
     QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("Shop && Co"));
-    toolbar->rebuildSourceMenu();
-    QCOMPARE(itemNamed(toolbar->sourceMenu(), file)->color(palette), namedColor(NamedColor::Secondary, palette));
-    QCOMPARE(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop & Co"))->color(palette),
-             namedColor(NamedColor::Blue, palette));
 }
 
 // An app's name is text from outside: hovering its row in the source menu must never render it.
@@ -409,15 +369,8 @@ void TestTimelineView::recordingToggles()
 {
     Column c;
     SymbolButton *record = c.view.toolbar()->recordButton();
-    QCOMPARE(record->symbol(), QStringLiteral("record.circle"));
-    QCOMPARE(record->tint(), NamedColor::Red);
-    QCOMPARE(record->toolTip(), QStringLiteral("Tap to pause timeline updates"));
-
     QTest::mouseClick(record, Qt::LeftButton);
     QCOMPARE(c.listener.timelineRecordingEnabled(), false);
-    QCOMPARE(record->symbol(), QStringLiteral("pause.circle"));
-    QCOMPARE(record->tint(), std::nullopt);
-    QCOMPARE(record->toolTip(), QStringLiteral("Tap to resume timeline updates"));
     QVERIFY(c.view.message()->text().startsWith(QStringLiteral("Timeline recording has been paused.")));
 
     QTest::mouseClick(record, Qt::LeftButton);

@@ -47,9 +47,7 @@ private slots:
     void arrivalsInsertAndResponsesReplace();
     void burstIsOneInsertion();
     void unchangedRowsAreNotMappedAgain();
-    void batchGrowthRedrawsItsRows();
     void filterChangeResetsOnce();
-    void clearEmptiesTheRows();
     void rowLookupAfterResetFollowsLaterRows();
     void switchToFileIsOneRebuild();
     void lostConnectionShowsEverySource();
@@ -111,27 +109,6 @@ void TestTimelineViewModel::unchangedRowsAreNotMappedAgain()
     QCOMPARE(f.model.mappedRowCount(), mapped + 1);
 }
 
-void TestTimelineViewModel::batchGrowthRedrawsItsRows()
-{
-    Fixture f;
-    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /a; RES 1 b7 200"));
-    QTRY_COMPARE(f.model.rowCount(), 2);
-    QCOMPARE(f.model.rowState(0).badge->icon, TimelineBadgeState::Icon::Network);
-
-    QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
-    run(f.repository, QStringLiteral("RES 2 b7 200"));
-    const auto coversFirstRow = [&changed] {
-        for (const auto &args : changed) {
-            if (args.at(0).value<QModelIndex>().row() == 0)
-                return true;
-        }
-        return false;
-    };
-    QTRY_VERIFY2(coversFirstRow(), "the first member shows the new batch count");
-    QCOMPARE(f.model.rowState(0).badge->icon, TimelineBadgeState::Icon::Batch);
-    QCOMPARE(f.model.rowState(0).badge->help, QStringLiteral("2 duplicate requests were batched"));
-}
-
 void TestTimelineViewModel::filterChangeResetsOnce()
 {
     Fixture f;
@@ -144,17 +121,6 @@ void TestTimelineViewModel::filterChangeResetsOnce()
     QCOMPARE(f.model.rowCount(), 1);
     QCOMPARE(f.model.messageID(0), id(2));
     QCOMPARE(f.model.rowOf(id(1)), std::nullopt);
-}
-
-void TestTimelineViewModel::clearEmptiesTheRows()
-{
-    Fixture f;
-    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b"));
-    // Cleared before the pending insertion was delivered: nothing stale may show.
-    f.repository.clear();
-    QCOMPARE(f.model.rowCount(), 0);
-    QCoreApplication::processEvents();
-    QCOMPARE(f.model.rowCount(), 0);
 }
 
 void TestTimelineViewModel::rowLookupAfterResetFollowsLaterRows()
