@@ -60,69 +60,6 @@ private slots:
         QVERIFY(html.contains("editor.js"));
     }
 
-    void everyAssignmentNotifiesAfterStoring()
-    {
-        CodeMirrorViewModel model;
-        QStringList seen;
-        connect(&model, &CodeMirrorViewModel::darkModeChanged, this, [&](bool on) {
-            seen << QStringLiteral("dark %1 stored %2").arg(on).arg(model.darkMode() == on);
-        });
-        connect(&model, &CodeMirrorViewModel::languageChanged, this, [&](Language language) {
-            seen << QStringLiteral("language %1 stored %2").arg(rawValue(language)).arg(model.language() == language);
-        });
-        model.setDarkMode(false);
-        model.setDarkMode(true);
-        model.setLanguage(Language::Json);
-        model.setLanguage(Language::Xml);
-        QCOMPARE(seen, QStringList({QStringLiteral("dark 0 stored 1"), QStringLiteral("dark 1 stored 1"), QStringLiteral("language json stored 1"),
-                           QStringLiteral("language xml stored 1")}));
-    }
-
-    void setContentHandsTheTextAsTheValueArgument_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addRow("the empty text") << QString();
-        QTest::addRow("a body with quotes") << QStringLiteral("{\"a\": \"b\"}");
-    }
-    void setContentHandsTheTextAsTheValueArgument()
-    {
-        QFETCH(QString, text);
-        CodeMirrorViewModel model;
-        FakeHost host;
-        host.install(model);
-        model.setContent(text);
-        QCOMPARE(host.calls.size(), 1);
-        QCOMPARE(host.calls[0].functionString, QStringLiteral("CodeMirror.setContent(value)"));
-        QCOMPARE(host.calls[0].args, QVariantMap({{QStringLiteral("value"), text}}));
-    }
-
-    void getContentReadsTheAnswer_data()
-    {
-        QTest::addColumn<CodeMirrorViewModel::JavascriptResult>("answer");
-        QTest::addColumn<QString>("expected");
-        QTest::addRow("a text is the content") << CodeMirrorViewModel::JavascriptResult(QVariant(QStringLiteral("x"))) << QStringLiteral("text:x");
-        QTest::addRow("the empty text is still a text")
-            << CodeMirrorViewModel::JavascriptResult(QVariant(QString(QStringLiteral("")))) << QStringLiteral("text:");
-        QTest::addRow("a number is no value") << CodeMirrorViewModel::JavascriptResult(QVariant(5.0)) << QStringLiteral("none");
-        QTest::addRow("nothing returned is no value") << CodeMirrorViewModel::JavascriptResult(QVariant()) << QStringLiteral("none");
-        QTest::addRow("an error is a failure")
-            << CodeMirrorViewModel::JavascriptResult(tl::unexpected(QStringLiteral("boom"))) << QStringLiteral("error:boom");
-    }
-    void getContentReadsTheAnswer()
-    {
-        QFETCH(CodeMirrorViewModel::JavascriptResult, answer);
-        QFETCH(QString, expected);
-        CodeMirrorViewModel model;
-        FakeHost host;
-        host.answer = answer;
-        host.install(model);
-        QString got;
-        model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
-        QCOMPARE(got, expected);
-        QCOMPARE(host.calls.value(0).functionString, QStringLiteral("CodeMirror.getContent()"));
-        QVERIFY(host.calls.value(0).args.isEmpty());
-    }
-
     void withoutHostSetContentIsDroppedAndGetContentFails()
     {
         CodeMirrorViewModel model;

@@ -9,7 +9,6 @@
 #include <QTest>
 
 using Filter = EntryDetailsViewModel::Filter;
-using Alignment = EntryDetailsViewModel::Alignment;
 
 namespace {
 
@@ -82,29 +81,6 @@ private slots:
         QCOMPARE(model.shownResponse().has_value(), response);
         if (response)
             QCOMPARE(model.shownResponse()->timestamp(), model.exchange()->responses().at(index).timestamp());
-    }
-
-    void anotherExchangeStartsAtTheFirstResponseAndKeepsTheRest()
-    {
-        EntryDetailsViewModel model(m_repository);
-        model.setSelectedMessageID(m_three);
-        QVERIFY(model.showsResponsePicker());
-        model.setResponseSelection(2);
-        model.setFilter(Filter::Response);
-        model.toggleAlignment();
-        QSignalSpy reset(&model, &EntryDetailsViewModel::responseSelectionChanged);
-        model.setSelectedMessageID(m_one);
-        QCOMPARE(model.responseSelection(), 0);
-        QCOMPARE(reset.size(), 1);
-        QVERIFY(model.shownResponse());
-        QVERIFY(!model.showsResponsePicker());
-        QCOMPARE(model.filter(), Filter::Response);
-        QCOMPARE(model.alignment(), Alignment::Vertical);
-
-        model.setResponseSelection(0);
-        reset.clear();
-        model.setSelectedMessageID(m_one);
-        QCOMPARE(reset.size(), 0);
     }
 
     void durationIsWrittenWithFourDecimals_data()

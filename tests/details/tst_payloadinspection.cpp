@@ -287,20 +287,6 @@ private slots:
         QCOMPARE(DetailText::csvText(rows), csv);
     }
 
-    void aThousandHeadersAndTenMegabytesStayWhole()
-    {
-        QList<Header> headers;
-        for (int i = 0; i < 1000; ++i)
-            headers.append({QStringLiteral("X-Header-%1").arg(i), QStringLiteral("value %1").arg(i)});
-        const QString body(10 * 1024 * 1024, u'x');
-        const Request big(kMessage, url(QStringLiteral("https://h/p")), Method::Post, 1.0, body, headers);
-        const RequestDetails details(big);
-        const QList<DetailInfoProperty> rows = details.headers();
-        QCOMPARE(rows.size(), 1000);
-        QCOMPARE(rows.last().name, QStringLiteral("X-Header-999"));
-        QCOMPARE(details.body()->size(), body.size());
-        QCOMPARE(DetailText::csvText(rows).count(u'\n'), 1000);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestPayloadInspection)
