@@ -2,27 +2,14 @@
 // app that has shaken hands and is the active connection.
 #pragma once
 
-#include "../support/ScriptedPeer.h"
-
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
+#include "tests/support/LoopbackSession.h"
 
 #include <QTest>
 
 #include <memory>
 
-struct RemoteFixture
+struct RemoteFixture : LoopbackSession
 {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     ScriptedPeer app;
     ScriptedPeer other;
 

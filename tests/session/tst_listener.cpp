@@ -1,14 +1,8 @@
 // The server over real loopback sockets with scripted apps: handshake and hello, dispatch into
 // the repository and the stores, alerts, sends that fail, replacement, disconnection, pruning and
 // the limits that protect the tool from a misbehaving peer.
-#include "tests/support/ScriptedPeer.h"
+#include "tests/support/LoopbackSession.h"
 
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/core/L10n.h"
 
 #include <QDir>
@@ -58,19 +52,9 @@ bool logContains(const Logger &logger, const QString &text)
     return false;
 }
 
-// The shared objects of a running tool, built in the application's order.
-struct Server {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener;
-
-    explicit Server(ConnectionLimits limits = {})
-        : listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false, limits})
-    {
-    }
+// The session with apps made to order, each from any loopback address.
+struct Server : LoopbackSession {
+    using LoopbackSession::LoopbackSession;
 
     std::unique_ptr<ScriptedPeer> connectPeer(const QHostAddress &from = {})
     {

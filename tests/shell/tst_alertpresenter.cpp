@@ -1,9 +1,5 @@
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
+#include "tests/support/LoopbackSession.h"
+
 #include "MorvendaApp/shell/AlertPresenter.h"
 
 #include <QLabel>
@@ -287,12 +283,8 @@ void TestAlertPresenter::messageIsPlainText()
 
 void TestAlertPresenter::followsTheListenersAlertState()
 {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false});
+    LoopbackSession session;
+    MorvendaListener &listener = session.listener;
     listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("before the window")));
     m_presenter->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
 

@@ -2,15 +2,9 @@
 // their live state, a lone connection is chosen, the context menu prints and deletes, and the
 // connection and file lists exclude each other.
 #include "tests/support/Artifacts.h"
-#include "tests/support/ScriptedPeer.h"
+#include "tests/support/LoopbackSession.h"
 
 #include "MorvendaApp/session/FileHolder.h"
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConnectionListModel.h"
 #include "MorvendaApp/shell/ConnectionSelection.h"
@@ -48,16 +42,16 @@ private slots:
     void theSameFileOpenedTwiceMarksBothRows();
 
 private:
-    MorvendaListener::ConnectionPtr connectPeer(ScriptedPeer &peer, const QString &name);
+    MorvendaListener::ConnectionPtr connectPeer(ScriptedPeer &peer, const QString &name)
+    {
+        return m_session->connectApp(peer, name);
+    }
     ConnectionListModel &model() const { return *m_screen->peerList()->model(); }
 
-    std::unique_ptr<UserManager> m_users;
-    std::unique_ptr<SettingsManager> m_settings;
-    std::unique_ptr<MilestoneManager> m_milestones;
-    std::unique_ptr<MessageRepository> m_repository;
-    std::unique_ptr<Logger> m_logger;
+    std::unique_ptr<LoopbackSession> m_session;
+    MorvendaListener *m_listener = nullptr;
+    Logger *m_logger = nullptr;
     std::unique_ptr<FileHolder> m_files;
-    std::unique_ptr<MorvendaListener> m_listener;
     std::unique_ptr<AvatarLoader> m_avatars;
     std::unique_ptr<ConnectToPeerView> m_screen;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
@@ -65,21 +59,16 @@ private:
 
 void TestConnectScreen::init()
 {
-    m_users = std::make_unique<UserManager>();
-    m_settings = std::make_unique<SettingsManager>();
-    m_milestones = std::make_unique<MilestoneManager>();
-    m_repository = std::make_unique<MessageRepository>();
-    m_logger = std::make_unique<Logger>();
     m_files = std::make_unique<FileHolder>();
     // The server's fixed-port switch, as a developer would start it beside a scripted app.
     qputenv("MORVENDA_PORT", QByteArray::number(ScriptedPeer::freePort()));
-    m_listener = std::make_unique<MorvendaListener>(
-        ListenerCollaborators{*m_users, *m_settings, *m_milestones, *m_repository, *m_logger},
-        MorvendaListener::Options{QHostAddress::LocalHost, false});
+    m_session = std::make_unique<LoopbackSession>();
     qunsetenv("MORVENDA_PORT");
+    m_listener = &m_session->listener;
+    m_logger = &m_session->logger;
     QVERIFY(m_listener->isListening());
     m_avatars = std::make_unique<AvatarLoader>();
-    m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, *m_users, *m_avatars);
+    m_screen = std::make_unique<ConnectToPeerView>(*m_listener, *m_files, m_session->users, *m_avatars);
     m_tester = std::make_unique<QAbstractItemModelTester>(&model());
     m_screen->resize(700, 600);
     m_screen->show();
@@ -91,26 +80,8 @@ void TestConnectScreen::cleanup()
     m_tester.reset();
     m_screen.reset();
     m_avatars.reset();
-    m_listener.reset();
+    m_session.reset();
     m_files.reset();
-    m_logger.reset();
-    m_repository.reset();
-    m_milestones.reset();
-    m_settings.reset();
-    m_users.reset();
-}
-
-MorvendaListener::ConnectionPtr TestConnectScreen::connectPeer(ScriptedPeer &peer, const QString &name)
-{
-    const qsizetype before = m_listener->connections().size();
-    if (!peer.connectTo(m_listener->serverPort())) {
-        return nullptr;
-    }
-    peer.handshake(name);
-    if (!QTest::qWaitFor([&] { return m_listener->connections().size() > before; }, 5000)) {
-        return nullptr;
-    }
-    return m_listener->connections().last();
 }
 
 void TestConnectScreen::withNothingConnectedTheHeaderSaysSoAndNoFileListShows()

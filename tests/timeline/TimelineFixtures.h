@@ -51,39 +51,3 @@ inline void run(MessageRepository &repository, const QString &script, const QStr
 }
 
 } // namespace timelinefixtures
-
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaModel/MorvendaFramer.h"
-
-#include <QTcpSocket>
-
-namespace timelinefixtures {
-
-// An app over loopback that shakes hands under `name`; the caller waits for the listener to
-// list it (QTRY_*).
-class App
-{
-public:
-    App(MorvendaListener &listener, const QString &name)
-    {
-        m_socket.connectToHost(QHostAddress::LocalHost, listener.serverPort());
-        if (!m_socket.waitForConnected(5000))
-            qFatal("loopback connection failed");
-        const QByteArray hello = QByteArrayLiteral(R"({"handshake":")") + name.toUtf8() + QByteArrayLiteral(R"("})");
-        m_socket.write(*MorvendaFramer::frame(hello));
-    }
-
-private:
-    QTcpSocket m_socket;
-};
-
-inline MorvendaListener::ConnectionPtr connectionNamed(const MorvendaListener &listener, const QString &name)
-{
-    for (const auto &connection : listener.connections()) {
-        if (connection->displayName() == name)
-            return connection;
-    }
-    return nullptr;
-}
-
-} // namespace timelinefixtures

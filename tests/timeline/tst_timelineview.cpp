@@ -3,15 +3,12 @@
 // open through Qt's own file dialog, following new rows; and screenshots in both palettes.
 #include "TimelineFixtures.h"
 #include "tests/support/Artifacts.h"
+#include "tests/support/LoopbackSession.h"
 #include "tests/support/Pixels.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/FileHolder.h"
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/shell/ShellPalette.h"
@@ -43,15 +40,9 @@ using namespace timelinefixtures;
 
 namespace {
 
-struct Column
+struct Column : LoopbackSession
 {
-    MessageRepository repository;
     FileHolder fileHolder;
-    Logger logger;
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     MessageSelection selection;
     TimelineView view{listener, repository, fileHolder, logger, selection};
 
@@ -323,8 +314,9 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     QVERIFY(!toolbar->sourceButton()->isVisible());
     QVERIFY(c.view.message()->isVisible());
 
-    App shop(c.listener, QStringLiteral("Shop & Co"));
-    QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop & Co")));
+    ScriptedPeer shop;
+    const auto shopConnection = c.connectApp(shop, QStringLiteral("Shop & Co"));
+    QVERIFY(shopConnection);
     const QString file = QStringLiteral("file:///tmp/a&b.json");
     c.fileHolder.appendFile(file);
     QTRY_VERIFY(toolbar->sourceButton()->isVisible());
@@ -347,8 +339,9 @@ void TestTimelineView::sourceMenuRowsShowNamesWithoutMarkup()
 {
     Column c;
     const QString name = QStringLiteral("<b>Shop</b> & Co");
-    App shop(c.listener, name);
-    QTRY_VERIFY(connectionNamed(c.listener, name));
+    ScriptedPeer shop;
+    const auto shopConnection = c.connectApp(shop, name);
+    QVERIFY(shopConnection);
     QMenu *menu = c.view.toolbar()->sourceMenu();
     menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
     QTRY_VERIFY(menu->isVisible());
@@ -533,14 +526,15 @@ void TestTimelineView::screenshots()
     QFETCH(bool, dark);
     QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
     Column c(QSize(460, 1000));
-    App shop(c.listener, QStringLiteral("Shop"));
-    QTRY_VERIFY(connectionNamed(c.listener, QStringLiteral("Shop")));
+    ScriptedPeer shop;
+    const auto shopConnection = c.connectApp(shop, QStringLiteral("Shop"));
+    QVERIFY(shopConnection);
     run(c.repository, kGallery, QStringLiteral("Shop"));
     // A batch of three, from requests that each got one answer.
     run(c.repository, QStringLiteral("REQ 20 get /api/batched; REQ 21 get /api/batched; REQ 22 get /api/batched;"
                                      "RES 20 b20 200; RES 21 b20 200; RES 22 b20 200"),
         QStringLiteral("Shop"));
-    c.listener.select(connectionNamed(c.listener, QStringLiteral("Shop")));
+    c.listener.select(shopConnection);
     QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
     c.click(1);
     QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);

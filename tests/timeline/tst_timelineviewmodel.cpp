@@ -3,11 +3,9 @@
 // per switch.
 #include "TimelineFixtures.h"
 
+#include "tests/support/LoopbackSession.h"
+
 #include "MorvendaApp/session/FileHolder.h"
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
 #include <QAbstractItemModelTester>
@@ -24,15 +22,9 @@ void readEveryRow(const TimelineViewModel &model)
         (void)model.data(model.index(row), TimelineViewModel::RowStateRole);
 }
 
-struct Fixture
+struct Fixture : LoopbackSession
 {
-    MessageRepository repository;
     FileHolder fileHolder;
-    Logger logger;
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MorvendaListener listener{{users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false}};
     TimelineViewModel model{listener, repository, fileHolder};
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 };
@@ -149,14 +141,15 @@ void TestTimelineViewModel::rowLookupAfterResetFollowsLaterRows()
 void TestTimelineViewModel::switchToFileIsOneRebuild()
 {
     Fixture f;
-    App shop(f.listener, QStringLiteral("Shop"));
-    QTRY_VERIFY(connectionNamed(f.listener, QStringLiteral("Shop")));
+    ScriptedPeer shop;
+    const auto shopConnection = f.connectApp(shop, QStringLiteral("Shop"));
+    QVERIFY(shopConnection);
     const QString file = QStringLiteral("file:///tmp/session.json");
     run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
     run(f.repository, QStringLiteral("REQ 2 get /b"), file);
     f.fileHolder.appendFile(file);
 
-    f.listener.select(connectionNamed(f.listener, QStringLiteral("Shop")));
+    f.listener.select(shopConnection);
     QTRY_COMPARE(f.model.rowCount(), 1);
     QCOMPARE(f.model.messageID(0), id(1));
 
@@ -174,11 +167,12 @@ void TestTimelineViewModel::switchToFileIsOneRebuild()
 void TestTimelineViewModel::lostConnectionShowsEverySource()
 {
     Fixture f;
-    App shop(f.listener, QStringLiteral("Shop"));
-    QTRY_VERIFY(connectionNamed(f.listener, QStringLiteral("Shop")));
+    ScriptedPeer shop;
+    const auto shopConnection = f.connectApp(shop, QStringLiteral("Shop"));
+    QVERIFY(shopConnection);
     run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
     run(f.repository, QStringLiteral("REQ 2 get /b"), QStringLiteral("Brand"));
-    f.listener.select(connectionNamed(f.listener, QStringLiteral("Shop")));
+    f.listener.select(shopConnection);
     QTRY_COMPARE(f.model.rowCount(), 1);
     f.listener.select(nullptr);
     QTRY_COMPARE(f.model.rowCount(), 2);

@@ -1,16 +1,9 @@
 // The impersonation window's state: order, filters, favourites and notes on the real store, the
 // impersonate checks against a scripted app over loopback, and the add-user sheet's save.
-#include "tests/support/ScriptedPeer.h"
 #include "UsersFixtures.h"
 
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/session/Logger.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "tests/users/SessionTool.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
+#include "tests/support/LoopbackSession.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
 
@@ -22,7 +15,7 @@
 using namespace UsersFixtures;
 
 namespace {
-using Tool = SessionTool;
+using Tool = LoopbackSession;
 
 QStringList names(const QList<ImpersonateUserData> &users)
 {

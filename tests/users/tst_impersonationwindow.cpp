@@ -3,7 +3,7 @@
 // menu, the add-user sheet's keys, and screenshots in both schemes. Against a real store in a
 // temporary folder.
 #include "tests/support/Artifacts.h"
-#include "tests/users/SessionTool.h"
+#include "tests/support/LoopbackSession.h"
 
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
@@ -90,7 +90,7 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ImpersonateUserStore> m_store;
-    std::unique_ptr<SessionTool> m_tool;
+    std::unique_ptr<LoopbackSession> m_tool;
     UserManager *m_users = nullptr;
     MorvendaListener *m_listener = nullptr;
     std::unique_ptr<AvatarLoader> m_avatars;
@@ -105,7 +105,7 @@ void TestImpersonationWindow::init()
     auto opened = ImpersonateUserStore::open(m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral(".sqlite3")));
     QVERIFY(opened);
     m_store = std::move(*opened);
-    m_tool = std::make_unique<SessionTool>();
+    m_tool = std::make_unique<LoopbackSession>();
     m_users = &m_tool->users;
     m_listener = &m_tool->listener;
     m_avatars = std::make_unique<AvatarLoader>();

@@ -2,7 +2,7 @@
 // connection's user, and the panel itself (empty state, rows, copy, admin button), with
 // screenshots in both schemes.
 #include "tests/support/Artifacts.h"
-#include "tests/users/SessionTool.h"
+#include "tests/support/LoopbackSession.h"
 
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/Disclosure.h"
@@ -92,7 +92,7 @@ private slots:
     void screenshots();
 
 private:
-    SessionTool m_tool;
+    LoopbackSession m_tool;
     UserManager &m_users = m_tool.users;
     MorvendaListener &m_listener = m_tool.listener;
     AvatarLoader m_avatars;
@@ -186,7 +186,7 @@ void TestUserPanel::rowsShowWhatIsPresent()
 
 void TestUserPanel::viewModelFollowsTheActiveConnectionAndItsUser()
 {
-    SessionTool tool;
+    LoopbackSession tool;
     UserManager &users = tool.users;
     MorvendaListener &listener = tool.listener;
     UserViewModel model(users, listener);
