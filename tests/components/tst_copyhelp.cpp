@@ -19,7 +19,6 @@ private slots:
     void copiesWhatTheOwnerComputesAtTheClick();
     void confirmationGoesAwayAfterItsDelay();
     void helpButtonOpensTheArticlePage();
-    void helpButtonWithoutArticleShowsTheHelpView();
 };
 
 void TestCopyHelp::copiesWhatTheOwnerComputesAtTheClick_data()
@@ -77,17 +76,6 @@ void TestCopyHelp::helpButtonOpensTheArticlePage()
     button.click();
     QCOMPARE(opened, QList<QUrl>{helpUrl(Help::Metrics).value()});
     QCOMPARE(shown, 0);
-}
-
-void TestCopyHelp::helpButtonWithoutArticleShowsTheHelpView()
-{
-    QList<QUrl> opened;
-    int shown = 0;
-    HelpButton button(std::nullopt, {[&](const QUrl &u) { opened << u; }, [&] { ++shown; }});
-    button.click();
-    button.click();
-    QCOMPARE(shown, 2);
-    QVERIFY(opened.isEmpty());
 }
 
 QTEST_MAIN(TestCopyHelp)

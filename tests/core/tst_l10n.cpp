@@ -15,7 +15,6 @@ private slots:
     void formatsPlaceholders_data();
     void formatsPlaceholders();
     void textWithoutArgumentsIsVerbatim();
-    void formatAccessorsFillTheirDefaults();
     void missingKeyGivesItself();
     void tableHasNoConflictingEntries();
     void everyKeyUsedInTheSourcesIsInTheTable();
@@ -79,17 +78,6 @@ void TestL10n::formatsPlaceholders()
 void TestL10n::textWithoutArgumentsIsVerbatim()
 {
     QCOMPARE(L10n::formatText(QStringLiteral("50%% done %@"), {}), QStringLiteral("50%% done %@"));
-    QCOMPARE(L10n::text("CopiedToPasteboard"), QStringLiteral("Copied to Pasteboard!"));
-    QCOMPARE(L10n::text("%lld/%lld"), QStringLiteral("%lld/%lld"));
-}
-
-void TestL10n::formatAccessorsFillTheirDefaults()
-{
-    QCOMPARE(L10n::tr("NOI.unfilteredSelected", 3, 10), QStringLiteral("3 / 10 items"));
-    QCOMPARE(L10n::tr("Timeline.batchIndicator", 4, "8E1F-%@"),
-             QStringLiteral("4 batched requests with 8E1F-%@ ID."));
-    QCOMPARE(L10n::tr("%lld/%lld", qint64(3), qint64(12)), QStringLiteral("3/12"));
-    QCOMPARE(L10n::tr("%lf s", 0.5), QStringLiteral("0.500000 s"));
 }
 
 void TestL10n::missingKeyGivesItself()

@@ -19,7 +19,6 @@ private slots:
     void cleanup();
     void everyArticleIsListedInTitleOrderAndOpensItsOwnPage();
     void clickingTheHeaderOrTheHintOpensNothing();
-    void hoveringHighlightsTheRowUnderThePointer();
     void theCloseButtonClosesTheDialog();
 
 private:
@@ -75,16 +74,6 @@ void TestHelpView::clickingTheHeaderOrTheHintOpensNothing()
 {
     click(m_help->list()->item(0));
     click(m_help->list()->item(1));
-    QVERIFY(m_opened.isEmpty());
-}
-
-void TestHelpView::hoveringHighlightsTheRowUnderThePointer()
-{
-    QListWidget *list = m_help->list();
-    QTest::mouseMove(list->viewport(), list->visualItemRect(m_help->itemFor(Help::Filters)).center());
-    QTRY_COMPARE(list->currentItem(), m_help->itemFor(Help::Filters));
-    QTest::mouseMove(list->viewport(), list->visualItemRect(m_help->itemFor(Help::Metrics)).center());
-    QTRY_COMPARE(list->currentItem(), m_help->itemFor(Help::Metrics));
     QVERIFY(m_opened.isEmpty());
 }
 
