@@ -2,23 +2,19 @@
 // one-time wiring, the toolbar, menus and application-wide shortcuts, the single-instance panel
 // windows, the shared help dialog, failed saves raising the listener's alert, and the end.
 #include "tests/support/Artifacts.h"
-#include "tests/shell/FakeSystemColorScheme.h"
+#include "tests/support/SceneFixture.h"
 #include "tests/support/ScriptedPeer.h"
 
 #include "CodeMirror/CodeMirrorViewModel.h"
-#include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/MorvendaCommands.h"
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/users/ui/UserView.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/components/NamedColors.h"
-#include "MorvendaApp/shell/AppearanceService.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/ConsoleViewModel.h"
-#include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
@@ -34,10 +30,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QMessageBox>
 #include <QTest>
 #include <QToolBar>
@@ -79,33 +73,23 @@ private slots:
 private:
     void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<Preferences> m_preferences;
-    std::unique_ptr<FakeSystemColorScheme> m_system;
-    std::unique_ptr<AppearanceService> m_appearance;
-    std::unique_ptr<SharedObjects> m_shared;
-    std::unique_ptr<MainScene> m_scene;
+    std::unique_ptr<SceneFixture> m_fixture;
+    SharedObjects *m_shared = nullptr;
+    MainScene *m_scene = nullptr;
+    Preferences *m_preferences = nullptr;
     std::unique_ptr<QSignalSpy> m_wired;
     QList<QUrl> m_opened;
 };
 
 void TestMainScene::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    m_preferences = std::make_unique<Preferences>(*m_settings);
-    m_system = std::make_unique<FakeSystemColorScheme>(ColorScheme::Light);
-    m_appearance = std::make_unique<AppearanceService>(*m_preferences, *m_system);
-    // The server's fixed-port switch, on the loopback only.
-    qputenv("MORVENDA_PORT", QByteArray::number(ScriptedPeer::freePort()));
-    m_shared = std::make_unique<SharedObjects>(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    qunsetenv("MORVENDA_PORT");
-    QVERIFY(m_shared->listener.isListening());
     m_opened.clear();
-    m_scene = std::make_unique<MainScene>(*m_shared, *m_preferences,
-        [this](const QUrl &url) { m_opened.append(url); });
-    m_wired = std::make_unique<QSignalSpy>(m_scene.get(), &MainScene::wired);
+    m_fixture = std::make_unique<SceneFixture>([this](const QUrl &url) { m_opened.append(url); }, ScriptedPeer::freePort());
+    m_shared = m_fixture->shared.get();
+    m_scene = m_fixture->scene.get();
+    m_preferences = &m_fixture->preferences;
+    QVERIFY(m_shared->listener.isListening());
+    m_wired = std::make_unique<QSignalSpy>(m_scene, &MainScene::wired);
     m_scene->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_scene->mainWindow()));
 }
@@ -113,13 +97,7 @@ void TestMainScene::init()
 void TestMainScene::cleanup()
 {
     m_wired.reset();
-    m_scene.reset();
-    m_shared.reset();
-    m_appearance.reset();
-    m_system.reset();
-    m_preferences.reset();
-    m_settings.reset();
-    m_dir.reset();
+    m_fixture.reset();
 }
 
 void TestMainScene::pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers)
@@ -279,7 +257,7 @@ void TestMainScene::aFailedSaveRaisesTheListenersAlert()
     QFileDialog *panel = m_scene->mainWindow()->findChild<QFileDialog *>();
     QVERIFY(panel);
     QTRY_VERIFY(panel->isVisible());
-    panel->selectFile(m_dir->filePath(QStringLiteral("missing-folder/session.json")));
+    panel->selectFile(m_fixture->dir.filePath(QStringLiteral("missing-folder/session.json")));
     static_cast<QDialog *>(panel)->accept();
     QTRY_COMPARE(alerts.count(), 1);
     QVERIFY(m_shared->listener.alertViewState());
@@ -326,7 +304,7 @@ void TestMainScene::aServerThatCannotListenIsAnnouncedOnce()
 
 void TestMainScene::closingTheMainWindowClosesEverythingAndQuits()
 {
-    QSignalSpy quit(m_scene.get(), &MainScene::quitRequested);
+    QSignalSpy quit(m_scene, &MainScene::quitRequested);
     m_scene->commands()->windowAction(SideView::Settings)->trigger();
     m_scene->commands()->windowAction(SideView::Milestone)->trigger();
     m_scene->commands()->preferencesAction()->trigger();

@@ -4,11 +4,10 @@
 #include "RemoteFixture.h"
 
 #include "../support/Artifacts.h"
+#include "../support/SceneFixture.h"
 
-#include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/PanelWindow.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
@@ -20,7 +19,6 @@
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
 #include "MorvendaApp/remote/ui/SettingDelegate.h"
 #include "MorvendaApp/remote/ui/SettingsListView.h"
-#include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
 #include <QApplication>
@@ -29,10 +27,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QRegularExpression>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStyleFactory>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -301,11 +297,9 @@ void tst_RemotePanels::panelsShownAgainFollowOnce()
 
 void tst_RemotePanels::sideAreaAndWindowAreIndependent()
 {
-    QTemporaryDir dir;
-    QSettings store(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    Preferences preferences(store);
-    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    MainScene scene(shared, preferences, [](const QUrl &) {});
+    SceneFixture fixture;
+    SharedObjects &shared = *fixture.shared;
+    MainScene &scene = *fixture.scene;
     scene.mainWindow()->resize(1280, 760);
     scene.show();
     for (SideView view : {SideView::Deeplink, SideView::Settings, SideView::Milestone}) {
@@ -335,11 +329,9 @@ void tst_RemotePanels::sideAreaAndWindowAreIndependent()
 
 void tst_RemotePanels::collapsingFromTheSideAreaIsSafe()
 {
-    QTemporaryDir dir;
-    QSettings store(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    Preferences preferences(store);
-    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    MainScene scene(shared, preferences, [](const QUrl &) {});
+    SceneFixture fixture;
+    SharedObjects &shared = *fixture.shared;
+    MainScene &scene = *fixture.scene;
     scene.show();
     // The panel has its own window, and the toolbar shows it in the side area too.
     scene.openPanelWindow(SideView::Settings);

@@ -2,17 +2,13 @@
 // shared objects, the updater started once with the main window, and a damaged store said once
 // that window is up.
 #include "UsersFixtures.h"
+#include "tests/support/SceneFixture.h"
 
-#include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
-#include "MorvendaApp/shell/Preferences.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace UsersFixtures;
@@ -31,17 +27,8 @@ private slots:
     void init()
     {
         QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-        m_preferences = std::make_unique<Preferences>(*m_settings);
     }
-    void cleanup()
-    {
-        m_scene.reset();
-        m_shared.reset();
-        m_preferences.reset();
-        m_settings.reset();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void theUpdaterStartsOnceWithTheMainWindow()
     {
@@ -94,15 +81,14 @@ private slots:
 private:
     void build()
     {
-        m_shared = std::make_unique<SharedObjects>(MorvendaListener::Options{QHostAddress::LocalHost, false});
-        m_scene = std::make_unique<MainScene>(*m_shared, *m_preferences, [](const QUrl &) {});
+        m_fixture = std::make_unique<SceneFixture>();
+        m_shared = m_fixture->shared.get();
+        m_scene = m_fixture->scene.get();
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettings> m_settings;
-    std::unique_ptr<Preferences> m_preferences;
-    std::unique_ptr<SharedObjects> m_shared;
-    std::unique_ptr<MainScene> m_scene;
+    std::unique_ptr<SceneFixture> m_fixture;
+    SharedObjects *m_shared = nullptr;
+    MainScene *m_scene = nullptr;
 };
 
 QTEST_MAIN(TestStoredUsersStartup)
