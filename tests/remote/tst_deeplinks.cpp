@@ -56,7 +56,6 @@ private slots:
     void filterSearchesNamesOnly();
     void unparsableOriginAlertsAndCopiesNothing();
     void sendNeedsAServerAndAnActiveApp();
-    void sendGoesOutAsOneFrame();
 };
 
 void tst_Deeplinks::catalogueIdentities()
@@ -218,19 +217,6 @@ void tst_Deeplinks::sendNeedsAServerAndAnActiveApp()
     model.sendDeeplink();
     QTRY_COMPARE(tool.commands().size(), 1);
     QCOMPARE(alerts.size(), 0);
-}
-
-void tst_Deeplinks::sendGoesOutAsOneFrame()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    DeeplinkItemViewModel model(Case::OrderDetails, DeeplinkEnvironment::Staging);
-    model.setSession(&tool.listener);
-    model.setInput(QStringLiteral("input-brandOrderToken"), QStringLiteral("abc"));
-    model.sendDeeplink();
-    QTRY_COMPARE(tool.commands().size(), 1);
-    QCOMPARE(tool.commands().first(),
-        QByteArrayLiteral("{\"runDeeplink\":\"https://staging.example.com/user/account/orders/abc\"}"));
 }
 
 QTEST_GUILESS_MAIN(tst_Deeplinks)

@@ -50,7 +50,6 @@ private slots:
     void datesFollowLocaleAndZone_data();
     void datesFollowLocaleAndZone();
     void oddListsAreShown();
-    void shownAgainFollowsOnce();
     void anotherAppShowsItsOwnMilestones();
 };
 
@@ -141,18 +140,6 @@ void tst_Milestones::oddListsAreShown()
     // Beyond any calendar the raw number stands in.
     QCOMPARE(MilestoneDateFormat::format(1e300), QStringLiteral("1.0000000000000001e+300"));
     QCOMPARE(MilestoneDateFormat::format(std::numeric_limits<double>::infinity()), QStringLiteral("inf"));
-}
-
-void tst_Milestones::shownAgainFollowsOnce()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    MilestoneListViewModel model(tool.listener, tool.milestones);
-    for (int i = 0; i < 100; ++i)
-        model.bind();
-    QSignalSpy items(&model, &MilestoneListViewModel::itemsChanged);
-    tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 1)});
-    QCOMPARE(items.size(), 1);
 }
 
 void tst_Milestones::anotherAppShowsItsOwnMilestones()

@@ -66,9 +66,7 @@ private slots:
     void countAndEmptyTexts();
     void typedTextLivesWithItsRow();
     void overridesOnTheWire();
-    void nothingIsSentWithoutAnApp();
     void anotherAppShowsItsOwnSettings();
-    void oneSettingsMessageIsComputedOnce();
     void badSettingsFromTheAppAreShown();
 };
 
@@ -290,25 +288,6 @@ void tst_Settings::overridesOnTheWire()
     QCOMPARE(model.row(model.items().at(0)).pickerState, State::Server);
 }
 
-void tst_Settings::nothingIsSentWithoutAnApp()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
-    SettingsListViewModel model(tool.listener, tool.settings);
-    model.bind();
-    tool.listener.setActiveConnection(nullptr);
-    QSignalSpy alerts(&tool.listener, &MorvendaListener::alertViewStateChanged);
-    model.sendBoolOverride(threeKinds().at(0), State::On);
-    model.setTypedText(QStringLiteral("s.banner"), QStringLiteral("y"));
-    model.sendValueOverride(threeKinds().at(1));
-    tool.listener.select(tool.listener.connections().first());
-    model.sendBoolOverride(threeKinds().at(0), State::Server);
-    QTRY_COMPARE(tool.commands().size(), 1);
-    QVERIFY(tool.commands().first().contains(R"("server")"));
-    QCOMPARE(alerts.size(), 0);
-}
-
 void tst_Settings::anotherAppShowsItsOwnSettings()
 {
     RemoteFixture tool;
@@ -323,18 +302,6 @@ void tst_Settings::anotherAppShowsItsOwnSettings()
     QCOMPARE(model.items().size(), 1);
     QCOMPARE(model.items().first().key, threeKinds().at(1).key);
     QCOMPARE(model.countText(), QStringLiteral("1/1"));
-}
-
-void tst_Settings::oneSettingsMessageIsComputedOnce()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    SettingsListViewModel model(tool.listener, tool.settings);
-    for (int i = 0; i < 100; ++i)
-        model.bind();
-    QSignalSpy items(&model, &SettingsListViewModel::itemsChanged);
-    tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
-    QCOMPARE(items.size(), 1);
 }
 
 void tst_Settings::badSettingsFromTheAppAreShown()
