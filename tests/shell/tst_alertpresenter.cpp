@@ -1,5 +1,3 @@
-#include "tests/support/LoopbackSession.h"
-
 #include "MorvendaApp/shell/AlertPresenter.h"
 
 #include <QLabel>
@@ -32,7 +30,6 @@ class TestAlertPresenter : public QObject
 private slots:
     void init();
     void cleanup();
-    void emptyActionListGivesOk();
     void buttonsKeepOrderAndShowTitlesVerbatim();
     void choosingAButtonRunsOnlyItsCompletion();
     void keysChooseTheDismissingButton_data();
@@ -43,7 +40,6 @@ private slots:
     void alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne();
     void assigningNoneLeavesTheShownAlert();
     void messageIsPlainText();
-    void followsTheListenersAlertState();
 
 private:
     QMessageBox *showOnWindow(const Alert::ViewState &alert);
@@ -103,18 +99,6 @@ QMessageBox *TestAlertPresenter::showOnWindow(const Alert::ViewState &alert)
     return m_presenter->shownBox();
 }
 
-void TestAlertPresenter::emptyActionListGivesOk()
-{
-    QMessageBox *box = showOnWindow(Alert::ViewState::legacyCommunicationAlert(QStringLiteral("path: id")));
-    QVERIFY(box);
-    QVERIFY(box->isVisible());
-    QCOMPARE(box->windowModality(), Qt::WindowModal);
-    QCOMPARE(box->buttons().size(), 1);
-    QCOMPARE(box->standardButtons(), QMessageBox::Ok);
-    QCOMPARE(box->text(), QStringLiteral("Legacy communication protocol"));
-    QVERIFY(box->informativeText().endsWith(QStringLiteral("\n\npath: id")));
-}
-
 void TestAlertPresenter::buttonsKeepOrderAndShowTitlesVerbatim()
 {
     QMessageBox *box = showOnWindow(alertWith(QStringLiteral("Pick"),
@@ -122,6 +106,7 @@ void TestAlertPresenter::buttonsKeepOrderAndShowTitlesVerbatim()
                                                {QStringLiteral("Salt & Pepper"), {}},
                                                {QStringLiteral("Alpha"), {}}}));
     QVERIFY(box);
+    QCOMPARE(box->windowModality(), Qt::WindowModal);
     QCOMPARE(buttonTexts(box), (QStringList{QStringLiteral("Zeta"), QStringLiteral("Salt && Pepper"), QStringLiteral("Alpha")}));
     box->grab().save(qEnvironmentVariable("MORVENDA_ARTIFACTS") + QStringLiteral("/alert-three-buttons.png"));
 }
@@ -279,21 +264,6 @@ void TestAlertPresenter::messageIsPlainText()
         messageShown |= label->text() == message;
     }
     QVERIFY(messageShown);
-}
-
-void TestAlertPresenter::followsTheListenersAlertState()
-{
-    LoopbackSession session;
-    MorvendaListener &listener = session.listener;
-    listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("before the window")));
-    m_presenter->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
-
-    m_window->show();
-    QTRY_VERIFY(m_presenter->shownBox());
-    QCOMPARE(m_presenter->shownBox()->informativeText(), QStringLiteral("before the window"));
-
-    listener.presentAlert(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("later")));
-    QCOMPARE(m_presenter->shownBox()->informativeText(), QStringLiteral("later"));
 }
 
 QTEST_MAIN(TestAlertPresenter)

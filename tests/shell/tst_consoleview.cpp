@@ -22,7 +22,6 @@ private slots:
     void cleanup();
     void aBurstOfTwentyThousandLinesEndsWithExactlyThoseLines();
     void theTrashButtonEmptiesTheLogAndThePage();
-    void darkModeFollowsThePalette();
 
 private:
     // The page's text as the viewer holds it, or a null string while it does not answer.
@@ -87,21 +86,6 @@ void TestConsoleView::theTrashButtonEmptiesTheLogAndThePage()
     QVERIFY(m_logger->log().isEmpty());
     QVERIFY(!m_logger->updated());
     QTRY_COMPARE_WITH_TIMEOUT(pageText(), QString(), 10000);
-}
-
-void TestConsoleView::darkModeFollowsThePalette()
-{
-    QVERIFY(m_console->codeMirrorViewModel().readOnly());
-    QVERIFY(m_console->codeMirrorViewModel().lineWrapping());
-    QPalette dark = m_console->palette();
-    dark.setColor(QPalette::Window, QColor(30, 30, 30));
-    dark.setColor(QPalette::WindowText, Qt::white);
-    dark.setColor(QPalette::Base, QColor(20, 20, 20));
-    dark.setColor(QPalette::Text, Qt::white);
-    m_console->setPalette(dark);
-    QVERIFY(m_console->codeMirrorViewModel().darkMode());
-    m_console->setPalette(QPalette());
-    QVERIFY(!m_console->codeMirrorViewModel().darkMode());
 }
 
 QTEST_MAIN(TestConsoleView)

@@ -17,11 +17,9 @@ private slots:
     void linesLoggedBeforeSetupAreShownAtOnce();
     void linesAreJoinedWithSingleLineFeeds_data();
     void linesAreJoinedWithSingleLineFeeds();
-    void clearingTheLogEmptiesTheConsole();
     void aBurstEndsWithExactlyItsLinesInAFewPushes();
     void aSecondSetupDoesNotShowLinesTwice();
     void aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText();
-    void theViewerIsSetToHtml();
 
 private:
     // The last text handed to the page, and how many texts were handed.
@@ -90,21 +88,6 @@ void TestConsoleViewModel::linesAreJoinedWithSingleLineFeeds()
     QCOMPARE(shownText(), expected);
 }
 
-void TestConsoleViewModel::clearingTheLogEmptiesTheConsole()
-{
-    m_logger->append(QStringLiteral("old"));
-    m_console->setup(*m_logger, *m_codeMirror);
-    m_logger->clear();
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    QVERIFY(m_console->log().isEmpty());
-    QCOMPARE(shownText(), QString());
-    // Clearing an already empty log still publishes, and the console stays empty.
-    m_logger->clear();
-    m_logger->append(QStringLiteral("new"));
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    QCOMPARE(shownText(), QStringLiteral("new"));
-}
-
 void TestConsoleViewModel::aBurstEndsWithExactlyItsLinesInAFewPushes()
 {
     m_console->setup(*m_logger, *m_codeMirror);
@@ -150,12 +133,6 @@ void TestConsoleViewModel::aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText(
     QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
     QVERIFY(shownText().endsWith(QStringLiteral("\nlast")));
     QCOMPARE(shownText().size(), m_logger->log().join(QLatin1Char('\n')).size());
-}
-
-void TestConsoleViewModel::theViewerIsSetToHtml()
-{
-    m_console->setup(*m_logger, *m_codeMirror);
-    QCOMPARE(m_codeMirror->language(), Language::Html);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleViewModel)
