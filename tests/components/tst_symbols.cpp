@@ -1,4 +1,3 @@
-#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 
 #include <QApplication>
@@ -43,15 +42,6 @@ int pixelsNear(const QImage &image, QColor color)
     return count;
 }
 
-QPalette paletteWithWindow(QColor window, QColor text)
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, window);
-    palette.setColor(QPalette::WindowText, text);
-    palette.setColor(QPalette::Highlight, QColor(0x33, 0x66, 0xcc));
-    return palette;
-}
-
 } // namespace
 
 class TestSymbols : public QObject
@@ -65,7 +55,6 @@ private slots:
     void pixmapsAreCachedPerColourSizeAndRatio();
     void unmappedNameGivesTransparentPixmap_data();
     void unmappedNameGivesTransparentPixmap();
-    void namedColoursFollowTheScheme();
 };
 
 void TestSymbols::everyUsedSymbolIsMapped_data()
@@ -133,26 +122,6 @@ void TestSymbols::unmappedNameGivesTransparentPixmap()
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             QCOMPARE(qAlpha(image.pixel(x, y)), 0);
-}
-
-void TestSymbols::namedColoursFollowTheScheme()
-{
-    const QPalette light = paletteWithWindow(QColor(0xec, 0xec, 0xec), Qt::black);
-    const QPalette dark = paletteWithWindow(QColor(0x1e, 0x1e, 0x1e), Qt::white);
-    QVERIFY(!isDarkPalette(light));
-    QVERIFY(isDarkPalette(dark));
-
-    for (NamedColor color : {NamedColor::Red, NamedColor::Orange, NamedColor::Yellow, NamedColor::Green,
-             NamedColor::Blue, NamedColor::Purple, NamedColor::Pink, NamedColor::Gray, NamedColor::Cyan,
-             NamedColor::Indigo, NamedColor::Teal}) {
-        QVERIFY(namedColor(color, light) != namedColor(color, dark));
-        QVERIFY(namedColor(color, dark).lightness() >= namedColor(color, light).lightness());
-    }
-    QCOMPARE(namedColor(NamedColor::Accent, dark), QColor(0x33, 0x66, 0xcc));
-    QCOMPARE(namedColor(NamedColor::Primary, dark), QColor(Qt::white));
-    const QColor secondary = namedColor(NamedColor::Secondary, light);
-    QCOMPARE(secondary.rgb(), QColor(Qt::black).rgb());
-    QVERIFY(qAbs(secondary.alphaF() - 0.55f) < 0.01f);
 }
 
 QTEST_MAIN(TestSymbols)
