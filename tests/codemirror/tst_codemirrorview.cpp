@@ -5,10 +5,10 @@
 #include "CodeMirror/CodeMirrorPage.h"
 #include "CodeMirror/CodeMirrorView.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
+#include "tests/support/PageWait.h"
 #include "tests/support/Pixels.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -27,19 +27,6 @@
 namespace {
 
 constexpr int kPageTimeout = 20000;
-
-// Polls in short steps: QTest::qWaitFor keeps processing the web engine's steady stream of events
-// for up to its whole timeout before it looks at the condition again.
-bool waitUntil(const std::function<bool()> &condition)
-{
-    QDeadlineTimer deadline(kPageTimeout);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
 
 // getContent's and executeJSAsync's outcome as "text:<t>", "none" or "error:<e>".
 QString outcome(const CodeMirrorViewModel::TextResult &result)

@@ -2,6 +2,8 @@
 // screen without selection, the split and its toolbar, tabs and their persistence, the response
 // picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
 // and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
+#include "tests/support/PageWait.h"
+
 #include "MorvendaApp/details/DetailsToolbar.h"
 #include "MorvendaApp/details/MorvendaDetailsView.h"
 #include "MorvendaApp/details/PayloadInfoModel.h"
@@ -80,7 +82,7 @@ void clickTab(PayloadDetailsView *pane, DetailType type)
 // The body viewer's text as the editor page holds it.
 QString pageText(PayloadBodyView *body)
 {
-    if (!QTest::qWaitFor([&] { return body->codeView()->coordinator().pageLoaded(); }, kPageTimeout))
+    if (!waitUntil([&] { return body->codeView()->coordinator().pageLoaded(); }, kPageTimeout))
         return QStringLiteral("<not ready>");
     QString text;
     bool done = false;
@@ -89,7 +91,7 @@ QString pageText(PayloadBodyView *body)
         text = result && result->has_value() ? **result : QStringLiteral("<no text>");
         done = true;
     });
-    return QTest::qWaitFor([&] { return done; }, kPageTimeout) ? text : QStringLiteral("<timeout>");
+    return waitUntil([&] { return done; }, kPageTimeout) ? text : QStringLiteral("<timeout>");
 }
 
 } // namespace

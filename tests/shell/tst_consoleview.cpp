@@ -1,6 +1,7 @@
 // The console pane with the real editor page: a burst of log lines ends with exactly those lines
 // in the page, the trash button empties log and page, and the pane follows the palette.
 #include "tests/support/Artifacts.h"
+#include "tests/support/PageWait.h"
 
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "MorvendaApp/components/SymbolButton.h"
@@ -60,7 +61,7 @@ QString TestConsoleView::pageText()
             text = **result;
         }
     });
-    if (!QTest::qWaitFor([&] { return answered; }, 10000)) {
+    if (!waitUntil([&] { return answered; }, 10000)) {
         return QStringLiteral("<no answer from the page>");
     }
     return text;
