@@ -72,7 +72,7 @@ CONF
 start_dbus() {   # node
     local node=$1 d="$DIR/$1"
     ip netns exec "$NS-$node" dbus-daemon --config-file="$d/dbus.conf" --fork --print-pid > "$d/dbus.pid"
-    for _ in $(seq 50); do [ -S "$d/system_bus_socket" ] && return 0; sleep 0.1; done
+    for _ in $(seq 250); do [ -S "$d/system_bus_socket" ] && return 0; sleep 0.02; done
     die "dbus-daemon for $node did not start"
 }
 
@@ -89,10 +89,10 @@ start_avahi() {   # node
         sh "$d/avahi-daemon.conf" >> "$d/avahi.log" 2>&1 &
     local pid=$!
     echo "$pid" > "$d/avahi.pid"
-    for _ in $(seq 100); do
+    for _ in $(seq 500); do
         grep -q 'Server startup complete' "$d/avahi.log" && return 0
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
+        running "$pid" || break
+        sleep 0.02
     done
     cat "$d/avahi.log" >&2
     die "avahi-daemon for $node did not start"
@@ -143,13 +143,21 @@ run_in() {   # node cmd...
     exec ip netns exec "$NS-$node" env DBUS_SYSTEM_BUS_ADDRESS="$(bus_address "$node")" "$@"
 }
 
+# A daemon that has exited stays a zombie until whoever adopted it reaps it, which in a container
+# can take seconds; by then it holds no socket and no bus name, so it counts as gone.
+running() {   # pid
+    local state
+    state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
 stop_pid() {   # pidfile expected-comm
     local pid
     [ -f "$1" ] || return 0
     pid=$(cat "$1")
     if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$2" ]; then
         kill "$pid"
-        for _ in $(seq 50); do [ -d "/proc/$pid" ] || break; sleep 0.1; done
+        for _ in $(seq 250); do running "$pid" || break; sleep 0.02; done
     fi
 }
 
