@@ -96,8 +96,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("an invalid later key fails although an earlier one is valid")
         << userWith("},'handshake':3,'x':{") << "typeMismatch @ handshake";
     QTest::addRow("a request that is a string is a type mismatch") << json("{'request':'x'}") << "typeMismatch @ request";
-    QTest::addRow("a request that is a number is a type mismatch") << json("{'request':1}") << "typeMismatch @ request";
-    QTest::addRow("a request that is an array is a type mismatch") << json("{'request':[]}") << "typeMismatch @ request";
     QTest::addRow("an empty settings list is valid") << json("{'settings':[]}") << "settings";
     QTest::addRow("null settings count as absent") << json("{'settings':null}") << "unableToDecodePayload";
     QTest::addRow("an empty object names no case") << json("{}") << "unableToDecodePayload";
@@ -107,8 +105,6 @@ void TestDecoder::payloadOutcome_data()
         << "unableToDecodePayload";
     QTest::addRow("a kind key in another letter case is unknown") << json("{'Handshake':'x','REQUEST':{}}") << "unableToDecodePayload";
     QTest::addRow("a top-level array is a type mismatch") << json("[]") << "typeMismatch";
-    QTest::addRow("a top-level string is a type mismatch") << json("'x'") << "typeMismatch";
-    QTest::addRow("a top-level number is a type mismatch") << json("1") << "typeMismatch";
     QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
     QTest::addRow("an empty document is data corrupted") << QByteArray() << "dataCorrupted";
     QTest::addRow("a truncated document is data corrupted") << json("{'request':{'id':'$ID','head") << "dataCorrupted";
@@ -122,9 +118,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("a request without id is key not found") << json("{'request':{'headers':[]}}") << "keyNotFound @ request.id";
     QTest::addRow("a lower-case UUID reads") << json("{'request':{'id':'e621e1f8-c36c-495a-93fc-0c247a3e6e5f','headers':[]}}") << "request";
     QTest::addRow("a UUID in braces is data corrupted") << json("{'request':{'id':'{$ID}','headers':[]}}") << "dataCorrupted @ request.id";
-    QTest::addRow("a UUID without hyphens is data corrupted") << json("{'request':{'id':'E621E1F8C36C495A93FC0C247A3E6E5F','headers':[]}}") << "dataCorrupted @ request.id";
-    QTest::addRow("a UUID of 35 characters is data corrupted") << json("{'request':{'id':'E621E1F8-C36C-495A-93FC-0C247A3E6E5','headers':[]}}") << "dataCorrupted @ request.id";
-    QTest::addRow("a UUID with a non-hex digit is data corrupted") << json("{'request':{'id':'G621E1F8-C36C-495A-93FC-0C247A3E6E5F','headers':[]}}") << "dataCorrupted @ request.id";
     QTest::addRow("a UUID that is a number is a type mismatch") << json("{'request':{'id':5,'headers':[]}}") << "typeMismatch @ request.id";
     QTest::addRow("method delete reads") << json("{'request':{'id':'$ID','method':'delete','headers':[]}}") << "request";
     QTest::addRow("a null method reads as no method") << json("{'request':{'id':'$ID','method':null,'headers':[]}}") << "request";

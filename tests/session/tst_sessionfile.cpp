@@ -66,14 +66,12 @@ private slots:
     void anEmptyTimelineWritesAnEmptyArray();
     void oddBodiesComeBackByteForByte_data();
     void oddBodiesComeBackByteForByte();
-    void onlyTheVisibleExchangesAreSaved();
     void parsing_data();
     void parsing();
     void aLargeFileIsReadWhileItIsSplitAndDecoded();
     void aFailedOpenChangesNothingAndLogs();
     void filesThatCannotBeSessionsAreRefusedBeforeReading_data();
     void filesThatCannotBeSessionsAreRefusedBeforeReading();
-    void aFileOpenedTwiceIsListedTwice();
     void filesAreAppliedInTheOrderTheyWereOpened();
     void theSplitterAgreesWithAWholeDocumentDecoder();
     void failedSavesAreReportedAndLogged_data();
@@ -168,24 +166,6 @@ void TestSessionFile::oddBodiesComeBackByteForByte()
     QCOMPARE(read->at(0).asRequest()->dataUtf8(), sent.dataUtf8());
     QCOMPARE(read->at(1).asResponse()->dataUtf8(), sent.dataUtf8());
     QCOMPARE(*read, payloadsOf(repository.currentTimeline()));
-}
-
-void TestSessionFile::onlyTheVisibleExchangesAreSaved()
-{
-    MessageRepository repository;
-    repository.registerPredicate(std::make_shared<OtherFilterPredicate>());
-    repository.addRequest(request(id(1), QStringLiteral("https://h/api/event")), kApp);
-    repository.addRequest(request(id(2), QStringLiteral("https://h/api/items")), kApp);
-    repository.addResponse(response(id(2), id(9)), kApp);
-    repository.addResponse(response(id(2), id(9), 404), kApp);
-    const QString path = m_dir.filePath(QStringLiteral("visible.json"));
-    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
-    const auto read = SessionFile::read(path);
-    QVERIFY(read);
-    QCOMPARE(read->size(), 3);
-    QCOMPARE(read->at(0).kind(), Payload::Kind::Request);
-    QCOMPARE(read->at(0).asRequest()->messageID(), id(2));
-    QCOMPARE(read->at(2).asResponse()->statusCode(), std::optional<qint64>(404));
 }
 
 void TestSessionFile::parsing_data()
@@ -320,24 +300,6 @@ void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading()
     QVERIFY(!result);
     QVERIFY2(result.error().contains(reason), qPrintable(result.error()));
     QFile::remove(m_dir.filePath(QStringLiteral("huge.json")));
-}
-
-void TestSessionFile::aFileOpenedTwiceIsListedTwice()
-{
-    MessageRepository repository;
-    repository.addRequest(request(id(1)), kApp);
-    const QString path = m_dir.filePath(QStringLiteral("twice.json"));
-    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
-    FileHolder holder;
-    Logger logger;
-    for (int i = 0; i < 2; ++i) {
-        bool finished = false;
-        SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &) { finished = true; });
-        QTRY_VERIFY(finished);
-    }
-    QCOMPARE(holder.files().size(), 2);
-    QCOMPARE(holder.files().first(), holder.files().last());
-    QCOMPARE(repository.exchangeCount(), 1); // the same message ID, replaced whole
 }
 
 // A large file opened first and a small one right after: the small one is read first, but waits,
