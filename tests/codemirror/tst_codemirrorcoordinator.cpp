@@ -149,19 +149,6 @@ private slots:
         }));
     }
 
-    void manyGrowingTextsBeforeReadyHoldOnlyOne()
-    {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
-        QString log;
-        for (int line = 0; line < 2000; ++line) {
-            log += QStringLiteral("line %1\n").arg(line);
-            model.setContent(log);
-        }
-        QCOMPARE(coordinator.pendingCount(), 1);
-    }
-
     // A big body is written out on a worker; what comes after it still waits for it.
     void aBigTextKeepsItsPlaceInLine()
     {
