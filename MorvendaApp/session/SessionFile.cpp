@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QSaveFile>
+#include <QSet>
 #include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -164,13 +165,34 @@ QString peerName(const QString &path)
 
 void apply(const QList<Payload> &payloads, const QString &peer, MessageRepository &repository, FileHolder &fileHolder)
 {
+    // A file read into a repository that already holds its exchanges (saved and opened again in
+    // the same run, or opened twice) must not repeat their responses: a request from the file
+    // replaces its exchange whole, but a response joins the exchange it finds. So a response
+    // joins an exchange from before this file only when the file holds more copies of it than
+    // the exchange already does; an app that reported one response twice keeps both.
+    QSet<QUuid> fromThisFile; // exchanges this file made or replaced: all they hold came from it
+    QHash<QUuid, QList<Response>> readSoFar; // per older exchange, the file's responses to it so far
     {
         MessageRepository::BatchScope batch(repository);
         for (const Payload &payload : payloads) {
-            if (const Request *request = payload.asRequest())
+            if (const Request *request = payload.asRequest()) {
                 repository.addRequest(*request, peer);
-            else if (const Response *response = payload.asResponse())
+                fromThisFile.insert(request->messageID());
+            } else if (const Response *response = payload.asResponse()) {
+                const QUuid id = response->messageID();
+                if (!fromThisFile.contains(id)) {
+                    const std::optional<Exchange> held = repository.exchange(id);
+                    if (!held) {
+                        fromThisFile.insert(id);
+                    } else {
+                        QList<Response> &read = readSoFar[id];
+                        read.append(*response);
+                        if (held->responses().count(*response) >= read.count(*response))
+                            continue;
+                    }
+                }
                 repository.addResponse(*response, peer);
+            }
         }
     }
     fileHolder.appendFile(peer);

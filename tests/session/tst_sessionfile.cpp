@@ -72,6 +72,7 @@ private slots:
     void aFailedOpenChangesNothingAndLogs();
     void filesThatCannotBeSessionsAreRefusedBeforeReading_data();
     void filesThatCannotBeSessionsAreRefusedBeforeReading();
+    void reopeningASessionRepeatsNoResponse();
     void filesAreAppliedInTheOrderTheyWereOpened();
     void theSplitterAgreesWithAWholeDocumentDecoder();
     void failedSavesAreReportedAndLogged_data();
@@ -300,6 +301,47 @@ void TestSessionFile::filesThatCannotBeSessionsAreRefusedBeforeReading()
     QVERIFY(!result);
     QVERIFY2(result.error().contains(reason), qPrintable(result.error()));
     QFile::remove(m_dir.filePath(QStringLiteral("huge.json")));
+}
+
+// Saved and opened again in the same run: a request from the file replaces its exchange whole,
+// but a response joins the exchange it finds, so the responses of exchanges without a request
+// must not come in twice. A response the app really reported twice stays twice.
+void TestSessionFile::reopeningASessionRepeatsNoResponse()
+{
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    repository.addResponse(response(id(1), id(9)), kApp);
+    repository.addResponse(response(id(2), id(8), 500), kApp); // no request
+    repository.addResponse(response(id(3), id(7)), kApp);      // no request, reported twice
+    repository.addResponse(response(id(3), id(7)), kApp);
+    const QString path = m_dir.filePath(QStringLiteral("reopened.json"));
+    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
+    const QByteArray saved = fileBytes(path);
+
+    FileHolder holder;
+    Logger logger;
+    const auto open = [&](MessageRepository &into) {
+        bool finished = false;
+        SessionFile::load(path, into, holder, logger, [&](const tl::expected<void, QString> &) { finished = true; });
+        QTRY_VERIFY(finished);
+    };
+    const QString again = m_dir.filePath(QStringLiteral("saved-again.json"));
+    for (int round = 0; round < 2; ++round) {
+        open(repository);
+        QCOMPARE(repository.exchange(id(1))->responses().size(), 1);
+        QCOMPARE(repository.exchange(id(2))->responses().size(), 1);
+        QCOMPARE(repository.exchange(id(3))->responses().size(), 2);
+        QCOMPARE(repository.exchange(id(2))->batchCount(), std::optional<qint64>(1));
+        QVERIFY(SessionFile::write(repository.currentTimeline(), again));
+        QCOMPARE(fileBytes(again), saved);
+    }
+
+    MessageRepository fresh;
+    open(fresh);
+    QCOMPARE(fresh.exchange(id(3))->responses().size(), 2);
+    QVERIFY(SessionFile::write(fresh.currentTimeline(), again));
+    QCOMPARE(fileBytes(again), saved);
+    QVERIFY(logger.log().isEmpty());
 }
 
 // A large file opened first and a small one right after: the small one is read first, but waits,
