@@ -52,10 +52,12 @@ bool SettingDelegate::eventFilter(QObject *watched, QEvent *event)
 {
     // The rows' controls are painted, so the viewport's clicks are read here. The view would
     // hand a click in a row with an open editor to that editor, never to the row's buttons: a
-    // press outside the field closes the editor first (what was typed is kept).
+    // press outside the field closes the editor first (what was typed is kept). The view may
+    // have closed it already (the press took the focus from it, or the rows were rebuilt): it
+    // lives on until deleted later, but is no longer the view's to close.
     if (watched != m_view->viewport())
         return QStyledItemDelegate::eventFilter(watched, event);
-    if (event->type() == QEvent::MouseButtonPress && m_editor) {
+    if (event->type() == QEvent::MouseButtonPress && m_editor && m_view->indexWidget(m_editorIndex) == m_editor) {
         const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
         if (!m_editor->geometry().contains(at))
             emit closeEditor(m_editor, NoHint);
@@ -293,6 +295,7 @@ QWidget *SettingDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
     SettingsListViewModel *viewModel = &m_viewModel;
     connect(editor, &QLineEdit::textEdited, viewModel, [viewModel, key](const QString &text) { viewModel->setTypedText(key, text); });
     m_editor = editor;
+    m_editorIndex = index;
     return editor;
 }
 

@@ -6,6 +6,7 @@
 
 #include "MorvendaModel/Setting.h"
 
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
@@ -53,4 +54,5 @@ private:
     SettingsListViewModel &m_viewModel;
     QAbstractItemView *m_view;
     mutable QPointer<QWidget> m_editor;
+    mutable QPersistentModelIndex m_editorIndex;
 };
