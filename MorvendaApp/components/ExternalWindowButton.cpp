@@ -4,13 +4,16 @@
 
 #include <QEvent>
 #include <QPointer>
-#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int kButtonSymbolSize = 15;
 constexpr int kSideInset = 24;
+// Above and below the button inside its strip.
+constexpr int kStripPadding = 2;
 
 QString symbolFor(bool openInWindow)
 {
@@ -72,7 +75,9 @@ private:
     void placeButton()
     {
         m_button->adjustSize();
-        const int top = style()->pixelMetric(QStyle::PM_LayoutTopMargin, nullptr, this);
+        if (m_stripHeight == 0)
+            m_stripHeight = externalWindowStripHeight();
+        const int top = std::max(0, (m_stripHeight - m_button->height()) / 2);
         m_button->move(width() - kSideInset - m_button->width(), top);
         m_button->raise();
     }
@@ -81,6 +86,7 @@ private:
     WindowManager &m_windowManager;
     ExternalWindowButton *m_button = nullptr;
     QPointer<QWidget> m_window;
+    int m_stripHeight = 0;
 };
 
 } // namespace
@@ -140,6 +146,15 @@ void ExternalWindowButton::refresh()
     const bool openInWindow = m_windowManager.windows().contains(m_view);
     setSymbol(symbolFor(openInWindow));
     setToolTip(openInWindow ? L10n::text("Collapse to sidebar") : L10n::text("Open in external window"));
+}
+
+int externalWindowStripHeight()
+{
+    // Measured as the style draws the button, whatever its frame and margins.
+    SymbolButton probe(symbolFor(false));
+    probe.setAutoRaise(true);
+    probe.setSymbolSize(kButtonSymbolSize);
+    return probe.sizeHint().height() + 2 * kStripPadding;
 }
 
 QWidget *applyExternalWindowModifier(QWidget *content, SideView view, WindowManager &windowManager,

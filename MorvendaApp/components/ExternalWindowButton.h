@@ -37,6 +37,10 @@ private:
     OpenPanelWindow m_openWindow;
 };
 
+// The height of the strip at the top of a panel that the external-window button sits in: a panel
+// starts its rows below it, so the button never covers a row's own buttons.
+int externalWindowStripHeight();
+
 // Wraps a panel's content with the external-window button in its top-right corner and keeps
 // WindowManager::windows() up to date: the panel leaves it when its own window closes (and only
 // then, never when some other window closes). Returns the wrapper, which owns `content`.

@@ -32,6 +32,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <memory>
+
 using State = Setting::BoolState;
 
 using namespace Qt::StringLiterals;
@@ -122,6 +124,7 @@ private slots:
     void panelsShownAgainFollowOnce();
     void sideAreaAndWindowAreIndependent();
     void collapsingFromTheSideAreaIsSafe();
+    void thePopOutButtonCoversNoRow();
 };
 
 void tst_RemotePanels::settingsChipsSearchAndCount()
@@ -361,6 +364,36 @@ void tst_RemotePanels::collapsingFromTheSideAreaIsSafe()
     QVERIFY(scene.mainWindow()->isVisible());
     QCOMPARE(shared.windowManager.sideView(), SideView::Settings);
     QVERIFY(scene.mainWindow()->findChild<SettingsListView *>());
+}
+
+// The pop-out button floats over the panel's top edge: it must leave the first row's copy button
+// free, in the side area as in a window.
+void tst_RemotePanels::thePopOutButtonCoversNoRow()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
+    WindowManager windows;
+    auto *settings = new SettingsListView(tool.listener, tool.settings);
+    std::unique_ptr<QWidget> panel(applyExternalWindowModifier(settings, SideView::Settings, windows, {}));
+    panel->resize(360, 640);
+    panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    auto *button = panel->findChild<ExternalWindowButton *>();
+    QVERIFY(button && button->isVisible());
+
+    QListView *list = settings->list();
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.rect = list->visualRect(list->model()->index(0, 0));
+    option.font = list->font();
+    const Setting first = settings->viewModel().items().at(0);
+    const auto *delegate = static_cast<SettingDelegate *>(list->itemDelegate());
+    QRect copy = delegate->geometry(option, first, settings->viewModel().row(first)).copy;
+    copy.moveTopLeft(list->viewport()->mapTo(panel.get(), copy.topLeft()));
+    QVERIFY2(!button->geometry().intersects(copy), "the pop-out button lies over the first row's copy button");
+    QVERIFY(button->geometry().bottom() < list->viewport()->mapTo(panel.get(), QPoint(0, 0)).y());
+    saveArtifact(panel.get(), QStringLiteral("settings-pop-out-strip.png"));
 }
 
 QTEST_MAIN(tst_RemotePanels)

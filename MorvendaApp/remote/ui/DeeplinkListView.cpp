@@ -3,6 +3,7 @@
 #include "DeeplinkItemView.h"
 #include "PanelParts.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/MorvendaListener.h"
@@ -27,7 +28,7 @@ DeeplinkListView::DeeplinkListView(MorvendaListener &listener, DeeplinkBaseAddre
 void DeeplinkListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, PanelParts::kTopInset, 0, 0);
+    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
     layout->setSpacing(4);
 
     auto *scroll = new QScrollArea(this);

@@ -3,6 +3,7 @@
 #include "MilestoneDelegate.h"
 #include "PanelParts.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/remote/MilestoneListModel.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"
@@ -26,7 +27,7 @@ MilestoneListView::MilestoneListView(MorvendaListener &listener, MilestoneManage
 void MilestoneListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, PanelParts::kTopInset, 0, 0);
+    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();

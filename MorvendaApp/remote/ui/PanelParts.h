@@ -1,5 +1,5 @@
 // Small pieces the remote panels share: the filter row (funnel symbol and a rounded text field),
-// the panel fonts, and the list look (plain, no frame, room at the top for the pop-out button).
+// the panel fonts, and the list look (plain, no frame).
 // Main thread only.
 #pragma once
 
@@ -13,7 +13,7 @@ class QListView;
 class QWidget;
 
 // A panel's list of variable-height rows drawn by its delegate, with a text in its place while
-// it has no rows. Panels leave PanelParts::kTopInset above it.
+// it has no rows. Panels start it below the pop-out button's strip (externalWindowStripHeight).
 class PanelList : public QStackedWidget
 {
     Q_OBJECT
@@ -45,6 +45,5 @@ inline constexpr int kCallout = 12;
 inline constexpr int kSubheadline = 11;
 inline constexpr int kCaption = 10;
 inline constexpr int kCaption2 = 9;
-inline constexpr int kTopInset = 20;
 
 } // namespace PanelParts

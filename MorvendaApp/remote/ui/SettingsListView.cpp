@@ -4,6 +4,7 @@
 #include "PanelParts.h"
 #include "SettingDelegate.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/core/L10n.h"
@@ -60,7 +61,7 @@ SettingsListView::SettingsListView(MorvendaListener &listener, SettingsManager &
 void SettingsListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, PanelParts::kTopInset, 0, 0);
+    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();

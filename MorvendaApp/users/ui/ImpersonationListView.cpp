@@ -7,6 +7,7 @@
 #include "ImpersonateUserViewContextMenu.h"
 #include "ImpersonationListModel.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
@@ -27,7 +28,6 @@
 namespace {
 
 constexpr int kChipIconSize = 15;
-constexpr int kTopInset = 20;
 
 QString chipLabel(AppType app)
 {
@@ -82,7 +82,8 @@ void ImpersonationListView::buildLayout()
     // The first section starts a little below the top.
     auto *listPage = new QWidget(listArea);
     auto *pageLayout = new QVBoxLayout(listPage);
-    pageLayout->setContentsMargins(0, kTopInset, 0, 0);
+    // Below the strip of the pop-out button, which floats over the panel's top edge.
+    pageLayout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
     m_list = new QListView(listPage);
     pageLayout->addWidget(m_list);
     m_list->setObjectName(QStringLiteral("impersonationList"));
