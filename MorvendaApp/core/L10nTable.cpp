@@ -136,6 +136,7 @@ const Entry kEntries[] = {
     {"NOI.unfilteredUnselected", "%@ items"},
     {"PropertyMenu.copyKey", "Copy key"},
     {"PropertyMenu.copyValue", "Copy value"},
+    {"Remote.appDisconnected", "%@ has disconnected"},
     {"QuickFilter.Analytics.hover", "Show only analytic requests"},
     {"QuickFilter.Analytics.title", "Analytics"},
     {"QuickFilter.Milestones.hover", "Show only milestones requests"},

@@ -11,6 +11,7 @@ SettingsListViewModel::SettingsListViewModel(MorvendaListener &listener, Setting
     : QObject(parent)
     , m_listener(listener)
     , m_settingsManager(settingsManager)
+    , m_activeApp(listener)
 {
     // Another app chosen: its settings replace the last one's at once, so a tap never sends the
     // previous app's key to the new one.
@@ -18,8 +19,8 @@ SettingsListViewModel::SettingsListViewModel(MorvendaListener &listener, Setting
         [this](const MorvendaListener::ConnectionPtr &connection) {
             if (m_bound && connection)
                 update();
-            emit canSendChanged(connection != nullptr);
         });
+    connect(&m_activeApp, &ActiveApp::changed, this, [this] { emit canSendChanged(canSend()); });
 }
 
 void SettingsListViewModel::setTextFilter(const QString &text)
@@ -77,7 +78,7 @@ void SettingsListViewModel::bind()
 
 bool SettingsListViewModel::canSend() const
 {
-    return m_listener.activeConnection() != nullptr;
+    return m_activeApp.isReachable();
 }
 
 void SettingsListViewModel::update()
@@ -122,6 +123,7 @@ void SettingsListViewModel::sendValueOverride(const Setting &setting)
 
 void SettingsListViewModel::send(const QString &key, const Setting::Value &value)
 {
-    if (const MorvendaListener::ConnectionPtr connection = m_listener.activeConnection())
-        m_listener.send(AppPayload::settingOverride(SettingOverride(key, value)), connection);
+    // A gone app would only answer with the send-failure alert; the panel says it is gone.
+    if (canSend())
+        m_listener.send(AppPayload::settingOverride(SettingOverride(key, value)), m_listener.activeConnection());
 }

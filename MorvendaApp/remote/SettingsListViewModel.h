@@ -3,6 +3,7 @@
 // One per panel view, which owns it; main thread only.
 #pragma once
 
+#include "ActiveApp.h"
 #include "SettingFilters.h"
 #include "SettingRow.h"
 
@@ -49,8 +50,9 @@ public:
     void bind();
     bool isBound() const { return m_bound; }
 
-    // Controls that send are enabled only while an app is active.
+    // Controls that send are enabled only while an app is active and still connected.
     bool canSend() const;
+    const ActiveApp &activeApp() const { return m_activeApp; }
 
     SettingRow row(const Setting &setting) const;
     // The text in the row of `key`'s field; kept while that row stays listed.
@@ -73,6 +75,7 @@ private:
 
     MorvendaListener &m_listener;
     SettingsManager &m_settingsManager;
+    ActiveApp m_activeApp;
     QString m_textFilter;
     std::optional<SettingTypeFilter> m_typeFilter;
     std::optional<SettingStateFilter> m_stateFilter;

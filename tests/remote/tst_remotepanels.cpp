@@ -16,6 +16,7 @@
 #include "MorvendaApp/remote/ui/Chip.h"
 #include "MorvendaApp/remote/ui/DeeplinkItemView.h"
 #include "MorvendaApp/remote/ui/DeeplinkListView.h"
+#include "MorvendaApp/remote/ui/PanelParts.h"
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
 #include "MorvendaApp/remote/ui/SettingDelegate.h"
 #include "MorvendaApp/remote/ui/SettingsListView.h"
@@ -124,6 +125,7 @@ private slots:
     void panelsShownAgainFollowOnce();
     void sideAreaAndWindowAreIndependent();
     void collapsingFromTheSideAreaIsSafe();
+    void aGoneAppIsShownAndOffersNoSend();
     void thePopOutButtonCoversNoRow();
 };
 
@@ -364,6 +366,63 @@ void tst_RemotePanels::collapsingFromTheSideAreaIsSafe()
     QVERIFY(scene.mainWindow()->isVisible());
     QCOMPARE(shared.windowManager.sideView(), SideView::Settings);
     QVERIFY(scene.mainWindow()->findChild<SettingsListView *>());
+}
+
+// The active app disconnects: it stays the active one (its data stays on show), but every panel
+// says it is gone and offers no send, until it connects again under its name.
+void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
+    SettingsListView settings(tool.listener, tool.settings);
+    DeeplinkListView deeplinks(tool.listener);
+    MilestoneListView milestones(tool.listener, tool.milestones);
+    for (QWidget *panel : {static_cast<QWidget *>(&settings), static_cast<QWidget *>(&deeplinks),
+             static_cast<QWidget *>(&milestones)}) {
+        panel->resize(400, 600);
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+    }
+    const auto notes = [&] {
+        QStringList texts;
+        for (QWidget *panel : {static_cast<QWidget *>(&settings), static_cast<QWidget *>(&deeplinks),
+                 static_cast<QWidget *>(&milestones)})
+            texts.append(panel->findChild<PanelTopStrip *>()->note());
+        return texts;
+    };
+    DeeplinkItemView *home = deeplinks.row(Deeplinks::Case::Home);
+    QCOMPARE(notes(), QStringList(3, QString()));
+    QVERIFY(settings.viewModel().canSend() && home->sendButton()->isEnabled());
+
+    // A tap in the open field, then the app goes: the field closes, the rows stay listed.
+    clickRowPart(settings, 4, [](const SettingDelegate::Geometry &g) { return g.field; });
+    QVERIFY(settings.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField")));
+    tool.app.socket().disconnectFromHost();
+    QTRY_COMPARE(notes(), QStringList(3, QStringLiteral("Shop has disconnected")));
+    QVERIFY(!settings.viewModel().canSend());
+    QVERIFY(!home->sendButton()->isEnabled());
+    QCOMPARE(settings.viewModel().items().size(), 12);
+    QTRY_VERIFY(!settings.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField")));
+    screenshots(settings, QStringLiteral("settings-app-gone"));
+
+    QSignalSpy alerts(&tool.listener, &MorvendaListener::alertViewStateChanged);
+    clickRowPart(settings, 0, [](const SettingDelegate::Geometry &g) { return g.chips[2]; });
+    settings.viewModel().sendBoolOverride(settings.viewModel().items().at(0), State::On);
+    QCoreApplication::processEvents();
+    QCOMPARE(alerts.size(), 0);
+
+    // Back under its name: the same panels send to it again.
+    ScriptedPeer again;
+    QVERIFY(again.connectTo(tool.listener.serverPort()));
+    again.handshake(QStringLiteral("Shop"));
+    QTRY_VERIFY(settings.viewModel().canSend());
+    QCOMPARE(notes(), QStringList(3, QString()));
+    QVERIFY(home->sendButton()->isEnabled());
+    clickRowPart(settings, 0, [](const SettingDelegate::Geometry &g) { return g.chips[2]; });
+    QTRY_COMPARE(again.frames().size(), 2); // the hello, then the override
+    QVERIFY(again.frames().at(1).contains(R"("off")"));
+    QCOMPARE(alerts.size(), 0);
 }
 
 // The pop-out button floats over the panel's top edge: it must leave the first row's copy button

@@ -6,6 +6,7 @@
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/remote/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 
 #include <QHBoxLayout>
@@ -106,9 +107,10 @@ void DeeplinkItemView::connectSignals()
 {
     DeeplinkItemViewModel *model = m_viewModel;
     connect(m_send, &QToolButton::clicked, this, [model] { model->sendDeeplink(); });
-    connect(&m_listener, &MorvendaListener::activeConnectionChanged, this,
-        [this](const MorvendaListener::ConnectionPtr &connection) { m_send->setEnabled(connection != nullptr); });
-    m_send->setEnabled(m_listener.activeConnection() != nullptr);
+    auto *app = new ActiveApp(m_listener, this);
+    const auto follow = [this, app] { m_send->setEnabled(app->isReachable()); };
+    connect(app, &ActiveApp::changed, this, follow);
+    follow();
 }
 
 void DeeplinkItemView::showEvent(QShowEvent *event)

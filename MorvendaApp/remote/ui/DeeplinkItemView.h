@@ -1,6 +1,6 @@
 // One row of the deeplink panel: the entry's name with a copy button, the link's preview with a
-// field per typed part, and the send button, which is enabled only while an app is active. Owns
-// its view model; main thread only.
+// field per typed part, and the send button, which is enabled only while an app is active and
+// still connected. Owns its view model; main thread only.
 #pragma once
 
 #include "MorvendaApp/remote/DeeplinkItemViewModel.h"

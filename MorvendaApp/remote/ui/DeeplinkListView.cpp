@@ -3,9 +3,9 @@
 #include "DeeplinkItemView.h"
 #include "PanelParts.h"
 
-#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/remote/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 
 #include <QButtonGroup>
@@ -28,8 +28,9 @@ DeeplinkListView::DeeplinkListView(MorvendaListener &listener, DeeplinkBaseAddre
 void DeeplinkListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
+    layout->addWidget(new PanelTopStrip(*new ActiveApp(m_listener, this), this));
 
     auto *scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);

@@ -3,14 +3,15 @@
 #include "MilestoneDelegate.h"
 #include "PanelParts.h"
 
-#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/remote/ActiveApp.h"
 #include "MorvendaApp/remote/MilestoneListModel.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QStyle>
 #include <QVBoxLayout>
 
 MilestoneListView::MilestoneListView(MorvendaListener &listener, MilestoneManager &milestoneManager, QWidget *parent)
@@ -18,16 +19,18 @@ MilestoneListView::MilestoneListView(MorvendaListener &listener, MilestoneManage
     , m_viewModel(new MilestoneListViewModel(listener, milestoneManager, this))
     , m_model(new MilestoneListModel(*m_viewModel, this))
 {
-    buildLayout();
+    buildLayout(listener);
     connect(m_filter, &QLineEdit::textChanged, m_viewModel, &MilestoneListViewModel::setTextFilter);
     connect(m_viewModel, &MilestoneListViewModel::itemsChanged, this, &MilestoneListView::refresh);
     refresh();
 }
 
-void MilestoneListView::buildLayout()
+void MilestoneListView::buildLayout(MorvendaListener &listener)
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(new PanelTopStrip(*new ActiveApp(listener, this), this));
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();
@@ -35,6 +38,7 @@ void MilestoneListView::buildLayout()
     m_list->setItemDelegate(new MilestoneDelegate(m_list));
     m_empty->setText(L10n::text("Milestone.noData"));
     layout->addWidget(m_area, 1);
+    layout->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing, nullptr, this));
 
     m_filter = new QLineEdit(this);
     QWidget *filterRow = PanelParts::filterRow(m_filter, L10n::text("Milestone.searchMilestone"));

@@ -30,7 +30,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void buildLayout();
+    void buildLayout(MorvendaListener &listener);
     void refresh();
 
     MilestoneListViewModel *m_viewModel;

@@ -4,7 +4,6 @@
 #include "PanelParts.h"
 #include "SettingDelegate.h"
 
-#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/core/L10n.h"
@@ -15,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -61,13 +61,16 @@ SettingsListView::SettingsListView(MorvendaListener &listener, SettingsManager &
 void SettingsListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(new PanelTopStrip(m_viewModel->activeApp(), this));
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();
     m_list->setModel(m_model);
     m_list->setItemDelegate(new SettingDelegate(*m_viewModel, m_list));
     layout->addWidget(m_area, 1);
+    layout->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing, nullptr, this));
     layout->addWidget(buildFilterBar());
 }
 
