@@ -29,6 +29,9 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl, QObject *parent)
     : QObject(parent)
@@ -193,11 +196,34 @@ void MainScene::openPanelWindow(SideView view)
     }
     QPointer<PanelWindow> &window = m_panelWindows[view];
     if (!window) {
+        const QPoint at = cascadePosition();
         window = new PanelWindow(view, m_shared.windowManager, makePanel(view));
+        window->move(at);
+        m_lastPanelWindow = window;
     }
     window->show();
     window->raise();
     window->activateWindow();
+}
+
+QPoint MainScene::cascadePosition() const
+{
+    constexpr int kStep = 28;
+    // A window whose title bar would start this close to the screen's far edges starts over at
+    // the top-left corner of the screen.
+    constexpr int kKeepVisible = 120;
+    const QWidget *previous = m_lastPanelWindow && m_lastPanelWindow->isVisible() ? m_lastPanelWindow.data()
+                                                                                 : static_cast<QWidget *>(m_mainWindow);
+    QPoint at = previous ? previous->pos() + QPoint(kStep, kStep) : QPoint(kStep, kStep);
+    const QScreen *screen = previous ? previous->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        if (at.x() > area.right() - kKeepVisible || at.y() > area.bottom() - kKeepVisible)
+            at = area.topLeft() + QPoint(kStep, kStep);
+        at.setX(std::max(at.x(), area.left()));
+        at.setY(std::max(at.y(), area.top()));
+    }
+    return at;
 }
 
 PanelWindow *MainScene::panelWindow(SideView view) const

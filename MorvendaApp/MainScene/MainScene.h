@@ -12,6 +12,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 class AvatarLoader;
@@ -82,6 +83,9 @@ private:
     QWidget *makeDetailsColumn();
     void wireOnce();
     void closeSecondaryWindows();
+    // Where a new panel window opens: one step down and right of the panel window opened last
+    // (or of the main window), so a window never opens exactly over another.
+    QPoint cascadePosition() const;
     // Where an alert opens: the window the developer works in, else the main window, raised.
     QWidget *alertTarget();
 
@@ -95,6 +99,7 @@ private:
     MorvendaCommands *m_commands = nullptr;
     QHash<SideView, PanelFactory> m_panelFactories;
     QHash<SideView, QPointer<PanelWindow>> m_panelWindows;
+    QPointer<PanelWindow> m_lastPanelWindow;
     QPointer<PreferencesView> m_preferencesView;
     QPointer<HelpView> m_helpView;
     bool m_wired = false;

@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QScreen>
 #include <QListWidget>
 #include <QMenu>
 #include <QSignalSpy>
@@ -61,6 +62,7 @@ private slots:
     void windowShortcutsOpenOneWindowPerPanel_data();
     void windowShortcutsOpenOneWindowPerPanel();
     void closingOnePanelWindowClearsOnlyItsMark();
+    void panelWindowsOpenOneStepApart();
     void helpMenuAndToolbarShareOneDialog();
     void preferencesIsOneWindow();
     void aFailedSaveRaisesTheListenersAlert();
@@ -217,6 +219,31 @@ void TestMainScene::closingOnePanelWindowClearsOnlyItsMark()
     // Opening it again makes a fresh window.
     m_scene->commands()->windowAction(SideView::User)->trigger();
     QVERIFY(m_scene->panelWindow(SideView::User));
+}
+
+// Without a window manager to place them (and with one that does not cascade), windows opened at
+// one spot would hide each other whole.
+void TestMainScene::panelWindowsOpenOneStepApart()
+{
+    QList<QPoint> places;
+    for (SideView view : {SideView::Settings, SideView::Milestone, SideView::Deeplink}) {
+        m_scene->commands()->windowAction(view)->trigger();
+        PanelWindow *window = m_scene->panelWindow(view);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window->screen()->availableGeometry().contains(window->pos()));
+        places.append(window->pos());
+    }
+    QVERIFY(places.at(1).x() > places.at(0).x() && places.at(1).y() > places.at(0).y());
+    QCOMPARE(places.at(2) - places.at(1), places.at(1) - places.at(0));
+
+    // Far down the screen, the next window starts again near its top.
+    PanelWindow *last = m_scene->panelWindow(SideView::Deeplink);
+    const QRect area = last->screen()->availableGeometry();
+    last->move(area.bottomRight() - QPoint(20, 20));
+    m_scene->commands()->windowAction(SideView::User)->trigger();
+    PanelWindow *user = m_scene->panelWindow(SideView::User);
+    QVERIFY(area.contains(user->pos()));
+    QVERIFY(user->pos().y() < area.center().y());
 }
 
 void TestMainScene::helpMenuAndToolbarShareOneDialog()
