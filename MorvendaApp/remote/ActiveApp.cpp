@@ -14,11 +14,6 @@ ActiveApp::ActiveApp(MorvendaListener &listener, QObject *parent)
     follow();
 }
 
-ActiveApp::~ActiveApp()
-{
-    disconnect(m_closed);
-}
-
 void ActiveApp::follow()
 {
     disconnect(m_closed);

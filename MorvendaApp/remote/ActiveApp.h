@@ -16,7 +16,6 @@ class ActiveApp : public QObject
 
 public:
     explicit ActiveApp(MorvendaListener &listener, QObject *parent = nullptr);
-    ~ActiveApp() override;
 
     // An app is active and its connection still open.
     bool isReachable() const;
