@@ -33,7 +33,6 @@ class TestFilterViewModel : public QObject
 private slots:
     void textFilter_data();
     void textFilter();
-    void textFilterClearedShowsEverything();
     void methodFilter();
     void quickFilter_data();
     void quickFilter();
@@ -69,23 +68,6 @@ void TestFilterViewModel::textFilter()
     filters.filterInput = text;
     filters.applyTextFilter();
     QTEST(shown(repository), "expected");
-}
-
-void TestFilterViewModel::textFilterClearedShowsEverything()
-{
-    MessageRepository repository;
-    run(repository, kExchanges);
-    FilterViewModel filters(repository);
-    filters.filterInput = QStringLiteral("c");
-    filters.applyTextFilter();
-    QCOMPARE(shown(repository), (QList<uint>{1}));
-    filters.textFilter = TextFilter::FilterOut;
-    filters.applyTextFilter();
-    QCOMPARE(shown(repository), (QList<uint>{2, 3, 6, 7, 8, 9}));
-    filters.filterInput = QString();
-    filters.applyTextFilter();
-    QVERIFY(!repository.predicateKeys().contains(FilterViewModel::textKey()));
-    QCOMPARE(repository.timelineCount(), repository.exchangeCount());
 }
 
 void TestFilterViewModel::methodFilter()
