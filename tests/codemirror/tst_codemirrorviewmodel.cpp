@@ -1,5 +1,5 @@
-// The view model without a page: languages, published settings, the calls it hands to its host,
-// how answers are read, and what happens with no host or a host that is gone.
+// The view model without a page: the literals and calls it writes for its host, how answers are
+// read, and what happens with no host or a host that is gone.
 #include "CodeMirror/CodeMirrorBundle.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "CodeMirror/ScriptSource.h"
@@ -7,11 +7,8 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 
-
-Q_DECLARE_METATYPE(CodeMirrorViewModel::JavascriptResult)
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The exchange details' state without widgets: which request and response the panes show by
-// filter and index, the response choice starting again on another exchange, the duration text,
+// filter and index, the duration text,
 // and looking the exchange up again only when the selected exchange itself changed.
 #include "MorvendaApp/details/EntryDetailsViewModel.h"
 

@@ -1,5 +1,5 @@
 // The application's windows around real shared objects and a loopback server: start-up, the
-// one-time wiring, the toolbar, menus and application-wide shortcuts, the single-instance panel
+// one-time wiring, the application-wide shortcuts, the single-instance panel
 // windows, the shared help dialog, failed saves raising the listener's alert, and the end.
 #include "tests/support/Artifacts.h"
 #include "tests/support/SceneFixture.h"

@@ -1,5 +1,5 @@
 // The metrics pane and the request-count chart as a user drives them: picking graphs, expanding
-// the pane, the trash and the empty state, what the bars look like, and sizes and floods that
+// the pane, what the bars look like after the trash and a quiet second, and sizes and floods that
 // must not break them.
 #include "MorvendaApp/components/SelectionChipButton.h"
 #include "MorvendaApp/core/WindowManager.h"

@@ -1,5 +1,5 @@
 // The measuring tools' arithmetic and state: rows and durations from pointer heights, reference
-// times, seconds labels (run under a German locale on purpose), and the hover/tap/drag rules.
+// times, seconds labels (run under a German locale on purpose), and the hover and drag rules.
 #include "MorvendaApp/metrics/RequestDurationMeasure.h"
 #include "MorvendaApp/metrics/RequestDurationMeasuringTools.h"
 

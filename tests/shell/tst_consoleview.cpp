@@ -1,5 +1,5 @@
 // The console pane with the real editor page: a burst of log lines ends with exactly those lines
-// in the page, the trash button empties log and page, and the pane follows the palette.
+// in the page, and the trash button empties log and page.
 #include "tests/support/Artifacts.h"
 #include "tests/support/PageWait.h"
 

@@ -1,5 +1,5 @@
 // The help dialog: the articles in title order under the header and hint rows, each opening its
-// own page through the injected opener on a click, hovering highlights, and the close button.
+// own page through the injected opener on a click, and the close button.
 #include "tests/support/Artifacts.h"
 
 #include "MorvendaApp/components/SymbolButton.h"
