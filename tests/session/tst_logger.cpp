@@ -12,7 +12,6 @@ private slots:
     void storesOneLinePerWrite_data();
     void storesOneLinePerWrite();
     void publishesInWriteOrderWithTheLineAlreadyStored();
-    void clearEmptiesTheLogAndPublishesNone();
     void linesFromAnotherThreadArriveInOrderOnTheOwnerThread();
 };
 
@@ -59,20 +58,6 @@ void TestLogger::publishesInWriteOrderWithTheLineAlreadyStored()
     QCOMPARE(seen, (QStringList{QStringLiteral("first"), QStringLiteral("<ERROR: second>")}));
     QCOMPARE(sizesAtPublication, (QList<qsizetype>{1, 2}));
     QCOMPARE(logger.updated(), std::optional<QString>(QStringLiteral("<ERROR: second>")));
-}
-
-void TestLogger::clearEmptiesTheLogAndPublishesNone()
-{
-    Logger logger;
-    logger.append(QStringLiteral("old"));
-    QSignalSpy spy(&logger, &Logger::updatedChanged);
-    logger.clear();
-    QVERIFY(logger.log().isEmpty());
-    QCOMPARE(logger.updated(), std::nullopt);
-    QCOMPARE(spy.count(), 1);
-    QCOMPARE(spy.at(0).at(0).value<std::optional<QString>>(), std::nullopt);
-    logger.append(QStringLiteral("new"));
-    QCOMPARE(logger.log(), QStringList{QStringLiteral("new")});
 }
 
 void TestLogger::linesFromAnotherThreadArriveInOrderOnTheOwnerThread()
