@@ -70,7 +70,8 @@ std::pair<qint32, std::optional<Exchange>> MessageRepository::store(Exchange exc
         return {*found, std::exchange(m_slots[size_t(*found)].value, std::move(exchange))};
     const auto index = qint32(m_slots.size());
     m_indexById.insert(exchange.messageID(), index);
-    m_slots.push_back(Slot{std::move(exchange), -1, {}});
+    m_slots.push_back(Slot{std::move(exchange), {}});
+    m_rowOfSlot.push_back(-1);
     return {index, std::nullopt};
 }
 
@@ -92,12 +93,13 @@ void MessageRepository::relinkForeignMembers(BatchIndex::Batch &batch)
         if (slot.value.isLinkedTo(batch.counter))
             continue;
         const auto held = m_heldRows.find(index);
-        const bool rowIsCurrent = slot.timelineRow >= 0 && held == m_heldRows.end();
+        const qint32 row = m_rowOfSlot[size_t(index)];
+        const bool rowIsCurrent = row >= 0 && held == m_heldRows.end();
         slot.value.linkBatchCounter(batch.counter);
         slot.value.setRevision(m_nextRevision++);
         markForeign(index, &batch);
         if (rowIsCurrent) {
-            notify(&MessageRepository::timelineRowReplaced, slot.timelineRow);
+            notify(&MessageRepository::timelineRowReplaced, row);
         } else if (held != m_heldRows.end() && *held == slot.value) {
             // An older row that happens to equal the new version follows it from now on.
             m_heldRows.erase(held);
@@ -110,21 +112,21 @@ void MessageRepository::evaluate(qint32 index, std::optional<Exchange> previous)
     // A handle of its own: observers notified below may add to the store, which can move the slots.
     const Exchange exchange = m_slots[size_t(index)].value;
     const bool passes = m_filters.evaluate(index, exchange);
-    Slot &slot = m_slots[size_t(index)];
+    const qint32 row = m_rowOfSlot[size_t(index)];
 
     if (passes) {
         if (!m_heldRows.isEmpty())
             m_heldRows.remove(index);
-        const qint32 row = slot.timelineRow;
         if (row >= 0) {
             notify(&MessageRepository::timelineRowReplaced, row);
         } else {
-            slot.timelineRow = qint32(m_timelineSlot.size());
+            const auto newRow = qint32(m_timelineSlot.size());
+            m_rowOfSlot[size_t(index)] = newRow;
             m_timelineSlot.push_back(index);
-            notify(&MessageRepository::timelineRowInserted, slot.timelineRow);
+            notify(&MessageRepository::timelineRowInserted, newRow);
         }
         notifyTimelineChanged();
-    } else if (slot.timelineRow >= 0) {
+    } else if (row >= 0) {
         // The row keeps its older version. It must not follow later batch growth any more,
         // unless it equals the stored version anyway.
         const auto held = m_heldRows.find(index);
@@ -177,7 +179,7 @@ std::optional<qsizetype> MessageRepository::timelineRow(const QUuid &messageID) 
     const auto found = m_indexById.constFind(messageID);
     if (found == m_indexById.cend())
         return std::nullopt;
-    const qint32 row = m_slots[size_t(*found)].timelineRow;
+    const qint32 row = m_rowOfSlot[size_t(*found)];
     if (row < 0)
         return std::nullopt;
     return qsizetype(row);
@@ -227,16 +229,19 @@ void MessageRepository::removePredicate(const PredicateRegister &key)
 
 void MessageRepository::applyFilter()
 {
-    for (const qint32 index : m_timelineSlot)
-        m_slots[size_t(index)].timelineRow = -1;
+    std::fill(m_rowOfSlot.begin(), m_rowOfSlot.end(), -1);
     m_timelineSlot.clear();
     m_heldRows.clear();
 
     const std::vector<quint64> admitted = m_filters.admitted(m_slots.size());
+    size_t rows = 0;
+    for (const quint64 word : admitted)
+        rows += size_t(std::popcount(word));
+    m_timelineSlot.reserve(rows);
     for (size_t w = 0; w < admitted.size(); ++w) {
         for (quint64 bits = admitted[w]; bits != 0; bits &= bits - 1) {
             const size_t i = w * 64 + size_t(std::countr_zero(bits));
-            m_slots[i].timelineRow = qint32(m_timelineSlot.size());
+            m_rowOfSlot[i] = qint32(m_timelineSlot.size());
             m_timelineSlot.push_back(qint32(i));
         }
     }
@@ -246,6 +251,7 @@ void MessageRepository::applyFilter()
 void MessageRepository::clear()
 {
     m_slots.clear();
+    m_rowOfSlot.clear();
     m_indexById.clear();
     m_batches.clear();
     m_timelineSlot.clear();

@@ -108,7 +108,6 @@ private:
     struct Slot
     {
         Exchange value;
-        qint32 timelineRow = -1;
         QVarLengthArray<BatchIndex::Batch *, 1> batches;
     };
     static Exchange detached(const Exchange &exchange);
@@ -124,6 +123,9 @@ private:
     std::vector<Slot> m_slots;
     QHash<QUuid, qint32> m_indexById;
     std::vector<qint32> m_timelineSlot; // exchange position of every row
+    // Timeline row of every exchange position (-1: none); apart from the slots, so a rebuilt
+    // timeline writes one small array instead of touching every slot.
+    std::vector<qint32> m_rowOfSlot;
     // Rows that keep showing an older version of their exchange because the newer one failed
     // the filters, by exchange position; rare, so the rows in general need no room for it.
     QHash<qint32, Exchange> m_heldRows;
