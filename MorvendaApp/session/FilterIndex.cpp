@@ -1,5 +1,6 @@
 #include "MorvendaApp/session/FilterIndex.h"
 
+#include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <bit>
@@ -25,11 +26,26 @@ void setBit(std::vector<quint64> &bits, qint32 position)
 void FilterIndex::insert(FilterPredicatePtr predicate)
 {
     Q_ASSERT(predicate);
+    using Relation = PathTextFilterPredicate::Relation;
     const PredicateRegister key = predicate->registration();
     Filter &filter = m_filters[key];
+    forgetPrevious(filter);
+    // A narrower filter needs only the positions the replaced one had; a wider one only the
+    // others, and only when the replaced results hold no stale acceptance.
+    const auto *newer = dynamic_cast<const PathTextFilterPredicate *>(predicate.get());
+    const auto *older = dynamic_cast<const PathTextFilterPredicate *>(filter.predicate.get());
+    if (newer && older && filter.complete) {
+        const Relation relation = newer->relationTo(*older);
+        if (relation == Relation::Narrower || (relation == Relation::Wider && filter.exact)) {
+            filter.relation = relation;
+            filter.previous = std::move(filter.bits);
+        }
+    }
     filter.predicate = std::move(predicate);
     filter.order.clear();
     filter.bits.clear();
+    filter.complete = false;
+    filter.exact = false;
 }
 
 void FilterIndex::remove(const PredicateRegister &key)
@@ -37,17 +53,64 @@ void FilterIndex::remove(const PredicateRegister &key)
     m_filters.remove(key);
 }
 
-void FilterIndex::match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt)
+void FilterIndex::forgetPrevious(Filter &filter)
 {
+    filter.previous = {};
+    filter.relation = PathTextFilterPredicate::Relation::Unrelated;
+}
+
+void FilterIndex::match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt,
+                        const PathTextIndex &paths)
+{
+    using Relation = PathTextFilterPredicate::Relation;
     const auto found = m_filters.find(key);
     if (found == m_filters.end())
         return;
     Filter &filter = *found;
+    const FilterPredicate &predicate = *filter.predicate;
     const size_t words = (count + 63) / 64;
+    const std::vector<quint64> previous = std::move(filter.previous);
+    const Relation relation = filter.relation;
+    forgetPrevious(filter);
     filter.bits.assign(words, 0);
+
+    // The text filter reads the path texts; a path too long for them is read from its exchange.
+    const auto *text = dynamic_cast<const PathTextFilterPredicate *>(&predicate);
+    std::optional<PathTextIndex::Needle> needle;
+    if (text && text->text() && !text->text()->isEmpty() && paths.size() >= count)
+        needle.emplace(*text->text());
+    const bool containing = text && text->mode() == PathTextFilterPredicate::Mode::Containing;
+    const auto textAccepts = [&](size_t i) {
+        switch (paths.contains(i, *needle)) {
+        case PathTextIndex::Found::Absent: return false;
+        case PathTextIndex::Found::Yes: return containing;
+        case PathTextIndex::Found::No: return !containing;
+        case PathTextIndex::Found::Unindexed: break;
+        }
+        return predicate.match(exchangeAt(i));
+    };
+
     // Each range of 64-position words is matched on its own, in parallel for large stores; every
     // range writes only its own words.
     const auto matchWords = [&](std::pair<size_t, size_t> range) {
+        if (needle) {
+            for (size_t w = range.first; w < range.second; ++w) {
+                const quint64 inStore = w + 1 < words || count % 64 == 0 ? ~quint64(0)
+                                                                         : (quint64(1) << (count % 64)) - 1;
+                const quint64 before = w < previous.size() ? previous[w] : 0;
+                quint64 accepted = relation == Relation::Wider ? before & inStore : 0;
+                quint64 candidates = relation == Relation::Narrower ? before & inStore
+                    : relation == Relation::Wider                   ? ~before & inStore
+                                                                    : inStore;
+                for (; candidates != 0; candidates &= candidates - 1) {
+                    const int bit = std::countr_zero(candidates);
+                    if (textAccepts(w * 64 + size_t(bit)))
+                        accepted |= quint64(1) << bit;
+                }
+                filter.bits[w] = accepted;
+            }
+            return;
+        }
         const size_t end = std::min(range.second * 64, count);
         // The loop is bound by memory latency: fetch records and their paths a little ahead.
         constexpr size_t kAhead = 8;
@@ -56,34 +119,48 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
                 exchangeAt(i + 2 * kAhead).prefetchRecord();
             if (i + kAhead < end)
                 exchangeAt(i + kAhead).prefetchRequestPath();
-            if (filter.predicate->match(exchangeAt(i)))
+            if (predicate.match(exchangeAt(i)))
                 filter.bits[i / 64] |= quint64(1) << (i % 64);
         }
     };
-    constexpr size_t kWordsPerTask = 1024; // 65,536 exchanges
-    if (words <= kWordsPerTask) {
+    // Enough ranges to keep every core busy even when some are slow to start (the machine is
+    // shared), few enough that handing them out costs nothing next to the work.
+    constexpr size_t kMinWordsPerTask = 256; // 16,384 exchanges
+    const size_t tasks = std::min(size_t(QThread::idealThreadCount()) * 4, words / kMinWordsPerTask);
+    if (tasks <= 1) {
         matchWords({0, words});
     } else {
+        const size_t wordsPerTask = (words + tasks - 1) / tasks;
         std::vector<std::pair<size_t, size_t>> ranges;
-        for (size_t first = 0; first < words; first += kWordsPerTask)
-            ranges.emplace_back(first, std::min(first + kWordsPerTask, words));
+        for (size_t first = 0; first < words; first += wordsPerTask)
+            ranges.emplace_back(first, std::min(first + wordsPerTask, words));
         QtConcurrent::blockingMap(ranges, matchWords);
     }
     filter.order.clear();
+    size_t accepted = 0;
+    for (const quint64 word : filter.bits)
+        accepted += size_t(std::popcount(word));
+    filter.order.reserve(accepted);
     for (size_t w = 0; w < words; ++w) {
         for (quint64 bits = filter.bits[w]; bits != 0; bits &= bits - 1)
             filter.order.push_back(qint32(w * 64 + size_t(std::countr_zero(bits))));
     }
+    filter.complete = true;
+    filter.exact = true;
 }
 
 bool FilterIndex::evaluate(qint32 position, const Exchange &exchange)
 {
     bool passes = true;
     for (Filter &filter : m_filters) {
-        if (filter.predicate->match(exchange))
+        forgetPrevious(filter);
+        if (filter.predicate->match(exchange)) {
             addResult(filter, position);
-        else
+        } else {
+            if (testBit(filter.bits, position))
+                filter.exact = false; // an older version's acceptance stays on record
             passes = false;
+        }
     }
     return passes;
 }
@@ -99,8 +176,10 @@ void FilterIndex::addResult(Filter &filter, qint32 position)
 void FilterIndex::clearResults()
 {
     for (Filter &filter : m_filters) {
+        forgetPrevious(filter);
         filter.order.clear();
         filter.bits.clear();
+        filter.exact = true;
     }
 }
 

@@ -2,10 +2,13 @@
 // positions in acceptance order (what the key's results report) and as a bit set over exchange
 // positions (what the timeline is built from). Knows exchanges only by position; the repository
 // hands them in. Main thread; matching a whole store runs the predicate on worker threads, which
-// its contract allows.
+// its contract allows. The text filter is matched against the store's path texts rather than the
+// exchanges, and a text filter replacing another one (the next keystroke) tests only the
+// positions whose answer can change.
 #pragma once
 
 #include "MorvendaApp/session/FilterPredicate.h"
+#include "MorvendaApp/session/PathTextIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -24,11 +27,13 @@ public:
     QList<PredicateRegister> keys() const { return m_filters.keys(); }
 
     // Stores the predicate under its registration, replacing one there; its results are empty
-    // until match() runs.
+    // until match() runs. The replaced one's results are kept for that match when they can
+    // spare it work.
     void insert(FilterPredicatePtr predicate);
     void remove(const PredicateRegister &key);
     // Matches the key's predicate against exchanges [0, count) afresh; unknown keys do nothing.
-    void match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt);
+    // paths holds the request path of every one of them.
+    void match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt, const PathTextIndex &paths);
     // Runs every predicate on one (new or changed) exchange; true when all accepted it. An
     // acceptance is never withdrawn: results record every exchange a predicate has accepted.
     bool evaluate(qint32 position, const Exchange &exchange);
@@ -46,8 +51,18 @@ private:
         FilterPredicatePtr predicate;
         std::vector<qint32> order;
         std::vector<quint64> bits;
+        // Whether the bits hold every position whose stored exchange the predicate accepts
+        // (set by match()), and whether they hold no other (cleared when an acceptance of an
+        // older version outlives it).
+        bool complete = false;
+        bool exact = false;
+        // Between insert() and match(): the replaced text filter's results, and how the new
+        // filter relates to it.
+        std::vector<quint64> previous;
+        PathTextFilterPredicate::Relation relation = PathTextFilterPredicate::Relation::Unrelated;
     };
     static void addResult(Filter &filter, qint32 position);
+    static void forgetPrevious(Filter &filter);
 
     QHash<PredicateRegister, Filter> m_filters;
 };

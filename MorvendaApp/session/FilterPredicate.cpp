@@ -110,3 +110,51 @@ bool OtherFilterPredicate::match(const Exchange &exchange) const
     return !pathIsOneOf(exchange, settingPaths) && !pathIsOneOf(exchange, analyticsPaths)
         && !pathContains(exchange, milestonePath);
 }
+
+namespace PathText {
+
+bool containing(const std::optional<QString> &path, const std::optional<QString> &text)
+{
+    if (!path)
+        return false;
+    if (!text)
+        return true;
+    return !text->isEmpty() && path->contains(*text, Qt::CaseSensitive);
+}
+
+bool notContaining(const std::optional<QString> &path, const std::optional<QString> &text)
+{
+    if (!path)
+        return false;
+    if (!text)
+        return true;
+    return text->isEmpty() || !path->contains(*text, Qt::CaseSensitive);
+}
+
+} // namespace PathText
+
+PathTextFilterPredicate::PathTextFilterPredicate(Mode mode, std::optional<QString> text)
+    : m_mode(mode), m_text(std::move(text))
+{
+}
+
+bool PathTextFilterPredicate::match(const Exchange &exchange) const
+{
+    return m_mode == Mode::Containing ? PathText::containing(exchange.requestPath(), m_text)
+                                      : PathText::notContaining(exchange.requestPath(), m_text);
+}
+
+PathTextFilterPredicate::Relation PathTextFilterPredicate::relationTo(const PathTextFilterPredicate &earlier) const
+{
+    // Only non-empty texts of the same mode compare: a path containing the longer text contains
+    // every text inside it, so containing the longer one is the narrower test and not containing
+    // it the wider one.
+    if (m_mode != earlier.m_mode || !m_text || !earlier.m_text || m_text->isEmpty() || earlier.m_text->isEmpty())
+        return Relation::Unrelated;
+    const bool longer = m_text->contains(*earlier.m_text, Qt::CaseSensitive);
+    const bool shorter = earlier.m_text->contains(*m_text, Qt::CaseSensitive);
+    if (longer == shorter) // equal texts, or neither inside the other
+        return longer ? Relation::Narrower : Relation::Unrelated;
+    const bool narrower = longer == (m_mode == Mode::Containing);
+    return narrower ? Relation::Narrower : Relation::Wider;
+}

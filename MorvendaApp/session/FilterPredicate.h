@@ -151,6 +151,39 @@ private:
     PredicateRegister m_registration;
 };
 
+// The text tests on a request path: case-sensitive containment by UTF-16 code units. A missing
+// path (no request, no URL) fails both; with no text both pass; an empty text is found nowhere.
+namespace PathText {
+bool containing(const std::optional<QString> &path, const std::optional<QString> &text);
+bool notContaining(const std::optional<QString> &path, const std::optional<QString> &text);
+} // namespace PathText
+
+// The timeline's text filter: the request path contains the text, or does not. Registered under
+// the request path's key path. A store may answer it from its path texts alone (PathTextIndex),
+// and, knowing the filter it replaces, test only the exchanges whose answer can change.
+class PathTextFilterPredicate final : public FilterPredicate
+{
+public:
+    enum class Mode { Containing, NotContaining };
+
+    PathTextFilterPredicate(Mode mode, std::optional<QString> text);
+    PredicateRegister registration() const override { return PredicateRegister::keypath(ExchangeKeyPath::RequestPath); }
+    bool match(const Exchange &exchange) const override;
+
+    Mode mode() const { return m_mode; }
+    const std::optional<QString> &text() const { return m_text; }
+
+    // How what this filter accepts relates to what an earlier one accepted: Narrower when it
+    // accepts only exchanges the earlier one accepted (typing on: "ca" after "c"), Wider when it
+    // accepts all of those and maybe more (deleting back), Unrelated otherwise.
+    enum class Relation { Unrelated, Narrower, Wider };
+    Relation relationTo(const PathTextFilterPredicate &earlier) const;
+
+private:
+    Mode m_mode;
+    std::optional<QString> m_text;
+};
+
 // Reads one value through a key path and hands it, with the stored value, to the creator's
 // operator: operator(read value, stored value). Registered under the key of its own key path.
 // The operator must be a pure function: it may run on several threads at once.

@@ -66,10 +66,15 @@ std::pair<qint32, std::optional<Exchange>> MessageRepository::store(Exchange exc
 {
     exchange.setRevision(m_nextRevision++);
     const auto found = m_indexById.constFind(exchange.messageID());
-    if (found != m_indexById.cend())
-        return {*found, std::exchange(m_slots[size_t(*found)].value, std::move(exchange))};
+    if (found != m_indexById.cend()) {
+        Exchange &stored = m_slots[size_t(*found)].value;
+        if (stored.requestPath() != exchange.requestPath())
+            m_paths.set(size_t(*found), exchange.requestPath());
+        return {*found, std::exchange(stored, std::move(exchange))};
+    }
     const auto index = qint32(m_slots.size());
     m_indexById.insert(exchange.messageID(), index);
+    m_paths.set(size_t(index), exchange.requestPath());
     m_slots.push_back(Slot{std::move(exchange), {}});
     m_rowOfSlot.push_back(-1);
     return {index, std::nullopt};
@@ -217,7 +222,8 @@ void MessageRepository::updatePredicateResults(const PredicateRegister &key)
 {
     if (!m_filters.contains(key))
         return;
-    m_filters.match(key, m_slots.size(), [this](size_t index) -> const Exchange & { return m_slots[index].value; });
+    m_filters.match(key, m_slots.size(), [this](size_t index) -> const Exchange & { return m_slots[index].value; },
+                    m_paths);
     applyFilter();
 }
 
@@ -252,6 +258,7 @@ void MessageRepository::clear()
 {
     m_slots.clear();
     m_rowOfSlot.clear();
+    m_paths.clear();
     m_indexById.clear();
     m_batches.clear();
     m_timelineSlot.clear();

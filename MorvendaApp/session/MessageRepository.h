@@ -13,6 +13,7 @@
 #include "MorvendaApp/session/BatchIndex.h"
 #include "MorvendaApp/session/Exchange.h"
 #include "MorvendaApp/session/FilterIndex.h"
+#include "MorvendaApp/session/PathTextIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -126,6 +127,7 @@ private:
     // Timeline row of every exchange position (-1: none); apart from the slots, so a rebuilt
     // timeline writes one small array instead of touching every slot.
     std::vector<qint32> m_rowOfSlot;
+    PathTextIndex m_paths; // request path of every exchange position
     // Rows that keep showing an older version of their exchange because the newer one failed
     // the filters, by exchange position; rare, so the rows in general need no room for it.
     QHash<qint32, Exchange> m_heldRows;

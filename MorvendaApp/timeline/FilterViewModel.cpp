@@ -61,20 +61,12 @@ QString textFilterLabel(TextFilter filter)
 
 bool filterInOperator(const std::optional<QString> &value, const std::optional<QString> &text)
 {
-    if (!value)
-        return false;
-    if (!text)
-        return true;
-    return !text->isEmpty() && value->contains(*text, Qt::CaseSensitive);
+    return PathText::containing(value, text);
 }
 
 bool filterOutOperator(const std::optional<QString> &value, const std::optional<QString> &text)
 {
-    if (!value)
-        return false;
-    if (!text)
-        return true;
-    return text->isEmpty() || !value->contains(*text, Qt::CaseSensitive);
+    return PathText::notContaining(value, text);
 }
 
 FilterViewModel::FilterViewModel(MessageRepository &repository)
@@ -119,9 +111,13 @@ void FilterViewModel::applyTextFilter()
         removeKeyed(textKey());
         return;
     }
-    auto op = textFilter == TextFilter::FilterIn ? &filterInOperator : &filterOutOperator;
-    m_repository.registerPredicate(std::make_shared<KeypathFilterPredicate<std::optional<QString>>>(
-        KeyPaths::requestPath, filterInput, op));
+    // The text filter's own predicate (the same test as the operators above): the repository
+    // answers it from its path texts, and a keystroke that only adds to or takes from the text
+    // tests only the rows whose answer can change.
+    m_repository.registerPredicate(std::make_shared<PathTextFilterPredicate>(
+        textFilter == TextFilter::FilterIn ? PathTextFilterPredicate::Mode::Containing
+                                           : PathTextFilterPredicate::Mode::NotContaining,
+        filterInput));
 }
 
 void FilterViewModel::applyMethodFilter()

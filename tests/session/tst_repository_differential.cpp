@@ -202,8 +202,13 @@ public:
 
     Request request()
     {
+        // Paths in one byte per character and beyond (U+00FF, U+0100, a surrogate pair), in
+        // both cases, escaped and not.
         static const QStringList urls{QStringLiteral("https://h/api/event"), QStringLiteral("https://h/api/items"),
-                                      QStringLiteral("https://h/api/user/milestones/1")};
+                                      QStringLiteral("https://h/api/user/milestones/1"),
+                                      QStringLiteral("https://h/api/Caf%C3%A9/cart"),
+                                      QStringLiteral("https://h/\u00ffCart/\u0100\u00e9t\u00e9"),
+                                      QStringLiteral("https://h/api/\U0001F600/CART?cart=1")};
         return fixtures::request(id(uint(1 + below(6))), urls[below(urls.size())],
                                  below(2) ? std::optional<QString>(QStringLiteral("\"event_key\": \"e\",")) : std::nullopt,
                                  std::nullopt, below(3) ? Method::Get : Method::Post);
@@ -217,6 +222,23 @@ public:
     }
 
     QString peer() { return below(2) ? QStringLiteral("A") : QStringLiteral("B"); }
+
+    // The filter text after one more keystroke: a character typed or the last one deleted (half
+    // of a surrogate pair included), or now and then a different text pasted.
+    QString typed(const QString &text)
+    {
+        static const QStringList keys{QStringLiteral("a"), QStringLiteral("C"), QStringLiteral("c"), QStringLiteral("t"),
+                                      QStringLiteral("/"), QStringLiteral("\u00e9"), QStringLiteral("\u00ff"),
+                                      QStringLiteral("\u0100"), QStringLiteral("\U0001F600")};
+        const int what = below(10);
+        if (what < 5)
+            return text + keys[below(keys.size())];
+        if (what < 9)
+            return text.chopped(std::min<qsizetype>(text.size(), 1));
+        static const QStringList pasted{QStringLiteral("art"), QStringLiteral("api/"), QStringLiteral("f\u00e9/"),
+                                        QStringLiteral("\U0001F600/C")};
+        return pasted[below(pasted.size())];
+    }
 
 private:
     QRandomGenerator m_random;
@@ -238,6 +260,7 @@ class TestRepositoryDifferential : public QObject
 
 private slots:
     void randomSequencesAgreeWithTheReferenceModel();
+    void textFilterKeystrokesOnALargeStoreAgreeWithAPlainScan();
 
 private:
     bool agree(const MessageRepository &real, const ReferenceRepository &reference,
@@ -297,6 +320,8 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                     realLatest.append(shown);
                 });
         QStringList trail;
+        QString filterText;
+        bool containing = true;
         for (int step = 0; step < 40; ++step) {
             const int op = random.below(100);
             if (op < 35) {
@@ -311,6 +336,22 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                 trail << QStringLiteral("response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
                 real.addResponse(response, peer);
                 reference.addResponse(response, peer);
+            } else if (op < 79) {
+                // The filter bar: a keystroke replaces the text filter, an emptied field drops it.
+                filterText = random.typed(filterText);
+                if (random.below(8) == 0)
+                    containing = !containing;
+                trail << QStringLiteral("text %1 \"%2\"").arg(containing ? u"in" : u"out", filterText);
+                if (filterText.isEmpty()) {
+                    real.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
+                    reference.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
+                } else {
+                    const auto predicate = std::make_shared<PathTextFilterPredicate>(
+                        containing ? PathTextFilterPredicate::Mode::Containing : PathTextFilterPredicate::Mode::NotContaining,
+                        filterText);
+                    real.registerPredicate(predicate);
+                    reference.registerPredicate(predicate);
+                }
             } else if (op < 83) {
                 const FilterPredicatePtr predicate = predicateNumber(random.below(5));
                 trail << QStringLiteral("register kind %1").arg(int(predicate->registration().kind()));
@@ -351,6 +392,55 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                 QFAIL(qPrintable(QStringLiteral("seed %1: %2 after:\n  %3").arg(seed).arg(why, trail.join(QStringLiteral("\n  ")))));
             }
         }
+    }
+}
+
+// Large enough to be matched in parallel ranges, with requests re-sent under other paths between
+// keystrokes: after each keystroke the timeline is exactly the stored exchanges whose path passes
+// a plain QString::contains.
+void TestRepositoryDifferential::textFilterKeystrokesOnALargeStoreAgreeWithAPlainScan()
+{
+    const QStringList segments{QStringLiteral("cart"), QStringLiteral("Cart"), QStringLiteral("caf\u00e9"),
+                               QStringLiteral("\u0100rt"), QStringLiteral("api"), QStringLiteral("\U0001F600c")};
+    Generator random{99};
+    const auto url = [&]() -> QString {
+        QString path;
+        for (int n = 1 + random.below(3); n > 0; --n)
+            path += QLatin1Char('/') + segments[random.below(segments.size())];
+        return QStringLiteral("https://h") + path;
+    };
+    constexpr int count = 70'000;
+    MessageRepository real;
+    std::vector<Request> stored;
+    for (int n = 0; n < count; ++n) {
+        stored.push_back(fixtures::request(id(uint(n + 1)), random.below(50) ? url() : QString()));
+        real.addRequest(stored.back(), QStringLiteral("A"));
+    }
+    QString text;
+    bool containing = true;
+    for (int keystroke = 0; keystroke < 60; ++keystroke) {
+        for (int n = random.below(3); n > 0; --n) {
+            const int at = random.below(count);
+            stored[size_t(at)] = fixtures::request(id(uint(at + 1)), url());
+            real.addRequest(stored[size_t(at)], QStringLiteral("A"));
+        }
+        text = random.typed(text);
+        if (random.below(10) == 0)
+            containing = !containing;
+        if (text.isEmpty()) {
+            real.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
+            continue;
+        }
+        real.registerPredicate(std::make_shared<PathTextFilterPredicate>(
+            containing ? PathTextFilterPredicate::Mode::Containing : PathTextFilterPredicate::Mode::NotContaining, text));
+        QList<QUuid> expected;
+        for (const Request &request : stored) {
+            if (request.url() && request.url()->path().contains(text) == containing)
+                expected.append(request.messageID());
+        }
+        QCOMPARE(messageIDs(real.currentTimeline()).size(), expected.size());
+        QVERIFY2(messageIDs(real.currentTimeline()) == expected,
+                 qPrintable(QStringLiteral("%1 \"%2\"").arg(containing ? u"in" : u"out", text)));
     }
 }
 

@@ -1,0 +1,85 @@
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/PathTextIndex.h"
+#include "SessionFixtures.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace fixtures;
+
+class TestPathTextIndex : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void answersAsQStringContainsThroughReplacements();
+    void aPathTooLongForTheIndexIsMatchedOnItsExchange();
+};
+
+// Paths of one-byte and UTF-16 characters, replaced again and again at random positions (which
+// moves texts and compacts the buffer): every answer must be QString::contains's.
+void TestPathTextIndex::answersAsQStringContainsThroughReplacements()
+{
+    const QStringList pieces{QStringLiteral("a"),       QStringLiteral("A"),       QStringLiteral("/"),
+                             QStringLiteral("\u00e9"),  QStringLiteral("\u00ff"),  QStringLiteral("\u0100"),
+                             QStringLiteral("\u01e9"),  QStringLiteral("\U0001F600")};
+    QRandomGenerator random(7);
+    const auto text = [&](int maxPieces) {
+        QString result;
+        for (int n = int(random.bounded(maxPieces + 1)); n > 0; --n)
+            result += pieces[int(random.bounded(pieces.size()))];
+        return result;
+    };
+    PathTextIndex index;
+    std::vector<std::optional<QString>> paths;
+    for (int step = 0; step < 4000; ++step) {
+        const std::optional<QString> path = random.bounded(10) == 0 ? std::nullopt : std::optional(text(8));
+        const size_t position = paths.empty() || random.bounded(3) == 0 ? paths.size() : random.bounded(quint32(paths.size()));
+        index.set(position, path);
+        if (position == paths.size())
+            paths.push_back(path);
+        else
+            paths[position] = path;
+    }
+    QCOMPARE(index.size(), paths.size());
+    // Held bytes stay near the live texts however often they were replaced.
+    size_t live = 0;
+    for (const auto &path : paths)
+        live += path ? size_t(path->size()) * 2 : 0;
+    QVERIFY2(index.bytes() < 4 * live + 16 * paths.size() + 65536, qPrintable(QString::number(index.bytes())));
+
+    // "\u01e9" is byte for byte the middle of "\u0100\u00e9" read one byte off: never a match.
+    QStringList needles{QStringLiteral("\u01e9"), QStringLiteral("\u0100\u00e9"), QStringLiteral("\U0001F600").left(1)};
+    for (int n = 0; n < 200; ++n)
+        needles << text(3);
+    for (const QString &needle : std::as_const(needles)) {
+        if (needle.isEmpty())
+            continue;
+        const PathTextIndex::Needle prepared(needle);
+        for (size_t position = 0; position < paths.size(); ++position) {
+            const PathTextIndex::Found found = index.contains(position, prepared);
+            const PathTextIndex::Found expected = !paths[position]              ? PathTextIndex::Found::Absent
+                : paths[position]->contains(needle, Qt::CaseSensitive) ? PathTextIndex::Found::Yes
+                                                                                : PathTextIndex::Found::No;
+            if (found != expected)
+                QFAIL(qPrintable(QStringLiteral("\"%1\" in \"%2\"").arg(needle, *paths[position])));
+        }
+    }
+}
+
+void TestPathTextIndex::aPathTooLongForTheIndexIsMatchedOnItsExchange()
+{
+    MessageRepository repository;
+    const QString longPath = QStringLiteral("/") + QString(1 << 22, QLatin1Char('x')) + QStringLiteral("/needle");
+    repository.addRequest(request(id(1), QStringLiteral("https://h") + longPath), QStringLiteral("A"));
+    repository.addRequest(request(id(2), QStringLiteral("https://h/needle")), QStringLiteral("A"));
+    repository.addRequest(request(id(3), QStringLiteral("https://h/other")), QStringLiteral("A"));
+    using Mode = PathTextFilterPredicate::Mode;
+    repository.registerPredicate(std::make_shared<PathTextFilterPredicate>(Mode::Containing, QStringLiteral("needle")));
+    QCOMPARE(repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::RequestPath)), (QList<QUuid>{id(1), id(2)}));
+    repository.registerPredicate(std::make_shared<PathTextFilterPredicate>(Mode::NotContaining, QStringLiteral("needle")));
+    QCOMPARE(repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::RequestPath)), (QList<QUuid>{id(3)}));
+}
+
+QTEST_GUILESS_MAIN(TestPathTextIndex)
+#include "tst_pathtextindex.moc"
