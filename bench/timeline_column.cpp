@@ -19,11 +19,10 @@
 #include "MorvendaApp/timeline/TimelineListView.h"
 #include "MorvendaApp/timeline/TimelineView.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
-#include "bench/BenchSupport.h"
+#include "bench/filter_keystrokes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -110,36 +109,8 @@ void append()
 void filter()
 {
     Column c;
-    constexpr int count = 1'000'000;
-    const qint64 residentBefore = bench::residentBytes();
-    {
-        MessageRepository::BatchScope batch(c.repository);
-        for (int n = 0; n < count; ++n)
-            c.repository.addRequest(request(quint32(n), QString()), QStringLiteral("Shop"));
-    }
-    const double perExchange = double(bench::residentBytes() - residentBefore) / count;
-    // A selected row, as while reading one: every rebuilt list looks for it again.
-    c.selection.setMessageID(messageId(count - 3));
-    c.settle();
-    QLineEdit *field = c.view.filterView()->textField();
-    std::vector<double> millis;
-    QElapsedTimer timer;
-    // Typing on, deleting back and clearing the field, three times over.
-    for (int round = 0; round < 3; ++round) {
-        for (const QString &text : {QStringLiteral("c"), QStringLiteral("ca"), QStringLiteral("car"), QStringLiteral("cart"),
-                                    QStringLiteral("car"), QStringLiteral("ca"), QStringLiteral("c"), QString()}) {
-            timer.start();
-            field->setText(text);
-            c.settle();
-            millis.push_back(double(timer.nsecsElapsed()) / 1e6);
-            if (round == 0)
-                std::printf("  \"%s\": %d rows, %.1f ms\n", qPrintable(text), c.view.viewModel().rowCount(), millis.back());
-        }
-    }
-    std::printf("filter: resident memory per stored exchange (no bodies) %.0f bytes\n", perExchange);
-    std::printf("filter: text keystroke over 1000000 exchanges (a row selected) to the updated list, %zu keystrokes: "
-                "median %.1f ms, worst %.1f ms\n",
-                millis.size(), percentile(millis, 0.5), percentile(millis, 1.0));
+    bench::filterKeystrokes("filter", {c.repository, c.selection, c.view.filterView()->textField(), [&c] { c.settle(); },
+                                       [&c] { return c.view.viewModel().rowCount(); }});
 }
 
 void open()
