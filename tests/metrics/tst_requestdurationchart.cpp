@@ -162,6 +162,9 @@ void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
     QCOMPARE(repository.timelineCount(), 0);
     QCOMPARE(frame.filterField()->text(), QStringLiteral("user"));
     QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
+    // The next exchange is listed again.
+    exchange(repository, 4, QStringLiteral("/users"), 12.0, 12.5);
+    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/users")}));
 }
 
 void TestRequestDurationChart::barChartPointerTools()

@@ -86,7 +86,6 @@ private slots:
     void unmeasurableInput();
     void filterListsLiterallyAndCaseSensitively();
     void selectionOperations();
-    void clearEmptiesChartPathsAndRepository();
     void fiftyThousandDistinctPaths();
     void randomSequencesMatchAFromScratchPass();
 };
@@ -261,32 +260,6 @@ void TestRequestDurationModel::selectionOperations()
     QVERIFY(selectedRows().isEmpty());
     QVERIFY(model.graphData().isEmpty());
     QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
-}
-
-void TestRequestDurationModel::clearEmptiesChartPathsAndRepository()
-{
-    MessageRepository repository;
-    request(repository, 1, QStringLiteral("/a"), 1.0);
-    response(repository, 1, 2.0);
-    RequestDurationChartViewModel model(repository);
-    model.setType(RequestDurationChartType::Line);
-    model.setPathFilter(QStringLiteral("a"));
-    model.selectAllPaths();
-    QSignalSpy graphChanges(&model, &RequestDurationChartViewModel::graphDataChanged);
-
-    model.clear();
-    QVERIFY(model.graphData().isEmpty());
-    QVERIFY(model.selectedPaths().isEmpty());
-    QVERIFY(model.paths().isEmpty());
-    QCOMPARE(repository.timelineCount(), 0);
-    QCOMPARE(repository.exchangeCount(), 0);
-    QCOMPARE(model.type(), RequestDurationChartType::Line);
-    QCOMPARE(model.pathFilter(), QStringLiteral("a"));
-    QVERIFY(graphChanges.count() >= 1);
-
-    // The chart picks up again with the next delivery.
-    request(repository, 2, QStringLiteral("/a"), 3.0);
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
 }
 
 void TestRequestDurationModel::fiftyThousandDistinctPaths()
