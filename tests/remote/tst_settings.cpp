@@ -218,20 +218,6 @@ void tst_Settings::countAndEmptyTexts()
     SettingsListViewModel model(tool.listener, tool.settings);
     model.bind();
     QCOMPARE(model.countText(), QStringLiteral("12/12"));
-    model.toggleTypeFilter(SettingTypeFilter::NumericExperiments);
-    model.toggleStateFilter(SettingStateFilter::NotOverriding);
-    QCOMPARE(model.countText(), QStringLiteral("2/12"));
-    model.toggleTypeFilter(SettingTypeFilter::BoolExperiments);
-    model.toggleTypeFilter(SettingTypeFilter::StringExperiments);
-    QCOMPARE(model.settingTypeFilter(), std::optional(SettingTypeFilter::StringExperiments));
-    model.toggleTypeFilter(SettingTypeFilter::StringExperiments);
-    QCOMPARE(model.settingTypeFilter(), std::nullopt);
-
-    model.setSettingStateFilter(std::nullopt);
-    model.setTextFilter(QStringLiteral("nothing like it"));
-    QCOMPARE(model.emptyText(), QStringLiteral("No setting match for current search."));
-    model.setTextFilter(QString());
-    QCOMPARE(model.items().size(), 12);
     model.toggleStateFilter(SettingStateFilter::Overriding);
     model.setSettingTypeFilter(SettingTypeFilter::BoolExperiments);
     tool.settings.storeSettings(QStringLiteral("Shop"), {ScriptedPeer::boolSetting(QStringLiteral("plain"))});
