@@ -33,7 +33,6 @@ private slots:
     void cleanup();
     void withNothingConnectedTheHeaderSaysSoAndNoFileListShows();
     void aLoneConnectionIsShownReadyAndChosen();
-    void aSecondConnectionChangesNothing();
     void printDetailsAddsOneConsoleLine();
     void deleteRemovesTheRowButKeepsTheActiveConnection();
     void aRightClickOpensTheMenuWithoutChoosingTheConnection();
@@ -128,20 +127,6 @@ void TestConnectScreen::aLoneConnectionIsShownReadyAndChosen()
     // Nothing listens on port 9: the picture fails and the grey circle stays.
     QTRY_COMPARE_WITH_TIMEOUT(pictures.size(), 1, 20000);
     saveArtifact(m_screen.get(), QStringLiteral("connect-screen-ready.png"));
-}
-
-void TestConnectScreen::aSecondConnectionChangesNothing()
-{
-    ScriptedPeer first;
-    ScriptedPeer second;
-    const auto one = connectPeer(first, QStringLiteral("One"));
-    QVERIFY(one);
-    QTRY_COMPARE(m_listener->activeConnection(), one);
-    const auto two = connectPeer(second, QStringLiteral("Two"));
-    QVERIFY(two);
-    QCOMPARE(model().rowCount(), 2);
-    QCOMPARE(m_listener->activeConnection(), one);
-    QCOMPARE(m_screen->selection().connectionId(), std::optional<QUuid>(one->id()));
 }
 
 void TestConnectScreen::printDetailsAddsOneConsoleLine()
