@@ -2,6 +2,9 @@
 
 #include "JsonReading.h"
 
+#include <atomic>
+#include <cstring>
+#include <new>
 #include <string>
 
 using JsonReading::Element;
@@ -84,6 +87,12 @@ std::string rewriteHugeIntegers(std::string_view json)
     return changed ? out : std::string();
 }
 
+DecodeError outOfMemory(qsizetype size)
+{
+    return DecodeError{DecodeError::Kind::DataCorrupted, QString(),
+                       QStringLiteral("not enough memory to decode %1 bytes").arg(size), std::nullopt};
+}
+
 DecodeError notJson(simdjson::error_code error)
 {
     return DecodeError{DecodeError::Kind::DataCorrupted, QString(),
@@ -92,7 +101,52 @@ DecodeError notJson(simdjson::error_code error)
                        std::nullopt};
 }
 
+constexpr qsizetype kMinValueAllowance = qsizetype(1) << 20;
+constexpr qsizetype kBytesPerValue = 32;
+
+std::atomic<Decoder::DecodeHook> decodeHook{nullptr};
+
+// The values of a JSON text, counted without parsing it: every comma and colon starts one, as does
+// every array or object; a string's contents are not looked at. Stops counting past `limit`.
+qsizetype countValues(std::string_view json, qsizetype limit)
+{
+    qsizetype count = 1;
+    const char *p = json.data();
+    const char *const end = p + json.size();
+    while (p < end) {
+        const char c = *p++;
+        if (c == '"') {
+            // To the closing quote: one not preceded by an odd run of backslashes.
+            for (;;) {
+                const auto *quote = static_cast<const char *>(std::memchr(p, '"', size_t(end - p)));
+                if (!quote)
+                    return count;
+                const char *back = quote;
+                while (back > p && back[-1] == '\\')
+                    --back;
+                p = quote + 1;
+                if ((quote - back) % 2 == 0)
+                    break;
+            }
+        } else if (c == ',' || c == ':' || c == '[' || c == '{') {
+            if (++count > limit)
+                return count;
+        }
+    }
+    return count;
+}
+
 } // namespace
+
+qsizetype Decoder::maxValuesPerFrame(qsizetype bodySize)
+{
+    return std::max(kMinValueAllowance, bodySize / kBytesPerValue);
+}
+
+void Decoder::setDecodeHookForTesting(DecodeHook hook)
+{
+    decodeHook.store(hook);
+}
 
 // simdjson sizes its buffers to the largest document parsed so far, at about 14 bytes of address
 // space per input byte, and never shrinks them. A decoder that lives as long as a connection drops
@@ -102,6 +156,13 @@ constexpr qsizetype kKeepBuffersUpTo = 4 * 1024 * 1024;
 struct Decoder::Impl
 {
     simdjson::dom::parser parser;
+
+    // After a large document, or a failure that may have left them half grown.
+    void dropLargeBuffers(qsizetype documentSize)
+    {
+        if (documentSize > kKeepBuffersUpTo || parser.capacity() > size_t(kKeepBuffersUpTo))
+            parser = simdjson::dom::parser();
+    }
 
     tl::expected<Element, DecodeError> parse(QByteArrayView json)
     {
@@ -117,6 +178,8 @@ struct Decoder::Impl
             if (!rewritten.empty())
                 error = parser.parse(rewritten.data(), rewritten.size(), true).get(root);
         }
+        if (error == simdjson::MEMALLOC)
+            return tl::unexpected(outOfMemory(json.size()));
         if (error)
             return tl::unexpected(notJson(error));
         return root;
@@ -128,18 +191,20 @@ struct Decoder::Impl
     {
         using Result = tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>;
         Result result = [&]() -> Result {
-            const tl::expected<Element, DecodeError> root = parse(json);
-            if (!root)
-                return tl::unexpected(root.error());
             try {
+                const tl::expected<Element, DecodeError> root = parse(json);
+                if (!root)
+                    return tl::unexpected(root.error());
                 Reader reader;
                 return read(reader, *root);
             } catch (const ReadFailure &failure) {
                 return tl::unexpected(failure.withCodingPath());
+            } catch (const std::bad_alloc &) {
+                return tl::unexpected(outOfMemory(json.size()));
             }
         }();
-        if (json.size() > kKeepBuffersUpTo)
-            parser = simdjson::dom::parser();
+        if (json.size() > kKeepBuffersUpTo || !result)
+            dropLargeBuffers(json.size());
         return result;
     }
 };
@@ -160,6 +225,25 @@ Decoder &Decoder::operator=(Decoder &&) noexcept = default;
 
 tl::expected<Payload, DecodeError> Decoder::decodePayload(QByteArrayView json)
 {
+    if (json.size() > kMinValueAllowance) {
+        // A frame this size cannot hold more values than the allowance without being counted.
+        const qsizetype allowed = maxValuesPerFrame(json.size());
+        if (countValues(std::string_view(json.data(), size_t(json.size())), allowed) > allowed) {
+            return tl::unexpected(DecodeError{
+                DecodeError::Kind::DataCorrupted, QString(),
+                QStringLiteral("%1 bytes holding more than %2 values are too many values to decode")
+                    .arg(json.size())
+                    .arg(allowed),
+                std::nullopt});
+        }
+    }
+    if (const DecodeHook hook = decodeHook.load()) {
+        try {
+            hook(json);
+        } catch (const std::bad_alloc &) {
+            return tl::unexpected(outOfMemory(json.size()));
+        }
+    }
     return m_impl->decode(json, JsonReading::readPayload);
 }
 

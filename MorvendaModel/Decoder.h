@@ -11,6 +11,10 @@
 // - A number beyond the double range (1e400) or nesting deeper than 1024 levels anywhere makes the
 //   document DataCorrupted.
 // - A key given twice in one object keeps its last value.
+// - A frame body with more values than maxValuesPerFrame allows is refused unread (DataCorrupted):
+//   the parsed form and the records take tens of bytes per value, so a dense document would
+//   otherwise take many times its own size.
+// - Running out of memory fails the one document (DataCorrupted) and nothing else.
 #pragma once
 
 #include "MorvendaModel/AppPayload.h"
@@ -28,6 +32,17 @@ class Decoder
 {
 public:
     static Decoder make();
+
+    // Values (objects, arrays, keys and elements) a frame body may hold: one per 32 bytes, and at
+    // least 2^20 whatever its size. The decode's peak then stays near 4 times the body for
+    // large frames (1 for the body, 1 for the parser's copy, up to 2 for strings in the parsed
+    // form and in the records) plus at most about 70 bytes per value; see bench/model_decode_memory.
+    static qsizetype maxValuesPerFrame(qsizetype bodySize);
+
+    // Test seam: called with every frame body before it is decoded, on the decoding thread; it may
+    // throw std::bad_alloc to stand in for memory running out. Process-wide; null to remove.
+    using DecodeHook = void (*)(QByteArrayView json);
+    static void setDecodeHookForTesting(DecodeHook hook);
 
     Decoder();
     ~Decoder();

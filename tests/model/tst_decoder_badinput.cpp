@@ -31,6 +31,7 @@ private slots:
     void longFractionsAndExponentsBesideAHugeIntegerStayNumbers();
     void fiftyMegabyteStringReads();
     void escapedSurrogatePairReads();
+    void denseFrameIsRefusedBeforeItIsParsed();
 };
 
 void TestDecoderBadInput::outcome_data()
@@ -170,6 +171,32 @@ void TestDecoderBadInput::escapedSurrogatePairReads()
     const auto result = Decoder().decodePayload(QByteArray(R"({"handshake":"\ud83d\ude00 \u00e9"})"));
     QVERIFY(result);
     QCOMPARE(*result->asHandshake(), QStringLiteral("\U0001F600 \u00e9"));
+}
+
+void TestDecoderBadInput::denseFrameIsRefusedBeforeItIsParsed()
+{
+    // Four MiB of one-digit numbers: two million values where 2^20 are allowed.
+    const qsizetype size = 4 << 20;
+    QByteArray numbers = json("{'request':{'id':'$ID','headers':[],'extra':[1");
+    while (numbers.size() < size)
+        numbers.append(",1");
+    numbers.append("]}}");
+    Decoder decoder;
+    const auto refused = decoder.decodePayload(numbers);
+    QVERIFY(!refused);
+    QCOMPARE(refused.error().kind, DecodeError::Kind::DataCorrupted);
+    QVERIFY2(refused.error().description.contains(QLatin1StringView("too many values")),
+             qPrintable(refused.error().toString()));
+
+    // Commas inside a string are not values, however many escaped quotes and backslashes stand
+    // among them (over three million here, where 2^20 values are allowed).
+    QByteArray quoted = json("{'request':{'id':'$ID','headers':[],'data':'");
+    while (quoted.size() < 4 * size)
+        quoted.append("\\\\\\\",");
+    quoted.append("\"}}");
+    const auto read = decoder.decodePayload(quoted);
+    QVERIFY2(read, qPrintable(read ? QString() : read.error().toString()));
+    QVERIFY(read->asRequest()->dataUtf8()->startsWith("\\\",\\\","));
 }
 
 QTEST_APPLESS_MAIN(TestDecoderBadInput)
