@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -17,12 +18,13 @@ constexpr qsizetype readChunk = 64 * 1024;
 
 } // namespace
 
-MorvendaConnection::MorvendaConnection(QTcpSocket *socket, QObject *parent)
+MorvendaConnection::MorvendaConnection(QTcpSocket *socket, std::shared_ptr<FrameBudget> frameBudget, QObject *parent)
     : QObject(parent)
     , m_id(QUuid::createUuid())
     , m_displayName(m_id.toString(QUuid::WithoutBraces).toUpper())
     , m_socket(socket)
     , m_peerAddress(socket->peerAddress())
+    , m_reader(MorvendaFramer::maxFrameLength, std::move(frameBudget))
 {
     Q_ASSERT(socket);
     socket->setParent(this);
@@ -173,13 +175,11 @@ void MorvendaConnection::drainInput(qsizetype budget)
             pos += step.consumed;
             switch (step.event) {
             case MorvendaFrameReader::Event::Frame:
-                emit payloadReceived(step.body);
+                deliver(step.body);
                 break;
             case MorvendaFrameReader::Event::Oversize:
-                qCCritical(lcMorvendaConnection, "Skipping a frame of %llu bytes (limit %llu bytes)",
-                           static_cast<unsigned long long>(step.length),
-                           static_cast<unsigned long long>(MorvendaFramer::maxFrameLength));
-                emit oversizeFrameSkipped(step.length);
+                logSkippedFrame(step);
+                emit oversizeFrameSkipped(step.length, step.limit);
                 break;
             case MorvendaFrameReader::Event::Skipped:
             case MorvendaFrameReader::Event::NeedMore:
@@ -213,6 +213,38 @@ void MorvendaConnection::drainInput(qsizetype budget)
         const qint64 got = m_socket->read(&probe, 1);
         Q_ASSERT(got <= 0);
         Q_UNUSED(got);
+    }
+}
+
+void MorvendaConnection::deliver(const QByteArray &message)
+{
+    try {
+        emit payloadReceived(message);
+    } catch (const std::bad_alloc &) {
+        // Costs this message only: the next one may well fit.
+        qCCritical(lcMorvendaConnection, "Dropped a message of %lld bytes: out of memory while handling it",
+                   static_cast<long long>(message.size()));
+    }
+}
+
+void MorvendaConnection::logSkippedFrame(const MorvendaFrameReader::Step &step)
+{
+    const auto length = static_cast<unsigned long long>(step.length);
+    const auto limit = static_cast<unsigned long long>(step.limit);
+    switch (step.reason) {
+    case MorvendaFrameReader::SkipReason::TooLong:
+        qCCritical(lcMorvendaConnection, "Skipping a frame of %llu bytes (limit %llu bytes)", length, limit);
+        break;
+    case MorvendaFrameReader::SkipReason::OverBudget:
+        qCCritical(lcMorvendaConnection,
+                   "Skipping a frame of %llu bytes: partly received frames hold the memory set aside for them"
+                   " (room for %llu bytes)",
+                   length, limit);
+        break;
+    case MorvendaFrameReader::SkipReason::OutOfMemory:
+        qCCritical(lcMorvendaConnection, "Skipping a frame of %llu bytes: out of memory after %llu bytes", length,
+                   limit);
+        break;
     }
 }
 
@@ -309,7 +341,7 @@ void MorvendaConnection::handleDisconnected()
                 static_cast<long long>(m_reader.bufferedBytes()));
     }
     // A closed connection stays listed for the rest of the run: keep no half-read body with it.
-    m_reader = MorvendaFrameReader();
+    m_reader.reset();
     setState(State::Failed, detail);
     emit closed();
 }
@@ -324,7 +356,7 @@ void MorvendaConnection::cancel()
         m_socket->disconnect(this);
         m_socket->abort();
     }
-    m_reader = MorvendaFrameReader();
+    m_reader.reset();
     failPendingSends(QStringLiteral("Connection cancelled"));
     setState(State::Cancelled);
     emit closed();

@@ -45,8 +45,10 @@ public:
     // Takes ownership of `socket`, which must be connected (an accepted socket). A buffered
     // socket keeps at most readBufferSize bytes of undispatched input. A truly unbuffered one
     // (only a socket Qt connected itself with QIODevice::Unbuffered; not an accepted socket
-    // opened that way) is read straight from the kernel, which then holds the input.
-    explicit MorvendaConnection(QTcpSocket *socket, QObject *parent = nullptr);
+    // opened that way) is read straight from the kernel, which then holds the input. Partly
+    // received frames are charged to `frameBudget`, shared with the server's other connections.
+    explicit MorvendaConnection(QTcpSocket *socket, std::shared_ptr<FrameBudget> frameBudget = {},
+                                QObject *parent = nullptr);
     // Pending sends complete with failure.
     ~MorvendaConnection() override;
 
@@ -84,8 +86,9 @@ public:
 signals:
     void stateChanged(MorvendaConnection::State state);
     void payloadReceived(const QByteArray &message);
-    // A frame over the cap was announced; its body is skipped and reading goes on.
-    void oversizeFrameSkipped(quint64 length);
+    // A frame of `length` bytes is given up because it is over the cap or no memory is left for
+    // it (`limit`: the most it could have held); its body is skipped and reading goes on.
+    void oversizeFrameSkipped(quint64 length, quint64 limit);
     // A socket error other than an orderly close by the peer.
     void errorOccurred(const QString &description);
     // The socket has closed (by the peer, an error or `cancel`); emitted once.
@@ -101,6 +104,8 @@ private:
     void scheduleDrain();
     void drain();
     void drainInput(qsizetype budget);
+    void deliver(const QByteArray &message);
+    static void logSkippedFrame(const MorvendaFrameReader::Step &step);
     void handleBytesWritten(qint64 bytes);
     void handleSocketError(QAbstractSocket::SocketError error);
     void handleDisconnected();

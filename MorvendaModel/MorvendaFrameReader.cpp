@@ -1,18 +1,73 @@
 #include "MorvendaFrameReader.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
 // A header may announce a large body that never arrives: grow the buffer with the data, not
-// with the announcement.
-constexpr qsizetype initialReserve = 64 * 1024;
+// with the announcement. Bodies up to this size get their whole buffer at once.
+constexpr std::uint64_t initialReserve = 64 * 1024;
 
 } // namespace
 
-MorvendaFrameReader::MorvendaFrameReader(std::uint64_t maxLength)
+MorvendaFrameReader::MorvendaFrameReader(std::uint64_t maxLength, std::shared_ptr<FrameBudget> budget)
     : m_maxLength(maxLength)
+    , m_budget(std::move(budget))
 {
+}
+
+MorvendaFrameReader::~MorvendaFrameReader()
+{
+    releaseCharge();
+}
+
+void MorvendaFrameReader::reset()
+{
+    releaseCharge();
+    m_body = QByteArray();
+    m_headerFill = 0;
+    m_inBody = false;
+    m_skipping = false;
+    m_length = 0;
+    m_remaining = 0;
+}
+
+void MorvendaFrameReader::releaseCharge()
+{
+    if (m_budget && m_charged > 0) {
+        m_budget->release(m_charged);
+    }
+    m_charged = 0;
+}
+
+bool MorvendaFrameReader::makeRoom(std::uint64_t needed, Step &result)
+{
+    const auto capacity = static_cast<std::uint64_t>(m_body.capacity());
+    if (needed <= capacity) {
+        return true;
+    }
+    // Doubling keeps the copies linear in the body's size; never beyond what the header announced.
+    const std::uint64_t target = std::min(m_length, std::max({needed, 2 * capacity, initialReserve}));
+    const std::uint64_t charge = target > FrameBudget::unchargedBytesPerFrame
+        ? target - FrameBudget::unchargedBytesPerFrame
+        : 0;
+    if (m_budget && charge > m_charged) {
+        if (!m_budget->tryReserve(charge - m_charged)) {
+            result.reason = SkipReason::OverBudget;
+            result.limit = FrameBudget::unchargedBytesPerFrame + m_charged + m_budget->available();
+            return false;
+        }
+        m_charged = charge;
+    }
+    try {
+        m_body.reserve(static_cast<qsizetype>(target));
+    } catch (const std::bad_alloc &) {
+        result.reason = SkipReason::OutOfMemory;
+        result.limit = capacity;
+        return false;
+    }
+    return true;
 }
 
 MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype size)
@@ -36,16 +91,26 @@ MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype 
             m_skipping = m_length > m_maxLength;
             if (m_skipping) {
                 result.event = Event::Oversize;
+                result.reason = SkipReason::TooLong;
+                result.limit = m_maxLength;
                 result.length = m_length;
                 result.consumed = pos;
                 return result;
             }
-            m_body = QByteArray();
-            m_body.reserve(static_cast<qsizetype>(std::min<std::uint64_t>(m_length, initialReserve)));
             continue;
         }
         const qsizetype take = static_cast<qsizetype>(std::min<std::uint64_t>(m_remaining, std::uint64_t(size - pos)));
         if (!m_skipping) {
+            if (!makeRoom(static_cast<std::uint64_t>(m_body.size() + take), result)) {
+                // Given up as it streams: what it held goes back at once, the rest is counted off.
+                m_skipping = true;
+                m_body = QByteArray();
+                releaseCharge();
+                result.event = Event::Oversize;
+                result.length = m_length;
+                result.consumed = pos;
+                return result;
+            }
             m_body.append(data + pos, take);
         }
         pos += take;
@@ -60,6 +125,8 @@ MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype 
             } else {
                 result.event = Event::Frame;
                 result.body = std::exchange(m_body, QByteArray());
+                // The body is the receiver's now; it is no longer partly received.
+                releaseCharge();
             }
             return result;
         }

@@ -2,24 +2,33 @@
 // be driven by a socket, a byte array in tests or a fuzzer. One reader per connection, main thread.
 #pragma once
 
+#include "MorvendaModel/FrameBudget.h"
 #include "MorvendaModel/MorvendaFramer.h"
 
 #include <QByteArray>
 
 #include <cstdint>
+#include <memory>
 
 // Incremental frame reader. Feed it bytes in pieces of any size; each call to `step` consumes
-// input until one event happens (a whole frame, the header of a frame over the cap) or the input
-// runs out. Bodies over the cap are never buffered: their bytes are counted off as they arrive,
-// after which the stream is in sync again.
+// input until one event happens (a whole frame, a frame given up) or the input runs out. A frame
+// over the cap, one the shared budget has no room for, or one memory cannot be found for is
+// skipped: its remaining bytes are counted off as they arrive, after which the stream is in sync
+// again.
 class MorvendaFrameReader
 {
 public:
     enum class Event {
         NeedMore,  // all input consumed, no frame completed
         Frame,     // `body` holds one whole message
-        Oversize,  // a header announced `length` > cap; the body is being skipped
-        Skipped,   // the last byte of an oversize body was skipped
+        Oversize,  // the frame of `length` bytes is given up (see `reason`); its body is skipped
+        Skipped,   // the last byte of a skipped body went by
+    };
+
+    enum class SkipReason {
+        TooLong,      // the header announced more than the cap
+        OverBudget,   // the shared budget had no room for the bytes arriving
+        OutOfMemory,  // the body's buffer could not be allocated
     };
 
     struct Step {
@@ -27,11 +36,21 @@ public:
         qsizetype consumed = 0;    // bytes of the given input used by this step
         QByteArray body;           // Frame only
         std::uint64_t length = 0;  // Frame, Oversize and Skipped: the announced body length
+        // Oversize only: why, and the most this frame could have held.
+        SkipReason reason = SkipReason::TooLong;
+        std::uint64_t limit = 0;
     };
 
-    explicit MorvendaFrameReader(std::uint64_t maxLength = MorvendaFramer::maxFrameLength);
+    // Without a budget only the cap limits a frame.
+    explicit MorvendaFrameReader(std::uint64_t maxLength = MorvendaFramer::maxFrameLength,
+                                 std::shared_ptr<FrameBudget> budget = {});
+    ~MorvendaFrameReader();
+    MorvendaFrameReader(const MorvendaFrameReader &) = delete;
+    MorvendaFrameReader &operator=(const MorvendaFrameReader &) = delete;
 
     Step step(const char *data, qsizetype size);
+    // Drops whatever is partly read and gives its budget back; the next byte starts a header.
+    void reset();
 
     // Bytes of an unfinished header or body held right now (for diagnostics and tests).
     qsizetype bufferedBytes() const;
@@ -39,7 +58,14 @@ public:
     bool atFrameBoundary() const;
 
 private:
+    // Grows the body's buffer to hold `needed` bytes, charging the budget; false when the frame
+    // must be given up (`result` then says why).
+    bool makeRoom(std::uint64_t needed, Step &result);
+    void releaseCharge();
+
     std::uint64_t m_maxLength;
+    std::shared_ptr<FrameBudget> m_budget;
+    std::uint64_t m_charged = 0;
     unsigned char m_header[MorvendaFramer::headerSize] = {};
     qsizetype m_headerFill = 0;
     bool m_inBody = false;

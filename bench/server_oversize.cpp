@@ -2,6 +2,10 @@
 // loopback, followed by a handshake: reports the process's peak memory growth while it is
 // skipped and how long skipping took. The handshake proves the stream stayed in sync.
 //   server_oversize [MiB=1024]
+// With "unfinished", that many peers at once (16 by default) each send all but the last byte of
+// a frame just under the cap (255 MiB by default) and keep their connection open: reports the
+// memory the server holds for them, which the budget for partly received frames bounds.
+//   server_oversize unfinished [peers=16] [MiB=255]
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MilestoneManager.h"
@@ -9,6 +13,7 @@
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
+#include "bench/BenchSupport.h"
 #include "bench/server_peer.h"
 
 #include <QCoreApplication>
@@ -17,8 +22,11 @@
 #include <QLoggingCategory>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -61,12 +69,95 @@ void runPeer(quint16 port, quint64 length)
     ::close(fd);
 }
 
+// Sends all but the last byte of a frame of `length` bytes, then holds the connection until `release`.
+void runUnfinishedPeer(quint16 port, quint64 length, std::atomic<int> &sent, const std::atomic<bool> &release)
+{
+    const int fd = BenchPeer::connectLoopback(port);
+    if (fd >= 0) {
+        const QByteArray header = *MorvendaFramer::header(length);
+        BenchPeer::writeAll(fd, header.constData(), size_t(header.size()));
+        const QByteArray chunk(1 << 20, 'x');
+        for (quint64 left = length - 1; left > 0;) {
+            const size_t piece = size_t(std::min<quint64>(quint64(chunk.size()), left));
+            if (!BenchPeer::writeAll(fd, chunk.constData(), piece)) {
+                break;
+            }
+            left -= piece;
+        }
+    }
+    ++sent;
+    while (!release) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+int runUnfinished(QCoreApplication &app, int peers, quint64 length)
+{
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener({users, settings, milestones, repository, logger},
+                              MorvendaListener::Options{QHostAddress::LocalHost, false});
+    QCoreApplication::processEvents();
+    const qint64 baseline = residentKiB().first;
+    qint64 peak = baseline;
+    std::atomic<int> sent{0};
+    std::atomic<bool> release{false};
+    std::vector<std::thread> threads;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < peers; ++i) {
+        threads.emplace_back(runUnfinishedPeer, listener.serverPort(), length, std::ref(sent), std::cref(release));
+    }
+    // Until every peer has sent its bytes and the server has read them (its memory settles).
+    QElapsedTimer settled;
+    while (sent < peers || settled.elapsed() < 2000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const qint64 rss = residentKiB().first;
+        if (rss > peak || sent < peers || !settled.isValid()) {
+            settled.start();
+        }
+        peak = std::max(peak, rss);
+        if (clock.elapsed() > 300'000) {
+            std::fprintf(stderr, "timed out after 300 s\n");
+            break;
+        }
+    }
+    const qint64 held = residentKiB().first;
+    std::printf("%d peers each holding an unfinished frame of %llu MiB (%.0f MiB sent in %.1f s)\n", peers,
+                static_cast<unsigned long long>(length >> 20), double(quint64(peers) * length) / (1 << 20),
+                double(clock.elapsed()) / 1000);
+    std::printf("memory: baseline RSS %.1f MiB, held while unfinished %.1f MiB, peak growth %.1f MiB"
+                " (budget for partly received frames %.0f MiB)\n",
+                double(baseline) / 1024, double(held - baseline) / 1024, double(peak - baseline) / 1024,
+                double(FrameBudget::defaultLimit) / (1 << 20));
+    release = true;
+    for (auto &thread : threads) {
+        thread.join();
+    }
+    bench::waitFor([&] { return listener.pendingConnections().isEmpty(); }, 10'000);
+    std::printf("after the peers closed: RSS growth %.1f MiB\n", double(residentKiB().first - baseline) / 1024);
+    Q_UNUSED(app);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
+    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false\nmorvenda.*.critical=false"));
+    if (argc > 1 && qstrcmp(argv[1], "unfinished") == 0) {
+        qputenv("MORVENDA_NO_ADVERTISE", "1");
+        const int peers = argc > 2 ? std::atoi(argv[2]) : 16;
+        const quint64 mib = argc > 3 ? quint64(std::atoll(argv[3])) : 255;
+        return runUnfinished(app, peers, std::min<quint64>(mib << 20, MorvendaFramer::maxEncodableLength));
+    }
     const quint64 mib = argc > 1 ? quint64(std::atoll(argv[1])) : 1024;
     const quint64 length = std::min<quint64>(mib << 20, MorvendaFramer::maxEncodableLength);
 

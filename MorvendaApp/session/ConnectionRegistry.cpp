@@ -22,6 +22,7 @@ ConnectionRegistry::ConnectionRegistry(Logger &logger, ConnectionLimits limits, 
     : QObject(parent)
     , m_logger(logger)
     , m_limits(limits)
+    , m_frameBudget(std::make_shared<FrameBudget>(limits.frameBudget))
 {
 }
 

@@ -4,6 +4,7 @@
 // thread.
 #pragma once
 
+#include "MorvendaModel/FrameBudget.h"
 #include "MorvendaModel/MorvendaConnection.h"
 
 #include <QHostAddress>
@@ -12,6 +13,7 @@
 #include <QObject>
 #include <QUuid>
 
+#include <cstdint>
 #include <memory>
 
 class Logger;
@@ -25,6 +27,8 @@ struct ConnectionLimits {
     int maxOpen = 256;
     // Per remote address: far more than the apps one device or simulator host runs at once.
     int maxPerAddress = 32;
+    // Bytes of partly received frames held across all connections (see FrameBudget).
+    std::uint64_t frameBudget = FrameBudget::defaultLimit;
 };
 
 class ConnectionRegistry : public QObject
@@ -36,6 +40,8 @@ public:
     explicit ConnectionRegistry(Logger &logger, ConnectionLimits limits = {}, QObject *parent = nullptr);
 
     const ConnectionLimits &limits() const { return m_limits; }
+    // Shared by every connection the server accepts; connections may outlive the registry.
+    const std::shared_ptr<FrameBudget> &frameBudget() const { return m_frameBudget; }
     // Registered connections in order of their handshake; closed ones stay until disconnected.
     const QList<ConnectionPtr> &connections() const { return m_connections; }
     // Accepted connections that have not shaken hands yet and are still open.
@@ -75,6 +81,7 @@ private:
 
     Logger &m_logger;
     ConnectionLimits m_limits;
+    std::shared_ptr<FrameBudget> m_frameBudget;
     QList<ConnectionPtr> m_connections;
     ConnectionPtr m_activeConnection;
     QList<ConnectionPtr> m_pendingConnections;

@@ -179,7 +179,7 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
     qCDebug(lcMorvendaListener, "Listener connection received: %s", qUtf8Printable(description));
     m_logger.append(QStringLiteral("Listener connection received: ") + description);
 
-    ConnectionPtr connection = makeShared(new MorvendaConnection(socket));
+    ConnectionPtr connection = makeShared(new MorvendaConnection(socket, m_registry.frameBudget()));
     const std::weak_ptr<MorvendaConnection> weak = connection;
     const QUuid id = connection->id();
     MorvendaConnection *raw = connection.get();
@@ -189,12 +189,12 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
         }
     });
     connect(raw, &MorvendaConnection::errorOccurred, this, &MorvendaListener::handleConnectionError);
-    connect(raw, &MorvendaConnection::oversizeFrameSkipped, this, [this, weak](quint64 length) {
+    connect(raw, &MorvendaConnection::oversizeFrameSkipped, this, [this, weak](quint64 length, quint64 limit) {
         const ConnectionPtr c = weak.lock();
         // One substitution pass: the app's name may itself contain "%3".
         const QString message = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
                                     .arg(QString::number(length), c ? c->displayName() : QString(),
-                                         QString::number(MorvendaFramer::maxFrameLength));
+                                         QString::number(limit));
         m_logger.error(message);
     });
     connect(raw, &MorvendaConnection::closed, this, [this, id] { m_registry.handleClosed(id); });

@@ -64,6 +64,7 @@ private slots:
     void maximumHeaderFollowedByCloseDeliversNothing();
     void oversizeFrameIsSkippedAndLaterFramesArrive();
     void oversizeFrameIsNeverBuffered();
+    void framesShareOneBudgetChargedAsBytesArrive();
 };
 
 void tst_Framer::headerIsLittleEndian_data()
@@ -172,6 +173,52 @@ void tst_Framer::oversizeFrameIsNeverBuffered()
     }
     QCOMPARE(maxBuffered, 0);
     QVERIFY(reader.atFrameBoundary());
+}
+
+void tst_Framer::framesShareOneBudgetChargedAsBytesArrive()
+{
+    const quint64 free = FrameBudget::unchargedBytesPerFrame;
+    auto budget = std::make_shared<FrameBudget>(1 << 20);
+    MorvendaFrameReader holder(MorvendaFramer::maxFrameLength, budget);
+    MorvendaFrameReader other(MorvendaFramer::maxFrameLength, budget);
+
+    // A header alone charges nothing, however much it announces.
+    const QByteArray held = QByteArray(900'000, 'h');
+    const QByteArray heldStream = framed(held);
+    QCOMPARE(holder.step(heldStream.constData(), 4).event, MorvendaFrameReader::Event::NeedMore);
+    QCOMPARE(budget->used(), 0u);
+    QCOMPARE(holder.step(heldStream.constData() + 4, 700'004).event, MorvendaFrameReader::Event::NeedMore);
+    QVERIFY(budget->used() > 600'000 && budget->used() <= 900'000 - free);
+
+    // Another frame that outgrows what is left is given up as it streams; the stream stays in sync
+    // and small frames still arrive, as their first bytes are never charged.
+    const QByteArray big(800'000, 'b');
+    const auto out = feed(other, framed("small") + framed(big) + framed(QByteArray(free, 's')));
+    QCOMPARE(out.frames, (QList<QByteArray>{"small", QByteArray(free, 's')}));
+    QCOMPARE(out.oversize, QList<quint64>{800'000});
+    QVERIFY(other.atFrameBoundary());
+    MorvendaFrameReader::Step skip;
+    {
+        MorvendaFrameReader again(MorvendaFramer::maxFrameLength, budget);
+        const QByteArray stream = framed(big);
+        for (qsizetype pos = 0; skip.event != MorvendaFrameReader::Event::Oversize;) {
+            skip = again.step(stream.constData() + pos, stream.size() - pos);
+            pos += skip.consumed;
+        }
+    }
+    QCOMPARE(skip.reason, MorvendaFrameReader::SkipReason::OverBudget);
+    QVERIFY(skip.limit < quint64(big.size()) && skip.limit >= free);
+
+    // The holder's frame completes and gives its charge back; so does a reset mid-frame.
+    const auto rest = holder.step(heldStream.constData() + 700'008, heldStream.size() - 700'008);
+    QCOMPARE(rest.event, MorvendaFrameReader::Event::Frame);
+    QCOMPARE(rest.body, held);
+    QCOMPARE(budget->used(), 0u);
+    QCOMPARE(other.step(heldStream.constData(), 500'000).event, MorvendaFrameReader::Event::NeedMore);
+    QVERIFY(budget->used() > 0);
+    other.reset();
+    QCOMPARE(budget->used(), 0u);
+    QCOMPARE(feed(other, framed("next")).frames, QList<QByteArray>{"next"});
 }
 
 QTEST_APPLESS_MAIN(tst_Framer)

@@ -4,8 +4,11 @@
 #include "tests/support/LoopbackSession.h"
 
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaModel/Decoder.h"
 
 #include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QtTest>
@@ -14,7 +17,9 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
+#include <functional>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -40,6 +45,35 @@ QByteArray protobufSettingJson(const char *overrideState)
 int openDescriptorCount()
 {
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
+}
+
+qint64 residentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:")) {
+            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
+        }
+    }
+    return 0;
+}
+
+// Writes `bytes` in pieces, letting the server read as they go; `each` runs after every piece.
+void writeThrough(ScriptedPeer &peer, QByteArrayView bytes, const std::function<void()> &each = {})
+{
+    for (qsizetype pos = 0; pos < bytes.size(); pos += 1 << 20) {
+        peer.socket().write(bytes.data() + pos, std::min<qsizetype>(1 << 20, bytes.size() - pos));
+        while (peer.socket().bytesToWrite() > (4 << 20)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        if (each) {
+            each();
+        }
+    }
+    QTRY_VERIFY(peer.socket().bytesToWrite() == 0);
 }
 
 bool logContains(const Logger &logger, const QString &text)
@@ -110,6 +144,8 @@ private slots:
     void acceptingResumesAfterRunningOutOfDescriptors();
     void peerThatNeverReadsDoesNotGrowMemory();
     void oversizeNoticeShowsThePeerNameLiterally();
+    void partlyReceivedFramesShareOneBudget();
+    void memoryRunningOutWhileDecodingCostsOnlyThatFrame();
     void takenPortIsReportedInBothLogs();
 };
 
@@ -544,6 +580,60 @@ void tst_Listener::oversizeNoticeShowsThePeerNameLiterally()
     const QString expected = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
                                  .arg(QString::number(length), name, QString::number(MorvendaFramer::maxFrameLength));
     QTRY_VERIFY(logContains(server.logger, expected));
+}
+
+void tst_Listener::partlyReceivedFramesShareOneBudget()
+{
+    ConnectionLimits limits;
+    limits.frameBudget = 48 << 20;
+    Server server(limits);
+    auto holder = server.connectApp(QStringLiteral("Holder"));
+    auto greedy = server.connectApp(QStringLiteral("Greedy"));
+    QVERIFY(holder && greedy);
+    const QByteArray prefix = R"({"request":{"id":"8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01","url":"https://shop.example/held","headers":[],"data":")";
+    const QByteArray held = *MorvendaFramer::frame(QByteArray(prefix + QByteArray((40 << 20) - prefix.size() - 3, 'h') + "\"}}"));
+    const quint64 greedyLength = 200 << 20;
+    const QByteArray filler(greedyLength, ' ');  // allocated before the baseline, as is `held`
+    const qint64 baseline = residentBytes();
+    qint64 peak = baseline;
+    const auto sample = [&] { peak = std::max(peak, residentBytes()); };
+
+    writeThrough(*holder, QByteArrayView(held).chopped(1024), sample);
+    // Over what is left of the budget: given up as it streams, with the oversize frame's notice.
+    greedy->sendRaw(*MorvendaFramer::header(greedyLength));
+    writeThrough(*greedy, QByteArrayView(filler).first(120 << 20), sample);
+    QTRY_VERIFY(logContains(server.logger, QStringLiteral("Skipped a message of %1 bytes from Greedy: larger than the limit of ").arg(greedyLength)));
+    QVERIFY2(quint64(peak - baseline) < limits.frameBudget + (24 << 20),
+             qPrintable(QStringLiteral("resident memory grew by %1 MiB").arg((peak - baseline) >> 20)));
+
+    // The skipped frame's remaining bytes are counted off; every app's later frames arrive.
+    writeThrough(*greedy, QByteArrayView(filler).sliced(120 << 20));
+    greedy->request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A02"), QStringLiteral("https://shop.example/greedy"));
+    auto late = server.connectApp(QStringLiteral("Late"));
+    QVERIFY(late);
+    late->request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A03"), QStringLiteral("https://shop.example/late"));
+    QTRY_COMPARE(server.repository.exchangeCount(), 2);
+    writeThrough(*holder, QByteArrayView(held).last(1024));
+    QTRY_COMPARE(server.repository.exchangeCount(), 3);
+    QCOMPARE(server.connectionNamed(QStringLiteral("Holder"))->bufferedInputBytes(), 0);
+}
+
+void tst_Listener::memoryRunningOutWhileDecodingCostsOnlyThatFrame()
+{
+    Server server;
+    auto app = server.connectApp(QStringLiteral("Thrifty"));
+    QVERIFY(app);
+    Decoder::setDecodeHookForTesting([](QByteArrayView json) {
+        if (json.contains("exhausting")) {
+            throw std::bad_alloc();
+        }
+    });
+    const auto removeHook = qScopeGuard([] { Decoder::setDecodeHookForTesting(nullptr); });
+    app->request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01"), QStringLiteral("https://shop.example/exhausting"));
+    app->request(QStringLiteral("8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A02"), QStringLiteral("https://shop.example/next"));
+    QTRY_COMPARE(server.repository.exchangeCount(), 1);
+    QCOMPARE(server.repository.exchangeAt(0).request()->urlText(), QStringLiteral("https://shop.example/next"));
+    QVERIFY(logContains(server.logger, QStringLiteral("Unable to decode Payload: dataCorrupted: not enough memory to decode")));
 }
 
 void tst_Listener::takenPortIsReportedInBothLogs()
