@@ -3,10 +3,10 @@
 // One per panel view, which owns it; main thread only.
 #pragma once
 
-#include "ActiveApp.h"
 #include "SettingFilters.h"
 #include "SettingRow.h"
 
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaModel/Setting.h"
 
 #include <QHash>

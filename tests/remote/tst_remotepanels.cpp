@@ -16,7 +16,6 @@
 #include "MorvendaApp/remote/ui/Chip.h"
 #include "MorvendaApp/remote/ui/DeeplinkItemView.h"
 #include "MorvendaApp/remote/ui/DeeplinkListView.h"
-#include "MorvendaApp/remote/ui/PanelParts.h"
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
 #include "MorvendaApp/remote/ui/SettingDelegate.h"
 #include "MorvendaApp/remote/ui/SettingsListView.h"

@@ -6,7 +6,7 @@
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/remote/ActiveApp.h"
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 
 #include <QHBoxLayout>

@@ -3,9 +3,10 @@
 #include "DeeplinkItemView.h"
 #include "PanelParts.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/remote/ActiveApp.h"
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 
 #include <QButtonGroup>
@@ -30,7 +31,7 @@ void DeeplinkListView::buildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    layout->addWidget(new PanelTopStrip(*new ActiveApp(m_listener, this), this));
+    layout->addWidget(PanelTopStrip::following(*new ActiveApp(m_listener, this), this));
 
     auto *scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);

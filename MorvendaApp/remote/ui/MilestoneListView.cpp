@@ -3,10 +3,11 @@
 #include "MilestoneDelegate.h"
 #include "PanelParts.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/remote/ActiveApp.h"
 #include "MorvendaApp/remote/MilestoneListModel.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"
+#include "MorvendaApp/session/ActiveApp.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -30,7 +31,7 @@ void MilestoneListView::buildLayout(MorvendaListener &listener)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(new PanelTopStrip(*new ActiveApp(listener, this), this));
+    layout->addWidget(PanelTopStrip::following(*new ActiveApp(listener, this), this));
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();

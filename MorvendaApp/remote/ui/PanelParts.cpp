@@ -1,16 +1,12 @@
 #include "PanelParts.h"
 
-#include "MorvendaApp/components/ExternalWindowButton.h"
-#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
-#include "MorvendaApp/remote/ActiveApp.h"
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPainter>
 
 namespace PanelParts {
 
@@ -69,44 +65,4 @@ PanelList::PanelList(QWidget *parent)
 void PanelList::showEmpty(bool empty)
 {
     setCurrentWidget(empty ? static_cast<QWidget *>(m_empty) : m_list);
-}
-
-namespace {
-
-// Left of the note, and right of it beside the pop-out button's place.
-constexpr int kNoteInset = 12;
-constexpr int kButtonPlace = 24 + 32;
-
-} // namespace
-
-PanelTopStrip::PanelTopStrip(const ActiveApp &app, QWidget *parent)
-    : QWidget(parent)
-    , m_app(app)
-{
-    setFixedHeight(externalWindowStripHeight());
-    setFont(PanelParts::font(font(), PanelParts::kCaption, true));
-    connect(&m_app, &ActiveApp::changed, this, &PanelTopStrip::refresh);
-    refresh();
-}
-
-void PanelTopStrip::refresh()
-{
-    m_note = m_app.disconnectedText();
-    setToolTip(m_note);
-    setAccessibleName(m_note);
-    update();
-}
-
-void PanelTopStrip::paintEvent(QPaintEvent *)
-{
-    if (m_note.isEmpty())
-        return;
-    QPainter painter(this);
-    QColor color = namedColor(NamedColor::Red, palette());
-    if (!isDarkPalette(palette()))
-        color = color.darker(140);
-    painter.setPen(color);
-    const QRect area = rect().adjusted(kNoteInset, 0, -kButtonPlace, 0);
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-        fontMetrics().elidedText(m_note, Qt::ElideRight, area.width()));
 }

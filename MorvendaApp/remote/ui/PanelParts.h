@@ -1,12 +1,10 @@
-// Small pieces the remote panels share: the strip at the top (room for the pop-out button, and the
-// note that the app has disconnected), the filter row (funnel symbol and a rounded text field),
+// Small pieces the remote panels share: the filter row (funnel symbol and a rounded text field),
 // the panel fonts, and the list look (plain, no frame). Main thread only.
 #pragma once
 
 #include <QStackedWidget>
 #include <QString>
 
-class ActiveApp;
 class QFont;
 class QLabel;
 class QLineEdit;
@@ -29,28 +27,6 @@ public:
 private:
     QListView *m_list;
     QLabel *m_empty;
-};
-
-// The strip above a panel's rows: as tall as the pop-out button that floats over its right end,
-// and, while the active app has disconnected, a note on its left that says so.
-class PanelTopStrip : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit PanelTopStrip(const ActiveApp &app, QWidget *parent = nullptr);
-
-    // The note in full (it is elided to fit); empty while there is none.
-    const QString &note() const { return m_note; }
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    void refresh();
-
-    const ActiveApp &m_app;
-    QString m_note;
 };
 
 namespace PanelParts {

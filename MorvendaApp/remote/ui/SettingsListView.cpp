@@ -4,6 +4,7 @@
 #include "PanelParts.h"
 #include "SettingDelegate.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/core/L10n.h"
@@ -63,7 +64,7 @@ void SettingsListView::buildLayout()
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(new PanelTopStrip(m_viewModel->activeApp(), this));
+    layout->addWidget(PanelTopStrip::following(m_viewModel->activeApp(), this));
     m_area = new PanelList(this);
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();

@@ -1,7 +1,7 @@
-// Whether the remote panels can reach the app they show. An app that disconnects stays the
-// active one, so its settings and milestones stay on show until another app is chosen or it
-// connects again under its name; meanwhile every command to it could only fail, so the panels
-// offer none and say why. Main thread only.
+// Whether the panels that command the active app (settings, deeplinks, milestones, impersonation)
+// can reach it. An app that disconnects stays the active one, so what it reported stays on show
+// until another app is chosen or it connects again under its name; meanwhile every command to it
+// could only fail, so the panels offer none and say why. Main thread only.
 #pragma once
 
 #include <QMetaObject>
