@@ -17,6 +17,7 @@ ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, Us
     , m_session(session)
     , m_userManager(userManager)
     , m_store(store)
+    , m_activeApp(session)
     , m_collator(nameCollator())
 {
 }
@@ -152,6 +153,10 @@ bool ImpersonateListViewModel::matchesCurrentApp(const ImpersonateUserData &user
 
 void ImpersonateListViewModel::impersonate(const ImpersonateUserData &user)
 {
+    // A gone app would only answer with the send-failure alert; the window says it is gone.
+    if (m_session.activeConnection() && !canImpersonate()) {
+        return;
+    }
     const std::optional<User> current = currentUser();
     if (!current || (!current->isAdmin() && !current->isImpersonating())) {
         m_session.presentAlert(Alert::ViewState{L10n::text("Impersonation.UnableToImpersonateAlert.title"),
@@ -176,8 +181,7 @@ void ImpersonateListViewModel::continueImpersonation(const ImpersonateUserData &
     // The alert may have waited while the app went away; its closed connection stays active until
     // another is chosen, and sending on it would only raise a send failure over a choice the
     // developer made for an app that is gone.
-    const MorvendaListener::ConnectionPtr connection = m_session.activeConnection();
-    if (!connection || !connection->isOpen()) {
+    if (!canImpersonate()) {
         return;
     }
     send(user);

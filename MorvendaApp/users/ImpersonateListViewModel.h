@@ -5,6 +5,7 @@
 
 #include "AppType.h"
 #include "ImpersonateUserData.h"
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaModel/User.h"
 
 #include <QCollator>
@@ -52,8 +53,14 @@ public:
     // Choosing the selected app again clears the app filter.
     void selectApp(AppType app);
 
+    // Impersonating is offered only while an app is active and still connected.
+    bool canImpersonate() const { return m_activeApp.isReachable(); }
+    // Tells when canImpersonate() may have changed, and what to say while the app is gone.
+    const ActiveApp &activeApp() const { return m_activeApp; }
+
     // Checks that the app's signed-in user may impersonate and that `user` belongs to that app,
-    // raising the matching alert, else asks the active app to impersonate `user`.
+    // raising the matching alert, else asks the active app to impersonate `user`. Nothing while
+    // the active app has disconnected.
     void impersonate(const ImpersonateUserData &user);
     // The mismatch alert's Continue: impersonates without checking again, on the app that is
     // active and still connected at that moment; nothing otherwise.
@@ -100,6 +107,7 @@ private:
     MorvendaListener &m_session;
     UserManager &m_userManager;
     ImpersonateUserStore &m_store;
+    ActiveApp m_activeApp;
     QCollator m_collator;
     QList<ImpersonateUserData> m_favoriteUsers;
     QList<ImpersonateUserData> m_displayUsers;

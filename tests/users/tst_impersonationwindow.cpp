@@ -5,6 +5,7 @@
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
 
+#include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/shell/ShellPalette.h"
@@ -25,7 +26,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,13 +46,6 @@ ImpersonateUserData record(const QString &name, const QString &token, std::optio
 {
     return ImpersonateUserData(token, std::move(retailerToken), std::move(brandToken), std::nullopt, name,
         std::move(email), std::move(country), favorite, std::nullopt, std::move(tags));
-}
-
-MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
-{
-    auto connection = std::make_shared<MorvendaConnection>(new QTcpSocket);
-    connection->setDisplayName(name);
-    return connection;
 }
 
 User appUser(const QString &token, bool isAdmin, std::optional<Retailer> retailer = {})
@@ -77,6 +70,7 @@ private slots:
     void deleteKeyRemovesTheSelectedUserEvenWhenHidden();
     void contextMenuFollowsTheUser();
     void theCurrentUserIsMarkedAndNotImpersonatedAgain();
+    void aGoneAppIsShownAndOffersNoImpersonation();
     void sheetSavesOnReturnOnlyWithAToken();
     void sheetCancelsWithEscapeAndChangesNothing();
     void screenshots_data();
@@ -84,6 +78,9 @@ private slots:
 
 private:
     void fill(const QList<ImpersonateUserData> &records);
+    // Connects `peer` as the app "Shop", signed in as `user`, and makes it the active app.
+    bool connectShop(ScriptedPeer &peer, const User &user);
+    ImpersonateUserViewContextMenu *menuFor(const QString &token) const;
     QStringList rowTexts() const;
     QRect rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const;
     QList<ImpersonateUserData> stored() const;
@@ -130,6 +127,25 @@ void TestImpersonationWindow::fill(const QList<ImpersonateUserData> &records)
     for (const ImpersonateUserData &user : records) {
         QVERIFY(m_store->upsert(user));
     }
+}
+
+bool TestImpersonationWindow::connectShop(ScriptedPeer &peer, const User &user)
+{
+    const MorvendaListener::ConnectionPtr app = m_tool->connectApp(peer, QStringLiteral("Shop"));
+    if (!app) {
+        return false;
+    }
+    m_users->storeUser(QStringLiteral("Shop"), user);
+    m_listener->select(app);
+    // The server's hello: once it is there, nothing is left to send when the app goes.
+    return m_listener->activeConnection() == app && QTest::qWaitFor([&] { return peer.frames().size() == 1; });
+}
+
+ImpersonateUserViewContextMenu *TestImpersonationWindow::menuFor(const QString &token) const
+{
+    QMenu *menu = m_view->contextMenuFor(m_view->model().indexOfToken(token));
+    menu->deleteLater();
+    return static_cast<ImpersonateUserViewContextMenu *>(menu);
 }
 
 QList<ImpersonateUserData> TestImpersonationWindow::stored() const
@@ -286,9 +302,8 @@ void TestImpersonationWindow::theCurrentUserIsMarkedAndNotImpersonatedAgain()
     fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1"))});
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    const auto app = connectionNamed(QStringLiteral("Shop"));
-    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("a1"), true));
-    m_listener->setActiveConnection(app);
+    ScriptedPeer shop;
+    QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
     const ImpersonateUserData ann = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
     QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, ann));
 
@@ -308,6 +323,49 @@ void TestImpersonationWindow::theCurrentUserIsMarkedAndNotImpersonatedAgain()
         rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
     QCOMPARE(alerts.size(), 1);
     QCOMPARE(m_listener->alertViewState()->title, QStringLiteral("Unable to Impersonate"));
+}
+
+// The active app disconnects: it stays the active one, but the window says it is gone and offers
+// no impersonation, and a click raises nothing; back under its name, the click reaches it.
+void TestImpersonationWindow::aGoneAppIsShownAndOffersNoImpersonation()
+{
+    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1")),
+        record(QStringLiteral("Bob"), QStringLiteral("admin"), QStringLiteral("r2"))});
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    ScriptedPeer shop;
+    QVERIFY(connectShop(shop, appUser(QStringLiteral("admin"), true)));
+    const PanelTopStrip *strip = m_view->findChild<PanelTopStrip *>();
+    QVERIFY(strip);
+    QCOMPARE(strip->note(), QString());
+    QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+
+    QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
+    const auto clickAnn = [this] {
+        QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
+            rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
+    };
+    shop.socket().disconnectFromHost();
+    QTRY_COMPARE(strip->note(), QStringLiteral("Shop has disconnected"));
+    QVERIFY(!m_view->viewModel().canImpersonate());
+    QVERIFY(!menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+    saveArtifact(m_view.get(), QStringLiteral("impersonation-app-gone.png"));
+    clickAnn();
+    m_view->viewModel().impersonate(m_view->viewModel().users().first());
+    QCoreApplication::processEvents();
+    QCOMPARE(alerts.size(), 0);
+
+    ScriptedPeer again;
+    QVERIFY(again.connectTo(m_listener->serverPort()));
+    again.handshake(QStringLiteral("Shop"));
+    QTRY_VERIFY(m_view->viewModel().canImpersonate());
+    QCOMPARE(strip->note(), QString());
+    QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+    QTRY_COMPARE(again.frames().size(), 1); // the server's hello
+    clickAnn();
+    QTRY_COMPARE(again.frames().size(), 2);
+    QCOMPARE(again.frames().last(), QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":"a1"}})"));
+    QCOMPARE(alerts.size(), 0);
 }
 
 void TestImpersonationWindow::sheetSavesOnReturnOnlyWithAToken()
@@ -368,9 +426,8 @@ void TestImpersonationWindow::screenshots()
             QStringLiteral("ITA"), QList<UserTag>{UserTag::CantPlaceOrder, UserTag::OstranePaused},
             QStringLiteral("luca@negozio.example"))});
     QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_luca")).value()->id, QStringLiteral("Has a cart with 40 items")));
-    const auto app = connectionNamed(QStringLiteral("Shop"));
-    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("u_fiona"), true));
-    m_listener->setActiveConnection(app);
+    ScriptedPeer shop;
+    QVERIFY(connectShop(shop, appUser(QStringLiteral("u_fiona"), true)));
     // The view reads the palette when built: build it again under the scheme being shot.
     m_tester.reset();
     m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,

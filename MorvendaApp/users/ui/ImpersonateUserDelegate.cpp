@@ -9,6 +9,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/CountryFlagMapper.h"
@@ -87,10 +88,11 @@ QString nameSymbol(bool current)
 
 } // namespace
 
-ImpersonateUserDelegate::ImpersonateUserDelegate(MorvendaListener &session, UserManager &userManager,
-    AvatarLoader &avatars, Actions actions, QObject *parent)
+ImpersonateUserDelegate::ImpersonateUserDelegate(MorvendaListener &session, const ActiveApp &app,
+    UserManager &userManager, AvatarLoader &avatars, Actions actions, QObject *parent)
     : QStyledItemDelegate(parent)
     , m_session(session)
+    , m_app(app)
     , m_userManager(userManager)
     , m_avatars(avatars)
     , m_actions(std::move(actions))
@@ -214,7 +216,7 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
         secondary.setAlphaF(0.75f);
     }
     const bool current = isCurrentUser(m_session, m_userManager, user);
-    const bool connected = m_session.activeConnection() != nullptr;
+    const bool connected = m_app.isReachable();
     const qreal dpr = painter->device()->devicePixelRatioF();
     const QColor green = darkenedForLightMode(namedColor(NamedColor::Green, palette), palette);
 
@@ -316,7 +318,7 @@ bool ImpersonateUserDelegate::editorEvent(QEvent *event, QAbstractItemModel *mod
     }
     if (g.name.contains(at)) {
         // Disabled while no app is connected; nothing to do for the user the app already is.
-        if (m_session.activeConnection() && !isCurrentUser(m_session, m_userManager, user) && m_actions.impersonate) {
+        if (m_app.isReachable() && !isCurrentUser(m_session, m_userManager, user) && m_actions.impersonate) {
             m_actions.impersonate(user);
         }
         return true;

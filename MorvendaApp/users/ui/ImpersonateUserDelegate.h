@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class ActiveApp;
 class AvatarLoader;
 class MorvendaListener;
 class UserManager;
@@ -44,8 +45,9 @@ public:
         int height = 0;
     };
 
-    ImpersonateUserDelegate(MorvendaListener &session, UserManager &userManager, AvatarLoader &avatars,
-        Actions actions, QObject *parent = nullptr);
+    // The name buttons are live only while `app` is reachable.
+    ImpersonateUserDelegate(MorvendaListener &session, const ActiveApp &app, UserManager &userManager,
+        AvatarLoader &avatars, Actions actions, QObject *parent = nullptr);
 
     // True when the active app reports a signed-in user with exactly this token.
     static bool isCurrentUser(const MorvendaListener &session, const UserManager &userManager,
@@ -74,6 +76,7 @@ private:
     void paintUser(QPainter *painter, const QStyleOptionViewItem &option, const ImpersonateUserData &user) const;
 
     MorvendaListener &m_session;
+    const ActiveApp &m_app;
     UserManager &m_userManager;
     AvatarLoader &m_avatars;
     Actions m_actions;

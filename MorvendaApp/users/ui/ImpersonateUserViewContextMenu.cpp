@@ -34,7 +34,7 @@ ImpersonateUserViewContextMenu::ImpersonateUserViewContextMenu(const Impersonate
     QAction *impersonate = current
         ? add(QStringLiteral("checkmark.circle.fill"), L10n::text("Active"), namedColor(NamedColor::Green, colours))
         : add(QStringLiteral("arrow.up.and.person.rectangle.portrait"), L10n::text("Impersonate"), primary);
-    impersonate->setEnabled(session.activeConnection() && !current);
+    impersonate->setEnabled(viewModel.canImpersonate() && !current);
     connect(impersonate, &QAction::triggered, &viewModel, [&viewModel, user] { viewModel.impersonate(user); });
 
     QAction *admin = add(QStringLiteral("arrow.forward.circle"), L10n::text("User.openOnAdmin"),

@@ -11,6 +11,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/ActiveApp.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
@@ -72,6 +73,9 @@ void ImpersonationListView::buildLayout()
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    // Room for the pop-out button, which floats over the panel's top edge, and the note that the
+    // app has gone.
+    column->addWidget(PanelTopStrip::following(m_viewModel->activeApp(), this));
 
     auto *listArea = new QWidget(this);
     m_stack = new QStackedLayout(listArea);
@@ -82,8 +86,7 @@ void ImpersonationListView::buildLayout()
     // The first section starts a little below the top.
     auto *listPage = new QWidget(listArea);
     auto *pageLayout = new QVBoxLayout(listPage);
-    // Below the strip of the pop-out button, which floats over the panel's top edge.
-    pageLayout->setContentsMargins(0, externalWindowStripHeight(), 0, 0);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
     m_list = new QListView(listPage);
     pageLayout->addWidget(m_list);
     m_list->setObjectName(QStringLiteral("impersonationList"));
@@ -103,7 +106,8 @@ void ImpersonationListView::buildLayout()
     actions.toggleFavorite = [this](const ImpersonateUserData &user) { m_viewModel->toggleFavorite(user); };
     actions.impersonate = [this](const ImpersonateUserData &user) { m_viewModel->impersonate(user); };
     actions.setNotes = [this](const QString &notes, const ImpersonateUserData &user) { m_viewModel->setNotes(notes, user); };
-    m_delegate = new ImpersonateUserDelegate(m_session, m_userManager, m_avatars, std::move(actions), m_list);
+    m_delegate = new ImpersonateUserDelegate(m_session, m_viewModel->activeApp(), m_userManager, m_avatars,
+        std::move(actions), m_list);
     m_list->setItemDelegate(m_delegate);
     m_stack->addWidget(listPage);
     column->addWidget(listArea, 1);
@@ -192,9 +196,10 @@ void ImpersonationListView::connectSignals()
             menu->popup(m_list->viewport()->mapToGlobal(at));
         }
     });
-    // The current user's ring and the name buttons follow the app and what it reports.
+    // The current user's ring and the name buttons follow the app, its connection and what it
+    // reports.
     const auto repaint = [this] { m_list->viewport()->update(); };
-    connect(&m_session, &MorvendaListener::activeConnectionChanged, m_list, repaint);
+    connect(&m_viewModel->activeApp(), &ActiveApp::changed, m_list, repaint);
     connect(&m_userManager, &UserManager::hasUpdatedUser, m_list, repaint);
     connect(&m_avatars, &AvatarLoader::finished, m_list, repaint);
 }
