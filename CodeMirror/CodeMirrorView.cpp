@@ -103,6 +103,7 @@ void CodeMirrorView::connectSignals()
     connect(&model, &CodeMirrorViewModel::lineWrappingChanged, this, &CodeMirrorView::pushSettings);
     connect(&model, &CodeMirrorViewModel::readOnlyChanged, this, &CodeMirrorView::pushSettings);
     connect(&model, &CodeMirrorViewModel::languageChanged, this, &CodeMirrorView::pushSettings);
+    connect(&model, &CodeMirrorViewModel::followsEndChanged, this, &CodeMirrorView::pushSettings);
 
     connect(m_bridge, &CodeMirrorBridge::posted, m_coordinator, &CodeMirrorCoordinator::pageDidPost);
     const QUrl pageUrl = m_page->pageUrl();
@@ -142,6 +143,7 @@ void CodeMirrorView::pushSettings()
     m_coordinator->callJavascript({QString(PageFunction::SetLineWrapping), value(model.lineWrapping())}, {});
     m_coordinator->callJavascript({QString(PageFunction::SetReadOnly), value(model.readOnly())}, {});
     m_coordinator->callJavascript({QString(PageFunction::SetLanguage), value(rawValue(model.language()))}, {});
+    m_coordinator->callJavascript({QString(PageFunction::SetFollowsEnd), value(model.followsEnd())}, {});
 }
 
 void CodeMirrorView::showContextMenu(const QPoint &position)

@@ -37,6 +37,12 @@ void CodeMirrorViewModel::setLanguage(Language language)
     emit languageChanged(language);
 }
 
+void CodeMirrorViewModel::setFollowsEnd(bool on)
+{
+    m_followsEnd = on;
+    emit followsEndChanged(on);
+}
+
 void CodeMirrorViewModel::setContent(const QString &text)
 {
     executeJS({QString(PageFunction::SetContent), {{QStringLiteral("value"), text}}});

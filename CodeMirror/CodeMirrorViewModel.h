@@ -1,7 +1,7 @@
 // The state of one code viewer and its road into the editor page. A window creates it, keeps it
 // for the viewer's lifetime and hands it to a CodeMirrorView; main thread only.
 //
-// The four display settings are published (each assignment emits after storing, equal values
+// The five display settings are published (each assignment emits after storing, equal values
 // included) and may be set before any host exists. Script calls go to the most recently made
 // host while it lives; with no host, setContent is ignored and getContent fails.
 #pragma once
@@ -44,10 +44,14 @@ public:
     bool lineWrapping() const { return m_lineWrapping; }
     bool readOnly() const { return m_readOnly; }
     Language language() const { return m_language; }
+    // A log's viewer: it opens at the end of its text and keeps a reader who is at the end there
+    // whatever the new text, one whose start was trimmed included.
+    bool followsEnd() const { return m_followsEnd; }
     void setDarkMode(bool on);
     void setLineWrapping(bool on);
     void setReadOnly(bool on);
     void setLanguage(Language language);
+    void setFollowsEnd(bool on);
 
     // Replaces the page's whole text; returns at once and reports nothing.
     void setContent(const QString &text);
@@ -74,6 +78,7 @@ signals:
     void lineWrappingChanged(bool on);
     void readOnlyChanged(bool on);
     void languageChanged(Language language);
+    void followsEndChanged(bool on);
 
 private:
     LoadSuccess m_onLoadSuccess;
@@ -84,5 +89,6 @@ private:
     bool m_darkMode = false;
     bool m_lineWrapping = false;
     bool m_readOnly = false;
+    bool m_followsEnd = false;
     Language m_language = Language::Json;
 };

@@ -24,6 +24,7 @@ inline constexpr QLatin1StringView SetDarkMode{"CodeMirror.setDarkMode(value)"};
 inline constexpr QLatin1StringView SetLineWrapping{"CodeMirror.setLineWrapping(value)"};
 inline constexpr QLatin1StringView SetReadOnly{"CodeMirror.setReadOnly(value)"};
 inline constexpr QLatin1StringView SetLanguage{"CodeMirror.setLanguage(value)"};
+inline constexpr QLatin1StringView SetFollowsEnd{"CodeMirror.setFollowsEnd(value)"};
 inline constexpr QLatin1StringView SetContent{"CodeMirror.setContent(value)"};
 inline constexpr QLatin1StringView GetContent{"CodeMirror.getContent()"};
 
@@ -31,6 +32,6 @@ inline bool isSetter(QStringView functionString)
 {
     return functionString == SetDarkMode || functionString == SetLineWrapping
         || functionString == SetReadOnly || functionString == SetLanguage
-        || functionString == SetContent;
+        || functionString == SetFollowsEnd || functionString == SetContent;
 }
 } // namespace PageFunction

@@ -142,7 +142,7 @@ private slots:
         show(view);
         model.setContent(QStringLiteral("<a>held</a>"));
         QVERIFY(!view.coordinator().pageLoaded());
-        QCOMPARE(view.coordinator().pendingCount(), 5);
+        QCOMPARE(view.coordinator().pendingCount(), 6); // five settings and the text
         QVERIFY(waitReady(view));
         QTRY_COMPARE(loaded, 1);
         QCOMPARE(view.coordinator().pendingCount(), 0);
@@ -337,6 +337,35 @@ private slots:
         m_model.setLineWrapping(false);
     }
 
+    // The console's log drops its oldest lines once it is full, so its next text no longer
+    // starts with the last one: a log's viewer still opens, and stays, at the newest line.
+    void aFollowedLogOpensAtItsEndAndStaysThereWhenTrimmed()
+    {
+        m_model.setFollowsEnd(true);
+        QStringList lines;
+        for (int i = 0; i < 400; ++i)
+            lines.append(QStringLiteral("line %1").arg(i));
+        const QString gap = QStringLiteral("(() => { const s = document.querySelector('.cm-scroller');"
+                                           " return String(s.scrollHeight - s.clientHeight - s.scrollTop); })()");
+        const auto show = [&](const QString &text) {
+            m_model.setContent(text);
+            return waitUntil([&] { return describe(m_model).value(QStringLiteral("length")).toInt() == text.size(); });
+        };
+        QVERIFY(show(QString()));
+        QVERIFY(show(lines.join(u'\n')));
+        QVERIFY(waitUntil([&] { return evaluate(m_model, gap).mid(5).toDouble() < 8; }));
+        for (int round = 0; round < 3; ++round) {
+            lines = lines.mid(50);
+            lines.prepend(QStringLiteral("… %1 earlier lines were dropped").arg(50 * (round + 1)));
+            lines.append(QStringLiteral("newest %1").arg(round));
+            QVERIFY(show(lines.join(u'\n')));
+            QTest::qWait(50); // a few frames for the editor to measure what it shows
+            QVERIFY2(evaluate(m_model, gap).mid(5).toDouble() < 8, qPrintable(evaluate(m_model, gap)));
+        }
+        m_model.setFollowsEnd(false);
+        QVERIFY(show(QString()));
+    }
+
     void navigationAfterTheLoadIsRefused()
     {
         auto *page = qobject_cast<CodeMirrorPage *>(m_view->webView()->page());
@@ -432,7 +461,7 @@ private slots:
         }
         const qint64 growth = residentBytes() - before;
         QVERIFY(!view.coordinator().pageLoaded());
-        QCOMPARE(view.coordinator().pendingCount(), 5);
+        QCOMPARE(view.coordinator().pendingCount(), 6);
         QVERIFY2(growth < 64 * 1024 * 1024, qPrintable(QStringLiteral("grew by %1 MB").arg(growth >> 20)));
         QVERIFY(waitReady(view));
         QCOMPARE(evaluate(model, QStringLiteral("String(CodeMirror.getContent().length)")), QStringLiteral("text:%1").arg(log.size()));

@@ -28,7 +28,7 @@ const languages = {
     txt: () => [],
 };
 
-const settings = { darkMode: false, lineWrapping: false, readOnly: false, language: "json" };
+const settings = { darkMode: false, lineWrapping: false, readOnly: false, language: "json", followsEnd: false };
 // The line break the current text uses; see lineBreakOf().
 let lineBreak = "\n";
 
@@ -173,6 +173,10 @@ const api = {
         settings.language = value;
         reconfigure(languageSlot, languages[value]());
     },
+    setFollowsEnd(value) {
+        requireBool("setFollowsEnd", value);
+        settings.followsEnd = value;
+    },
     setContent(value) {
         if (typeof value !== "string") {
             throw new TypeError("setContent expects a text");
@@ -185,14 +189,17 @@ const api = {
         const scroller = view.scrollDOM;
         const scrollTop = scroller.scrollTop;
         const atEnd = old.doc.length > 0 && scroller.scrollHeight - scroller.clientHeight - scrollTop < kEndSlack;
+        // A log opens at its newest line and keeps a reader at the end there, also when its
+        // oldest lines were dropped (the text then no longer starts with the old one).
+        const toEnd = (keepPlace || settings.followsEnd) && (atEnd || (settings.followsEnd && old.doc.length === 0));
         lineBreak = lineBreakOf(value);
         // A fresh state rather than a change: it takes the new line separator and drops an undo
         // history that would only lead back to an earlier message.
         view.setState(EditorState.create({ doc: value, extensions: extensions() }));
-        if (keepPlace && atEnd) {
+        if (toEnd) {
             // Scrolled after the editor has measured what it shows.
             view.dispatch({ effects: EditorView.scrollIntoView(value.length, { y: "end" }) });
-        } else if (keepPlace) {
+        } else if (keepPlace || settings.followsEnd) {
             scroller.scrollTop = scrollTop;
         }
     },
