@@ -1,7 +1,8 @@
-# Server: end-to-end throughput and main-loop stall over loopback, and the memory a huge frame costs.
+# Server: end-to-end throughput and main-loop stall over loopback, and the memory a huge frame and a
+# stream of undecodable frames cost.
 find_package(Threads REQUIRED)
 if(TARGET MorvendaSession)
-    foreach(bench server_loopback server_oversize)
+    foreach(bench server_loopback server_oversize server_garbage)
         add_executable(${bench} ${bench}.cpp server_peer.h)
         target_link_libraries(${bench} PRIVATE morvenda_common MorvendaSession Threads::Threads)
     endforeach()

@@ -6,32 +6,28 @@
 #include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
+#include "MorvendaModel/Utf8Text.h"
 
-#include <QStringDecoder>
 
 namespace {
 
 // The message as text for the log: at most maxBytes of it (cut at a character boundary) and
-// its full size, or nullopt when it is not UTF-8.
+// its full size, or nullopt when it is not UTF-8. Only the part shown is converted, so a large
+// message costs no copy of itself.
 std::optional<QString> loggableText(const QByteArray &message, qsizetype maxBytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // A body that is not UTF-8 anywhere, the part not shown included, is reported as such.
+    if (!Utf8Text::isValid(message)) {
+        return std::nullopt;
+    }
     if (message.size() <= maxBytes) {
-        QString text = decoder.decode(message);
-        return decoder.hasError() ? std::nullopt : std::optional<QString>(text);
+        return QString::fromUtf8(message);
     }
     qsizetype cut = maxBytes;
     while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) {
         --cut;
     }
-    QString text = decoder.decode(QByteArrayView(message).first(cut));
-    // The rest must be valid too: a body that is not UTF-8 is reported as such.
-    QStringDecoder rest(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    rest.decode(QByteArrayView(message).sliced(cut));
-    if (decoder.hasError() || rest.hasError()) {
-        return std::nullopt;
-    }
-    return text + QStringLiteral(" … (%1 bytes)").arg(message.size());
+    return QString::fromUtf8(QByteArrayView(message).first(cut)) + QStringLiteral(" … (%1 bytes)").arg(message.size());
 }
 
 } // namespace
@@ -76,7 +72,7 @@ void PayloadDispatcher::dispatch(const ConnectionPtr &connection, const QByteArr
     case Payload::Kind::Handshake: {
         const QString name = *payload->asHandshake();
         m_to.logger.append(QStringLiteral("Received client handshake: ") + name + QStringLiteral(". Sending hello."));
-        qCInfo(lcMorvendaListener, "Received client handshake: %s. Sending hello.", qUtf8Printable(name));
+        qCInfo(lcMorvendaListener, "Received client handshake: %s. Sending hello.", qUtf8Printable(Logger::excerpt(name)));
         emit handshakeReceived(connection, name);
         break;
     }

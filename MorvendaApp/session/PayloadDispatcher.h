@@ -36,8 +36,9 @@ class PayloadDispatcher : public QObject
 public:
     using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
 
-    // Undecodable messages are logged with at most this much of their text.
-    static constexpr qsizetype maxLoggedBodyBytes = 64 * 1024;
+    // Undecodable messages are logged with at most this much of their text: enough to see what
+    // an app sent, while an app whose every message fails cannot flood the log.
+    static constexpr qsizetype maxLoggedBodyBytes = 4 * 1024;
 
     explicit PayloadDispatcher(const ListenerCollaborators &collaborators, QObject *parent = nullptr);
 

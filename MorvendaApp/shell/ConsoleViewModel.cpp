@@ -22,22 +22,24 @@ void ConsoleViewModel::setup(Logger &logger, CodeMirrorViewModel &codeMirror)
     // One subscription only: a second one would show every later line twice.
     disconnect(m_subscription);
     m_codeMirror = &codeMirror;
+    m_logger = &logger;
     codeMirror.setLanguage(Language::Html);
-    // The copy and the subscription are taken in the same main-thread step, and the logger
-    // publishes each line in the step that stores it, so no line is missed or seen twice.
-    m_log = logger.log();
+    // A log trimmed at its start is no longer a text that only grows: the viewer keeps a reader
+    // at the newest line all the same, and opens there.
+    codeMirror.setFollowsEnd(true);
     m_subscription = connect(&logger, &Logger::updatedChanged, this, &ConsoleViewModel::handleUpdate);
     push();
 }
 
-void ConsoleViewModel::handleUpdate(const std::optional<QString> &line)
+void ConsoleViewModel::handleUpdate(const std::optional<QString> &)
 {
-    if (line) {
-        m_log.append(*line);
-    } else {
-        m_log.clear();
-    }
     schedulePush();
+}
+
+const QStringList &ConsoleViewModel::log() const
+{
+    static const QStringList none;
+    return m_logger ? m_logger->log() : none;
 }
 
 void ConsoleViewModel::schedulePush()

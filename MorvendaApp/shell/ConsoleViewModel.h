@@ -1,4 +1,7 @@
-// The console's copy of the application log, fed to one code viewer as the lines joined by "\n".
+// The console's view of the application log, fed to one code viewer as the lines joined by "\n".
+// It reads the lines from the log itself rather than keeping a copy: the log publishes each line
+// in the step that stores it, so what it holds is what a copy would hold, and its budget bounds
+// the console too.
 // However fast lines arrive, the viewer gets at most one new text per push interval (the first
 // change at once, the latest text after the interval), so a burst costs a handful of page updates
 // instead of one whole-log copy per line. Every push copies the whole log into the page, so the
@@ -32,16 +35,17 @@ public:
 
     explicit ConsoleViewModel(QObject *parent = nullptr);
 
-    // Follows `logger` from now on, starting from a copy of its lines, and shows them in
+    // Follows `logger` from now on, starting with the lines it holds, and shows them in
     // `codeMirror` (html highlighting). A second call replaces the first one's log and viewer.
     void setup(Logger &logger, CodeMirrorViewModel &codeMirror);
 
-    // One published value of the log: a line to append, or none when the log was cleared.
+    // One published value of the log (a new line, or none when it was cleared): the log changed.
     void handleUpdate(const std::optional<QString> &line);
 
-    const QStringList &log() const { return m_log; }
+    // The lines shown: the followed log's; none before setup.
+    const QStringList &log() const;
     // What the viewer shows once the pending push has run.
-    QString text() const { return m_log.join(QLatin1Char('\n')); }
+    QString text() const { return log().join(QLatin1Char('\n')); }
     // Whether a newer text waits for the interval to pass.
     bool hasPendingPush() const { return m_dirty; }
     // The wait after the last push before a newer text may follow.
@@ -52,7 +56,7 @@ private:
     void push();
 
     QPointer<CodeMirrorViewModel> m_codeMirror;
-    QStringList m_log;
+    QPointer<Logger> m_logger;
     QMetaObject::Connection m_subscription;
     QTimer m_throttle;
     bool m_dirty = false;

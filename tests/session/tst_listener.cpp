@@ -259,10 +259,12 @@ void tst_Listener::undecodableMessagesAreLogged_data()
         << QByteArray("\xff\xfe{") << QStringLiteral("<ERROR: Data Received: -- Unable to convert to utf8 string -->");
     QTest::addRow("line feeds of the body become spaces")
         << QByteArray("{\n\"x\"") << QStringLiteral("<ERROR: Data Received: { \"x\">");
-    const QByteArray big = QByteArray("[") + QByteArray(200'000, '1');
-    QTest::addRow("a large body shows its first 64 KiB and its size")
-        << big << QStringLiteral("<ERROR: Data Received: ") + QString::fromLatin1(big.left(64 * 1024))
-            + QStringLiteral(" … (200001 bytes)>");
+    const QByteArray big = QByteArray("[") + QByteArray(1 << 20, '1');
+    QTest::addRow("a 1 MiB body shows its first 4 KiB and its size")
+        << big << QStringLiteral("<ERROR: Data Received: ") + QString::fromLatin1(big.left(4 * 1024))
+            + QStringLiteral(" … (1048577 bytes)>");
+    QTest::addRow("a large body invalid only past the part shown is named as not UTF-8")
+        << QByteArray(QByteArray(100'000, 'a') + "\xff") << QStringLiteral("<ERROR: Data Received: -- Unable to convert to utf8 string -->");
 }
 
 void tst_Listener::undecodableMessagesAreLogged()

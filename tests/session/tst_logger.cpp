@@ -13,6 +13,9 @@ private slots:
     void storesOneLinePerWrite();
     void publishesInWriteOrderWithTheLineAlreadyStored();
     void linesFromAnotherThreadArriveInOrderOnTheOwnerThread();
+    void staysWithinItsBudgetKeepingTheNewestLines_data();
+    void staysWithinItsBudgetKeepingTheNewestLines();
+    void aLongLineIsCutAndSaysHowMuch();
 };
 
 void TestLogger::storesOneLinePerWrite_data()
@@ -83,6 +86,71 @@ void TestLogger::linesFromAnotherThreadArriveInOrderOnTheOwnerThread()
     QCOMPARE(published, expected);
     QCOMPARE(logger.log(), expected);
     QVERIFY(allOnOwnerThread);
+}
+
+namespace {
+
+qsizetype characterCount(const QStringList &lines)
+{
+    qsizetype count = 0;
+    for (const QString &line : lines)
+        count += line.size();
+    return count;
+}
+
+} // namespace
+
+void TestLogger::staysWithinItsBudgetKeepingTheNewestLines_data()
+{
+    QTest::addColumn<qsizetype>("lineLength");
+    QTest::addColumn<int>("lines");
+    QTest::addRow("long lines reach the character budget") << Logger::maxLineLength << 3000;
+    QTest::addRow("short lines reach the line budget") << qsizetype(20) << int(Logger::maxLines * 3);
+}
+
+void TestLogger::staysWithinItsBudgetKeepingTheNewestLines()
+{
+    QFETCH(qsizetype, lineLength);
+    QFETCH(int, lines);
+    Logger logger;
+    QStringList written;
+    for (int i = 0; i < lines; ++i) {
+        written.append(QStringLiteral("%1 ").arg(i, 6) + QString(lineLength - 7, u'x'));
+        logger.append(written.last());
+        // Checked along the way, not only at the end: the budget holds at every step.
+        if (i % 997 == 0) {
+            QVERIFY(characterCount(logger.log()) <= Logger::maxCharacters + 100);
+            QVERIFY(logger.log().size() <= Logger::maxLines + 1);
+        }
+    }
+    const QStringList &log = logger.log();
+    const qsizetype kept = log.size() - 1;
+    QVERIFY(kept > 0 && logger.droppedLines() == lines - kept);
+    QCOMPARE(log.first(), QStringLiteral("… %1 earlier lines were dropped; the log keeps only its newest lines").arg(lines - kept));
+    QCOMPARE(log.mid(1), written.mid(lines - kept)); // the newest lines, whole and in order
+    QVERIFY(characterCount(log) <= Logger::maxCharacters + 100);
+
+    // Clearing forgets the dropped lines too.
+    logger.clear();
+    logger.append(QStringLiteral("fresh"));
+    QCOMPARE(logger.log(), QStringList{QStringLiteral("fresh")});
+    QCOMPARE(logger.droppedLines(), 0);
+}
+
+void TestLogger::aLongLineIsCutAndSaysHowMuch()
+{
+    Logger logger;
+    const QString name = QString(200'000, u'n');
+    logger.append(QStringLiteral("Received client handshake: ") + name);
+    logger.error(QString(Logger::maxLineLength, u'e') + QStringLiteral("\nmore"));
+    const QStringList &log = logger.log();
+    QCOMPARE(log.at(0).size(), Logger::maxLineLength + QStringLiteral(" … (%1 characters more)").arg(200'027 - Logger::maxLineLength).size());
+    QVERIFY(log.at(0).endsWith(QStringLiteral("nnn … (%1 characters more)").arg(200'027 - Logger::maxLineLength)));
+    // An error line keeps its closing marker, and a cut never splits a surrogate pair.
+    QVERIFY(log.at(1).endsWith(QStringLiteral("eee … (5 characters more)>")));
+    const QString pairs = QString(Logger::maxLineLength, u'a').replace(Logger::maxLineLength - 1, 1, QStringLiteral("😀"));
+    QVERIFY(Logger::excerpt(pairs).startsWith(QString(Logger::maxLineLength - 1, u'a') + QStringLiteral(" … (2 characters more)")));
+    QCOMPARE(Logger::excerpt(QStringLiteral("short")), QStringLiteral("short"));
 }
 
 QTEST_GUILESS_MAIN(TestLogger)

@@ -20,6 +20,7 @@ private slots:
     void aBurstEndsWithExactlyItsLinesInAFewPushes();
     void aSecondSetupDoesNotShowLinesTwice();
     void aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText();
+    void aFullLogIsShownFromItsDroppedLinesNoticeToItsNewestLine();
 
 private:
     // The last text handed to the page, and how many texts were handed.
@@ -119,10 +120,10 @@ void TestConsoleViewModel::aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText(
     QCOMPARE(ConsoleViewModel::pushIntervalFor(40'000'000), 4100);
     QCOMPARE(ConsoleViewModel::pushIntervalFor(qsizetype(1) << 40), 60'000);
 
-    // Undecodable messages are logged with up to 64 KiB of their text each.
+    // Lines as long as the log keeps them.
     m_console->setup(*m_logger, *m_codeMirror);
-    const QString dump(65'536, u'x');
-    for (int i = 0; i < 40; ++i)
+    const QString dump(Logger::maxLineLength, u'x');
+    for (int i = 0; i < 160; ++i)
         m_logger->append(dump);
     QVERIFY(m_console->currentPushIntervalMs() == ConsoleViewModel::minPushIntervalMs);
     QTRY_VERIFY(!m_console->hasPendingPush());
@@ -133,6 +134,20 @@ void TestConsoleViewModel::aHugeLogIsRefreshedLessOftenButEndsWithItsLatestText(
     QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
     QVERIFY(shownText().endsWith(QStringLiteral("\nlast")));
     QCOMPARE(shownText().size(), m_logger->log().join(QLatin1Char('\n')).size());
+}
+
+void TestConsoleViewModel::aFullLogIsShownFromItsDroppedLinesNoticeToItsNewestLine()
+{
+    m_console->setup(*m_logger, *m_codeMirror);
+    QVERIFY(m_codeMirror->followsEnd()); // opens at the newest line, and stays there while trimmed
+    const QString line(Logger::maxLineLength, u'x');
+    for (int i = 0; i < 400; ++i)
+        m_logger->append(line);
+    m_logger->append(QStringLiteral("newest"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
+    QVERIFY(shownText().startsWith(QStringLiteral("… %1 earlier lines were dropped").arg(m_logger->droppedLines())));
+    QVERIFY(shownText().endsWith(QStringLiteral("\nnewest")));
+    QCOMPARE(shownText(), m_logger->log().join(QLatin1Char('\n')));
 }
 
 QTEST_GUILESS_MAIN(TestConsoleViewModel)
