@@ -74,26 +74,19 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
     forgetPrevious(filter);
     filter.bits.assign(words, 0);
 
-    // The text filter reads the path texts; a path too long for them is read from its exchange.
-    const auto *text = dynamic_cast<const PathTextFilterPredicate *>(&predicate);
-    std::optional<PathTextIndex::Needle> needle;
-    if (text && text->text() && !text->text()->isEmpty() && paths.size() >= count)
-        needle.emplace(*text->text());
-    const bool containing = text && text->mode() == PathTextFilterPredicate::Mode::Containing;
-    const auto textAccepts = [&](size_t i) {
-        switch (paths.contains(i, *needle)) {
-        case PathTextIndex::Found::Absent: return false;
-        case PathTextIndex::Found::Yes: return containing;
-        case PathTextIndex::Found::No: return !containing;
-        case PathTextIndex::Found::Unindexed: break;
-        }
+    // Predicates of the request path alone read the path texts, not the exchanges (but for a
+    // path too long to be kept there).
+    const bool byPath = predicate.readsOnlyRequestPath() && paths.size() >= count;
+    const auto pathAccepts = [&](size_t i) {
+        if (const std::optional<bool> accepted = predicate.matchPath(paths, i))
+            return *accepted;
         return predicate.match(exchangeAt(i));
     };
 
     // Each range of 64-position words is matched on its own, in parallel for large stores; every
     // range writes only its own words.
     const auto matchWords = [&](std::pair<size_t, size_t> range) {
-        if (needle) {
+        if (byPath) {
             for (size_t w = range.first; w < range.second; ++w) {
                 const quint64 inStore = w + 1 < words || count % 64 == 0 ? ~quint64(0)
                                                                          : (quint64(1) << (count % 64)) - 1;
@@ -104,7 +97,7 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
                                                                     : inStore;
                 for (; candidates != 0; candidates &= candidates - 1) {
                     const int bit = std::countr_zero(candidates);
-                    if (textAccepts(w * 64 + size_t(bit)))
+                    if (pathAccepts(w * 64 + size_t(bit)))
                         accepted |= quint64(1) << bit;
                 }
                 filter.bits[w] = accepted;

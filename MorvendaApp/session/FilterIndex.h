@@ -2,9 +2,9 @@
 // positions in acceptance order (what the key's results report) and as a bit set over exchange
 // positions (what the timeline is built from). Knows exchanges only by position; the repository
 // hands them in. Main thread; matching a whole store runs the predicate on worker threads, which
-// its contract allows. The text filter is matched against the store's path texts rather than the
-// exchanges, and a text filter replacing another one (the next keystroke) tests only the
-// positions whose answer can change.
+// its contract allows. Predicates of the request path alone (the text and quick filters) are
+// matched against the store's path texts rather than the exchanges, and a text filter replacing
+// another one (the next keystroke) tests only the positions whose answer can change.
 #pragma once
 
 #include "MorvendaApp/session/FilterPredicate.h"

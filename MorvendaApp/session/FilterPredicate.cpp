@@ -55,6 +55,38 @@ bool pathContains(const Exchange &exchange, const QString &part)
     return path && path->contains(part, Qt::CaseSensitive);
 }
 
+std::vector<PathTextIndex::Needle> needlesOf(const QStringList &texts)
+{
+    std::vector<PathTextIndex::Needle> needles;
+    for (const QString &text : texts)
+        needles.emplace_back(text);
+    return needles;
+}
+
+// The same two tests on a store's path texts; none when the path's text is not kept there.
+std::optional<bool> pathIsOneOf(const PathTextIndex &paths, size_t position,
+                                const std::vector<PathTextIndex::Needle> &needles)
+{
+    for (const PathTextIndex::Needle &needle : needles) {
+        switch (paths.equals(position, needle)) {
+        case PathTextIndex::Found::Yes: return true;
+        case PathTextIndex::Found::No: break;
+        case PathTextIndex::Found::Absent: return false;
+        case PathTextIndex::Found::Unindexed: return std::nullopt;
+        }
+    }
+    return false;
+}
+
+std::optional<bool> pathContains(const PathTextIndex &paths, size_t position, const PathTextIndex::Needle &needle)
+{
+    switch (paths.contains(position, needle)) {
+    case PathTextIndex::Found::Yes: return true;
+    case PathTextIndex::Found::Unindexed: return std::nullopt;
+    default: return false;
+    }
+}
+
 } // namespace
 
 AllFilterPredicate::AllFilterPredicate(PredicateRegister registration)
@@ -68,7 +100,9 @@ bool AllFilterPredicate::match(const Exchange &) const
 }
 
 AnalyticsFilterPredicate::AnalyticsFilterPredicate(PredicateRegister registration, QStringList knownAnalyticsPaths)
-    : m_registration(registration), m_knownAnalyticsPaths(std::move(knownAnalyticsPaths))
+    : m_registration(registration)
+    , m_knownAnalyticsPaths(std::move(knownAnalyticsPaths))
+    , m_needles(needlesOf(m_knownAnalyticsPaths))
 {
 }
 
@@ -77,8 +111,15 @@ bool AnalyticsFilterPredicate::match(const Exchange &exchange) const
     return pathIsOneOf(exchange, m_knownAnalyticsPaths);
 }
 
+std::optional<bool> AnalyticsFilterPredicate::matchPath(const PathTextIndex &paths, size_t position) const
+{
+    return pathIsOneOf(paths, position, m_needles);
+}
+
 SettingFilterPredicate::SettingFilterPredicate(PredicateRegister registration, QStringList knownSettingAssignmentPaths)
-    : m_registration(registration), m_knownSettingAssignmentPaths(std::move(knownSettingAssignmentPaths))
+    : m_registration(registration)
+    , m_knownSettingAssignmentPaths(std::move(knownSettingAssignmentPaths))
+    , m_needles(needlesOf(m_knownSettingAssignmentPaths))
 {
 }
 
@@ -87,14 +128,26 @@ bool SettingFilterPredicate::match(const Exchange &exchange) const
     return pathIsOneOf(exchange, m_knownSettingAssignmentPaths);
 }
 
+std::optional<bool> SettingFilterPredicate::matchPath(const PathTextIndex &paths, size_t position) const
+{
+    return pathIsOneOf(paths, position, m_needles);
+}
+
 MilestoneFilterPredicate::MilestoneFilterPredicate(PredicateRegister registration, QString knownMilestonePath)
-    : m_registration(registration), m_knownMilestonePath(std::move(knownMilestonePath))
+    : m_registration(registration)
+    , m_knownMilestonePath(std::move(knownMilestonePath))
+    , m_needle(m_knownMilestonePath)
 {
 }
 
 bool MilestoneFilterPredicate::match(const Exchange &exchange) const
 {
     return pathContains(exchange, m_knownMilestonePath);
+}
+
+std::optional<bool> MilestoneFilterPredicate::matchPath(const PathTextIndex &paths, size_t position) const
+{
+    return pathContains(paths, position, m_needle);
 }
 
 OtherFilterPredicate::OtherFilterPredicate(PredicateRegister registration)
@@ -109,6 +162,19 @@ bool OtherFilterPredicate::match(const Exchange &exchange) const
     static const QString milestonePath = KnownPaths::milestones();
     return !pathIsOneOf(exchange, settingPaths) && !pathIsOneOf(exchange, analyticsPaths)
         && !pathContains(exchange, milestonePath);
+}
+
+std::optional<bool> OtherFilterPredicate::matchPath(const PathTextIndex &paths, size_t position) const
+{
+    static const std::vector<PathTextIndex::Needle> analyticsPaths = needlesOf(KnownPaths::analytics());
+    static const std::vector<PathTextIndex::Needle> settingPaths = needlesOf(KnownPaths::settingAssignments());
+    static const PathTextIndex::Needle milestonePath(KnownPaths::milestones());
+    const std::optional<bool> setting = pathIsOneOf(paths, position, settingPaths);
+    const std::optional<bool> analytics = pathIsOneOf(paths, position, analyticsPaths);
+    const std::optional<bool> milestone = pathContains(paths, position, milestonePath);
+    if (!setting || !analytics || !milestone)
+        return std::nullopt;
+    return !*setting && !*analytics && !*milestone;
 }
 
 namespace PathText {
@@ -134,8 +200,22 @@ bool notContaining(const std::optional<QString> &path, const std::optional<QStri
 } // namespace PathText
 
 PathTextFilterPredicate::PathTextFilterPredicate(Mode mode, std::optional<QString> text)
-    : m_mode(mode), m_text(std::move(text))
+    : m_mode(mode), m_text(std::move(text)), m_needle(m_text.value_or(QString()))
 {
+}
+
+std::optional<bool> PathTextFilterPredicate::matchPath(const PathTextIndex &paths, size_t position) const
+{
+    const PathTextIndex::Found found = paths.contains(position, m_needle);
+    if (found == PathTextIndex::Found::Absent)
+        return false;
+    if (found == PathTextIndex::Found::Unindexed)
+        return std::nullopt;
+    if (!m_text)
+        return true;
+    if (m_text->isEmpty())
+        return m_mode == Mode::NotContaining;
+    return (found == PathTextIndex::Found::Yes) == (m_mode == Mode::Containing);
 }
 
 bool PathTextFilterPredicate::match(const Exchange &exchange) const

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "MorvendaApp/session/Exchange.h"
+#include "MorvendaApp/session/PathTextIndex.h"
 #include "MorvendaModel/Method.h"
 
 #include <QString>
@@ -13,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 // The chains of field reads into an exchange that filters use. Shared by the repository's keypath
 // predicates and the timeline's filter model, so one key path means one thing everywhere.
@@ -75,6 +77,12 @@ public:
     // call from several threads at once on the same predicate: a large store is matched in
     // parallel ranges, so a predicate never caches, counts or logs from here.
     virtual bool match(const Exchange &exchange) const = 0;
+
+    // Predicates that read nothing of an exchange but its request path say so, and answer from
+    // the store's path texts alone: matching a whole store then never touches an exchange. The
+    // answer equals match()'s; none when the path's text is not kept there (ask match()).
+    virtual bool readsOnlyRequestPath() const { return false; }
+    virtual std::optional<bool> matchPath(const PathTextIndex &, size_t) const { return std::nullopt; }
 };
 
 using FilterPredicatePtr = std::shared_ptr<const FilterPredicate>;
@@ -105,10 +113,13 @@ public:
     PredicateRegister registration() const override { return m_registration; }
     // The request path equals one of the known paths (case-sensitive).
     bool match(const Exchange &exchange) const override;
+    bool readsOnlyRequestPath() const override { return true; }
+    std::optional<bool> matchPath(const PathTextIndex &paths, size_t position) const override;
 
 private:
     PredicateRegister m_registration;
     QStringList m_knownAnalyticsPaths;
+    std::vector<PathTextIndex::Needle> m_needles;
 };
 
 class SettingFilterPredicate final : public FilterPredicate
@@ -118,10 +129,13 @@ public:
                                     QStringList knownSettingAssignmentPaths = KnownPaths::settingAssignments());
     PredicateRegister registration() const override { return m_registration; }
     bool match(const Exchange &exchange) const override;
+    bool readsOnlyRequestPath() const override { return true; }
+    std::optional<bool> matchPath(const PathTextIndex &paths, size_t position) const override;
 
 private:
     PredicateRegister m_registration;
     QStringList m_knownSettingAssignmentPaths;
+    std::vector<PathTextIndex::Needle> m_needles;
 };
 
 class MilestoneFilterPredicate final : public FilterPredicate
@@ -132,10 +146,13 @@ public:
     PredicateRegister registration() const override { return m_registration; }
     // The request path contains the known path anywhere (case-sensitive).
     bool match(const Exchange &exchange) const override;
+    bool readsOnlyRequestPath() const override { return true; }
+    std::optional<bool> matchPath(const PathTextIndex &paths, size_t position) const override;
 
 private:
     PredicateRegister m_registration;
     QString m_knownMilestonePath;
+    PathTextIndex::Needle m_needle;
 };
 
 // Everything that is none of the three above, judged with the fixed path lists. An exchange
@@ -146,6 +163,8 @@ public:
     explicit OtherFilterPredicate(PredicateRegister registration = PredicateRegister::other());
     PredicateRegister registration() const override { return m_registration; }
     bool match(const Exchange &exchange) const override;
+    bool readsOnlyRequestPath() const override { return true; }
+    std::optional<bool> matchPath(const PathTextIndex &paths, size_t position) const override;
 
 private:
     PredicateRegister m_registration;
@@ -169,6 +188,8 @@ public:
     PathTextFilterPredicate(Mode mode, std::optional<QString> text);
     PredicateRegister registration() const override { return PredicateRegister::keypath(ExchangeKeyPath::RequestPath); }
     bool match(const Exchange &exchange) const override;
+    bool readsOnlyRequestPath() const override { return true; }
+    std::optional<bool> matchPath(const PathTextIndex &paths, size_t position) const override;
 
     Mode mode() const { return m_mode; }
     const std::optional<QString> &text() const { return m_text; }
@@ -182,6 +203,7 @@ public:
 private:
     Mode m_mode;
     std::optional<QString> m_text;
+    PathTextIndex::Needle m_needle; // of the text, when it has one
 };
 
 // Reads one value through a key path and hands it, with the stored value, to the creator's

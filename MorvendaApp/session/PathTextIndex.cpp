@@ -135,3 +135,23 @@ PathTextIndex::Found PathTextIndex::contains(size_t position, const Needle &need
     }
     return Found::Unindexed;
 }
+
+PathTextIndex::Found PathTextIndex::equals(size_t position, const Needle &needle) const
+{
+    const Entry entry = m_entries[position];
+    const uchar *text = m_text.data() + entry.offset;
+    switch (Layout(entry.layout)) {
+    case Layout::Absent: return Found::Absent;
+    case Layout::Unindexed: return Found::Unindexed;
+    case Layout::Narrow:
+        return needle.m_isNarrow && entry.length == needle.m_narrow.size()
+                && (entry.length == 0 || std::memcmp(text, needle.m_narrow.data(), entry.length) == 0)
+            ? Found::Yes
+            : Found::No;
+    case Layout::Wide: // never empty: an empty path is kept as one byte per character
+        return entry.length == needle.m_wide.size() && std::memcmp(text, needle.m_wide.data(), entry.length * 2) == 0
+            ? Found::Yes
+            : Found::No;
+    }
+    return Found::Unindexed;
+}

@@ -1,7 +1,8 @@
 // The request path of every stored exchange, by position, laid out in one buffer: matching the
-// text filter against a whole store reads it front to back instead of following two pointers per
-// exchange into scattered memory. Owned by the repository and written on the main thread; read by
-// several worker threads at once while a store is matched (never while it is written).
+// text or a quick filter against a whole store reads it front to back instead of following two
+// pointers per exchange into scattered memory. Owned by the repository and written on the main
+// thread; read by several worker threads at once while a store is matched (never while it is
+// written).
 #pragma once
 
 #include <QString>
@@ -12,7 +13,7 @@
 class PathTextIndex
 {
 public:
-    // A containment test prepared once for a whole scan: the text in both layouts the paths use.
+    // A text prepared once for a whole scan, in both layouts the paths use.
     class Needle
     {
     public:
@@ -37,6 +38,8 @@ public:
     // (as QString::contains); Absent without a path, Unindexed for a path too long to keep here
     // (ask the exchange).
     Found contains(size_t position, const Needle &needle) const;
+    // Whether the position's path is the needle, unit for unit (as QString's ==).
+    Found equals(size_t position, const Needle &needle) const;
 
 private:
     enum class Layout : quint8 { Absent, Narrow, Wide, Unindexed };

@@ -190,6 +190,8 @@ FilterPredicatePtr predicateNumber(int n)
                 [](const QString &a, const QString &b) { return a == b; });
     case 3: return std::make_shared<KeypathFilterPredicate<std::optional<Method>>>(KeyPaths::requestMethod, Method::Get,
                 [](const std::optional<Method> &a, const std::optional<Method> &b) { return a == b; });
+    case 5: return std::make_shared<SettingFilterPredicate>();
+    case 6: return std::make_shared<MilestoneFilterPredicate>();
     default: return std::make_shared<AnsweredPredicate>();
     }
 }
@@ -204,8 +206,10 @@ public:
     {
         // Paths in one byte per character and beyond (U+00FF, U+0100, a surrogate pair), in
         // both cases, escaped and not.
-        static const QStringList urls{QStringLiteral("https://h/api/event"), QStringLiteral("https://h/api/items"),
+        static const QStringList urls{QStringLiteral("https://h/api/event"), QStringLiteral("https://h/api/events"),
+                                      QStringLiteral("https://h/api/items"),
                                       QStringLiteral("https://h/api/user/milestones/1"),
+                                      QStringLiteral("https://h/api/setting/assign?x=1"),
                                       QStringLiteral("https://h/api/Caf%C3%A9/cart"),
                                       QStringLiteral("https://h/\u00ffCart/\u0100\u00e9t\u00e9"),
                                       QStringLiteral("https://h/api/\U0001F600/CART?cart=1")};
@@ -353,12 +357,12 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                     reference.registerPredicate(predicate);
                 }
             } else if (op < 83) {
-                const FilterPredicatePtr predicate = predicateNumber(random.below(5));
+                const FilterPredicatePtr predicate = predicateNumber(random.below(7));
                 trail << QStringLiteral("register kind %1").arg(int(predicate->registration().kind()));
                 real.registerPredicate(predicate);
                 reference.registerPredicate(predicate);
             } else if (op < 87) {
-                const PredicateRegister key = predicateNumber(random.below(5))->registration();
+                const PredicateRegister key = predicateNumber(random.below(7))->registration();
                 trail << QStringLiteral("remove kind %1").arg(int(key.kind()));
                 real.removePredicate(key);
                 reference.removePredicate(key);
