@@ -1,10 +1,12 @@
 // A text-filter keystroke at 1,000,000 exchanges, as a user types it: the text goes into the real
 // filter field of a shown window with a row selected, and each keystroke is timed until the list
-// has been repainted. Shared by the timeline column's benchmark and the whole window's.
+// has been repainted; then the same for a click on each quick filter chip (on, then off again).
+// Shared by the timeline column's benchmark and the whole window's.
 #pragma once
 
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaApp/timeline/QuickFilterChip.h"
 #include "bench/BenchSupport.h"
 
 #include <QElapsedTimer>
@@ -64,8 +66,22 @@ inline void filterKeystrokes(const char *where, const KeystrokeTarget &target)
                 std::printf("  \"%s\": %d rows, %.1f ms\n", qPrintable(text), target.rowsShown(), millis.back());
         }
     }
+    std::vector<double> clicks;
+    for (QuickFilterChip *chip : target.field->parentWidget()->findChildren<QuickFilterChip *>()) {
+        for (int twice = 0; twice < 2; ++twice) {
+            timer.start();
+            chip->click();
+            target.settle();
+            clicks.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
     std::sort(millis.begin(), millis.end());
+    std::sort(clicks.begin(), clicks.end());
     std::printf("%s: resident memory per stored exchange (no bodies) %.0f bytes\n", where, perExchange);
+    if (!clicks.empty())
+        std::printf("%s: quick filter chip clicked on and off over 1000000 exchanges, %zu clicks: median %.1f ms, "
+                    "worst %.1f ms\n",
+                    where, clicks.size(), median(clicks), clicks.back());
     std::printf("%s: text keystroke over 1000000 exchanges (a row selected) to the repainted list, %zu keystrokes: "
                 "median %.1f ms, worst %.1f ms\n",
                 where, millis.size(), median(millis), millis.back());
