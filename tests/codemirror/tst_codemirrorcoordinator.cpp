@@ -46,6 +46,27 @@ void pushSettings(CodeMirrorCoordinator &coordinator, bool dark, const QString &
     coordinator.callJavascript(setter(PageFunction::SetLanguage, language), {});
 }
 
+// What the page runs for pushSettings(dark = true, language) and then setContent(text).
+QStringList settingsThenContent(const QString &language, const QString &text)
+{
+    return {QStringLiteral("CodeMirror.setDarkMode(value) <- true"), QStringLiteral("CodeMirror.setLineWrapping(value) <- false"),
+            QStringLiteral("CodeMirror.setReadOnly(value) <- false"), QStringLiteral("CodeMirror.setLanguage(value) <- \"%1\"").arg(language),
+            QStringLiteral("CodeMirror.setContent(value) <- \"%1\"").arg(text)};
+}
+
+// A model and a coordinator on a scripted page; the model's callbacks are the test's.
+struct Harness
+{
+    explicit Harness(CodeMirrorViewModel::LoadSuccess loaded = {}, CodeMirrorViewModel::LoadFailed failed = {},
+                     CodeMirrorViewModel::ContentChange edited = {})
+        : model(std::move(loaded), std::move(failed), std::move(edited))
+    {
+    }
+    CodeMirrorViewModel model;
+    FakePage page;
+    CodeMirrorCoordinator coordinator{model, page.runner()};
+};
+
 } // namespace
 
 class TestCodeMirrorCoordinator : public QObject
@@ -55,22 +76,15 @@ class TestCodeMirrorCoordinator : public QObject
 private slots:
     void callsWaitForReadyAndRunInOrder()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         pushSettings(coordinator, true, QStringLiteral("xml"));
         model.setContent(QStringLiteral("short"));
         QVERIFY(page.ran.isEmpty());
         QCOMPARE(coordinator.pendingCount(), 5);
 
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
-        QCOMPARE(page.ran, QStringList({
-            QStringLiteral("CodeMirror.setDarkMode(value) <- true"),
-            QStringLiteral("CodeMirror.setLineWrapping(value) <- false"),
-            QStringLiteral("CodeMirror.setReadOnly(value) <- false"),
-            QStringLiteral("CodeMirror.setLanguage(value) <- \"xml\""),
-            QStringLiteral("CodeMirror.setContent(value) <- \"short\""),
-        }));
+        QCOMPARE(page.ran, settingsThenContent(QStringLiteral("xml"), QStringLiteral("short")));
         QCOMPARE(coordinator.pendingCount(), 0);
 
         // A second ready message finds nothing to run; once the text has arrived, later calls
@@ -85,9 +99,8 @@ private slots:
     // A console pushing its whole log on every line keeps one text in flight and one held.
     void aBurstOfTextsAfterReadyKeepsOneInFlight()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QString log;
         for (int line = 0; line < 1000; ++line) {
@@ -111,30 +124,22 @@ private slots:
 
     void repeatedSettersBeforeReadyKeepOnlyTheLastInPlace()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         for (int i = 0; i < 12; ++i) {
             pushSettings(coordinator, i % 2 == 1, i == 11 ? QStringLiteral("css") : QStringLiteral("html"));
             model.setContent(QStringLiteral("text %1").arg(i));
         }
         QCOMPARE(coordinator.pendingCount(), 5);
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
-        QCOMPARE(page.ran, QStringList({
-            QStringLiteral("CodeMirror.setDarkMode(value) <- true"),
-            QStringLiteral("CodeMirror.setLineWrapping(value) <- false"),
-            QStringLiteral("CodeMirror.setReadOnly(value) <- false"),
-            QStringLiteral("CodeMirror.setLanguage(value) <- \"css\""),
-            QStringLiteral("CodeMirror.setContent(value) <- \"text 11\""),
-        }));
+        QCOMPARE(page.ran, settingsThenContent(QStringLiteral("css"), QStringLiteral("text 11")));
     }
 
     // A held getContent must see the text set before it, not one set after it.
     void aWaitingCallKeepsWhatCameBeforeIt()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         model.setContent(QStringLiteral("a"));
         model.setContent(QStringLiteral("b"));
         model.getContent(this, [](const CodeMirrorViewModel::TextResult &) {});
@@ -142,19 +147,15 @@ private slots:
         model.setContent(QStringLiteral("d"));
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         page.answers[0](kAnswered);
-        QCOMPARE(page.ran, QStringList({
-            QStringLiteral("CodeMirror.setContent(value) <- \"b\""),
-            QStringLiteral("CodeMirror.getContent()"),
-            QStringLiteral("CodeMirror.setContent(value) <- \"d\""),
-        }));
+        QCOMPARE(page.ran, QStringList({QStringLiteral("CodeMirror.setContent(value) <- \"b\""), QStringLiteral("CodeMirror.getContent()"),
+                                        QStringLiteral("CodeMirror.setContent(value) <- \"d\"")}));
     }
 
     // A big body is written out on a worker; what comes after it still waits for it.
     void aBigTextKeepsItsPlaceInLine()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         const QString big(2 * 1024 * 1024, u'"');
         model.setContent(big);
@@ -169,9 +170,8 @@ private slots:
     void aFailedLoadFailsWaitingCallsNowAndLaterOnes()
     {
         QStringList failures;
-        CodeMirrorViewModel model({}, [&](const QString &error) { failures << error; });
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h({}, [&](const QString &error) { failures << error; });
+        auto &[model, page, coordinator] = h;
         QStringList results;
         const auto record = [&](const CodeMirrorViewModel::TextResult &r) {
             results << (r ? QStringLiteral("ok") : QStringLiteral("failed: ") + r.error());
@@ -193,9 +193,8 @@ private slots:
     {
         int loaded = 0;
         int edits = 0;
-        CodeMirrorViewModel model([&] { ++loaded; }, {}, [&] { ++edits; });
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h([&] { ++loaded; }, {}, [&] { ++edits; });
+        auto &[model, page, coordinator] = h;
         // An edit reported before the ready message still counts.
         coordinator.pageDidPost(ScriptMessageName::ContentDidChange, QJsonValue(QStringLiteral("ignored")));
         coordinator.pageDidLoad({});
@@ -207,9 +206,8 @@ private slots:
     // Nobody listens to the model's load and edit events; its callers are served all the same.
     void aModelWithoutCallbacksStillServesItsCallers()
     {
-        CodeMirrorViewModel model;
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h;
+        auto &[model, page, coordinator] = h;
         QStringList results;
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { results << (r ? QStringLiteral("text") : r.error()); });
         model.setContent(QStringLiteral("held"));
@@ -251,9 +249,8 @@ private slots:
     void aStoppedPageFailsWaitingCallsAndHoldsNewOnes()
     {
         QStringList failures;
-        CodeMirrorViewModel model({}, [&](const QString &error) { failures << error; });
-        FakePage page;
-        CodeMirrorCoordinator coordinator(model, page.runner());
+        Harness h({}, [&](const QString &error) { failures << error; });
+        auto &[model, page, coordinator] = h;
         coordinator.pageDidPost(ScriptMessageName::DidReady, {});
         QString result;
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { result = r ? QStringLiteral("ok") : r.error(); });
