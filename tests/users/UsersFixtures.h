@@ -47,6 +47,21 @@ inline Brand brand(const QString &token, std::optional<QString> country = std::n
     return Brand{QStringLiteral("Maker"), token, true, std::move(country)};
 }
 
+// Every field of a record but its identity as one text ("-" for none), so that a test compares a
+// whole record at once and a failure shows every field.
+inline QString fieldsOf(const ImpersonateUserData &record)
+{
+    const auto text = [](const std::optional<QString> &value) { return value.value_or(QStringLiteral("-")); };
+    QStringList tags;
+    for (const UserTag tag : record.tags.value_or(QList<UserTag>{}))
+        tags << rawValue(tag);
+    return QStringList{record.userToken, text(record.retailerToken), text(record.brandToken),
+                       record.imageURL ? record.imageURL->text() : QStringLiteral("-"), record.name, text(record.email),
+                       text(record.country), record.favorite ? QStringLiteral("favorite") : QStringLiteral("-"),
+                       text(record.notes), record.tags ? u'[' + tags.join(u',') + u']' : QStringLiteral("-")}
+        .join(u'|');
+}
+
 inline std::unique_ptr<ImpersonateUserStore> openStore(const QString &path)
 {
     auto opened = ImpersonateUserStore::open(path);
