@@ -16,7 +16,6 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <QWheelEvent>

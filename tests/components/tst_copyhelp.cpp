@@ -2,7 +2,6 @@
 #include "MorvendaApp/components/HelpButton.h"
 #include "MorvendaApp/components/SymbolButton.h"
 
-#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QMimeData>

@@ -3,7 +3,6 @@
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/components/ViewModifiers.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QTest>
 #include <QVBoxLayout>

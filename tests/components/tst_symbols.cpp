@@ -1,6 +1,5 @@
 #include "MorvendaApp/components/Symbols.h"
 
-#include <QApplication>
 #include <QTest>
 
 

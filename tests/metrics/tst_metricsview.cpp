@@ -14,7 +14,6 @@
 #include "tests/support/Artifacts.h"
 
 #include <QLabel>
-#include <QStackedWidget>
 #include <QtTest>
 
 using fixtures::id;

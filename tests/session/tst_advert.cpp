@@ -14,7 +14,6 @@
 #include "MorvendaModel/MorvendaConstants.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QSysInfo>
 #include <QtTest>

@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

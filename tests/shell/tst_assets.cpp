@@ -1,6 +1,5 @@
 #include "MorvendaApp/shell/Asset.h"
 
-#include <QPainter>
 #include <QTest>
 
 class TestAssets : public QObject

@@ -5,7 +5,6 @@
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/shell/HelpView.h"
 
-#include <QDir>
 #include <QListWidget>
 #include <QSet>
 #include <QTest>

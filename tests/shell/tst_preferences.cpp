@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -25,7 +25,6 @@
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>

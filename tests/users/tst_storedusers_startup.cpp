@@ -6,7 +6,6 @@
 
 #include "MorvendaApp/MainScene/MainWindow.h"
 
-#include <QApplication>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
