@@ -2,7 +2,6 @@
 
 #include <QTest>
 
-
 #include <algorithm>
 
 namespace {
@@ -78,71 +77,54 @@ private slots:
     void windowDidCloseForgetsOnlyThatPanel();
 };
 
+// A state is "sideView|windows"; the events are the notifications in order, space-separated.
 void TestWindowManager::sidePanelTransitions_data()
 {
-    QTest::addColumn<QString>("sideView");
-    QTest::addColumn<QString>("windows");
+    QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("operation");
-    QTest::addColumn<QString>("panel");
-    QTest::addColumn<QString>("expectedSideView");
-    QTest::addColumn<QString>("expectedWindows");
-    QTest::addColumn<QStringList>("expectedEvents");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("events");
 
-    QTest::addRow("toggle shows a panel that is not in the sidebar")
-        << QStringLiteral("none") << QStringLiteral("user") << QStringLiteral("toggle") << QStringLiteral("settings") << QStringLiteral("settings") << QStringLiteral("user") << QStringList{QStringLiteral("sideView=settings")};
-    QTest::addRow("toggle replaces another sidebar panel")
-        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("") << QStringList{QStringLiteral("sideView=deeplink")};
-    QTest::addRow("toggle hides the panel shown in the sidebar")
-        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("user") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
-    QTest::addRow("toggle of none while nothing is shown stays none")
-        << QStringLiteral("none") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("none") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
-    QTest::addRow("toggle of none hides the shown panel")
-        << QStringLiteral("milestone") << QStringLiteral("") << QStringLiteral("toggle") << QStringLiteral("none") << QStringLiteral("none") << QStringLiteral("") << QStringList{QStringLiteral("sideView=none")};
+    QTest::addRow("toggle shows a panel that is not in the sidebar") << "none|user" << "toggle settings" << "settings|user" << "sideView=settings";
+    QTest::addRow("toggle replaces another sidebar panel") << "user|" << "toggle deeplink" << "deeplink|" << "sideView=deeplink";
+    QTest::addRow("toggle hides the panel shown in the sidebar") << "user|" << "toggle user" << "none|" << "sideView=none";
+    QTest::addRow("toggle of none while nothing is shown stays none") << "none|" << "toggle none" << "none|" << "sideView=none";
+    QTest::addRow("toggle of none hides the shown panel") << "milestone|" << "toggle none" << "none|" << "sideView=none";
     QTest::addRow("toggle of a panel open in a window shows it in the sidebar as well")
-        << QStringLiteral("none") << QStringLiteral("deeplink") << QStringLiteral("toggle") << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("deeplink")
-        << QStringList{QStringLiteral("sideView=deeplink")};
+        << "none|deeplink" << "toggle deeplink" << "deeplink|deeplink" << "sideView=deeplink";
     QTest::addRow("open records the window and clears the sidebar when it showed the panel")
-        << QStringLiteral("deeplink") << QStringLiteral("") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink")
-        << QStringList{QStringLiteral("windows=deeplink"), QStringLiteral("sideView=none")};
-    QTest::addRow("open leaves another sidebar panel in place")
-        << QStringLiteral("user") << QStringLiteral("") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("deeplink") << QStringList{QStringLiteral("windows=deeplink")};
-    QTest::addRow("open twice keeps one entry")
-        << QStringLiteral("none") << QStringLiteral("deeplink") << QStringLiteral("open") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink") << QStringList{QStringLiteral("windows=deeplink")};
+        << "deeplink|" << "open deeplink" << "none|deeplink" << "windows=deeplink sideView=none";
+    QTest::addRow("open leaves another sidebar panel in place") << "user|" << "open deeplink" << "user|deeplink" << "windows=deeplink";
+    QTest::addRow("open twice keeps one entry") << "none|deeplink" << "open deeplink" << "none|deeplink" << "windows=deeplink";
     QTest::addRow("close of the sidebar panel leaves its window recorded")
-        << QStringLiteral("deeplink") << QStringLiteral("deeplink") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("none") << QStringLiteral("deeplink") << QStringList{QStringLiteral("sideView=none")};
+        << "deeplink|deeplink" << "close deeplink" << "none|deeplink" << "sideView=none";
     QTest::addRow("close of a windowed panel forgets its window")
-        << QStringLiteral("user") << QStringLiteral("deeplink,settings") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("settings")
-        << QStringList{QStringLiteral("windows=settings")};
-    QTest::addRow("close of a panel shown nowhere changes nothing")
-        << QStringLiteral("user") << QStringLiteral("settings") << QStringLiteral("close") << QStringLiteral("deeplink") << QStringLiteral("user") << QStringLiteral("settings") << QStringList{QStringLiteral("windows=settings")};
+        << "user|deeplink,settings" << "close deeplink" << "user|settings" << "windows=settings";
+    QTest::addRow("close of a panel shown nowhere changes nothing") << "user|settings" << "close deeplink" << "user|settings" << "windows=settings";
 }
 
 void TestWindowManager::sidePanelTransitions()
 {
-    QFETCH(QString, sideView);
-    QFETCH(QString, windows);
+    QFETCH(QString, before);
     QFETCH(QString, operation);
-    QFETCH(QString, panel);
-    QFETCH(QString, expectedSideView);
-    QFETCH(QString, expectedWindows);
-    QFETCH(QStringList, expectedEvents);
+    QFETCH(QString, after);
+    QFETCH(QString, events);
 
     WindowManager manager;
-    manager.setSideView(sideViewFromRawValue(sideView).value());
-    manager.setWindows(panels(windows));
+    manager.setSideView(sideViewFromRawValue(before.section(u'|', 0, 0)).value());
+    manager.setWindows(panels(before.section(u'|', 1)));
     Recorder recorder(manager);
 
-    const SideView view = sideViewFromRawValue(panel).value();
-    if (operation == QLatin1StringView("open"))
+    const SideView view = sideViewFromRawValue(operation.section(u' ', 1)).value();
+    if (operation.startsWith(QLatin1StringView("open")))
         manager.open(view);
-    else if (operation == QLatin1StringView("close"))
+    else if (operation.startsWith(QLatin1StringView("close")))
         manager.close(view);
     else
         manager.toggle(view);
 
-    QCOMPARE(rawValue(manager.sideView()), expectedSideView);
-    QCOMPARE(panelList(manager.windows()), expectedWindows);
-    QCOMPARE(recorder.events, expectedEvents);
+    QCOMPARE(rawValue(manager.sideView()) + u'|' + panelList(manager.windows()), after);
+    QCOMPARE(recorder.events.join(u' '), events);
     QVERIFY(recorder.storedFirst);
 }
 
