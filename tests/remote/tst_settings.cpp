@@ -19,7 +19,6 @@
 using State = Setting::BoolState;
 using Value = Setting::Value;
 
-
 namespace {
 
 QStringList keys(const QList<Setting> &settings)
@@ -64,8 +63,7 @@ private slots:
     void rowsFollowTheirSetting();
     void panelShownWithoutAppStaysEmpty();
     void countAndEmptyTexts();
-    void typedTextLivesWithItsRow();
-    void overridesOnTheWire();
+    void typedTextLivesWithItsRowAndOverridesGoOnTheWire();
     void anotherAppShowsItsOwnSettings();
     void badSettingsFromTheAppAreShown();
 };
@@ -229,7 +227,7 @@ void tst_Settings::countAndEmptyTexts()
     QCOMPARE(model.countText(), QStringLiteral("0/1"));
 }
 
-void tst_Settings::typedTextLivesWithItsRow()
+void tst_Settings::typedTextLivesWithItsRowAndOverridesGoOnTheWire()
 {
     RemoteFixture tool;
     QVERIFY(tool.connectApp());
@@ -245,17 +243,8 @@ void tst_Settings::typedTextLivesWithItsRow()
     model.setTextFilter(QStringLiteral("b."));
     model.setTextFilter(QString());
     QCOMPARE(model.row(number).fieldText, QStringLiteral("3.0"));
-}
 
-void tst_Settings::overridesOnTheWire()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
-    SettingsListViewModel model(tool.listener, tool.settings);
-    model.bind();
     model.sendBoolOverride(threeKinds().at(0), State::Off);
-    const Setting number = threeKinds().at(2);
     model.setTypedText(number.key, QStringLiteral("1e3"));
     model.sendValueOverride(number);
     model.setTypedText(number.key, QStringLiteral("1,5"));
@@ -265,11 +254,9 @@ void tst_Settings::overridesOnTheWire()
     model.setTypedText(text.key, QStringLiteral("x "));
     model.sendValueOverride(text);
     QTRY_COMPARE(tool.commands().size(), 3);
-    QCOMPARE(tool.commands(), (QList<QByteArray>{
-        R"({"settingOverride":{"key":"b.flag","value":{"boolean":"off"}}})",
-        R"({"settingOverride":{"key":"n.limit","value":{"number":1000}}})",
-        R"({"settingOverride":{"key":"s.banner","value":{"string":"x "}}})",
-    }));
+    QCOMPARE(tool.commands(), (QList<QByteArray>{R"({"settingOverride":{"key":"b.flag","value":{"boolean":"off"}}})",
+                                                 R"({"settingOverride":{"key":"n.limit","value":{"number":1000}}})",
+                                                 R"({"settingOverride":{"key":"s.banner","value":{"string":"x "}}})"}));
     // The highlighted state follows what the app reports, not the tap.
     QCOMPARE(model.row(model.items().at(0)).pickerState, State::Server);
 }
