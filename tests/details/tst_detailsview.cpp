@@ -2,6 +2,7 @@
 // screen without selection, the split and its toolbar, tabs and their persistence, the response
 // picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
 // and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
+#include "tests/support/Artifacts.h"
 #include "tests/support/PageWait.h"
 
 #include "MorvendaApp/details/DetailsToolbar.h"
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
@@ -42,13 +42,6 @@ Response response(const QUuid &id, double timestamp, QList<Header> headers = {},
 {
     return Response(id, QUuid::createUuid(), 200, Url::fromText(QStringLiteral("https://shop.example/api/cart")),
         Response::Source::Network, timestamp, std::move(headers), std::move(body));
-}
-
-void saveScreenshot(QWidget &widget, const QString &name)
-{
-    const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS", QDir::tempPath());
-    QDir().mkpath(dir);
-    widget.grab().save(dir + QStringLiteral("/details-") + name + QStringLiteral(".png"));
 }
 
 QStringList labels(PayloadDetailsView *pane)
@@ -185,7 +178,7 @@ private slots:
         QCOMPARE(entry()->split()->widget(1), entry()->responsePane());
         clickTab(entry()->requestPane(), DetailType::Body);
         QCOMPARE(pageText(entry()->requestPane()->bodyPane()), QString());
-        saveScreenshot(*m_view, QStringLiteral("stacked"));
+        saveArtifact(m_view.get(), QStringLiteral("details-stacked.png"));
 
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
         QCOMPARE(entry()->split()->orientation(), Qt::Horizontal);
@@ -273,7 +266,7 @@ private slots:
         auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
         QCOMPARE(shown->response().data(), std::optional<QString>(QStringLiteral("[2]")));
         QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 2.5000 seconds"));
-        saveScreenshot(*m_view, QStringLiteral("two-responses"));
+        saveArtifact(m_view.get(), QStringLiteral("details-two-responses.png"));
 
         select(m_single);
         QCOMPARE(entry()->viewModel().responseSelection(), 0);
@@ -306,10 +299,9 @@ private slots:
             m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
         QCOMPARE(inserted.size(), 3);
         QCOMPARE(removed.size() + reset.size(), 0);
-        QStringList texts;
-        for (int i = 0; i < menu->count(); ++i)
-            texts << menu->itemText(i);
-        QCOMPARE(texts, (QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"), QStringLiteral("5")}));
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(menu->itemText(i), QString::number(i));
+        QCOMPARE(menu->count(), 6);
         QCOMPARE(menu->currentIndex(), 1);
         QCOMPARE(entry()->viewModel().responseSelection(), 1);
         auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
@@ -341,7 +333,7 @@ private slots:
         QCOMPARE(pageText(pane->bodyPane()), m_richBody);
         QVERIFY(pane->bodyPane()->viewModel().readOnly());
         QVERIFY(pane->bodyPane()->viewModel().lineWrapping());
-        saveScreenshot(*m_view, QStringLiteral("body"));
+        saveArtifact(m_view.get(), QStringLiteral("details-body.png"));
 
         // Another exchange replaces the text; one without a body shows the empty text.
         select(m_cookieOnly);
@@ -456,7 +448,7 @@ private slots:
         QVERIFY(m_view->bottomArea()->isVisible());
         QVERIFY(m_view->bottomArea()->height() >= MorvendaDetailsView::kBottomMinHeight);
         QVERIFY(m_view->bottomArea()->height() <= MorvendaDetailsView::kBottomMaxHeight);
-        saveScreenshot(*m_view, QStringLiteral("console"));
+        saveArtifact(m_view.get(), QStringLiteral("details-console.png"));
 
         m_windowManager.setExpandBottomView(true);
         QVERIFY(!m_view->detailsView());
@@ -493,7 +485,7 @@ private slots:
         clickTab(pane, DetailType::Body);
         QVERIFY(pane->bodyPane()->viewModel().darkMode());
         QCOMPARE(pageText(pane->bodyPane()), QStringLiteral("[1]"));
-        saveScreenshot(*m_view, QStringLiteral("dark"));
+        saveArtifact(m_view.get(), QStringLiteral("details-dark.png"));
         m_view->setPalette(light);
         QVERIFY(!pane->bodyPane()->viewModel().darkMode());
         clickTab(pane, DetailType::Info);
@@ -525,7 +517,7 @@ private slots:
         QVERIFY(m_view->sideArea()->width() <= MorvendaDetailsView::kSideMaxWidth);
         QVERIFY(m_view->sideArea()->x() > m_view->mainSplit()->x());
         QTest::mouseClick(entry()->toolbar()->splitToggle(), Qt::LeftButton);
-        saveScreenshot(*m_view, QStringLiteral("side-panel"));
+        saveArtifact(m_view.get(), QStringLiteral("details-side-panel.png"));
         m_windowManager.toggle(SideView::Deeplink);
         QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), QStringLiteral("deeplink panel"));
         m_windowManager.toggle(SideView::Deeplink);
