@@ -15,8 +15,6 @@
 #include <QListView>
 #include <QMouseEvent>
 #include <QTest>
-#include <QToolButton>
-
 
 namespace {
 
@@ -55,7 +53,9 @@ void send(QWidget *target, QEvent::Type type, QPointF at, Qt::MouseButton button
 
 struct Pointer
 {
-    QWidget *view;
+    ChartView *view;
+    // The point of a time (seconds after kBase) and a row or duration.
+    QPointF at(double seconds, double y) const { return QPointF(view->xPixel(kBase + seconds), view->yPixel(y)); }
     void hover(QPointF at) { send(view, QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton); }
     void press(QPointF at) { send(view, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton); }
     void drag(QPointF at) { send(view, QEvent::MouseMove, at, Qt::NoButton, Qt::LeftButton); }
@@ -71,6 +71,18 @@ struct Pointer
         QCoreApplication::sendEvent(view, &event);
     }
 };
+
+// Shows the chart at `size` with `items`, laid out for pointer input.
+bool showChart(RequestDurationMeasuredChart &chart, QSize size, const QList<RequestDurationChartItem> &items)
+{
+    chart.resize(size);
+    chart.setGraphData(items);
+    chart.show();
+    if (!QTest::qWaitForWindowExposed(&chart))
+        return false;
+    chart.refreshNow();
+    return true;
+}
 
 QString hoverLabel(const RequestDurationMeasuredChart &chart)
 {
@@ -170,14 +182,11 @@ void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
 void TestRequestDurationChart::barChartPointerTools()
 {
     RequestDurationBarChart chart;
-    chart.resize(640, 300);
-    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)});
-    chart.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    chart.refreshNow();
+    QVERIFY(showChart(chart, {640, 300},
+                      {item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)}));
     ChartView *view = chart.chartView();
     Pointer pointer{view};
-    const auto at = [&](double seconds, double row) { return QPointF(view->xPixel(kBase + seconds), view->yPixel(row)); };
+    const auto at = [&](double seconds, double row) { return pointer.at(seconds, row); };
 
     pointer.hover(at(10.75, 1.6));
     QCOMPARE(hoverLabel(chart), QStringLiteral("0.750000 s"));
@@ -238,16 +247,11 @@ void TestRequestDurationChart::barChartPointerTools()
 void TestRequestDurationChart::lineChartReadsDurations()
 {
     RequestDurationLineChart chart;
-    chart.resize(640, 300);
-    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)});
-    chart.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    chart.refreshNow();
+    QVERIFY(showChart(chart, {640, 300},
+                      {item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)}));
     ChartView *view = chart.chartView();
     Pointer pointer{view};
-    const auto at = [&](double seconds, double duration) {
-        return QPointF(view->xPixel(kBase + seconds), view->yPixel(duration));
-    };
+    const auto at = [&](double seconds, double duration) { return pointer.at(seconds, duration); };
 
     // The time stops at the last request's start, not at the last response.
     pointer.hover(at(13.0, 1.0));
@@ -278,13 +282,10 @@ void TestRequestDurationChart::lineChartReadsDurations()
 void TestRequestDurationChart::badInputNeverBreaksTheChart()
 {
     RequestDurationBarChart chart;
-    chart.resize(300, 200);
     // Negative and zero durations, equal starts, and times outside the calendar.
-    chart.setGraphData({item(1, QStringLiteral("/a"), 10.0, 9.0), item(2, QStringLiteral("/a"), 10.0, 10.0),
-                        RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), QStringLiteral("/b")}});
-    chart.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&chart));
-    chart.refreshNow();
+    QVERIFY(showChart(chart, {300, 200},
+                      {item(1, QStringLiteral("/a"), 10.0, 9.0), item(2, QStringLiteral("/a"), 10.0, 10.0),
+                       RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), QStringLiteral("/b")}}));
     QCOMPARE(chart.chartView()->data().bars.size(), size_t(2));
     Pointer pointer{chart.chartView()};
     pointer.hover(chart.chartView()->plotRect().center());
@@ -312,39 +313,31 @@ void TestRequestDurationChart::screenshots()
         RequestDurationBarChart bars;
         bars.setPalette(palette);
         bars.setAutoFillBackground(true);
-        bars.resize(720, 320);
-        bars.setGraphData({item(1, QStringLiteral("/api/items"), 10.0, 10.8), item(2, QStringLiteral("/api/cart"), 10.3, 11.6),
-                           item(3, QStringLiteral("/api/items"), 10.9, 11.25), item(4, QStringLiteral("/api/cart"), 11.4, 12.0)});
-        bars.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&bars));
-        bars.refreshNow();
+        QVERIFY(showChart(bars, {720, 320},
+                          {item(1, QStringLiteral("/api/items"), 10.0, 10.8), item(2, QStringLiteral("/api/cart"), 10.3, 11.6),
+                           item(3, QStringLiteral("/api/items"), 10.9, 11.25), item(4, QStringLiteral("/api/cart"), 11.4, 12.0)}));
         Pointer onBars{bars.chartView()};
-        const auto barAt = [&](double s, double row) { return QPointF(bars.chartView()->xPixel(kBase + s), bars.chartView()->yPixel(row)); };
-        onBars.press(barAt(10.2, 0));
-        onBars.drag(barAt(11.0, 0));
-        onBars.release(barAt(11.0, 0));
+        onBars.press(onBars.at(10.2, 0));
+        onBars.drag(onBars.at(11.0, 0));
+        onBars.release(onBars.at(11.0, 0));
         for (const double s : {10.5, 11.5}) {
-            onBars.hover(barAt(s, 3));
-            onBars.click(barAt(s, 3));
+            onBars.hover(onBars.at(s, 3));
+            onBars.click(onBars.at(s, 3));
         }
-        onBars.hover(barAt(11.2, 2));
+        onBars.hover(onBars.at(11.2, 2));
         saveArtifact(&bars, QStringLiteral("requestduration-bar-%1.png").arg(suffix));
 
         RequestDurationLineChart lines;
         lines.setPalette(palette);
         lines.setAutoFillBackground(true);
-        lines.resize(720, 320);
-        lines.setGraphData({item(1, QStringLiteral("/api/items"), 10.0, 10.25), item(2, QStringLiteral("/api/cart"), 10.2, 10.9),
-                            item(3, QStringLiteral("/api/items"), 10.6, 11.1), item(4, QStringLiteral("/api/cart"), 11.0, 11.4),
-                            item(5, QStringLiteral("/api/items"), 11.3, 11.45), item(6, QStringLiteral("/api/cart"), 11.8, 12.8)});
-        lines.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&lines));
-        lines.refreshNow();
+        QVERIFY(showChart(lines, {720, 320},
+                          {item(1, QStringLiteral("/api/items"), 10.0, 10.25), item(2, QStringLiteral("/api/cart"), 10.2, 10.9),
+                           item(3, QStringLiteral("/api/items"), 10.6, 11.1), item(4, QStringLiteral("/api/cart"), 11.0, 11.4),
+                           item(5, QStringLiteral("/api/items"), 11.3, 11.45), item(6, QStringLiteral("/api/cart"), 11.8, 12.8)}));
         Pointer onLines{lines.chartView()};
-        const auto lineAt = [&](double s, double d) { return QPointF(lines.chartView()->xPixel(kBase + s), lines.chartView()->yPixel(d)); };
-        onLines.hover(lineAt(10.5, 0.8));
-        onLines.click(lineAt(10.5, 0.8));
-        onLines.hover(lineAt(11.5, 0.3));
+        onLines.hover(onLines.at(10.5, 0.8));
+        onLines.click(onLines.at(10.5, 0.8));
+        onLines.hover(onLines.at(11.5, 0.3));
         saveArtifact(&lines, QStringLiteral("requestduration-line-%1.png").arg(suffix));
     }
 }
