@@ -25,12 +25,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
-#include <QScreen>
 #include <QListWidget>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QMessageBox>
@@ -40,7 +37,6 @@
 namespace {
 constexpr std::array<SideView, 5> kPanels = {SideView::User, SideView::Impersonation, SideView::Settings,
     SideView::Milestone, SideView::Deeplink};
-
 
 Qt::Key digitKey(int n)
 {
@@ -64,7 +60,6 @@ private slots:
     void closingOnePanelWindowClearsOnlyItsMark();
     void panelWindowsOpenOneStepApart();
     void helpMenuAndToolbarShareOneDialog();
-    void preferencesIsOneWindow();
     void aFailedSaveRaisesTheListenersAlert();
     void aServerThatCannotListenIsAnnouncedOnce();
     void closingTheMainWindowClosesEverythingAndQuits();
@@ -73,7 +68,8 @@ private slots:
     void anAlertOpensOverThePanelWindowInUse();
 
 private:
-    void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
+    static void activate(QWidget *window);
+    static void pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers);
 
     std::unique_ptr<SceneFixture> m_fixture;
     SharedObjects *m_shared = nullptr;
@@ -102,11 +98,16 @@ void TestMainScene::cleanup()
     m_fixture.reset();
 }
 
-void TestMainScene::pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers)
+void TestMainScene::activate(QWidget *window)
 {
     window->activateWindow();
     QApplication::setActiveWindow(window);
     QTRY_COMPARE(QApplication::activeWindow(), window);
+}
+
+void TestMainScene::pressInActiveWindow(QWidget *window, Qt::Key key, Qt::KeyboardModifiers modifiers)
+{
+    activate(window);
     QTest::keyClick(window, key, modifiers);
 }
 
@@ -268,15 +269,6 @@ void TestMainScene::helpMenuAndToolbarShareOneDialog()
     QCOMPARE(m_opened, QList<QUrl>{*helpUrl(Help::Metrics)});
 }
 
-void TestMainScene::preferencesIsOneWindow()
-{
-    m_scene->commands()->preferencesAction()->trigger();
-    PreferencesView *first = m_scene->preferencesView();
-    QVERIFY(first && first->isVisible());
-    m_scene->commands()->preferencesAction()->trigger();
-    QCOMPARE(m_scene->preferencesView(), first);
-}
-
 void TestMainScene::aFailedSaveRaisesTheListenersAlert()
 {
     QSignalSpy alerts(&m_shared->listener, &MorvendaListener::alertViewStateChanged);
@@ -334,7 +326,12 @@ void TestMainScene::closingTheMainWindowClosesEverythingAndQuits()
     QSignalSpy quit(m_scene, &MainScene::quitRequested);
     m_scene->commands()->windowAction(SideView::Settings)->trigger();
     m_scene->commands()->windowAction(SideView::Milestone)->trigger();
+    // Preferences is one window, however often it is asked for.
     m_scene->commands()->preferencesAction()->trigger();
+    PreferencesView *preferences = m_scene->preferencesView();
+    QVERIFY(preferences && preferences->isVisible());
+    m_scene->commands()->preferencesAction()->trigger();
+    QCOMPARE(m_scene->preferencesView(), preferences);
     m_scene->commands()->helpAction()->trigger();
 
     m_scene->commands()->quitAction()->trigger();
@@ -396,9 +393,7 @@ void TestMainScene::anAlertOpensOverThePanelWindowInUse()
     QVERIFY(QTest::qWaitForWindowExposed(panel));
     // The user panel is built into its own window, not left empty.
     QVERIFY(panel->findChild<UserView *>());
-    panel->activateWindow();
-    QApplication::setActiveWindow(panel);
-    QTRY_COMPARE(QApplication::activeWindow(), panel);
+    activate(panel);
 
     const auto boxOver = [](QWidget *window) {
         for (QMessageBox *box : window->findChildren<QMessageBox *>()) {
@@ -413,9 +408,7 @@ void TestMainScene::anAlertOpensOverThePanelWindowInUse()
     boxOver(panel)->button(QMessageBox::Ok)->click();
 
     // From the main window, the alert stays on the main window.
-    m_scene->mainWindow()->activateWindow();
-    QApplication::setActiveWindow(m_scene->mainWindow());
-    QTRY_COMPARE(QApplication::activeWindow(), m_scene->mainWindow());
+    activate(m_scene->mainWindow());
     m_shared->listener.presentAlert(Alert::ViewState{QStringLiteral("Over the main window"), std::nullopt, {}});
     QTRY_VERIFY(boxOver(m_scene->mainWindow()));
     QVERIFY(!boxOver(panel));
