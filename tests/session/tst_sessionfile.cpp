@@ -43,6 +43,16 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Loads the file into the repository and waits for the outcome.
+tl::expected<void, QString> loadNow(const QString &path, MessageRepository &repository, FileHolder &holder, Logger &logger)
+{
+    std::optional<tl::expected<void, QString>> outcome;
+    SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) { outcome = result; });
+    if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 20000))
+        return tl::unexpected(QStringLiteral("<no outcome>"));
+    return *outcome;
+}
+
 QList<Payload> payloadsOf(const QList<Exchange> &exchanges)
 {
     QList<Payload> result;
@@ -111,12 +121,7 @@ void TestSessionFile::savingThenOpeningGivesTheSameTimeline()
     FileHolder holder;
     QSignalSpy resets(&repository, &MessageRepository::timelineReset);
     QSignalSpy inserts(&repository, &MessageRepository::timelineRowInserted);
-    bool finished = false;
-    SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) {
-        QVERIFY(result);
-        finished = true;
-    });
-    QTRY_VERIFY(finished);
+    QVERIFY(loadNow(path, repository, holder, logger));
     QCOMPARE(resets.count(), 1);
     QCOMPARE(inserts.count(), 0);
     QCOMPARE(payloadsOf(repository.currentTimeline()), saved);
@@ -258,20 +263,13 @@ void TestSessionFile::aFailedOpenChangesNothingAndLogs()
     Logger logger;
     const QString path = m_dir.filePath(QStringLiteral("broken.json"));
     writeBytes(path, "[" + kRequest + ",{}]");
-    std::optional<tl::expected<void, QString>> outcome;
-    SessionFile::load(path, repository, holder, logger, [&](const tl::expected<void, QString> &result) { outcome = result; });
-    QTRY_VERIFY(outcome.has_value());
-    QVERIFY(!*outcome);
+    QVERIFY(!loadNow(path, repository, holder, logger));
     QCOMPARE(repository.exchangeCount(), 1);
     QVERIFY(holder.files().isEmpty());
     QCOMPARE(logger.log().size(), 1);
     QVERIFY(logger.log().first().startsWith(QStringLiteral("<ERROR: Could not open the session file ") + QDir::toNativeSeparators(path)));
 
-    outcome.reset();
-    SessionFile::load(m_dir.filePath(QStringLiteral("missing.json")), repository, holder, logger,
-                      [&](const tl::expected<void, QString> &result) { outcome = result; });
-    QTRY_VERIFY(outcome.has_value());
-    QVERIFY(!*outcome);
+    QVERIFY(!loadNow(m_dir.filePath(QStringLiteral("missing.json")), repository, holder, logger));
     QCOMPARE(logger.log().size(), 2);
 }
 
@@ -320,14 +318,9 @@ void TestSessionFile::reopeningASessionRepeatsNoResponse()
 
     FileHolder holder;
     Logger logger;
-    const auto open = [&](MessageRepository &into) {
-        bool finished = false;
-        SessionFile::load(path, into, holder, logger, [&](const tl::expected<void, QString> &) { finished = true; });
-        QTRY_VERIFY(finished);
-    };
     const QString again = m_dir.filePath(QStringLiteral("saved-again.json"));
     for (int round = 0; round < 2; ++round) {
-        open(repository);
+        QVERIFY(loadNow(path, repository, holder, logger));
         QCOMPARE(repository.exchange(id(1))->responses().size(), 1);
         QCOMPARE(repository.exchange(id(2))->responses().size(), 1);
         QCOMPARE(repository.exchange(id(3))->responses().size(), 2);
@@ -336,7 +329,7 @@ void TestSessionFile::reopeningASessionRepeatsNoResponse()
     }
 
     MessageRepository fresh;
-    open(fresh);
+    QVERIFY(loadNow(path, fresh, holder, logger));
     QCOMPARE(fresh.exchange(id(3))->responses().size(), 2);
     QVERIFY(SessionFile::write(fresh.currentTimeline(), again));
     QCOMPARE(fileBytes(again), saved);
