@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QTest>
 
-
 namespace {
 
 // A host stand-in that records every call and answers result callbacks with a fixed result.
@@ -57,7 +56,8 @@ private slots:
         QVERIFY(html.contains("editor.js"));
     }
 
-    void withoutHostSetContentIsDroppedAndGetContentFails()
+    // Without a host, and with one that is gone, text is dropped and reads fail.
+    void withoutAHostSetContentIsDroppedAndGetContentFails()
     {
         CodeMirrorViewModel model;
         model.setContent(QStringLiteral("lost"));
@@ -65,18 +65,14 @@ private slots:
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
         QVERIFY2(got.isEmpty(), "the failure arrives on a later turn, not inside the call");
         QTRY_VERIFY(got.startsWith(QStringLiteral("error:")));
-    }
 
-    void aHostThatIsGoneNoLongerServes()
-    {
-        CodeMirrorViewModel model;
         auto host = std::make_unique<FakeHost>();
         host->install(model);
         QVERIFY(model.hasExecuteJS());
         host.reset();
         QVERIFY(!model.hasExecuteJS());
         model.setContent(QStringLiteral("after"));
-        QString got;
+        got.clear();
         model.getContent(this, [&](const CodeMirrorViewModel::TextResult &r) { got = outcome(r); });
         QTRY_VERIFY(got.startsWith(QStringLiteral("error:")));
     }
