@@ -21,11 +21,14 @@ public:
     // The user of the last user payload from any connection; never reset once set.
     const std::optional<User> &latestUser() const { return m_latestUser; }
 
-    // Replaces the entry, fires hasUpdatedUser, then publishes the user as latestUser: a
+    // Replaces the entry, fires userStored and hasUpdatedUser, then publishes the user as latestUser: a
     // subscriber of the pulse still reads the previous latest user.
     void storeUser(const QString &connectionName, const User &user);
 
 signals:
+    // The entry of that connection name changed: for views of many connections, which would
+    // otherwise look at every entry on each pulse.
+    void userStored(const QString &connectionName);
     void hasUpdatedUser();
     void latestUserChanged(const std::optional<User> &user);
 

@@ -11,9 +11,12 @@
 #include "MorvendaApp/users/CountryFlagMapper.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <algorithm>
 
 namespace {
 constexpr int kVerticalPadding = 12;
@@ -21,6 +24,12 @@ constexpr int kSpacing = 8;
 constexpr int kLineSpacing = 4;
 constexpr int kMarkSize = 16;
 constexpr int kBadgePadding = 2;
+
+// The width a row's tags wrap in: the row less its margins and the selection mark, at least 40.
+int tagWidthIn(int rowWidth)
+{
+    return std::max(rowWidth - 8 - (kMarkSize + kSpacing), 40);
+}
 
 QFont calloutFont(const QFont &base)
 {
@@ -55,13 +64,132 @@ struct ConnectionEntryDelegate::Layout
     QString badge;
     QFont font;
     int textLeft = 0;
+    int tagWidth = 0;        // the width the tags wrap in
+    int oneLineTagWidth = 0; // the width the tags take on one line; 0 without tags
     int height = 0;
 };
 
-ConnectionEntryDelegate::ConnectionEntryDelegate(AvatarLoader &avatars, QObject *parent)
-    : QStyledItemDelegate(parent)
+ConnectionEntryDelegate::ConnectionEntryDelegate(AvatarLoader &avatars, QAbstractItemView *view)
+    : QStyledItemDelegate(view)
     , m_avatars(avatars)
+    , m_view(view)
 {
+    if (view && view->model()) {
+        followModel();
+        view->viewport()->installEventFilter(this);
+        m_viewportWidth = view->viewport()->width();
+    }
+}
+
+void ConnectionEntryDelegate::followModel()
+{
+    QAbstractItemModel *model = m_view->model();
+    m_sizes.resize(model->rowCount());
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent, int first, int last) {
+        if (!parent.isValid() && first <= m_sizes.size())
+            m_sizes.insert(first, last - first + 1, std::nullopt);
+        else
+            forgetAllRows();
+    });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex &parent, int first, int last) {
+        if (!parent.isValid() && last < m_sizes.size())
+            m_sizes.remove(first, last - first + 1);
+        else
+            forgetAllRows();
+    });
+    connect(model, &QAbstractItemModel::rowsMoved, this, &ConnectionEntryDelegate::forgetAllRows);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &ConnectionEntryDelegate::forgetAllRows);
+    connect(model, &QAbstractItemModel::modelReset, this, &ConnectionEntryDelegate::forgetAllRows);
+    connect(model, &QAbstractItemModel::dataChanged, this, &ConnectionEntryDelegate::rowsChanged);
+}
+
+void ConnectionEntryDelegate::forgetAllRows()
+{
+    m_sizes.clear();
+    if (m_view && m_view->model())
+        m_sizes.resize(m_view->model()->rowCount());
+}
+
+// The remembered size serves only rows of the followed model while it is in step with it: a
+// structural change still being announced is measured afresh.
+bool ConnectionEntryDelegate::caches(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    return m_view && option.widget == m_view && index.model() == m_view->model() && !index.parent().isValid()
+        && m_sizes.size() == index.model()->rowCount();
+}
+
+// The option the view hands its delegate, as far as measuring reads it (font and width).
+QStyleOptionViewItem ConnectionEntryDelegate::viewOption() const
+{
+    QStyleOptionViewItem option;
+    option.initFrom(m_view);
+    option.font = m_view->font();
+    option.widget = m_view;
+    return option;
+}
+
+// A row's data changed: measure it again at once, and lay the view out again only when its height
+// changed. The selection mark and the badge's colour never change a size.
+void ConnectionEntryDelegate::rowsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+    const QList<int> &roles)
+{
+    static const QList<int> sizeless = {ConnectionListModel::IsSelectedRole, ConnectionListModel::StateRole};
+    if (!roles.isEmpty() && std::all_of(roles.cbegin(), roles.cend(), [](int role) { return sizeless.contains(role); }))
+        return;
+    if (!m_view)
+        return;
+    const QStyleOptionViewItem option = viewOption();
+    if (!caches(option, topLeft))
+        return;
+    for (int row = topLeft.row(); row <= bottomRight.row() && row < m_sizes.size(); ++row) {
+        if (!m_sizes[row])
+            continue;
+        const int before = m_sizes[row]->size.height();
+        m_sizes[row].reset();
+        const QModelIndex index = topLeft.siblingAtRow(row);
+        if (sizeHint(option, index).height() != before)
+            relayoutSoon(index);
+    }
+}
+
+bool ConnectionEntryDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && m_view && watched == m_view->viewport()) {
+        const int width = m_view->viewport()->width();
+        if (width != m_viewportWidth) {
+            m_viewportWidth = width;
+            widthChanged();
+        }
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
+
+// Only rows whose tags wrap differently at the new width are measured again.
+void ConnectionEntryDelegate::widthChanged()
+{
+    const int tagWidth = tagWidthIn(m_viewportWidth);
+    int stale = -1;
+    for (int row = 0; row < m_sizes.size(); ++row) {
+        if (m_sizes[row] && !m_sizes[row]->holdsAt(tagWidth)) {
+            m_sizes[row].reset();
+            if (stale < 0)
+                stale = row;
+        }
+    }
+    if (stale >= 0)
+        relayoutSoon(m_view->model()->index(stale, 0));
+}
+
+// Once per turn of the event loop, and never from inside the viewport's own resize.
+void ConnectionEntryDelegate::relayoutSoon(const QModelIndex &index)
+{
+    if (m_relayoutPending)
+        return;
+    m_relayoutPending = true;
+    QMetaObject::invokeMethod(this, [this, index = QPersistentModelIndex(index)] {
+        m_relayoutPending = false;
+        emit sizeHintChanged(index);
+    }, Qt::QueuedConnection);
 }
 
 NamedColor ConnectionEntryDelegate::stateColor(MorvendaConnection::State state)
@@ -83,7 +211,7 @@ NamedColor ConnectionEntryDelegate::stateColor(MorvendaConnection::State state)
 }
 
 ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOptionViewItem &option,
-    const QModelIndex &index) const
+    const QModelIndex &index, bool loadPicture) const
 {
     Layout l;
     l.font = option.font;
@@ -107,7 +235,7 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
         const QVariant country = index.data(ConnectionListModel::UserCountryRole);
         const qreal dpr = option.widget ? option.widget->devicePixelRatioF() : qApp->devicePixelRatio();
         if (!picture.isEmpty()) {
-            l.images.picture = m_avatars.picture(picture, qRound(kPictureSize * dpr));
+            l.images.picture = loadPicture ? m_avatars.picture(picture, qRound(kPictureSize * dpr)) : AvatarLoader::Picture();
         }
         const QString countryText = country.toString();
         l.images.flag = CountryFlagMapper().flag(countryText.isNull() ? std::nullopt : std::optional(countryText));
@@ -123,9 +251,10 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
         // Before the list's first layout the option may carry no width: the viewport's is the row's.
         const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
         const int rowWidth = view ? view->viewport()->width() : option.rect.width();
-        const int width = rowWidth - 8 - l.textLeft;
-        if (const int tags = UserTags::heightForWidth(l.tags, footnoteFont(l.font), std::max(width, 40)); tags > 0) {
+        l.tagWidth = tagWidthIn(rowWidth);
+        if (const int tags = UserTags::heightForWidth(l.tags, footnoteFont(l.font), l.tagWidth); tags > 0) {
             height += kLineSpacing + tags;
+            l.oneLineTagWidth = UserTags::oneRowWidth(l.tags, footnoteFont(l.font));
         }
     }
     height += kLineSpacing + QFontMetrics(badgeFont(l.font)).height() + 2 * kBadgePadding;
@@ -133,13 +262,29 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
     return l;
 }
 
-QSize ConnectionEntryDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+ConnectionEntryDelegate::Measured ConnectionEntryDelegate::measure(const QStyleOptionViewItem &option,
+    const QModelIndex &index) const
 {
-    const Layout l = layout(option, index);
+    const Layout l = layout(option, index, false);
     const QFontMetrics metrics(l.font);
     const int width = l.textLeft + std::max(metrics.horizontalAdvance(l.title),
         QFontMetrics(badgeFont(l.font)).horizontalAdvance(l.badge) + 2 * kBadgePadding);
-    return {width + 8, l.height};
+    return {QSize(width + 8, l.height), l.tagWidth, l.oneLineTagWidth};
+}
+
+QSize ConnectionEntryDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    if (!caches(option, index))
+        return measure(option, index).size;
+    if (option.font != m_sizesFont) {
+        m_sizes.fill(std::nullopt);
+        m_sizesFont = option.font;
+    }
+    std::optional<Measured> &known = m_sizes[index.row()];
+    const int tagWidth = tagWidthIn(m_view->viewport()->width());
+    if (!known || !known->holdsAt(tagWidth))
+        known = measure(option, index);
+    return known->size;
 }
 
 void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
@@ -152,7 +297,7 @@ void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, widget);
 
-    const Layout l = layout(option, index);
+    const Layout l = layout(option, index, true);
     const QRect rect = option.rect.adjusted(4, kVerticalPadding, -4, -kVerticalPadding);
     // On the selection highlight the texts take the highlight's text colour to stay legible.
     const bool highlighted = option.state.testFlag(QStyle::State_Selected);

@@ -14,8 +14,14 @@ ConnectionListModel::ConnectionListModel(MorvendaListener &listener, UserManager
     connect(&listener, &MorvendaListener::connectionRemoved, this, &ConnectionListModel::removeConnection);
     connect(&listener, &MorvendaListener::activeConnectionChanged, this,
         [this] { refreshAllRows({IsSelectedRole}); });
-    connect(&userManager, &UserManager::hasUpdatedUser, this,
-        [this] { refreshAllRows({HasUserRole, UserNameRole, UserTokenRole, UserTagsRole, UserImageUrlRole, UserCountryRole}); });
+    // Only the row of that name: every other row would otherwise be measured again.
+    connect(&userManager, &UserManager::userStored, this, [this](const QString &name) {
+        const int row = rowOfName(name);
+        if (row >= 0) {
+            emit dataChanged(index(row), index(row),
+                {HasUserRole, UserNameRole, UserTokenRole, UserTagsRole, UserImageUrlRole, UserCountryRole});
+        }
+    });
     for (const auto &connection : std::as_const(m_connections)) {
         follow(connection.get());
     }
@@ -25,7 +31,8 @@ ConnectionListModel::ConnectionListModel(MorvendaListener &listener, UserManager
 void ConnectionListModel::follow(MorvendaConnection *connection)
 {
     connect(connection, &MorvendaConnection::stateChanged, this, [this, connection] {
-        for (int row = 0; row < m_connections.size(); ++row) {
+        // Searched from the end: the connections that change state are mostly the newest.
+        for (int row = int(m_connections.size()) - 1; row >= 0; --row) {
             if (m_connections.at(row).get() == connection) {
                 emit dataChanged(index(row), index(row), {StateRole, StateTextRole});
                 return;
@@ -81,8 +88,19 @@ MorvendaListener::ConnectionPtr ConnectionListModel::connectionAt(int row) const
 
 int ConnectionListModel::rowOf(const QUuid &id) const
 {
-    for (int row = 0; row < m_connections.size(); ++row) {
+    for (int row = int(m_connections.size()) - 1; row >= 0; --row) {
         if (m_connections.at(row)->id() == id) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+// The listener keeps one connection per name.
+int ConnectionListModel::rowOfName(const QString &name) const
+{
+    for (int row = int(m_connections.size()) - 1; row >= 0; --row) {
+        if (m_connections.at(row)->displayName() == name) {
             return row;
         }
     }

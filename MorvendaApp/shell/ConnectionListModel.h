@@ -38,6 +38,8 @@ public:
     MorvendaListener::ConnectionPtr connectionAt(int row) const;
     // The row of the connection with that id, or -1.
     int rowOf(const QUuid &id) const;
+    // The row of the connection with that display name, or -1.
+    int rowOfName(const QString &name) const;
 
 signals:
     // After a row was inserted or removed: the list of names changed (a replacement keeps the name).

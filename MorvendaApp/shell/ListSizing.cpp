@@ -2,6 +2,7 @@
 
 #include "MorvendaApp/components/NamedColors.h"
 
+#include <QAbstractItemDelegate>
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 #include <QPainter>
@@ -34,6 +35,9 @@ void applyConnectListStyle(QAbstractItemView *view)
     QObject::connect(model, &QAbstractItemModel::rowsInserted, view, refit);
     QObject::connect(model, &QAbstractItemModel::rowsRemoved, view, refit);
     QObject::connect(model, &QAbstractItemModel::dataChanged, view, refit);
+    // A row can change height with no change of the model's, when its content wraps at a new width.
+    if (QAbstractItemDelegate *delegate = view->itemDelegate())
+        QObject::connect(delegate, &QAbstractItemDelegate::sizeHintChanged, view, refit);
     refit();
 }
 

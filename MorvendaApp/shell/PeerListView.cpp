@@ -129,13 +129,20 @@ void PeerListView::selectionChanged(const std::optional<QUuid> &id)
 
 void PeerListView::showSelectionInList()
 {
-    m_syncingList = true;
     const auto &id = m_selection.connectionId();
+    QItemSelectionModel *selection = m_list->selectionModel();
+    // Most calls find the list showing it already: no search through the rows then.
+    const QModelIndex current = selection->currentIndex();
+    if (id ? current.isValid() && selection->isSelected(current) && current.data(ConnectionListModel::IdRole).toUuid() == *id
+           : !selection->hasSelection()) {
+        return;
+    }
+    m_syncingList = true;
     const int row = id ? m_model->rowOf(*id) : -1;
     if (row >= 0) {
-        m_list->selectionModel()->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
+        selection->setCurrentIndex(m_model->index(row), QItemSelectionModel::ClearAndSelect);
     } else {
-        m_list->selectionModel()->clearSelection();
+        selection->clearSelection();
     }
     m_syncingList = false;
 }

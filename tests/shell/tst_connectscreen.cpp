@@ -6,6 +6,7 @@
 
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/ConnectionEntryDelegate.h"
 #include "MorvendaApp/shell/ConnectionListModel.h"
 #include "MorvendaApp/shell/ConnectionSelection.h"
 #include "MorvendaApp/shell/FileListView.h"
@@ -39,6 +40,7 @@ private slots:
     void aConnectionThatDropsShowsItsFailedState();
     void choosingAFileClearsTheConnectionAndBack();
     void theSameFileOpenedTwiceMarksBothRows();
+    void rowsKeepTheirHeightsAsTheirContentAndWidthChange();
 
 private:
     MorvendaListener::ConnectionPtr connectPeer(ScriptedPeer &peer, const QString &name)
@@ -240,6 +242,68 @@ void TestConnectScreen::theSameFileOpenedTwiceMarksBothRows()
     m_files->setOpenedFile(file);
     QVERIFY(files->item(0)->icon().cacheKey() != unmarked);
     QCOMPARE(files->item(0)->icon().cacheKey(), files->item(1)->icon().cacheKey());
+}
+
+// Rows are laid out one below the other at the height their content needs now: a user that
+// arrives, tags that wrap at a narrower width, a badge that changes, measured afresh.
+void TestConnectScreen::rowsKeepTheirHeightsAsTheirContentAndWidthChange()
+{
+    ScriptedPeer first;
+    ScriptedPeer second;
+    ScriptedPeer third;
+    QVERIFY(connectPeer(first, QStringLiteral("One")));
+    QVERIFY(connectPeer(second, QStringLiteral("Two")));
+    QVERIFY(connectPeer(third, QStringLiteral("Three")));
+    QListView *list = m_screen->peerList()->listView();
+    QTRY_VERIFY(!list->visualRect(model().index(2)).isEmpty());
+
+    ConnectionEntryDelegate fresh(*m_avatars);
+    // The first row out of place, or nothing.
+    const auto misplacedRow = [&]() -> QString {
+        int top = list->visualRect(model().index(0)).top();
+        for (int row = 0; row < model().rowCount(); ++row) {
+            const QModelIndex index = model().index(row);
+            QStyleOptionViewItem option;
+            option.initFrom(list);
+            option.font = list->font();
+            option.widget = list;
+            option.rect = list->visualRect(index);
+            const QRect rect = list->visualRect(index);
+            const int height = fresh.sizeHint(option, index).height();
+            if (rect.top() != top || rect.height() != height) {
+                return QStringLiteral("row %1 at %2 with height %3, expected at %4 with height %5")
+                    .arg(row).arg(rect.top()).arg(rect.height()).arg(top).arg(height);
+            }
+            top = rect.bottom() + 1;
+        }
+        // The list is as tall as its rows, up to its cap.
+        if (list->height() != std::min(top - list->visualRect(model().index(0)).top(), 360))
+            return QStringLiteral("list of height %1 for rows of %2").arg(list->height()).arg(top);
+        return {};
+    };
+    QCOMPARE(misplacedRow(), QString());
+    const int bare = list->visualRect(model().index(0)).height();
+
+    first.send(QByteArrayLiteral(R"({"user":{"name":"Ada","token":"tok-1","capabilities":[],"isImpersonating":false,)"
+                                 R"("isSubuser":false,"isAdmin":true,"tags":["admin","active","placeOrder","placeOrder",)"
+                                 R"("admin","active","placeOrder","admin"]}})"));
+    QTRY_VERIFY(model().index(0).data(ConnectionListModel::HasUserRole).toBool());
+    QTRY_COMPARE(misplacedRow(), QString());
+    const int wide = list->visualRect(model().index(0)).height();
+    QVERIFY(wide > bare);
+
+    m_screen->resize(260, 600);
+    QTRY_COMPARE(misplacedRow(), QString());
+    QVERIFY(list->visualRect(model().index(0)).height() > wide);
+    saveArtifact(m_screen.get(), QStringLiteral("connect-screen-narrow.png"));
+
+    second.socket().abort();
+    QTRY_COMPARE(MorvendaConnection::State(model().index(1).data(ConnectionListModel::StateRole).toInt()),
+        MorvendaConnection::State::Failed);
+    QTRY_COMPARE(misplacedRow(), QString());
+    m_screen->resize(700, 600);
+    QTRY_COMPARE(misplacedRow(), QString());
+    QCOMPARE(list->visualRect(model().index(0)).height(), wide);
 }
 
 QTEST_MAIN(TestConnectScreen)

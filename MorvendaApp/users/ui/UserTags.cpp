@@ -133,6 +133,17 @@ int UserTags::heightForWidth(const QList<UserTag> &tags, const QFont &font, int 
     return int(rows) * (metrics.height() + 2 * kPadding) + int(rows - 1) * kSpacing;
 }
 
+int UserTags::oneRowWidth(const QList<UserTag> &tags, const QFont &font)
+{
+    // The flow counts a spacing after every chip, the last included.
+    const QFontMetrics metrics(font);
+    int width = 0;
+    for (const UserTag tag : tags) {
+        width += chipSize(metrics, tag).width() + kSpacing;
+    }
+    return width;
+}
+
 int UserTags::paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
     const QFont &font, const QPalette &palette)
 {

@@ -30,6 +30,8 @@ public:
     static QSize chipSize(const QFontMetrics &metrics, UserTag tag);
     // The height the chips take when wrapped in `width`; 0 for no tags.
     static int heightForWidth(const QList<UserTag> &tags, const QFont &font, int width);
+    // The narrowest width in which the chips take one row; 0 for no tags.
+    static int oneRowWidth(const QList<UserTag> &tags, const QFont &font);
     // Draws the wrapped chips from `topLeft` within `width`; returns the height taken.
     static int paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
         const QFont &font, const QPalette &palette);
