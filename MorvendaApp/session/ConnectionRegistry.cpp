@@ -26,10 +26,20 @@ ConnectionRegistry::ConnectionRegistry(Logger &logger, ConnectionLimits limits, 
 {
 }
 
+qsizetype ConnectionRegistry::rowOf(const ConnectionPtr &connection) const
+{
+    for (qsizetype i = m_connections.size() - 1; i >= 0; --i) {
+        if (m_connections[i] == connection) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 int ConnectionRegistry::openCount(const QHostAddress *address) const
 {
     int count = 0;
-    for (const auto *list : {&m_connections, &m_pendingConnections, &m_replacedConnections}) {
+    for (const auto *list : {&m_openRegistered, &m_pendingConnections, &m_replacedConnections}) {
         count += int(std::count_if(list->cbegin(), list->cend(), [address](const ConnectionPtr &c) {
             return c->isOpen() && (!address || c->peerAddress().isEqual(*address));
         }));
@@ -92,7 +102,7 @@ bool ConnectionRegistry::makeRoom(const QHostAddress &address, const QString &pe
         // shook hands, then those replaced by a newer connection, then the registered ones.
         const QString reason = QStringLiteral("Too many open connections (%1)").arg(m_limits.maxOpen);
         if (!evictPending(nullptr, reason) && !evictIdlest(m_replacedConnections, reason)) {
-            evictIdlest(m_connections, reason);
+            evictIdlest(m_openRegistered, reason);
         }
     }
     if (openCount() < m_limits.maxOpen) {
@@ -120,6 +130,9 @@ void ConnectionRegistry::handleClosed(const QUuid &connectionId)
     if (const qsizetype i = indexOfId(m_replacedConnections, connectionId); i >= 0) {
         m_replacedConnections.removeAt(i);
     }
+    if (const qsizetype i = indexOfId(m_openRegistered, connectionId); i >= 0) {
+        m_openRegistered.removeAt(i);
+    }
 }
 
 void ConnectionRegistry::retire(const ConnectionPtr &connection)
@@ -139,22 +152,30 @@ void ConnectionRegistry::registerHandshake(const ConnectionPtr &connection, cons
         m_replacedConnections.removeAt(i);
     }
     // A member shaking hands again under a new name leaves under its old name first.
-    if (const qsizetype i = indexOfId(m_connections, connection->id()); i >= 0 && m_connections[i]->displayName() != name) {
+    if (const QString old = connection->displayName(); old != name && m_byName.value(old) == connection) {
+        const qsizetype i = rowOf(connection);
+        m_byName.remove(old);
         m_connections.removeAt(i);
         emit connectionRemoved(int(i));
     }
     connection->setDisplayName(name);
-    const auto sameName = std::find_if(m_connections.begin(), m_connections.end(),
-                                       [&name](const ConnectionPtr &c) { return c->displayName() == name; });
-    if (sameName != m_connections.end()) {
-        if (*sameName != connection) {
-            retire(*sameName);  // replaced, not cancelled
+    ConnectionPtr &named = m_byName[name];
+    if (named) {
+        const qsizetype i = rowOf(named);
+        if (named != connection) {
+            m_openRegistered.removeOne(named);
+            retire(named);  // replaced, not cancelled
         }
-        *sameName = connection;
-        emit connectionReplaced(int(sameName - m_connections.begin()), connection);
+        named = connection;
+        m_connections[i] = connection;
+        emit connectionReplaced(int(i), connection);
     } else {
+        named = connection;
         m_connections.append(connection);
         emit connectionInserted(int(m_connections.size() - 1), connection);
+    }
+    if (connection->isOpen() && !m_openRegistered.contains(connection)) {
+        m_openRegistered.append(connection);
     }
     emit connectionsChanged(m_connections);
     if (m_activeConnection && m_activeConnection->displayName() == name) {
@@ -175,6 +196,8 @@ bool ConnectionRegistry::disconnect(const QUuid &connectionId)
         return false;
     }
     const ConnectionPtr found = m_connections.takeAt(i);
+    m_byName.remove(found->displayName());
+    m_openRegistered.removeOne(found);
     found->cancel();
     emit connectionRemoved(int(i));
     emit connectionsChanged(m_connections);

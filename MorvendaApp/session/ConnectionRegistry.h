@@ -7,6 +7,7 @@
 #include "MorvendaModel/FrameBudget.h"
 #include "MorvendaModel/MorvendaConnection.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QLoggingCategory>
@@ -74,6 +75,8 @@ signals:
     void activeConnectionChanged(const ConnectionRegistry::ConnectionPtr &connection);
 
 private:
+    // The row of a registered connection; searched from the newest.
+    qsizetype rowOf(const ConnectionPtr &connection) const;
     int openCount(const QHostAddress *address = nullptr) const;
     bool evictPending(const QHostAddress *address, const QString &reason);
     bool evictIdlest(const QList<ConnectionPtr> &list, const QString &reason);
@@ -83,6 +86,10 @@ private:
     ConnectionLimits m_limits;
     std::shared_ptr<FrameBudget> m_frameBudget;
     QList<ConnectionPtr> m_connections;
+    // The same connections by display name, and those of them whose socket has not closed yet:
+    // closed connections stay listed, so a handshake or an accept must not look through them all.
+    QHash<QString, ConnectionPtr> m_byName;
+    QList<ConnectionPtr> m_openRegistered;
     ConnectionPtr m_activeConnection;
     QList<ConnectionPtr> m_pendingConnections;
     // Replaced by a newer connection of the same name but not cancelled: kept until they close.
