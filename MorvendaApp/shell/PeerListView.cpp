@@ -13,13 +13,71 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/core/L10n.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+// Qt's list view lays out every row again for each inserted row and for each change of a row's
+// data, and closed connections stay listed: with thousands of them that was most of a
+// handshake's cost. Rows appended at the end wait for the next paced layout instead, which comes
+// at once after a quiet spell and otherwise at most every 50 ms (and never sooner than ten times
+// its own cost), so the time layouts take stays bounded however many rows there are; until then
+// the new rows are not shown, and the rows laid out keep their places. A change of data lays out
+// nothing: the delegate has the view laid out again when a row's height changes.
+class ConnectionListView : public QListView
+{
+public:
+    explicit ConnectionListView(QWidget *parent)
+        : QListView(parent)
+    {
+        m_pace.setSingleShot(true);
+        connect(&m_pace, &QTimer::timeout, this, [this] { scheduleDelayedItemsLayout(); });
+    }
+
+    void doItemsLayout() override
+    {
+        m_pace.stop();
+        QElapsedTimer cost;
+        cost.start();
+        QListView::doItemsLayout();
+        m_lastCostMs = cost.elapsed();
+        m_sinceLayout.start();
+    }
+
+protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override
+    {
+        if (parent.isValid() || end != model()->rowCount() - 1 || !m_sinceLayout.isValid()) {
+            QListView::rowsInserted(parent, start, end);
+            return;
+        }
+        QAbstractItemView::rowsInserted(parent, start, end);
+        if (!m_pace.isActive()) {
+            const qint64 interval = std::max<qint64>(kMinimumIntervalMs, 10 * m_lastCostMs);
+            m_pace.start(int(std::max<qint64>(0, interval - m_sinceLayout.elapsed())));
+        }
+    }
+
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) override
+    {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+
+private:
+    static constexpr qint64 kMinimumIntervalMs = 50;
+
+    QTimer m_pace;
+    QElapsedTimer m_sinceLayout;
+    qint64 m_lastCostMs = 0;
+};
+
 // A right click only asks for a row's menu; the item view would otherwise select the row first,
 // which makes that connection the timeline's source before "Delete connection" is even chosen.
 class RightClickDoesNotSelect : public QObject
@@ -64,7 +122,7 @@ void PeerListView::buildLayout()
 {
     m_header = new QLabel(this);
     m_header->setTextFormat(Qt::PlainText);
-    m_list = new QListView(this);
+    m_list = new ConnectionListView(this);
     m_list->setModel(m_model);
     m_list->setItemDelegate(new ConnectionEntryDelegate(m_avatars, m_list));
     // A picture that arrives changes the rows that show it.
