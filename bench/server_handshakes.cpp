@@ -1,25 +1,31 @@
 // Handshakes per second as closed connections pile up in the main window's lists: an app thread
 // runs connect, handshake, wait for the hello, close, N times with a new name each time, against
-// the server of a shown main window (offscreen). Prints handshakes per second for the first and
-// the last thousand cycles; they should match.
+// the server of a shown main window (offscreen). Each run starts a fresh window; prints
+// handshakes per second for the first and the last thousand cycles of every run (they should
+// match), their medians and ranges over the runs, and how long the timeline's source menu takes
+// to open with every connection listed.
 //
-//     build/bench/server_handshakes [cycles]
+//     build/bench/server_handshakes [cycles per run] [runs]      (defaults: 5000, 5)
+#include "bench/BenchSupport.h"
 #include "bench/server_peer.h"
 
 #include "MorvendaApp/MainScene/MainScene.h"
+#include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/SharedObjects.h"
 #include "MorvendaApp/shell/PortalColorScheme.h"
 #include "MorvendaApp/shell/Preferences.h"
+#include "MorvendaApp/timeline/TimelineToolbar.h"
 #include "MorvendaApp/users/ImpersonateUserStore.h"
 #include "MorvendaModel/MorvendaFramer.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -60,6 +66,7 @@ std::vector<Clock::time_point> runApps(std::uint16_t port, int cycles)
     return ends;
 }
 
+// Cycles per second from the end of cycle `from - 1` to the end of cycle `to - 1`.
 double perSecond(const std::vector<Clock::time_point> &ends, std::size_t from, std::size_t to)
 {
     const auto start = from == 0 ? ends.front() : ends[from - 1];
@@ -67,20 +74,23 @@ double perSecond(const std::vector<Clock::time_point> &ends, std::size_t from, s
     return double(to - from - (from == 0 ? 1 : 0)) / seconds;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+struct Run
 {
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
-    QApplication app(argc, argv);
-    const int cycles = argc > 1 ? std::atoi(argv[1]) : 5000;
+    double first = 0;
+    double last = 0;
+    double menuMs = 0;
+};
+
+// A fresh main window, `cycles` apps against it, then the source menu opened once.
+std::optional<Run> runOnce(QApplication &app, int cycles)
+{
     QTemporaryDir dir;
     PortalColorScheme system;
     QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
     Preferences preferences(settings);
     auto store = ImpersonateUserStore::open(dir.filePath(ImpersonateUserStore::fileName()));
     if (!store) {
-        return 1;
+        return std::nullopt;
     }
     SharedObjects shared({QHostAddress::LocalHost, false}, std::move(*store));
     MainScene scene(shared, preferences);
@@ -95,10 +105,61 @@ int main(int argc, char *argv[])
     apps.join();
     if (ends.size() < 2000) {
         std::fprintf(stderr, "only %zu cycles completed\n", ends.size());
-        return 1;
+        return std::nullopt;
     }
-    std::printf("cycles: %zu, listed connections: %lld\n", ends.size(), static_cast<long long>(shared.listener.connections().size()));
-    std::printf("first 1000: %.0f handshakes/s\n", perSecond(ends, 0, 1000));
-    std::printf("last 1000:  %.0f handshakes/s\n", perSecond(ends, ends.size() - 1000, ends.size()));
+
+    Run run;
+    run.first = perSecond(ends, 0, 1000);
+    run.last = perSecond(ends, ends.size() - 1000, ends.size());
+    // The menu is filled as it opens, with every connection listed.
+    if (auto *toolbar = scene.mainWindow()->findChild<TimelineToolbar *>()) {
+        const auto start = Clock::now();
+        toolbar->sourceMenu()->popup(toolbar->mapToGlobal(QPoint()));
+        QCoreApplication::processEvents();
+        run.menuMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        toolbar->sourceMenu()->close();
+    }
+    std::printf("run: %zu cycles, %lld listed; first 1000: %.0f/s, last 1000: %.0f/s (last/first %.2f); "
+                "source menu opened in %.0f ms\n",
+                ends.size(), static_cast<long long>(shared.listener.connections().size()), run.first, run.last,
+                run.last / run.first, run.menuMs);
+    std::fflush(stdout);
+    return run;
+}
+
+void printSummary(const char *what, std::vector<double> values, const char *unit)
+{
+    std::sort(values.begin(), values.end());
+    std::printf("%s: median %.2f%s (range %.2f to %.2f)\n", what, bench::median(values), unit, values.front(),
+                values.back());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("MORVENDA_NO_ADVERTISE", "1");
+    QApplication app(argc, argv);
+    const int cycles = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    std::vector<double> first;
+    std::vector<double> last;
+    std::vector<double> ratio;
+    std::vector<double> menu;
+    for (int i = 0; i < runs; ++i) {
+        const std::optional<Run> run = runOnce(app, cycles);
+        if (!run) {
+            return 1;
+        }
+        first.push_back(run->first);
+        last.push_back(run->last);
+        ratio.push_back(run->last / run->first);
+        menu.push_back(run->menuMs);
+    }
+    std::printf("over %d runs of %d cycles:\n", runs, cycles);
+    printSummary("first 1000, handshakes/s", first, "");
+    printSummary("last 1000, handshakes/s", last, "");
+    printSummary("last/first", ratio, "");
+    printSummary("source menu opening", menu, " ms");
     return 0;
 }
