@@ -164,6 +164,7 @@ const Entry kEntries[] = {
     {"Setting.title", "Settings"},
     {"Timeline.cache", "Response returned from cache"},
     {"Timeline.clear", "Clear timeline"},
+    {"Timeline.closedConnection", "closed"},
     {"Timeline.error", "Error"},
     {"Timeline.network", "Response received from network"},
     {"Timeline.noRequest", "No request received"},

@@ -1,5 +1,6 @@
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 
 #include <QMenu>
@@ -33,7 +34,8 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        return QSize(kHorizontalPadding * 2 + kSymbolSize + kGap + metrics.horizontalAdvance(m_action.text()),
+        const int note = m_action.note().isEmpty() ? 0 : kGap + QFontMetrics(noteFont()).horizontalAdvance(m_action.note());
+        return QSize(kHorizontalPadding * 2 + kSymbolSize + kGap + metrics.horizontalAdvance(m_action.text()) + note,
                      std::max(kSymbolSize, metrics.height()) + 2 * kVerticalPadding);
     }
 
@@ -48,8 +50,16 @@ protected:
         const QRect symbol(kHorizontalPadding, (height() - kSymbolSize) / 2, kSymbolSize, kSymbolSize);
         painter.drawPixmap(symbol, Symbols::pixmap(m_action.symbol(), color, kSymbolSize, devicePixelRatioF()));
         painter.setPen(color);
-        painter.drawText(rect().adjusted(symbol.right() + 1 + kGap, 0, -kHorizontalPadding, 0),
-                         Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_action.text());
+        const QRect text = rect().adjusted(symbol.right() + 1 + kGap, 0, -kHorizontalPadding, 0);
+        painter.drawText(text, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_action.text());
+        if (!m_action.note().isEmpty()) {
+            QColor faint = hovered ? color : namedColor(NamedColor::Secondary, palette());
+            faint.setAlphaF(faint.alphaF() * 0.8f);
+            painter.setPen(faint);
+            painter.setFont(noteFont());
+            painter.drawText(text.adjusted(QFontMetrics(font()).horizontalAdvance(m_action.text()) + kGap, 0, 0, 0),
+                             Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_action.note());
+        }
     }
 
     void mouseReleaseEvent(QMouseEvent *event) override
@@ -79,6 +89,13 @@ protected:
     }
 
 private:
+    QFont noteFont() const
+    {
+        QFont small = font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        return small;
+    }
+
     void choose()
     {
         // Close first: the action may rebuild the menu that holds this row.

@@ -18,6 +18,9 @@ public:
                       QObject *parent = nullptr);
 
     QString symbol() const { return m_symbol; }
+    // A faint word after the text (a connection that has closed), plain text; none when empty.
+    QString note() const { return m_note; }
+    void setNote(const QString &note) { m_note = note; }
     QColor color(const QPalette &palette) const { return m_color(palette); }
 
 protected:
@@ -25,5 +28,6 @@ protected:
 
 private:
     QString m_symbol;
+    QString m_note;
     std::function<QColor(const QPalette &)> m_color;
 };

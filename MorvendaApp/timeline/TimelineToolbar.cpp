@@ -167,6 +167,9 @@ void TimelineToolbar::rebuildSourceMenu()
             auto *item = new ColoredMenuAction(QStringLiteral("globe"), connection->displayName(), itemColor(current),
                                                m_sourceMenu);
             item->setData(connection->id());
+            // Closed connections stay listed; the connect screen's badge says so, and so does this.
+            if (!connection->isOpen())
+                item->setNote(L10n::text("Timeline.closedConnection"));
             connect(item, &QAction::triggered, this, [this, weak = std::weak_ptr(connection)] {
                 // The connection may have gone while the menu was open.
                 if (const auto chosen = weak.lock()) {

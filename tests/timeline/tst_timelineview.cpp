@@ -125,6 +125,7 @@ private slots:
     void chipsWrapAtANarrowWidth();
     void methodMenuSetsAndClearsTheFilter();
     void sourceMenuEntriesAndExclusivity();
+    void sourceMenuListsEveryAppAfterManyCycles();
     void recordingToggles();
     void clearEmptiesTheSelectionFirst();
     void saveThenOpenRoundTripsTheTimeline();
@@ -330,6 +331,44 @@ void TestTimelineView::sourceMenuEntriesAndExclusivity()
     const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
     QVERIFY2(shown.isEmpty() || shown == name.toHtmlEscaped(), qPrintable(shown));
     QVERIFY2(!Qt::mightBeRichText(row->toolTip()), qPrintable(row->toolTip()));
+    menu->close();
+}
+
+// Apps that came and went stay listed: the menu, filled as it opens, lists every one in the
+// order they shook hands, marks the closed ones, and an app that comes back under its name
+// takes its place open.
+void TestTimelineView::sourceMenuListsEveryAppAfterManyCycles()
+{
+    Column c;
+    constexpr int kApps = 40;
+    for (int i = 0; i < kApps; ++i) {
+        ScriptedPeer app;
+        QVERIFY(c.connectApp(app, QStringLiteral("App %1").arg(i)));
+    }
+    QTRY_VERIFY(std::none_of(c.listener.connections().cbegin(), c.listener.connections().cend(),
+                             [](const auto &connection) { return connection->isOpen(); }));
+    ScriptedPeer back;
+    QVERIFY(back.connectTo(c.listener.serverPort()));
+    back.handshake(QStringLiteral("App 7"));
+    QTRY_VERIFY(c.listener.connections().at(7)->isOpen());
+    c.listener.select(c.listener.connections().at(7));
+
+    QMenu *menu = c.view.toolbar()->sourceMenu();
+    menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
+    QTRY_VERIFY(menu->isVisible());
+    QList<ColoredMenuAction *> items;
+    for (QAction *action : menu->actions()) {
+        if (auto *item = qobject_cast<ColoredMenuAction *>(action))
+            items.append(item);
+    }
+    QCOMPARE(items.size(), kApps);
+    const QColor blue = namedColor(NamedColor::Blue, menu->palette());
+    for (int i = 0; i < kApps; ++i) {
+        QCOMPARE(items.at(i)->text(), QStringLiteral("App %1").arg(i));
+        QCOMPARE(items.at(i)->note(), i == 7 ? QString() : QStringLiteral("closed"));
+        QCOMPARE(items.at(i)->color(menu->palette()) == blue, i == 7);
+    }
+    saveArtifact(menu, QStringLiteral("timeline-source-menu-closed.png"));
     menu->close();
 }
 
