@@ -114,7 +114,8 @@ void PathTextIndex::clear()
     m_liveBytes = 0;
 }
 
-PathTextIndex::Found PathTextIndex::contains(size_t position, const Needle &needle) const
+template<typename Test>
+PathTextIndex::Found PathTextIndex::compare(size_t position, const Needle &needle, Test test) const
 {
     const Entry entry = m_entries[position];
     const uchar *text = m_text.data() + entry.offset;
@@ -122,36 +123,27 @@ PathTextIndex::Found PathTextIndex::contains(size_t position, const Needle &need
     case Layout::Absent: return Found::Absent;
     case Layout::Unindexed: return Found::Unindexed;
     case Layout::Narrow:
-        // A text with a character from U+0100 on never occurs in a path without one.
+        // A text with a character from U+0100 on is in no path without one.
         if (!needle.m_isNarrow)
             return Found::No;
-        return occurs(text, entry.length, needle.m_narrow.data(), needle.m_narrow.size(), 1) ? Found::Yes
-                                                                                             : Found::No;
+        return test(text, entry.length, needle.m_narrow.data(), needle.m_narrow.size(), 1) ? Found::Yes : Found::No;
     case Layout::Wide:
-        return occurs(text, entry.length * 2, reinterpret_cast<const uchar *>(needle.m_wide.data()),
-                      needle.m_wide.size() * 2, 2)
+        return test(text, entry.length * 2, reinterpret_cast<const uchar *>(needle.m_wide.data()),
+                    needle.m_wide.size() * 2, 2)
             ? Found::Yes
             : Found::No;
     }
     return Found::Unindexed;
 }
 
+PathTextIndex::Found PathTextIndex::contains(size_t position, const Needle &needle) const
+{
+    return compare(position, needle, occurs);
+}
+
 PathTextIndex::Found PathTextIndex::equals(size_t position, const Needle &needle) const
 {
-    const Entry entry = m_entries[position];
-    const uchar *text = m_text.data() + entry.offset;
-    switch (Layout(entry.layout)) {
-    case Layout::Absent: return Found::Absent;
-    case Layout::Unindexed: return Found::Unindexed;
-    case Layout::Narrow:
-        return needle.m_isNarrow && entry.length == needle.m_narrow.size()
-                && (entry.length == 0 || std::memcmp(text, needle.m_narrow.data(), entry.length) == 0)
-            ? Found::Yes
-            : Found::No;
-    case Layout::Wide: // never empty: an empty path is kept as one byte per character
-        return entry.length == needle.m_wide.size() && std::memcmp(text, needle.m_wide.data(), entry.length * 2) == 0
-            ? Found::Yes
-            : Found::No;
-    }
-    return Found::Unindexed;
+    return compare(position, needle, [](const uchar *text, size_t size, const uchar *bytes, size_t byteCount, size_t) {
+        return size == byteCount && (size == 0 || std::memcmp(text, bytes, size) == 0);
+    });
 }

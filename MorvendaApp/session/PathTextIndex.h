@@ -54,6 +54,8 @@ private:
     static constexpr size_t kMaxLength = (size_t(1) << 22) - 1;
 
     Entry place(const QString &path);
+    template<typename Test>
+    Found compare(size_t position, const Needle &needle, Test test) const;
     size_t textBytes(const Entry &entry) const;
     void compact();
 
