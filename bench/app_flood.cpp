@@ -7,22 +7,14 @@
 //   app_flood [plain|realistic] [apps=4] [pairs per app=100000]
 // plain: one header, 4 KB bodies. realistic: eleven headers (one a long token), a query string
 // and 1 KB JSON bodies. MORVENDA_ARTIFACTS set: a screenshot of the window at the end.
-#include "CodeMirror/CodeMirrorBundle.h"
-#include "MorvendaApp/MainScene/MainScene.h"
 #include "MorvendaApp/MainScene/MainWindow.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
-#include "MorvendaApp/shell/AppearanceService.h"
-#include "MorvendaApp/shell/PortalColorScheme.h"
-#include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaModel/MorvendaFramer.h"
-#include "bench/BenchSupport.h"
+#include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLoggingCategory>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUuid>
@@ -158,16 +150,10 @@ double percentile(std::vector<double> values, double p)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QTemporaryDir home;
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    bench::prepareProgramEnvironment(home);
     QApplication app(argc, argv);
-    if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
-        QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false\n*.info=false"));
-    if (!CodeMirrorBundle::check())
+    if (!bench::programReady())
         return 2;
 
     Shape shape;
@@ -176,15 +162,9 @@ int main(int argc, char *argv[])
     shape.pairs = argc > 3 ? std::max(10, std::atoi(argv[3])) : 100'000;
     const qint64 total = qint64(apps) * shape.pairs * 2;
 
-    PortalColorScheme system;
-    QSettings settings(home.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    Preferences preferences(settings);
-    AppearanceService appearance(preferences, system);
-    SharedObjects shared(MorvendaListener::Options{QHostAddress::LocalHost, false});
-    MainScene scene(shared, preferences);
-    scene.mainWindow()->resize(1280, 800);
-    scene.show();
-    bench::waitFor([] { return false; }, 500); // first paint and the editor pages settle
+    bench::ProgramWindow program(home);
+    SharedObjects &shared = program.shared;
+    MainScene &scene = program.scene;
 
     QElapsedTimer clock;
     clock.start();
