@@ -362,11 +362,25 @@ void MorvendaConnection::cancel()
     emit closed();
 }
 
+// However many sends wait (an app that never read its answers may leave 100,000), they fail in
+// one posted step, in send order, rather than one event each queued ahead of every other app.
 void MorvendaConnection::failPendingSends(const QString &reason)
 {
-    auto pending = std::exchange(m_pendingSends, {});
-    for (auto &send : pending) {
-        complete(std::move(send.completion), tl::unexpected(reason));
+    if (m_pendingSends.empty()) {
+        return;
+    }
+    auto failAll = [pending = std::exchange(m_pendingSends, {}), reason] {
+        const SendResult failure = tl::unexpected(reason);
+        for (const auto &send : pending) {
+            if (send.completion) {
+                send.completion(failure);
+            }
+        }
+    };
+    if (auto *app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(app, std::move(failAll), Qt::QueuedConnection);
+    } else {
+        failAll();
     }
 }
 

@@ -11,4 +11,7 @@ endif()
 if(TARGET MorvendaMainScene)
     add_executable(server_handshakes server_handshakes.cpp server_peer.h)
     target_link_libraries(server_handshakes PRIVATE morvenda_common MorvendaMainScene Threads::Threads)
+    # An app that floods handshakes, never reads and closes: alerts shown, a second app's wait.
+    add_executable(server_alert_storm server_alert_storm.cpp server_peer.h)
+    target_link_libraries(server_alert_storm PRIVATE morvenda_common MorvendaMainScene Threads::Threads)
 endif()

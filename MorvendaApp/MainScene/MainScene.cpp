@@ -121,6 +121,7 @@ void MainScene::buildMainWindow()
     // The listener's alerts are presented over the main window, one subscription for its life.
     auto *alerts = new AlertPresenter(m_mainWindow);
     alerts->setTargetChooser([this] { return alertTarget(); });
+    alerts->setLogger(&m_shared.logger);
     alerts->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
 
     connect(m_mainWindow, &MainWindow::closing, this, [this] {

@@ -2,7 +2,24 @@
 
 #include "L10n.h"
 
+#include <algorithm>
+
 namespace Alert {
+
+bool ViewState::isRepeatOf(const ViewState &other) const
+{
+    const auto acts = [](const Action &action) { return bool(action.completion); };
+    if (title != other.title || message != other.message || actions.size() != other.actions.size()
+        || std::any_of(actions.cbegin(), actions.cend(), acts) || std::any_of(other.actions.cbegin(), other.actions.cend(), acts)) {
+        return false;
+    }
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        if (actions[i].title != other.actions[i].title) {
+            return false;
+        }
+    }
+    return true;
+}
 
 ViewState ViewState::legacyCommunicationAlert(const QString &contextDescription)
 {

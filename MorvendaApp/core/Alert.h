@@ -21,12 +21,17 @@ struct Action
 };
 
 // One alert to present. It deliberately has no equality: assigning the same content twice raises
-// two alerts.
+// two alerts (the presenter then shows an information-only one once while it is on screen).
 struct ViewState
 {
     QString title;
     std::optional<QString> message;
     QList<Action> actions; // in display order; empty means the standard OK button
+
+    // Whether this alert only tells again what `other` tells: the same title, message and button
+    // titles, and no button of either runs anything. Alerts whose buttons act are never repeats,
+    // since their actions cannot be compared (impersonating one user or another).
+    bool isRepeatOf(const ViewState &other) const;
 
     // The app still speaks the older protocol. `contextDescription` names the coding path and
     // the decoder's message of the failure; it is inserted as an argument, never as a pattern.

@@ -282,16 +282,41 @@ void MorvendaListener::send(const AppPayload &payload, const ConnectionPtr &conn
     connection->send(bytes, std::move(completion));
 }
 
+// Sends that fail together, such as the 100,000 answers an app that closed without reading left
+// waiting, are one failure to the developer: the first of a run writes its line and raises the
+// alert, equal ones that follow before the event loop turns again only count, and one line then
+// says how many. So each failed send costs a comparison, whatever came before it.
 void MorvendaListener::handleSendCompletion(const MorvendaConnection::SendResult &result)
 {
     if (result) {
+        endSendFailureRun();
         m_logger.append(QStringLiteral("Successfully sent app payload"));
         qCDebug(lcMorvendaListener, "Successfully sent app payload");
         return;
     }
+    if (m_sendFailureRun && m_sendFailureRun->error == result.error()) {
+        ++m_sendFailureRun->repeats;
+        return;
+    }
+    endSendFailureRun();
+    m_sendFailureRun = SendFailureRun{result.error(), 0};
+    QTimer::singleShot(0, this, &MorvendaListener::endSendFailureRun);
     m_logger.error(QStringLiteral("Failed to send app payload: ") + result.error());
-    qCCritical(lcMorvendaListener, "Failed to send app payload: %s", qUtf8Printable(result.error()));
+    qCCritical(lcMorvendaListener, "Failed to send app payload: %s", qUtf8Printable(Logger::excerpt(result.error())));
     setAlertViewState(Alert::ViewState::errorSendingMessageAlert(result.error()));
+}
+
+void MorvendaListener::endSendFailureRun()
+{
+    const std::optional<SendFailureRun> run = std::exchange(m_sendFailureRun, std::nullopt);
+    if (!run || run->repeats == 0) {
+        return;
+    }
+    const QString message = run->repeats == 1
+        ? QStringLiteral("Failed to send app payload: %1 (1 more send failed the same way)").arg(run->error)
+        : QStringLiteral("Failed to send app payload: %1 (%2 more sends failed the same way)").arg(run->error, QString::number(run->repeats));
+    m_logger.error(message);
+    qCCritical(lcMorvendaListener, "%s", qUtf8Printable(Logger::excerpt(message)));
 }
 
 void MorvendaListener::handleConnectionError(const QString &description)

@@ -85,7 +85,8 @@ public:
     void log(const QString &text);
 
     // Encodes `payload` and sends it on `connection`. The outcome is logged; a failure (a closed
-    // or missing connection included) raises the send-failure alert.
+    // or missing connection included) raises the send-failure alert, once for equal failures that
+    // arrive together (they are counted in the log).
     void send(const AppPayload &payload, const ConnectionPtr &connection);
 
     // AlertPresentingDelegate
@@ -109,6 +110,7 @@ private:
     void acceptConnection(QTcpSocket *socket);
     void handleHandshake(const ConnectionPtr &connection, const QString &name);
     void handleSendCompletion(const MorvendaConnection::SendResult &result);
+    void endSendFailureRun();
     void handleConnectionError(const QString &description);
     void setAlertViewState(const Alert::ViewState &alert);
 
@@ -129,4 +131,10 @@ private:
     PayloadDispatcher m_dispatcher;
     std::optional<Alert::ViewState> m_alertViewState;
     bool m_acceptFailing = false;
+    // Equal send failures handled in a row within one turn of the event loop.
+    struct SendFailureRun {
+        QString error;
+        qint64 repeats;
+    };
+    std::optional<SendFailureRun> m_sendFailureRun;
 };

@@ -1,5 +1,6 @@
 #include "AlertPresenter.h"
 
+
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -57,7 +58,21 @@ void AlertPresenter::receive(const std::optional<Alert::ViewState> &alert)
         return;
     }
     m_pending.reset();
+    if (m_box && m_shown && alert->isRepeatOf(*m_shown)) {
+        ++m_repeats;
+        return;
+    }
     present(*alert);
+}
+
+void AlertPresenter::logRepeats()
+{
+    const qint64 repeats = std::exchange(m_repeats, 0);
+    if (repeats > 0 && m_logger && m_shown) {
+        m_logger->append(repeats == 1
+                ? QStringLiteral("The alert \"%1\" was raised 1 more time while it was shown").arg(m_shown->title)
+                : QStringLiteral("The alert \"%1\" was raised %2 more times while it was shown").arg(m_shown->title, QString::number(repeats)));
+    }
 }
 
 bool AlertPresenter::eventFilter(QObject *watched, QEvent *event)
@@ -92,6 +107,7 @@ void AlertPresenter::dismissShown()
 void AlertPresenter::present(const Alert::ViewState &alert)
 {
     dismissShown();
+    logRepeats(); // of the box just replaced, or of one closed with its window
 
     QWidget *over = m_chooseTarget ? m_chooseTarget() : nullptr;
     auto *box = new QMessageBox(over ? over : m_window);
@@ -126,12 +142,15 @@ void AlertPresenter::present(const Alert::ViewState &alert)
             if (button == clicked)
                 completion = action;
         }
-        if (m_box == box)
+        if (m_box == box) {
             m_box = nullptr;
+            logRepeats();
+        }
         box->disconnect(this);
         if (completion)
             completion(); // may raise the next alert, which then opens on its own
     });
     m_box = box;
+    m_shown = alert;
     box->open();
 }

@@ -2,10 +2,14 @@
 // One subscription for the window's life: every assignment of an alert is presented once, the
 // latest replacing the one on screen (whose buttons then never run), an assignment of none is
 // ignored, and an alert raised before the window first appears is shown once when it does.
+// While an information-only alert is on screen, an equal one is not presented again (a storm of
+// failed sends would otherwise open box after box and keep the main thread busy for minutes):
+// it is counted, and the count is logged once when the box goes.
 // Owned by the window it presents on; main thread.
 #pragma once
 
 #include "MorvendaApp/core/Alert.h"
+#include "MorvendaApp/session/Logger.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -39,6 +43,9 @@ public:
     // looking); the presenter's own window when there is no chooser or it returns null.
     void setTargetChooser(std::function<QWidget *()> chooser) { m_chooseTarget = std::move(chooser); }
 
+    // Where the count of alerts not presented again is written; none writes nothing.
+    void setLogger(Logger *logger) { m_logger = logger; }
+
     // The box on screen, if any; for tests.
     QMessageBox *shownBox() const { return m_box; }
 
@@ -48,10 +55,14 @@ protected:
 private:
     void present(const Alert::ViewState &alert);
     void dismissShown();
+    void logRepeats();
 
     QWidget *m_window;
     std::function<QWidget *()> m_chooseTarget;
     QPointer<QMessageBox> m_box;
     std::optional<Alert::ViewState> m_pending; // raised before the window first appeared
+    std::optional<Alert::ViewState> m_shown;   // what m_box shows
+    qint64 m_repeats = 0;                      // equal alerts raised while m_box is on screen
+    QPointer<Logger> m_logger;
     bool m_windowHasAppeared = false;
 };

@@ -1,9 +1,19 @@
 #include "MorvendaApp/shell/AlertPresenter.h"
 
+#include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/session/MilestoneManager.h"
+#include "MorvendaApp/session/MorvendaListener.h"
+#include "MorvendaApp/session/SettingsManager.h"
+#include "MorvendaApp/session/UserManager.h"
+#include "tests/support/ScriptedPeer.h"
+
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+
+#include <sys/socket.h>
 
 // Publishes alerts the way the listener does: the last value is kept, every assignment notifies.
 class AlertSource : public QObject
@@ -40,6 +50,8 @@ private slots:
     void alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne();
     void assigningNoneLeavesTheShownAlert();
     void messageIsPlainText();
+    void anEqualAlertOnScreenIsCountedNotShownAgain();
+    void aStormOfFailedSendsShowsOneAlertAndLetsOtherAppsIn();
 
 private:
     QMessageBox *showOnWindow(const Alert::ViewState &alert);
@@ -264,6 +276,118 @@ void TestAlertPresenter::messageIsPlainText()
         messageShown |= label->text() == message;
     }
     QVERIFY(messageShown);
+}
+
+namespace {
+
+// Counts the message boxes that come on screen.
+class ShownBoxes : public QObject
+{
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMessageBox *>(watched))
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+qsizetype linesStartingWith(const Logger &logger, const QString &start)
+{
+    return std::count_if(logger.log().cbegin(), logger.log().cend(), [&](const QString &line) { return line.startsWith(start); });
+}
+
+} // namespace
+
+void TestAlertPresenter::anEqualAlertOnScreenIsCountedNotShownAgain()
+{
+    Logger logger;
+    m_presenter->setLogger(&logger);
+    const Alert::ViewState failed = Alert::ViewState::errorSendingMessageAlert(QStringLiteral("Connection reset by peer"));
+    QMessageBox *box = showOnWindow(failed);
+    QVERIFY(box);
+    for (int i = 0; i < 3; ++i)
+        m_source->raise(failed);
+    QCOMPARE(m_presenter->shownBox(), box);
+    QVERIFY(logger.log().isEmpty()); // counted, not logged one by one
+
+    QTest::mouseClick(buttonNamed(box, QStringLiteral("Ok")), Qt::LeftButton);
+    QCOMPARE(logger.log(), QStringList{QStringLiteral("The alert \"%1\" was raised 3 more times while it was shown").arg(failed.title)});
+    // Once dismissed, the same alert is shown again.
+    m_source->raise(failed);
+    QVERIFY(m_presenter->shownBox() && m_presenter->shownBox() != box);
+
+    // Another message, or buttons that act, are new alerts: each replaces the one on screen.
+    box = m_presenter->shownBox();
+    m_source->raise(Alert::ViewState::errorSendingMessageAlert(QStringLiteral("Broken pipe")));
+    QVERIFY(m_presenter->shownBox() != box);
+    int ran = 0;
+    const auto acting = alertWith(QStringLiteral("Impersonate?"), {{QStringLiteral("Continue"), [&ran] { ++ran; }}});
+    m_source->raise(acting);
+    box = m_presenter->shownBox();
+    m_source->raise(acting);
+    QVERIFY(m_presenter->shownBox() != box);
+    QCOMPARE(logger.log().size(), 1);
+}
+
+// An app sends thousands of handshakes on one socket, never reads the hellos and closes: every
+// hello still waiting fails at once. One alert comes on screen, the log counts the rest, and
+// another app still connects and is answered at once.
+void TestAlertPresenter::aStormOfFailedSendsShowsOneAlertAndLetsOtherAppsIn()
+{
+    UserManager users;
+    SettingsManager settings;
+    MilestoneManager milestones;
+    MessageRepository repository;
+    Logger logger;
+    MorvendaListener listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false});
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_presenter->setLogger(&logger);
+    m_presenter->follow(&listener, &MorvendaListener::alertViewStateChanged, listener.alertViewState());
+    ShownBoxes shown;
+    qApp->installEventFilter(&shown);
+
+    ScriptedPeer storm;
+    QVERIFY(storm.connectTo(listener.serverPort()));
+    // Small buffers on both ends, so the hellos pile up in the server instead of the kernel.
+    const int small = 4096;
+    QVERIFY(::setsockopt(int(storm.socket().socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &small, sizeof small) == 0);
+    storm.socket().setReadBufferSize(1);
+    QTRY_COMPARE(listener.pendingConnections().size(), 1);
+    const auto connection = listener.pendingConnections().first();
+    QVERIFY(::setsockopt(int(connection->socketDescriptor()), SOL_SOCKET, SO_SNDBUF, &small, sizeof small) == 0);
+    const int handshakes = 20'000;
+    QByteArray flood;
+    for (int i = 0; i < handshakes; ++i)
+        flood += *MorvendaFramer::frame(R"({"handshake":"Storm"})");
+    storm.sendRaw(flood);
+    storm.handshake(QStringLiteral("Storm end"));
+    QTRY_COMPARE_WITH_TIMEOUT(connection->displayName(), QStringLiteral("Storm end"), 60000);
+    QVERIFY(connection->pendingOutputBytes() > 100'000); // most hellos wait
+    QCOMPARE(shown.count, 0);
+
+    storm.socket().abort(); // with unread data: a reset
+    QTRY_VERIFY(!connection->isOpen());
+    auto second = std::make_unique<ScriptedPeer>();
+    QVERIFY(second->connectTo(listener.serverPort()));
+    second->handshake(QStringLiteral("Second"));
+    QTRY_COMPARE(second->frames().size(), 1);
+
+    const QString failed = QStringLiteral("<ERROR: Failed to send app payload: ");
+    QTRY_COMPARE(linesStartingWith(logger, failed), 2);
+    QCOMPARE(shown.count, 1);
+    QCOMPARE(m_presenter->shownBox()->windowTitle(), L10n::text("ErrorSendingMessageAlert.title"));
+    // Every hello is accounted for: sent, the first failure, or counted with it.
+    const QString &countLine = *std::find_if(logger.log().cbegin(), logger.log().cend(),
+        [&](const QString &line) { return line.startsWith(failed) && line.contains(QStringLiteral("more sends failed the same way")); });
+    const qsizetype repeats = countLine.section(u'(', -1).section(u' ', 0, 0).toLongLong();
+    const qsizetype sent = linesStartingWith(logger, QStringLiteral("Successfully sent app payload"));
+    QCOMPARE(sent + 1 + repeats, qsizetype(handshakes + 2)); // the storm's, its last one's and the second app's
+    qApp->removeEventFilter(&shown);
 }
 
 QTEST_MAIN(TestAlertPresenter)
