@@ -23,7 +23,6 @@ private slots:
     void cleanup();
     void aBurstOfTwentyThousandLinesEndsWithExactlyThoseLines();
     void theTrashButtonEmptiesTheLogAndThePage();
-    void aConsoleOpensAtTheNewestLine();
 
 private:
     // The page's text as the viewer holds it, or a null string while it does not answer.
@@ -88,31 +87,6 @@ void TestConsoleView::theTrashButtonEmptiesTheLogAndThePage()
     QVERIFY(m_logger->log().isEmpty());
     QVERIFY(!m_logger->updated());
     QTRY_COMPARE_WITH_TIMEOUT(pageText(), QString(), 10000);
-}
-
-void TestConsoleView::aConsoleOpensAtTheNewestLine()
-{
-    for (int i = 0; i < 500; ++i) {
-        m_logger->append(QStringLiteral("Received client handshake: App %1. Sending hello.").arg(i));
-    }
-    m_console = std::make_unique<ConsoleView>(*m_logger, *m_windowManager);
-    m_console->resize(700, 340);
-    m_console->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_console.get()));
-    QTRY_VERIFY_WITH_TIMEOUT(pageText().endsWith(QStringLiteral("App 499. Sending hello.")), 20000);
-    // Pixels between the bottom of what is shown and the end of the text.
-    const auto gapBelow = [this] {
-        std::optional<double> gap;
-        m_console->codeMirrorViewModel().executeJSAsync(
-            {QStringLiteral("(() => { const s = document.querySelector('.cm-scroller');"
-                            " return String(s.scrollHeight - s.clientHeight - s.scrollTop); })()"), {}},
-            this, [&](const CodeMirrorViewModel::TextResult &result) {
-                gap = result && *result ? (*result)->toDouble() : 1e9;
-            });
-        return QTest::qWaitFor([&] { return gap.has_value(); }, 10000) ? *gap : 1e9;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(gapBelow() < 8, 10000);
-    saveArtifact(m_console.get(), QStringLiteral("console-opens-at-newest-line.png"));
 }
 
 QTEST_MAIN(TestConsoleView)
