@@ -6,6 +6,7 @@
 #include <QSharedData>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -114,6 +115,35 @@ std::optional<QByteArrayView> plainUrlPath(QByteArrayView text)
     return pathEnd < 0 ? rest : rest.first(pathEnd);
 }
 
+// A flag for work done once, read from any thread (filters run on several). std::call_once would do,
+// but glibc ends each first call with a futex wake, a system call for every URL stored. Here the
+// first call takes one lock shared by all flags, uncontended in practice; it is recursive because
+// working out a path may parse the URL under it.
+std::recursive_mutex &onceLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+class OnceFlag
+{
+public:
+    template<typename Work>
+    void run(Work &&work)
+    {
+        if (m_done.load(std::memory_order_acquire))
+            return;
+        const std::lock_guard guard(onceLock());
+        if (m_done.load(std::memory_order_relaxed))
+            return;
+        work();
+        m_done.store(true, std::memory_order_release);
+    }
+
+private:
+    std::atomic<bool> m_done{false};
+};
+
 } // namespace
 
 struct Url::Data : QSharedData
@@ -121,9 +151,9 @@ struct Url::Data : QSharedData
     explicit Data(QByteArray utf8) : utf8(std::move(utf8)) {}
 
     const QByteArray utf8;
-    mutable std::once_flag parsed;
+    mutable OnceFlag parsed;
     mutable QUrl url;
-    mutable std::once_flag pathComputed;
+    mutable OnceFlag pathComputed;
     mutable QString path;
 };
 
@@ -152,7 +182,7 @@ std::optional<Url> Url::fromUtf8(QByteArrayView utf8)
     const QUrl parsed(QString::fromUtf8(data->utf8), QUrl::TolerantMode);
     if (!parsed.isValid())
         return std::nullopt;
-    std::call_once(data->parsed, [&] { data->url = parsed; });
+    data->parsed.run([&] { data->url = parsed; });
     return url;
 }
 
@@ -168,13 +198,13 @@ const QByteArray &Url::utf8() const
 
 const QUrl &Url::qurl() const
 {
-    std::call_once(d->parsed, [this] { d->url = QUrl(QString::fromUtf8(d->utf8), QUrl::TolerantMode); });
+    d->parsed.run([this] { d->url = QUrl(QString::fromUtf8(d->utf8), QUrl::TolerantMode); });
     return d->url;
 }
 
 const QString &Url::path() const
 {
-    std::call_once(d->pathComputed, [this] {
+    d->pathComputed.run([this] {
         const std::optional<QByteArrayView> raw = plainUrlPath(d->utf8);
         if (raw && !raw->contains('%')) {
             const QByteArrayView path = raw->size() > 1 && raw->endsWith('/') ? raw->chopped(1) : *raw;
