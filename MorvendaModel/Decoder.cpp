@@ -1,6 +1,7 @@
 #include "Decoder.h"
 
 #include "JsonReading.h"
+#include "MorvendaFramer.h"
 
 #include <atomic>
 #include <cstring>
@@ -164,12 +165,14 @@ struct Decoder::Impl
             parser = simdjson::dom::parser();
     }
 
-    tl::expected<Element, DecodeError> parse(QByteArrayView json)
+    // `padded`: the bytes after the document's end up to SIMDJSON_PADDING may be read, so the
+    // parser need not copy it into a padded buffer of its own.
+    tl::expected<Element, DecodeError> parse(QByteArrayView json, bool padded)
     {
         if (json.isEmpty()) // also keeps a null pointer away from simdjson's copy
             return tl::unexpected(notJson(simdjson::EMPTY));
         Element root;
-        simdjson::error_code error = parser.parse(json.data(), size_t(json.size()), true).get(root);
+        simdjson::error_code error = parser.parse(json.data(), size_t(json.size()), !padded).get(root);
         if (error == simdjson::NUMBER_ERROR) {
             // The parser copies its input into its own padded buffer, so the rewritten text need
             // not outlive this call.
@@ -186,13 +189,13 @@ struct Decoder::Impl
     }
 
     template<typename Read>
-    auto decode(QByteArrayView json, Read read)
+    auto decode(QByteArrayView json, Read read, bool padded = false)
         -> tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>
     {
         using Result = tl::expected<decltype(read(std::declval<Reader &>(), Element())), DecodeError>;
         Result result = [&]() -> Result {
             try {
-                const tl::expected<Element, DecodeError> root = parse(json);
+                const tl::expected<Element, DecodeError> root = parse(json, padded);
                 if (!root)
                     return tl::unexpected(root.error());
                 Reader reader;
@@ -225,6 +228,17 @@ Decoder &Decoder::operator=(Decoder &&) noexcept = default;
 
 tl::expected<Payload, DecodeError> Decoder::decodePayload(QByteArrayView json)
 {
+    return decodeFrame(json, false);
+}
+
+tl::expected<Payload, DecodeError> Decoder::decodePayload(const QByteArray &json)
+{
+    static_assert(simdjson::SIMDJSON_PADDING <= size_t(MorvendaFramer::receivePadding));
+    return decodeFrame(json, size_t(json.capacity() - json.size()) >= simdjson::SIMDJSON_PADDING);
+}
+
+tl::expected<Payload, DecodeError> Decoder::decodeFrame(QByteArrayView json, bool padded)
+{
     if (json.size() > kMinValueAllowance) {
         // A frame this size cannot hold more values than the allowance without being counted.
         const qsizetype allowed = maxValuesPerFrame(json.size());
@@ -244,7 +258,7 @@ tl::expected<Payload, DecodeError> Decoder::decodePayload(QByteArrayView json)
             return tl::unexpected(outOfMemory(json.size()));
         }
     }
-    return m_impl->decode(json, JsonReading::readPayload);
+    return m_impl->decode(json, JsonReading::readPayload, padded);
 }
 
 tl::expected<QList<Payload>, DecodeError> Decoder::decodePayloadArray(QByteArrayView json)

@@ -53,6 +53,10 @@ public:
 
     // One JSON document holding one Payload (a frame's body).
     tl::expected<Payload, DecodeError> decodePayload(QByteArrayView json);
+    // The same; a body with room for the parser's padding after its bytes (receivePadding of
+    // MorvendaFramer, as the frame reader leaves) is parsed where it is instead of copied first.
+    tl::expected<Payload, DecodeError> decodePayload(const QByteArray &json);
+    tl::expected<Payload, DecodeError> decodePayload(const char *json) { return decodePayload(QByteArrayView(json)); }
     // One JSON document holding an array of Payloads (a session file). One failing element fails
     // the whole array; the error's coding path starts with the element's index ("[3].request.id").
     tl::expected<QList<Payload>, DecodeError> decodePayloadArray(QByteArrayView json);
@@ -60,6 +64,8 @@ public:
     tl::expected<AppPayload, DecodeError> decodeAppPayload(QByteArrayView json);
 
 private:
+    tl::expected<Payload, DecodeError> decodeFrame(QByteArrayView json, bool padded);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

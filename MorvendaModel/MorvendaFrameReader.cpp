@@ -44,11 +44,13 @@ void MorvendaFrameReader::releaseCharge()
 bool MorvendaFrameReader::makeRoom(std::uint64_t needed, Step &result)
 {
     const auto capacity = static_cast<std::uint64_t>(m_body.capacity());
-    if (needed <= capacity) {
+    if (needed + static_cast<std::uint64_t>(MorvendaFramer::receivePadding) <= capacity) {
         return true;
     }
-    // Doubling keeps the copies linear in the body's size; never beyond what the header announced.
-    const std::uint64_t target = std::min(m_length, std::max({needed, 2 * capacity, initialReserve}));
+    // Doubling keeps the copies linear in the body's size; never beyond what the header announced
+    // and the padding the decoder reads past the end.
+    constexpr auto padding = static_cast<std::uint64_t>(MorvendaFramer::receivePadding);
+    const std::uint64_t target = std::min(m_length + padding, std::max({needed + padding, 2 * capacity, initialReserve}));
     const std::uint64_t charge = target > FrameBudget::unchargedBytesPerFrame
         ? target - FrameBudget::unchargedBytesPerFrame
         : 0;
@@ -124,6 +126,8 @@ MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype 
                 result.event = Event::Skipped;
             } else {
                 result.event = Event::Frame;
+                // Defined bytes for the parser to read past the end (the first is the terminator).
+                std::fill_n(m_body.data() + m_body.size(), MorvendaFramer::receivePadding, '\0');
                 result.body = std::exchange(m_body, QByteArray());
                 // The body is the receiver's now; it is no longer partly received.
                 releaseCharge();

@@ -18,6 +18,9 @@ namespace MorvendaFramer {
 
 // Size of the length header, in bytes.
 inline constexpr qsizetype headerSize = 4;
+// Room the reader leaves after every body it delivers, so the JSON parser reads the body where it
+// is instead of copying it into a padded buffer of its own (simdjson's SIMDJSON_PADDING).
+inline constexpr qsizetype receivePadding = 64;
 // Largest length the header can carry.
 inline constexpr std::uint64_t maxEncodableLength = 0xFFFF'FFFFull;
 // Largest body the reader delivers: bodies can be large (recorded downloads), but a peer must not

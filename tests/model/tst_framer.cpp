@@ -1,4 +1,5 @@
 // The frame reader and writer over plain byte arrays: arbitrary splits, coalescing, the size cap.
+#include "MorvendaModel/Decoder.h"
 #include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <QtTest>
@@ -65,6 +66,7 @@ private slots:
     void oversizeFrameIsSkippedAndLaterFramesArrive();
     void oversizeFrameIsNeverBuffered();
     void framesShareOneBudgetChargedAsBytesArrive();
+    void bodiesAreDecodedWhereTheyWereReceived();
 };
 
 void tst_Framer::headerIsLittleEndian_data()
@@ -188,7 +190,7 @@ void tst_Framer::framesShareOneBudgetChargedAsBytesArrive()
     QCOMPARE(holder.step(heldStream.constData(), 4).event, MorvendaFrameReader::Event::NeedMore);
     QCOMPARE(budget->used(), 0u);
     QCOMPARE(holder.step(heldStream.constData() + 4, 700'004).event, MorvendaFrameReader::Event::NeedMore);
-    QVERIFY(budget->used() > 600'000 && budget->used() <= 900'000 - free);
+    QVERIFY(budget->used() > 600'000 && budget->used() <= 900'000 + MorvendaFramer::receivePadding - free);
 
     // Another frame that outgrows what is left is given up as it streams; the stream stays in sync
     // and small frames still arrive, as their first bytes are never charged.
@@ -219,6 +221,32 @@ void tst_Framer::framesShareOneBudgetChargedAsBytesArrive()
     other.reset();
     QCOMPARE(budget->used(), 0u);
     QCOMPARE(feed(other, framed("next")).frames, QList<QByteArray>{"next"});
+}
+
+void tst_Framer::bodiesAreDecodedWhereTheyWereReceived()
+{
+    const QByteArray json = R"({"response":{"id":"8C4F4A43-3B3E-4C55-9A51-2C3C1F0E0A01",)"
+                            R"("batchID":"1B2C3D4E-0000-4000-8000-000000000001","statusCode":200,)"
+                            R"("headers":[{"name":"Content-Type","value":"application/json"}],"data":"{\"a\":[1,2,\"\u00e9\"]}"}})";
+    const QByteArray stream = framed(json) + framed(json);
+    Decoder decoder;
+    const auto expected = decoder.decodePayload(QByteArrayView(json));
+    QVERIFY(expected);
+    // One byte at a time, and in pieces that split the body, each body keeps room after its end
+    // for the parser, which reads it where it is; every one decodes to the same payload.
+    for (qsizetype piece : {qsizetype(1), qsizetype(70), qsizetype(4096)}) {
+        MorvendaFrameReader reader;
+        const auto out = feed(reader, stream, QList<qsizetype>(stream.size() / piece + 1, piece));
+        QCOMPARE(out.frames.size(), 2);
+        for (const QByteArray &body : out.frames) {
+            QCOMPARE(body, json);
+            QVERIFY(body.capacity() - body.size() >= MorvendaFramer::receivePadding);
+            const auto decoded = decoder.decodePayload(body);
+            QVERIFY2(decoded, qPrintable(decoded ? QString() : decoded.error().toString()));
+            QVERIFY(*decoded == *expected);
+            QCOMPARE(decoded->asResponse()->dataUtf8(), expected->asResponse()->dataUtf8());
+        }
+    }
 }
 
 QTEST_APPLESS_MAIN(tst_Framer)
