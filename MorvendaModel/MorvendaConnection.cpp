@@ -153,12 +153,31 @@ void MorvendaConnection::drainInput(qsizetype budget)
     if (!m_socket) {
         return;
     }
-    QPointer<MorvendaConnection> self(this);
     std::array<char, readChunk> buffer;
     bool endOfStream = false;
     while (budget > 0 && m_socket) {
-        const qsizetype wanted = std::min<qsizetype>(buffer.size(), budget);
-        const qint64 got = m_socket->read(buffer.data(), wanted);
+        // The rest of a large body is read straight into it instead of through `buffer`, as much
+        // as has arrived (the body grows with the data, not with its announced length).
+        const std::uint64_t bodyToCome = m_reader.bodyBytesToCome();
+        const bool direct = bodyToCome >= std::uint64_t(readChunk);
+        const qsizetype wanted = direct
+            ? static_cast<qsizetype>(std::min<std::uint64_t>(
+                  bodyToCome, std::uint64_t(std::min<qint64>(budget, std::max<qint64>(readChunk, m_socket->bytesAvailable())))))
+            : std::min<qsizetype>(buffer.size(), budget);
+        MorvendaFrameReader::Step directStep;
+        qint64 got = 0;
+        if (direct) {
+            directStep = m_reader.receiveBody(wanted, [this](char *into, qsizetype max) { return m_socket->read(into, max); });
+            if (directStep.event == MorvendaFrameReader::Event::Oversize) {
+                if (!handleStep(directStep)) {
+                    return;
+                }
+                continue;  // the rest of it is skipped through `buffer`
+            }
+            got = directStep.consumed;
+        } else {
+            got = m_socket->read(buffer.data(), wanted);
+        }
         if (got < 0 && m_socket->state() != QAbstractSocket::ConnectedState) {
             // An unbuffered socket learns of the peer's close from this read and emits nothing.
             endOfStream = true;
@@ -169,24 +188,13 @@ void MorvendaConnection::drainInput(qsizetype budget)
         }
         budget -= got;
         m_lastActivity = std::chrono::steady_clock::now();
-        qsizetype pos = 0;
-        while (pos < got) {
-            auto step = m_reader.step(buffer.data() + pos, got - pos);
+        if (direct && !handleStep(directStep)) {
+            return;
+        }
+        for (qsizetype pos = 0; !direct && pos < got;) {
+            const auto step = m_reader.step(buffer.data() + pos, got - pos);
             pos += step.consumed;
-            switch (step.event) {
-            case MorvendaFrameReader::Event::Frame:
-                deliver(step.body);
-                break;
-            case MorvendaFrameReader::Event::Oversize:
-                logSkippedFrame(step);
-                emit oversizeFrameSkipped(step.length, step.limit);
-                break;
-            case MorvendaFrameReader::Event::Skipped:
-            case MorvendaFrameReader::Event::NeedMore:
-                break;
-            }
-            // A handler may have cancelled this connection or released the last reference.
-            if (!self || m_state == State::Cancelled) {
+            if (!handleStep(step)) {
                 return;
             }
         }
@@ -214,6 +222,25 @@ void MorvendaConnection::drainInput(qsizetype budget)
         Q_ASSERT(got <= 0);
         Q_UNUSED(got);
     }
+}
+
+bool MorvendaConnection::handleStep(const MorvendaFrameReader::Step &step)
+{
+    QPointer<MorvendaConnection> self(this);
+    switch (step.event) {
+    case MorvendaFrameReader::Event::Frame:
+        deliver(step.body);
+        break;
+    case MorvendaFrameReader::Event::Oversize:
+        logSkippedFrame(step);
+        emit oversizeFrameSkipped(step.length, step.limit);
+        break;
+    case MorvendaFrameReader::Event::Skipped:
+    case MorvendaFrameReader::Event::NeedMore:
+        break;
+    }
+    // A handler may have cancelled this connection or released the last reference.
+    return self && m_state != State::Cancelled;
 }
 
 void MorvendaConnection::deliver(const QByteArray &message)

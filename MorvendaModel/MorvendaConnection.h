@@ -104,6 +104,8 @@ private:
     void scheduleDrain();
     void drain();
     void drainInput(qsizetype budget);
+    // False when the connection was cancelled or released meanwhile: stop reading.
+    bool handleStep(const MorvendaFrameReader::Step &step);
     void deliver(const QByteArray &message);
     static void logSkippedFrame(const MorvendaFrameReader::Step &step);
     void handleBytesWritten(qint64 bytes);

@@ -72,6 +72,60 @@ bool MorvendaFrameReader::makeRoom(std::uint64_t needed, Step &result)
     return true;
 }
 
+bool MorvendaFrameReader::prepareBody(qsizetype more, Step &result)
+{
+    if (makeRoom(static_cast<std::uint64_t>(m_body.size() + more), result)) {
+        return true;
+    }
+    // Given up as it streams: what it held goes back at once, the rest is counted off.
+    m_skipping = true;
+    m_body = QByteArray();
+    releaseCharge();
+    result.event = Event::Oversize;
+    result.length = m_length;
+    return false;
+}
+
+bool MorvendaFrameReader::bodyArrived(qsizetype bytes, Step &result)
+{
+    m_remaining -= static_cast<std::uint64_t>(bytes);
+    if (m_remaining > 0) {
+        return false;
+    }
+    m_inBody = false;
+    result.length = m_length;
+    if (m_skipping) {
+        m_skipping = false;
+        result.event = Event::Skipped;
+    } else {
+        result.event = Event::Frame;
+        // Defined bytes for the parser to read past the end (the first is the terminator).
+        std::fill_n(m_body.data() + m_body.size(), MorvendaFramer::receivePadding, '\0');
+        result.body = std::exchange(m_body, QByteArray());
+        // The body is the receiver's now; it is no longer partly received.
+        releaseCharge();
+    }
+    return true;
+}
+
+MorvendaFrameReader::Step MorvendaFrameReader::receiveBody(qsizetype max, const std::function<qint64(char *, qsizetype)> &read)
+{
+    Step result;
+    const qsizetype want = static_cast<qsizetype>(std::min<std::uint64_t>(bodyBytesToCome(), std::uint64_t(max)));
+    if (want <= 0 || !prepareBody(want, result)) {
+        return result;
+    }
+    const qsizetype before = m_body.size();
+    m_body.resize(before + want);  // within the room just made: no allocation, nothing written
+    const qint64 got = read(m_body.data() + before, want);
+    m_body.resize(before + std::max<qsizetype>(0, static_cast<qsizetype>(got)));
+    result.consumed = static_cast<qsizetype>(got);
+    if (got > 0) {
+        bodyArrived(static_cast<qsizetype>(got), result);
+    }
+    return result;
+}
+
 MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype size)
 {
     Step result;
@@ -103,35 +157,15 @@ MorvendaFrameReader::Step MorvendaFrameReader::step(const char *data, qsizetype 
         }
         const qsizetype take = static_cast<qsizetype>(std::min<std::uint64_t>(m_remaining, std::uint64_t(size - pos)));
         if (!m_skipping) {
-            if (!makeRoom(static_cast<std::uint64_t>(m_body.size() + take), result)) {
-                // Given up as it streams: what it held goes back at once, the rest is counted off.
-                m_skipping = true;
-                m_body = QByteArray();
-                releaseCharge();
-                result.event = Event::Oversize;
-                result.length = m_length;
+            if (!prepareBody(take, result)) {
                 result.consumed = pos;
                 return result;
             }
             m_body.append(data + pos, take);
         }
         pos += take;
-        m_remaining -= static_cast<std::uint64_t>(take);
-        if (m_remaining == 0) {
-            m_inBody = false;
+        if (bodyArrived(take, result)) {
             result.consumed = pos;
-            result.length = m_length;
-            if (m_skipping) {
-                m_skipping = false;
-                result.event = Event::Skipped;
-            } else {
-                result.event = Event::Frame;
-                // Defined bytes for the parser to read past the end (the first is the terminator).
-                std::fill_n(m_body.data() + m_body.size(), MorvendaFramer::receivePadding, '\0');
-                result.body = std::exchange(m_body, QByteArray());
-                // The body is the receiver's now; it is no longer partly received.
-                releaseCharge();
-            }
             return result;
         }
     }

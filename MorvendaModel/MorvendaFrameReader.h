@@ -8,6 +8,7 @@
 #include <QByteArray>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // Incremental frame reader. Feed it bytes in pieces of any size; each call to `step` consumes
@@ -49,6 +50,13 @@ public:
     MorvendaFrameReader &operator=(const MorvendaFrameReader &) = delete;
 
     Step step(const char *data, qsizetype size);
+    // Bytes of the body being received that are still to come; 0 between bodies and while one is
+    // skipped.
+    std::uint64_t bodyBytesToCome() const { return m_inBody && !m_skipping ? m_remaining : 0; }
+    // Receives up to `max` further bytes of that body straight into it from `read(into, max)`,
+    // which returns how many it wrote (0 or less: none). `consumed` is what `read` returned; the
+    // event is Frame when the body is whole, Oversize (nothing read) when it is given up.
+    Step receiveBody(qsizetype max, const std::function<qint64(char *into, qsizetype max)> &read);
     // Drops whatever is partly read and gives its budget back; the next byte starts a header.
     void reset();
 
@@ -61,6 +69,10 @@ private:
     // Grows the body's buffer to hold `needed` bytes, charging the budget; false when the frame
     // must be given up (`result` then says why).
     bool makeRoom(std::uint64_t needed, Step &result);
+    // Room for `more` body bytes, or the frame given up (false, `result` says so).
+    bool prepareBody(qsizetype more, Step &result);
+    // Counts `bytes` of the body as arrived; true when that ended it (`result` says how).
+    bool bodyArrived(qsizetype bytes, Step &result);
     void releaseCharge();
 
     std::uint64_t m_maxLength;
