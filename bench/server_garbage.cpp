@@ -11,6 +11,7 @@
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
 #include "bench/BenchSupport.h"
+#include "bench/headless_server.h"
 #include "bench/server_peer.h"
 
 #include <QCoreApplication>
@@ -27,13 +28,9 @@ int main(int argc, char **argv)
     const int frames = argc > 1 ? std::atoi(argv[1]) : 5000;
     const qsizetype frameBytes = qsizetype(argc > 2 ? std::atoi(argv[2]) : 64) * 1024;
 
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger}, MorvendaListener::Options{QHostAddress::LocalHost, false});
+    bench::HeadlessServer server;
+    MorvendaListener &listener = server.listener;
+    Logger &logger = server.logger;
     QCoreApplication::processEvents();
     const qint64 before = bench::residentBytes();
 

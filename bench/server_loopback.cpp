@@ -11,6 +11,7 @@
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
 #include "bench/server_peer.h"
+#include "bench/headless_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -104,13 +105,9 @@ int main(int argc, char **argv)
     const int bodyBytes = argc > 3 ? std::atoi(argv[3]) : 4096;
     const qint64 totalPayloads = qint64(peers) * pairs * 2;
 
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger}, MorvendaListener::Options{QHostAddress::LocalHost, false});
+    bench::HeadlessServer server;
+    MorvendaListener &listener = server.listener;
+    MessageRepository &repository = server.repository;
 
     QElapsedTimer clock;
     clock.start();

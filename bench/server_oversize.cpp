@@ -14,6 +14,7 @@
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaModel/MorvendaFramer.h"
 #include "bench/BenchSupport.h"
+#include "bench/headless_server.h"
 #include "bench/server_peer.h"
 
 #include <QCoreApplication>
@@ -96,13 +97,8 @@ void runUnfinishedPeer(quint16 port, quint64 length, std::atomic<int> &sent, con
 
 int runUnfinished(QCoreApplication &app, int peers, quint64 length)
 {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger},
-                              MorvendaListener::Options{QHostAddress::LocalHost, false});
+    bench::HeadlessServer server;
+    MorvendaListener &listener = server.listener;
     QCoreApplication::processEvents();
     const qint64 baseline = residentKiB().first;
     qint64 peak = baseline;
@@ -161,13 +157,8 @@ int main(int argc, char **argv)
     const quint64 mib = argc > 1 ? quint64(std::atoll(argv[1])) : 1024;
     const quint64 length = std::min<quint64>(mib << 20, MorvendaFramer::maxEncodableLength);
 
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger}, MorvendaListener::Options{QHostAddress::LocalHost, false});
+    bench::HeadlessServer server;
+    MorvendaListener &listener = server.listener;
 
     // Settle the allocator and the event loop before the baseline.
     QCoreApplication::processEvents();
