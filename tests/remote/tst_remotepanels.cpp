@@ -116,11 +116,9 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("no text for key")));
         QTest::failOnWarning(QRegularExpression(QStringLiteral("does not belong to this view")));
     }
-    void settingsChipsSearchAndCount();
-    void settingsRowsSendWhatIsTapped();
+    void settingsChipsSearchCountAndSend();
     void deeplinkRowsTypeSwitchAndCopy();
     void deeplinkSendGoesToTheActiveApp();
-    void milestoneInspector();
     void panelsShownAgainFollowOnce();
     void sideAreaAndWindowAreIndependent();
     void collapsingFromTheSideAreaIsSafe();
@@ -128,7 +126,7 @@ private slots:
     void thePopOutButtonCoversNoRow();
 };
 
-void tst_RemotePanels::settingsChipsSearchAndCount()
+void tst_RemotePanels::settingsChipsSearchCountAndSend()
 {
     RemoteFixture tool;
     QVERIFY(tool.connectApp());
@@ -161,17 +159,8 @@ void tst_RemotePanels::settingsChipsSearchAndCount()
     panel.searchField()->clear();
     QTest::mouseClick(panel.chips().at(3), Qt::LeftButton);
     QVERIFY(panel.list()->isVisible());
-}
 
-void tst_RemotePanels::settingsRowsSendWhatIsTapped()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
-    SettingsListView panel(tool.listener, tool.settings);
-    panel.resize(400, 700);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    // Rows send what is tapped.
     panel.searchField()->setText(QStringLiteral("cart.max_items"));
     panel.searchField()->clear();
     QCoreApplication::processEvents();
@@ -258,27 +247,6 @@ void tst_RemotePanels::deeplinkSendGoesToTheActiveApp()
         QByteArrayLiteral("{\"runDeeplink\":\"https://staging.example.com/user/account/orders/abc\"}"));
     tool.listener.setActiveConnection(nullptr);
     QVERIFY(!details->sendButton()->isEnabled());
-}
-
-void tst_RemotePanels::milestoneInspector()
-{
-    qputenv("TZ", "UTC");
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    MilestoneListView panel(tool.listener, tool.milestones);
-    panel.resize(380, 560);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    QVERIFY(panel.emptyLabel()->isVisible());
-    QCOMPARE(panel.emptyLabel()->text(), QStringLiteral("No milestone data available"));
-    QSignalSpy stored(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
-    tool.app.milestones(five());
-    QTRY_COMPARE(stored.size(), 1);
-    QCOMPARE(panel.list()->model()->rowCount(), 5);
-    QVERIFY(panel.list()->isVisible());
-    screenshots(panel, QStringLiteral("milestones"));
-    QTest::keyClicks(panel.filterField(), QStringLiteral("ORDER"));
-    QCOMPARE(panel.list()->model()->rowCount(), 2);
 }
 
 void tst_RemotePanels::panelsShownAgainFollowOnce()
