@@ -33,13 +33,9 @@ Chart::Data RequestDurationBarChart::barData(const QList<RequestDurationChartIte
         const RequestDurationChartItem &item = items.at(i);
         if (!RequestDurationMeasure::isDrawable(item))
             continue;
-        auto series = seriesOf.constFind(item.path);
-        if (series == seriesOf.cend()) {
-            series = seriesOf.insert(item.path, int(data.series.size()));
-            data.series.append(Chart::Series{item.path, int(data.series.size())});
-        }
+        const int series = seriesOfPath(data, seriesOf, item.path);
         const double row = double(n - i);
-        data.bars.push_back(Chart::Bar{item.startDate, item.endDate, row - kHalfBar, row + kHalfBar, *series});
+        data.bars.push_back(Chart::Bar{item.startDate, item.endDate, row - kHalfBar, row + kHalfBar, series});
         Chart::Label label;
         label.x0 = std::min(item.startDate, item.endDate);
         label.x1 = std::max(item.startDate, item.endDate);
@@ -68,10 +64,7 @@ std::optional<Chart::Rule> RequestDurationBarChart::hoverValueRule(double row) c
     const qsizetype n = graphData().size();
     if (row < 1 || row > double(n))
         return std::nullopt;
-    Chart::Rule rule = measuringRule(Qt::Horizontal, row, std::nullopt, 0.5, 3, graphData().at(n - qsizetype(row)).path,
-                                     Chart::LabelPosition::Trailing, 2, Chart::Fit::Plot, Chart::Tone::Secondary);
-    rule.label->topPadding = 20;
-    return rule;
+    return hoverRule(row, graphData().at(n - qsizetype(row)).path);
 }
 
 qreal RequestDurationBarChart::bandThickness() const

@@ -22,13 +22,11 @@ Chart::Data RequestDurationLineChart::lineData(const QList<RequestDurationChartI
     for (const RequestDurationChartItem &item : items) {
         if (!RequestDurationMeasure::isDrawable(item))
             continue;
-        auto series = seriesOf.constFind(item.path);
-        if (series == seriesOf.cend()) {
-            series = seriesOf.insert(item.path, int(data.series.size()));
-            data.series.append(Chart::Series{item.path, int(data.series.size())});
-            data.lines.push_back(Chart::Line{*series, {}, true});
-        }
-        data.lines[size_t(*series)].points.append(QPointF(item.startDate, item.duration));
+        const int series = seriesOfPath(data, seriesOf, item.path);
+        // Each path's line is made with its series, so a new series is one past the last line.
+        if (size_t(series) == data.lines.size())
+            data.lines.push_back(Chart::Line{series, {}, true});
+        data.lines[size_t(series)].points.append(QPointF(item.startDate, item.duration));
         Chart::Label label;
         label.x0 = label.x1 = item.startDate;
         label.y0 = label.y1 = item.duration;
@@ -50,11 +48,7 @@ std::optional<double> RequestDurationLineChart::valueAt(qreal y) const
 
 std::optional<Chart::Rule> RequestDurationLineChart::hoverValueRule(double duration) const
 {
-    Chart::Rule rule = measuringRule(Qt::Horizontal, duration, std::nullopt, 0.5, 3,
-                                     RequestDurationMeasure::secondsText(duration), Chart::LabelPosition::Trailing, 2,
-                                     Chart::Fit::Plot, Chart::Tone::Secondary);
-    rule.label->topPadding = 20;
-    return rule;
+    return hoverRule(duration, RequestDurationMeasure::secondsText(duration));
 }
 
 QList<Chart::Rule> RequestDurationLineChart::tapMarkRules(const RequestDurationMeasuringTools::Mark &mark,

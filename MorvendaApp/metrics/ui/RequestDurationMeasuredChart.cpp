@@ -180,6 +180,24 @@ void RequestDurationMeasuredChart::toolsChanged()
     m_chart->updateOverlay();
 }
 
+Chart::Rule RequestDurationMeasuredChart::hoverRule(double value, const QString &text)
+{
+    Chart::Rule rule = measuringRule(Qt::Horizontal, value, std::nullopt, 0.5, 3, text, Chart::LabelPosition::Trailing,
+                                     2, Chart::Fit::Plot, Chart::Tone::Secondary);
+    rule.label->topPadding = 20;
+    return rule;
+}
+
+int RequestDurationMeasuredChart::seriesOfPath(Chart::Data &data, QHash<QString, int> &seriesOf, const QString &path)
+{
+    auto series = seriesOf.constFind(path);
+    if (series == seriesOf.cend()) {
+        series = seriesOf.insert(path, int(data.series.size()));
+        data.series.append(Chart::Series{path, int(data.series.size())});
+    }
+    return *series;
+}
+
 Chart::Rule RequestDurationMeasuredChart::measuringRule(Qt::Orientation orientation, double value,
                                                        std::optional<QColor> color, qreal width, qreal dash,
                                                        const QString &text, Chart::LabelPosition position,

@@ -11,6 +11,7 @@
 #include "MorvendaApp/metrics/RequestDurationMeasure.h"
 #include "MorvendaApp/metrics/RequestDurationMeasuringTools.h"
 
+#include <QHash>
 #include <QList>
 #include <QPointF>
 #include <QTimer>
@@ -66,6 +67,10 @@ protected:
     static Chart::Rule measuringRule(Qt::Orientation orientation, double value, std::optional<QColor> color,
                                      qreal width, qreal dash, const QString &text, Chart::LabelPosition position,
                                      qreal spacing, Chart::Fit fitY, Chart::Tone tone);
+    // The hover rule across the plot at a value, labelled with the text.
+    static Chart::Rule hoverRule(double value, const QString &text);
+    // The series of a path in the data, appended with the next colour on the path's first item.
+    static int seriesOfPath(Chart::Data &data, QHash<QString, int> &seriesOf, const QString &path);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
