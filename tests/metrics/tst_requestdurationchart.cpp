@@ -186,30 +186,29 @@ void TestRequestDurationChart::barChartPointerTools()
                       {item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)}));
     ChartView *view = chart.chartView();
     Pointer pointer{view};
-    const auto at = [&](double seconds, double row) { return pointer.at(seconds, row); };
 
-    pointer.hover(at(10.75, 1.6));
+    pointer.hover(pointer.at(10.75, 1.6));
     QCOMPARE(hoverLabel(chart), QStringLiteral("0.750000 s"));
     QCOMPARE(chart.rowAt(view->yPixel(1.6)), qint64(2));
     QCOMPARE(chart.rowAt(view->yPixel(0.4)), qint64(0));
     // Right of the last response the read-out stops at it.
-    pointer.hover(at(13.0, 1));
+    pointer.hover(pointer.at(13.0, 1));
     QCOMPARE(hoverLabel(chart), QStringLiteral("2.000000 s"));
     pointer.leave();
     QVERIFY(!chart.tools().hoverTime());
     QVERIFY(!chart.tools().hoverValue());
 
     // Two clicks in one spot pin two marks; one undo removes one.
-    pointer.hover(at(11.5, 2));
-    pointer.click(at(11.5, 2));
-    pointer.click(at(11.5, 2));
+    pointer.hover(pointer.at(11.5, 2));
+    pointer.click(pointer.at(11.5, 2));
+    pointer.click(pointer.at(11.5, 2));
     QCOMPARE(chart.tools().marks().size(), size_t(2));
     QVERIFY(chart.undoTapButton()->isVisibleTo(&chart));
     chart.undoTapButton()->click();
     QCOMPARE(chart.tools().marks().size(), size_t(1));
 
     // A movement under 10 pixels with the button down is no drag.
-    const QPointF start = at(11.5, 0);
+    const QPointF start = pointer.at(11.5, 0);
     pointer.press(start);
     pointer.drag(start + QPointF(6, 0));
     pointer.release(start + QPointF(6, 0));
@@ -219,14 +218,14 @@ void TestRequestDurationChart::barChartPointerTools()
     // A right-to-left drag measures a negative length; the release pins nothing, and neither
     // does a click right after it.
     const size_t marks = chart.tools().marks().size();
-    pointer.press(at(11.5, 0));
-    pointer.drag(at(11.0, 0));
-    pointer.drag(at(10.5, 0));
-    pointer.release(at(10.5, 0));
+    pointer.press(pointer.at(11.5, 0));
+    pointer.drag(pointer.at(11.0, 0));
+    pointer.drag(pointer.at(10.5, 0));
+    pointer.release(pointer.at(10.5, 0));
     QVERIFY(chart.tools().dragMark());
     QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().dragMark()->second - chart.tools().dragMark()->first),
              QStringLiteral("-1.000000 s"));
-    pointer.click(at(10.5, 0));
+    pointer.click(pointer.at(10.5, 0));
     QCOMPARE(chart.tools().marks().size(), marks);
     QVERIFY(chart.undoDragButton()->isVisibleTo(&chart));
     chart.undoDragButton()->click();
@@ -234,12 +233,12 @@ void TestRequestDurationChart::barChartPointerTools()
     QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
 
     // A resize in the middle of a drag re-reads both ends against the new layout.
-    pointer.press(at(10.0, 0));
-    pointer.drag(at(11.0, 0));
+    pointer.press(pointer.at(10.0, 0));
+    pointer.drag(pointer.at(11.0, 0));
     chart.resize(400, 200);
     chart.refreshNow();
-    pointer.drag(at(11.5, 0));
-    pointer.release(at(11.5, 0));
+    pointer.drag(pointer.at(11.5, 0));
+    pointer.release(pointer.at(11.5, 0));
     QVERIFY(chart.tools().dragMark());
     QVERIFY(qIsFinite(chart.tools().dragMark()->first) && qIsFinite(chart.tools().dragMark()->second));
 }
@@ -251,17 +250,16 @@ void TestRequestDurationChart::lineChartReadsDurations()
                       {item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)}));
     ChartView *view = chart.chartView();
     Pointer pointer{view};
-    const auto at = [&](double seconds, double duration) { return pointer.at(seconds, duration); };
 
     // The time stops at the last request's start, not at the last response.
-    pointer.hover(at(13.0, 1.0));
+    pointer.hover(pointer.at(13.0, 1.0));
     QCOMPARE(hoverLabel(chart), QStringLiteral("1.000000 s"));
     // Below the zero line the duration reads 0.
-    pointer.hover(at(10.5, -0.5));
+    pointer.hover(pointer.at(10.5, -0.5));
     QCOMPARE(*chart.tools().hoverValue(), 0.0);
 
-    pointer.hover(at(10.5, 0.8));
-    pointer.click(at(10.5, 0.8));
+    pointer.hover(pointer.at(10.5, 0.8));
+    pointer.click(pointer.at(10.5, 0.8));
     QCOMPARE(chart.tools().marks().size(), size_t(1));
     QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), QStringLiteral("0.500000 s"));
     QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), QStringLiteral("0.800000 s"));
