@@ -164,7 +164,6 @@ private slots:
     {
         select(QUuid::createUuid());
         QVERIFY(entry()->noSelectionLabel()->isVisible());
-        QCOMPARE(entry()->noSelectionLabel()->text(), QStringLiteral("No message selected"));
         QVERIFY(!entry()->toolbar()->isVisible());
         QVERIFY(!entry()->split());
     }
@@ -204,8 +203,6 @@ private slots:
         select(m_single);
         QCOMPARE(entry()->viewModel().filter(), DetailsToolbar::Filter::Request);
         QVERIFY(!entry()->responsePane());
-        QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::Response), Qt::LeftButton);
-        QVERIFY(!entry()->requestPane() && entry()->responsePane());
         QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::All), Qt::LeftButton);
         QVERIFY(entry()->requestPane() && entry()->responsePane());
     }
