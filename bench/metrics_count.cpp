@@ -2,13 +2,11 @@
 // delivers them, and the event loop turns between bursts, so the chart repaints as it would live.
 #include "BenchSupport.h"
 #include "session_common.h"
+#include "session_open.h"
 
 #include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
-#include "MorvendaApp/session/FileHolder.h"
-#include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/SessionFile.h"
 
 #include <QApplication>
 #include <QDir>
@@ -128,25 +126,18 @@ void openFile()
             source.addRequest(bench::request(i, QStringLiteral("{}")), QStringLiteral("App"));
             source.addResponse(bench::response(i, QStringLiteral("{}"), quint32(i)), QStringLiteral("App"));
         }
-        if (!SessionFile::write(source.currentTimeline(), path)) {
-            std::printf("could not write the session file\n");
+        if (!bench::writeSession(source, path))
             return;
-        }
     }
     const auto openOnce = [&](bool paneOpen) {
         MessageRepository repository;
-        FileHolder holder;
-        Logger logger;
         RequestAmountChart chart(repository);
         chart.resize(1200, 300);
         if (paneOpen)
             chart.show();
-        bool done = false;
         QElapsedTimer timer;
         timer.start();
-        SessionFile::load(path, repository, holder, logger, [&](const auto &) { done = true; });
-        bench::waitFor([&] { return done; });
-        QCoreApplication::processEvents();
+        bench::openSession(path, repository);
         if (paneOpen && chart.viewModel().graphData().size() != 100000)
             std::printf("counting failed: %lld\n", qlonglong(chart.viewModel().graphData().size()));
         return bench::ms(timer);

@@ -3,14 +3,12 @@
 // large session file.
 #include "BenchSupport.h"
 #include "session_common.h"
+#include "session_open.h"
 
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/ui/RequestDurationBarChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationChart.h"
-#include "MorvendaApp/session/FileHolder.h"
-#include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/SessionFile.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -118,15 +116,11 @@ void openFile()
     {
         MessageRepository source;
         fill(source, kTimeline);
-        if (!SessionFile::write(source.currentTimeline(), path)) {
-            std::printf("could not write the session file\n");
+        if (!bench::writeSession(source, path))
             return;
-        }
     }
     const auto openOnce = [&](bool showing) {
         MessageRepository repository;
-        FileHolder holder;
-        Logger logger;
         std::unique_ptr<RequestDurationChart> frame;
         if (showing) {
             frame = std::make_unique<RequestDurationChart>(repository);
@@ -135,12 +129,9 @@ void openFile()
             for (const QString &selected : kSelected)
                 frame->viewModel().togglePath(selected);
         }
-        bool done = false;
         QElapsedTimer timer;
         timer.start();
-        SessionFile::load(path, repository, holder, logger, [&](const auto &) { done = true; });
-        bench::waitFor([&] { return done; });
-        QCoreApplication::processEvents();
+        bench::openSession(path, repository);
         if (frame)
             frame->chart()->refreshNow();
         return bench::ms(timer);
