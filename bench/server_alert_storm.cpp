@@ -4,22 +4,15 @@
 // flood and right after the close, how long the main thread was kept busy, and the memory.
 //
 //     build/bench/server_alert_storm [handshakes]
-#include "bench/BenchSupport.h"
+#include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
 
-#include "MorvendaApp/MainScene/MainScene.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
-#include "MorvendaApp/shell/PortalColorScheme.h"
-#include "MorvendaApp/shell/Preferences.h"
-#include "MorvendaApp/users/ImpersonateUserStore.h"
 #include "MorvendaModel/MorvendaFramer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QMessageBox>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -75,21 +68,15 @@ protected:
 
 int main(int argc, char *argv[])
 {
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
+    QTemporaryDir home;
+    bench::prepareProgramEnvironment(home);
     QApplication app(argc, argv);
+    if (!bench::programReady())
+        return 2;
     QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*=false"));
     const int handshakes = argc > 1 ? std::atoi(argv[1]) : 100'000;
-    QTemporaryDir dir;
-    PortalColorScheme system;
-    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    Preferences preferences(settings);
-    auto store = ImpersonateUserStore::open(dir.filePath(ImpersonateUserStore::fileName()));
-    if (!store) {
-        return 1;
-    }
-    SharedObjects shared({QHostAddress::LocalHost, false}, std::move(*store));
-    MainScene scene(shared, preferences);
-    scene.show();
+    bench::ProgramWindow program(home);
+    SharedObjects &shared = program.shared;
     AlertCounter alerts;
     app.installEventFilter(&alerts);
     const std::uint16_t port = shared.listener.serverPort();

@@ -6,21 +6,14 @@
 // to open with every connection listed.
 //
 //     build/bench/server_handshakes [cycles per run] [runs]      (defaults: 5000, 5)
-#include "bench/BenchSupport.h"
+#include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
 
-#include "MorvendaApp/MainScene/MainScene.h"
-#include "MorvendaApp/MainScene/MainWindow.h"
-#include "MorvendaApp/MainScene/SharedObjects.h"
-#include "MorvendaApp/shell/PortalColorScheme.h"
-#include "MorvendaApp/shell/Preferences.h"
 #include "MorvendaApp/timeline/TimelineToolbar.h"
-#include "MorvendaApp/users/ImpersonateUserStore.h"
 #include "MorvendaModel/MorvendaFramer.h"
 
 #include <QApplication>
 #include <QMenu>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -84,17 +77,11 @@ struct Run
 // A fresh main window, `cycles` apps against it, then the source menu opened once.
 std::optional<Run> runOnce(QApplication &app, int cycles)
 {
+    // Fresh preferences every run; the user store is the program's own, in its temporary home.
     QTemporaryDir dir;
-    PortalColorScheme system;
-    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-    Preferences preferences(settings);
-    auto store = ImpersonateUserStore::open(dir.filePath(ImpersonateUserStore::fileName()));
-    if (!store) {
-        return std::nullopt;
-    }
-    SharedObjects shared({QHostAddress::LocalHost, false}, std::move(*store));
-    MainScene scene(shared, preferences);
-    scene.show();
+    bench::ProgramWindow program(dir);
+    SharedObjects &shared = program.shared;
+    MainScene &scene = program.scene;
 
     std::vector<Clock::time_point> ends;
     std::thread apps([&] {
@@ -138,8 +125,11 @@ void printSummary(const char *what, std::vector<double> values, const char *unit
 
 int main(int argc, char *argv[])
 {
-    qputenv("MORVENDA_NO_ADVERTISE", "1");
+    QTemporaryDir home;
+    bench::prepareProgramEnvironment(home);
     QApplication app(argc, argv);
+    if (!bench::programReady())
+        return 2;
     const int cycles = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     std::vector<double> first;
