@@ -17,9 +17,7 @@ constexpr int kButtonSymbolSize = 15;
 constexpr int kSideInset = 24;
 // Above and below the button inside its strip.
 constexpr int kStripPadding = 2;
-// The strip's note: left of it, its text size, and the room it leaves for the button on its right.
-constexpr int kNoteInset = 12;
-constexpr int kNotePixelSize = 10;
+// The room the button takes from the right end of its strip.
 constexpr int kButtonPlace = kSideInset + 32;
 
 QString symbolFor(bool openInWindow)
@@ -164,40 +162,13 @@ int externalWindowStripHeight()
     return probe.sizeHint().height() + 2 * kStripPadding;
 }
 
+int externalWindowButtonPlace()
+{
+    return kButtonPlace;
+}
+
 QWidget *applyExternalWindowModifier(QWidget *content, SideView view, WindowManager &windowManager,
     OpenPanelWindow openWindow)
 {
     return new ExternalWindowFrame(content, view, windowManager, std::move(openWindow));
-}
-
-PanelTopStrip::PanelTopStrip(QWidget *parent)
-    : QWidget(parent)
-{
-    setFixedHeight(externalWindowStripHeight());
-    QFont caption = font();
-    caption.setPixelSize(kNotePixelSize);
-    caption.setBold(true);
-    setFont(caption);
-}
-
-void PanelTopStrip::setNote(const QString &note)
-{
-    m_note = note;
-    setToolTip(m_note);
-    setAccessibleName(m_note);
-    update();
-}
-
-void PanelTopStrip::paintEvent(QPaintEvent *)
-{
-    if (m_note.isEmpty())
-        return;
-    QPainter painter(this);
-    QColor color = namedColor(NamedColor::Red, palette());
-    if (!isDarkPalette(palette()))
-        color = color.darker(140);
-    painter.setPen(color);
-    const QRect area = rect().adjusted(kNoteInset, 0, -kButtonPlace, 0);
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
-        fontMetrics().elidedText(m_note, Qt::ElideRight, area.width()));
 }

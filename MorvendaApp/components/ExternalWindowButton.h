@@ -1,5 +1,4 @@
-// Moving a side panel between the main window's sidebar and a window of its own, and the strip at
-// the top of a panel that the button floats over.
+// Moving a side panel between the main window's sidebar and a window of its own.
 //
 // A panel's own window is a top-level widget whose objectName is the panel's raw value (the
 // window identifier); markPanelWindow() sets it. The shell opens those windows through the
@@ -42,37 +41,8 @@ private:
 // starts its rows below it, so the button never covers a row's own buttons.
 int externalWindowStripHeight();
 
-// That strip as a widget a panel puts above its rows, with a note on its left while there is one
-// to show: that the app the panel talks to has disconnected.
-class PanelTopStrip : public QWidget
-{
-    Q_OBJECT
-
-public:
-    explicit PanelTopStrip(QWidget *parent = nullptr);
-
-    // A strip whose note follows `app`: its disconnectedText(), again on each changed(). `app` (an
-    // ActiveApp, which this module cannot name) outlives the strip.
-    template <typename App>
-    static PanelTopStrip *following(const App &app, QWidget *parent)
-    {
-        auto *strip = new PanelTopStrip(parent);
-        const auto refresh = [strip, &app] { strip->setNote(app.disconnectedText()); };
-        connect(&app, &App::changed, strip, refresh);
-        refresh();
-        return strip;
-    }
-
-    // The note in full (it is elided to fit); empty while there is none.
-    const QString &note() const { return m_note; }
-    void setNote(const QString &note);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QString m_note;
-};
+// The room the button takes from the right end of that strip.
+int externalWindowButtonPlace();
 
 // Wraps a panel's content with the external-window button in its top-right corner and keeps
 // WindowManager::windows() up to date: the panel leaves it when its own window closes (and only

@@ -10,6 +10,7 @@
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"
 #include "MorvendaApp/remote/SettingsListViewModel.h"

@@ -6,6 +6,7 @@
 #include "tests/support/LoopbackSession.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/shell/ShellPalette.h"

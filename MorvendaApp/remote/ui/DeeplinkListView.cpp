@@ -4,6 +4,7 @@
 #include "PanelParts.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/ActiveApp.h"

@@ -4,6 +4,7 @@
 #include "PanelParts.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/remote/MilestoneListModel.h"
 #include "MorvendaApp/remote/MilestoneListViewModel.h"

@@ -2,6 +2,8 @@
 // the panel fonts, and the list look (plain, no frame). Main thread only.
 #pragma once
 
+#include "MorvendaApp/components/PanelTopStrip.h"
+
 #include <QStackedWidget>
 #include <QString>
 

@@ -5,6 +5,7 @@
 #include "SettingDelegate.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/components/FlowStack.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/core/L10n.h"

@@ -8,6 +8,7 @@
 #include "ImpersonationListModel.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
