@@ -45,27 +45,16 @@ void TestL10n::formatsPlaceholders_data()
     QTest::addColumn<QVariantList>("args");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("object placeholder takes the value's text")
-        << QStringLiteral("ID: %@") << QVariantList{QStringLiteral("abc")} << QStringLiteral("ID: abc");
-    QTest::addRow("whole numbers are not grouped")
-        << QStringLiteral("%lld/%lld") << QVariantList{1234567, 2000000} << QStringLiteral("1234567/2000000");
-    QTest::addRow("doubles have six decimals")
-        << QStringLiteral("%lf s") << QVariantList{0.25} << QStringLiteral("0.250000 s");
-    QTest::addRow("a number placeholder given a word shows the word")
-        << QStringLiteral("%lld items") << QVariantList{QStringLiteral("many")} << QStringLiteral("many items");
-    QTest::addRow("an argument is never read as a pattern")
-        << QStringLiteral("%@ and %@") << QVariantList{QStringLiteral("%@"), QStringLiteral("x")}
-        << QStringLiteral("%@ and x");
-    QTest::addRow("a placeholder without an argument stays")
-        << QStringLiteral("%@ %lld") << QVariantList{QStringLiteral("a")} << QStringLiteral("a %lld");
-    QTest::addRow("extra arguments are ignored")
-        << QStringLiteral("%@") << QVariantList{1, 2} << QStringLiteral("1");
-    QTest::addRow("double percent is one percent")
-        << QStringLiteral("100%% of %@") << QVariantList{3} << QStringLiteral("100% of 3");
-    QTest::addRow("a lone percent sign stays")
-        << QStringLiteral("50% off %@%") << QVariantList{QStringLiteral("x")} << QStringLiteral("50% off x%");
-    QTest::addRow("a text without arguments is verbatim")
-        << QStringLiteral("50%% done %@") << QVariantList{} << QStringLiteral("50%% done %@");
+    QTest::addRow("object placeholder takes the value's text") << QStringLiteral("ID: %@") << QVariantList{QStringLiteral("abc")} << QStringLiteral("ID: abc");
+    QTest::addRow("whole numbers are not grouped") << QStringLiteral("%lld/%lld") << QVariantList{1234567, 2000000} << QStringLiteral("1234567/2000000");
+    QTest::addRow("doubles have six decimals") << QStringLiteral("%lf s") << QVariantList{0.25} << QStringLiteral("0.250000 s");
+    QTest::addRow("a number placeholder given a word shows the word") << QStringLiteral("%lld items") << QVariantList{QStringLiteral("many")} << QStringLiteral("many items");
+    QTest::addRow("an argument is never read as a pattern") << QStringLiteral("%@ and %@") << QVariantList{QStringLiteral("%@"), QStringLiteral("x")} << QStringLiteral("%@ and x");
+    QTest::addRow("a placeholder without an argument stays") << QStringLiteral("%@ %lld") << QVariantList{QStringLiteral("a")} << QStringLiteral("a %lld");
+    QTest::addRow("extra arguments are ignored") << QStringLiteral("%@") << QVariantList{1, 2} << QStringLiteral("1");
+    QTest::addRow("double percent is one percent") << QStringLiteral("100%% of %@") << QVariantList{3} << QStringLiteral("100% of 3");
+    QTest::addRow("a lone percent sign stays") << QStringLiteral("50% off %@%") << QVariantList{QStringLiteral("x")} << QStringLiteral("50% off x%");
+    QTest::addRow("a text without arguments is verbatim") << QStringLiteral("50%% done %@") << QVariantList{} << QStringLiteral("50%% done %@");
 }
 
 void TestL10n::formatsPlaceholders()
