@@ -52,8 +52,7 @@ private slots:
     void startsFromThePortalAnswer_data();
     void startsFromThePortalAnswer();
     void followsChangesOfTheSetting();
-    void withoutPortalTheFallbackStands();
-    void withoutBusTheFallbackStands();
+    void withoutPortalOrBusTheFallbackStands();
 
 private:
     QDBusConnection portalBus() const { return QDBusConnection(QStringLiteral("portal")); }
@@ -161,21 +160,18 @@ void TestPortalColorScheme::followsChangesOfTheSetting()
     QCOMPARE(scheme.colorScheme(), ColorScheme::Light);
 }
 
-void TestPortalColorScheme::withoutPortalTheFallbackStands()
+void TestPortalColorScheme::withoutPortalOrBusTheFallbackStands()
 {
     QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("desktop portal gave no colour scheme")));
     PortalColorScheme scheme(ColorScheme::Dark, clientBus());
     QTRY_VERIFY(portalAnswered(scheme));
     QCOMPARE(scheme.colorScheme(), ColorScheme::Dark);
-}
 
-void TestPortalColorScheme::withoutBusTheFallbackStands()
-{
     const QDBusConnection none = QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), QStringLiteral("none"));
     QVERIFY(!none.isConnected());
     QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("no session bus")));
-    PortalColorScheme scheme(ColorScheme::Dark, none);
-    QCOMPARE(scheme.colorScheme(), ColorScheme::Dark);
+    PortalColorScheme unbound(ColorScheme::Dark, none);
+    QCOMPARE(unbound.colorScheme(), ColorScheme::Dark);
     QDBusConnection::disconnectFromBus(QStringLiteral("none"));
 }
 
