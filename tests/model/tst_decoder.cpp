@@ -5,7 +5,6 @@
 #include <QTest>
 
 #include <atomic>
-#include <cmath>
 #include <thread>
 #include <vector>
 
@@ -67,16 +66,12 @@ private slots:
     void appPayloadOutcome();
     void settingValueTakesFirstPresentKey_data();
     void settingValueTakesFirstPresentKey();
-    void minimalRequestHasNoOptionalFields();
-    void datesAreMillisecondsSince1970();
-    void uuidsReadInEitherCase();
     void unknownKeysAreIgnored();
     void responseSourceCases();
     void duplicateKeyKeepsTheLastValue();
     void errorDescriptionsNameKindPathAndCause();
     void payloadArrays_data();
     void payloadArrays();
-    void decoderCanBeReused();
     void decodersRunOnSeveralThreadsAtOnce();
 };
 
@@ -104,17 +99,13 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("a kind key in another letter case is unknown") << json("{'Handshake':'x','REQUEST':{}}") << "unableToDecodePayload";
     QTest::addRow("a top-level array is a type mismatch") << json("[]") << "typeMismatch";
     QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
-    QTest::addRow("an empty document is data corrupted") << QByteArray() << "dataCorrupted";
-    QTest::addRow("a truncated document is data corrupted") << json("{'request':{'id':'$ID','head") << "dataCorrupted";
     QTest::addRow("text that is not JSON is data corrupted") << QByteArray("hello") << "dataCorrupted";
 
     // Request.
-    QTest::addRow("a request with only id and headers reads") << json(kRequest) << "request";
     QTest::addRow("a request without headers is key not found") << json("{'request':{'id':'$ID'}}") << "keyNotFound @ request.headers";
     QTest::addRow("a request with null headers is value not found") << json("{'request':{'id':'$ID','headers':null}}") << "valueNotFound @ request.headers";
     QTest::addRow("headers that are an object are a type mismatch") << json("{'request':{'id':'$ID','headers':{}}}") << "typeMismatch @ request.headers";
     QTest::addRow("a request without id is key not found") << json("{'request':{'headers':[]}}") << "keyNotFound @ request.id";
-    QTest::addRow("a lower-case UUID reads") << json("{'request':{'id':'e621e1f8-c36c-495a-93fc-0c247a3e6e5f','headers':[]}}") << "request";
     QTest::addRow("a UUID in braces is data corrupted") << json("{'request':{'id':'{$ID}','headers':[]}}") << "dataCorrupted @ request.id";
     QTest::addRow("a UUID that is a number is a type mismatch") << json("{'request':{'id':5,'headers':[]}}") << "typeMismatch @ request.id";
     QTest::addRow("method delete reads") << json("{'request':{'id':'$ID','method':'delete','headers':[]}}") << "request";
@@ -160,9 +151,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("a value object with only other keys names no case") << settingWith("{'bool':'on'}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
     QTest::addRow("state ON in upper case is data corrupted") << settingWith("{'boolean':'ON'}") << "dataCorrupted @ settings[0].defaultValue.boolean";
     QTest::addRow("a JSON true as state is a type mismatch") << settingWith("{'boolean':true}") << "typeMismatch @ settings[0].defaultValue.boolean";
-    QTest::addRow("the string + is a number") << settingWith("{'number':'+'}") << "settings";
-    QTest::addRow("the string - is a number") << settingWith("{'number':'-'}") << "settings";
-    QTest::addRow("the string NAN is a number") << settingWith("{'number':'NAN'}") << "settings";
     QTest::addRow("the string nan is a type mismatch") << settingWith("{'number':'nan'}") << "typeMismatch @ settings[0].defaultValue.number";
     QTest::addRow("the string Infinity is a type mismatch") << settingWith("{'number':'Infinity'}") << "typeMismatch @ settings[0].defaultValue.number";
     QTest::addRow("a value that is null is value not found") << settingWith("null") << "valueNotFound @ settings[0].defaultValue";
@@ -233,63 +221,25 @@ void TestDecoder::appPayloadOutcome()
     QCOMPARE(outcome(Decoder::make().decodeAppPayload(document), appPayloadKind), expected);
 }
 
+// "+", "-" and "NAN" are read back in the encoder's number table.
 void TestDecoder::settingValueTakesFirstPresentKey_data()
 {
     QTest::addColumn<QByteArray>("valueObject");
-    QTest::addColumn<QString>("expected");
+    QTest::addColumn<Setting::Value>("expected");
 
-    QTest::addRow("a state beats a number") << json("{'boolean':'on','number':5}") << "boolean on";
-    QTest::addRow("a number beats a text") << json("{'number':1.5,'string':'x'}") << "number 1.5";
-    QTest::addRow("a null state leaves the text") << json("{'boolean':null,'string':'x'}") << "string x";
-    QTest::addRow("+ is positive infinity") << json("{'number':'+'}") << "number inf";
-    QTest::addRow("- is negative infinity") << json("{'number':'-'}") << "number -inf";
-    QTest::addRow("NAN is not a number") << json("{'number':'NAN'}") << "number nan";
+    QTest::addRow("a state beats a number") << json("{'boolean':'on','number':5}") << Setting::Value::boolean(Setting::BoolState::On);
+    QTest::addRow("a number beats a text") << json("{'number':1.5,'string':'x'}") << Setting::Value::number(1.5);
+    QTest::addRow("a null state leaves the text") << json("{'boolean':null,'string':'x'}") << Setting::Value::string(QStringLiteral("x"));
 }
 
 void TestDecoder::settingValueTakesFirstPresentKey()
 {
     QFETCH(QByteArray, valueObject);
-    QFETCH(QString, expected);
+    QFETCH(Setting::Value, expected);
     const QByteArray document = json("{'settingOverride':{'key':'k','value':") + valueObject + "}}";
     const auto result = Decoder::make().decodeAppPayload(document);
     QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
-    const Setting::Value &value = result->asSettingOverride()->value();
-    QString actual;
-    if (const auto *state = value.asBoolean())
-        actual = QStringLiteral("boolean ") + Setting::rawValue(*state);
-    else if (const double *number = value.asNumber())
-        actual = QStringLiteral("number ")
-            + (std::isnan(*number) ? QStringLiteral("nan")
-                                   : std::isinf(*number) ? QString::fromLatin1(*number > 0 ? "inf" : "-inf")
-                                                         : QString::number(*number));
-    else
-        actual = QStringLiteral("string ") + *value.asString();
-    QCOMPARE(actual, expected);
-}
-
-void TestDecoder::minimalRequestHasNoOptionalFields()
-{
-    QCOMPARE(*decodeOrFail(json(kRequest)).asRequest(),
-             Request(QUuid::fromString(QLatin1StringView(kId)), std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}));
-}
-
-void TestDecoder::datesAreMillisecondsSince1970()
-{
-    const QList<Milestone> milestones = *decodeOrFail(json(
-        "{'milestone':[{'key':'a','count':1,'createdAt':1500,'updatedAt':-1000},"
-        "{'key':'b','count':1,'createdAt':0,'updatedAt':1700000000123.25}]}")).asMilestone();
-    QCOMPARE(milestones[0].createdAt(), 1.5);
-    QCOMPARE(milestones[0].updatedAt(), -1.0);
-    QCOMPARE(milestones[1].createdAt(), 0.0);
-    QCOMPARE(milestones[1].updatedAt(), 1700000000.12325);
-}
-
-void TestDecoder::uuidsReadInEitherCase()
-{
-    const Payload upper = decodeOrFail(json(kRequest));
-    QByteArray lowerDocument = json(kRequest);
-    lowerDocument.replace(kId, kId.toLower());
-    QCOMPARE(decodeOrFail(lowerDocument), upper);
+    QVERIFY(result->asSettingOverride()->value() == expected);
 }
 
 void TestDecoder::unknownKeysAreIgnored()
@@ -365,15 +315,6 @@ void TestDecoder::payloadArrays()
         return names.join(u' ');
     };
     QCOMPARE(outcome(Decoder::make().decodePayloadArray(document), +kinds), expected);
-}
-
-void TestDecoder::decoderCanBeReused()
-{
-    Decoder decoder;
-    QVERIFY(!decoder.decodePayload("{"));
-    QVERIFY(decoder.decodePayload(json("{'handshake':'a'}")));
-    QVERIFY(!decoder.decodePayload(json("{'handshake':1}")));
-    QCOMPARE(*decoder.decodePayload(json("{'handshake':'b'}"))->asHandshake(), QStringLiteral("b"));
 }
 
 // Session files are decoded off the main thread while the server decodes frames on it.

@@ -116,11 +116,6 @@ void TestDecoderBadInput::hugeIntegerReadsAsDoubleWhereDoublesAreRead()
         json("{'milestone':[{'key':'k','count':1,'createdAt':18446744073709551616}]}"));
     QVERIFY(milestones);
     QCOMPARE(*milestones->asMilestone()->first().createdAt(), 18446744073709551616.0 / 1000);
-
-    const auto override = Decoder().decodeAppPayload(
-        json("{'settingOverride':{'key':'k','value':{'number':-18446744073709551616}}}"));
-    QVERIFY(override);
-    QCOMPARE(*override->asSettingOverride()->value().asNumber(), -18446744073709551616.0);
 }
 
 // Only integer literals are rewritten: twenty digits or more after a decimal point or in an
@@ -134,7 +129,7 @@ void TestDecoderBadInput::longFractionsAndExponentsBesideAHugeIntegerStayNumbers
     QTest::addRow("a signed positive exponent of 20 digits") << QByteArray("2E+00000000000000000003") << 2e3;
     QTest::addRow("a long fraction with a long exponent")
         << QByteArray("-1.50000000000000000000000e-00000000000000000001") << -0.15;
-    QTest::addRow("a huge integer itself") << QByteArray("18446744073709551616") << 18446744073709551616.0;
+    QTest::addRow("a huge negative integer itself") << QByteArray("-18446744073709551616") << -18446744073709551616.0;
 }
 
 void TestDecoderBadInput::longFractionsAndExponentsBesideAHugeIntegerStayNumbers()
