@@ -105,6 +105,7 @@ private slots:
     void sendsFailOnceWhenTheConnectionEnds();
     void statesFollowTheSocket();
     void keepAliveOptionsAreSet();
+    void peerThatNeverReadsIsBounded();
 };
 
 void tst_Connection::framesArriveWholeAndInOrder()
@@ -285,6 +286,27 @@ void tst_Connection::keepAliveOptionsAreSet()
     QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), MorvendaConnection::keepAliveIdleSeconds);
     QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), MorvendaConnection::keepAliveIntervalSeconds);
     QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT), MorvendaConnection::keepAliveProbeCount);
+}
+
+void tst_Connection::peerThatNeverReadsIsBounded()
+{
+    Pair pair;
+    QVERIFY(pair.open());
+    pair.peer->setReadBufferSize(1);  // the test's app stops reading almost at once
+    pair.connection->start();
+    Outcomes outcomes;
+    const QByteArray message(1 << 20, 'n');
+    const int sends = int(MorvendaConnection::maxPendingOutput / message.size()) + 40;
+    for (int i = 0; i < sends; ++i) {
+        pair.connection->send(message, outcomes.recorder());
+        QCoreApplication::processEvents();
+        QVERIFY(pair.connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
+    }
+    QTRY_VERIFY(!outcomes.failures.isEmpty());
+    QVERIFY(outcomes.failures.first().contains(QLatin1StringView("not reading")));
+    // The rest are still pending or delivered; closing settles every one of them exactly once.
+    pair.connection->cancel();
+    QTRY_COMPARE(outcomes.total(), sends);
 }
 
 void tst_Connection::initTestCase()
