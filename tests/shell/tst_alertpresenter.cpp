@@ -1,13 +1,8 @@
 #include "MorvendaApp/shell/AlertPresenter.h"
 
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/session/MilestoneManager.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/SettingsManager.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "tests/support/Artifacts.h"
-#include "tests/support/ScriptedPeer.h"
+#include "tests/support/LoopbackSession.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -41,13 +36,12 @@ class TestAlertPresenter : public QObject
 private slots:
     void init();
     void cleanup();
-    void buttonsKeepOrderAndTitlesAndRunOnlyTheirOwnCompletion();
+    void textsArePlainAndButtonsKeepOrderAndRunOnlyTheirOwnCompletion();
     void keysChooseTheDismissingButton_data();
     void keysChooseTheDismissingButton();
     void replacingAlertNeverRunsTheOldCompletions();
     void alertRaisedBeforeTheWindowAppearsIsShownOnceAndNotReplayed();
     void alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne();
-    void messageIsPlainText();
     void anEqualAlertOnScreenIsCountedNotShownAgain();
     void aStormOfFailedSendsShowsOneAlertAndLetsOtherAppsIn();
 
@@ -109,15 +103,23 @@ QMessageBox *TestAlertPresenter::showOnWindow(const Alert::ViewState &alert)
     return m_presenter->shownBox();
 }
 
-void TestAlertPresenter::buttonsKeepOrderAndTitlesAndRunOnlyTheirOwnCompletion()
+void TestAlertPresenter::textsArePlainAndButtonsKeepOrderAndRunOnlyTheirOwnCompletion()
 {
     QStringList ran;
-    QPointer<QMessageBox> box = showOnWindow(alertWith(QStringLiteral("Pick"),
+    const QString message = QStringLiteral("<b>peer</b> said <a href='x'>no</a>");
+    QPointer<QMessageBox> box = showOnWindow({QStringLiteral("<i>Pick</i>"), message,
                                               {{QStringLiteral("Zeta"), [&ran] { ran << QStringLiteral("Zeta"); }},
                                                {QStringLiteral("Salt & Pepper"), [&ran] { ran << QStringLiteral("Salt"); }},
-                                               {QStringLiteral("Alpha"), {}}}));
+                                               {QStringLiteral("Alpha"), {}}}});
     QVERIFY(box);
     QCOMPARE(box->windowModality(), Qt::WindowModal);
+    bool messageShown = false;
+    for (const QLabel *label : box->findChildren<QLabel *>()) {
+        if (!label->text().isEmpty())
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        messageShown |= label->text() == message;
+    }
+    QVERIFY(messageShown);
     QCOMPARE(buttonTexts(box), (QStringList{QStringLiteral("Zeta"), QStringLiteral("Salt && Pepper"), QStringLiteral("Alpha")}));
     saveArtifact(box, QStringLiteral("alert-three-buttons.png"));
 
@@ -231,20 +233,6 @@ void TestAlertPresenter::alertRaisedAsTheWindowAppearsWinsOverTheEarlierOne()
     QCOMPARE(m_presenter->shownBox()->text(), QStringLiteral("Late"));
 }
 
-void TestAlertPresenter::messageIsPlainText()
-{
-    const QString message = QStringLiteral("<b>peer</b> said <a href='x'>no</a>");
-    QMessageBox *box = showOnWindow({QStringLiteral("<i>Title</i>"), message, {}});
-    QVERIFY(box);
-    bool messageShown = false;
-    for (const QLabel *label : box->findChildren<QLabel *>()) {
-        if (!label->text().isEmpty())
-            QCOMPARE(label->textFormat(), Qt::PlainText);
-        messageShown |= label->text() == message;
-    }
-    QVERIFY(messageShown);
-}
-
 namespace {
 
 // Counts the message boxes that come on screen.
@@ -305,12 +293,9 @@ void TestAlertPresenter::anEqualAlertOnScreenIsCountedNotShownAgain()
 // another app still connects and is answered at once.
 void TestAlertPresenter::aStormOfFailedSendsShowsOneAlertAndLetsOtherAppsIn()
 {
-    UserManager users;
-    SettingsManager settings;
-    MilestoneManager milestones;
-    MessageRepository repository;
-    Logger logger;
-    MorvendaListener listener({users, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false});
+    LoopbackSession session;
+    MorvendaListener &listener = session.listener;
+    Logger &logger = session.logger;
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     m_presenter->setLogger(&logger);
