@@ -81,7 +81,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addColumn<QString>("expected");
 
     // Envelope.
-    QTest::addRow("a handshake reads as its case") << json("{'handshake':'Retailer app'}") << "handshake";
     QTest::addRow("an empty handshake is valid") << json("{'handshake':''}") << "handshake";
     QTest::addRow("request wins over a valid response")
         << json("{'response':{'id':'$ID','batchID':'$BATCH','headers':[]},'request':{'id':'$ID','headers':[]}}")
@@ -89,7 +88,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("an invalid later key fails although an earlier one is valid")
         << userWith("},'handshake':3,'x':{") << "typeMismatch @ handshake";
     QTest::addRow("a request that is a string is a type mismatch") << json("{'request':'x'}") << "typeMismatch @ request";
-    QTest::addRow("an empty settings list is valid") << json("{'settings':[]}") << "settings";
     QTest::addRow("null settings count as absent") << json("{'settings':null}") << "unableToDecodePayload";
     QTest::addRow("an empty object names no case") << json("{}") << "unableToDecodePayload";
     QTest::addRow("a null handshake names no case") << json("{'handshake':null}") << "unableToDecodePayload";
@@ -133,14 +131,12 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("status 200.5 is data corrupted") << responseWith(",'statusCode':200.5") << "dataCorrupted @ response.statusCode";
     QTest::addRow("status as a string is a type mismatch") << responseWith(",'statusCode':'200'") << "typeMismatch @ response.statusCode";
     QTest::addRow("status 2^63 is data corrupted") << responseWith(",'statusCode':9223372036854775808") << "dataCorrupted @ response.statusCode";
-    QTest::addRow("status -2^63 fits") << responseWith(",'statusCode':-9223372036854775808") << "response";
     QTest::addRow("status 2^64 is data corrupted") << responseWith(",'statusCode':18446744073709551616") << "dataCorrupted @ response.statusCode";
     QTest::addRow("status 1e400 is data corrupted") << responseWith(",'statusCode':1e400") << "dataCorrupted";
     QTest::addRow("a source of {} is a type mismatch") << responseWith(",'source':{}") << "typeMismatch @ response.source";
     QTest::addRow("a source with both keys is a type mismatch") << responseWith(",'source':{'network':{},'cache':{}}") << "typeMismatch @ response.source";
     QTest::addRow("a source whose network is a boolean is a type mismatch") << responseWith(",'source':{'network':true}") << "typeMismatch @ response.source.network";
     QTest::addRow("a source that is a string is a type mismatch") << responseWith(",'source':'cache'") << "typeMismatch @ response.source";
-    QTest::addRow("a null source reads as none") << responseWith(",'source':null") << "response";
     QTest::addRow("a source with a non-empty inner object reads") << responseWith(",'source':{'cache':{'age':3}}") << "response";
 
     // Settings.
@@ -173,8 +169,6 @@ void TestDecoder::payloadOutcome_data()
     QTest::addRow("a null brand reads as none") << userWith(",'brand':null") << "user";
 
     // Milestones.
-    QTest::addRow("a milestone with key and count reads") << milestoneWith(",'count':3") << "milestone";
-    QTest::addRow("a zero count is valid") << milestoneWith(",'count':0") << "milestone";
     QTest::addRow("a negative count is valid") << milestoneWith(",'count':-4") << "milestone";
     QTest::addRow("a count of 3.5 is data corrupted") << milestoneWith(",'count':3.5") << "dataCorrupted @ milestone[0].count";
     QTest::addRow("a count given as text is a type mismatch") << milestoneWith(",'count':'3'") << "typeMismatch @ milestone[0].count";
@@ -196,7 +190,6 @@ void TestDecoder::appPayloadOutcome_data()
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("the hello reads") << json("{'serverHello':''}") << "serverHello";
     QTest::addRow("a hello with any text reads") << json("{'serverHello':'hi'}") << "serverHello";
     QTest::addRow("a hello holding a number is a type mismatch") << json("{'serverHello':1}") << "typeMismatch @ serverHello";
     QTest::addRow("a deeplink wins over an impersonation")
@@ -205,7 +198,6 @@ void TestDecoder::appPayloadOutcome_data()
     QTest::addRow("a null deeplink names no command") << json("{'runDeeplink':null}") << "unableToDecodeAppPayload";
     QTest::addRow("an override whose value names no case")
         << json("{'settingOverride':{'key':'k','value':{}}}") << "unableToDecodeSettingValue @ settingOverride.value";
-    QTest::addRow("an override reads") << json("{'settingOverride':{'key':'k','value':{'number':'-'}}}") << "settingOverride";
     QTest::addRow("an impersonation without token is key not found")
         << json("{'impersonate':{}}") << "keyNotFound @ impersonate.userTokenToImpersonate";
     QTest::addRow("an impersonation token that is a number is a type mismatch")
@@ -292,9 +284,6 @@ void TestDecoder::payloadArrays_data()
 {
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QString>("expected"); // the elements' kinds, or the failure
-    QTest::addRow("elements of every kind read in order")
-        << json("[{'request':{'id':'$ID','headers':[]}},{'handshake':'x'},{'response':{'id':'$ID','batchID':'$BATCH','headers':[]}}]")
-        << "request handshake response";
     QTest::addRow("an empty array reads") << QByteArray("[]") << "";
     QTest::addRow("one failing element fails the array with its path")
         << json("[{'request':{'id':'$ID','headers':[]}},{'request':{'id':'nope','headers':[]}}]") << "dataCorrupted @ [1].request.id";

