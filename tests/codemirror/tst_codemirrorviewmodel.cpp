@@ -1,10 +1,8 @@
 // The view model without a page: the literals and calls it writes for its host, how answers are
 // read, and what happens with no host or a host that is gone.
-#include "CodeMirror/CodeMirrorBundle.h"
 #include "CodeMirror/CodeMirrorViewModel.h"
 #include "CodeMirror/ScriptSource.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTest>
@@ -43,19 +41,6 @@ class TestCodeMirrorViewModel : public QObject
     Q_OBJECT
 
 private slots:
-    // The start-up check passes only when the page really is compiled into a program that links
-    // the library.
-    void theEditorPageIsCompiledIn()
-    {
-        QVERIFY(CodeMirrorBundle::check().has_value());
-        QCOMPARE(CodeMirrorBundle::pageUrl().scheme(), QStringLiteral("qrc"));
-        QFile page(QStringLiteral(":") + CodeMirrorBundle::pageUrl().path());
-        QVERIFY(page.open(QIODevice::ReadOnly));
-        const QByteArray html = page.readAll();
-        QVERIFY(html.contains("Content-Security-Policy"));
-        QVERIFY(html.contains("editor.js"));
-    }
-
     // Without a host, and with one that is gone, text is dropped and reads fail.
     void withoutAHostSetContentIsDroppedAndGetContentFails()
     {
