@@ -1,7 +1,7 @@
 // The impersonation window driven as a developer would: sections and their headers, search and
 // app chips, the star, the notes field storing every keystroke, the Delete key, the context
-// menu, the add-user sheet's keys, and screenshots in both schemes. Against a real store in a
-// temporary folder.
+// menu, the current and the gone app, and the add-user sheet's keys, with a screenshot. Against a
+// real store in a temporary folder.
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
 
@@ -66,16 +66,12 @@ private slots:
     void cleanup();
     void showsLoadingThenSectionsOnlyForNonEmptyLists();
     void searchAndChipsFilterTheRows();
-    void theStarMovesARowBetweenSections();
-    void theNotesFieldStoresEveryKeystroke();
+    void theStarAndTheNotesFieldStoreAtOnce();
     void deleteKeyRemovesTheSelectedUserEvenWhenHidden();
     void contextMenuFollowsTheUser();
     void theCurrentUserIsMarkedAndNotImpersonatedAgain();
     void aGoneAppIsShownAndOffersNoImpersonation();
-    void sheetSavesOnReturnOnlyWithAToken();
-    void sheetCancelsWithEscapeAndChangesNothing();
-    void screenshots_data();
-    void screenshots();
+    void sheetCancelsOrSavesOnReturnOnlyWithAToken();
 
 private:
     void fill(const QList<ImpersonateUserData> &records);
@@ -84,6 +80,7 @@ private:
     ImpersonateUserViewContextMenu *menuFor(const QString &token) const;
     QStringList rowTexts() const;
     QRect rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const;
+    void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part);
     QList<ImpersonateUserData> stored() const;
 
     QTemporaryDir m_dir;
@@ -147,6 +144,11 @@ ImpersonateUserViewContextMenu *TestImpersonationWindow::menuFor(const QString &
     QMenu *menu = m_view->contextMenuFor(m_view->model().indexOfToken(token));
     menu->deleteLater();
     return static_cast<ImpersonateUserViewContextMenu *>(menu);
+}
+
+void TestImpersonationWindow::clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
+{
+    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, rectIn(token, part).center());
 }
 
 QList<ImpersonateUserData> TestImpersonationWindow::stored() const
@@ -216,28 +218,19 @@ void TestImpersonationWindow::searchAndChipsFilterTheRows()
     QCOMPARE(rowTexts(), (strings({"# Stored Users", "Bea"})));
 }
 
-void TestImpersonationWindow::theStarMovesARowBetweenSections()
+void TestImpersonationWindow::theStarAndTheNotesFieldStoreAtOnce()
 {
     fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-        rectIn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star).center());
+    clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
     QCOMPARE(rowTexts(), (strings({"# Favorites", "Bea", "# Stored Users", "Ann"})));
     QVERIFY(m_store->fetchByToken(QStringLiteral("b1")).value()->favorite);
-
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-        rectIn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star).center());
+    clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
     QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea"})));
-}
 
-void TestImpersonationWindow::theNotesFieldStoresEveryKeystroke()
-{
-    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"))});
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes).center());
+    // Every keystroke in the notes field is stored.
+    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
     auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
     QVERIFY(editor);
     QTest::keyClicks(editor, QStringLiteral("ab"));
@@ -267,8 +260,7 @@ void TestImpersonationWindow::contextMenuFollowsTheUser()
         record(QStringLiteral("Cal"), QStringLiteral("c1"))});
     m_view->show();
 
-    std::unique_ptr<QMenu> brandMenu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("b1"))));
-    auto *menu = static_cast<ImpersonateUserViewContextMenu *>(brandMenu.get());
+    ImpersonateUserViewContextMenu *menu = menuFor(QStringLiteral("b1"));
     QVERIFY(!menu->action(QStringLiteral("Impersonate"))->isEnabled()); // no app connected
     QVERIFY(menu->action(QStringLiteral("Unfavorite")));
     QVERIFY(!menu->action(QStringLiteral("Save as favorite")));
@@ -282,8 +274,7 @@ void TestImpersonationWindow::contextMenuFollowsTheUser()
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("b1"));
 
     // A user typed in by hand has no admin page: both the page and the favourite entry are off.
-    std::unique_ptr<QMenu> bareMenu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("c1"))));
-    auto *bare = static_cast<ImpersonateUserViewContextMenu *>(bareMenu.get());
+    ImpersonateUserViewContextMenu *bare = menuFor(QStringLiteral("c1"));
     QVERIFY(!bare->action(QStringLiteral("Open on Admin"))->isEnabled());
     QVERIFY(!bare->action(QStringLiteral("Save as favorite"))->isEnabled());
     bare->action(QStringLiteral("Delete"))->trigger();
@@ -293,28 +284,28 @@ void TestImpersonationWindow::contextMenuFollowsTheUser()
 
 void TestImpersonationWindow::theCurrentUserIsMarkedAndNotImpersonatedAgain()
 {
-    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1"))});
+    fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"), {}, true, QStringLiteral("GER"),
+              QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane}, QStringLiteral("fiona@corner.example")),
+        record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
+            QList<UserTag>{UserTag::Subuser})});
+    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_bm2")).value()->id, QStringLiteral("Has a cart with 40 items")));
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
     ScriptedPeer shop;
     QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
     const ImpersonateUserData ann = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
     QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, ann));
-
-    std::unique_ptr<QMenu> menu(m_view->contextMenuFor(m_view->model().indexOfToken(QStringLiteral("a1"))));
-    QAction *active = static_cast<ImpersonateUserViewContextMenu *>(menu.get())->action(QStringLiteral("Active"));
-    QVERIFY(active);
-    QVERIFY(!active->isEnabled());
+    QAction *active = menuFor(QStringLiteral("a1"))->action(QStringLiteral("Active"));
+    QVERIFY(active && !active->isEnabled());
+    saveArtifact(m_view.get(), QStringLiteral("impersonation.png"));
 
     // Clicking the name of the user the app already is raises nothing.
     QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
+    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
     QCOMPARE(alerts.size(), 0);
     // Another app user that may not impersonate: the click asks, and the refusal alert follows.
     m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("someone"), false));
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-        rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
+    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
     QCOMPARE(alerts.size(), 1);
     QCOMPARE(m_listener->alertViewState()->title, QStringLiteral("Unable to Impersonate"));
 }
@@ -335,16 +326,11 @@ void TestImpersonationWindow::aGoneAppIsShownAndOffersNoImpersonation()
     QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
 
     QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
-    const auto clickAnn = [this] {
-        QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {},
-            rectIn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name).center());
-    };
     shop.socket().disconnectFromHost();
     QTRY_COMPARE(strip->note(), QStringLiteral("Shop has disconnected"));
     QVERIFY(!m_view->viewModel().canImpersonate());
     QVERIFY(!menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
-    saveArtifact(m_view.get(), QStringLiteral("impersonation-app-gone.png"));
-    clickAnn();
+    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
     m_view->viewModel().impersonate(m_view->viewModel().users().first());
     QCoreApplication::processEvents();
     QCOMPARE(alerts.size(), 0);
@@ -356,34 +342,13 @@ void TestImpersonationWindow::aGoneAppIsShownAndOffersNoImpersonation()
     QCOMPARE(strip->note(), QString());
     QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
     QTRY_COMPARE(again.frames().size(), 1); // the server's hello
-    clickAnn();
+    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
     QTRY_COMPARE(again.frames().size(), 2);
     QCOMPARE(again.frames().last(), QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":"a1"}})"));
     QCOMPARE(alerts.size(), 0);
 }
 
-void TestImpersonationWindow::sheetSavesOnReturnOnlyWithAToken()
-{
-    m_view->show();
-    ImpersonateUserCreationView *sheet = m_view->presentAddUser();
-    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-    QVERIFY(!sheet->saveButton()->isEnabled());
-    QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
-    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
-    QVERIFY(sheet->isVisible()); // Save is disabled: Return does nothing
-    QVERIFY(stored().isEmpty());
-
-    QTest::keyClicks(sheet->tokenField(), QStringLiteral(" "));
-    QVERIFY(sheet->saveButton()->isEnabled());
-    QPointer<ImpersonateUserCreationView> guard(sheet);
-    QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
-    QTRY_VERIFY(!guard);
-    QCOMPARE(stored().size(), 1);
-    QCOMPARE(stored().first().userToken, QStringLiteral(" "));
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Dora"})));
-}
-
-void TestImpersonationWindow::sheetCancelsWithEscapeAndChangesNothing()
+void TestImpersonationWindow::sheetCancelsOrSavesOnReturnOnlyWithAToken()
 {
     m_view->show();
     QPointer<ImpersonateUserCreationView> sheet = m_view->presentAddUser();
@@ -395,38 +360,22 @@ void TestImpersonationWindow::sheetCancelsWithEscapeAndChangesNothing()
     sheet->findChild<QPushButton *>(QStringLiteral("close"))->click();
     QTRY_VERIFY(!sheet);
     QVERIFY(stored().isEmpty());
-}
 
-void TestImpersonationWindow::screenshots_data()
-{
-    addSchemeRows();
-}
+    sheet = m_view->presentAddUser();
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QVERIFY(!sheet->saveButton()->isEnabled());
+    QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
+    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+    QVERIFY(sheet->isVisible()); // Save is disabled: Return does nothing
+    QVERIFY(stored().isEmpty());
 
-void TestImpersonationWindow::screenshots()
-{
-    QFETCH(bool, dark);
-    useScheme(dark);
-    fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("u_fiona"), QStringLiteral("r_5521"), {}, true,
-              QStringLiteral("GER"), QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
-              QStringLiteral("fiona@corner.example")),
-        record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false,
-            std::nullopt, QList<UserTag>{UserTag::Subuser}),
-        record(QStringLiteral("Brand Manager 10"), QStringLiteral("u_bm10"), {}, QStringLiteral("b_78")),
-        record(QStringLiteral("Hand-added"), QStringLiteral("u_manual")),
-        record(QStringLiteral("Luca Rossi"), QStringLiteral("u_luca"), QStringLiteral("r_9"), {}, false,
-            QStringLiteral("ITA"), QList<UserTag>{UserTag::CantPlaceOrder, UserTag::OstranePaused},
-            QStringLiteral("luca@negozio.example"))});
-    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_luca")).value()->id, QStringLiteral("Has a cart with 40 items")));
-    ScriptedPeer shop;
-    QVERIFY(connectShop(shop, appUser(QStringLiteral("u_fiona"), true)));
-    // The view reads the palette when built: build it again under the scheme being shot.
-    m_tester.reset();
-    m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
-        *m_avatars, {}, {}});
-    m_view->resize(420, 720);
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    saveArtifact(m_view.get(), dark ? QStringLiteral("impersonation-dark.png") : QStringLiteral("impersonation-light.png"));
+    QTest::keyClicks(sheet->tokenField(), QStringLiteral(" "));
+    QVERIFY(sheet->saveButton()->isEnabled());
+    QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
+    QTRY_VERIFY(!sheet);
+    QCOMPARE(stored().size(), 1);
+    QCOMPARE(stored().first().userToken, QStringLiteral(" "));
+    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Dora"})));
 }
 
 QTEST_MAIN(TestImpersonationWindow)
