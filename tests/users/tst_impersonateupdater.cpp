@@ -100,16 +100,6 @@ private slots:
         }
     }
 
-    void adminReportLeavesTheStoredRecordUnchanged()
-    {
-        m_userManager->storeUser(QStringLiteral("app"), Reported{}.user());
-        Reported admin;
-        admin.isAdmin = true;
-        admin.name = QStringLiteral("Renamed");
-        m_userManager->storeUser(QStringLiteral("app"), admin.user());
-        QCOMPARE((*m_store->fetchByToken(QStringLiteral("u-1")))->name, QStringLiteral("Ann"));
-    }
-
     void handAddedUserTakesTheReportAndKeepsFavouriteAndNotes()
     {
         const auto added = m_store->addUser(QStringLiteral("u-1"), QStringLiteral("typed"));
@@ -181,28 +171,6 @@ private slots:
         kept.favorite = true;
         kept.notes = QStringLiteral("precious");
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("u-1"))), fieldsOf(kept));
-    }
-
-    void startingAgainNeverRedeliversTheLatestUser()
-    {
-        UserManager manager;
-        manager.storeUser(QStringLiteral("app"), Reported{}.user());
-        ImpersonateUpdater updater(*m_store);
-        updater.start(manager); // the current latest user is handled at once
-        const auto stored = m_store->fetchByToken(QStringLiteral("u-1"));
-        QVERIFY(stored && *stored);
-
-        QVERIFY(*m_store->remove((*stored)->id));
-        QSignalSpy changed(m_store.get(), &ImpersonateUserStore::recordChanged);
-        updater.start(manager);
-        QCOMPARE(changed.size(), 0);
-        QVERIFY(!*m_store->fetchByToken(QStringLiteral("u-1")));
-
-        // Only one subscription: a new report is stored once.
-        Reported next;
-        next.token = QStringLiteral("u-2");
-        manager.storeUser(QStringLiteral("app"), next.user());
-        QCOMPARE(changed.size(), 1);
     }
 
 private:

@@ -330,38 +330,6 @@ private slots:
         QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("kept"));
     }
 
-    void fullDiskRefusesWritesAndKeepsRecords()
-    {
-        SmallDisk disk(QStringLiteral("512k"));
-        if (!disk.isMounted()) {
-            QSKIP("mounting a tmpfs is not allowed here");
-        }
-        const QString path = disk.filePath(ImpersonateUserStore::fileName());
-        auto store = openStore(path);
-        QVERIFY(store);
-        QVERIFY(store->upsert(record(QStringLiteral("t"), QStringLiteral("kept"))));
-        disk.fill();
-
-        bool refused = false;
-        for (int i = 0; i < 100 && !refused; ++i) {
-            ImpersonateUserData big = record(QStringLiteral("big%1").arg(i), QString(4000, QLatin1Char('x')));
-            big.notes = QString(60000, QLatin1Char('y'));
-            const auto result = store->upsert(big);
-            if (!result) {
-                refused = true;
-                QVERIFY2(result.error().contains(QStringLiteral("full")) || result.error().contains(QStringLiteral("I/O")),
-                    qPrintable(result.error()));
-            }
-        }
-        QVERIFY(refused);
-
-        disk.freeSpace();
-        store.reset();
-        auto again = openStore(path);
-        QVERIFY(again);
-        QCOMPARE((*again->fetchByToken(QStringLiteral("t")))->name, QStringLiteral("kept"));
-    }
-
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
