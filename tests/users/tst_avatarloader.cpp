@@ -99,115 +99,106 @@ class TestAvatarLoader : public QObject
     Q_OBJECT
 
 private slots:
-    void aPictureLoadsDecodedToTheSquareAndIsCached();
-    void failuresEndTheLoadingState_data();
-    void failuresEndTheLoadingState();
-    void addressesOffTheWebAreRefusedWithoutAnyRequest_data();
-    void addressesOffTheWebAreRefusedWithoutAnyRequest();
-    void onlyAFewLoadAtOnce();
-    void decodeRefusesGiganticCanvases();
+    void aPictureLoadsDecodedToTheSquareAndIsCached()
+    {
+        HttpServer server;
+        AvatarLoader loader;
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+        const QUrl url = server.url("/red.png");
+
+        QCOMPARE(loader.picture(url, 40).status, AvatarLoader::Status::Loading);
+        // Asking again while it loads neither fails nor starts a second transfer.
+        QCOMPARE(loader.picture(url, 40).status, AvatarLoader::Status::Loading);
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(finished.at(0).at(0).toUrl(), url);
+
+        const AvatarLoader::Picture picture = loader.picture(url, 40);
+        QCOMPARE(picture.status, AvatarLoader::Status::Loaded);
+        // A 200×100 picture fills a 40 square: scaled to 80×40, the middle kept.
+        QCOMPARE(picture.image.size(), QSize(40, 40));
+        QCOMPARE(picture.image.pixelColor(20, 20), QColor(Qt::red));
+        QCOMPARE(server.requests, 1);
+    }
+
+    void failuresEndTheLoadingState_data()
+    {
+        QTest::addColumn<QByteArray>("path");
+        QTest::addRow("a missing picture (404)") << QByteArray("/missing");
+        QTest::addRow("a reply slower than the time limit") << QByteArray("/slow");
+        QTest::addRow("a 50 MB body without a length, over the cap") << QByteArray("/huge");
+        QTest::addRow("a length header over the cap") << QByteArray("/claims-huge");
+        QTest::addRow("a body that is no image") << QByteArray("/text");
+    }
+
+    void failuresEndTheLoadingState()
+    {
+        QFETCH(QByteArray, path);
+        HttpServer server;
+        AvatarLoader::Options options;
+        options.timeoutMs = 1500;
+        AvatarLoader loader(options);
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+        const QUrl url = server.url(path.constData());
+
+        QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Loading);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
+        // A failure is remembered: it is not fetched again at every repaint.
+        QCOMPARE(server.requests, 1);
+        // The huge body was cut off soon after the cap, not read to its end.
+        QVERIFY(server.hugeBytesSent < 40 * 1024 * 1024);
+    }
+
+    void addressesOffTheWebAreRefusedWithoutAnyRequest_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addRow("the endless device file") << QUrl(QStringLiteral("file:///dev/zero"));
+        QTest::addRow("a data address") << QUrl(QStringLiteral("data:image/png;base64,AAAA"));
+        QTest::addRow("a relative address") << QUrl(QStringLiteral("picture.png"));
+        QTest::addRow("an empty address") << QUrl();
+    }
+
+    void addressesOffTheWebAreRefusedWithoutAnyRequest()
+    {
+        QFETCH(QUrl, url);
+        AvatarLoader loader;
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+        QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
+        QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
+        QCOMPARE(finished.size(), 0);
+    }
+
+    void onlyAFewLoadAtOnce()
+    {
+        HttpServer server;
+        AvatarLoader::Options options;
+        options.timeoutMs = 800;
+        options.maxConcurrent = 1;
+        AvatarLoader loader(options);
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+
+        // The slow transfer holds the only place; the picture asked for next starts after it ends.
+        loader.picture(server.url("/slow"), 30);
+        loader.picture(server.url("/red.png"), 30);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+        QCOMPARE(finished.at(0).at(0).toUrl(), server.url("/slow"));
+        QCOMPARE(finished.at(1).at(0).toUrl(), server.url("/red.png"));
+        QCOMPARE(loader.picture(server.url("/red.png"), 30).status, AvatarLoader::Status::Loaded);
+    }
+
+    void decodeRefusesGiganticCanvases()
+    {
+        // A few bytes of PNG can claim a canvas of 30000×30000 pixels (3.6 GB decoded).
+        QByteArray bytes = pngBytes(QSize(1, 1), Qt::blue);
+        // Patch the header's width and height (big-endian at offsets 16 and 20); the CRC no longer
+        // matches, which a reader may reject too; either way no image and no crash.
+        const quint32 side = qToBigEndian<quint32>(30000);
+        bytes.replace(16, 4, reinterpret_cast<const char *>(&side), 4);
+        bytes.replace(20, 4, reinterpret_cast<const char *>(&side), 4);
+        QVERIFY(AvatarLoader::decode(bytes, 40).isNull());
+        QVERIFY(AvatarLoader::decode(QByteArray("garbage"), 40).isNull());
+    }
 };
-
-void TestAvatarLoader::aPictureLoadsDecodedToTheSquareAndIsCached()
-{
-    HttpServer server;
-    AvatarLoader loader;
-    QSignalSpy finished(&loader, &AvatarLoader::finished);
-    const QUrl url = server.url("/red.png");
-
-    QCOMPARE(loader.picture(url, 40).status, AvatarLoader::Status::Loading);
-    // Asking again while it loads neither fails nor starts a second transfer.
-    QCOMPARE(loader.picture(url, 40).status, AvatarLoader::Status::Loading);
-    QTRY_COMPARE(finished.size(), 1);
-    QCOMPARE(finished.at(0).at(0).toUrl(), url);
-
-    const AvatarLoader::Picture picture = loader.picture(url, 40);
-    QCOMPARE(picture.status, AvatarLoader::Status::Loaded);
-    // A 200×100 picture fills a 40 square: scaled to 80×40, the middle kept.
-    QCOMPARE(picture.image.size(), QSize(40, 40));
-    QCOMPARE(picture.image.pixelColor(20, 20), QColor(Qt::red));
-    QCOMPARE(server.requests, 1);
-}
-
-void TestAvatarLoader::failuresEndTheLoadingState_data()
-{
-    QTest::addColumn<QByteArray>("path");
-    QTest::addRow("a missing picture (404)") << QByteArray("/missing");
-    QTest::addRow("a reply slower than the time limit") << QByteArray("/slow");
-    QTest::addRow("a 50 MB body without a length, over the cap") << QByteArray("/huge");
-    QTest::addRow("a length header over the cap") << QByteArray("/claims-huge");
-    QTest::addRow("a body that is no image") << QByteArray("/text");
-}
-
-void TestAvatarLoader::failuresEndTheLoadingState()
-{
-    QFETCH(QByteArray, path);
-    HttpServer server;
-    AvatarLoader::Options options;
-    options.timeoutMs = 1500;
-    AvatarLoader loader(options);
-    QSignalSpy finished(&loader, &AvatarLoader::finished);
-    const QUrl url = server.url(path.constData());
-
-    QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Loading);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
-    QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
-    // A failure is remembered: it is not fetched again at every repaint.
-    QCOMPARE(server.requests, 1);
-    // The huge body was cut off soon after the cap, not read to its end.
-    QVERIFY(server.hugeBytesSent < 40 * 1024 * 1024);
-}
-
-void TestAvatarLoader::addressesOffTheWebAreRefusedWithoutAnyRequest_data()
-{
-    QTest::addColumn<QUrl>("url");
-    QTest::addRow("the endless device file") << QUrl(QStringLiteral("file:///dev/zero"));
-    QTest::addRow("a data address") << QUrl(QStringLiteral("data:image/png;base64,AAAA"));
-    QTest::addRow("a relative address") << QUrl(QStringLiteral("picture.png"));
-    QTest::addRow("an empty address") << QUrl();
-}
-
-void TestAvatarLoader::addressesOffTheWebAreRefusedWithoutAnyRequest()
-{
-    QFETCH(QUrl, url);
-    AvatarLoader loader;
-    QSignalSpy finished(&loader, &AvatarLoader::finished);
-    QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
-    QCOMPARE(loader.picture(url, 30).status, AvatarLoader::Status::Failed);
-    QCOMPARE(finished.size(), 0);
-}
-
-void TestAvatarLoader::onlyAFewLoadAtOnce()
-{
-    HttpServer server;
-    AvatarLoader::Options options;
-    options.timeoutMs = 800;
-    options.maxConcurrent = 1;
-    AvatarLoader loader(options);
-    QSignalSpy finished(&loader, &AvatarLoader::finished);
-
-    // The slow transfer holds the only place; the picture asked for next starts after it ends.
-    loader.picture(server.url("/slow"), 30);
-    loader.picture(server.url("/red.png"), 30);
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
-    QCOMPARE(finished.at(0).at(0).toUrl(), server.url("/slow"));
-    QCOMPARE(finished.at(1).at(0).toUrl(), server.url("/red.png"));
-    QCOMPARE(loader.picture(server.url("/red.png"), 30).status, AvatarLoader::Status::Loaded);
-}
-
-void TestAvatarLoader::decodeRefusesGiganticCanvases()
-{
-    // A few bytes of PNG can claim a canvas of 30000×30000 pixels (3.6 GB decoded).
-    QByteArray bytes = pngBytes(QSize(1, 1), Qt::blue);
-    // Patch the header's width and height (big-endian at offsets 16 and 20); the CRC no longer
-    // matches, which a reader may reject too; either way no image and no crash.
-    const quint32 side = qToBigEndian<quint32>(30000);
-    bytes.replace(16, 4, reinterpret_cast<const char *>(&side), 4);
-    bytes.replace(20, 4, reinterpret_cast<const char *>(&side), 4);
-    QVERIFY(AvatarLoader::decode(bytes, 40).isNull());
-    QVERIFY(AvatarLoader::decode(QByteArray("garbage"), 40).isNull());
-    QCOMPARE(AvatarLoader::decode(pngBytes(QSize(10, 30), Qt::green), 20).size(), QSize(20, 20));
-}
 
 QTEST_MAIN(TestAvatarLoader)
 #include "tst_avatarloader.moc"
