@@ -264,7 +264,7 @@ class TestRepositoryDifferential : public QObject
 
 private slots:
     void randomSequencesAgreeWithTheReferenceModel();
-    void textFilterKeystrokesOnALargeStoreAgreeWithAPlainScan();
+    void largeStoresAgreeWithAPlainScan();
 
 private:
     bool agree(const MessageRepository &real, const ReferenceRepository &reference,
@@ -401,8 +401,9 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
 
 // Large enough to be matched in parallel ranges, with requests re-sent under other paths between
 // keystrokes: after each keystroke the timeline is exactly the stored exchanges whose path passes
-// a plain QString::contains.
-void TestRepositoryDifferential::textFilterKeystrokesOnALargeStoreAgreeWithAPlainScan()
+// a plain QString::contains. A predicate that reads whole exchanges is matched in parallel ranges
+// too, and its results come out in arrival order as well.
+void TestRepositoryDifferential::largeStoresAgreeWithAPlainScan()
 {
     const QStringList segments{QStringLiteral("cart"), QStringLiteral("Cart"), QStringLiteral("caf\u00e9"),
                                QStringLiteral("\u0100rt"), QStringLiteral("api"), QStringLiteral("\U0001F600c")};
@@ -414,11 +415,12 @@ void TestRepositoryDifferential::textFilterKeystrokesOnALargeStoreAgreeWithAPlai
         return QStringLiteral("https://h") + path;
     };
     constexpr int count = 70'000;
+    const auto peerOf = [](int n) { return n % 3 == 0 ? QStringLiteral("A") : QStringLiteral("B"); };
     MessageRepository real;
     std::vector<Request> stored;
     for (int n = 0; n < count; ++n) {
         stored.push_back(fixtures::request(id(uint(n + 1)), random.below(50) ? url() : QString()));
-        real.addRequest(stored.back(), QStringLiteral("A"));
+        real.addRequest(stored.back(), peerOf(n));
     }
     QString text;
     bool containing = true;
@@ -426,7 +428,7 @@ void TestRepositoryDifferential::textFilterKeystrokesOnALargeStoreAgreeWithAPlai
         for (int n = random.below(3); n > 0; --n) {
             const int at = random.below(count);
             stored[size_t(at)] = fixtures::request(id(uint(at + 1)), url());
-            real.addRequest(stored[size_t(at)], QStringLiteral("A"));
+            real.addRequest(stored[size_t(at)], peerOf(at));
         }
         text = random.typed(text);
         if (random.below(10) == 0)
@@ -446,6 +448,14 @@ void TestRepositoryDifferential::textFilterKeystrokesOnALargeStoreAgreeWithAPlai
         QVERIFY2(messageIDs(real.currentTimeline()) == expected,
                  qPrintable(QStringLiteral("%1 \"%2\"").arg(containing ? u"in" : u"out", text)));
     }
+
+    real.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
+    real.registerPredicate(predicateNumber(2));  // the peer is "A"
+    QList<QUuid> fromA;
+    for (int n = 0; n < count; n += 3)
+        fromA.append(id(uint(n + 1)));
+    QVERIFY(real.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::Peer)) == fromA);
+    QVERIFY(messageIDs(real.currentTimeline()) == fromA);
 }
 
 QTEST_GUILESS_MAIN(TestRepositoryDifferential)
