@@ -33,7 +33,6 @@ class TestFilePanels : public QObject
 private slots:
     void init();
     void cancellingStaysSilent();
-    void aFailedSaveRaisesAnAlert();
     void aFailedOpenRaisesAnAlert();
 
 private:
@@ -72,21 +71,6 @@ void TestFilePanels::cancellingStaysSilent()
     QVERIFY(m_alerts.isEmpty());
     QVERIFY(m_logger.log().isEmpty());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
-}
-
-void TestFilePanels::aFailedSaveRaisesAnAlert()
-{
-    auto *saver = new FileSaver(m_repository, m_logger, sink());
-    QSignalSpy finished(saver, &FileSaver::finished);
-    saver->save();
-    saver->panel()->selectFile(m_dir.filePath(QStringLiteral("no-such-dir/s.json")));
-    accept(saver->panel());
-    QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.at(0).at(0).toBool(), false);
-    QCOMPARE(m_alerts.size(), 1);
-    QCOMPARE(m_alerts.first().title, L10n::text("FileSaver.failedTitle"));
-    QVERIFY(m_alerts.first().message->contains(QStringLiteral("no-such-dir")));
-    QCOMPARE(m_logger.log().size(), 1);
 }
 
 void TestFilePanels::aFailedOpenRaisesAnAlert()

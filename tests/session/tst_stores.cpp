@@ -53,15 +53,12 @@ void tst_Stores::effectiveValueRules_data()
     QTest::addRow("no override and server off is off") << none << Value::boolean(State::Off) << false << "off";
     QTest::addRow("no override and server on is on") << none << Value::boolean(State::On) << true << "on";
     QTest::addRow("override server follows server on") << std::optional(Value::boolean(State::Server)) << Value::boolean(State::On) << true << "on";
-    QTest::addRow("override server with a number server value is off")
-        << std::optional(Value::boolean(State::Server)) << Value::number(3) << false << "no-server-value";
     QTest::addRow("override server with server value server shows server")
         << std::optional(Value::boolean(State::Server)) << Value::boolean(State::Server) << false << "server";
     QTest::addRow("a number override is off whatever the server says")
         << std::optional(Value::number(2.5)) << Value::boolean(State::On) << false << "2.5";
     QTest::addRow("a text override is off and shows itself")
         << std::optional(Value::string(QStringLiteral("%@ %d"))) << Value::boolean(State::On) << false << "%@ %d";
-    QTest::addRow("a whole number keeps one decimal") << std::optional(Value::number(3)) << Value::boolean(State::On) << false << "3.0";
     QTest::addRow("a huge number uses an exponent") << std::optional(Value::number(1e16)) << Value::boolean(State::On) << false << "1e+16";
     QTest::addRow("a tiny number uses an exponent") << std::optional(Value::number(0.00001)) << Value::boolean(State::On) << false << "1e-05";
     QTest::addRow("a small number stays plain") << std::optional(Value::number(0.0001)) << Value::boolean(State::On) << false << "0.0001";
