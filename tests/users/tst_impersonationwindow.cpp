@@ -197,25 +197,40 @@ void TestImpersonationWindow::showsLoadingThenSectionsOnlyForNonEmptyLists()
     QCOMPARE(rowTexts(), (strings({"# Favorites", "Zed", "# Stored Users", "User2", "user10"})));
 }
 
+// The search finds names, e-mails, user tokens and notes in any case, never tags, countries or
+// the apps' tokens, and combines with the app chips, one of which is selected at a time.
 void TestImpersonationWindow::searchAndChipsFilterTheRows()
 {
-    fill({record(QStringLiteral("Ann"), QStringLiteral("a1"), QStringLiteral("r1")),
-        record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br1")),
-        record(QStringLiteral("Cal"), QStringLiteral("c1"))});
+    fill({record(QStringLiteral("Rita"), QStringLiteral("TOK-R"), QStringLiteral("r1"), {}, false, QStringLiteral("USA"),
+              QList<UserTag>{UserTag::Subuser}, QStringLiteral("Rita@Shop.example")),
+        record(QStringLiteral("Bo"), QStringLiteral("tok-both"), QStringLiteral("r2"), QStringLiteral("b2"), true),
+        record(QStringLiteral("Manual"), QStringLiteral("typed"))});
+    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("tok-both")).value()->id, QStringLiteral("VIP account")));
     m_view->show();
-
-    QTest::keyClicks(m_view->searchField(), QStringLiteral("NOBODY"));
-    QCOMPARE(m_view->model().rowCount(), 0);
+    const auto search = [this](const QString &text) {
+        m_view->searchField()->clear();
+        QTest::keyClicks(m_view->searchField(), text);
+        return rowTexts();
+    };
+    QCOMPARE(search(QStringLiteral("SHOP")), (strings({"# Stored Users", "Rita"})));
+    QCOMPARE(search(QStringLiteral("vip")), (strings({"# Favorites", "Bo"})));
+    QCOMPARE(search(QStringLiteral("tok-")), (strings({"# Favorites", "Bo", "# Stored Users", "Rita"})));
+    for (const char *unsearched : {"subuser", "usa", "r1", "b2", " tok"}) {
+        QVERIFY2(search(QString::fromUtf8(unsearched)).isEmpty(), unsearched);
+    }
     m_view->searchField()->clear();
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea", "Cal"})));
 
     QPushButton *retailer = m_view->appChip(AppType::Retailer);
+    QPushButton *brand = m_view->appChip(AppType::Brand);
+    brand->click();
+    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bo"})));
     retailer->click();
-    QVERIFY(retailer->property("selectedChip").toBool());
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann"})));
-    m_view->appChip(AppType::Brand)->click();
+    QVERIFY(retailer->property("selectedChip").toBool() && !brand->property("selectedChip").toBool());
+    QCOMPARE(search(QStringLiteral("rit")), (strings({"# Stored Users", "Rita"})));
+    m_view->searchField()->clear();
+    retailer->click();
     QVERIFY(!retailer->property("selectedChip").toBool());
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Bea"})));
+    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bo", "# Stored Users", "Manual", "Rita"})));
 }
 
 void TestImpersonationWindow::theStarAndTheNotesFieldStoreAtOnce()
