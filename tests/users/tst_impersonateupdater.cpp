@@ -100,7 +100,9 @@ private slots:
         }
     }
 
-    void handAddedUserTakesTheReportAndKeepsFavouriteAndNotes()
+    // A user added by hand takes the report's values but keeps its favourite and notes; a later
+    // report keeps the tokens and country it lacks, but not an e-mail or a picture.
+    void reportsKeepFavouriteNotesAndTheTokensALaterReportLacks()
     {
         const auto added = m_store->addUser(QStringLiteral("u-1"), QStringLiteral("typed"));
         QVERIFY(added);
@@ -111,45 +113,25 @@ private slots:
         reported.email = QStringLiteral("ann@example.com");
         reported.imageURL = QStringLiteral("https://img.example.com/a.png");
         reported.retailer = retailer(QStringLiteral("r-9"), QStringLiteral("GER"));
-        reported.tags = {UserTag::Active, UserTag::Subuser, UserTag::PlaceOrder};
+        // Four tags describe the session, not the user; repeats are kept.
+        reported.tags = {UserTag::Impersonating, UserTag::Subuser, UserTag::Admin, UserTag::Active, UserTag::PlaceOrder,
+                         UserTag::LoggedOut, UserTag::Subuser};
         m_userManager->storeUser(QStringLiteral("app"), reported.user());
 
         const ImpersonateUserData now = **m_store->fetchByToken(QStringLiteral("u-1"));
         QCOMPARE(now.id, added->id);
         QCOMPARE(fieldsOf(now), fieldsOf(ImpersonateUserData(QStringLiteral("u-1"), QStringLiteral("r-9"), std::nullopt,
                                                              Url::fromText(QStringLiteral("https://img.example.com/a.png")), QStringLiteral("Ann"),
-                                                             QStringLiteral("ann@example.com"), QStringLiteral("GER"), true,
-                                                             QStringLiteral("test account"), QList<UserTag>{UserTag::Subuser, UserTag::PlaceOrder})));
-    }
+                                                             QStringLiteral("ann@example.com"), QStringLiteral("GER"), true, QStringLiteral("test account"),
+                                                             QList<UserTag>{UserTag::Subuser, UserTag::PlaceOrder, UserTag::Subuser})));
 
-    void reportWithoutRetailerKeepsTokensAndCountryButNotEmailOrImage()
-    {
-        Reported first;
-        first.email = QStringLiteral("a@x");
-        first.imageURL = QStringLiteral("https://img/a.png");
-        first.retailer = retailer(QStringLiteral("r-1"), QStringLiteral("USA"));
-        m_userManager->storeUser(QStringLiteral("app"), first.user());
         // A brand's country is never the user's.
         Reported again;
         again.brand = brand(QStringLiteral("b-1"), QStringLiteral("FRA"));
         m_userManager->storeUser(QStringLiteral("app"), again.user());
-
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("u-1"))),
-                 fieldsOf(ImpersonateUserData(QStringLiteral("u-1"), QStringLiteral("r-1"), QStringLiteral("b-1"), std::nullopt,
-                                              QStringLiteral("Ann"), std::nullopt, QStringLiteral("USA"), false, std::nullopt, QList<UserTag>{})));
-    }
-
-    void storedTagsDropFourAndKeepRepeats()
-    {
-        Reported onlyDropped;
-        onlyDropped.tags = {UserTag::Impersonating, UserTag::Admin, UserTag::Active, UserTag::LoggedOut};
-        m_userManager->storeUser(QStringLiteral("app"), onlyDropped.user());
-        QCOMPARE((*m_store->fetchByToken(QStringLiteral("u-1")))->tags, QList<UserTag>{});
-
-        Reported repeated;
-        repeated.tags = {UserTag::Ostrane, UserTag::LoggedOut, UserTag::Ostrane, UserTag::AccountOwner};
-        QCOMPARE(ImpersonateUpdater::storedTags(repeated.user()),
-            (QList<UserTag>{UserTag::Ostrane, UserTag::Ostrane, UserTag::AccountOwner}));
+                 fieldsOf(ImpersonateUserData(QStringLiteral("u-1"), QStringLiteral("r-9"), QStringLiteral("b-1"), std::nullopt, QStringLiteral("Ann"),
+                                              std::nullopt, QStringLiteral("GER"), true, QStringLiteral("test account"), QList<UserTag>{})));
     }
 
     void failedLookupSkipsTheReportAndKeepsFavouriteAndNotes()
