@@ -6,6 +6,7 @@
 #include "MorvendaModel/User.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +61,14 @@ inline QString fieldsOf(const ImpersonateUserData &record)
                        text(record.country), record.favorite ? QStringLiteral("favorite") : QStringLiteral("-"),
                        text(record.notes), record.tags ? u'[' + tags.join(u',') + u']' : QStringLiteral("-")}
         .join(u'|');
+}
+
+// Writes `bytes` as the whole file at `path`, making its folder first.
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline std::unique_ptr<ImpersonateUserStore> openStore(const QString &path)

@@ -58,11 +58,8 @@ private slots:
 
     void existingFileIsTightenedToOwnerOnly()
     {
-        QDir().mkpath(QFileInfo(m_path).absolutePath());
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
+        QVERIFY(writeFile(m_path, {}));
+        QVERIFY(QFile::setPermissions(m_path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(openStore(m_path));
         QCOMPARE(QFileInfo(m_path).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
     }
@@ -227,15 +224,8 @@ private slots:
     void fileThatIsNotADatabaseIsSetAsideAndReplaced()
     {
         QFETCH(QByteArray, bytes);
-        QDir().mkpath(QFileInfo(m_path).absolutePath());
-        QFile file(m_path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
-        QFile wal(m_path + QStringLiteral("-wal"));
-        QVERIFY(wal.open(QIODevice::WriteOnly));
-        wal.write("journal");
-        wal.close();
+        QVERIFY(writeFile(m_path, bytes));
+        QVERIFY(writeFile(m_path + QStringLiteral("-wal"), "journal"));
 
         const QString copy = m_dir->filePath(QStringLiteral("copy.sqlite3"));
         QVERIFY(QFile::copy(m_path, copy));

@@ -53,11 +53,7 @@ private slots:
     void aDamagedStoreIsSaidOnceTheWindowIsUp()
     {
         const QString path = ImpersonateUserStore::defaultPath();
-        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(4096, '\x01'));
-        file.close();
+        QVERIFY(writeFile(path, QByteArray(4096, '\x01')));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not a usable database")));
         build();
