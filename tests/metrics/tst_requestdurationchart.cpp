@@ -1,7 +1,8 @@
 // The request-duration frame and its two charts driven as a user would: path rows, filter, select
 // all, trash, type switch, and scripted pointer input at positions taken from the chart's own
-// value-to-pixel mapping. Screenshots in both palettes.
-#include "../support/Artifacts.h"
+// value-to-pixel mapping. One screenshot of each chart.
+#include "DurationFixtures.h"
+#include "tests/support/Artifacts.h"
 
 #include "MorvendaApp/components/SelectionChipButton.h"
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
@@ -9,35 +10,19 @@
 #include "MorvendaApp/metrics/ui/RequestDurationChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationLineChart.h"
 #include "MorvendaApp/session/MessageRepository.h"
-#include "MorvendaApp/shell/ShellPalette.h"
 
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QTest>
 
+using namespace durationfixtures;
+
 namespace {
 
 // A date inside the calendar and small enough that a round trip through pixels keeps the seconds
 // exact to well below the labels' six decimals.
 constexpr double kBase = 1'000'000.0;
-
-QUuid id(uint n)
-{
-    return QUuid(n, 0x7373, 0x2222, 0, 0, 0, 0, 0, 0, 0, 9);
-}
-
-void exchange(MessageRepository &repository, uint n, const QString &path, double start, std::optional<double> end)
-{
-    repository.addRequest(Request(id(n), Url::fromText(QStringLiteral("https://shop.example") + path), Method::Get, kBase + start,
-                                  std::nullopt, {}),
-                          QStringLiteral("App"));
-    if (end) {
-        repository.addResponse(Response(id(n), id(1000), 200, std::nullopt, Response::Source::Network, kBase + *end, {},
-                                        std::nullopt),
-                               QStringLiteral("App"));
-    }
-}
 
 RequestDurationChartItem item(uint n, const QString &path, double start, double end)
 {
@@ -92,14 +77,6 @@ QString hoverLabel(const RequestDurationMeasuredChart &chart)
     return RequestDurationMeasure::secondsText(*tools.hoverTime() - RequestDurationMeasure::extentOf(chart.graphData())->firstStart);
 }
 
-QStringList rowTexts(const QListView *list)
-{
-    QStringList rows;
-    for (int row = 0; row < list->model()->rowCount(); ++row)
-        rows.append(list->model()->index(row, 0).data().toString());
-    return rows;
-}
-
 void clickRow(QListView *list, const QString &path)
 {
     const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, path, 1, Qt::MatchExactly);
@@ -114,231 +91,188 @@ class TestRequestDurationChart : public QObject
     Q_OBJECT
 
 private slots:
-    void frameSelectsFiltersSwitchesAndClears();
-    void barChartPointerTools();
-    void lineChartReadsDurations();
-    void badInputNeverBreaksTheChart();
-    void screenshots();
-};
+    void frameSelectsFiltersSwitchesAndClears()
+    {
+        MessageRepository repository;
+        request(repository, 1, QStringLiteral("/users"), 10.0);
+        response(repository, 1, 10.5);
+        request(repository, 2, QStringLiteral("/Users"), 10.2);
+        response(repository, 2, 11.0);
+        request(repository, 3, QStringLiteral("/orders"), 10.4);
+        RequestDurationChart frame(repository);
+        frame.resize(800, 320);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
-void TestRequestDurationChart::frameSelectsFiltersSwitchesAndClears()
-{
-    MessageRepository repository;
-    exchange(repository, 1, QStringLiteral("/users"), 10.0, 10.5);
-    exchange(repository, 2, QStringLiteral("/Users"), 10.2, 11.0);
-    exchange(repository, 3, QStringLiteral("/orders"), 10.4, std::nullopt);
-    RequestDurationChart frame(repository);
-    frame.resize(800, 320);
-    frame.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QCOMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
+        QVERIFY(frame.emptyState()->isVisible());
+        QVERIFY(!frame.chart());
 
-    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
-    QVERIFY(frame.emptyState()->isVisible());
-    QVERIFY(!frame.chart());
-    QVERIFY(frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
-    QVERIFY(!frame.typeButton(RequestDurationChartType::Line)->isCurrent());
+        // A row toggles its path: the bar chart appears, and leaves again with the last path.
+        clickRow(frame.pathList(), QStringLiteral("/users"));
+        QVERIFY(qobject_cast<RequestDurationBarChart *>(frame.chart()));
+        QVERIFY(!frame.emptyState()->isVisible());
+        clickRow(frame.pathList(), QStringLiteral("/users"));
+        QVERIFY(!frame.chart());
+        QVERIFY(frame.emptyState()->isVisible());
 
-    // A row toggles its path: the bar chart appears, and leaves again with the last path.
-    clickRow(frame.pathList(), QStringLiteral("/users"));
-    QVERIFY(qobject_cast<RequestDurationBarChart *>(frame.chart()));
-    QVERIFY(!frame.emptyState()->isVisible());
-    clickRow(frame.pathList(), QStringLiteral("/users"));
-    QVERIFY(!frame.chart());
-    QVERIFY(frame.emptyState()->isVisible());
+        // A path without any measured exchange still shows the chart, without marks.
+        clickRow(frame.pathList(), QStringLiteral("/orders"));
+        QVERIFY(frame.chart());
+        QVERIFY(frame.chart()->graphData().isEmpty());
 
-    // A path without any measured exchange still shows the chart, without marks.
-    clickRow(frame.pathList(), QStringLiteral("/orders"));
-    QVERIFY(frame.chart());
-    QVERIFY(frame.chart()->graphData().isEmpty());
+        // Select all with a filter typed charts the hidden paths too.
+        QTest::keyClicks(frame.filterField(), QStringLiteral("user"));
+        QCOMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
+        frame.selectAllButton()->click();
+        QCOMPARE(frame.chart()->graphData().size(), 2);
 
-    // Select all with a filter typed: the hidden paths are selected too.
-    QTest::keyClicks(frame.filterField(), QStringLiteral("user"));
-    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/users")}));
-    frame.selectAllButton()->click();
-    QCOMPARE(frame.viewModel().selectedPaths(), QSet<QString>({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
-    QCOMPARE(frame.chart()->graphData().size(), 2);
+        // The line button swaps the chart over the same data, and the tints.
+        frame.typeButton(RequestDurationChartType::Line)->click();
+        QVERIFY(qobject_cast<RequestDurationLineChart *>(frame.chart()));
+        QCOMPARE(frame.chart()->graphData().size(), 2);
+        QVERIFY(frame.typeButton(RequestDurationChartType::Line)->isCurrent());
+        QVERIFY(!frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
 
-    // The line button swaps the chart over the same data, and the tints.
-    frame.typeButton(RequestDurationChartType::Line)->click();
-    QVERIFY(qobject_cast<RequestDurationLineChart *>(frame.chart()));
-    QCOMPARE(frame.chart()->graphData().size(), 2);
-    QVERIFY(frame.typeButton(RequestDurationChartType::Line)->isCurrent());
-    QVERIFY(!frame.typeButton(RequestDurationChartType::Bar)->isCurrent());
-
-    // Trash: chart, paths and the main timeline empty; the filter and the type stay.
-    frame.trashButton()->click();
-    QVERIFY(!frame.chart());
-    QVERIFY(frame.emptyState()->isVisible());
-    QCOMPARE(frame.pathList()->model()->rowCount(), 0);
-    QCOMPARE(frame.viewModel().pathModel()->rowCount(), 0);
-    QCOMPARE(repository.timelineCount(), 0);
-    QCOMPARE(frame.filterField()->text(), QStringLiteral("user"));
-    QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
-    // The next exchange is listed again.
-    exchange(repository, 4, QStringLiteral("/users"), 12.0, 12.5);
-    QCOMPARE(rowTexts(frame.pathList()), QStringList({QStringLiteral("/users")}));
-}
-
-void TestRequestDurationChart::barChartPointerTools()
-{
-    RequestDurationBarChart chart;
-    QVERIFY(showChart(chart, {640, 300},
-                      {item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)}));
-    ChartView *view = chart.chartView();
-    Pointer pointer{view};
-
-    pointer.hover(pointer.at(10.75, 1.6));
-    QCOMPARE(hoverLabel(chart), QStringLiteral("0.750000 s"));
-    QCOMPARE(chart.rowAt(view->yPixel(1.6)), qint64(2));
-    QCOMPARE(chart.rowAt(view->yPixel(0.4)), qint64(0));
-    // Right of the last response the read-out stops at it.
-    pointer.hover(pointer.at(13.0, 1));
-    QCOMPARE(hoverLabel(chart), QStringLiteral("2.000000 s"));
-    pointer.leave();
-    QVERIFY(!chart.tools().hoverTime());
-    QVERIFY(!chart.tools().hoverValue());
-
-    // Two clicks in one spot pin two marks; one undo removes one.
-    pointer.hover(pointer.at(11.5, 2));
-    pointer.click(pointer.at(11.5, 2));
-    pointer.click(pointer.at(11.5, 2));
-    QCOMPARE(chart.tools().marks().size(), size_t(2));
-    QVERIFY(chart.undoTapButton()->isVisibleTo(&chart));
-    chart.undoTapButton()->click();
-    QCOMPARE(chart.tools().marks().size(), size_t(1));
-
-    // A movement under 10 pixels with the button down is no drag.
-    const QPointF start = pointer.at(11.5, 0);
-    pointer.press(start);
-    pointer.drag(start + QPointF(6, 0));
-    pointer.release(start + QPointF(6, 0));
-    QVERIFY(!chart.tools().dragMark());
-    QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
-
-    // A right-to-left drag measures a negative length; the release pins nothing, and neither
-    // does a click right after it.
-    const size_t marks = chart.tools().marks().size();
-    pointer.press(pointer.at(11.5, 0));
-    pointer.drag(pointer.at(11.0, 0));
-    pointer.drag(pointer.at(10.5, 0));
-    pointer.release(pointer.at(10.5, 0));
-    QVERIFY(chart.tools().dragMark());
-    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().dragMark()->second - chart.tools().dragMark()->first),
-             QStringLiteral("-1.000000 s"));
-    pointer.click(pointer.at(10.5, 0));
-    QCOMPARE(chart.tools().marks().size(), marks);
-    QVERIFY(chart.undoDragButton()->isVisibleTo(&chart));
-    chart.undoDragButton()->click();
-    QVERIFY(!chart.tools().dragMark());
-    QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
-
-    // A resize in the middle of a drag re-reads both ends against the new layout.
-    pointer.press(pointer.at(10.0, 0));
-    pointer.drag(pointer.at(11.0, 0));
-    chart.resize(400, 200);
-    chart.refreshNow();
-    pointer.drag(pointer.at(11.5, 0));
-    pointer.release(pointer.at(11.5, 0));
-    QVERIFY(chart.tools().dragMark());
-    QVERIFY(qIsFinite(chart.tools().dragMark()->first) && qIsFinite(chart.tools().dragMark()->second));
-}
-
-void TestRequestDurationChart::lineChartReadsDurations()
-{
-    RequestDurationLineChart chart;
-    QVERIFY(showChart(chart, {640, 300},
-                      {item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)}));
-    ChartView *view = chart.chartView();
-    Pointer pointer{view};
-
-    // The time stops at the last request's start, not at the last response.
-    pointer.hover(pointer.at(13.0, 1.0));
-    QCOMPARE(hoverLabel(chart), QStringLiteral("1.000000 s"));
-    // Below the zero line the duration reads 0.
-    pointer.hover(pointer.at(10.5, -0.5));
-    QCOMPARE(*chart.tools().hoverValue(), 0.0);
-
-    pointer.hover(pointer.at(10.5, 0.8));
-    pointer.click(pointer.at(10.5, 0.8));
-    QCOMPARE(chart.tools().marks().size(), size_t(1));
-    QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), QStringLiteral("0.500000 s"));
-    QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), QStringLiteral("0.800000 s"));
-    chart.undoTapButton()->click();
-    QVERIFY(chart.tools().marks().empty());
-
-    // Without data there is no time under the pointer, so a click pins nothing; the duration
-    // at the pointer's height is still read.
-    chart.setGraphData({});
-    chart.refreshNow();
-    pointer.hover(QPointF(view->plotRect().center()));
-    QVERIFY(!chart.tools().hoverTime());
-    QVERIFY(chart.tools().hoverValue());
-    pointer.click(QPointF(view->plotRect().center()));
-    QVERIFY(chart.tools().marks().empty());
-}
-
-void TestRequestDurationChart::badInputNeverBreaksTheChart()
-{
-    RequestDurationBarChart chart;
-    // Negative and zero durations, equal starts, and times outside the calendar.
-    QVERIFY(showChart(chart, {300, 200},
-                      {item(1, QStringLiteral("/a"), 10.0, 9.0), item(2, QStringLiteral("/a"), 10.0, 10.0),
-                       RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), QStringLiteral("/b")}}));
-    QCOMPARE(chart.chartView()->data().bars.size(), size_t(2));
-    Pointer pointer{chart.chartView()};
-    pointer.hover(chart.chartView()->plotRect().center());
-    QVERIFY(chart.tools().hoverTime());
-
-    // A chart one pixel wide has no plot: nothing is read, nothing breaks.
-    chart.resize(1, 1);
-    QCoreApplication::processEvents();
-    chart.refreshNow();
-    QVERIFY(chart.chartView()->plotRect().isEmpty());
-    pointer.hover(QPointF(0, 0));
-    QVERIFY(!chart.tools().hoverTime());
-    QVERIFY(!chart.tools().hoverValue());
-    pointer.click(QPointF(0, 0));
-    QVERIFY(chart.tools().marks().empty());
-    QVERIFY(!chart.grab().isNull());
-}
-
-void TestRequestDurationChart::screenshots()
-{
-    for (const bool dark : {false, true}) {
-        const QString suffix = dark ? QStringLiteral("dark") : QStringLiteral("light");
-        const QPalette palette = dark ? ShellPalette::dark() : ShellPalette::light();
-
-        RequestDurationBarChart bars;
-        bars.setPalette(palette);
-        bars.setAutoFillBackground(true);
-        QVERIFY(showChart(bars, {720, 320},
-                          {item(1, QStringLiteral("/api/items"), 10.0, 10.8), item(2, QStringLiteral("/api/cart"), 10.3, 11.6),
-                           item(3, QStringLiteral("/api/items"), 10.9, 11.25), item(4, QStringLiteral("/api/cart"), 11.4, 12.0)}));
-        Pointer onBars{bars.chartView()};
-        onBars.press(onBars.at(10.2, 0));
-        onBars.drag(onBars.at(11.0, 0));
-        onBars.release(onBars.at(11.0, 0));
-        for (const double s : {10.5, 11.5}) {
-            onBars.hover(onBars.at(s, 3));
-            onBars.click(onBars.at(s, 3));
-        }
-        onBars.hover(onBars.at(11.2, 2));
-        saveArtifact(&bars, QStringLiteral("requestduration-bar-%1.png").arg(suffix));
-
-        RequestDurationLineChart lines;
-        lines.setPalette(palette);
-        lines.setAutoFillBackground(true);
-        QVERIFY(showChart(lines, {720, 320},
-                          {item(1, QStringLiteral("/api/items"), 10.0, 10.25), item(2, QStringLiteral("/api/cart"), 10.2, 10.9),
-                           item(3, QStringLiteral("/api/items"), 10.6, 11.1), item(4, QStringLiteral("/api/cart"), 11.0, 11.4),
-                           item(5, QStringLiteral("/api/items"), 11.3, 11.45), item(6, QStringLiteral("/api/cart"), 11.8, 12.8)}));
-        Pointer onLines{lines.chartView()};
-        onLines.hover(onLines.at(10.5, 0.8));
-        onLines.click(onLines.at(10.5, 0.8));
-        onLines.hover(onLines.at(11.5, 0.3));
-        saveArtifact(&lines, QStringLiteral("requestduration-line-%1.png").arg(suffix));
+        // Trash: chart, paths and the main timeline empty; the filter and the type stay.
+        frame.trashButton()->click();
+        QVERIFY(!frame.chart());
+        QVERIFY(frame.emptyState()->isVisible());
+        QCOMPARE(frame.pathList()->model()->rowCount(), 0);
+        QCOMPARE(frame.viewModel().pathModel()->rowCount(), 0);
+        QCOMPARE(repository.timelineCount(), 0);
+        QCOMPARE(frame.filterField()->text(), QStringLiteral("user"));
+        QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
+        // The next exchange is listed again.
+        request(repository, 4, QStringLiteral("/users"), 12.0);
+        QCOMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
     }
-}
+
+    void barChartPointerTools()
+    {
+        RequestDurationBarChart chart;
+        QVERIFY(showChart(chart, {640, 300},
+                          {item(1, QStringLiteral("/a"), 10.0, 12.0), item(2, QStringLiteral("/a"), 10.5, 12.0), item(3, QStringLiteral("/b"), 11.0, 12.0)}));
+        ChartView *view = chart.chartView();
+        Pointer pointer{view};
+
+        pointer.hover(pointer.at(10.75, 1.6));
+        QCOMPARE(hoverLabel(chart), QStringLiteral("0.750000 s"));
+        QCOMPARE(chart.rowAt(view->yPixel(1.6)), qint64(2));
+        QCOMPARE(chart.rowAt(view->yPixel(0.4)), qint64(0));
+        // Right of the last response the read-out stops at it.
+        pointer.hover(pointer.at(13.0, 1));
+        QCOMPARE(hoverLabel(chart), QStringLiteral("2.000000 s"));
+        pointer.leave();
+        QVERIFY(!chart.tools().hoverTime());
+        QVERIFY(!chart.tools().hoverValue());
+
+        // Two clicks in one spot pin two marks; one undo removes one.
+        pointer.hover(pointer.at(11.5, 2));
+        pointer.click(pointer.at(11.5, 2));
+        pointer.click(pointer.at(11.5, 2));
+        QCOMPARE(chart.tools().marks().size(), size_t(2));
+        QVERIFY(chart.undoTapButton()->isVisibleTo(&chart));
+        saveArtifact(&chart, QStringLiteral("requestduration-bar.png"));
+        chart.undoTapButton()->click();
+        QCOMPARE(chart.tools().marks().size(), size_t(1));
+
+        // A movement under 10 pixels with the button down is no drag.
+        const QPointF start = pointer.at(11.5, 0);
+        pointer.press(start);
+        pointer.drag(start + QPointF(6, 0));
+        pointer.release(start + QPointF(6, 0));
+        QVERIFY(!chart.tools().dragMark());
+        QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
+
+        // A right-to-left drag measures a negative length; the release pins nothing, and neither
+        // does a click right after it.
+        const size_t marks = chart.tools().marks().size();
+        pointer.press(pointer.at(11.5, 0));
+        pointer.drag(pointer.at(11.0, 0));
+        pointer.drag(pointer.at(10.5, 0));
+        pointer.release(pointer.at(10.5, 0));
+        QVERIFY(chart.tools().dragMark());
+        QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().dragMark()->second - chart.tools().dragMark()->first),
+                 QStringLiteral("-1.000000 s"));
+        pointer.click(pointer.at(10.5, 0));
+        QCOMPARE(chart.tools().marks().size(), marks);
+        QVERIFY(chart.undoDragButton()->isVisibleTo(&chart));
+        chart.undoDragButton()->click();
+        QVERIFY(!chart.tools().dragMark());
+        QVERIFY(!chart.undoDragButton()->isVisibleTo(&chart));
+
+        // A resize in the middle of a drag re-reads both ends against the new layout.
+        pointer.press(pointer.at(10.0, 0));
+        pointer.drag(pointer.at(11.0, 0));
+        chart.resize(400, 200);
+        chart.refreshNow();
+        pointer.drag(pointer.at(11.5, 0));
+        pointer.release(pointer.at(11.5, 0));
+        QVERIFY(chart.tools().dragMark());
+        QVERIFY(qIsFinite(chart.tools().dragMark()->first) && qIsFinite(chart.tools().dragMark()->second));
+    }
+
+    void lineChartReadsDurations()
+    {
+        RequestDurationLineChart chart;
+        QVERIFY(showChart(chart, {640, 300},
+                          {item(1, QStringLiteral("/a"), 10.0, 10.5), item(2, QStringLiteral("/a"), 10.5, 11.0), item(3, QStringLiteral("/a"), 11.0, 14.0)}));
+        ChartView *view = chart.chartView();
+        Pointer pointer{view};
+
+        // The time stops at the last request's start, not at the last response.
+        pointer.hover(pointer.at(13.0, 1.0));
+        QCOMPARE(hoverLabel(chart), QStringLiteral("1.000000 s"));
+        // Below the zero line the duration reads 0.
+        pointer.hover(pointer.at(10.5, -0.5));
+        QCOMPARE(*chart.tools().hoverValue(), 0.0);
+
+        pointer.hover(pointer.at(10.5, 0.8));
+        pointer.click(pointer.at(10.5, 0.8));
+        QCOMPARE(chart.tools().marks().size(), size_t(1));
+        QCOMPARE(RequestDurationMeasure::secondsText(chart.tools().marks().front().time - (kBase + 10.0)), QStringLiteral("0.500000 s"));
+        QCOMPARE(RequestDurationMeasure::secondsText(*chart.tools().marks().front().value), QStringLiteral("0.800000 s"));
+        saveArtifact(&chart, QStringLiteral("requestduration-line.png"));
+        chart.undoTapButton()->click();
+        QVERIFY(chart.tools().marks().empty());
+
+        // Without data there is no time under the pointer, so a click pins nothing; the duration
+        // at the pointer's height is still read.
+        chart.setGraphData({});
+        chart.refreshNow();
+        pointer.hover(QPointF(view->plotRect().center()));
+        QVERIFY(!chart.tools().hoverTime());
+        QVERIFY(chart.tools().hoverValue());
+        pointer.click(QPointF(view->plotRect().center()));
+        QVERIFY(chart.tools().marks().empty());
+    }
+
+    void badInputNeverBreaksTheChart()
+    {
+        RequestDurationBarChart chart;
+        // Negative and zero durations, equal starts, and times outside the calendar.
+        QVERIFY(showChart(chart, {300, 200},
+                          {item(1, QStringLiteral("/a"), 10.0, 9.0), item(2, QStringLiteral("/a"), 10.0, 10.0),
+                           RequestDurationChartItem{id(3), qQNaN(), 1e300, qQNaN(), QStringLiteral("/b")}}));
+        QCOMPARE(chart.chartView()->data().bars.size(), size_t(2));
+        Pointer pointer{chart.chartView()};
+        pointer.hover(chart.chartView()->plotRect().center());
+        QVERIFY(chart.tools().hoverTime());
+
+        // A chart one pixel wide has no plot: nothing is read, nothing breaks.
+        chart.resize(1, 1);
+        QCoreApplication::processEvents();
+        chart.refreshNow();
+        QVERIFY(chart.chartView()->plotRect().isEmpty());
+        pointer.hover(QPointF(0, 0));
+        QVERIFY(!chart.tools().hoverTime());
+        QVERIFY(!chart.tools().hoverValue());
+        pointer.click(QPointF(0, 0));
+        QVERIFY(chart.tools().marks().empty());
+        QVERIFY(!chart.grab().isNull());
+    }
+};
 
 QTEST_MAIN(TestRequestDurationChart)
 #include "tst_requestdurationchart.moc"

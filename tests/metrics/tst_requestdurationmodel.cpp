@@ -1,5 +1,7 @@
 // The request-duration view model against the repository: the path list, the selection and the
 // graph data, kept row by row, compared with what a from-scratch pass over the timeline gives.
+#include "DurationFixtures.h"
+
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/RequestDurationPathListModel.h"
 #include "MorvendaApp/session/FilterPredicate.h"
@@ -12,38 +14,9 @@
 
 #include <algorithm>
 
+using namespace durationfixtures;
+
 namespace {
-
-QUuid id(uint n)
-{
-    return QUuid(n, 0x5151, 0x2222, 0, 0, 0, 0, 0, 0, 0, 7);
-}
-
-const QString kHost = QStringLiteral("https://shop.example");
-
-// A request to kHost + path (no URL at all for a null path).
-void request(MessageRepository &repository, uint n, const QString &path, std::optional<double> at,
-             const QString &peer = QStringLiteral("App"))
-{
-    const std::optional<Url> url = path.isNull() ? std::nullopt : Url::fromText(kHost + path);
-    repository.addRequest(Request(id(n), url, Method::Get, at, std::nullopt, {}), peer);
-}
-
-void response(MessageRepository &repository, uint n, std::optional<double> at, uint batch = 900,
-              const QString &peer = QStringLiteral("App"))
-{
-    repository.addResponse(Response(id(n), id(batch), 200, std::nullopt, Response::Source::Network, at, {},
-                                    std::nullopt),
-                           peer);
-}
-
-QStringList pathsOf(const QAbstractItemModel &model)
-{
-    QStringList paths;
-    for (int row = 0; row < model.rowCount(); ++row)
-        paths.append(model.index(row, 0).data().toString());
-    return paths;
-}
 
 // What the chart should show, computed from scratch over the published timeline.
 struct Expected
@@ -77,261 +50,180 @@ class TestRequestDurationModel : public QObject
     Q_OBJECT
 
 private slots:
-    void startsFromTheCurrentTimeline();
-    void pathKeys_data();
-    void pathKeys();
-    void pathsAreDistinctAndSorted();
-    void unmeasurableInput();
-    void filterListsLiterallyAndCaseSensitively();
-    void selectionOperations();
-    void fiftyThousandDistinctPaths();
-    void randomSequencesMatchAFromScratchPass();
-};
-
-void TestRequestDurationModel::startsFromTheCurrentTimeline()
-{
-    MessageRepository repository;
-    request(repository, 1, QStringLiteral("/b"), 10.0);
-    response(repository, 1, 10.5);
-    request(repository, 2, QStringLiteral("/a"), 11.0);
-
-    RequestDurationChartViewModel model(repository);
-    QCOMPARE(model.type(), RequestDurationChartType::Bar);
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a"), QStringLiteral("/b")}));
-    QVERIFY(model.selectedPaths().isEmpty());
-    QVERIFY(model.graphData().isEmpty());
-}
-
-void TestRequestDurationModel::pathKeys_data()
-{
-    QTest::addColumn<QString>("url"); // null: a request without URL
-    QTest::addColumn<QString>("key"); // null: not listed
-    QTest::addRow("escapes stay as sent") << QStringLiteral("https://h/%41/x") << QStringLiteral("/%41/x");
-    QTest::addRow("query and fragment are cut") << QStringLiteral("https://h/a?x=1#f") << QStringLiteral("/a");
-    QTest::addRow("no path gives the empty path") << QStringLiteral("https://h") << QStringLiteral("");
-    QTest::addRow("a query without path gives the empty path") << QStringLiteral("https://h?x") << QStringLiteral("");
-    QTest::addRow("decomposed text lists as composed") << QStringLiteral("https://h/cafe\u0301") << QStringLiteral("/caf\u00e9");
-    QTest::addRow("a request without URL is not listed") << QString() << QString();
-}
-
-void TestRequestDurationModel::pathKeys()
-{
-    QFETCH(QString, url);
-    QFETCH(QString, key);
-    const std::optional<Url> parsed = url.isNull() ? std::nullopt : Url::fromText(url);
-    const Exchange exchange = Exchange::fromRequest(Request(id(1), parsed, Method::Get, 1.0, std::nullopt, {}), QStringLiteral("App"));
-    const std::optional<QString> found = RequestDurationPaths::pathKey(exchange);
-    QCOMPARE(found.has_value(), !key.isNull());
-    if (found)
-        QCOMPARE(*found, key);
-}
-
-void TestRequestDurationModel::pathsAreDistinctAndSorted()
-{
-    MessageRepository repository;
-    RequestDurationChartViewModel model(repository);
-    QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    const QStringList arriving = {QStringLiteral("/b"), QStringLiteral("/a?x=1"), QStringLiteral("/B"), QStringLiteral("/a?x=2"), QStringLiteral("/a"), QStringLiteral(""), QStringLiteral("/a/b"),
-                                  QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/\U0001F600"), QStringLiteral("/\uFF21"), QStringLiteral("/caf\u00e9"),
-                                  QStringLiteral("/cafe\u0301")};
-    uint n = 0;
-    for (const QString &path : arriving)
-        request(repository, ++n, path, 1.0);
-    request(repository, ++n, QString(), 1.0); // no URL: not listed
-    // Code point order: "%" < "A" < "B" < "a"; U+FF21 before U+1F600 although UTF-16 says otherwise;
-    // the two spellings of "café" list once.
-    const QStringList expected = {QStringLiteral(""), QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/B"), QStringLiteral("/a"), QStringLiteral("/a/b"), QStringLiteral("/b"),
-                                  QStringLiteral("/caf\u00e9"), QStringLiteral("/\uFF21"), QStringLiteral("/\U0001F600")};
-    QCOMPARE(model.paths(), expected);
-    QCOMPARE(pathsOf(*model.pathModel()), expected);
-
-    // A fresh model over the same timeline agrees.
-    RequestDurationChartViewModel again(repository);
-    QCOMPARE(again.paths(), expected);
-}
-
-void TestRequestDurationModel::unmeasurableInput()
-{
-    MessageRepository repository;
-    RequestDurationChartViewModel model(repository);
-    model.selectAllPaths();
-    model.togglePath(QStringLiteral("/a"));
-    model.togglePath(QStringLiteral(""));
-
-    request(repository, 1, QStringLiteral("/a"), std::nullopt); // no request time
-    response(repository, 1, 12.0);
-    request(repository, 2, QStringLiteral("/a"), 10.0); // no response time
-    response(repository, 2, std::nullopt);
-    request(repository, 3, QStringLiteral("/a"), 10.0); // no response
-    response(repository, 4, 12.0);          // no request
-    request(repository, 5, QString(), 10.0); // no URL
-    response(repository, 5, 12.0);
-    QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
-
-    // Equal start times, zero and negative durations, and times far outside the calendar are kept
-    // as they are; drawing decides what it can show.
-    request(repository, 6, QStringLiteral("/a"), 10.0);
-    response(repository, 6, 10.0);
-    request(repository, 7, QStringLiteral("/a"), 10.0);
-    response(repository, 7, 8.0);
-    request(repository, 8, QStringLiteral("/a"), 1e300);
-    response(repository, 8, qQNaN());
-    // The response joined last ends the item, although it is stamped earliest.
-    request(repository, 9, QStringLiteral("/a"), 10.0);
-    response(repository, 9, 13.0, 901);
-    response(repository, 9, 9.0, 902);
-    QCOMPARE(model.graphData().size(), 4);
-    QCOMPARE(model.graphData().at(0).duration, 0.0);
-    QCOMPARE(model.graphData().at(1).duration, -2.0);
-    QVERIFY(qIsNaN(model.graphData().at(2).duration));
-    QCOMPARE(model.graphData().at(3).endDate, 9.0);
-    QCOMPARE(model.graphData().at(3).duration, -1.0);
-}
-
-void TestRequestDurationModel::filterListsLiterallyAndCaseSensitively()
-{
-    MessageRepository repository;
-    for (const QString &path : {QStringLiteral("/users"), QStringLiteral("/Users"), QStringLiteral("/v1.0/users/me"), QStringLiteral("/v100/x"), QStringLiteral("/orders")})
-        request(repository, uint(qHash(path)), path, 1.0);
-    RequestDurationChartViewModel model(repository);
-    QAbstractItemModelTester tester(model.filteredPathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy filterChanges(&model, &RequestDurationChartViewModel::pathFilterChanged);
-
-    model.setPathFilter(QStringLiteral("user"));
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/users"), QStringLiteral("/v1.0/users/me")}));
-    model.setPathFilter(QStringLiteral("v1.")); // "." is no wildcard
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/v1.0/users/me")}));
-    model.setPathFilter(QStringLiteral("nothing"));
-    QCOMPARE(model.filteredPathModel()->rowCount(), 0);
-    // Live paths appear under the filter when they match.
-    request(repository, 77, QStringLiteral("/nothing/here"), 2.0);
-    QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/nothing/here")}));
-    model.setPathFilter(QString());
-    QCOMPARE(pathsOf(*model.filteredPathModel()), model.paths());
-    QCOMPARE(filterChanges.count(), 4);
-}
-
-void TestRequestDurationModel::selectionOperations()
-{
-    MessageRepository repository;
-    for (const QString &path : {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")})
-        request(repository, uint(qHash(path)), path, 1.0);
-    RequestDurationChartViewModel model(repository);
-    QSignalSpy selections(&model, &RequestDurationChartViewModel::selectedPathsChanged);
-    const auto selectedRows = [&] {
-        QStringList rows;
-        for (int row = 0; row < model.pathModel()->rowCount(); ++row) {
-            if (model.pathModel()->index(row, 0).data(RequestDurationPathListModel::SelectedRole).toBool())
-                rows.append(model.pathModel()->index(row, 0).data().toString());
-        }
-        return rows;
-    };
-
-    model.togglePath(QStringLiteral("/b"));
-    model.togglePath(QStringLiteral("/b"));
-    QVERIFY(model.selectedPaths().isEmpty());
-    QCOMPARE(selections.count(), 2);
-
-    // Select all takes every path, also those the filter hides.
-    model.setPathFilter(QStringLiteral("/a"));
-    model.selectAllPaths();
-    QCOMPARE(model.selectedPaths(), QSet<QString>({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")}));
-    QCOMPARE(selectedRows(), model.paths());
-
-    // A path selected before it occurs is charted once it does.
-    model.togglePath(QStringLiteral("/later"));
-    request(repository, 50, QStringLiteral("/later"), 2.0);
-    response(repository, 50, 3.0);
-    QCOMPARE(model.graphData().size(), 1);
-    QVERIFY(selectedRows().contains(QStringLiteral("/later")));
-
-    model.deselectAllPaths();
-    QVERIFY(model.selectedPaths().isEmpty());
-    QVERIFY(selectedRows().isEmpty());
-    QVERIFY(model.graphData().isEmpty());
-    QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
-}
-
-void TestRequestDurationModel::fiftyThousandDistinctPaths()
-{
-    MessageRepository repository;
-    RequestDurationChartViewModel model(repository);
+    void pathsAreDistinctAndSorted()
     {
-        const MessageRepository::BatchScope batch(repository);
-        for (uint n = 0; n < 50000; ++n) {
-            request(repository, n, QStringLiteral("/items/") + QString::number(n), 10.0 + n);
-            response(repository, n, 10.5 + n);
-        }
-    }
-    QCOMPARE(model.paths().size(), 50000);
-    QVERIFY(std::is_sorted(model.paths().cbegin(), model.paths().cend(), RequestDurationPaths::lessThan));
-    model.selectAllPaths();
-    QCOMPARE(model.graphData().size(), 50000);
-
-    // Live, a new path takes its sorted place.
-    request(repository, 60000, QStringLiteral("/items/0a"), 1.0);
-    QCOMPARE(model.paths().at(1), QStringLiteral("/items/0a"));
-}
-
-// Random deliveries, batches, filter changes, clears and selection changes: after every step the
-// incrementally kept state equals a pass over the published timeline.
-void TestRequestDurationModel::randomSequencesMatchAFromScratchPass()
-{
-    const QStringList pool = {QString(), QStringLiteral(""), QStringLiteral("/a"), QStringLiteral("/a?x=1"), QStringLiteral("/A"), QStringLiteral("/b"), QStringLiteral("/b/c"), QStringLiteral("/%41"),
-                              QStringLiteral("/caf\u00e9"), QStringLiteral("/cafe\u0301")};
-    const QStringList peers = {QStringLiteral("Shop"), QStringLiteral("Other")};
-    for (quint32 seed = 1; seed <= 40; ++seed) {
-        QRandomGenerator random(seed);
         MessageRepository repository;
-        auto model = std::make_unique<RequestDurationChartViewModel>(repository);
-        QAbstractItemModelTester tester(model->pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QAbstractItemModelTester filteredTester(model->filteredPathModel(),
-                                                QAbstractItemModelTester::FailureReportingMode::QtTest);
-        const auto time = [&]() -> std::optional<double> {
-            return random.bounded(8) == 0 ? std::nullopt : std::optional<double>(random.bounded(100) / 4.0);
-        };
-        const auto deliver = [&] {
-            const uint n = random.bounded(25);
-            const QString &peer = peers.at(random.bounded(2));
-            if (random.bounded(2) == 0)
-                request(repository, n, pool.at(random.bounded(pool.size())), time(), peer);
-            else
-                response(repository, n, time(), 900 + random.bounded(3), peer);
-        };
-        for (int step = 0; step < 150; ++step) {
-            const uint action = random.bounded(100);
-            if (action < 55) {
-                deliver();
-            } else if (action < 62) {
-                const MessageRepository::BatchScope batch(repository);
-                for (uint k = random.bounded(1, 6); k > 0; --k)
-                    deliver();
-            } else if (action < 70) {
-                const QString peer = peers.at(random.bounded(2));
-                repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
-                    KeyPaths::peer, peer, [](const QString &a, const QString &b) { return a == b; }));
-            } else if (action < 75) {
-                repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
-            } else if (action < 87) {
-                model->togglePath(pool.at(random.bounded(pool.size())).section(u'?', 0, 0));
-            } else if (action < 91) {
-                model->selectAllPaths();
-            } else if (action < 94) {
-                model->deselectAllPaths();
-            } else if (action < 97) {
-                repository.clear();
-            } else {
-                model->clear();
+        RequestDurationChartViewModel model(repository);
+        QAbstractItemModelTester tester(model.pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QStringList arriving = {QStringLiteral("/b"), QStringLiteral("/a?x=1"), QStringLiteral("/B"), QStringLiteral("/a?x=2"), QStringLiteral("/a"), QStringLiteral(""), QStringLiteral("/a/b"),
+                                      QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/\U0001F600"), QStringLiteral("/\uFF21"), QStringLiteral("/caf\u00e9"),
+                                      QStringLiteral("/cafe\u0301"), QStringLiteral("/b#f"), QStringLiteral("?x")};
+        uint n = 0;
+        for (const QString &path : arriving)
+            request(repository, ++n, path, 1.0);
+        request(repository, ++n, QString(), 1.0); // no URL: not listed
+        // Escapes stay as sent; query and fragment are cut. Code point order: "%" < "A" < "B" < "a";
+        // U+FF21 before U+1F600 although UTF-16 says otherwise; the two spellings of "café" list once.
+        const QStringList expected = {QStringLiteral(""), QStringLiteral("/%41"), QStringLiteral("/A"), QStringLiteral("/B"), QStringLiteral("/a"), QStringLiteral("/a/b"), QStringLiteral("/b"),
+                                      QStringLiteral("/caf\u00e9"), QStringLiteral("/\uFF21"), QStringLiteral("/\U0001F600")};
+        QCOMPARE(model.paths(), expected);
+        QCOMPARE(pathsOf(*model.pathModel()), expected);
+
+        // A fresh model over the same timeline agrees.
+        RequestDurationChartViewModel again(repository);
+        QCOMPARE(again.paths(), expected);
+    }
+
+    void unmeasurableInput()
+    {
+        MessageRepository repository;
+        RequestDurationChartViewModel model(repository);
+        model.selectAllPaths();
+        model.togglePath(QStringLiteral("/a"));
+        model.togglePath(QStringLiteral(""));
+
+        request(repository, 1, QStringLiteral("/a"), std::nullopt); // no request time
+        response(repository, 1, 12.0);
+        request(repository, 2, QStringLiteral("/a"), 10.0); // no response time
+        response(repository, 2, std::nullopt);
+        request(repository, 3, QStringLiteral("/a"), 10.0); // no response
+        response(repository, 4, 12.0);          // no request
+        request(repository, 5, QString(), 10.0); // no URL
+        response(repository, 5, 12.0);
+        QVERIFY(model.graphData().isEmpty());
+        QCOMPARE(model.paths(), QStringList({QStringLiteral("/a")}));
+
+        // Equal start times, zero and negative durations, and times far outside the calendar are kept
+        // as they are; drawing decides what it can show.
+        request(repository, 6, QStringLiteral("/a"), 10.0);
+        response(repository, 6, 10.0);
+        request(repository, 7, QStringLiteral("/a"), 10.0);
+        response(repository, 7, 8.0);
+        request(repository, 8, QStringLiteral("/a"), 1e300);
+        response(repository, 8, qQNaN());
+        // The response joined last ends the item, although it is stamped earliest.
+        request(repository, 9, QStringLiteral("/a"), 10.0);
+        response(repository, 9, 13.0, 901);
+        response(repository, 9, 9.0, 902);
+        QCOMPARE(model.graphData().size(), 4);
+        QCOMPARE(model.graphData().at(0).duration, 0.0);
+        QCOMPARE(model.graphData().at(1).duration, -2.0);
+        QVERIFY(qIsNaN(model.graphData().at(2).duration));
+        QCOMPARE(model.graphData().at(3).endDate, 9.0);
+        QCOMPARE(model.graphData().at(3).duration, -1.0);
+    }
+
+    void filterListsLiterallyAndCaseSensitively()
+    {
+        MessageRepository repository;
+        for (const QString &path : {QStringLiteral("/users"), QStringLiteral("/Users"), QStringLiteral("/v1.0/users/me"), QStringLiteral("/v100/x"), QStringLiteral("/orders")})
+            request(repository, uint(qHash(path)), path, 1.0);
+        RequestDurationChartViewModel model(repository);
+        QAbstractItemModelTester tester(model.filteredPathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+
+        model.setPathFilter(QStringLiteral("user"));
+        QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/users"), QStringLiteral("/v1.0/users/me")}));
+        model.setPathFilter(QStringLiteral("v1.")); // "." is no wildcard
+        QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/v1.0/users/me")}));
+        model.setPathFilter(QStringLiteral("nothing"));
+        QCOMPARE(model.filteredPathModel()->rowCount(), 0);
+        // Live paths appear under the filter when they match.
+        request(repository, 77, QStringLiteral("/nothing/here"), 2.0);
+        QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/nothing/here")}));
+        model.setPathFilter(QString());
+        QCOMPARE(pathsOf(*model.filteredPathModel()), model.paths());
+    }
+
+    void selectionOperations()
+    {
+        MessageRepository repository;
+        for (const QString &path : {QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")}) {
+            request(repository, uint(qHash(path)), path, 1.0);
+            response(repository, uint(qHash(path)), 2.0);
+        }
+        RequestDurationChartViewModel model(repository);
+        const auto selectedRows = [&] {
+            QStringList rows;
+            for (int row = 0; row < model.pathModel()->rowCount(); ++row) {
+                if (model.pathModel()->index(row, 0).data(RequestDurationPathListModel::SelectedRole).toBool())
+                    rows.append(model.pathModel()->index(row, 0).data().toString());
             }
-            const Expected expected = fromScratch(repository, model->selectedPaths());
-            QCOMPARE(model->paths(), expected.paths);
-            QCOMPARE(pathsOf(*model->pathModel()), expected.paths);
-            if (model->graphData() != expected.graph)
-                QFAIL(qPrintable(QStringLiteral("seed %1, step %2: graph data differs").arg(seed).arg(step)));
+            return rows;
+        };
+
+        // Select all takes every path, also those the filter hides.
+        model.setPathFilter(QStringLiteral("/a"));
+        model.selectAllPaths();
+        QCOMPARE(model.selectedPaths(), QSet<QString>({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")}));
+        QCOMPARE(selectedRows(), model.paths());
+        QCOMPARE(model.graphData().size(), 3);
+
+        model.deselectAllPaths();
+        QVERIFY(model.selectedPaths().isEmpty());
+        QVERIFY(selectedRows().isEmpty());
+        QVERIFY(model.graphData().isEmpty());
+        QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
+    }
+
+    // Random deliveries, batches, filter changes, clears and selection changes: after every step the
+    // incrementally kept state equals a pass over the published timeline.
+    void randomSequencesMatchAFromScratchPass()
+    {
+        const QStringList pool = {QString(), QStringLiteral(""), QStringLiteral("/a"), QStringLiteral("/a?x=1"), QStringLiteral("/A"), QStringLiteral("/b"), QStringLiteral("/b/c"), QStringLiteral("/%41"),
+                                  QStringLiteral("/caf\u00e9"), QStringLiteral("/cafe\u0301")};
+        const QStringList peers = {QStringLiteral("Shop"), QStringLiteral("Other")};
+        for (quint32 seed = 1; seed <= 40; ++seed) {
+            QRandomGenerator random(seed);
+            MessageRepository repository;
+            auto model = std::make_unique<RequestDurationChartViewModel>(repository);
+            QAbstractItemModelTester tester(model->pathModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+            QAbstractItemModelTester filteredTester(model->filteredPathModel(),
+                                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+            const auto time = [&]() -> std::optional<double> {
+                return random.bounded(8) == 0 ? std::nullopt : std::optional<double>(random.bounded(100) / 4.0);
+            };
+            const auto deliver = [&] {
+                const uint n = random.bounded(25);
+                const QString &peer = peers.at(random.bounded(2));
+                if (random.bounded(2) == 0)
+                    request(repository, n, pool.at(random.bounded(pool.size())), time(), peer);
+                else
+                    response(repository, n, time(), 900 + random.bounded(3), peer);
+            };
+            for (int step = 0; step < 150; ++step) {
+                const uint action = random.bounded(100);
+                if (action < 55) {
+                    deliver();
+                } else if (action < 62) {
+                    const MessageRepository::BatchScope batch(repository);
+                    for (uint k = random.bounded(1, 6); k > 0; --k)
+                        deliver();
+                } else if (action < 70) {
+                    const QString peer = peers.at(random.bounded(2));
+                    repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+                        KeyPaths::peer, peer, [](const QString &a, const QString &b) { return a == b; }));
+                } else if (action < 75) {
+                    repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
+                } else if (action < 87) {
+                    model->togglePath(pool.at(random.bounded(pool.size())).section(u'?', 0, 0));
+                } else if (action < 91) {
+                    model->selectAllPaths();
+                } else if (action < 94) {
+                    model->deselectAllPaths();
+                } else if (action < 97) {
+                    repository.clear();
+                } else {
+                    model->clear();
+                }
+                const Expected expected = fromScratch(repository, model->selectedPaths());
+                QCOMPARE(model->paths(), expected.paths);
+                QCOMPARE(pathsOf(*model->pathModel()), expected.paths);
+                if (model->graphData() != expected.graph)
+                    QFAIL(qPrintable(QStringLiteral("seed %1, step %2: graph data differs").arg(seed).arg(step)));
+            }
         }
     }
-}
+};
 
 QTEST_GUILESS_MAIN(TestRequestDurationModel)
 #include "tst_requestdurationmodel.moc"
