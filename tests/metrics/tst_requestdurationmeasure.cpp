@@ -10,125 +10,111 @@
 #include <cstdlib>
 #include <limits>
 
-
 class TestRequestDurationMeasure : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void rowAtValue_data();
-    void rowAtValue();
-    void durationAtValue_data();
-    void durationAtValue();
-    void secondsLabels_data();
-    void secondsLabels();
-    void extentSkipsTimesOutsideTheCalendar();
-    void aDragHidesTheHoverTimeAndKeepsItsLastReadableBand();
+    void rowAtValue_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("hasRow");
+        QTest::addColumn<qint64>("row");
+        QTest::addRow("1.6 rounds up to 2") << 1.6 << true << qint64(2);
+        QTest::addRow("0.4 rounds down to 0") << 0.4 << true << qint64(0);
+        QTest::addRow("0.5 rounds away from zero to 1") << 0.5 << true << qint64(1);
+        QTest::addRow("-0.5 rounds away from zero to -1") << -0.5 << true << qint64(-1);
+        QTest::addRow("2^53 is still a row") << 9007199254740992.0 << true << qint64(9007199254740992LL);
+        QTest::addRow("NaN gives none") << qQNaN() << false << qint64(0);
+        QTest::addRow("infinity gives none") << qInf() << false << qint64(0);
+        QTest::addRow("1e30 gives none") << 1e30 << false << qint64(0);
+        QTest::addRow("beyond -2^53 gives none") << -9007199254740994.0 << false << qint64(0);
+    }
+
+    void rowAtValue()
+    {
+        QFETCH(double, value);
+        QFETCH(bool, hasRow);
+        QFETCH(qint64, row);
+        const std::optional<qint64> found = RequestDurationMeasure::rowAt(value);
+        QCOMPARE(found.has_value(), hasRow);
+        if (hasRow)
+            QCOMPARE(*found, row);
+    }
+
+    void durationAtValue_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("duration");
+        QTest::addRow("a positive value is the duration") << 0.8 << 0.8;
+        QTest::addRow("below the zero line clamps to 0") << -3.0 << 0.0;
+        QTest::addRow("NaN gives 0") << qQNaN() << 0.0;
+        QTest::addRow("infinity gives 0") << qInf() << 0.0;
+    }
+
+    void durationAtValue()
+    {
+        QFETCH(double, value);
+        QFETCH(double, duration);
+        QCOMPARE(RequestDurationMeasure::durationAt(value), duration);
+    }
+
+    void secondsLabels_data()
+    {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<QString>("label");
+        QTest::addRow("a quarter second") << 0.25 << QStringLiteral("0.250000 s");
+        QTest::addRow("negative keeps its sign") << -1.5 << QStringLiteral("-1.500000 s");
+        QTest::addRow("rounded to six decimals") << 2.0000004 << QStringLiteral("2.000000 s");
+        QTest::addRow("thousands are not grouped") << 12345.5 << QStringLiteral("12345.500000 s");
+    }
+
+    void secondsLabels()
+    {
+        QFETCH(double, seconds);
+        QFETCH(QString, label);
+        QCOMPARE(QLocale().decimalPoint(), QStringLiteral(",")); // the locale set up in main() is in effect
+        QCOMPARE(RequestDurationMeasure::secondsText(seconds), label);
+    }
+
+    void extentSkipsTimesOutsideTheCalendar()
+    {
+        using Item = RequestDurationChartItem;
+        QVERIFY(!RequestDurationMeasure::extentOf({}));
+        QVERIFY(!RequestDurationMeasure::extentOf({Item{{}, qQNaN(), 1.0, qQNaN(), {}}}));
+
+        const QList<Item> items = {
+            Item{{}, 2.0, 11.0, 13.0, {}},
+            Item{{}, 4.0, 10.0, 14.0, {}},
+            Item{{}, 1.0, 1e300, 1e300 + 1, {}}, // out of the calendar: ignored
+            Item{{}, -3.0, 12.0, 9.0, {}},       // negative duration: its start counts, its end does not win
+            Item{{}, 0.0, 11.0, 11.0, {}},
+        };
+        const std::optional<RequestDurationMeasure::Extent> extent = RequestDurationMeasure::extentOf(items);
+        QVERIFY(extent);
+        QCOMPARE(extent->firstStart, 10.0);
+        QCOMPARE(extent->lastStart, 12.0);
+        QCOMPARE(extent->lastEnd, 14.0);
+    }
+
+    void aDragHidesTheHoverTimeAndKeepsItsLastReadableBand()
+    {
+        RequestDurationMeasuringTools tools(RequestDurationMeasuringTools::Kind::Bar);
+        tools.hover(10.5, 2);
+        QCOMPARE(tools.hoverTime(), 10.5);
+        QCOMPARE(tools.hoverValue(), 2.0);
+
+        // Every drag change hides the hover time but keeps the height read-out.
+        tools.dragChanged(10.0, 12.0);
+        QVERIFY(!tools.hoverTime());
+        QCOMPARE(tools.hoverValue(), 2.0);
+        QCOMPARE(tools.dragMark(), std::pair(10.0, 12.0));
+
+        // A drag whose end cannot be read keeps the last band.
+        tools.dragChanged(10.0, std::nullopt);
+        QCOMPARE(tools.dragMark(), std::pair(10.0, 12.0));
+    }
 };
-
-void TestRequestDurationMeasure::rowAtValue_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<bool>("hasRow");
-    QTest::addColumn<qint64>("row");
-    QTest::addRow("1.6 rounds up to 2") << 1.6 << true << qint64(2);
-    QTest::addRow("0.4 rounds down to 0") << 0.4 << true << qint64(0);
-    QTest::addRow("0.5 rounds away from zero to 1") << 0.5 << true << qint64(1);
-    QTest::addRow("-0.5 rounds away from zero to -1") << -0.5 << true << qint64(-1);
-    QTest::addRow("2.5 rounds to 3") << 2.5 << true << qint64(3);
-    QTest::addRow("2^53 is still a row") << 9007199254740992.0 << true << qint64(9007199254740992LL);
-    QTest::addRow("NaN gives none") << qQNaN() << false << qint64(0);
-    QTest::addRow("infinity gives none") << qInf() << false << qint64(0);
-    QTest::addRow("-infinity gives none") << -qInf() << false << qint64(0);
-    QTest::addRow("1e30 gives none") << 1e30 << false << qint64(0);
-    QTest::addRow("beyond -2^53 gives none") << -9007199254740994.0 << false << qint64(0);
-}
-
-void TestRequestDurationMeasure::rowAtValue()
-{
-    QFETCH(double, value);
-    QFETCH(bool, hasRow);
-    QFETCH(qint64, row);
-    const std::optional<qint64> found = RequestDurationMeasure::rowAt(value);
-    QCOMPARE(found.has_value(), hasRow);
-    if (hasRow)
-        QCOMPARE(*found, row);
-}
-
-void TestRequestDurationMeasure::durationAtValue_data()
-{
-    QTest::addColumn<double>("value");
-    QTest::addColumn<double>("duration");
-    QTest::addRow("a positive value is the duration") << 0.8 << 0.8;
-    QTest::addRow("zero") << 0.0 << 0.0;
-    QTest::addRow("below the zero line clamps to 0") << -3.0 << 0.0;
-    QTest::addRow("NaN gives 0") << qQNaN() << 0.0;
-    QTest::addRow("infinity gives 0") << qInf() << 0.0;
-}
-
-void TestRequestDurationMeasure::durationAtValue()
-{
-    QFETCH(double, value);
-    QFETCH(double, duration);
-    QCOMPARE(RequestDurationMeasure::durationAt(value), duration);
-}
-
-void TestRequestDurationMeasure::secondsLabels_data()
-{
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<QString>("label");
-    QTest::addRow("a quarter second") << 0.25 << QStringLiteral("0.250000 s");
-    QTest::addRow("zero") << 0.0 << QStringLiteral("0.000000 s");
-    QTest::addRow("negative keeps its sign") << -1.5 << QStringLiteral("-1.500000 s");
-    QTest::addRow("rounded to six decimals") << 2.0000004 << QStringLiteral("2.000000 s");
-    QTest::addRow("thousands are not grouped") << 12345.5 << QStringLiteral("12345.500000 s");
-}
-
-void TestRequestDurationMeasure::secondsLabels()
-{
-    QFETCH(double, seconds);
-    QFETCH(QString, label);
-    QCOMPARE(QLocale().decimalPoint(), QStringLiteral(",")); // the locale set up in main() is in effect
-    QCOMPARE(RequestDurationMeasure::secondsText(seconds), label);
-}
-
-void TestRequestDurationMeasure::extentSkipsTimesOutsideTheCalendar()
-{
-    using Item = RequestDurationChartItem;
-    QVERIFY(!RequestDurationMeasure::extentOf({}));
-    QVERIFY(!RequestDurationMeasure::extentOf({Item{{}, qQNaN(), 1.0, qQNaN(), {}}}));
-
-    const QList<Item> items = {
-        Item{{}, 2.0, 11.0, 13.0, {}},
-        Item{{}, 4.0, 10.0, 14.0, {}},
-        Item{{}, 1.0, 1e300, 1e300 + 1, {}}, // out of the calendar: ignored
-        Item{{}, -3.0, 12.0, 9.0, {}},       // negative duration: its start counts, its end does not win
-        Item{{}, 0.0, 11.0, 11.0, {}},
-    };
-    const std::optional<RequestDurationMeasure::Extent> extent = RequestDurationMeasure::extentOf(items);
-    QVERIFY(extent);
-    QCOMPARE(extent->firstStart, 10.0);
-    QCOMPARE(extent->lastStart, 12.0);
-    QCOMPARE(extent->lastEnd, 14.0);
-}
-
-void TestRequestDurationMeasure::aDragHidesTheHoverTimeAndKeepsItsLastReadableBand()
-{
-    RequestDurationMeasuringTools tools(RequestDurationMeasuringTools::Kind::Bar);
-    tools.hover(10.5, 2);
-    QCOMPARE(tools.hoverTime(), 10.5);
-    QCOMPARE(tools.hoverValue(), 2.0);
-
-    // Every drag change hides the hover time but keeps the height read-out.
-    tools.dragChanged(10.0, 12.0);
-    QVERIFY(!tools.hoverTime());
-    QCOMPARE(tools.hoverValue(), 2.0);
-    QCOMPARE(tools.dragMark(), std::pair(10.0, 12.0));
-
-    // A drag whose end cannot be read keeps the last band.
-    tools.dragChanged(10.0, std::nullopt);
-    QCOMPARE(tools.dragMark(), std::pair(10.0, 12.0));
-}
 
 // Labels must not follow the user's locale: run everything under a German one, which writes
 // decimal commas.
