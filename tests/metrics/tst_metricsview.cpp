@@ -31,9 +31,9 @@ void addRequest(MessageRepository &repository, uint n, double time, std::optiona
 // A pane as the details column makes it, with a stand-in for the duration chart.
 struct Pane
 {
-    explicit Pane(const QPalette &palette = ShellPalette::light())
+    Pane()
     {
-        view.setPalette(palette);
+        view.setPalette(ShellPalette::light());
         view.setChartFactory(GraphType::RequestDuration, [] { return new QLabel(QStringLiteral("durations")); });
         view.setChartFactory(GraphType::RequestCount, [this] { return new RequestAmountChart(repository); });
         view.resize(640, 150);
@@ -88,11 +88,6 @@ private slots:
         QCOMPARE(first->viewModel().graphData().size(), 1);
         QTest::mouseClick(duration, Qt::LeftButton);
         QVERIFY(!first);
-        QTest::mouseClick(count, Qt::LeftButton);
-        // Only the latest exchange at that moment is counted by the new chart.
-        QCOMPARE(pane.countChart()->viewModel().graphData().size(), 1);
-        addRequest(pane.repository, 2, kT0 + 1);
-        QCOMPARE(pane.countChart()->viewModel().graphData().size(), 2);
     }
 
     void expandButtonFlipsTheBottomPane()
@@ -114,50 +109,39 @@ private slots:
 
     void barsStackByMethodAndLeaveGapsForQuietSeconds()
     {
-        for (const bool dark : {false, true}) {
-            const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
-            Pane pane(dark ? ShellPalette::dark() : ShellPalette::light());
-            pane.view.viewModel().setSelectedGraph(GraphType::RequestCount);
-            pane.view.show();
-            RequestAmountChart *chart = pane.countChart();
+        Pane pane;
+        pane.view.viewModel().setSelectedGraph(GraphType::RequestCount);
+        pane.view.show();
+        RequestAmountChart *chart = pane.countChart();
 
-            // Three requests in one second: two GET, one POST, one bar of height three.
-            addRequest(pane.repository, 1, kT0 + 0.1);
-            addRequest(pane.repository, 2, kT0 + 0.5, Method::Post);
-            addRequest(pane.repository, 3, kT0 + 0.9);
-            QTRY_VERIFY(showsChart(chart));
-            ChartView *view = chart->chartView();
-            const std::vector<Chart::Bar> bars = view->data().bars;
-            QCOMPARE(bars.size(), 2u);
-            QCOMPARE(view->data().series.size(), 2);
-            QCOMPARE(view->data().series[bars[0].series].name, QStringLiteral("post"));
-            QCOMPARE(bars[0].y1 - bars[0].y0, 1.0);
-            QCOMPARE(view->data().series[bars[1].series].name, QStringLiteral("get"));
-            QCOMPARE(bars[1].y0, 1.0);
-            QCOMPARE(bars[1].y1, 3.0);
-            QImage image = view->grab().toImage();
-            const qreal ratio = image.devicePixelRatio();
-            const qreal middle = view->xPixel(kT0 + 0.5);
-            QCOMPARE(pixelAt(image, {middle, view->yPixel(0.5)}, ratio), view->seriesColor(0));
-            QCOMPARE(pixelAt(image, {middle, view->yPixel(2.5)}, ratio), view->seriesColor(1));
-            QVERIFY(pixelAt(image, {middle, view->yPixel(3) - 3}, ratio) != view->seriesColor(1));
-            saveArtifact(&pane.view, QStringLiteral("metrics-count-one-second-%1.png").arg(scheme));
+        // Three requests in one second: two GET over one POST, one bar of height three.
+        addRequest(pane.repository, 1, kT0 + 0.1);
+        addRequest(pane.repository, 2, kT0 + 0.5, Method::Post);
+        addRequest(pane.repository, 3, kT0 + 0.9);
+        QTRY_VERIFY(showsChart(chart));
+        ChartView *view = chart->chartView();
+        QCOMPARE(view->data().bars.size(), 2u);
+        QImage image = view->grab().toImage();
+        const qreal ratio = image.devicePixelRatio();
+        const qreal middle = view->xPixel(kT0 + 0.5);
+        QCOMPARE(pixelAt(image, {middle, view->yPixel(0.5)}, ratio), view->seriesColor(0));
+        QCOMPARE(pixelAt(image, {middle, view->yPixel(2.5)}, ratio), view->seriesColor(1));
+        QVERIFY(pixelAt(image, {middle, view->yPixel(3) - 3}, ratio) != view->seriesColor(1));
 
-            // Seconds 1 and 3 with nothing in second 2: two bars and a gap between them.
-            QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
-            addRequest(pane.repository, 4, kT0 + 1.2);
-            addRequest(pane.repository, 5, kT0 + 3.7, Method::Put);
-            QTRY_COMPARE(view->data().bars.size() == 2 ? view->data().bars.front().x0 : 0.0, kT0 + 1);
-            QVERIFY(showsChart(chart));
-            image = view->grab().toImage();
-            const qreal low = view->yPixel(0.5);
-            QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 1.5), low}, ratio), view->seriesColor(1));
-            QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 3.5), low}, ratio), view->seriesColor(2));
-            const QColor gap = pixelAt(image, {view->xPixel(kT0 + 2.5), low}, ratio);
-            for (int s = 0; s < 5; ++s)
-                QVERIFY(gap != view->seriesColor(s));
-            saveArtifact(&pane.view, QStringLiteral("metrics-count-gap-%1.png").arg(scheme));
-        }
+        // Seconds 1 and 3 with nothing in second 2: two bars and a gap between them.
+        QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
+        addRequest(pane.repository, 4, kT0 + 1.2);
+        addRequest(pane.repository, 5, kT0 + 3.7, Method::Put);
+        QTRY_COMPARE(view->data().bars.size() == 2 ? view->data().bars.front().x0 : 0.0, kT0 + 1);
+        QVERIFY(showsChart(chart));
+        image = view->grab().toImage();
+        const qreal low = view->yPixel(0.5);
+        QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 1.5), low}, ratio), view->seriesColor(1));
+        QCOMPARE(pixelAt(image, {view->xPixel(kT0 + 3.5), low}, ratio), view->seriesColor(2));
+        const QColor gap = pixelAt(image, {view->xPixel(kT0 + 2.5), low}, ratio);
+        for (int s = 0; s < 5; ++s)
+            QVERIFY(gap != view->seriesColor(s));
+        saveArtifact(&pane.view, QStringLiteral("metrics-count-gap.png"));
     }
 
     void oddSizesAndFloodsNeverBreakThePane()
@@ -185,7 +169,11 @@ private slots:
         pane.view.grab();
         QVERIFY(chart->chartView()->layerRenderCount() <= renders + 2);
         QCOMPARE(chart->viewModel().graphData().size(), 8 * 3600 * 20 + 3);
-        saveArtifact(&pane.view, QStringLiteral("metrics-count-eight-hours.png"));
+        // Every request with a drawable time is in a bar.
+        double drawn = 0;
+        for (const Chart::Bar &bar : chart->chartView()->data().bars)
+            drawn += bar.y1 - bar.y0;
+        QCOMPARE(drawn, 8 * 3600 * 20 + 1.0);
     }
 };
 
