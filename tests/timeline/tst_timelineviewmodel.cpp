@@ -36,138 +36,114 @@ class TestTimelineViewModel : public QObject
     Q_OBJECT
 
 private slots:
-    void arrivalsInsertAndResponsesReplace();
-    void burstIsOneInsertion();
-    void unchangedRowsAreNotMappedAgain();
-    void filterChangeResetsOnceAndLookupsFollowLaterRows();
-    void switchToFileIsOneRebuild();
-    void lostConnectionShowsEverySource();
+    void arrivalsInsertAndResponsesReplace()
+    {
+        Fixture f;
+        QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
+
+        // A burst in one event-loop turn is one insertion; a later arrival is one more.
+        for (uint n = 1; n <= 50; ++n)
+            run(f.repository, QStringLiteral("REQ %1 get /a").arg(n));
+        QTRY_COMPARE(f.model.rowCount(), 50);
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(inserted.first().at(2).toInt(), 49);
+        run(f.repository, QStringLiteral("REQ 51 post /b"));
+        QTRY_COMPARE(f.model.rowCount(), 51);
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(f.model.rowState(50).badge->mainText, QStringLiteral("POST"));
+
+        run(f.repository, QStringLiteral("RES 1 b1 200"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.first().at(0).value<QModelIndex>().row(), 0);
+        QCOMPARE(f.model.rowState(0).badge->subText, QStringLiteral("200"));
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(f.model.rowOf(id(51)), 50);
+    }
+
+    void unchangedRowsAreNotMappedAgain()
+    {
+        Fixture f;
+        run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
+        QTRY_COMPARE(f.model.rowCount(), 3);
+        readEveryRow(f.model);
+        const quint64 mapped = f.model.mappedRowCount();
+        readEveryRow(f.model);
+        QCOMPARE(f.model.mappedRowCount(), mapped);
+
+        run(f.repository, QStringLiteral("RES 2 b1 200"));
+        readEveryRow(f.model);
+        QCOMPARE(f.model.mappedRowCount(), mapped + 1);
+
+        // A rebuild of the timeline keeps the rows of unchanged exchanges.
+        f.model.filterViewModel().methodFilter = Method::Get;
+        f.model.filterViewModel().applyMethodFilter();
+        readEveryRow(f.model);
+        QCOMPARE(f.model.mappedRowCount(), mapped + 1);
+    }
+
+    // A filter change is one reset; IDs looked up after it find the rows shown since.
+    void filterChangeResetsOnceAndLookupsFollowLaterRows()
+    {
+        Fixture f;
+        run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
+        QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
+        f.model.filterViewModel().methodFilter = Method::Get;
+        f.model.filterViewModel().applyMethodFilter();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(f.model.rowCount(), 2);
+        QCOMPARE(f.model.messageID(1), id(3));
+        QCOMPARE(f.model.rowOf(id(2)), std::nullopt);
+        QCOMPARE(f.model.rowOf(id(4)), std::nullopt);
+        QCOMPARE(f.model.rowOf(id(3)), 1);
+
+        // The ID looked up before it arrived gets its row once it is shown.
+        run(f.repository, QStringLiteral("REQ 4 get /d; REQ 5 get /e"));
+        QTRY_COMPARE(f.model.rowCount(), 4);
+        QCOMPARE(f.model.rowOf(id(4)), 2);
+        QCOMPARE(f.model.rowOf(id(5)), 3);
+        QCOMPARE(f.model.rowOf(id(1)), 0);
+        QCOMPARE(f.model.rowOf(id(2)), std::nullopt);
+
+        f.model.filterViewModel().methodFilter = std::nullopt;
+        f.model.filterViewModel().applyMethodFilter();
+        QCOMPARE(f.model.rowOf(id(5)), 4);
+        QCOMPARE(f.model.rowOf(id(2)), 1);
+    }
+
+    void sourceSwitchesRebuildTheRows()
+    {
+        Fixture f;
+        ScriptedPeer shop;
+        const auto shopConnection = f.connectApp(shop, QStringLiteral("Shop"));
+        QVERIFY(shopConnection);
+        const QString file = QStringLiteral("file:///tmp/session.json");
+        run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
+        run(f.repository, QStringLiteral("REQ 2 get /b"), file);
+        run(f.repository, QStringLiteral("REQ 3 get /c"), QStringLiteral("Brand"));
+        f.fileHolder.appendFile(file);
+
+        f.listener.select(shopConnection);
+        QTRY_COMPARE(f.model.rowCount(), 1);
+        QCOMPARE(f.model.messageID(0), id(1));
+        // Without a connection or a file every source shows.
+        f.listener.select(nullptr);
+        QTRY_COMPARE(f.model.rowCount(), 3);
+
+        // The toolbar's file choice: the connection goes, then the file comes, in one rebuild.
+        f.listener.select(shopConnection);
+        QTRY_COMPARE(f.model.rowCount(), 1);
+        QSignalSpy reset(&f.repository, &MessageRepository::timelineReset);
+        f.listener.select(nullptr);
+        f.fileHolder.setOpenedFile(file);
+        QTRY_COMPARE(reset.count(), 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(reset.count(), 1);
+        QCOMPARE(f.model.rowCount(), 1);
+        QCOMPARE(f.model.messageID(0), id(2));
+    }
 };
-
-void TestTimelineViewModel::arrivalsInsertAndResponsesReplace()
-{
-    Fixture f;
-    QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
-    QSignalSpy changed(&f.model, &QAbstractItemModel::dataChanged);
-    QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
-
-    run(f.repository, QStringLiteral("REQ 1 get /a"));
-    QTRY_COMPARE(f.model.rowCount(), 1);
-    run(f.repository, QStringLiteral("REQ 2 post /b"));
-    QTRY_COMPARE(f.model.rowCount(), 2);
-    QCOMPARE(inserted.count(), 2);
-    QCOMPARE(f.model.rowState(1).badge->mainText, QStringLiteral("POST"));
-
-    run(f.repository, QStringLiteral("RES 1 b1 200"));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.first().at(0).value<QModelIndex>().row(), 0);
-    QCOMPARE(f.model.rowState(0).badge->subText, QStringLiteral("200"));
-    QCOMPARE(f.model.rowCount(), 2);
-    QCOMPARE(reset.count(), 0);
-    QCOMPARE(f.model.rowOf(id(2)), 1);
-}
-
-void TestTimelineViewModel::burstIsOneInsertion()
-{
-    Fixture f;
-    QSignalSpy inserted(&f.model, &QAbstractItemModel::rowsInserted);
-    for (uint n = 1; n <= 50; ++n)
-        run(f.repository, QStringLiteral("REQ %1 get /a").arg(n));
-    QTRY_COMPARE(f.model.rowCount(), 50);
-    QCOMPARE(inserted.count(), 1);
-    QCOMPARE(inserted.first().at(1).toInt(), 0);
-    QCOMPARE(inserted.first().at(2).toInt(), 49);
-}
-
-void TestTimelineViewModel::unchangedRowsAreNotMappedAgain()
-{
-    Fixture f;
-    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
-    QTRY_COMPARE(f.model.rowCount(), 3);
-    readEveryRow(f.model);
-    const quint64 mapped = f.model.mappedRowCount();
-    readEveryRow(f.model);
-    QCOMPARE(f.model.mappedRowCount(), mapped);
-
-    run(f.repository, QStringLiteral("RES 2 b1 200"));
-    readEveryRow(f.model);
-    QCOMPARE(f.model.mappedRowCount(), mapped + 1);
-
-    // A rebuild of the timeline keeps the rows of unchanged exchanges.
-    f.model.filterViewModel().methodFilter = Method::Get;
-    f.model.filterViewModel().applyMethodFilter();
-    readEveryRow(f.model);
-    QCOMPARE(f.model.mappedRowCount(), mapped + 1);
-}
-
-// A filter change is one reset; IDs looked up after it find the rows shown since.
-void TestTimelineViewModel::filterChangeResetsOnceAndLookupsFollowLaterRows()
-{
-    Fixture f;
-    run(f.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
-    QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
-    f.model.filterViewModel().methodFilter = Method::Get;
-    f.model.filterViewModel().applyMethodFilter();
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(f.model.rowCount(), 2);
-    QCOMPARE(f.model.messageID(1), id(3));
-    QCOMPARE(f.model.rowOf(id(2)), std::nullopt);
-    QCOMPARE(f.model.rowOf(id(4)), std::nullopt);
-    QCOMPARE(f.model.rowOf(id(3)), 1);
-
-    // The ID looked up before it arrived gets its row once it is shown.
-    run(f.repository, QStringLiteral("REQ 4 get /d; REQ 5 get /e"));
-    QTRY_COMPARE(f.model.rowCount(), 4);
-    QCOMPARE(f.model.rowOf(id(4)), 2);
-    QCOMPARE(f.model.rowOf(id(5)), 3);
-    QCOMPARE(f.model.rowOf(id(1)), 0);
-    QCOMPARE(f.model.rowOf(id(2)), std::nullopt);
-
-    f.model.filterViewModel().methodFilter = std::nullopt;
-    f.model.filterViewModel().applyMethodFilter();
-    QCOMPARE(f.model.rowOf(id(5)), 4);
-    QCOMPARE(f.model.rowOf(id(2)), 1);
-}
-
-void TestTimelineViewModel::switchToFileIsOneRebuild()
-{
-    Fixture f;
-    ScriptedPeer shop;
-    const auto shopConnection = f.connectApp(shop, QStringLiteral("Shop"));
-    QVERIFY(shopConnection);
-    const QString file = QStringLiteral("file:///tmp/session.json");
-    run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
-    run(f.repository, QStringLiteral("REQ 2 get /b"), file);
-    f.fileHolder.appendFile(file);
-
-    f.listener.select(shopConnection);
-    QTRY_COMPARE(f.model.rowCount(), 1);
-    QCOMPARE(f.model.messageID(0), id(1));
-
-    // The toolbar's file choice: the connection goes, then the file comes.
-    QSignalSpy reset(&f.repository, &MessageRepository::timelineReset);
-    f.listener.select(nullptr);
-    f.fileHolder.setOpenedFile(file);
-    QTRY_COMPARE(reset.count(), 1);
-    QCoreApplication::processEvents();
-    QCOMPARE(reset.count(), 1);
-    QCOMPARE(f.model.rowCount(), 1);
-    QCOMPARE(f.model.messageID(0), id(2));
-}
-
-void TestTimelineViewModel::lostConnectionShowsEverySource()
-{
-    Fixture f;
-    ScriptedPeer shop;
-    const auto shopConnection = f.connectApp(shop, QStringLiteral("Shop"));
-    QVERIFY(shopConnection);
-    run(f.repository, QStringLiteral("REQ 1 get /a"), QStringLiteral("Shop"));
-    run(f.repository, QStringLiteral("REQ 2 get /b"), QStringLiteral("Brand"));
-    f.listener.select(shopConnection);
-    QTRY_COMPARE(f.model.rowCount(), 1);
-    f.listener.select(nullptr);
-    QTRY_COMPARE(f.model.rowCount(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestTimelineViewModel)
 #include "tst_timelineviewmodel.moc"
