@@ -117,476 +117,432 @@ class TestTimelineView : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void clicksAndArrowKeysSelect();
-    void keystrokesInOneTurnFilterOnce();
-    void hoverHelpFollowsTheRowsLayout();
-    void selectionSurvivesAFilterThatHidesTheRow();
-    void chipsWrapAtANarrowWidth();
-    void methodMenuSetsAndClearsTheFilter();
-    void sourceMenuEntriesAndExclusivity();
-    void sourceMenuListsEveryAppAfterManyCycles();
-    void recordingToggles();
-    void clearEmptiesTheSelectionFirst();
-    void saveThenOpenRoundTripsTheTimeline();
-    void followsNewRowsOnlyAtTheBottom();
-    void aGrowingBatchRedrawsItsMembersWithoutASignalEach();
-    void aRebuiltListShowsItsSelectedRowOrItsBottom();
-    void screenshots_data();
-    void screenshots();
-};
+    void initTestCase()
+    {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QApplication::setPalette(ShellPalette::light());
+    }
 
-void TestTimelineView::initTestCase()
-{
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    QApplication::setPalette(ShellPalette::light());
-}
+    void clicksAndArrowKeysSelectAndTheSelectionSurvivesAFilter()
+    {
+        Column c;
+        run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+        QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
 
-void TestTimelineView::clicksAndArrowKeysSelect()
-{
-    Column c;
-    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; REQ 3 get /c"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
-    QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
+        c.click(1);
+        QCOMPARE(c.selection.messageID(), id(2));
+        QCOMPARE(c.view.selectedIndex(), 1);
+        QCOMPARE(c.view.list()->selectedRow(), 1);
+        QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
 
-    c.click(1);
-    QCOMPARE(c.selection.messageID(), id(2));
-    QCOMPARE(c.view.selectedIndex(), 1);
-    QCOMPARE(c.view.list()->selectedRow(), 1);
-    QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
+        // A filter that hides the selected row keeps the selection for when the row returns.
+        FilterViewModel &filters = c.view.viewModel().filterViewModel();
+        filters.methodFilter = Method::Get;
+        filters.applyMethodFilter();
+        QCOMPARE(c.selection.messageID(), id(2));
+        QCOMPARE(c.view.selectedIndex(), std::nullopt);
+        QCOMPARE(c.view.list()->selectedRow(), std::nullopt);
+        QTRY_COMPARE(c.footer(), QStringLiteral("2 (filter) - 1 (hidden items)"));
+        filters.methodFilter = std::nullopt;
+        filters.applyMethodFilter();
+        QCOMPARE(c.view.selectedIndex(), 1);
+        QCOMPARE(c.view.list()->selectedRow(), 1);
+        QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
 
-    c.click(1);
-    QCOMPARE(c.selection.messageID(), std::nullopt);
-    QCOMPARE(c.view.list()->selectedRow(), std::nullopt);
-    QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
+        // A click on the selected row clears the selection.
+        c.click(1);
+        QCOMPARE(c.selection.messageID(), std::nullopt);
+        QCOMPARE(c.view.list()->selectedRow(), std::nullopt);
+        QTRY_COMPARE(c.footer(), QStringLiteral("3 items"));
 
-    c.click(0);
-    c.click(2);
-    QCOMPARE(c.selection.messageID(), id(3));
+        c.click(0);
+        QTest::keyClick(c.view.list(), Qt::Key_Down);
+        QCOMPARE(c.selection.messageID(), id(2));
+        QTest::keyClick(c.view.list(), Qt::Key_Down);
+        QCOMPARE(c.selection.messageID(), id(3));
+        QCOMPARE(c.view.list()->selectedRow(), 2);
+    }
 
-    c.click(0);
-    QTest::keyClick(c.view.list(), Qt::Key_Down);
-    QCOMPARE(c.selection.messageID(), id(2));
-    QTest::keyClick(c.view.list(), Qt::Key_Down);
-    QCOMPARE(c.selection.messageID(), id(3));
-    QCOMPARE(c.view.list()->selectedRow(), 2);
-}
+    void keystrokesInOneTurnFilterOnce()
+    {
+        Column c;
+        run(c.repository, QStringLiteral("REQ 1 get /cart; REQ 2 get /care; REQ 3 get /other"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+        QSignalSpy rebuilt(&c.repository, &MessageRepository::timelineReset);
+        QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("cart"));
+        QCOMPARE(rebuilt.count(), 0);
+        QTRY_COMPARE(rebuilt.count(), 1);
+        QCOMPARE(c.view.viewModel().rowCount(), 1);
+        QTRY_COMPARE(c.footer(), QStringLiteral("1 (filter) - 2 (hidden items)"));
 
-void TestTimelineView::keystrokesInOneTurnFilterOnce()
-{
-    Column c;
-    run(c.repository, QStringLiteral("REQ 1 get /cart; REQ 2 get /care; REQ 3 get /other"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
-    QSignalSpy rebuilt(&c.repository, &MessageRepository::timelineReset);
-    QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("cart"));
-    QCOMPARE(rebuilt.count(), 0);
-    QTRY_COMPARE(rebuilt.count(), 1);
-    QCOMPARE(c.view.viewModel().rowCount(), 1);
-    QTRY_COMPARE(c.footer(), QStringLiteral("1 (filter) - 2 (hidden items)"));
-
-    QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
-    for (int n = 0; n < 3; ++n)
         QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
-    QVERIFY(c.repository.predicateKeys().isEmpty());
-}
-
-void TestTimelineView::hoverHelpFollowsTheRowsLayout()
-{
-    Column c;
-    run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; RES 1 b1 200"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
-    TimelineListView *list = c.view.list();
-    const QRect row = list->visualRect(0);
-    const auto parts = TimelineItemDelegate::layout(c.view.viewModel().rowState(0), row.width());
-    const auto helpAt = [list](QPoint pos) {
-        QHelpEvent event(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
-        QApplication::sendEvent(list->viewport(), &event);
-        return QToolTip::isVisible() ? QToolTip::text() : QString();
-    };
-    QVERIFY(helpAt(row.topLeft() + parts.badge.center()).contains(QStringLiteral("Response received from network")));
-    QVERIFY(helpAt(row.topLeft() + parts.footNote.center())
-                .contains(QStringLiteral("2 responses have been received for this request")));
-}
-
-void TestTimelineView::selectionSurvivesAFilterThatHidesTheRow()
-{
-    Column c;
-    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 post /b; REQ 3 get /c"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
-    c.click(1);
-
-    FilterViewModel &filters = c.view.viewModel().filterViewModel();
-    filters.methodFilter = Method::Get;
-    filters.applyMethodFilter();
-    QCOMPARE(c.selection.messageID(), id(2));
-    QCOMPARE(c.view.selectedIndex(), std::nullopt);
-    QCOMPARE(c.view.list()->selectedRow(), std::nullopt);
-    QTRY_COMPARE(c.footer(), QStringLiteral("2 (filter) - 1 (hidden items)"));
-
-    filters.methodFilter = std::nullopt;
-    filters.applyMethodFilter();
-    QCOMPARE(c.view.selectedIndex(), 1);
-    QCOMPARE(c.view.list()->selectedRow(), 1);
-    QTRY_COMPARE(c.footer(), QStringLiteral("2 / 3 items"));
-}
-
-void TestTimelineView::chipsWrapAtANarrowWidth()
-{
-    MessageRepository repository;
-    FilterViewModel filters(repository);
-    FilterView bar(filters);
-    const auto rowsOfChips = [&bar] {
-        QSet<int> tops;
-        for (QuickFilterChip *chip : bar.chips())
-            tops.insert(chip->mapTo(&bar, QPoint()).y());
-        return tops.size();
-    };
-    bar.resize(600, bar.heightForWidth(600) > 0 ? bar.heightForWidth(600) : bar.sizeHint().height());
-    bar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    QTRY_COMPARE(rowsOfChips(), 1);
-    bar.resize(150, 200);
-    QTRY_VERIFY(rowsOfChips() >= 2);
-
-    // Chips toggle and move; one at most is chosen.
-    QTest::mouseClick(bar.chips().at(1), Qt::LeftButton);
-    QCOMPARE(bar.quickFilter(), QuickFilter::Settings);
-    QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
-    QCOMPARE(bar.quickFilter(), QuickFilter::Other);
-    QVERIFY(!bar.chips().at(1)->isChosen());
-    QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
-    QCOMPARE(bar.quickFilter(), std::nullopt);
-}
-
-void TestTimelineView::methodMenuSetsAndClearsTheFilter()
-{
-    MessageRepository repository;
-    FilterViewModel filters(repository);
-    FilterView bar(filters);
-    QToolButton *button = bar.menuButton();
-    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
-    itemNamed(button->menu(), QStringLiteral("GET"))->trigger();
-    QCOMPARE(button->text(), QStringLiteral("GET"));
-    QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{FilterViewModel::methodKey()}));
-
-    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
-    ColoredMenuAction *none = itemNamed(button->menu(), QStringLiteral("No method filter"));
-    QVERIFY(none);
-    // Legible on a light menu: the text colour, not white.
-    QCOMPARE(none->color(bar.palette()), namedColor(NamedColor::Primary, bar.palette()));
-    none->trigger();
-    QCOMPARE(button->text(), QString());
-    QVERIFY(repository.predicateKeys().isEmpty());
-
-    // The mode switch changes the placeholder and re-registers nothing while the field is empty.
-    QMetaObject::invokeMethod(button->menu(), "aboutToShow");
-    itemNamed(button->menu(), QStringLiteral("Filter for not containing text"))->trigger();
-    QCOMPARE(bar.textField()->placeholderText(), QStringLiteral("Filter for not containing text"));
-    QVERIFY(repository.predicateKeys().isEmpty());
-}
-
-void TestTimelineView::sourceMenuEntriesAndExclusivity()
-{
-    Column c;
-    TimelineToolbar *toolbar = c.view.toolbar();
-    QVERIFY(!toolbar->sourceButton()->isVisible());
-    QVERIFY(c.view.message()->isVisible());
-
-    // An app's name is text from outside: the menu and the button never render it.
-    const QString name = QStringLiteral("<b>Shop</b> & Co");
-    ScriptedPeer shop;
-    const auto shopConnection = c.connectApp(shop, name);
-    QVERIFY(shopConnection);
-    const QString file = QStringLiteral("file:///tmp/a&b.json");
-    c.fileHolder.appendFile(file);
-    QTRY_VERIFY(toolbar->sourceButton()->isVisible());
-    QVERIFY(!c.view.message()->isVisible());
-
-    toolbar->rebuildSourceMenu();
-    itemNamed(toolbar->sourceMenu(), file)->trigger();
-    QCOMPARE(c.listener.activeConnection(), nullptr);
-    QCOMPARE(c.fileHolder.openedFile(), file);
-    QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("file:///tmp/a&&b.json"));
-    toolbar->rebuildSourceMenu();
-    itemNamed(toolbar->sourceMenu(), name)->trigger();
-    QCOMPARE(c.listener.activeConnection()->displayName(), name);
-    QCOMPARE(c.fileHolder.openedFile(), std::nullopt);
-    QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("<b>Shop</b> && Co"));
-
-    // Hovering its row in the menu shows the name as text, if at all.
-    QMenu *menu = toolbar->sourceMenu();
-    menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
-    QTRY_VERIFY(menu->isVisible());
-    ColoredMenuAction *item = itemNamed(menu, name);
-    QVERIFY(item);
-    const QPoint centre = menu->actionGeometry(item).center();
-    QWidget *row = menu->childAt(centre);
-    QVERIFY(row);
-    QHelpEvent hover(QEvent::ToolTip, row->mapFrom(menu, centre), menu->mapToGlobal(centre));
-    QApplication::sendEvent(row, &hover);
-    const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
-    QVERIFY2(shown.isEmpty() || shown == name.toHtmlEscaped(), qPrintable(shown));
-    QVERIFY2(!Qt::mightBeRichText(row->toolTip()), qPrintable(row->toolTip()));
-    menu->close();
-}
-
-// Apps that came and went stay listed: the menu, filled as it opens, lists every one in the
-// order they shook hands, marks the closed ones, and an app that comes back under its name
-// takes its place open.
-void TestTimelineView::sourceMenuListsEveryAppAfterManyCycles()
-{
-    Column c;
-    constexpr int kApps = 40;
-    for (int i = 0; i < kApps; ++i) {
-        ScriptedPeer app;
-        QVERIFY(c.connectApp(app, QStringLiteral("App %1").arg(i)));
-    }
-    QTRY_VERIFY(std::none_of(c.listener.connections().cbegin(), c.listener.connections().cend(),
-                             [](const auto &connection) { return connection->isOpen(); }));
-    ScriptedPeer back;
-    QVERIFY(back.connectTo(c.listener.serverPort()));
-    back.handshake(QStringLiteral("App 7"));
-    QTRY_VERIFY(c.listener.connections().at(7)->isOpen());
-    c.listener.select(c.listener.connections().at(7));
-
-    QMenu *menu = c.view.toolbar()->sourceMenu();
-    menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
-    QTRY_VERIFY(menu->isVisible());
-    QList<ColoredMenuAction *> items;
-    for (QAction *action : menu->actions()) {
-        if (auto *item = qobject_cast<ColoredMenuAction *>(action))
-            items.append(item);
-    }
-    QCOMPARE(items.size(), kApps);
-    const QColor blue = namedColor(NamedColor::Blue, menu->palette());
-    for (int i = 0; i < kApps; ++i) {
-        QCOMPARE(items.at(i)->text(), QStringLiteral("App %1").arg(i));
-        QCOMPARE(items.at(i)->note(), i == 7 ? QString() : QStringLiteral("closed"));
-        QCOMPARE(items.at(i)->color(menu->palette()) == blue, i == 7);
-    }
-    saveArtifact(menu, QStringLiteral("timeline-source-menu-closed.png"));
-    menu->close();
-}
-
-void TestTimelineView::recordingToggles()
-{
-    Column c;
-    SymbolButton *record = c.view.toolbar()->recordButton();
-    QTest::mouseClick(record, Qt::LeftButton);
-    QCOMPARE(c.listener.timelineRecordingEnabled(), false);
-    QVERIFY(c.view.message()->text().startsWith(QStringLiteral("Timeline recording has been paused.")));
-
-    QTest::mouseClick(record, Qt::LeftButton);
-    QCOMPARE(c.listener.timelineRecordingEnabled(), true);
-    QVERIFY(c.view.message()->text().startsWith(QStringLiteral("No timeline data.")));
-}
-
-void TestTimelineView::clearEmptiesTheSelectionFirst()
-{
-    Column c;
-    QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
-    run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
-    QVERIFY(c.view.toolbar()->clearButton()->isEnabled());
-    c.click(0);
-
-    QList<std::optional<QUuid>> selectionWhenCleared;
-    connect(&c.repository, &MessageRepository::timelineReset, this,
-            [&] { selectionWhenCleared.append(c.selection.messageID()); });
-    QTest::mouseClick(c.view.toolbar()->clearButton(), Qt::LeftButton);
-    QCOMPARE(selectionWhenCleared, QList<std::optional<QUuid>>{std::nullopt});
-    QCOMPARE(c.view.viewModel().rowCount(), 0);
-    QTRY_COMPARE(c.footer(), QStringLiteral("0 items"));
-    QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
-    QVERIFY(!c.view.toolbar()->saveButton()->isEnabled());
-}
-
-void TestTimelineView::saveThenOpenRoundTripsTheTimeline()
-{
-    Column c;
-    run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; REQ 2 post /b; REQ 3 get /hidden"));
-    FilterViewModel &filters = c.view.viewModel().filterViewModel();
-    filters.filterInput = QStringLiteral("hidden");
-    filters.textFilter = TextFilter::FilterOut;
-    filters.applyTextFilter();
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("saved.json"));
-    QFileDialog *save = c.view.toolbar()->saveSession()->panel();
-    // Qt's own dialog, driven through its widgets.
-    QTRY_VERIFY(save->isVisible());
-    QVERIFY(save->findChild<QLineEdit *>());
-    QVERIFY(save->selectedFiles().value(0).endsWith(QStringLiteral(".json")));
-    save->selectFile(path);
-    QMetaObject::invokeMethod(save, "accept");
-    QTRY_VERIFY(QFile::exists(path));
-
-    filters.filterInput = QString();
-    filters.applyTextFilter();
-    c.repository.clear();
-    QFileDialog *open = c.view.toolbar()->openSession()->panel();
-    QTRY_VERIFY(open->isVisible());
-    open->selectFile(path);
-    QMetaObject::invokeMethod(open, "accept");
-    QTRY_COMPARE(c.fileHolder.files().size(), 1);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
-    QCOMPARE(c.view.viewModel().rowState(0).badge->subText, QStringLiteral("200"));
-    QCOMPARE(c.view.viewModel().rowState(1).title, QStringLiteral("/b"));
-    QCOMPARE(c.repository.timelineAt(0).peer(), c.fileHolder.files().first());
-}
-
-void TestTimelineView::followsNewRowsOnlyAtTheBottom()
-{
-    Column c(QSize(420, 400));
-    TimelineListView *list = c.view.list();
-    QScrollBar *bar = list->verticalScrollBar();
-    // Arrivals are laid out at the frame rate: the last row on screen means they have been.
-    for (uint n = 1; n <= 60; ++n)
-        run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
-    QTRY_VERIFY(bar->maximum() > 0 && !list->visualRect(59).isEmpty());
-
-    run(c.repository, QStringLiteral("REQ 61 get /new"));
-    QTRY_VERIFY(!list->visualRect(60).isEmpty());
-
-    bar->setValue(0);
-    const int before = bar->maximum();
-    for (uint n = 62; n <= 70; ++n)
-        run(c.repository, QStringLiteral("REQ %1 get /b").arg(n));
-    QTRY_VERIFY(bar->maximum() > before);
-    QCOMPARE(bar->value(), 0);
-}
-
-// Every member of a batch shows the batch's count. A batch of ten thousand grows with every
-// response; the window must keep up without a change signal (and a measurement of the last
-// page) per member and response, and every member's badge must still show the final count.
-void TestTimelineView::aGrowingBatchRedrawsItsMembersWithoutASignalEach()
-{
-    Column c;
-    TimelineViewModel &model = c.view.viewModel();
-    constexpr uint kMembers = 10'000;
-    for (uint n = 1; n <= kMembers; ++n)
-        run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
-    QTRY_COMPARE(model.rowCount(), int(kMembers));
-
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    for (uint n = 1; n <= kMembers; ++n) {
-        run(c.repository, QStringLiteral("RES %1 b7 200").arg(n));
-        if (n % 1000 == 0)
-            QCoreApplication::processEvents();
-    }
-    // One replacement per response, plus at most one range per event-loop turn for the counts.
-    QTRY_VERIFY(!changed.isEmpty() && changed.last().at(1).value<QModelIndex>().row() == int(kMembers) - 1);
-    QVERIFY2(changed.count() <= int(kMembers) + 20, qPrintable(QString::number(changed.count())));
-
-    // One more member: a single range update covers the ten thousand rows that show the count.
-    changed.clear();
-    run(c.repository, QStringLiteral("REQ %1 get /last; RES %1 b7 200").arg(kMembers + 1));
-    QTRY_COMPARE(model.rowCount(), int(kMembers) + 1);
-    QTRY_VERIFY(changed.count() >= 1);
-    QVERIFY2(changed.count() <= 3, qPrintable(QString::number(changed.count())));
-
-    const QString help = QStringLiteral("%1 duplicate requests were batched").arg(kMembers + 1);
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const TimelineRowState state = model.rowState(row);
-        QVERIFY2(state.badge && state.badge->help == help, qPrintable(QString::number(row)));
-    }
-    QCOMPARE(model.rowState(0).footNote->title, model.rowState(int(kMembers)).footNote->title);
-    saveArtifact(&c.view, QStringLiteral("timeline-large-batch.png"));
-}
-
-// The rows of a rebuilt list are other rows: the old scroll position must not decide what shows.
-void TestTimelineView::aRebuiltListShowsItsSelectedRowOrItsBottom()
-{
-    Column c(QSize(420, 400));
-    TimelineListView *list = c.view.list();
-    QScrollBar *bar = list->verticalScrollBar();
-    for (uint n = 1; n <= 300; ++n)
-        run(c.repository, QStringLiteral("REQ %1 get /item/%1").arg(n));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
-    // Laid out and at the bottom; a layout still due would scroll back down under the click.
-    QTRY_VERIFY(!list->visualRect(299).isEmpty());
-
-    // Scrolled up to item 200 and selected it; a filter leaves it at row 11 (1, 2, 20-29, 200-209, …).
-    bar->setValue(199);
-    c.click(199);
-    QCOMPARE(c.selection.messageID(), id(200));
-    QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("item/2"));
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 111);
-    QCOMPARE(list->selectedRow(), 11);
-    QVERIFY(!list->visualRect(11).isEmpty());
-
-    // Without a selected row among the new rows the rebuilt list opens at its bottom.
-    c.click(11);
-    QCOMPARE(c.selection.messageID(), std::nullopt);
-    bar->setValue(0);
-    QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
-    QCOMPARE(bar->value(), bar->maximum());
-}
-
-void TestTimelineView::screenshots_data()
-{
-    QTest::addColumn<bool>("dark");
-    QTest::addRow("light") << false;
-    QTest::addRow("dark") << true;
-}
-
-void TestTimelineView::screenshots()
-{
-    QFETCH(bool, dark);
-    QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
-    Column c(QSize(460, 1000));
-    ScriptedPeer shop;
-    const auto shopConnection = c.connectApp(shop, QStringLiteral("Shop"));
-    QVERIFY(shopConnection);
-    run(c.repository, kGallery, QStringLiteral("Shop"));
-    // A batch of three, from requests that each got one answer.
-    run(c.repository, QStringLiteral("REQ 20 get /api/batched; REQ 21 get /api/batched; REQ 22 get /api/batched;"
-                                     "RES 20 b20 200; RES 21 b20 200; RES 22 b20 200"),
-        QStringLiteral("Shop"));
-    c.listener.select(shopConnection);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
-    c.click(1);
-    QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
-    QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
-    QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
-    c.view.list()->scrollToTop();
-    QCoreApplication::processEvents();
-
-    const QString palette = dark ? QStringLiteral("dark") : QStringLiteral("light");
-    saveArtifact(&c.view, QStringLiteral("timeline-%1.png").arg(palette));
-    // Every kind of badge the gallery holds is painted in its colour over the list's background
-    // (the cached exchange's over the selection), and that background is the palette's.
-    const QImage list = c.view.list()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QColor background = QColor::fromRgb(dominantColor(list));
-    QCOMPARE(background.lightness() < 128, dark);
-    const QColor selection = c.view.list()->palette().color(QPalette::Active, QPalette::Highlight);
-    QVERIFY(pixelsNear(list, selection) >= 1000);
-    for (const NamedColor color : {NamedColor::Green, NamedColor::Blue, NamedColor::Purple, NamedColor::Red,
-                                   NamedColor::Orange, NamedColor::Gray}) {
-        const QColor under = color == NamedColor::Blue ? selection : background;
-        const QColor fill = blended(namedColor(color, c.view.palette()), 0.6, under);
-        QVERIFY2(pixelsNear(list, fill) >= 100,
-                 qPrintable(QStringLiteral("no badge of colour %1 (%2 over %3)").arg(int(color)).arg(fill.name(), under.name())));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+        for (int n = 0; n < 3; ++n)
+            QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+        QVERIFY(c.repository.predicateKeys().isEmpty());
     }
 
-    // The method menu with a method chosen, and the source menu.
-    QMenu *methods = c.view.filterView()->menuButton()->menu();
-    QMetaObject::invokeMethod(methods, "aboutToShow");
-    itemNamed(methods, QStringLiteral("PUT"))->trigger();
-    for (QMenu *menu : {methods, c.view.toolbar()->sourceMenu()}) {
-        menu->popup(QPoint(0, 0));
+    void hoverHelpFollowsTheRowsLayout()
+    {
+        Column c;
+        run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; RES 1 b1 200"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
+        TimelineListView *list = c.view.list();
+        const QRect row = list->visualRect(0);
+        const auto parts = TimelineItemDelegate::layout(c.view.viewModel().rowState(0), row.width());
+        const auto helpAt = [list](QPoint pos) {
+            QHelpEvent event(QEvent::ToolTip, pos, list->viewport()->mapToGlobal(pos));
+            QApplication::sendEvent(list->viewport(), &event);
+            return QToolTip::isVisible() ? QToolTip::text() : QString();
+        };
+        QVERIFY(helpAt(row.topLeft() + parts.badge.center()).contains(QStringLiteral("Response received from network")));
+        QVERIFY(helpAt(row.topLeft() + parts.footNote.center())
+                    .contains(QStringLiteral("2 responses have been received for this request")));
+    }
+
+    void chipsWrapAtANarrowWidth()
+    {
+        MessageRepository repository;
+        FilterViewModel filters(repository);
+        FilterView bar(filters);
+        const auto rowsOfChips = [&bar] {
+            QSet<int> tops;
+            for (QuickFilterChip *chip : bar.chips())
+                tops.insert(chip->mapTo(&bar, QPoint()).y());
+            return tops.size();
+        };
+        bar.resize(600, bar.heightForWidth(600) > 0 ? bar.heightForWidth(600) : bar.sizeHint().height());
+        bar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&bar));
+        QTRY_COMPARE(rowsOfChips(), 1);
+        bar.resize(150, 200);
+        QTRY_VERIFY(rowsOfChips() >= 2);
+
+        // Chips toggle and move; one at most is chosen.
+        QTest::mouseClick(bar.chips().at(1), Qt::LeftButton);
+        QCOMPARE(bar.quickFilter(), QuickFilter::Settings);
+        QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
+        QCOMPARE(bar.quickFilter(), QuickFilter::Other);
+        QVERIFY(!bar.chips().at(1)->isChosen());
+        QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
+        QCOMPARE(bar.quickFilter(), std::nullopt);
+    }
+
+    void methodMenuSetsAndClearsTheFilter()
+    {
+        MessageRepository repository;
+        FilterViewModel filters(repository);
+        FilterView bar(filters);
+        QToolButton *button = bar.menuButton();
+        QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+        itemNamed(button->menu(), QStringLiteral("GET"))->trigger();
+        QCOMPARE(button->text(), QStringLiteral("GET"));
+        QCOMPARE(repository.predicateKeys(), (QList<PredicateRegister>{FilterViewModel::methodKey()}));
+
+        QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+        ColoredMenuAction *none = itemNamed(button->menu(), QStringLiteral("No method filter"));
+        QVERIFY(none);
+        // Legible on a light menu: the text colour, not white.
+        QCOMPARE(none->color(bar.palette()), namedColor(NamedColor::Primary, bar.palette()));
+        none->trigger();
+        QCOMPARE(button->text(), QString());
+        QVERIFY(repository.predicateKeys().isEmpty());
+
+        // The mode switch changes the placeholder and re-registers nothing while the field is empty.
+        QMetaObject::invokeMethod(button->menu(), "aboutToShow");
+        itemNamed(button->menu(), QStringLiteral("Filter for not containing text"))->trigger();
+        QCOMPARE(bar.textField()->placeholderText(), QStringLiteral("Filter for not containing text"));
+        QVERIFY(repository.predicateKeys().isEmpty());
+    }
+
+    void sourceMenuEntriesAndExclusivity()
+    {
+        Column c;
+        TimelineToolbar *toolbar = c.view.toolbar();
+        QVERIFY(!toolbar->sourceButton()->isVisible());
+        QVERIFY(c.view.message()->isVisible());
+
+        // An app's name is text from outside: the menu and the button never render it.
+        const QString name = QStringLiteral("<b>Shop</b> & Co");
+        ScriptedPeer shop;
+        const auto shopConnection = c.connectApp(shop, name);
+        QVERIFY(shopConnection);
+        const QString file = QStringLiteral("file:///tmp/a&b.json");
+        c.fileHolder.appendFile(file);
+        QTRY_VERIFY(toolbar->sourceButton()->isVisible());
+        QVERIFY(!c.view.message()->isVisible());
+
+        toolbar->rebuildSourceMenu();
+        itemNamed(toolbar->sourceMenu(), file)->trigger();
+        QCOMPARE(c.listener.activeConnection(), nullptr);
+        QCOMPARE(c.fileHolder.openedFile(), file);
+        QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("file:///tmp/a&&b.json"));
+        toolbar->rebuildSourceMenu();
+        itemNamed(toolbar->sourceMenu(), name)->trigger();
+        QCOMPARE(c.listener.activeConnection()->displayName(), name);
+        QCOMPARE(c.fileHolder.openedFile(), std::nullopt);
+        QCOMPARE(toolbar->sourceButton()->text(), QStringLiteral("<b>Shop</b> && Co"));
+
+        // Hovering its row in the menu shows the name as text, if at all.
+        QMenu *menu = toolbar->sourceMenu();
+        menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
         QTRY_VERIFY(menu->isVisible());
-        const QString name = menu == methods ? QStringLiteral("methods") : QStringLiteral("sources");
-        saveArtifact(menu, QStringLiteral("timeline-menu-%1-%2.png").arg(name, palette));
+        ColoredMenuAction *item = itemNamed(menu, name);
+        QVERIFY(item);
+        const QPoint centre = menu->actionGeometry(item).center();
+        QWidget *row = menu->childAt(centre);
+        QVERIFY(row);
+        QHelpEvent hover(QEvent::ToolTip, row->mapFrom(menu, centre), menu->mapToGlobal(centre));
+        QApplication::sendEvent(row, &hover);
+        const QString shown = QToolTip::isVisible() ? QToolTip::text() : QString();
+        QVERIFY2(shown.isEmpty() || shown == name.toHtmlEscaped(), qPrintable(shown));
+        QVERIFY2(!Qt::mightBeRichText(row->toolTip()), qPrintable(row->toolTip()));
         menu->close();
     }
-    saveArtifact(c.view.filterView(), QStringLiteral("timeline-filterbar-%1.png").arg(palette));
-    QApplication::setPalette(ShellPalette::light());
-}
+
+    // Apps that came and went stay listed: the menu, filled as it opens, lists every one in the
+    // order they shook hands, marks the closed ones, and an app that comes back under its name
+    // takes its place open.
+    void sourceMenuListsEveryAppAfterManyCycles()
+    {
+        Column c;
+        constexpr int kApps = 40;
+        for (int i = 0; i < kApps; ++i) {
+            ScriptedPeer app;
+            QVERIFY(c.connectApp(app, QStringLiteral("App %1").arg(i)));
+        }
+        QTRY_VERIFY(std::none_of(c.listener.connections().cbegin(), c.listener.connections().cend(),
+                                 [](const auto &connection) { return connection->isOpen(); }));
+        ScriptedPeer back;
+        QVERIFY(back.connectTo(c.listener.serverPort()));
+        back.handshake(QStringLiteral("App 7"));
+        QTRY_VERIFY(c.listener.connections().at(7)->isOpen());
+        c.listener.select(c.listener.connections().at(7));
+
+        QMenu *menu = c.view.toolbar()->sourceMenu();
+        menu->popup(c.view.mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(menu->isVisible());
+        QList<ColoredMenuAction *> items;
+        for (QAction *action : menu->actions()) {
+            if (auto *item = qobject_cast<ColoredMenuAction *>(action))
+                items.append(item);
+        }
+        QCOMPARE(items.size(), kApps);
+        const QColor blue = namedColor(NamedColor::Blue, menu->palette());
+        for (int i = 0; i < kApps; ++i) {
+            QCOMPARE(items.at(i)->text(), QStringLiteral("App %1").arg(i));
+            QCOMPARE(items.at(i)->note(), i == 7 ? QString() : QStringLiteral("closed"));
+            QCOMPARE(items.at(i)->color(menu->palette()) == blue, i == 7);
+        }
+        menu->close();
+    }
+
+    void recordingToggles()
+    {
+        Column c;
+        SymbolButton *record = c.view.toolbar()->recordButton();
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(c.listener.timelineRecordingEnabled(), false);
+        QVERIFY(c.view.message()->text().startsWith(QStringLiteral("Timeline recording has been paused.")));
+
+        QTest::mouseClick(record, Qt::LeftButton);
+        QCOMPARE(c.listener.timelineRecordingEnabled(), true);
+        QVERIFY(c.view.message()->text().startsWith(QStringLiteral("No timeline data.")));
+    }
+
+    void clearEmptiesTheSelectionFirst()
+    {
+        Column c;
+        QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
+        run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+        QVERIFY(c.view.toolbar()->clearButton()->isEnabled());
+        c.click(0);
+
+        QList<std::optional<QUuid>> selectionWhenCleared;
+        connect(&c.repository, &MessageRepository::timelineReset, this,
+                [&] { selectionWhenCleared.append(c.selection.messageID()); });
+        QTest::mouseClick(c.view.toolbar()->clearButton(), Qt::LeftButton);
+        QCOMPARE(selectionWhenCleared, QList<std::optional<QUuid>>{std::nullopt});
+        QCOMPARE(c.view.viewModel().rowCount(), 0);
+        QTRY_COMPARE(c.footer(), QStringLiteral("0 items"));
+        QVERIFY(!c.view.toolbar()->clearButton()->isEnabled());
+        QVERIFY(!c.view.toolbar()->saveButton()->isEnabled());
+    }
+
+    void saveThenOpenRoundTripsTheTimeline()
+    {
+        Column c;
+        run(c.repository, QStringLiteral("REQ 1 get /a; RES 1 b1 200; REQ 2 post /b; REQ 3 get /hidden"));
+        FilterViewModel &filters = c.view.viewModel().filterViewModel();
+        filters.filterInput = QStringLiteral("hidden");
+        filters.textFilter = TextFilter::FilterOut;
+        filters.applyTextFilter();
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("saved.json"));
+        QFileDialog *save = c.view.toolbar()->saveSession()->panel();
+        // Qt's own dialog, driven through its widgets.
+        QTRY_VERIFY(save->isVisible());
+        QVERIFY(save->findChild<QLineEdit *>());
+        QVERIFY(save->selectedFiles().value(0).endsWith(QStringLiteral(".json")));
+        save->selectFile(path);
+        QMetaObject::invokeMethod(save, "accept");
+        QTRY_VERIFY(QFile::exists(path));
+
+        filters.filterInput = QString();
+        filters.applyTextFilter();
+        c.repository.clear();
+        QFileDialog *open = c.view.toolbar()->openSession()->panel();
+        QTRY_VERIFY(open->isVisible());
+        open->selectFile(path);
+        QMetaObject::invokeMethod(open, "accept");
+        QTRY_COMPARE(c.fileHolder.files().size(), 1);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+        QCOMPARE(c.view.viewModel().rowState(0).badge->subText, QStringLiteral("200"));
+        QCOMPARE(c.view.viewModel().rowState(1).title, QStringLiteral("/b"));
+        QCOMPARE(c.repository.timelineAt(0).peer(), c.fileHolder.files().first());
+    }
+
+    void followsNewRowsOnlyAtTheBottom()
+    {
+        Column c(QSize(420, 400));
+        TimelineListView *list = c.view.list();
+        QScrollBar *bar = list->verticalScrollBar();
+        // Arrivals are laid out at the frame rate: the last row on screen means they have been.
+        for (uint n = 1; n <= 60; ++n)
+            run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
+        QTRY_VERIFY(bar->maximum() > 0 && !list->visualRect(59).isEmpty());
+
+        run(c.repository, QStringLiteral("REQ 61 get /new"));
+        QTRY_VERIFY(!list->visualRect(60).isEmpty());
+
+        bar->setValue(0);
+        const int before = bar->maximum();
+        for (uint n = 62; n <= 70; ++n)
+            run(c.repository, QStringLiteral("REQ %1 get /b").arg(n));
+        QTRY_VERIFY(bar->maximum() > before);
+        QCOMPARE(bar->value(), 0);
+    }
+
+    // Every member of a batch shows the batch's count. A batch of ten thousand grows with every
+    // response; the window must keep up without a change signal (and a measurement of the last
+    // page) per member and response, and every member's badge must still show the final count.
+    void aGrowingBatchRedrawsItsMembersWithoutASignalEach()
+    {
+        Column c;
+        TimelineViewModel &model = c.view.viewModel();
+        constexpr uint kMembers = 10'000;
+        for (uint n = 1; n <= kMembers; ++n)
+            run(c.repository, QStringLiteral("REQ %1 get /a/%1").arg(n));
+        QTRY_COMPARE(model.rowCount(), int(kMembers));
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        for (uint n = 1; n <= kMembers; ++n) {
+            run(c.repository, QStringLiteral("RES %1 b7 200").arg(n));
+            if (n % 1000 == 0)
+                QCoreApplication::processEvents();
+        }
+        // One replacement per response, plus at most one range per event-loop turn for the counts.
+        QTRY_VERIFY(!changed.isEmpty() && changed.last().at(1).value<QModelIndex>().row() == int(kMembers) - 1);
+        QVERIFY2(changed.count() <= int(kMembers) + 20, qPrintable(QString::number(changed.count())));
+
+        // One more member: a single range update covers the ten thousand rows that show the count.
+        changed.clear();
+        run(c.repository, QStringLiteral("REQ %1 get /last; RES %1 b7 200").arg(kMembers + 1));
+        QTRY_COMPARE(model.rowCount(), int(kMembers) + 1);
+        QTRY_VERIFY(changed.count() >= 1);
+        QVERIFY2(changed.count() <= 3, qPrintable(QString::number(changed.count())));
+
+        const QString help = QStringLiteral("%1 duplicate requests were batched").arg(kMembers + 1);
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const TimelineRowState state = model.rowState(row);
+            QVERIFY2(state.badge && state.badge->help == help, qPrintable(QString::number(row)));
+        }
+        QCOMPARE(model.rowState(0).footNote->title, model.rowState(int(kMembers)).footNote->title);
+    }
+
+    // The rows of a rebuilt list are other rows: the old scroll position must not decide what shows.
+    void aRebuiltListShowsItsSelectedRowOrItsBottom()
+    {
+        Column c(QSize(420, 400));
+        TimelineListView *list = c.view.list();
+        QScrollBar *bar = list->verticalScrollBar();
+        for (uint n = 1; n <= 300; ++n)
+            run(c.repository, QStringLiteral("REQ %1 get /item/%1").arg(n));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
+        // Laid out and at the bottom; a layout still due would scroll back down under the click.
+        QTRY_VERIFY(!list->visualRect(299).isEmpty());
+
+        // Scrolled up to item 200 and selected it; a filter leaves it at row 11 (1, 2, 20-29, 200-209, …).
+        bar->setValue(199);
+        c.click(199);
+        QCOMPARE(c.selection.messageID(), id(200));
+        QTest::keyClicks(c.view.filterView()->textField(), QStringLiteral("item/2"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 111);
+        QCOMPARE(list->selectedRow(), 11);
+        QVERIFY(!list->visualRect(11).isEmpty());
+
+        // Without a selected row among the new rows the rebuilt list opens at its bottom.
+        c.click(11);
+        QCOMPARE(c.selection.messageID(), std::nullopt);
+        bar->setValue(0);
+        QTest::keyClick(c.view.filterView()->textField(), Qt::Key_Backspace);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 300);
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    void screenshots_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addRow("light") << false;
+        QTest::addRow("dark") << true;
+    }
+
+    void screenshots()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(dark ? ShellPalette::dark() : ShellPalette::light());
+        Column c(QSize(460, 1000));
+        ScriptedPeer shop;
+        const auto shopConnection = c.connectApp(shop, QStringLiteral("Shop"));
+        QVERIFY(shopConnection);
+        run(c.repository, kGallery, QStringLiteral("Shop"));
+        // A batch of three, from requests that each got one answer.
+        run(c.repository, QStringLiteral("REQ 20 get /api/batched; REQ 21 get /api/batched; REQ 22 get /api/batched;"
+                                         "RES 20 b20 200; RES 21 b20 200; RES 22 b20 200"),
+            QStringLiteral("Shop"));
+        c.listener.select(shopConnection);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
+        c.click(1);
+        QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
+        QTest::mouseClick(c.view.filterView()->chips().at(0), Qt::LeftButton);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 16);
+        c.view.list()->scrollToTop();
+        QCoreApplication::processEvents();
+
+        const QString palette = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        saveArtifact(&c.view, QStringLiteral("timeline-%1.png").arg(palette));
+        // Every kind of badge the gallery holds is painted in its colour over the list's background
+        // (the cached exchange's over the selection), and that background is the palette's.
+        const QImage list = c.view.list()->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QColor background = QColor::fromRgb(dominantColor(list));
+        QCOMPARE(background.lightness() < 128, dark);
+        const QColor selection = c.view.list()->palette().color(QPalette::Active, QPalette::Highlight);
+        QVERIFY(pixelsNear(list, selection) >= 1000);
+        for (const NamedColor color : {NamedColor::Green, NamedColor::Blue, NamedColor::Purple, NamedColor::Red,
+                                       NamedColor::Orange, NamedColor::Gray}) {
+            const QColor under = color == NamedColor::Blue ? selection : background;
+            const QColor fill = blended(namedColor(color, c.view.palette()), 0.6, under);
+            QVERIFY2(pixelsNear(list, fill) >= 100,
+                     qPrintable(QStringLiteral("no badge of colour %1 (%2 over %3)").arg(int(color)).arg(fill.name(), under.name())));
+        }
+        QApplication::setPalette(ShellPalette::light());
+    }
+};
 
 QTEST_MAIN(TestTimelineView)
 #include "tst_timelineview.moc"
