@@ -1,7 +1,7 @@
 // The details column driven as a user would, offscreen with the real code viewer: the connect
 // screen without selection, the split and its toolbar, tabs and their persistence, the response
 // picker, the body shown verbatim, the bottom pane's expansion, the side panel, the copy menus
-// and the API-explorer link. Screenshots go to $MORVENDA_ARTIFACTS.
+// and the API-explorer link. A screenshot in the dark palette goes to $MORVENDA_ARTIFACTS.
 #include "tests/support/Artifacts.h"
 #include "tests/support/PageWait.h"
 
@@ -158,10 +158,8 @@ private slots:
         QVERIFY(!m_view->detailsView()->connectScreen());
         QVERIFY(entry() && entry()->split());
         QVERIFY(!entry()->noSelectionLabel()->isVisible());
-    }
 
-    void anIdWithoutExchangeSaysNoMessageSelected()
-    {
+        // An ID without exchange says so, without toolbar or panes.
         select(QUuid::createUuid());
         QVERIFY(entry()->noSelectionLabel()->isVisible());
         QVERIFY(!entry()->toolbar()->isVisible());
@@ -177,7 +175,6 @@ private slots:
         QCOMPARE(entry()->split()->widget(1), entry()->responsePane());
         clickTab(entry()->requestPane(), DetailType::Body);
         QCOMPARE(pageText(entry()->requestPane()->bodyPane()), QString());
-        saveArtifact(m_view.get(), QStringLiteral("details-stacked.png"));
 
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
         QCOMPARE(entry()->split()->orientation(), Qt::Horizontal);
@@ -246,45 +243,26 @@ private slots:
         QCOMPARE(pane.infoPane()->properties().size(), 1);
     }
 
-    void theResponsePickerAppearsAtTwoResponsesAndResetsOnAnotherExchange()
-    {
-        select(m_single);
-        DetailsToolbar *toolbar = entry()->toolbar();
-        QVERIFY(!toolbar->responsePicker()->isVisible());
-        select(m_rich);
-        QVERIFY(toolbar->responsePicker()->isVisible());
-        QComboBox *menu = toolbar->responseMenu();
-        QCOMPARE(menu->count(), 2);
-        QCOMPARE(menu->itemText(0), QStringLiteral("0"));
-        QCOMPARE(menu->currentText(), QStringLiteral("0"));
-        menu->setFocus();
-        QTest::keyClick(menu, Qt::Key_Down);
-        QCOMPARE(entry()->viewModel().responseSelection(), 1);
-        auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
-        QCOMPARE(shown->response().data(), std::optional<QString>(QStringLiteral("[2]")));
-        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 2.5000 seconds"));
-        saveArtifact(m_view.get(), QStringLiteral("details-two-responses.png"));
-
-        select(m_single);
-        QCOMPARE(entry()->viewModel().responseSelection(), 0);
-        QVERIFY(entry()->responsePane());
-        QVERIFY(!toolbar->responsePicker()->isVisible());
-        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 0.0000 seconds"));
-        select(m_cookieOnly);
-        QVERIFY(!toolbar->duration()->isVisible());
-    }
-
-    // Responses keep joining the shown exchange: the picker grows at its end and keeps the
-    // developer's choice, never refilled from the start.
-    void responsesJoiningTheShownExchangeKeepThePickersChoice()
+    // Responses keep joining the shown exchange: the response pane and the duration come with the
+    // first, the picker with the second; it grows at its end and keeps the developer's choice,
+    // never refilled from the start, until another exchange resets it.
+    void responsesJoiningTheShownExchangeFillThePicker()
     {
         const QUuid id = QUuid::createUuid();
         m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/many")), kPeer);
-        for (int i = 0; i < 3; ++i)
-            m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
         select(id);
-        QComboBox *menu = entry()->toolbar()->responseMenu();
-        QCOMPARE(menu->count(), 3);
+        DetailsToolbar *toolbar = entry()->toolbar();
+        QVERIFY(!entry()->responsePane());
+        QVERIFY(!toolbar->duration()->isVisible());
+        m_repository.addResponse(response(id, 1709634133.25, {}, QStringLiteral("0")), kPeer);
+        QVERIFY(entry()->responsePane());
+        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 0.2500 seconds"));
+        QVERIFY(!toolbar->responsePicker()->isVisible());
+
+        for (int i = 1; i < 3; ++i)
+            m_repository.addResponse(response(id, 1709634133.0 + i, {}, QString::number(i)), kPeer);
+        QVERIFY(toolbar->responsePicker()->isVisible());
+        QComboBox *menu = toolbar->responseMenu();
         menu->setFocus();
         QTest::keyClick(menu, Qt::Key_Down);
         QCOMPARE(entry()->viewModel().responseSelection(), 1);
@@ -300,21 +278,18 @@ private slots:
             QCOMPARE(menu->itemText(i), QString::number(i));
         QCOMPARE(menu->count(), 6);
         QCOMPARE(menu->currentIndex(), 1);
-        QCOMPARE(entry()->viewModel().responseSelection(), 1);
         auto *shown = static_cast<const ResponseDetails *>(&entry()->responsePane()->details());
         QCOMPARE(shown->response().data(), std::optional<QString>(QStringLiteral("1")));
-    }
+        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 5.0000 seconds"));
 
-    void aResponseJoiningTheShownExchangeAppearsAtOnce()
-    {
-        const QUuid id = QUuid::createUuid();
-        m_repository.addRequest(request(id, QStringLiteral("https://shop.example/api/late")), kPeer);
+        select(m_single);
+        QCOMPARE(entry()->viewModel().responseSelection(), 0);
+        QVERIFY(!toolbar->responsePicker()->isVisible());
+        QCOMPARE(toolbar->durationLabel()->text(), QStringLiteral("Duration: 0.0000 seconds"));
+        select(m_cookieOnly);
+        QVERIFY(!toolbar->duration()->isVisible());
+
         select(id);
-        QVERIFY(!entry()->responsePane());
-        QVERIFY(!entry()->toolbar()->duration()->isVisible());
-        m_repository.addResponse(response(id, 1709634133.25), kPeer);
-        QVERIFY(entry()->responsePane());
-        QCOMPARE(entry()->toolbar()->durationLabel()->text(), QStringLiteral("Duration: 0.2500 seconds"));
         m_repository.clear();
         QVERIFY(entry()->noSelectionLabel()->isVisible());
         fill();
@@ -330,7 +305,6 @@ private slots:
         QCOMPARE(pageText(pane->bodyPane()), m_richBody);
         QVERIFY(pane->bodyPane()->viewModel().readOnly());
         QVERIFY(pane->bodyPane()->viewModel().lineWrapping());
-        saveArtifact(m_view.get(), QStringLiteral("details-body.png"));
 
         // Another exchange replaces the text; one without a body shows the empty text.
         select(m_cookieOnly);
@@ -445,7 +419,6 @@ private slots:
         QVERIFY(m_view->bottomArea()->isVisible());
         QVERIFY(m_view->bottomArea()->height() >= MorvendaDetailsView::kBottomMinHeight);
         QVERIFY(m_view->bottomArea()->height() <= MorvendaDetailsView::kBottomMaxHeight);
-        saveArtifact(m_view.get(), QStringLiteral("details-console.png"));
 
         m_windowManager.setExpandBottomView(true);
         QVERIFY(!m_view->detailsView());
@@ -470,14 +443,7 @@ private slots:
     {
         select(m_rich);
         const QPalette light = m_view->palette();
-        QPalette dark = light;
-        dark.setColor(QPalette::Window, QColor(0x1e, 0x1e, 0x1e));
-        dark.setColor(QPalette::Base, QColor(0x26, 0x26, 0x26));
-        dark.setColor(QPalette::AlternateBase, QColor(0x2e, 0x2e, 0x2e));
-        dark.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-        for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            dark.setColor(role, QColor(0xe6, 0xe6, 0xe6));
-        m_view->setPalette(dark);
+        m_view->setPalette(ShellPalette::dark());
         PayloadDetailsView *pane = entry()->responsePane();
         clickTab(pane, DetailType::Body);
         QVERIFY(pane->bodyPane()->viewModel().darkMode());
@@ -514,7 +480,6 @@ private slots:
         QVERIFY(m_view->sideArea()->width() <= MorvendaDetailsView::kSideMaxWidth);
         QVERIFY(m_view->sideArea()->x() > m_view->mainSplit()->x());
         QTest::mouseClick(entry()->toolbar()->splitToggle(), Qt::LeftButton);
-        saveArtifact(m_view.get(), QStringLiteral("details-side-panel.png"));
         m_windowManager.toggle(SideView::Deeplink);
         QCOMPARE(qobject_cast<QLabel *>(m_view->sidePanel())->text(), QStringLiteral("deeplink panel"));
         m_windowManager.toggle(SideView::Deeplink);
