@@ -1,7 +1,7 @@
 // A scripted app for the server, shell, panel and application tests: a loopback QTcpSocket that
 // writes frames and collects the frames it receives, with builders for the records an app reports
-// (settings, milestones, users, timed requests and responses). Main thread; everything
-// asynchronous is awaited with QTRY_* by the caller.
+// (settings, milestones, users). Main thread; everything asynchronous is awaited with QTRY_* by the
+// caller.
 #pragma once
 
 #include "MorvendaModel/Encoder.h"
@@ -48,17 +48,6 @@ public:
     void send(const Payload &payload) { send(Encoder::encode(payload)); }
     void settings(const QList<Setting> &settings) { send(Payload::settings(settings)); }
     void milestones(const QList<Milestone> &milestones) { send(Payload::milestone(milestones)); }
-    void user(const User &user) { send(Payload::user(user)); }
-    // A request and its response at chosen times (seconds since 1970), for duration charts.
-    void requestAt(const QUuid &id, const QString &url, Method method, double timestamp)
-    {
-        send(Payload::request(Request(id, Url::fromText(url), method, timestamp, std::nullopt, {})));
-    }
-    void responseAt(const QUuid &id, double timestamp, qint64 statusCode = 200)
-    {
-        send(Payload::response(Response(id, QUuid::createUuid(), statusCode, std::nullopt,
-                                        Response::Source::Network, timestamp, {}, std::nullopt)));
-    }
 
     // A setting whose server value is its default unless given; the name is the key's.
     static Setting setting(const QString &key, Setting::Value defaultValue,
@@ -73,26 +62,17 @@ public:
     static Setting boolSetting(const QString &key, std::optional<Setting::BoolState> overrideState = std::nullopt,
                                Setting::BoolState serverState = Setting::BoolState::Off)
     {
-        std::optional<Setting::Value> override;
-        if (overrideState)
-            override = Setting::Value::boolean(*overrideState);
-        return setting(key, Setting::Value::boolean(Setting::BoolState::Off), override,
-                       Setting::Value::boolean(serverState));
+        return setting(key, Setting::Value::boolean(Setting::BoolState::Off),
+                       valueOf(overrideState, &Setting::Value::boolean), Setting::Value::boolean(serverState));
     }
     static Setting numberSetting(const QString &key, double value, std::optional<double> overrideValue = std::nullopt)
     {
-        std::optional<Setting::Value> override;
-        if (overrideValue)
-            override = Setting::Value::number(*overrideValue);
-        return setting(key, Setting::Value::number(value), override);
+        return setting(key, Setting::Value::number(value), valueOf(overrideValue, &Setting::Value::number));
     }
     static Setting stringSetting(const QString &key, const QString &value,
                                  std::optional<QString> overrideValue = std::nullopt)
     {
-        std::optional<Setting::Value> override;
-        if (overrideValue)
-            override = Setting::Value::string(*overrideValue);
-        return setting(key, Setting::Value::string(value), override);
+        return setting(key, Setting::Value::string(value), valueOf(overrideValue, &Setting::Value::string));
     }
     // Dates in seconds since 1970, as the records hold them.
     static Milestone milestone(const QString &key, qint64 count, std::optional<double> createdAt = std::nullopt,
@@ -100,22 +80,6 @@ public:
     {
         return Milestone(key, count, createdAt, updatedAt);
     }
-    // A signed-in user who is not an admin, of the retailer app or else of the brand app; the
-    // tags follow from the fields.
-    static User nonAdminUser(const QString &name, const QString &token, bool retailer = true,
-                             const QString &accountToken = QStringLiteral("acct-1"))
-    {
-        std::optional<Retailer> ofRetailer;
-        std::optional<Brand> ofBrand;
-        if (retailer)
-            ofRetailer = Retailer(name + QStringLiteral(" Shop"), accountToken, true, QStringLiteral("GBR"),
-                                  std::nullopt, std::nullopt);
-        else
-            ofBrand = Brand{name + QStringLiteral(" Brand"), accountToken, true, QStringLiteral("FRA")};
-        return User(name, token, name.toLower() + QStringLiteral("@example.com"), {}, std::nullopt,
-                    false, false, false, ofRetailer, ofBrand);
-    }
-
     // Frames received so far (reads what has arrived).
     const QList<QByteArray> &frames()
     {
@@ -152,6 +116,12 @@ public:
     }
 
 private:
+    template<typename T, typename Make>
+    static std::optional<Setting::Value> valueOf(const std::optional<T> &value, Make make)
+    {
+        return value ? std::optional(make(*value)) : std::nullopt;
+    }
+
     QTcpSocket m_socket;
     MorvendaFrameReader m_reader;
     QList<QByteArray> m_frames;
