@@ -1,25 +1,18 @@
 #include "MorvendaApp/components/FlowStack.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 
 
 namespace {
 
-// A widget with a fixed size hint, standing for a chip.
-class Chip : public QWidget
+// A widget of a fixed size, standing for a chip.
+QWidget *chip(int width, int height)
 {
-public:
-    Chip(int width, int height)
-        : m_hint(width, height)
-    {
-    }
-    QSize sizeHint() const override { return m_hint; }
-
-private:
-    QSize m_hint;
-};
+    auto *widget = new QWidget;
+    widget->setFixedSize(width, height);
+    return widget;
+}
 
 QString rowsText(const QList<QList<int>> &rows)
 {
@@ -77,7 +70,7 @@ void TestFlowStack::heightFollowsTheWidth()
     QWidget host;
     auto *flow = new FlowStack(&host);
     for (int i = 0; i < 3; ++i)
-        flow->addWidget(new Chip(48, 20));
+        flow->addWidget(chip(48, 20));
     QVERIFY(flow->hasHeightForWidth());
     QCOMPARE(flow->heightForWidth(1000), 20);
     QCOMPARE(flow->heightForWidth(100), 20 + 4 + 20);
@@ -115,8 +108,8 @@ void TestFlowStack::placesRowsWithAlignment()
     QFETCH(int, firstX);
     QWidget host;
     auto *flow = new FlowStack(&host, Qt::Alignment(alignment));
-    flow->addWidget(new Chip(30, 10));
-    flow->addWidget(new Chip(30, 20));
+    flow->addWidget(chip(30, 10));
+    flow->addWidget(chip(30, 20));
     flow->setGeometry(QRect(0, 0, 200, 20));
     QCOMPARE(flow->itemAt(0)->geometry(), QRect(firstX, 5, 30, 10));
     QCOMPARE(flow->itemAt(1)->geometry(), QRect(firstX + 34, 0, 30, 20));
@@ -130,8 +123,6 @@ void TestFlowStack::manyChipsAndAHugeChipDoNotHang()
         flow->addWidget(new QLabel(QStringLiteral("chip %1").arg(i)));
     flow->addWidget(new QLabel(QString(10 * 1024, u'w')));
 
-    QElapsedTimer timer;
-    timer.start();
     const int tall = flow->heightForWidth(300);
     const int wide = flow->heightForWidth(3000);
     flow->setGeometry(QRect(0, 0, 300, tall));
@@ -139,7 +130,6 @@ void TestFlowStack::manyChipsAndAHugeChipDoNotHang()
     // The huge chip sits alone on the last row, wider than the row.
     QVERIFY(flow->itemAt(10'000)->geometry().width() > 300);
     QCOMPARE(flow->itemAt(10'000)->geometry().x(), 0);
-    qInfo("10,000 chips measured and laid out twice in %lld ms", timer.elapsed());
 }
 
 QTEST_MAIN(TestFlowStack)
