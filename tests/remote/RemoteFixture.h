@@ -6,8 +6,6 @@
 
 #include <QTest>
 
-#include <memory>
-
 struct RemoteFixture : LoopbackSession
 {
     ScriptedPeer app;
@@ -16,24 +14,16 @@ struct RemoteFixture : LoopbackSession
     // Connects the scripted app as `name` and makes it the active connection.
     bool connectApp(const QString &name = QStringLiteral("Shop"))
     {
-        if (!app.connectTo(listener.serverPort()))
+        const MorvendaListener::ConnectionPtr connection = LoopbackSession::connectApp(app, name);
+        if (!connection)
             return false;
-        app.handshake(name);
-        if (!QTest::qWaitFor([&] { return !listener.connections().isEmpty(); }, 5000))
-            return false;
-        listener.select(listener.connections().constLast());
+        listener.select(connection);
         // The server's hello.
         return QTest::qWaitFor([&] { return app.frames().size() == 1; }, 5000);
     }
 
     // Connects a second app as `name`, leaving the first one active.
-    bool connectOther(const QString &name)
-    {
-        if (!other.connectTo(listener.serverPort()))
-            return false;
-        other.handshake(name);
-        return QTest::qWaitFor([&] { return listener.connections().size() == 2; }, 5000);
-    }
+    bool connectOther(const QString &name) { return LoopbackSession::connectApp(other, name) != nullptr; }
 
     // Frames the app received after the hello.
     QList<QByteArray> commands() { return app.frames().mid(1); }
