@@ -20,8 +20,6 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("hasRow");
         QTest::addColumn<qint64>("row");
-        QTest::addRow("1.6 rounds up to 2") << 1.6 << true << qint64(2);
-        QTest::addRow("0.4 rounds down to 0") << 0.4 << true << qint64(0);
         QTest::addRow("0.5 rounds away from zero to 1") << 0.5 << true << qint64(1);
         QTest::addRow("-0.5 rounds away from zero to -1") << -0.5 << true << qint64(-1);
         QTest::addRow("2^53 is still a row") << 9007199254740992.0 << true << qint64(9007199254740992LL);
@@ -46,8 +44,6 @@ private slots:
     {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("duration");
-        QTest::addRow("a positive value is the duration") << 0.8 << 0.8;
-        QTest::addRow("below the zero line clamps to 0") << -3.0 << 0.0;
         QTest::addRow("NaN gives 0") << qQNaN() << 0.0;
         QTest::addRow("infinity gives 0") << qInf() << 0.0;
     }
