@@ -53,11 +53,11 @@ QStringList settingsThenContent(const QString &language, const QString &text)
             QStringLiteral("CodeMirror.setContent(value) <- \"%1\"").arg(text)};
 }
 
-// A model and a coordinator on a scripted page; the model's load failures go to the test.
+// A model and a coordinator on a scripted page; the model's failure and edit callbacks are the test's.
 struct Harness
 {
-    explicit Harness(CodeMirrorViewModel::LoadFailed failed = {})
-        : model({}, std::move(failed))
+    explicit Harness(CodeMirrorViewModel::LoadFailed failed = {}, CodeMirrorViewModel::ContentChange edited = {})
+        : model({}, std::move(failed), std::move(edited))
     {
     }
     CodeMirrorViewModel model;
@@ -102,8 +102,12 @@ private slots:
     // in place.
     void callsWaitForReadyAndRepeatedSettersKeepOnlyTheLast()
     {
-        Harness h;
+        int edits = 0;
+        Harness h({}, [&] { ++edits; });
         auto &[model, page, coordinator] = h;
+        // An edit the page reports before its ready message still counts.
+        coordinator.pageDidPost(ScriptMessageName::ContentDidChange, {});
+        QCOMPARE(edits, 1);
         for (int i = 0; i < 12; ++i) {
             pushSettings(coordinator, i % 2 == 1, i == 11 ? QStringLiteral("css") : QStringLiteral("html"));
             model.setContent(QStringLiteral("text %1").arg(i));

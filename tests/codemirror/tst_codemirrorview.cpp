@@ -1,6 +1,6 @@
 // The code viewer with the real editor page in an offscreen web view, one check for each thing
 // the developer sees in it: settings and text given before the page is ready, exact texts that
-// never run, page errors, typing, languages and the dark theme on screen, a reader following a
+// never run, page errors, languages and the dark theme on screen, a reader following a
 // growing log, a page that can neither leave nor fetch, no magnification, and a missing page.
 // What the coordinator holds and in which order is left to its own test.
 #include "CodeMirror/CodeMirrorCoordinator.h"
@@ -102,13 +102,6 @@ private:
     CodeMirrorViewModel m_model;
     std::unique_ptr<CodeMirrorView> m_view;
 
-    // Shown, as a window shows it (the page renders and the screenshots have something to grab).
-    static void show(CodeMirrorView &view)
-    {
-        view.resize(400, 200);
-        view.show();
-    }
-
     bool waitReady(CodeMirrorView &view)
     {
         return waitUntil([&] { return view.coordinator().pageLoaded(); });
@@ -134,7 +127,8 @@ private slots:
         model.setReadOnly(true);
         model.setLanguage(Language::Xml);
         CodeMirrorView view(model);
-        show(view);
+        view.resize(400, 200);
+        view.show();
         model.setContent(QStringLiteral("<a>held</a>"));
         QVERIFY(waitReady(view));
         QTRY_COMPARE(loaded, 1);
@@ -203,24 +197,6 @@ private slots:
         QFETCH(QString, expected);
         const QString got = evaluate(m_model, expression, args);
         QVERIFY2(got.startsWith(expected), qPrintable(got));
-    }
-
-    void aTypedEditReportsAContentChange()
-    {
-        int edits = 0;
-        CodeMirrorViewModel model({}, {}, [&] { ++edits; });
-        CodeMirrorView view(model);
-        show(view);
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        model.setContent(QStringLiteral("ab"));
-        QVERIFY(waitReady(view));
-        QCOMPARE(evaluate(model, QStringLiteral("(document.querySelector('.cm-content').focus(), 'focused')")), QStringLiteral("text:focused"));
-        view.activateWindow();
-        view.webView()->setFocus();
-        QTRY_VERIFY(view.webView()->focusProxy());
-        QTest::keyClicks(view.webView()->focusProxy(), QStringLiteral("xy"));
-        QTRY_COMPARE_WITH_TIMEOUT(edits, 2, kPageTimeout);
-        QCOMPARE(content(model), QStringLiteral("text:xyab"));
     }
 
     // Every language the viewer offers is one the page knows (the theme is checked on screen).
