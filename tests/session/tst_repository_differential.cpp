@@ -319,22 +319,28 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                     realLatest.append(shown);
                 });
         QStringList trail;
+        const auto onBoth = [&](const auto &operation) {
+            operation(real);
+            operation(reference);
+        };
+        const auto addRequest = [&](const QString &peer, const QString &note) {
+            const Request request = random.request();
+            trail << note + QStringLiteral("request %1 %2").arg(request.messageID().data1).arg(request.path());
+            onBoth([&](auto &repository) { repository.addRequest(request, peer); });
+        };
+        const auto addResponse = [&](const QString &peer, const QString &note) {
+            const Response response = random.response();
+            trail << note + QStringLiteral("response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
+            onBoth([&](auto &repository) { repository.addResponse(response, peer); });
+        };
         QString filterText;
         bool containing = true;
         for (int step = 0; step < 40; ++step) {
             const int op = random.below(100);
             if (op < 35) {
-                const Request request = random.request();
-                const QString peer = random.peer();
-                trail << QStringLiteral("request %1 %2").arg(request.messageID().data1).arg(request.path());
-                real.addRequest(request, peer);
-                reference.addRequest(request, peer);
+                addRequest(random.peer(), QString());
             } else if (op < 75) {
-                const Response response = random.response();
-                const QString peer = random.peer();
-                trail << QStringLiteral("response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
-                real.addResponse(response, peer);
-                reference.addResponse(response, peer);
+                addResponse(random.peer(), QString());
             } else if (op < 79) {
                 // The filter bar: a keystroke replaces the text filter, an emptied field drops it.
                 filterText = random.typed(filterText);
@@ -342,48 +348,35 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                     containing = !containing;
                 trail << QStringLiteral("text %1 \"%2\"").arg(containing ? u"in" : u"out", filterText);
                 if (filterText.isEmpty()) {
-                    real.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
-                    reference.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath));
+                    onBoth([](auto &repository) { repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::RequestPath)); });
                 } else {
                     const auto predicate = std::make_shared<PathTextFilterPredicate>(
                         containing ? PathTextFilterPredicate::Mode::Containing : PathTextFilterPredicate::Mode::NotContaining,
                         filterText);
-                    real.registerPredicate(predicate);
-                    reference.registerPredicate(predicate);
+                    onBoth([&](auto &repository) { repository.registerPredicate(predicate); });
                 }
             } else if (op < 83) {
                 const FilterPredicatePtr predicate = predicateNumber(random.below(7));
                 trail << QStringLiteral("register kind %1").arg(int(predicate->registration().kind()));
-                real.registerPredicate(predicate);
-                reference.registerPredicate(predicate);
+                onBoth([&](auto &repository) { repository.registerPredicate(predicate); });
             } else if (op < 87) {
                 const PredicateRegister key = predicateNumber(random.below(7))->registration();
                 trail << QStringLiteral("remove kind %1").arg(int(key.kind()));
-                real.removePredicate(key);
-                reference.removePredicate(key);
+                onBoth([&](auto &repository) { repository.removePredicate(key); });
             } else if (op < 91) {
                 trail << QStringLiteral("apply");
-                real.applyFilter();
-                reference.applyFilter();
+                onBoth([](auto &repository) { repository.applyFilter(); });
             } else if (op < 94) {
                 trail << QStringLiteral("clear");
-                real.clear();
-                reference.clear();
+                onBoth([](auto &repository) { repository.clear(); });
             } else {
                 trail << QStringLiteral("file load");
                 MessageRepository::BatchScope batch(real);
                 for (int i = random.below(6); i > 0; --i) {
-                    if (random.below(2)) {
-                        const Request request = random.request();
-                        trail << QStringLiteral(" file request %1").arg(request.messageID().data1);
-                        real.addRequest(request, QStringLiteral("file:///s.json"));
-                        reference.addRequest(request, QStringLiteral("file:///s.json"));
-                    } else {
-                        const Response response = random.response();
-                        trail << QStringLiteral(" file response %1 batch %2").arg(response.messageID().data1).arg(response.batchID().data1);
-                        real.addResponse(response, QStringLiteral("file:///s.json"));
-                        reference.addResponse(response, QStringLiteral("file:///s.json"));
-                    }
+                    if (random.below(2))
+                        addRequest(QStringLiteral("file:///s.json"), QStringLiteral(" file "));
+                    else
+                        addResponse(QStringLiteral("file:///s.json"), QStringLiteral(" file "));
                 }
             }
             QString why;
