@@ -166,7 +166,7 @@ private slots:
         QVERIFY(!entry()->split());
     }
 
-    void theSplitStacksThenSitsSideBySide()
+    void theSplitTurnsAndTheFilterSegmentsChooseItsPanes()
     {
         select(m_plain);
         DetailsToolbar *toolbar = entry()->toolbar();
@@ -188,12 +188,8 @@ private slots:
         QCOMPARE(pane->selectedDetailType(), DetailType::Body);
         QTest::mouseClick(toolbar->splitToggle(), Qt::LeftButton);
         QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
-    }
 
-    void theFilterSegmentsChooseThePanesAndOutliveTheExchange()
-    {
-        select(m_plain);
-        DetailsToolbar *toolbar = entry()->toolbar();
+        // The filter segments choose the panes and outlive the exchange.
         QTest::mouseClick(toolbar->filterSegment(DetailsToolbar::Filter::Request), Qt::LeftButton);
         QVERIFY(entry()->requestPane() && !entry()->responsePane());
         QVERIFY(toolbar->filterSegment(DetailsToolbar::Filter::Request)->isChecked());

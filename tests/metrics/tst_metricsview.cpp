@@ -62,7 +62,7 @@ class TestMetricsView : public QObject
     Q_OBJECT
 
 private slots:
-    void pickerSwapsChartTintsAndTitle()
+    void theHeaderPicksGraphsAndExpandsThePane()
     {
         Pane pane;
         pane.view.show();
@@ -88,12 +88,8 @@ private slots:
         QCOMPARE(first->viewModel().graphData().size(), 1);
         QTest::mouseClick(duration, Qt::LeftButton);
         QVERIFY(!first);
-    }
 
-    void expandButtonFlipsTheBottomPane()
-    {
-        Pane pane;
-        pane.view.show();
+        // The expand button flips the bottom pane.
         QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.expand.vertical"));
         QTest::mouseClick(pane.view.expandButton(), Qt::LeftButton);
         QVERIFY(pane.windowManager.expandBottomView());

@@ -181,7 +181,7 @@ private slots:
                     .contains(QStringLiteral("2 responses have been received for this request")));
     }
 
-    void chipsWrapAtANarrowWidth()
+    void chipsWrapAndTheMethodMenuFilters()
     {
         MessageRepository repository;
         FilterViewModel filters(repository);
@@ -207,13 +207,8 @@ private slots:
         QVERIFY(!bar.chips().at(1)->isChosen());
         QTest::mouseClick(bar.chips().at(3), Qt::LeftButton);
         QCOMPARE(bar.quickFilter(), std::nullopt);
-    }
 
-    void methodMenuSetsAndClearsTheFilter()
-    {
-        MessageRepository repository;
-        FilterViewModel filters(repository);
-        FilterView bar(filters);
+        // The method menu sets and clears its filter.
         QToolButton *button = bar.menuButton();
         QMetaObject::invokeMethod(button->menu(), "aboutToShow");
         itemNamed(button->menu(), QStringLiteral("GET"))->trigger();
