@@ -45,10 +45,6 @@ private slots:
     void setupCountsTheLatestExchangeOnlyOnce()
     {
         MessageRepository repository;
-        RequestAmountChartViewModel model;
-        model.setup(repository);
-        QVERIFY(model.graphData().isEmpty());
-
         repository.addRequest(stamped(1, 100.25, Method::Post), QStringLiteral("App"));
         RequestAmountChartViewModel late;
         late.setup(repository);
