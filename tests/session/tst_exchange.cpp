@@ -33,13 +33,11 @@ void TestExchange::responseStatus_data()
     const auto cache = Response::Source::Cache;
     const std::optional<qint64> none;
     QTest::addRow("no responses but a batch count of 5 is no response") << QList<ResponseShape>{} << std::optional<qint64>(5) << Status::NoResponse;
-    QTest::addRow("200 and 500 is an error") << QList<ResponseShape>{{200, net}, {500, net}} << none << Status::Error;
     QTest::addRow("199 is an error") << QList<ResponseShape>{{199, net}} << none << Status::Error;
     QTest::addRow("300 is an error") << QList<ResponseShape>{{300, net}} << none << Status::Error;
     QTest::addRow("200 and 299 are a success") << QList<ResponseShape>{{200, net}, {299, net}} << none << Status::Network;
     QTest::addRow("a missing status code is an error") << QList<ResponseShape>{{200, net}, {std::nullopt, net}} << none << Status::Error;
     QTest::addRow("batch is tested before cache") << QList<ResponseShape>{{200, net}, {200, cache}} << std::optional<qint64>(2) << Status::Batch;
-    QTest::addRow("a batch of one with a cached response is cache") << QList<ResponseShape>{{200, cache}} << std::optional<qint64>(1) << Status::Cache;
     QTest::addRow("an error in a batch of three is an error") << QList<ResponseShape>{{404, net}} << std::optional<qint64>(3) << Status::Error;
     QTest::addRow("an absent source does not count as cache") << QList<ResponseShape>{{200, std::nullopt}} << none << Status::Network;
 }
