@@ -204,19 +204,28 @@ private slots:
         sendMarker(again);
     }
 
+    // A token that is already stored keeps its record through the sheet, and takes the name only
+    // when one was typed. (A new token is saved through the window's sheet in its test.)
     void sheetKeepsTheStoredRecordOfAKnownToken()
     {
-        const auto stored = m_store->upsert(ImpersonateUserData(QStringLiteral("known"), QStringLiteral("r"),
-            std::nullopt, std::nullopt, QStringLiteral("Reported"), QStringLiteral("e@x"), std::nullopt, true,
-            QStringLiteral("notes"), std::nullopt));
+        ImpersonateUserData full(QStringLiteral("known"), QStringLiteral("r"), std::nullopt, std::nullopt,
+            QStringLiteral("Reported"), QStringLiteral("e@x"), QStringLiteral("FRA"), true, QStringLiteral("notes"),
+            QList<UserTag>{UserTag::Subuser});
+        const auto stored = m_store->upsert(full);
         QVERIFY(stored);
-        ImpersonateUserCreationViewModel again(*m_model);
-        again.setUserToken(QStringLiteral("known"));
-        QVERIFY(again.save());
+        ImpersonateUserCreationViewModel sheet(*m_model);
+        sheet.setUserToken(QStringLiteral("known"));
+        QVERIFY(sheet.save());
         const ImpersonateUserData kept = **m_store->fetchByToken(QStringLiteral("known"));
         QCOMPARE(kept.id, stored->id);
-        QCOMPARE(fieldsOf(kept), fieldsOf(*stored));
+        QCOMPARE(fieldsOf(kept), fieldsOf(full));
         QCOMPARE(names(m_model->favoriteUsers()), QStringList{QStringLiteral("Reported")});
+
+        sheet.setName(QStringLiteral("Typed"));
+        QVERIFY(sheet.save());
+        full.name = QStringLiteral("Typed");
+        QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("known"))), fieldsOf(full));
+        QCOMPARE(m_store->fetchAll()->size(), 1);
     }
 
     void refusedWritesRaiseTheSaveAlertAndKeepEverything_data()

@@ -152,30 +152,6 @@ private slots:
         QCOMPARE(removed.size(), 1);
     }
 
-    void addUserKeepsAStoredRecordAndTakesOnlyATypedName()
-    {
-        auto store = openStore(m_path);
-        QVERIFY(store);
-        const auto added = store->addUser(QStringLiteral(" "), QString());
-        QVERIFY(added);
-        QCOMPARE(fieldsOf(*added), fieldsOf(record(QStringLiteral(" "), QString())));
-
-        ImpersonateUserData full(QStringLiteral("tok"), QStringLiteral("r"), std::nullopt, std::nullopt,
-            QStringLiteral("Reported"), QStringLiteral("e@x"), QStringLiteral("FRA"), true, QStringLiteral("keep"),
-            QList<UserTag>{UserTag::Subuser});
-        const auto stored = store->upsert(full);
-        QVERIFY(stored);
-
-        const auto unnamed = store->addUser(QStringLiteral("tok"), QString());
-        QVERIFY(unnamed);
-        QCOMPARE(unnamed->id, stored->id);
-        QCOMPARE(unnamed->name, QStringLiteral("Reported"));
-        const auto renamed = store->addUser(QStringLiteral("tok"), QStringLiteral("Typed"));
-        QVERIFY(renamed);
-        full.name = QStringLiteral("Typed");
-        QCOMPARE(fieldsOf(*renamed), fieldsOf(full));
-    }
-
     void failedTransactionRollsBackAndAnnouncesNothing()
     {
         auto store = openStore(m_path);
