@@ -95,225 +95,213 @@ class tst_Connection : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void framesArriveWholeAndInOrder();
-    void oversizeFrameIsSkippedAndTheConnectionGoesOn();
-    void everythingSentBeforeACloseIsDelivered();
-    void halfFrameIsReleasedWhenThePeerCloses();
-    void sendWritesOneFrameAndCompletesOnce();
-    void sendsFailOnceWhenTheConnectionEnds_data();
-    void sendsFailOnceWhenTheConnectionEnds();
-    void statesFollowTheSocket();
-    void keepAliveOptionsAreSet();
-    void peerThatNeverReadsIsBounded();
-};
+    void initTestCase()
+    {
+        // Connection and listener debug lines would drown the test output.
+        QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
+    }
 
-void tst_Connection::framesArriveWholeAndInOrder()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
-    pair.connection->start();
+    void framesArriveWholeAndInOrder()
+    {
+        Pair pair;
+        QVERIFY(pair.open());
+        QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+        pair.connection->start();
 
-    const QByteArray big(300'000, 'b');
-    const QByteArray stream = framed("first") + framed("") + framed(big) + framed("last");
-    // Split inside a header and inside a body.
-    pair.peer->write(stream.left(2));
-    pair.peer->flush();
-    QTest::qWait(20);
-    pair.peer->write(stream.mid(2, 100'000));
-    pair.peer->flush();
-    pair.peer->write(stream.mid(100'002));
-    QTRY_COMPARE(received.size(), 4);
-    QCOMPARE(bodies(received), (QList<QByteArray>{"first", "", big, "last"}));
-}
+        const QByteArray big(300'000, 'b');
+        const QByteArray stream = framed("first") + framed("") + framed(big) + framed("last");
+        // Split inside a header and inside a body.
+        pair.peer->write(stream.left(2));
+        pair.peer->flush();
+        QTest::qWait(20);
+        pair.peer->write(stream.mid(2, 100'000));
+        pair.peer->flush();
+        pair.peer->write(stream.mid(100'002));
+        QTRY_COMPARE(received.size(), 4);
+        QCOMPARE(bodies(received), (QList<QByteArray>{"first", "", big, "last"}));
+    }
 
-void tst_Connection::oversizeFrameIsSkippedAndTheConnectionGoesOn()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
-    QSignalSpy skipped(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped);
-    pair.connection->start();
+    void oversizeFrameIsSkippedAndTheConnectionGoesOn()
+    {
+        Pair pair;
+        QVERIFY(pair.open());
+        QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+        QSignalSpy skipped(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped);
+        pair.connection->start();
 
-    // A writer thread keeps the kernel buffers full, so the connection's own read buffer fills
-    // up again and again while the frame is skipped: reading must never stall.
-    const quint64 length = MorvendaFramer::maxFrameLength + 1;
-    const int fd = int(pair.peer->socketDescriptor());
-    std::thread writer([fd, length] {
-        sendAll(fd, *MorvendaFramer::header(length));
-        const QByteArray chunk(1 << 20, 'x');
-        for (quint64 sent = 0; sent < length; sent += quint64(chunk.size()))
-            sendAll(fd, chunk.left(qsizetype(std::min<quint64>(quint64(chunk.size()), length - sent))));
-        sendAll(fd, framed("after"));
-    });
-    QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 30000);
-    writer.join();
-    QCOMPARE(bodies(received), QList<QByteArray>{"after"});
-    QCOMPARE(skipped.size(), 1);
-    QCOMPARE(skipped.at(0).at(0).toULongLong(), length);
-    QVERIFY(pair.connection->isOpen());
-}
+        // A writer thread keeps the kernel buffers full, so the connection's own read buffer fills
+        // up again and again while the frame is skipped: reading must never stall.
+        const quint64 length = MorvendaFramer::maxFrameLength + 1;
+        const int fd = int(pair.peer->socketDescriptor());
+        std::thread writer([fd, length] {
+            sendAll(fd, *MorvendaFramer::header(length));
+            const QByteArray chunk(1 << 20, 'x');
+            for (quint64 sent = 0; sent < length; sent += quint64(chunk.size()))
+                sendAll(fd, chunk.left(qsizetype(std::min<quint64>(quint64(chunk.size()), length - sent))));
+            sendAll(fd, framed("after"));
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 1, 30000);
+        writer.join();
+        QCOMPARE(bodies(received), QList<QByteArray>{"after"});
+        QCOMPARE(skipped.size(), 1);
+        QCOMPARE(skipped.at(0).at(0).toULongLong(), length);
+        QVERIFY(pair.connection->isOpen());
+    }
 
-void tst_Connection::everythingSentBeforeACloseIsDelivered()
-{
-    for (int round = 0; round < 20; ++round) {
+    void everythingSentBeforeACloseIsDelivered()
+    {
+        for (int round = 0; round < 20; ++round) {
+            Pair pair;
+            QVERIFY(pair.open());
+            QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+            QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+            pair.connection->start();
+            const int frames = 200 + 50 * round;  // up to 2 MB: more than the connection's read buffer
+            QByteArray stream;
+            for (int i = 0; i < frames; ++i) {
+                stream += framed(QByteArray::number(i) + QByteArray(8500, 'f'));
+            }
+            // The app writes everything at once and closes at once, from its own thread.
+            const int fd = ::dup(int(pair.peer->socketDescriptor()));
+            pair.peer.reset();
+            std::thread writer([fd, &stream] {
+                sendAll(fd, stream);
+                ::close(fd);
+            });
+            QTRY_COMPARE(closed.size(), 1);
+            writer.join();
+            QCOMPARE(received.size(), frames);
+            QVERIFY(received.last().at(0).toByteArray().startsWith(QByteArray::number(frames - 1)));
+        }
+    }
+
+    void halfFrameIsReleasedWhenThePeerCloses()
+    {
+        // A closed connection stays in the list for the rest of the run, so it must not keep the
+        // part of a large body that arrived before its app went away, nor after a cancel.
+        for (const bool peerCloses : {true, false}) {
+            Pair pair;
+            QVERIFY(pair.open());
+            QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+            pair.connection->start();
+            pair.peer->write(*MorvendaFramer::header(8 << 20) + QByteArray(2 << 20, 'h'));
+            QTRY_VERIFY(pair.connection->bufferedInputBytes() > (1 << 20));
+            if (peerCloses)
+                pair.peer->close();
+            else
+                pair.connection->cancel();
+            QTRY_COMPARE(closed.size(), 1);
+            QVERIFY2(pair.connection->bufferedInputBytes() == 0, peerCloses ? "peer closed" : "cancelled");
+        }
+    }
+
+    void sendWritesOneFrameAndCompletesOnce()
+    {
+        Pair pair;
+        QVERIFY(pair.open());
+        pair.connection->start();
+        Outcomes outcomes;
+        pair.connection->send(QByteArray(300, 'm'), outcomes.recorder());
+        pair.connection->send(QByteArray(), outcomes.recorder());
+        pair.connection->send("no completion");
+        QCOMPARE(outcomes.total(), 0);  // never from inside send
+        const QByteArray expected = framed(QByteArray(300, 'm')) + framed("") + framed("no completion");
+        QByteArray got;
+        QTRY_VERIFY((got += pair.peer->readAll(), got.size() >= expected.size()));
+        QCOMPARE(got, expected);
+        QTRY_COMPARE(outcomes.successes, 2);
+        QTest::qWait(20);
+        QCOMPARE(outcomes.total(), 2);
+    }
+
+    void sendsFailOnceWhenTheConnectionEnds_data()
+    {
+        QTest::addColumn<QString>("end");
+        QTest::addRow("a send after the peer closed") << QStringLiteral("peer closed");
+        QTest::addRow("a waiting send when the connection is cancelled") << QStringLiteral("cancel");
+        QTest::addRow("a waiting send when the connection is destroyed") << QStringLiteral("destroy");
+    }
+
+    void sendsFailOnceWhenTheConnectionEnds()
+    {
+        QFETCH(QString, end);
         Pair pair;
         QVERIFY(pair.open());
         QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
         QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
         pair.connection->start();
-        const int frames = 200 + 50 * round;  // up to 2 MB: more than the connection's read buffer
-        QByteArray stream;
-        for (int i = 0; i < frames; ++i) {
-            stream += framed(QByteArray::number(i) + QByteArray(8500, 'f'));
+        if (end == QLatin1StringView("peer closed")) {
+            pair.peer->close();
+            QTRY_COMPARE(closed.size(), 1);
         }
-        // The app writes everything at once and closes at once, from its own thread.
-        const int fd = ::dup(int(pair.peer->socketDescriptor()));
-        pair.peer.reset();
-        std::thread writer([fd, &stream] {
-            sendAll(fd, stream);
-            ::close(fd);
-        });
-        QTRY_COMPARE(closed.size(), 1);
-        writer.join();
-        QCOMPARE(received.size(), frames);
-        QVERIFY(received.last().at(0).toByteArray().startsWith(QByteArray::number(frames - 1)));
+        Outcomes outcomes;
+        pair.connection->send(QByteArray(8 << 20, 'p'), outcomes.recorder());
+        if (end == QLatin1StringView("cancel")) {
+            pair.connection->cancel();
+            QCOMPARE(pair.connection->state(), MorvendaConnection::State::Cancelled);
+            QCOMPARE(closed.size(), 1);
+            pair.connection->cancel();
+            QCOMPARE(closed.size(), 1);
+            // Reading stops too.
+            pair.peer->write(framed("ignored"));
+            QTRY_VERIFY(pair.peer->state() != QAbstractSocket::ConnectedState);
+        } else if (end == QLatin1StringView("destroy")) {
+            pair.connection.reset();
+        }
+        QTRY_COMPARE(outcomes.failures.size(), 1);
+        QCOMPARE(outcomes.successes, 0);
+        QCOMPARE(received.size(), 0);
     }
-}
 
-void tst_Connection::halfFrameIsReleasedWhenThePeerCloses()
-{
-    // A closed connection stays in the list for the rest of the run, so it must not keep the
-    // part of a large body that arrived before its app went away, nor after a cancel.
-    for (const bool peerCloses : {true, false}) {
+    void statesFollowTheSocket()
+    {
         Pair pair;
         QVERIFY(pair.open());
-        QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
+        QCOMPARE(pair.connection->state(), MorvendaConnection::State::Setup);
+        QSignalSpy states(pair.connection.get(), &MorvendaConnection::stateChanged);
         pair.connection->start();
-        pair.peer->write(*MorvendaFramer::header(8 << 20) + QByteArray(2 << 20, 'h'));
-        QTRY_VERIFY(pair.connection->bufferedInputBytes() > (1 << 20));
-        if (peerCloses)
-            pair.peer->close();
-        else
-            pair.connection->cancel();
-        QTRY_COMPARE(closed.size(), 1);
-        QVERIFY2(pair.connection->bufferedInputBytes() == 0, peerCloses ? "peer closed" : "cancelled");
+        QCOMPARE(pair.connection->state(), MorvendaConnection::State::Ready);
+        QCOMPARE(pair.connection->stateDescription(), QStringLiteral("ready"));
+        pair.peer->abort();
+        QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
+        QVERIFY(pair.connection->stateDescription().startsWith(QLatin1StringView("failed(")));
+        QCOMPARE(states.size(), 3);
+        QCOMPARE(states.at(0).at(0).value<MorvendaConnection::State>(), MorvendaConnection::State::Preparing);
     }
-}
 
-void tst_Connection::sendWritesOneFrameAndCompletesOnce()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    pair.connection->start();
-    Outcomes outcomes;
-    pair.connection->send(QByteArray(300, 'm'), outcomes.recorder());
-    pair.connection->send(QByteArray(), outcomes.recorder());
-    pair.connection->send("no completion");
-    QCOMPARE(outcomes.total(), 0);  // never from inside send
-    const QByteArray expected = framed(QByteArray(300, 'm')) + framed("") + framed("no completion");
-    QByteArray got;
-    QTRY_VERIFY((got += pair.peer->readAll(), got.size() >= expected.size()));
-    QCOMPARE(got, expected);
-    QTRY_COMPARE(outcomes.successes, 2);
-    QTest::qWait(20);
-    QCOMPARE(outcomes.total(), 2);
-}
-
-void tst_Connection::sendsFailOnceWhenTheConnectionEnds_data()
-{
-    QTest::addColumn<QString>("end");
-    QTest::addRow("a send after the peer closed") << QStringLiteral("peer closed");
-    QTest::addRow("a waiting send when the connection is cancelled") << QStringLiteral("cancel");
-    QTest::addRow("a waiting send when the connection is destroyed") << QStringLiteral("destroy");
-}
-
-void tst_Connection::sendsFailOnceWhenTheConnectionEnds()
-{
-    QFETCH(QString, end);
-    Pair pair;
-    QVERIFY(pair.open());
-    QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
-    QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
-    pair.connection->start();
-    if (end == QLatin1StringView("peer closed")) {
-        pair.peer->close();
-        QTRY_COMPARE(closed.size(), 1);
+    void keepAliveOptionsAreSet()
+    {
+        Pair pair;
+        QVERIFY(pair.open());
+        const qintptr fd = pair.connection->socketDescriptor();
+        QVERIFY(fd >= 0);
+        QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
+        QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), MorvendaConnection::keepAliveIdleSeconds);
+        QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), MorvendaConnection::keepAliveIntervalSeconds);
+        QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT), MorvendaConnection::keepAliveProbeCount);
     }
-    Outcomes outcomes;
-    pair.connection->send(QByteArray(8 << 20, 'p'), outcomes.recorder());
-    if (end == QLatin1StringView("cancel")) {
+
+    void peerThatNeverReadsIsBounded()
+    {
+        Pair pair;
+        QVERIFY(pair.open());
+        pair.peer->setReadBufferSize(1);  // the test's app stops reading almost at once
+        pair.connection->start();
+        Outcomes outcomes;
+        const QByteArray message(1 << 20, 'n');
+        const int sends = int(MorvendaConnection::maxPendingOutput / message.size()) + 40;
+        for (int i = 0; i < sends; ++i) {
+            pair.connection->send(message, outcomes.recorder());
+            QCoreApplication::processEvents();
+            QVERIFY(pair.connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
+        }
+        QTRY_VERIFY(!outcomes.failures.isEmpty());
+        QVERIFY(outcomes.failures.first().contains(QLatin1StringView("not reading")));
+        // The rest are still pending or delivered; closing settles every one of them exactly once.
         pair.connection->cancel();
-        QCOMPARE(pair.connection->state(), MorvendaConnection::State::Cancelled);
-        QCOMPARE(closed.size(), 1);
-        pair.connection->cancel();
-        QCOMPARE(closed.size(), 1);
-        // Reading stops too.
-        pair.peer->write(framed("ignored"));
-        QTRY_VERIFY(pair.peer->state() != QAbstractSocket::ConnectedState);
-    } else if (end == QLatin1StringView("destroy")) {
-        pair.connection.reset();
+        QTRY_COMPARE(outcomes.total(), sends);
     }
-    QTRY_COMPARE(outcomes.failures.size(), 1);
-    QCOMPARE(outcomes.successes, 0);
-    QCOMPARE(received.size(), 0);
-}
-
-void tst_Connection::statesFollowTheSocket()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    QCOMPARE(pair.connection->state(), MorvendaConnection::State::Setup);
-    QSignalSpy states(pair.connection.get(), &MorvendaConnection::stateChanged);
-    pair.connection->start();
-    QCOMPARE(pair.connection->state(), MorvendaConnection::State::Ready);
-    QCOMPARE(pair.connection->stateDescription(), QStringLiteral("ready"));
-    pair.peer->abort();
-    QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
-    QVERIFY(pair.connection->stateDescription().startsWith(QLatin1StringView("failed(")));
-    QCOMPARE(states.size(), 3);
-    QCOMPARE(states.at(0).at(0).value<MorvendaConnection::State>(), MorvendaConnection::State::Preparing);
-}
-
-void tst_Connection::keepAliveOptionsAreSet()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    const qintptr fd = pair.connection->socketDescriptor();
-    QVERIFY(fd >= 0);
-    QCOMPARE(intOption(fd, SOL_SOCKET, SO_KEEPALIVE), 1);
-    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPIDLE), MorvendaConnection::keepAliveIdleSeconds);
-    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPINTVL), MorvendaConnection::keepAliveIntervalSeconds);
-    QCOMPARE(intOption(fd, IPPROTO_TCP, TCP_KEEPCNT), MorvendaConnection::keepAliveProbeCount);
-}
-
-void tst_Connection::peerThatNeverReadsIsBounded()
-{
-    Pair pair;
-    QVERIFY(pair.open());
-    pair.peer->setReadBufferSize(1);  // the test's app stops reading almost at once
-    pair.connection->start();
-    Outcomes outcomes;
-    const QByteArray message(1 << 20, 'n');
-    const int sends = int(MorvendaConnection::maxPendingOutput / message.size()) + 40;
-    for (int i = 0; i < sends; ++i) {
-        pair.connection->send(message, outcomes.recorder());
-        QCoreApplication::processEvents();
-        QVERIFY(pair.connection->pendingOutputBytes() <= MorvendaConnection::maxPendingOutput);
-    }
-    QTRY_VERIFY(!outcomes.failures.isEmpty());
-    QVERIFY(outcomes.failures.first().contains(QLatin1StringView("not reading")));
-    // The rest are still pending or delivered; closing settles every one of them exactly once.
-    pair.connection->cancel();
-    QTRY_COMPARE(outcomes.total(), sends);
-}
-
-void tst_Connection::initTestCase()
-{
-    // Connection and listener debug lines would drown the test output.
-    QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
-}
+};
 
 QTEST_GUILESS_MAIN(tst_Connection)
 #include "tst_connection.moc"

@@ -12,12 +12,93 @@ class TestConsoleViewModel : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void linesLoggedBeforeSetupAreShownAtOnceAndNeverTwice();
-    void linesAreJoinedWithSingleLineFeeds();
-    void aBurstEndsWithExactlyItsLinesInAFewPushes();
-    void aFullLogIsRefreshedLessOftenAndShownFromItsDroppedLinesNoticeToItsNewestLine();
+    void init()
+    {
+        m_logger = std::make_unique<Logger>();
+        m_codeMirror = std::make_unique<CodeMirrorViewModel>();
+        m_host = std::make_unique<QObject>();
+        m_texts.clear();
+        m_codeMirror->installExecuteJS(m_host.get(),
+            [this](const JavascriptFunction &function, const CodeMirrorViewModel::ResultCallback &) {
+                if (function.functionString == PageFunction::SetContent) {
+                    m_texts.append(function.args.value(QStringLiteral("value")).toString());
+                }
+            });
+        m_console = std::make_unique<ConsoleViewModel>();
+    }
+
+    void cleanup()
+    {
+        m_console.reset();
+        m_host.reset();
+        m_codeMirror.reset();
+        m_logger.reset();
+    }
+
+    void linesLoggedBeforeSetupAreShownAtOnceAndNeverTwice()
+    {
+        m_logger->append(QStringLiteral("first"));
+        m_logger->error(QStringLiteral("broken"));
+        m_console->setup(*m_logger, *m_codeMirror);
+        QCOMPARE(m_texts.size(), 1);
+        QCOMPARE(shownText(), QStringLiteral("first\n<ERROR: broken>"));
+
+        m_console->setup(*m_logger, *m_codeMirror);
+        m_logger->append(QStringLiteral("last"));
+        QTRY_VERIFY(!m_console->hasPendingPush());
+        QCOMPARE(shownText(), QStringLiteral("first\n<ERROR: broken>\nlast"));
+    }
+
+    // One line feed between lines, none at the end; a line feed inside a line would split it.
+    void linesAreJoinedWithSingleLineFeeds()
+    {
+        m_console->setup(*m_logger, *m_codeMirror);
+        QCOMPARE(shownText(), QString());
+        for (const char *line : {"a", "x\ny", "c"})
+            m_logger->append(QString::fromLatin1(line));
+        QTRY_VERIFY(!m_console->hasPendingPush());
+        QCOMPARE(shownText(), QStringLiteral("a\nx y\nc"));
+    }
+
+    void aBurstEndsWithExactlyItsLinesInAFewPushes()
+    {
+        m_console->setup(*m_logger, *m_codeMirror);
+        QStringList expected;
+        for (int i = 0; i < 20000; ++i) {
+            expected.append(QStringLiteral("line %1").arg(i));
+            m_logger->append(expected.last());
+        }
+        QTRY_VERIFY(!m_console->hasPendingPush());
+        QCOMPARE(shownText(), expected.join(QLatin1Char('\n')));
+        // One text at setup, one for the burst's first line, one with the rest after the interval.
+        QVERIFY2(m_texts.size() <= 4, qPrintable(QString::number(m_texts.size())));
+    }
+
+    void aFullLogIsRefreshedLessOftenAndShownFromItsDroppedLinesNoticeToItsNewestLine()
+    {
+        QCOMPARE(ConsoleViewModel::pushIntervalFor(0), ConsoleViewModel::minPushIntervalMs);
+        QCOMPARE(ConsoleViewModel::pushIntervalFor(999'999), ConsoleViewModel::minPushIntervalMs);
+        QCOMPARE(ConsoleViewModel::pushIntervalFor(40'000'000), 4100);
+        QCOMPARE(ConsoleViewModel::pushIntervalFor(qsizetype(1) << 40), 60'000);
+
+        m_console->setup(*m_logger, *m_codeMirror);
+        QVERIFY(m_codeMirror->followsEnd()); // opens at the newest line, and stays there while trimmed
+        // Lines as long as the log keeps them, more than it keeps.
+        const QString line(Logger::maxLineLength, u'x');
+        for (int i = 0; i < 400; ++i)
+            m_logger->append(line);
+        QVERIFY(m_console->currentPushIntervalMs() == ConsoleViewModel::minPushIntervalMs);
+        QTRY_VERIFY(!m_console->hasPendingPush());
+        // The last push carried the whole log of millions of characters, so the next one waits longer.
+        QCOMPARE(m_console->currentPushIntervalMs(), ConsoleViewModel::pushIntervalFor(shownText().size()));
+        QVERIFY(shownText().size() > 3'000'000);
+        m_logger->append(QStringLiteral("newest"));
+        QVERIFY(m_console->hasPendingPush());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
+        QVERIFY(shownText().startsWith(QStringLiteral("… %1 earlier lines were dropped").arg(m_logger->droppedLines())));
+        QVERIFY(shownText().endsWith(QStringLiteral("\nnewest")));
+        QCOMPARE(shownText(), m_logger->log().join(QLatin1Char('\n')));
+    }
 
 private:
     // The last text handed to the page, and how many texts were handed.
@@ -29,94 +110,6 @@ private:
     std::unique_ptr<ConsoleViewModel> m_console;
     QStringList m_texts;
 };
-
-void TestConsoleViewModel::init()
-{
-    m_logger = std::make_unique<Logger>();
-    m_codeMirror = std::make_unique<CodeMirrorViewModel>();
-    m_host = std::make_unique<QObject>();
-    m_texts.clear();
-    m_codeMirror->installExecuteJS(m_host.get(),
-        [this](const JavascriptFunction &function, const CodeMirrorViewModel::ResultCallback &) {
-            if (function.functionString == PageFunction::SetContent) {
-                m_texts.append(function.args.value(QStringLiteral("value")).toString());
-            }
-        });
-    m_console = std::make_unique<ConsoleViewModel>();
-}
-
-void TestConsoleViewModel::cleanup()
-{
-    m_console.reset();
-    m_host.reset();
-    m_codeMirror.reset();
-    m_logger.reset();
-}
-
-void TestConsoleViewModel::linesLoggedBeforeSetupAreShownAtOnceAndNeverTwice()
-{
-    m_logger->append(QStringLiteral("first"));
-    m_logger->error(QStringLiteral("broken"));
-    m_console->setup(*m_logger, *m_codeMirror);
-    QCOMPARE(m_texts.size(), 1);
-    QCOMPARE(shownText(), QStringLiteral("first\n<ERROR: broken>"));
-
-    m_console->setup(*m_logger, *m_codeMirror);
-    m_logger->append(QStringLiteral("last"));
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    QCOMPARE(shownText(), QStringLiteral("first\n<ERROR: broken>\nlast"));
-}
-
-// One line feed between lines, none at the end; a line feed inside a line would split it.
-void TestConsoleViewModel::linesAreJoinedWithSingleLineFeeds()
-{
-    m_console->setup(*m_logger, *m_codeMirror);
-    QCOMPARE(shownText(), QString());
-    for (const char *line : {"a", "x\ny", "c"})
-        m_logger->append(QString::fromLatin1(line));
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    QCOMPARE(shownText(), QStringLiteral("a\nx y\nc"));
-}
-
-void TestConsoleViewModel::aBurstEndsWithExactlyItsLinesInAFewPushes()
-{
-    m_console->setup(*m_logger, *m_codeMirror);
-    QStringList expected;
-    for (int i = 0; i < 20000; ++i) {
-        expected.append(QStringLiteral("line %1").arg(i));
-        m_logger->append(expected.last());
-    }
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    QCOMPARE(shownText(), expected.join(QLatin1Char('\n')));
-    // One text at setup, one for the burst's first line, one with the rest after the interval.
-    QVERIFY2(m_texts.size() <= 4, qPrintable(QString::number(m_texts.size())));
-}
-
-void TestConsoleViewModel::aFullLogIsRefreshedLessOftenAndShownFromItsDroppedLinesNoticeToItsNewestLine()
-{
-    QCOMPARE(ConsoleViewModel::pushIntervalFor(0), ConsoleViewModel::minPushIntervalMs);
-    QCOMPARE(ConsoleViewModel::pushIntervalFor(999'999), ConsoleViewModel::minPushIntervalMs);
-    QCOMPARE(ConsoleViewModel::pushIntervalFor(40'000'000), 4100);
-    QCOMPARE(ConsoleViewModel::pushIntervalFor(qsizetype(1) << 40), 60'000);
-
-    m_console->setup(*m_logger, *m_codeMirror);
-    QVERIFY(m_codeMirror->followsEnd()); // opens at the newest line, and stays there while trimmed
-    // Lines as long as the log keeps them, more than it keeps.
-    const QString line(Logger::maxLineLength, u'x');
-    for (int i = 0; i < 400; ++i)
-        m_logger->append(line);
-    QVERIFY(m_console->currentPushIntervalMs() == ConsoleViewModel::minPushIntervalMs);
-    QTRY_VERIFY(!m_console->hasPendingPush());
-    // The last push carried the whole log of millions of characters, so the next one waits longer.
-    QCOMPARE(m_console->currentPushIntervalMs(), ConsoleViewModel::pushIntervalFor(shownText().size()));
-    QVERIFY(shownText().size() > 3'000'000);
-    m_logger->append(QStringLiteral("newest"));
-    QVERIFY(m_console->hasPendingPush());
-    QTRY_VERIFY_WITH_TIMEOUT(!m_console->hasPendingPush(), 5000);
-    QVERIFY(shownText().startsWith(QStringLiteral("… %1 earlier lines were dropped").arg(m_logger->droppedLines())));
-    QVERIFY(shownText().endsWith(QStringLiteral("\nnewest")));
-    QCOMPARE(shownText(), m_logger->log().join(QLatin1Char('\n')));
-}
 
 QTEST_GUILESS_MAIN(TestConsoleViewModel)
 #include "tst_consoleviewmodel.moc"

@@ -15,23 +15,6 @@
 
 Q_DECLARE_METATYPE(PreferredColorScheme)
 
-class TestPreferences : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void storedValueReads_data();
-    void storedValueReads();
-    void pickingDarkStoresItAndRepalettesEveryWindowAndFollower();
-    void systemFollowsTheSystemAgain();
-
-private:
-    QSettings &settings() { return *m_settings; }
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<QSettings> m_settings;
-};
-
 namespace {
 
 QColor windowColour(const QWidget &widget)
@@ -43,104 +26,115 @@ const QString kKey = QString::fromLatin1(ColorSchemePreference::kSettingsKey);
 
 } // namespace
 
-void TestPreferences::init()
+class TestPreferences : public QObject
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
-}
+    Q_OBJECT
 
-void TestPreferences::storedValueReads_data()
-{
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<PreferredColorScheme>("expected");
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    }
 
-    QTest::addRow("nothing stored reads as system") << QVariant() << PreferredColorScheme::System;
-    QTest::addRow("dark reads as dark") << QVariant(QStringLiteral("dark")) << PreferredColorScheme::Dark;
-    QTest::addRow("light reads as light") << QVariant(QStringLiteral("light")) << PreferredColorScheme::Light;
-    QTest::addRow("system reads as system") << QVariant(QStringLiteral("system")) << PreferredColorScheme::System;
-    QTest::addRow("the label Dark with its capital reads as system")
-        << QVariant(QStringLiteral("Dark")) << PreferredColorScheme::System;
-    QTest::addRow("garbage reads as system") << QVariant(QStringLiteral("dark\u0000mode")) << PreferredColorScheme::System;
-    QTest::addRow("a number reads as system") << QVariant(2) << PreferredColorScheme::System;
-    QTest::addRow("a list reads as system")
-        << QVariant(QStringList{QStringLiteral("dark")}) << PreferredColorScheme::System;
-}
+    void storedValueReads_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<PreferredColorScheme>("expected");
 
-void TestPreferences::storedValueReads()
-{
-    QFETCH(QVariant, stored);
-    QFETCH(PreferredColorScheme, expected);
+        QTest::addRow("nothing stored reads as system") << QVariant() << PreferredColorScheme::System;
+        QTest::addRow("dark reads as dark") << QVariant(QStringLiteral("dark")) << PreferredColorScheme::Dark;
+        QTest::addRow("light reads as light") << QVariant(QStringLiteral("light")) << PreferredColorScheme::Light;
+        QTest::addRow("system reads as system") << QVariant(QStringLiteral("system")) << PreferredColorScheme::System;
+        QTest::addRow("the label Dark with its capital reads as system")
+            << QVariant(QStringLiteral("Dark")) << PreferredColorScheme::System;
+        QTest::addRow("garbage reads as system") << QVariant(QStringLiteral("dark\u0000mode")) << PreferredColorScheme::System;
+        QTest::addRow("a number reads as system") << QVariant(2) << PreferredColorScheme::System;
+        QTest::addRow("a list reads as system")
+            << QVariant(QStringList{QStringLiteral("dark")}) << PreferredColorScheme::System;
+    }
 
-    QCOMPARE(ColorSchemePreference::fromStored(stored), expected);
-    // The same through a settings file, written and read back.
-    if (stored.isValid())
-        settings().setValue(kKey, stored);
-    settings().sync();
-    QSettings reread(settings().fileName(), QSettings::IniFormat);
-    Preferences preferences(reread);
-    QCOMPARE(preferences.preferredColorScheme(), expected);
-}
+    void storedValueReads()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(PreferredColorScheme, expected);
 
-void TestPreferences::pickingDarkStoresItAndRepalettesEveryWindowAndFollower()
-{
-    Preferences preferences(settings());
-    FakeSystemColorScheme system(ColorScheme::Light);
-    AppearanceService appearance(preferences, system);
-    QList<ColorScheme> followed;
-    QObject viewer;
-    appearance.follow(&viewer, [&](ColorScheme scheme) { followed.append(scheme); });
+        QCOMPARE(ColorSchemePreference::fromStored(stored), expected);
+        // The same through a settings file, written and read back.
+        if (stored.isValid())
+            settings().setValue(kKey, stored);
+        settings().sync();
+        QSettings reread(settings().fileName(), QSettings::IniFormat);
+        Preferences preferences(reread);
+        QCOMPARE(preferences.preferredColorScheme(), expected);
+    }
 
-    QWidget first;
-    QWidget second;
-    first.show();
-    second.show();
-    PreferencesView view(preferences);
-    view.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    QCOMPARE(windowColour(first), ShellPalette::light().color(QPalette::Window));
+    void pickingDarkStoresItAndRepalettesEveryWindowAndFollower()
+    {
+        Preferences preferences(settings());
+        FakeSystemColorScheme system(ColorScheme::Light);
+        AppearanceService appearance(preferences, system);
+        QList<ColorScheme> followed;
+        QObject viewer;
+        appearance.follow(&viewer, [&](ColorScheme scheme) { followed.append(scheme); });
 
-    // Nothing is written until the user picks: System → (separator skipped) Light → Dark, as the
-    // keyboard does it.
-    QComboBox *picker = view.generalSettings()->picker();
-    QCOMPARE(picker->currentText(), QStringLiteral("System"));
-    QVERIFY(!settings().contains(kKey));
-    picker->setFocus();
-    QTest::keyClick(picker, Qt::Key_Down);
-    QTest::keyClick(picker, Qt::Key_Down);
+        QWidget first;
+        QWidget second;
+        first.show();
+        second.show();
+        PreferencesView view(preferences);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCOMPARE(windowColour(first), ShellPalette::light().color(QPalette::Window));
 
-    QCOMPARE(picker->currentText(), QStringLiteral("Dark"));
-    QCOMPARE(settings().value(kKey).toString(), QStringLiteral("dark"));
-    QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
-    // Open windows take the application palette on the next turn of the event loop.
-    for (const QWidget *window : {&first, &second, static_cast<QWidget *>(&view)})
-        QTRY_COMPARE(windowColour(*window), ShellPalette::dark().color(QPalette::Window));
-    QCOMPARE(followed, (QList<ColorScheme>{ColorScheme::Light, ColorScheme::Light, ColorScheme::Dark}));
+        // Nothing is written until the user picks: System → (separator skipped) Light → Dark, as the
+        // keyboard does it.
+        QComboBox *picker = view.generalSettings()->picker();
+        QCOMPARE(picker->currentText(), QStringLiteral("System"));
+        QVERIFY(!settings().contains(kKey));
+        picker->setFocus();
+        QTest::keyClick(picker, Qt::Key_Down);
+        QTest::keyClick(picker, Qt::Key_Down);
 
-    // A window opened later gets the dark palette too.
-    QWidget later;
-    QCOMPARE(windowColour(later), ShellPalette::dark().color(QPalette::Window));
-    saveArtifact(&view, QStringLiteral("preferences-window-dark.png"));
-}
+        QCOMPARE(picker->currentText(), QStringLiteral("Dark"));
+        QCOMPARE(settings().value(kKey).toString(), QStringLiteral("dark"));
+        QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
+        // Open windows take the application palette on the next turn of the event loop.
+        for (const QWidget *window : {&first, &second, static_cast<QWidget *>(&view)})
+            QTRY_COMPARE(windowColour(*window), ShellPalette::dark().color(QPalette::Window));
+        QCOMPARE(followed, (QList<ColorScheme>{ColorScheme::Light, ColorScheme::Light, ColorScheme::Dark}));
 
-void TestPreferences::systemFollowsTheSystemAgain()
-{
-    Preferences preferences(settings());
-    FakeSystemColorScheme system(ColorScheme::Dark);
-    AppearanceService appearance(preferences, system);
-    QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
+        // A window opened later gets the dark palette too.
+        QWidget later;
+        QCOMPARE(windowColour(later), ShellPalette::dark().color(QPalette::Window));
+        saveArtifact(&view, QStringLiteral("preferences-window-dark.png"));
+    }
 
-    preferences.setPreferredColorScheme(PreferredColorScheme::Light);
-    system.set(ColorScheme::Dark);
-    QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
+    void systemFollowsTheSystemAgain()
+    {
+        Preferences preferences(settings());
+        FakeSystemColorScheme system(ColorScheme::Dark);
+        AppearanceService appearance(preferences, system);
+        QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
 
-    preferences.setPreferredColorScheme(PreferredColorScheme::System);
-    QCOMPARE(settings().value(kKey).toString(), QStringLiteral("system"));
-    QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
-    QCOMPARE(QApplication::palette().color(QPalette::Base), ShellPalette::dark().color(QPalette::Base));
+        preferences.setPreferredColorScheme(PreferredColorScheme::Light);
+        system.set(ColorScheme::Dark);
+        QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
 
-    system.set(ColorScheme::Light);
-    QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
-}
+        preferences.setPreferredColorScheme(PreferredColorScheme::System);
+        QCOMPARE(settings().value(kKey).toString(), QStringLiteral("system"));
+        QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
+        QCOMPARE(QApplication::palette().color(QPalette::Base), ShellPalette::dark().color(QPalette::Base));
+
+        system.set(ColorScheme::Light);
+        QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
+    }
+
+private:
+    QSettings &settings() { return *m_settings; }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QSettings> m_settings;
+};
 
 QTEST_MAIN(TestPreferences)
 #include "tst_preferences.moc"
