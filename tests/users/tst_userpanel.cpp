@@ -1,6 +1,5 @@
-// The user panel: the flag table, the admin addresses, the view model following the active
-// connection's user, and the panel itself driven once (empty state, rows, copy, admin button),
-// with a screenshot.
+// The user panel: the flag table, the admin addresses, the rows a user gets, and the panel itself
+// driven once (the active app's user, rows, copy, admin button), with a screenshot.
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
 
@@ -18,7 +17,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -82,7 +80,6 @@ private slots:
     void adminAddressesKeepTheTokenInOneSegment();
     void storedUsersPreferTheRetailerPage();
     void rowsShowWhatIsPresent();
-    void viewModelFollowsTheActiveConnectionAndItsUser();
     void panelShowsTheUserFoldsRowsCopiesAndOpensAdmin();
 
 private:
@@ -146,31 +143,8 @@ void TestUserPanel::rowsShowWhatIsPresent()
     QCOMPARE(full.at(3).value, QStringLiteral("orders\nreturns\npayouts"));
 }
 
-void TestUserPanel::viewModelFollowsTheActiveConnectionAndItsUser()
-{
-    UserViewModel model(m_users, m_listener);
-    QSignalSpy changed(&model, &UserViewModel::userChanged);
-    QVERIFY(!model.user());
-
-    const auto shop = connectionNamed(QStringLiteral("Shop app"));
-    const auto brand = connectionNamed(QStringLiteral("Brand app"));
-    m_users.storeUser(QStringLiteral("Shop app"), user(QStringLiteral("ann")));
-    QVERIFY(!model.user()); // a user of an app that is not active
-
-    m_listener.setActiveConnection(shop);
-    QCOMPARE(model.user()->name(), QStringLiteral("ann"));
-    m_users.storeUser(QStringLiteral("Shop app"), user(QStringLiteral("ann2")));
-    QCOMPARE(model.user()->name(), QStringLiteral("ann2"));
-
-    m_listener.setActiveConnection(brand);
-    QVERIFY(!model.user());
-    m_listener.setActiveConnection(nullptr);
-    QVERIFY(!model.user());
-    QCOMPARE(changed.size(), 5);
-}
-
-// The panel as a developer uses it: empty without a user, rows that fold one by one and copy their
-// value, and the admin button live only with a retailer token.
+// The panel as a developer uses it: the user of the active app only, following its reports, rows
+// that fold one by one and copy their value, and the admin button live only with a retailer token.
 void TestUserPanel::panelShowsTheUserFoldsRowsCopiesAndOpensAdmin()
 {
     useScheme(false);
@@ -183,6 +157,7 @@ void TestUserPanel::panelShowsTheUserFoldsRowsCopiesAndOpensAdmin()
     const auto app = connectionNamed(QStringLiteral("panel app"));
     m_users.storeUser(QStringLiteral("panel app"),
         user(QStringLiteral("dan"), std::nullopt, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, retailer(std::nullopt)));
+    QVERIFY(!view.showsUser()); // a user of an app that is not the active one
     m_listener.setActiveConnection(app);
     QVERIFY(view.showsUser());
     const QList<Disclosure *> rows = view.rows();
@@ -214,6 +189,10 @@ void TestUserPanel::panelShowsTheUserFoldsRowsCopiesAndOpensAdmin()
     view.adminButton()->click();
     QCOMPARE(opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/retailer/shop%2F7"))}));
 
+    m_listener.setActiveConnection(connectionNamed(QStringLiteral("app without a user")));
+    QVERIFY(!view.showsUser());
+    m_listener.setActiveConnection(app);
+    QVERIFY(view.showsUser());
     m_listener.setActiveConnection(nullptr);
     QVERIFY(!view.showsUser());
 }
