@@ -11,7 +11,6 @@
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
-#include "MorvendaApp/shell/ShellPalette.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
