@@ -20,7 +20,6 @@
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
 #include "MorvendaApp/remote/ui/SettingDelegate.h"
 #include "MorvendaApp/remote/ui/SettingsListView.h"
-#include "MorvendaApp/shell/ShellPalette.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -29,15 +28,12 @@
 #include <QListView>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStyleFactory>
 #include <QTest>
 #include <QToolButton>
 
 #include <memory>
 
 using State = Setting::BoolState;
-
-using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -72,20 +68,14 @@ QList<Milestone> five()
             -3, start)};
 }
 
-void usePalette(ColorScheme scheme)
+void screenshots(QWidget &panel, const QString &name)
 {
-    QApplication::setPalette(ShellPalette::forScheme(scheme));
-}
-
-template<typename Panel>
-void screenshots(Panel &panel, const QString &name)
-{
-    for (ColorScheme scheme : {ColorScheme::Light, ColorScheme::Dark}) {
-        usePalette(scheme);
+    for (bool dark : {false, true}) {
+        useScheme(dark);
         QCoreApplication::processEvents();
-        saveArtifact(&panel, name + (scheme == ColorScheme::Light ? QStringLiteral("-light.png") : QStringLiteral("-dark.png")));
+        saveArtifact(&panel, name + (dark ? QStringLiteral("-dark.png") : QStringLiteral("-light.png")));
     }
-    usePalette(ColorScheme::Light);
+    useScheme(false);
 }
 
 // Clicks inside the part of a settings row that `pick` chooses.
@@ -109,7 +99,7 @@ class tst_RemotePanels : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion"))); }
+    void initTestCase() { useScheme(false); }
     // Separators, "key=value" texts and the like are their own keys: none may be reported missing;
     // and the settings rows' field editor is closed once, by the view that opened it.
     void init()
@@ -118,11 +108,8 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral("does not belong to this view")));
     }
     void settingsChipsSearchCountAndSend();
-    void deeplinkRowsTypeSwitchAndCopy();
-    void deeplinkSendGoesToTheActiveApp();
-    void panelsShownAgainFollowOnce();
+    void deeplinkRowsTypeSwitchCopyAndSend();
     void sideAreaAndWindowAreIndependent();
-    void collapsingFromTheSideAreaIsSafe();
     void aGoneAppIsShownAndOffersNoSend();
     void thePopOutButtonCoversNoRow();
 };
@@ -162,10 +149,6 @@ void tst_RemotePanels::settingsChipsSearchCountAndSend()
     QVERIFY(panel.list()->isVisible());
 
     // Rows send what is tapped.
-    panel.searchField()->setText(QStringLiteral("cart.max_items"));
-    panel.searchField()->clear();
-    QCoreApplication::processEvents();
-
     clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[2]; }); // "off"
     QTRY_COMPARE(tool.commands().size(), 1);
     QCOMPARE(tool.commands().at(0),
@@ -176,9 +159,6 @@ void tst_RemotePanels::settingsChipsSearchCountAndSend()
     auto *editor = panel.list()->viewport()->findChild<QLineEdit *>(QStringLiteral("settingValueField"));
     QVERIFY(editor);
     editor->selectAll();
-    QTest::keyClicks(editor, QStringLiteral("1,5"));
-    QVERIFY(panel.viewModel().row(panel.viewModel().items().at(4)).showsInvalidNumber);
-    editor->selectAll();
     QTest::keyClicks(editor, QStringLiteral("1e3"));
     QTRY_VERIFY(panel.viewModel().row(panel.viewModel().items().at(4)).sendEnabled());
     QCoreApplication::processEvents();
@@ -186,18 +166,9 @@ void tst_RemotePanels::settingsChipsSearchCountAndSend()
     QTRY_COMPARE(tool.commands().size(), 2);
     QCOMPARE(tool.commands().at(1),
         QByteArrayLiteral(R"({"settingOverride":{"key":"cart.max_items","value":{"number":1000}}})"));
-    saveArtifact(&panel, QStringLiteral("settings-typed.png"));
-
-    // Without an app the rows are disabled: a tap sends nothing, and a later one does.
-    tool.listener.setActiveConnection(nullptr);
-    clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[1]; });
-    tool.listener.select(tool.listener.connections().first());
-    clickRowPart(panel, 0, [](const SettingDelegate::Geometry &g) { return g.chips[0]; });
-    QTRY_COMPARE(tool.commands().size(), 3);
-    QVERIFY(tool.commands().at(2).contains(R"("server")"));
 }
 
-void tst_RemotePanels::deeplinkRowsTypeSwitchAndCopy()
+void tst_RemotePanels::deeplinkRowsTypeSwitchCopyAndSend()
 {
     RemoteFixture tool;
     DeeplinkListView panel(tool.listener);
@@ -215,6 +186,13 @@ void tst_RemotePanels::deeplinkRowsTypeSwitchAndCopy()
 
     details->copyButton()->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://staging.example.com/user/account/orders/abc"));
+    // With an app, the send button sends the same link.
+    QVERIFY(tool.connectApp());
+    QVERIFY(details->sendButton()->isEnabled());
+    QTest::mouseClick(details->sendButton(), Qt::LeftButton);
+    QTRY_COMPARE(tool.commands().size(), 1);
+    QCOMPARE(tool.commands().first(),
+        QByteArrayLiteral("{\"runDeeplink\":\"https://staging.example.com/user/account/orders/abc\"}"));
     QTest::mouseClick(panel.environmentButton(DeeplinkEnvironment::Production), Qt::LeftButton);
     details->copyButton()->copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://www.example.com/user/account/orders/abc"));
@@ -231,123 +209,75 @@ void tst_RemotePanels::deeplinkRowsTypeSwitchAndCopy()
     QCOMPARE(tool.listener.alertViewState()->message->size(), 360);
 }
 
-void tst_RemotePanels::deeplinkSendGoesToTheActiveApp()
+// A panel shown in the side area and in its own window is two panels. The side pane's own button
+// collapses the window into the side area: the pane, and the button with it, leave synchronously
+// on the way, and the main window stays.
+void tst_RemotePanels::sideAreaAndWindowAreIndependent()
 {
-    RemoteFixture tool;
-    DeeplinkListView panel(tool.listener);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    DeeplinkItemView *details = panel.row(Deeplinks::Case::OrderDetails);
-    QVERIFY(!details->sendButton()->isEnabled());
-    QVERIFY(tool.connectApp());
-    QVERIFY(details->sendButton()->isEnabled());
-    QTest::keyClicks(details->inputFields().first(), QStringLiteral("abc"));
-    QTest::mouseClick(details->sendButton(), Qt::LeftButton);
-    QTRY_COMPARE(tool.commands().size(), 1);
-    QCOMPARE(tool.commands().first(),
-        QByteArrayLiteral("{\"runDeeplink\":\"https://staging.example.com/user/account/orders/abc\"}"));
-    tool.listener.setActiveConnection(nullptr);
-    QVERIFY(!details->sendButton()->isEnabled());
+    SceneFixture fixture;
+    WindowManager &windows = fixture.shared->windowManager;
+    MainScene &scene = *fixture.scene;
+    scene.mainWindow()->resize(1280, 760);
+    scene.show();
+    const auto panelIn = [](QWidget *top, const char *className) -> QWidget * {
+        for (QWidget *widget : top->findChildren<QWidget *>()) {
+            if (widget->inherits(className))
+                return widget;
+        }
+        return nullptr;
+    };
+    const QList<std::pair<SideView, const char *>> panels = {{SideView::Deeplink, "DeeplinkListView"},
+        {SideView::Settings, "SettingsListView"}, {SideView::Milestone, "MilestoneListView"}};
+    for (const auto &[view, className] : panels) {
+        scene.openPanelWindow(view);
+        windows.open(view);
+        windows.setSideView(view);
+        QCoreApplication::processEvents();
+        const QPointer<QWidget> side = panelIn(scene.mainWindow(), className);
+        QVERIFY(side);
+        QWidget *inWindow = panelIn(scene.panelWindow(view), className);
+        QVERIFY(inWindow && inWindow != side);
+        saveArtifact(scene.mainWindow(), QStringLiteral("main-window-side-%1.png").arg(rawValue(view)));
+
+        side->parentWidget()->findChild<ExternalWindowButton *>()->click();
+        QVERIFY(!side);
+        QVERIFY(scene.mainWindow()->isVisible());
+        QCOMPARE(windows.sideView(), view);
+        QVERIFY(panelIn(scene.mainWindow(), className));
+    }
 }
 
-void tst_RemotePanels::panelsShownAgainFollowOnce()
+// Panels shown again and again follow the app's reports once. When the active app disconnects it
+// stays the active one (its data stays on show), but every panel says it is gone and offers no
+// send, until it connects again under its name.
+void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
 {
     RemoteFixture tool;
     QVERIFY(tool.connectApp());
     SettingsListView settings(tool.listener, tool.settings);
+    DeeplinkListView deeplinks(tool.listener);
     MilestoneListView milestones(tool.listener, tool.milestones);
+    const QList<QWidget *> panels = {&settings, &deeplinks, &milestones};
     for (int i = 0; i < 100; ++i) {
-        settings.show();
-        milestones.show();
-        settings.hide();
-        milestones.hide();
+        for (QWidget *panel : panels) {
+            panel->show();
+            panel->hide();
+        }
     }
-    settings.show();
-    milestones.show();
+    for (QWidget *panel : panels) {
+        panel->resize(400, 600);
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel));
+    }
     QSignalSpy settingsItems(&settings.viewModel(), &SettingsListViewModel::itemsChanged);
     QSignalSpy milestoneItems(&milestones.viewModel(), &MilestoneListViewModel::itemsChanged);
     tool.app.settings(dozen());
     tool.app.milestones(five());
     QTRY_COMPARE(milestoneItems.size(), 1);
     QCOMPARE(settingsItems.size(), 1);
-    QCOMPARE(settings.countLabel()->text(), QStringLiteral("12/12"));
-}
-
-void tst_RemotePanels::sideAreaAndWindowAreIndependent()
-{
-    SceneFixture fixture;
-    SharedObjects &shared = *fixture.shared;
-    MainScene &scene = *fixture.scene;
-    scene.mainWindow()->resize(1280, 760);
-    scene.show();
-    for (SideView view : {SideView::Deeplink, SideView::Settings, SideView::Milestone}) {
-        shared.windowManager.setSideView(view);
-        QCoreApplication::processEvents();
-        scene.openPanelWindow(view);
-        PanelWindow *window = scene.panelWindow(view);
-        QVERIFY(window);
-        const auto inWindow = window->findChildren<QWidget *>();
-        const auto inMain = scene.mainWindow()->findChildren<QWidget *>();
-        const auto panelIn = [view](const QList<QWidget *> &widgets) -> QWidget * {
-            for (QWidget *w : widgets) {
-                if ((view == SideView::Deeplink && qobject_cast<DeeplinkListView *>(w))
-                    || (view == SideView::Settings && qobject_cast<SettingsListView *>(w))
-                    || (view == SideView::Milestone && qobject_cast<MilestoneListView *>(w)))
-                    return w;
-            }
-            return nullptr;
-        };
-        QVERIFY(panelIn(inWindow));
-        QVERIFY(panelIn(inMain));
-        QVERIFY(panelIn(inWindow) != panelIn(inMain));
-        saveArtifact(scene.mainWindow(), QStringLiteral("main-window-side-%1.png").arg(rawValue(view)));
-        window->close();
-    }
-}
-
-void tst_RemotePanels::collapsingFromTheSideAreaIsSafe()
-{
-    SceneFixture fixture;
-    SharedObjects &shared = *fixture.shared;
-    MainScene &scene = *fixture.scene;
-    scene.show();
-    // The panel has its own window, and the toolbar shows it in the side area too.
-    scene.openPanelWindow(SideView::Settings);
-    shared.windowManager.open(SideView::Settings);
-    shared.windowManager.setSideView(SideView::Settings);
-    QCoreApplication::processEvents();
-    QPointer<SettingsListView> side = scene.mainWindow()->findChild<SettingsListView *>();
-    QVERIFY(side);
-    // The side pane's own button: the pane (and the button) leave synchronously on the way.
-    auto *button = side->parentWidget()->findChild<ExternalWindowButton *>();
-    QVERIFY(button);
-    button->click();
-    QVERIFY(!side);
-    QVERIFY(scene.mainWindow()->isVisible());
-    QCOMPARE(shared.windowManager.sideView(), SideView::Settings);
-    QVERIFY(scene.mainWindow()->findChild<SettingsListView *>());
-}
-
-// The active app disconnects: it stays the active one (its data stays on show), but every panel
-// says it is gone and offers no send, until it connects again under its name.
-void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
-{
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    tool.settings.storeSettings(QStringLiteral("Shop"), dozen());
-    SettingsListView settings(tool.listener, tool.settings);
-    DeeplinkListView deeplinks(tool.listener);
-    MilestoneListView milestones(tool.listener, tool.milestones);
-    for (QWidget *panel : {static_cast<QWidget *>(&settings), static_cast<QWidget *>(&deeplinks),
-             static_cast<QWidget *>(&milestones)}) {
-        panel->resize(400, 600);
-        panel->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel));
-    }
     const auto notes = [&] {
         QStringList texts;
-        for (QWidget *panel : {static_cast<QWidget *>(&settings), static_cast<QWidget *>(&deeplinks),
-                 static_cast<QWidget *>(&milestones)})
+        for (QWidget *panel : panels)
             texts.append(panel->findChild<PanelTopStrip *>()->note());
         return texts;
     };
@@ -360,7 +290,6 @@ void tst_RemotePanels::aGoneAppIsShownAndOffersNoSend()
     QVERIFY(!settings.viewModel().canSend());
     QVERIFY(!home->sendButton()->isEnabled());
     QCOMPARE(settings.viewModel().items().size(), 12);
-    screenshots(settings, QStringLiteral("settings-app-gone"));
 
     QSignalSpy alerts(&tool.listener, &MorvendaListener::alertViewStateChanged);
     clickRowPart(settings, 0, [](const SettingDelegate::Geometry &g) { return g.chips[2]; });

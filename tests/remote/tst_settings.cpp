@@ -91,9 +91,6 @@ void tst_Settings::filtersByKindStateAndText()
     QCOMPARE(keys(SettingFilters::apply(twelve(), QStringLiteral("key1"), F::NumericExperiments,
                  SettingStateFilter::Overriding)),
         QStringList{QStringLiteral("key10")});
-
-    QCOMPARE(SettingFilters::typeFilterFromRawValue(u"boolExperiments"), std::optional(F::BoolExperiments));
-    QCOMPARE(SettingFilters::stateFilterFromRawValue(u"Overriding"), std::nullopt);
 }
 
 void tst_Settings::overridingRule()
