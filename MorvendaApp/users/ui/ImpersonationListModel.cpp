@@ -61,7 +61,7 @@ std::pair<int, int> ImpersonationListModel::locate(int row) const
 
 std::optional<ImpersonateUserData> ImpersonationListModel::record(const QModelIndex &index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return std::nullopt;
     }
     const auto [section, user] = locate(index.row());
@@ -88,7 +88,7 @@ QModelIndex ImpersonationListModel::indexOfToken(const QString &userToken) const
 
 QVariant ImpersonationListModel::data(const QModelIndex &index, int role) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return {};
     }
     const auto [section, user] = locate(index.row());
@@ -116,7 +116,7 @@ QVariant ImpersonationListModel::data(const QModelIndex &index, int role) const
 
 Qt::ItemFlags ImpersonationListModel::flags(const QModelIndex &index) const
 {
-    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) {
+    if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) {
         return Qt::NoItemFlags;
     }
     if (index.data(IsHeaderRole).toBool()) {
