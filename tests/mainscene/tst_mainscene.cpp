@@ -1,6 +1,6 @@
 // The application's windows around real shared objects and a loopback server: the one-time
 // wiring, the application-wide shortcuts, the single-instance panel windows, the shared help
-// dialog, failed saves and a server that cannot start raising the listener's alert, and the end.
+// dialog, alerts over the window in use, a server that cannot start, and the end.
 #include "tests/support/Artifacts.h"
 #include "tests/support/SceneFixture.h"
 #include "tests/support/ScriptedPeer.h"
@@ -54,7 +54,6 @@ private slots:
     void panelShortcutsWorkFromEveryWindow_data();
     void panelShortcutsWorkFromEveryWindow();
     void panelWindowsOpenOneStepApartAndCloseAlone();
-    void aFailedSaveRaisesTheListenersAlert();
     void aServerThatCannotListenIsAnnouncedOnce();
     void oneHelpAndOnePreferencesWindowCloseWithTheMainWindow();
     void anAlertOpensOverThePanelWindowInUse();
@@ -219,20 +218,6 @@ void TestMainScene::panelWindowsOpenOneStepApartAndCloseAlone()
     QVERIFY(user->pos().y() < area.center().y());
 }
 
-void TestMainScene::aFailedSaveRaisesTheListenersAlert()
-{
-    QSignalSpy alerts(&m_shared->listener, &MorvendaListener::alertViewStateChanged);
-    m_scene->commands()->saveAction()->trigger();
-    QFileDialog *panel = m_scene->mainWindow()->findChild<QFileDialog *>();
-    QVERIFY(panel);
-    QTRY_VERIFY(panel->isVisible());
-    panel->selectFile(m_fixture->dir.filePath(QStringLiteral("missing-folder/session.json")));
-    static_cast<QDialog *>(panel)->accept();
-    QTRY_COMPARE(alerts.count(), 1);
-    QVERIFY(m_shared->listener.alertViewState());
-    QCOMPARE(m_shared->listener.alertViewState()->title, L10n::text("FileSaver.failedTitle"));
-}
-
 // A second instance on a fixed port that is taken must not pretend to serve: one alert, and the
 // console holds the reason.
 void TestMainScene::aServerThatCannotListenIsAnnouncedOnce()
@@ -320,10 +305,16 @@ void TestMainScene::anAlertOpensOverThePanelWindowInUse()
     QVERIFY(!boxOver(m_scene->mainWindow()));
     boxOver(panel)->button(QMessageBox::Ok)->click();
 
-    // From the main window, the alert stays on the main window.
+    // From the main window, the alert of a failed save stays on the main window.
     activate(m_scene->mainWindow());
-    m_shared->listener.presentAlert(Alert::ViewState{QStringLiteral("Over the main window"), std::nullopt, {}});
+    m_scene->commands()->saveAction()->trigger();
+    auto *saving = m_scene->mainWindow()->findChild<QFileDialog *>();
+    QVERIFY(saving);
+    QTRY_VERIFY(saving->isVisible());
+    saving->selectFile(m_fixture->dir.filePath(QStringLiteral("missing-folder/session.json")));
+    static_cast<QDialog *>(saving)->accept();
     QTRY_VERIFY(boxOver(m_scene->mainWindow()));
+    QCOMPARE(m_shared->listener.alertViewState()->title, L10n::text("FileSaver.failedTitle"));
     QVERIFY(!boxOver(panel));
     boxOver(m_scene->mainWindow())->button(QMessageBox::Ok)->click();
 }
