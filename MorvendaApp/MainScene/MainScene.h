@@ -38,7 +38,6 @@ public:
     // Shows the main window; the first time, also finishes start-up (the alert of a server that
     // could not start, the stored-user updater) before returning.
     void show();
-    bool isWired() const { return m_wired; }
 
     MainWindow *mainWindow() const;
     MorvendaCommands *commands() const { return m_commands; }

@@ -114,7 +114,6 @@ void TestMainScene::anAppReachesEveryPaneThroughOneWiring()
 {
     QVERIFY(m_scene->mainWindow()->findChild<ConnectToPeerView *>()->isVisible());
     QCOMPARE(m_wired->count(), 1);
-    QVERIFY(m_scene->isWired());
     for (int i = 0; i < 2; ++i) {
         m_scene->mainWindow()->hide();
         m_scene->mainWindow()->show();
@@ -177,10 +176,6 @@ void TestMainScene::panelShortcutsWorkFromEveryWindow()
     pressInActiveWindow(m_scene->mainWindow(), digitKey(n), Qt::ControlModifier | Qt::AltModifier);
     QCOMPARE(m_scene->panelWindow(view), window);
     QTRY_COMPARE(QApplication::activeWindow(), window);
-    int sameId = 0;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        sameId += top->isVisible() && top->objectName() == rawValue(view) ? 1 : 0;
-    QCOMPARE(sameId, 1);
 
     // The sidebar shortcut of another panel works from this window, which has no menu bar.
     const int other = n % 5 + 1;
