@@ -4,10 +4,13 @@
 // per second from the first byte to the last payload stored, how late a 10 ms main-thread timer
 // fires meanwhile (p50/p99/max), and how much slower the last tenth of the payloads arrives than
 // the first.
-//   app_flood [plain|realistic] [apps=4] [pairs per app=100000]
+//   app_flood [plain|realistic] [apps=4] [pairs per app=100000] [chart]
 // plain: one header, 4 KB bodies. realistic: eleven headers (one a long token), a query string
-// and 1 KB JSON bodies. MORVENDA_ARTIFACTS set: a screenshot of the window at the end.
+// and 1 KB JSON bodies. chart: the metrics pane open on the request-duration chart, with the
+// paths of the first second selected. MORVENDA_ARTIFACTS set: a screenshot of the window at the end.
 #include "MorvendaApp/MainScene/MainWindow.h"
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
+#include "MorvendaApp/metrics/ui/RequestDurationChart.h"
 #include "MorvendaModel/MorvendaFramer.h"
 #include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
@@ -161,10 +164,18 @@ int main(int argc, char *argv[])
     const int apps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
     shape.pairs = argc > 3 ? std::max(10, std::atoi(argv[3])) : 100'000;
     const qint64 total = qint64(apps) * shape.pairs * 2;
+    const bool chart = argc > 4 && qstrcmp(argv[4], "chart") == 0;
 
     bench::ProgramWindow program(home);
     SharedObjects &shared = program.shared;
     MainScene &scene = program.scene;
+    if (chart) {
+        shared.windowManager.setBottomView(BottomView::Metrics);
+        bench::waitFor([] { return false; }, 200);
+        // The chart draws only selected paths: those of the first second are.
+        if (auto *duration = scene.mainWindow()->findChild<RequestDurationChart *>())
+            QTimer::singleShot(1000, duration, [duration] { duration->viewModel().selectAllPaths(); });
+    }
 
     QElapsedTimer clock;
     clock.start();
@@ -222,9 +233,9 @@ int main(int argc, char *argv[])
     const double seconds = double(tenths[10] - tenths[0]) / 1e9;
     const double firstTenth = double(tenths[1] - tenths[0]);
     const double lastTenth = double(tenths[10] - tenths[9]);
-    std::printf("%s: %d apps x %d pairs, every tenth response in one batch per app\n",
+    std::printf("%s: %d apps x %d pairs, every tenth response in one batch per app%s\n",
                 shape.realistic ? "realistic (11 headers, query, 1 KB JSON)" : "plain (4 KB bodies)", apps,
-                shape.pairs);
+                shape.pairs, chart ? ", request-duration chart open" : "");
     std::printf("payloads stored: %lld of %lld, exchanges %lld, in %.1f s\n", qlonglong(stored), qlonglong(total),
                 qlonglong(shared.repository.exchangeCount()), double(clock.nsecsElapsed() - firstByteNs.load()) / 1e9);
     if (complete) {
