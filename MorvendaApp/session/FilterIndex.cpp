@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <bit>
 
 namespace {
@@ -23,12 +24,34 @@ void setBit(std::vector<quint64> &bits, qint32 position)
 
 } // namespace
 
+std::vector<FilterIndex::Entry>::iterator FilterIndex::find(const PredicateRegister &key)
+{
+    return std::find_if(m_filters.begin(), m_filters.end(), [&key](const Entry &entry) { return entry.first == key; });
+}
+
+std::vector<FilterIndex::Entry>::const_iterator FilterIndex::find(const PredicateRegister &key) const
+{
+    return std::find_if(m_filters.cbegin(), m_filters.cend(), [&key](const Entry &entry) { return entry.first == key; });
+}
+
+QList<PredicateRegister> FilterIndex::keys() const
+{
+    QList<PredicateRegister> keys;
+    keys.reserve(qsizetype(m_filters.size()));
+    for (const Entry &entry : m_filters)
+        keys.append(entry.first);
+    return keys;
+}
+
 void FilterIndex::insert(FilterPredicatePtr predicate)
 {
     Q_ASSERT(predicate);
     using Relation = PathTextFilterPredicate::Relation;
     const PredicateRegister key = predicate->registration();
-    Filter &filter = m_filters[key];
+    auto found = find(key);
+    if (found == m_filters.end())
+        found = m_filters.insert(m_filters.end(), Entry{key, Filter{}});
+    Filter &filter = found->second;
     forgetPrevious(filter);
     // A narrower filter needs only the positions the replaced one had; a wider one only the
     // others, and only when the replaced results hold no stale acceptance.
@@ -50,7 +73,8 @@ void FilterIndex::insert(FilterPredicatePtr predicate)
 
 void FilterIndex::remove(const PredicateRegister &key)
 {
-    m_filters.remove(key);
+    if (const auto found = find(key); found != m_filters.end())
+        m_filters.erase(found);
 }
 
 void FilterIndex::forgetPrevious(Filter &filter)
@@ -63,10 +87,10 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
                         const PathTextIndex &paths)
 {
     using Relation = PathTextFilterPredicate::Relation;
-    const auto found = m_filters.find(key);
+    const auto found = find(key);
     if (found == m_filters.end())
         return;
-    Filter &filter = *found;
+    Filter &filter = found->second;
     const FilterPredicate &predicate = *filter.predicate;
     const size_t words = (count + 63) / 64;
     const std::vector<quint64> previous = std::move(filter.previous);
@@ -145,7 +169,7 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
 bool FilterIndex::evaluate(qint32 position, const Exchange &exchange)
 {
     bool passes = true;
-    for (Filter &filter : m_filters) {
+    for (auto &[key, filter] : m_filters) {
         forgetPrevious(filter);
         if (filter.predicate->match(exchange)) {
             addResult(filter, position);
@@ -168,7 +192,7 @@ void FilterIndex::addResult(Filter &filter, qint32 position)
 
 void FilterIndex::clearResults()
 {
-    for (Filter &filter : m_filters) {
+    for (auto &[key, filter] : m_filters) {
         forgetPrevious(filter);
         filter.order.clear();
         filter.bits.clear();
@@ -180,7 +204,7 @@ std::vector<quint64> FilterIndex::admitted(size_t count) const
 {
     const size_t words = (count + 63) / 64;
     std::vector<quint64> admitted(words, ~quint64(0));
-    for (const Filter &filter : m_filters) {
+    for (const auto &[key, filter] : m_filters) {
         const size_t common = std::min(words, filter.bits.size());
         for (size_t w = 0; w < common; ++w)
             admitted[w] &= filter.bits[w];
@@ -193,6 +217,6 @@ std::vector<quint64> FilterIndex::admitted(size_t count) const
 
 std::vector<qint32> FilterIndex::results(const PredicateRegister &key) const
 {
-    const auto found = m_filters.constFind(key);
-    return found == m_filters.cend() ? std::vector<qint32>() : found->order;
+    const auto found = find(key);
+    return found == m_filters.cend() ? std::vector<qint32>() : found->second.order;
 }

@@ -22,9 +22,9 @@ public:
     // The exchange at a position; called from several threads at once while a store is matched.
     using ExchangeAt = std::function<const Exchange &(size_t position)>;
 
-    bool isEmpty() const { return m_filters.isEmpty(); }
-    bool contains(const PredicateRegister &key) const { return m_filters.contains(key); }
-    QList<PredicateRegister> keys() const { return m_filters.keys(); }
+    bool isEmpty() const { return m_filters.empty(); }
+    bool contains(const PredicateRegister &key) const { return find(key) != m_filters.end(); }
+    QList<PredicateRegister> keys() const;
 
     // Stores the predicate under its registration, replacing one there; its results are empty
     // until match() runs. The replaced one's results are kept for that match when they can
@@ -61,8 +61,13 @@ private:
         std::vector<quint64> previous;
         PathTextFilterPredicate::Relation relation = PathTextFilterPredicate::Relation::Unrelated;
     };
+    using Entry = std::pair<PredicateRegister, Filter>;
     static void addResult(Filter &filter, qint32 position);
     static void forgetPrevious(Filter &filter);
+    std::vector<Entry>::iterator find(const PredicateRegister &key);
+    std::vector<Entry>::const_iterator find(const PredicateRegister &key) const;
 
-    QHash<PredicateRegister, Filter> m_filters;
+    // A handful of keys at most, run for every stored exchange: a plain array, since walking a
+    // hash visits all of its (mostly empty) buckets.
+    std::vector<Entry> m_filters;
 };
