@@ -4,7 +4,7 @@
 // per event-loop turn however fast the keys come. Main thread.
 #pragma once
 
-#include "MorvendaApp/timeline/CoalescedCall.h"
+#include "MorvendaApp/core/CoalescedCall.h"
 #include "MorvendaApp/timeline/FilterViewModel.h"
 
 #include <QList>

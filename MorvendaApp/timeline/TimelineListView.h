@@ -7,7 +7,7 @@
 // Main thread.
 #pragma once
 
-#include "MorvendaApp/timeline/CoalescedCall.h"
+#include "MorvendaApp/core/CoalescedCall.h"
 
 #include <QAbstractScrollArea>
 #include <QStyleOptionViewItem>

@@ -4,7 +4,7 @@
 // Main thread.
 #pragma once
 
-#include "MorvendaApp/timeline/CoalescedCall.h"
+#include "MorvendaApp/core/CoalescedCall.h"
 
 #include <QWidget>
 

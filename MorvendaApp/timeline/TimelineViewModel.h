@@ -6,7 +6,7 @@
 // connection and the chosen session file. Set up once in the constructor; main thread only.
 #pragma once
 
-#include "MorvendaApp/timeline/CoalescedCall.h"
+#include "MorvendaApp/core/CoalescedCall.h"
 #include "MorvendaApp/timeline/FilterViewModel.h"
 #include "MorvendaApp/timeline/TimelineRowState.h"
 #include "MorvendaApp/timeline/TimelineViewStateMapper.h"
