@@ -11,9 +11,10 @@ RequestDurationChartViewModel::RequestDurationChartViewModel(MessageRepository &
     : QObject(parent),
       m_repository(repository),
       m_pathModel(new RequestDurationPathListModel(m_selected, this)),
+      m_shownPaths(new RequestDurationPathListModel(m_selected, this)),
       m_filteredPaths(new QSortFilterProxyModel(this))
 {
-    m_filteredPaths->setSourceModel(m_pathModel);
+    m_filteredPaths->setSourceModel(m_shownPaths);
     m_filteredPaths->setFilterCaseSensitivity(Qt::CaseSensitive);
 
     connect(&repository, &MessageRepository::timelineRowInserted, this, &RequestDurationChartViewModel::onRowInserted);
@@ -47,6 +48,8 @@ QAbstractItemModel *RequestDurationChartViewModel::filteredPathModel() const
 
 void RequestDurationChartViewModel::setPathFilter(const QString &text)
 {
+    // The user filters what the timeline holds now.
+    m_showPathsCall.run();
     m_pathFilter = text;
     // A fixed string is matched literally: "." or "*" in a path are no patterns.
     m_filteredPaths->setFilterFixedString(text);
@@ -60,6 +63,7 @@ void RequestDurationChartViewModel::togglePath(const QString &path)
     if (const auto found = m_pathIds.constFind(path); found != m_pathIds.cend())
         m_pathSelected[size_t(*found)] = m_selected.contains(path);
     m_pathModel->selectionChanged(path);
+    m_shownPaths->selectionChanged(path);
     emit selectedPathsChanged(m_selected);
     rebuildGraph();
 }
@@ -79,10 +83,12 @@ void RequestDurationChartViewModel::clear()
 {
     m_graph.clear();
     m_graphRows.clear();
+    m_graphChangedCall.cancel();
     emit graphDataChanged();
     m_selected.clear();
     std::fill(m_pathSelected.begin(), m_pathSelected.end(), false);
     m_pathModel->selectionChanged();
+    m_shownPaths->selectionChanged();
     emit selectedPathsChanged(m_selected);
     // The repository answers with a reset, which empties the rows and the paths.
     m_repository.clear();
@@ -94,6 +100,7 @@ void RequestDurationChartViewModel::selectionReplaced(QSet<QString> selected)
     for (size_t id = 0; id < m_pathTexts.size(); ++id)
         m_pathSelected[id] = m_selected.contains(m_pathTexts[id]);
     m_pathModel->selectionChanged();
+    m_shownPaths->selectionChanged();
     emit selectedPathsChanged(m_selected);
     rebuildGraph();
 }
@@ -113,19 +120,29 @@ qint32 RequestDurationChartViewModel::intern(const QString &path)
 
 void RequestDurationChartViewModel::addPathUse(qint32 path)
 {
-    if (path >= 0 && m_pathUses[size_t(path)]++ == 0)
+    if (path >= 0 && m_pathUses[size_t(path)]++ == 0) {
         m_pathModel->insertPath(m_pathTexts[size_t(path)]);
+        m_showPathsCall.schedule();
+    }
 }
 
 void RequestDurationChartViewModel::dropPathUse(qint32 path)
 {
-    if (path >= 0 && --m_pathUses[size_t(path)] == 0)
+    if (path >= 0 && --m_pathUses[size_t(path)] == 0) {
         m_pathModel->removePath(m_pathTexts[size_t(path)]);
+        m_showPathsCall.schedule();
+    }
+}
+
+void RequestDurationChartViewModel::showPaths()
+{
+    m_shownPaths->resetPaths(m_pathModel->paths());
 }
 
 RequestDurationChartViewModel::Row RequestDurationChartViewModel::readRow(qsizetype timelineRow)
 {
-    const Exchange exchange = m_repository.timelineAt(timelineRow);
+    // Read in place: a copy of its own would copy the whole record for every delivery.
+    const Exchange &exchange = m_repository.timelineEntry(timelineRow);
     Row row;
     row.id = exchange.messageID();
     const std::optional<QString> path = RequestDurationPaths::pathKey(exchange);
@@ -162,7 +179,7 @@ void RequestDurationChartViewModel::onRowInserted(qsizetype row)
     if (isCharted(fresh)) {
         m_graph.append(itemOf(fresh));
         m_graphRows.push_back(qint32(row));
-        emit graphDataChanged();
+        m_graphChangedCall.schedule();
     }
 }
 
@@ -196,7 +213,7 @@ void RequestDurationChartViewModel::onRowReplaced(qsizetype row)
     } else {
         return;
     }
-    emit graphDataChanged();
+    m_graphChangedCall.schedule();
 }
 
 void RequestDurationChartViewModel::rebuild()
@@ -217,7 +234,9 @@ void RequestDurationChartViewModel::rebuild()
     // Every interned path is in use here: interning happens only for rows just read.
     QStringList sorted(m_pathTexts.cbegin(), m_pathTexts.cend());
     std::sort(sorted.begin(), sorted.end(), RequestDurationPaths::lessThan);
-    m_pathModel->resetPaths(std::move(sorted));
+    m_pathModel->resetPaths(sorted);
+    m_showPathsCall.cancel();
+    m_shownPaths->resetPaths(std::move(sorted));
     rebuildGraph();
 }
 
@@ -231,5 +250,6 @@ void RequestDurationChartViewModel::rebuildGraph()
             m_graphRows.push_back(qint32(i));
         }
     }
+    m_graphChangedCall.cancel();
     emit graphDataChanged();
 }

@@ -2,9 +2,14 @@
 // user's selection and filter, and the graph data (one item per measurable exchange of a selected
 // path, in timeline order). Kept up to date from the repository's row signals, so a delivery costs
 // the same however long the timeline is; a full rebuild happens only on a timeline reset, a
-// selection change or a clear. Owned by the request-duration frame; main thread only.
+// selection change or a clear. What arriving rows change reaches the views once per event-loop
+// turn and at most every 100 ms (graphDataChanged, and the filtered path list as one reset):
+// a view that took each path or item on its own spent time in proportion to the whole list on
+// every one. The user's own changes (selection, filter, clear) show at once. Owned by the
+// request-duration frame; main thread only.
 #pragma once
 
+#include "MorvendaApp/core/CoalescedCall.h"
 #include "MorvendaApp/metrics/RequestDurationChartItem.h"
 #include "MorvendaApp/metrics/RequestDurationChartType.h"
 
@@ -56,7 +61,8 @@ public:
 
 signals:
     void typeChanged(RequestDurationChartType type);
-    // After any change of graphData.
+    // After any change of graphData: at once for the user's changes, in the next hand-over for
+    // arriving rows.
     void graphDataChanged();
     void selectedPathsChanged(const QSet<QString> &selected);
     void pathFilterChanged(const QString &text);
@@ -84,6 +90,7 @@ private:
     void onRowReplaced(qsizetype row);
     void rebuild();
     void rebuildGraph();
+    void showPaths();
     void selectionReplaced(QSet<QString> selected);
 
     MessageRepository &m_repository;
@@ -102,5 +109,11 @@ private:
     std::vector<qint32> m_graphRows; // the timeline row of every item, ascending
 
     RequestDurationPathListModel *m_pathModel;
+    // The path list as of the last hand-over, under the filter.
+    RequestDurationPathListModel *m_shownPaths;
     QSortFilterProxyModel *m_filteredPaths;
+
+    static constexpr int kHandOverIntervalMs = 100;
+    CoalescedCall m_showPathsCall{this, [this] { showPaths(); }, kHandOverIntervalMs};
+    CoalescedCall m_graphChangedCall{this, [this] { emit graphDataChanged(); }, kHandOverIntervalMs};
 };

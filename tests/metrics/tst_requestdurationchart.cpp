@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(frame.viewModel().type(), RequestDurationChartType::Line);
         // The next exchange is listed again.
         request(repository, 4, QStringLiteral("/users"), 12.0);
-        QCOMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
+        QTRY_COMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
     }
 
     void barChartPointerTools()

@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(model.filteredPathModel()->rowCount(), 0);
         // Live paths appear under the filter when they match.
         request(repository, 77, QStringLiteral("/nothing/here"), 2.0);
-        QCOMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/nothing/here")}));
+        QTRY_COMPARE(pathsOf(*model.filteredPathModel()), QStringList({QStringLiteral("/nothing/here")}));
         model.setPathFilter(QString());
         QCOMPARE(pathsOf(*model.filteredPathModel()), model.paths());
     }
@@ -163,6 +163,43 @@ private slots:
         QVERIFY(selectedRows().isEmpty());
         QVERIFY(model.graphData().isEmpty());
         QCOMPARE(model.pathFilter(), QStringLiteral("/a"));
+    }
+
+    // A stream of rows must not cost the views a pass over everything per row: they hear of the
+    // new paths and items once per hand-over, while the model itself is current at every moment
+    // and the user's own changes show at once.
+    void arrivingRowsReachTheViewsInOneHandOver()
+    {
+        MessageRepository repository;
+        RequestDurationChartViewModel model(repository);
+        QAbstractItemModel *shown = model.filteredPathModel();
+        QAbstractItemModelTester tester(shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.togglePath(QStringLiteral("/a"));
+        QSignalSpy inserted(shown, &QAbstractItemModel::rowsInserted);
+        QSignalSpy resets(shown, &QAbstractItemModel::modelReset);
+        QSignalSpy graphChanges(&model, &RequestDurationChartViewModel::graphDataChanged);
+
+        constexpr uint kRows = 1000;
+        for (uint n = 1; n <= kRows; ++n) {
+            request(repository, n, QStringLiteral("/p/%1").arg(n), 1.0);
+            request(repository, kRows + n, QStringLiteral("/a"), 1.0);
+            response(repository, kRows + n, 2.0, kRows + n);
+        }
+        QCOMPARE(model.paths().size(), qsizetype(kRows) + 1);
+        QCOMPARE(model.graphData().size(), qsizetype(kRows));
+        QCOMPARE(shown->rowCount(), 0);
+        QTRY_COMPARE(pathsOf(*shown), model.paths());
+        QTRY_COMPARE(graphChanges.count(), 1);
+        QCOMPARE(inserted.count(), 0);
+        QCOMPARE(resets.count(), 1);
+
+        graphChanges.clear();
+        model.togglePath(QStringLiteral("/a"));
+        QCOMPARE(graphChanges.count(), 1);
+        QVERIFY(model.graphData().isEmpty());
+        request(repository, 3 * kRows, QStringLiteral("/new"), 1.0);
+        model.setPathFilter(QStringLiteral("/new"));
+        QCOMPARE(pathsOf(*shown), QStringList({QStringLiteral("/new")}));
     }
 
     // Random deliveries, batches, filter changes, clears and selection changes: after every step the
