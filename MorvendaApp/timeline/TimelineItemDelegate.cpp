@@ -6,6 +6,9 @@
 #include <QAbstractItemView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QtMath>
+
+#include <memory>
 
 namespace {
 
@@ -18,6 +21,7 @@ constexpr int kFootNoteVerticalPadding = 2;
 constexpr qreal kFootNoteOpacity = 0.6;
 constexpr qreal kSeparatorOpacity = 0.3;
 constexpr qsizetype kMaxCachedSizes = 250'000;
+constexpr qint64 kPaintedScreens = 3;
 constexpr int kTextFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
 
 QFont titleFont()
@@ -117,9 +121,54 @@ QSize TimelineItemDelegate::sizeHint(const QStyleOptionViewItem &option, const Q
     return QSize(width, height);
 }
 
+void TimelineItemDelegate::reservePaintedRows(qint64 viewportPixels)
+{
+    const qint64 budget = std::max<qint64>(1, viewportPixels * kPaintedScreens);
+    if (budget > m_painted.maxCost())
+        m_painted.setMaxCost(budget);
+}
+
+// The selected row is drawn directly: its look depends on the selection, and there is only one.
 void TimelineItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    const TimelineRowState state = rowState(index);
+    const QSize size = option.rect.size();
+    if ((option.state & QStyle::State_Selected) || !painter->device() || size.isEmpty()) {
+        paintRow(painter, option, rowState(index));
+        return;
+    }
+    const QUuid id = index.data(TimelineViewModel::MessageIdRole).toUuid();
+    const quint64 stamp = index.data(TimelineViewModel::RowStampRole).toULongLong();
+    const qreal ratio = painter->device()->devicePixelRatioF();
+    const qint64 palette = option.palette.cacheKey();
+    // The colour group (an inactive window) may change the background without a new palette.
+    const QColor background = option.palette.color(QPalette::Base);
+    const PaintedRow *painted = m_painted.object(id);
+    if (!painted || painted->stamp != stamp || painted->size != size || painted->palette != palette
+        || painted->background != background.rgba() || painted->devicePixelRatio != ratio) {
+        const QSize pixels(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+        auto row = std::make_unique<PaintedRow>(
+            PaintedRow{stamp, size, palette, background.rgba(), ratio, QPixmap(pixels)});
+        row->picture.setDevicePixelRatio(ratio);
+        row->picture.fill(background);
+        {
+            QPainter rowPainter(&row->picture);
+            QStyleOptionViewItem at = option;
+            at.rect = QRect(QPoint(0, 0), size);
+            paintRow(&rowPainter, at, rowState(index));
+        }
+        const qint64 cost = qint64(pixels.width()) * pixels.height();
+        if (cost > m_painted.maxCost()) {
+            painter->drawPixmap(option.rect.topLeft(), row->picture);
+            return;
+        }
+        m_painted.insert(id, row.get(), cost);
+        painted = row.release();
+    }
+    painter->drawPixmap(option.rect.topLeft(), painted->picture);
+}
+
+void TimelineItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option, const TimelineRowState &state)
+{
     const QPalette &palette = option.palette;
     painter->save();
     painter->translate(option.rect.topLeft());

@@ -1,11 +1,16 @@
 // Paints one timeline row (badge, title, description, footnote marker) and its separator, finds
 // the badge's and the marker's hover help, and caches each row's size per (row stamp, width), so
-// scrolling and relayouts never measure a row twice. Main thread.
+// scrolling and relayouts never measure a row twice. Rows it painted before are drawn from a
+// picture of themselves while their stamp, size and palette stay: under a stream of payloads the
+// list repaints the same rows up to 60 times a second, and laying out and shaping their texts
+// cost more than the rest of the frame. Main thread.
 #pragma once
 
 #include "MorvendaApp/timeline/TimelineRowState.h"
 
+#include <QCache>
 #include <QHash>
+#include <QPixmap>
 #include <QStyledItemDelegate>
 #include <QUuid>
 
@@ -27,10 +32,15 @@ public:
     };
     static Layout layout(const TimelineRowState &state, int width);
 
+    // Rows are painted on the palette's Base colour, the list's background.
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     // The hover help at a position inside a row of that width: the badge's or the marker's.
     static QString helpAt(const TimelineRowState &state, QPoint position, int width);
+
+    // Room for the pictures of painted rows, as a viewport of this many device pixels: a few
+    // screens' worth are kept, the least recently drawn dropped first.
+    void reservePaintedRows(qint64 viewportPixels);
 
 private:
     struct CachedSize
@@ -40,5 +50,18 @@ private:
         int height = 0;
     };
 
+    struct PaintedRow
+    {
+        quint64 stamp = 0;
+        QSize size;
+        qint64 palette = 0;
+        QRgb background = 0;
+        qreal devicePixelRatio = 1;
+        QPixmap picture;
+    };
+    static void paintRow(QPainter *painter, const QStyleOptionViewItem &option, const TimelineRowState &state);
+
     mutable QHash<QUuid, CachedSize> m_sizes;
+    // Costs in device pixels; three screens of 1280 x 800 until told otherwise.
+    mutable QCache<QUuid, PaintedRow> m_painted{3 * 1280 * 800};
 };

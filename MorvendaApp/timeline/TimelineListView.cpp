@@ -154,6 +154,8 @@ QRect TimelineListView::visualRect(int row) const
 
 void TimelineListView::paintEvent(QPaintEvent *event)
 {
+    const qreal ratio = viewport()->devicePixelRatioF();
+    m_delegate->reservePaintedRows(qint64(viewport()->width() * ratio) * qint64(viewport()->height() * ratio));
     QPainter painter(viewport());
     const int width = viewport()->width();
     int y = 0;

@@ -438,6 +438,40 @@ private slots:
         QCOMPARE(model.rowState(0).footNote->title, model.rowState(int(kMembers)).footNote->title);
     }
 
+    // Rows painted before are drawn again from a picture: it must never show an older batch count,
+    // palette or width than a list painting them for the first time.
+    void rowsDrawnAgainShowTheirLatestState()
+    {
+        Column c;
+        TimelineListView *list = c.view.list();
+        const auto drawnAfresh = [&] {
+            TimelineListView fresh(c.view.viewModel(), c.selection);
+            fresh.resize(list->size());
+            fresh.show();
+            if (!QTest::qWaitForWindowExposed(&fresh))
+                return QImage();
+            QCoreApplication::processEvents();
+            return fresh.viewport()->grab().toImage();
+        };
+        const auto drawn = [&] { return list->viewport()->grab().toImage(); };
+
+        run(c.repository, QStringLiteral("REQ 1 get /a; REQ 2 get /b; RES 1 b7 200; RES 2 b7 200"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+        QTRY_COMPARE(drawn(), drawnAfresh());
+        const QImage twoMembers = drawn().copy(list->visualRect(0));
+
+        run(c.repository, QStringLiteral("REQ 3 get /c; RES 3 b7 200"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 3);
+        QTRY_COMPARE(drawn(), drawnAfresh());
+        QVERIFY(drawn().copy(list->visualRect(0)) != twoMembers); // its marker says x3 now
+
+        useScheme(true);
+        QTRY_COMPARE(drawn(), drawnAfresh());
+        useScheme(false);
+        c.view.resize(300, 600);
+        QTRY_COMPARE(drawn(), drawnAfresh());
+    }
+
     // The rows of a rebuilt list are other rows: the old scroll position must not decide what shows.
     void aRebuiltListShowsItsSelectedRowOrItsBottom()
     {
