@@ -73,9 +73,9 @@ private slots:
         QTest::addRow("an invalid later key fails although an earlier one is valid")
             << userWith("},'handshake':3,'x':{") << "typeMismatch @ handshake";
         QTest::addRow("a request that is a string is a type mismatch") << json("{'request':'x'}") << "typeMismatch @ request";
-        QTest::addRow("null settings count as absent") << json("{'settings':null}") << "unableToDecodePayload";
         QTest::addRow("an empty object names no case") << json("{}") << "unableToDecodePayload";
-        QTest::addRow("a null handshake names no case") << json("{'handshake':null}") << "unableToDecodePayload";
+        QTest::addRow("a duplicate key's last null value names no case")
+            << json("{'handshake':'first','handshake':null}") << "unableToDecodePayload";
         QTest::addRow("all six keys null name no case")
             << json("{'request':null,'response':null,'settings':null,'user':null,'milestone':null,'handshake':null}")
             << "unableToDecodePayload";
@@ -89,15 +89,11 @@ private slots:
         QTest::addRow("a request with null headers is value not found") << json("{'request':{'id':'$ID','headers':null}}") << "valueNotFound @ request.headers";
         QTest::addRow("headers that are an object are a type mismatch") << json("{'request':{'id':'$ID','headers':{}}}") << "typeMismatch @ request.headers";
         QTest::addRow("a request without id is key not found") << json("{'request':{'headers':[]}}") << "keyNotFound @ request.id";
-        QTest::addRow("a UUID in braces is data corrupted") << json("{'request':{'id':'{$ID}','headers':[]}}") << "dataCorrupted @ request.id";
         QTest::addRow("a UUID that is a number is a type mismatch") << json("{'request':{'id':5,'headers':[]}}") << "typeMismatch @ request.id";
         QTest::addRow("method delete reads") << json("{'request':{'id':'$ID','method':'delete','headers':[]}}") << "request";
         QTest::addRow("a null method reads as no method") << json("{'request':{'id':'$ID','method':null,'headers':[]}}") << "request";
         QTest::addRow("method GET in upper case is data corrupted") << json("{'request':{'id':'$ID','method':'GET','headers':[]}}") << "dataCorrupted @ request.method";
-        QTest::addRow("method patch is data corrupted") << json("{'request':{'id':'$ID','method':'patch','headers':[]}}") << "dataCorrupted @ request.method";
-        QTest::addRow("a method that is a number is a type mismatch") << json("{'request':{'id':'$ID','method':1,'headers':[]}}") << "typeMismatch @ request.method";
         QTest::addRow("an empty URL is data corrupted") << json("{'request':{'id':'$ID','url':'','headers':[]}}") << "dataCorrupted @ request.url";
-        QTest::addRow("a URL with a broken host is data corrupted") << json("{'request':{'id':'$ID','url':'http://[::1/x','headers':[]}}") << "dataCorrupted @ request.url";
         QTest::addRow("a relative URL reads") << json("{'request':{'id':'$ID','url':'/v1/items?a=1','headers':[]}}") << "request";
         QTest::addRow("a URL that is a number is a type mismatch") << json("{'request':{'id':'$ID','url':1,'headers':[]}}") << "typeMismatch @ request.url";
         QTest::addRow("a timestamp given as a string is a type mismatch") << json("{'request':{'id':'$ID','timestamp':'1500','headers':[]}}") << "typeMismatch @ request.timestamp";
@@ -122,14 +118,12 @@ private slots:
         QTest::addRow("a source with both keys is a type mismatch") << responseWith(",'source':{'network':{},'cache':{}}") << "typeMismatch @ response.source";
         QTest::addRow("a source whose network is a boolean is a type mismatch") << responseWith(",'source':{'network':true}") << "typeMismatch @ response.source.network";
         QTest::addRow("a source that is a string is a type mismatch") << responseWith(",'source':'cache'") << "typeMismatch @ response.source";
-        QTest::addRow("a source with a non-empty inner object reads") << responseWith(",'source':{'cache':{'age':3}}") << "response";
 
         // Settings.
         QTest::addRow("a setting with a state default reads") << settingWith("{'boolean':'on','number':5}") << "settings";
         QTest::addRow("an invalid number beside a valid state is a type mismatch")
             << settingWith("{'boolean':'on','number':'x'}") << "typeMismatch @ settings[0].defaultValue.number";
         QTest::addRow("an empty value object names no case") << settingWith("{}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
-        QTest::addRow("a value object with only other keys names no case") << settingWith("{'bool':'on'}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
         QTest::addRow("state ON in upper case is data corrupted") << settingWith("{'boolean':'ON'}") << "dataCorrupted @ settings[0].defaultValue.boolean";
         QTest::addRow("a JSON true as state is a type mismatch") << settingWith("{'boolean':true}") << "typeMismatch @ settings[0].defaultValue.boolean";
         QTest::addRow("the string nan is a type mismatch") << settingWith("{'number':'nan'}") << "typeMismatch @ settings[0].defaultValue.number";
@@ -144,23 +138,13 @@ private slots:
 
         // User.
         QTest::addRow("a user with the required fields reads") << userWith("") << "user";
-        QTest::addRow("an unknown tag fails the user") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['admin','superUser']}}") << "dataCorrupted @ user.tags[1]";
-        QTest::addRow("a tag in another letter case is data corrupted") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['Admin']}}") << "dataCorrupted @ user.tags[0]";
+        QTest::addRow("a tag in another letter case fails the user") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':['admin','Admin']}}") << "dataCorrupted @ user.tags[1]";
         QTest::addRow("a flag given as a number is a type mismatch") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':1,'tags':[]}}") << "typeMismatch @ user.isAdmin";
-        QTest::addRow("capabilities given as text are a type mismatch") << json("{'user':{'capabilities':'x','isImpersonating':false,'isSubuser':false,'isAdmin':false,'tags':[]}}") << "typeMismatch @ user.capabilities";
         QTest::addRow("a user without tags is key not found") << json("{'user':{'capabilities':[],'isImpersonating':false,'isSubuser':false,'isAdmin':false}}") << "keyNotFound @ user.tags";
-        QTest::addRow("an empty profile image URL is data corrupted") << userWith(",'profileImageURL':''") << "dataCorrupted @ user.profileImageURL";
         QTest::addRow("a retailer without isActive is key not found") << userWith(",'retailer':{'name':'r'}") << "keyNotFound @ user.retailer.isActive";
-        QTest::addRow("a null brand reads as none") << userWith(",'brand':null") << "user";
 
         // Milestones.
-        QTest::addRow("a negative count is valid") << milestoneWith(",'count':-4") << "milestone";
-        QTest::addRow("a count of 3.5 is data corrupted") << milestoneWith(",'count':3.5") << "dataCorrupted @ milestone[0].count";
-        QTest::addRow("a count given as text is a type mismatch") << milestoneWith(",'count':'3'") << "typeMismatch @ milestone[0].count";
         QTest::addRow("a milestone without count is key not found") << milestoneWith("") << "keyNotFound @ milestone[0].count";
-        QTest::addRow("a null count is value not found") << milestoneWith(",'count':null") << "valueNotFound @ milestone[0].count";
-        QTest::addRow("a creation date given as text is a type mismatch") << milestoneWith(",'count':1,'createdAt':'x'") << "typeMismatch @ milestone[0].createdAt";
-        QTest::addRow("a null update date reads as none") << milestoneWith(",'count':1,'updatedAt':null") << "milestone";
     }
 
     void payloadOutcome()
@@ -179,16 +163,11 @@ private slots:
         QTest::addRow("a hello holding a number is a type mismatch") << json("{'serverHello':1}") << "typeMismatch @ serverHello";
         QTest::addRow("a deeplink wins over an impersonation")
             << json("{'impersonate':{'userTokenToImpersonate':'t'},'runDeeplink':'app://x'}") << "runDeeplink";
-        QTest::addRow("an empty object names no command") << json("{}") << "unableToDecodeAppPayload";
         QTest::addRow("a null deeplink names no command") << json("{'runDeeplink':null}") << "unableToDecodeAppPayload";
         QTest::addRow("an override whose value names no case")
             << json("{'settingOverride':{'key':'k','value':{}}}") << "unableToDecodeSettingValue @ settingOverride.value";
         QTest::addRow("an impersonation without token is key not found")
             << json("{'impersonate':{}}") << "keyNotFound @ impersonate.userTokenToImpersonate";
-        QTest::addRow("an impersonation token that is a number is a type mismatch")
-            << json("{'impersonate':{'userTokenToImpersonate':7}}") << "typeMismatch @ impersonate.userTokenToImpersonate";
-        QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
-        QTest::addRow("a top-level array is a type mismatch") << json("[{'serverHello':''}]") << "typeMismatch";
     }
 
     void appPayloadOutcome()
@@ -244,9 +223,6 @@ private slots:
     {
         const Payload payload = decodeOrFail(json("{'handshake':'first','handshake':'second'}"));
         QCOMPARE(*payload.asHandshake(), QStringLiteral("second"));
-        const auto failing = Decoder::make().decodePayload(json("{'handshake':'first','handshake':null}"));
-        QVERIFY(!failing);
-        QCOMPARE(failing.error().morvendaError, MorvendaDecodeError::UnableToDecodePayload);
     }
 
     void errorDescriptionsNameKindPathAndCause()
@@ -257,12 +233,6 @@ private slots:
         QVERIFY(result.error().isTypeMismatch());
         QCOMPARE(result.error().toString(),
                  QStringLiteral("typeMismatch at request.headers[0].name: expected a string, found a number"));
-
-        // Two source keys have a description of their own.
-        const auto twoSources = Decoder::make().decodePayload(responseWith(",'source':{'network':{},'cache':{}}"));
-        QVERIFY(!twoSources);
-        QCOMPARE(twoSources.error().kind, DecodeError::Kind::TypeMismatch);
-        QCOMPARE(twoSources.error().description, QStringLiteral("Invalid number of keys found, expected one."));
     }
 
     void payloadArrays_data()
@@ -273,7 +243,6 @@ private slots:
         QTest::addRow("one failing element fails the array with its path")
             << json("[{'request':{'id':'$ID','headers':[]}},{'request':{'id':'nope','headers':[]}}]") << "dataCorrupted @ [1].request.id";
         QTest::addRow("an object instead of an array is a type mismatch") << json(kRequest) << "typeMismatch";
-        QTest::addRow("null instead of an array is value not found") << json("null") << "valueNotFound";
         QTest::addRow("an element that names no case fails the array") << json("[{}]") << "unableToDecodePayload @ [0]";
         QTest::addRow("an element that is not an object fails the array") << json("[1]") << "typeMismatch @ [0]";
     }

@@ -40,8 +40,6 @@ private slots:
         QTest::addRow("nesting 100000 deep under an unknown key")
             << json("{'handshake':'a','x':") + nested(100000) + "}" << "dataCorrupted";
         QTest::addRow("1e400 under an unknown key") << json("{'handshake':'a','x':1e400}") << "dataCorrupted";
-        QTest::addRow("1e400 as a setting number")
-            << json("{'settingOverride':{'key':'k','value':{'number':1e400}}}") << "dataCorrupted";
         QTest::addRow("an integer too long even for a double")
             << json("{'handshake':'a','x':") + QByteArray(400, '9') + "}" << "dataCorrupted";
         QTest::addRow("a huge integer with a leading zero stays invalid")
@@ -63,11 +61,6 @@ private slots:
     {
         QFETCH(QByteArray, document);
         QFETCH(QString, expected);
-        if (document.startsWith("{\"settingOverride\"")) {
-            const auto result = Decoder().decodeAppPayload(document);
-            QCOMPARE(ModelTest::outcome(result, [](const AppPayload &) { return QStringLiteral("appPayload"); }), expected);
-            return;
-        }
         QCOMPARE(ModelTest::outcome(Decoder().decodePayload(document), payloadKind), expected);
     }
 
@@ -96,10 +89,8 @@ private slots:
         const auto result = Decoder().decodePayload(document);
         QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
         QCOMPARE(result->asRequest()->headers().first().value(), QStringLiteral("\"1e5"));
-    }
 
-    void hugeIntegerReadsAsDoubleWhereDoublesAreRead()
-    {
+        // Where a double is read, such a literal reads as that double.
         const auto milestones = Decoder().decodePayload(
             json("{'milestone':[{'key':'k','count':1,'createdAt':18446744073709551616}]}"));
         QVERIFY(milestones);
@@ -145,15 +136,10 @@ private slots:
         const auto result = decoder.decodePayload(document);
         QVERIFY2(result, qPrintable(result ? QString() : result.error().toString()));
         QCOMPARE(result->asResponse()->data()->size(), body.size());
-        // The decoder drops its oversized parse buffers afterwards and goes on working.
-        QCOMPARE(*decoder.decodePayload(json("{'handshake':'a'}"))->asHandshake(), QStringLiteral("a"));
-    }
-
-    void escapedSurrogatePairReads()
-    {
-        const auto result = Decoder().decodePayload(QByteArray(R"({"handshake":"\ud83d\ude00 \u00e9"})"));
-        QVERIFY(result);
-        QCOMPARE(*result->asHandshake(), QStringLiteral("\U0001F600 \u00e9"));
+        // The decoder drops its oversized parse buffers afterwards and goes on working, escapes and all.
+        const auto after = decoder.decodePayload(QByteArray(R"({"handshake":"\ud83d\ude00 \u00e9"})"));
+        QVERIFY(after);
+        QCOMPARE(*after->asHandshake(), QStringLiteral("\U0001F600 \u00e9"));
     }
 
     void denseFrameIsRefusedBeforeItIsParsed()

@@ -137,8 +137,6 @@ void TestEncoder::goldenBytes_data()
         writer.date(seconds);
         return writer.buffer();
     };
-    QTest::addRow("the epoch is 0") << date(0.0) << QByteArray("0");
-    QTest::addRow("1.5 seconds later is 1500") << date(1.5) << QByteArray("1500");
     QTest::addRow("one second before is -1000") << date(-1.0) << QByteArray("-1000");
     QTest::addRow("1.25 milliseconds keep their fraction") << date(0.00125) << QByteArray("1.25");
 }
