@@ -187,25 +187,20 @@ private slots:
 
     void csvQuotesOnlyWhatNeedsIt_data()
     {
-        QTest::addColumn<QList<DetailInfoProperty>>("rows");
+        using Rows = QList<DetailInfoProperty>;
+        const auto row = [](const char *name, DetailValue value) { return DetailInfoProperty::make(QString::fromUtf8(name), value); };
+        QTest::addColumn<Rows>("rows");
         QTest::addColumn<QString>("csv");
-        QTest::addRow("an empty table is the header line")
-            << QList<DetailInfoProperty>{} << QStringLiteral("Key,Value");
+        QTest::addRow("an empty table is the header line") << Rows{} << QStringLiteral("Key,Value");
         QTest::addRow("plain rows are joined by LF with none at the end")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("a"), QStringLiteral("1")), DetailInfoProperty::make(QStringLiteral("b"), qint64(2))}
-            << QStringLiteral("Key,Value\na,1\nb,2");
-        QTest::addRow("a comma in a name is quoted")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("a,b"), QStringLiteral("c"))} << QStringLiteral("Key,Value\n\"a,b\",c");
+            << Rows{row("a", QStringLiteral("1")), row("b", qint64(2))} << QStringLiteral("Key,Value\na,1\nb,2");
+        QTest::addRow("a comma in a name is quoted") << Rows{row("a,b", QStringLiteral("c"))} << QStringLiteral("Key,Value\n\"a,b\",c");
         QTest::addRow("quotes are doubled inside quotes")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("q"), QStringLiteral("say \"hi\""))}
-            << QStringLiteral("Key,Value\nq,\"say \"\"hi\"\"\"");
-        QTest::addRow("line breaks stay inside quotes")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("m"), QStringLiteral("a\r\nb"))} << QStringLiteral("Key,Value\nm,\"a\r\nb\"");
+            << Rows{row("q", QStringLiteral("say \"hi\""))} << QStringLiteral("Key,Value\nq,\"say \"\"hi\"\"\"");
+        QTest::addRow("line breaks stay inside quotes") << Rows{row("m", QStringLiteral("a\r\nb"))} << QStringLiteral("Key,Value\nm,\"a\r\nb\"");
         QTest::addRow("dates are written in UTC")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral("timestamp"), DetailDate{1709634133.0})}
-            << QStringLiteral("Key,Value\ntimestamp,2024-03-05 10:22:13 +0000");
-        QTest::addRow("leading spaces are kept")
-            << QList<DetailInfoProperty>{DetailInfoProperty::make(QStringLiteral(" lang"), QStringLiteral("en"))} << QStringLiteral("Key,Value\n lang,en");
+            << Rows{row("timestamp", DetailDate{1709634133.0})} << QStringLiteral("Key,Value\ntimestamp,2024-03-05 10:22:13 +0000");
+        QTest::addRow("leading spaces are kept") << Rows{row(" lang", QStringLiteral("en"))} << QStringLiteral("Key,Value\n lang,en");
     }
     void csvQuotesOnlyWhatNeedsIt()
     {
