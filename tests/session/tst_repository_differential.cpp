@@ -11,6 +11,16 @@ using namespace fixtures;
 
 namespace {
 
+// The row of an exchange in a timeline, found by the plainest scan.
+std::optional<qsizetype> rowOf(const QList<Exchange> &timeline, const QUuid &messageID)
+{
+    for (qsizetype row = 0; row < timeline.size(); ++row) {
+        if (timeline.at(row).messageID() == messageID)
+            return row;
+    }
+    return std::nullopt;
+}
+
 // An ordered map with linear lookup, as plain as it gets.
 template<typename K, typename V>
 struct OrderedMap
@@ -23,12 +33,12 @@ struct OrderedMap
                 return &entry.second;
         return nullptr;
     }
-    void set(const K &key, V value)
+    V &operator[](const K &key)
     {
         if (V *existing = find(key))
-            *existing = std::move(value);
-        else
-            entries.append({key, std::move(value)});
+            return *existing;
+        entries.append({key, V()});
+        return entries.last().second;
     }
     void remove(const K &key)
     {
@@ -49,54 +59,48 @@ public:
     void addRequest(const Request &request, const QString &peer)
     {
         const Exchange exchange = Exchange::fromRequest(request, peer);
-        exchanges.set(exchange.messageID(), exchange);
+        exchanges[exchange.messageID()] = exchange;
         evaluate(exchange);
     }
 
     void addResponse(const Response &response, const QString &peer)
     {
-        const QUuid b = response.batchID();
         const QUuid m = response.messageID();
-        qint64 count = 0;
-        QList<QUuid> *list = batchIDs.find(b);
-        if (!list) {
-            batchIDs.set(b, {m});
-            count = 1;
-        } else if (list->contains(m)) {
-            count = list->size();
-        } else {
-            const QList<QUuid> earlier = *list;
-            list->append(m);
-            count = earlier.size() + 1;
-            for (const QUuid &member : earlier) {
-                Exchange *old = exchanges.find(member);
-                if (!old)
-                    continue;
-                Exchange updated = *old;
-                updated.setBatchCount(count);
-                const qsizetype at = timeline.indexOf(*old);
-                if (at >= 0) {
-                    const qsizetype present = timeline.indexOf(updated);
-                    if (present >= 0 && present != at)
-                        timeline.removeAt(at);
-                    else
-                        timeline[at] = updated;
-                }
-                *old = updated;
+        QList<QUuid> &members = batchIDs[response.batchID()];
+        QList<QUuid> earlier; // a new member raises the count of these
+        if (!members.contains(m)) {
+            earlier = members;
+            members.append(m);
+        }
+        const qint64 count = members.size();
+        for (const QUuid &member : earlier) {
+            Exchange *old = exchanges.find(member);
+            if (!old)
+                continue;
+            Exchange updated = *old;
+            updated.setBatchCount(count);
+            const qsizetype at = timeline.indexOf(*old);
+            if (at >= 0) {
+                const qsizetype present = timeline.indexOf(updated);
+                if (present >= 0 && present != at)
+                    timeline.removeAt(at);
+                else
+                    timeline[at] = updated;
             }
+            *old = updated;
         }
         Exchange exchange;
         if (Exchange *found = exchanges.find(m)) {
             exchange = *found;
             exchange.setBatchCount(count);
             if (!exchange.batchID())
-                exchange.setBatchID(b);
+                exchange.setBatchID(response.batchID());
             exchange.appendResponse(response);
         } else {
             exchange = Exchange::fromResponse(response, peer);
             exchange.setBatchCount(count);
         }
-        exchanges.set(m, exchange);
+        exchanges[m] = exchange;
         evaluate(exchange);
     }
 
@@ -113,12 +117,8 @@ public:
             }
         }
         if (passes) {
-            qsizetype at = -1;
-            for (qsizetype i = 0; i < timeline.size(); ++i)
-                if (timeline[i].messageID() == exchange.messageID())
-                    at = i;
-            if (at >= 0)
-                timeline[at] = exchange;
+            if (const auto at = rowOf(timeline, exchange.messageID()))
+                timeline[*at] = exchange;
             else
                 timeline.append(exchange);
         }
@@ -127,7 +127,7 @@ public:
 
     void registerPredicate(const FilterPredicatePtr &predicate)
     {
-        predicates.set(predicate->registration(), predicate);
+        predicates[predicate->registration()] = predicate;
         updatePredicateResults(predicate->registration());
     }
 
@@ -140,7 +140,7 @@ public:
         for (const auto &[messageID, exchange] : exchanges.entries)
             if ((*predicate)->match(exchange))
                 set.append(messageID);
-        results.set(key, set);
+        results[key] = set;
         applyFilter();
     }
 
@@ -256,40 +256,19 @@ QList<QUuid> messageIDs(const QList<Exchange> &exchanges)
     return result;
 }
 
-} // namespace
-
-class TestRepositoryDifferential : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void randomSequencesAgreeWithTheReferenceModel();
-    void largeStoresAgreeWithAPlainScan();
-
-private:
-    bool agree(const MessageRepository &real, const ReferenceRepository &reference,
-               const QList<Exchange> &realLatest, QString *why);
-};
-
-bool TestRepositoryDifferential::agree(const MessageRepository &real, const ReferenceRepository &reference,
-                                       const QList<Exchange> &realLatest, QString *why)
+// Every observable result of the repository against the reference's; why says where they part.
+bool agree(const MessageRepository &real, const ReferenceRepository &reference, const QList<Exchange> &realLatest,
+           QString *why)
 {
     QList<Exchange> referenceExchanges;
     for (const auto &entry : reference.exchanges.entries)
         referenceExchanges.append(entry.second);
     if (real.exchanges() != referenceExchanges)
         return *why = QStringLiteral("exchanges differ"), false;
-    if (messageIDs(real.currentTimeline()) != messageIDs(reference.timeline))
-        return *why = QStringLiteral("timeline order differs"), false;
     if (real.currentTimeline() != reference.timeline)
-        return *why = QStringLiteral("timeline contents differ"), false;
+        return *why = QStringLiteral("timeline differs"), false;
     for (const Exchange &exchange : referenceExchanges) {
-        std::optional<qsizetype> expected;
-        for (qsizetype row = 0; row < reference.timeline.size(); ++row) {
-            if (reference.timeline.at(row).messageID() == exchange.messageID())
-                expected = row;
-        }
-        if (real.timelineRow(exchange.messageID()) != expected)
+        if (real.timelineRow(exchange.messageID()) != rowOf(reference.timeline, exchange.messageID()))
             return *why = QStringLiteral("row lookup of %1 differs").arg(exchange.messageID().data1), false;
     }
     if (realLatest != reference.latest)
@@ -302,6 +281,17 @@ bool TestRepositoryDifferential::agree(const MessageRepository &real, const Refe
         return *why = QStringLiteral("registered keys differ"), false;
     return true;
 }
+
+} // namespace
+
+class TestRepositoryDifferential : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void randomSequencesAgreeWithTheReferenceModel();
+    void largeStoresAgreeWithAPlainScan();
+};
 
 void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
 {
@@ -432,7 +422,6 @@ void TestRepositoryDifferential::largeStoresAgreeWithAPlainScan()
             if (request.url() && request.url()->path().contains(text) == containing)
                 expected.append(request.messageID());
         }
-        QCOMPARE(messageIDs(real.currentTimeline()).size(), expected.size());
         QVERIFY2(messageIDs(real.currentTimeline()) == expected,
                  qPrintable(QStringLiteral("%1 \"%2\"").arg(containing ? u"in" : u"out", text)));
     }
