@@ -24,12 +24,6 @@
 
 namespace {
 
-// The sandbox script lives beside this test's source.
-QString sandboxScript()
-{
-    return QStringLiteral(QT_TESTCASE_SOURCEDIR "/tst_advert_sandbox.sh");
-}
-
 // A private mDNS network: one namespace with loopback, its own D-Bus and avahi-daemon.
 class Sandbox
 {
@@ -65,9 +59,7 @@ public:
     std::pair<int, QString> run(const QStringList &arguments, int timeoutMs = 30000) const
     {
         QProcess process;
-        process.setProcessEnvironment(m_env);
-        process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral("/bin/bash"), QStringList{sandboxScript()} + arguments);
+        start(process, arguments);
         if (!process.waitForFinished(timeoutMs)) {
             process.kill();
             process.waitForFinished();
@@ -75,13 +67,11 @@ public:
         }
         return {process.exitCode(), QString::fromUtf8(process.readAll())};
     }
-    // Starts a long-running command inside the namespace; its output and errors are read as one.
+    // Starts a long-running command inside the namespace.
     QProcess *spawn(const QStringList &command)
     {
         auto *process = new QProcess;
-        process->setProcessEnvironment(m_env);
-        process->setProcessChannelMode(QProcess::MergedChannels);
-        process->start(QStringLiteral("/bin/bash"), QStringList{sandboxScript(), QStringLiteral("exec"), QStringLiteral("a")} + command);
+        start(*process, QStringList{QStringLiteral("exec"), QStringLiteral("a")} + command);
         m_children.append(process);
         return process;
     }
@@ -104,6 +94,14 @@ public:
     }
 
 private:
+    // The sandbox script lives beside this test's source; its output and errors are read as one.
+    void start(QProcess &process, const QStringList &arguments) const
+    {
+        process.setProcessEnvironment(m_env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral(QT_TESTCASE_SOURCEDIR "/tst_advert_sandbox.sh")} + arguments);
+    }
+
     QProcessEnvironment m_env;
     QList<QProcess *> m_children;
     bool m_up = false;
