@@ -17,17 +17,18 @@
 
 namespace UsersFixtures {
 
+// A user as an app reports it, built by naming only the fields a case is about.
 struct Reported
 {
     QString token = QStringLiteral("u-1");
     std::optional<QString> name = QStringLiteral("Ann");
-    std::optional<QString> email;
-    std::optional<QString> imageURL;
+    std::optional<QString> email{};
+    std::optional<QString> imageURL{};
     bool isAdmin = false;
     bool isImpersonating = false;
-    QList<UserTag> tags;
-    std::optional<Retailer> retailer;
-    std::optional<Brand> brand;
+    QList<UserTag> tags{};
+    std::optional<Retailer> retailer{};
+    std::optional<Brand> brand{};
     bool withoutToken = false;
 
     User user() const
