@@ -22,15 +22,6 @@
 
 namespace {
 
-QStringList strings(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *text : texts) {
-        list.append(QString::fromUtf8(text));
-    }
-    return list;
-}
-
 Retailer retailer(std::optional<QString> token, std::optional<QString> country = QStringLiteral("USA"))
 {
     return Retailer(QStringLiteral("Corner Shop"), std::move(token), true, std::move(country),
@@ -51,13 +42,14 @@ QString flagOf(const char (&region)[3])
     return QString::fromUcs4(pair, 2);
 }
 
-QStringList labels(const QList<UserViewModel::Row> &rows)
+// The rows' labels, joined by "|".
+QString labels(const QList<UserViewModel::Row> &rows)
 {
     QStringList result;
     for (const UserViewModel::Row &row : rows) {
         result.append(row.label);
     }
-    return result;
+    return result.join(u'|');
 }
 
 // An app connection without a socket behind it: enough for the panel, which only reads names.
@@ -74,128 +66,121 @@ class TestUserPanel : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void flagsOnlyForTheAppsCountryCodes();
-    void adminAddressesKeepTheTokenInOneSegment_data();
-    void adminAddressesKeepTheTokenInOneSegment();
-    void storedUsersPreferTheRetailerPage();
-    void rowsShowWhatIsPresent();
-    void panelShowsTheUserFoldsRowsCopiesAndOpensAdmin();
-
 private:
     LoopbackSession m_tool;
     UserManager &m_users = m_tool.users;
     MorvendaListener &m_listener = m_tool.listener;
     AvatarLoader m_avatars;
+
+private slots:
+    void flagsOnlyForTheAppsCountryCodes()
+    {
+        const CountryFlagMapper flags;
+        QCOMPARE(flags.flag(QStringLiteral("usa")), std::optional(flagOf("US")));
+        QCOMPARE(flags.flag(QStringLiteral("GER")), std::optional(flagOf("DE"))); // as the apps send it
+        for (const QString &refused : {QStringLiteral("US"), QString(), QStringLiteral("USA ")}) {
+            QCOMPARE(flags.flag(refused), std::nullopt);
+        }
+        QCOMPARE(flags.flag(std::nullopt), std::nullopt);
+    }
+
+    void adminAddressesKeepTheTokenInOneSegment_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QString>("address");
+        const QString page = QStringLiteral("https://staging.example.com/admin2/retailer/");
+        QTest::addRow("an ordinary token") << QStringLiteral("r_123-abc") << page + QStringLiteral("r_123-abc");
+        QTest::addRow("a slash stays inside the segment") << QStringLiteral("a/../b") << page + QStringLiteral("a%2F..%2Fb");
+        QTest::addRow("a question mark starts no query") << QStringLiteral("a?admin=1") << page + QStringLiteral("a%3Fadmin%3D1");
+        QTest::addRow("a hash starts no fragment") << QStringLiteral("a#b") << page + QStringLiteral("a%23b");
+        QTest::addRow("a percent sign and a space") << QStringLiteral("50% off") << page + QStringLiteral("50%25%20off");
+        QTest::addRow("letters beyond ASCII") << QStringLiteral("müller") << page + QStringLiteral("m%C3%BCller");
+    }
+
+    void adminAddressesKeepTheTokenInOneSegment()
+    {
+        QFETCH(QString, token);
+        QFETCH(QString, address);
+        const std::optional<QUrl> url = AdminAddress::retailer(token);
+        QVERIFY(url);
+        QCOMPARE(url->toString(QUrl::FullyEncoded), address);
+    }
+
+    // The brand page of a brand user, and none for a user typed by hand, are opened from the
+    // impersonation window's menu in its test.
+    void storedUsersPreferTheRetailerPage()
+    {
+        QCOMPARE(AdminAddress::forStoredUser(QStringLiteral("r1"), QStringLiteral("b1")), AdminAddress::retailer(QStringLiteral("r1")));
+    }
+
+    void rowsShowWhatIsPresent()
+    {
+        // No e-mail, no retailer, no capabilities: the capabilities row is still there, empty.
+        const QList<UserViewModel::Row> bare = UserViewModel::rows(user(QStringLiteral("ann")));
+        QCOMPARE(labels(bare), QStringLiteral("user name|user token|user capabilities"));
+        QCOMPARE(bare.last().value, QString());
+
+        const QList<UserViewModel::Row> full = UserViewModel::rows(user(QStringLiteral("bob"), QStringLiteral("bob@shop.example"),
+            {QStringLiteral("orders"), QStringLiteral("returns"), QStringLiteral("payouts")}, retailer(std::nullopt)));
+        QCOMPARE(labels(full), QStringLiteral("user name|user token|user email|user capabilities|retailer name|retailer country|"
+                                              "retailer ostrane membership status|retailer multi user state"));
+        QCOMPARE(full.at(3).value, QStringLiteral("orders\nreturns\npayouts"));
+    }
+
+    // The panel as a developer uses it: the user of the active app only, following its reports, rows
+    // that fold one by one and copy their value, and the admin button live only with a retailer token.
+    void panelShowsTheUserFoldsRowsCopiesAndOpensAdmin()
+    {
+        useScheme(false);
+        QList<QUrl> opened;
+        UserView view(m_users, m_listener, m_avatars, [&opened](const QUrl &url) { opened.append(url); });
+        view.resize(380, 900);
+        view.show();
+        QVERIFY(!view.showsUser());
+
+        const auto app = connectionNamed(QStringLiteral("panel app"));
+        m_users.storeUser(QStringLiteral("panel app"),
+            user(QStringLiteral("dan"), std::nullopt, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, retailer(std::nullopt)));
+        QVERIFY(!view.showsUser()); // a user of an app that is not the active one
+        m_listener.setActiveConnection(app);
+        QVERIFY(view.showsUser());
+        const QList<Disclosure *> rows = view.rows();
+        QCOMPARE(rows.size(), 7);
+        for (Disclosure *row : rows) {
+            QVERIFY(row->isExpanded());
+        }
+        rows.at(2)->toggle();
+        QVERIFY(!rows.at(2)->isExpanded());
+        QVERIFY(rows.at(1)->isExpanded() && rows.at(3)->isExpanded());
+        CopyButton *copy = rows.at(2)->parentWidget()->findChild<CopyButton *>();
+        QVERIFY(copy);
+        copy->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a\nb\nc"));
+
+        QVERIFY(!view.adminButton()->isEnabled());
+        view.openOnAdmin();
+        QVERIFY(opened.isEmpty());
+        m_users.storeUser(QStringLiteral("panel app"),
+            User::withTags(QStringLiteral("Fiona Marsh"), QStringLiteral("u_8f2c61"), QStringLiteral("fiona@corner.example"),
+                {QStringLiteral("orders.read"), QStringLiteral("orders.write")},
+                // Nothing listens there: the picture stays the grey circle.
+                Url::fromText(QStringLiteral("http://127.0.0.1:9/fiona.png")), true, false, false,
+                {UserTag::Impersonating, UserTag::Subuser, UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
+                retailer(QStringLiteral("shop/7"), QStringLiteral("GER")), std::nullopt));
+        QVERIFY(view.adminButton()->isEnabled());
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        saveArtifact(&view, QStringLiteral("userpanel.png"));
+        view.adminButton()->click();
+        QCOMPARE(opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/retailer/shop%2F7"))}));
+
+        m_listener.setActiveConnection(connectionNamed(QStringLiteral("app without a user")));
+        QVERIFY(!view.showsUser());
+        m_listener.setActiveConnection(app);
+        QVERIFY(view.showsUser());
+        m_listener.setActiveConnection(nullptr);
+        QVERIFY(!view.showsUser());
+    }
 };
-
-void TestUserPanel::flagsOnlyForTheAppsCountryCodes()
-{
-    const CountryFlagMapper flags;
-    QCOMPARE(flags.flag(QStringLiteral("usa")), std::optional(flagOf("US")));
-    QCOMPARE(flags.flag(QStringLiteral("GER")), std::optional(flagOf("DE"))); // as the apps send it
-    for (const QString &refused : {QStringLiteral("US"), QString(), QStringLiteral("USA ")}) {
-        QCOMPARE(flags.flag(refused), std::nullopt);
-    }
-    QCOMPARE(flags.flag(std::nullopt), std::nullopt);
-}
-
-void TestUserPanel::adminAddressesKeepTheTokenInOneSegment_data()
-{
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<QString>("address");
-    const QString page = QStringLiteral("https://staging.example.com/admin2/retailer/");
-    QTest::addRow("an ordinary token") << QStringLiteral("r_123-abc") << page + QStringLiteral("r_123-abc");
-    QTest::addRow("a slash stays inside the segment") << QStringLiteral("a/../b") << page + QStringLiteral("a%2F..%2Fb");
-    QTest::addRow("a question mark starts no query") << QStringLiteral("a?admin=1") << page + QStringLiteral("a%3Fadmin%3D1");
-    QTest::addRow("a hash starts no fragment") << QStringLiteral("a#b") << page + QStringLiteral("a%23b");
-    QTest::addRow("a percent sign and a space") << QStringLiteral("50% off") << page + QStringLiteral("50%25%20off");
-    QTest::addRow("letters beyond ASCII") << QStringLiteral("müller") << page + QStringLiteral("m%C3%BCller");
-}
-
-void TestUserPanel::adminAddressesKeepTheTokenInOneSegment()
-{
-    QFETCH(QString, token);
-    QFETCH(QString, address);
-    const std::optional<QUrl> url = AdminAddress::retailer(token);
-    QVERIFY(url);
-    QCOMPARE(url->toString(QUrl::FullyEncoded), address);
-}
-
-// The brand page of a brand user, and none for a user typed by hand, are opened from the
-// impersonation window's menu in its test.
-void TestUserPanel::storedUsersPreferTheRetailerPage()
-{
-    QCOMPARE(AdminAddress::forStoredUser(QStringLiteral("r1"), QStringLiteral("b1")), AdminAddress::retailer(QStringLiteral("r1")));
-}
-
-void TestUserPanel::rowsShowWhatIsPresent()
-{
-    // No e-mail, no retailer, no capabilities: the capabilities row is still there, empty.
-    const QList<UserViewModel::Row> bare = UserViewModel::rows(user(QStringLiteral("ann")));
-    QCOMPARE(labels(bare), (strings({"user name", "user token", "user capabilities"})));
-    QCOMPARE(bare.last().value, QString());
-
-    const QList<UserViewModel::Row> full = UserViewModel::rows(user(QStringLiteral("bob"), QStringLiteral("bob@shop.example"),
-        {QStringLiteral("orders"), QStringLiteral("returns"), QStringLiteral("payouts")}, retailer(std::nullopt)));
-    QCOMPARE(labels(full), (strings({"user name", "user token", "user email", "user capabilities", "retailer name",
-                               "retailer country", "retailer ostrane membership status", "retailer multi user state"})));
-    QCOMPARE(full.at(3).value, QStringLiteral("orders\nreturns\npayouts"));
-}
-
-// The panel as a developer uses it: the user of the active app only, following its reports, rows
-// that fold one by one and copy their value, and the admin button live only with a retailer token.
-void TestUserPanel::panelShowsTheUserFoldsRowsCopiesAndOpensAdmin()
-{
-    useScheme(false);
-    QList<QUrl> opened;
-    UserView view(m_users, m_listener, m_avatars, [&opened](const QUrl &url) { opened.append(url); });
-    view.resize(380, 900);
-    view.show();
-    QVERIFY(!view.showsUser());
-
-    const auto app = connectionNamed(QStringLiteral("panel app"));
-    m_users.storeUser(QStringLiteral("panel app"),
-        user(QStringLiteral("dan"), std::nullopt, {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, retailer(std::nullopt)));
-    QVERIFY(!view.showsUser()); // a user of an app that is not the active one
-    m_listener.setActiveConnection(app);
-    QVERIFY(view.showsUser());
-    const QList<Disclosure *> rows = view.rows();
-    QCOMPARE(rows.size(), 7);
-    for (Disclosure *row : rows) {
-        QVERIFY(row->isExpanded());
-    }
-    rows.at(2)->toggle();
-    QVERIFY(!rows.at(2)->isExpanded());
-    QVERIFY(rows.at(1)->isExpanded() && rows.at(3)->isExpanded());
-    CopyButton *copy = rows.at(2)->parentWidget()->findChild<CopyButton *>();
-    QVERIFY(copy);
-    copy->copy();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("a\nb\nc"));
-
-    QVERIFY(!view.adminButton()->isEnabled());
-    view.openOnAdmin();
-    QVERIFY(opened.isEmpty());
-    m_users.storeUser(QStringLiteral("panel app"),
-        User::withTags(QStringLiteral("Fiona Marsh"), QStringLiteral("u_8f2c61"), QStringLiteral("fiona@corner.example"),
-            {QStringLiteral("orders.read"), QStringLiteral("orders.write")},
-            // Nothing listens there: the picture stays the grey circle.
-            Url::fromText(QStringLiteral("http://127.0.0.1:9/fiona.png")), true, false, false,
-            {UserTag::Impersonating, UserTag::Subuser, UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
-            retailer(QStringLiteral("shop/7"), QStringLiteral("GER")), std::nullopt));
-    QVERIFY(view.adminButton()->isEnabled());
-    QVERIFY(QTest::qWaitForWindowExposed(&view));
-    saveArtifact(&view, QStringLiteral("userpanel.png"));
-    view.adminButton()->click();
-    QCOMPARE(opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/retailer/shop%2F7"))}));
-
-    m_listener.setActiveConnection(connectionNamed(QStringLiteral("app without a user")));
-    QVERIFY(!view.showsUser());
-    m_listener.setActiveConnection(app);
-    QVERIFY(view.showsUser());
-    m_listener.setActiveConnection(nullptr);
-    QVERIFY(!view.showsUser());
-}
 
 QTEST_MAIN(TestUserPanel)
 #include "tst_userpanel.moc"
