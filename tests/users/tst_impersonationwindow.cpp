@@ -32,15 +32,6 @@
 
 namespace {
 
-QStringList strings(std::initializer_list<const char *> texts)
-{
-    QStringList list;
-    for (const char *text : texts) {
-        list.append(QString::fromUtf8(text));
-    }
-    return list;
-}
-
 ImpersonateUserData record(const QString &name, const QString &token, std::optional<QString> retailerToken = {},
     std::optional<QString> brandToken = {}, bool favorite = false, std::optional<QString> country = {},
     std::optional<QList<UserTag>> tags = {}, std::optional<QString> email = {})
@@ -61,27 +52,7 @@ class TestImpersonationWindow : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void showsLoadingThenSectionsOnlyForNonEmptyLists();
-    void searchAndChipsFilterTheRows();
-    void theStarAndTheNotesFieldStoreAtOnce();
-    void deleteKeyRemovesTheSelectedUserEvenWhenHidden();
-    void contextMenuFollowsTheUser();
-    void theActiveAppDecidesWhatAClickOnANameDoes();
-    void sheetCancelsOrSavesOnReturnOnlyWithAToken();
-
 private:
-    void fill(const QList<ImpersonateUserData> &records);
-    // Connects `peer` as the app "Shop", signed in as `user`, and makes it the active app.
-    bool connectShop(ScriptedPeer &peer, const User &user);
-    ImpersonateUserViewContextMenu *menuFor(const QString &token) const;
-    QStringList rowTexts() const;
-    QRect rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const;
-    void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part);
-    QList<ImpersonateUserData> stored() const;
-
     QTemporaryDir m_dir;
     std::unique_ptr<ImpersonateUserStore> m_store;
     std::unique_ptr<LoopbackSession> m_tool;
@@ -91,296 +62,306 @@ private:
     QList<QUrl> m_opened;
     std::unique_ptr<ImpersonationListView> m_view;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
-};
 
-void TestImpersonationWindow::init()
-{
-    QApplication::setPalette(ShellPalette::light());
-    auto opened = ImpersonateUserStore::open(m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral(".sqlite3")));
-    QVERIFY(opened);
-    m_store = std::move(*opened);
-    m_tool = std::make_unique<LoopbackSession>();
-    m_users = &m_tool->users;
-    m_listener = &m_tool->listener;
-    m_avatars = std::make_unique<AvatarLoader>();
-    m_opened.clear();
-    m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
-        *m_avatars, {}, [this](const QUrl &url) { m_opened.append(url); }});
-    m_tester = std::make_unique<QAbstractItemModelTester>(&m_view->model());
-    m_view->resize(420, 700);
-}
-
-void TestImpersonationWindow::cleanup()
-{
-    m_tester.reset();
-    m_view.reset();
-    m_avatars.reset();
-    m_tool.reset();
-    m_store.reset();
-}
-
-void TestImpersonationWindow::fill(const QList<ImpersonateUserData> &records)
-{
-    for (const ImpersonateUserData &user : records) {
-        QVERIFY(m_store->upsert(user));
+    void fill(const QList<ImpersonateUserData> &records)
+    {
+        for (const ImpersonateUserData &user : records) {
+            QVERIFY(m_store->upsert(user));
+        }
     }
-}
 
-bool TestImpersonationWindow::connectShop(ScriptedPeer &peer, const User &user)
-{
-    const MorvendaListener::ConnectionPtr app = m_tool->connectApp(peer, QStringLiteral("Shop"));
-    if (!app) {
-        return false;
+    // Connects `peer` as the app "Shop", signed in as `user`, and makes it the active app.
+    bool connectShop(ScriptedPeer &peer, const User &user)
+    {
+        const MorvendaListener::ConnectionPtr app = m_tool->connectApp(peer, QStringLiteral("Shop"));
+        if (!app) {
+            return false;
+        }
+        m_users->storeUser(QStringLiteral("Shop"), user);
+        m_listener->select(app);
+        // The server's hello: once it is there, nothing is left to send when the app goes.
+        return m_listener->activeConnection() == app && QTest::qWaitFor([&] { return peer.frames().size() == 1; });
     }
-    m_users->storeUser(QStringLiteral("Shop"), user);
-    m_listener->select(app);
-    // The server's hello: once it is there, nothing is left to send when the app goes.
-    return m_listener->activeConnection() == app && QTest::qWaitFor([&] { return peer.frames().size() == 1; });
-}
 
-ImpersonateUserViewContextMenu *TestImpersonationWindow::menuFor(const QString &token) const
-{
-    QMenu *menu = m_view->contextMenuFor(m_view->model().indexOfToken(token));
-    menu->deleteLater();
-    return static_cast<ImpersonateUserViewContextMenu *>(menu);
-}
-
-void TestImpersonationWindow::clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
-{
-    QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, rectIn(token, part).center());
-}
-
-QList<ImpersonateUserData> TestImpersonationWindow::stored() const
-{
-    return m_store->fetchAll().value_or(QList<ImpersonateUserData>{});
-}
-
-QStringList TestImpersonationWindow::rowTexts() const
-{
-    QStringList texts;
-    const ImpersonationListModel &model = m_view->model();
-    for (int row = 0; row < model.rowCount(); ++row) {
-        const QModelIndex index = model.index(row);
-        texts.append((index.data(ImpersonationListModel::IsHeaderRole).toBool() ? QStringLiteral("# ") : QString())
-            + index.data().toString());
+    ImpersonateUserViewContextMenu *menuFor(const QString &token) const
+    {
+        QMenu *menu = m_view->contextMenuFor(m_view->model().indexOfToken(token));
+        menu->deleteLater();
+        return static_cast<ImpersonateUserViewContextMenu *>(menu);
     }
-    return texts;
-}
 
-QRect TestImpersonationWindow::rectIn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const
-{
-    const QModelIndex index = m_view->model().indexOfToken(token);
-    QStyleOptionViewItem option;
-    option.initFrom(m_view->list()->viewport());
-    option.rect = m_view->list()->visualRect(index);
-    option.font = m_view->list()->font();
-    const auto *delegate = static_cast<ImpersonateUserDelegate *>(m_view->list()->itemDelegate());
-    return delegate->geometry(option, *m_view->model().record(index)).*part;
-}
 
-void TestImpersonationWindow::showsLoadingThenSectionsOnlyForNonEmptyLists()
-{
-    QVERIFY(m_view->isShowingLoading());
-    m_view->show();
-    QVERIFY(!m_view->isShowingLoading());
-    // An empty store: no sections, no placeholder, and the header stays usable.
-    QCOMPARE(m_view->model().rowCount(), 0);
-    QVERIFY(m_view->addUserButton()->isEnabled());
+    // The stored users' tokens, joined by "|".
+    QString storedTokens() const
+    {
+        QStringList tokens;
+        for (const ImpersonateUserData &user : m_store->fetchAll().value_or(QList<ImpersonateUserData>{})) {
+            tokens.append(user.userToken);
+        }
+        return tokens.join(u'|');
+    }
 
-    fill({record(QStringLiteral("user10"), QStringLiteral("t10")), record(QStringLiteral("User2"), QStringLiteral("t2"))});
-    m_view->viewModel().fetchUsers();
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "User2", "user10"})));
+    // A menu's entries, joined by "|", a disabled one marked "(off)".
+    static QString entries(const QMenu *menu)
+    {
+        QStringList texts;
+        for (const QAction *action : menu->actions()) {
+            if (!action->isSeparator()) {
+                texts.append(action->objectName() + (action->isEnabled() ? QString() : QStringLiteral(" (off)")));
+            }
+        }
+        return texts.join(u'|');
+    }
 
-    fill({record(QStringLiteral("Zed"), QStringLiteral("tz"), {}, {}, true)});
-    m_view->viewModel().fetchUsers();
-    QCOMPARE(rowTexts(), (strings({"# Favorites", "Zed", "# Stored Users", "User2", "user10"})));
-}
+    // The rows as the list shows them, joined by "|", a header marked "# ".
+    QString rowTexts() const
+    {
+        QStringList texts;
+        const ImpersonationListModel &model = m_view->model();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            const QModelIndex index = model.index(row);
+            texts.append((index.data(ImpersonationListModel::IsHeaderRole).toBool() ? QStringLiteral("# ") : QString())
+                + index.data().toString());
+        }
+        return texts.join(u'|');
+    }
 
-// The search finds names, e-mails, user tokens and notes in any case, never tags, countries or
-// the apps' tokens, and combines with the app chips, one of which is selected at a time.
-void TestImpersonationWindow::searchAndChipsFilterTheRows()
-{
-    fill({record(QStringLiteral("Rita"), QStringLiteral("TOK-R"), QStringLiteral("r1"), {}, false, QStringLiteral("USA"),
-              QList<UserTag>{UserTag::Subuser}, QStringLiteral("Rita@Shop.example")),
-        record(QStringLiteral("Bo"), QStringLiteral("tok-both"), QStringLiteral("r2"), QStringLiteral("b2"), true),
-        record(QStringLiteral("Manual"), QStringLiteral("typed"))});
-    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("tok-both")).value()->id, QStringLiteral("VIP account")));
-    m_view->show();
-    const auto search = [this](const QString &text) {
+    // Clicks the middle of one part of a user's row, where the delegate lays it out.
+    void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
+    {
+        const QModelIndex index = m_view->model().indexOfToken(token);
+        QStyleOptionViewItem option;
+        option.initFrom(m_view->list()->viewport());
+        option.rect = m_view->list()->visualRect(index);
+        option.font = m_view->list()->font();
+        const auto *delegate = static_cast<ImpersonateUserDelegate *>(m_view->list()->itemDelegate());
+        const QRect rect = delegate->geometry(option, *m_view->model().record(index)).*part;
+        QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, rect.center());
+    }
+
+private slots:
+    void init()
+    {
+        QApplication::setPalette(ShellPalette::light());
+        auto opened = ImpersonateUserStore::open(m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QStringLiteral(".sqlite3")));
+        QVERIFY(opened);
+        m_store = std::move(*opened);
+        m_tool = std::make_unique<LoopbackSession>();
+        m_users = &m_tool->users;
+        m_listener = &m_tool->listener;
+        m_avatars = std::make_unique<AvatarLoader>();
+        m_opened.clear();
+        m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
+            *m_avatars, {}, [this](const QUrl &url) { m_opened.append(url); }});
+        m_tester = std::make_unique<QAbstractItemModelTester>(&m_view->model());
+        m_view->resize(420, 700);
+    }
+
+    void cleanup()
+    {
+        m_tester.reset();
+        m_view.reset();
+        m_avatars.reset();
+        m_tool.reset();
+        m_store.reset();
+    }
+
+    void showsLoadingThenSectionsOnlyForNonEmptyLists()
+    {
+        QVERIFY(m_view->isShowingLoading());
+        m_view->show();
+        QVERIFY(!m_view->isShowingLoading());
+        // An empty store: no sections, no placeholder, and the header stays usable.
+        QCOMPARE(m_view->model().rowCount(), 0);
+        QVERIFY(m_view->addUserButton()->isEnabled());
+
+        fill({record(QStringLiteral("user10"), QStringLiteral("t10")), record(QStringLiteral("User2"), QStringLiteral("t2"))});
+        m_view->viewModel().fetchUsers();
+        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|User2|user10"));
+
+        fill({record(QStringLiteral("Zed"), QStringLiteral("tz"), {}, {}, true)});
+        m_view->viewModel().fetchUsers();
+        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Zed|# Stored Users|User2|user10"));
+    }
+
+    // The search finds names, e-mails, user tokens and notes in any case, never tags, countries or
+    // the apps' tokens, and combines with the app chips, one of which is selected at a time.
+    void searchAndChipsFilterTheRows()
+    {
+        fill({record(QStringLiteral("Rita"), QStringLiteral("TOK-R"), QStringLiteral("r1"), {}, false, QStringLiteral("USA"),
+                  QList<UserTag>{UserTag::Subuser}, QStringLiteral("Rita@Shop.example")),
+            record(QStringLiteral("Bo"), QStringLiteral("tok-both"), QStringLiteral("r2"), QStringLiteral("b2"), true),
+            record(QStringLiteral("Manual"), QStringLiteral("typed"))});
+        QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("tok-both")).value()->id, QStringLiteral("VIP account")));
+        m_view->show();
+        const auto search = [this](const QString &text) {
+            m_view->searchField()->clear();
+            QTest::keyClicks(m_view->searchField(), text);
+            return rowTexts();
+        };
+        QCOMPARE(search(QStringLiteral("SHOP")), QStringLiteral("# Stored Users|Rita"));
+        QCOMPARE(search(QStringLiteral("vip")), QStringLiteral("# Favorites|Bo"));
+        QCOMPARE(search(QStringLiteral("tok-")), QStringLiteral("# Favorites|Bo|# Stored Users|Rita"));
+        for (const char *unsearched : {"subuser", "usa", "r1", "b2", " tok"}) {
+            QVERIFY2(search(QString::fromUtf8(unsearched)).isEmpty(), unsearched);
+        }
         m_view->searchField()->clear();
-        QTest::keyClicks(m_view->searchField(), text);
-        return rowTexts();
-    };
-    QCOMPARE(search(QStringLiteral("SHOP")), (strings({"# Stored Users", "Rita"})));
-    QCOMPARE(search(QStringLiteral("vip")), (strings({"# Favorites", "Bo"})));
-    QCOMPARE(search(QStringLiteral("tok-")), (strings({"# Favorites", "Bo", "# Stored Users", "Rita"})));
-    for (const char *unsearched : {"subuser", "usa", "r1", "b2", " tok"}) {
-        QVERIFY2(search(QString::fromUtf8(unsearched)).isEmpty(), unsearched);
+
+        QPushButton *retailer = m_view->appChip(AppType::Retailer);
+        QPushButton *brand = m_view->appChip(AppType::Brand);
+        brand->click();
+        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Bo"));
+        retailer->click();
+        QVERIFY(retailer->property("selectedChip").toBool() && !brand->property("selectedChip").toBool());
+        QCOMPARE(search(QStringLiteral("rit")), QStringLiteral("# Stored Users|Rita"));
+        m_view->searchField()->clear();
+        retailer->click();
+        QVERIFY(!retailer->property("selectedChip").toBool());
+        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Bo|# Stored Users|Manual|Rita"));
     }
-    m_view->searchField()->clear();
 
-    QPushButton *retailer = m_view->appChip(AppType::Retailer);
-    QPushButton *brand = m_view->appChip(AppType::Brand);
-    brand->click();
-    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bo"})));
-    retailer->click();
-    QVERIFY(retailer->property("selectedChip").toBool() && !brand->property("selectedChip").toBool());
-    QCOMPARE(search(QStringLiteral("rit")), (strings({"# Stored Users", "Rita"})));
-    m_view->searchField()->clear();
-    retailer->click();
-    QVERIFY(!retailer->property("selectedChip").toBool());
-    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bo", "# Stored Users", "Manual", "Rita"})));
-}
+    void theStarAndTheNotesFieldStoreAtOnce()
+    {
+        fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
+        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Bea|# Stored Users|Ann"));
+        QVERIFY(m_store->fetchByToken(QStringLiteral("b1")).value()->favorite);
+        clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
+        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|Ann|Bea"));
 
-void TestImpersonationWindow::theStarAndTheNotesFieldStoreAtOnce()
-{
-    fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
-    QCOMPARE(rowTexts(), (strings({"# Favorites", "Bea", "# Stored Users", "Ann"})));
-    QVERIFY(m_store->fetchByToken(QStringLiteral("b1")).value()->favorite);
-    clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Ann", "Bea"})));
+        // Every keystroke in the notes field is stored.
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
+        auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("ab"));
+        QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("ab")));
+    }
 
-    // Every keystroke in the notes field is stored.
-    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
-    auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
-    QVERIFY(editor);
-    QTest::keyClicks(editor, QStringLiteral("ab"));
-    QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("ab")));
-}
+    // The context menu offers what the user has; Delete removes the selected user even when the
+    // search hides it.
+    void contextMenuAndDeleteKeyFollowTheUser()
+    {
+        fill({record(QStringLiteral("Ann"), QStringLiteral("a1")),
+            record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br/1"), true),
+            record(QStringLiteral("Cal"), QStringLiteral("c1"))});
+        m_view->show();
 
-void TestImpersonationWindow::deleteKeyRemovesTheSelectedUserEvenWhenHidden()
-{
-    fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
-    m_view->show();
-    m_view->list()->setCurrentIndex(m_view->model().indexOfToken(QStringLiteral("a1")));
-    QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
-    // The filter hides the selected user; Delete still removes it.
-    QTest::keyClicks(m_view->searchField(), QStringLiteral("bea"));
-    QTest::keyClick(m_view->list(), Qt::Key_Delete);
-    QCOMPARE(stored().size(), 1);
-    QCOMPARE(stored().first().userToken, QStringLiteral("b1"));
-    // The stale selection stays; a second Delete does nothing.
-    QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
-    m_view->deleteSelected();
-    QCOMPARE(stored().size(), 1);
-}
+        // No app is connected: nothing can be impersonated.
+        ImpersonateUserViewContextMenu *menu = menuFor(QStringLiteral("b1"));
+        QCOMPARE(entries(menu), QStringLiteral("Impersonate (off)|Open on Admin|Unfavorite|Copy user token|Copy user name|"
+                                               "Copy brand token|Delete"));
+        menu->action(QStringLiteral("Open on Admin"))->trigger();
+        QCOMPARE(m_opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/brand/br%2F1"))}));
+        QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+        menu->action(QStringLiteral("Copy user token"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("b1"));
 
-void TestImpersonationWindow::contextMenuFollowsTheUser()
-{
-    fill({record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br/1"), true),
-        record(QStringLiteral("Cal"), QStringLiteral("c1"))});
-    m_view->show();
+        // A user typed in by hand has no admin page: both the page and the favourite entry are off.
+        ImpersonateUserViewContextMenu *bare = menuFor(QStringLiteral("c1"));
+        QCOMPARE(entries(bare), QStringLiteral("Impersonate (off)|Open on Admin (off)|Save as favorite (off)|Copy user token|"
+                                               "Copy user name|Delete"));
+        bare->action(QStringLiteral("Delete"))->trigger();
+        QCOMPARE(storedTokens(), QStringLiteral("a1|b1"));
+        QVERIFY(!m_view->contextMenuFor(m_view->model().index(0))); // a header has no menu
 
-    ImpersonateUserViewContextMenu *menu = menuFor(QStringLiteral("b1"));
-    QVERIFY(!menu->action(QStringLiteral("Impersonate"))->isEnabled()); // no app connected
-    QVERIFY(menu->action(QStringLiteral("Unfavorite")));
-    QVERIFY(!menu->action(QStringLiteral("Save as favorite")));
-    QVERIFY(menu->action(QStringLiteral("Copy brand token")));
-    QVERIFY(!menu->action(QStringLiteral("Copy retailer token")));
-    QVERIFY(!menu->action(QStringLiteral("Copy user email")));
-    menu->action(QStringLiteral("Open on Admin"))->trigger();
-    QCOMPARE(m_opened, (QList<QUrl>{QUrl(QStringLiteral("https://staging.example.com/admin2/brand/br%2F1"))}));
-    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
-    menu->action(QStringLiteral("Copy user token"))->trigger();
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("b1"));
+        m_view->list()->setCurrentIndex(m_view->model().indexOfToken(QStringLiteral("a1")));
+        QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
+        QTest::keyClicks(m_view->searchField(), QStringLiteral("bea"));
+        QTest::keyClick(m_view->list(), Qt::Key_Delete);
+        QCOMPARE(storedTokens(), QStringLiteral("b1"));
+        // The stale selection stays; a second Delete does nothing.
+        QCOMPARE(m_view->selection(), std::optional<QString>(QStringLiteral("a1")));
+        m_view->deleteSelected();
+        QCOMPARE(storedTokens(), QStringLiteral("b1"));
+    }
 
-    // A user typed in by hand has no admin page: both the page and the favourite entry are off.
-    ImpersonateUserViewContextMenu *bare = menuFor(QStringLiteral("c1"));
-    QVERIFY(!bare->action(QStringLiteral("Open on Admin"))->isEnabled());
-    QVERIFY(!bare->action(QStringLiteral("Save as favorite"))->isEnabled());
-    bare->action(QStringLiteral("Delete"))->trigger();
-    QCOMPARE(stored().size(), 1);
-    QVERIFY(!m_view->contextMenuFor(m_view->model().index(0))); // a header has no menu
-}
+    // The app's user decides what a click on a name does: nothing for the user the app already is, a
+    // refusal for a user who may not impersonate. When the app disconnects it stays the active one,
+    // but the window says it is gone, offers no impersonation and a click raises nothing; back under
+    // its name, the click reaches it.
+    void theActiveAppDecidesWhatAClickOnANameDoes()
+    {
+        fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"), {}, true, QStringLiteral("GER"),
+                  QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane}, QStringLiteral("fiona@corner.example")),
+            record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
+                QList<UserTag>{UserTag::Subuser})});
+        QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_bm2")).value()->id, QStringLiteral("Has a cart with 40 items")));
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        ScriptedPeer shop;
+        QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
+        const PanelTopStrip *strip = m_view->findChild<PanelTopStrip *>();
+        QVERIFY(strip);
+        QCOMPARE(strip->note(), QString());
+        const ImpersonateUserData fiona = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
+        QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, fiona));
+        QAction *active = menuFor(QStringLiteral("a1"))->action(QStringLiteral("Active"));
+        QVERIFY(active && !active->isEnabled());
+        saveArtifact(m_view.get(), QStringLiteral("impersonation.png"));
 
-// The app's user decides what a click on a name does: nothing for the user the app already is, a
-// refusal for a user who may not impersonate. When the app disconnects it stays the active one,
-// but the window says it is gone, offers no impersonation and a click raises nothing; back under
-// its name, the click reaches it.
-void TestImpersonationWindow::theActiveAppDecidesWhatAClickOnANameDoes()
-{
-    fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"), {}, true, QStringLiteral("GER"),
-              QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane}, QStringLiteral("fiona@corner.example")),
-        record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
-            QList<UserTag>{UserTag::Subuser})});
-    QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_bm2")).value()->id, QStringLiteral("Has a cart with 40 items")));
-    m_view->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    ScriptedPeer shop;
-    QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
-    const PanelTopStrip *strip = m_view->findChild<PanelTopStrip *>();
-    QVERIFY(strip);
-    QCOMPARE(strip->note(), QString());
-    const ImpersonateUserData fiona = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
-    QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, fiona));
-    QAction *active = menuFor(QStringLiteral("a1"))->action(QStringLiteral("Active"));
-    QVERIFY(active && !active->isEnabled());
-    saveArtifact(m_view.get(), QStringLiteral("impersonation.png"));
+        QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
+        QCOMPARE(alerts.size(), 0);
+        m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("someone"), false));
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
+        QCOMPARE(alerts.size(), 1);
+        QCOMPARE(m_listener->alertViewState()->title, QStringLiteral("Unable to Impersonate"));
 
-    QSignalSpy alerts(m_listener, &MorvendaListener::alertViewStateChanged);
-    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
-    QCOMPARE(alerts.size(), 0);
-    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("someone"), false));
-    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
-    QCOMPARE(alerts.size(), 1);
-    QCOMPARE(m_listener->alertViewState()->title, QStringLiteral("Unable to Impersonate"));
+        m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("admin"), true));
+        QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+        shop.socket().disconnectFromHost();
+        QTRY_COMPARE(strip->note(), QStringLiteral("Shop has disconnected"));
+        QVERIFY(!m_view->viewModel().canImpersonate());
+        QVERIFY(!menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
+        m_view->viewModel().impersonate(fiona);
+        QCoreApplication::processEvents();
+        QCOMPARE(alerts.size(), 1);
 
-    m_users->storeUser(QStringLiteral("Shop"), appUser(QStringLiteral("admin"), true));
-    QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
-    shop.socket().disconnectFromHost();
-    QTRY_COMPARE(strip->note(), QStringLiteral("Shop has disconnected"));
-    QVERIFY(!m_view->viewModel().canImpersonate());
-    QVERIFY(!menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
-    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
-    m_view->viewModel().impersonate(fiona);
-    QCoreApplication::processEvents();
-    QCOMPARE(alerts.size(), 1);
+        ScriptedPeer again;
+        QVERIFY(again.connectTo(m_listener->serverPort()));
+        again.handshake(QStringLiteral("Shop"));
+        QTRY_VERIFY(m_view->viewModel().canImpersonate());
+        QCOMPARE(strip->note(), QString());
+        QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
+        QTRY_COMPARE(again.frames().size(), 1); // the server's hello
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
+        QTRY_COMPARE(again.frames().size(), 2);
+        QCOMPARE(again.frames().last(), QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":"a1"}})"));
+        QCOMPARE(alerts.size(), 1);
+    }
 
-    ScriptedPeer again;
-    QVERIFY(again.connectTo(m_listener->serverPort()));
-    again.handshake(QStringLiteral("Shop"));
-    QTRY_VERIFY(m_view->viewModel().canImpersonate());
-    QCOMPARE(strip->note(), QString());
-    QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
-    QTRY_COMPARE(again.frames().size(), 1); // the server's hello
-    clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
-    QTRY_COMPARE(again.frames().size(), 2);
-    QCOMPARE(again.frames().last(), QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":"a1"}})"));
-    QCOMPARE(alerts.size(), 1);
-}
+    void sheetCancelsOrSavesOnReturnOnlyWithAToken()
+    {
+        m_view->show();
+        QPointer<ImpersonateUserCreationView> sheet = m_view->presentAddUser();
+        QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
+        QTest::keyClick(sheet->tokenField(), Qt::Key_Escape);
+        QTRY_VERIFY(!sheet);
+        sheet = m_view->presentAddUser();
+        QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
+        sheet->findChild<QPushButton *>(QStringLiteral("close"))->click();
+        QTRY_VERIFY(!sheet);
+        QCOMPARE(storedTokens(), QString());
 
-void TestImpersonationWindow::sheetCancelsOrSavesOnReturnOnlyWithAToken()
-{
-    m_view->show();
-    QPointer<ImpersonateUserCreationView> sheet = m_view->presentAddUser();
-    QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
-    QTest::keyClick(sheet->tokenField(), Qt::Key_Escape);
-    QTRY_VERIFY(!sheet);
-    sheet = m_view->presentAddUser();
-    QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
-    sheet->findChild<QPushButton *>(QStringLiteral("close"))->click();
-    QTRY_VERIFY(!sheet);
-    QVERIFY(stored().isEmpty());
+        sheet = m_view->presentAddUser();
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QVERIFY(!sheet->saveButton()->isEnabled());
+        QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
+        QTest::keyClick(sheet->nameField(), Qt::Key_Return);
+        QVERIFY(sheet->isVisible()); // Save is disabled: Return does nothing
+        QCOMPARE(storedTokens(), QString());
 
-    sheet = m_view->presentAddUser();
-    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-    QVERIFY(!sheet->saveButton()->isEnabled());
-    QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
-    QTest::keyClick(sheet->nameField(), Qt::Key_Return);
-    QVERIFY(sheet->isVisible()); // Save is disabled: Return does nothing
-    QVERIFY(stored().isEmpty());
-
-    QTest::keyClicks(sheet->tokenField(), QStringLiteral(" "));
-    QVERIFY(sheet->saveButton()->isEnabled());
-    QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
-    QTRY_VERIFY(!sheet);
-    QCOMPARE(stored().size(), 1);
-    QCOMPARE(stored().first().userToken, QStringLiteral(" "));
-    QCOMPARE(rowTexts(), (strings({"# Stored Users", "Dora"})));
-}
+        QTest::keyClicks(sheet->tokenField(), QStringLiteral(" "));
+        QVERIFY(sheet->saveButton()->isEnabled());
+        QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
+        QTRY_VERIFY(!sheet);
+        QCOMPARE(storedTokens(), QStringLiteral(" "));
+        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|Dora"));
+    }
+};
 
 QTEST_MAIN(TestImpersonationWindow)
 #include "tst_impersonationwindow.moc"
