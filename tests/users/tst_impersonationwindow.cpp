@@ -175,13 +175,16 @@ private slots:
         QCOMPARE(m_view->model().rowCount(), 0);
         QVERIFY(m_view->addUserButton()->isEnabled());
 
-        fill({record(QStringLiteral("user10"), QStringLiteral("t10")), record(QStringLiteral("User2"), QStringLiteral("t2"))});
+        // Names sort as people read them; equal names in any case keep the order they were stored in.
+        for (const char *name : {"user10", "User2", "b", "user1", "B", "", "Émile"}) {
+            fill({record(QString::fromUtf8(name), QString::fromUtf8(name) + QStringLiteral("-token"))});
+        }
         m_view->viewModel().fetchUsers();
-        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|User2|user10"));
+        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users||b|B|Émile|user1|User2|user10"));
 
         fill({record(QStringLiteral("Zed"), QStringLiteral("tz"), {}, {}, true)});
         m_view->viewModel().fetchUsers();
-        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Zed|# Stored Users|User2|user10"));
+        QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Zed|# Stored Users||b|B|Émile|user1|User2|user10"));
     }
 
     // The search finds names, e-mails, user tokens and notes in any case, never tags, countries or
