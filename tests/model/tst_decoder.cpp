@@ -79,7 +79,6 @@ private slots:
         QTest::addRow("all six keys null name no case")
             << json("{'request':null,'response':null,'settings':null,'user':null,'milestone':null,'handshake':null}")
             << "unableToDecodePayload";
-        QTest::addRow("a kind key in another letter case is unknown") << json("{'Handshake':'x','REQUEST':{}}") << "unableToDecodePayload";
         QTest::addRow("a top-level array is a type mismatch") << json("[]") << "typeMismatch";
         QTest::addRow("a top-level null is value not found") << json("null") << "valueNotFound";
         QTest::addRow("text that is not JSON is data corrupted") << QByteArray("hello") << "dataCorrupted";
@@ -113,14 +112,11 @@ private slots:
         QTest::addRow("status as a string is a type mismatch") << responseWith(",'statusCode':'200'") << "typeMismatch @ response.statusCode";
         QTest::addRow("status 2^63 is data corrupted") << responseWith(",'statusCode':9223372036854775808") << "dataCorrupted @ response.statusCode";
         QTest::addRow("status 2^64 is data corrupted") << responseWith(",'statusCode':18446744073709551616") << "dataCorrupted @ response.statusCode";
-        QTest::addRow("status 1e400 is data corrupted") << responseWith(",'statusCode':1e400") << "dataCorrupted";
         QTest::addRow("a source of {} is a type mismatch") << responseWith(",'source':{}") << "typeMismatch @ response.source";
         QTest::addRow("a source with both keys is a type mismatch") << responseWith(",'source':{'network':{},'cache':{}}") << "typeMismatch @ response.source";
         QTest::addRow("a source whose network is a boolean is a type mismatch") << responseWith(",'source':{'network':true}") << "typeMismatch @ response.source.network";
-        QTest::addRow("a source that is a string is a type mismatch") << responseWith(",'source':'cache'") << "typeMismatch @ response.source";
 
         // Settings.
-        QTest::addRow("a setting with a state default reads") << settingWith("{'boolean':'on','number':5}") << "settings";
         QTest::addRow("an invalid number beside a valid state is a type mismatch")
             << settingWith("{'boolean':'on','number':'x'}") << "typeMismatch @ settings[0].defaultValue.number";
         QTest::addRow("an empty value object names no case") << settingWith("{}") << "unableToDecodeSettingValue @ settings[0].defaultValue";
@@ -128,13 +124,9 @@ private slots:
         QTest::addRow("a JSON true as state is a type mismatch") << settingWith("{'boolean':true}") << "typeMismatch @ settings[0].defaultValue.boolean";
         QTest::addRow("the string nan is a type mismatch") << settingWith("{'number':'nan'}") << "typeMismatch @ settings[0].defaultValue.number";
         QTest::addRow("the string Infinity is a type mismatch") << settingWith("{'number':'Infinity'}") << "typeMismatch @ settings[0].defaultValue.number";
-        QTest::addRow("a value that is null is value not found") << settingWith("null") << "valueNotFound @ settings[0].defaultValue";
         QTest::addRow("a setting without serverValue is key not found")
             << json("{'settings':[{'name':'n','key':'k','directlyResponsibleEngineerName':'e','defaultValue':{'string':'s'}}]}")
             << "keyNotFound @ settings[0].serverValue";
-        QTest::addRow("a failing second setting fails the list")
-            << json("{'settings':[{'name':'n','key':'k','directlyResponsibleEngineerName':'e','defaultValue':{'string':'s'},'serverValue':{'string':'s'}},{'name':1}]}")
-            << "typeMismatch @ settings[1].name";
 
         // User.
         QTest::addRow("a user with the required fields reads") << userWith("") << "user";
@@ -164,8 +156,6 @@ private slots:
         QTest::addRow("a deeplink wins over an impersonation")
             << json("{'impersonate':{'userTokenToImpersonate':'t'},'runDeeplink':'app://x'}") << "runDeeplink";
         QTest::addRow("a null deeplink names no command") << json("{'runDeeplink':null}") << "unableToDecodeAppPayload";
-        QTest::addRow("an override whose value names no case")
-            << json("{'settingOverride':{'key':'k','value':{}}}") << "unableToDecodeSettingValue @ settingOverride.value";
         QTest::addRow("an impersonation without token is key not found")
             << json("{'impersonate':{}}") << "keyNotFound @ impersonate.userTokenToImpersonate";
     }
