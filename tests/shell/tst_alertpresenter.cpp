@@ -130,7 +130,6 @@ private slots:
         const QStringList binary{QStringLiteral("*Disable"), QStringLiteral("Cancel")};
         QTest::addRow("Escape cancels the binary-encoding alert") << binary << int(Qt::Key_Escape) << QString();
         QTest::addRow("Return cancels the binary-encoding alert") << binary << int(Qt::Key_Return) << QString();
-        QTest::addRow("Enter cancels the binary-encoding alert") << binary << int(Qt::Key_Enter) << QString();
         QTest::addRow("Escape picks the dismissing button wherever it stands")
             << QStringList{QStringLiteral("Later"), QStringLiteral("*Go")} << int(Qt::Key_Escape) << QString();
         QTest::addRow("Escape runs the last of buttons that all act")
