@@ -82,7 +82,6 @@ private slots:
     void payloadRoundTrips();
     void appPayloadRoundTrips_data();
     void appPayloadRoundTrips();
-    void streamingWriterMatchesWholeArray();
 };
 
 void TestEncoder::goldenBytes_data()
@@ -274,27 +273,6 @@ void TestEncoder::appPayloadRoundTrips()
     const auto decoded = Decoder().decodeAppPayload(Encoder::encode(payload));
     QVERIFY(decoded);
     QVERIFY(*decoded == payload);
-}
-
-// A session writer flushes its buffer between payloads; the bytes must not depend on where.
-void TestEncoder::streamingWriterMatchesWholeArray()
-{
-    const QList<Payload> payloads = {Payload::request(fullRequest()), Payload::response(fullResponse()),
-                                     Payload::handshake(QStringLiteral("h"))};
-    JsonWriter writer = Encoder::make();
-    QByteArray streamed;
-    writer.beginArray();
-    for (const Payload &payload : payloads) {
-        writeJson(writer, payload);
-        streamed += writer.buffer();
-        writer.clearBuffer();
-    }
-    writer.endArray();
-    streamed += writer.takeBuffer();
-    QCOMPARE(streamed, Encoder::encode(payloads));
-    const auto decoded = Decoder().decodePayloadArray(streamed);
-    QVERIFY(decoded);
-    QVERIFY(*decoded == payloads);
 }
 
 QTEST_APPLESS_MAIN(TestEncoder)
