@@ -201,7 +201,6 @@ private slots:
         const auto sourceOf = [](const char *fields) {
             return decodeOrFail(responseWith(fields)).asResponse()->source();
         };
-        QCOMPARE(sourceOf(",'source':{'network':{}}"), Response::Source::Network);
         QCOMPARE(sourceOf(",'source':{'cache':{},'stale':true}"), Response::Source::Cache);
         QCOMPARE(sourceOf(",'source':{'cache':{'age':1}}"), Response::Source::Cache);
         QCOMPARE(sourceOf(",'source':null"), std::nullopt);

@@ -84,7 +84,7 @@ private slots:
     }
 
 private:
-    // The last text handed to the page, and how many texts were handed.
+    // The last text handed to the page.
     QString shownText() const { return m_texts.isEmpty() ? QString() : m_texts.last(); }
 
     std::unique_ptr<Logger> m_logger;
