@@ -84,32 +84,18 @@ private slots:
         QCOMPARE(flags.flag(std::nullopt), std::nullopt);
     }
 
-    void adminAddressesKeepTheTokenInOneSegment_data()
-    {
-        QTest::addColumn<QString>("token");
-        QTest::addColumn<QString>("address");
-        const QString page = QStringLiteral("https://staging.example.com/admin2/retailer/");
-        QTest::addRow("an ordinary token") << QStringLiteral("r_123-abc") << page + QStringLiteral("r_123-abc");
-        QTest::addRow("a slash stays inside the segment") << QStringLiteral("a/../b") << page + QStringLiteral("a%2F..%2Fb");
-        QTest::addRow("a question mark starts no query") << QStringLiteral("a?admin=1") << page + QStringLiteral("a%3Fadmin%3D1");
-        QTest::addRow("a hash starts no fragment") << QStringLiteral("a#b") << page + QStringLiteral("a%23b");
-        QTest::addRow("a percent sign and a space") << QStringLiteral("50% off") << page + QStringLiteral("50%25%20off");
-        QTest::addRow("letters beyond ASCII") << QStringLiteral("müller") << page + QStringLiteral("m%C3%BCller");
-    }
-
+    // A slash, a query, a fragment, a percent sign, a space and letters beyond ASCII all stay
+    // inside the token's one segment. (The brand page of a brand user, and none for a user typed
+    // by hand, are opened from the impersonation window's menu in its test.)
     void adminAddressesKeepTheTokenInOneSegment()
     {
-        QFETCH(QString, token);
-        QFETCH(QString, address);
-        const std::optional<QUrl> url = AdminAddress::retailer(token);
-        QVERIFY(url);
-        QCOMPARE(url->toString(QUrl::FullyEncoded), address);
-    }
-
-    // The brand page of a brand user, and none for a user typed by hand, are opened from the
-    // impersonation window's menu in its test.
-    void storedUsersPreferTheRetailerPage()
-    {
+        const auto address = [](const char *token) {
+            return AdminAddress::retailer(QString::fromUtf8(token)).value_or(QUrl()).toString(QUrl::FullyEncoded);
+        };
+        const QString page = QStringLiteral("https://staging.example.com/admin2/retailer/");
+        QCOMPARE(address("r_123-abc"), page + QStringLiteral("r_123-abc"));
+        QCOMPARE(address("a/../b?admin=1#c 50% müller"), page + QStringLiteral("a%2F..%2Fb%3Fadmin%3D1%23c%2050%25%20m%C3%BCller"));
+        // A stored user with both tokens opens the retailer page.
         QCOMPARE(AdminAddress::forStoredUser(QStringLiteral("r1"), QStringLiteral("b1")), AdminAddress::retailer(QStringLiteral("r1")));
     }
 
