@@ -1,8 +1,5 @@
 // The code viewer with the real editor page in an offscreen web view, one check for each thing
-// the developer sees in it: exact texts that never run, page errors, languages, the dark page with
-// the settings and text given before it was ready on screen, a reader following a growing log, a
-// page that can neither leave nor fetch, no magnification, and a missing page. What the
-// coordinator holds and in which order is left to its own test.
+// the developer sees in it. What the coordinator holds and in which order is left to its own test.
 #include "CodeMirror/CodeMirrorCoordinator.h"
 #include "CodeMirror/CodeMirrorPage.h"
 #include "CodeMirror/CodeMirrorView.h"

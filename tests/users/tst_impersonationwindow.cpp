@@ -1,7 +1,5 @@
-// The impersonation window driven as a developer would: sections and their headers, search and
-// app chips, the star, the notes field storing every keystroke, the Delete key, the context
-// menu, the current and the gone app, and the add-user sheet's keys, with a screenshot. Against a
-// real store in a temporary folder.
+// The impersonation window driven as a developer would, by keys and clicks, against a real store
+// in a temporary folder and an app over loopback.
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
 

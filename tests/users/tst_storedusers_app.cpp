@@ -1,5 +1,4 @@
-// The real program on a store written by a newer version of it: it stops with the reason and the
-// file's name, serves nothing, and leaves the file as it was. The rest of the stored users'
+// The real program on a store written by a newer version of it. The rest of the stored users'
 // start-up is checked in process by the start-up test.
 #include "UsersFixtures.h"
 

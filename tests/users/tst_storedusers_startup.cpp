@@ -1,6 +1,5 @@
-// The stored users in the application's start-up: the store opened in the data folder with the
-// shared objects, the updater started once with the main window, and a damaged store said once
-// that window is up.
+// The stored users in the application's start-up, with the shared objects and the main window
+// built as the program builds them.
 #include "UsersFixtures.h"
 #include "tests/support/SceneFixture.h"
 
