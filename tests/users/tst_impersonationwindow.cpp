@@ -297,7 +297,6 @@ private slots:
         QVERIFY(strip);
         QCOMPARE(strip->note(), QString());
         const ImpersonateUserData fiona = *m_view->model().record(m_view->model().indexOfToken(QStringLiteral("a1")));
-        QVERIFY(ImpersonateUserDelegate::isCurrentUser(*m_listener, *m_users, fiona));
         QAction *active = menuFor(QStringLiteral("a1"))->action(QStringLiteral("Active"));
         QVERIFY(active && !active->isEnabled());
         saveArtifact(m_view.get(), QStringLiteral("impersonation.png"));
@@ -314,7 +313,6 @@ private slots:
         QVERIFY(menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
         shop.socket().disconnectFromHost();
         QTRY_COMPARE(strip->note(), QStringLiteral("Shop has disconnected"));
-        QVERIFY(!m_view->viewModel().canImpersonate());
         QVERIFY(!menuFor(QStringLiteral("a1"))->action(QStringLiteral("Impersonate"))->isEnabled());
         clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
         m_view->viewModel().impersonate(fiona);
@@ -348,7 +346,6 @@ private slots:
         QCOMPARE(storedTokens(), QString());
 
         sheet = m_view->presentAddUser();
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
         QVERIFY(!sheet->saveButton()->isEnabled());
         QTest::keyClicks(sheet->nameField(), QStringLiteral("Dora"));
         QTest::keyClick(sheet->nameField(), Qt::Key_Return);
