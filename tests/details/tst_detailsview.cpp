@@ -140,7 +140,7 @@ private slots:
         m_windowManager.setExpandBottomView(false);
     }
 
-    void withoutSelectionTheConnectScreenFillsThePane()
+    void theConnectScreenTheSplitAndTheFilterSegments()
     {
         QVERIFY(m_view->detailsView()->connectScreen());
         QVERIFY(!entry());
@@ -154,10 +154,8 @@ private slots:
         QVERIFY(entry()->noSelectionLabel()->isVisible());
         QVERIFY(!entry()->toolbar()->isVisible());
         QVERIFY(!entry()->split());
-    }
 
-    void theSplitTurnsAndTheFilterSegmentsChooseItsPanes()
-    {
+        // The split turns, and the filter segments choose its panes.
         select(m_plain);
         DetailsToolbar *toolbar = entry()->toolbar();
         QCOMPARE(entry()->split()->orientation(), Qt::Vertical);
@@ -214,20 +212,6 @@ private slots:
         QCOMPARE(pane->infoPane()->table()->model()->rowCount(), 0);
         select(m_rich);
         QCOMPARE(highlighted(pane), QStringList{QStringLiteral("Cookies")});
-    }
-
-    void aPayloadWithoutHttpOperationsShowsItsInfoAlone()
-    {
-        struct InfoOnly : DetailsViewable
-        {
-            QString title() const override { return QStringLiteral("Note"); }
-            QList<DetailInfoProperty> info() const override { return {DetailInfoProperty::make(QStringLiteral("k"), QStringLiteral("v"))}; }
-        };
-        PayloadDetailsView pane(std::make_shared<InfoOnly>(), DetailType::Body);
-        QCOMPARE(pane.availableDetailTypes(), QList<DetailType>{DetailType::Info});
-        QVERIFY(pane.tabStrip()->isHidden());
-        QVERIFY(!pane.bodyPane());
-        QCOMPARE(pane.infoPane()->properties().size(), 1);
     }
 
     // Responses keep joining the shown exchange: the response pane and the duration come with the

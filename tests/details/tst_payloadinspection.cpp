@@ -8,7 +8,6 @@
 #include <QTest>
 #include <QUrlQuery>
 
-#include <cmath>
 #include <limits>
 
 Q_DECLARE_METATYPE(DetailInfoProperty)
@@ -18,21 +17,14 @@ namespace {
 const QUuid kMessage = *Uuid::parse(QStringLiteral("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"));
 const QUuid kBatch = *Uuid::parse(QStringLiteral("0A5B3C2D-1111-4222-8333-944455556666"));
 
-std::optional<Url> url(const QString &text)
+Request request(std::optional<Url> address, QList<Header> headers = {})
 {
-    return Url::fromText(text);
+    return Request(kMessage, std::move(address), std::nullopt, std::nullopt, QStringLiteral("body"), std::move(headers));
 }
 
-Request request(std::optional<Url> address = std::nullopt, QList<Header> headers = {},
-    std::optional<double> timestamp = std::nullopt, std::optional<Method> method = std::nullopt)
+Response response(QList<Header> headers)
 {
-    return Request(kMessage, std::move(address), method, timestamp, QStringLiteral("body"), std::move(headers));
-}
-
-Response response(QList<Header> headers = {}, std::optional<qint64> status = std::nullopt,
-    std::optional<Response::Source> source = std::nullopt)
-{
-    return Response(kMessage, kBatch, status, std::nullopt, source, std::nullopt, std::move(headers), std::nullopt);
+    return Response(kMessage, kBatch, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::move(headers), std::nullopt);
 }
 
 // "name=value" per row, joined by "|", to compare whole lists at once; another glue than "=" where
@@ -114,7 +106,7 @@ private slots:
     {
         QFETCH(QString, address);
         QFETCH(QString, rows);
-        QCOMPARE(pairs(RequestDetails(request(url(address))).query()), rows);
+        QCOMPARE(pairs(RequestDetails(request(Url::fromText(address))).query()), rows);
     }
 
     void dateTexts_data()
@@ -151,7 +143,7 @@ private slots:
     void aUrlIsShownAsTheAppSentIt()
     {
         // Not as QUrl would normalise it.
-        QCOMPARE(DetailText::valueText(*url(QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"))), QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"));
+        QCOMPARE(DetailText::valueText(*Url::fromText(QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"))), QStringLiteral("HTTPS://Shop.Example:443/a/../b?q=a b"));
     }
 
     void apiExplorerLink_data()
@@ -176,7 +168,7 @@ private slots:
         QFETCH(QString, address);
         QFETCH(QString, path);
         QFETCH(QString, link);
-        const std::optional<Url> parsed = url(address);
+        const std::optional<Url> parsed = Url::fromText(address);
         QVERIFY(parsed);
         QCOMPARE(PayloadInspection::apiExplorerPath(*parsed), path);
         const std::optional<QUrl> explorer = PayloadInspection::apiExplorerURL(*parsed);
