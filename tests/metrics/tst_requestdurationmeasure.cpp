@@ -7,8 +7,6 @@
 #include <QTest>
 
 #include <clocale>
-#include <cstdlib>
-#include <limits>
 
 class TestRequestDurationMeasure : public QObject
 {

@@ -8,8 +8,6 @@
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
-#include <QAbstractItemModelTester>
-#include <QSignalSpy>
 #include <QtTest>
 
 using namespace timelinefixtures;
