@@ -40,7 +40,7 @@ class TestChartView : public QObject
     Q_OBJECT
 
 private slots:
-    void mapsValuesToPixelsAndBack()
+    void mapsValuesToPixelsAndBackAndSurvivesDegenerateSizesAndData()
     {
         ChartView view;
         view.resize(500, 260);
@@ -68,32 +68,8 @@ private slots:
         view.setData(fixed);
         QCOMPARE(view.yPixel(-1), view.plotRect().bottom());
         QCOMPARE(view.yPixel(1), view.plotRect().top());
-    }
 
-    void floatingBarsSpanTheirTimesOnTheirRow()
-    {
-        // A row of a duration chart: a bar from a later to an earlier time (a response stamped
-        // before its request) still covers the span between them, on its own row only.
-        ChartView view;
-        view.resize(400, 200);
-        Chart::Data data;
-        data.xKind = Chart::AxisKind::Date;
-        data.xDomain = std::pair(100.0, 110.0);
-        data.yDomain = std::pair(0.0, 3.0);
-        data.series = {{QStringLiteral("/a"), 2}};
-        data.bars.push_back({105, 102, 1.7, 2.3, 0});
-        view.setData(data);
-        const QImage image = view.grab().toImage();
-        const auto at = [&](double x, double y) { return image.pixelColor(QPointF(view.xPixel(x), view.yPixel(y)).toPoint()); };
-        QCOMPARE(at(103.5, 2), view.seriesColor(2));
-        QVERIFY(at(101, 2) != view.seriesColor(2));
-        QVERIFY(at(106, 2) != view.seriesColor(2));
-        QVERIFY(at(103.5, 1) != view.seriesColor(2));
-    }
-
-    void degenerateSizesAndDataDrawNothingAndNeverCrash()
-    {
-        ChartView view;
+        // Sizes with no room for a plot map nothing and draw nothing.
         view.setData(sampleData());
         for (const QSize size : {QSize(0, 0), QSize(0, 300), QSize(300, 0), QSize(12, 12)}) {
             view.resize(size);
@@ -118,6 +94,27 @@ private slots:
         QVERIFY(!view.plotRect().isEmpty());
         QVERIFY(view.xPixel(1) > view.xPixel(0));
         view.grab();
+    }
+
+    void floatingBarsSpanTheirTimesOnTheirRow()
+    {
+        // A row of a duration chart: a bar from a later to an earlier time (a response stamped
+        // before its request) still covers the span between them, on its own row only.
+        ChartView view;
+        view.resize(400, 200);
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        data.xDomain = std::pair(100.0, 110.0);
+        data.yDomain = std::pair(0.0, 3.0);
+        data.series = {{QStringLiteral("/a"), 2}};
+        data.bars.push_back({105, 102, 1.7, 2.3, 0});
+        view.setData(data);
+        const QImage image = view.grab().toImage();
+        const auto at = [&](double x, double y) { return image.pixelColor(QPointF(view.xPixel(x), view.yPixel(y)).toPoint()); };
+        QCOMPARE(at(103.5, 2), view.seriesColor(2));
+        QVERIFY(at(101, 2) != view.seriesColor(2));
+        QVERIFY(at(106, 2) != view.seriesColor(2));
+        QVERIFY(at(103.5, 1) != view.seriesColor(2));
     }
 
     void cachedLayerIsRedrawnOnlyForDataSizeOrPalette()
