@@ -35,7 +35,6 @@ public:
     void setConnectScreenFactory(PaneFactory factory);
 
     EntryDetailsView *entryDetails() const { return m_entry; }
-    QWidget *connectScreen() const { return m_connectScreen; }
 
 private:
     void showSelection();

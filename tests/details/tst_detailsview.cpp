@@ -140,12 +140,9 @@ private slots:
         m_windowManager.setExpandBottomView(false);
     }
 
-    void theConnectScreenTheSplitAndTheFilterSegments()
+    void anExchangeSplitsIntoPanesThatTurnAndFilter()
     {
-        QVERIFY(m_view->detailsView()->connectScreen());
-        QVERIFY(!entry());
         select(m_plain);
-        QVERIFY(!m_view->detailsView()->connectScreen());
         QVERIFY(entry() && entry()->split());
         QVERIFY(!entry()->noSelectionLabel()->isVisible());
 
