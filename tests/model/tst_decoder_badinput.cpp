@@ -10,9 +10,9 @@ using namespace ModelTest;
 
 namespace {
 
-QByteArray nested(int depth, const QByteArray &inner = QByteArray())
+QByteArray nested(int depth)
 {
-    return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
+    return QByteArray(depth, '[') + QByteArray(depth, ']');
 }
 
 } // namespace
@@ -36,7 +36,6 @@ private slots:
         QTest::addRow("an overlong UTF-8 sequence") << QByteArray("{\"handshake\":\"\xc0\xaf\"}") << "dataCorrupted";
         QTest::addRow("an escaped lone high surrogate") << QByteArray(R"({"handshake":"\ud800"})") << "dataCorrupted";
         QTest::addRow("an escaped lone low surrogate") << QByteArray(R"({"handshake":"\udc00x"})") << "dataCorrupted";
-        QTest::addRow("nesting 100000 deep as the whole document") << nested(100000) << "dataCorrupted";
         QTest::addRow("nesting 100000 deep under an unknown key")
             << json("{'handshake':'a','x':") + nested(100000) + "}" << "dataCorrupted";
         QTest::addRow("1e400 under an unknown key") << json("{'handshake':'a','x':1e400}") << "dataCorrupted";
@@ -44,8 +43,6 @@ private slots:
             << json("{'handshake':'a','x':") + QByteArray(400, '9') + "}" << "dataCorrupted";
         QTest::addRow("a huge integer with a leading zero stays invalid")
             << json("{'handshake':'a','x':018446744073709551616}") << "dataCorrupted";
-        QTest::addRow("a huge integer as milestone count")
-            << json("{'milestone':[{'key':'k','count':18446744073709551616}]}") << "dataCorrupted @ milestone[0].count";
         QTest::addRow("a huge negative integer as milestone count")
             << json("{'milestone':[{'key':'k','count':-9223372036854775809}]}") << "dataCorrupted @ milestone[0].count";
         QTest::addRow("every field of a request null")
