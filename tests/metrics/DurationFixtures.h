@@ -3,17 +3,14 @@
 #pragma once
 
 #include "MorvendaApp/session/MessageRepository.h"
+#include "tests/session/SessionFixtures.h"
 
 #include <QAbstractItemModel>
 #include <QStringList>
-#include <QUuid>
 
 namespace durationfixtures {
 
-inline QUuid id(uint n)
-{
-    return QUuid(n, 0x5151, 0x2222, 0, 0, 0, 0, 0, 0, 0, 7);
-}
+using fixtures::id;
 
 // A request to the shop's `path` (no URL at all for a null path).
 inline void request(MessageRepository &repository, uint n, const QString &path, std::optional<double> at,

@@ -5,16 +5,13 @@
 #pragma once
 
 #include "MorvendaApp/session/MessageRepository.h"
+#include "tests/session/SessionFixtures.h"
 
 #include <QStringList>
-#include <QUuid>
 
 namespace timelinefixtures {
 
-inline QUuid id(uint n)
-{
-    return QUuid(n, 0x1111, 0x2222, 0, 0, 0, 0, 0, 0, 0, 1);
-}
+using fixtures::id;
 
 inline std::optional<Url> url(const QString &text)
 {
