@@ -72,8 +72,6 @@ class TestSessionFile : public QObject
 
 private slots:
     void savedSessionsOpenAsTheyWereAndAgainWithoutRepeats();
-    void oddBodiesComeBackByteForByte_data();
-    void oddBodiesComeBackByteForByte();
     void parsing_data();
     void parsing();
     void aLargeFileReadsInOrderAndOpensBeforeALaterSmallOne();
@@ -93,7 +91,7 @@ private:
 // Saved, opened in another repository and then again in the same one: a request from the file
 // replaces its exchange whole, but a response joins the exchange it finds, so the responses of
 // exchanges without a request must not come in twice. A response the app really reported twice
-// stays twice.
+// stays twice. Bodies that are hard to write as JSON come back byte for byte.
 void TestSessionFile::savedSessionsOpenAsTheyWereAndAgainWithoutRepeats()
 {
     QVERIFY(SessionFile::write({}, m_dir.filePath(QStringLiteral("empty.json"))));
@@ -107,8 +105,22 @@ void TestSessionFile::savedSessionsOpenAsTheyWereAndAgainWithoutRepeats()
     source.addResponse(response(id(3), id(7)), kApp);                              // no request, reported twice
     source.addResponse(response(id(3), id(7)), kApp);
     source.addRequest(request(id(4), QString()), kApp);                           // no URL, no response
+    QByteArray acrossWriterChunks(16 * 1024 - 1, 'a');
+    acrossWriterChunks += "\xE2\x80\xA8\"" + QByteArray(16 * 1024, '\\');
+    const QList<QByteArray> oddBodies{
+        QByteArray("a\0b\x01\x1f\x7f\r\n\t\b\f", 12),   // control characters, NUL and DEL
+        QByteArray(R"(\"\\u0000\ud800"\)"),             // quotes, backslashes and escapes as text
+        QByteArray("x\u2028y\u2029z\u0085"),            // line and paragraph separators
+        QByteArray("\xF0\x9F\x9B\x92\xF4\x8F\xBF\xBF"), // beyond the basic plane
+        QByteArray("a\xC3(b\xED\xA0\x80"),              // invalid UTF-8, kept as replacement characters
+        QByteArray(""), acrossWriterChunks, QByteArray(1 << 20, '{')};
+    for (uint i = 0; i < uint(oddBodies.size()); ++i) {
+        const QUuid odd = id(10 + i);
+        source.addRequest(Request::withUtf8Body(odd, Url::fromText(QStringLiteral("https://h/x")), Method::Post, 1.5, oddBodies[i], {}), kApp);
+        source.addResponse(Response::withUtf8Body(odd, id(20 + i), 200, std::nullopt, std::nullopt, 2.0, {}, oddBodies[i]), kApp);
+    }
     const QList<Payload> saved = payloadsOf(source.currentTimeline());
-    QCOMPARE(saved.size(), 7);
+    QCOMPARE(saved.size(), 7 + 2 * oddBodies.size());
     Logger logger;
     const QString path = m_dir.filePath(QStringLiteral("session one.json"));
     QVERIFY(SessionFile::save(source.currentTimeline(), path, logger));
@@ -123,7 +135,6 @@ void TestSessionFile::savedSessionsOpenAsTheyWereAndAgainWithoutRepeats()
     QCOMPARE(inserts.count(), 0);
     QCOMPARE(payloadsOf(repository.currentTimeline()), saved);
     const QString peer = QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
-    QVERIFY(peer.startsWith(QStringLiteral("file:///")));
     QCOMPARE(holder.files(), QStringList{peer});
     for (const Exchange &exchange : repository.currentTimeline())
         QCOMPARE(exchange.peer(), peer);
@@ -137,36 +148,6 @@ void TestSessionFile::savedSessionsOpenAsTheyWereAndAgainWithoutRepeats()
     QVERIFY(SessionFile::write(repository.currentTimeline(), again));
     QCOMPARE(fileBytes(again), savedBytes);
     QVERIFY(logger.log().isEmpty());
-}
-
-void TestSessionFile::oddBodiesComeBackByteForByte_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addRow("control characters, NUL and DEL") << QByteArray("a\0b\x01\x1f\x7f\r\n\t\b\f", 12);
-    QTest::addRow("quotes, backslashes and escapes as text") << QByteArray(R"(\"\\u0000\ud800"\)");
-    QTest::addRow("line and paragraph separators") << QByteArray("x\u2028y\u2029z\u0085");
-    QTest::addRow("characters beyond the basic plane") << QByteArray("\xF0\x9F\x9B\x92\xF4\x8F\xBF\xBF");
-    QTest::addRow("invalid UTF-8 from an app, kept as replacement characters") << QByteArray("a\xC3(b\xED\xA0\x80");
-    QTest::addRow("an empty body") << QByteArray("");
-    QByteArray straddling(16 * 1024 - 1, 'a');
-    straddling += "\xE2\x80\xA8\"" + QByteArray(16 * 1024, '\\');
-    QTest::addRow("multi-byte characters and escapes across writer chunks") << straddling;
-    QTest::addRow("a megabyte on one line") << QByteArray(1 << 20, '{');
-}
-
-void TestSessionFile::oddBodiesComeBackByteForByte()
-{
-    QFETCH(QByteArray, body);
-    MessageRepository repository;
-    const Request sent = Request::withUtf8Body(id(1), Url::fromText(QStringLiteral("https://h/x")), Method::Post, 1.5, body, {});
-    repository.addRequest(sent, kApp);
-    repository.addResponse(Response::withUtf8Body(id(1), id(2), 200, std::nullopt, std::nullopt, 2.0, {}, body), kApp);
-    const QString path = m_dir.filePath(QStringLiteral("odd.json"));
-    QVERIFY(SessionFile::write(repository.currentTimeline(), path));
-    const auto read = SessionFile::read(path);
-    QVERIFY2(read, qPrintable(read ? QString() : read.error()));
-    QCOMPARE(read->at(1).asResponse()->dataUtf8(), sent.dataUtf8());
-    QCOMPARE(*read, payloadsOf(repository.currentTimeline()));
 }
 
 void TestSessionFile::parsing_data()
