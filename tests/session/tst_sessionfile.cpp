@@ -173,7 +173,7 @@ void TestSessionFile::parsing_data()
         << QByteArray(R"([{"request":{"id":"00000001-1111-2222-0000-000000000001","data":"\xC3\x28","headers":[]}}])") << -1 << QStringLiteral("element 0");
     QTest::addRow("invalid UTF-16 after its mark") << QByteArray("\xFF\xFE\x00\xD8[\x00", 6) << -1 << QStringLiteral("UTF-16");
 
-    const auto encoded = [&pair](QStringConverter::Encoding encoding, const QByteArray &mark) {
+    const auto encoded = [&pair](QStringConverter::Encoding encoding, const QByteArray &mark) -> QByteArray {
         return mark + QByteArray(QStringEncoder(encoding).encode(QString::fromUtf8(pair)));
     };
     const QByteArray utf16le = encoded(QStringConverter::Utf16LE, "\xFF\xFE");
