@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(preferences.preferredColorScheme(), expected);
     }
 
-    void pickingDarkStoresItAndRepalettesEveryWindowAndFollower()
+    void pickedSchemesAreStoredAndRepaletteEveryWindowAndFollower()
     {
         Preferences preferences(settings());
         FakeSystemColorScheme system(ColorScheme::Light);
@@ -108,24 +108,15 @@ private slots:
         QWidget later;
         QCOMPARE(windowColour(later), ShellPalette::dark().color(QPalette::Window));
         saveArtifact(&view, QStringLiteral("preferences-window-dark.png"));
-    }
 
-    void systemFollowsTheSystemAgain()
-    {
-        Preferences preferences(settings());
-        FakeSystemColorScheme system(ColorScheme::Dark);
-        AppearanceService appearance(preferences, system);
-        QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
-
+        // A chosen scheme holds against the system's; System follows the system again.
         preferences.setPreferredColorScheme(PreferredColorScheme::Light);
         system.set(ColorScheme::Dark);
         QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
-
         preferences.setPreferredColorScheme(PreferredColorScheme::System);
         QCOMPARE(settings().value(kKey).toString(), QStringLiteral("system"));
         QCOMPARE(appearance.colorScheme(), ColorScheme::Dark);
         QCOMPARE(QApplication::palette().color(QPalette::Base), ShellPalette::dark().color(QPalette::Base));
-
         system.set(ColorScheme::Light);
         QCOMPARE(appearance.colorScheme(), ColorScheme::Light);
     }
