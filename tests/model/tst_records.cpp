@@ -93,12 +93,9 @@ private slots:
         QCOMPARE(CanonicalText::hashUtf8(dotsAboveFirst), CanonicalText::hashUtf8(dotsBelowFirst));
         QVERIFY(!CanonicalText::equalUtf8(std::optional<QByteArray>(), std::optional<QByteArray>(QByteArray())));
 
-        const Header composed{QStringLiteral("X"), kComposed};
-        const Header decomposed{QStringLiteral("X"), kDecomposed};
-        QCOMPARE(composed, decomposed);
-        QCOMPARE(qHash(composed), qHash(decomposed));
-        const Request a = requestWith(kComposed, {composed});
-        const Request b = requestWith(kDecomposed, {decomposed});
+        // The request's hash takes in its headers' hashes.
+        const Request a = requestWith(kComposed, {{QStringLiteral("X"), kComposed}});
+        const Request b = requestWith(kDecomposed, {{QStringLiteral("X"), kDecomposed}});
         QVERIFY(a == b);
         QCOMPARE(qHash(a), qHash(b));
         QCOMPARE(QSet<Request>({a, b}).size(), 1);
