@@ -89,12 +89,9 @@ private slots:
         QCOMPARE(fine.step, 0.5);
         QCOMPARE(fine.ticks.value(1).label, QStringLiteral("0.0")); // never "-0.0"
 
-        const Domain up = niceNumberDomain(0, 3, 5);
-        QCOMPARE(up.min, 0.0);
-        QCOMPARE(up.max, 3.0);
-        const Domain widened = niceNumberDomain(0.3, 7.2, 4);
-        QCOMPARE(widened.min, 0.0);
-        QCOMPARE(widened.max, 8.0);
+        const auto range = [](const Domain &domain) { return std::pair(domain.min, domain.max); };
+        QCOMPARE(range(niceNumberDomain(0, 3, 5)), std::pair(0.0, 3.0));
+        QCOMPARE(range(niceNumberDomain(0.3, 7.2, 4)), std::pair(0.0, 8.0)); // widened to ticks
         // Counts keep whole-number ticks however much room there is.
         const TickSet whole = numberTicks(0, 2, 10, 1);
         QCOMPARE(whole.step, 1.0);

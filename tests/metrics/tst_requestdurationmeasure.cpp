@@ -64,9 +64,7 @@ private slots:
         };
         const std::optional<RequestDurationMeasure::Extent> extent = RequestDurationMeasure::extentOf(items);
         QVERIFY(extent);
-        QCOMPARE(extent->firstStart, 10.0);
-        QCOMPARE(extent->lastStart, 12.0);
-        QCOMPARE(extent->lastEnd, 14.0);
+        QCOMPARE(std::tuple(extent->firstStart, extent->lastStart, extent->lastEnd), std::tuple(10.0, 12.0, 14.0));
     }
 
     void aDragHidesTheHoverTimeAndKeepsItsLastReadableBand()
