@@ -137,6 +137,18 @@ private slots:
             << false;
         QTest::addRow("impersonations of equivalent tokens are equal")
             << (ImpersonationInfo(kComposed) == ImpersonationInfo(kDecomposed)) << true;
+
+        using Value = Setting::Value;
+        QTest::addRow("setting values of zero and negative zero are equal") << (Value::number(0.0) == Value::number(-0.0)) << true;
+        QTest::addRow("setting values of not-a-number are unequal") << (Value::number(std::nan("")) == Value::number(std::nan(""))) << false;
+        QTest::addRow("a number and its text are unequal setting values") << (Value::number(1) == Value::string(QStringLiteral("1"))) << false;
+        QTest::addRow("setting texts compare by canonical equivalence") << (Value::string(kComposed) == Value::string(kDecomposed)) << true;
+        QTest::addRow("different states are unequal setting values")
+            << (Value::boolean(Setting::BoolState::On) == Value::boolean(Setting::BoolState::Server)) << false;
+        const Setting setting(QStringLiteral("n"), QStringLiteral("k"), QStringLiteral("e"), std::nullopt, Value::number(1), Value::number(2));
+        Setting withOverride = setting;
+        withOverride.overrideValue = Value::number(1);
+        QTest::addRow("a setting with an override differs from one without") << (setting == withOverride) << false;
     }
 
     void recordEquality()
@@ -144,22 +156,6 @@ private slots:
         QFETCH(bool, equal);
         QFETCH(bool, expected);
         QCOMPARE(equal, expected);
-    }
-
-    void settingValueEquality()
-    {
-        using Value = Setting::Value;
-        QVERIFY(Value::number(0.0) == Value::number(-0.0));
-        QVERIFY(!(Value::number(std::nan("")) == Value::number(std::nan(""))));
-        QVERIFY(!(Value::number(1) == Value::string(QStringLiteral("1"))));
-        QVERIFY(Value::string(kComposed) == Value::string(kDecomposed));
-        QVERIFY(!(Value::boolean(Setting::BoolState::On) == Value::boolean(Setting::BoolState::Server)));
-
-        Setting setting(QStringLiteral("n"), QStringLiteral("k"), QStringLiteral("e"), std::nullopt,
-                        Value::number(1), Value::number(2));
-        Setting withOverride = setting;
-        withOverride.overrideValue = Value::number(1);
-        QVERIFY(!(setting == withOverride));
     }
 
     void urlParts_data()
