@@ -1,11 +1,7 @@
-#include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/PathTextIndex.h"
-#include "SessionFixtures.h"
 
 #include <QRandomGenerator>
 #include <QTest>
-
-using namespace fixtures;
 
 class TestPathTextIndex : public QObject
 {
@@ -13,7 +9,6 @@ class TestPathTextIndex : public QObject
 
 private slots:
     void answersAsQStringContainsThroughReplacements();
-    void aPathTooLongForTheIndexIsMatchedOnItsExchange();
 };
 
 // Paths of one-byte and UTF-16 characters, replaced again and again at random positions (which
@@ -65,20 +60,6 @@ void TestPathTextIndex::answersAsQStringContainsThroughReplacements()
                 QFAIL(qPrintable(QStringLiteral("\"%1\" == \"%2\"").arg(needle, path.value_or(QString()))));
         }
     }
-}
-
-void TestPathTextIndex::aPathTooLongForTheIndexIsMatchedOnItsExchange()
-{
-    MessageRepository repository;
-    const QString longPath = QStringLiteral("/") + QString(1 << 22, QLatin1Char('x')) + QStringLiteral("/needle");
-    repository.addRequest(request(id(1), QStringLiteral("https://h") + longPath), QStringLiteral("A"));
-    repository.addRequest(request(id(2), QStringLiteral("https://h/needle")), QStringLiteral("A"));
-    repository.addRequest(request(id(3), QStringLiteral("https://h/other")), QStringLiteral("A"));
-    using Mode = PathTextFilterPredicate::Mode;
-    repository.registerPredicate(std::make_shared<PathTextFilterPredicate>(Mode::Containing, QStringLiteral("needle")));
-    QCOMPARE(repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::RequestPath)), (QList<QUuid>{id(1), id(2)}));
-    repository.registerPredicate(std::make_shared<PathTextFilterPredicate>(Mode::NotContaining, QStringLiteral("needle")));
-    QCOMPARE(repository.predicateResults(PredicateRegister::keypath(ExchangeKeyPath::RequestPath)), (QList<QUuid>{id(3)}));
 }
 
 QTEST_GUILESS_MAIN(TestPathTextIndex)
