@@ -232,12 +232,31 @@ private slots:
         clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
         QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|Ann|Bea"));
 
-        // Every keystroke in the notes field is stored.
-        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
-        auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+        // Every keystroke in the notes field is stored, an emptied field as no notes. The row
+        // follows without a reload: a field opened again goes on from what was typed instead of
+        // storing older text over it, and the search finds it.
+        const auto openNotes = [this](const QString &token) {
+            clickOn(token, &ImpersonateUserDelegate::Geometry::notes);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the closed field
+            return m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+        };
+        const auto notes = [this] { return m_store->fetchByToken(QStringLiteral("a1")).value()->notes; };
+        QLineEdit *editor = openNotes(QStringLiteral("a1"));
         QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("x"));
+        QTest::keyClick(editor, Qt::Key_Backspace);
+        QCOMPARE(notes(), std::nullopt);
         QTest::keyClicks(editor, QStringLiteral("ab"));
-        QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("ab")));
+        QCOMPARE(notes(), std::optional<QString>(QStringLiteral("ab")));
+        QVERIFY(openNotes(QStringLiteral("b1")));
+        editor = openNotes(QStringLiteral("a1"));
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("ab"));
+        QTest::keyClick(editor, Qt::Key_End); // the field opens with its text selected
+        QTest::keyClicks(editor, QStringLiteral("!"));
+        QCOMPARE(notes(), std::optional<QString>(QStringLiteral("ab!")));
+        QTest::keyClicks(m_view->searchField(), QStringLiteral("AB!"));
+        QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|Ann"));
     }
 
     // The context menu offers what the user has; Delete removes the selected user even when the

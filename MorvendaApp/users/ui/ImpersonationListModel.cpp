@@ -11,7 +11,25 @@ ImpersonationListModel::ImpersonationListModel(ImpersonateListViewModel &viewMod
     // are read again at each so the rows always pair up.
     connect(&m_viewModel, &ImpersonateListViewModel::favoriteUsersChanged, this, &ImpersonationListModel::rebuild);
     connect(&m_viewModel, &ImpersonateListViewModel::displayUsersChanged, this, &ImpersonationListModel::rebuild);
+    // Notes are stored as they are typed, without a re-filter. The row must follow: it paints
+    // them, and a notes field opened again starts from them, so a stale copy would show old notes
+    // and the next keystroke would store the old text over what was typed.
+    connect(&m_viewModel, &ImpersonateListViewModel::userChanged, this, &ImpersonationListModel::follow);
     rebuild();
+}
+
+void ImpersonationListModel::follow(const ImpersonateUserData &changed)
+{
+    for (QList<ImpersonateUserData> *users : {&m_favorites, &m_others}) {
+        for (ImpersonateUserData &user : *users) {
+            if (user.id == changed.id) {
+                user = changed;
+                const QModelIndex row = indexOfToken(user.userToken);
+                emit dataChanged(row, row);
+                return;
+            }
+        }
+    }
 }
 
 void ImpersonationListModel::rebuild()

@@ -43,6 +43,8 @@ private:
     std::pair<int, int> locate(int row) const;
     QList<Section> visibleSections() const;
     void rebuild();
+    // Takes a user's new values in place, without a reset.
+    void follow(const ImpersonateUserData &changed);
 
     ImpersonateListViewModel &m_viewModel;
     // Copies of the published lists, so a row never outlives its data during a reset.
