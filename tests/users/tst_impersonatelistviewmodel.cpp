@@ -72,25 +72,16 @@ private slots:
         m_store.reset();
     }
 
-    void notesAreStoredAtOnceAndSearchedWithoutReload()
+    // Every keystroke stores the notes: never with a reload of every user. What the row and the
+    // search make of them is checked through the window.
+    void notesAreStoredWithoutReload()
     {
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
         m_model->fetchUsers();
         QSignalSpy display(m_model.get(), &ImpersonateListViewModel::displayUsersChanged);
-        QSignalSpy changed(m_model.get(), &ImpersonateListViewModel::userChanged);
-        const ImpersonateUserData ann = m_model->displayUsers().first();
-        m_model->setNotes(QStringLiteral("b"), ann);
-        m_model->setNotes(QStringLiteral("bl"), ann);
-        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("bl"));
+        m_model->setNotes(QStringLiteral("b"), m_model->displayUsers().first());
+        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("b"));
         QCOMPARE(display.size(), 0);
-        QCOMPARE(changed.size(), 2);
-        QCOMPARE(changed.last().at(0).value<ImpersonateUserData>().notes, QStringLiteral("bl"));
-        QCOMPARE(m_model->displayUsers().first().notes, QStringLiteral("bl"));
-        m_model->setTextFilter(QStringLiteral("BL"));
-        QCOMPARE(names(m_model->displayUsers()), QStringLiteral("Ann"));
-        m_model->setNotes(QString(), ann);
-        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, std::nullopt);
-        QVERIFY(m_model->displayUsers().first().notes == std::nullopt);
     }
 
     void failedLoadRaisesItsAlertAndKeepsTheLists()
