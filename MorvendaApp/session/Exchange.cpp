@@ -27,6 +27,8 @@ Exchange::Exchange()
 
 Exchange::Exchange(const Exchange &) = default;
 Exchange &Exchange::operator=(const Exchange &) = default;
+Exchange::Exchange(Exchange &&) noexcept = default;
+Exchange &Exchange::operator=(Exchange &&) noexcept = default;
 Exchange::~Exchange() = default;
 
 Exchange Exchange::fromRequest(const Request &request, const QString &peer)
