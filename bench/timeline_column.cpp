@@ -4,8 +4,9 @@
 //   open     a session file of 100,000 exchanges: time until the list shows them
 //   stream   1,000 rows per second for 10 seconds: the longest main-loop stall
 //   stream-on-500k   the same after 500,000 exchanges are already listed
-// Usage: timeline_column [append|filter|open|stream|stream-on-500k]... (the first four when none
-// is given).
+//   repaint  the list of a growing batch repainted whole, as under a flood: cost per frame
+// Usage: timeline_column [append|filter|open|stream|stream-on-500k|repaint]... (the first four
+// when none is given).
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
@@ -189,6 +190,45 @@ void stream(quint32 prefill)
                 next, prefill, longest, longestAt, over20);
 }
 
+// Under a flood the list repaints the rows in view about 60 times a second, most of them unchanged
+// since the frame before, while one batch keeps growing under them.
+void repaint()
+{
+    Column c;
+    constexpr quint32 rows = 1000;
+    for (quint32 n = 0; n < rows; ++n) {
+        c.repository.addRequest(request(n, QString()), QStringLiteral("Shop"));
+        Response answer = response(n);
+        if (n % 10 == 0)
+            answer = Response(messageId(n), messageId(0x7fffffff), 200, std::nullopt, Response::Source::Network,
+                              1.7e9 + n + 0.1, {}, QStringLiteral("{}"));
+        c.repository.addResponse(answer, QStringLiteral("Shop"));
+    }
+    c.settle();
+    QWidget *viewport = c.view.list()->viewport();
+    std::vector<double> unchanged;
+    std::vector<double> grown;
+    QElapsedTimer timer;
+    for (quint32 frame = 0; frame < 300; ++frame) {
+        timer.start();
+        viewport->repaint();
+        unchanged.push_back(double(timer.nsecsElapsed()) / 1e6);
+        // Every tenth row's batch count grows: those rows change, the others stay.
+        c.repository.addRequest(request(rows + frame, QString()), QStringLiteral("Shop"));
+        c.repository.addResponse(Response(messageId(rows + frame), messageId(0x7fffffff), 200, std::nullopt,
+                                          Response::Source::Network, 1.7e9 + 0.1, {}, QStringLiteral("{}")),
+                                 QStringLiteral("Shop"));
+        QCoreApplication::processEvents();
+        timer.start();
+        viewport->repaint();
+        grown.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("repaint: %u rows, a 460 x 900 column, 300 frames each\n", rows);
+    std::printf("  rows unchanged:         p50 %.2f ms, p99 %.2f ms\n", percentile(unchanged, 0.5),
+                percentile(unchanged, 0.99));
+    std::printf("  one batch's rows grown: p50 %.2f ms, p99 %.2f ms\n", percentile(grown, 0.5), percentile(grown, 0.99));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -212,6 +252,8 @@ int main(int argc, char **argv)
             stream(0);
         else if (name == QLatin1StringView("stream-on-500k"))
             stream(500'000);
+        else if (name == QLatin1StringView("repaint"))
+            repaint();
         std::fflush(stdout);
     }
     return 0;
