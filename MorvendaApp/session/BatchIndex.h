@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QUuid>
+#include <QVarLengthArray>
 
 #include <deque>
 #include <memory>
@@ -16,8 +17,9 @@ public:
     struct Batch
     {
         std::shared_ptr<qint64> counter = std::make_shared<qint64>(0);
-        // Distinct positions of the exchanges that answered, first answer first.
-        std::vector<qint32> members;
+        // Distinct positions of the exchanges that answered, first answer first. Most batches
+        // never grow past their first member, which is kept without an allocation of its own.
+        QVarLengthArray<qint32, 1> members;
         // Members whose stored exchange currently reads its count from elsewhere (another batch,
         // or none after a request replaced it); they are relinked when this batch grows.
         std::vector<qint32> foreign;
