@@ -155,7 +155,7 @@ void MorvendaConnection::drainInput(qsizetype budget)
     }
     std::array<char, readChunk> buffer;
     bool endOfStream = false;
-    while (budget > 0 && m_socket) {
+    while (budget > 0 && m_socket && (!m_readingPaused || m_disconnecting)) {
         // The rest of a large body is read straight into it instead of through `buffer`, as much
         // as has arrived (the body grows with the data, not with its announced length).
         const std::uint64_t bodyToCome = m_reader.bodyBytesToCome();
@@ -210,6 +210,9 @@ void MorvendaConnection::drainInput(qsizetype budget)
             handleDisconnected();
         }
         return;
+    }
+    if (m_readingPaused) {
+        return; // setReadingPaused(false) drains again
     }
     if (m_socket->bytesAvailable() > 0) {
         scheduleDrain();
@@ -371,6 +374,17 @@ void MorvendaConnection::handleDisconnected()
     m_reader.reset();
     setState(State::Failed, detail);
     emit closed();
+}
+
+void MorvendaConnection::setReadingPaused(bool paused)
+{
+    if (paused == m_readingPaused) {
+        return;
+    }
+    m_readingPaused = paused;
+    if (!paused) {
+        scheduleDrain();
+    }
 }
 
 void MorvendaConnection::cancel()

@@ -75,6 +75,11 @@ public:
     void send(const QByteArray &message, SendCompletion completion = {});
     // Closes the connection at once; pending sends fail.
     void cancel();
+    // While paused no more input is read (a chunk already read is still delivered): the socket's
+    // buffer fills, and TCP flow control then slows the app down; nothing is dropped. What the
+    // app sent before closing is delivered whole even while paused.
+    void setReadingPaused(bool paused);
+    bool isReadingPaused() const { return m_readingPaused; }
 
     // The accepted socket's descriptor, or -1 once closed (for socket-option checks).
     qintptr socketDescriptor() const;
@@ -127,6 +132,7 @@ private:
     bool m_closed = false;
     bool m_drainScheduled = false;
     bool m_disconnecting = false;
+    bool m_readingPaused = false;
     qint64 m_bytesQueued = 0;
     qint64 m_bytesFlushed = 0;
     std::deque<PendingSend> m_pendingSends;

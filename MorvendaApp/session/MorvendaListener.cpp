@@ -52,6 +52,9 @@ MorvendaListener::MorvendaListener(const ListenerCollaborators &collaborators, c
     , m_logger(collaborators.logger)
     , m_registry(collaborators.logger, options.limits)
     , m_dispatcher(collaborators)
+    , m_pipeline([this](const ConnectionPtr &connection, const QByteArray &message, DecodePipeline::Decoded decoded) {
+        m_dispatcher.dispatchDecoded(connection, message, std::move(decoded));
+    })
 {
     connect(&m_registry, &ConnectionRegistry::connectionInserted, this, &MorvendaListener::connectionInserted);
     connect(&m_registry, &ConnectionRegistry::connectionReplaced, this, &MorvendaListener::connectionReplaced);
@@ -185,19 +188,33 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
     MorvendaConnection *raw = connection.get();
     connect(raw, &MorvendaConnection::payloadReceived, this, [this, weak](const QByteArray &message) {
         if (ConnectionPtr c = weak.lock()) {
-            m_dispatcher.dispatch(c, message);
+            m_pipeline.addMessage(c, message);
         }
     });
-    connect(raw, &MorvendaConnection::errorOccurred, this, &MorvendaListener::handleConnectionError);
-    connect(raw, &MorvendaConnection::oversizeFrameSkipped, this, [this, weak](quint64 length, quint64 limit) {
-        const ConnectionPtr c = weak.lock();
-        // One substitution pass: the app's name may itself contain "%3".
-        const QString message = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
-                                    .arg(QString::number(length), c ? c->displayName() : QString(),
-                                         QString::number(limit));
-        m_logger.error(message);
+    // What happens to the connection is handled after the messages that came before it.
+    const auto afterMessages = [this, weak](std::function<void()> notice) {
+        if (ConnectionPtr c = weak.lock()) {
+            m_pipeline.addNotice(c, std::move(notice));
+        } else {
+            notice();
+        }
+    };
+    connect(raw, &MorvendaConnection::errorOccurred, this, [this, afterMessages](const QString &description) {
+        afterMessages([this, description] { handleConnectionError(description); });
     });
-    connect(raw, &MorvendaConnection::closed, this, [this, id] { m_registry.handleClosed(id); });
+    connect(raw, &MorvendaConnection::oversizeFrameSkipped, this, [this, weak, afterMessages](quint64 length, quint64 limit) {
+        afterMessages([this, weak, length, limit] {
+            const ConnectionPtr c = weak.lock();
+            // One substitution pass: the app's name may itself contain "%3".
+            const QString message = QStringLiteral("Skipped a message of %1 bytes from %2: larger than the limit of %3 bytes")
+                                        .arg(QString::number(length), c ? c->displayName() : QString(),
+                                             QString::number(limit));
+            m_logger.error(message);
+        });
+    });
+    connect(raw, &MorvendaConnection::closed, this, [this, id, afterMessages] {
+        afterMessages([this, id] { m_registry.handleClosed(id); });
+    });
     m_registry.addPending(connection);
     connection->start();
 }

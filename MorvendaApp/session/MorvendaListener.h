@@ -7,6 +7,7 @@
 #include "MorvendaApp/core/Alert.h"
 #include "MorvendaApp/session/AlertPresentingDelegate.h"
 #include "MorvendaApp/session/ConnectionRegistry.h"
+#include "MorvendaApp/session/DecodePipeline.h"
 #include "MorvendaApp/session/PayloadDispatcher.h"
 #include "MorvendaModel/AppPayload.h"
 #include "MorvendaModel/MorvendaConnection.h"
@@ -129,6 +130,9 @@ private:
     ServiceAdvertiser *m_advertiser = nullptr;
     ConnectionRegistry m_registry;
     PayloadDispatcher m_dispatcher;
+    // Hands messages to the dispatcher, decoded off the main thread; declared after what its
+    // handlers reach, so it goes (waiting for its workers) before them.
+    DecodePipeline m_pipeline;
     std::optional<Alert::ViewState> m_alertViewState;
     bool m_acceptFailing = false;
     // Equal send failures handled in a row within one turn of the event loop.

@@ -41,10 +41,18 @@ PayloadDispatcher::PayloadDispatcher(const ListenerCollaborators &collaborators,
 
 void PayloadDispatcher::dispatch(const ConnectionPtr &connection, const QByteArray &message)
 {
-    std::optional<Payload> payload = decodePayload(message);
-    if (!payload) {
+    dispatchDecoded(connection, message, m_decoder.decodePayload(message));
+}
+
+void PayloadDispatcher::dispatchDecoded(const ConnectionPtr &connection, const QByteArray &message,
+                                        tl::expected<Payload, DecodeError> decoded)
+{
+    if (!decoded) {
+        logUndecodablePayload(decoded.error(), message);
+        presentLegacyProtocolAlert(decoded.error());
         return;
     }
+    std::optional<Payload> payload = std::move(*decoded);
     const QString peer = connection->displayName();
     switch (payload->kind()) {
     case Payload::Kind::Request:
@@ -77,17 +85,6 @@ void PayloadDispatcher::dispatch(const ConnectionPtr &connection, const QByteArr
         break;
     }
     }
-}
-
-std::optional<Payload> PayloadDispatcher::decodePayload(const QByteArray &message)
-{
-    auto decoded = m_decoder.decodePayload(message);
-    if (decoded) {
-        return std::move(*decoded);
-    }
-    logUndecodablePayload(decoded.error(), message);
-    presentLegacyProtocolAlert(decoded.error());
-    return std::nullopt;
 }
 
 void PayloadDispatcher::logUndecodablePayload(const DecodeError &error, const QByteArray &message)

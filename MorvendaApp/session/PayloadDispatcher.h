@@ -48,6 +48,9 @@ public:
 
     // Decodes and dispatches one message of `connection`, keyed by its display name as it is now.
     void dispatch(const ConnectionPtr &connection, const QByteArray &message);
+    // The same for a message decoded elsewhere (on a worker thread).
+    void dispatchDecoded(const ConnectionPtr &connection, const QByteArray &message,
+                         tl::expected<Payload, DecodeError> decoded);
 
 signals:
     // After the handshake's log lines; the listener registers the connection and answers it.
@@ -55,7 +58,6 @@ signals:
     void alertRaised(const Alert::ViewState &alert);
 
 private:
-    std::optional<Payload> decodePayload(const QByteArray &message);
     void logUndecodablePayload(const DecodeError &error, const QByteArray &message);
     void presentLegacyProtocolAlert(const DecodeError &error);
 

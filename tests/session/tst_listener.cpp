@@ -16,8 +16,10 @@
 #include <sys/resource.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -118,6 +120,7 @@ private slots:
     void initTestCase();
     void recordingOffDropsOnlyRequestsAndResponses();
     void everythingSentBeforeACloseIsStored();
+    void eachAppsMessagesAreHandledInTheOrderSent();
     void userPulseFiresBeforeLatestUserChanges();
     void legacyAlertIsRaisedOnceAcrossPeers();
     void undecodableMessagesAreLogged_data();
@@ -173,6 +176,58 @@ void tst_Listener::everythingSentBeforeACloseIsStored()
     peer->socket().disconnectFromHost();
     QTRY_COMPARE(server.listener.connections().first()->state(), MorvendaConnection::State::Failed);
     QCOMPARE(server.repository.exchangeCount(), requests);
+}
+
+void tst_Listener::eachAppsMessagesAreHandledInTheOrderSent()
+{
+    Server server;
+    std::vector<std::unique_ptr<ScriptedPeer>> apps;
+    for (int a = 0; a < 3; ++a) {
+        apps.push_back(server.connectApp(QStringLiteral("App %1").arg(a)));
+        QVERIFY(apps.back());
+    }
+    // Small requests with a few large ones among them, the apps interleaved; halfway the first
+    // app sends a message that cannot be decoded and then renames itself.
+    const int perApp = 300;
+    for (int i = 0; i < perApp; ++i) {
+        for (int a = 0; a < 3; ++a) {
+            if (a == 0 && i == perApp / 2) {
+                apps[0]->send("{\"request\":");
+                apps[0]->handshake(QStringLiteral("App 0 renamed"));
+            }
+            const QByteArray id = QUuid::createUuid().toByteArray(QUuid::WithoutBraces).toUpper();
+            const QByteArray url = "https://shop.example/" + QByteArray::number(a) + '/' + QByteArray::number(i);
+            apps[a]->send(R"({"request":{"id":")" + id + R"(","url":")" + url + R"(","headers":[],"data":")"
+                          + QByteArray(i % 60 == 5 ? 300'000 : 10, 'd') + R"("}})");
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(server.repository.exchangeCount(), 3 * perApp, 20000);
+    std::map<QString, QStringList> urlsByPeer;
+    for (qsizetype e = 0; e < server.repository.exchangeCount(); ++e) {
+        const Exchange exchange = server.repository.exchangeAt(e);
+        urlsByPeer[exchange.peer()].append(exchange.request()->urlText());
+    }
+    const auto urls = [](int app, int from, int to) {
+        QStringList list;
+        for (int i = from; i < to; ++i)
+            list.append(QStringLiteral("https://shop.example/%1/%2").arg(app).arg(i));
+        return list;
+    };
+    QCOMPARE(urlsByPeer[QStringLiteral("App 0")], urls(0, 0, perApp / 2));
+    QCOMPARE(urlsByPeer[QStringLiteral("App 0 renamed")], urls(0, perApp / 2, perApp));
+    QCOMPARE(urlsByPeer[QStringLiteral("App 1")], urls(1, 0, perApp));
+    QCOMPARE(urlsByPeer[QStringLiteral("App 2")], urls(2, 0, perApp));
+
+    // The undecodable message is logged between the handshakes around it.
+    QStringList lines = server.logger.log();
+    lines.removeIf([](const QString &line) {
+        return !line.contains(QLatin1StringView("App 0")) && !line.startsWith(QLatin1StringView("<ERROR:"));
+    });
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.at(0), QStringLiteral("Received client handshake: App 0. Sending hello."));
+    QVERIFY(lines.at(1).startsWith(QLatin1StringView("<ERROR: Unable to decode Payload: ")));
+    QCOMPARE(lines.at(2), QStringLiteral(R"(<ERROR: Data Received: {"request":>)"));
+    QCOMPARE(lines.at(3), QStringLiteral("Received client handshake: App 0 renamed. Sending hello."));
 }
 
 void tst_Listener::userPulseFiresBeforeLatestUserChanges()

@@ -1,0 +1,237 @@
+#include "MorvendaApp/session/DecodePipeline.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+
+#include <sched.h>
+#include <unistd.h>
+
+namespace {
+
+// Messages of one connection applied in a row before the next connection gets its turn.
+constexpr int kMessagesPerConnectionPerPass = 64;
+
+} // namespace
+
+DecodePipeline::DecodePipeline(MessageHandler handler, QObject *parent)
+    : QObject(parent)
+    , m_handler(std::move(handler))
+    , m_decoder(Decoder::make())
+{
+    m_workers.setMaxThreadCount(workerCount);
+}
+
+DecodePipeline::~DecodePipeline()
+{
+    m_workers.clear();
+    m_workers.waitForDone();
+}
+
+void DecodePipeline::addMessage(const ConnectionPtr &connection, const QByteArray &message)
+{
+    Queue &queue = m_queues[connection->id()];
+    if (!queue.connection)
+        queue.connection = connection;
+    std::shared_ptr<Bunch> bunch;
+    if (!queue.items.empty() && queue.items.back().bunch && !queue.items.back().bunch->submitted) {
+        bunch = queue.items.back().bunch;
+    } else {
+        bunch = std::make_shared<Bunch>();
+        queue.items.push_back(Item{bunch, {}});
+        m_openBunches.push_back(bunch);
+        if (!std::exchange(m_submitScheduled, true))
+            QMetaObject::invokeMethod(this, &DecodePipeline::submitOpenBunches, Qt::QueuedConnection);
+    }
+    bunch->messages.push_back(message);
+    bunch->bytes += message.size();
+    ++queue.messages;
+    queue.bytes += message.size();
+    // Full bunches go at once, so the workers decode while the main thread reads on.
+    if (bunch->messages.size() >= bunchMessages || bunch->bytes >= bunchBytes)
+        submit(bunch);
+    updateReading(queue);
+}
+
+void DecodePipeline::addNotice(const ConnectionPtr &connection, std::function<void()> notice)
+{
+    const auto found = m_queues.find(connection->id());
+    if (found == m_queues.end()) {
+        notice();
+        return;
+    }
+    found->second.items.push_back(Item{nullptr, std::move(notice)});
+    wake();
+}
+
+void DecodePipeline::submitOpenBunches()
+{
+    m_submitScheduled = false;
+    for (const std::shared_ptr<Bunch> &bunch : std::exchange(m_openBunches, {}))
+        submit(bunch);
+}
+
+void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
+{
+    if (bunch->submitted)
+        return;
+    bunch->submitted = true;
+    const size_t count = bunch->messages.size();
+    bunch->results.resize(count);
+    bunch->ready = std::make_unique<std::atomic<bool>[]>(count);
+    m_workers.start([this, bunch] {
+        // A decoder keeps its parse buffers between messages: one per worker thread. The
+        // workers yield to the main thread (Linux orders threads by their nice value).
+        thread_local Decoder decoder = [] {
+            // A batch thread never preempts the main thread when it is woken (Linux); it still
+            // gets its fair share of the processor.
+            const sched_param param{};
+            ::sched_setscheduler(::gettid(), SCHED_BATCH, &param);
+            return Decoder::make();
+        }();
+        while (decodeNext(*bunch, decoder)) {
+        }
+    });
+    // An idle main thread takes part at once rather than wait for a worker to be scheduled.
+    if (m_idle.load())
+        wake();
+}
+
+bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
+{
+    const size_t i = bunch.claimed.fetch_add(1);
+    if (i >= bunch.messages.size())
+        return false;
+    bunch.results[i].emplace(decoder.decodePayload(bunch.messages[i]));
+    bunch.ready[i].store(true);
+    // Sequentially consistent with the main thread's going idle: either it sees this message
+    // ready, or this sees it idle and wakes it.
+    if (m_idle.load())
+        wake();
+    return true;
+}
+
+void DecodePipeline::wake()
+{
+    if (!m_wakePending.exchange(true))
+        QMetaObject::invokeMethod(this, &DecodePipeline::applyReady, Qt::QueuedConnection);
+}
+
+void DecodePipeline::applyReady()
+{
+    // Cleared first: a worker finishing from here on queues another pass.
+    m_wakePending.store(false);
+    m_idle.store(false);
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_queues.empty()) {
+        bool progress = false;
+        std::vector<QUuid> ids;
+        ids.reserve(m_queues.size());
+        for (const auto &[id, queue] : m_queues)
+            ids.push_back(id);
+        const size_t first = m_firstQueue++ % ids.size();
+        for (size_t k = 0; k < ids.size(); ++k) {
+            const QUuid &id = ids[(first + k) % ids.size()];
+            for (int n = 0; n < kMessagesPerConnectionPerPass && applyNext(id); ++n) {
+                progress = true;
+                if (clock.nsecsElapsed() >= applyBudgetNs) {
+                    // The rest in a later turn, after what else is waiting (painting, input).
+                    wake();
+                    return;
+                }
+            }
+        }
+        if (progress)
+            continue;
+        if (help()) {
+            if (clock.nsecsElapsed() >= applyBudgetNs) {
+                wake();
+                return;
+            }
+            continue;
+        }
+        // Nothing to do until a worker finishes a message. Going idle is followed by one more
+        // look, for a message finished just before, while this pass was still counted as busy.
+        if (m_idle.exchange(true))
+            return;
+    }
+    m_idle.store(true);
+}
+
+bool DecodePipeline::help()
+{
+    for (auto &[id, queue] : m_queues) {
+        const Item &front = queue.items.front();
+        if (!front.bunch)
+            continue;
+        const std::shared_ptr<Bunch> bunch = front.bunch;
+        submit(bunch);
+        if (!bunch->ready[bunch->applied].load() && decodeNext(*bunch, m_decoder))
+            return true;
+    }
+    return false;
+}
+
+bool DecodePipeline::applyNext(const QUuid &id)
+{
+    const auto found = m_queues.find(id);
+    if (found == m_queues.end())
+        return false;
+    Queue &queue = found->second;
+    // Held here: the queue goes once it is empty, and a handler may release the connection.
+    const ConnectionPtr connection = queue.connection;
+    Item &front = queue.items.front();
+    std::function<void()> notice;
+    QByteArray message;
+    std::optional<Decoded> decoded;
+    if (front.bunch) {
+        Bunch &bunch = *front.bunch;
+        if (!bunch.submitted || !bunch.ready[bunch.applied].load())
+            return false;
+        const size_t i = bunch.applied++;
+        message = std::move(bunch.messages[i]);
+        decoded = std::move(bunch.results[i]);
+        bunch.results[i].reset();
+        --queue.messages;
+        queue.bytes -= message.size();
+        if (bunch.applied == bunch.messages.size())
+            queue.items.pop_front();
+    } else {
+        notice = std::move(front.notice);
+        queue.items.pop_front();
+    }
+    // Before the handler runs: it may add to this queue.
+    updateReading(queue);
+    if (queue.items.empty())
+        m_queues.erase(found);
+
+    if (notice) {
+        notice();
+    } else if (connection->state() != MorvendaConnection::State::Cancelled) {
+        // A disconnected app's messages that were still waiting are dropped with it.
+        m_handler(connection, message, std::move(*decoded));
+    }
+    return true;
+}
+
+void DecodePipeline::updateReading(Queue &queue)
+{
+    MorvendaConnection &connection = *queue.connection;
+    if (!connection.isReadingPaused()) {
+        if (queue.messages >= maxMessagesInFlight || queue.bytes >= maxBytesInFlight)
+            connection.setReadingPaused(true);
+    } else if (queue.messages <= maxMessagesInFlight / 2 && queue.bytes <= maxBytesInFlight / 2) {
+        connection.setReadingPaused(false);
+    }
+}
+
+qsizetype DecodePipeline::waitingCount() const
+{
+    qsizetype count = 0;
+    for (const auto &[id, queue] : m_queues) {
+        count += queue.messages;
+        count += std::count_if(queue.items.begin(), queue.items.end(), [](const Item &item) { return !item.bunch; });
+    }
+    return count;
+}

@@ -1,0 +1,128 @@
+// Decodes the apps' messages on worker threads and hands them back on the main thread in the
+// order each connection sent them, together with what else happened to the connection in between
+// (a skipped oversize frame, an error, the close), so nothing overtakes anything of its own
+// connection.
+// Connections are independent of each other. Each connection may have a bounded number of
+// messages waiting (being decoded or waiting their turn); beyond it its reading pauses until
+// they are applied, so a fast app is slowed down by TCP, never dropped. The main thread applies
+// at most a time budget's worth per event-loop turn, so the window keeps painting under a flood.
+// The worker never preempts the main thread, and the main thread decodes itself when it would
+// otherwise wait: on a busy machine the work falls back to it instead of waiting for a worker that
+// gets no processor.
+// Owned by the listener; main thread (a worker touches only the bunch it was handed).
+#pragma once
+
+#include "MorvendaModel/DecodeError.h"
+#include "MorvendaModel/Decoder.h"
+#include "MorvendaModel/MorvendaConnection.h"
+#include "MorvendaModel/Payload.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <tl/expected.hpp>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class DecodePipeline : public QObject
+{
+    Q_OBJECT
+public:
+    using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
+    using Decoded = tl::expected<Payload, DecodeError>;
+
+    // Per connection: messages waiting at most, and their bytes at most (a single larger
+    // message is still taken); reading resumes when both are down to half.
+    static constexpr qsizetype maxMessagesInFlight = 1024;
+    static constexpr qsizetype maxBytesInFlight = 16 * 1024 * 1024;
+    // Main-thread time spent applying per event-loop turn.
+    static constexpr qint64 applyBudgetNs = 3'000'000;
+    // A connection's messages go to a worker as one bunch once it holds this many messages or
+    // bytes, and at the latest on the next event-loop turn.
+    static constexpr size_t bunchMessages = 64;
+    static constexpr qsizetype bunchBytes = 256 * 1024;
+    // Decoding is about a third of what a payload costs the main thread; one worker decodes
+    // faster than the main thread applies, and every further thread only competes with the main
+    // thread for the processor on a busy machine.
+    static constexpr int workerCount = 1;
+
+    // Called on the main thread with each message and its decoding, in each connection's order.
+    // The messages still waiting for a connection that was cancelled are dropped (the app was
+    // disconnected); notices always run.
+    using MessageHandler = std::function<void(const ConnectionPtr &connection, const QByteArray &message, Decoded decoded)>;
+
+    explicit DecodePipeline(MessageHandler handler, QObject *parent = nullptr);
+    // Waits for the workers; what is still waiting is dropped.
+    ~DecodePipeline() override;
+
+    void addMessage(const ConnectionPtr &connection, const QByteArray &message);
+    // Runs `notice` on the main thread once everything `connection` added before it has been
+    // handled: at once when nothing is waiting.
+    void addNotice(const ConnectionPtr &connection, std::function<void()> notice);
+
+    // Messages and notices not yet applied, over every connection.
+    qsizetype waitingCount() const;
+    // Connections with something waiting; a connection is held only while it has.
+    qsizetype connectionCount() const { return qsizetype(m_queues.size()); }
+
+private:
+    // Consecutive messages of one connection. Once submitted, nothing is added; each message is
+    // claimed by one thread (a worker, or the main thread helping), which writes its result and
+    // then marks it ready; only then does the main thread read it.
+    struct Bunch
+    {
+        std::vector<QByteArray> messages;
+        std::vector<std::optional<Decoded>> results;
+        std::unique_ptr<std::atomic<bool>[]> ready;
+        std::atomic<size_t> claimed{0};
+        size_t applied = 0;
+        qsizetype bytes = 0;
+        bool submitted = false;
+    };
+    // A bunch of messages, or a notice.
+    struct Item
+    {
+        std::shared_ptr<Bunch> bunch;
+        std::function<void()> notice;
+    };
+    struct Queue
+    {
+        ConnectionPtr connection;
+        std::deque<Item> items;
+        qsizetype messages = 0;
+        qsizetype bytes = 0;
+    };
+
+    void submit(const std::shared_ptr<Bunch> &bunch);
+    void submitOpenBunches();
+    // Decodes the next unclaimed message of `bunch`; false when all are claimed.
+    bool decodeNext(Bunch &bunch, Decoder &decoder);
+    // From any thread: one apply pass is queued however many ask before it runs.
+    void wake();
+    void applyReady();
+    // Applies the front of `id`'s queue when it is ready; false when there was nothing to apply.
+    bool applyNext(const QUuid &id);
+    // Decodes one message that a queue waits for and no worker has taken yet.
+    bool help();
+    void updateReading(Queue &queue);
+
+    MessageHandler m_handler;
+    std::map<QUuid, Queue> m_queues;
+    std::vector<std::shared_ptr<Bunch>> m_openBunches;
+    bool m_submitScheduled = false;
+    std::atomic<bool> m_wakePending{false};
+    // No apply pass is queued or running: a worker that finishes a message must ask for one.
+    std::atomic<bool> m_idle{true};
+    Decoder m_decoder;
+    // Which connection goes first in the next pass, so none waits behind the others every turn.
+    size_t m_firstQueue = 0;
+    QThreadPool m_workers;
+};

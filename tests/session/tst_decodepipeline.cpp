@@ -1,0 +1,181 @@
+// Messages decoded off the main thread come back in each connection's order, with the notices
+// between them where they happened, whatever the bunches and the workers make of the split; a
+// connection with too much waiting stops reading until it is applied; a disconnected app's
+// waiting messages go with it and nothing keeps the connection alive.
+#include "MorvendaApp/session/DecodePipeline.h"
+
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+using ConnectionPtr = DecodePipeline::ConnectionPtr;
+
+QByteArray requestJson(const QString &url, qsizetype bodyBytes = 0)
+{
+    return QByteArrayLiteral(R"({"request":{"id":")") + QUuid::createUuid().toByteArray(QUuid::WithoutBraces)
+        + QByteArrayLiteral(R"(","url":")") + url.toUtf8() + QByteArrayLiteral(R"(","headers":[],"data":")")
+        + QByteArray(bodyBytes, 'd') + QByteArrayLiteral(R"("}})");
+}
+
+// What the handlers saw, one line per call, per connection.
+struct Recorder
+{
+    std::map<QUuid, QStringList> seen;
+    int messages = 0;
+
+    DecodePipeline::MessageHandler handler()
+    {
+        return [this](const ConnectionPtr &c, const QByteArray &, DecodePipeline::Decoded decoded) {
+            ++messages;
+            seen[c->id()].append(decoded ? decoded->asRequest()->urlText() : QStringLiteral("undecodable"));
+        };
+    }
+    void notice(DecodePipeline &pipeline, const ConnectionPtr &c, const QString &text)
+    {
+        pipeline.addNotice(c, [this, id = c->id(), text] { seen[id].append(text); });
+    }
+};
+
+// Accepted loopback sockets wrapped as the listener wraps them, never started: the pipeline
+// only pauses and resumes their reading.
+class Sockets
+{
+public:
+    Sockets() { m_server.listen(QHostAddress::LocalHost); }
+    ConnectionPtr connection()
+    {
+        auto client = std::make_unique<QTcpSocket>();
+        client->connectToHost(QHostAddress::LocalHost, m_server.serverPort());
+        if (!client->waitForConnected(5000) || !m_server.waitForNewConnection(5000))
+            return nullptr;
+        m_clients.push_back(std::move(client));
+        return std::make_shared<MorvendaConnection>(m_server.nextPendingConnection());
+    }
+
+private:
+    QTcpServer m_server;
+    std::vector<std::unique_ptr<QTcpSocket>> m_clients;
+};
+
+} // namespace
+
+class tst_DecodePipeline : public QObject
+{
+    Q_OBJECT
+private slots:
+    void eachConnectionKeepsItsOrderWithItsNotices();
+    void tooMuchWaitingPausesReadingUntilApplied();
+    void disconnectedAppLosesOnlyWhatWasStillWaiting();
+};
+
+void tst_DecodePipeline::eachConnectionKeepsItsOrderWithItsNotices()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    std::vector<ConnectionPtr> connections;
+    for (int c = 0; c < 3; ++c) {
+        connections.push_back(sockets.connection());
+        QVERIFY(connections.back());
+    }
+    std::map<QUuid, QStringList> expected;
+    // Many small messages, a few over a bunch's size on their own, an undecodable one and a
+    // skipped frame, the connections interleaved; some turns pass halfway, so later messages
+    // join bunches while earlier ones are still being decoded or applied.
+    for (int i = 0; i < 400; ++i) {
+        for (const ConnectionPtr &c : connections) {
+            const QString url = QStringLiteral("https://shop.example/%1/%2").arg(c->id().toString()).arg(i);
+            if (i % 97 == 13) {
+                pipeline.addMessage(c, "{\"request\":");
+                expected[c->id()].append(QStringLiteral("undecodable"));
+            } else if (i % 150 == 40) {
+                recorder.notice(pipeline, c, QStringLiteral("skipped %1").arg(i));
+                expected[c->id()].append(QStringLiteral("skipped %1").arg(i));
+            } else {
+                pipeline.addMessage(c, requestJson(url, i % 50 == 7 ? DecodePipeline::bunchBytes + 1 : 0));
+                expected[c->id()].append(url);
+            }
+        }
+        if (i % 120 == 0)
+            QCoreApplication::processEvents();
+    }
+    for (const ConnectionPtr &c : connections) {
+        recorder.notice(pipeline, c, QStringLiteral("closed"));
+        expected[c->id()].append(QStringLiteral("closed"));
+    }
+    QTRY_COMPARE(pipeline.waitingCount(), 0);
+    for (const ConnectionPtr &c : connections)
+        QCOMPARE(recorder.seen[c->id()], expected[c->id()]);
+    QCOMPARE(pipeline.connectionCount(), 0);
+    // A notice with nothing waiting before it is handled at once.
+    recorder.notice(pipeline, connections.front(), QStringLiteral("closed again"));
+    QCOMPARE(recorder.seen[connections.front()->id()].size(), expected[connections.front()->id()].size() + 1);
+}
+
+void tst_DecodePipeline::tooMuchWaitingPausesReadingUntilApplied()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    const ConnectionPtr busy = sockets.connection();
+    const ConnectionPtr quiet = sockets.connection();
+    QVERIFY(busy && quiet);
+    for (qsizetype i = 0; i < DecodePipeline::maxMessagesInFlight; ++i) {
+        QVERIFY2(!busy->isReadingPaused(), qPrintable(QString::number(i)));
+        pipeline.addMessage(busy, requestJson(QStringLiteral("https://shop.example/%1").arg(i)));
+    }
+    QVERIFY(busy->isReadingPaused());
+    pipeline.addMessage(quiet, requestJson(QStringLiteral("https://shop.example/quiet")));
+    QVERIFY(!quiet->isReadingPaused());
+    QTRY_VERIFY(!busy->isReadingPaused());
+    QTRY_COMPARE(recorder.messages, DecodePipeline::maxMessagesInFlight + 1);
+
+    // Bytes count as well: a few large messages pause it too.
+    const QByteArray large = requestJson(QStringLiteral("https://shop.example/large"), 1024 * 1024);
+    for (qsizetype sent = 0; sent < DecodePipeline::maxBytesInFlight; sent += large.size())
+        pipeline.addMessage(busy, large);
+    QVERIFY(busy->isReadingPaused());
+    QTRY_VERIFY(!busy->isReadingPaused());
+    QTRY_COMPARE(pipeline.connectionCount(), 0);
+}
+
+void tst_DecodePipeline::disconnectedAppLosesOnlyWhatWasStillWaiting()
+{
+    Sockets sockets;
+    Recorder recorder;
+    auto pipeline = std::make_unique<DecodePipeline>(recorder.handler());
+    ConnectionPtr leaving = sockets.connection();
+    const ConnectionPtr staying = sockets.connection();
+    QVERIFY(leaving && staying);
+    const std::weak_ptr<MorvendaConnection> left = leaving;
+    const QUuid leavingId = leaving->id();
+    for (int i = 0; i < 10; ++i)
+        pipeline->addMessage(leaving, requestJson(QStringLiteral("https://shop.example/applied/%1").arg(i)));
+    QTRY_COMPARE(recorder.messages, 10);
+    // Still waiting when the app is disconnected: decoded perhaps, never applied.
+    for (int i = 0; i < 300; ++i) {
+        pipeline->addMessage(leaving, requestJson(QStringLiteral("https://shop.example/late/%1").arg(i), i % 3 ? 0 : 4096));
+        pipeline->addMessage(staying, requestJson(QStringLiteral("https://shop.example/staying/%1").arg(i)));
+    }
+    leaving->cancel();
+    recorder.notice(*pipeline, leaving, QStringLiteral("closed"));
+    leaving.reset();
+    QTRY_COMPARE(pipeline->waitingCount(), 0);
+    QCOMPARE(recorder.seen[leavingId].size(), 11);
+    QCOMPARE(recorder.seen[leavingId].constLast(), QStringLiteral("closed"));
+    QCOMPARE(recorder.seen[staying->id()].size(), 300);
+    QVERIFY(left.expired());
+
+    // Going away with messages still being decoded waits for the workers and frees them all.
+    for (int i = 0; i < 500; ++i)
+        pipeline->addMessage(staying, requestJson(QStringLiteral("https://shop.example/%1").arg(i), 8192));
+    pipeline.reset();
+}
+
+QTEST_GUILESS_MAIN(tst_DecodePipeline)
+#include "tst_decodepipeline.moc"
