@@ -1,11 +1,15 @@
 #include "MorvendaApp/session/DecodePipeline.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 
 #include <algorithm>
+#include <new>
 
 #include <sched.h>
 #include <unistd.h>
+
+Q_DECLARE_LOGGING_CATEGORY(lcMorvendaListener)
 
 namespace {
 
@@ -15,8 +19,14 @@ constexpr int kMessagesPerConnectionPerPass = 64;
 } // namespace
 
 DecodePipeline::DecodePipeline(MessageHandler handler, QObject *parent)
+    : DecodePipeline(std::move(handler), Limits{}, parent)
+{
+}
+
+DecodePipeline::DecodePipeline(MessageHandler handler, Limits limits, QObject *parent)
     : QObject(parent)
     , m_handler(std::move(handler))
+    , m_limits(limits)
     , m_decoder(Decoder::make())
 {
     m_workers.setMaxThreadCount(workerCount);
@@ -30,23 +40,36 @@ DecodePipeline::~DecodePipeline()
 
 void DecodePipeline::addMessage(const ConnectionPtr &connection, const QByteArray &message)
 {
-    Queue &queue = m_queues[connection->id()];
-    if (!queue.connection)
+    const auto [found, added] = m_queues.try_emplace(connection->id());
+    Queue &queue = found->second;
+    if (added)
         queue.connection = connection;
     std::shared_ptr<Bunch> bunch;
-    if (!queue.items.empty() && queue.items.back().bunch && !queue.items.back().bunch->submitted) {
-        bunch = queue.items.back().bunch;
-    } else {
-        bunch = std::make_shared<Bunch>();
-        queue.items.push_back(Item{bunch, {}});
-        m_openBunches.push_back(bunch);
-        if (!std::exchange(m_submitScheduled, true))
-            QMetaObject::invokeMethod(this, &DecodePipeline::submitOpenBunches, Qt::QueuedConnection);
+    try {
+        if (!queue.items.empty() && queue.items.back().bunch && !queue.items.back().bunch->submitted) {
+            bunch = queue.items.back().bunch;
+        } else {
+            bunch = std::make_shared<Bunch>();
+            m_openBunches.reserve(m_openBunches.size() + 1);
+            queue.items.push_back(Item{bunch, {}});
+            m_openBunches.push_back(bunch);
+            if (!std::exchange(m_submitScheduled, true))
+                QMetaObject::invokeMethod(this, &DecodePipeline::submitOpenBunches, Qt::QueuedConnection);
+        }
+        bunch->messages.push_back(message);
+    } catch (const std::bad_alloc &) {
+        // The caller drops this message; no empty queue or bunch is left behind for the appliers.
+        if (!queue.items.empty() && queue.items.back().bunch && queue.items.back().bunch->messages.empty())
+            queue.items.pop_back();
+        if (queue.items.empty())
+            m_queues.erase(found);
+        throw;
     }
-    bunch->messages.push_back(message);
     bunch->bytes += message.size();
     ++queue.messages;
     queue.bytes += message.size();
+    ++m_totalMessages;
+    m_totalBytes += message.size();
     // Full bunches go at once, so the workers decode while the main thread reads on.
     if (bunch->messages.size() >= bunchMessages || bunch->bytes >= bunchBytes)
         submit(bunch);
@@ -73,7 +96,7 @@ void DecodePipeline::submitOpenBunches()
 
 void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
 {
-    if (bunch->submitted)
+    if (bunch->submitted || bunch->messages.empty())
         return;
     bunch->submitted = true;
     const size_t count = bunch->messages.size();
@@ -102,7 +125,13 @@ bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
     const size_t i = bunch.claimed.fetch_add(1);
     if (i >= bunch.messages.size())
         return false;
-    bunch.results[i].emplace(decoder.decodePayload(bunch.messages[i]));
+    try {
+        bunch.results[i].emplace(decoder.decodePayload(bunch.messages[i]));
+    } catch (const std::bad_alloc &) {
+        // The decoder reports memory running out inside the parse itself; this is the rare case
+        // of it running out around it. Still marked ready: the message is then dropped.
+        bunch.results[i].reset();
+    }
     bunch.ready[i].store(true);
     // Sequentially consistent with the main thread's going idle: either it sees this message
     // ready, or this sees it idle and wakes it.
@@ -195,6 +224,8 @@ bool DecodePipeline::applyNext(const QUuid &id)
         bunch.results[i].reset();
         --queue.messages;
         queue.bytes -= message.size();
+        --m_totalMessages;
+        m_totalBytes -= message.size();
         if (bunch.applied == bunch.messages.size())
             queue.items.pop_front();
     } else {
@@ -208,22 +239,44 @@ bool DecodePipeline::applyNext(const QUuid &id)
 
     if (notice) {
         notice();
+    } else if (!decoded) {
+        qCCritical(lcMorvendaListener, "Dropped a message of %lld bytes: out of memory while decoding it",
+                   static_cast<long long>(message.size()));
     } else if (connection->state() != MorvendaConnection::State::Cancelled) {
         // A disconnected app's messages that were still waiting are dropped with it.
-        m_handler(connection, message, std::move(*decoded));
+        try {
+            m_handler(connection, message, std::move(*decoded));
+        } catch (const std::bad_alloc &) {
+            // Costs this message only: the next one may well fit.
+            qCCritical(lcMorvendaListener, "Dropped a message of %lld bytes: out of memory while handling it",
+                       static_cast<long long>(message.size()));
+        }
     }
     return true;
 }
 
 void DecodePipeline::updateReading(Queue &queue)
 {
+    // Every queue counted here holds something, so over the shared bound at least one connection
+    // holds its share: the ones that do pause, and a quiet connection reads on.
+    const qsizetype queues = std::max<qsizetype>(1, qsizetype(m_queues.size()));
+    const qsizetype shareMessages = std::max<qsizetype>(1, m_limits.totalMessages / queues);
+    const qsizetype shareBytes = std::max<qsizetype>(1, m_limits.totalBytes / queues);
     MorvendaConnection &connection = *queue.connection;
     if (!connection.isReadingPaused()) {
-        if (queue.messages >= maxMessagesInFlight || queue.bytes >= maxBytesInFlight)
+        const bool ownFull = queue.messages >= m_limits.connectionMessages || queue.bytes >= m_limits.connectionBytes;
+        const bool shareFull = (m_totalMessages >= m_limits.totalMessages && queue.messages >= shareMessages)
+            || (m_totalBytes >= m_limits.totalBytes && queue.bytes >= shareBytes);
+        if (ownFull || shareFull)
             connection.setReadingPaused(true);
-    } else if (queue.messages <= maxMessagesInFlight / 2 && queue.bytes <= maxBytesInFlight / 2) {
-        connection.setReadingPaused(false);
+        return;
     }
+    const bool ownLow = queue.messages <= m_limits.connectionMessages / 2 && queue.bytes <= m_limits.connectionBytes / 2;
+    // A paused connection's queue only shrinks, and at the latest it resumes once it is empty.
+    const bool shareLow = (m_totalMessages <= m_limits.totalMessages / 2 && m_totalBytes <= m_limits.totalBytes / 2)
+        || (queue.messages <= shareMessages / 2 && queue.bytes <= shareBytes / 2);
+    if (ownLow && shareLow)
+        connection.setReadingPaused(false);
 }
 
 qsizetype DecodePipeline::waitingCount() const

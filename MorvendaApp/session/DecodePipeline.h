@@ -3,8 +3,10 @@
 // (a skipped oversize frame, an error, the close), so nothing overtakes anything of its own
 // connection.
 // Connections are independent of each other. Each connection may have a bounded number of
-// messages waiting (being decoded or waiting their turn); beyond it its reading pauses until
-// they are applied, so a fast app is slowed down by TCP, never dropped. The main thread applies
+// messages waiting (being decoded or waiting their turn), and so may all of them together; beyond
+// either its reading pauses until they are applied, so a fast app is slowed down by TCP, never
+// dropped. Over the shared bound only the connections holding at least their share pause, so the
+// busy ones cannot keep a quiet one from being read. The main thread applies
 // at most a time budget's worth per event-loop turn, so the window keeps painting under a flood.
 // The worker never preempts the main thread, and the main thread decodes itself when it would
 // otherwise wait: on a busy machine the work falls back to it instead of waiting for a worker that
@@ -39,10 +41,19 @@ public:
     using ConnectionPtr = std::shared_ptr<MorvendaConnection>;
     using Decoded = tl::expected<Payload, DecodeError>;
 
-    // Per connection: messages waiting at most, and their bytes at most (a single larger
-    // message is still taken); reading resumes when both are down to half.
-    static constexpr qsizetype maxMessagesInFlight = 1024;
-    static constexpr qsizetype maxBytesInFlight = 16 * 1024 * 1024;
+    // Messages waiting at most, and their bytes at most (a message already read is still
+    // taken), per connection and over all connections. A connection over its own bound stops
+    // reading until both of its counts are down to half. Over the shared bound, connections
+    // holding at least their share (the bound divided among the connections with something
+    // waiting) stop reading until they are down to half their share or the total to half the
+    // bound.
+    struct Limits
+    {
+        qsizetype connectionMessages = 1024;
+        qsizetype connectionBytes = 16 * 1024 * 1024;
+        qsizetype totalMessages = 4096;
+        qsizetype totalBytes = 64 * 1024 * 1024;
+    };
     // Main-thread time spent applying per event-loop turn.
     static constexpr qint64 applyBudgetNs = 3'000'000;
     // A connection's messages go to a worker as one bunch once it holds this many messages or
@@ -59,7 +70,10 @@ public:
     // disconnected); notices always run.
     using MessageHandler = std::function<void(const ConnectionPtr &connection, const QByteArray &message, Decoded decoded)>;
 
+    // A handler that runs out of memory (std::bad_alloc) costs its message only: it is logged
+    // and dropped.
     explicit DecodePipeline(MessageHandler handler, QObject *parent = nullptr);
+    DecodePipeline(MessageHandler handler, Limits limits, QObject *parent = nullptr);
     // Waits for the workers; what is still waiting is dropped.
     ~DecodePipeline() override;
 
@@ -72,6 +86,8 @@ public:
     qsizetype waitingCount() const;
     // Connections with something waiting; a connection is held only while it has.
     qsizetype connectionCount() const { return qsizetype(m_queues.size()); }
+    // Bytes of the messages waiting, over every connection.
+    qsizetype waitingBytes() const { return m_totalBytes; }
 
 private:
     // Consecutive messages of one connection. Once submitted, nothing is added; each message is
@@ -115,6 +131,9 @@ private:
     void updateReading(Queue &queue);
 
     MessageHandler m_handler;
+    Limits m_limits;
+    qsizetype m_totalMessages = 0;
+    qsizetype m_totalBytes = 0;
     std::map<QUuid, Queue> m_queues;
     std::vector<std::shared_ptr<Bunch>> m_openBunches;
     bool m_submitScheduled = false;

@@ -1,15 +1,19 @@
 // Messages decoded off the main thread come back in each connection's order, with the notices
 // between them where they happened, whatever the bunches and the workers make of the split; a
-// connection with too much waiting stops reading until it is applied; a disconnected app's
-// waiting messages go with it and nothing keeps the connection alive.
+// connection with too much waiting stops reading until it is applied, and so do the ones holding
+// the most when all together have too much, never a quiet one; memory running out costs one
+// message; a disconnected app's waiting messages go with it and nothing keeps the connection
+// alive.
 #include "MorvendaApp/session/DecodePipeline.h"
 
+#include <QScopeGuard>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 
 #include <map>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -32,7 +36,16 @@ struct Recorder
     {
         return [this](const ConnectionPtr &c, const QByteArray &, DecodePipeline::Decoded decoded) {
             ++messages;
-            seen[c->id()].append(decoded ? decoded->asRequest()->urlText() : QStringLiteral("undecodable"));
+            if (!decoded) {
+                seen[c->id()].append(decoded.error().description.contains(QStringLiteral("not enough memory"))
+                                         ? QStringLiteral("out of memory")
+                                         : QStringLiteral("undecodable"));
+                return;
+            }
+            const QString url = decoded->asRequest()->urlText();
+            if (url.endsWith(QStringLiteral("/throwing")))
+                throw std::bad_alloc();
+            seen[c->id()].append(url);
         };
     }
     void notice(DecodePipeline &pipeline, const ConnectionPtr &c, const QString &text)
@@ -70,6 +83,8 @@ class tst_DecodePipeline : public QObject
 private slots:
     void eachConnectionKeepsItsOrderWithItsNotices();
     void tooMuchWaitingPausesReadingUntilApplied();
+    void sharedBoundPausesOnlyTheConnectionsHoldingTheMost();
+    void memoryRunningOutCostsOneMessage();
     void disconnectedAppLosesOnlyWhatWasStillWaiting();
 };
 
@@ -125,7 +140,7 @@ void tst_DecodePipeline::tooMuchWaitingPausesReadingUntilApplied()
     const ConnectionPtr busy = sockets.connection();
     const ConnectionPtr quiet = sockets.connection();
     QVERIFY(busy && quiet);
-    for (qsizetype i = 0; i < DecodePipeline::maxMessagesInFlight; ++i) {
+    for (qsizetype i = 0; i < DecodePipeline::Limits{}.connectionMessages; ++i) {
         QVERIFY2(!busy->isReadingPaused(), qPrintable(QString::number(i)));
         pipeline.addMessage(busy, requestJson(QStringLiteral("https://shop.example/%1").arg(i)));
     }
@@ -133,15 +148,101 @@ void tst_DecodePipeline::tooMuchWaitingPausesReadingUntilApplied()
     pipeline.addMessage(quiet, requestJson(QStringLiteral("https://shop.example/quiet")));
     QVERIFY(!quiet->isReadingPaused());
     QTRY_VERIFY(!busy->isReadingPaused());
-    QTRY_COMPARE(recorder.messages, DecodePipeline::maxMessagesInFlight + 1);
+    QTRY_COMPARE(recorder.messages, DecodePipeline::Limits{}.connectionMessages + 1);
 
     // Bytes count as well: a few large messages pause it too.
     const QByteArray large = requestJson(QStringLiteral("https://shop.example/large"), 1024 * 1024);
-    for (qsizetype sent = 0; sent < DecodePipeline::maxBytesInFlight; sent += large.size())
+    for (qsizetype sent = 0; sent < DecodePipeline::Limits{}.connectionBytes; sent += large.size())
         pipeline.addMessage(busy, large);
     QVERIFY(busy->isReadingPaused());
     QTRY_VERIFY(!busy->isReadingPaused());
     QTRY_COMPARE(pipeline.connectionCount(), 0);
+}
+
+void tst_DecodePipeline::sharedBoundPausesOnlyTheConnectionsHoldingTheMost()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline::Limits limits;
+    limits.totalMessages = 60;
+    DecodePipeline pipeline(recorder.handler(), limits);
+    std::vector<ConnectionPtr> connections;
+    for (int c = 0; c < 3; ++c) {
+        connections.push_back(sockets.connection());
+        QVERIFY(connections.back());
+    }
+    const ConnectionPtr &greedy = connections[0];
+    const ConnectionPtr &steady = connections[1];
+    const ConnectionPtr &quiet = connections[2];
+    const auto add = [&](const ConnectionPtr &c, int count) {
+        for (int i = 0; i < count; ++i)
+            pipeline.addMessage(c, requestJson(QStringLiteral("https://shop.example/%1").arg(recorder.messages)));
+    };
+    // Alone, a connection may hold the whole shared bound, far below its own.
+    add(greedy, 59);
+    QVERIFY(!greedy->isReadingPaused());
+    add(greedy, 1);
+    QVERIFY(greedy->isReadingPaused());
+    // Others still read up to their share of it (60 / 2, then 60 / 3).
+    add(steady, 29);
+    QVERIFY(!steady->isReadingPaused());
+    add(steady, 1);
+    QVERIFY(steady->isReadingPaused());
+    add(quiet, 19);
+    QVERIFY(!quiet->isReadingPaused());
+    QCOMPARE(pipeline.waitingCount(), 109);
+
+    // Applying resumes every one of them, the paused ones at the latest once their queues are
+    // empty; the apps go on sending whenever they may read, and every message arrives.
+    int sent = 109;
+    const auto keepSending = [&] {
+        for (const ConnectionPtr &c : connections) {
+            if (!c->isReadingPaused() && sent < 2000) {
+                add(c, 5);
+                sent += 5;
+            }
+        }
+        return pipeline.waitingCount() == 0 && sent >= 2000;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(keepSending(), 20000);
+    QCOMPARE(recorder.messages, sent);
+    for (const ConnectionPtr &c : connections) {
+        QVERIFY(!c->isReadingPaused());
+        QVERIFY2(recorder.seen[c->id()].size() > 100, qPrintable(QString::number(recorder.seen[c->id()].size())));
+    }
+    QCOMPARE(pipeline.waitingBytes(), 0);
+}
+
+void tst_DecodePipeline::memoryRunningOutCostsOneMessage()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    const ConnectionPtr c = sockets.connection();
+    QVERIFY(c);
+    Decoder::setDecodeHookForTesting([](QByteArrayView json) {
+        if (json.contains("/exhausting"))
+            throw std::bad_alloc();
+    });
+    const auto removeHook = qScopeGuard([] { Decoder::setDecodeHookForTesting(nullptr); });
+    QTest::ignoreMessage(QtCriticalMsg, "Dropped a message of 129 bytes: out of memory while handling it");
+    // Out of memory while decoding (on a worker) and while applying (on the main thread), each
+    // between messages that arrive.
+    QStringList expected;
+    for (int i = 0; i < 200; ++i) {
+        const QString url = i == 70 ? QStringLiteral("https://shop.example/exhausting")
+            : i == 150              ? QStringLiteral("https://shop.example/throwing")
+                                    : QStringLiteral("https://shop.example/%1").arg(i);
+        const QByteArray json = requestJson(url);
+        QCOMPARE_LE(json.size(), 129);
+        pipeline.addMessage(c, json + QByteArray(129 - json.size(), ' '));
+        if (i == 70)
+            expected.append(QStringLiteral("out of memory"));
+        else if (i != 150)
+            expected.append(url);
+    }
+    QTRY_COMPARE(pipeline.waitingCount(), 0);
+    QCOMPARE(recorder.seen[c->id()], expected);
 }
 
 void tst_DecodePipeline::disconnectedAppLosesOnlyWhatWasStillWaiting()
