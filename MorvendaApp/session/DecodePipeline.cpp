@@ -16,6 +16,17 @@ namespace {
 // Messages of one connection applied in a row before the next connection gets its turn.
 constexpr int kMessagesPerConnectionPerPass = 64;
 
+// Empty when memory ran out around the decoding (the decoder reports it inside the parse
+// itself): the message is then dropped.
+std::optional<DecodePipeline::Decoded> decodeGuarded(Decoder &decoder, const QByteArray &message)
+{
+    try {
+        return decoder.decodePayload(message);
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
+
 } // namespace
 
 DecodePipeline::DecodePipeline(MessageHandler handler, QObject *parent)
@@ -40,7 +51,7 @@ DecodePipeline::~DecodePipeline()
 
 void DecodePipeline::addMessage(const ConnectionPtr &connection, const QByteArray &message)
 {
-    const auto [found, added] = m_queues.try_emplace(connection->id());
+    const auto [found, added] = m_queues.try_emplace(connection.get());
     Queue &queue = found->second;
     if (added)
         queue.connection = connection;
@@ -78,7 +89,7 @@ void DecodePipeline::addMessage(const ConnectionPtr &connection, const QByteArra
 
 void DecodePipeline::addNotice(const ConnectionPtr &connection, std::function<void()> notice)
 {
-    const auto found = m_queues.find(connection->id());
+    const auto found = m_queues.find(connection.get());
     if (found == m_queues.end()) {
         notice();
         return;
@@ -125,13 +136,7 @@ bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
     const size_t i = bunch.claimed.fetch_add(1);
     if (i >= bunch.messages.size())
         return false;
-    try {
-        bunch.results[i].emplace(decoder.decodePayload(bunch.messages[i]));
-    } catch (const std::bad_alloc &) {
-        // The decoder reports memory running out inside the parse itself; this is the rare case
-        // of it running out around it. Still marked ready: the message is then dropped.
-        bunch.results[i].reset();
-    }
+    bunch.results[i] = decodeGuarded(decoder, bunch.messages[i]);
     bunch.ready[i].store(true);
     // Sequentially consistent with the main thread's going idle: either it sees this message
     // ready, or this sees it idle and wakes it.
@@ -155,13 +160,13 @@ void DecodePipeline::applyReady()
     clock.start();
     while (!m_queues.empty()) {
         bool progress = false;
-        std::vector<QUuid> ids;
+        std::vector<const MorvendaConnection *> ids;
         ids.reserve(m_queues.size());
         for (const auto &[id, queue] : m_queues)
             ids.push_back(id);
         const size_t first = m_firstQueue++ % ids.size();
         for (size_t k = 0; k < ids.size(); ++k) {
-            const QUuid &id = ids[(first + k) % ids.size()];
+            const MorvendaConnection *id = ids[(first + k) % ids.size()];
             for (int n = 0; n < kMessagesPerConnectionPerPass && applyNext(id); ++n) {
                 progress = true;
                 if (clock.nsecsElapsed() >= applyBudgetNs) {
@@ -199,10 +204,20 @@ bool DecodePipeline::help()
         if (!bunch->ready[bunch->applied].load() && decodeNext(*bunch, m_decoder))
             return true;
     }
+    for (auto &[id, queue] : m_queues) {
+        Bunch *bunch = queue.items.front().bunch.get();
+        if (!bunch || !bunch->submitted || bunch->hasRetaken || bunch->ready[bunch->applied].load())
+            continue;
+        // Rather than go idle until a worker that may wait for a processor finishes it. The
+        // worker still reads the message: both only read it, and it stays where it is.
+        bunch->retaken = decodeGuarded(m_decoder, bunch->messages[bunch->applied]);
+        bunch->hasRetaken = true;
+        return true;
+    }
     return false;
 }
 
-bool DecodePipeline::applyNext(const QUuid &id)
+bool DecodePipeline::applyNext(const MorvendaConnection *id)
 {
     const auto found = m_queues.find(id);
     if (found == m_queues.end())
@@ -216,12 +231,19 @@ bool DecodePipeline::applyNext(const QUuid &id)
     std::optional<Decoded> decoded;
     if (front.bunch) {
         Bunch &bunch = *front.bunch;
-        if (!bunch.submitted || !bunch.ready[bunch.applied].load())
+        if (!bunch.submitted || !(bunch.hasRetaken || bunch.ready[bunch.applied].load()))
             return false;
         const size_t i = bunch.applied++;
-        message = std::move(bunch.messages[i]);
-        decoded = std::move(bunch.results[i]);
-        bunch.results[i].reset();
+        if (std::exchange(bunch.hasRetaken, false)) {
+            // A worker may still be decoding it: copied, and its result left alone.
+            message = bunch.messages[i];
+            decoded = std::move(bunch.retaken);
+            bunch.retaken.reset();
+        } else {
+            message = std::move(bunch.messages[i]);
+            decoded = std::move(bunch.results[i]);
+            bunch.results[i].reset();
+        }
         --queue.messages;
         queue.bytes -= message.size();
         --m_totalMessages;

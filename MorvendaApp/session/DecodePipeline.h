@@ -22,7 +22,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QThreadPool>
-#include <QUuid>
 
 #include <tl/expected.hpp>
 
@@ -100,6 +99,10 @@ private:
         std::unique_ptr<std::atomic<bool>[]> ready;
         std::atomic<size_t> claimed{0};
         size_t applied = 0;
+        // The next message to apply, decoded by the main thread while the worker that took it
+        // had not finished it (its result is then never read).
+        std::optional<Decoded> retaken;
+        bool hasRetaken = false;
         qsizetype bytes = 0;
         bool submitted = false;
     };
@@ -125,8 +128,9 @@ private:
     void wake();
     void applyReady();
     // Applies the front of `id`'s queue when it is ready; false when there was nothing to apply.
-    bool applyNext(const QUuid &id);
-    // Decodes one message that a queue waits for and no worker has taken yet.
+    bool applyNext(const MorvendaConnection *id);
+    // Decodes one message that a queue waits for: one no worker has taken yet, else (rather
+    // than wait for a worker that may not get a processor) one a worker has not finished.
     bool help();
     void updateReading(Queue &queue);
 
@@ -134,7 +138,8 @@ private:
     Limits m_limits;
     qsizetype m_totalMessages = 0;
     qsizetype m_totalBytes = 0;
-    std::map<QUuid, Queue> m_queues;
+    // Keyed by the connection, which its queue keeps alive (cheaper to compare than its id).
+    std::map<const MorvendaConnection *, Queue> m_queues;
     std::vector<std::shared_ptr<Bunch>> m_openBunches;
     bool m_submitScheduled = false;
     std::atomic<bool> m_wakePending{false};
