@@ -41,6 +41,11 @@ DecodePipeline::DecodePipeline(MessageHandler handler, Limits limits, QObject *p
     , m_decoder(Decoder::make())
 {
     m_workers.setMaxThreadCount(workerCount);
+    m_clock.start();
+    m_helpTimer.setSingleShot(true);
+    m_helpTimer.setTimerType(Qt::PreciseTimer);
+    m_helpTimer.setInterval(int(helpAfterNs / 1'000'000));
+    connect(&m_helpTimer, &QTimer::timeout, this, &DecodePipeline::wake);
 }
 
 DecodePipeline::~DecodePipeline()
@@ -110,6 +115,11 @@ void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
     if (bunch->submitted || bunch->messages.empty())
         return;
     bunch->submitted = true;
+    bunch->submittedAt = m_clock.nsecsElapsed();
+    // Should the worker get no processor, nothing else would run a pass for the main thread to
+    // take over.
+    if (!m_helpTimer.isActive())
+        m_helpTimer.start();
     const size_t count = bunch->messages.size();
     bunch->results.resize(count);
     bunch->ready = std::make_unique<std::atomic<bool>[]>(count);
@@ -126,9 +136,6 @@ void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
         while (decodeNext(*bunch, decoder)) {
         }
     });
-    // An idle main thread takes part at once rather than wait for a worker to be scheduled.
-    if (m_idle.load())
-        wake();
 }
 
 bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
@@ -185,10 +192,14 @@ void DecodePipeline::applyReady()
             }
             continue;
         }
-        // Nothing to do until a worker finishes a message. Going idle is followed by one more
-        // look, for a message finished just before, while this pass was still counted as busy.
-        if (m_idle.exchange(true))
+        // Nothing to do until a worker finishes a message or a bunch is overdue. Going idle is
+        // followed by one more look, for a message finished just before, while this pass was
+        // still counted as busy.
+        if (m_idle.exchange(true)) {
+            if (!m_helpTimer.isActive())
+                m_helpTimer.start();
             return;
+        }
     }
     m_idle.store(true);
 }
@@ -201,12 +212,13 @@ bool DecodePipeline::help()
             continue;
         const std::shared_ptr<Bunch> bunch = front.bunch;
         submit(bunch);
-        if (!bunch->ready[bunch->applied].load() && decodeNext(*bunch, m_decoder))
+        if (overdue(*bunch) && !bunch->ready[bunch->applied].load() && decodeNext(*bunch, m_decoder))
             return true;
     }
     for (auto &[id, queue] : m_queues) {
         Bunch *bunch = queue.items.front().bunch.get();
-        if (!bunch || !bunch->submitted || bunch->hasRetaken || bunch->ready[bunch->applied].load())
+        if (!bunch || !bunch->submitted || bunch->hasRetaken || !overdue(*bunch)
+            || bunch->ready[bunch->applied].load())
             continue;
         // Rather than go idle until a worker that may wait for a processor finishes it. The
         // worker still reads the message: both only read it, and it stays where it is.

@@ -20,8 +20,10 @@
 #include "MorvendaModel/Payload.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <tl/expected.hpp>
 
@@ -63,6 +65,9 @@ public:
     // faster than the main thread applies, and every further thread only competes with the main
     // thread for the processor on a busy machine.
     static constexpr int workerCount = 1;
+    // The main thread decodes a message itself only once its bunch has waited this long for the
+    // worker: until then it reads and applies, which only it can do.
+    static constexpr qint64 helpAfterNs = 2'000'000;
 
     // Called on the main thread with each message and its decoding, in each connection's order.
     // The messages still waiting for a connection that was cancelled are dropped (the app was
@@ -105,6 +110,7 @@ private:
         bool hasRetaken = false;
         qsizetype bytes = 0;
         bool submitted = false;
+        qint64 submittedAt = 0;
     };
     // A bunch of messages, or a notice.
     struct Item
@@ -129,9 +135,11 @@ private:
     void applyReady();
     // Applies the front of `id`'s queue when it is ready; false when there was nothing to apply.
     bool applyNext(const MorvendaConnection *id);
-    // Decodes one message that a queue waits for: one no worker has taken yet, else (rather
-    // than wait for a worker that may not get a processor) one a worker has not finished.
+    // Decodes one message that a queue has waited helpAfterNs or longer for: one no worker has
+    // taken yet, else (rather than wait for a worker that may not get a processor) one a worker
+    // has not finished.
     bool help();
+    bool overdue(const Bunch &bunch) const { return m_clock.nsecsElapsed() - bunch.submittedAt >= helpAfterNs; }
     void updateReading(Queue &queue);
 
     MessageHandler m_handler;
@@ -146,6 +154,9 @@ private:
     // No apply pass is queued or running: a worker that finishes a message must ask for one.
     std::atomic<bool> m_idle{true};
     Decoder m_decoder;
+    QElapsedTimer m_clock;
+    // Runs an apply pass when the oldest waiting bunch becomes overdue.
+    QTimer m_helpTimer;
     // Which connection goes first in the next pass, so none waits behind the others every turn.
     size_t m_firstQueue = 0;
     QThreadPool m_workers;

@@ -11,9 +11,14 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <new>
+#include <thread>
 
 namespace {
 
@@ -75,6 +80,16 @@ private:
     std::vector<std::unique_ptr<QTcpSocket>> m_clients;
 };
 
+// Holds every thread but the main one inside decoding while set: a worker that gets no processor.
+std::atomic<bool> workerHeld{false};
+Qt::HANDLE mainThread = nullptr;
+
+void holdWorkers(QByteArrayView)
+{
+    while (QThread::currentThreadId() != mainThread && workerHeld.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 } // namespace
 
 class tst_DecodePipeline : public QObject
@@ -85,6 +100,7 @@ private slots:
     void tooMuchWaitingPausesReadingUntilApplied();
     void sharedBoundPausesOnlyTheConnectionsHoldingTheMost();
     void memoryRunningOutCostsOneMessage();
+    void stalledWorkerHoldsNothingBack();
     void disconnectedAppLosesOnlyWhatWasStillWaiting();
 };
 
@@ -243,6 +259,33 @@ void tst_DecodePipeline::memoryRunningOutCostsOneMessage()
     }
     QTRY_COMPARE(pipeline.waitingCount(), 0);
     QCOMPARE(recorder.seen[c->id()], expected);
+}
+
+void tst_DecodePipeline::stalledWorkerHoldsNothingBack()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    const ConnectionPtr c = sockets.connection();
+    QVERIFY(c);
+    mainThread = QThread::currentThreadId();
+    workerHeld = true;
+    Decoder::setDecodeHookForTesting(holdWorkers);
+    // Before the pipeline goes: it waits for its worker.
+    const auto release = qScopeGuard([] {
+        workerHeld = false;
+        Decoder::setDecodeHookForTesting(nullptr);
+    });
+    // The worker is stuck inside the first message it took; the main thread decodes that one
+    // again and everything after it.
+    QStringList expected;
+    for (int i = 0; i < 300; ++i) {
+        const QString url = QStringLiteral("https://shop.example/%1").arg(i);
+        pipeline.addMessage(c, requestJson(url));
+        expected.append(url);
+    }
+    QTRY_COMPARE(recorder.seen[c->id()], expected);
+    QCOMPARE(pipeline.waitingCount(), 0);
 }
 
 void tst_DecodePipeline::disconnectedAppLosesOnlyWhatWasStillWaiting()
