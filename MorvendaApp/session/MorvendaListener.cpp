@@ -53,7 +53,7 @@ MorvendaListener::MorvendaListener(const ListenerCollaborators &collaborators, c
     , m_registry(collaborators.logger, options.limits)
     , m_dispatcher(collaborators)
     , m_pipeline([this](const ConnectionPtr &connection, const QByteArray &message, DecodePipeline::Decoded decoded) {
-        m_dispatcher.dispatchDecoded(connection, message, std::move(decoded));
+        m_dispatcher.dispatch(connection, message, decoded);
     })
 {
     connect(&m_registry, &ConnectionRegistry::connectionInserted, this, &MorvendaListener::connectionInserted);

@@ -35,50 +35,44 @@ std::optional<QString> loggableText(const QByteArray &message, qsizetype maxByte
 PayloadDispatcher::PayloadDispatcher(const ListenerCollaborators &collaborators, QObject *parent)
     : QObject(parent)
     , m_to(collaborators)
-    , m_decoder(Decoder::make())
 {
 }
 
-void PayloadDispatcher::dispatch(const ConnectionPtr &connection, const QByteArray &message)
-{
-    dispatchDecoded(connection, message, m_decoder.decodePayload(message));
-}
-
-void PayloadDispatcher::dispatchDecoded(const ConnectionPtr &connection, const QByteArray &message,
-                                        tl::expected<Payload, DecodeError> decoded)
+void PayloadDispatcher::dispatch(const ConnectionPtr &connection, const QByteArray &message,
+                                 const tl::expected<Payload, DecodeError> &decoded)
 {
     if (!decoded) {
         logUndecodablePayload(decoded.error(), message);
         presentLegacyProtocolAlert(decoded.error());
         return;
     }
-    std::optional<Payload> payload = std::move(*decoded);
+    const Payload &payload = *decoded;
     const QString peer = connection->displayName();
-    switch (payload->kind()) {
+    switch (payload.kind()) {
     case Payload::Kind::Request:
         if (m_timelineRecordingEnabled) {
-            m_to.repository.addRequest(*payload->asRequest(), peer);
+            m_to.repository.addRequest(*payload.asRequest(), peer);
         }
         break;
     case Payload::Kind::Response:
         if (m_timelineRecordingEnabled) {
-            m_to.repository.addResponse(*payload->asResponse(), peer);
+            m_to.repository.addResponse(*payload.asResponse(), peer);
         }
         break;
     case Payload::Kind::Settings: {
-        const QList<Setting> &settings = *payload->asSettings();
+        const QList<Setting> &settings = *payload.asSettings();
         m_to.settingsManager.storeSettings(peer, settings);
         m_to.settingsManager.checkBinaryDecode(settings);
         break;
     }
     case Payload::Kind::User:
-        m_to.userManager.storeUser(peer, *payload->asUser());
+        m_to.userManager.storeUser(peer, *payload.asUser());
         break;
     case Payload::Kind::Milestone:
-        m_to.milestoneManager.storeMilestones(peer, *payload->asMilestone());
+        m_to.milestoneManager.storeMilestones(peer, *payload.asMilestone());
         break;
     case Payload::Kind::Handshake: {
-        const QString name = *payload->asHandshake();
+        const QString name = *payload.asHandshake();
         m_to.logger.append(QStringLiteral("Received client handshake: ") + name + QStringLiteral(". Sending hello."));
         qCInfo(lcMorvendaListener, "Received client handshake: %s. Sending hello.", qUtf8Printable(Logger::excerpt(name)));
         emit handshakeReceived(connection, name);

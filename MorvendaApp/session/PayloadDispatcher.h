@@ -1,16 +1,19 @@
-// Turns each message an app sends into a payload and hands it to where it belongs: requests and
+// Hands each message an app sends, once decoded, to where it belongs: requests and
 // responses to the repository while recording, settings, user and milestones to the stores under
 // the connection's name, a handshake back to the listener. Logs what cannot be decoded and raises
 // the legacy-protocol alert once per run. Owned by the listener; main thread.
 #pragma once
 
 #include "MorvendaApp/core/Alert.h"
-#include "MorvendaModel/Decoder.h"
+#include "MorvendaModel/DecodeError.h"
 #include "MorvendaModel/MorvendaConnection.h"
+#include "MorvendaModel/Payload.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+
+#include <tl/expected.hpp>
 
 #include <memory>
 #include <optional>
@@ -46,11 +49,10 @@ public:
     bool timelineRecordingEnabled() const { return m_timelineRecordingEnabled; }
     void setTimelineRecordingEnabled(bool enabled) { m_timelineRecordingEnabled = enabled; }
 
-    // Decodes and dispatches one message of `connection`, keyed by its display name as it is now.
-    void dispatch(const ConnectionPtr &connection, const QByteArray &message);
-    // The same for a message decoded elsewhere (on a worker thread).
-    void dispatchDecoded(const ConnectionPtr &connection, const QByteArray &message,
-                         tl::expected<Payload, DecodeError> decoded);
+    // Dispatches one message of `connection`, decoded elsewhere (on a worker thread), keyed by
+    // the connection's display name as it is now; `message` is what an undecodable one logs.
+    void dispatch(const ConnectionPtr &connection, const QByteArray &message,
+                  const tl::expected<Payload, DecodeError> &decoded);
 
 signals:
     // After the handshake's log lines; the listener registers the connection and answers it.
@@ -62,7 +64,6 @@ private:
     void presentLegacyProtocolAlert(const DecodeError &error);
 
     ListenerCollaborators m_to;
-    Decoder m_decoder;
     bool m_timelineRecordingEnabled = true;
     bool m_hasDisplayedLegacyProtocolAlert = false;
 };
