@@ -113,7 +113,9 @@ QVariant ImpersonationListModel::data(const QModelIndex &index, int role) const
     if (section < 0) {
         return {};
     }
-    const Section &place = visibleSections().at(section);
+    // visibleSections() returns a temporary: keep it alive while `place` refers into it.
+    const QList<Section> sections = visibleSections();
+    const Section &place = sections.at(section);
     if (user < 0) {
         switch (role) {
         case Qt::DisplayRole: return L10n::text(place.titleKey);
