@@ -104,8 +104,9 @@ TickSet numberTicks(double min, double max, int maxCount, double minStep)
     if (span > 0 && span / step > maxCount + 1)
         return {};
     const int decimals = decimalsFor(step);
-    // The locale's decimal point, but no group separators: axis labels stay short.
-    QLocale locale;
+    // The C locale's decimal point, as the seconds labels beside the axis have (they are printf
+    // "%lf"), and no group separators: axis labels stay short.
+    QLocale locale = QLocale::c();
     locale.setNumberOptions(QLocale::OmitGroupSeparator);
     TickSet set;
     set.step = step;

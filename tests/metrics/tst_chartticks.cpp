@@ -1,6 +1,7 @@
-// Axis ticks: nice steps over spans from a second to a month, on local clock boundaries, and no
-// hang or garbage for spans no calendar holds.
+// Axis ticks: nice steps over spans from a second to a month, on local clock boundaries, one
+// decimal point whatever the locale, and no hang or garbage for spans no calendar holds.
 #include "MorvendaApp/metrics/ChartTicks.h"
+#include "MorvendaApp/metrics/RequestDurationMeasure.h"
 
 #include <QtTest>
 
@@ -100,6 +101,28 @@ private slots:
 
         const Domain single = niceNumberDomain(3, 3, 5);
         QVERIFY(single.min < 3 && single.max > 3);
+    }
+
+    void ticksAndSecondsLabelsShareOneDecimalPoint_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addRow("German writes a decimal comma elsewhere") << QStringLiteral("de_DE");
+        QTest::addRow("French groups with spaces elsewhere") << QStringLiteral("fr_FR");
+        QTest::addRow("English") << QStringLiteral("en_US");
+    }
+
+    void ticksAndSecondsLabelsShareOneDecimalPoint()
+    {
+        QFETCH(QString, locale);
+        const QLocale before;
+        QLocale::setDefault(QLocale(locale));
+        const TickSet halves = numberTicks(0, 1.5, 3);
+        const TickSet thousands = numberTicks(0, 20000, 2);
+        const QString seconds = RequestDurationMeasure::secondsText(1.5);
+        QLocale::setDefault(before);
+        QCOMPARE(halves.ticks.value(3).label, QStringLiteral("1.5"));
+        QCOMPARE(seconds, QStringLiteral("1.500000 s"));
+        QCOMPARE(thousands.ticks.last().label, QStringLiteral("20000"));
     }
 
     void unusableBoundsGiveNoTicksAndNeverHang_data()
