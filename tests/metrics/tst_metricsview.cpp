@@ -139,12 +139,19 @@ private slots:
             QVERIFY(gap != view->seriesColor(s));
         saveArtifact(&pane.view, QStringLiteral("metrics-count-gap.png"));
 
-        // No width, and times no calendar holds, never break it.
+        // Only times no calendar holds: counted, but nothing to draw, so the empty state shows
+        // (hidden and shown again, the chart draws what it counted at once).
         QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
-        pane.view.resize(0, 150);
-        addRequest(pane.repository, 6, kT0);
         addRequest(pane.repository, 7, 1e300);
         addRequest(pane.repository, 8, -1e300, std::nullopt);
+        chart->hide();
+        chart->show();
+        QCOMPARE(chart->viewModel().graphData().size(), 2);
+        QVERIFY(chart->emptyState()->isVisible());
+        QVERIFY(!showsChart(chart));
+        // No width, and such times beside a drawable one, never break it.
+        pane.view.resize(0, 150);
+        addRequest(pane.repository, 6, kT0);
         QTRY_VERIFY(showsChart(chart));
         pane.view.grab();
 

@@ -77,6 +77,21 @@ QString hoverLabel(const RequestDurationMeasuredChart &chart)
     return RequestDurationMeasure::secondsText(*tools.hoverTime() - RequestDurationMeasure::extentOf(chart.graphData())->firstStart);
 }
 
+// How many pixels of the widget's picture inside `area` differ from its top-left corner's colour.
+int inkIn(QWidget &widget, const QRectF &area)
+{
+    const QImage image = widget.grab().toImage();
+    const qreal ratio = image.devicePixelRatio();
+    const QRect pixels = QRectF(area.topLeft() * ratio, area.size() * ratio).toAlignedRect().intersected(image.rect());
+    const QRgb background = image.pixel(0, 0);
+    int ink = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x)
+            ink += image.pixel(x, y) != background;
+    }
+    return ink;
+}
+
 void clickRow(QListView *list, const QString &path)
 {
     const QModelIndexList found = list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, path, 1, Qt::MatchExactly);
@@ -259,9 +274,12 @@ private slots:
         QVERIFY(chart.tools().marks().empty());
 
         // Without data there is no time under the pointer, so a click pins nothing; the duration
-        // at the pointer's height is still read.
+        // at the pointer's height is still read, on an axis that starts at zero at the bottom and
+        // names no times it does not have (no row of tick labels below the plot).
         chart.setGraphData({});
         chart.refreshNow();
+        QCOMPARE(view->yPixel(0), view->plotRect().bottom());
+        QCOMPARE(inkIn(*view, QRectF(view->plotRect().left(), view->plotRect().bottom() + 2, view->plotRect().width(), 12)), 0);
         pointer.hover(QPointF(view->plotRect().center()));
         QVERIFY(!chart.tools().hoverTime());
         QVERIFY(chart.tools().hoverValue());

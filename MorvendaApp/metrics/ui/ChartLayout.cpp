@@ -49,8 +49,11 @@ ChartLayout::ChartLayout(const Chart::Data &data, QSizeF size, const QFont &font
     computeDomains(data, yCount);
 
     // The y axis first: its labels' width decides where the plot starts.
-    m_yTicks = data.yKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(m_yMin, m_yMax, yCount)
-                                                   : ChartTicks::numberTicks(m_yMin, m_yMax, yCount, data.yMinimumStep);
+    // An axis with nothing on it has no values to name: no ticks (not a made-up 1970 or -1…1).
+    if (m_yHasValues) {
+        m_yTicks = data.yKind == Chart::AxisKind::Date ? ChartTicks::dateTicks(m_yMin, m_yMax, yCount)
+                                                       : ChartTicks::numberTicks(m_yMin, m_yMax, yCount, data.yMinimumStep);
+    }
     qreal yLabelWidth = 0;
     for (const ChartTicks::Tick &tick : std::as_const(m_yTicks.ticks))
         yLabelWidth = std::max(yLabelWidth, axisMetrics.horizontalAdvance(tick.label));
@@ -73,7 +76,7 @@ ChartLayout::ChartLayout(const Chart::Data &data, QSizeF size, const QFont &font
                                                    : ChartTicks::numberTicks(m_xMin, m_xMax, count);
     };
     qreal labelWidth = axisMetrics.horizontalAdvance(QStringLiteral("00:00:00"));
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int pass = 0; pass < 2 && m_xHasValues; ++pass) {
         m_xTicks = xTicksFor(std::max(1, int(m_plot.width() / (labelWidth + kXLabelGap))));
         qreal widest = 0;
         for (const ChartTicks::Tick &tick : std::as_const(m_xTicks.ticks))
@@ -105,8 +108,14 @@ void ChartLayout::computeDomains(const Chart::Data &data, int yCount)
         for (const Chart::Rule &rule : data.rules)
             extend(rule.orientation == Qt::Vertical ? xLo : yLo, rule.orientation == Qt::Vertical ? xHi : yHi, rule.value);
     }
-    if (data.yFromZero && !data.yDomain)
+    m_xHasValues = data.xDomain || xLo <= xHi;
+    m_yHasValues = data.yDomain || yLo <= yHi;
+    if (data.yFromZero && !data.yDomain) {
         extend(yLo, yHi, 0);
+        // Nothing to draw: the axis runs up from zero, where values would start.
+        if (!m_yHasValues)
+            yHi = 1;
+    }
 
     if (data.yDomain) {
         m_yMin = data.yDomain->first;

@@ -52,6 +52,9 @@ private:
     double m_yMax = 1;
     double m_xScale = 1;
     double m_yScale = 1;
+    // Whether the axis has a fixed domain or marks to cover; one without either gets no ticks.
+    bool m_xHasValues = false;
+    bool m_yHasValues = false;
     ChartTicks::TickSet m_xTicks;
     ChartTicks::TickSet m_yTicks;
 };

@@ -107,7 +107,9 @@ void RequestAmountChart::refresh()
     timer.start();
     m_stale = false;
     m_refreshTimer.stop();
-    const bool empty = m_viewModel->graphData().isEmpty();
+    // Decided on what can be drawn: requests stamped with times no calendar holds are counted but
+    // give no bar, and an axis over none of them would only show made-up dates.
+    const bool empty = m_viewModel->buckets().seconds().empty();
     m_content->setCurrentIndex(empty ? 0 : 1);
     m_chart->setData(empty ? Chart::Data{} : chartData(m_viewModel->buckets()));
     // The drawing itself follows in this turn's paint; the last one's time stands in for it.

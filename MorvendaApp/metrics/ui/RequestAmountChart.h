@@ -1,6 +1,7 @@
 // The request-count chart: one bar per second of request time, stacked by method in fixed colours
-// with a legend, over its own request-count view model; the empty-state texts while nothing is
-// counted, and a red trash button at the trailing end of its toolbar that empties this chart only.
+// with a legend, over its own request-count view model; the empty-state texts while nothing
+// counted can be drawn, and a red trash button at the trailing end of its toolbar that empties
+// this chart only.
 // Made anew, with a new view model, each time the metrics pane shows it. Main thread only; the
 // repository outlives it.
 #pragma once
