@@ -4,12 +4,15 @@
 #include "DurationFixtures.h"
 #include "tests/support/Artifacts.h"
 
+#include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SelectionChipButton.h"
+#include "MorvendaApp/components/SymbolLabel.h"
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/ui/RequestDurationBarChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationLineChart.h"
 #include "MorvendaApp/session/MessageRepository.h"
+#include "MorvendaApp/shell/ShellPalette.h"
 
 #include <QLineEdit>
 #include <QListView>
@@ -77,6 +80,21 @@ QString hoverLabel(const RequestDurationMeasuredChart &chart)
     return RequestDurationMeasure::secondsText(*tools.hoverTime() - RequestDurationMeasure::extentOf(chart.graphData())->firstStart);
 }
 
+// The colour of the most opaque pixel of an image, without its alpha.
+QColor strongestInk(const QImage &image)
+{
+    QColor strongest(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            if (colour.alpha() > strongest.alpha())
+                strongest = colour;
+        }
+    }
+    strongest.setAlpha(255);
+    return strongest;
+}
+
 // How many pixels of the widget's picture inside `area` differ from its top-left corner's colour.
 int inkIn(QWidget &widget, const QRectF &area)
 {
@@ -122,6 +140,15 @@ private slots:
         QCOMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/Users"), QStringLiteral("/orders"), QStringLiteral("/users")}));
         QVERIFY(frame.emptyState()->isVisible());
         QVERIFY(!frame.chart());
+
+        // The filter's icon follows a switch of the colour scheme, both ways.
+        for (const QPalette &palette : {ShellPalette::dark(), ShellPalette::light()}) {
+            frame.setPalette(palette);
+            const QColor expected = namedColor(NamedColor::Secondary, palette);
+            const QColor drawn = strongestInk(frame.filterIcon()->pixmap().toImage());
+            QCOMPARE_LT(std::abs(drawn.red() - expected.red()) + std::abs(drawn.green() - expected.green())
+                            + std::abs(drawn.blue() - expected.blue()), 12);
+        }
 
         // A row toggles its path: the bar chart appears, and leaves again with the last path.
         clickRow(frame.pathList(), QStringLiteral("/users"));

@@ -6,7 +6,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/components/SelectionChipButton.h"
-#include "MorvendaApp/components/Symbols.h"
+#include "MorvendaApp/components/SymbolLabel.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/RequestDurationPathListModel.h"
@@ -136,15 +136,13 @@ QWidget *RequestDurationChart::buildPathColumn()
     buttons->addStretch(1);
     buttons->addWidget(m_trash);
 
-    auto *funnel = new QLabel(column);
-    funnel->setPixmap(Symbols::pixmap(QStringLiteral("line.3.horizontal.decrease.circle"),
-                                      namedColor(NamedColor::Secondary, palette()), 14, devicePixelRatioF()));
+    m_filterIcon = new SymbolLabel(QStringLiteral("line.3.horizontal.decrease.circle"), NamedColor::Secondary, 14, column);
     m_filter = new QLineEdit(column);
     m_filter->setPlaceholderText(L10n::text("RequestDurationChart.filter"));
     m_filter->setClearButtonEnabled(true);
     auto *filterRow = new QHBoxLayout;
     filterRow->setContentsMargins(2, 0, 2, 0);
-    filterRow->addWidget(funnel);
+    filterRow->addWidget(m_filterIcon);
     filterRow->addWidget(m_filter, 1);
 
     auto *layout = new QVBoxLayout(column);

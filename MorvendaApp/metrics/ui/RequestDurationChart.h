@@ -18,6 +18,7 @@ class QVBoxLayout;
 class RequestDurationChartViewModel;
 class RequestDurationMeasuredChart;
 class SelectionChipButton;
+class SymbolLabel;
 
 class RequestDurationChart : public QWidget
 {
@@ -33,6 +34,7 @@ public:
     QToolButton *selectNoneButton() const { return m_selectNone; }
     QToolButton *trashButton() const { return m_trash; }
     QLineEdit *filterField() const { return m_filter; }
+    SymbolLabel *filterIcon() const { return m_filterIcon; }
     QWidget *emptyState() const { return m_emptyState; }
     // The chart shown now; none while the empty state is shown.
     RequestDurationMeasuredChart *chart() const;
@@ -55,4 +57,5 @@ private:
     QToolButton *m_selectNone = nullptr;
     QToolButton *m_trash = nullptr;
     QLineEdit *m_filter = nullptr;
+    SymbolLabel *m_filterIcon = nullptr;
 };
