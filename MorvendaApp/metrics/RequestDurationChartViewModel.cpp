@@ -136,7 +136,7 @@ void RequestDurationChartViewModel::dropPathUse(qint32 path)
 
 void RequestDurationChartViewModel::showPaths()
 {
-    m_shownPaths->resetPaths(m_pathModel->paths());
+    m_shownPaths->syncTo(m_pathModel->paths());
 }
 
 RequestDurationChartViewModel::Row RequestDurationChartViewModel::readRow(qsizetype timelineRow)
@@ -236,7 +236,7 @@ void RequestDurationChartViewModel::rebuild()
     std::sort(sorted.begin(), sorted.end(), RequestDurationPaths::lessThan);
     m_pathModel->resetPaths(sorted);
     m_showPathsCall.cancel();
-    m_shownPaths->resetPaths(std::move(sorted));
+    m_shownPaths->syncTo(sorted);
     rebuildGraph();
 }
 

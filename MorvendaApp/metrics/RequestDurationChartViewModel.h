@@ -3,9 +3,9 @@
 // path, in timeline order). Kept up to date from the repository's row signals, so a delivery costs
 // the same however long the timeline is; a full rebuild happens only on a timeline reset, a
 // selection change or a clear. What arriving rows change reaches the views once per event-loop
-// turn and at most every 100 ms (graphDataChanged, and the filtered path list as one reset):
-// a view that took each path or item on its own spent time in proportion to the whole list on
-// every one. The user's own changes (selection, filter, clear) show at once. Owned by the
+// turn and at most every 100 ms (graphDataChanged, and the filtered path list brought up to date
+// with rows inserted and removed in place): a view that took each path or item on its own spent
+// time in proportion to the whole list on every one. The user's own changes (selection, filter, clear) show at once. Owned by the
 // request-duration frame; main thread only.
 #pragma once
 

@@ -30,6 +30,12 @@ public:
     void removePath(const QString &path);
     // `sorted` must be sorted by RequestDurationPaths::lessThan, without duplicates.
     void resetPaths(QStringList sorted);
+    // Brings the list to `sorted` (same rule) by inserting and removing rows in place, so views
+    // keep their scroll position, hover and persistent indexes. Many scattered changes at once
+    // (more runs than kMaxChangeRuns) cost one reset instead: each run costs a pass over the rows
+    // here and in every proxy.
+    void syncTo(const QStringList &sorted);
+    static constexpr qsizetype kMaxChangeRuns = 64;
     // The selection changed for one path, or for any.
     void selectionChanged(const QString &path);
     void selectionChanged();

@@ -14,9 +14,11 @@
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
+#include <QAbstractItemModelTester>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace durationfixtures;
@@ -188,6 +190,41 @@ private slots:
         // The next exchange is listed again.
         request(repository, 4, QStringLiteral("/users"), 12.0);
         QTRY_COMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
+    }
+
+    // Paths arriving above, below and between the rows in view of a scrolled list leave those rows
+    // where they are: the same row at the top, the same row under the pointer, no reset.
+    void pathListKeepsItsPlaceWhilePathsArrive()
+    {
+        MessageRepository repository;
+        for (uint n = 0; n < 200; n += 2)
+            request(repository, n + 1, QStringLiteral("/p%1").arg(n, 3, 10, QLatin1Char('0')), 10.0);
+        RequestDurationChart frame(repository);
+        frame.resize(800, 300);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QListView *list = frame.pathList();
+        QAbstractItemModel *model = list->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list->scrollTo(model->match(model->index(0, 0), Qt::DisplayRole, QStringLiteral("/p100")).value(0),
+                       QAbstractItemView::PositionAtTop);
+        const QPoint pointer = list->visualRect(model->index(52, 0)).center();
+        const QString top = list->indexAt(QPoint(1, 1)).data().toString();
+        const QString underPointer = list->indexAt(pointer).data().toString();
+        QCOMPARE(top, QStringLiteral("/p100"));
+        const QPersistentModelIndex hovered(list->indexAt(pointer));
+        QSignalSpy resets(model, &QAbstractItemModel::modelReset);
+
+        request(repository, 1001, QStringLiteral("/a"), 11.0);
+        request(repository, 1002, QStringLiteral("/p001"), 11.0);
+        request(repository, 1003, QStringLiteral("/p051"), 11.0);
+        request(repository, 1004, QStringLiteral("/z"), 11.0);
+        QTRY_COMPARE(model->rowCount(), 104);
+        list->doItemsLayout();
+        QCOMPARE(list->indexAt(QPoint(1, 1)).data().toString(), top);
+        QCOMPARE(list->indexAt(pointer).data().toString(), underPointer);
+        QCOMPARE(QModelIndex(hovered), list->indexAt(pointer));
+        QCOMPARE(resets.count(), 0);
     }
 
     void barChartPointerToolsAndBadInput()

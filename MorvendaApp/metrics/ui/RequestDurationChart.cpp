@@ -2,6 +2,7 @@
 
 #include "RequestDurationBarChart.h"
 #include "RequestDurationLineChart.h"
+#include "RequestDurationPathListView.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SecondaryLabel.h"
@@ -116,7 +117,7 @@ QWidget *RequestDurationChart::buildPathColumn()
     column->setMinimumWidth(kPathColumnWidth / 2);
     auto *header = new QLabel(L10n::text("Paths"), column);
     header->setTextFormat(Qt::PlainText);
-    m_pathList = new QListView(column);
+    m_pathList = new RequestDurationPathListView(column);
     m_pathList->setModel(m_viewModel->filteredPathModel());
     m_pathList->setItemDelegate(new PathRowDelegate(m_pathList));
     m_pathList->setSelectionMode(QAbstractItemView::NoSelection);
