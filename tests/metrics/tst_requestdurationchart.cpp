@@ -227,6 +227,39 @@ private slots:
         QCOMPARE(resets.count(), 0);
     }
 
+    // A narrowing frame takes width from the path column first: the chart keeps a usable width
+    // until the column is at its narrowest, and never collapses.
+    void narrowFramesGiveThePathColumnUpFirst_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addRow("wide: the column keeps its width") << 900;
+        QTest::addRow("a narrow window's details column") << 480;
+        QTest::addRow("narrower still") << 330;
+        QTest::addRow("the column at its narrowest") << 260;
+    }
+
+    void narrowFramesGiveThePathColumnUpFirst()
+    {
+        QFETCH(int, width);
+        MessageRepository repository;
+        request(repository, 1, QStringLiteral("/a"), 10.0);
+        response(repository, 1, 10.5);
+        RequestDurationChart frame(repository);
+        frame.viewModel().togglePath(QStringLiteral("/a"));
+        frame.resize(width, 260);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const int chart = frame.chartArea()->width();
+        const int paths = frame.pathList()->parentWidget()->width();
+        QCOMPARE_LE(paths, 200);
+        QCOMPARE_GE(paths, 100);
+        QCOMPARE_GE(chart, std::min(240, chart + paths - 100));
+        QVERIFY(!frame.chart()->chartView()->plotRect().isEmpty());
+        // Growing again gives the column its width back.
+        frame.resize(900, 260);
+        QTRY_COMPARE(frame.pathList()->parentWidget()->width(), 200);
+    }
+
     void barChartPointerToolsAndBadInput()
     {
         RequestDurationBarChart chart;

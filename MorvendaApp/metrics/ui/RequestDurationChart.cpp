@@ -16,12 +16,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QResizeEvent>
 #include <QSplitter>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 constexpr int kPathColumnWidth = 200;
+// The path column's narrowest, and the chart width below which the column gives up its own
+// width first: in a narrow window the chart, not the list, is what the user came for.
+constexpr int kPathColumnMinWidth = 100;
+constexpr int kChartComfortWidth = 240;
 constexpr int kCaptionPixels = 10;
 
 // A path row in the accent colour while its path is selected.
@@ -97,24 +104,26 @@ void RequestDurationChart::buildLayout()
     m_chartArea->setContentsMargins(0, 0, 0, 0);
     m_chartArea->addWidget(m_emptyState);
 
-    auto *splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(chartArea);
-    splitter->addWidget(buildPathColumn());
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 0);
-    splitter->setSizes({10000, kPathColumnWidth});
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(chartArea);
+    m_splitter->addWidget(buildPathColumn());
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setSizes({10000, kPathColumnWidth});
+    m_pathColumnWidth = kPathColumnWidth;
+    m_splitter->installEventFilter(this);
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addLayout(types);
-    row->addWidget(splitter, 1);
+    row->addWidget(m_splitter, 1);
 }
 
 QWidget *RequestDurationChart::buildPathColumn()
 {
     auto *column = new QWidget(this);
-    column->setMinimumWidth(kPathColumnWidth / 2);
+    column->setMinimumWidth(kPathColumnMinWidth);
     auto *header = new QLabel(L10n::text("Paths"), column);
     header->setTextFormat(Qt::PlainText);
     m_pathList = new RequestDurationPathListView(column);
@@ -155,8 +164,35 @@ QWidget *RequestDurationChart::buildPathColumn()
     return column;
 }
 
+QWidget *RequestDurationChart::chartArea() const
+{
+    return m_splitter->widget(0);
+}
+
+bool RequestDurationChart::eventFilter(QObject *watched, QEvent *event)
+{
+    // Sizes for the new width are given before the splitter lays out, so it never shows a chart
+    // squeezed to nothing beside a full-width path column.
+    if (watched == m_splitter && event->type() == QEvent::Resize)
+        fitSplit(static_cast<QResizeEvent *>(event)->size().width());
+    return QWidget::eventFilter(watched, event);
+}
+
+void RequestDurationChart::fitSplit(int splitterWidth)
+{
+    const int total = splitterWidth - m_splitter->handleWidth();
+    if (total <= 0)
+        return;
+    // The column keeps the width the user gave it while the chart has its comfortable width,
+    // and yields down to its minimum before the chart gets narrower.
+    const int paths = std::clamp(total - kChartComfortWidth, std::min(kPathColumnMinWidth, total / 2),
+                                 std::max(kPathColumnMinWidth, m_pathColumnWidth));
+    m_splitter->setSizes({total - paths, paths});
+}
+
 void RequestDurationChart::connectSignals()
 {
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { m_pathColumnWidth = m_splitter->sizes().value(1); });
     RequestDurationChartViewModel *model = m_viewModel;
     for (const RequestDurationChartType type : RequestDurationChartTypes::allCases)
         connect(typeButton(type), &QToolButton::clicked, model, [model, type] { model->setType(type); });

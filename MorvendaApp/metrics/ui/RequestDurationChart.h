@@ -13,6 +13,7 @@
 class MessageRepository;
 class QLineEdit;
 class QListView;
+class QSplitter;
 class QToolButton;
 class QVBoxLayout;
 class RequestDurationChartViewModel;
@@ -36,11 +37,17 @@ public:
     QLineEdit *filterField() const { return m_filter; }
     SymbolLabel *filterIcon() const { return m_filterIcon; }
     QWidget *emptyState() const { return m_emptyState; }
+    // The splitter's left pane, holding the empty state or the chart.
+    QWidget *chartArea() const;
     // The chart shown now; none while the empty state is shown.
     RequestDurationMeasuredChart *chart() const;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildLayout();
+    void fitSplit(int splitterWidth);
     QWidget *buildPathColumn();
     void connectSignals();
     // Shows the empty state or the chart of the current type, making the chart anew on a switch.
@@ -49,6 +56,9 @@ private:
     RequestDurationChartViewModel *m_viewModel = nullptr;
     SelectionChipButton *m_barButton = nullptr;
     SelectionChipButton *m_lineButton = nullptr;
+    QSplitter *m_splitter = nullptr;
+    // The path column's width as the user last dragged it.
+    int m_pathColumnWidth = 0;
     QVBoxLayout *m_chartArea = nullptr;
     QWidget *m_emptyState = nullptr;
     QPointer<RequestDurationMeasuredChart> m_chart;
