@@ -1,17 +1,171 @@
 // The profile-picture loader against a tiny HTTP server on the loopback: a picture loads and is
 // decoded to the size asked for, and every way a peer's address can go wrong (missing, too slow,
-// far too large, not a web address, not an image) ends as a failure without a hang.
+// far too large, not a web address, not an image, redirected away, a hostile file) ends as a
+// failure without a hang, without touching local files and without a burst of memory.
 #include "MorvendaApp/users/ui/AvatarLoader.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QtEndian>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= uchar(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    const quint32 swapped = qToBigEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&swapped), 4);
+}
+
+QByteArray littleEndian(quint32 value)
+{
+    const quint32 swapped = qToLittleEndian(value);
+    return QByteArray(reinterpret_cast<const char *>(&swapped), 4);
+}
+
+// The raw deflate stream of `data` (zlib's framing taken off).
+QByteArray deflated(const QByteArray &data)
+{
+    return qCompress(data, 9).mid(6).chopped(4);
+}
+
+// A well-formed RGBA PNG, checksums included, every pixel transparent black.
+QByteArray validPng(quint32 width, quint32 height)
+{
+    const auto chunk = [](const QByteArray &type, const QByteArray &data) -> QByteArray {
+        return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
+    };
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x08\x06\x00\x00\x00", 5);
+    // Each row: filter byte 0, then 4 bytes a pixel.
+    const QByteArray rows(qsizetype(height) * (1 + 4 * qsizetype(width)), '\0');
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header) + chunk("IDAT", qCompress(rows, 9).mid(4))
+        + chunk("IEND", {});
+}
+
+// A few hundred bytes of JPEG whose frame header claims `width` × `height` pixels of
+// `components` components (4: CMYK), baseline or progressive; the scan data is a stub.
+QByteArray jpegDeclaring(quint16 width, quint16 height, int components, bool progressive)
+{
+    QByteArray bytes("\xFF\xD8", 2);
+    const auto segment = [&bytes](uchar marker, const QByteArray &payload) {
+        const quint16 length = quint16(payload.size() + 2);
+        bytes += char(0xFF);
+        bytes += char(marker);
+        bytes += char(length >> 8);
+        bytes += char(length & 0xFF);
+        bytes += payload;
+    };
+    segment(0xDB, QByteArray(1, '\0') + QByteArray(64, '\1'));
+    QByteArray frame;
+    for (const int value : {8, height >> 8, height & 0xFF, width >> 8, width & 0xFF, components}) {
+        frame += char(value);
+    }
+    for (int id = 1; id <= components; ++id) {
+        frame += char(id);
+        frame += char(0x11);
+        frame += char(0);
+    }
+    segment(progressive ? 0xC2 : 0xC0, frame);
+    // One code of one bit in each table: DC difference 0, end of block.
+    const QByteArray oneCode = QByteArray(1, '\1') + QByteArray(15, '\0') + QByteArray(1, '\0');
+    segment(0xC4, QByteArray(1, '\x00') + oneCode);
+    segment(0xC4, QByteArray(1, '\x10') + oneCode);
+    QByteArray scan(1, char(components));
+    for (int id = 1; id <= components; ++id) {
+        scan += char(id);
+        scan += char(0);
+    }
+    scan += char(0);
+    scan += char(progressive ? 0 : 63);
+    scan += char(0);
+    segment(0xDA, scan);
+    return bytes + QByteArray(256, '\0') + QByteArray("\xFF\xD9", 2);
+}
+
+QByteArray gzipped(const QByteArray &data)
+{
+    return QByteArray("\x1F\x8B\x08\x00\x00\x00\x00\x00\x00\x03", 10) + deflated(data) + littleEndian(crc32(data))
+        + littleEndian(quint32(data.size()));
+}
+
+QByteArray svgShowing(const QByteArray &imagePath)
+{
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"64\" "
+           "height=\"64\"><rect width=\"64\" height=\"64\" fill=\"red\"/><image width=\"64\" height=\"64\" "
+           "xlink:href=\""
+        + imagePath + "\"/></svg>";
+}
+
+// The process's peak resident memory so far, in kilobytes.
+qint64 peakResidentKB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:")) {
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        }
+    }
+    return -1;
+}
+
+// Notices anybody opening the named pipe at `path` for reading, and lets that reader go at once
+// (it sees the end of the file) instead of blocking for ever.
+class PipeWatch
+{
+public:
+    explicit PipeWatch(const QByteArray &path)
+        : m_thread([this, path] {
+            while (!m_stop) {
+                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+                if (fd >= 0) {
+                    m_opened = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        })
+    {
+    }
+    ~PipeWatch()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    bool opened() const { return m_opened; }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_opened{false};
+    std::thread m_thread;
+};
 
 QByteArray pngBytes(QSize size, QColor colour)
 {
@@ -45,8 +199,13 @@ public:
         return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(QLatin1StringView(path)));
     }
 
+    quint16 port() const { return m_server.serverPort(); }
+
     int requests = 0;
     qint64 hugeBytesSent = 0;
+    // Bodies served as they are (path → bytes), and redirects (path → Location).
+    QHash<QByteArray, QByteArray> files;
+    QHash<QByteArray, QByteArray> redirects;
 
 private:
     void answer(QTcpSocket *socket)
@@ -57,7 +216,11 @@ private:
         }
         ++requests;
         const QByteArray path = request.split(' ').value(1);
-        if (path == "/red.png") {
+        if (files.contains(path)) {
+            reply(socket, "200 OK", "image/png", files.value(path));
+        } else if (redirects.contains(path)) {
+            socket->write("HTTP/1.1 302 Found\r\nLocation: " + redirects.value(path) + "\r\nContent-Length: 0\r\n\r\n");
+        } else if (path == "/red.png") {
             reply(socket, "200 OK", "image/png", pngBytes(QSize(200, 100), Qt::red));
         } else if (path == "/text") {
             reply(socket, "200 OK", "text/plain", "not a picture");
@@ -186,17 +349,98 @@ private slots:
         QCOMPARE(loader.picture(server.url("/red.png"), 30).status, AvatarLoader::Status::Loaded);
     }
 
-    void decodeRefusesGiganticCanvases()
+    void decodeRefusesCanvasesOverTheBudget()
     {
-        // A few bytes of PNG can claim a canvas of 30000×30000 pixels (3.6 GB decoded).
-        QByteArray bytes = pngBytes(QSize(1, 1), Qt::blue);
-        // Patch the header's width and height (big-endian at offsets 16 and 20); the CRC no longer
-        // matches, which a reader may reject too; either way no image and no crash.
-        const quint32 side = qToBigEndian<quint32>(30000);
-        bytes.replace(16, 4, reinterpret_cast<const char *>(&side), 4);
-        bytes.replace(20, 4, reinterpret_cast<const char *>(&side), 4);
-        QVERIFY(AvatarLoader::decode(bytes, 40).isNull());
+        // Well-formed files, checksums right: the same writer's file within the budget decodes,
+        // so only the size refuses the larger one (5000 × 5000 RGBA, 100 MB decoded, 100 kB sent).
+        const QByteArray within = validPng(1000, 1000);
+        QCOMPARE(AvatarLoader::decode(within, 40).size(), QSize(40, 40));
+        QVERIFY(AvatarLoader::decode(validPng(5000, 5000), 40).isNull());
         QVERIFY(AvatarLoader::decode(QByteArray("garbage"), 40).isNull());
+        // A JPEG within the budget gets past the size check to the decoder; over it, not.
+        QVERIFY(AvatarLoader::decode(jpegDeclaring(8000, 8000, 1, false), 40).isNull());
+    }
+
+    void hostilePicturesEndGreyWithoutStallOrMemory_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        // Filled in by the test: the SVG names a pipe made there.
+        QTest::addRow("an SVG naming a named pipe") << QByteArray("pipe");
+        QTest::addRow("a compressed SVG") << gzipped(svgShowing("data:,") + "<!--" + QByteArray(8 << 20, 'a') + "-->");
+        QTest::addRow("a progressive JPEG declaring 30000 x 30000")
+            << jpegDeclaring(30000, 30000, 1, true);
+        QTest::addRow("a CMYK JPEG declaring 32760 x 32760") << jpegDeclaring(32760, 32760, 4, false);
+        QTest::addRow("a valid PNG over the budget") << validPng(5000, 5000);
+    }
+
+    void hostilePicturesEndGreyWithoutStallOrMemory()
+    {
+        QFETCH(QByteArray, body);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QByteArray pipe = QFile::encodeName(folder.filePath(QStringLiteral("pipe")));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        if (body == "pipe") {
+            body = svgShowing(pipe);
+        }
+        PipeWatch watch(pipe);
+
+        HttpServer server;
+        server.files.insert("/picture", body);
+        AvatarLoader loader;
+        // Plugins and threads warmed up before the peak is taken.
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+        loader.picture(server.url("/red.png"), 40);
+        QTRY_COMPARE(finished.size(), 1);
+        const qint64 peakBefore = peakResidentKB();
+
+        int ticks = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        ticker.start(0);
+        QCOMPARE(loader.picture(server.url("/picture"), 40).status, AvatarLoader::Status::Loading);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 20000);
+
+        QCOMPARE(loader.picture(server.url("/picture"), 40).status, AvatarLoader::Status::Failed);
+        QVERIFY(ticks > 0);
+        QVERIFY2(!watch.opened(), "the picture opened a local file");
+        const qint64 grownKB = peakResidentKB() - peakBefore;
+        QVERIFY2(grownKB < 64 * 1024, qPrintable(QStringLiteral("peak memory grew by %1 kB").arg(grownKB)));
+    }
+
+    void redirects_data()
+    {
+        QTest::addColumn<QByteArray>("location");
+        QTest::addColumn<bool>("loads");
+        // "%1" is this server's port, "%2" another server's.
+        QTest::addRow("within the same server") << QByteArray("/red.png") << true;
+        QTest::addRow("to the same server by its full address") << QByteArray("http://127.0.0.1:%1/red.png") << true;
+        QTest::addRow("to another host") << QByteArray("http://localhost:%2/red.png") << false;
+        QTest::addRow("to another port of the same host") << QByteArray("http://127.0.0.1:%2/red.png") << false;
+        QTest::addRow("to a local file") << QByteArray("file:///etc/hostname") << false;
+        QTest::addRow("round in a circle") << QByteArray("/start") << false;
+    }
+
+    void redirects()
+    {
+        QFETCH(QByteArray, location);
+        QFETCH(bool, loads);
+        HttpServer server;
+        HttpServer other;
+        server.redirects.insert("/start", location.replace("%1", QByteArray::number(server.port()))
+                                              .replace("%2", QByteArray::number(other.port())));
+        AvatarLoader::Options options;
+        options.maxRedirects = 3;
+        AvatarLoader loader(options);
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+
+        loader.picture(server.url("/start"), 30);
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QCOMPARE(loader.picture(server.url("/start"), 30).status,
+            loads ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
+        QCOMPARE(other.requests, 0);
+        // A circle is left after a few turns (the network library alone would go round fifty times).
+        QVERIFY2(server.requests <= 2 + options.maxRedirects, qPrintable(QString::number(server.requests)));
     }
 };
 

@@ -1,11 +1,16 @@
 #include "AvatarLoader.h"
 
 #include <QBuffer>
+#include <QFutureWatcher>
 #include <QImageReader>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
+#include <QtConcurrent>
+#include <QtEndian>
+
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcAvatarLoader, "morvenda.AvatarLoader")
 
@@ -19,6 +24,154 @@ bool isWebAddress(const QUrl &url)
 {
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
+}
+
+int defaultPort(const QUrl &url)
+{
+    return url.scheme().compare(u"https", Qt::CaseInsensitive) == 0 ? 443 : 80;
+}
+
+// A redirect stays with the server first asked: the same host and port (or, between the
+// standard ports, http moving to https), so a peer cannot point the program at other machines or
+// at services on this one.
+bool isSameServer(const QUrl &from, const QUrl &to)
+{
+    if (from.host().compare(to.host(), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    const int fromPort = from.port(defaultPort(from));
+    const int toPort = to.port(defaultPort(to));
+    return fromPort == toPort || (fromPort == defaultPort(from) && toPort == defaultPort(to));
+}
+
+// What a raster file says about itself before any pixel is decoded.
+struct DeclaredImage
+{
+    const char *format;
+    qint64 width;
+    qint64 height;
+    // Bytes per pixel of what the decoder allocates for it.
+    int bytesPerPixel;
+};
+
+quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
+{
+    return qFromBigEndian<quint32>(bytes.constData() + at);
+}
+quint16 bigEndian16(const QByteArray &bytes, qsizetype at)
+{
+    return qFromBigEndian<quint16>(bytes.constData() + at);
+}
+quint32 littleEndian24(const QByteArray &bytes, qsizetype at)
+{
+    const auto *b = reinterpret_cast<const uchar *>(bytes.constData() + at);
+    return b[0] | (b[1] << 8) | (b[2] << 16);
+}
+
+std::optional<DeclaredImage> declaredPng(const QByteArray &bytes)
+{
+    if (bytes.size() < 29 || bytes.mid(12, 4) != "IHDR") {
+        return std::nullopt;
+    }
+    const int depth = uchar(bytes[24]);
+    int channels = 0;
+    switch (uchar(bytes[25])) {
+    case 0: channels = 1; break; // grey
+    case 2: channels = 3; break; // RGB
+    case 3: channels = 3; break; // palette, expanded to RGB
+    case 4: channels = 2; break; // grey and alpha
+    case 6: channels = 4; break; // RGBA
+    default: return std::nullopt;
+    }
+    return DeclaredImage{"png", bigEndian32(bytes, 16), bigEndian32(bytes, 20), channels * (depth == 16 ? 2 : 1)};
+}
+
+// Walks the markers up to the frame header, which holds the size and the number of components.
+std::optional<DeclaredImage> declaredJpeg(const QByteArray &bytes)
+{
+    qsizetype at = 2;
+    while (at + 1 < bytes.size()) {
+        if (uchar(bytes[at]) != 0xFF) {
+            return std::nullopt;
+        }
+        while (at < bytes.size() && uchar(bytes[at]) == 0xFF) {
+            ++at;
+        }
+        if (at >= bytes.size()) {
+            return std::nullopt;
+        }
+        const uchar marker = uchar(bytes[at++]);
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
+            continue; // markers without a length
+        }
+        if (marker == 0xD9 || marker == 0xDA || at + 2 > bytes.size()) {
+            return std::nullopt; // image data or the end before any frame header
+        }
+        const bool frameHeader = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frameHeader) {
+            if (at + 8 > bytes.size()) {
+                return std::nullopt;
+            }
+            const int precision = uchar(bytes[at + 2]);
+            return DeclaredImage{"jpeg", bigEndian16(bytes, at + 5), bigEndian16(bytes, at + 3),
+                uchar(bytes[at + 7]) * (precision > 8 ? 2 : 1)};
+        }
+        at += bigEndian16(bytes, at);
+    }
+    return std::nullopt;
+}
+
+std::optional<DeclaredImage> declaredGif(const QByteArray &bytes)
+{
+    if (bytes.size() < 10) {
+        return std::nullopt;
+    }
+    return DeclaredImage{"gif", qFromLittleEndian<quint16>(bytes.constData() + 6),
+        qFromLittleEndian<quint16>(bytes.constData() + 8), 4};
+}
+
+std::optional<DeclaredImage> declaredWebp(const QByteArray &bytes)
+{
+    if (bytes.size() < 30) {
+        return std::nullopt;
+    }
+    const QByteArray chunk = bytes.mid(12, 4);
+    if (chunk == "VP8 ") {
+        return DeclaredImage{"webp", qFromLittleEndian<quint16>(bytes.constData() + 26) & 0x3FFF,
+            qFromLittleEndian<quint16>(bytes.constData() + 28) & 0x3FFF, 4};
+    }
+    if (chunk == "VP8L") {
+        const quint32 bits = qFromLittleEndian<quint32>(bytes.constData() + 21);
+        return DeclaredImage{"webp", (bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1, 4};
+    }
+    if (chunk == "VP8X") {
+        return DeclaredImage{"webp", qint64(littleEndian24(bytes, 24)) + 1, qint64(littleEndian24(bytes, 27)) + 1, 4};
+    }
+    return std::nullopt;
+}
+
+// The format is told by the bytes, never by the address or the server's content type; anything
+// other than these four raster formats is refused.
+std::optional<DeclaredImage> declaredImage(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\x89PNG\r\n\x1A\n")) {
+        return declaredPng(bytes);
+    }
+    if (bytes.startsWith("\xFF\xD8\xFF")) {
+        return declaredJpeg(bytes);
+    }
+    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) {
+        return declaredGif(bytes);
+    }
+    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP") {
+        return declaredWebp(bytes);
+    }
+    return std::nullopt;
+}
+
+bool fitsBudget(qint64 width, qint64 height, int bytesPerPixel)
+{
+    return width > 0 && height > 0 && width * height * bytesPerPixel <= AvatarLoader::kMaxDeclaredBytes;
 }
 
 } // namespace
@@ -82,7 +235,7 @@ void AvatarLoader::start(const Key &key)
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     QNetworkReply *reply = m_network->get(request);
-    m_transfers.insert(reply, Transfer{key, {}, false});
+    m_transfers.insert(reply, Transfer{key, {}, 0, false});
 
     auto *deadline = new QTimer(reply);
     deadline->setSingleShot(true);
@@ -93,11 +246,20 @@ void AvatarLoader::start(const Key &key)
     });
     deadline->start(m_options.timeoutMs);
 
-    connect(reply, &QNetworkReply::redirected, this, [this, reply](const QUrl &target) {
-        if (isWebAddress(target)) {
+    connect(reply, &QNetworkReply::redirected, this, [this, reply, first = key.url](const QUrl &target) {
+        auto found = m_transfers.find(reply);
+        if (found == m_transfers.end() || found->failed) {
+            return;
+        }
+        if (++found->redirects > m_options.maxRedirects) {
+            qCWarning(lcAvatarLoader) << "Profile picture redirected more than" << m_options.maxRedirects
+                                      << "times:" << first.toDisplayString();
+            fail(reply);
+        } else if (isWebAddress(target) && isSameServer(first, target)) {
             emit reply->redirectAllowed();
         } else {
-            qCWarning(lcAvatarLoader) << "Profile picture redirected off the web:" << target.toDisplayString();
+            qCWarning(lcAvatarLoader) << "Profile picture redirected away from" << first.toDisplayString() << "to"
+                                      << target.toDisplayString() << "; not followed";
             fail(reply);
         }
     });
@@ -146,25 +308,44 @@ void AvatarLoader::complete(QNetworkReply *reply)
     m_transfers.erase(found);
     reply->deleteLater();
 
-    Picture picture{Status::Failed, {}};
     if (!transfer.failed && reply->error() == QNetworkReply::NoError) {
         transfer.body += reply->readAll();
         if (transfer.body.size() <= m_options.maxBytes) {
-            picture.image = decode(transfer.body, transfer.key.pixelSize);
-        }
-        if (!picture.image.isNull()) {
-            picture.status = Status::Loaded;
-        } else {
-            qCWarning(lcAvatarLoader) << "Profile picture is not a readable image:" << reply->url().toDisplayString();
+            decodeLater(transfer.key, transfer.body);
+            startNext();
+            return;
         }
     } else if (!transfer.failed) {
         qCWarning(lcAvatarLoader) << "Profile picture could not be loaded:" << reply->url().toDisplayString()
                                   << reply->errorString();
     }
-    m_queued.remove(transfer.key);
-    store(transfer.key, picture);
-    emit finished(transfer.key.url, transfer.key.pixelSize);
+    finish(transfer.key, Picture{Status::Failed, {}});
     startNext();
+}
+
+void AvatarLoader::decodeLater(const Key &key, const QByteArray &body)
+{
+    // The worker gets only values: the loader may be gone before it ends, and then the watcher,
+    // its child, goes with it and the result is dropped.
+    auto *watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, key] {
+        watcher->deleteLater();
+        const QImage image = watcher->result();
+        if (image.isNull()) {
+            qCWarning(lcAvatarLoader) << "Profile picture is not a readable image:" << key.url.toDisplayString();
+            finish(key, Picture{Status::Failed, {}});
+        } else {
+            finish(key, Picture{Status::Loaded, image});
+        }
+    });
+    watcher->setFuture(QtConcurrent::run([body, size = key.pixelSize] { return decode(body, size); }));
+}
+
+void AvatarLoader::finish(const Key &key, Picture picture)
+{
+    m_queued.remove(key);
+    store(key, std::move(picture));
+    emit finished(key.url, key.pixelSize);
 }
 
 void AvatarLoader::store(const Key &key, Picture picture)
@@ -175,13 +356,33 @@ void AvatarLoader::store(const Key &key, Picture picture)
 
 QImage AvatarLoader::decode(const QByteArray &bytes, int pixelSize)
 {
+    const std::optional<DeclaredImage> declared = declaredImage(bytes);
+    if (!declared) {
+        qCWarning(lcAvatarLoader) << "Profile picture is not a PNG, JPEG, GIF or WebP file; not decoded";
+        return {};
+    }
+    if (!fitsBudget(declared->width, declared->height, declared->bytesPerPixel)) {
+        qCWarning(lcAvatarLoader, "Profile picture declares %lld x %lld pixels of %d bytes, over the budget of %lld "
+                                  "bytes; not decoded",
+            declared->width, declared->height, declared->bytesPerPixel, kMaxDeclaredBytes);
+        return {};
+    }
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    // Only the handler of the format the bytes showed: no other plugin gets to guess.
+    QImageReader reader(&buffer, declared->format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setDecideFormatFromContent(false);
     reader.setAllocationLimit(kAllocationLimitMB);
     reader.setAutoTransform(true);
     const QSize source = reader.size();
+    // The decoder's own reading of the header must fit as well (a GIF frame may outgrow its screen).
+    if (source.isValid() && !fitsBudget(source.width(), source.height(), declared->bytesPerPixel)) {
+        qCWarning(lcAvatarLoader, "Profile picture is %d x %d pixels, over the budget; not decoded", source.width(),
+            source.height());
+        return {};
+    }
     if (source.isValid() && !source.isEmpty()) {
         // Decode straight to the smallest size that still fills the square.
         const QSize fill = source.scaled(pixelSize, pixelSize, Qt::KeepAspectRatioByExpanding);

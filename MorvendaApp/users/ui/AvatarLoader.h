@@ -3,9 +3,12 @@
 //
 // A picture is asked for by the view that is about to draw it, so only what is on screen loads.
 // Only http and https are fetched, a few at a time, each within a time limit and a size cap
-// (a peer on the local network chooses these addresses); the bytes are decoded straight to the
-// size asked for, under an allocation limit. Results, failures included, stay in a memory cache
-// bounded by bytes, keyed by address and size.
+// (a peer on the local network chooses these addresses); redirects are followed a few times, and
+// only to http(s) on the host first asked. Only PNG, JPEG, GIF and WebP are decoded, the format
+// told by the bytes themselves (never SVG, which reads local files), and only when the size the
+// header declares fits a fixed budget; decoding runs on a worker thread, straight to the size
+// asked for. Results, failures included, stay in a memory cache bounded by bytes, keyed by
+// address and size.
 #pragma once
 
 #include <QCache>
@@ -27,6 +30,7 @@ public:
     struct Options
     {
         int timeoutMs = 15'000;             // whole transfer, redirects included
+        int maxRedirects = 3;
         qint64 maxBytes = 10 * 1024 * 1024; // body size cap
         int maxConcurrent = 4;
         qint64 cacheBytes = 48 * 1024 * 1024;
@@ -50,8 +54,12 @@ public:
     Picture picture(const QUrl &url, int pixelSize);
 
     // Decodes `bytes` into a `pixelSize` square filled by the image (aspect kept, centre kept);
-    // a null image when they are no image, or would take more than the allocation limit.
+    // a null image when they are no PNG, JPEG, GIF or WebP, or when the size their header
+    // declares (width × height × components) is over the budget, whatever the size asked for.
+    // Any thread.
     static QImage decode(const QByteArray &bytes, int pixelSize);
+    // Width × height × bytes per pixel that decode() accepts at most.
+    static constexpr qint64 kMaxDeclaredBytes = 48 * 1024 * 1024;
 
 signals:
     void finished(const QUrl &url, int pixelSize);
@@ -68,6 +76,7 @@ private:
     {
         Key key;
         QByteArray body;
+        int redirects = 0;
         bool failed = false;
     };
 
@@ -75,6 +84,8 @@ private:
     void start(const Key &key);
     void fail(QNetworkReply *reply);
     void complete(QNetworkReply *reply);
+    void decodeLater(const Key &key, const QByteArray &body);
+    void finish(const Key &key, Picture picture);
     void store(const Key &key, Picture picture);
 
     Options m_options;
