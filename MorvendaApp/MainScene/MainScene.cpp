@@ -21,7 +21,7 @@
 #include "MorvendaApp/metrics/ui/MetricsView.h"
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationChart.h"
-#include "MorvendaApp/components/ExternalWindowButton.h"
+#include "MorvendaApp/components/WindowPlacement.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
 #include "MorvendaApp/users/ui/ImpersonationListView.h"
 #include "MorvendaApp/users/ui/UserView.h"
@@ -164,6 +164,13 @@ QWidget *MainScene::makeDetailsColumn()
 
 void MainScene::show()
 {
+    if (!m_wired && m_mainWindow->size() == MainWindow::kDefaultSize) {
+        // The default size where the screen has room for it; never larger than the screen, so
+        // the filter bar and the footer are on it without maximising. A size set before the
+        // first show is kept.
+        m_mainWindow->winId(); // the platform's frame, where it knows it before mapping
+        WindowPlacement::place(m_mainWindow, m_mainWindow->pos(), m_mainWindow, MainWindow::kDefaultSize);
+    }
     m_mainWindow->show();
     wireOnce();
 }
@@ -197,9 +204,8 @@ void MainScene::openPanelWindow(SideView view)
     }
     QPointer<PanelWindow> &window = m_panelWindows[view];
     if (!window) {
-        const QPoint at = cascadePosition();
         window = new PanelWindow(view, m_shared.windowManager, makePanel(view));
-        window->move(at);
+        placePanelWindow(window);
         m_lastPanelWindow = window;
     }
     window->show();
@@ -207,24 +213,23 @@ void MainScene::openPanelWindow(SideView view)
     window->activateWindow();
 }
 
-QPoint MainScene::cascadePosition() const
+void MainScene::placePanelWindow(PanelWindow *window) const
 {
     constexpr int kStep = 28;
-    // A window whose title bar would start this close to the screen's far edges starts over at
-    // the top-left corner of the screen.
-    constexpr int kKeepVisible = 120;
     const QWidget *previous = m_lastPanelWindow && m_lastPanelWindow->isVisible() ? m_lastPanelWindow.data()
                                                                                  : static_cast<QWidget *>(m_mainWindow);
-    QPoint at = previous ? previous->pos() + QPoint(kStep, kStep) : QPoint(kStep, kStep);
-    const QScreen *screen = previous ? previous->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        if (at.x() > area.right() - kKeepVisible || at.y() > area.bottom() - kKeepVisible)
-            at = area.topLeft() + QPoint(kStep, kStep);
-        at.setX(std::max(at.x(), area.left()));
-        at.setY(std::max(at.y(), area.top()));
-    }
-    return at;
+    const QRect area = WindowPlacement::availableArea(m_mainWindow);
+    const QMargins frame = WindowPlacement::frameMargins(window, m_mainWindow);
+    // Positions are the frames' top-left corners; `room` is where a frame's top-left may be for
+    // the smallest window to fit.
+    const QSize least = window->minimumSize().grownBy(frame);
+    const QRect room(area.topLeft(), area.size() - least + QSize(1, 1));
+    QPoint at = previous ? previous->pos() + QPoint(kStep, kStep) : area.topLeft() + QPoint(kStep, kStep);
+    if (!room.contains(at))
+        at = area.topLeft() + QPoint(kStep, kStep);
+    // Down the cascade a window gives up height (and width) rather than run off the screen.
+    const QSize left = QSize(area.right() + 1 - at.x(), area.bottom() + 1 - at.y()).shrunkBy(frame);
+    WindowPlacement::place(window, at, m_mainWindow, PanelWindow::kDefaultSize.boundedTo(left));
 }
 
 PanelWindow *MainScene::panelWindow(SideView view) const
@@ -237,6 +242,7 @@ void MainScene::showPreferences()
     if (!m_preferencesView) {
         m_preferencesView = new PreferencesView(m_preferences);
         m_preferencesView->setAttribute(Qt::WA_DeleteOnClose);
+        WindowPlacement::centreOn(m_preferencesView, m_mainWindow);
     }
     m_preferencesView->show();
     m_preferencesView->raise();
@@ -256,6 +262,7 @@ void MainScene::showHelp()
 {
     if (!m_helpView) {
         m_helpView = new HelpView(m_openUrl, m_mainWindow);
+        WindowPlacement::centreOn(m_helpView, m_mainWindow);
     }
     m_helpView->show();
     m_helpView->raise();

@@ -12,7 +12,6 @@
 
 #include <QHash>
 #include <QObject>
-#include <QPoint>
 #include <QPointer>
 
 class AvatarLoader;
@@ -82,9 +81,10 @@ private:
     QWidget *makeDetailsColumn();
     void wireOnce();
     void closeSecondaryWindows();
-    // Where a new panel window opens: one step down and right of the panel window opened last
-    // (or of the main window), so a window never opens exactly over another.
-    QPoint cascadePosition() const;
+    // Where a new panel window opens and how large: one step down and right of the panel window
+    // opened last (or of the main window), so a window never opens exactly over another, and
+    // inside the screen of the main window.
+    void placePanelWindow(PanelWindow *window) const;
     // Where an alert opens: the window the developer works in, else the main window, raised.
     QWidget *alertTarget();
 

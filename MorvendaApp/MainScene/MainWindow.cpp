@@ -35,7 +35,7 @@ MainWindow::MainWindow(WindowManager &windowManager, HelpButton::Presenter helpP
     : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Morvenda"));
-    resize(1280, 800);
+    resize(kDefaultSize);
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setChildrenCollapsible(false);
     setCentralWidget(m_splitter);

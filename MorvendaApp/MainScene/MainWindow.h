@@ -20,6 +20,8 @@ public:
     // Column width bounds of the timeline, in logical pixels.
     static constexpr int kTimelineMinWidth = 400;
     static constexpr int kTimelineIdealWidth = 450;
+    // Opening size where the screen has room for it; MainScene cuts it down to the screen.
+    static constexpr QSize kDefaultSize{1280, 800};
 
     MainWindow(WindowManager &windowManager, HelpButton::Presenter helpPresenter, QWidget *parent = nullptr);
 

@@ -16,7 +16,7 @@ PanelWindow::PanelWindow(SideView view, WindowManager &windowManager, QWidget *c
     markPanelWindow(this, view);
     setWindowTitle(title(view));
     setMinimumSize(300, 300);
-    resize(400, 600);
+    resize(kDefaultSize);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     if (content) {

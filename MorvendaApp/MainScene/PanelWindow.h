@@ -18,6 +18,9 @@ public:
     PanelWindow(SideView view, WindowManager &windowManager, QWidget *content);
 
     SideView view() const { return m_view; }
+    // Opening size where the screen has room for it.
+    static constexpr QSize kDefaultSize{400, 600};
+
     // "User", "Impersonation", "Settings", "Milestones", "Deeplink".
     static QString title(SideView view);
 

@@ -8,6 +8,8 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 
@@ -65,7 +67,8 @@ void PayloadDetailsView::buildLayout()
     m_title->setFont(font);
     m_strip = new SegmentedPicker(kTabSpacing, this);
 
-    auto *heading = new QHBoxLayout;
+    auto *headingRow = new QWidget;
+    auto *heading = new QHBoxLayout(headingRow);
     heading->setContentsMargins(16, 8, 16, 0);
     heading->addWidget(m_title);
     heading->addWidget(m_strip);
@@ -73,7 +76,28 @@ void PayloadDetailsView::buildLayout()
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(heading);
+    layout->addWidget(scrollingSideways(headingRow));
+}
+
+QScrollArea *PayloadDetailsView::scrollingSideways(QWidget *row)
+{
+    // The title and every tab need more width than the details column has on the smallest
+    // screens: the row scrolls sideways there rather than hold the whole window wider than the
+    // screen. It is exactly as tall as the row, plus the scroll bar while that is shown.
+    auto *area = new QScrollArea(this);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidgetResizable(true);
+    area->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    area->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    area->setWidget(row);
+    const auto fitHeight = [area, row] {
+        const QScrollBar *bar = area->horizontalScrollBar();
+        area->setFixedHeight(row->sizeHint().height() + (bar->maximum() > 0 ? bar->sizeHint().height() : 0));
+    };
+    connect(area->horizontalScrollBar(), &QScrollBar::rangeChanged, area, fitHeight);
+    fitHeight();
+    return area;
 }
 
 void PayloadDetailsView::setDetails(std::shared_ptr<const DetailsViewable> details)

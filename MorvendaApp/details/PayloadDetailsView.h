@@ -15,6 +15,7 @@
 #include <memory>
 
 class QLabel;
+class QScrollArea;
 class SegmentedPicker;
 
 class PayloadDetailsView : public QWidget
@@ -52,6 +53,7 @@ protected:
 
 private:
     void buildLayout();
+    QScrollArea *scrollingSideways(QWidget *row);
     void refreshStrip();
     void refreshPane();
     QWidget *makeTabLabel(DetailType type) const;

@@ -1,0 +1,36 @@
+// Where the tool's windows open: inside the available area of a screen (the one the main window
+// is on), never larger than that area, cascaded or centred. Frame sizes are those the platform
+// reports for the window, else those of the anchor window (every window of the tool gets the same
+// decoration). Stateless helpers; main thread.
+#pragma once
+
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace WindowPlacement {
+
+// The available geometry of the screen `anchor` is on; the primary screen's without an anchor.
+QRect availableArea(const QWidget *anchor);
+
+// The frame the platform puts around `window`; `fallback`'s when `window` has none yet.
+QMargins frameMargins(const QWidget *window, const QWidget *fallback);
+
+// `preferred` cut down so that, with `frame` around it, it fits inside `area`.
+QSize fittedSize(QSize preferred, const QRect &area, const QMargins &frame);
+
+// The position (of the frame's top-left, as QWidget::move takes it) that keeps a client of `size`
+// with `frame` around it inside `area`, as close to `wanted` as that allows.
+QPoint keptInside(QPoint wanted, QSize size, const QRect &area, const QMargins &frame);
+
+// Gives the top-level `window` at most `preferred` (its size when empty), cut down to the area of
+// `anchor`'s screen, with its frame's top-left at `wanted` or as close as stays inside.
+void place(QWidget *window, QPoint wanted, const QWidget *anchor, QSize preferred = {});
+
+// Centres the top-level `window` on `anchor`'s frame, inside the area of `anchor`'s screen.
+void centreOn(QWidget *window, const QWidget *anchor);
+
+} // namespace WindowPlacement
