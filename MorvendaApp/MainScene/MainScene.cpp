@@ -27,17 +27,17 @@
 #include "MorvendaApp/users/ui/UserView.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QScreen>
 
-#include <algorithm>
-
-MainScene::MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl, QObject *parent)
+MainScene::MainScene(SharedObjects &shared, Preferences &preferences, OpenLink openLink, QObject *parent)
     : QObject(parent)
     , m_shared(shared)
     , m_preferences(preferences)
-    , m_openUrl(std::move(openUrl))
+    , m_openLink(openLink ? std::move(openLink) : OpenLink(&QDesktopServices::openUrl))
+    , m_openUrl([this](const QUrl &url) { this->openLink(url); })
     , m_selection(new MessageSelection(this))
     , m_avatars(new AvatarLoader(this))
 {
@@ -295,4 +295,16 @@ QWidget *MainScene::alertTarget()
         m_mainWindow->raise();
     }
     return nullptr;
+}
+
+void MainScene::openLink(const QUrl &url)
+{
+    if (m_openLink(url))
+        return;
+    const QString link = url.toString();
+    m_shared.logger.error(QStringLiteral("Unable to open %1").arg(link));
+    m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Link.unableToOpenTitle"),
+        L10n::tr("Link.unableToOpenMessage", link),
+        {Alert::Action{L10n::text("Link.copy"), [link] { QGuiApplication::clipboard()->setText(link); }},
+            Alert::Action{L10n::text("OK"), {}}}});
 }

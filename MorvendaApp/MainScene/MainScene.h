@@ -28,10 +28,14 @@ class MainScene : public QObject
     Q_OBJECT
 
 public:
-    // `openUrl` opens help and explorer pages (the default browser when empty). The colour scheme
-    // needs nothing here: the AppearanceService applies it to the whole application.
-    MainScene(SharedObjects &shared, Preferences &preferences, HelpView::OpenUrl openUrl = {},
-        QObject *parent = nullptr);
+    // Opens a link outside the tool (help articles, explorer and admin pages) and says whether it
+    // could; QDesktopServices::openUrl when empty. A link that could not be opened raises an
+    // alert naming it, so a click never silently does nothing.
+    using OpenLink = std::function<bool(const QUrl &)>;
+
+    // The colour scheme needs nothing here: the AppearanceService applies it to the whole
+    // application.
+    MainScene(SharedObjects &shared, Preferences &preferences, OpenLink openLink = {}, QObject *parent = nullptr);
     ~MainScene() override;
 
     // Shows the main window; the first time, also finishes start-up (the alert of a server that
@@ -87,9 +91,12 @@ private:
     void placePanelWindow(PanelWindow *window) const;
     // Where an alert opens: the window the developer works in, else the main window, raised.
     QWidget *alertTarget();
+    void openLink(const QUrl &url);
 
     SharedObjects &m_shared;
     Preferences &m_preferences;
+    OpenLink m_openLink;
+    // What every view is given to open links: m_openLink, with the alert when it fails.
     HelpView::OpenUrl m_openUrl;
     MessageSelection *m_selection = nullptr;
     // Profile pictures, shared by the connect screen and the user panels.

@@ -190,6 +190,10 @@ const Entry kEntries[] = {
     {"Listener.unableToStartTitle", "The Morvenda server could not start"},
     {"Listener.unableToStartMessage",
      "Apps cannot connect until Morvenda is started again: %@."},
+    // Application: the alert when a link could not be opened outside the tool
+    {"Link.unableToOpenTitle", "The link could not be opened"},
+    {"Link.unableToOpenMessage", "No browser or other application opened %@. Copy the link to open it yourself."},
+    {"Link.copy", "Copy Link"},
     // Application: menu titles and the File menu's items beyond save and open
     {"Menu.file", "File"},
     {"Menu.window", "Window"},
@@ -198,6 +202,7 @@ const Entry kEntries[] = {
     {"Command.quit", "Quit Morvenda"},
     // Texts whose key is their English wording
     {"General", "General"},
+    {"OK", "OK"},
     {"Appearance:", "Appearance:"},
     {"Key", "Key"},
     {"Value", "Value"},

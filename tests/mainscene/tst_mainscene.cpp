@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -57,6 +58,8 @@ private slots:
     void aServerThatCannotListenIsAnnouncedOnce();
     void oneHelpAndOnePreferencesWindowCloseWithTheMainWindow();
     void anAlertOpensOverThePanelWindowInUse();
+    void aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy_data();
+    void aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy();
 
 private:
     static void activate(QWidget *window);
@@ -68,12 +71,19 @@ private:
     MainScene *m_scene = nullptr;
     std::unique_ptr<QSignalSpy> m_wired;
     QList<QUrl> m_opened;
+    bool m_browserOpens = true; // what the opener reports
 };
 
 void TestMainScene::init()
 {
     m_opened.clear();
-    m_fixture = std::make_unique<SceneFixture>([this](const QUrl &url) { m_opened.append(url); }, ScriptedPeer::freePort());
+    m_browserOpens = true;
+    m_fixture = std::make_unique<SceneFixture>(
+        [this](const QUrl &url) {
+            m_opened.append(url);
+            return m_browserOpens;
+        },
+        ScriptedPeer::freePort());
     m_shared = m_fixture->shared.get();
     m_scene = m_fixture->scene.get();
     QVERIFY(m_shared->listener.isListening());
@@ -221,7 +231,7 @@ void TestMainScene::aServerThatCannotListenIsAnnouncedOnce()
 
     QTcpServer occupant;
     QVERIFY(occupant.listen(QHostAddress::LocalHost));
-    SceneFixture second([](const QUrl &) {}, occupant.serverPort());
+    SceneFixture second([](const QUrl &) { return true; }, occupant.serverPort());
     MorvendaListener &listener = second.shared->listener;
     QVERIFY(!listener.isListening());
     QSignalSpy alerts(&listener, &MorvendaListener::alertViewStateChanged);
@@ -312,6 +322,52 @@ void TestMainScene::anAlertOpensOverThePanelWindowInUse()
     QCOMPARE(m_shared->listener.alertViewState()->title, L10n::text("FileSaver.failedTitle"));
     QVERIFY(!boxOver(panel));
     boxOver(m_scene->mainWindow())->button(QMessageBox::Ok)->click();
+}
+
+void TestMainScene::aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy_data()
+{
+    QTest::addColumn<bool>("fromPanel");
+    QTest::addRow("an article of the help dialog") << false;
+    QTest::addRow("the help button of a panel in its window") << true;
+}
+
+// With no browser to open it, a click on a link used to do nothing on screen at all.
+void TestMainScene::aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy()
+{
+    QFETCH(bool, fromPanel);
+    m_browserOpens = false;
+    QWidget *over = m_scene->mainWindow();
+    if (fromPanel) {
+        over = openWindow(SideView::Impersonation);
+        QVERIFY(QTest::qWaitForWindowExposed(over));
+        activate(over);
+        auto *help = over->findChild<HelpButton *>();
+        QVERIFY(help);
+        help->trigger();
+    } else {
+        m_scene->showHelp();
+        m_scene->helpView()->openArticle(Help::Metrics);
+    }
+    QCOMPARE(m_opened.size(), 1);
+    const QString link = m_opened.first().toString();
+    const auto &alert = m_shared->listener.alertViewState();
+    QVERIFY(alert);
+    QCOMPARE(alert->title, L10n::text("Link.unableToOpenTitle"));
+    QVERIFY2(alert->message && alert->message->contains(link), qPrintable(alert->message.value_or(QString())));
+    QVERIFY(m_shared->logger.log().join(QLatin1Char('\n')).contains(link));
+
+    QMessageBox *box = nullptr;
+    QTRY_VERIFY((box = m_scene->mainWindow()->findChild<QMessageBox *>()) || (box = over->findChild<QMessageBox *>()));
+    QTRY_VERIFY(box->isVisible());
+    QGuiApplication::clipboard()->clear();
+    QAbstractButton *copy = nullptr;
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text() == L10n::text("Link.copy"))
+            copy = button;
+    }
+    QVERIFY(copy);
+    copy->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), link);
 }
 
 QTEST_MAIN(TestMainScene)

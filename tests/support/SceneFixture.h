@@ -20,7 +20,7 @@ class SceneFixture
 public:
     // A `fixedPort` other than 0 starts the server through the fixed-port switch, as a developer
     // starts the program beside a scripted app.
-    explicit SceneFixture(HelpView::OpenUrl openUrl = [](const QUrl &) {}, quint16 fixedPort = 0)
+    explicit SceneFixture(MainScene::OpenLink openLink = [](const QUrl &) { return true; }, quint16 fixedPort = 0)
     {
         if (fixedPort != 0) {
             qputenv("MORVENDA_PORT", QByteArray::number(fixedPort));
@@ -29,7 +29,7 @@ public:
         if (fixedPort != 0) {
             qunsetenv("MORVENDA_PORT");
         }
-        scene = std::make_unique<MainScene>(*shared, preferences, std::move(openUrl));
+        scene = std::make_unique<MainScene>(*shared, preferences, std::move(openLink));
     }
 
     QTemporaryDir dir;
