@@ -15,7 +15,8 @@ class FileHolder : public QObject
 public:
     explicit FileHolder(QObject *parent = nullptr);
 
-    // URL texts of the opened files, in opening order; a file opened twice is listed twice.
+    // URL texts of the opened files, in opening order; callers list a file once (opening it again
+    // chooses it).
     const QStringList &files() const { return m_files; }
     void appendFile(const QString &urlText);
 

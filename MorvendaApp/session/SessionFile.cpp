@@ -195,7 +195,12 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
             }
         }
     }
-    fileHolder.appendFile(peer);
+    // A file opened again is one entry still, and the one chosen: its exchanges were just read
+    // again under the same name.
+    if (fileHolder.files().contains(peer))
+        fileHolder.setOpenedFile(peer);
+    else
+        fileHolder.appendFile(peer);
 }
 
 namespace {

@@ -100,7 +100,7 @@ void FileListView::refreshMarks()
         QListWidgetItem *item = m_list->item(row);
         const bool isOpened = opened && item->data(Qt::UserRole).toString() == *opened;
         item->setIcon(isOpened ? checked : unchecked);
-        // The same file opened twice is two rows; the list highlights the first of them.
+        // One row per file; should a name ever be listed twice, only its first row is selected.
         item->setSelected(isOpened && !selected);
         selected = selected || isOpened;
     }
