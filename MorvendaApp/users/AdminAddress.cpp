@@ -4,7 +4,9 @@ namespace {
 
 std::optional<QUrl> page(const char *kindPath, const std::optional<QString> &token)
 {
-    if (!token) {
+    // "." and ".." stay as they are when encoded, and a browser resolves them as path steps:
+    // ".../retailer/.." would open the admin site's index instead of an account.
+    if (!token || *token == u"." || *token == u"..") {
         return std::nullopt;
     }
     const QByteArray encoded = QByteArray(AdminAddress::kStagingOrigin) + kindPath + QUrl::toPercentEncoding(*token);
