@@ -202,6 +202,32 @@ Deeplink deeplink(Case c)
     return {};
 }
 
+QList<DeeplinkPreviewPart> previewParts(const Deeplink &deeplink)
+{
+    using Part = DeeplinkPreviewPart;
+    const Part slash{Part::Kind::Separator, QStringLiteral("/"), {}};
+    const Part question{Part::Kind::Separator, QStringLiteral("?"), {}};
+    QList<Part> parts;
+    for (const DeeplinkComponent &component : deeplink.components) {
+        switch (component.kind) {
+        case DeeplinkComponent::Kind::Path:
+            parts << slash << Part{Part::Kind::Label, component.first, {}};
+            break;
+        case DeeplinkComponent::Kind::Input:
+            parts << slash << Part{Part::Kind::Field, component.placeholder(), component.id()};
+            break;
+        case DeeplinkComponent::Kind::QueryItem:
+            parts << question << Part{Part::Kind::KeyValue, component.first + u'=' + component.second, {}};
+            break;
+        case DeeplinkComponent::Kind::QueryItemInput:
+            parts << question << Part{Part::Kind::KeyValue, component.first + u'=', {}}
+                  << Part{Part::Kind::Field, component.placeholder(), component.id()};
+            break;
+        }
+    }
+    return parts;
+}
+
 QList<Case> filtered(const QString &filter)
 {
     if (filter.isEmpty())

@@ -44,6 +44,23 @@ struct Deeplink
     QList<DeeplinkComponent> components;
 };
 
+// One item of a row's link preview: a fixed text, or the field of a typed part.
+struct DeeplinkPreviewPart
+{
+    enum class Kind {
+        Separator, // "/" or "?", shown as a localized key whose default is the text itself
+        Label,     // a constant path segment, shown verbatim
+        KeyValue,  // "key=value" or "key=", shown as a localized key whose default is the text itself
+        Field,     // an input field; `text` is its placeholder, `id` its component's id
+    };
+
+    Kind kind;
+    QString text;
+    QString id;
+
+    friend bool operator==(const DeeplinkPreviewPart &, const DeeplinkPreviewPart &) = default;
+};
+
 namespace Deeplinks {
 
 enum class Case {
@@ -61,6 +78,10 @@ QString rawValue(Case c);
 // Exactly one of the 32 case names, compared case-sensitively.
 std::optional<Case> fromRawValue(QStringView text);
 Deeplink deeplink(Case c);
+
+// The preview of a link, component by component: "/" before every path part and "?" before
+// every query part (never "&", unlike the link itself).
+QList<DeeplinkPreviewPart> previewParts(const Deeplink &deeplink);
 
 // The cases, in catalogue order, whose display name contains `filter` case-insensitively (the
 // text is not trimmed); all of them for an empty filter.

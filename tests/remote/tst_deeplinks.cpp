@@ -28,6 +28,15 @@ QString linkOfTyped(Case c, const QString &typed)
     return DeeplinkUrl::build(base, deeplink, inputs).value_or(QStringLiteral("<none>"));
 }
 
+// The preview as one line: its texts and "[placeholder]" for each field, separated by blanks.
+QString previewLine(const Deeplink &deeplink)
+{
+    QStringList out;
+    for (const DeeplinkPreviewPart &part : Deeplinks::previewParts(deeplink))
+        out.append(part.kind == DeeplinkPreviewPart::Kind::Field ? u'[' + part.text + u']' : part.text);
+    return out.join(u' ');
+}
+
 } // namespace
 
 class tst_Deeplinks : public QObject
@@ -35,6 +44,8 @@ class tst_Deeplinks : public QObject
     Q_OBJECT
 private slots:
     void catalogueIdentities();
+    void everyEntryOnAnInjectedBase_data();
+    void everyEntryOnAnInjectedBase();
     void typedTextCannotChangeTheLinkStructure_data();
     void typedTextCannotChangeTheLinkStructure();
     void filterSearchesNamesOnly();
@@ -51,6 +62,87 @@ void tst_Deeplinks::catalogueIdentities()
     // A row's model starts with one empty value per typed part, and none for constant parts.
     DeeplinkItemViewModel model(Case::MultiUserAccountCreation, DeeplinkEnvironment::Staging);
     QCOMPARE(model.inputs(), (QHash<QString, QString>{{QStringLiteral("query-ifuit"), QString()}}));
+}
+
+void tst_Deeplinks::everyEntryOnAnInjectedBase_data()
+{
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("preview");
+    // In catalogue order. The link has "t1", "t2", … typed into its fields in component order;
+    // the preview shows "[placeholder]" for each field.
+    const struct {
+        const char *raw, *name, *link, *preview;
+    } rows[] = {
+        {"generic", "Any Deeplink Path", "/t1", "/ [Any path]"},
+        {"home", "Home", "", ""},
+        {"welcome", "Account Registration", "/welcome", "/ welcome"},
+        {"multiUserAccountCreation", "Multiuser account creation", "/welcome?signUp=retailersubuser&ifuit=t1",
+            "/ welcome ? signUp=retailersubuser ? ifuit= [InvitationToken]"},
+        {"veltoDirectSignUp", "Velto direct SignUp", "/welcome?brandAlias=t1", "/ welcome ? brandAlias= [brandAlias]"},
+        {"resetPassword", "Reset Password", "?signIn=reset-password", "? signIn=reset-password"},
+        {"orderList", "Orders List", "/user/account/orders", "/ user / account / orders"},
+        {"orderSample", "Order Sample", "/user/account/samples/t1", "/ user / account / samples / [sampleRequestToken]"},
+        {"orderSamples", "Order Samples", "/user/account/samples", "/ user / account / samples"},
+        {"orderDetails", "Order details", "/user/account/orders/t1", "/ user / account / orders / [brandOrderToken]"},
+        {"showFreeReturnsModal", "Free returns modal", "?showModal=free_returns_info", "? showModal=free_returns_info"},
+        {"showEmailPromptModal", "Marketing email prompt modal", "?showModal=email_marketing", "? showModal=email_marketing"},
+        {"showroomEducation", "Showroom education", "/bottom-sheet/showroomv2", "/ bottom-sheet / showroomv2"},
+        {"eoriModal", "EORI Modal", "/eori-modal", "/ eori-modal"},
+        {"ostraneEnroll", "Ostrane enrollment", "/user/ostrane/info/enrol", "/ user / ostrane / info / enrol"},
+        {"messages", "Messages", "/messages", "/ messages"},
+        {"topShops", "Top shops", "/top-shop", "/ top-shop"},
+        {"brand", "Brand", "/brand/t1", "/ brand / [brandToken]"},
+        {"brandVideo", "Brand Video", "/video/t1", "/ video / [brandVideoToken]"},
+        {"product", "Product", "/product/t1", "/ product / [productToken]"},
+        {"category", "Category", "/category/t1", "/ category / [categoryToken]"},
+        {"flashSales", "Flash Sales", "/flash-sale/t1", "/ flash-sale / [flashSaleToken]"},
+        {"warehouseSales", "Warehouse Sales", "/flash-sale/t1?seasonal-warehouse-sales=1",
+            "/ flash-sale / [flashSaleToken] ? seasonal-warehouse-sales=1"},
+        {"paymentMethods", "Payment Methods", "/payment-methods", "/ payment-methods"},
+        {"cart", "Cart", "/cart", "/ cart"},
+        {"brandCart", "Brand cart", "/brand-cart/t1", "/ brand-cart / [brandCartToken]"},
+        {"brandInvoice", "Brand Invoice", "/brand-invoice/t1", "/ brand-invoice / [brandInvoiceToken]"},
+        {"brandReferrals", "Brand referrals", "/user/brand-referrals", "/ user / brand-referrals"},
+        {"board", "Board", "/boards/t1", "/ boards / [retailerBoardToken]"},
+        {"followingBoards", "Following Boards", "/boards/following", "/ boards / following"},
+        {"sample", "Sample", "/sample/t1?brand=t2", "/ sample / [inviteToken] ? brand= [brandToken]"},
+        {"support", "Support", "/support?contact=t1", "/ support ? contact= [contactID]"},
+    };
+    QCOMPARE(std::size(rows), std::size_t(Deeplinks::allCases().size()));
+    int order = 0;
+    for (const auto &row : rows) {
+        QTest::addRow("%s", row.raw) << order++ << QString::fromLatin1(row.raw) << QString::fromLatin1(row.name)
+                                     << QString::fromLatin1(row.link) << QString::fromLatin1(row.preview);
+    }
+}
+
+void tst_Deeplinks::everyEntryOnAnInjectedBase()
+{
+    QFETCH(int, order);
+    QFETCH(QString, raw);
+    QFETCH(QString, name);
+    QFETCH(QString, link);
+    QFETCH(QString, preview);
+    const std::optional<Case> c = Deeplinks::fromRawValue(raw);
+    QVERIFY(c);
+    QCOMPARE(Deeplinks::allCases().indexOf(*c), order);
+    QCOMPARE(Deeplinks::rawValue(*c), raw);
+    const QString staging = QStringLiteral("https://stage.b.test");
+    const QString production = QStringLiteral("https://b.test");
+    DeeplinkItemViewModel model(*c, DeeplinkEnvironment::Staging, DeeplinkBaseAddresses{staging, production});
+    QCOMPARE(model.deeplink().name, name);
+    QCOMPARE(previewLine(model.deeplink()), preview);
+    int n = 0;
+    for (const DeeplinkComponent &component : model.deeplink().components) {
+        if (component.isTyped())
+            model.setInput(component.id(), QStringLiteral("t%1").arg(++n));
+    }
+    QCOMPARE(model.url(), staging + link);
+    model.setEnvironment(DeeplinkEnvironment::Production);
+    QCOMPARE(model.url(), production + link);
 }
 
 void tst_Deeplinks::typedTextCannotChangeTheLinkStructure_data()
