@@ -8,7 +8,9 @@
 #include <unicode/smpdtfmt.h>
 #include <unicode/timezone.h>
 
+#include <charconv>
 #include <cmath>
+#include <iterator>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcMilestoneDateFormat, "morvenda.MilestoneDateFormat")
@@ -52,6 +54,15 @@ icu::SimpleDateFormat *formatter()
     return slot.get();
 }
 
+// The value as the app sent it: milliseconds, in the shortest text that reads back as the same
+// number, with the unit.
+QString rawMilliseconds(double milliseconds)
+{
+    char buffer[64];
+    const std::to_chars_result end = std::to_chars(std::begin(buffer), std::end(buffer), milliseconds);
+    return QString::fromLatin1(buffer, end.ptr - buffer) + QStringLiteral(" ms");
+}
+
 } // namespace
 
 QString format(double seconds)
@@ -59,7 +70,7 @@ QString format(double seconds)
     const double milliseconds = seconds * 1000.0;
     icu::SimpleDateFormat *dateFormat = formatter();
     if (!std::isfinite(milliseconds) || std::abs(milliseconds) > kMaxMilliseconds || !dateFormat)
-        return QString::number(seconds, 'g', 17);
+        return rawMilliseconds(milliseconds);
     icu::UnicodeString text;
     dateFormat->format(milliseconds, text);
     return QString(reinterpret_cast<const QChar *>(text.getBuffer()), text.length());

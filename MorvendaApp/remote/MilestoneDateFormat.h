@@ -8,7 +8,7 @@
 namespace MilestoneDateFormat {
 
 // `seconds` since 1970. A value that is not finite or lies beyond the dates a calendar can hold
-// is shown as the raw number.
+// is shown as the app sent it, in milliseconds with the unit ("8640000000000001 ms").
 QString format(double seconds);
 
 // Forgets the cached formatter, so a changed locale or zone (in tests) takes effect.

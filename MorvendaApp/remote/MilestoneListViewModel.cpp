@@ -1,5 +1,7 @@
 #include "MilestoneListViewModel.h"
 
+#include "SearchText.h"
+
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/MilestoneManager.h"
 #include "MorvendaApp/session/MorvendaListener.h"
@@ -45,8 +47,8 @@ void MilestoneListViewModel::updateItems()
     if (const MorvendaListener::ConnectionPtr connection = m_listener.activeConnection())
         list = m_milestoneManager.milestone().value(connection->displayName());
     if (!m_textFilter.isEmpty()) {
-        const QString needle = m_textFilter.toLower();
-        list.removeIf([&needle](const Milestone &milestone) { return !milestone.key().toLower().contains(needle); });
+        const QString needle = SearchText::fold(m_textFilter);
+        list.removeIf([&needle](const Milestone &milestone) { return !SearchText::contains(milestone.key(), needle); });
     }
     m_items = std::move(list);
     emit itemsChanged(m_items);

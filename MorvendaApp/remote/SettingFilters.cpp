@@ -1,5 +1,7 @@
 #include "SettingFilters.h"
 
+#include "SearchText.h"
+
 #include <algorithm>
 
 namespace SettingFilters {
@@ -85,11 +87,11 @@ bool isOverriding(const Setting &setting)
     return setting.overrideValue && !(*setting.overrideValue == Setting::Value::boolean(Setting::BoolState::Server));
 }
 
-QList<Setting> search(const QList<Setting> &settings, const QString &lowercasedText)
+QList<Setting> search(const QList<Setting> &settings, const QString &foldedText)
 {
     return keepIf(settings, [&](const Setting &setting) {
-        return setting.key.toLower().contains(lowercasedText) || setting.name.toLower().contains(lowercasedText)
-            || setting.directlyResponsibleEngineerName.toLower().contains(lowercasedText);
+        return SearchText::contains(setting.key, foldedText) || SearchText::contains(setting.name, foldedText)
+            || SearchText::contains(setting.directlyResponsibleEngineerName, foldedText);
     });
 }
 
@@ -112,7 +114,7 @@ QList<Setting> filterByState(std::optional<SettingStateFilter> filter, const QLi
 QList<Setting> apply(const QList<Setting> &settings, const QString &text, std::optional<SettingTypeFilter> type,
     std::optional<SettingStateFilter> state)
 {
-    QList<Setting> list = text.isEmpty() ? settings : search(settings, text.toLower());
+    QList<Setting> list = text.isEmpty() ? settings : search(settings, SearchText::fold(text));
     return filterByState(state, filterByType(type, list));
 }
 

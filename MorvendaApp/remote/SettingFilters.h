@@ -27,8 +27,9 @@ std::optional<SettingStateFilter> stateFilterFromRawValue(QStringView text);
 // An override is in force: present and not the boolean "server" state.
 bool isOverriding(const Setting &setting);
 
-// Settings whose key, name or engineer name, lower-cased, contains `lowercasedText`.
-QList<Setting> search(const QList<Setting> &settings, const QString &lowercasedText);
+// Settings whose key, name or engineer name contains `foldedText` (SearchText::fold), caseless
+// and up to canonical equivalence.
+QList<Setting> search(const QList<Setting> &settings, const QString &foldedText);
 // Kind judged on the default value alone; no filter keeps everything.
 QList<Setting> filterByType(std::optional<SettingTypeFilter> filter, const QList<Setting> &settings);
 QList<Setting> filterByState(std::optional<SettingStateFilter> filter, const QList<Setting> &settings);

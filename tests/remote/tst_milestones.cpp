@@ -73,19 +73,33 @@ void tst_Milestones::filterOverKeysAndShowOddLists()
     model.setTextFilter(QString());
     QCOMPARE(keys(model.items()), (QStringList{QStringLiteral("first order"), QStringLiteral("signup"), QStringLiteral("Orders")}));
 
+    // Canonically equivalent and case-folded: a precomposed "été" finds "e" + U+0301; a final
+    // sigma finds a capital one.
+    tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("e\u0301te\u0301_sale"), 1),
+        ScriptedPeer::milestone(QStringLiteral("\u039F\u0394\u039F\u03A3_walks"), 1)});
+    QTRY_COMPARE(stored.size(), 2);
+    model.setTextFilter(QStringLiteral("\u00E9t\u00E9"));
+    QCOMPARE(model.items().size(), 1);
+    model.setTextFilter(QStringLiteral("\u03BF\u03B4\u03BF\u03C2"));
+    QCOMPARE(model.items().size(), 1);
+    model.setTextFilter(QString());
+
     // Odd lists from the app are shown as they come.
     tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("dup"), std::numeric_limits<qint64>::min(), 1e12, 1e12),
         ScriptedPeer::milestone(QStringLiteral("dup"), 2), ScriptedPeer::milestone(QString(10000, u'k'), 0, 0)});
-    QTRY_COMPARE(stored.size(), 2);
+    QTRY_COMPARE(stored.size(), 3);
     // Duplicate keys are listed twice; a date of 10^15 ms is still a date.
     QCOMPARE(list.rowCount(), 3);
     QVERIFY(list.index(0).data(MilestoneListModel::CreatedTextRole).toString().contains(QStringLiteral("33658")));
     QVERIFY(list.index(1).data(MilestoneListModel::UpdatedTextRole).toString().isEmpty());
     QCOMPARE(list.index(2).data(MilestoneListModel::CreatedTextRole).toString(),
         QStringLiteral("Thu, Jan 1, 1970, 12:00:00\u202fAM UTC"));
-    // Beyond any calendar the raw number stands in.
-    QCOMPARE(MilestoneDateFormat::format(1e300), QStringLiteral("1.0000000000000001e+300"));
-    QCOMPARE(MilestoneDateFormat::format(std::numeric_limits<double>::infinity()), QStringLiteral("inf"));
+    // Beyond any calendar the value shows as the app sent it, with its unit.
+    tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("far"), 1, 8640000000000.001, -1e300)});
+    QTRY_COMPARE(stored.size(), 4);
+    QCOMPARE(list.index(0).data(MilestoneListModel::CreatedTextRole).toString(), QStringLiteral("8640000000000001 ms"));
+    QCOMPARE(list.index(0).data(MilestoneListModel::UpdatedTextRole).toString(), QStringLiteral("-1e+303 ms"));
+    QCOMPARE(MilestoneDateFormat::format(std::numeric_limits<double>::infinity()), QStringLiteral("inf ms"));
 }
 
 void tst_Milestones::listsTheActiveAppsMilestonesOnly()

@@ -29,6 +29,11 @@ QStringList keys(const QList<Setting> &settings)
     return out;
 }
 
+QString k()
+{
+    return QStringLiteral("k");
+}
+
 QList<Setting> threeKinds()
 {
     return {ScriptedPeer::boolSetting(QStringLiteral("b.flag")),
@@ -63,6 +68,8 @@ private slots:
     void rowsFollowTheirSetting();
     void panelShownWithoutAppStaysEmpty();
     void typedTextLivesWithItsRowAndOverridesGoOnTheWire();
+    void fractionalNumbersGoOutExactly_data();
+    void fractionalNumbersGoOutExactly();
     void countsAndEmptyTextFollowTheActiveApp();
     void badSettingsFromTheAppAreShown();
 };
@@ -87,6 +94,15 @@ void tst_Settings::filtersByKindStateAndText()
     QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("B.FLAG"), std::nullopt, std::nullopt)), QStringList{QStringLiteral("b.flag")});
     QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral(" "), std::nullopt, std::nullopt)), QStringList{QStringLiteral("co")});
     QCOMPARE(keys(SettingFilters::apply(list, QStringLiteral("lee"), std::nullopt, std::nullopt)), QStringList{QStringLiteral("co")});
+    // Caseless up to canonical equivalence: precomposed "été" finds "e" + U+0301, a final sigma
+    // finds a capital one, in the name as in the key.
+    const QList<Setting> accented = {Setting(QStringLiteral("e\u0301te\u0301 banner"), QStringLiteral("banner"),
+                                         QStringLiteral("Bo"), std::nullopt, Value::string(k()), Value::string(k())),
+        Setting(QStringLiteral("walks"), QStringLiteral("\u039F\u0394\u039F\u03A3"), QStringLiteral("Bo"), std::nullopt,
+            Value::string(k()), Value::string(k()))};
+    QCOMPARE(keys(SettingFilters::apply(accented, QStringLiteral("\u00C9T\u00C9"), std::nullopt, std::nullopt)),
+        QStringList{QStringLiteral("banner")});
+    QCOMPARE(SettingFilters::apply(accented, QStringLiteral("\u03BF\u03B4\u03BF\u03C2"), std::nullopt, std::nullopt).size(), 1);
     QCOMPARE(keys(SettingFilters::apply(twelve(), QStringLiteral("key1"), F::NumericExperiments,
                  SettingStateFilter::Overriding)),
         QStringList{QStringLiteral("key10")});
@@ -236,6 +252,32 @@ void tst_Settings::typedTextLivesWithItsRowAndOverridesGoOnTheWire()
                                                  R"({"settingOverride":{"key":"s.banner","value":{"string":"x "}}})"}));
     // The highlighted state follows what the app reports, not the tap.
     QCOMPARE(model.row(model.items().at(0)).pickerState, State::Server);
+}
+
+void tst_Settings::fractionalNumbersGoOutExactly_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("number");
+    QTest::addRow("a tenth") << QStringLiteral("0.1") << QByteArrayLiteral("0.1");
+    QTest::addRow("the smallest subnormal") << QStringLiteral("5e-324") << QByteArrayLiteral("5e-324");
+    QTest::addRow("seventeen digits") << QStringLiteral("0.30000000000000004") << QByteArrayLiteral("0.30000000000000004");
+    QTest::addRow("a negative fraction") << QStringLiteral("-2.5e-7") << QByteArrayLiteral("-2.5e-07");
+}
+
+void tst_Settings::fractionalNumbersGoOutExactly()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, number);
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    tool.settings.storeSettings(QStringLiteral("Shop"), threeKinds());
+    SettingsListViewModel model(tool.listener, tool.settings);
+    model.bind();
+    const Setting limit = threeKinds().at(2);
+    model.setTypedText(limit.key, typed);
+    model.sendValueOverride(limit);
+    QTRY_COMPARE(tool.commands().size(), 1);
+    QCOMPARE(tool.commands().first(), R"({"settingOverride":{"key":"n.limit","value":{"number":)" + number + "}}}");
 }
 
 void tst_Settings::countsAndEmptyTextFollowTheActiveApp()
