@@ -4,6 +4,7 @@
 
 #include "MorvendaApp/core/L10n.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QPainter>
 #include <QPointer>
@@ -134,14 +135,21 @@ void ExternalWindowButton::openInExternalWindow()
 
 void ExternalWindowButton::collapseToSidebar()
 {
-    // Everything is read before the setters: in the side area this button's pane is deleted
-    // synchronously when the side view changes, and this object with it. Shown in the main
-    // window's sidebar the button must not close the main window.
-    const QPointer<QWidget> ownWindow = isPanelWindow(window(), m_view) ? window() : nullptr;
+    // The panel's own window, whether this button sits in it or in the sidebar's pane. Read
+    // before the setters, which may delete the pane showing this button.
+    QPointer<QWidget> ownWindow = isPanelWindow(window(), m_view) ? window() : nullptr;
+    if (!ownWindow) {
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (isPanelWindow(top, m_view) && top->isVisible())
+                ownWindow = top;
+        }
+    }
     WindowManager &windowManager = m_windowManager;
     const SideView view = m_view;
-    windowManager.close(view);
-    windowManager.toggle(view);
+    windowManager.windowDidClose(view);
+    // A panel already in the sidebar stays as it is, with what was typed into it.
+    if (windowManager.sideView() != view)
+        windowManager.setSideView(view);
     if (ownWindow)
         ownWindow->close();
 }

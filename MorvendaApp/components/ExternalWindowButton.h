@@ -17,7 +17,8 @@ void markPanelWindow(QWidget *window, SideView view);
 bool isPanelWindow(const QWidget *window, SideView view);
 
 // "Open in external window" while the panel is not open in a window, "Collapse to sidebar" while
-// it is. Collapsing closes the window showing the button only when that is the panel's own window.
+// it is. Collapsing closes the panel's own window and shows the panel in the sidebar, keeping a
+// sidebar pane that shows it already.
 class ExternalWindowButton : public SymbolButton
 {
     Q_OBJECT
