@@ -76,6 +76,13 @@ void CopyButton::copy()
     QGuiApplication::clipboard()->setText(m_contentToCopy ? m_contentToCopy() : QString());
 }
 
+void CopyButton::placeConfirmationAfterSymbol()
+{
+    auto *row = static_cast<QHBoxLayout *>(layout());
+    row->removeWidget(m_confirmation);
+    row->addWidget(m_confirmation);
+}
+
 void CopyButton::fadeOut()
 {
     m_fade->start();

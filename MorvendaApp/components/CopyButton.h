@@ -23,6 +23,9 @@ public:
     explicit CopyButton(std::function<QString()> contentToCopy, QWidget *parent = nullptr);
 
     void copy();
+    // Shows the confirmation after the symbol instead of before it: for a button whose left edge
+    // is fixed (followed by free room), so the symbol stays put while the confirmation shows.
+    void placeConfirmationAfterSymbol();
 
 protected:
     void changeEvent(QEvent *event) override;

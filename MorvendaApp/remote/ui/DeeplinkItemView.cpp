@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 QLabel *plainLabel(const QString &text, QWidget *parent)
@@ -49,11 +51,14 @@ void DeeplinkItemView::buildLayout()
     name->setFont(PanelParts::font(font(), PanelParts::kSubheadline, true));
     DeeplinkItemViewModel *model = m_viewModel;
     m_copy = new CopyButton([model] { return model->url().value_or(QString()); }, this);
+    // The confirmation shows in the free room after the symbol: the symbol never moves.
+    m_copy->placeConfirmationAfterSymbol();
     title->addWidget(name);
     title->addWidget(m_copy);
     title->addStretch(1);
     text->addLayout(title);
-    text->addWidget(makePreview());
+    m_preview = makePreview();
+    text->addWidget(m_preview);
 
     m_send = new SymbolButton(QStringLiteral("arrow.right"), this);
     m_send->setToolTip(L10n::textOrKey(QStringLiteral("Send")));
@@ -67,37 +72,29 @@ QWidget *DeeplinkItemView::makePreview()
     preview->setMinimumHeight(20);
     auto *flow = new FlowStack(preview, Qt::AlignLeft, 4, 4);
     flow->setContentsMargins(0, 0, 0, 0);
-    const auto separator = [&](const QString &text) { flow->addWidget(plainLabel(L10n::textOrKey(text), preview)); };
-    const auto field = [&](const DeeplinkComponent &component) {
-        auto *edit = new QLineEdit(preview);
-        edit->setPlaceholderText(component.placeholder());
-        edit->setMinimumWidth(100);
-        edit->setObjectName(component.id());
-        const QString id = component.id();
-        DeeplinkItemViewModel *model = m_viewModel;
-        connect(edit, &QLineEdit::textChanged, this, [model, id](const QString &typed) { model->setInput(id, typed); });
-        m_fields.append(edit);
-        flow->addWidget(edit);
-    };
-    for (const DeeplinkComponent &component : m_viewModel->deeplink().components) {
-        switch (component.kind) {
-        case DeeplinkComponent::Kind::Path:
-            separator(QStringLiteral("/"));
-            flow->addWidget(plainLabel(component.first, preview));
+    DeeplinkItemViewModel *model = m_viewModel;
+    for (const DeeplinkPreviewPart &part : Deeplinks::previewParts(m_viewModel->deeplink())) {
+        switch (part.kind) {
+        case DeeplinkPreviewPart::Kind::Separator:
+        case DeeplinkPreviewPart::Kind::KeyValue:
+            flow->addWidget(plainLabel(L10n::textOrKey(part.text), preview));
             break;
-        case DeeplinkComponent::Kind::Input:
-            separator(QStringLiteral("/"));
-            field(component);
+        case DeeplinkPreviewPart::Kind::Label:
+            flow->addWidget(plainLabel(part.text, preview));
             break;
-        case DeeplinkComponent::Kind::QueryItem:
-            separator(QStringLiteral("?"));
-            separator(component.first + u'=' + component.second);
+        case DeeplinkPreviewPart::Kind::Field: {
+            auto *edit = new QLineEdit(preview);
+            // The whole typed text goes into the link: no cut at QLineEdit's default 32,767.
+            edit->setMaxLength(std::numeric_limits<int>::max());
+            edit->setPlaceholderText(part.text);
+            edit->setMinimumWidth(100);
+            edit->setObjectName(part.id);
+            const QString id = part.id;
+            connect(edit, &QLineEdit::textChanged, this, [model, id](const QString &typed) { model->setInput(id, typed); });
+            m_fields.append(edit);
+            flow->addWidget(edit);
             break;
-        case DeeplinkComponent::Kind::QueryItemInput:
-            separator(QStringLiteral("?"));
-            separator(component.first + u'=');
-            field(component);
-            break;
+        }
         }
     }
     return preview;

@@ -23,6 +23,8 @@ public:
     DeeplinkItemViewModel &viewModel() { return *m_viewModel; }
     void setEnvironment(DeeplinkEnvironment environment) { m_viewModel->setEnvironment(environment); }
 
+    // The link's preview: its texts and fields, in component order.
+    QWidget *preview() const { return m_preview; }
     // The fields of the typed parts, in component order.
     const QList<QLineEdit *> &inputFields() const { return m_fields; }
     CopyButton *copyButton() const { return m_copy; }
@@ -38,6 +40,7 @@ private:
 
     MorvendaListener &m_listener;
     DeeplinkItemViewModel *m_viewModel;
+    QWidget *m_preview = nullptr;
     QList<QLineEdit *> m_fields;
     CopyButton *m_copy = nullptr;
     SymbolButton *m_send = nullptr;

@@ -1,5 +1,6 @@
 #include "DeeplinkListView.h"
 
+#include "Chip.h"
 #include "DeeplinkItemView.h"
 #include "PanelParts.h"
 
@@ -56,17 +57,20 @@ void DeeplinkListView::buildLayout()
     picker->setMaximumWidth(200);
     auto *segments = new QHBoxLayout(picker);
     segments->setContentsMargins(0, 0, 0, 0);
-    segments->setSpacing(0);
+    segments->setSpacing(2);
     auto *group = new QButtonGroup(picker);
     const auto segment = [&](DeeplinkEnvironment environment) {
-        auto *button = new QToolButton(picker);
-        button->setText(DeeplinkEnvironments::rawValue(environment));
+        // The chosen environment decides where a link opens: it carries the selection tint
+        // of the chips, which reads as chosen in either scheme.
+        auto *button = new ChipButton(QString(), DeeplinkEnvironments::rawValue(environment), picker);
         button->setCheckable(true);
         button->setChecked(environment == m_environment);
+        button->setSelected(environment == m_environment);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group->addButton(button);
         segments->addWidget(button);
-        connect(button, &QToolButton::toggled, this, [this, environment](bool on) {
+        connect(button, &QAbstractButton::toggled, this, [this, button, environment](bool on) {
+            button->setSelected(on);
             if (on)
                 setEnvironment(environment);
         });
@@ -96,7 +100,7 @@ void DeeplinkListView::connectSignals()
 void DeeplinkListView::setEnvironment(DeeplinkEnvironment environment)
 {
     m_environment = environment;
-    QToolButton *button = environmentButton(environment);
+    ChipButton *button = environmentButton(environment);
     if (!button->isChecked())
         button->setChecked(true);
     for (DeeplinkItemView *row : std::as_const(m_rows))
@@ -111,7 +115,7 @@ QList<DeeplinkItemView *> DeeplinkListView::rows() const
     return out;
 }
 
-QToolButton *DeeplinkListView::environmentButton(DeeplinkEnvironment environment) const
+ChipButton *DeeplinkListView::environmentButton(DeeplinkEnvironment environment) const
 {
     return environment == DeeplinkEnvironment::Staging ? m_staging : m_production;
 }

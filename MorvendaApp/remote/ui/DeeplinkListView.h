@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QWidget>
 
+class ChipButton;
 class DeeplinkItemView;
 class MorvendaListener;
 class QLineEdit;
@@ -29,7 +30,8 @@ public:
     QList<DeeplinkItemView *> rows() const;
     DeeplinkItemView *row(Deeplinks::Case deeplinkCase) const { return m_rows.value(deeplinkCase); }
     QLineEdit *filterField() const { return m_filter; }
-    QToolButton *environmentButton(DeeplinkEnvironment environment) const;
+    // The picker's segments, tinted like the chips while selected.
+    ChipButton *environmentButton(DeeplinkEnvironment environment) const;
     QToolButton *helpButton() const { return m_help; }
 
 private:
@@ -45,7 +47,7 @@ private:
     QHash<Deeplinks::Case, DeeplinkItemView *> m_rows;
     QVBoxLayout *m_rowsLayout = nullptr;
     QLineEdit *m_filter = nullptr;
-    QToolButton *m_staging = nullptr;
-    QToolButton *m_production = nullptr;
+    ChipButton *m_staging = nullptr;
+    ChipButton *m_production = nullptr;
     QToolButton *m_help = nullptr;
 };

@@ -62,7 +62,8 @@ int MilestoneDelegate::layout(QPainter *painter, const QStyleOptionViewItem &opt
     int y = rect.top();
     if (painter)
         painter->setPen(primary);
-    y += wrappedText(painter, body, index.data(Qt::DisplayRole).toString(), {rect.left(), y}, width, kKeyLines);
+    y += wrappedText(painter, body, PanelParts::oneLine(index.data(Qt::DisplayRole).toString()), {rect.left(), y}, width,
+        kKeyLines);
     y += kSpacing;
     y += wrappedText(painter, body, index.data(MilestoneListModel::CountTextRole).toString(), {rect.left(), y}, width, 1);
     if (painter)

@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListView>
 
+#include <algorithm>
+
 namespace PanelParts {
 
 QWidget *decoration(const QString &symbolName, QWidget *parent)
@@ -30,6 +32,28 @@ QWidget *filterRow(QLineEdit *field, const QString &label)
     layout->addWidget(symbol);
     layout->addWidget(field, 1);
     return row;
+}
+
+QString oneLine(const QString &text)
+{
+    const auto isBreak = [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'\n' && u <= u'\r') || u == 0x85 || u == 0x2028 || u == 0x2029;
+    };
+    if (std::none_of(text.cbegin(), text.cend(), isBreak))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!isBreak(text.at(i))) {
+            out.append(text.at(i));
+            continue;
+        }
+        if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        out.append(QChar(0x21B5));
+    }
+    return out;
 }
 
 QFont font(const QFont &base, int pixelSize, bool bold, bool monospaced)

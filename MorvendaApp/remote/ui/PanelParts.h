@@ -37,6 +37,9 @@ namespace PanelParts {
 QWidget *decoration(const QString &symbolName, QWidget *parent);
 // A row of the funnel symbol and `field`, whose placeholder becomes `label`.
 QWidget *filterRow(QLineEdit *field, const QString &label);
+// `text` for a one-line place: each line break (CR LF, LF, CR, VT, FF, NEL, U+2028, U+2029)
+// becomes the visible symbol ↵. The text itself is returned when it holds none.
+QString oneLine(const QString &text);
 // `base` at `pixelSize`, bold or monospaced on request.
 QFont font(const QFont &base, int pixelSize, bool bold = false, bool monospaced = false);
 

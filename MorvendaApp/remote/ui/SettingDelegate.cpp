@@ -13,10 +13,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolTip>
+
+#include <limits>
 
 namespace {
 
@@ -44,31 +47,66 @@ SettingDelegate::SettingDelegate(SettingsListViewModel &viewModel, QAbstractItem
     : QStyledItemDelegate(view)
     , m_viewModel(viewModel)
     , m_view(view)
+    , m_viewport(view->viewport())
 {
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
+}
+
+void SettingDelegate::detach()
+{
+    if (m_viewport)
+        m_viewport->removeEventFilter(this);
+    m_viewport = nullptr;
 }
 
 bool SettingDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_viewport.data() && viewportEvent(event))
+        return true;
+    if (watched == m_editor.data() && event->type() == QEvent::KeyPress) {
+        // Return in the field sends nothing and leaves the field open. The base class would
+        // commit and close it from a queued call, by which time the view may have closed it.
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter)
+            return true;
+    }
+    return QStyledItemDelegate::eventFilter(watched, event);
+}
+
+bool SettingDelegate::viewportEvent(QEvent *event)
 {
     // The rows' controls are painted, so the viewport's clicks are read here. The view would
     // hand a click in a row with an open editor to that editor, never to the row's buttons: a
     // press outside the field closes the editor first (what was typed is kept). The view may
     // have closed it already (the press took the focus from it, or the rows were rebuilt): it
     // lives on until deleted later, but is no longer the view's to close.
-    if (watched != m_view->viewport())
-        return QStyledItemDelegate::eventFilter(watched, event);
-    if (event->type() == QEvent::MouseButtonPress && m_editor && m_view->indexWidget(m_editorIndex) == m_editor) {
-        const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
-        if (!m_editor->geometry().contains(at))
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const QPoint at = mouse->position().toPoint();
+    const QModelIndex index = m_view->indexAt(at);
+    const Part part = index.isValid() ? partAt(index, at) : Part::None;
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (m_editor && m_view->indexWidget(m_editorIndex) == m_editor && !m_editor->geometry().contains(at))
             emit closeEditor(m_editor, NoHint);
-    } else if (event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        const QPoint at = mouse->position().toPoint();
-        const QModelIndex index = m_view->indexAt(at);
-        if (mouse->button() == Qt::LeftButton && index.isValid())
-            return click(index, at, mouse->globalPosition().toPoint());
+        if (mouse->button() == Qt::LeftButton) {
+            m_pressedKey = part == Part::None ? QString() : settingAt(index).key;
+            m_pressedPart = part;
+        }
+        return false;
     }
-    return QStyledItemDelegate::eventFilter(watched, event);
+    if (mouse->button() != Qt::LeftButton || part == Part::None)
+        return false;
+    // A press on one control released over another (in this row or another) does nothing.
+    const bool samePart = part == m_pressedPart && settingAt(index).key == m_pressedKey;
+    m_pressedPart = Part::None;
+    m_pressedKey.clear();
+    if (samePart) {
+        // A copy: a send may rebuild the list, so nothing below reads the model's row again.
+        const Setting setting = settingAt(index);
+        click(setting, part, index, mouse->globalPosition().toPoint());
+    }
+    return true;
 }
 
 const Setting &SettingDelegate::settingAt(const QModelIndex &index) const
@@ -173,8 +211,9 @@ void SettingDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
 
+    // Every text of a row has one line: a line break from the app shows as a symbol.
     const auto elided = [&](const QFont &font, const QString &text, int width) {
-        return QFontMetrics(font).elidedText(text, Qt::ElideRight, width);
+        return QFontMetrics(font).elidedText(PanelParts::oneLine(text), Qt::ElideRight, width);
     };
     painter->setFont(bold);
     painter->setPen(primary);
@@ -247,43 +286,60 @@ void SettingDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     painter->restore();
 }
 
-bool SettingDelegate::click(const QModelIndex &index, QPoint at, QPoint global)
+SettingDelegate::Part SettingDelegate::partAt(const QModelIndex &index, QPoint at) const
 {
     if (!m_viewModel.canSend())
-        return false;
+        return Part::None;
     QStyleOptionViewItem option;
     option.initFrom(m_view->viewport());
     option.rect = m_view->visualRect(index);
     option.font = m_view->font();
-    // A copy: a send may rebuild the list, so nothing below reads the model's row again.
-    const Setting setting = settingAt(index);
+    const Setting &setting = settingAt(index);
     const SettingRow row = m_viewModel.row(setting);
     const Geometry g = geometry(option, setting, row);
-    if (g.copy.contains(at)) {
+    if (g.copy.contains(at))
+        return Part::Copy;
+    if (row.editor == SettingRow::Editor::Boolean) {
+        constexpr Part chips[] = {Part::Server, Part::On, Part::Off};
+        for (std::size_t i = 0; i < std::size(chips); ++i) {
+            if (g.chips[i].contains(at))
+                return chips[i];
+        }
+        return Part::None;
+    }
+    if (g.send.contains(at))
+        return Part::Send;
+    if (g.field.contains(at))
+        return Part::Field;
+    return Part::None;
+}
+
+void SettingDelegate::click(const Setting &setting, Part part, const QModelIndex &index, QPoint global)
+{
+    switch (part) {
+    case Part::None:
+        return;
+    case Part::Copy:
         QGuiApplication::clipboard()->setText(setting.key);
         QToolTip::showText(global, L10n::text("CopiedToPasteboard"));
-        return true;
-    }
-    if (row.editor == SettingRow::Editor::Boolean) {
-        const QList<Setting::BoolState> states = Setting::allBoolStates();
-        for (qsizetype i = 0; i < states.size(); ++i) {
-            if (g.chips[i].contains(at)) {
-                m_viewModel.sendBoolOverride(setting, states.at(i));
-                return true;
-            }
-        }
-        return false;
-    }
-    if (g.send.contains(at)) {
-        if (row.sendEnabled())
-            m_viewModel.sendValueOverride(setting);
-        return true;
-    }
-    if (g.field.contains(at)) {
+        return;
+    case Part::Field:
         m_view->edit(index);
-        return true;
+        return;
+    case Part::Send:
+        if (m_viewModel.row(setting).sendEnabled())
+            m_viewModel.sendValueOverride(setting);
+        return;
+    case Part::Server:
+        m_viewModel.sendBoolOverride(setting, Setting::BoolState::Server);
+        return;
+    case Part::On:
+        m_viewModel.sendBoolOverride(setting, Setting::BoolState::On);
+        return;
+    case Part::Off:
+        m_viewModel.sendBoolOverride(setting, Setting::BoolState::Off);
+        return;
     }
-    return false;
 }
 
 QWidget *SettingDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &, const QModelIndex &index) const
@@ -291,6 +347,8 @@ QWidget *SettingDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
     auto *editor = new QLineEdit(parent);
     editor->setFont(PanelParts::font(parent->font(), PanelParts::kBody));
     editor->setObjectName(QStringLiteral("settingValueField"));
+    // A value of any length goes to the app whole: no cut at QLineEdit's default 32,767.
+    editor->setMaxLength(std::numeric_limits<int>::max());
     const QString key = settingAt(index).key;
     SettingsListViewModel *viewModel = &m_viewModel;
     connect(editor, &QLineEdit::textEdited, viewModel, [viewModel, key](const QString &text) { viewModel->setTypedText(key, text); });

@@ -33,6 +33,10 @@ public:
     // editor is open in that row.
     SettingDelegate(SettingsListViewModel &viewModel, QAbstractItemView *view);
 
+    // Stops reading the viewport's clicks. The owner calls it before the view is destroyed:
+    // a view half destroyed must not be asked for its rows.
+    void detach();
+
     Geometry geometry(const QStyleOptionViewItem &option, const Setting &setting, const SettingRow &row) const;
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -46,13 +50,24 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The controls of a row that act on a click.
+    enum class Part { None, Copy, Field, Send, Server, On, Off };
+
     const Setting &settingAt(const QModelIndex &index) const;
-    // Acts on a click at `at` (viewport coordinates) in the row of `index`; false when the
-    // click hit none of the row's controls.
-    bool click(const QModelIndex &index, QPoint at, QPoint global);
+    // The control of the row of `index` at `at` (viewport coordinates), with the row's setting.
+    Part partAt(const QModelIndex &index, QPoint at) const;
+    bool viewportEvent(QEvent *event);
+    // Acts on a click on `part` of `setting`'s row.
+    void click(const Setting &setting, Part part, const QModelIndex &index, QPoint global);
 
     SettingsListViewModel &m_viewModel;
     QAbstractItemView *m_view;
+    // Compared by address only: while the view is being destroyed its viewport still sends
+    // events (a hide), and the view may no longer be asked anything.
+    QPointer<QWidget> m_viewport;
+    // What the left button went down on: a release acts only on that same control.
+    QString m_pressedKey;
+    Part m_pressedPart = Part::None;
     mutable QPointer<QWidget> m_editor;
     mutable QPersistentModelIndex m_editorIndex;
 };

@@ -60,6 +60,11 @@ SettingsListView::SettingsListView(MorvendaListener &listener, SettingsManager &
     refresh();
 }
 
+SettingsListView::~SettingsListView()
+{
+    m_delegate->detach();
+}
+
 void SettingsListView::buildLayout()
 {
     auto *layout = new QVBoxLayout(this);
@@ -70,7 +75,8 @@ void SettingsListView::buildLayout()
     m_list = m_area->list();
     m_empty = m_area->emptyLabel();
     m_list->setModel(m_model);
-    m_list->setItemDelegate(new SettingDelegate(*m_viewModel, m_list));
+    m_delegate = new SettingDelegate(*m_viewModel, m_list);
+    m_list->setItemDelegate(m_delegate);
     layout->addWidget(m_area, 1);
     layout->addSpacing(style()->pixelMetric(QStyle::PM_LayoutVerticalSpacing, nullptr, this));
     layout->addWidget(buildFilterBar());

@@ -12,6 +12,7 @@ class PanelList;
 class QLabel;
 class QLineEdit;
 class QListView;
+class SettingDelegate;
 class SettingsListModel;
 class SettingsListViewModel;
 class SettingsManager;
@@ -22,6 +23,7 @@ class SettingsListView : public QWidget
 
 public:
     SettingsListView(MorvendaListener &listener, SettingsManager &settingsManager, QWidget *parent = nullptr);
+    ~SettingsListView() override;
 
     SettingsListViewModel &viewModel() const { return *m_viewModel; }
     QListView *list() const { return m_list; }
@@ -44,6 +46,7 @@ private:
     SettingsListModel *m_model;
     PanelList *m_area = nullptr;
     QListView *m_list = nullptr;
+    SettingDelegate *m_delegate = nullptr;
     QLabel *m_empty = nullptr;
     QLabel *m_count = nullptr;
     QLineEdit *m_search = nullptr;
