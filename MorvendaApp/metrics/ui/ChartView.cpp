@@ -1,5 +1,7 @@
 #include "ChartView.h"
 
+#include "ChartThinning.h"
+
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/metrics/ChartTicks.h"
 
@@ -14,7 +16,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -83,6 +84,14 @@ ChartView::ChartView(QWidget *parent)
 void ChartView::setData(Chart::Data data)
 {
     m_data = std::move(data);
+    invalidateLayer();
+}
+
+void ChartView::setThinning(bool on)
+{
+    if (on == m_thinning)
+        return;
+    m_thinning = on;
     invalidateLayer();
 }
 
@@ -261,61 +270,40 @@ void ChartView::paintBars(QPainter &painter) const
     const auto toX = [&](double v) { return l.xPixel(v); };
     const auto toY = [&](double v) { return std::floor(l.yPixel(v) + 0.5); };
 
-    // Bars narrower than a pixel (a day of seconds on a few hundred pixels) are merged per pixel
-    // column and series, so thousands of bars cost one rectangle per column, not one each.
-    struct Pending
-    {
-        int series;
-        qreal top;
-        qreal bottom;
-    };
-    qint64 column = std::numeric_limits<qint64>::min();
-    QVarLengthArray<Pending, 8> pending;
-    // Whole-pixel rectangles gathered per series and filled in one call each.
-    QHash<int, QList<QRect>> columns;
-    const auto flush = [&] {
-        for (const Pending &p : pending)
-            columns[p.series].append(QRect(int(column), int(p.top), 1, int(p.bottom - p.top)));
-        pending.clear();
-    };
+    // Each bar becomes a whole-pixel rectangle; bars narrower than a pixel (a day of seconds on a
+    // few hundred pixels) take one pixel column. With thinning, the rectangles of a series that
+    // fall in one pixel column or row are merged as they come, so thousands of bars cost one
+    // rectangle per run of pixels, not one each.
+    QHash<int, ChartThinning::RectMerger> merged;
+    QHash<int, QList<QRect>> given;
     for (const Chart::Bar &bar : m_data.bars) {
         if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
             continue;
-        qreal left = toX(std::min(bar.x0, bar.x1));
-        qreal right = toX(std::max(bar.x0, bar.x1));
+        const qreal left = toX(std::min(bar.x0, bar.x1));
+        const qreal right = toX(std::max(bar.x0, bar.x1));
         const qreal top = toY(std::max(bar.y0, bar.y1));
         qreal bottom = toY(std::min(bar.y0, bar.y1));
         if (right < plot.left() - 1 || left > plot.right() + 1 || !(bottom > top - 1))
             continue;
         if (bottom - top < 1)
             bottom = top + 1;
+        QRect rect;
         if (right - left < 1.5) {
-            const qint64 at = qint64(std::floor((left + right) / 2));
-            if (at != column) {
-                flush();
-                column = at;
-            }
-            Pending *same = nullptr;
-            for (Pending &p : pending) {
-                if (p.series == bar.series)
-                    same = &p;
-            }
-            if (!same) {
-                pending.append(Pending{bar.series, top, bottom});
-            } else {
-                same->top = std::min(same->top, top);
-                same->bottom = std::max(same->bottom, bottom);
-            }
-            continue;
+            rect = QRect(int(std::floor((left + right) / 2)), int(top), 1, int(bottom - top));
+        } else {
+            // Wide bars keep a hairline gap from their neighbours.
+            const qreal inset = right - left >= 4 ? 1 : 0;
+            const qreal from = std::round(left) + inset;
+            rect = QRect(int(from), int(top), int(std::max<qreal>(1, std::round(right) - from)), int(bottom - top));
         }
-        // Wide bars keep a hairline gap from their neighbours.
-        const qreal inset = right - left >= 4 ? 1 : 0;
-        left = std::round(left) + inset;
-        right = std::round(right);
-        painter.fillRect(QRectF(left, top, std::max<qreal>(1, right - left), bottom - top), colorOf(bar.series));
+        if (m_thinning)
+            merged[bar.series].add(rect);
+        else
+            given[bar.series].append(rect);
     }
-    flush();
-    for (auto it = columns.cbegin(); it != columns.cend(); ++it) {
+    for (auto it = merged.begin(); it != merged.end(); ++it)
+        given[it.key()] = it.value().take();
+    for (auto it = given.cbegin(); it != given.cend(); ++it) {
         painter.setBrush(colorOf(it.key()));
         painter.drawRects(it.value().constData(), int(it.value().size()));
     }
@@ -324,10 +312,15 @@ void ChartView::paintBars(QPainter &painter) const
 
 void ChartView::paintLines(QPainter &painter) const
 {
-    const QRectF plot = plotRect();
+    const ChartLayout &l = layout();
+    const QRectF plot = l.plot();
+    const QRectF clip = plot.adjusted(-kSymbolRadius, -kSymbolRadius, kSymbolRadius, kSymbolRadius);
     painter.save();
-    painter.setClipRect(plot.adjusted(-kSymbolRadius, -kSymbolRadius, kSymbolRadius, kSymbolRadius));
-    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setClipRect(clip);
+    // A line with more points than symbols fit side by side across the plot is dense: its
+    // symbols and joins run together into a band. It is drawn thinned, without antialiasing or
+    // round joins, so its cost follows the plot's pixels, not its points.
+    const qreal denseAbove = plot.width() / (2 * kSymbolRadius);
     for (const Chart::Line &line : m_data.lines) {
         const QColor color = line.series >= 0 && line.series < m_data.series.size()
             ? seriesColor(m_data.series[line.series].paletteIndex)
@@ -336,15 +329,28 @@ void ChartView::paintLines(QPainter &painter) const
         polygon.reserve(line.points.size());
         for (const QPointF &point : line.points) {
             if (isFiniteValue(point.x()) && isFiniteValue(point.y()))
-                polygon.append(QPointF(xPixel(point.x()), yPixel(point.y())));
+                polygon.append(QPointF(l.xPixel(point.x()), l.yPixel(point.y())));
         }
-        painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const bool dense = m_thinning && qreal(polygon.size()) > denseAbove;
+        painter.setRenderHint(QPainter::Antialiasing, !dense);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPolyline(polygon);
+        if (dense) {
+            painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+            const QPolygonF thinned = ChartThinning::columnExtremes(polygon);
+            // Segment by segment: one long self-crossing outline costs the stroker far more.
+            QVarLengthArray<QLineF, 1024> segments;
+            for (qsizetype i = 1; i < thinned.size(); ++i)
+                segments.append(QLineF(thinned[i - 1], thinned[i]));
+            painter.drawLines(segments.constData(), int(segments.size()));
+        } else {
+            painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            painter.drawPolyline(polygon);
+        }
         if (line.circleSymbols) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(color);
-            for (const QPointF &point : std::as_const(polygon))
+            const QPolygonF symbols = dense ? ChartThinning::distinctSymbols(polygon, kSymbolRadius, clip) : polygon;
+            for (const QPointF &point : symbols)
                 painter.drawEllipse(point, kSymbolRadius, kSymbolRadius);
         }
     }
@@ -388,6 +394,28 @@ void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule) const
         }
         paintLabel(painter, label);
     }
+}
+
+QPointF ChartView::labelPoint(const Chart::Label &label) const
+{
+    const qreal left = xPixel(std::min(label.x0, label.x1));
+    const qreal right = xPixel(std::max(label.x0, label.x1));
+    const qreal top = yPixel(std::max(label.y0, label.y1));
+    const qreal bottom = yPixel(std::min(label.y0, label.y1));
+    const QPointF centre((left + right) / 2, (top + bottom) / 2);
+    switch (label.position) {
+    case Chart::LabelPosition::Top:
+        return {centre.x(), top};
+    case Chart::LabelPosition::Bottom:
+        return {centre.x(), bottom};
+    case Chart::LabelPosition::Leading:
+        return {left, centre.y()};
+    case Chart::LabelPosition::Trailing:
+        return {right, centre.y()};
+    case Chart::LabelPosition::Center:
+        break;
+    }
+    return centre;
 }
 
 QRectF ChartView::labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const
@@ -443,9 +471,14 @@ void ChartView::paintLabels(QPainter &painter)
     const QColor primary = namedColor(NamedColor::Primary, palette());
     const QColor secondary = namedColor(NamedColor::Secondary, palette());
     LabelGrid placed;
+    ChartThinning::LabelCells cells(m_thinning ? metrics.height() : 0);
     for (const Chart::Label &label : m_data.labels) {
         if (!isFiniteValue(label.x0) || !isFiniteValue(label.x1) || !isFiniteValue(label.y0) || !isFiniteValue(label.y1) || label.text.isEmpty())
             continue;
+        if (!cells.claim(labelPoint(label))) {
+            ++m_thinnedLabels;
+            continue;
+        }
         const QRectF rect = labelRect(label, metrics);
         // Labels too dense to read are left out rather than drawn over each other.
         const QRectF clearance = rect.adjusted(-1, 0, 1, 0);

@@ -3,8 +3,10 @@
 // range bars, rules, polylines with circle symbols, labels) and hands it over with setData(). The
 // view lays out a plot rectangle with a number or date axis on each side and the legend below,
 // and paints all of it into a cached layer that is redrawn only when the data, the size or the
-// palette change. Pointer tools paint on top through the overlay hook and repaint with
-// updateOverlay(), which leaves the cached layer alone; they read pointer positions through
+// palette change. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
+// cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
+// Pointer tools paint on top through the overlay hook and repaint with updateOverlay(), which
+// leaves the cached layer alone; they read pointer positions through
 // xValue()/yValue() and place their marks with xPixel()/yPixel(), paintRule() and paintLabel().
 // Mouse events are not handled here: a tool installs an event filter or subclasses the view.
 // Main thread only.
@@ -49,6 +51,11 @@ public:
     // Returns where the label was drawn, after moving it to fit.
     QRectF paintLabel(QPainter &painter, const Chart::Label &label) const;
 
+    // On by default: marks denser than the pixels can show are thinned. Off draws every mark as
+    // given, to compare pictures and costs.
+    void setThinning(bool on);
+    bool thinning() const { return m_thinning; }
+
     // The fixed series palette, in its light or dark variant after the widget's palette.
     QColor seriesColor(int paletteIndex) const;
 
@@ -75,11 +82,14 @@ private:
     void paintLabels(QPainter &painter);
     void paintLegend(QPainter &painter) const;
     QRectF labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const;
+    // The point of its anchor a label stands beside (the anchor's edge its position names).
+    QPointF labelPoint(const Chart::Label &label) const;
 
     Chart::Data m_data;
     OverlayPainter m_overlay;
     QPixmap m_layer;
     bool m_layerValid = false;
+    bool m_thinning = true;
     int m_layerRenders = 0;
     int m_thinnedLabels = 0;
     double m_lastRenderMs = 0;

@@ -1,0 +1,136 @@
+#include "ChartThinning.h"
+
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace ChartThinning {
+
+namespace {
+quint64 cellKey(qint64 x, qint64 y)
+{
+    return (quint64(quint32(x)) << 32) | quint32(y);
+}
+} // namespace
+
+QPolygonF columnExtremes(const QPolygonF &points)
+{
+    QPolygonF kept;
+    kept.reserve(std::min<qsizetype>(points.size(), 4096));
+    qsizetype runStart = 0;
+    const auto keepRun = [&](qsizetype end) {
+        if (end - runStart <= 4) {
+            for (qsizetype i = runStart; i < end; ++i)
+                kept.append(points[i]);
+            return;
+        }
+        qsizetype low = runStart;
+        qsizetype high = runStart;
+        for (qsizetype i = runStart + 1; i < end; ++i) {
+            // Pixel y grows downwards: the lowest value stands highest on screen.
+            if (points[i].y() < points[low].y())
+                low = i;
+            if (points[i].y() > points[high].y())
+                high = i;
+        }
+        const qsizetype last = end - 1;
+        kept.append(points[runStart]);
+        const qsizetype first = std::min(low, high);
+        const qsizetype second = std::max(low, high);
+        if (first != runStart && first != last)
+            kept.append(points[first]);
+        if (second != first && second != runStart && second != last)
+            kept.append(points[second]);
+        kept.append(points[last]);
+    };
+    for (qsizetype i = 1; i <= points.size(); ++i) {
+        if (i == points.size() || std::floor(points[i].x()) != std::floor(points[runStart].x())) {
+            keepRun(i);
+            runStart = i;
+        }
+    }
+    return kept;
+}
+
+QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &bounds)
+{
+    if (!(spacing > 0) || bounds.isEmpty())
+        return {};
+    // Kept centres on a grid whose cells are too small to hold two of them (their diagonal is the
+    // spacing): a closer centre lies within two cells of a point's own.
+    const qreal cell = spacing / std::sqrt(2.0);
+    const qint64 columns = qint64(std::ceil(bounds.width() / cell)) + 1;
+    const qint64 rows = qint64(std::ceil(bounds.height() / cell)) + 1;
+    std::vector<qint32> grid(size_t(columns * rows), -1);
+    const qreal limit = spacing * spacing;
+    QPolygonF kept;
+    for (const QPointF &point : points) {
+        if (!bounds.contains(point))
+            continue;
+        const qint64 cx = qint64((point.x() - bounds.left()) / cell);
+        const qint64 cy = qint64((point.y() - bounds.top()) / cell);
+        bool covered = false;
+        for (qint64 y = std::max<qint64>(0, cy - 2); y <= std::min(rows - 1, cy + 2) && !covered; ++y) {
+            for (qint64 x = std::max<qint64>(0, cx - 2); x <= std::min(columns - 1, cx + 2); ++x) {
+                const qint32 other = grid[size_t(y * columns + x)];
+                if (other < 0)
+                    continue;
+                const QPointF d = kept[other] - point;
+                if (d.x() * d.x() + d.y() * d.y() < limit) {
+                    covered = true;
+                    break;
+                }
+            }
+        }
+        if (covered)
+            continue;
+        grid[size_t(cy * columns + cx)] = qint32(kept.size());
+        kept.append(point);
+    }
+    return kept;
+}
+
+void RectMerger::add(const QRect &rect)
+{
+    if (rect.isEmpty())
+        return;
+    if (m_last.isEmpty()) {
+        m_last = rect;
+        return;
+    }
+    if (m_last.contains(rect))
+        return;
+    const bool sameColumns = rect.left() == m_last.left() && rect.right() == m_last.right();
+    const bool sameRows = rect.top() == m_last.top() && rect.bottom() == m_last.bottom();
+    // QRect's right and bottom are inclusive: touching means the next pixel.
+    const bool touchVertically = rect.top() <= m_last.bottom() + 1 && rect.bottom() >= m_last.top() - 1;
+    const bool touchHorizontally = rect.left() <= m_last.right() + 1 && rect.right() >= m_last.left() - 1;
+    if ((sameColumns && touchVertically) || (sameRows && touchHorizontally)) {
+        m_last = m_last.united(rect);
+        return;
+    }
+    m_rects.append(m_last);
+    m_last = rect;
+}
+
+QList<QRect> RectMerger::take()
+{
+    if (!m_last.isEmpty())
+        m_rects.append(m_last);
+    m_last = QRect();
+    return std::exchange(m_rects, {});
+}
+
+bool LabelCells::claim(const QPointF &point)
+{
+    if (!(m_cell > 0))
+        return true;
+    const quint64 key = cellKey(qint64(std::floor(point.x() / m_cell)), qint64(std::floor(point.y() / m_cell)));
+    if (m_taken.contains(key))
+        return false;
+    m_taken.insert(key);
+    return true;
+}
+
+} // namespace ChartThinning

@@ -1,0 +1,221 @@
+// Drawing thinned to the pixels: sparse data draws exactly the picture of every mark drawn as
+// given, dense data keeps what can be seen (a line's extremes per pixel column, merged bars
+// covering the same pixels, one symbol and label where several would stand on each other).
+#include "MorvendaApp/metrics/ui/ChartThinning.h"
+#include "MorvendaApp/metrics/ui/ChartView.h"
+
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+constexpr double kT0 = 1765000000;
+
+// Varied durations: a seeded zig-zag around a random walk, as real backends answer.
+QList<QPointF> zigZag(int count, double seconds, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    QList<QPointF> points;
+    double walk = 0.5;
+    for (int i = 0; i < count; ++i) {
+        walk = std::clamp(walk + (random.generateDouble() - 0.5) * 0.1, 0.05, 1.0);
+        points.append({kT0 + seconds * i / count, i % 2 ? walk * 0.3 : walk + random.generateDouble()});
+    }
+    return points;
+}
+
+Chart::Data lineData(int points, int labelEvery)
+{
+    Chart::Data data;
+    data.xKind = Chart::AxisKind::Date;
+    data.series = {{QStringLiteral("/a"), 0}, {QStringLiteral("/b"), 1}};
+    data.lines.push_back({0, zigZag(points, 60, 1), true});
+    data.lines.push_back({1, zigZag(points, 60, 2), true});
+    for (int i = 0; i < points; i += labelEvery) {
+        const QPointF point = data.lines.front().points.at(i);
+        data.labels.push_back({point.x(), point.x(), point.y(), point.y(), QString::number(point.y(), 'f', 6) + QStringLiteral(" s"), Chart::LabelPosition::Top, 6});
+    }
+    return data;
+}
+
+// One floating bar per row, as the duration bar chart draws them.
+Chart::Data barData(int rows, bool labelled)
+{
+    Chart::Data data;
+    data.xKind = Chart::AxisKind::Date;
+    data.yDomain = std::pair(-0.5, rows + 0.5);
+    data.series = {{QStringLiteral("/a"), 0}, {QStringLiteral("/b"), 1}, {QStringLiteral("/c"), 2}};
+    QRandomGenerator random(7);
+    for (int i = 0; i < rows; ++i) {
+        const double start = kT0 + i * 0.5;
+        const double end = start + 0.05 + random.generateDouble() * 3;
+        const double row = rows - i;
+        data.bars.push_back({start, end, row - 0.3, row + 0.3, i % 3});
+        if (labelled)
+            data.labels.push_back({start, end, row, row, QString::number(end - start, 'f', 6) + QStringLiteral(" s"), Chart::LabelPosition::Trailing});
+    }
+    return data;
+}
+
+// Requests per second stacked by method, as the count chart draws them.
+Chart::Data stackedData(int seconds)
+{
+    Chart::Data data;
+    data.xKind = Chart::AxisKind::Date;
+    data.series = {{QStringLiteral("get"), 0}, {QStringLiteral("post"), 1}};
+    for (int s = 0; s < seconds; ++s) {
+        const double get = 1 + s % 4;
+        data.bars.push_back({kT0 + s, kT0 + s + 1, 0, get, 0});
+        data.bars.push_back({kT0 + s, kT0 + s + 1, get, get + 1 + s % 3, 1});
+    }
+    return data;
+}
+
+QImage render(const Chart::Data &data, bool thinning, QSize size = QSize(600, 250))
+{
+    ChartView view;
+    view.resize(size);
+    view.setThinning(thinning);
+    view.setData(data);
+    return view.grab().toImage();
+}
+
+} // namespace
+
+class TestChartThinning : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sparseDataLooksTheSameAsEveryMarkDrawn_data()
+    {
+        QTest::addColumn<Chart::Data>("data");
+        QTest::addRow("two zig-zag lines of 60 points, labels apart") << lineData(60, 10);
+        QTest::addRow("12 floating bars on their rows with their labels") << barData(12, true);
+        QTest::addRow("60 floating bars on their rows") << barData(60, false);
+        QTest::addRow("a minute of stacked counts") << stackedData(60);
+        QTest::addRow("twenty minutes of stacked counts, narrower than a pixel") << stackedData(1200);
+    }
+    void sparseDataLooksTheSameAsEveryMarkDrawn()
+    {
+        QFETCH(Chart::Data, data);
+        const QImage thinned = render(data, true);
+        QVERIFY(thinned == render(data, false));
+    }
+
+    void denseLineKeepsEachColumnsExtremesInOrder()
+    {
+        // Ten points in one pixel column between two columns of one point each.
+        QPolygonF points{{10.2, 50}};
+        const QList<qreal> heights = {40, 90, 20, 70, 60, 10, 80, 30, 55, 45};
+        for (int i = 0; i < heights.size(); ++i)
+            points.append({20.1 + i * 0.05, heights[i]});
+        points.append({30.5, 50});
+        const QPolygonF kept = ChartThinning::columnExtremes(points);
+        // First, highest on screen (10), lowest (90) in their order, last; the lone ones whole.
+        QCOMPARE(kept, QPolygonF({{10.2, 50}, {20.1, 40}, {20.15, 90}, {20.35, 10}, {20.55, 45}, {30.5, 50}}));
+
+        // Runs of up to four points in a column, and lines with a column each, stay whole.
+        const QPolygonF four{{5.1, 1}, {5.2, 9}, {5.3, 2}, {5.4, 8}, {6.1, 3}};
+        QCOMPARE(ChartThinning::columnExtremes(four), four);
+        QCOMPARE(ChartThinning::columnExtremes({}), QPolygonF());
+    }
+
+    void denseLineStillReachesEverySpike()
+    {
+        // 20,000 zig-zag points and one spike: the thinned drawing reaches the spike's height,
+        // and keeps at most four points a column.
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        data.series = {{QStringLiteral("/a"), 0}};
+        QList<QPointF> points = zigZag(20000, 600, 3);
+        points[12345].setY(4);
+        data.lines.push_back({0, points, true});
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(data);
+        const QImage image = view.grab().toImage();
+        const QPoint spike = QPointF(view.xPixel(points[12345].x()), view.yPixel(4)).toPoint();
+        bool reached = false;
+        for (int dx = -2; dx <= 2; ++dx)
+            reached = reached || image.pixelColor(spike + QPoint(dx, 1)) == view.seriesColor(0);
+        QVERIFY(reached);
+
+        QPolygonF pixels;
+        for (const QPointF &point : points)
+            pixels.append({view.xPixel(point.x()), view.yPixel(point.y())});
+        QVERIFY(ChartThinning::columnExtremes(pixels).size() <= 4 * (qsizetype(view.plotRect().width()) + 2));
+    }
+
+    void symbolsAreKeptWhereTheyCanBeToldApart()
+    {
+        // Points a radius apart are all kept; one inside an earlier symbol is not.
+        const QRectF bounds(-5, -5, 200, 200);
+        const QPolygonF apart{{0, 0}, {3.5, 0}, {0, 3.5}, {10, 10}, {12.5, 12.5}};
+        QCOMPARE(ChartThinning::distinctSymbols(apart, 3.5, bounds), apart);
+        const QPolygonF crowded{{0, 0}, {1, 1}, {3.4, 0}, {7, 0}, {7.5, 2}, {4.6, -2.4}};
+        QCOMPARE(ChartThinning::distinctSymbols(crowded, 3.5, bounds), QPolygonF({{0, 0}, {7, 0}}));
+        // Symbols outside the drawn area are not drawn at all.
+        QCOMPARE(ChartThinning::distinctSymbols(QPolygonF({{-10, 0}, {0, 300}}), 3.5, bounds), QPolygonF());
+        // However many points, no more symbols than fit in the area.
+        QPolygonF many;
+        QRandomGenerator random(5);
+        for (int i = 0; i < 100000; ++i)
+            many.append({random.generateDouble() * 100, random.generateDouble() * 100});
+        QVERIFY(ChartThinning::distinctSymbols(many, 3.5, QRectF(0, 0, 100, 100)).size() < 1200);
+    }
+
+    void mergedBarsCoverExactlyThePixelsOfTheBars()
+    {
+        // Thousands of one-pixel-high bars on a few hundred pixel rows, as a long duration chart
+        // has them: far fewer rectangles, the same pixels.
+        QRandomGenerator random(11);
+        ChartThinning::RectMerger merger;
+        QList<QRect> given;
+        for (int i = 0; i < 5000; ++i) {
+            const int left = int(i / 25) + random.bounded(3);
+            const QRect rect(left, 2 + i / 20, 1 + random.bounded(6), 1);
+            given.append(rect);
+            merger.add(rect);
+        }
+        // A stacked column and a rectangle inside another.
+        for (const QRect &rect : {QRect(300, 10, 1, 4), QRect(300, 14, 1, 6), QRect(300, 12, 1, 2)}) {
+            given.append(rect);
+            merger.add(rect);
+        }
+        const QList<QRect> merged = merger.take();
+        QVERIFY2(merged.size() < given.size() / 5, qPrintable(QString::number(merged.size())));
+        QVERIFY(merger.take().isEmpty());
+        const auto paint = [](const QList<QRect> &rects) {
+            QImage image(320, 300, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(Qt::black);
+            painter.drawRects(rects.constData(), int(rects.size()));
+            return image;
+        };
+        QVERIFY(paint(merged) == paint(given));
+    }
+
+    void labelsWhoseAnchorsShareACellAreLeftOutUnmeasured()
+    {
+        ChartThinning::LabelCells cells(12);
+        QVERIFY(cells.claim({5, 5}));
+        QVERIFY(!cells.claim({11.9, 0}));
+        QVERIFY(cells.claim({12, 0}));
+        QVERIFY(cells.claim({-1, 5}));
+        // Labels of a dense line: one measured and drawn per cell at most.
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(lineData(25000, 1));
+        view.grab();
+        QVERIFY(view.thinnedLabelCount() > 24000);
+    }
+};
+
+QTEST_MAIN(TestChartThinning)
+#include "tst_chartthinning.moc"
