@@ -124,8 +124,10 @@ private slots:
         QCOMPARE(pixelAt(image, {middle, view->yPixel(2.5)}, ratio), view->seriesColor(1));
         QVERIFY(pixelAt(image, {middle, view->yPixel(3) - 3}, ratio) != view->seriesColor(1));
 
-        // Seconds 1 and 3 with nothing in second 2: two bars and a gap between them.
+        // Seconds 1 and 3 with nothing in second 2: two bars and a gap between them. The trash
+        // is the user's own action: the empty state shows at once, not at the next paced refresh.
         QTest::mouseClick(chart->trashButton(), Qt::LeftButton);
+        QVERIFY(chart->emptyState()->isVisible());
         addRequest(pane.repository, 4, kT0 + 1.2);
         addRequest(pane.repository, 5, kT0 + 3.7, Method::Put);
         QTRY_COMPARE(view->data().bars.size() == 2 ? view->data().bars.front().x0 : 0.0, kT0 + 1);

@@ -260,6 +260,44 @@ private slots:
         QTRY_COMPARE(frame.pathList()->parentWidget()->width(), 200);
     }
 
+    void pointerToolsReadTheDrawnItemsAndTheUsersSelectionShowsAtOnce()
+    {
+        // Three bars drawn; five newer items wait for the next paced refresh.
+        RequestDurationBarChart chart;
+        const QList<RequestDurationChartItem> drawn = {item(1, QStringLiteral("/a"), 10, 12), item(2, QStringLiteral("/b"), 10.5, 11),
+                                                       item(3, QStringLiteral("/c"), 11, 11.5)};
+        QVERIFY(showChart(chart, QSize(600, 300), drawn));
+        QList<RequestDurationChartItem> newer;
+        for (uint n = 4; n < 9; ++n)
+            newer.append(item(n, QStringLiteral("/new"), n, 30));
+        chart.setGraphData(newer);
+        QCOMPARE(chart.graphData(), drawn);
+        // The pointer on the top row, at the plot's right edge: the row names the drawn top bar,
+        // and the time stops at the drawn last response.
+        Pointer pointer{chart.chartView()};
+        pointer.hover(QPointF(chart.chartView()->plotRect().right(), pointer.at(0, 3).y()));
+        QCOMPARE(chart.tools().hoverValue(), 3.0);
+        QCOMPARE(chart.graphData().at(0).path, QStringLiteral("/a"));
+        QCOMPARE(hoverLabel(chart), RequestDurationMeasure::secondsText(2));
+        chart.refreshNow();
+        QCOMPARE(chart.graphData(), newer);
+
+        // A path the user picks in the frame is drawn at once.
+        MessageRepository repository;
+        for (uint n = 1; n <= 2; ++n) {
+            request(repository, n, n == 1 ? QStringLiteral("/a") : QStringLiteral("/b"), 10.0 + n);
+            response(repository, n, 10.5 + n);
+        }
+        RequestDurationChart frame(repository);
+        frame.resize(800, 320);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        clickRow(frame.pathList(), QStringLiteral("/a"));
+        QCOMPARE(frame.chart()->chartView()->data().bars.size(), 1u);
+        clickRow(frame.pathList(), QStringLiteral("/b"));
+        QCOMPARE(frame.chart()->chartView()->data().bars.size(), 2u);
+    }
+
     void barChartPointerToolsAndBadInput()
     {
         RequestDurationBarChart chart;

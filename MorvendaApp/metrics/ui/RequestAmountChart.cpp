@@ -74,7 +74,13 @@ void RequestAmountChart::buildLayout()
 void RequestAmountChart::connectSignals()
 {
     connect(m_viewModel, &RequestAmountChartViewModel::itemAppended, this, &RequestAmountChart::scheduleRefresh);
-    connect(m_viewModel, &RequestAmountChartViewModel::graphDataCleared, this, &RequestAmountChart::scheduleRefresh);
+    // Emptying is the user's own action: it shows at once, not at the next paced refresh.
+    connect(m_viewModel, &RequestAmountChartViewModel::graphDataCleared, this, [this] {
+        if (isVisible())
+            refresh();
+        else
+            m_stale = true;
+    });
     connect(m_trash, &QToolButton::clicked, m_viewModel, &RequestAmountChartViewModel::clear);
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {

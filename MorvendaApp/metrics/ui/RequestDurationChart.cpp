@@ -203,10 +203,17 @@ void RequestDurationChart::connectSignals()
     connect(m_trash, &QToolButton::clicked, model, &RequestDurationChartViewModel::clear);
     connect(m_filter, &QLineEdit::textEdited, model, &RequestDurationChartViewModel::setPathFilter);
     connect(model, &RequestDurationChartViewModel::typeChanged, this, &RequestDurationChart::showContent);
-    connect(model, &RequestDurationChartViewModel::selectedPathsChanged, this, &RequestDurationChart::showContent);
+    connect(model, &RequestDurationChartViewModel::selectedPathsChanged, this, [this] {
+        m_selectionChanged = true;
+        showContent();
+    });
     connect(model, &RequestDurationChartViewModel::graphDataChanged, this, [this] {
-        if (m_chart)
-            m_chart->setGraphData(m_viewModel->graphData());
+        const bool atOnce = std::exchange(m_selectionChanged, false);
+        if (!m_chart)
+            return;
+        m_chart->setGraphData(m_viewModel->graphData());
+        if (atOnce && m_chart->isVisible())
+            m_chart->refreshNow();
     });
 }
 

@@ -62,6 +62,9 @@ private:
     QVBoxLayout *m_chartArea = nullptr;
     QWidget *m_emptyState = nullptr;
     QPointer<RequestDurationMeasuredChart> m_chart;
+    // Set by a change of the selection until the graph data it brings is drawn: the user's own
+    // actions show at once, not at the next paced refresh.
+    bool m_selectionChanged = false;
     QListView *m_pathList = nullptr;
     QToolButton *m_selectAll = nullptr;
     QToolButton *m_selectNone = nullptr;

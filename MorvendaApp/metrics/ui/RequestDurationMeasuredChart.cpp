@@ -81,9 +81,7 @@ void RequestDurationMeasuredChart::buildLayout()
 
 void RequestDurationMeasuredChart::setGraphData(const QList<RequestDurationChartItem> &items)
 {
-    m_items = items;
-    // The reference times follow every change of the items, never a pointer event.
-    m_extent = RequestDurationMeasure::extentOf(m_items);
+    m_pending = items;
     scheduleRefresh();
 }
 
@@ -110,7 +108,12 @@ void RequestDurationMeasuredChart::refreshNow()
     timer.start();
     m_stale = false;
     m_refreshTimer.stop();
+    // The reference times follow every change of the drawn items, never a pointer event.
+    m_items = m_pending;
+    m_extent = RequestDurationMeasure::extentOf(m_items);
     m_chart->setData(chartData(m_items));
+    // The hover read-out and the rules it names follow the new drawing.
+    toolsChanged();
     m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
 }
 

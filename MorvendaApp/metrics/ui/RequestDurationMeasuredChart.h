@@ -31,6 +31,7 @@ public:
 
     // Takes the items to draw; the chart redraws on its next paced refresh.
     void setGraphData(const QList<RequestDurationChartItem> &items);
+    // The items drawn: what the pointer tools read, until the next refresh draws newer ones.
     const QList<RequestDurationChartItem> &graphData() const { return m_items; }
 
     ChartView *chartView() const { return m_chart; }
@@ -83,6 +84,9 @@ private:
     void toolsChanged();
 
     RequestDurationMeasuringTools m_tools;
+    // The items last handed over, and those drawn with their reference times: the tools read only
+    // the drawn ones, so a read-out names what is under the pointer.
+    QList<RequestDurationChartItem> m_pending;
     QList<RequestDurationChartItem> m_items;
     std::optional<RequestDurationMeasure::Extent> m_extent;
     ChartView *m_chart = nullptr;
