@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -141,6 +142,65 @@ tl::expected<void, ImpersonateUserStore::OpenFailure> checkIntegrity(sqlite3 *db
     return {};
 }
 
+// The columns of the stored-user table, in order, as the first migration makes them.
+const char *const storedUserColumns[] = {"id", "user_token", "retailer_token", "brand_token", "image_url", "name",
+    "email", "country", "favorite", "notes", "tags"};
+
+// Another program's SQLite file at this path opens like ours: it must hold no table at format 0
+// (the format before anything is made) and exactly our table at the current format, or it is
+// treated like a damaged file instead of failing every later read and write.
+tl::expected<void, ImpersonateUserStore::OpenFailure> checkSchema(sqlite3 *db, int version)
+{
+    const auto foreign = [](const QString &why) {
+        return tl::unexpected(failure(ImpersonateUserStore::OpenError::NotADatabase,
+            QStringLiteral("it was not written by Morvenda (%1)").arg(why)));
+    };
+    if (version == 0) {
+        auto tables = SqliteStatement::prepare(db, "SELECT name FROM sqlite_schema WHERE type = 'table' LIMIT 1");
+        if (!tables) {
+            return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
+        }
+        const auto stepped = tables->step();
+        if (!stepped) {
+            return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
+        }
+        if (*stepped == SqliteStatement::Step::Row) {
+            return foreign(QStringLiteral("it holds a table \"%1\" but no format number").arg(tables->text(0)));
+        }
+        return {};
+    }
+    auto columns = SqliteStatement::prepare(db, "SELECT name FROM pragma_table_info('stored_user') ORDER BY cid");
+    if (!columns) {
+        return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
+    }
+    QStringList found;
+    for (;;) {
+        const auto stepped = columns->step();
+        if (!stepped) {
+            return tl::unexpected(sqliteFailure(db, sqlite3_extended_errcode(db)));
+        }
+        if (*stepped == SqliteStatement::Step::Done) {
+            break;
+        }
+        found.append(columns->text(0));
+    }
+    QStringList expected;
+    for (const char *column : storedUserColumns) {
+        expected.append(QLatin1StringView(column));
+    }
+    if (found != expected) {
+        return foreign(found.isEmpty() ? QStringLiteral("it has no table of stored users")
+                                       : QStringLiteral("its table of stored users has the columns %1")
+                                             .arg(found.join(QStringLiteral(", "))));
+    }
+    // Every write is an upsert by token: the token must be unique. Preparing runs nothing.
+    if (!SqliteStatement::prepare(db, "INSERT INTO stored_user (user_token, name, favorite) VALUES ('', '', 0)"
+                                      " ON CONFLICT(user_token) DO NOTHING")) {
+        return foreign(QStringLiteral("its user tokens are not unique"));
+    }
+    return {};
+}
+
 tl::expected<void, ImpersonateUserStore::OpenFailure> migrate(sqlite3 *db)
 {
     if (auto begun = execOrFail(db, "BEGIN IMMEDIATE"); !begun) {
@@ -215,6 +275,10 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, ImpersonateUserStore::OpenFa
                 .arg(schemaVersion)));
     }
     if (auto checked = checkIntegrity(handle.db); !checked) {
+        return tl::unexpected(checked.error());
+    }
+    // Before anything is written to it, so another program's file is set aside as it was.
+    if (auto checked = checkSchema(handle.db, *version); !checked) {
         return tl::unexpected(checked.error());
     }
     if (auto wal = execOrFail(handle.db, "PRAGMA journal_mode=WAL"); !wal) {

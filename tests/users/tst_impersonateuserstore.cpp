@@ -206,6 +206,55 @@ private slots:
         QCOMPARE((*store)->fetchAll()->size(), 1);
     }
 
+    void anotherProgramsDatabaseIsSetAsideAndReplaced_data()
+    {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("reason");
+        QTest::addRow("another table, format 1")
+            << QByteArray("CREATE TABLE note (id INTEGER PRIMARY KEY, body TEXT); PRAGMA user_version = 1")
+            << QStringLiteral("no table of stored users");
+        QTest::addRow("a table of that name with other columns")
+            << QByteArray("CREATE TABLE stored_user (id INTEGER PRIMARY KEY, token TEXT); PRAGMA user_version = 1")
+            << QStringLiteral("the columns id, token");
+        QTest::addRow("the same columns, tokens not unique")
+            << QByteArray("CREATE TABLE stored_user (id INTEGER PRIMARY KEY, user_token TEXT NOT NULL, retailer_token "
+                          "TEXT, brand_token TEXT, image_url TEXT, name TEXT NOT NULL, email TEXT, country TEXT, "
+                          "favorite INTEGER NOT NULL, notes TEXT, tags TEXT); PRAGMA user_version = 1")
+            << QStringLiteral("not unique");
+        QTest::addRow("another table, no format number")
+            << QByteArray("CREATE TABLE note (id INTEGER PRIMARY KEY, body TEXT)") << QStringLiteral("\"note\"");
+    }
+    void anotherProgramsDatabaseIsSetAsideAndReplaced()
+    {
+        QFETCH(QByteArray, sql);
+        QFETCH(QString, reason);
+        QVERIFY(writeFile(m_path, {}));
+        {
+            RawDatabase raw(m_path);
+            QVERIFY(raw.exec(sql.constData()));
+        }
+        QFile file(m_path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        const auto refused = ImpersonateUserStore::open(m_path);
+        QVERIFY(!refused);
+        QCOMPARE(refused.error().kind, ImpersonateUserStore::OpenError::NotADatabase);
+        QVERIFY2(refused.error().message.contains(reason), qPrintable(refused.error().message));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not a usable database")));
+        auto store = ImpersonateUserStore::openAtStart(m_path);
+        QVERIFY2(store, qPrintable(store ? QString() : store.error()));
+        const std::optional<QString> aside = (*store)->recoveredFile();
+        QVERIFY(aside);
+        QFile kept(*aside);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), before);
+        QVERIFY((*store)->upsert(record(QStringLiteral("t"), QStringLiteral("fresh"))));
+        QCOMPARE((*store)->fetchAll()->size(), 1);
+    }
+
     void corruptPagesAreSetAside()
     {
         {
