@@ -150,6 +150,8 @@ const Entry kEntries[] = {
      "of requests triggered each second."},
     {"RequestAmountChart.EmptyData.title", "No data to be displayed yet"},
     {"RequestDurationChart.filter", "Filter for paths"},
+    // A chart legend's last entry when the other series have no room on its line.
+    {"Chart.legendMore", "+%lld more"},
     {"RequestDurationChart.EmptyData.description",
      "Duration analysis will plot the selected requests\nAllowing to compare the duration of each "
      "request."},

@@ -1,5 +1,7 @@
 // The chart widget: value↔pixel mapping both ways, the cached layer redrawn only when it must be,
-// labels fitted and thinned, and marks that cannot be drawn skipped.
+// labels fitted and thinned, marks that cannot be drawn skipped, series told apart past the
+// palette's hues, and a legend that says what it left out.
+#include "MorvendaApp/metrics/ui/ChartSeriesStyle.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
@@ -172,6 +174,74 @@ private slots:
         QVERIFY(placed.left() >= plot.left());
     }
 
+
+    // Three rounds of the palette's hues: no two series share colour, dash and symbol, and no two
+    // share a colour, in either scheme.
+    void seriesPastTheHuesStayDistinct_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addRow("light") << false;
+        QTest::addRow("dark") << true;
+    }
+
+    void seriesPastTheHuesStayDistinct()
+    {
+        QFETCH(bool, dark);
+        const QPalette palette = dark ? ShellPalette::dark() : ShellPalette::light();
+        const int count = 3 * ChartSeriesStyle::kHueCount;
+        QSet<QRgb> colors;
+        for (int i = 0; i < count; ++i)
+            colors.insert(ChartSeriesStyle::color(i, palette).rgba());
+        QCOMPARE(colors.size(), count);
+        for (int i = 0; i < ChartSeriesStyle::kHueCount; ++i) {
+            const int later = i + ChartSeriesStyle::kHueCount;
+            QVERIFY(ChartSeriesStyle::dash(later) != ChartSeriesStyle::dash(i));
+            QVERIFY(ChartSeriesStyle::marker(later) != ChartSeriesStyle::marker(i));
+        }
+    }
+
+    // A legend with more series than its line holds ends with "+N more" for exactly the ones left
+    // out; its parts stay inside the widget and clear of each other.
+    void legendEndsWithHowManyItLeftOut_data()
+    {
+        QTest::addColumn<int>("series");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("allShown");
+        QTest::addRow("three short names in a wide chart") << 3 << 600 << true;
+        QTest::addRow("thirty paths in a narrow chart") << 30 << 420 << false;
+        QTest::addRow("two long paths where one fits") << 2 << 260 << false;
+    }
+
+    void legendEndsWithHowManyItLeftOut()
+    {
+        QFETCH(int, series);
+        QFETCH(int, width);
+        QFETCH(bool, allShown);
+        Chart::Data data;
+        for (int i = 0; i < series; ++i) {
+            const QString name = series == 2 ? QStringLiteral("/api/v2/retailers/orders/%1/items").arg(i) : QStringLiteral("/p/%1").arg(i);
+            data.series.append({name, i});
+            data.bars.push_back({0, 1, double(i), double(i) + 0.5, i});
+        }
+        ChartView view;
+        view.resize(width, 200);
+        view.setData(data);
+        const ChartLegend legend = view.legend();
+        QCOMPARE(int(legend.entries().size()) + legend.hiddenCount(), series);
+        QCOMPARE(legend.hiddenCount() == 0, allShown);
+        QCOMPARE(legend.moreText(), allShown ? QString() : QStringLiteral("+%1 more").arg(legend.hiddenCount()));
+        QList<QRectF> parts;
+        for (const ChartLegend::Entry &entry : legend.entries())
+            parts << entry.symbol << entry.text;
+        if (!allShown)
+            parts << legend.moreRect();
+        for (qsizetype i = 0; i < parts.size(); ++i) {
+            QVERIFY(QRectF(0, 0, width, 200).contains(parts[i]));
+            for (qsizetype j = i + 1; j < parts.size(); ++j)
+                QVERIFY(!parts[i].intersects(parts[j]));
+        }
+        view.grab();
+    }
 };
 
 QTEST_MAIN(TestChartView)

@@ -1,5 +1,6 @@
 #include "ChartView.h"
 
+#include "ChartSeriesStyle.h"
 #include "ChartThinning.h"
 
 #include "MorvendaApp/components/NamedColors.h"
@@ -14,7 +15,6 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 
 namespace {
@@ -167,11 +167,14 @@ std::optional<double> ChartView::yValue(qreal pixel) const
 
 QColor ChartView::seriesColor(int paletteIndex) const
 {
-    // The fixed order of the series colours; a chart with more series starts over.
-    static constexpr std::array kOrder = {NamedColor::Blue, NamedColor::Green, NamedColor::Orange,
-        NamedColor::Purple, NamedColor::Red, NamedColor::Pink, NamedColor::Yellow, NamedColor::Gray};
-    const int count = int(kOrder.size());
-    return namedColor(kOrder[std::size_t(((paletteIndex % count) + count) % count)], palette());
+    return ChartSeriesStyle::color(paletteIndex, palette());
+}
+
+ChartLegend ChartView::legend() const
+{
+    const QRectF area = layout().legend();
+    return ChartLegend(m_data.series, QRectF(area.topLeft(), QPointF(width() - kOuterMargin, area.bottom())),
+                       fontOfSize(font(), kLegendFontPixels));
 }
 
 void ChartView::paintEvent(QPaintEvent *)
@@ -322,9 +325,10 @@ void ChartView::paintLines(QPainter &painter) const
     // round joins, so its cost follows the plot's pixels, not its points.
     const qreal denseAbove = plot.width() / (2 * kSymbolRadius);
     for (const Chart::Line &line : m_data.lines) {
-        const QColor color = line.series >= 0 && line.series < m_data.series.size()
-            ? seriesColor(m_data.series[line.series].paletteIndex)
-            : seriesColor(line.series);
+        const int paletteIndex = line.series >= 0 && line.series < m_data.series.size()
+            ? m_data.series[line.series].paletteIndex
+            : line.series;
+        const QColor color = seriesColor(paletteIndex);
         QPolygonF polygon;
         polygon.reserve(line.points.size());
         for (const QPointF &point : line.points) {
@@ -343,15 +347,21 @@ void ChartView::paintLines(QPainter &painter) const
                 segments.append(QLineF(thinned[i - 1], thinned[i]));
             painter.drawLines(segments.constData(), int(segments.size()));
         } else {
-            painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+            QPen pen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            // Series past the palette's hues are told apart by their dash and symbol as well (a
+            // dense line keeps its shade and symbol: a dash would not show in its band).
+            if (const QList<qreal> dash = ChartSeriesStyle::dash(paletteIndex); !dash.isEmpty())
+                pen.setDashPattern(dash);
+            painter.setPen(pen);
             painter.drawPolyline(polygon);
         }
         if (line.circleSymbols) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(color);
             const QPolygonF symbols = dense ? ChartThinning::distinctSymbols(polygon, kSymbolRadius, clip) : polygon;
+            const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(paletteIndex);
             for (const QPointF &point : symbols)
-                painter.drawEllipse(point, kSymbolRadius, kSymbolRadius);
+                ChartSeriesStyle::paintMarker(painter, point, marker, kSymbolRadius);
         }
     }
     painter.restore();
@@ -495,26 +505,5 @@ void ChartView::paintLabels(QPainter &painter)
 
 void ChartView::paintLegend(QPainter &painter) const
 {
-    const QRectF area = layout().legend();
-    if (area.isEmpty())
-        return;
-    painter.save();
-    painter.setFont(fontOfSize(font(), kLegendFontPixels));
-    const QFontMetricsF metrics(painter.font());
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    const qreal swatch = 8;
-    qreal x = area.left();
-    const qreal centerY = area.center().y();
-    for (const Chart::Series &series : m_data.series) {
-        const qreal textWidth = metrics.horizontalAdvance(series.name);
-        if (x + swatch + 4 + textWidth > width() - kOuterMargin)
-            break;
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(seriesColor(series.paletteIndex));
-        painter.drawEllipse(QRectF(x, centerY - swatch / 2, swatch, swatch));
-        painter.setPen(namedColor(NamedColor::Secondary, palette()));
-        painter.drawText(QRectF(x + swatch + 4, area.top(), textWidth + 2, area.height()), Qt::AlignVCenter | Qt::AlignLeft, series.name);
-        x += swatch + 4 + textWidth + 12;
-    }
-    painter.restore();
+    legend().paint(painter, m_data.series, palette());
 }

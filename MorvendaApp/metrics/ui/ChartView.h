@@ -14,6 +14,7 @@
 
 #include "ChartData.h"
 #include "ChartLayout.h"
+#include "ChartLegend.h"
 
 #include <QPixmap>
 #include <QRectF>
@@ -58,6 +59,8 @@ public:
 
     // The fixed series palette, in its light or dark variant after the widget's palette.
     QColor seriesColor(int paletteIndex) const;
+    // The legend as laid out for the current data and size.
+    ChartLegend legend() const;
 
     // How many times the cached layer has been drawn, how long its last drawing took and how many
     // labels it left out. A live chart paces its updates by the drawing time.
