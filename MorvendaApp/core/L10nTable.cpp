@@ -150,6 +150,7 @@ const Entry kEntries[] = {
      "of requests triggered each second."},
     {"RequestAmountChart.EmptyData.title", "No data to be displayed yet"},
     {"RequestDurationChart.filter", "Filter for paths"},
+    {"RequestDurationChart.emptyPath", "(empty path)"},
     // A chart legend's last entry when the other series have no room on its line.
     {"Chart.legendMore", "+%lld more"},
     {"RequestDurationChart.EmptyData.description",

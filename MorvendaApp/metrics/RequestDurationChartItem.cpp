@@ -1,5 +1,6 @@
 #include "MorvendaApp/metrics/RequestDurationChartItem.h"
 
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/Exchange.h"
 
 #include <QHashFunctions>
@@ -51,6 +52,11 @@ bool RequestDurationPaths::lessThan(const QString &a, const QString &b)
     if (ia == a.cend())
         return true;
     return codePointRank(ia->unicode()) < codePointRank(ib->unicode());
+}
+
+QString RequestDurationPaths::displayName(const QString &path)
+{
+    return path.isEmpty() ? L10n::text("RequestDurationChart.emptyPath") : path;
 }
 
 std::optional<RequestDurationChartItem> RequestDurationPaths::makeItem(const Exchange &exchange, const QString &path)

@@ -39,6 +39,10 @@ std::optional<QString> pathKey(const Exchange &exchange);
 // before "/a" and a path before its own extensions.
 bool lessThan(const QString &a, const QString &b);
 
+// How a path is named where the user reads it (path list, legend, hover label): verbatim, but the
+// empty path (a URL with only scheme and host) by a text of its own, never as a blank.
+QString displayName(const QString &path);
+
 // The exchange as an item under the given path key; none unless it has a request with a URL and
 // a timestamp and a last response with a timestamp.
 std::optional<RequestDurationChartItem> makeItem(const Exchange &exchange, const QString &path);

@@ -16,6 +16,8 @@ RequestDurationChartViewModel::RequestDurationChartViewModel(MessageRepository &
 {
     m_filteredPaths->setSourceModel(m_shownPaths);
     m_filteredPaths->setFilterCaseSensitivity(Qt::CaseSensitive);
+    // The filter matches the paths themselves, not the name the empty path is shown under.
+    m_filteredPaths->setFilterRole(RequestDurationPathListModel::PathRole);
 
     connect(&repository, &MessageRepository::timelineRowInserted, this, &RequestDurationChartViewModel::onRowInserted);
     connect(&repository, &MessageRepository::timelineRowReplaced, this, &RequestDurationChartViewModel::onRowReplaced);

@@ -22,9 +22,11 @@ QVariant RequestDurationPathListModel::data(const QModelIndex &index, int role) 
     const QString &path = m_paths.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return path;
+        return RequestDurationPaths::displayName(path);
     case Qt::ToolTipRole:
-        return path.toHtmlEscaped();
+        return RequestDurationPaths::displayName(path).toHtmlEscaped();
+    case PathRole:
+        return path;
     case SelectedRole:
         return m_selection.contains(path);
     default:
@@ -36,6 +38,7 @@ QHash<int, QByteArray> RequestDurationPathListModel::roleNames() const
 {
     QHash<int, QByteArray> names = QAbstractListModel::roleNames();
     names.insert(SelectedRole, "selected");
+    names.insert(PathRole, "path");
     return names;
 }
 

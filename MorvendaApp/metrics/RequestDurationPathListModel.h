@@ -13,13 +13,14 @@ class RequestDurationPathListModel : public QAbstractListModel
     Q_OBJECT
 
 public:
-    enum Role { SelectedRole = Qt::UserRole + 1 };
+    enum Role { SelectedRole = Qt::UserRole + 1, PathRole };
 
     explicit RequestDurationPathListModel(const QSet<QString> &selection, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    // Display: the path verbatim. ToolTip: the path HTML-escaped (a path can be longer than the
-    // column). SelectedRole: whether the path is selected.
+    // Display: the path's display name (RequestDurationPaths::displayName). ToolTip: the same,
+    // HTML-escaped (a path can be longer than the column). PathRole: the path itself, as the
+    // selection and the filter take it. SelectedRole: whether the path is selected.
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 

@@ -2,6 +2,7 @@
 // their responses, fed straight into a repository.
 #pragma once
 
+#include "MorvendaApp/metrics/RequestDurationPathListModel.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "tests/session/SessionFixtures.h"
 
@@ -27,12 +28,12 @@ inline void response(MessageRepository &repository, uint n, std::optional<double
                            peer);
 }
 
-// The display texts of a list's rows, top to bottom.
+// The paths of a list's rows, top to bottom (as the rows carry them, not as they are named).
 inline QStringList pathsOf(const QAbstractItemModel &model)
 {
     QStringList paths;
     for (int row = 0; row < model.rowCount(); ++row)
-        paths.append(model.index(row, 0).data().toString());
+        paths.append(model.index(row, 0).data(RequestDurationPathListModel::PathRole).toString());
     return paths;
 }
 

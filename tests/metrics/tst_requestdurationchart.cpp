@@ -192,6 +192,27 @@ private slots:
         QTRY_COMPARE(pathsOf(*frame.pathList()->model()), QStringList({QStringLiteral("/users")}));
     }
 
+    // A URL with only scheme and host lists under a name of its own, the legend names its series
+    // the same way, and the filter still matches the paths, not the name.
+    void theEmptyPathIsNamedInTheListAndTheLegend()
+    {
+        MessageRepository repository;
+        request(repository, 1, QStringLiteral(""), 10.0);
+        response(repository, 1, 10.5);
+        RequestDurationChart frame(repository);
+        frame.resize(800, 300);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        const QString name = QStringLiteral("(empty path)");
+        QCOMPARE(frame.pathList()->model()->index(0, 0).data().toString(), name);
+        clickRow(frame.pathList(), name);
+        QVERIFY(frame.chart());
+        frame.chart()->refreshNow();
+        QCOMPARE(frame.chart()->chartView()->data().series.value(0).name, name);
+        QTest::keyClicks(frame.filterField(), QStringLiteral("empty"));
+        QCOMPARE(frame.pathList()->model()->rowCount(), 0);
+    }
+
     // Paths arriving above, below and between the rows in view of a scrolled list leave those rows
     // where they are: the same row at the top, the same row under the pointer, no reset.
     void pathListKeepsItsPlaceWhilePathsArrive()

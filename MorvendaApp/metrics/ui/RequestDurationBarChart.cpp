@@ -64,7 +64,7 @@ std::optional<Chart::Rule> RequestDurationBarChart::hoverValueRule(double row) c
     const qsizetype n = graphData().size();
     if (row < 1 || row > double(n))
         return std::nullopt;
-    return hoverRule(row, graphData().at(n - qsizetype(row)).path);
+    return hoverRule(row, RequestDurationPaths::displayName(graphData().at(n - qsizetype(row)).path));
 }
 
 qreal RequestDurationBarChart::bandThickness() const

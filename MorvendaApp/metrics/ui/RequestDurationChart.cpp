@@ -197,7 +197,7 @@ void RequestDurationChart::connectSignals()
     for (const RequestDurationChartType type : RequestDurationChartTypes::allCases)
         connect(typeButton(type), &QToolButton::clicked, model, [model, type] { model->setType(type); });
     connect(m_pathList, &QAbstractItemView::clicked, model,
-            [model](const QModelIndex &index) { model->togglePath(index.data().toString()); });
+            [model](const QModelIndex &index) { model->togglePath(index.data(RequestDurationPathListModel::PathRole).toString()); });
     connect(m_selectAll, &QToolButton::clicked, model, &RequestDurationChartViewModel::selectAllPaths);
     connect(m_selectNone, &QToolButton::clicked, model, &RequestDurationChartViewModel::deselectAllPaths);
     connect(m_trash, &QToolButton::clicked, model, &RequestDurationChartViewModel::clear);

@@ -196,7 +196,7 @@ int RequestDurationMeasuredChart::seriesOfPath(Chart::Data &data, QHash<QString,
     auto series = seriesOf.constFind(path);
     if (series == seriesOf.cend()) {
         series = seriesOf.insert(path, int(data.series.size()));
-        data.series.append(Chart::Series{path, int(data.series.size())});
+        data.series.append(Chart::Series{RequestDurationPaths::displayName(path), int(data.series.size())});
     }
     return *series;
 }
