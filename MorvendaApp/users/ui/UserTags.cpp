@@ -3,9 +3,12 @@
 #include "MorvendaApp/components/FlowStack.h"
 
 #include <QEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPaintEvent>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -19,68 +22,75 @@ QColor chipFill(UserTag tag, const QPalette &palette)
     return fill;
 }
 
-// A chip as a widget: it paints the same rounded fill the delegates paint.
-class TagChip : public QLabel
+QList<QList<int>> chipRows(const QList<UserTag> &tags, const UserTags::Metrics &metrics, int width)
 {
-public:
-    TagChip(UserTag tag, QWidget *parent)
-        : QLabel(rawValue(tag), parent)
-        , m_tag(tag)
-    {
-        setTextFormat(Qt::PlainText);
-        setContentsMargins(UserTags::kPadding, UserTags::kPadding, UserTags::kPadding, UserTags::kPadding);
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QList<int> widths;
+    widths.reserve(tags.size());
+    for (const UserTag tag : tags) {
+        widths.append(metrics.chipWidth(tag));
     }
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), kChipRadius, kChipRadius);
-        painter.fillPath(path, chipFill(m_tag, palette()));
-        painter.end();
-        QLabel::paintEvent(event);
-    }
-
-private:
-    UserTag m_tag;
-};
+    return flowRows(widths, width, UserTags::kSpacing);
+}
 
 } // namespace
 
+UserTags::Metrics::Metrics(const QFont &font)
+    : m_font(font)
+{
+    const QFontMetrics metrics(font);
+    m_chipHeight = metrics.height() + 2 * kPadding;
+    for (size_t tag = 0; tag < m_widths.size(); ++tag) {
+        m_widths[tag] = chipSize(metrics, UserTag(tag)).width();
+    }
+}
+
 UserTags::UserTags(const QList<UserTag> &tags, QWidget *parent)
     : QWidget(parent)
-    , m_flow(new FlowStack(this, Qt::AlignLeft, kSpacing, kSpacing))
+    , m_metrics(font())
 {
-    m_flow->setContentsMargins(0, 0, 0, 0);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     setTags(tags);
 }
 
 void UserTags::setTags(const QList<UserTag> &tags)
 {
     m_tags = tags;
-    rebuild();
+    updateGeometry();
+    update();
 }
 
-void UserTags::rebuild()
+int UserTags::heightForWidth(int width) const
 {
-    while (QLayoutItem *item = m_flow->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    for (const UserTag tag : std::as_const(m_tags)) {
-        m_flow->addWidget(new TagChip(tag, this));
-    }
-    updateGeometry();
+    return heightForWidth(m_tags, m_metrics, width);
+}
+
+QSize UserTags::sizeHint() const
+{
+    // Asked for one row; the layout asks heightForWidth for the width it gives.
+    const int width = std::min(oneRowWidth(m_tags, font()), 400);
+    return {width, heightForWidth(width)};
+}
+
+QSize UserTags::minimumSizeHint() const
+{
+    return {0, 0};
+}
+
+void UserTags::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.setClipRect(event->rect());
+    paint(&painter, QPoint(0, 0), width(), m_tags, m_metrics, palette());
 }
 
 void UserTags::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        rebuild();
+        m_metrics = Metrics(font());
+        updateGeometry();
     }
 }
 
@@ -109,37 +119,40 @@ QSize UserTags::chipSize(const QFontMetrics &metrics, UserTag tag)
     return {metrics.horizontalAdvance(rawValue(tag)) + 2 * kPadding, metrics.height() + 2 * kPadding};
 }
 
-namespace {
-
-QList<QList<int>> chipRows(const QList<UserTag> &tags, const QFontMetrics &metrics, int width)
+int UserTags::heightForWidth(const QList<UserTag> &tags, const QFont &font, int width)
 {
-    QList<int> widths;
-    widths.reserve(tags.size());
-    for (const UserTag tag : tags) {
-        widths.append(UserTags::chipSize(metrics, tag).width());
-    }
-    return flowRows(widths, width, UserTags::kSpacing);
+    return heightForWidth(tags, Metrics(font), width);
 }
 
-} // namespace
-
-int UserTags::heightForWidth(const QList<UserTag> &tags, const QFont &font, int width)
+int UserTags::heightForWidth(const QList<UserTag> &tags, const Metrics &metrics, int width)
 {
     if (tags.isEmpty()) {
         return 0;
     }
-    const QFontMetrics metrics(font);
-    const qsizetype rows = chipRows(tags, metrics, width).size();
-    return int(rows) * (metrics.height() + 2 * kPadding) + int(rows - 1) * kSpacing;
+    // The row-breaking rule of FlowStack, counted without building the rows.
+    qint64 rows = 1;
+    qint64 x = 0;
+    bool rowHasChip = false;
+    for (const UserTag tag : tags) {
+        const qint64 w = metrics.chipWidth(tag);
+        if (x + w + kSpacing > width && rowHasChip) {
+            ++rows;
+            x = w;
+        } else {
+            x += w + kSpacing;
+        }
+        rowHasChip = true;
+    }
+    return int(std::min<qint64>(rows * (metrics.chipHeight() + kSpacing) - kSpacing, std::numeric_limits<int>::max()));
 }
 
 int UserTags::oneRowWidth(const QList<UserTag> &tags, const QFont &font)
 {
     // The flow counts a spacing after every chip, the last included.
-    const QFontMetrics metrics(font);
+    const Metrics metrics(font);
     int width = 0;
     for (const UserTag tag : tags) {
-        width += chipSize(metrics, tag).width() + kSpacing;
+        width += metrics.chipWidth(tag) + kSpacing;
     }
     return width;
 }
@@ -147,25 +160,36 @@ int UserTags::oneRowWidth(const QList<UserTag> &tags, const QFont &font)
 int UserTags::paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
     const QFont &font, const QPalette &palette)
 {
+    return paint(painter, topLeft, width, tags, Metrics(font), palette);
+}
+
+int UserTags::paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
+    const Metrics &metrics, const QPalette &palette)
+{
     if (tags.isEmpty()) {
         return 0;
     }
-    const QFontMetrics metrics(font);
-    const int chipHeight = metrics.height() + 2 * kPadding;
+    const int chipHeight = metrics.chipHeight();
+    // Only the rows inside the clip are drawn: thousands of chips cost nothing out of sight.
+    const QRect clip = painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect() : QRect();
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    painter->setFont(font);
+    painter->setFont(metrics.font());
     painter->setPen(namedColor(NamedColor::Primary, palette));
     int y = topLeft.y();
     for (const QList<int> &row : chipRows(tags, metrics, width)) {
+        if (clip.isValid() && (y > clip.bottom() || y + chipHeight < clip.top())) {
+            y += chipHeight + kSpacing;
+            continue;
+        }
         int x = topLeft.x();
         for (const int index : row) {
             const UserTag tag = tags.at(index);
-            const QRect chip(QPoint(x, y), chipSize(metrics, tag));
+            const QRect chip(QPoint(x, y), QSize(metrics.chipWidth(tag), chipHeight));
             QPainterPath path;
             path.addRoundedRect(QRectF(chip), kChipRadius, kChipRadius);
             painter->fillPath(path, chipFill(tag, palette));
-            painter->drawText(chip, Qt::AlignCenter, rawValue(tag));
+            painter->drawText(chip, Qt::AlignCenter | Qt::TextDontClip, rawValue(tag));
             x += chip.width() + kSpacing;
         }
         y += chipHeight + kSpacing;

@@ -1,15 +1,18 @@
 // A user's tags as coloured chips that wrap onto further rows, in list order (a tag listed twice
-// shows twice). The widget serves panels; the static functions let list delegates draw the same
-// chips without a widget per row. Main thread.
+// shows twice). The widget paints its chips instead of holding a widget per chip, so a user with
+// thousands of tags lays out once per change; the static functions let list delegates draw the
+// same chips. Main thread.
 #pragma once
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaModel/UserTag.h"
 
+#include <QFont>
 #include <QList>
 #include <QWidget>
 
-class FlowStack;
+#include <array>
+
 class QPainter;
 
 class UserTags : public QWidget
@@ -20,28 +23,50 @@ public:
     static constexpr int kPadding = 4;
     static constexpr int kSpacing = 4;
 
+    // The chips' sizes in one font, measured once: a list lays out thousands of rows with them.
+    class Metrics
+    {
+    public:
+        explicit Metrics(const QFont &font);
+        const QFont &font() const { return m_font; }
+        int chipHeight() const { return m_chipHeight; }
+        int chipWidth(UserTag tag) const { return m_widths.at(size_t(tag)); }
+
+    private:
+        QFont m_font;
+        int m_chipHeight;
+        std::array<int, size_t(UserTag::LoggedOut) + 1> m_widths;
+    };
+
     explicit UserTags(const QList<UserTag> &tags = {}, QWidget *parent = nullptr);
 
     void setTags(const QList<UserTag> &tags);
     const QList<UserTag> &tags() const { return m_tags; }
+
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
     static NamedColor color(UserTag tag);
     // One chip's size in `font`: the raw value with the padding on every side.
     static QSize chipSize(const QFontMetrics &metrics, UserTag tag);
     // The height the chips take when wrapped in `width`; 0 for no tags.
     static int heightForWidth(const QList<UserTag> &tags, const QFont &font, int width);
+    static int heightForWidth(const QList<UserTag> &tags, const Metrics &metrics, int width);
     // The narrowest width in which the chips take one row; 0 for no tags.
     static int oneRowWidth(const QList<UserTag> &tags, const QFont &font);
     // Draws the wrapped chips from `topLeft` within `width`; returns the height taken.
     static int paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
         const QFont &font, const QPalette &palette);
+    static int paint(QPainter *painter, const QPoint &topLeft, int width, const QList<UserTag> &tags,
+        const Metrics &metrics, const QPalette &palette);
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
-    void rebuild();
-
     QList<UserTag> m_tags;
-    FlowStack *m_flow;
+    Metrics m_metrics;
 };
