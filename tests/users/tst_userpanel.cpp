@@ -2,6 +2,7 @@
 // driven once (the active app's user, rows, copy, admin button), with a screenshot.
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
+#include "tests/users/PictureChecks.h"
 
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/Disclosure.h"
@@ -12,11 +13,14 @@
 #include "MorvendaApp/users/CountryFlagMapper.h"
 #include "MorvendaApp/users/UserViewModel.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/PeerTextLabel.h"
+#include "MorvendaApp/users/ui/UserImages.h"
 #include "MorvendaApp/users/ui/UserView.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -58,6 +62,13 @@ MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
     auto connection = std::make_shared<MorvendaConnection>(new QTcpSocket);
     connection->setDisplayName(name);
     return connection;
+}
+
+// True when `widget` lies wholly inside the panel's visible area, without scrolling.
+bool fitsInView(const UserView &view, const QWidget *widget)
+{
+    const auto *scroll = view.findChild<QScrollArea *>();
+    return widget && scroll->viewport()->rect().contains(QRect(widget->mapTo(scroll->viewport(), QPoint(0, 0)), widget->size()));
 }
 
 } // namespace
@@ -165,6 +176,69 @@ private slots:
         QVERIFY(view.showsUser());
         m_listener.setActiveConnection(nullptr);
         QVERIFY(!view.showsUser());
+    }
+
+    // The panel in both schemes, saved for review: the scheme's background, the name standing out
+    // from it, and the picture and the admin button in view.
+    void screenshotsInBothSchemes_data() { addSchemeRows(); }
+
+    void screenshotsInBothSchemes()
+    {
+        QFETCH(bool, dark);
+        useScheme(dark);
+        UserView view(m_users, m_listener, m_avatars);
+        view.resize(380, 900);
+        const auto app = connectionNamed(QStringLiteral("shot app"));
+        m_users.storeUser(QStringLiteral("shot app"),
+            User::withTags(QStringLiteral("Fiona Marsh"), QStringLiteral("u_8f2c61"), QStringLiteral("fiona@corner.example"),
+                {QStringLiteral("orders.read"), QStringLiteral("orders.write")}, std::nullopt, true, false, false,
+                {UserTag::Impersonating, UserTag::Subuser, UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane},
+                retailer(QStringLiteral("shop/7"), QStringLiteral("GER")), std::nullopt));
+        m_listener.setActiveConnection(app);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage shot = view.grab().toImage();
+        saveArtifact(&view, dark ? QStringLiteral("userpanel-dark.png") : QStringLiteral("userpanel-light.png"));
+        const qreal background = shot.pixelColor(4, 4).lightnessF();
+        QVERIFY2(dark ? background < 0.3 : background > 0.7, qPrintable(QString::number(background)));
+        QVERIFY(fitsInView(view, view.findChild<UserImages *>()));
+        QVERIFY(fitsInView(view, view.adminButton()));
+        const auto *name = view.findChild<PeerTextLabel *>();
+        QVERIFY(name && name->text() == QStringLiteral("Fiona Marsh"));
+        QVERIFY(contrastingPixels(shot, QRect(name->mapTo(&view, QPoint(0, 0)), name->size()), background) > 10);
+        m_listener.setActiveConnection(nullptr);
+    }
+
+    // An app may report every text of megabytes, with line breaks: the panel shows a few lines of
+    // each, stays within its width, and keeps the picture and the admin button in view; the rows
+    // copy the whole value.
+    void hugeTextsStayWithinThePanel()
+    {
+        useScheme(false);
+        UserView view(m_users, m_listener, m_avatars);
+        view.resize(380, 900);
+        view.show();
+        QString huge;
+        while (huge.size() < 2'000'000) {
+            huge += QStringLiteral("Fiona Marsh of the corner shop\n");
+        }
+        const auto app = connectionNamed(QStringLiteral("huge app"));
+        m_users.storeUser(QStringLiteral("huge app"), User::withTags(huge, huge, huge, {huge}, std::nullopt, false, false, false,
+            {UserTag::PlaceOrder}, Retailer(huge, QStringLiteral("shop/7"), true, QStringLiteral("USA"), huge, huge), std::nullopt));
+        m_listener.setActiveConnection(app);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        const auto *scroll = view.findChild<QScrollArea *>();
+        QVERIFY(scroll->widget()->width() <= scroll->viewport()->width());
+        QVERIFY(fitsInView(view, view.findChild<UserImages *>()));
+        QVERIFY(fitsInView(view, view.adminButton()));
+        for (const PeerTextLabel *label : view.findChildren<PeerTextLabel *>()) {
+            QVERIFY(label->lines(label->width()).size() <= 3);
+        }
+        CopyButton *copy = view.rows().first()->parentWidget()->findChild<CopyButton *>();
+        copy->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text().size(), huge.size());
+        m_listener.setActiveConnection(nullptr);
     }
 };
 

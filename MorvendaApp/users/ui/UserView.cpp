@@ -1,14 +1,15 @@
 #include "UserView.h"
 
+#include "PeerTextLabel.h"
 #include "UserImages.h"
 #include "UserTags.h"
 
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/Disclosure.h"
-#include "MorvendaApp/components/HideableText.h"
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
+#include "MorvendaApp/users/PeerText.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -23,13 +24,15 @@ namespace {
 constexpr int kPictureSize = 120;
 constexpr int kTitle2PixelSize = 17;
 constexpr int kTitle3PixelSize = 15;
+// The header's texts come from the app: a few lines each keep the picture and the admin button in
+// view whatever the app sends.
+constexpr int kHeaderTextLines = 3;
+// What a row lays out of its value at most; the copy button copies all of it.
+constexpr qsizetype kRowValueChars = PeerText::kMaxShown / 2;
 
-HideableText *centredText(int pixelSize, bool secondary, QWidget *parent)
+PeerTextLabel *centredText(int pixelSize, bool secondary, QWidget *parent)
 {
-    auto *label = new HideableText(std::nullopt, parent);
-    label->setAlignment(Qt::AlignHCenter);
-    label->setWordWrap(true);
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *label = new PeerTextLabel(kHeaderTextLines, parent);
     if (pixelSize > 0) {
         QFont font = label->font();
         font.setPixelSize(pixelSize);
@@ -58,7 +61,7 @@ QWidget *copyableRow(const UserViewModel::Row &row, QWidget *parent)
     auto *cell = new QWidget(parent);
     auto *grid = new QGridLayout(cell);
     grid->setContentsMargins(0, 4, 0, 4);
-    auto *disclosure = new Disclosure(row.label, row.value, nullptr, cell);
+    auto *disclosure = new Disclosure(row.label, PeerText::bounded(row.value, kRowValueChars), nullptr, cell);
     const QString value = row.value;
     auto *copy = new CopyButton([value] { return value; }, cell);
     grid->addWidget(disclosure, 0, 0);

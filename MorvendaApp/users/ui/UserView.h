@@ -12,7 +12,7 @@
 
 class AvatarLoader;
 class Disclosure;
-class HideableText;
+class PeerTextLabel;
 class QLabel;
 class QPushButton;
 class QScrollArea;
@@ -49,10 +49,10 @@ private:
     QLabel *m_empty = nullptr;
     QScrollArea *m_scroll = nullptr;
     UserImages *m_images = nullptr;
-    HideableText *m_name = nullptr;
-    HideableText *m_token = nullptr;
-    HideableText *m_retailerName = nullptr;
-    HideableText *m_retailerToken = nullptr;
+    PeerTextLabel *m_name = nullptr;
+    PeerTextLabel *m_token = nullptr;
+    PeerTextLabel *m_retailerName = nullptr;
+    PeerTextLabel *m_retailerToken = nullptr;
     QPushButton *m_adminButton = nullptr;
     UserTags *m_tags = nullptr;
     QWidget *m_rows = nullptr;
