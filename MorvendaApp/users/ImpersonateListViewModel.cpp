@@ -20,6 +20,8 @@ ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, Us
     , m_activeApp(session)
     , m_collator(nameCollator())
 {
+    connect(&m_activeApp, &ActiveApp::changed, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
+    connect(&userManager, &UserManager::hasUpdatedUser, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
 }
 
 QCollator ImpersonateListViewModel::nameCollator()
@@ -100,6 +102,7 @@ void ImpersonateListViewModel::updateDisplayUsers()
     emit favoriteUsersChanged(m_favoriteUsers);
     m_displayUsers = std::move(others);
     emit displayUsersChanged(m_displayUsers);
+    emit listsChanged();
 }
 
 bool ImpersonateListViewModel::matchesTextFilter(const QString &filter, const ImpersonateUserData &user)
@@ -134,6 +137,12 @@ std::optional<User> ImpersonateListViewModel::currentUser() const
         return std::nullopt;
     }
     return *found;
+}
+
+std::optional<QString> ImpersonateListViewModel::currentUserToken() const
+{
+    const std::optional<User> current = currentUser();
+    return current ? current->token() : std::nullopt;
 }
 
 bool ImpersonateListViewModel::matchesCurrentApp(const ImpersonateUserData &user) const

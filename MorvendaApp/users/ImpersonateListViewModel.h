@@ -79,6 +79,8 @@ public:
 
     // The user that the active app reports; none without an active app or a report from it.
     std::optional<User> currentUser() const;
+    // That user's token: the stored user with this token is the one the app is signed in as.
+    std::optional<QString> currentUserToken() const;
     // `filter` is already lowercased.
     static bool matchesTextFilter(const QString &filter, const ImpersonateUserData &user);
     // False only when `user` belongs to the other app than the active app's user.
@@ -99,6 +101,12 @@ signals:
     // One loaded user changed in place (its notes), with the lists' order and membership unchanged:
     // a view refreshes that row instead of rebuilding the lists.
     void userChanged(const ImpersonateUserData &user);
+    // Both lists were published anew (after favoriteUsersChanged and displayUsersChanged): a view
+    // of both follows once per filter pass.
+    void listsChanged();
+    // Another app became active, the active one went away, or an app reported its user:
+    // currentUser() may be someone else now.
+    void currentUserMayHaveChanged();
 
 private:
     void send(const ImpersonateUserData &user);

@@ -2,6 +2,7 @@
 // in a temporary folder and an app over loopback.
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
+#include "tests/users/PictureChecks.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/PanelTopStrip.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -124,8 +126,18 @@ private:
         return texts.join(u'|');
     }
 
-    // Clicks the middle of one part of a user's row, where the delegate lays it out.
-    void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
+    // A new window, as the program builds it in the scheme of the moment.
+    void makeView()
+    {
+        m_tester.reset();
+        m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
+            *m_avatars, {}, [this](const QUrl &url) { m_opened.append(url); }});
+        m_tester = std::make_unique<QAbstractItemModelTester>(&m_view->model());
+        m_view->resize(420, 700);
+    }
+
+    // Where the delegate lays out a user's row, in the list's viewport.
+    ImpersonateUserDelegate::Geometry geometryOf(const QString &token) const
     {
         const QModelIndex index = m_view->model().indexOfToken(token);
         QStyleOptionViewItem option;
@@ -133,8 +145,19 @@ private:
         option.rect = m_view->list()->visualRect(index);
         option.font = m_view->list()->font();
         const auto *delegate = static_cast<ImpersonateUserDelegate *>(m_view->list()->itemDelegate());
-        const QRect rect = delegate->geometry(option, *m_view->model().record(index)).*part;
-        QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, rect.center());
+        return delegate->geometry(option, *m_view->model().record(index));
+    }
+
+    // Clicks the middle of one part of a user's row, where the delegate lays it out.
+    void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
+    {
+        QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, (geometryOf(token).*part).center());
+    }
+
+    // One part of a user's row as the list paints it.
+    QImage pictureOf(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part) const
+    {
+        return m_view->list()->viewport()->grab(geometryOf(token).*part).toImage();
     }
 
 private slots:
@@ -149,10 +172,7 @@ private slots:
         m_listener = &m_tool->listener;
         m_avatars = std::make_unique<AvatarLoader>();
         m_opened.clear();
-        m_view = std::make_unique<ImpersonationListView>(ImpersonationListView::Services{*m_listener, *m_users, *m_store,
-            *m_avatars, {}, [this](const QUrl &url) { m_opened.append(url); }});
-        m_tester = std::make_unique<QAbstractItemModelTester>(&m_view->model());
-        m_view->resize(420, 700);
+        makeView();
     }
 
     void cleanup()
@@ -349,6 +369,172 @@ private slots:
         QTRY_COMPARE(again.frames().size(), 2);
         QCOMPARE(again.frames().last(), QByteArrayLiteral(R"({"impersonate":{"userTokenToImpersonate":"a1"}})"));
         QCOMPARE(alerts.size(), 1);
+    }
+
+    // Developers read and compare tokens: an underscore reaches below the baseline, and the row
+    // gives it the room instead of clipping it away.
+    void aTokensUnderscoresAreDrawn()
+    {
+        fill({record(QStringLiteral("Tess"), QStringLiteral("u_bm2 b_77")), record(QStringLiteral("Tess"), QStringLiteral("u bm2 b 77"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        const auto lowestInk = [this](const QString &token) {
+            const QImage tokens = pictureOf(token, &ImpersonateUserDelegate::Geometry::tokens);
+            const qreal background = tokens.pixelColor(tokens.width() - 1, 0).lightnessF();
+            for (int y = tokens.height() - 1; y >= 0; --y) {
+                if (contrastingPixels(tokens, QRect(0, y, tokens.width(), 1), background) > 0) {
+                    return y;
+                }
+            }
+            return -1;
+        };
+        QVERIFY(lowestInk(QStringLiteral("u_bm2 b_77")) > lowestInk(QStringLiteral("u bm2 b 77")));
+    }
+
+    // A name takes one line in its row: line breaks show as spaces, and of a name of megabytes the
+    // row shows what fits of its start.
+    void aNameTakesOneLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("asShown");
+        QTest::addRow("a line break is a space") << "Ann\nLee" << "Ann Lee";
+        QTest::addRow("CR LF and tab are spaces") << "Ann\r\nLee\tMay" << "Ann Lee May";
+        QString huge;
+        while (huge.size() < 2'000'000) {
+            huge += QStringLiteral("Fiona Marsh\n");
+        }
+        QString start = huge.left(4000);
+        start.replace(u'\n', u' ');
+        QTest::addRow("a name of 2,000,000 characters") << huge << start;
+    }
+
+    void aNameTakesOneLine()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, asShown);
+        fill({record(name, QStringLiteral("t1")), record(asShown, QStringLiteral("t2"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        const QModelIndex row = m_view->model().indexOfToken(QStringLiteral("t1"));
+        QCOMPARE(m_view->list()->visualRect(row).height(),
+            m_view->list()->visualRect(m_view->model().indexOfToken(QStringLiteral("t2"))).height());
+        QVERIFY(geometryOf(QStringLiteral("t1")).name.right() <= m_view->list()->visualRect(row).right());
+        QCOMPARE(pictureOf(QStringLiteral("t1"), &ImpersonateUserDelegate::Geometry::name),
+            pictureOf(QStringLiteral("t2"), &ImpersonateUserDelegate::Geometry::name));
+    }
+
+    // On the selection's highlight the name takes the highlighted text colour, for the app's own
+    // user (green otherwise) as for the others.
+    void aSelectedRowsNameTakesTheHighlightedTextColour_data()
+    {
+        QTest::addColumn<QString>("appUserToken");
+        QTest::addRow("another user") << "someone";
+        QTest::addRow("the app's own user") << "a1";
+    }
+
+    void aSelectedRowsNameTakesTheHighlightedTextColour()
+    {
+        QFETCH(QString, appUserToken);
+        fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        ScriptedPeer shop;
+        QVERIFY(connectShop(shop, appUser(appUserToken, true)));
+        m_view->list()->setCurrentIndex(m_view->model().indexOfToken(QStringLiteral("a1")));
+        const QImage name = pictureOf(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::name);
+        const QColor text = m_view->list()->palette().color(QPalette::HighlightedText);
+        int inTextColour = 0;
+        for (int y = 0; y < name.height(); ++y) {
+            for (int x = 0; x < name.width(); ++x) {
+                const QColor pixel = name.pixelColor(x, y);
+                inTextColour += std::abs(pixel.red() - text.red()) + std::abs(pixel.green() - text.green())
+                        + std::abs(pixel.blue() - text.blue()) < 24;
+            }
+        }
+        QVERIFY2(inTextColour > 10, qPrintable(QString::number(inTextColour)));
+    }
+
+    // A row is laid out and painted at one width: when the panel narrows and the tags wrap onto
+    // more lines, the rows grow instead of running into the next one.
+    void rowsMeasureAndPaintAtOneWidth()
+    {
+        const QList<UserTag> all{UserTag::Impersonating, UserTag::Subuser, UserTag::AccountOwner, UserTag::Admin,
+            UserTag::Active, UserTag::PlaceOrder, UserTag::CantPlaceOrder, UserTag::Ostrane, UserTag::OstraneChurned,
+            UserTag::OstraneEligible, UserTag::OstraneUnpaid, UserTag::OstranePaused, UserTag::LoggedOut};
+        QList<QString> tokens;
+        for (int i = 0; i < 5; ++i) {
+            tokens.append(QStringLiteral("t%1").arg(i));
+            fill({record(QStringLiteral("User %1").arg(i), tokens.last(), QStringLiteral("r%1").arg(i), {}, false, {}, all,
+                QStringLiteral("user%1@shop.example").arg(i))});
+        }
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        for (const int width : {300, 240, 520}) {
+            m_view->resize(width, m_view->height());
+            QCoreApplication::processEvents();
+            QRect previous;
+            for (const QString &token : tokens) {
+                const QRect row = m_view->list()->visualRect(m_view->model().indexOfToken(token));
+                QVERIFY2(previous.isNull() || row.top() > previous.bottom(), qPrintable(token));
+                QCOMPARE(geometryOf(token).height, row.height());
+                QVERIFY(geometryOf(token).notes.bottom() <= row.bottom());
+                previous = row;
+            }
+        }
+    }
+
+    // Starring a row in the middle of a long list leaves the rows in view where they were.
+    void starringKeepsTheDevelopersPlace()
+    {
+        QList<ImpersonateUserData> many;
+        for (int i = 0; i < 300; ++i) {
+            many.append(record(QStringLiteral("User %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("t%1").arg(i)));
+        }
+        fill(many);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        QListView *list = m_view->list();
+        list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum() / 2);
+        const QModelIndex top = list->indexAt(QPoint(list->viewport()->width() / 2, 2));
+        const QString anchor = top.data(ImpersonationListModel::UserTokenRole).toString();
+        const int anchorTop = list->visualRect(top).top();
+        const QString starred = list->indexAt(QPoint(list->viewport()->width() / 2, list->viewport()->height() / 2))
+                                    .data(ImpersonationListModel::UserTokenRole).toString();
+        QVERIFY(!anchor.isEmpty() && !starred.isEmpty() && anchor != starred);
+
+        clickOn(starred, &ImpersonateUserDelegate::Geometry::star);
+        QVERIFY(m_store->fetchByToken(starred).value()->favorite);
+        QCOMPARE(m_view->model().index(1).data(ImpersonationListModel::UserTokenRole).toString(), starred);
+        QCoreApplication::processEvents();
+        QCOMPARE(list->visualRect(m_view->model().indexOfToken(anchor)).top(), anchorTop);
+    }
+
+    // The window in both schemes, saved for review: the list takes the scheme's background, and
+    // each user's name stands out from it.
+    void screenshotsInBothSchemes_data() { addSchemeRows(); }
+
+    void screenshotsInBothSchemes()
+    {
+        QFETCH(bool, dark);
+        useScheme(dark);
+        makeView();
+        fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"), {}, true, QStringLiteral("GER"),
+                  QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane}, QStringLiteral("fiona@corner.example")),
+            record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
+                QList<UserTag>{UserTag::Subuser})});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        ScriptedPeer shop;
+        QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
+        const QImage shot = m_view->grab().toImage();
+        saveArtifact(m_view.get(), dark ? QStringLiteral("impersonation-dark.png") : QStringLiteral("impersonation-light.png"));
+        const QRect list(m_view->list()->viewport()->mapTo(m_view.get(), QPoint(0, 0)), m_view->list()->viewport()->size());
+        const qreal background = shot.pixelColor(list.bottomRight() - QPoint(4, 4)).lightnessF();
+        QVERIFY2(dark ? background < 0.3 : background > 0.7, qPrintable(QString::number(background)));
+        for (const char *token : {"a1", "u_bm2"}) {
+            const QRect name = geometryOf(QString::fromLatin1(token)).name.translated(list.topLeft());
+            QVERIFY2(contrastingPixels(shot, name, background) > 10, token);
+        }
     }
 
     void sheetCancelsOrSavesOnReturnOnlyWithAToken()

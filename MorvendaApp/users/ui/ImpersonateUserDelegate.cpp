@@ -13,6 +13,7 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/CountryFlagMapper.h"
+#include "MorvendaApp/users/PeerText.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -50,6 +51,13 @@ QFont captionFont(const QFont &base) { return sized(base, 10); }
 QFont subheadlineFont(const QFont &base) { return sized(base, 11); }
 QFont title3Font(const QFont &base) { return sized(base, 15); }
 
+// A text line's full height: glyphs such as the underscore reach below the font's descent, and
+// clipping a line at the font's height would erase them.
+int lineHeight(const QFontMetrics &metrics)
+{
+    return std::max(metrics.height(), metrics.lineSpacing()) + 2;
+}
+
 // What the darkening for the light scheme does to a colour: brightness lowered by 0.4.
 QColor darkenedForLightMode(QColor colour, const QPalette &palette)
 {
@@ -75,7 +83,7 @@ QString tokensLine(const ImpersonateUserData &user)
     QStringList parts;
     for (const std::optional<QString> &token : {std::optional<QString>(user.userToken), user.brandToken, user.retailerToken}) {
         if (token && !token->isEmpty()) {
-            parts.append(*token);
+            parts.append(PeerText::oneLine(*token));
         }
     }
     return parts.join(QStringLiteral("  "));
@@ -88,16 +96,55 @@ QString nameSymbol(bool current)
 
 } // namespace
 
-ImpersonateUserDelegate::ImpersonateUserDelegate(MorvendaListener &session, const ActiveApp &app,
-    UserManager &userManager, AvatarLoader &avatars, Actions actions, QObject *parent)
+// The row's fonts and their metrics, measured once per font instead of once per row.
+class ImpersonateUserDelegate::Fonts
+{
+public:
+    explicit Fonts(const QFont &font)
+        : base(font)
+        , caption(captionFont(font))
+        , subheadline(subheadlineFont(font))
+        , title3(title3Font(font))
+        , header(sized(font, 11, true))
+        , body(font)
+        , captionMetrics(caption)
+        , subheadlineMetrics(subheadline)
+        , title3Metrics(title3)
+        , bodyLine(lineHeight(body))
+        , captionLine(lineHeight(captionMetrics))
+        , subheadlineLine(lineHeight(subheadlineMetrics))
+        , title3Line(lineHeight(title3Metrics))
+        , tags(caption)
+    {
+    }
+
+    QFont base;
+    QFont caption;
+    QFont subheadline;
+    QFont title3;
+    QFont header;
+    QFontMetrics body;
+    QFontMetrics captionMetrics;
+    QFontMetrics subheadlineMetrics;
+    QFontMetrics title3Metrics;
+    int bodyLine;
+    int captionLine;
+    int subheadlineLine;
+    int title3Line;
+    UserTags::Metrics tags;
+};
+
+ImpersonateUserDelegate::ImpersonateUserDelegate(const ImpersonationListModel &model, const ActiveApp &app,
+    AvatarLoader &avatars, Actions actions, QObject *parent)
     : QStyledItemDelegate(parent)
-    , m_session(session)
+    , m_model(model)
     , m_app(app)
-    , m_userManager(userManager)
     , m_avatars(avatars)
     , m_actions(std::move(actions))
 {
 }
+
+ImpersonateUserDelegate::~ImpersonateUserDelegate() = default;
 
 bool ImpersonateUserDelegate::isCurrentUser(const MorvendaListener &session, const UserManager &userManager,
     const ImpersonateUserData &user)
@@ -110,11 +157,34 @@ bool ImpersonateUserDelegate::isCurrentUser(const MorvendaListener &session, con
     return found != userManager.users().cend() && found->token() && *found->token() == user.userToken;
 }
 
+const ImpersonateUserDelegate::Fonts &ImpersonateUserDelegate::fonts(const QFont &base) const
+{
+    if (!m_fonts || m_fonts->base != base) {
+        m_fonts = std::make_unique<Fonts>(base);
+    }
+    return *m_fonts;
+}
+
+QRect ImpersonateUserDelegate::rowRect(const QStyleOptionViewItem &option) const
+{
+    return {option.rect.topLeft(), QSize(m_rowWidth > 0 ? m_rowWidth : option.rect.width(), option.rect.height())};
+}
+
+const ImpersonateUserData *ImpersonateUserDelegate::recordOf(const QModelIndex &index) const
+{
+    return index.model() == &m_model ? m_model.recordAt(index.row()) : nullptr;
+}
+
 ImpersonateUserDelegate::Geometry ImpersonateUserDelegate::geometry(const QStyleOptionViewItem &option,
     const ImpersonateUserData &user) const
 {
+    return layout(rowRect(option), fonts(option.font), user, true);
+}
+
+ImpersonateUserDelegate::Geometry ImpersonateUserDelegate::layout(const QRect &row, const Fonts &f,
+    const ImpersonateUserData &user, bool withName) const
+{
     Geometry g;
-    const QRect row = option.rect;
     const int left = row.left() + kRowPaddingX;
     const int right = row.right() - kRowPaddingX;
     const int top = row.top() + kRowPaddingY;
@@ -123,8 +193,9 @@ ImpersonateUserDelegate::Geometry ImpersonateUserDelegate::geometry(const QStyle
     g.avatar = QRect(block + QPoint(kAvatarPadding, kAvatarPadding), QSize(kAvatarSize, kAvatarSize));
     g.star = QRect(block, QSize(kStarSize, kStarSize));
     if (const std::optional<QString> flag = CountryFlagMapper().flag(user.country)) {
-        const QFontMetrics metrics(title3Font(option.font));
-        g.flag = QRect(block + QPoint(kCornerOffset, kCornerOffset), QSize(metrics.horizontalAdvance(*flag), metrics.height()));
+        // Measuring only matters where the flag is drawn or hovered; its height is the line's.
+        const int width = withName ? f.title3Metrics.horizontalAdvance(*flag) : f.title3Line;
+        g.flag = QRect(block + QPoint(kCornerOffset, kCornerOffset), QSize(width, f.title3Line));
     }
     if (badgeApp(user)) {
         g.badge = QRect(block + QPoint(0, kCornerOffset), QSize(kBadgeSize, kBadgeSize));
@@ -135,56 +206,56 @@ ImpersonateUserDelegate::Geometry ImpersonateUserDelegate::geometry(const QStyle
     const int x = left + kAvatarSize + 2 * kAvatarPadding + kColumnGap;
     const int width = std::max(40, right - x);
     int y = top;
-    const QFontMetrics body(option.font);
-    const int nameWidth = body.horizontalAdvance(user.name) + body.height() + 4;
-    g.name = QRect(x, y, std::min(width, nameWidth), body.height());
+    int nameWidth = width;
+    if (withName) {
+        nameWidth = std::min(width, f.body.horizontalAdvance(PeerText::oneLine(user.name)) + f.bodyLine + 4);
+    }
+    g.name = QRect(x, y, nameWidth, f.bodyLine);
     y = g.name.bottom() + 1 + kLineGap;
     if (user.tags) {
-        const int height = UserTags::heightForWidth(*user.tags, captionFont(option.font), width);
+        const int height = UserTags::heightForWidth(*user.tags, f.tags, width);
         g.tags = QRect(x, y, width, height);
         y += height + (height > 0 ? kLineGap : 0);
     }
     if (user.email && !user.email->isEmpty()) {
-        g.email = QRect(x, y, width, QFontMetrics(subheadlineFont(option.font)).height());
+        g.email = QRect(x, y, width, f.subheadlineLine);
         y = g.email.bottom() + 1 + kLineGap;
     }
-    g.tokens = QRect(x, y, width, QFontMetrics(captionFont(option.font)).height());
+    g.tokens = QRect(x, y, width, f.captionLine);
     y = g.tokens.bottom() + 1;
 
     const int notesTop = std::max(y, blockBottom + 1) + 2;
-    g.notes = QRect(left, notesTop, right - left, QFontMetrics(captionFont(option.font)).height() + 2 * kNotesPadding);
+    g.notes = QRect(left, notesTop, right - left, f.captionLine + 2 * kNotesPadding);
     g.height = g.notes.bottom() + 1 + kRowPaddingY - row.top();
     return g;
 }
 
 QSize ImpersonateUserDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    if (index.data(ImpersonationListModel::IsHeaderRole).toBool()) {
-        return {option.rect.width(), kHeaderHeight};
+    QRect row = rowRect(option);
+    row.moveTopLeft({0, 0});
+    const ImpersonateUserData *user = recordOf(index);
+    if (!user) {
+        return {row.width(), kHeaderHeight};
     }
-    const auto user = index.data(ImpersonationListModel::RecordRole).value<ImpersonateUserData>();
-    QStyleOptionViewItem sized = option;
-    // The list gives each row its whole width; before the first layout the rect may be empty.
-    if (const auto *view = qobject_cast<const QAbstractItemView *>(option.widget)) {
-        sized.rect.setWidth(view->viewport()->width());
-    }
-    sized.rect.moveTopLeft({0, 0});
-    return {sized.rect.width(), geometry(sized, user).height};
+    return {row.width(), layout(row, fonts(option.font), *user, false).height};
 }
 
 void ImpersonateUserDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
-    if (index.data(ImpersonationListModel::IsHeaderRole).toBool()) {
+    const ImpersonateUserData *user = recordOf(index);
+    if (!user) {
         paintHeader(painter, option, index);
         return;
     }
     QStyleOptionViewItem background = option;
     initStyleOption(&background, index);
     background.text.clear();
+    background.rect = rowRect(option);
     const QWidget *widget = option.widget;
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, widget);
-    paintUser(painter, option, index.data(ImpersonationListModel::RecordRole).value<ImpersonateUserData>());
+    paintUser(painter, option, *user, m_model.isCurrentUser(index.row()));
 }
 
 void ImpersonateUserDelegate::paintHeader(QPainter *painter, const QStyleOptionViewItem &option,
@@ -192,22 +263,25 @@ void ImpersonateUserDelegate::paintHeader(QPainter *painter, const QStyleOptionV
 {
     painter->save();
     const QColor colour = namedColor(NamedColor::Secondary, option.palette);
-    const QRect rect = option.rect.adjusted(kRowPaddingX, 0, -kRowPaddingX, 0);
+    const QRect rect = rowRect(option).adjusted(kRowPaddingX, 0, -kRowPaddingX, 0);
     const QPixmap symbol = Symbols::pixmap(index.data(ImpersonationListModel::SymbolRole).toString(), colour,
         kHeaderSymbolSize, painter->device()->devicePixelRatioF());
     painter->drawPixmap(rect.left(), rect.center().y() - kHeaderSymbolSize / 2, symbol);
-    painter->setFont(sized(option.font, 11, true));
+    painter->setFont(fonts(option.font).header);
     painter->setPen(colour);
-    painter->drawText(rect.adjusted(kHeaderSymbolSize + 4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(rect.adjusted(kHeaderSymbolSize + 4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
         index.data(Qt::DisplayRole).toString());
     painter->restore();
 }
 
 void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionViewItem &option,
-    const ImpersonateUserData &user) const
+    const ImpersonateUserData &user, bool current) const
 {
-    const Geometry g = geometry(option, user);
+    const Fonts &f = fonts(option.font);
+    const Geometry g = layout(rowRect(option), f, user, true);
     const QPalette &palette = option.palette;
+    // On the selection's highlight every text takes the highlighted text colour; the ring and the
+    // check still mark the app's own user.
     const bool highlighted = option.state.testFlag(QStyle::State_Selected);
     const QColor primary = highlighted ? palette.color(QPalette::HighlightedText) : namedColor(NamedColor::Primary, palette);
     QColor secondary = namedColor(NamedColor::Secondary, palette);
@@ -215,7 +289,6 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
         secondary = primary;
         secondary.setAlphaF(0.75f);
     }
-    const bool current = isCurrentUser(m_session, m_userManager, user);
     const bool connected = m_app.isReachable();
     const qreal dpr = painter->device()->devicePixelRatioF();
     const QColor green = darkenedForLightMode(namedColor(NamedColor::Green, palette), palette);
@@ -244,9 +317,9 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
     painter->drawPixmap(g.star.topLeft(), Symbols::pixmap(QStringLiteral("star"), primary, kStarSize, dpr));
 
     if (g.flag.isValid()) {
-        painter->setFont(title3Font(option.font));
+        painter->setFont(f.title3);
         painter->setPen(primary);
-        painter->drawText(g.flag, Qt::AlignCenter, *CountryFlagMapper().flag(user.country));
+        painter->drawText(g.flag, Qt::AlignCenter | Qt::TextDontClip, *CountryFlagMapper().flag(user.country));
     }
     if (const std::optional<AppBadge::App> app = badgeApp(user)) {
         painter->drawPixmap(g.badge.topLeft(), AppBadge::pixmap(*app, kBadgeSize, dpr));
@@ -254,34 +327,34 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
 
     // Name button: green with a check for the current user, dimmed while no app is connected.
     QColor nameColour = current ? green : darkenedForLightMode(primary, palette);
+    if (highlighted) {
+        nameColour = primary;
+    }
     if (!connected) {
         nameColour = secondary;
     }
-    const QFontMetrics body(option.font);
-    const int symbolSize = body.height() - 2;
-    const QString name = body.elidedText(user.name, Qt::ElideRight, g.name.width() - symbolSize - 4);
+    const int symbolSize = f.body.height() - 2;
+    const QString name = f.body.elidedText(PeerText::oneLine(user.name), Qt::ElideRight, g.name.width() - symbolSize - 4);
     painter->setFont(option.font);
     painter->setPen(nameColour);
-    painter->drawText(g.name, Qt::AlignLeft | Qt::AlignVCenter, name);
-    const int symbolX = g.name.left() + body.horizontalAdvance(name) + (name.isEmpty() ? 0 : 4);
+    painter->drawText(g.name, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, name);
+    const int symbolX = g.name.left() + f.body.horizontalAdvance(name) + (name.isEmpty() ? 0 : 4);
     painter->drawPixmap(symbolX, g.name.center().y() - symbolSize / 2 + 1,
         Symbols::pixmap(nameSymbol(current), nameColour, symbolSize, dpr));
 
     if (user.tags && g.tags.height() > 0) {
-        UserTags::paint(painter, g.tags.topLeft(), g.tags.width(), *user.tags, captionFont(option.font), palette);
+        UserTags::paint(painter, g.tags.topLeft(), g.tags.width(), *user.tags, f.tags, palette);
     }
     if (g.email.isValid()) {
-        const QFont font = subheadlineFont(option.font);
-        painter->setFont(font);
+        painter->setFont(f.subheadline);
         painter->setPen(secondary);
-        painter->drawText(g.email, Qt::AlignLeft | Qt::AlignVCenter,
-            QFontMetrics(font).elidedText(*user.email, Qt::ElideRight, g.email.width()));
+        painter->drawText(g.email, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+            f.subheadlineMetrics.elidedText(PeerText::oneLine(*user.email), Qt::ElideRight, g.email.width()));
     }
-    const QFont caption = captionFont(option.font);
-    painter->setFont(caption);
+    painter->setFont(f.caption);
     painter->setPen(secondary);
-    painter->drawText(g.tokens, Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(caption).elidedText(tokensLine(user), Qt::ElideMiddle, g.tokens.width()));
+    painter->drawText(g.tokens, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+        f.captionMetrics.elidedText(tokensLine(user), Qt::ElideMiddle, g.tokens.width()));
 
     // The notes field as it looks until it is clicked.
     QPainterPath field;
@@ -292,22 +365,25 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
     const QRect text = g.notes.adjusted(kNotesPadding + 2, 0, -kNotesPadding, 0);
     const bool hasNotes = user.notes && !user.notes->isEmpty();
     painter->setPen(hasNotes ? palette.color(QPalette::Text) : namedColor(NamedColor::Secondary, palette));
-    const QString shown = hasNotes ? user.notes->simplified() : L10n::text("Impersonation.addNotes");
-    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QFontMetrics(caption).elidedText(shown, Qt::ElideRight, text.width()));
+    const QString shown = hasNotes ? PeerText::oneLine(*user.notes) : L10n::text("Impersonation.addNotes");
+    painter->drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+        f.captionMetrics.elidedText(shown, Qt::ElideRight, text.width()));
     painter->restore();
 }
 
 bool ImpersonateUserDelegate::editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
     const QModelIndex &index)
 {
-    if (event->type() != QEvent::MouseButtonRelease || index.data(ImpersonationListModel::IsHeaderRole).toBool()) {
+    const ImpersonateUserData *record = recordOf(index);
+    if (event->type() != QEvent::MouseButtonRelease || !record) {
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     }
     const auto *mouse = static_cast<QMouseEvent *>(event);
     if (mouse->button() != Qt::LeftButton) {
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     }
-    const auto user = index.data(ImpersonationListModel::RecordRole).value<ImpersonateUserData>();
+    // A copy: the actions change the rows.
+    const ImpersonateUserData user = *record;
     const Geometry g = geometry(option, user);
     const QPoint at = mouse->position().toPoint();
     if (g.star.contains(at)) {
@@ -318,7 +394,7 @@ bool ImpersonateUserDelegate::editorEvent(QEvent *event, QAbstractItemModel *mod
     }
     if (g.name.contains(at)) {
         // Disabled while no app is connected; nothing to do for the user the app already is.
-        if (m_app.isReachable() && !isCurrentUser(m_session, m_userManager, user) && m_actions.impersonate) {
+        if (m_app.isReachable() && !m_model.isCurrentUser(index.row()) && m_actions.impersonate) {
             m_actions.impersonate(user);
         }
         return true;
@@ -333,12 +409,12 @@ bool ImpersonateUserDelegate::editorEvent(QEvent *event, QAbstractItemModel *mod
 bool ImpersonateUserDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
     const QModelIndex &index)
 {
-    if (event->type() == QEvent::ToolTip && !index.data(ImpersonationListModel::IsHeaderRole).toBool()) {
-        const auto user = index.data(ImpersonationListModel::RecordRole).value<ImpersonateUserData>();
-        const Geometry g = geometry(option, user);
+    const ImpersonateUserData *user = recordOf(index);
+    if (event->type() == QEvent::ToolTip && user) {
+        const Geometry g = geometry(option, *user);
         if (g.badge.isValid() && g.badge.contains(event->pos())) {
             QToolTip::showText(event->globalPos(),
-                user.retailerToken ? QStringLiteral("Retailer") : QStringLiteral("Brand"), view);
+                user->retailerToken ? QStringLiteral("Retailer") : QStringLiteral("Brand"), view);
             return true;
         }
     }
@@ -382,6 +458,7 @@ void ImpersonateUserDelegate::setModelData(QWidget *, QAbstractItemModel *, cons
 void ImpersonateUserDelegate::updateEditorGeometry(QWidget *editor, const QStyleOptionViewItem &option,
     const QModelIndex &index) const
 {
-    const auto user = index.data(ImpersonationListModel::RecordRole).value<ImpersonateUserData>();
-    editor->setGeometry(geometry(option, user).notes);
+    if (const ImpersonateUserData *user = recordOf(index)) {
+        editor->setGeometry(geometry(option, *user).notes);
+    }
 }

@@ -1,18 +1,24 @@
 // Paints the impersonation list's rows and answers their clicks: section headers, and per stored
 // user the avatar (green ring for the user the app is signed in as), favourite star, flag, app
 // badge, name button, tags, e-mail, tokens and the notes field, which opens an editor that
-// stores every change. Rows are painted, not built of widgets, so thousands of users open at
-// once. Main thread; the shared objects and the loader outlive it.
+// stores every change. Rows are painted, not built of widgets, and measured from metrics kept per
+// font, so thousands of users lay out at once. A row is measured and painted at one width, the
+// one the view sets for its rows. Main thread; the model, the shared objects and the loader
+// outlive it.
 #pragma once
+
+#include "UserTags.h"
 
 #include "MorvendaApp/users/ImpersonateUserData.h"
 
 #include <QStyledItemDelegate>
 
 #include <functional>
+#include <memory>
 
 class ActiveApp;
 class AvatarLoader;
+class ImpersonationListModel;
 class MorvendaListener;
 class UserManager;
 
@@ -46,12 +52,18 @@ public:
     };
 
     // The name buttons are live only while `app` is reachable.
-    ImpersonateUserDelegate(MorvendaListener &session, const ActiveApp &app, UserManager &userManager,
-        AvatarLoader &avatars, Actions actions, QObject *parent = nullptr);
+    ImpersonateUserDelegate(const ImpersonationListModel &model, const ActiveApp &app, AvatarLoader &avatars,
+        Actions actions, QObject *parent = nullptr);
+    ~ImpersonateUserDelegate() override;
 
     // True when the active app reports a signed-in user with exactly this token.
     static bool isCurrentUser(const MorvendaListener &session, const UserManager &userManager,
         const ImpersonateUserData &user);
+
+    // The width rows are measured and painted at; the view sets it to its viewport's width and
+    // lays the rows out again. Until then (0) rows take the width they are given.
+    void setRowWidth(int width) { m_rowWidth = width; }
+    int rowWidth() const { return m_rowWidth; }
 
     Geometry geometry(const QStyleOptionViewItem &option, const ImpersonateUserData &user) const;
 
@@ -72,12 +84,21 @@ signals:
     void notesClicked(const QModelIndex &index);
 
 private:
-    void paintHeader(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
-    void paintUser(QPainter *painter, const QStyleOptionViewItem &option, const ImpersonateUserData &user) const;
+    class Fonts;
 
-    MorvendaListener &m_session;
+    const Fonts &fonts(const QFont &base) const;
+    // The row's rectangle at the row width.
+    QRect rowRect(const QStyleOptionViewItem &option) const;
+    Geometry layout(const QRect &row, const Fonts &fonts, const ImpersonateUserData &user, bool withName) const;
+    const ImpersonateUserData *recordOf(const QModelIndex &index) const;
+    void paintHeader(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    void paintUser(QPainter *painter, const QStyleOptionViewItem &option, const ImpersonateUserData &user,
+        bool current) const;
+
+    const ImpersonationListModel &m_model;
     const ActiveApp &m_app;
-    UserManager &m_userManager;
     AvatarLoader &m_avatars;
     Actions m_actions;
+    int m_rowWidth = 0;
+    mutable std::unique_ptr<Fonts> m_fonts;
 };

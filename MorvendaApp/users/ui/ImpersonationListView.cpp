@@ -24,6 +24,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -97,18 +99,19 @@ void ImpersonationListView::buildLayout()
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setResizeMode(QListView::Adjust);
-    // Thousands of rows: lay them out in batches so the first rows paint at once.
-    m_list->setLayoutMode(QListView::Batched);
-    m_list->setBatchSize(200);
+    // Rows are measured from cached metrics, so even thousands lay out in one pass before the first
+    // paint; laying out in batches instead would paint a list that is still growing and lose the
+    // scroll position with every change of the rows.
+    m_list->setLayoutMode(QListView::SinglePass);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->installEventFilter(this);
+    m_list->viewport()->installEventFilter(this);
     ImpersonateUserDelegate::Actions actions;
     actions.toggleFavorite = [this](const ImpersonateUserData &user) { m_viewModel->toggleFavorite(user); };
     actions.impersonate = [this](const ImpersonateUserData &user) { m_viewModel->impersonate(user); };
     actions.setNotes = [this](const QString &notes, const ImpersonateUserData &user) { m_viewModel->setNotes(notes, user); };
-    m_delegate = new ImpersonateUserDelegate(m_session, m_viewModel->activeApp(), m_userManager, m_avatars,
-        std::move(actions), m_list);
+    m_delegate = new ImpersonateUserDelegate(*m_model, m_viewModel->activeApp(), m_avatars, std::move(actions), m_list);
     m_list->setItemDelegate(m_delegate);
     m_stack->addWidget(listPage);
     column->addWidget(listArea, 1);
@@ -181,8 +184,23 @@ void ImpersonationListView::connectSignals()
     });
     connect(m_viewModel, &ImpersonateListViewModel::selectedAppChanged, this, &ImpersonationListView::refreshChips);
     connect(m_viewModel, &ImpersonateListViewModel::isLoadingChanged, this, &ImpersonationListView::refreshLoading);
-    connect(m_model, &QAbstractItemModel::modelReset, this, &ImpersonationListView::restoreSelection);
+    // While the rows follow a new filter result, the current row moves when its row leaves; the
+    // developer's selection stays the user they chose, and is shown again when that user returns.
+    // The user at the top of the list stays where it was, so a star clicked or a user arriving
+    // above does not move the rows the developer is looking at.
+    connect(m_model, &ImpersonationListModel::rowsUpdating, this, [this] {
+        m_updatingRows = true;
+        rememberPlace();
+    });
+    connect(m_model, &ImpersonationListModel::rowsUpdated, this, [this] {
+        m_updatingRows = false;
+        restoreSelection();
+        restorePlace();
+    });
     connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex &current) {
+        if (m_updatingRows) {
+            return;
+        }
         const QVariant token = current.data(ImpersonationListModel::UserTokenRole);
         if (token.isValid()) {
             m_selection = token.toString();
@@ -197,11 +215,9 @@ void ImpersonationListView::connectSignals()
             menu->popup(m_list->viewport()->mapToGlobal(at));
         }
     });
-    // The current user's ring and the name buttons follow the app, its connection and what it
-    // reports.
+    // The name buttons follow the app and its connection (the model marks the current user's row).
     const auto repaint = [this] { m_list->viewport()->update(); };
     connect(&m_viewModel->activeApp(), &ActiveApp::changed, m_list, repaint);
-    connect(&m_userManager, &UserManager::hasUpdatedUser, m_list, repaint);
     connect(&m_avatars, &AvatarLoader::finished, m_list, repaint);
 }
 
@@ -249,6 +265,38 @@ void ImpersonationListView::restoreSelection()
     }
 }
 
+void ImpersonationListView::rememberPlace()
+{
+    m_place.reset();
+    if (m_list->verticalScrollBar()->value() == 0) {
+        return; // at the top the list shows what arrives there
+    }
+    for (int y = 0; y < m_list->viewport()->height(); y += 8) {
+        const QModelIndex index = m_list->indexAt(QPoint(m_list->viewport()->width() / 2, y));
+        const QVariant token = index.data(ImpersonationListModel::UserTokenRole);
+        if (token.isValid()) {
+            m_place = Place{token.toString(), m_list->visualRect(index).top()};
+            return;
+        }
+    }
+}
+
+void ImpersonationListView::restorePlace()
+{
+    if (!m_place) {
+        return;
+    }
+    const QModelIndex index = m_model->indexOfToken(m_place->userToken);
+    if (!index.isValid()) {
+        return;
+    }
+    // The rows are laid out now instead of at the next turn of the event loop, so the row's new
+    // position is known before anything paints.
+    m_list->doItemsLayout();
+    QScrollBar *bar = m_list->verticalScrollBar();
+    bar->setValue(bar->value() + m_list->visualRect(index).top() - m_place->top);
+}
+
 void ImpersonationListView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
@@ -258,6 +306,16 @@ void ImpersonationListView::showEvent(QShowEvent *event)
 
 bool ImpersonationListView::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize) {
+        // A list of one column lays its rows out again only when its height changes; rows whose
+        // tags wrap differently at the new width would overlap. Measure and paint at this width.
+        const int width = static_cast<QResizeEvent *>(event)->size().width();
+        if (width != m_delegate->rowWidth()) {
+            m_delegate->setRowWidth(width);
+            m_list->doItemsLayout();
+        }
+        return false;
+    }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Backspace) {

@@ -71,6 +71,8 @@ private:
     void refreshChips();
     void refreshLoading();
     void restoreSelection();
+    void rememberPlace();
+    void restorePlace();
 
     MorvendaListener &m_session;
     UserManager &m_userManager;
@@ -87,5 +89,13 @@ private:
     QList<QPushButton *> m_chips;
     QLineEdit *m_search = nullptr;
     std::optional<QString> m_selection;
+    bool m_updatingRows = false;
+    // The first user row in view and its top, while the rows change.
+    struct Place
+    {
+        QString userToken;
+        int top = 0;
+    };
+    std::optional<Place> m_place;
     QPointer<ImpersonateUserCreationView> m_sheet;
 };
