@@ -26,19 +26,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-bool readExactly(int fd, std::size_t size)
-{
-    char buffer[256];
-    while (size > 0) {
-        const ssize_t n = ::recv(fd, buffer, std::min(size, sizeof buffer), 0);
-        if (n <= 0) {
-            return false;
-        }
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
 // One app after another; the time each cycle ended.
 std::vector<Clock::time_point> runApps(std::uint16_t port, int cycles)
 {
@@ -49,7 +36,7 @@ std::vector<Clock::time_point> runApps(std::uint16_t port, int cycles)
         const int fd = BenchPeer::connectLoopback(port);
         const QByteArray json = QByteArrayLiteral(R"({"handshake":"App )") + QByteArray::number(i) + "\"}";
         const QByteArray frame = *MorvendaFramer::frame(json);
-        if (fd < 0 || !BenchPeer::writeAll(fd, frame.constData(), std::size_t(frame.size())) || !readExactly(fd, helloSize)) {
+        if (fd < 0 || !BenchPeer::writeAll(fd, frame.constData(), std::size_t(frame.size())) || !BenchPeer::readExactly(fd, helloSize)) {
             std::fprintf(stderr, "cycle %d failed\n", i);
             break;
         }

@@ -45,4 +45,18 @@ inline bool writeAll(int fd, const char *data, std::size_t size)
     return true;
 }
 
+// Reads and drops exactly `size` bytes; false when the connection ends first.
+inline bool readExactly(int fd, std::size_t size)
+{
+    char buffer[256];
+    while (size > 0) {
+        const ssize_t n = ::recv(fd, buffer, size < sizeof buffer ? size : sizeof buffer, 0);
+        if (n <= 0) {
+            return false;
+        }
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
 } // namespace BenchPeer

@@ -1,7 +1,10 @@
-// Prints the milliseconds from building the impersonation window over 5,000 stored users (the
-// store's load, sorting and filtering included) until its list has painted for the first time:
-// median, fastest and slowest of the runs. Target: under 500 ms.
-// Usage: users_window_open [runs] [users]   (headless: QT_QPA_PLATFORM=offscreen)
+// The impersonation window over thousands of stored users, as the developer sees it: from building
+// the window (the store's load, sorting and filtering included) to the first paint that shows
+// rows; from a click on a row's star to the paint that shows the re-sorted rows; from one keystroke
+// in the search field to the paint that shows its rows. Prints median, fastest and slowest per
+// figure and list size. Target: under 150 ms each.
+// Usage: users_window_open [runs] [users…]   (default 7 runs, 5000 and 20000 users;
+// headless: QT_QPA_PLATFORM=offscreen)
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/session/MilestoneManager.h"
@@ -10,61 +13,78 @@
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/ImpersonateUserStore.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/ImpersonateUserDelegate.h"
+#include "MorvendaApp/users/ui/ImpersonationListModel.h"
 #include "MorvendaApp/users/ui/ImpersonationListView.h"
 
 #include "bench/BenchSupport.h"
+#include "bench/PaintWatch.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListView>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdio>
 
 namespace {
 
-// Notes the first paint of the watched widget.
-class PaintWatch : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            painted = true;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
+const char *const kFirst[] = {"Fiona", "Marek", "Aiko", "Jonas", "Léa", "Priya", "Tomás", "Ingrid", "Omar", "Yuki",
+    "Elena", "Kwame", "Sofia", "Lars", "Amara"};
+const char *const kLast[] = {"Marsh", "Novak", "Tanaka", "Berg", "Dubois", "Shah", "García", "Holm", "Haddad",
+    "Sato", "Rossi", "Mensah", "Costa", "Nilsen", "Okafor"};
 
 ImpersonateUserData user(int i)
 {
     const QString n = QString::number(i);
     const bool retailer = i % 3 != 0;
-    return ImpersonateUserData(QStringLiteral("token-") + n,
-        retailer ? std::optional<QString>(QStringLiteral("r-") + n) : std::nullopt,
-        retailer ? std::nullopt : std::optional<QString>(QStringLiteral("b-") + n), std::nullopt,
-        QStringLiteral("User %1 of the shop").arg(i), QStringLiteral("user%1@shop.example").arg(i),
-        retailer ? std::optional<QString>(QStringLiteral("USA")) : std::nullopt, i % 50 == 0,
+    QList<UserTag> tags;
+    for (int t = 0; t < i % 5; ++t) {
+        tags.append(UserTag((i + t * 3) % 13));
+    }
+    const QString name = QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(kFirst[i % 15]), QString::fromUtf8(kLast[(i / 15) % 15]), n);
+    return ImpersonateUserData(QStringLiteral("u_") + n,
+        retailer ? std::optional<QString>(QStringLiteral("r_") + n) : std::nullopt,
+        retailer ? std::nullopt : std::optional<QString>(QStringLiteral("b_") + n), std::nullopt, name,
+        i % 4 ? std::optional<QString>(QStringLiteral("user%1@shop.example").arg(i)) : std::nullopt,
+        retailer ? std::optional<QString>(i % 2 ? QStringLiteral("USA") : QStringLiteral("GER")) : std::nullopt, i % 50 == 0,
         i % 7 == 0 ? std::optional<QString>(QStringLiteral("notes for ") + n) : std::nullopt,
-        i % 2 ? std::optional<QList<UserTag>>(QList<UserTag>{UserTag::PlaceOrder, UserTag::Ostrane}) : std::nullopt);
+        i % 6 ? std::optional<QList<UserTag>>(tags) : std::nullopt);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+struct Figures
 {
-    QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 9;
-    const int users = argc > 2 ? std::max(1, atoi(argv[2])) : 5000;
+    std::vector<double> open;
+    std::vector<double> star;
+    std::vector<double> keystroke;
+};
 
+void print(int users, const char *what, const std::vector<double> &times)
+{
+    std::printf("%6d stored users: %-44s median %6.1f ms (%.1f–%.1f, %zu runs)\n", users, what, bench::median(times),
+        *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()), times.size());
+}
+
+// Waits for a paint with rows after `since` such paints; returns the milliseconds from `timer`'s start.
+double paintedAfter(bench::PaintWatch &watch, int since, const QElapsedTimer &timer)
+{
+    if (!bench::waitFor([&] { return watch.paints > since; }, 60000, 1)) {
+        std::fprintf(stderr, "the list never painted its rows\n");
+        std::exit(1);
+    }
+    return timer.nsecsElapsed() / 1e6;
+}
+
+bool measure(int users, int runs, Figures &figures)
+{
     QTemporaryDir dir;
     auto opened = ImpersonateUserStore::open(dir.filePath(QStringLiteral("stored-users.sqlite3")));
     if (!opened) {
         std::fprintf(stderr, "cannot open the store: %s\n", qPrintable(opened.error().message));
-        return 1;
+        return false;
     }
     ImpersonateUserStore &store = **opened;
     const auto filled = store.transaction([&]() -> tl::expected<void, QString> {
@@ -77,7 +97,7 @@ int main(int argc, char **argv)
     });
     if (!filled) {
         std::fprintf(stderr, "cannot fill the store: %s\n", qPrintable(filled.error()));
-        return 1;
+        return false;
     }
 
     UserManager userManager;
@@ -87,23 +107,78 @@ int main(int argc, char **argv)
     Logger logger;
     MorvendaListener listener({userManager, settings, milestones, repository, logger}, {QHostAddress::LocalHost, false});
     AvatarLoader avatars;
-    std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
-        PaintWatch watch;
         QElapsedTimer timer;
         timer.start();
         ImpersonationListView view(ImpersonationListView::Services{listener, userManager, store, avatars, {}, {}});
-        view.list()->viewport()->installEventFilter(&watch);
+        QListView *list = view.list();
+        bench::PaintWatch watch(*list->viewport(), [list] {
+            return list->indexAt(QPoint(list->viewport()->width() / 2, list->viewport()->height() / 2)).isValid();
+        });
         view.resize(420, 800);
         view.show();
-        if (!bench::waitFor([&] { return watch.painted; }, 60000, 1)) {
-            std::fprintf(stderr, "the list never painted\n");
+        figures.open.push_back(paintedAfter(watch, 0, timer));
+
+        // The developer has scrolled into the middle and stars a row they see.
+        QScrollBar *bar = view.list()->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2 + run * 997 % (bar->maximum() / 4 + 1));
+        int painted = watch.paints;
+        paintedAfter(watch, painted, timer);
+        const QModelIndex row = view.list()->indexAt(QPoint(200, 300));
+        const auto *delegate = static_cast<ImpersonateUserDelegate *>(view.list()->itemDelegate());
+        QStyleOptionViewItem option;
+        option.initFrom(view.list()->viewport());
+        option.rect = view.list()->visualRect(row);
+        option.font = view.list()->font();
+        const std::optional<ImpersonateUserData> record = view.model().record(row);
+        if (!record) {
+            std::fprintf(stderr, "no user row in the middle of the list\n");
+            return false;
+        }
+        const QPoint star = delegate->geometry(option, *record).star.center();
+        painted = watch.paints;
+        timer.restart();
+        QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, {}, star);
+        figures.star.push_back(paintedAfter(watch, painted, timer));
+
+        // One keystroke narrows the list, the next one widens it again.
+        for (const bool narrow : {true, false}) {
+            painted = watch.paints;
+            timer.restart();
+            if (narrow) {
+                QTest::keyClick(view.searchField(), '1');
+            } else {
+                QTest::keyClick(view.searchField(), Qt::Key_Backspace);
+            }
+            figures.keystroke.push_back(paintedAfter(watch, painted, timer));
+        }
+        // The next run stars another row: put this one back.
+        (void)store.setFavorite(record->id, record->favorite);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+    std::vector<int> sizes;
+    for (int i = 2; i < argc; ++i) {
+        sizes.push_back(std::max(1, atoi(argv[i])));
+    }
+    if (sizes.empty()) {
+        sizes = {5000, 20000};
+    }
+    for (const int users : sizes) {
+        Figures figures;
+        if (!measure(users, runs, figures)) {
             return 1;
         }
-        times.push_back(timer.nsecsElapsed() / 1e6);
+        print(users, "window built to the first paint with rows:", figures.open);
+        print(users, "star click to the re-sorted rows painted:", figures.star);
+        print(users, "search keystroke to its rows painted:", figures.keystroke);
     }
-    std::printf("%d stored users: window built to first paint of the list, %d runs: median %.1f ms (%.1f–%.1f)\n",
-        users, runs, bench::median(times), *std::min_element(times.begin(), times.end()),
-        *std::max_element(times.begin(), times.end()));
     return 0;
 }

@@ -1,0 +1,172 @@
+// The user panel under what an app may report, as the developer sees it:
+// - a user with thousands of tags: from the report reaching the panel to the paint of its chips;
+// - a user whose name, token, e-mail and retailer are 2,000,000 characters each with line breaks,
+//   reported over loopback while the panel is open: the round trips of another app's handshakes
+//   during the second after the report, against the same without it.
+// Prints medians and extremes. Targets: 5,000 tags under 100 ms; every round trip under 100 ms.
+// Usage: users_panel [runs]   (headless: QT_QPA_PLATFORM=offscreen)
+#include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaApp/users/ui/UserTags.h"
+#include "MorvendaApp/users/ui/UserView.h"
+#include "MorvendaModel/Encoder.h"
+#include "MorvendaModel/MorvendaFramer.h"
+#include "MorvendaModel/Payload.h"
+
+#include "bench/BenchSupport.h"
+#include "bench/PaintWatch.h"
+#include "bench/headless_server.h"
+#include "bench/server_peer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+User taggedUser(int tags, int run)
+{
+    QList<UserTag> list;
+    list.reserve(tags);
+    for (int i = 0; i < tags; ++i) {
+        list.append(UserTag((i * 7 + run) % 13));
+    }
+    return User::withTags(QStringLiteral("Tagged %1").arg(run), QStringLiteral("u_tagged"), std::nullopt, {}, std::nullopt,
+        false, false, false, list, std::nullopt, std::nullopt);
+}
+
+User hugeUser(int run)
+{
+    QString huge;
+    huge.reserve(2'000'010);
+    while (huge.size() < 2'000'000) {
+        huge += QStringLiteral("Fiona Marsh of the corner shop %1\n").arg(run);
+    }
+    return User::withTags(huge, huge, huge, {huge}, std::nullopt, false, false, false, {UserTag::PlaceOrder},
+        Retailer(huge, huge, true, QStringLiteral("USA"), huge, huge), std::nullopt);
+}
+
+const std::size_t kHelloSize = 4 + sizeof(R"({"serverHello":""})") - 1;
+
+// One handshake of a new app: connect, shake hands, read the hello; milliseconds, or -1.
+double handshakeRoundTrip(std::uint16_t port, int n)
+{
+    const auto start = Clock::now();
+    const int fd = BenchPeer::connectLoopback(port);
+    const QByteArray json = QByteArrayLiteral(R"({"handshake":"Probe )") + QByteArray::number(n) + "\"}";
+    const QByteArray frame = *MorvendaFramer::frame(json);
+    const bool ok = fd >= 0 && BenchPeer::writeAll(fd, frame.constData(), std::size_t(frame.size())) && BenchPeer::readExactly(fd, kHelloSize);
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    return ok ? std::chrono::duration<double, std::milli>(Clock::now() - start).count() : -1;
+}
+
+// Handshakes one after another for a second; their round trips.
+std::vector<double> probeForASecond(std::uint16_t port, int &n)
+{
+    std::vector<double> trips;
+    const auto end = Clock::now() + std::chrono::seconds(1);
+    while (Clock::now() < end) {
+        const double trip = handshakeRoundTrip(port, n++);
+        if (trip >= 0) {
+            trips.push_back(trip);
+        }
+    }
+    return trips;
+}
+
+void print(const char *what, std::vector<double> values)
+{
+    if (values.empty()) {
+        std::printf("%s: no figures\n", what);
+        return;
+    }
+    std::printf("%-58s median %7.1f ms, slowest %7.1f ms (%zu)\n", what, bench::median(values),
+        *std::max_element(values.begin(), values.end()), values.size());
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 7;
+    bench::HeadlessServer server;
+    AvatarLoader avatars;
+    UserView view(server.users, server.listener, avatars);
+    view.resize(380, 900);
+    view.show();
+
+    // The active app: a connection that shook hands as "Shop".
+    auto shop = std::make_unique<QTcpSocket>();
+    shop->connectToHost(QHostAddress::LocalHost, server.listener.serverPort());
+    if (!shop->waitForConnected(5000)) {
+        std::fprintf(stderr, "cannot connect\n");
+        return 1;
+    }
+    shop->write(*MorvendaFramer::frame(Encoder::encode(Payload::handshake(QStringLiteral("Shop")))));
+    if (!bench::waitFor([&] { return !server.listener.connections().isEmpty(); }, 5000)) {
+        std::fprintf(stderr, "the app never shook hands\n");
+        return 1;
+    }
+    server.listener.select(server.listener.connections().constLast());
+
+    auto *tags = view.findChild<UserTags *>();
+    bench::PaintWatch tagPaints(*tags);
+    for (const int count : {1300, 2600, 5000, 5200}) {
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            const int before = tagPaints.paints;
+            QElapsedTimer timer;
+            timer.start();
+            server.users.storeUser(QStringLiteral("Shop"), taggedUser(count, run));
+            if (!bench::waitFor([&] { return tagPaints.paints > before; }, 120000, 1)) {
+                std::fprintf(stderr, "the tags never painted\n");
+                return 1;
+            }
+            times.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        const QByteArray what = QByteArray::number(count) + " tags: report to the chips painted";
+        print(what.constData(), times);
+    }
+
+    // The panel's own share: the report stored and shown, on the main thread.
+    std::vector<double> shown;
+    for (int run = 0; run < runs; ++run) {
+        const User huge = hugeUser(run);
+        QElapsedTimer timer;
+        timer.start();
+        server.users.storeUser(QStringLiteral("Shop"), huge);
+        QCoreApplication::processEvents();
+        shown.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    print("2,000,000-char user: stored, shown and painted:", shown);
+
+    std::vector<double> quiet;
+    std::vector<double> during;
+    std::atomic<bool> done = false;
+    std::thread probes([&] {
+        int n = 0;
+        for (int run = 0; run < runs; ++run) {
+            const std::vector<double> calm = probeForASecond(server.listener.serverPort(), n);
+            quiet.insert(quiet.end(), calm.begin(), calm.end());
+            const QByteArray report = *MorvendaFramer::frame(Encoder::encode(Payload::user(hugeUser(run))));
+            QMetaObject::invokeMethod(shop.get(), [&shop, report] { shop->write(report); }, Qt::QueuedConnection);
+            const std::vector<double> busy = probeForASecond(server.listener.serverPort(), n);
+            during.insert(during.end(), busy.begin(), busy.end());
+        }
+        done = true;
+    });
+    bench::waitFor([&] { return done.load(); }, 600000, 5);
+    probes.join();
+    print("handshake round trip, no report:", quiet);
+    print("handshake round trip, second after a 2,000,000-char user:", during);
+    return 0;
+}
