@@ -4,6 +4,8 @@
 // items and the time to draw the layer, medians of five renders. The same render with every mark
 // drawn as given (no thinning per pixel) is timed where it finishes in reasonable time.
 //   metrics_layer [largest item count=200000]
+// MORVENDA_ARTIFACTS set: a screenshot of each chart at each count, thinned and (where timed)
+// with every mark drawn.
 #include "BenchSupport.h"
 #include "session_common.h"
 
@@ -11,6 +13,7 @@
 #include "MorvendaApp/metrics/ui/RequestDurationLineChart.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QWindow>
 
 #include <cstdio>
@@ -85,6 +88,17 @@ void measure(const char *name, int largest)
         }
         std::printf("\n");
         std::fflush(stdout);
+        if (const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS"); !dir.isEmpty()) {
+            QDir().mkpath(dir);
+            for (const bool thinned : {true, false}) {
+                if (!thinned && count > 10000)
+                    continue;
+                render(chart, items, thinned);
+                chart.grab().save(QDir(dir).filePath(QStringLiteral("metrics_layer-%1-%2%3.png")
+                                                         .arg(QLatin1StringView(name)).arg(count)
+                                                         .arg(thinned ? QString() : QStringLiteral("-every-mark"))));
+            }
+        }
     }
 }
 

@@ -208,6 +208,17 @@ private slots:
         QVERIFY(!cells.claim({11.9, 0}));
         QVERIFY(cells.claim({12, 0}));
         QVERIFY(cells.claim({-1, 5}));
+        // A label may carry a value whose text is made only when it is drawn.
+        Chart::Data one = barData(1, false);
+        const QImage bare = render(one, true);
+        Chart::Label valued{kT0, kT0 + 1, 1, 1, QString(), Chart::LabelPosition::Trailing};
+        valued.value = 0.25;
+        one.labels.push_back(valued);
+        QVERIFY(render(one, true) == bare);
+        QStringList made;
+        one.labelText = [&](double value) { made.append(QString::number(value)); return made.back(); };
+        QVERIFY(render(one, true) != bare);
+        QCOMPARE(made, QStringList({QStringLiteral("0.25")}));
         // Labels of a dense line: one measured and drawn per cell at most.
         ChartView view;
         view.resize(600, 250);

@@ -8,6 +8,7 @@
 #include <QPointF>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -61,6 +62,9 @@ struct Label
     Tone tone = Tone::Secondary;
     // Extra room kept clear above the text.
     qreal topPadding = 0;
+    // Instead of a text, a number the data's labelText turns into one when the label is drawn:
+    // a chart with a label per item then formats only the few that have room.
+    std::optional<double> value = std::nullopt;
 };
 
 // A line across the whole plot: vertical at x = value, or horizontal at y = value.
@@ -95,6 +99,8 @@ struct Data
     std::vector<Rule> rules;
     // Labels are drawn in order; one that would cover an earlier one is left out.
     std::vector<Label> labels;
+    // The text of a label that carries a value and no text.
+    std::function<QString(double)> labelText;
 };
 
 } // namespace Chart

@@ -482,13 +482,25 @@ void ChartView::paintLabels(QPainter &painter)
     const QColor secondary = namedColor(NamedColor::Secondary, palette());
     LabelGrid placed;
     ChartThinning::LabelCells cells(m_thinning ? metrics.height() : 0);
-    for (const Chart::Label &label : m_data.labels) {
-        if (!isFiniteValue(label.x0) || !isFiniteValue(label.x1) || !isFiniteValue(label.y0) || !isFiniteValue(label.y1) || label.text.isEmpty())
+    Chart::Label made;
+    for (const Chart::Label &given : m_data.labels) {
+        if (!isFiniteValue(given.x0) || !isFiniteValue(given.x1) || !isFiniteValue(given.y0) || !isFiniteValue(given.y1))
             continue;
-        if (!cells.claim(labelPoint(label))) {
+        const bool valueOnly = given.text.isEmpty() && given.value && m_data.labelText;
+        if (given.text.isEmpty() && !valueOnly)
+            continue;
+        if (!cells.claim(labelPoint(given))) {
             ++m_thinnedLabels;
             continue;
         }
+        // A label that carries a value gets its text only now that it may be drawn.
+        if (valueOnly) {
+            made = given;
+            made.text = m_data.labelText(*given.value);
+        }
+        const Chart::Label &label = valueOnly ? made : given;
+        if (label.text.isEmpty())
+            continue;
         const QRectF rect = labelRect(label, metrics);
         // Labels too dense to read are left out rather than drawn over each other.
         const QRectF clearance = rect.adjusted(-1, 0, 1, 0);

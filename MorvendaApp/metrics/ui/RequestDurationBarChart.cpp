@@ -26,6 +26,8 @@ Chart::Data RequestDurationBarChart::barData(const QList<RequestDurationChartIte
     const qsizetype n = items.size();
     // Rows 0 (the band's) to n, each with room around its bar.
     data.yDomain = std::pair(-0.5, double(n) + 0.5);
+    // A label per item, formatted only when drawn.
+    data.labelText = &RequestDurationMeasure::secondsText;
     QHash<QString, int> seriesOf;
     data.bars.reserve(size_t(n));
     data.labels.reserve(size_t(n));
@@ -40,7 +42,7 @@ Chart::Data RequestDurationBarChart::barData(const QList<RequestDurationChartIte
         label.x0 = std::min(item.startDate, item.endDate);
         label.x1 = std::max(item.startDate, item.endDate);
         label.y0 = label.y1 = row;
-        label.text = RequestDurationMeasure::secondsText(item.duration);
+        label.value = item.duration;
         label.position = Chart::LabelPosition::Trailing;
         data.labels.push_back(label);
     }

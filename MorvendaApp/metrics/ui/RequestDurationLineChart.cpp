@@ -17,6 +17,8 @@ Chart::Data RequestDurationLineChart::lineData(const QList<RequestDurationChartI
 {
     Chart::Data data;
     data.xKind = Chart::AxisKind::Date;
+    // A label per item, formatted only when drawn.
+    data.labelText = &RequestDurationMeasure::secondsText;
     QHash<QString, int> seriesOf;
     data.labels.reserve(size_t(items.size()));
     for (const RequestDurationChartItem &item : items) {
@@ -30,7 +32,7 @@ Chart::Data RequestDurationLineChart::lineData(const QList<RequestDurationChartI
         Chart::Label label;
         label.x0 = label.x1 = item.startDate;
         label.y0 = label.y1 = item.duration;
-        label.text = RequestDurationMeasure::secondsText(item.duration);
+        label.value = item.duration;
         label.position = Chart::LabelPosition::Top;
         label.spacing = 6;
         data.labels.push_back(label);
