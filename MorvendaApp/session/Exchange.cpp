@@ -13,7 +13,7 @@ struct Exchange::Data : QSharedData
     BatchCounter batchCounter; // when set, overrides batchCount
     QString peer;
     std::optional<Request> request;
-    QList<Response> responses;
+    ResponseList responses;
     std::optional<QString> description;
     std::optional<QString> requestPath;
     std::optional<Method> requestMethod;
@@ -64,7 +64,7 @@ std::optional<qint64> Exchange::batchCount() const
 
 const QString &Exchange::peer() const { return d->peer; }
 const std::optional<Request> &Exchange::request() const { return d->request; }
-const QList<Response> &Exchange::responses() const { return d->responses; }
+const ResponseList &Exchange::responses() const { return d->responses; }
 const std::optional<QString> &Exchange::description() const { return d->description; }
 const std::optional<QString> &Exchange::requestPath() const { return d->requestPath; }
 const std::optional<Method> &Exchange::requestMethod() const { return d->requestMethod; }
@@ -74,18 +74,13 @@ Exchange::ResponseStatus Exchange::responseStatus() const
 {
     if (d->responses.isEmpty())
         return ResponseStatus::NoResponse;
-    for (const Response &response : d->responses) {
-        const std::optional<qint64> status = response.statusCode();
-        if (!status || *status < 200 || *status > 299)
-            return ResponseStatus::Error;
-    }
+    if (d->responses.hasFailure())
+        return ResponseStatus::Error;
     const std::optional<qint64> count = batchCount();
     if (count && *count > 1)
         return ResponseStatus::Batch;
-    for (const Response &response : d->responses) {
-        if (response.source() == Response::Source::Cache)
-            return ResponseStatus::Cache;
-    }
+    if (d->responses.hasCached())
+        return ResponseStatus::Cache;
     return ResponseStatus::Network;
 }
 

@@ -1,8 +1,10 @@
 // One unit of the timeline: a logged request with the responses reported for it, its batch, where
 // it came from and a short description. A value with implicit sharing: copies cost one reference
-// count, and request and response bodies are never copied. Built and read on the main thread.
+// count, and request and response bodies are never copied; adding a response to a copy does not
+// copy the responses before it. Built and read on the main thread.
 #pragma once
 
+#include "MorvendaApp/session/ResponseList.h"
 #include "MorvendaModel/Request.h"
 #include "MorvendaModel/Response.h"
 
@@ -40,7 +42,7 @@ public:
     std::optional<qint64> batchCount() const;
     const QString &peer() const;
     const std::optional<Request> &request() const;
-    const QList<Response> &responses() const;
+    const ResponseList &responses() const;
     const std::optional<QString> &description() const;
 
     // The request URL's percent-decoded path and the request's method, kept beside the request

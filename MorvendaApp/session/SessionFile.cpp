@@ -171,7 +171,9 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
     // joins an exchange from before this file only when the file holds more copies of it than
     // the exchange already does; an app that reported one response twice keeps both.
     QSet<QUuid> fromThisFile; // exchanges this file made or replaced: all they hold came from it
-    QHash<QUuid, QList<Response>> readSoFar; // per older exchange, the file's responses to it so far
+    // Per older exchange, how many copies of each response it held that the file has not yet
+    // repeated; counted once, so a long list of responses is not searched again per response.
+    QHash<QUuid, QHash<Response, qsizetype>> notYetRepeated;
     {
         MessageRepository::BatchScope batch(repository);
         for (const Payload &payload : payloads) {
@@ -181,14 +183,24 @@ void apply(const QList<Payload> &payloads, const QString &peer, MessageRepositor
             } else if (const Response *response = payload.asResponse()) {
                 const QUuid id = response->messageID();
                 if (!fromThisFile.contains(id)) {
-                    const std::optional<Exchange> held = repository.exchange(id);
-                    if (!held) {
-                        fromThisFile.insert(id);
-                    } else {
-                        QList<Response> &read = readSoFar[id];
-                        read.append(*response);
-                        if (held->responses().count(*response) >= read.count(*response))
+                    auto held = notYetRepeated.find(id);
+                    if (held == notYetRepeated.end()) {
+                        const std::optional<Exchange> exchange = repository.exchange(id);
+                        if (!exchange) {
+                            fromThisFile.insert(id);
+                        } else {
+                            QHash<Response, qsizetype> counts;
+                            for (const Response &earlier : exchange->responses())
+                                ++counts[earlier];
+                            held = notYetRepeated.insert(id, std::move(counts));
+                        }
+                    }
+                    if (held != notYetRepeated.end()) {
+                        const auto copies = held->find(*response);
+                        if (copies != held->end() && *copies > 0) {
+                            --*copies;
                             continue;
+                        }
                     }
                 }
                 repository.addResponse(*response, peer);

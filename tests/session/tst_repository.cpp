@@ -1,7 +1,10 @@
 #include "MorvendaApp/session/MessageRepository.h"
 #include "SessionFixtures.h"
 
+#include <QSet>
 #include <QTest>
+
+#include <vector>
 
 using namespace fixtures;
 
@@ -44,6 +47,7 @@ private slots:
     void rowsReadInPlaceFollowTheBatchButValuesDoNot();
     void changeSignalsPerOperation_data();
     void changeSignalsPerOperation();
+    void responsesToOneIdJoinInPlaceAndVersionsStayApart();
 };
 
 // Views read rows in place and must see a growing batch; values handed out keep what they showed.
@@ -115,3 +119,47 @@ void TestRepository::changeSignalsPerOperation()
 
 QTEST_GUILESS_MAIN(TestRepository)
 #include "tst_repository.moc"
+
+// An app that polls and reuses its ID: each response joins the stored exchange without copying
+// the ones before it, while every version handed out keeps exactly the responses it had, and each
+// response still replaces the row with a new revision.
+void TestRepository::responsesToOneIdJoinInPlaceAndVersionsStayApart()
+{
+    constexpr int kResponses = 2000;
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    repository.addRequest(request(id(2)), kApp);
+    ChangeLog log(repository);
+    std::vector<Exchange> versions;
+    QSet<const Response *> lists;
+    quint64 revision = 0;
+    for (int i = 0; i < kResponses; ++i) {
+        repository.addResponse(response(id(1), id(9), 200, Response::Source::Network, double(i)), kApp);
+        const Exchange &latest = *repository.latestExchange();
+        QCOMPARE_GT(latest.revision(), revision);
+        revision = latest.revision();
+        versions.push_back(latest);
+        lists.insert(&latest.responses().constFirst());
+    }
+    // One copy of the list per doubling of its length, not one per response.
+    QCOMPARE_LE(lists.size(), 16);
+    for (int i = 0; i < kResponses; ++i) {
+        QCOMPARE(versions[size_t(i)].responses().size(), i + 1);
+        QCOMPARE(versions[size_t(i)].responses().constLast().timestamp(), std::optional<double>(i));
+    }
+    QCOMPARE(log.events.count(QStringLiteral("replace 0")), kResponses);
+    QCOMPARE(repository.timelineCount(), 2);
+
+    // A version added to outside the store goes its own way; the store goes on with its own.
+    Exchange fork = versions[10];
+    fork.appendResponse(response(id(1), id(9), 500));
+    repository.addResponse(response(id(1), id(9), 200, Response::Source::Cache), kApp);
+    QCOMPARE(fork.responses().size(), 12);
+    QCOMPARE(fork.responseStatus(), Exchange::ResponseStatus::Error);
+    QCOMPARE(versions[10].responses().size(), 11);
+    QCOMPARE(versions[10].responseStatus(), Exchange::ResponseStatus::Network);
+    const std::optional<Exchange> stored = repository.exchange(id(1));
+    QCOMPARE(stored->responses().size(), kResponses + 1);
+    QCOMPARE(stored->responses().at(10), versions[10].responses().at(10));
+    QCOMPARE(stored->responseStatus(), Exchange::ResponseStatus::Cache);
+}
