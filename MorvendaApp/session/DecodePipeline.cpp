@@ -165,13 +165,31 @@ bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
     const size_t i = bunch.claimed.fetch_add(1);
     if (i >= bunch.messages.size())
         return false;
+    decodeClaimed(bunch, i, decoder);
+    return true;
+}
+
+bool DecodePipeline::decodeNextSmall(Bunch &bunch)
+{
+    size_t i = bunch.claimed.load();
+    do {
+        // Only claiming reads past the claimed ones, and the messages never change: reading the
+        // size of one a worker may claim meanwhile is safe.
+        if (i >= bunch.messages.size() || bunch.messages[i].size() > helpMaxBytes)
+            return false;
+    } while (!bunch.claimed.compare_exchange_weak(i, i + 1));
+    decodeClaimed(bunch, i, m_decoder);
+    return true;
+}
+
+void DecodePipeline::decodeClaimed(Bunch &bunch, size_t i, Decoder &decoder)
+{
     bunch.results[i] = decodeGuarded(decoder, bunch.messages[i]);
     bunch.ready[i].store(true);
     // Sequentially consistent with the main thread's going idle: either it sees this message
     // ready, or this sees it idle and wakes it.
     if (m_idle.load())
         wake();
-    return true;
 }
 
 void DecodePipeline::wake()
@@ -234,19 +252,8 @@ bool DecodePipeline::help()
             continue;
         const std::shared_ptr<Bunch> bunch = front.bunch;
         submit(bunch);
-        if (overdue(*bunch) && !bunch->ready[bunch->applied].load() && decodeNext(*bunch, m_decoder))
+        if (overdue(*bunch) && !bunch->ready[bunch->applied].load() && decodeNextSmall(*bunch))
             return true;
-    }
-    for (auto &[id, queue] : m_queues) {
-        Bunch *bunch = queue.items.front().bunch.get();
-        if (!bunch || !bunch->submitted || bunch->hasRetaken || !overdue(*bunch)
-            || bunch->ready[bunch->applied].load())
-            continue;
-        // Rather than go idle until a worker that may wait for a processor finishes it. The
-        // worker still reads the message: both only read it, and it stays where it is.
-        bunch->retaken = decodeGuarded(m_decoder, bunch->messages[bunch->applied]);
-        bunch->hasRetaken = true;
-        return true;
     }
     return false;
 }
@@ -265,19 +272,12 @@ bool DecodePipeline::applyNext(const MorvendaConnection *id)
     std::optional<Decoded> decoded;
     if (front.bunch) {
         Bunch &bunch = *front.bunch;
-        if (!bunch.submitted || !(bunch.hasRetaken || bunch.ready[bunch.applied].load()))
+        if (!bunch.submitted || !bunch.ready[bunch.applied].load())
             return false;
         const size_t i = bunch.applied++;
-        if (std::exchange(bunch.hasRetaken, false)) {
-            // A worker may still be decoding it: copied, and its result left alone.
-            message = bunch.messages[i];
-            decoded = std::move(bunch.retaken);
-            bunch.retaken.reset();
-        } else {
-            message = std::move(bunch.messages[i]);
-            decoded = std::move(bunch.results[i]);
-            bunch.results[i].reset();
-        }
+        message = std::move(bunch.messages[i]);
+        decoded = std::move(bunch.results[i]);
+        bunch.results[i].reset();
         --queue.messages;
         queue.bytes -= message.size();
         --m_totalMessages;

@@ -10,7 +10,8 @@
 // at most a time budget's worth per event-loop turn, so the window keeps painting under a flood.
 // The worker never preempts the main thread, and the main thread decodes itself when it would
 // otherwise wait: on a busy machine the work falls back to it instead of waiting for a worker that
-// gets no processor.
+// gets no processor. It takes only messages no worker has started (a message is never decoded
+// twice) and only small ones: a large frame would freeze the window for longer than a frame.
 // Owned by the listener; main thread (a worker touches only the bunch it was handed).
 #pragma once
 
@@ -68,6 +69,9 @@ public:
     // The main thread decodes a message itself only once its bunch has waited this long for the
     // worker: until then it reads and applies, which only it can do.
     static constexpr qint64 helpAfterNs = 2'000'000;
+    // Nor a message longer than this: decoding one takes about a millisecond, and a larger one
+    // would cost the window frames. Larger ones wait for the worker, however long it takes.
+    static constexpr qsizetype helpMaxBytes = 256 * 1024;
 
     // Called on the main thread with each message and its decoding, in each connection's order.
     // The messages still waiting for a connection that was cancelled are dropped (the app was
@@ -104,10 +108,6 @@ private:
         std::unique_ptr<std::atomic<bool>[]> ready;
         std::atomic<size_t> claimed{0};
         size_t applied = 0;
-        // The next message to apply, decoded by the main thread while the worker that took it
-        // had not finished it (its result is then never read).
-        std::optional<Decoded> retaken;
-        bool hasRetaken = false;
         qsizetype bytes = 0;
         bool submitted = false;
         qint64 submittedAt = 0;
@@ -130,14 +130,17 @@ private:
     void submitOpenBunches();
     // Decodes the next unclaimed message of `bunch`; false when all are claimed.
     bool decodeNext(Bunch &bunch, Decoder &decoder);
+    // The same on the main thread, for a message of at most helpMaxBytes only: false when the
+    // next unclaimed one is larger (it stays for the worker) or there is none.
+    bool decodeNextSmall(Bunch &bunch);
+    void decodeClaimed(Bunch &bunch, size_t i, Decoder &decoder);
     // From any thread: one apply pass is queued however many ask before it runs.
     void wake();
     void applyReady();
     // Applies the front of `id`'s queue when it is ready; false when there was nothing to apply.
     bool applyNext(const MorvendaConnection *id);
-    // Decodes one message that a queue has waited helpAfterNs or longer for: one no worker has
-    // taken yet, else (rather than wait for a worker that may not get a processor) one a worker
-    // has not finished.
+    // Decodes one small message of a bunch that has waited helpAfterNs or longer for the worker,
+    // one no worker has started; false when there is none.
     bool help();
     bool overdue(const Bunch &bunch) const { return m_clock.nsecsElapsed() - bunch.submittedAt >= helpAfterNs; }
     void updateReading(Queue &queue);

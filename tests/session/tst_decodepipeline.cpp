@@ -1,6 +1,7 @@
 // Messages decoded off the main thread come back in each connection's order, with the notices
 // between them where they happened, whatever the bunches and the workers make of the split and
-// even when the worker gets no processor; a connection with too much waiting stops reading until
+// even when the worker gets no processor (only the app whose message it is stuck in waits, and a
+// large frame is never decoded on the main thread); a connection with too much waiting stops reading until
 // it is applied, and so do the ones holding the most when all together have too much, never a
 // quiet one; memory running out costs one message; a disconnected app's waiting messages go with
 // it and nothing keeps the connection alive.
@@ -80,12 +81,28 @@ private:
 };
 
 // Holds every thread but the main one inside decoding while set: a worker that gets no processor.
+// Counts the decodings of the message the worker is stuck in and of the large frames.
 std::atomic<bool> workerHeld{false};
+std::atomic<int> workerInside{0};
+std::atomic<int> stuckDecodes{0};
+std::atomic<int> largeDecodes{0};
+std::atomic<int> largeDecodesOnMain{0};
 Qt::HANDLE mainThread = nullptr;
 
-void holdWorkers(QByteArrayView)
+void holdWorkers(QByteArrayView json)
 {
-    while (QThread::currentThreadId() != mainThread && workerHeld.load())
+    const bool onMain = QThread::currentThreadId() == mainThread;
+    if (json.contains("/stuck/0\""))
+        ++stuckDecodes;
+    if (json.size() > DecodePipeline::helpMaxBytes) {
+        ++largeDecodes;
+        if (onMain)
+            ++largeDecodesOnMain;
+    }
+    if (onMain)
+        return;
+    ++workerInside;
+    while (workerHeld.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
@@ -98,7 +115,7 @@ private slots:
     void eachConnectionKeepsItsOrderWithItsNotices();
     void boundsPauseReadingAndStarveNoConnection();
     void memoryRunningOutCostsOneMessage();
-    void stalledWorkerHoldsNothingBack();
+    void stalledWorkerHoldsBackOnlyItsOwnApp();
     void disconnectedAppLosesOnlyWhatWasStillWaiting();
 };
 
@@ -237,31 +254,65 @@ void tst_DecodePipeline::memoryRunningOutCostsOneMessage()
     QCOMPARE(recorder.seen[c->id()], expected);
 }
 
-void tst_DecodePipeline::stalledWorkerHoldsNothingBack()
+void tst_DecodePipeline::stalledWorkerHoldsBackOnlyItsOwnApp()
 {
     Sockets sockets;
     Recorder recorder;
     DecodePipeline pipeline(recorder.handler());
-    const ConnectionPtr c = sockets.connection();
-    QVERIFY(c);
+    const ConnectionPtr stuck = sockets.connection();
+    const ConnectionPtr small = sockets.connection();
+    const ConnectionPtr large = sockets.connection();
+    const ConnectionPtr later = sockets.connection();
+    QVERIFY(stuck && small && large && later);
     mainThread = QThread::currentThreadId();
     workerHeld = true;
+    workerInside = 0;
+    stuckDecodes = 0;
+    largeDecodes = 0;
+    largeDecodesOnMain = 0;
     Decoder::setDecodeHookForTesting(holdWorkers);
     // Before the pipeline goes: it waits for its worker.
     const auto release = qScopeGuard([] {
         workerHeld = false;
         Decoder::setDecodeHookForTesting(nullptr);
     });
-    // The worker is stuck inside the first message it took; the main thread decodes that one
-    // again and everything after it.
-    QStringList expected;
-    for (int i = 0; i < 300; ++i) {
-        const QString url = QStringLiteral("https://shop.example/%1").arg(i);
-        pipeline.addMessage(c, requestJson(url));
-        expected.append(url);
-    }
-    QTRY_COMPARE(recorder.seen[c->id()], expected);
-    QCOMPARE(pipeline.waitingCount(), 0);
+    const auto urls = [](const QString &app, int count) {
+        QStringList list;
+        for (int i = 0; i < count; ++i)
+            list.append(QStringLiteral("https://shop.example/%1/%2").arg(app).arg(i));
+        return list;
+    };
+    const auto send = [&](const ConnectionPtr &c, const QStringList &list, qsizetype bodyBytes = 0) {
+        for (const QString &url : list)
+            pipeline.addMessage(c, requestJson(url, bodyBytes));
+    };
+
+    // The worker is stuck inside one app's first message: that app waits for it (the main thread
+    // may decode its later ones, never that one a second time).
+    const QStringList stuckUrls = urls(QStringLiteral("stuck"), 3);
+    send(stuck, stuckUrls);
+    QTRY_COMPARE(workerInside.load(), 1);
+    // The small messages of another app that no worker has started come through meanwhile.
+    const QStringList smallUrls = urls(QStringLiteral("small"), 300);
+    send(small, smallUrls);
+    QTRY_COMPARE(recorder.seen[small->id()], smallUrls);
+    // A frame too large to decode within a frame waits for the worker, whatever comes after it.
+    const QStringList largeUrls = urls(QStringLiteral("large"), 2);
+    send(large, largeUrls.mid(0, 1), DecodePipeline::helpMaxBytes + 1);
+    send(large, largeUrls.mid(1));
+    const QStringList laterUrls = urls(QStringLiteral("later"), 100);
+    send(later, laterUrls);
+    QTRY_COMPARE(recorder.seen[later->id()], laterUrls);
+    QVERIFY(recorder.seen[stuck->id()].isEmpty());
+    QVERIFY(recorder.seen[large->id()].isEmpty());
+
+    workerHeld = false;
+    QTRY_COMPARE(pipeline.waitingCount(), 0);
+    QCOMPARE(recorder.seen[stuck->id()], stuckUrls);
+    QCOMPARE(recorder.seen[large->id()], largeUrls);
+    QCOMPARE(stuckDecodes.load(), 1);
+    QCOMPARE(largeDecodes.load(), 1);
+    QCOMPARE(largeDecodesOnMain.load(), 0);
 }
 
 void tst_DecodePipeline::disconnectedAppLosesOnlyWhatWasStillWaiting()
