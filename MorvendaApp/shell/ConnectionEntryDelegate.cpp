@@ -9,6 +9,7 @@
 #include "MorvendaApp/users/ui/UserImages.h"
 #include "MorvendaApp/users/ui/UserTags.h"
 #include "MorvendaApp/users/CountryFlagMapper.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QAbstractItemView>
 #include <QEvent>
@@ -106,6 +107,7 @@ void ConnectionEntryDelegate::followModel()
 void ConnectionEntryDelegate::forgetAllRows()
 {
     m_sizes.clear();
+    m_elided.clear();
     if (m_view && m_view->model())
         m_sizes.resize(m_view->model()->rowCount());
 }
@@ -192,6 +194,16 @@ void ConnectionEntryDelegate::relayoutSoon(const QModelIndex &index)
     }, Qt::QueuedConnection);
 }
 
+QString ConnectionEntryDelegate::elided(const QModelIndex &index, int line, const QString &text, const QFont &font,
+    int width) const
+{
+    ElidedLine &known = m_elided[qint64(index.row()) * 2 + line];
+    if (known.width != width || known.font != font || known.text != text) {
+        known = ElidedLine{text, font, width, QFontMetrics(font).elidedText(text, Qt::ElideRight, width)};
+    }
+    return known.shown;
+}
+
 NamedColor ConnectionEntryDelegate::stateColor(MorvendaConnection::State state)
 {
     switch (state) {
@@ -215,12 +227,12 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
 {
     Layout l;
     l.font = option.font;
-    l.title = L10n::tr("ID: %@", index.data(ConnectionListModel::DisplayNameRole).toString());
+    l.title = L10n::tr("ID: %@", ShownText::cut(index.data(ConnectionListModel::DisplayNameRole).toString()));
     l.hasUser = index.data(ConnectionListModel::HasUserRole).toBool();
     if (l.hasUser) {
         QStringList parts;
         for (const int role : {ConnectionListModel::UserNameRole, ConnectionListModel::UserTokenRole}) {
-            const QString part = index.data(role).toString();
+            const QString part = ShownText::cut(index.data(role).toString());
             if (!part.isEmpty()) {
                 parts.append(part);
             }
@@ -317,16 +329,15 @@ void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     const int left = rect.left() + l.textLeft;
     const int width = rect.right() - left;
     int y = rect.top();
-    const auto drawLine = [&](const QFont &font, const QColor &colour, const QString &line) {
-        const QFontMetrics metrics(font);
-        painter->setFont(font);
-        painter->setPen(colour);
+    {
+        const QFontMetrics metrics(l.font);
+        painter->setFont(l.font);
+        painter->setPen(text);
         // Plain text only: what an app sends is never interpreted.
         painter->drawText(QRect(left, y, width, metrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
-            metrics.elidedText(line, Qt::ElideRight, width));
+            elided(index, 0, l.title, l.font, width));
         y += metrics.height() + kLineSpacing;
-    };
-    drawLine(l.font, text, l.title);
+    }
     if (l.hasUser) {
         // The picture and flag lead the user's line; the name and token follow, centred on it.
         const QFont callout = calloutFont(l.font);
@@ -338,7 +349,7 @@ void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewIte
         painter->setFont(callout);
         painter->setPen(secondary);
         painter->drawText(QRect(left + shift, y, width - shift, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-            metrics.elidedText(l.userLine, Qt::ElideRight, width - shift));
+            elided(index, 1, l.userLine, callout, width - shift));
         y += lineHeight + kLineSpacing;
         const int tags = UserTags::paint(painter, QPoint(left, y), width, l.tags, footnoteFont(l.font), option.palette);
         if (tags > 0) {

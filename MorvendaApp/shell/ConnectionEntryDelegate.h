@@ -2,12 +2,15 @@
 // app reported (its round picture with the retailer's flag, name and token, and its tags as
 // coloured chips), and the connection's state as a coloured upper-case badge. Reads only the
 // roles of ConnectionListModel; pictures come from the shared AvatarLoader, which outlives the
-// delegate and is asked only for rows being painted. Main thread.
+// delegate and is asked only for rows being painted. The texts an app sent are cut to what a row
+// can show before they are laid out, and each row's elided lines are kept until they change.
+// Main thread.
 #pragma once
 
 #include "MorvendaModel/MorvendaConnection.h"
 #include "MorvendaApp/components/NamedColors.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
@@ -63,12 +66,23 @@ private:
     void rowsChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
     void widthChanged();
     void relayoutSoon(const QModelIndex &index);
+    // `text` elided to `width`, kept per row and line while the text, width and font stay.
+    QString elided(const QModelIndex &index, int line, const QString &text, const QFont &font, int width) const;
 
     AvatarLoader &m_avatars;
     QPointer<QAbstractItemView> m_view;
     // By row, in step with the view's model; unknown until measured.
     mutable QList<std::optional<Measured>> m_sizes;
     mutable QFont m_sizesFont;
+    struct ElidedLine
+    {
+        QString text;
+        QFont font;
+        int width = -1;
+        QString shown;
+    };
+    // By row and line (row * 2 + line); a row that moved finds a different text and elides afresh.
+    mutable QHash<qint64, ElidedLine> m_elided;
     int m_viewportWidth = -1;
     bool m_relayoutPending = false;
 };

@@ -2,6 +2,7 @@
 
 #include "MorvendaApp/timeline/TimelineBadge.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QAbstractItemView>
 #include <QPainter>
@@ -62,10 +63,20 @@ TimelineRowState rowState(const QModelIndex &index)
     return index.data(TimelineViewModel::RowStateRole).value<TimelineRowState>();
 }
 
+// The row's texts as far as it shows them: a path or description an app sent may be megabytes
+// long, and is wrapped whole otherwise.
+TimelineRowState shown(TimelineRowState state)
+{
+    state.title = ShownText::cut(state.title);
+    state.description = ShownText::cut(state.description);
+    return state;
+}
+
 } // namespace
 
-TimelineItemDelegate::Layout TimelineItemDelegate::layout(const TimelineRowState &state, int width)
+TimelineItemDelegate::Layout TimelineItemDelegate::layout(const TimelineRowState &row, int width)
 {
+    const TimelineRowState state = shown(row);
     Layout result;
     int x = kHorizontalMargin;
     int contentHeight = 0;
@@ -167,8 +178,9 @@ void TimelineItemDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
     painter->drawPixmap(option.rect.topLeft(), painted->picture);
 }
 
-void TimelineItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option, const TimelineRowState &state)
+void TimelineItemDelegate::paintRow(QPainter *painter, const QStyleOptionViewItem &option, const TimelineRowState &row)
 {
+    const TimelineRowState state = shown(row);
     const QPalette &palette = option.palette;
     painter->save();
     painter->translate(option.rect.topLeft());

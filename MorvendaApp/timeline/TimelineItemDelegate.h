@@ -3,7 +3,8 @@
 // scrolling and relayouts never measure a row twice. Rows it painted before are drawn from a
 // picture of themselves while their stamp, size and palette stay: under a stream of payloads the
 // list repaints the same rows up to 60 times a second, and laying out and shaping their texts
-// cost more than the rest of the frame. Main thread.
+// cost more than the rest of the frame. Texts an app sent are cut to what a row can show before
+// they are laid out. Main thread.
 #pragma once
 
 #include "MorvendaApp/timeline/TimelineRowState.h"

@@ -15,6 +15,7 @@
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -38,10 +39,11 @@ SymbolButton *toolbarButton(const QString &symbol, QWidget *parent)
     return button;
 }
 
-// Menu and button texts from apps and file names: "&" is a literal ampersand.
-QString literal(QString text)
+// Menu and button texts from apps and file names: "&" is a literal ampersand, and a name
+// megabytes long is cut to what a button shows before the style elides it.
+QString literal(const QString &text)
 {
-    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return ShownText::cut(text).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 std::function<QColor(const QPalette &)> itemColor(bool current)
@@ -164,7 +166,7 @@ void TimelineToolbar::rebuildSourceMenu()
         m_sourceMenu->addAction(L10n::text("Timeline.selectPeer"))->setEnabled(false);
         for (const MorvendaListener::ConnectionPtr &connection : connections) {
             const bool current = active && active->id() == connection->id();
-            auto *item = new ColoredMenuAction(QStringLiteral("globe"), connection->displayName(), itemColor(current),
+            auto *item = new ColoredMenuAction(QStringLiteral("globe"), ShownText::cut(connection->displayName()), itemColor(current),
                                                m_sourceMenu);
             item->setData(connection->id());
             // Closed connections stay listed; the connect screen's badge says so, and so does this.
@@ -186,7 +188,7 @@ void TimelineToolbar::rebuildSourceMenu()
         m_sourceMenu->addSeparator();
         m_sourceMenu->addAction(L10n::text("Timeline.selectOpenFile"))->setEnabled(false);
         for (const QString &file : files) {
-            auto *item = new ColoredMenuAction(QStringLiteral("doc.fill"), file,
+            auto *item = new ColoredMenuAction(QStringLiteral("doc.fill"), ShownText::cut(file),
                                                itemColor(m_fileHolder.openedFile() == file), m_sourceMenu);
             item->setData(file);
             connect(item, &QAction::triggered, this, [this, file] {

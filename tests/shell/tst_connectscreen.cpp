@@ -13,6 +13,7 @@
 #include "MorvendaApp/shell/PeerListView.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -170,6 +171,31 @@ private slots:
         QCOMPARE(m_screen->peerList()->header()->text(), QStringLiteral("No available connections"));
         QCOMPARE(m_listener->activeConnection(), one);
         QTRY_VERIFY(!first.isConnected());
+    }
+
+    // An app named with a megabyte of text: its row is measured and drawn from as much of the name
+    // as a row can show, the user's line likewise; the list keeps the whole name.
+    void aMegabyteNameIsMeasuredAndDrawnAsFarAsShown()
+    {
+        ScriptedPeer peer;
+        const QString megabyte(1 << 20, QLatin1Char('n'));
+        const QString name = QStringLiteral("Shop ") + megabyte;
+        QVERIFY(m_session->connectApp(peer, name));
+        peer.user(megabyte, QStringLiteral("tok-1"));
+        QTRY_COMPARE(model().index(0).data(ConnectionListModel::HasUserRole).toBool(), true);
+        const QModelIndex row = model().index(0);
+        QCOMPARE(row.data(ConnectionListModel::DisplayNameRole).toString(), name);
+
+        QListView *list = m_screen->peerList()->listView();
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.font = list->font();
+        option.widget = list;
+        ConnectionEntryDelegate fresh(*m_avatars);
+        const int shown = QFontMetrics(list->font()).horizontalAdvance(QString(ShownText::kMaxLength, QLatin1Char('n')));
+        QCOMPARE_LE(fresh.sizeHint(option, row).width(), shown + 100);
+        list->viewport()->repaint();
+        saveArtifact(m_screen.get(), QStringLiteral("connect-screen-megabyte-name.png"));
     }
 
     // Rows are laid out one below the other at the height their content needs now: a user that

@@ -21,6 +21,7 @@
 #include "MorvendaApp/timeline/TimelineToolbar.h"
 #include "MorvendaApp/timeline/TimelineView.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -99,6 +100,62 @@ class TestTimelineView : public QObject
 
 private slots:
     void initTestCase() { useScheme(false); }
+
+    // A path or description an app sent may be megabytes long: the row lays out and draws as much
+    // of it as a row can show, ending in "…", never half a surrogate pair; the store keeps it whole.
+    void hugeTextsAreLaidOutAsFarAsARowShowsThem_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("isPath");
+        const QString megabyte(1 << 20, QLatin1Char('p'));
+        QTest::addRow("a megabyte path") << megabyte << true;
+        QTest::addRow("a megabyte description") << megabyte << false;
+        // U+1F6D2 as a surrogate pair straddling the cut (the path starts with "/").
+        QTest::addRow("a path with a pair across the cut")
+            << QString(ShownText::kMaxLength - 3, QLatin1Char('p')) + QString::fromUtf16(u"\U0001F6D2") + megabyte << true;
+        QTest::addRow("a path just short enough") << QString(ShownText::kMaxLength - 1, QLatin1Char('p')) << true;
+    }
+
+    void hugeTextsAreLaidOutAsFarAsARowShowsThem()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, isPath);
+        Column c;
+        // A description is what an analytics call's body names.
+        const QString url = QStringLiteral("https://shop.example/") + (isPath ? text : QStringLiteral("api/event"));
+        const std::optional<QString> body = isPath ? std::nullopt
+                                                   : std::optional(QStringLiteral("\"event_key\" : \"") + text + QStringLiteral("\",\n"));
+        c.repository.addRequest(Request(id(1), Url::fromText(url), Method::Post, std::nullopt, body, {}), QStringLiteral("App"));
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
+        const TimelineRowState state = c.view.viewModel().rowState(0);
+        QVERIFY(isPath ? state.title.has_value() : state.description.has_value());
+        const QString whole = isPath ? *state.title : *state.description;
+        QCOMPARE_GE(whole.size(), text.size());
+
+        QString shown = whole;
+        if (whole.size() > ShownText::kMaxLength) {
+            const qsizetype kept = whole.at(ShownText::kMaxLength - 2).isHighSurrogate() ? ShownText::kMaxLength - 2
+                                                                                         : ShownText::kMaxLength - 1;
+            shown = whole.first(kept) + QChar(0x2026);
+        }
+        QCOMPARE(ShownText::cut(whole), shown);
+        TimelineRowState expected = state;
+        (isPath ? expected.title : expected.description) = shown;
+        for (const int width : {120, 400}) {
+            const auto laidOut = TimelineItemDelegate::layout(state, width);
+            const auto wanted = TimelineItemDelegate::layout(expected, width);
+            QCOMPARE(laidOut.height, wanted.height);
+            QCOMPARE(laidOut.title, wanted.title);
+            QCOMPARE(laidOut.description, wanted.description);
+        }
+        // Painted as the list paints it: what was cut is drawn, and what was stored stays whole.
+        QTRY_VERIFY(!c.view.list()->visualRect(0).isEmpty());
+        c.view.list()->viewport()->repaint();
+        QCOMPARE(c.view.list()->visualRect(0).height(),
+                 TimelineItemDelegate::layout(expected, c.view.list()->viewport()->width()).height);
+        const std::optional<Exchange> stored = c.repository.exchange(id(1));
+        QCOMPARE(isPath ? stored->request()->url()->path() : *stored->description(), whole);
+    }
 
     void clicksAndArrowKeysSelectAndTheSelectionSurvivesAFilter()
     {
