@@ -5,8 +5,11 @@
 //   stream   1,000 rows per second for 10 seconds: the longest main-loop stall
 //   stream-on-500k   the same after 500,000 exchanges are already listed
 //   repaint  the list of a growing batch repainted whole, as under a flood: cost per frame
-// Usage: timeline_column [append|filter|open|stream|stream-on-500k|repaint]... (the first four
-// when none is given).
+//   long-texts  an app named with 1 MB of text sends a request with a 1 MB URL path, then 100
+//            ordinary exchanges, then 10 more apps connect: what each costs the timeline and the
+//            connect screen beside it until both have painted it
+// Usage: timeline_column [append|filter|open|stream|stream-on-500k|repaint|long-texts]... (the
+// first four when none is given).
 #include "MorvendaApp/session/FileHolder.h"
 #include "MorvendaApp/session/Logger.h"
 #include "MorvendaApp/session/MessageRepository.h"
@@ -15,19 +18,27 @@
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/session/SessionFile.h"
+#include "MorvendaApp/shell/ConnectToPeerView.h"
+#include "MorvendaApp/shell/PeerListView.h"
+#include "MorvendaApp/users/ui/AvatarLoader.h"
+#include "MorvendaModel/MorvendaFramer.h"
 #include "MorvendaApp/timeline/FilterView.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
 #include "MorvendaApp/timeline/TimelineListView.h"
 #include "MorvendaApp/timeline/TimelineView.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
+#include "bench/BenchSupport.h"
 #include "bench/filter_keystrokes.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QListView>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <vector>
 
@@ -229,6 +240,96 @@ void repaint()
     std::printf("  one batch's rows grown: p50 %.2f ms, p99 %.2f ms\n", percentile(grown, 0.5), percentile(grown, 0.99));
 }
 
+QByteArray exchangeFrames(int n, const QByteArray &path)
+{
+    const QByteArray id = QUuid(quint32(n), 0x7e57, 0x4e55, 0x80, 0, 0, 0, 0, 0, 0, 2).toByteArray(QUuid::WithoutBraces).toUpper();
+    const QByteArray url = "https://shop.example" + path;
+    return *MorvendaFramer::frame(QByteArray("{\"request\":{\"id\":\"" + id + "\",\"url\":\"" + url
+                                  + "\",\"method\":\"get\",\"timestamp\":1700000000000,\"headers\":[],\"data\":\"{}\"}}"))
+        + *MorvendaFramer::frame(QByteArray("{\"response\":{\"id\":\"" + id + "\",\"batchID\":\"" + id + "\",\"statusCode\":200,\"url\":\""
+                                 + url + "\",\"source\":{\"network\":{}},\"timestamp\":1700000000100,\"headers\":[],\"data\":\"{}\"}}"));
+}
+
+void longTexts()
+{
+    Column c;
+    c.view.move(0, 0);
+    AvatarLoader avatars;
+    ConnectToPeerView screen(c.listener, c.fileHolder, c.users, avatars);
+    screen.resize(700, 600);
+    screen.move(470, 0);
+    screen.show();
+    QListView *connections = screen.peerList()->listView();
+    const auto listed = [&](int exchanges, int apps) {
+        return c.view.viewModel().rowCount() == exchanges && connections->model()->rowCount() == apps;
+    };
+    // The longest turn of the event loop while a change reaches both lists (whichever turn laid
+    // them out or painted them), and both lists painted once more once it has. In processor time
+    // of the main thread, so that a busy machine taking the processor away does not count.
+    const auto threadNs = [] {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+    };
+    qint64 lastTick = 0;
+    qint64 longestTurn = 0;
+    QTimer watchdog;
+    watchdog.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        const qint64 now = threadNs();
+        longestTurn = std::max(longestTurn, now - lastTick);
+        lastTick = now;
+    });
+    watchdog.start(1);
+    const auto change = [&](const std::function<void()> &send, const std::function<bool()> &done) {
+        lastTick = threadNs();
+        longestTurn = 0;
+        send();
+        bench::waitFor(done, 120000, 1);
+        QCoreApplication::processEvents();
+        const qint64 before = threadNs();
+        c.view.list()->viewport()->repaint();
+        connections->viewport()->repaint();
+        return std::max(double(longestTurn), double(threadNs() - before)) / 1e6;
+    };
+    const auto connectApp = [&](QTcpSocket &socket, const QByteArray &name) {
+        socket.connectToHost(QHostAddress::LocalHost, c.listener.serverPort());
+        socket.waitForConnected(5000);
+        socket.write(*MorvendaFramer::frame(QByteArray("{\"handshake\":\"" + name + "\"}")));
+        socket.flush();
+    };
+    const auto sendExchange = [](QTcpSocket &socket, int n, const QByteArray &path) {
+        return [&socket, n, path] {
+            socket.write(exchangeFrames(n, path));
+            socket.flush();
+        };
+    };
+
+    QTcpSocket app;
+    const double named = change([&] { connectApp(app, "Shop " + QByteArray(1 << 20, 'n')); }, [&] { return listed(0, 1); });
+    const double longPath = change(sendExchange(app, 0, "/" + QByteArray(1 << 20, 'p')), [&] { return listed(1, 1); });
+    std::vector<double> exchanges;
+    for (int n = 1; n <= 100; ++n)
+        exchanges.push_back(change(sendExchange(app, n, "/api/cart/items/" + QByteArray::number(n)), [&] { return listed(n + 1, 1); }));
+    std::vector<double> connects;
+    std::vector<std::unique_ptr<QTcpSocket>> others;
+    for (int n = 0; n < 10; ++n) {
+        others.push_back(std::make_unique<QTcpSocket>());
+        connects.push_back(change([&] { connectApp(*others.back(), "Shop " + QByteArray::number(n)); },
+                                  [&] { return listed(101, n + 2); }));
+    }
+    std::printf("long-texts: timeline 460 x 900 (%d rows) and connect screen 700 x 600 (%d rows), both shown\n",
+                c.view.viewModel().rowCount(), connections->model()->rowCount());
+    std::printf("  per change until both lists show it: the longest event-loop turn or the two lists' repaint,\n"
+                "  in processor time of the main thread\n");
+    std::printf("  the 1 MB app name:               %.1f ms\n", named);
+    std::printf("  the 1 MB URL path:               %.1f ms\n", longPath);
+    std::printf("  100 ordinary exchanges after it: p50 %.2f ms, max %.2f ms\n", percentile(exchanges, 0.5),
+                *std::max_element(exchanges.begin(), exchanges.end()));
+    std::printf("  10 more apps connecting:         p50 %.2f ms, max %.2f ms\n", percentile(connects, 0.5),
+                *std::max_element(connects.begin(), connects.end()));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -254,6 +355,8 @@ int main(int argc, char **argv)
             stream(500'000);
         else if (name == QLatin1StringView("repaint"))
             repaint();
+        else if (name == QLatin1StringView("long-texts"))
+            longTexts();
         std::fflush(stdout);
     }
     return 0;
