@@ -7,6 +7,7 @@
 #include "tests/support/LoopbackSession.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
+#include "MorvendaApp/users/PeerText.h"
 
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -57,6 +58,34 @@ class TestImpersonateListViewModel : public QObject
     Q_OBJECT
 
 private slots:
+    // What the views lay out of an app's text: a bounded start, never half a character, on one
+    // line where a line is all there is, and marked where it was cut.
+    void peerTextsAreBounded_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxChars");
+        QTest::addColumn<QString>("oneLine");
+        QTest::addColumn<QString>("bounded");
+        const QString face = QString::fromUcs4(U"\U0001F600");
+        QTest::addRow("line breaks of every kind are spaces, CR LF one")
+            << QStringLiteral("a\r\nb\nc\rd\te\u2028f\u2029g") << 100 << QStringLiteral("a b c d e f g")
+            << QStringLiteral("a\r\nb\nc\rd\te\u2028f\u2029g");
+        QTest::addRow("a cut keeps a character whole") << (QStringLiteral("ab") + face + face) << 3
+            << QStringLiteral("ab") << (QStringLiteral("ab") + QChar(0x2026));
+        QTest::addRow("a cut keeps the line breaks before it") << QStringLiteral("one\ntwo\nthree") << 7
+            << QStringLiteral("one two") << QStringLiteral("one\ntwo\u2026");
+    }
+
+    void peerTextsAreBounded()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxChars);
+        QFETCH(QString, oneLine);
+        QFETCH(QString, bounded);
+        QCOMPARE(PeerText::oneLine(text, maxChars), oneLine);
+        QCOMPARE(PeerText::bounded(text, maxChars), bounded);
+    }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
