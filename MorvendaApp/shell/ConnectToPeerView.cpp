@@ -12,6 +12,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
+#include <QRasterWindow>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -21,28 +23,44 @@ constexpr int kWatermarkMaxSide = 350;
 constexpr int kWatermarkPadding = 100;
 
 // An indeterminate progress spinner: a rotating arc, animated only while on screen.
-class Spinner : public QWidget
+//
+// It is a window of its own inside the screen, not a widget: once the main window has shown a
+// web view (the body viewer, the console) every flush of the main window composes the whole
+// window again, which for a turning spinner costs most of a core all day long. Its own small
+// window is flushed alone, and the main window stays untouched while it turns.
+class SpinnerWindow : public QRasterWindow
 {
 public:
-    explicit Spinner(QWidget *parent)
-        : QWidget(parent)
+    static constexpr int kSide = 20;
+
+    // `colours` gives the palette the spinner draws with (its container's).
+    explicit SpinnerWindow(const QWidget *colours)
+        : m_colours(colours)
     {
-        setFixedSize(20, 20);
         m_timer.setInterval(80);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
             m_angle = (m_angle + 30) % 360;
             update();
         });
     }
 
 protected:
-    void showEvent(QShowEvent *) override { m_timer.start(); }
-    void hideEvent(QHideEvent *) override { m_timer.stop(); }
+    void exposeEvent(QExposeEvent *event) override
+    {
+        if (isExposed())
+            m_timer.start();
+        else
+            m_timer.stop();
+        QRasterWindow::exposeEvent(event);
+    }
+
     void paintEvent(QPaintEvent *) override
     {
+        const QPalette palette = m_colours ? m_colours->palette() : QPalette();
         QPainter painter(this);
+        painter.fillRect(QRect(QPoint(), size()), palette.color(QPalette::Window));
         painter.setRenderHint(QPainter::Antialiasing);
-        QColor colour = palette().color(QPalette::Text);
+        QColor colour = palette.color(QPalette::Text);
         for (int i = 0; i < 12; ++i) {
             colour.setAlphaF(0.15f + 0.85f * float(i) / 11.0f);
             painter.save();
@@ -55,9 +73,20 @@ protected:
     }
 
 private:
+    QPointer<const QWidget> m_colours;
     QTimer m_timer;
     int m_angle = 0;
 };
+
+QWidget *makeSpinner(QWidget *parent)
+{
+    auto *window = new SpinnerWindow(parent);
+    QWidget *container = QWidget::createWindowContainer(window, parent);
+    container->setObjectName(QStringLiteral("spinner"));
+    container->setFixedSize(SpinnerWindow::kSide, SpinnerWindow::kSide);
+    container->setFocusPolicy(Qt::NoFocus);
+    return container;
+}
 
 // The watermark layer: drawn above the content in the text colour at a low opacity, and
 // transparent to the pointer so the lists below stay usable.
@@ -157,7 +186,7 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     enabled->setFont(scaledFont(font(), 1.6));
     status->addWidget(enabled);
     if (serving)
-        status->addWidget(new Spinner(this));
+        status->addWidget(makeSpinner(this));
     status->addStretch(1);
 
     m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, avatars, this);
