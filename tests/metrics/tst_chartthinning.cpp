@@ -203,11 +203,15 @@ private slots:
 
     void labelsWhoseAnchorsShareACellAreLeftOutUnmeasured()
     {
-        ChartThinning::LabelCells cells(12);
+        ChartThinning::LabelCells cells(12, QRectF(0, 0, 100, 100));
         QVERIFY(cells.claim({5, 5}));
         QVERIFY(!cells.claim({11.9, 0}));
         QVERIFY(cells.claim({12, 0}));
+        // Outside the area as inside it.
         QVERIFY(cells.claim({-1, 5}));
+        QVERIFY(!cells.claim({-11, 11}));
+        QVERIFY(cells.claim({105, 5}));
+        QVERIFY(!cells.claim({107, 1}));
         // A label may carry a value whose text is made only when it is drawn.
         Chart::Data one = barData(1, false);
         const QImage bare = render(one, true);

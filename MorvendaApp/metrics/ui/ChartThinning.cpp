@@ -122,14 +122,33 @@ QList<QRect> RectMerger::take()
     return std::exchange(m_rects, {});
 }
 
+LabelCells::LabelCells(qreal cell, const QRectF &area)
+    : m_cell(cell), m_area(area)
+{
+    if (!(cell > 0) || area.isEmpty())
+        return;
+    m_columns = qint64(std::ceil(area.width() / cell)) + 1;
+    m_rows = qint64(std::ceil(area.height() / cell)) + 1;
+    m_grid.assign(size_t(m_columns * m_rows), false);
+}
+
 bool LabelCells::claim(const QPointF &point)
 {
     if (!(m_cell > 0))
         return true;
-    const quint64 key = cellKey(qint64(std::floor(point.x() / m_cell)), qint64(std::floor(point.y() / m_cell)));
-    if (m_taken.contains(key))
+    const qint64 x = qint64(std::floor((point.x() - m_area.left()) / m_cell));
+    const qint64 y = qint64(std::floor((point.y() - m_area.top()) / m_cell));
+    if (x >= 0 && y >= 0 && x < m_columns && y < m_rows) {
+        const size_t at = size_t(y * m_columns + x);
+        if (m_grid[at])
+            return false;
+        m_grid[at] = true;
+        return true;
+    }
+    const quint64 key = cellKey(x, y);
+    if (m_outside.contains(key))
         return false;
-    m_taken.insert(key);
+    m_outside.insert(key);
     return true;
 }
 

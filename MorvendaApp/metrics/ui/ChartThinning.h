@@ -10,6 +10,8 @@
 #include <QRectF>
 #include <QSet>
 
+#include <vector>
+
 namespace ChartThinning {
 
 // A polyline reduced per pixel column: each run of consecutive points in one column keeps its
@@ -44,13 +46,19 @@ private:
 class LabelCells
 {
 public:
-    explicit LabelCells(qreal cell) : m_cell(cell) {}
+    // Cells of no size claim every point. Points in `area` (the widget) are looked up in a flat
+    // grid, the rarer ones outside it in a set.
+    LabelCells(qreal cell, const QRectF &area);
     // True, and the cell taken, when the point's cell is still free.
     bool claim(const QPointF &point);
 
 private:
     qreal m_cell;
-    QSet<quint64> m_taken;
+    QRectF m_area;
+    qint64 m_columns = 0;
+    qint64 m_rows = 0;
+    std::vector<bool> m_grid;
+    QSet<quint64> m_outside;
 };
 
 } // namespace ChartThinning
