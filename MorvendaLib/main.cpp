@@ -50,8 +50,9 @@ int main(int argc, char *argv[])
     Preferences preferences(settings);
     AppearanceService appearance(preferences, system);
 
-    // The stored users are opened before anything is shown: a store that cannot be opened stops
-    // the program, and one that was set aside as damaged is said once the main window is up.
+    // The stored users are opened before anything is shown: only a store of a newer version stops
+    // the program; one set aside as damaged, or one that cannot be opened at all (the program then
+    // runs without stored users), is said once the main window is up.
     auto userStore = ImpersonateUserStore::openAtStart(ImpersonateUserStore::defaultPath());
     if (!userStore) {
         return failStart(userStore.error());

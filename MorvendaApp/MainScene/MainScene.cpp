@@ -189,8 +189,11 @@ void MainScene::wireOnce()
             L10n::tr("Listener.unableToStartMessage", m_shared.listener.startError()), {}});
     }
     m_shared.impersonateUpdater.start(m_shared.userManager);
-    // A damaged store was set aside at start: said once, now that there is a window to say it in.
-    if (const auto &aside = m_shared.userStore->recoveredFile()) {
+    // A store set aside as damaged, or none at all, is said once, now that there is a window.
+    if (!m_shared.userStore->isAvailable()) {
+        m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Impersonation.StoreUnavailable.title"),
+            L10n::tr("Impersonation.StoreUnavailable.message", m_shared.userStore->unavailableReason()), {}});
+    } else if (const auto &aside = m_shared.userStore->recoveredFile()) {
         m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Impersonation.StoreRecovered.title"),
             L10n::tr("Impersonation.StoreRecovered.message", *aside), {}});
     }

@@ -46,7 +46,7 @@ private:
     static std::unique_ptr<ImpersonateUserStore> openDefaultStore()
     {
         auto opened = ImpersonateUserStore::openAtStart(ImpersonateUserStore::defaultPath());
-        if (!opened) {
+        if (!opened) { // a newer version's store, which the entry point refuses before this
             qFatal("%s", qUtf8Printable(opened.error()));
         }
         return std::move(*opened);

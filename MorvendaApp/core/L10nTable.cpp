@@ -118,6 +118,9 @@ const Entry kEntries[] = {
     {"Impersonation.StoreRecovered.message",
      "The file of stored users was damaged. It was kept as %@, and a new, empty list of stored users was "
      "started."},
+    {"Impersonation.StoreUnavailable.title", "The stored users are unavailable"},
+    {"Impersonation.StoreUnavailable.message", "%@\n\nMorvenda runs without stored users until it is started again."},
+    {"Impersonation.storeUnavailable", "The stored users are unavailable"},
     {"Menu.openSidebar", "Open sidebar"},
     {"Menu.openWindow", "Open window"},
     {"Metrics.GraphType.requestCount", "Request count"},

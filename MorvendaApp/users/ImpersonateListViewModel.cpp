@@ -71,6 +71,11 @@ void ImpersonateListViewModel::setTextFilter(const QString &text)
 
 void ImpersonateListViewModel::fetchUsers()
 {
+    // A store that could not be opened was said once at start; the window says so in place of
+    // the list instead of an alert at every load.
+    if (!m_store.isAvailable()) {
+        return;
+    }
     auto fetched = m_store.fetchAll();
     if (!fetched) {
         m_session.presentAlert(Alert::ViewState{

@@ -104,9 +104,24 @@ ImpersonateUserStore::~ImpersonateUserStore()
     sqlite3_close_v2(m_db);
 }
 
+std::unique_ptr<ImpersonateUserStore> ImpersonateUserStore::unavailable(const QString &path, const QString &reason)
+{
+    std::unique_ptr<ImpersonateUserStore> store(new ImpersonateUserStore(nullptr, path));
+    store->m_unavailableReason = reason;
+    return store;
+}
+
+tl::expected<SqliteStatement, QString> ImpersonateUserStore::prepare(const char *sql) const
+{
+    if (!m_db) {
+        return tl::unexpected(m_unavailableReason);
+    }
+    return SqliteStatement::prepare(m_db, sql);
+}
+
 tl::expected<QList<ImpersonateUserData>, QString> ImpersonateUserStore::fetchAll() const
 {
-    auto statement = SqliteStatement::prepare(m_db, "SELECT " STORED_USER_COLUMNS " FROM stored_user ORDER BY id");
+    auto statement = prepare( "SELECT " STORED_USER_COLUMNS " FROM stored_user ORDER BY id");
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -126,7 +141,7 @@ tl::expected<QList<ImpersonateUserData>, QString> ImpersonateUserStore::fetchAll
 tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::fetchByToken(
     const QString &userToken) const
 {
-    auto statement = SqliteStatement::prepare(m_db,
+    auto statement = prepare(
         "SELECT " STORED_USER_COLUMNS " FROM stored_user WHERE user_token = ?1");
     if (!statement) {
         return tl::unexpected(statement.error());
@@ -145,7 +160,7 @@ tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::
 tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::upsert(const ImpersonateUserData &record)
 {
     // An upsert, not INSERT OR REPLACE: the stored record keeps its identity.
-    auto statement = SqliteStatement::prepare(m_db,
+    auto statement = prepare(
         "INSERT INTO stored_user (user_token, retailer_token, brand_token, image_url, name, email, country,"
         " favorite, notes, tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
         " ON CONFLICT(user_token) DO UPDATE SET retailer_token = excluded.retailer_token,"
@@ -175,7 +190,7 @@ tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::upsert(const Im
 
 tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::addUser(const QString &userToken, const QString &name)
 {
-    auto statement = SqliteStatement::prepare(m_db,
+    auto statement = prepare(
         "INSERT INTO stored_user (user_token, name, favorite) VALUES (?1, ?2, 0)"
         " ON CONFLICT(user_token) DO UPDATE SET name = CASE WHEN excluded.name = '' THEN name ELSE excluded.name END"
         " RETURNING " STORED_USER_COLUMNS);
@@ -194,7 +209,7 @@ tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::addUser(const Q
 tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::updateReturning(const char *sql,
     ImpersonateUserData::Identity id, const std::function<void(SqliteStatement &)> &bind)
 {
-    auto statement = SqliteStatement::prepare(m_db, sql);
+    auto statement = prepare( sql);
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -231,7 +246,7 @@ tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::
 
 tl::expected<bool, QString> ImpersonateUserStore::remove(ImpersonateUserData::Identity id)
 {
-    auto statement = SqliteStatement::prepare(m_db, "DELETE FROM stored_user WHERE id = ?1");
+    auto statement = prepare( "DELETE FROM stored_user WHERE id = ?1");
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -248,6 +263,9 @@ tl::expected<bool, QString> ImpersonateUserStore::remove(ImpersonateUserData::Id
 
 tl::expected<void, QString> ImpersonateUserStore::exec(const char *sql)
 {
+    if (!m_db) {
+        return tl::unexpected(m_unavailableReason);
+    }
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         return tl::unexpected(SqliteStatement::describe(m_db, rc));
@@ -264,6 +282,38 @@ tl::expected<void, QString> ImpersonateUserStore::transaction(const std::functio
     if (auto begun = exec("BEGIN IMMEDIATE"); !begun) {
         return begun;
     }
+    return runBegun(work);
+}
+
+tl::expected<bool, QString> ImpersonateUserStore::tryTransaction(
+    const std::function<tl::expected<void, QString>()> &work)
+{
+    Q_ASSERT(!m_inTransaction);
+    if (m_inTransaction) {
+        return tl::unexpected(QStringLiteral("a transaction is already open"));
+    }
+    if (!m_db) {
+        return tl::unexpected(m_unavailableReason);
+    }
+    // Only taking the write lock can wait: in WAL mode reads never do, and the commit needs no
+    // further lock. So the lock is asked for once, without the busy timeout.
+    sqlite3_busy_timeout(m_db, 0);
+    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(m_db, busyTimeoutMs);
+    if ((rc & 0xff) == SQLITE_BUSY) {
+        return false;
+    }
+    if (rc != SQLITE_OK) {
+        return tl::unexpected(SqliteStatement::describe(m_db, rc));
+    }
+    if (auto done = runBegun(work); !done) {
+        return tl::unexpected(done.error());
+    }
+    return true;
+}
+
+tl::expected<void, QString> ImpersonateUserStore::runBegun(const std::function<tl::expected<void, QString>()> &work)
+{
     m_inTransaction = true;
     auto result = work();
     if (result) {

@@ -1,7 +1,8 @@
 // The persistent list of stored users: one SQLite file in the application's data directory,
 // opened once at start and shared by every window. Writes are upserts by token and field updates
 // by identity, so concurrent edits of different fields never overwrite each other. Every change
-// is announced by identity after it is committed. Main thread only.
+// is announced by identity after it is committed. A store that could not be opened at start is
+// unavailable: every operation then fails with the reason it could not be opened. Main thread only.
 #pragma once
 
 #include "ImpersonateUserData.h"
@@ -55,13 +56,20 @@ public:
     static tl::expected<std::unique_ptr<ImpersonateUserStore>, OpenFailure> open(const QString &path);
     // As open(), but a file that is not a database is renamed to
     // "<path>.corrupt-<UTC time>" (with its journal files) and a fresh store is made in its
-    // place; recoveredFile() then names the renamed file. Any other failure is the returned text,
-    // which names the file.
+    // place; recoveredFile() then names the renamed file. A file written by a newer version is the
+    // returned text, which names the file. Any other failure (a folder that cannot be written, a
+    // file locked by another program) gives an unavailable store whose reason names the file: the
+    // program runs on without stored users.
     static tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> openAtStart(const QString &path);
+    // A store on which every operation fails with `reason`.
+    static std::unique_ptr<ImpersonateUserStore> unavailable(const QString &path, const QString &reason);
 
     ~ImpersonateUserStore() override;
 
     const QString &path() const { return m_path; }
+    bool isAvailable() const { return m_db != nullptr; }
+    // Why the store could not be opened; empty while it is available.
+    const QString &unavailableReason() const { return m_unavailableReason; }
     // Where a corrupt file was moved when openAtStart() replaced it.
     const std::optional<QString> &recoveredFile() const { return m_recoveredFile; }
 
@@ -90,6 +98,9 @@ public:
     // Runs `work` in one write transaction (BEGIN IMMEDIATE): committed when it succeeds, rolled
     // back when it fails; the announcements of its changes follow the commit. Not nestable.
     tl::expected<void, QString> transaction(const std::function<tl::expected<void, QString>()> &work);
+    // As transaction(), but without waiting while another program holds the write lock: false,
+    // and nothing run, when it does.
+    tl::expected<bool, QString> tryTransaction(const std::function<tl::expected<void, QString>()> &work);
 
 signals:
     // After a committed insert, upsert or field update, with the record as now stored.
@@ -99,7 +110,10 @@ signals:
 private:
     explicit ImpersonateUserStore(sqlite3 *db, QString path);
 
+    tl::expected<SqliteStatement, QString> prepare(const char *sql) const;
     tl::expected<void, QString> exec(const char *sql);
+    // The rest of a transaction once BEGIN succeeded.
+    tl::expected<void, QString> runBegun(const std::function<tl::expected<void, QString>()> &work);
     tl::expected<std::optional<ImpersonateUserData>, QString> updateReturning(const char *sql,
         ImpersonateUserData::Identity id, const std::function<void(SqliteStatement &)> &bind);
     void announceChanged(const ImpersonateUserData &record);
@@ -107,6 +121,7 @@ private:
 
     sqlite3 *m_db = nullptr;
     QString m_path;
+    QString m_unavailableReason;
     std::optional<QString> m_recoveredFile;
     bool m_inTransaction = false;
     // Announcements held back until the transaction commits.

@@ -321,13 +321,23 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
         }
     };
 
+    // Viewing traffic needs no stored users: only a file that a newer version wrote stops the
+    // program (this one must not run beside it on an older view of its data).
+    const auto runWithout = [&](const OpenFailure &failure) -> tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> {
+        const QString reason = describeFailure(failure);
+        if (failure.kind == OpenError::TooNew) {
+            return tl::unexpected(reason);
+        }
+        qCWarning(lcImpersonateUserStore, "%s; running without stored users", qUtf8Printable(reason));
+        return unavailable(path, reason);
+    };
     auto opened = open(path);
     if (opened || opened.error().kind != OpenError::NotADatabase) {
         releaseHeld();
         if (opened) {
             return std::move(*opened);
         }
-        return tl::unexpected(describeFailure(opened.error()));
+        return runWithout(opened.error());
     }
 
     // Nothing is deleted: the damaged file and its journals keep their bytes under a new name.
@@ -337,8 +347,10 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
         qUtf8Printable(opened.error().message), qUtf8Printable(aside));
     if (!QFile::rename(path, aside)) {
         releaseHeld();
-        return tl::unexpected(describeFailure(opened.error())
-            + QStringLiteral(" (moving it aside to %1 failed as well)").arg(aside));
+        OpenFailure notMoved = opened.error();
+        notMoved.kind = OpenError::Unavailable;
+        notMoved.message += QStringLiteral(" (moving it aside to %1 failed as well)").arg(aside);
+        return runWithout(notMoved);
     }
     for (const QLatin1StringView suffix : journals) {
         const QString source = QFile::exists(path + suffix) ? path + suffix : held + suffix;
@@ -349,7 +361,7 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
     releaseHeld();
     auto fresh = open(path);
     if (!fresh) {
-        return tl::unexpected(describeFailure(fresh.error()));
+        return runWithout(fresh.error());
     }
     (*fresh)->m_recoveredFile = aside;
     return std::move(*fresh);

@@ -4,7 +4,10 @@
 #include "tests/support/SceneFixture.h"
 
 #include "MorvendaApp/MainScene/MainWindow.h"
+#include "MorvendaApp/users/ui/ImpersonationListView.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -70,6 +73,44 @@ private slots:
         m_scene->show();
         QCOMPARE(alerts.size(), 1);
         QVERIFY(m_shared->userStore->addUser(QStringLiteral("t"), QString()));
+    }
+
+    // Viewing traffic needs no stored users: a data folder that cannot be made runs the program
+    // on, says so once, and the stored-users panel says so in place of its list.
+    void anUnwritableDataFolderRunsWithoutStoredUsers()
+    {
+        QTemporaryDir home;
+        const QString blocked = home.filePath(QStringLiteral("data"));
+        QVERIFY(writeFile(blocked, "a file where the data folder belongs"));
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(blocked));
+        const QString path = ImpersonateUserStore::defaultPath();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("running without stored users")));
+        build();
+        qputenv("XDG_DATA_HOME", dataHome);
+        QVERIFY(!m_shared->userStore->isAvailable());
+
+        QSignalSpy alerts(&m_shared->listener, &MorvendaListener::alertViewStateChanged);
+        m_scene->show();
+        QCOMPARE(alerts.size(), 1);
+        const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
+        QCOMPARE(alert.title, QStringLiteral("The stored users are unavailable"));
+        QVERIFY2(alert.message && alert.message->contains(path) && alert.message->contains(QStringLiteral("cannot create")),
+            qPrintable(alert.message.value_or(QString())));
+
+        // Reports and the panel add nothing to say.
+        m_shared->userManager.storeUser(QStringLiteral("app"), Reported{}.user());
+        std::unique_ptr<QWidget> panel(m_scene->makePanel(SideView::Impersonation));
+        auto *list = panel->findChild<ImpersonationListView *>();
+        QVERIFY(list);
+        panel->show();
+        QVERIFY(list->isShowingLoading());
+        const QList<QLabel *> labels = list->findChildren<QLabel *>();
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [](const QLabel *label) {
+            return label->isVisible() && label->text() == QStringLiteral("The stored users are unavailable");
+        }));
+        QVERIFY(!list->addUserButton()->isEnabled());
+        QCOMPARE(alerts.size(), 1);
     }
 
 private:

@@ -16,6 +16,7 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -82,8 +83,10 @@ void ImpersonationListView::buildLayout()
 
     auto *listArea = new QWidget(this);
     m_stack = new QStackedLayout(listArea);
-    m_loading = new QLabel(L10n::text("Loading"), listArea);
+    const bool storeAvailable = m_viewModel->store().isAvailable();
+    m_loading = new QLabel(L10n::text(storeAvailable ? "Loading" : "Impersonation.storeUnavailable"), listArea);
     m_loading->setAlignment(Qt::AlignCenter);
+    m_loading->setWordWrap(true);
     m_stack->addWidget(m_loading);
 
     // The first section starts a little below the top.
@@ -132,6 +135,7 @@ QWidget *ImpersonationListView::buildHeader()
     m_addUser = new QPushButton(Symbols::icon(QStringLiteral("person.crop.rectangle.badge.plus.fill"),
                                     namedColor(NamedColor::Primary, palette())),
         L10n::text("Impersonation.addNewUser"), header);
+    m_addUser->setEnabled(m_viewModel->store().isAvailable());
     buttons->addWidget(m_addUser);
     buttons->addStretch(1);
     buttons->addWidget(new HelpButton(Help::Impersonation, m_help, header));
