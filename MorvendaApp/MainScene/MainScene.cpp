@@ -189,6 +189,10 @@ void MainScene::wireOnce()
             L10n::tr("Listener.unableToStartMessage", m_shared.listener.startError()), {}});
     }
     m_shared.impersonateUpdater.start(m_shared.userManager);
+    // Reports that cannot be stored (a full disk) are said like a failed change of the notes.
+    connect(&m_shared.impersonateUpdater, &ImpersonateUpdater::storeFailed, this, [this](const QString &error) {
+        m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Impersonation.UnableToSaveUser.title"), error, {}});
+    });
     // A store set aside as damaged, or none at all, is said once, now that there is a window.
     if (!m_shared.userStore->isAvailable()) {
         m_shared.listener.presentAlert(Alert::ViewState{L10n::text("Impersonation.StoreUnavailable.title"),

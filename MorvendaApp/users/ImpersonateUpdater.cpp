@@ -9,6 +9,9 @@ ImpersonateUpdater::ImpersonateUpdater(ImpersonateUserStore &store, QObject *par
     : QObject(parent)
     , m_store(store)
 {
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(kRetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &ImpersonateUpdater::storeWaiting);
 }
 
 void ImpersonateUpdater::start(UserManager &userManager)
@@ -38,10 +41,45 @@ void ImpersonateUpdater::handleUser(const std::optional<User> &user)
 
 void ImpersonateUpdater::store(const ImpersonateUserData &record)
 {
+    // Without a store (it could not be opened, which was said at start) there is nothing to keep.
+    if (!m_store.isAvailable()) {
+        return;
+    }
+    // A later report of a waiting token replaces it in its place; others queue behind, so the
+    // reports are stored in the order they came.
+    for (ImpersonateUserData &queued : m_waiting) {
+        if (queued.userToken == record.userToken) {
+            queued = record;
+            return;
+        }
+    }
+    if (m_waiting.isEmpty() && write(record) != Outcome::Busy) {
+        return;
+    }
+    if (m_waiting.isEmpty()) {
+        qCInfo(lcImpersonateUpdater, "Another program is writing the stored users; reported users wait until it is done");
+    }
+    m_waiting.append(record);
+    m_retry.start();
+}
+
+void ImpersonateUpdater::storeWaiting()
+{
+    while (!m_waiting.isEmpty()) {
+        if (write(m_waiting.first()) == Outcome::Busy) {
+            m_retry.start();
+            return;
+        }
+        m_waiting.removeFirst();
+    }
+}
+
+ImpersonateUpdater::Outcome ImpersonateUpdater::write(const ImpersonateUserData &record)
+{
     // Read, merge and write under one write lock, so nothing another writer stores in between is
-    // overwritten with older values.
+    // overwritten with older values. The lock is not waited for: the window would freeze.
     bool lookupFailed = false;
-    const auto stored = m_store.transaction([&]() -> tl::expected<void, QString> {
+    const auto stored = m_store.tryTransaction([&]() -> tl::expected<void, QString> {
         const auto previous = lookupStored(record.userToken);
         if (!previous) {
             lookupFailed = true;
@@ -53,13 +91,23 @@ void ImpersonateUpdater::store(const ImpersonateUserData &record)
         }
         return {};
     });
-    if (!stored) {
-        // Storing the report without the stored values would reset the developer's favourite and
-        // notes: the report is skipped and the record stays as it was.
-        qCWarning(lcImpersonateUpdater, "The reported user %s was not stored (%s): %s", qUtf8Printable(record.userToken),
-            lookupFailed ? "its stored record could not be read" : "the store refused the update",
-            qUtf8Printable(stored.error()));
+    if (stored && !*stored) {
+        return Outcome::Busy;
     }
+    if (stored) {
+        m_failing = false;
+        return Outcome::Stored;
+    }
+    // Storing the report without the stored values would reset the developer's favourite and
+    // notes: the report is skipped and the record stays as it was.
+    qCWarning(lcImpersonateUpdater, "The reported user %s was not stored (%s): %s", qUtf8Printable(record.userToken),
+        lookupFailed ? "its stored record could not be read" : "the store refused the update",
+        qUtf8Printable(stored.error()));
+    if (!m_failing) {
+        m_failing = true;
+        emit storeFailed(stored.error());
+    }
+    return Outcome::Failed;
 }
 
 std::optional<ImpersonateUserData> ImpersonateUpdater::makeUserData(const User &user)

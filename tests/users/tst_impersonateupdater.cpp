@@ -24,6 +24,16 @@ protected:
         return tl::unexpected(QStringLiteral("disk I/O error (SQLite error 10)"));
     }
 };
+
+// Tells how many handlers follow the latest user.
+class WatchedUserManager : public UserManager
+{
+public:
+    int latestUserFollowers() const
+    {
+        return receivers(SIGNAL(latestUserChanged(std::optional<User>)));
+    }
+};
 } // namespace
 
 class TestImpersonateUpdater : public QObject
@@ -112,6 +122,77 @@ private slots:
         m_userManager->storeUser(QStringLiteral("app"), Reported{.brand = brand(QStringLiteral("b-1"), QStringLiteral("FRA"))}.user());
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("u-1"))),
             QStringLiteral("u-1|r-9|b-1|-|Ann|-|GER|favorite|test account|[]"));
+    }
+
+    // The main window shown again starts the updater again: still one handler, one store.
+    void startedTwiceAUserIsHandledOnce()
+    {
+        WatchedUserManager manager;
+        ImpersonateUpdater updater(*m_store);
+        QSignalSpy stored(m_store.get(), &ImpersonateUserStore::recordChanged);
+        updater.start(manager);
+        updater.start(manager);
+        QCOMPARE(manager.latestUserFollowers(), 1);
+        manager.storeUser(QStringLiteral("app"), Reported{.token = QStringLiteral("u-7")}.user());
+        QCOMPARE(stored.size(), 1);
+    }
+
+    // Another program holding the write lock costs the window no wait: the reports wait, in
+    // order, the latest of a token replacing the one before, and are stored once it lets go.
+    void reportsWaitWhileAnotherProgramWrites()
+    {
+        RawDatabase other(m_store->path());
+        QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        m_userManager->storeUser(QStringLiteral("app"), Reported{.token = QStringLiteral("u-1")}.user());
+        m_userManager->storeUser(QStringLiteral("app"), Reported{.token = QStringLiteral("u-2")}.user());
+        m_userManager->storeUser(QStringLiteral("app"),
+            Reported{.token = QStringLiteral("u-1"), .name = QStringLiteral("Ann Again")}.user());
+        QCOMPARE(m_updater->waiting().size(), 2);
+        QCOMPARE(m_store->fetchAll()->size(), 0);
+
+        QVERIFY(other.exec("COMMIT"));
+        QTRY_VERIFY(m_updater->waiting().isEmpty());
+        const QList<ImpersonateUserData> all = *m_store->fetchAll();
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.at(0).userToken, QStringLiteral("u-1"));
+        QCOMPARE(all.at(0).name, QStringLiteral("Ann Again"));
+        QCOMPARE(all.at(1).userToken, QStringLiteral("u-2"));
+    }
+
+    // A full disk is said once for a run of failed reports, and again after one was stored.
+    void aFullDiskIsSaidOncePerRunOfFailures()
+    {
+        SmallDisk disk(QStringLiteral("512k"));
+        if (!disk.isMounted()) {
+            QSKIP("mounting a tmpfs is not allowed here");
+        }
+        auto store = openStore(disk.filePath(ImpersonateUserStore::fileName()));
+        QVERIFY(store);
+        UserManager manager;
+        ImpersonateUpdater updater(*store);
+        updater.start(manager);
+        QSignalSpy failed(&updater, &ImpersonateUpdater::storeFailed);
+        const auto report = [&manager](int number) {
+            // A long name, so that every report needs new pages.
+            manager.storeUser(QStringLiteral("app"),
+                Reported{.token = QStringLiteral("u-%1").arg(number), .name = QString(20000, QLatin1Char('n'))}.user());
+        };
+
+        disk.fill();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("u-1 was not stored")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("u-2 was not stored")));
+        report(1);
+        report(2);
+        QCOMPARE(failed.size(), 1);
+        QVERIFY2(failed.at(0).at(0).toString().contains(QStringLiteral("full")), qPrintable(failed.at(0).at(0).toString()));
+
+        disk.freeSpace();
+        report(3);
+        QVERIFY(*store->fetchByToken(QStringLiteral("u-3")));
+        disk.fill();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("u-4 was not stored")));
+        report(4);
+        QCOMPARE(failed.size(), 2);
     }
 
     void failedLookupSkipsTheReportAndKeepsFavouriteAndNotes()

@@ -113,6 +113,33 @@ private slots:
         QCOMPARE(alerts.size(), 1);
     }
 
+    // A report that cannot be stored on a full disk is said on screen, once for a run of them.
+    void aFullDiskIsSaidOnScreenOnce()
+    {
+        SmallDisk disk(QStringLiteral("512k"));
+        if (!disk.isMounted()) {
+            QSKIP("mounting a tmpfs is not allowed here");
+        }
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(disk.filePath(QStringLiteral("data"))));
+        build();
+        qputenv("XDG_DATA_HOME", dataHome);
+        m_scene->show();
+        QSignalSpy alerts(&m_shared->listener, &MorvendaListener::alertViewStateChanged);
+
+        disk.fill();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("was not stored")));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("was not stored")));
+        const QString longName(20000, QLatin1Char('n'));
+        m_shared->userManager.storeUser(QStringLiteral("app"), Reported{.token = QStringLiteral("u-1"), .name = longName}.user());
+        m_shared->userManager.storeUser(QStringLiteral("app"), Reported{.token = QStringLiteral("u-2"), .name = longName}.user());
+        QCOMPARE(alerts.size(), 1);
+        const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
+        QCOMPARE(alert.title, QStringLiteral("Unable to save user"));
+        QVERIFY2(alert.message && alert.message->contains(QStringLiteral("full")), qPrintable(alert.message.value_or(QString())));
+        m_fixture.reset();
+    }
+
 private:
     void build()
     {
