@@ -7,8 +7,6 @@
 // outlive it.
 #pragma once
 
-#include "UserTags.h"
-
 #include "MorvendaApp/users/ImpersonateUserData.h"
 
 #include <QStyledItemDelegate>
