@@ -4,11 +4,15 @@
 // per second from the first byte to the last payload stored, how late a 10 ms main-thread timer
 // fires meanwhile (p50/p99/max), and how much slower the last tenth of the payloads arrives than
 // the first.
-//   app_flood [plain|realistic] [apps=4] [pairs per app=100000] [chart]
+//   app_flood [plain|realistic] [apps=4] [pairs per app=100000] [chart|chart-line] [then per second=0]
 // plain: one header, 4 KB bodies. realistic: eleven headers (one a long token), a query string
-// and 1 KB JSON bodies. chart: the metrics pane open on the request-duration chart, with the
-// paths of the first second selected. MORVENDA_ARTIFACTS set: a screenshot of the window at the end.
+// and 1 KB JSON bodies. chart, chart-line: the metrics pane open on the request-duration bar or
+// line chart, with the five paths the requests then go to selected; the requests stand 20 ms apart, with varied durations (a seeded zig-zag with spikes), as a chart draws them at
+// their worst. then per second: after the flood, each app sends that many pairs a second for ten
+// seconds, and the timer's lateness is also given for that part alone (a live session over a
+// long timeline). MORVENDA_ARTIFACTS set: a screenshot of the window at the end.
 #include "MorvendaApp/MainScene/MainWindow.h"
+#include "MorvendaApp/metrics/RequestDurationChartType.h"
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/ui/RequestDurationChart.h"
 #include "MorvendaModel/MorvendaFramer.h"
@@ -24,6 +28,8 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <thread>
@@ -32,12 +38,41 @@
 namespace {
 
 std::atomic<qint64> firstByteNs{0};
+// Set once every app's flood is stored: the paced part starts only then.
+std::atomic<bool> floodStored{false};
 
 struct Shape
 {
     bool realistic = false;
     int pairs = 100'000;
+    // Five paths and varied times, as the duration charts draw them.
+    bool charted = false;
+    // Pairs a second per app after the flood, for ten seconds.
+    int thenPerSecond = 0;
 };
+
+constexpr int kTrickleSeconds = 10;
+
+// What varies with a pair's index: the URL's last segment and the request's and response's times
+// in milliseconds since 1970.
+struct Varied
+{
+    QByteArray item;
+    QByteArray requestTime = "1700000000000";
+    QByteArray responseTime = "1700000000100";
+};
+
+Varied variedOf(const Shape &shape, int i)
+{
+    if (!shape.charted)
+        return {QByteArray::number(i)};
+    // A slow wave, every other one far below it, a seeded scatter and a rare spike, in ms.
+    const double wave = 100 + 400 * (0.5 + 0.5 * std::sin(i / 500.0));
+    const double scatter = double((quint32(i) * 2654435761u) % 1000u) / 2;
+    const qint64 duration = qint64((i % 2 ? wave * 0.3 : wave) + scatter + (i % 997 == 0 ? 3000 : 0));
+    const qint64 start = 1'700'000'000'000 + qint64(i) * 20;
+    return {QByteArray::number(i % 5), QByteArray::number(start), QByteArray::number(start + duration)};
+}
 
 QByteArray framed(const QByteArray &body)
 {
@@ -49,24 +84,24 @@ QByteArray uuidText(const QUuid &id)
     return id.toByteArray(QUuid::WithoutBraces).toUpper();
 }
 
-QByteArray plainPair(const QByteArray &id, const QByteArray &batchID, int i)
+QByteArray plainPair(const QByteArray &id, const QByteArray &batchID, const Varied &varied)
 {
     static const QByteArray body(4096, 'b');
-    const QByteArray url = "https://shop.example/api/items/" + QByteArray::number(i);
+    const QByteArray url = "https://shop.example/api/items/" + varied.item;
     return framed("{\"request\":{\"id\":\"" + id + "\",\"url\":\"" + url
-                                  + "\",\"method\":\"get\",\"timestamp\":1700000000000,\"headers\":[{\"name\":"
+                                  + "\",\"method\":\"get\",\"timestamp\":" + varied.requestTime + ",\"headers\":[{\"name\":"
                                     "\"Accept\",\"value\":\"application/json\"}],\"data\":\""
                                   + body + "\"}}")
         + framed("{\"response\":{\"id\":\"" + id + "\",\"batchID\":\"" + batchID
                                  + "\",\"statusCode\":200,\"url\":\"" + url
-                                 + "\",\"source\":{\"network\":{}},\"timestamp\":1700000000100,\"headers\":[],"
+                                 + "\",\"source\":{\"network\":{}},\"timestamp\":" + varied.responseTime + ",\"headers\":[],"
                                    "\"data\":\""
                                  + body + "\"}}");
 }
 
 // What a shopping app really sends: a query string, eleven headers with a bearer token, and a
 // JSON body of about 1 KB (escaped inside the message's data string).
-QByteArray realisticPair(const QByteArray &id, const QByteArray &batchID, int i)
+QByteArray realisticPair(const QByteArray &id, const QByteArray &batchID, int i, const Varied &varied)
 {
     static const QByteArray token = "Bearer " + QByteArray(900, 'T');
     static const QByteArray body = [] {
@@ -79,7 +114,7 @@ QByteArray realisticPair(const QByteArray &id, const QByteArray &batchID, int i)
         }
         return json.append("]}");
     }();
-    const QByteArray url = "https://shop.example/api/v2/catalog/items/" + QByteArray::number(i)
+    const QByteArray url = "https://shop.example/api/v2/catalog/items/" + varied.item
         + "?locale=de_DE&currency=EUR&page=" + QByteArray::number(i % 50) + "&sort=relevance";
     const QByteArray headers = "[{\"name\":\"Accept\",\"value\":\"application/json\"},"
                                "{\"name\":\"Accept-Language\",\"value\":\"de-DE,de;q=0.9,en;q=0.8\"},"
@@ -97,11 +132,11 @@ QByteArray realisticPair(const QByteArray &id, const QByteArray &batchID, int i)
           "{\"name\":\"Cache-Control\",\"value\":\"no-cache\"},"
           "{\"name\":\"Connection\",\"value\":\"keep-alive\"}]";
     return framed("{\"request\":{\"id\":\"" + id + "\",\"url\":\"" + url
-                                  + "\",\"method\":\"post\",\"timestamp\":1700000000000,\"headers\":" + headers
+                                  + "\",\"method\":\"post\",\"timestamp\":" + varied.requestTime + ",\"headers\":" + headers
                                   + ",\"data\":\"" + body + "\"}}")
         + framed("{\"response\":{\"id\":\"" + id + "\",\"batchID\":\"" + batchID
                                  + "\",\"statusCode\":200,\"url\":\"" + url
-                                 + "\",\"source\":{\"network\":{}},\"timestamp\":1700000000100,\"headers\":"
+                                 + "\",\"source\":{\"network\":{}},\"timestamp\":" + varied.responseTime + ",\"headers\":"
                                    "[{\"name\":\"Content-Type\",\"value\":\"application/json\"}],\"data\":\""
                                  + body + "\"}}");
 }
@@ -130,7 +165,8 @@ void runApp(quint16 port, int index, Shape shape, const QElapsedTimer *clock)
     for (int i = 0; i < shape.pairs; ++i) {
         const QByteArray id = uuidText(QUuid::createUuid());
         const QByteArray &batchID = i % 10 == 0 ? sharedBatch : id;
-        chunk += shape.realistic ? realisticPair(id, batchID, i) : plainPair(id, batchID, i);
+        const Varied varied = variedOf(shape, i);
+        chunk += shape.realistic ? realisticPair(id, batchID, i, varied) : plainPair(id, batchID, varied);
         if (chunk.size() > 256 * 1024) {
             if (!BenchPeer::writeAll(fd, chunk.constData(), size_t(chunk.size())))
                 break;
@@ -138,6 +174,20 @@ void runApp(quint16 port, int index, Shape shape, const QElapsedTimer *clock)
         }
     }
     BenchPeer::writeAll(fd, chunk.constData(), size_t(chunk.size()));
+    if (shape.thenPerSecond > 0) {
+        while (!floodStored.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto start = std::chrono::steady_clock::now();
+        for (int k = 0; k < shape.thenPerSecond * kTrickleSeconds; ++k) {
+            std::this_thread::sleep_until(start + std::chrono::microseconds(qint64(k) * 1'000'000 / shape.thenPerSecond));
+            const int i = shape.pairs + k;
+            const QByteArray id = uuidText(QUuid::createUuid());
+            const Varied varied = variedOf(shape, i);
+            const QByteArray pair = shape.realistic ? realisticPair(id, id, i, varied) : plainPair(id, id, varied);
+            if (!BenchPeer::writeAll(fd, pair.constData(), size_t(pair.size())))
+                break;
+        }
+    }
     ::close(fd);
 }
 
@@ -163,8 +213,12 @@ int main(int argc, char *argv[])
     shape.realistic = argc > 1 && qstrcmp(argv[1], "realistic") == 0;
     const int apps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
     shape.pairs = argc > 3 ? std::max(10, std::atoi(argv[3])) : 100'000;
-    const qint64 total = qint64(apps) * shape.pairs * 2;
-    const bool chart = argc > 4 && qstrcmp(argv[4], "chart") == 0;
+    const bool chart = argc > 4 && qstrncmp(argv[4], "chart", 5) == 0;
+    const bool lineChart = argc > 4 && qstrcmp(argv[4], "chart-line") == 0;
+    shape.charted = chart;
+    shape.thenPerSecond = argc > 5 ? std::max(0, std::atoi(argv[5])) : 0;
+    const qint64 floodTotal = qint64(apps) * shape.pairs * 2;
+    const qint64 total = floodTotal + qint64(apps) * shape.thenPerSecond * kTrickleSeconds * 2;
 
     bench::ProgramWindow program(home);
     SharedObjects &shared = program.shared;
@@ -172,22 +226,30 @@ int main(int argc, char *argv[])
     if (chart) {
         shared.windowManager.setBottomView(BottomView::Metrics);
         bench::waitFor([] { return false; }, 200);
-        // The chart draws only selected paths: those of the first second are.
-        if (auto *duration = scene.mainWindow()->findChild<RequestDurationChart *>())
-            QTimer::singleShot(1000, duration, [duration] { duration->viewModel().selectAllPaths(); });
+        // The chart draws only selected paths: the five the apps will use are, from the start.
+        if (auto *duration = scene.mainWindow()->findChild<RequestDurationChart *>()) {
+            if (lineChart)
+                duration->viewModel().setType(RequestDurationChartType::Line);
+            for (int item = 0; item < 5; ++item) {
+                duration->viewModel().togglePath((shape.realistic ? QStringLiteral("/api/v2/catalog/items/")
+                                                                  : QStringLiteral("/api/items/"))
+                                                 + QString::number(item));
+            }
+        }
     }
 
     QElapsedTimer clock;
     clock.start();
 
     std::vector<double> lateness;
+    std::vector<double> pacedLateness;
     QElapsedTimer tick;
     QTimer probe;
     probe.setTimerType(Qt::PreciseTimer);
     probe.setInterval(10);
     QObject::connect(&probe, &QTimer::timeout, &app, [&] {
         if (tick.isValid())
-            lateness.push_back(std::max(0.0, double(tick.nsecsElapsed()) / 1e6 - 10.0));
+            (floodStored.load() ? pacedLateness : lateness).push_back(std::max(0.0, double(tick.nsecsElapsed()) / 1e6 - 10.0));
         tick.restart();
     });
     probe.start();
@@ -198,8 +260,11 @@ int main(int argc, char *argv[])
     std::array<qint64, 11> tenths{};
     QObject::connect(&shared.repository, &MessageRepository::latestExchangeChanged, &app, [&] {
         ++stored;
-        if (stored % (total / 10) == 0 && stored / (total / 10) <= 10)
-            tenths[size_t(stored / (total / 10))] = clock.nsecsElapsed();
+        if (stored == floodTotal)
+            floodStored.store(true);
+        // The rate is the flood's: the paced part that may follow has its own pace.
+        if (stored <= floodTotal && stored % (floodTotal / 10) == 0)
+            tenths[size_t(stored / (floodTotal / 10))] = clock.nsecsElapsed();
         if (stored == total)
             app.quit();
     });
@@ -235,16 +300,22 @@ int main(int argc, char *argv[])
     const double lastTenth = double(tenths[10] - tenths[9]);
     std::printf("%s: %d apps x %d pairs, every tenth response in one batch per app%s\n",
                 shape.realistic ? "realistic (11 headers, query, 1 KB JSON)" : "plain (4 KB bodies)", apps,
-                shape.pairs, chart ? ", request-duration chart open" : "");
+                shape.pairs, lineChart ? ", request-duration line chart open" : chart ? ", request-duration bar chart open" : "");
     std::printf("payloads stored: %lld of %lld, exchanges %lld, in %.1f s\n", qlonglong(stored), qlonglong(total),
                 qlonglong(shared.repository.exchangeCount()), double(clock.nsecsElapsed() - firstByteNs.load()) / 1e9);
     if (complete) {
-        std::printf("payloads per second: %.0f (%.3f s)\n", double(total) / seconds, seconds);
+        std::printf("payloads per second: %.0f (%.3f s)\n", double(floodTotal) / seconds, seconds);
         std::printf("last tenth slower than the first by: %.2fx\n", lastTenth / firstTenth);
     }
     std::printf("lateness of a 10 ms main-thread timer: p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu samples)\n",
                 percentile(lateness, 0.5), percentile(lateness, 0.99),
                 lateness.empty() ? 0.0 : *std::max_element(lateness.begin(), lateness.end()), lateness.size());
+    if (shape.thenPerSecond > 0) {
+        std::printf("then %d pairs/s per app for %d s: lateness p50 %.2f ms, p99 %.2f ms, max %.2f ms (%zu samples)\n",
+                    shape.thenPerSecond, kTrickleSeconds, percentile(pacedLateness, 0.5), percentile(pacedLateness, 0.99),
+                    pacedLateness.empty() ? 0.0 : *std::max_element(pacedLateness.begin(), pacedLateness.end()),
+                    pacedLateness.size());
+    }
     std::printf("resident memory: %lld MB\n", qlonglong(bench::residentBytes() / (1 << 20)));
     std::fflush(stdout);
     if (!complete)
