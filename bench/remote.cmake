@@ -3,3 +3,9 @@ if(TARGET MorvendaRemoteUi)
     add_executable(remote_settings remote_settings.cpp)
     target_link_libraries(remote_settings PRIVATE morvenda_common MorvendaRemoteUi)
 endif()
+
+# The milestone panel with 100,000 milestones: a report to the repainted list.
+if(TARGET MorvendaRemoteUi)
+    add_executable(remote_milestones remote_milestones.cpp)
+    target_link_libraries(remote_milestones PRIVATE morvenda_common MorvendaRemoteUi)
+endif()

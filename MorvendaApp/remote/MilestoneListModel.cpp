@@ -28,6 +28,8 @@ QVariant MilestoneListModel::data(const QModelIndex &index, int role) const
         return date(milestone.createdAt());
     case UpdatedTextRole:
         return date(milestone.updatedAt());
+    case DateCountRole:
+        return int(milestone.createdAt().has_value()) + int(milestone.updatedAt().has_value());
     default:
         return {};
     }

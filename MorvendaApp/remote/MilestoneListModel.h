@@ -13,9 +13,10 @@ class MilestoneListModel : public RecordListModel<Milestone>
     Q_OBJECT
 
 public:
-    // Display: the key. The other roles hold the row's finished texts; a date role is empty
-    // when the milestone has no such date.
-    enum Role { CountTextRole = Qt::UserRole + 1, CreatedTextRole, UpdatedTextRole };
+    // Display: the key. The text roles hold the row's finished texts; a date role is empty
+    // when the milestone has no such date. DateCountRole: how many of the two dates are set,
+    // which is all a row's height needs of them (formatting a date costs far more).
+    enum Role { CountTextRole = Qt::UserRole + 1, CreatedTextRole, UpdatedTextRole, DateCountRole };
 
     explicit MilestoneListModel(MilestoneListViewModel &viewModel, QObject *parent = nullptr);
 

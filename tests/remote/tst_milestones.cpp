@@ -37,6 +37,15 @@ void useLocaleAndZone(const char *locale, const char *zone)
     MilestoneDateFormat::reset();
 }
 
+// An inspector's view model and its list, under the model tester.
+struct BoundList
+{
+    RemoteFixture tool;
+    MilestoneListViewModel model{tool.listener, tool.milestones};
+    MilestoneListModel list{model};
+    QAbstractItemModelTester tester{&list, QAbstractItemModelTester::FailureReportingMode::QtTest};
+};
+
 } // namespace
 
 class tst_Milestones : public QObject
@@ -45,6 +54,7 @@ class tst_Milestones : public QObject
 private slots:
     void cleanup() { useLocaleAndZone("C", "UTC"); }
     void filterOverKeysAndShowOddLists();
+    void aReportChangesOnlyWhatChanged();
     void listsTheActiveAppsMilestonesOnly();
     void textsFollowLocaleAndZone_data();
     void textsFollowLocaleAndZone();
@@ -53,11 +63,11 @@ private slots:
 void tst_Milestones::filterOverKeysAndShowOddLists()
 {
     useLocaleAndZone("en_US", "UTC");
-    RemoteFixture tool;
-    QVERIFY(tool.connectApp());
-    MilestoneListViewModel model(tool.listener, tool.milestones);
-    MilestoneListModel list(model);
-    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    BoundList bound;
+    QVERIFY(bound.tool.connectApp());
+    RemoteFixture &tool = bound.tool;
+    MilestoneListViewModel &model = bound.model;
+    MilestoneListModel &list = bound.list;
     model.bind();
     QSignalSpy stored(&tool.milestones, &MilestoneManager::hasUpdatedMilestones);
     tool.app.milestones({ScriptedPeer::milestone(QStringLiteral("first order"), 1),
@@ -100,6 +110,45 @@ void tst_Milestones::filterOverKeysAndShowOddLists()
     QCOMPARE(list.index(0).data(MilestoneListModel::CreatedTextRole).toString(), QStringLiteral("8640000000000001 ms"));
     QCOMPARE(list.index(0).data(MilestoneListModel::UpdatedTextRole).toString(), QStringLiteral("-1e+303 ms"));
     QCOMPARE(MilestoneDateFormat::format(std::numeric_limits<double>::infinity()), QStringLiteral("inf ms"));
+}
+
+// A list reported again keeps the rows whose keys stay: one milestone more or less is one row
+// inserted or removed, changed counts are one change over their span, never a reset.
+void tst_Milestones::aReportChangesOnlyWhatChanged()
+{
+    BoundList bound;
+    QVERIFY(bound.tool.connectApp());
+    bound.model.bind();
+    MilestoneListModel &list = bound.list;
+    const auto report = [&](const QStringList &keys, int bumped = -1) {
+        QList<Milestone> milestones;
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            milestones.append(ScriptedPeer::milestone(keys.at(i), i == bumped ? 100 : 1, 1e9));
+        bound.tool.milestones.storeMilestones(QStringLiteral("Shop"), milestones);
+    };
+    const QStringList five = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d"), QStringLiteral("e")};
+    report(five);
+    QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+    const auto span = [](const QSignalSpy &spy) {
+        return std::pair{spy.last().at(1).toInt(), spy.last().at(2).toInt()};
+    };
+    report(five, 1);
+    report(five, 3); // rows 1 and 3 differ from the last report
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE((std::pair{changed.last().at(0).toModelIndex().row(), changed.last().at(1).toModelIndex().row()}), std::pair(1, 3));
+    report(five + QStringList{QStringLiteral("f")});
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(span(inserted), std::pair(5, 5));
+    report({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f")});
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(span(removed), std::pair(2, 2));
+    report({QStringLiteral("x"), QStringLiteral("y")});
+    QCOMPARE(keys(bound.model.items()), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
+    QCOMPARE(list.rowCount(), 2);
+    QCOMPARE(resets.size(), 0);
 }
 
 void tst_Milestones::listsTheActiveAppsMilestonesOnly()

@@ -16,6 +16,7 @@
 #include "MorvendaApp/remote/ui/PanelParts.h"
 #include "MorvendaApp/remote/ui/DeeplinkItemView.h"
 #include "MorvendaApp/remote/ui/DeeplinkListView.h"
+#include "MorvendaApp/remote/ui/MilestoneDelegate.h"
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
 #include "MorvendaApp/remote/ui/SettingDelegate.h"
 #include "MorvendaApp/remote/ui/SettingsListView.h"
@@ -188,6 +189,7 @@ private slots:
     void theCopyConfirmationMovesNothing();
     void anUnparsableBaseCopiesAnEmptyText();
     void milestonePanelScreenshots();
+    void milestoneRowsFitTheirKeys();
     void aGoneAppIsShownAndOffersNoSend();
     void thePopOutButtonCoversNoRow();
 };
@@ -554,6 +556,43 @@ void tst_RemoteViews::milestonePanelScreenshots()
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     QCOMPARE(panel.list()->model()->rowCount(), 5);
     screenshots(panel, QStringLiteral("milestone-panel"));
+}
+
+// A key takes one line when its shaped width fits the row, two otherwise, also for keys within
+// a pixel or two of the edge and full of kerning pairs.
+void tst_RemoteViews::milestoneRowsFitTheirKeys()
+{
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    MilestoneListView panel(tool.listener, tool.milestones);
+    panel.resize(360, 560);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QListView *list = panel.list();
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), {ScriptedPeer::milestone(QStringLiteral("a"), 1)});
+    QCoreApplication::processEvents();
+    const int available = list->visualRect(list->model()->index(0, 0)).width() - 2 * MilestoneDelegate::kPadding;
+    QVERIFY(available > 200);
+    const QFontMetricsF body(PanelParts::font(list->font(), PanelParts::kBody));
+    const QString base = QStringLiteral("AVATAR_To_Ty_LT_wa_r.7_Yo_fi_").repeated(8);
+    QList<Milestone> milestones = {ScriptedPeer::milestone(QStringLiteral("a"), 1)};
+    QList<bool> fits = {true};
+    for (qsizetype length = 1; length <= base.size(); ++length) {
+        const QString key = base.left(length);
+        const qreal width = body.horizontalAdvance(key);
+        if (std::abs(width - available) <= 8) {
+            milestones.append(ScriptedPeer::milestone(key, 1));
+            fits.append(width <= available);
+        }
+    }
+    QVERIFY(fits.contains(true) && fits.contains(false));
+    tool.milestones.storeMilestones(QStringLiteral("Shop"), milestones);
+    QCoreApplication::processEvents();
+    const int oneLine = list->visualRect(list->model()->index(0, 0)).height();
+    for (int row = 1; row < milestones.size(); ++row) {
+        const int height = list->visualRect(list->model()->index(row, 0)).height();
+        QVERIFY2((height == oneLine) == fits.at(row), qPrintable(milestones.at(row).key()));
+    }
 }
 
 // Panels shown again and again follow the app's reports once. When the active app disconnects it

@@ -1,8 +1,14 @@
 // Paints one milestone: its key (at most two lines), its count line and, when known, its
-// creation and update dates in the callout font and the secondary colour. Main thread only.
+// creation and update dates in the callout font and the secondary colour. A row's height is
+// worked out without formatting its dates or laying its key out (a list may hold 100,000 rows,
+// all measured at each layout). Main thread only.
 #pragma once
 
+#include <QFont>
+#include <QHash>
 #include <QStyledItemDelegate>
+
+#include <array>
 
 class MilestoneDelegate : public QStyledItemDelegate
 {
@@ -11,10 +17,36 @@ class MilestoneDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The margin around a row's texts, in pixels.
+    static constexpr int kPadding = 11;
+
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
-    // Lays the row out in `rect`; paints it when `painter` is given. Returns the height used.
-    int layout(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
+    // The row's fonts and their measures, made again when the view's font changes.
+    struct Measures
+    {
+        QFont base;
+        QFont body;
+        QFont callout;
+        int bodyLine = 0;
+        int calloutLine = 0;
+        // Advances of the printable ASCII characters in the body font, and the kerning of each
+        // pair (filled a first character's row at a time, when first needed).
+        std::array<qreal, 95> advances{};
+        std::array<std::array<qreal, 95>, 95> kerning{};
+        std::array<bool, 95> kerned{};
+        // Shaped widths of the keys measured so far: an app reports the same keys again and again.
+        QHash<QString, qreal> widths;
+    };
+
+    Measures &measures(const QFont &base) const;
+    // One or two: the lines the key takes at `width`.
+    int keyLines(Measures &m, const QString &key, int width) const;
+    qreal kerning(Measures &m, int first, int second) const;
+    int height(const Measures &m, int keyLines, int dates) const;
+
+    mutable Measures m_measures;
+    mutable bool m_measured = false;
 };

@@ -24,6 +24,8 @@ MilestoneListView::MilestoneListView(MorvendaListener &listener, MilestoneManage
     buildLayout(listener);
     connect(m_filter, &QLineEdit::textChanged, m_viewModel, &MilestoneListViewModel::setTextFilter);
     connect(m_viewModel, &MilestoneListViewModel::itemsChanged, this, &MilestoneListView::refresh);
+    // A row gains or loses a date line when the app reports it again.
+    m_area->remeasureRowsOnChange(m_model);
     refresh();
 }
 

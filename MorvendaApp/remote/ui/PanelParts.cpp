@@ -90,3 +90,16 @@ void PanelList::showEmpty(bool empty)
 {
     setCurrentWidget(empty ? static_cast<QWidget *>(m_empty) : m_list);
 }
+
+void PanelList::remeasureRowsOnChange(QAbstractItemModel *model)
+{
+    connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+        if (m_remeasurePending)
+            return;
+        m_remeasurePending = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_remeasurePending = false;
+            m_list->doItemsLayout();
+        }, Qt::QueuedConnection);
+    });
+}

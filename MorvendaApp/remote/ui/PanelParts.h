@@ -7,6 +7,7 @@
 #include <QStackedWidget>
 #include <QString>
 
+class QAbstractItemModel;
 class QFont;
 class QLabel;
 class QLineEdit;
@@ -25,10 +26,14 @@ public:
     QListView *list() const { return m_list; }
     QLabel *emptyLabel() const { return m_empty; }
     void showEmpty(bool empty);
+    // A row's height follows its content: after rows of `model` (the list's) changed, the list
+    // measures its rows again, once per event-loop turn however many of them changed.
+    void remeasureRowsOnChange(QAbstractItemModel *model);
 
 private:
     QListView *m_list;
     QLabel *m_empty;
+    bool m_remeasurePending = false;
 };
 
 namespace PanelParts {

@@ -140,17 +140,8 @@ void SettingsListView::connectSignals()
             m_list->reset();
         m_list->viewport()->update();
     });
-    // A row's height follows its content (send button, note, tag); the list measures rows
-    // again once per event-loop turn however many of them changed.
-    connect(m_model, &QAbstractItemModel::dataChanged, this, [this] {
-        if (m_relayoutPending)
-            return;
-        m_relayoutPending = true;
-        QMetaObject::invokeMethod(this, [this] {
-            m_relayoutPending = false;
-            m_list->doItemsLayout();
-        }, Qt::QueuedConnection);
-    });
+    // A row's height follows its content (send button, note, tag).
+    m_area->remeasureRowsOnChange(m_model);
 }
 
 void SettingsListView::refresh()

@@ -51,5 +51,4 @@ private:
     QLabel *m_count = nullptr;
     QLineEdit *m_search = nullptr;
     QList<ChipButton *> m_chips;
-    bool m_relayoutPending = false;
 };

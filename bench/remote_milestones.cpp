@@ -1,0 +1,90 @@
+// The milestone panel, shown, when an app reports 100,000 milestones: each report (decoded and
+// stored) timed to the repainted list: new dates, changed counts, one milestone more or less, and
+// a list whose every key is new; the same reports with the panel closed for scale.
+// Prints medians and the worst run.
+#include "BenchSupport.h"
+#include "remote_common.h"
+
+#include "MorvendaApp/remote/ui/MilestoneListView.h"
+#include "MorvendaModel/Encoder.h"
+
+#include <QApplication>
+#include <QListView>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kMilestones = 100000;
+constexpr int kRuns = 7;
+
+// Realistic keys of varied length; most milestones carry both dates, some one, some none.
+QList<Milestone> milestoneList(int generation, int count = kMilestones, const QString &keyTag = {})
+{
+    static const QStringList areas = {QStringLiteral("checkout"), QStringLiteral("wishlist_items"),
+        QStringLiteral("brand_page_visits"), QStringLiteral("search"), QStringLiteral("first_order_placed_with_referral_code")};
+    QList<Milestone> out;
+    out.reserve(count);
+    const double start = 1.7e9;
+    for (int i = 0; i < count; ++i) {
+        const QString key = areas.at(i % areas.size()) + keyTag + QStringLiteral("_milestone_") + QString::number(i);
+        const std::optional<double> created = i % 7 == 3 ? std::nullopt : std::optional(start + i * 61.5);
+        const std::optional<double> updated = i % 5 == 2 ? std::nullopt : std::optional(start + i * 97.25 + generation);
+        out.append(Milestone(key, qint64(i) * 3 + generation, created, updated));
+    }
+    return out;
+}
+
+void report(const char *what, std::vector<double> ms)
+{
+    const double worst = *std::max_element(ms.begin(), ms.end());
+    std::printf("%-58s median %8.2f ms  worst %8.2f ms  (%d runs)\n", what, bench::median(ms), worst, int(ms.size()));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    bench::RemoteSession session;
+    MorvendaListener &listener = session.listener;
+    MilestoneManager &milestones = session.milestones;
+
+    const auto timeReports = [&](QWidget *panel, const std::function<QList<Milestone>(int)> &make) {
+        std::vector<double> ms;
+        for (int run = 0; run < kRuns; ++run) {
+            const QByteArray json = Encoder::encode(Payload::milestone(make(run)));
+            QElapsedTimer timer;
+            timer.start();
+            session.receive(json);
+            QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+            if (panel)
+                panel->repaint();
+            ms.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        return ms;
+    };
+    std::printf("%d milestones, %.1f MB a report\n", kMilestones,
+        Encoder::encode(Payload::milestone(milestoneList(0))).size() / 1e6);
+
+    const auto fresh = [](int run) { return milestoneList(1000 * (run + 1)); };
+    const auto counts = [](int run) { return milestoneList(run % 2); };
+    const auto grown = [](int run) { return milestoneList(0, kMilestones - (run % 2)); };
+    report("panel closed: a report", timeReports(nullptr, counts));
+
+    MilestoneListView panel(listener, milestones);
+    panel.resize(400, 900);
+    panel.show();
+    QCoreApplication::processEvents();
+    report("panel open: a new list (every date changed)", timeReports(&panel, fresh));
+    report("panel open: the same list, counts changed", timeReports(&panel, counts));
+    report("panel open: one milestone more or less", timeReports(&panel, grown));
+    report("panel open: every key new", timeReports(&panel, [](int run) {
+        return milestoneList(0, kMilestones, QStringLiteral("_v") + QString::number(run));
+    }));
+    if (panel.list()->model()->rowCount() < kMilestones - 1)
+        std::printf("unexpected: %d rows listed\n", panel.list()->model()->rowCount());
+    return 0;
+}
