@@ -27,11 +27,6 @@ qsizetype ResponseList::count(const Response &response) const
     return qsizetype(std::count(begin(), end(), response));
 }
 
-QList<Response> ResponseList::toList() const
-{
-    return QList<Response>(begin(), end());
-}
-
 void ResponseList::append(const Response &response)
 {
     // Another version went on from this prefix (its responses follow it in the block), or the

@@ -7,8 +7,6 @@
 
 #include "MorvendaModel/Response.h"
 
-#include <QList>
-
 #include <memory>
 
 class ResponseList
@@ -19,14 +17,12 @@ public:
     qsizetype size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     const Response &at(qsizetype i) const;
-    const Response &operator[](qsizetype i) const { return at(i); }
     const Response &constFirst() const { return at(0); }
     const Response &constLast() const { return at(m_size - 1); }
     const_iterator begin() const;
     const_iterator end() const { return begin() + m_size; }
     // How many responses equal `response`.
     qsizetype count(const Response &response) const;
-    QList<Response> toList() const;
 
     // Whether a response lacks a status code or has one outside 200–299; whether one came from the
     // cache. Kept per version, so reading them does not walk the list.
