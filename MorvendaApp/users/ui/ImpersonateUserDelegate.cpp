@@ -343,7 +343,13 @@ void ImpersonateUserDelegate::paintUser(QPainter *painter, const QStyleOptionVie
         Symbols::pixmap(nameSymbol(current), nameColour, symbolSize, dpr));
 
     if (user.tags && g.tags.height() > 0) {
+        // A user may carry thousands of tags: only the chip rows inside the list are drawn.
+        painter->save();
+        if (option.widget) {
+            painter->setClipRect(option.widget->rect(), Qt::IntersectClip);
+        }
         UserTags::paint(painter, g.tags.topLeft(), g.tags.width(), *user.tags, f.tags, palette);
+        painter->restore();
     }
     if (g.email.isValid()) {
         painter->setFont(f.subheadline);
