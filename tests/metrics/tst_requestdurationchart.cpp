@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <memory>
+
 using namespace durationfixtures;
 
 namespace {
@@ -317,6 +319,97 @@ private slots:
         QCOMPARE(frame.chart()->chartView()->data().bars.size(), 1u);
         clickRow(frame.pathList(), QStringLiteral("/b"));
         QCOMPARE(frame.chart()->chartView()->data().bars.size(), 2u);
+    }
+
+    // Dense charts with every tool in use: no two labels drawn (axis ticks, data labels, the
+    // tools' labels) overprint; the tools' labels stand inside the plot, above the time axis's
+    // row; a data label the tools could not avoid is hidden, not drawn over.
+    void labelsNeverOverprint_data()
+    {
+        QTest::addColumn<bool>("line");
+        QTest::addColumn<bool>("dark");
+        QTest::addRow("bar chart") << false << false;
+        QTest::addRow("bar chart, dark") << false << true;
+        QTest::addRow("line chart") << true << false;
+        QTest::addRow("line chart, dark") << true << true;
+    }
+
+    void labelsNeverOverprint()
+    {
+        QFETCH(bool, line);
+        QFETCH(bool, dark);
+        useScheme(dark);
+        std::unique_ptr<RequestDurationMeasuredChart> chart;
+        if (line)
+            chart = std::make_unique<RequestDurationLineChart>();
+        else
+            chart = std::make_unique<RequestDurationBarChart>();
+        // Forty exchanges over six seconds on three paths, durations zig-zagging, the last one
+        // ending at the latest time of all.
+        QList<RequestDurationChartItem> items;
+        for (uint n = 0; n < 40; ++n) {
+            const double start = 10.0 + n * 0.15;
+            const double length = (n % 3 == 0 ? 0.9 : 0.2) + (n % 7) * 0.05;
+            items.append(item(n + 1, QStringLiteral("/p/%1").arg(n % 3), start, start + length));
+        }
+        items.append(item(99, QStringLiteral("/p/0"), 10.0, 17.0));
+        QVERIFY(showChart(*chart, {560, 260}, items));
+        ChartView *view = chart->chartView();
+        Pointer pointer{view};
+        // Two tap marks and a band whose edges lie a few pixels apart, near the left edge, and
+        // the pointer over the right end where the latest labels are.
+        const QPointF near = pointer.at(10.05, 0.5);
+        pointer.hover(near);
+        pointer.click(near);
+        pointer.hover(near + QPointF(4, 0));
+        pointer.click(near + QPointF(4, 0));
+        pointer.press(near + QPointF(0, 5));
+        pointer.drag(near + QPointF(14, 5));
+        pointer.release(near + QPointF(14, 5));
+        pointer.hover(pointer.at(16.9, line ? 0.9 : 1.0));
+        chart->grab();
+        saveArtifact(chart.get(), QStringLiteral("requestduration-labels-%1-%2.png").arg(line ? u"line" : u"bar", dark ? u"dark" : u"light"));
+
+        const QRectF plot = view->plotRect();
+        QCOMPARE(view->overlayLabelRects().size(), line ? 9 : 7);
+        for (const QRectF &rect : view->overlayLabelRects())
+            QVERIFY(plot.adjusted(-0.5, -0.5, 0.5, 0.5).contains(rect));
+        QList<QRectF> drawn = view->axisLabelRects() + view->overlayLabelRects();
+        for (const QRectF &rect : view->dataLabelRects()) {
+            if (!view->hiddenLabelRects().contains(rect))
+                drawn.append(rect);
+        }
+        QVERIFY(view->dataLabelRects().size() > 5);
+        for (qsizetype i = 0; i < drawn.size(); ++i) {
+            for (qsizetype j = i + 1; j < drawn.size(); ++j) {
+                const QRectF both = drawn[i].intersected(drawn[j]);
+                QVERIFY2(both.width() <= 0.01 || both.height() <= 0.01,
+                         qPrintable(QStringLiteral("%1,%2 %3x%4 and %5,%6 %7x%8 overprint")
+                                        .arg(drawn[i].x()).arg(drawn[i].y()).arg(drawn[i].width()).arg(drawn[i].height())
+                                        .arg(drawn[j].x()).arg(drawn[j].y()).arg(drawn[j].width()).arg(drawn[j].height())));
+            }
+        }
+        // A data label is hidden only where a tool's label needed its room.
+        for (const QRectF &erased : view->hiddenLabelRects()) {
+            QVERIFY(std::any_of(view->overlayLabelRects().cbegin(), view->overlayLabelRects().cend(),
+                                [&](const QRectF &rect) { return rect.intersects(erased); }));
+        }
+    }
+
+    // A bar ending at the plot's right edge has no room for its label there: the label stands
+    // before the bar's start instead of being pushed back over the bar.
+    void aBarAtTheRightEdgeKeepsItsLabelOffItself()
+    {
+        RequestDurationBarChart chart;
+        QVERIFY(showChart(chart, {560, 200}, {item(1, QStringLiteral("/a"), 10.0, 11.0), item(2, QStringLiteral("/a"), 13.0, 16.0)}));
+        ChartView *view = chart.chartView();
+        const QRectF lastBar = QRectF(QPointF(view->xPixel(kBase + 13.0), view->yPixel(1.3)),
+                                      QPointF(view->xPixel(kBase + 16.0), view->yPixel(0.7))).normalized();
+        QCOMPARE(view->dataLabelRects().size(), 2);
+        const QRectF label = view->dataLabelRects().at(1);
+        QVERIFY(!label.intersects(lastBar));
+        QCOMPARE_LE(label.right(), lastBar.left());
+        QCOMPARE_LT(std::abs(label.center().y() - lastBar.center().y()), 1.0);
     }
 
     void barChartPointerToolsAndBadInput()

@@ -97,7 +97,8 @@ struct Data
     std::vector<Bar> bars;
     std::vector<Line> lines;
     std::vector<Rule> rules;
-    // Labels are drawn in order; one that would cover an earlier one is left out.
+    // Labels are placed in order beside their marks, on their own side or else the other, never
+    // over an earlier label, the axis labels or the legend; one with no such place is left out.
     std::vector<Label> labels;
     // The text of a label that carries a value and no text.
     std::function<QString(double)> labelText;

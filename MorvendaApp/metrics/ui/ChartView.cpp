@@ -1,5 +1,6 @@
 #include "ChartView.h"
 
+#include "ChartLabelPlacement.h"
 #include "ChartSeriesStyle.h"
 #include "ChartThinning.h"
 
@@ -34,43 +35,6 @@ bool isFiniteValue(double value)
 {
     return std::isfinite(value);
 }
-
-// Occupied label rectangles in a coarse grid, so thinning thousands of labels stays linear.
-class LabelGrid
-{
-public:
-    bool overlaps(const QRectF &rect) const
-    {
-        bool hit = false;
-        forEachCell(rect, [&](quint64 key) {
-            for (const QRectF &placed : m_cells.value(key)) {
-                if (placed.intersects(rect))
-                    hit = true;
-            }
-        });
-        return hit;
-    }
-    void insert(const QRectF &rect)
-    {
-        forEachCell(rect, [&](quint64 key) { m_cells[key].append(rect); });
-    }
-
-private:
-    static constexpr qreal kCell = 64;
-    template<typename Visit>
-    static void forEachCell(const QRectF &rect, Visit visit)
-    {
-        const qint64 left = qint64(std::floor(rect.left() / kCell));
-        const qint64 right = qint64(std::floor(rect.right() / kCell));
-        const qint64 top = qint64(std::floor(rect.top() / kCell));
-        const qint64 bottom = qint64(std::floor(rect.bottom() / kCell));
-        for (qint64 x = left; x <= right; ++x) {
-            for (qint64 y = top; y <= bottom; ++y)
-                visit((quint64(quint32(x)) << 32) | quint32(y));
-        }
-    }
-    QHash<quint64, QList<QRectF>> m_cells;
-};
 
 // A line's symbol drawn once, to be stamped at every point of a dense line.
 QPixmap symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal ratio)
@@ -199,11 +163,33 @@ void ChartView::paintEvent(QPaintEvent *)
         renderLayer();
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_layer);
+    m_overlayLabelRects.clear();
+    m_hiddenLabelRects.clear();
     if (m_overlay && !plotRect().isEmpty()) {
         painter.save();
         m_overlay(painter);
         painter.restore();
     }
+    paintDataLabels(painter);
+}
+
+// The data labels are placed with the layer but drawn at every paint, after the overlay: a
+// tool's label that has to stand where a data label is hides it instead of overprinting it.
+void ChartView::paintDataLabels(QPainter &painter) const
+{
+    if (m_labels.empty())
+        return;
+    painter.save();
+    painter.setFont(fontOfSize(font(), kAxisFontPixels));
+    const QColor primary = namedColor(NamedColor::Primary, palette());
+    const QColor secondary = namedColor(NamedColor::Secondary, palette());
+    for (const PlacedLabel &label : m_labels) {
+        if (!m_hiddenLabelRects.isEmpty() && m_hiddenLabelRects.contains(label.rect))
+            continue;
+        painter.setPen(label.tone == Chart::Tone::Primary ? primary : secondary);
+        painter.drawText(label.rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    }
+    painter.restore();
 }
 
 void ChartView::renderLayer()
@@ -218,21 +204,25 @@ void ChartView::renderLayer()
     m_layerValid = true;
     ++m_layerRenders;
     m_thinnedLabels = 0;
+    m_axisLabelRects.clear();
+    m_labelRects.clear();
+    m_labels.clear();
     if (plotRect().isEmpty())
         return;
     QPainter painter(&m_layer);
-    paintGrid(painter);
+    m_axisLabelRects = paintGrid(painter);
     paintBars(painter);
     paintLines(painter);
     for (const Chart::Rule &rule : m_data.rules)
         paintRule(painter, rule);
-    paintLabels(painter);
+    placeLabels();
     paintLegend(painter);
     m_lastRenderMs = double(timer.nsecsElapsed()) / 1e6;
 }
 
-void ChartView::paintGrid(QPainter &painter) const
+QList<QRectF> ChartView::paintGrid(QPainter &painter) const
 {
+    QList<QRectF> labels;
     const ChartLayout &l = layout();
     const QColor text = palette().color(QPalette::Text);
     QColor grid = text;
@@ -249,6 +239,8 @@ void ChartView::paintGrid(QPainter &painter) const
         painter.setPen(axisText);
         const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot().left() - kTickGap - kOuterMargin, metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.label);
+        const qreal w = metrics.horizontalAdvance(tick.label);
+        labels.append(QRectF(box.right() - w, box.top(), w, box.height()));
     }
     qreal lastRight = -INFINITY;
     for (const ChartTicks::Tick &tick : l.xTicks().ticks) {
@@ -257,18 +249,22 @@ void ChartView::paintGrid(QPainter &painter) const
         painter.drawLine(QPointF(x, l.plot().top()), QPointF(x, l.plot().bottom() + kTickGap / 2));
         const qreal w = metrics.horizontalAdvance(tick.label);
         QRectF box(x - w / 2, l.plot().bottom() + kTickGap, w, metrics.height());
-        box.moveLeft(std::clamp(box.left(), 0.0, std::max(0.0, width() - w)));
+        // Not under the duration axis's labels: the lowest of them reaches below the plot.
+        const qreal leftmost = std::max<qreal>(0.0, l.plot().left() - kTickGap);
+        box.moveLeft(std::clamp(box.left(), leftmost, std::max(leftmost, width() - w)));
         if (box.left() < lastRight + kTickGap)
             continue;
         lastRight = box.right();
         painter.setPen(axisText);
         painter.drawText(box, Qt::AlignCenter, tick.label);
+        labels.append(box);
     }
     QColor axis = text;
     axis.setAlphaF(0.35f);
     painter.setPen(QPen(axis, 0));
     const qreal baseline = std::round(l.plot().bottom()) + 0.5;
     painter.drawLine(QPointF(l.plot().left(), baseline), QPointF(l.plot().right(), baseline));
+    return labels;
 }
 
 void ChartView::paintBars(QPainter &painter) const
@@ -388,7 +384,7 @@ void ChartView::paintLines(QPainter &painter) const
     painter.restore();
 }
 
-void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule) const
+void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabelPlacement *placement) const
 {
     const QRectF plot = plotRect();
     if (plot.isEmpty() || !isFiniteValue(rule.value))
@@ -412,7 +408,15 @@ void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule) const
             painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
     }
     painter.restore();
-    if (inside && rule.label) {
+    if (inside && rule.label && placement) {
+        const Chart::Label &label = *rule.label;
+        const QSizeF size = labelSize(label, QFontMetricsF(fontOfSize(font(), kAxisFontPixels)));
+        const qreal at = rule.orientation == Qt::Vertical ? xPixel(rule.value) : yPixel(rule.value);
+        paintOverlayLabel(painter, label,
+                          ChartLabelPlacement::besideRule(rule.orientation, at, size, label.position, label.spacing,
+                                                          label.topPadding > 0, plot),
+                          *placement);
+    } else if (inside && rule.label) {
         // The label stands at the plot edge its position names, beside the rule.
         Chart::Label label = *rule.label;
         const ChartLayout &layoutData = layout();
@@ -449,6 +453,72 @@ QPointF ChartView::labelPoint(const Chart::Label &label) const
     return centre;
 }
 
+QSizeF ChartView::labelSize(const Chart::Label &label, const QFontMetricsF &metrics)
+{
+    return {metrics.horizontalAdvance(label.text) + 2,
+            metrics.height() * std::max<qsizetype>(1, label.text.count(QLatin1Char('\n')) + 1) + label.topPadding};
+}
+
+QRectF ChartView::labelAnchor(const Chart::Label &label) const
+{
+    return QRectF(QPointF(xPixel(label.x0), yPixel(label.y1)), QPointF(xPixel(label.x1), yPixel(label.y0))).normalized();
+}
+
+QRectF ChartView::labelBounds(const Chart::Label &label) const
+{
+    // A data label may use the margin above the plot when its fit allows, but never the axis
+    // columns or the time axis's row: those belong to the tick labels.
+    const QRectF plot = plotRect();
+    const qreal top = label.fitY == Chart::Fit::Plot ? plot.top() : 0.0;
+    return QRectF(QPointF(plot.left(), top), plot.bottomRight());
+}
+
+QRectF ChartView::legendStrip() const
+{
+    const QRectF legend = layout().legend();
+    return legend.isEmpty() ? QRectF() : QRectF(0, legend.top(), width(), legend.height());
+}
+
+ChartLabelPlacement ChartView::overlayPlacement() const
+{
+    ChartLabelPlacement placement;
+    for (const QRectF &rect : m_axisLabelRects)
+        placement.block(rect);
+    placement.block(legendStrip());
+    for (const QRectF &rect : m_labelRects)
+        placement.addSoft(rect);
+    return placement;
+}
+
+void ChartView::paintOverlayLabel(QPainter &painter, const Chart::Label &label, const QList<QRectF> &candidates,
+                                  ChartLabelPlacement &placement) const
+{
+    if (candidates.isEmpty())
+        return;
+    const QRectF plot = plotRect();
+    std::optional<ChartLabelPlacement::Placed> placed = placement.place(candidates, plot, true);
+    bool plate = false;
+    if (!placed) {
+        // Nowhere free, not even over the layer's labels: it stands where it belongs, on a plate
+        // of the background, rather than being lost.
+        QRectF rect = candidates.first();
+        rect.moveLeft(std::clamp(rect.left(), plot.left(), std::max(plot.left(), plot.right() - rect.width())));
+        rect.moveTop(std::clamp(rect.top(), plot.top(), std::max(plot.top(), plot.bottom() - rect.height())));
+        placed = ChartLabelPlacement::Placed{rect, {}};
+        plate = true;
+    }
+    // The layer's labels this one must stand over are not drawn at this paint.
+    m_hiddenLabelRects.append(placed->covered);
+    if (plate)
+        painter.fillRect(placed->rect, palette().color(QPalette::Window));
+    m_overlayLabelRects.append(placed->rect);
+    painter.save();
+    painter.setFont(fontOfSize(font(), kAxisFontPixels));
+    painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, palette()));
+    painter.drawText(placed->rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    painter.restore();
+}
+
 QRectF ChartView::labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const
 {
     const QRectF plot = plotRect();
@@ -481,8 +551,22 @@ QRectF ChartView::labelRect(const Chart::Label &label, const QFontMetricsF &metr
     return rect;
 }
 
-QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label) const
+QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement) const
 {
+    if (placement) {
+        const QSizeF size = labelSize(label, QFontMetricsF(fontOfSize(font(), kAxisFontPixels)));
+        QList<QRectF> candidates = ChartLabelPlacement::besideAnchor(labelAnchor(label), size, label.position, label.spacing, plotRect());
+        // Then row by row away from its mark, above and below, while the plot has room.
+        const QRectF plot = plotRect();
+        QRectF preferred = candidates.first();
+        preferred.moveLeft(std::clamp(preferred.left(), plot.left(), std::max(plot.left(), plot.right() - preferred.width())));
+        for (int row = 1; row * size.height() < plot.height(); ++row) {
+            candidates.append(preferred.translated(0, -row * size.height()));
+            candidates.append(preferred.translated(0, row * size.height()));
+        }
+        paintOverlayLabel(painter, label, candidates, *placement);
+        return m_overlayLabelRects.isEmpty() ? QRectF() : m_overlayLabelRects.constLast();
+    }
     painter.save();
     painter.setFont(fontOfSize(font(), kAxisFontPixels));
     const QRectF rect = labelRect(label, QFontMetricsF(painter.font()));
@@ -492,16 +576,17 @@ QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label) const
     return rect;
 }
 
-void ChartView::paintLabels(QPainter &painter)
+void ChartView::placeLabels()
 {
     if (m_data.labels.empty())
         return;
-    painter.save();
-    painter.setFont(fontOfSize(font(), kAxisFontPixels));
-    const QFontMetricsF metrics(painter.font());
-    const QColor primary = namedColor(NamedColor::Primary, palette());
-    const QColor secondary = namedColor(NamedColor::Secondary, palette());
-    LabelGrid placed;
+    const QFontMetricsF metrics(fontOfSize(font(), kAxisFontPixels));
+    // Data labels keep off the axis labels, the legend and each other; one with no free place
+    // beside its mark (on its side or the other) is left out rather than drawn over another.
+    ChartLabelPlacement placement;
+    for (const QRectF &rect : std::as_const(m_axisLabelRects))
+        placement.block(rect);
+    placement.block(legendStrip());
     ChartThinning::LabelCells cells(m_thinning ? metrics.height() : 0, QRectF(QPointF(0, 0), QSizeF(size())));
     Chart::Label made;
     for (const Chart::Label &given : m_data.labels) {
@@ -522,18 +607,17 @@ void ChartView::paintLabels(QPainter &painter)
         const Chart::Label &label = valueOnly ? made : given;
         if (label.text.isEmpty())
             continue;
-        const QRectF rect = labelRect(label, metrics);
-        // Labels too dense to read are left out rather than drawn over each other.
-        const QRectF clearance = rect.adjusted(-1, 0, 1, 0);
-        if (placed.overlaps(clearance)) {
+        const QRectF bounds = labelBounds(label);
+        const std::optional<ChartLabelPlacement::Placed> placed = placement.place(
+            ChartLabelPlacement::besideAnchor(labelAnchor(label), labelSize(label, metrics), label.position, label.spacing, bounds),
+            bounds);
+        if (!placed) {
             ++m_thinnedLabels;
             continue;
         }
-        placed.insert(clearance);
-        painter.setPen(label.tone == Chart::Tone::Primary ? primary : secondary);
-        painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+        m_labelRects.append(placed->rect);
+        m_labels.push_back(PlacedLabel{placed->rect, label.text, label.tone, label.topPadding});
     }
-    painter.restore();
 }
 
 void ChartView::paintLegend(QPainter &painter) const

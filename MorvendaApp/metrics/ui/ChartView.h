@@ -5,14 +5,18 @@
 // and paints all of it into a cached layer that is redrawn only when the data, the size or the
 // palette change. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
 // cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
-// Pointer tools paint on top through the overlay hook and repaint with updateOverlay(), which
-// leaves the cached layer alone; they read pointer positions through
-// xValue()/yValue() and place their marks with xPixel()/yPixel(), paintRule() and paintLabel().
+// Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
+// or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
+// labels it must stand on instead of overprinting them. Pointer tools paint on top through the
+// overlay hook and repaint with updateOverlay(), which leaves the cached layer alone; they read
+// pointer positions through xValue()/yValue() and place their marks with xPixel()/yPixel(),
+// paintRule() and paintLabel().
 // Mouse events are not handled here: a tool installs an event filter or subclasses the view.
 // Main thread only.
 #pragma once
 
 #include "ChartData.h"
+#include "ChartLabelPlacement.h"
 #include "ChartLayout.h"
 #include "ChartLegend.h"
 
@@ -48,9 +52,22 @@ public:
     std::optional<double> xValue(qreal pixel) const;
     std::optional<double> yValue(qreal pixel) const;
 
-    void paintRule(QPainter &painter, const Chart::Rule &rule) const;
+    // Overlay marks. With a placement (overlayPlacement()), labels stand in free space inside the
+    // plot, never on the axis rows, on another label placed with it or over the layer's labels
+    // (those they cannot avoid are erased); without one, where their position puts them.
+    void paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabelPlacement *placement = nullptr) const;
     // Returns where the label was drawn, after moving it to fit.
-    QRectF paintLabel(QPainter &painter, const Chart::Label &label) const;
+    QRectF paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement = nullptr) const;
+    // The room the overlay's labels may take: everything but the axis labels, the legend and
+    // (unless nothing else is free) the labels of the layer as last drawn.
+    ChartLabelPlacement overlayPlacement() const;
+
+    // Where the last drawing put its labels, in widget coordinates: the axis tick labels and the
+    // data labels of the layer, the overlay's labels, and the data labels the overlay's hid.
+    const QList<QRectF> &axisLabelRects() const { return m_axisLabelRects; }
+    const QList<QRectF> &dataLabelRects() const { return m_labelRects; }
+    const QList<QRectF> &overlayLabelRects() const { return m_overlayLabelRects; }
+    const QList<QRectF> &hiddenLabelRects() const { return m_hiddenLabelRects; }
 
     // On by default: marks denser than the pixels can show are thinned. Off draws every mark as
     // given, to compare pictures and costs.
@@ -79,12 +96,22 @@ private:
     void invalidateLayer();
     const ChartLayout &layout() const;
     void renderLayer();
-    void paintGrid(QPainter &painter) const;
+    // Returns the rectangles of the tick labels drawn.
+    QList<QRectF> paintGrid(QPainter &painter) const;
     void paintBars(QPainter &painter) const;
     void paintLines(QPainter &painter) const;
-    void paintLabels(QPainter &painter);
+    void placeLabels();
+    void paintDataLabels(QPainter &painter) const;
     void paintLegend(QPainter &painter) const;
     QRectF labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const;
+    static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
+    // The label's anchor in pixels, and the rectangle its fit allows.
+    QRectF labelAnchor(const Chart::Label &label) const;
+    QRectF labelBounds(const Chart::Label &label) const;
+    // The legend's row across the whole widget.
+    QRectF legendStrip() const;
+    void paintOverlayLabel(QPainter &painter, const Chart::Label &label, const QList<QRectF> &candidates,
+                           ChartLabelPlacement &placement) const;
     // The point of its anchor a label stands beside (the anchor's edge its position names).
     QPointF labelPoint(const Chart::Label &label) const;
 
@@ -97,4 +124,16 @@ private:
     int m_thinnedLabels = 0;
     double m_lastRenderMs = 0;
     mutable std::optional<ChartLayout> m_layout;
+    QList<QRectF> m_axisLabelRects;
+    QList<QRectF> m_labelRects;
+    struct PlacedLabel
+    {
+        QRectF rect;
+        QString text;
+        Chart::Tone tone;
+        qreal topPadding;
+    };
+    std::vector<PlacedLabel> m_labels;
+    mutable QList<QRectF> m_overlayLabelRects;
+    mutable QList<QRectF> m_hiddenLabelRects;
 };

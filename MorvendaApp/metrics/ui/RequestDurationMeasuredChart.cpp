@@ -225,7 +225,7 @@ QList<Chart::Rule> RequestDurationMeasuredChart::tapMarkRules(const RequestDurat
                           Chart::Fit::Chart, Chart::Tone::Primary)};
 }
 
-void RequestDurationMeasuredChart::paintBand(QPainter &painter) const
+void RequestDurationMeasuredChart::paintBand(QPainter &painter, ChartLabelPlacement &placement) const
 {
     const auto &[start, end] = *m_tools.dragMark();
     const QRectF plot = m_chart->plotRect();
@@ -244,12 +244,14 @@ void RequestDurationMeasuredChart::paintBand(QPainter &painter) const
     length.text = RequestDurationMeasure::secondsText(end - start);
     length.position = Chart::LabelPosition::Top;
     length.spacing = half + 2;
-    m_chart->paintLabel(painter, length);
+    m_chart->paintLabel(painter, length, &placement);
 }
 
 void RequestDurationMeasuredChart::paintOverlay(QPainter &painter) const
 {
     const std::optional<double> first = m_extent ? std::optional(m_extent->firstStart) : std::nullopt;
+    // The tools' labels share the free room of the plot, in the order they are drawn.
+    ChartLabelPlacement placement = m_chart->overlayPlacement();
     // Drag band with its edges.
     if (const auto &drag = m_tools.dragMark()) {
         if (first) {
@@ -257,10 +259,11 @@ void RequestDurationMeasuredChart::paintOverlay(QPainter &painter) const
                 m_chart->paintRule(painter, measuringRule(Qt::Vertical, edge, yellow(palette()), 1, 2,
                                                           RequestDurationMeasure::secondsText(edge - *first),
                                                           Chart::LabelPosition::Bottom, 6, Chart::Fit::Chart,
-                                                          Chart::Tone::Primary));
+                                                          Chart::Tone::Primary),
+                                    &placement);
             }
         }
-        paintBand(painter);
+        paintBand(painter, placement);
     }
     // Tap marks: the bar chart draws them under the hover rules, the line chart above.
     const auto paintMarks = [&] {
@@ -268,7 +271,7 @@ void RequestDurationMeasuredChart::paintOverlay(QPainter &painter) const
             return;
         for (const RequestDurationMeasuringTools::Mark &mark : m_tools.marks()) {
             for (const Chart::Rule &rule : tapMarkRules(mark, *first))
-                m_chart->paintRule(painter, rule);
+                m_chart->paintRule(painter, rule, &placement);
         }
     };
     if (m_tools.kind() == Kind::Bar)
@@ -277,11 +280,12 @@ void RequestDurationMeasuredChart::paintOverlay(QPainter &painter) const
         m_chart->paintRule(painter, measuringRule(Qt::Vertical, *m_tools.hoverTime(), std::nullopt, 1, 3,
                                                   RequestDurationMeasure::secondsText(*m_tools.hoverTime() - *first),
                                                   Chart::LabelPosition::Top, 2, Chart::Fit::Chart,
-                                                  Chart::Tone::Secondary));
+                                                  Chart::Tone::Secondary),
+                            &placement);
     }
     if (m_tools.hoverValue()) {
         if (const std::optional<Chart::Rule> rule = hoverValueRule(*m_tools.hoverValue()))
-            m_chart->paintRule(painter, *rule);
+            m_chart->paintRule(painter, *rule, &placement);
     }
     if (m_tools.kind() == Kind::Line)
         paintMarks();

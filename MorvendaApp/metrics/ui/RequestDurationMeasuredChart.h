@@ -80,7 +80,7 @@ private:
     void buildLayout();
     void scheduleRefresh();
     void paintOverlay(QPainter &painter) const;
-    void paintBand(QPainter &painter) const;
+    void paintBand(QPainter &painter, ChartLabelPlacement &placement) const;
     void toolsChanged();
 
     RequestDurationMeasuringTools m_tools;
