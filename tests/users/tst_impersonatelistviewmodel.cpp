@@ -199,6 +199,10 @@ private slots:
         app.socket().disconnectFromHost();
         QTRY_VERIFY(!m_tool->listener.activeConnection()->isOpen());
         second.actions.at(0).completion();
+        // A send's outcome arrives through the event loop: an event posted now runs after it.
+        bool settled = false;
+        QMetaObject::invokeMethod(this, [&settled] { settled = true; }, Qt::QueuedConnection);
+        QTRY_VERIFY(settled);
         QCOMPARE(alerts.size(), 2);
 
         // Continue after the window's model is gone does nothing either.

@@ -117,6 +117,23 @@ private slots:
         QCOMPARE((*store->fetchByToken(QStringLiteral("bad")))->tags, std::nullopt);
     }
 
+    // Notes are none or text with something in it, in the file too, however they were written.
+    void emptyNotesAreStoredAsNull()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        ImpersonateUserData written = record(QStringLiteral("t"), QStringLiteral("n"));
+        written.notes = QString();
+        const auto stored = store->upsert(written);
+        QVERIFY(stored);
+        RawDatabase raw(m_path);
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
+        QVERIFY(store->setNotes(stored->id, QStringLiteral("kept")));
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("kept"));
+        QVERIFY(store->setNotes(stored->id, QString()));
+        QCOMPARE(raw.value("SELECT notes FROM stored_user"), QStringLiteral("NULL"));
+    }
+
     void fieldUpdatesKeepOtherChangesAndNeverResurrect()
     {
         auto store = openStore(m_path);
