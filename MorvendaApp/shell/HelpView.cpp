@@ -47,9 +47,8 @@ void HelpView::buildLayout()
     titleFont.setPointSizeF(font().pointSizeF() * 1.6);
     titleFont.setBold(true);
     auto *header = new QListWidgetItem(L10n::text("Help.sideTitle"), m_list);
+    m_header = header;
     header->setFont(titleFont);
-    header->setData(Qt::DecorationRole,
-        Symbols::icon(QStringLiteral("questionmark.circle"), palette().color(QPalette::Text), kIconSize));
     header->setFlags(Qt::ItemIsEnabled);
     header->setSizeHint(QSize(0, QFontMetrics(titleFont).height() + 16));
     auto *hint = new QListWidgetItem(L10n::text("Help.description"), m_list);
@@ -93,6 +92,8 @@ void HelpView::buildLayout()
 void HelpView::refreshIcons()
 {
     const QColor text = palette().color(QPalette::Text);
+    if (m_header)
+        m_header->setIcon(Symbols::icon(QStringLiteral("questionmark.circle"), text, kIconSize));
     for (int row = 0; row < m_list->count(); ++row) {
         QListWidgetItem *item = m_list->item(row);
         const QVariant article = item->data(kArticleRole);

@@ -39,6 +39,7 @@ private:
 
     OpenUrl m_openUrl;
     QListWidget *m_list = nullptr;
+    QListWidgetItem *m_header = nullptr; // the title row, with its own symbol
 
 protected:
     void changeEvent(QEvent *event) override;

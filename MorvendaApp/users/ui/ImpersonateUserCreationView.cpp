@@ -1,6 +1,8 @@
 #include "ImpersonateUserCreationView.h"
 
 #include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/PaletteFollower.h"
+#include "MorvendaApp/components/SymbolLabel.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
@@ -49,9 +51,7 @@ void ImpersonateUserCreationView::buildLayout()
 
     auto *titleRow = new QHBoxLayout;
     titleRow->setSpacing(8);
-    auto *symbol = new QLabel(this);
-    symbol->setPixmap(Symbols::pixmap(QStringLiteral("person.2.gobackward"), namedColor(NamedColor::Primary, palette()),
-        kTitlePixelSize, devicePixelRatioF()));
+    auto *symbol = new SymbolLabel(QStringLiteral("person.2.gobackward"), NamedColor::Primary, kTitlePixelSize, this);
     auto *title = new QLabel(L10n::text("Impersonation.addNewUser"), this);
     QFont titleFont = title->font();
     titleFont.setPixelSize(kTitlePixelSize);
@@ -69,9 +69,7 @@ void ImpersonateUserCreationView::buildLayout()
     subtext->setFont(caption);
     // Room for its three lines is kept even when a translation is shorter.
     subtext->setMinimumHeight(3 * QFontMetrics(caption).lineSpacing());
-    QPalette secondary = subtext->palette();
-    secondary.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, subtext->palette()));
-    subtext->setPalette(secondary);
+    PaletteFollower::followSecondaryText(subtext);
     column->addWidget(subtext);
 
     m_token = new QLineEdit(this);
@@ -101,7 +99,9 @@ void ImpersonateUserCreationView::buildLayout()
     m_close->setObjectName(QStringLiteral("close"));
     m_close->setFlat(true);
     m_close->setAutoDefault(false);
-    m_close->setIcon(Symbols::icon(QStringLiteral("xmark"), namedColor(NamedColor::Secondary, palette())));
+    PaletteFollower::follow(m_close, [close = m_close] {
+        close->setIcon(Symbols::icon(QStringLiteral("xmark"), namedColor(NamedColor::Secondary, close->palette())));
+    });
     grid->addWidget(m_close, 0, 0, Qt::AlignTop | Qt::AlignRight);
 }
 

@@ -10,6 +10,8 @@
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/PanelTopStrip.h"
 #include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/PaletteFollower.h"
+#include "MorvendaApp/components/SymbolLabel.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/ActiveApp.h"
@@ -132,9 +134,11 @@ QWidget *ImpersonationListView::buildHeader()
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(12, 4, 12, 4);
     buttons->setSpacing(4);
-    m_addUser = new QPushButton(Symbols::icon(QStringLiteral("person.crop.rectangle.badge.plus.fill"),
-                                    namedColor(NamedColor::Primary, palette())),
-        L10n::text("Impersonation.addNewUser"), header);
+    m_addUser = new QPushButton(L10n::text("Impersonation.addNewUser"), header);
+    PaletteFollower::follow(m_addUser, [button = m_addUser] {
+        button->setIcon(Symbols::icon(QStringLiteral("person.crop.rectangle.badge.plus.fill"),
+            namedColor(NamedColor::Primary, button->palette())));
+    });
     m_addUser->setEnabled(m_viewModel->store().isAvailable());
     buttons->addWidget(m_addUser);
     buttons->addStretch(1);
@@ -161,12 +165,12 @@ QWidget *ImpersonationListView::buildHeader()
     }
     chips->addStretch(1);
     stack->addLayout(chips);
+    // The chips' style sheets hold colours of the palette they were made in.
+    PaletteFollower::follow(header, [this] { refreshChips(); });
 
     auto *search = new QHBoxLayout;
     search->setContentsMargins(4, 4, 4, 10);
-    auto *funnel = new QLabel(header);
-    funnel->setPixmap(Symbols::pixmap(QStringLiteral("line.3.horizontal.decrease.circle"),
-        namedColor(NamedColor::Primary, palette()), 16, devicePixelRatioF()));
+    auto *funnel = new SymbolLabel(QStringLiteral("line.3.horizontal.decrease.circle"), NamedColor::Primary, 16, header);
     m_search = new QLineEdit(header);
     m_search->setObjectName(QStringLiteral("search"));
     m_search->setPlaceholderText(L10n::text("Impersonation.searchForUser"));

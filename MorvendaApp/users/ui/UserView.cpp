@@ -7,6 +7,7 @@
 #include "MorvendaApp/components/CopyButton.h"
 #include "MorvendaApp/components/Disclosure.h"
 #include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/components/PaletteFollower.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/users/PeerText.h"
@@ -38,11 +39,8 @@ PeerTextLabel *centredText(int pixelSize, bool secondary, QWidget *parent)
         font.setPixelSize(pixelSize);
         label->setFont(font);
     }
-    if (secondary) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, label->palette()));
-        label->setPalette(palette);
-    }
+    if (secondary)
+        PaletteFollower::followSecondaryText(label);
     return label;
 }
 
@@ -91,9 +89,7 @@ void UserView::buildLayout()
     m_empty = new QLabel(L10n::text("User.noDataAvailable"), this);
     m_empty->setAlignment(Qt::AlignCenter);
     m_empty->setMargin(16);
-    QPalette secondary = m_empty->palette();
-    secondary.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, m_empty->palette()));
-    m_empty->setPalette(secondary);
+    PaletteFollower::followSecondaryText(m_empty);
     m_stack->addWidget(m_empty);
 
     m_scroll = new QScrollArea(this);
@@ -127,8 +123,9 @@ void UserView::buildLayout()
     retailer->addWidget(m_retailerToken);
     header->addLayout(retailer);
     m_adminButton = new QPushButton(L10n::text("User.openOnAdmin"), content);
-    m_adminButton->setIcon(Symbols::icon(QStringLiteral("arrow.forward.circle"),
-        namedColor(NamedColor::Primary, m_adminButton->palette())));
+    PaletteFollower::follow(m_adminButton, [button = m_adminButton] {
+        button->setIcon(Symbols::icon(QStringLiteral("arrow.forward.circle"), namedColor(NamedColor::Primary, button->palette())));
+    });
     // The symbol follows the text.
     m_adminButton->setLayoutDirection(Qt::RightToLeft);
     header->addWidget(m_adminButton, 0, Qt::AlignHCenter);

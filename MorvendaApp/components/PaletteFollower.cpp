@@ -1,0 +1,48 @@
+#include "PaletteFollower.h"
+
+#include "NamedColors.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
+PaletteFollower::PaletteFollower(QWidget *widget, std::function<void()> apply)
+    : QObject(widget)
+    , m_apply(std::move(apply))
+{
+    widget->installEventFilter(this);
+}
+
+void PaletteFollower::follow(QWidget *widget, std::function<void()> apply)
+{
+    Q_ASSERT(widget && apply);
+    if (!widget || !apply)
+        return;
+    apply();
+    new PaletteFollower(widget, std::move(apply));
+}
+
+void PaletteFollower::followSecondaryText(QWidget *widget)
+{
+    follow(widget, [widget] {
+        QPalette own = widget->palette();
+        own.setColor(QPalette::WindowText, namedColor(NamedColor::Secondary, surrounding(widget)));
+        widget->setPalette(own);
+    });
+}
+
+QPalette PaletteFollower::surrounding(const QWidget *widget)
+{
+    const QWidget *parent = widget->isWindow() ? nullptr : widget->parentWidget();
+    return parent ? parent->palette() : QApplication::palette(widget);
+}
+
+bool PaletteFollower::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && !m_applying) {
+        m_applying = true;
+        m_apply();
+        m_applying = false;
+    }
+    return QObject::eventFilter(watched, event);
+}
