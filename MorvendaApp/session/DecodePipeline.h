@@ -69,8 +69,9 @@ public:
     // The main thread decodes a message itself only once its bunch has waited this long for the
     // worker: until then it reads and applies, which only it can do.
     static constexpr qint64 helpAfterNs = 2'000'000;
-    // Nor a message longer than this: decoding one takes about a millisecond, and a larger one
-    // would cost the window frames. Larger ones wait for the worker, however long it takes.
+    // Nor a message longer than this: decoding one takes a few milliseconds at most (the densest
+    // shapes of values), a larger one would cost the window frames. Larger ones wait for the
+    // worker, however long it takes.
     static constexpr qsizetype helpMaxBytes = 256 * 1024;
 
     // Called on the main thread with each message and its decoding, in each connection's order.
