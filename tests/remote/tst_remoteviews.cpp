@@ -521,12 +521,12 @@ void tst_RemoteViews::theCopyConfirmationMovesNothing()
     panel.resize(420, 640);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
-    DeeplinkItemView *cart = panel.row(Deeplinks::Case::Cart);
-    auto *symbol = cart->copyButton()->findChild<QToolButton *>();
+    DeeplinkItemView *home = panel.row(Deeplinks::Case::Home);
+    auto *symbol = home->copyButton()->findChild<QToolButton *>();
     const QPoint before = symbol->mapTo(&panel, QPoint(0, 0));
     QTest::mouseClick(symbol, Qt::LeftButton);
     QCoreApplication::processEvents();
-    QVERIFY(cart->copyButton()->findChild<QLabel *>(QStringLiteral("confirmation"))->isVisible());
+    QVERIFY(home->copyButton()->findChild<QLabel *>(QStringLiteral("confirmation"))->isVisible());
     saveArtifact(&panel, QStringLiteral("deeplink-copied.png"));
     QCOMPARE(symbol->mapTo(&panel, QPoint(0, 0)), before);
 }
