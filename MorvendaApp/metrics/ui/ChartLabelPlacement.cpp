@@ -182,6 +182,18 @@ QList<QRectF> ChartLabelPlacement::besideAnchor(const QRectF &anchor, QSizeF siz
         if (moved != rect && !overprints(moved, body))
             candidates.append(moved);
     }
+    // A bar with no room on either side (one spanning the whole axis) still shows its label,
+    // inside its own end, rather than none at all.
+    const bool sideways = position == Chart::LabelPosition::Leading || position == Chart::LabelPosition::Trailing;
+    if (sideways && anchor.width() >= size.width() + 2 * spacing) {
+        QRectF inner(QPointF(0, 0), size);
+        inner.moveCenter(anchor.center());
+        if (position == Chart::LabelPosition::Trailing)
+            inner.moveRight(anchor.right() - spacing);
+        else
+            inner.moveLeft(anchor.left() + spacing);
+        candidates.append(inner);
+    }
     return candidates;
 }
 

@@ -39,8 +39,9 @@ public:
 
     // Where a label of `size` may stand beside `anchor` (pixels; a point is an empty rectangle),
     // best first: at `position`, on the opposite side, then each of those moved into `bounds` as
-    // long as it does not cover the anchor itself (a bar's label is never pushed back over its
-    // own bar; a point's may slide along).
+    // long as it does not cover the anchor itself (a bar's label is not pushed back over its own
+    // bar; a point's may slide along), and last, for a label beside a bar wide enough to hold
+    // it, inside the bar's end.
     static QList<QRectF> besideAnchor(const QRectF &anchor, QSizeF size, Chart::LabelPosition position, qreal spacing,
                                       const QRectF &bounds);
     // Where the label of a rule across `plot` may stand, best first, all inside the plot so none
