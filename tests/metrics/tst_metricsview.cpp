@@ -7,6 +7,8 @@
 #include "MorvendaApp/metrics/RequestAmountChartViewModel.h"
 #include "MorvendaApp/metrics/ui/MetricsView.h"
 #include "MorvendaApp/metrics/ui/RequestAmountChart.h"
+#include "MorvendaApp/metrics/ui/RequestDurationChart.h"
+#include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/session/MessageRepository.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 
@@ -101,6 +103,28 @@ private slots:
         pane.windowManager.setExpandBottomView(true);
         pane.windowManager.toggleBottomView(BottomView::Console);
         QCOMPARE(pane.view.expandButton()->symbol(), QStringLiteral("rectangle.expand.vertical"));
+    }
+
+    // The details column of a 640-pixel window leaves the pane about 240 pixels: the header's
+    // buttons stay whole and the duration chart keeps a plot.
+    void aNarrowPaneKeepsItsHeaderAndChart()
+    {
+        Pane pane;
+        pane.view.setChartFactory(GraphType::RequestDuration, [&pane] { return new RequestDurationChart(pane.repository); });
+        pane.repository.addRequest(fixtures::request(id(1), QStringLiteral("https://shop.example/a"), std::nullopt, kT0, Method::Get),
+                                   QStringLiteral("App"));
+        auto *frame = qobject_cast<RequestDurationChart *>(pane.view.chart());
+        QVERIFY(frame);
+        frame->viewModel().togglePath(QStringLiteral("/a"));
+        pane.view.resize(240, 200);
+        pane.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&pane.view));
+        QCOMPARE_LE(pane.view.minimumSizeHint().width(), 240);
+        const QRect expand(pane.view.expandButton()->mapTo(&pane.view, QPoint(0, 0)), pane.view.expandButton()->size());
+        QVERIFY(pane.view.rect().contains(expand));
+        QVERIFY(pane.view.title()->width() > 0);
+        QCOMPARE_GT(frame->chartArea()->width(), 60);
+        saveArtifact(&pane.view, QStringLiteral("metrics-narrow.png"));
     }
 
     void barsStackLeaveGapsAndSurviveOddSizesAndFloods()

@@ -45,6 +45,8 @@ void MetricsView::buildLayout(HelpButton::Presenter helpPresenter)
     QFont titleFont = m_title->font();
     titleFont.setPixelSize(kTitlePixels);
     m_title->setFont(titleFont);
+    // In a narrow pane the title gives way (cut at its end) before the picker and the buttons.
+    m_title->setMinimumWidth(1);
 
     m_expand = new SymbolButton(QStringLiteral("rectangle.expand.vertical"), this);
     m_expand->setAutoRaise(true);
