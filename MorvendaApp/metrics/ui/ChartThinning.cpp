@@ -70,6 +70,10 @@ QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &
             continue;
         const qint64 cx = qint64((point.x() - bounds.left()) / cell);
         const qint64 cy = qint64((point.y() - bounds.top()) / cell);
+        // A kept centre in the point's own cell covers it for certain: the common case where
+        // points crowd, so it is looked at first.
+        if (grid[size_t(cy * columns + cx)] >= 0)
+            continue;
         bool covered = false;
         for (qint64 y = std::max<qint64>(0, cy - 2); y <= std::min(rows - 1, cy + 2) && !covered; ++y) {
             for (qint64 x = std::max<qint64>(0, cx - 2); x <= std::min(columns - 1, cx + 2); ++x) {

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace {
 
@@ -288,8 +289,9 @@ void ChartView::paintBars(QPainter &painter) const
     // few hundred pixels) take one pixel column. With thinning, the rectangles of a series that
     // fall in one pixel column or row are merged as they come, so thousands of bars cost one
     // rectangle per run of pixels, not one each.
-    QHash<int, ChartThinning::RectMerger> merged;
-    QHash<int, QList<QRect>> given;
+    // By series index, so series are painted in one order whatever their bars' order.
+    std::map<int, ChartThinning::RectMerger> merged;
+    std::map<int, QList<QRect>> given;
     for (const Chart::Bar &bar : m_data.bars) {
         if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
             continue;
@@ -315,11 +317,11 @@ void ChartView::paintBars(QPainter &painter) const
         else
             given[bar.series].append(rect);
     }
-    for (auto it = merged.begin(); it != merged.end(); ++it)
-        given[it.key()] = it.value().take();
-    for (auto it = given.cbegin(); it != given.cend(); ++it) {
-        painter.setBrush(colorOf(it.key()));
-        painter.drawRects(it.value().constData(), int(it.value().size()));
+    for (auto &[series, merger] : merged)
+        given[series] = merger.take();
+    for (const auto &[series, rects] : given) {
+        painter.setBrush(colorOf(series));
+        painter.drawRects(rects.constData(), int(rects.size()));
     }
     painter.restore();
 }
