@@ -120,6 +120,13 @@ void TestSmallScreen::theDetailsFitTheSmallestScreen()
     // The request's title and its five tabs ask for more than the details column gets here.
     verifyInside(window, "the main window with an exchange selected");
     saveArtifact(window, QStringLiteral("smallscreen-details.png"));
+
+    // The windows it opens go to its screen, not the first one.
+    scene.openPanelWindow(SideView::Impersonation);
+    PanelWindow *panel = scene.panelWindow(SideView::Impersonation);
+    verifyInside(panel, "the impersonation window on the smallest screen");
+    QCOMPARE(panel->screen(), small);
+    verifyInside(panel->findChild<ImpersonationListView *>()->presentAddUser(), "the add-user sheet on the smallest screen");
 }
 
 int main(int argc, char *argv[])
