@@ -559,8 +559,12 @@ void tst_Listener::partlyReceivedFramesShareOneBudget()
     writeThrough(*greedy, QByteArrayView(filler).first(120 << 20), sample);
     QTRY_VERIFY(logContains(server.logger, QStringLiteral("Skipped a message of ") + QString::number(greedyLength)
                                                + QStringLiteral(" bytes from ") + greedyName + QStringLiteral(": larger than the limit of ")));
+#if !defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed blocks resident in its quarantine, so resident memory says
+    // nothing about what the connections hold there.
     QVERIFY2(quint64(peak - baseline) < limits.frameBudget + (24 << 20),
              qPrintable(QStringLiteral("resident memory grew by %1 MiB").arg((peak - baseline) >> 20)));
+#endif
 
     // The skipped frame's remaining bytes are counted off; every app's later frames arrive.
     writeThrough(*greedy, QByteArrayView(filler).sliced(120 << 20));
