@@ -106,6 +106,25 @@ private slots:
         QVERIFY(thinned == render(data, false));
     }
 
+    void marksFarOutsideAFixedDomainAreCutToThePlot()
+    {
+        // A bar spanning far past both ends of a fixed domain, and labels at values no pixel
+        // index holds: the bar fills the plot's width on its row, nothing is left undefined.
+        Chart::Data data;
+        data.xDomain = std::pair(0.0, 10.0);
+        data.yDomain = std::pair(0.0, 10.0);
+        data.series = {{QStringLiteral("/a"), 0}};
+        data.bars.push_back({-1e300, 1e300, 4, 6, 0});
+        data.labels.push_back({-1e300, 1e300, 5, 5, QStringLiteral("wide"), Chart::LabelPosition::Trailing});
+        data.labels.push_back({5, 5, 1e300, 1e300, QStringLiteral("high")});
+        ChartView view;
+        view.resize(400, 200);
+        view.setData(data);
+        const QImage image = view.grab().toImage();
+        for (const double x : {0.2, 5.0, 9.8})
+            QCOMPARE(image.pixelColor(QPointF(view.xPixel(x), view.yPixel(5)).toPoint()), view.seriesColor(0));
+    }
+
     void denseLineKeepsEachColumnsExtremesInOrder()
     {
         // Ten points in one pixel column between two columns of one point each.
@@ -212,6 +231,11 @@ private slots:
         QVERIFY(!cells.claim({-11, 11}));
         QVERIFY(cells.claim({105, 5}));
         QVERIFY(!cells.claim({107, 1}));
+        // Points no cell index holds share the far edge's cells.
+        QVERIFY(cells.claim({1e300, 5}));
+        QVERIFY(!cells.claim({INFINITY, 5}));
+        QVERIFY(cells.claim({NAN, NAN}));
+        QVERIFY(!cells.claim({-INFINITY, -1e300}));
         // A label may carry a value whose text is made only when it is drawn.
         Chart::Data one = barData(1, false);
         const QImage bare = render(one, true);

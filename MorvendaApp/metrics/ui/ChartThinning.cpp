@@ -140,8 +140,14 @@ bool LabelCells::claim(const QPointF &point)
 {
     if (!(m_cell > 0))
         return true;
-    const qint64 x = qint64(std::floor((point.x() - m_area.left()) / m_cell));
-    const qint64 y = qint64(std::floor((point.y() - m_area.top()) / m_cell));
+    // Far-off points (a value far outside the domain, or none) share cells at a far but finite edge.
+    const auto cellOf = [this](qreal offset) {
+        constexpr qreal kFar = 1e9;
+        const qreal cells = offset / m_cell;
+        return qint64(std::floor(cells > -kFar ? std::min(cells, kFar) : -kFar));
+    };
+    const qint64 x = cellOf(point.x() - m_area.left());
+    const qint64 y = cellOf(point.y() - m_area.top());
     if (x >= 0 && y >= 0 && x < m_columns && y < m_rows) {
         const size_t at = size_t(y * m_columns + x);
         if (m_grid[at])

@@ -295,14 +295,23 @@ void ChartView::paintBars(QPainter &painter) const
     for (const Chart::Bar &bar : m_data.bars) {
         if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
             continue;
-        const qreal left = toX(std::min(bar.x0, bar.x1));
-        const qreal right = toX(std::max(bar.x0, bar.x1));
-        const qreal top = toY(std::max(bar.y0, bar.y1));
+        qreal left = toX(std::min(bar.x0, bar.x1));
+        qreal right = toX(std::max(bar.x0, bar.x1));
+        qreal top = toY(std::max(bar.y0, bar.y1));
         qreal bottom = toY(std::min(bar.y0, bar.y1));
         if (right < plot.left() - 1 || left > plot.right() + 1 || !(bottom > top - 1))
             continue;
         if (bottom - top < 1)
             bottom = top + 1;
+        // Ends far outside the plot are clipped away anyway; cut them to whole pixels an int holds.
+        const qreal farLeft = plot.left() - 4;
+        const qreal farRight = plot.right() + 4;
+        if (left < farLeft || right > farRight) {
+            left = std::max(left, farLeft);
+            right = std::min(right, farRight);
+        }
+        top = std::max(top, std::floor(plot.top()) - 4);
+        bottom = std::min(bottom, std::ceil(plot.bottom()) + 4);
         QRect rect;
         if (right - left < 1.5) {
             rect = QRect(int(std::floor((left + right) / 2)), int(top), 1, int(bottom - top));
