@@ -170,6 +170,7 @@ void MainScene::show()
         // first show is kept.
         m_mainWindow->winId(); // the platform's frame, where it knows it before mapping
         WindowPlacement::place(m_mainWindow, m_mainWindow->pos(), m_mainWindow, MainWindow::kDefaultSize);
+        WindowPlacement::keepInsideOnceFramed(m_mainWindow);
     }
     m_mainWindow->show();
     wireOnce();

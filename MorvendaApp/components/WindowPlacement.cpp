@@ -1,11 +1,46 @@
 #include "WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+
+namespace {
+
+// Waits for the first event after which `window` has a frame, then keeps it inside its screen.
+class FrameWatcher : public QObject
+{
+public:
+    explicit FrameWatcher(QWidget *window)
+        : QObject(window)
+        , m_window(window)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const bool geometry = event->type() == QEvent::Move || event->type() == QEvent::Resize
+            || event->type() == QEvent::Show;
+        if (watched == m_window && geometry && !WindowPlacement::frameMargins(m_window, nullptr).isNull()) {
+            const QRect area = WindowPlacement::availableArea(m_window);
+            if (area.isValid() && !area.contains(m_window->frameGeometry()))
+                WindowPlacement::place(m_window, m_window->pos(), m_window);
+            deleteLater();
+            m_window->removeEventFilter(this);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget *m_window;
+};
+
+} // namespace
 
 namespace WindowPlacement {
 
@@ -55,6 +90,12 @@ void place(QWidget *window, QPoint wanted, const QWidget *anchor, QSize preferre
     window->resize(size);
     // Its minimum may hold it larger than asked.
     window->move(keptInside(wanted, window->size(), area, frame));
+}
+
+void keepInsideOnceFramed(QWidget *window)
+{
+    if (frameMargins(window, nullptr).isNull())
+        new FrameWatcher(window);
 }
 
 void centreOn(QWidget *window, const QWidget *anchor)

@@ -30,6 +30,11 @@ QPoint keptInside(QPoint wanted, QSize size, const QRect &area, const QMargins &
 // `anchor`'s screen, with its frame's top-left at `wanted` or as close as stays inside.
 void place(QWidget *window, QPoint wanted, const QWidget *anchor, QSize preferred = {});
 
+// Where the platform reports a window's frame only once the window is on screen (a window
+// manager's decoration), checks `window` again then, once: a frame that reaches past the area of
+// its screen moves and shrinks it back inside.
+void keepInsideOnceFramed(QWidget *window);
+
 // Centres the top-level `window` on `anchor`'s frame, inside the area of `anchor`'s screen.
 void centreOn(QWidget *window, const QWidget *anchor);
 
