@@ -1,6 +1,7 @@
 // The chart widget: value↔pixel mapping both ways, the cached layer redrawn only when it must be,
 // labels fitted and thinned, marks that cannot be drawn skipped, series told apart past the
 // palette's hues, and a legend that says what it left out.
+#include "MorvendaApp/metrics/ui/ChartLabelPlacement.h"
 #include "MorvendaApp/metrics/ui/ChartSeriesStyle.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
 #include "MorvendaApp/shell/ShellPalette.h"
@@ -241,6 +242,55 @@ private slots:
                 QVERIFY(!parts[i].intersects(parts[j]));
         }
         view.grab();
+    }
+
+    // The placement rule: a label takes the first free candidate inside its bounds; a tool's
+    // label takes a near place over a layer's label rather than a free one far away, and never
+    // one over an axis label or an earlier label.
+    void placementTakesTheFirstFreePlace_data()
+    {
+        QTest::addColumn<QList<QRectF>>("hard");
+        QTest::addColumn<QList<QRectF>>("soft");
+        QTest::addColumn<bool>("mayCoverSoft");
+        QTest::addColumn<int>("chosen"); // index into the candidates, -1 for none
+        QTest::addColumn<int>("covered");
+        const QRectF first(10, 10, 20, 10);
+        QTest::addRow("the first when free") << QList<QRectF>() << QList<QRectF>() << false << 0 << 0;
+        QTest::addRow("touching edges do not overprint") << QList<QRectF>{QRectF(30, 10, 5, 10)} << QList<QRectF>() << false << 0 << 0;
+        QTest::addRow("the next past a taken one") << QList<QRectF>{first} << QList<QRectF>() << false << 1 << 0;
+        QTest::addRow("outside the bounds is no place") << QList<QRectF>{QRectF(40, 10, 20, 10)} << QList<QRectF>() << false << 0 << 0;
+        const QList<QRectF> nearRow{QRectF(0, 0, 200, 30)};
+        QTest::addRow("a data label never covers a soft one") << QList<QRectF>() << nearRow << false << 5 << 0;
+        QTest::addRow("a tool's label covers a near soft one before a far free place") << QList<QRectF>() << nearRow << true << 0 << 1;
+        QTest::addRow("a tool's label takes a free near place first") << QList<QRectF>() << QList<QRectF>{first} << true << 1 << 0;
+        QTest::addRow("nothing but taken places: none") << QList<QRectF>{QRectF(0, 0, 200, 200)} << QList<QRectF>() << true << -1 << 0;
+    }
+
+    void placementTakesTheFirstFreePlace()
+    {
+        QFETCH(QList<QRectF>, hard);
+        QFETCH(QList<QRectF>, soft);
+        QFETCH(bool, mayCoverSoft);
+        QFETCH(int, chosen);
+        QFETCH(int, covered);
+        // Five near candidates side by side, then one far below; the bounds end before x 200.
+        QList<QRectF> candidates;
+        for (int i = 0; i < 5; ++i)
+            candidates.append(QRectF(10 + 30 * i, 10, 20, 10));
+        candidates.append(QRectF(10, 150, 20, 10));
+        ChartLabelPlacement placement;
+        for (const QRectF &rect : std::as_const(hard))
+            placement.block(rect);
+        for (const QRectF &rect : std::as_const(soft))
+            placement.addSoft(rect);
+        const std::optional<ChartLabelPlacement::Placed> placed = placement.place(candidates, QRectF(0, 0, 200, 200), mayCoverSoft);
+        QCOMPARE(placed.has_value(), chosen >= 0);
+        if (!placed)
+            return;
+        QCOMPARE(placed->rect, candidates.at(chosen));
+        QCOMPARE(int(placed->covered.size()), covered);
+        // The place is taken from then on.
+        QVERIFY(!placement.place({placed->rect}, QRectF(0, 0, 200, 200), true));
     }
 };
 
