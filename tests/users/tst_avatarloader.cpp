@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -411,20 +412,23 @@ private slots:
     void redirects_data()
     {
         QTest::addColumn<QByteArray>("location");
-        QTest::addColumn<bool>("loads");
+        // The warning that says why it was not followed; empty when the picture loads.
+        QTest::addColumn<QString>("refusal");
         // "%1" is this server's port, "%2" another server's.
-        QTest::addRow("within the same server") << QByteArray("/red.png") << true;
-        QTest::addRow("to the same server by its full address") << QByteArray("http://127.0.0.1:%1/red.png") << true;
-        QTest::addRow("to another host") << QByteArray("http://localhost:%2/red.png") << false;
-        QTest::addRow("to another port of the same host") << QByteArray("http://127.0.0.1:%2/red.png") << false;
-        QTest::addRow("to a local file") << QByteArray("file:///etc/hostname") << false;
-        QTest::addRow("round in a circle") << QByteArray("/start") << false;
+        QTest::addRow("within the same server") << QByteArray("/red.png") << QString();
+        QTest::addRow("to the same server by its full address") << QByteArray("http://127.0.0.1:%1/red.png") << QString();
+        QTest::addRow("to another host") << QByteArray("http://localhost:%2/red.png") << QStringLiteral("redirected away");
+        QTest::addRow("to another port of the same host")
+            << QByteArray("http://127.0.0.1:%2/red.png") << QStringLiteral("redirected away");
+        QTest::addRow("to a local file") << QByteArray("file:///etc/hostname") << QStringLiteral("could not be loaded");
+        // The network library alone would go round fifty times.
+        QTest::addRow("round in a circle") << QByteArray("/start") << QStringLiteral("redirected more than 3 times");
     }
 
     void redirects()
     {
         QFETCH(QByteArray, location);
-        QFETCH(bool, loads);
+        QFETCH(QString, refusal);
         HttpServer server;
         HttpServer other;
         server.redirects.insert("/start", location.replace("%1", QByteArray::number(server.port()))
@@ -433,14 +437,15 @@ private slots:
         options.maxRedirects = 3;
         AvatarLoader loader(options);
         QSignalSpy finished(&loader, &AvatarLoader::finished);
+        if (!refusal.isEmpty()) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(refusal));
+        }
 
         loader.picture(server.url("/start"), 30);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QCOMPARE(loader.picture(server.url("/start"), 30).status,
-            loads ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
+            refusal.isEmpty() ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
         QCOMPARE(other.requests, 0);
-        // A circle is left after a few turns (the network library alone would go round fifty times).
-        QVERIFY2(server.requests <= 2 + options.maxRedirects, qPrintable(QString::number(server.requests)));
     }
 };
 
