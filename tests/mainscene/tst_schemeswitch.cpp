@@ -25,7 +25,7 @@ namespace {
 const QString kApp = QStringLiteral("Retail app");
 const QUuid kExchange = QUuid::fromString(QStringLiteral("{3a6359db-a608-47e4-b17e-e7cf24616527}"));
 
-enum class Place { ConnectScreen, Timeline, Details, UserPanel, ImpersonationPanel, AddUserSheet, Preferences, Help };
+enum class Place { ConnectScreen, Timeline, Details, UserPanel, ImpersonationPanel, AddUserSheet, SettingsPanel, Preferences, Help };
 
 // One scene with its windows open, as the developer left them.
 struct OpenScene
@@ -33,8 +33,12 @@ struct OpenScene
     explicit OpenScene(PreferredColorScheme scheme)
     {
         fixture.preferences.setPreferredColorScheme(scheme);
+        // Two opened files, one of them chosen: the connect screen's file list with both marks.
+        fixture.shared->fileHolder.appendFile(QStringLiteral("file:///tmp/monday.json"));
+        fixture.shared->fileHolder.appendFile(QStringLiteral("file:///tmp/tuesday.json"));
+        fixture.shared->fileHolder.setOpenedFile(QStringLiteral("file:///tmp/tuesday.json"));
         fixture.scene->show();
-        for (SideView view : {SideView::User, SideView::Impersonation})
+        for (SideView view : {SideView::User, SideView::Impersonation, SideView::Settings, SideView::Milestone, SideView::Deeplink})
             fixture.scene->openPanelWindow(view);
         fixture.scene->showPreferences();
         fixture.scene->showHelp();
@@ -70,6 +74,8 @@ struct OpenScene
             return impersonation;
         case Place::AddUserSheet:
             return impersonation ? impersonation->findChild<ImpersonationListView *>()->presentAddUser() : nullptr;
+        case Place::SettingsPanel:
+            return scene.panelWindow(SideView::Settings);
         case Place::Preferences:
             return scene.preferencesView();
         case Place::Help:
@@ -123,6 +129,7 @@ void TestSchemeSwitch::aSwitchedPanelLooksLikeOneMadeInItsNewScheme_data()
         {"the user panel's window", Place::UserPanel, false},
         {"the impersonation panel's window", Place::ImpersonationPanel, false},
         {"the add-user sheet", Place::AddUserSheet, false},
+        {"the settings panel's window", Place::SettingsPanel, false},
         {"preferences", Place::Preferences, false},
         {"the help dialog", Place::Help, false},
     };
