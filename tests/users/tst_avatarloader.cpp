@@ -350,6 +350,34 @@ private slots:
         QCOMPARE(loader.picture(server.url("/red.png"), 30).status, AvatarLoader::Status::Loaded);
     }
 
+    // The four raster formats are told by their bytes and decoded, whatever the address says.
+    void decodesEachRasterFormat_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const auto written = [](const char *format, int quality = -1) {
+            QImage image(QSize(64, 32), QImage::Format_RGB32);
+            image.fill(Qt::blue);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, format, quality);
+            return bytes;
+        };
+        QTest::addRow("PNG") << written("PNG");
+        QTest::addRow("JPEG") << written("JPEG");
+        QTest::addRow("WebP") << written("WEBP");
+        QTest::addRow("WebP, lossless") << written("WEBP", 100);
+        // No GIF writer at hand: the smallest GIF, one pixel.
+        QTest::addRow("GIF") << QByteArray::fromHex("47494638396101000100800000000000ffffff2c00000000010001000002024401003b");
+    }
+
+    void decodesEachRasterFormat()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(!bytes.isEmpty());
+        QCOMPARE(AvatarLoader::decode(bytes, 40).size(), QSize(40, 40));
+    }
+
     void decodeRefusesCanvasesOverTheBudget()
     {
         // Well-formed files, checksums right: the same writer's file within the budget decodes,
