@@ -225,6 +225,8 @@ int main(int argc, char *argv[])
     MainScene &scene = program.scene;
     if (chart) {
         shared.windowManager.setBottomView(BottomView::Metrics);
+        // The pane takes the whole details area, as for a developer watching the chart.
+        shared.windowManager.setExpandBottomView(true);
         bench::waitFor([] { return false; }, 200);
         // The chart draws only selected paths: the five the apps will use are, from the start.
         if (auto *duration = scene.mainWindow()->findChild<RequestDurationChart *>()) {
