@@ -51,6 +51,26 @@ QString errnoText()
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+// Why `directory` could not be made: the system's reason for the first of its folders that is
+// missing (a file in the way, no permission, a read-only disk).
+QString whyNoFolder(const QString &directory)
+{
+    QString missing = directory;
+    for (QString above = QFileInfo(missing).absolutePath(); above != missing && !QFileInfo::exists(above);
+         above = QFileInfo(missing).absolutePath()) {
+        missing = above;
+    }
+    const QString parent = QFileInfo(missing).absolutePath();
+    if (!QFileInfo(parent).isDir()) {
+        return QStringLiteral("%1 is not a folder").arg(parent);
+    }
+    if (::mkdir(QFile::encodeName(missing).constData(), 0700) != 0) {
+        return errnoText();
+    }
+    ::rmdir(QFile::encodeName(missing).constData());
+    return QStringLiteral("it could not be made");
+}
+
 // The directory is the user's own (0700) and the file too (0600): the tokens are credentials.
 // SQLite gives its journal files the database file's permissions.
 tl::expected<void, QString> prepareFile(const QString &path)
@@ -58,7 +78,7 @@ tl::expected<void, QString> prepareFile(const QString &path)
     const QFileInfo info(path);
     const QString directory = info.absolutePath();
     if (!QDir().mkpath(directory)) {
-        return tl::unexpected(QStringLiteral("cannot create the folder %1").arg(directory));
+        return tl::unexpected(QStringLiteral("cannot create the folder %1: %2").arg(directory, whyNoFolder(directory)));
     }
     const QByteArray nativeDirectory = QFile::encodeName(directory);
     if (::chmod(nativeDirectory.constData(), 0700) != 0) {

@@ -95,7 +95,8 @@ private slots:
         QCOMPARE(alerts.size(), 1);
         const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
         QCOMPARE(alert.title, QStringLiteral("The stored users are unavailable"));
-        QVERIFY2(alert.message && alert.message->contains(path) && alert.message->contains(QStringLiteral("cannot create")),
+        QVERIFY2(alert.message && alert.message->contains(path)
+                && alert.message->contains(blocked + QStringLiteral(" is not a folder")),
             qPrintable(alert.message.value_or(QString())));
 
         // Reports and the panel add nothing to say.
