@@ -190,6 +190,7 @@ public:
             while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
                 connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                connect(socket, &QObject::destroyed, this, [this, socket] { m_pending.remove(socket); });
             }
         });
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
@@ -209,14 +210,21 @@ public:
     QHash<QByteArray, QByteArray> redirects;
 
 private:
+    // A request may arrive in pieces, and a kept-alive connection may bring several at once.
     void answer(QTcpSocket *socket)
     {
-        const QByteArray request = socket->readAll();
-        if (!request.contains("\r\n\r\n")) {
-            return;
+        QByteArray &pending = m_pending[socket];
+        pending += socket->readAll();
+        for (qsizetype end = pending.indexOf("\r\n\r\n"); end >= 0; end = pending.indexOf("\r\n\r\n")) {
+            const QByteArray request = pending.left(end);
+            pending.remove(0, end + 4);
+            answerOne(socket, request.split(' ').value(1));
         }
+    }
+
+    void answerOne(QTcpSocket *socket, const QByteArray &path)
+    {
         ++requests;
-        const QByteArray path = request.split(' ').value(1);
         if (files.contains(path)) {
             reply(socket, "200 OK", "image/png", files.value(path));
         } else if (redirects.contains(path)) {
@@ -253,6 +261,8 @@ private:
             + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     }
 
+    // Before the server: its sockets, going with it, still remove their entries.
+    QHash<QTcpSocket *, QByteArray> m_pending;
     QTcpServer m_server;
 };
 
@@ -440,22 +450,27 @@ private slots:
     void redirects_data()
     {
         QTest::addColumn<QByteArray>("location");
-        // The warning that says why it was not followed; empty when the picture loads.
+        QTest::addColumn<bool>("loads");
+        // The warning that says why it was not followed, where one is certain.
         QTest::addColumn<QString>("refusal");
         // "%1" is this server's port, "%2" another server's.
-        QTest::addRow("within the same server") << QByteArray("/red.png") << QString();
-        QTest::addRow("to the same server by its full address") << QByteArray("http://127.0.0.1:%1/red.png") << QString();
-        QTest::addRow("to another host") << QByteArray("http://localhost:%2/red.png") << QStringLiteral("redirected away");
+        QTest::addRow("within the same server") << QByteArray("/red.png") << true << QString();
+        QTest::addRow("to the same server by its full address")
+            << QByteArray("http://127.0.0.1:%1/red.png") << true << QString();
+        QTest::addRow("to another host")
+            << QByteArray("http://localhost:%2/red.png") << false << QStringLiteral("redirected away");
         QTest::addRow("to another port of the same host")
-            << QByteArray("http://127.0.0.1:%2/red.png") << QStringLiteral("redirected away");
-        QTest::addRow("to a local file") << QByteArray("file:///etc/hostname") << QStringLiteral("could not be loaded");
-        // The network library alone would go round fifty times.
-        QTest::addRow("round in a circle") << QByteArray("/start") << QStringLiteral("redirected more than 3 times");
+            << QByteArray("http://127.0.0.1:%2/red.png") << false << QStringLiteral("redirected away");
+        QTest::addRow("to a local file") << QByteArray("file:///etc/hostname") << false << QStringLiteral("could not be loaded");
+        // The network library alone would go round fifty times. (It sometimes hands over a
+        // redirect's empty body instead, which fails as no image: the request count decides.)
+        QTest::addRow("round in a circle") << QByteArray("/start") << false << QString();
     }
 
     void redirects()
     {
         QFETCH(QByteArray, location);
+        QFETCH(bool, loads);
         QFETCH(QString, refusal);
         HttpServer server;
         HttpServer other;
@@ -472,8 +487,10 @@ private slots:
         loader.picture(server.url("/start"), 30);
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QCOMPARE(loader.picture(server.url("/start"), 30).status,
-            refusal.isEmpty() ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
+            loads ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
         QCOMPARE(other.requests, 0);
+        // The first request, at most three redirects, and the one whose redirect is refused.
+        QVERIFY2(server.requests <= 2 + options.maxRedirects, qPrintable(QString::number(server.requests)));
     }
 };
 
