@@ -305,6 +305,18 @@ private slots:
         chart.refreshNow();
         QCOMPARE(chart.graphData(), newer);
 
+        // Many items are built aside: the tools keep reading the drawn ones until they are drawn.
+        QList<RequestDurationChartItem> many;
+        for (uint n = 0; n < 30000; ++n)
+            many.append(item(n + 100, QStringLiteral("/many"), n * 0.01, n * 0.01 + 0.5));
+        chart.setGraphData(many);
+        QCOMPARE(chart.graphData(), newer);
+        QTRY_COMPARE(chart.graphData().size(), many.size());
+        QCOMPARE(chart.chartView()->data().bars.size(), size_t(many.size()));
+        // The hover row still names what is drawn there now.
+        QCOMPARE(chart.tools().hoverValue(), 3.0);
+        QCOMPARE(chart.graphData().at(many.size() - 3).path, QStringLiteral("/many"));
+
         // A path the user picks in the frame is drawn at once.
         MessageRepository repository;
         for (uint n = 1; n <= 2; ++n) {

@@ -19,7 +19,7 @@ public:
     static Chart::Data barData(const QList<RequestDurationChartItem> &items);
 
 protected:
-    Chart::Data chartData(const QList<RequestDurationChartItem> &items) const override { return barData(items); }
+    DataBuilder dataBuilder() const override { return &barData; }
     double latestTime(const RequestDurationMeasure::Extent &extent) const override { return extent.lastEnd; }
     std::optional<double> valueAt(qreal y) const override;
     std::optional<Chart::Rule> hoverValueRule(double row) const override;

@@ -19,7 +19,7 @@ public:
     static Chart::Data lineData(const QList<RequestDurationChartItem> &items);
 
 protected:
-    Chart::Data chartData(const QList<RequestDurationChartItem> &items) const override { return lineData(items); }
+    DataBuilder dataBuilder() const override { return &lineData; }
     double latestTime(const RequestDurationMeasure::Extent &extent) const override { return extent.lastStart; }
     std::optional<double> valueAt(qreal y) const override;
     std::optional<Chart::Rule> hoverValueRule(double duration) const override;

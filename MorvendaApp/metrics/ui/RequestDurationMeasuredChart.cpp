@@ -10,12 +10,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
 namespace {
 // How far the pointer moves with the button down before a drag starts.
 constexpr qreal kDragThreshold = 10;
+// From this many items on, a paced refresh builds the drawing data on a worker thread.
+constexpr qsizetype kBuildAsideFrom = 10000;
 
 QColor yellow(const QPalette &palette)
 {
@@ -41,7 +44,19 @@ RequestDurationMeasuredChart::RequestDurationMeasuredChart(Kind kind, QWidget *p
     m_refreshTimer.setSingleShot(true);
     connect(&m_refreshTimer, &QTimer::timeout, this, [this] {
         if (isVisible())
-            refreshNow();
+            refreshPaced();
+    });
+    m_building = new QFutureWatcher<Drawing>(this);
+    connect(m_building, &QFutureWatcherBase::finished, this, [this] {
+        if (m_buildingRefresh == m_refreshes) {
+            QElapsedTimer timer;
+            timer.start();
+            draw(m_building->result());
+            // The build ran aside: only the main thread's share paces the next one.
+            m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
+        }
+        if (m_stale)
+            scheduleRefresh();
     });
 }
 
@@ -108,13 +123,42 @@ void RequestDurationMeasuredChart::refreshNow()
     timer.start();
     m_stale = false;
     m_refreshTimer.stop();
+    // A build still running on the worker is outdated by this one.
+    ++m_refreshes;
+    draw(build(dataBuilder(), m_pending));
+    m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
+}
+
+void RequestDurationMeasuredChart::refreshPaced()
+{
+    if (m_pending.size() < kBuildAsideFrom)
+        return refreshNow();
+    // One build at a time: what arrives meanwhile is built when it is done.
+    if (m_building->isRunning())
+        return;
+    m_stale = false;
+    m_buildingRefresh = ++m_refreshes;
+    m_building->setFuture(QtConcurrent::run(&RequestDurationMeasuredChart::build, dataBuilder(), m_pending));
+}
+
+RequestDurationMeasuredChart::Drawing RequestDurationMeasuredChart::build(DataBuilder builder,
+                                                                        QList<RequestDurationChartItem> items)
+{
+    Drawing drawing;
+    drawing.extent = RequestDurationMeasure::extentOf(items);
+    drawing.data = builder(items);
+    drawing.items = std::move(items);
+    return drawing;
+}
+
+void RequestDurationMeasuredChart::draw(Drawing drawing)
+{
     // The reference times follow every change of the drawn items, never a pointer event.
-    m_items = m_pending;
-    m_extent = RequestDurationMeasure::extentOf(m_items);
-    m_chart->setData(chartData(m_items));
+    m_items = std::move(drawing.items);
+    m_extent = drawing.extent;
+    m_chart->setData(std::move(drawing.data));
     // The hover read-out and the rules it names follow the new drawing.
     toolsChanged();
-    m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
 }
 
 std::optional<double> RequestDurationMeasuredChart::dateAt(qreal x) const

@@ -1,7 +1,8 @@
 // What the duration bar and line charts share: the chart widget over the graph data, the measuring
 // tools on top of it (hover read-out, tap marks, drag band) driven by the pointer, and the row of
 // undo buttons below. The tools' state is this widget's own and starts empty with every new chart.
-// Graph data updates are paced by drawing time, so a live session never floods the main thread.
+// Graph data updates are paced by drawing time, and the data of a large paced update is built on a
+// worker thread, so a live session never floods the main thread.
 // Main thread only.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointF>
+#include <QFutureWatcher>
 #include <QTimer>
 #include <QWidget>
 
@@ -49,7 +51,9 @@ protected:
     using Kind = RequestDurationMeasuringTools::Kind;
     RequestDurationMeasuredChart(Kind kind, QWidget *parent);
 
-    virtual Chart::Data chartData(const QList<RequestDurationChartItem> &items) const = 0;
+    // The chart's drawing data for its items: a pure function, so it may run on a worker thread.
+    using DataBuilder = Chart::Data (*)(const QList<RequestDurationChartItem> &items);
+    virtual DataBuilder dataBuilder() const = 0;
     // The latest time the pointer reads (the bar chart's last end, the line chart's last start).
     virtual double latestTime(const RequestDurationMeasure::Extent &extent) const = 0;
     // The hover value at a vertical position (a row, or a duration).
@@ -78,7 +82,17 @@ protected:
 
 private:
     void buildLayout();
+    // The items with their reference times and drawing data, built from the items alone.
+    struct Drawing
+    {
+        QList<RequestDurationChartItem> items;
+        std::optional<RequestDurationMeasure::Extent> extent;
+        Chart::Data data;
+    };
+    static Drawing build(DataBuilder builder, QList<RequestDurationChartItem> items);
     void scheduleRefresh();
+    void refreshPaced();
+    void draw(Drawing drawing);
     void paintOverlay(QPainter &painter) const;
     void paintBand(QPainter &painter, ChartLabelPlacement &placement) const;
     void toolsChanged();
@@ -101,4 +115,9 @@ private:
     QTimer m_refreshTimer;
     RefreshPacing m_pacing;
     bool m_stale = true;
+    // A paced refresh of many items builds their drawing data on a worker thread; the result is
+    // drawn only if no refresh came after the one that started it.
+    QFutureWatcher<Drawing> *m_building = nullptr;
+    quint64 m_refreshes = 0;
+    quint64 m_buildingRefresh = 0;
 };
