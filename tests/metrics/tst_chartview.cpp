@@ -36,6 +36,30 @@ Chart::Data sampleData()
     return data;
 }
 
+// A zig-zag line of `points` points and as many bars, from the seed: a layer far too large to draw
+// within a frame.
+Chart::Data largeData(int points, quint32 seed)
+{
+    Chart::Data data;
+    data.xKind = Chart::AxisKind::Date;
+    data.series = {{QStringLiteral("/a"), 0}, {QStringLiteral("/b"), 1}};
+    const double t0 = 1765000000;
+    QList<QPointF> line;
+    for (int i = 0; i < points; ++i) {
+        const double value = 1 + double((i * 7919u + seed * 104729u) % 1000u) / 250;
+        line.append({t0 + i * 0.02, value});
+        data.bars.push_back({t0 + i * 0.02, t0 + i * 0.02 + 0.01, double(i % 10), double(i % 10) + 0.8, 1});
+    }
+    data.lines.push_back({0, line, true});
+    return data;
+}
+
+// What the view shows after a paint.
+QImage picture(ChartView &view)
+{
+    return view.grab().toImage();
+}
+
 } // namespace
 
 class TestChartView : public QObject
@@ -144,6 +168,82 @@ private slots:
         QTRY_COMPARE(view.layerRenderCount(), renders + 2);
         view.setPalette(ShellPalette::dark());
         QTRY_COMPARE(view.layerRenderCount(), renders + 3);
+    }
+
+    // A large layer is drawn on a worker while the view keeps the layer before it: the mapping and
+    // the data stay those of the picture shown, the main thread never draws it, and what ends on
+    // screen is what drawing at once gives.
+    void largeLayerIsDrawnAsideAndEndsAsDrawnAtOnce()
+    {
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(sampleData());
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(!view.layerPending());
+        const int onMain = view.mainThreadLayerRenderCount();
+        const QRectF plot = view.plotRect();
+        const qreal before = view.xPixel(1765000002);
+
+        for (const quint32 seed : {1u, 2u, 3u}) {
+            view.setData(largeData(30000, seed));
+            QVERIFY(view.rendersAside());
+            if (seed == 1) {
+                // Until the worker is done the small layer is what shows and what the pointer maps.
+                QCOMPARE(view.data().bars.size(), sampleData().bars.size());
+                QCOMPARE(view.plotRect(), plot);
+                QCOMPARE(view.xPixel(1765000002), before);
+            }
+            view.repaint();
+        }
+        QTRY_VERIFY(!view.layerPending());
+        QCOMPARE(view.data().bars.size(), std::size_t(30000));
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain);
+        const QImage aside = picture(view);
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain);
+
+        view.setRenderAside(false);
+        QVERIFY(aside == picture(view));
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain + 1);
+    }
+
+    // A size or palette change while a layer is drawn aside: the layer that ends on screen has the
+    // new size and look, as drawing at once gives it.
+    void changeDuringAsideRenderEndsRight_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("wider") << QSize(700, 250) << false;
+        QTest::newRow("smaller") << QSize(420, 200) << false;
+        QTest::newRow("dark palette") << QSize(600, 250) << true;
+        QTest::newRow("both") << QSize(680, 300) << true;
+    }
+
+    void changeDuringAsideRenderEndsRight()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, dark);
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(largeData(30000, 1));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(!view.layerPending());
+        const int onMain = view.mainThreadLayerRenderCount();
+
+        view.setData(largeData(30000, 2));
+        view.repaint();
+        QVERIFY(view.layerPending());
+        view.resize(size);
+        if (dark)
+            view.setPalette(ShellPalette::dark());
+        QTRY_VERIFY(!view.layerPending());
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain);
+        QVERIFY(QRectF(QPointF(0, 0), QSizeF(size)).contains(view.plotRect()));
+        const QImage aside = picture(view);
+
+        view.setRenderAside(false);
+        QVERIFY(aside == picture(view));
     }
 
     void labelsFitTheirBoundsAndDenseOnesAreThinned()

@@ -2,8 +2,10 @@
 // a ChartData (axis kinds, optional fixed domains, series for the legend, and marks in data units:
 // range bars, rules, polylines with circle symbols, labels) and hands it over with setData(). The
 // view lays out a plot rectangle with a number or date axis on each side and the legend below,
-// and paints all of it into a cached layer that is redrawn only when the data, the size or the
-// palette change. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
+// and paints all of it into a cached layer (ChartLayer) that is redrawn only when the data, the
+// size, the pixel ratio or the palette change. A layer of many marks is drawn on a worker thread;
+// until it is ready the widget keeps showing the layer before it, and the mapping between values
+// and pixels stays that layer's, so the pointer reads what the picture shows. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
 // cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
@@ -17,14 +19,15 @@
 
 #include "ChartData.h"
 #include "ChartLabelPlacement.h"
-#include "ChartLayout.h"
+#include "ChartLayer.h"
 #include "ChartLegend.h"
 
-#include <QPixmap>
+#include <QFutureWatcher>
 #include <QRectF>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ChartView : public QWidget
@@ -36,8 +39,11 @@ public:
 
     explicit ChartView(QWidget *parent = nullptr);
 
-    void setData(Chart::Data data);
-    const Chart::Data &data() const { return m_data; }
+    // Returns the data's serial number: layerShown() reports when a layer drawn aside shows it.
+    quint64 setData(Chart::Data data);
+    // The data of the layer shown: with a layer drawn aside, the older data until it is ready.
+    const Chart::Data &data() const { return shown().data(); }
+    quint64 shownDataSerial() const { return shown().serial(); }
 
     // Painted over the cached layer at every repaint, clipped to the widget.
     void setOverlayPainter(OverlayPainter painter);
@@ -64,8 +70,8 @@ public:
 
     // Where the last drawing put its labels, in widget coordinates: the axis tick labels and the
     // data labels of the layer, the overlay's labels, and the data labels the overlay's hid.
-    const QList<QRectF> &axisLabelRects() const { return m_axisLabelRects; }
-    const QList<QRectF> &dataLabelRects() const { return m_labelRects; }
+    const QList<QRectF> &axisLabelRects() const { return shown(true).axisLabelRects(); }
+    const QList<QRectF> &dataLabelRects() const { return shown(true).labelRects(); }
     const QList<QRectF> &overlayLabelRects() const { return m_overlayLabelRects; }
     const QList<QRectF> &hiddenLabelRects() const { return m_hiddenLabelRects; }
 
@@ -76,14 +82,30 @@ public:
 
     // The fixed series palette, in its light or dark variant after the widget's palette.
     QColor seriesColor(int paletteIndex) const;
-    // The legend as laid out for the current data and size.
-    ChartLegend legend() const;
+    // The legend as laid out for the layer shown.
+    ChartLegend legend() const { return shown().legend(); }
 
-    // How many times the cached layer has been drawn, how long its last drawing took and how many
-    // labels it left out. A live chart paces its updates by the drawing time.
+    // On by default: a layer of many marks is drawn on a worker thread. Off draws every layer at
+    // the paint that needs it, to compare pictures and costs.
+    void setRenderAside(bool on);
+    // Whether the current data's layer is drawn on a worker thread.
+    bool rendersAside() const;
+    // Whether the layer shown is not yet the one the current data, size and look ask for.
+    bool layerPending() const;
+
+    // How many times the cached layer has been drawn (and how many of those on the main thread), how
+    // long its last drawing took and how many labels it left out. A live chart paces its updates by
+    // the drawing time.
     int layerRenderCount() const { return m_layerRenders; }
+    int mainThreadLayerRenderCount() const { return m_mainThreadRenders; }
     double lastLayerRenderMs() const { return m_lastRenderMs; }
-    int thinnedLabelCount() const { return m_thinnedLabels; }
+    int thinnedLabelCount() const { return shown(true).thinnedLabelCount(); }
+
+signals:
+    // A layer drawn aside is shown: data(), the mapping and the picture have changed together.
+    void layerShown();
+
+public:
 
     QSize minimumSizeHint() const override;
 
@@ -93,47 +115,34 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    ChartLayer::Look look() const;
     void invalidateLayer();
-    const ChartLayout &layout() const;
-    void renderLayer();
-    // Returns the rectangles of the tick labels drawn.
-    QList<QRectF> paintGrid(QPainter &painter) const;
-    void paintBars(QPainter &painter) const;
-    void paintLines(QPainter &painter) const;
-    void placeLabels();
-    void paintDataLabels(QPainter &painter) const;
-    void paintLegend(QPainter &painter) const;
-    QRectF labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const;
-    static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
-    // The label's anchor in pixels, and the rectangle its fit allows.
-    QRectF labelAnchor(const Chart::Label &label) const;
-    QRectF labelBounds(const Chart::Label &label) const;
-    // The legend's row across the whole widget.
-    QRectF legendStrip() const;
+    void layOutNow() const;
+    void renderNow() const;
+    // The layer shown; one drawn at once follows the widget's size here, and is drawn now when
+    // `drawn` asks for what its drawing places (labels).
+    const ChartLayer &shown(bool drawn = false) const;
+    void startAside();
+    void asideFinished();
     void paintOverlayLabel(QPainter &painter, const Chart::Label &label, const QList<QRectF> &candidates,
                            ChartLabelPlacement &placement) const;
-    // The point of its anchor a label stands beside (the anchor's edge its position names).
-    QPointF labelPoint(const Chart::Label &label) const;
 
-    Chart::Data m_data;
+    // The data last handed over, and its serial number.
+    std::shared_ptr<const Chart::Data> m_data;
+    quint64 m_serial = 0;
     OverlayPainter m_overlay;
-    QPixmap m_layer;
-    bool m_layerValid = false;
     bool m_thinning = true;
-    int m_layerRenders = 0;
-    int m_thinnedLabels = 0;
-    double m_lastRenderMs = 0;
-    mutable std::optional<ChartLayout> m_layout;
-    QList<QRectF> m_axisLabelRects;
-    QList<QRectF> m_labelRects;
-    struct PlacedLabel
-    {
-        QRectF rect;
-        QString text;
-        Chart::Tone tone;
-        qreal topPadding;
-    };
-    std::vector<PlacedLabel> m_labels;
+    bool m_renderAside = true;
+    // Every change that asks for a new layer counts a generation; the layer shown and the one being
+    // drawn aside carry the generation they were asked for.
+    mutable ChartLayer m_shown;
+    quint64 m_wanted = 0;
+    mutable quint64 m_shownGeneration = 0;
+    quint64 m_asideGeneration = 0;
+    QFutureWatcher<ChartLayer> *m_aside = nullptr;
+    mutable int m_layerRenders = 0;
+    mutable int m_mainThreadRenders = 0;
+    mutable double m_lastRenderMs = 0;
     mutable QList<QRectF> m_overlayLabelRects;
     mutable QList<QRectF> m_hiddenLabelRects;
 };

@@ -68,6 +68,7 @@ void RequestDurationMeasuredChart::buildLayout()
     m_chart->setMouseTracking(true);
     m_chart->installEventFilter(this);
     m_chart->setOverlayPainter([this](QPainter &painter) { paintOverlay(painter); });
+    connect(m_chart, &ChartView::layerShown, this, &RequestDurationMeasuredChart::adoptShown);
 
     m_undoTap = undoButton("Undo tap mark", this);
     m_undoDrag = undoButton("Undo drag mark", this);
@@ -153,10 +154,21 @@ RequestDurationMeasuredChart::Drawing RequestDurationMeasuredChart::build(DataBu
 
 void RequestDurationMeasuredChart::draw(Drawing drawing)
 {
+    const quint64 serial = m_chart->setData(std::move(drawing.data));
+    m_waiting[serial] = Waiting{std::move(drawing.items), drawing.extent};
+    adoptShown();
+}
+
+void RequestDurationMeasuredChart::adoptShown()
+{
+    const auto shown = m_waiting.find(m_chart->shownDataSerial());
+    if (shown == m_waiting.end())
+        return;
     // The reference times follow every change of the drawn items, never a pointer event.
-    m_items = std::move(drawing.items);
-    m_extent = drawing.extent;
-    m_chart->setData(std::move(drawing.data));
+    m_items = std::move(shown->second.items);
+    m_extent = shown->second.extent;
+    // Items handed over before these are never shown now.
+    m_waiting.erase(m_waiting.begin(), std::next(shown));
     // The hover read-out and the rules it names follow the new drawing.
     toolsChanged();
 }

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <map>
 #include <optional>
 
 class QHBoxLayout;
@@ -93,6 +94,8 @@ private:
     void scheduleRefresh();
     void refreshPaced();
     void draw(Drawing drawing);
+    // Takes the items of the data the chart view shows now as the drawn ones.
+    void adoptShown();
     void paintOverlay(QPainter &painter) const;
     void paintBand(QPainter &painter, ChartLabelPlacement &placement) const;
     void toolsChanged();
@@ -103,6 +106,13 @@ private:
     QList<RequestDurationChartItem> m_pending;
     QList<RequestDurationChartItem> m_items;
     std::optional<RequestDurationMeasure::Extent> m_extent;
+    // Items handed to the chart view whose layer it has not shown yet, by the data's serial number.
+    struct Waiting
+    {
+        QList<RequestDurationChartItem> items;
+        std::optional<RequestDurationMeasure::Extent> extent;
+    };
+    std::map<quint64, Waiting> m_waiting;
     ChartView *m_chart = nullptr;
     QHBoxLayout *m_undoRow = nullptr;
     QToolButton *m_undoTap = nullptr;

@@ -1,0 +1,483 @@
+#include "ChartLayer.h"
+
+#include "ChartLabelPlacement.h"
+#include "ChartSeriesStyle.h"
+#include "ChartThinning.h"
+
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/metrics/ChartTicks.h"
+
+#include <QElapsedTimer>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+constexpr int kAxisFontPixels = ChartLayout::kAxisFontPixels;
+constexpr int kLegendFontPixels = ChartLayout::kLegendFontPixels;
+constexpr qreal kTickGap = ChartLayout::kTickGap;
+constexpr qreal kOuterMargin = ChartLayout::kOuterMargin;
+constexpr qreal kSymbolRadius = 3.5;
+
+QFont fontOfSize(const QFont &base, int pixels)
+{
+    return ChartLayout::fontOfSize(base, pixels);
+}
+
+bool isFiniteValue(double value)
+{
+    return std::isfinite(value);
+}
+
+// A line's symbol drawn once (a QImage: this runs on worker threads too), to be stamped at every point of a dense line.
+QImage symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal ratio)
+{
+    const qreal side = 2 * kSymbolRadius;
+    QImage stamp((QSizeF(side, side) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
+    stamp.setDevicePixelRatio(ratio);
+    stamp.fill(Qt::transparent);
+    QPainter painter(&stamp);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    ChartSeriesStyle::paintMarker(painter, QPointF(kSymbolRadius, kSymbolRadius), marker, kSymbolRadius);
+    return stamp;
+}
+
+} // namespace
+
+ChartLayer::ChartLayer()
+    : ChartLayer(std::make_shared<const Chart::Data>(), 0, Look{})
+{
+}
+
+ChartLayer::ChartLayer(std::shared_ptr<const Chart::Data> data, quint64 serial, Look look)
+    : m_data(std::move(data)), m_serial(serial), m_look(std::move(look)), m_layout(*m_data, QSizeF(m_look.size), m_look.font)
+{
+}
+
+qsizetype ChartLayer::itemCount(const Chart::Data &data)
+{
+    qsizetype count = qsizetype(data.bars.size() + data.labels.size());
+    for (const Chart::Line &line : data.lines)
+        count += line.points.size();
+    return count;
+}
+
+void ChartLayer::render()
+{
+    QElapsedTimer timer;
+    timer.start();
+    const QSize pixels = (QSizeF(m_look.size) * m_look.ratio).toSize();
+    m_image = QImage(pixels.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
+    m_image.setDevicePixelRatio(m_look.ratio);
+    m_image.fill(Qt::transparent);
+    m_rendered = true;
+    m_thinnedLabels = 0;
+    m_axisLabelRects.clear();
+    m_labelRects.clear();
+    m_labels.clear();
+    if (m_layout.plot().isEmpty())
+        return;
+    QPainter painter(&m_image);
+    m_axisLabelRects = paintGrid(painter);
+    paintBars(painter);
+    paintLines(painter);
+    for (const Chart::Rule &rule : m_data->rules)
+        paintRule(painter, rule);
+    placeLabels();
+    paintLegend(painter);
+    m_renderMs = double(timer.nsecsElapsed()) / 1e6;
+}
+
+void ChartLayer::paintDataLabels(QPainter &painter, const QList<QRectF> &hidden) const
+{
+    if (m_labels.empty())
+        return;
+    painter.save();
+    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
+    const QColor primary = namedColor(NamedColor::Primary, m_look.palette);
+    const QColor secondary = namedColor(NamedColor::Secondary, m_look.palette);
+    for (const PlacedLabel &label : m_labels) {
+        if (!hidden.isEmpty() && hidden.contains(label.rect))
+            continue;
+        painter.setPen(label.tone == Chart::Tone::Primary ? primary : secondary);
+        painter.drawText(label.rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    }
+    painter.restore();
+}
+
+QColor ChartLayer::seriesColor(int paletteIndex) const
+{
+    return ChartSeriesStyle::color(paletteIndex, m_look.palette);
+}
+
+ChartLegend ChartLayer::legend() const
+{
+    const QRectF area = m_layout.legend();
+    return ChartLegend(m_data->series, QRectF(area.topLeft(), QPointF(m_look.size.width() - kOuterMargin, area.bottom())),
+                       fontOfSize(m_look.font, kLegendFontPixels));
+}
+
+bool ChartLayer::paintRuleLine(QPainter &painter, const Chart::Rule &rule) const
+{
+    const QRectF plot = m_layout.plot();
+    if (plot.isEmpty() || !isFiniteValue(rule.value))
+        return false;
+    QPen pen(rule.color.value_or(m_look.palette.color(QPalette::Text)), rule.width, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    if (!rule.dash.isEmpty())
+        pen.setDashPattern(rule.dash);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(pen);
+    bool inside = false;
+    if (rule.orientation == Qt::Vertical) {
+        const qreal x = xPixel(rule.value);
+        inside = x >= plot.left() - 0.5 && x <= plot.right() + 0.5;
+        if (inside)
+            painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    } else {
+        const qreal y = yPixel(rule.value);
+        inside = y >= plot.top() - 0.5 && y <= plot.bottom() + 0.5;
+        if (inside)
+            painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));
+    }
+    painter.restore();
+    return inside;
+}
+
+void ChartLayer::paintRule(QPainter &painter, const Chart::Rule &rule) const
+{
+    if (!paintRuleLine(painter, rule) || !rule.label)
+        return;
+    Chart::Label label = *rule.label;
+    if (rule.orientation == Qt::Vertical) {
+        label.x0 = label.x1 = rule.value;
+        label.y0 = label.y1 = label.position == Chart::LabelPosition::Bottom ? m_layout.yMin() : m_layout.yMax();
+    } else {
+        label.y0 = label.y1 = rule.value;
+        label.x0 = label.x1 = label.position == Chart::LabelPosition::Leading ? m_layout.xMin() : m_layout.xMax();
+    }
+    paintLabel(painter, label);
+}
+
+QRectF ChartLayer::paintLabel(QPainter &painter, const Chart::Label &label) const
+{
+    painter.save();
+    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
+    const QRectF rect = labelRect(label, QFontMetricsF(painter.font()));
+    painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, m_look.palette));
+    painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    painter.restore();
+    return rect;
+}
+
+
+QList<QRectF> ChartLayer::paintGrid(QPainter &painter) const
+{
+    QList<QRectF> labels;
+    const ChartLayout &l = m_layout;
+    const QColor text = m_look.palette.color(QPalette::Text);
+    QColor grid = text;
+    grid.setAlphaF(0.12f);
+    QColor axisText = namedColor(NamedColor::Secondary, m_look.palette);
+    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
+    const QFontMetricsF metrics(painter.font());
+
+    painter.setPen(QPen(grid, 0));
+    for (const ChartTicks::Tick &tick : l.yTicks().ticks) {
+        const qreal y = std::round(yPixel(tick.value)) + 0.5;
+        painter.setPen(QPen(grid, 0));
+        painter.drawLine(QPointF(l.plot().left(), y), QPointF(l.plot().right(), y));
+        painter.setPen(axisText);
+        const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot().left() - kTickGap - kOuterMargin, metrics.height());
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.label);
+        const qreal w = metrics.horizontalAdvance(tick.label);
+        labels.append(QRectF(box.right() - w, box.top(), w, box.height()));
+    }
+    qreal lastRight = -INFINITY;
+    for (const ChartTicks::Tick &tick : l.xTicks().ticks) {
+        const qreal x = std::round(xPixel(tick.value)) + 0.5;
+        painter.setPen(QPen(grid, 0));
+        painter.drawLine(QPointF(x, l.plot().top()), QPointF(x, l.plot().bottom() + kTickGap / 2));
+        const qreal w = metrics.horizontalAdvance(tick.label);
+        QRectF box(x - w / 2, l.plot().bottom() + kTickGap, w, metrics.height());
+        // Not under the duration axis's labels: the lowest of them reaches below the plot.
+        const qreal leftmost = std::max<qreal>(0.0, l.plot().left() - kTickGap);
+        box.moveLeft(std::clamp(box.left(), leftmost, std::max(leftmost, m_look.size.width() - w)));
+        if (box.left() < lastRight + kTickGap)
+            continue;
+        lastRight = box.right();
+        painter.setPen(axisText);
+        painter.drawText(box, Qt::AlignCenter, tick.label);
+        labels.append(box);
+    }
+    QColor axis = text;
+    axis.setAlphaF(0.35f);
+    painter.setPen(QPen(axis, 0));
+    const qreal baseline = std::round(l.plot().bottom()) + 0.5;
+    painter.drawLine(QPointF(l.plot().left(), baseline), QPointF(l.plot().right(), baseline));
+    return labels;
+}
+
+void ChartLayer::paintBars(QPainter &painter) const
+{
+    const ChartLayout &l = m_layout;
+    const QRectF plot = l.plot();
+    painter.save();
+    painter.setClipRect(plot);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(Qt::NoPen);
+    QList<QColor> colors;
+    for (const Chart::Series &series : m_data->series)
+        colors.append(seriesColor(series.paletteIndex));
+    const auto colorOf = [&](int series) {
+        return series >= 0 && series < colors.size() ? colors[series] : seriesColor(series);
+    };
+    const auto toX = [&](double v) { return l.xPixel(v); };
+    const auto toY = [&](double v) { return std::floor(l.yPixel(v) + 0.5); };
+
+    // Each bar becomes a whole-pixel rectangle; bars narrower than a pixel (a day of seconds on a
+    // few hundred pixels) take one pixel column. With thinning, the rectangles of a series that
+    // fall in one pixel column or row are merged as they come, so thousands of bars cost one
+    // rectangle per run of pixels, not one each.
+    // By series index, so series are painted in one order whatever their bars' order.
+    std::map<int, ChartThinning::RectMerger> merged;
+    std::map<int, QList<QRect>> given;
+    for (const Chart::Bar &bar : m_data->bars) {
+        if (!isFiniteValue(bar.x0) || !isFiniteValue(bar.x1) || !isFiniteValue(bar.y0) || !isFiniteValue(bar.y1))
+            continue;
+        qreal left = toX(std::min(bar.x0, bar.x1));
+        qreal right = toX(std::max(bar.x0, bar.x1));
+        qreal top = toY(std::max(bar.y0, bar.y1));
+        qreal bottom = toY(std::min(bar.y0, bar.y1));
+        if (right < plot.left() - 1 || left > plot.right() + 1 || !(bottom > top - 1))
+            continue;
+        if (bottom - top < 1)
+            bottom = top + 1;
+        // Ends far outside the plot are clipped away anyway; cut them to whole pixels an int holds.
+        const qreal farLeft = plot.left() - 4;
+        const qreal farRight = plot.right() + 4;
+        if (left < farLeft || right > farRight) {
+            left = std::max(left, farLeft);
+            right = std::min(right, farRight);
+        }
+        top = std::max(top, std::floor(plot.top()) - 4);
+        bottom = std::min(bottom, std::ceil(plot.bottom()) + 4);
+        QRect rect;
+        if (right - left < 1.5) {
+            rect = QRect(int(std::floor((left + right) / 2)), int(top), 1, int(bottom - top));
+        } else {
+            // Wide bars keep a hairline gap from their neighbours.
+            const qreal inset = right - left >= 4 ? 1 : 0;
+            const qreal from = std::round(left) + inset;
+            rect = QRect(int(from), int(top), int(std::max<qreal>(1, std::round(right) - from)), int(bottom - top));
+        }
+        if (m_look.thinning)
+            merged[bar.series].add(rect);
+        else
+            given[bar.series].append(rect);
+    }
+    for (auto &[series, merger] : merged)
+        given[series] = merger.take();
+    for (const auto &[series, rects] : given) {
+        painter.setBrush(colorOf(series));
+        painter.drawRects(rects.constData(), int(rects.size()));
+    }
+    painter.restore();
+}
+
+void ChartLayer::paintLines(QPainter &painter) const
+{
+    const ChartLayout &l = m_layout;
+    const QRectF plot = l.plot();
+    const QRectF clip = plot.adjusted(-kSymbolRadius, -kSymbolRadius, kSymbolRadius, kSymbolRadius);
+    painter.save();
+    painter.setClipRect(clip);
+    // A line with more points than symbols fit side by side across the plot is dense: its
+    // symbols and joins run together into a band. It is drawn thinned, without antialiasing or
+    // round joins, so its cost follows the plot's pixels, not its points.
+    const qreal denseAbove = plot.width() / (2 * kSymbolRadius);
+    for (const Chart::Line &line : m_data->lines) {
+        const int paletteIndex = line.series >= 0 && line.series < m_data->series.size()
+            ? m_data->series[line.series].paletteIndex
+            : line.series;
+        const QColor color = seriesColor(paletteIndex);
+        QPolygonF polygon;
+        polygon.reserve(line.points.size());
+        for (const QPointF &point : line.points) {
+            if (isFiniteValue(point.x()) && isFiniteValue(point.y()))
+                polygon.append(QPointF(l.xPixel(point.x()), l.yPixel(point.y())));
+        }
+        const bool dense = m_look.thinning && qreal(polygon.size()) > denseAbove;
+        painter.setRenderHint(QPainter::Antialiasing, !dense);
+        painter.setBrush(Qt::NoBrush);
+        if (dense) {
+            painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
+            const QPolygonF thinned = ChartThinning::columnExtremes(polygon);
+            // Segment by segment: one long self-crossing outline costs the stroker far more.
+            QVarLengthArray<QLineF, 1024> segments;
+            for (qsizetype i = 1; i < thinned.size(); ++i)
+                segments.append(QLineF(thinned[i - 1], thinned[i]));
+            painter.drawLines(segments.constData(), int(segments.size()));
+        } else {
+            QPen pen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+            // Series past the palette's hues are told apart by their dash and symbol as well (a
+            // dense line keeps its shade and symbol: a dash would not show in its band).
+            if (const QList<qreal> dash = ChartSeriesStyle::dash(paletteIndex); !dash.isEmpty())
+                pen.setDashPattern(dash);
+            painter.setPen(pen);
+            painter.drawPolyline(polygon);
+        }
+        if (line.circleSymbols) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(color);
+            const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(paletteIndex);
+            if (dense) {
+                // One symbol drawn once and stamped at whole pixels: far cheaper than filling each.
+                const QImage stamp = symbolStamp(color, marker, painter.device()->devicePixelRatioF());
+                for (const QPointF &point : ChartThinning::distinctSymbols(polygon, kSymbolRadius, clip))
+                    painter.drawImage(QPointF(std::round(point.x() - kSymbolRadius), std::round(point.y() - kSymbolRadius)), stamp);
+            } else {
+                for (const QPointF &point : std::as_const(polygon))
+                    ChartSeriesStyle::paintMarker(painter, point, marker, kSymbolRadius);
+            }
+        }
+    }
+    painter.restore();
+}
+
+QPointF ChartLayer::labelPoint(const Chart::Label &label) const
+{
+    const qreal left = xPixel(std::min(label.x0, label.x1));
+    const qreal right = xPixel(std::max(label.x0, label.x1));
+    const qreal top = yPixel(std::max(label.y0, label.y1));
+    const qreal bottom = yPixel(std::min(label.y0, label.y1));
+    const QPointF centre((left + right) / 2, (top + bottom) / 2);
+    switch (label.position) {
+    case Chart::LabelPosition::Top:
+        return {centre.x(), top};
+    case Chart::LabelPosition::Bottom:
+        return {centre.x(), bottom};
+    case Chart::LabelPosition::Leading:
+        return {left, centre.y()};
+    case Chart::LabelPosition::Trailing:
+        return {right, centre.y()};
+    case Chart::LabelPosition::Center:
+        break;
+    }
+    return centre;
+}
+
+QSizeF ChartLayer::labelSize(const Chart::Label &label, const QFontMetricsF &metrics)
+{
+    return {metrics.horizontalAdvance(label.text) + 2,
+            metrics.height() * std::max<qsizetype>(1, label.text.count(QLatin1Char('\n')) + 1) + label.topPadding};
+}
+
+QRectF ChartLayer::labelAnchor(const Chart::Label &label) const
+{
+    return QRectF(QPointF(xPixel(label.x0), yPixel(label.y1)), QPointF(xPixel(label.x1), yPixel(label.y0))).normalized();
+}
+
+QRectF ChartLayer::labelBounds(const Chart::Label &label) const
+{
+    // A data label may use the margin above the plot when its fit allows, but never the axis
+    // columns or the time axis's row: those belong to the tick labels.
+    const QRectF plot = m_layout.plot();
+    const qreal top = label.fitY == Chart::Fit::Plot ? plot.top() : 0.0;
+    return QRectF(QPointF(plot.left(), top), plot.bottomRight());
+}
+
+QRectF ChartLayer::legendStrip() const
+{
+    const QRectF legend = m_layout.legend();
+    return legend.isEmpty() ? QRectF() : QRectF(0, legend.top(), m_look.size.width(), legend.height());
+}
+
+QRectF ChartLayer::labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const
+{
+    const QRectF plot = m_layout.plot();
+    const QRectF anchor = labelAnchor(label);
+    const QSizeF size = labelSize(label, metrics);
+    const qreal w = size.width();
+    const qreal h = size.height();
+    QRectF rect(QPointF(0, 0), size);
+    rect.moveCenter(anchor.center());
+    switch (label.position) {
+    case Chart::LabelPosition::Top:
+        rect.moveBottom(anchor.top() - label.spacing);
+        break;
+    case Chart::LabelPosition::Bottom:
+        rect.moveTop(anchor.bottom() + label.spacing);
+        break;
+    case Chart::LabelPosition::Leading:
+        rect.moveRight(anchor.left() - label.spacing);
+        break;
+    case Chart::LabelPosition::Trailing:
+        rect.moveLeft(anchor.right() + label.spacing);
+        break;
+    case Chart::LabelPosition::Center:
+        break;
+    }
+    const QRectF chart(QPointF(0, 0), QSizeF(m_look.size));
+    const QRectF xBounds = label.fitX == Chart::Fit::Plot ? plot : chart;
+    const QRectF yBounds = label.fitY == Chart::Fit::Plot ? plot : chart;
+    rect.moveLeft(std::clamp(rect.left(), xBounds.left(), std::max(xBounds.left(), xBounds.right() - w)));
+    rect.moveTop(std::clamp(rect.top(), yBounds.top(), std::max(yBounds.top(), yBounds.bottom() - h)));
+    return rect;
+}
+
+void ChartLayer::placeLabels()
+{
+    if (m_data->labels.empty())
+        return;
+    const QFontMetricsF metrics(fontOfSize(m_look.font, kAxisFontPixels));
+    // Data labels keep off the axis labels, the legend and each other; one with no free place
+    // beside its mark (on its side or the other) is left out rather than drawn over another.
+    ChartLabelPlacement placement;
+    for (const QRectF &rect : std::as_const(m_axisLabelRects))
+        placement.block(rect);
+    placement.block(legendStrip());
+    ChartThinning::LabelCells cells(m_look.thinning ? metrics.height() : 0, QRectF(QPointF(0, 0), QSizeF(m_look.size)));
+    Chart::Label made;
+    for (const Chart::Label &given : m_data->labels) {
+        if (!isFiniteValue(given.x0) || !isFiniteValue(given.x1) || !isFiniteValue(given.y0) || !isFiniteValue(given.y1))
+            continue;
+        const bool valueOnly = given.text.isEmpty() && given.value && m_data->labelText;
+        if (given.text.isEmpty() && !valueOnly)
+            continue;
+        if (!cells.claim(labelPoint(given))) {
+            ++m_thinnedLabels;
+            continue;
+        }
+        // A label that carries a value gets its text only now that it may be drawn.
+        if (valueOnly) {
+            made = given;
+            made.text = m_data->labelText(*given.value);
+        }
+        const Chart::Label &label = valueOnly ? made : given;
+        if (label.text.isEmpty())
+            continue;
+        const QRectF bounds = labelBounds(label);
+        const std::optional<ChartLabelPlacement::Placed> placed = placement.place(
+            ChartLabelPlacement::besideAnchor(labelAnchor(label), labelSize(label, metrics), label.position, label.spacing, bounds),
+            bounds);
+        if (!placed) {
+            ++m_thinnedLabels;
+            continue;
+        }
+        m_labelRects.append(placed->rect);
+        m_labels.push_back(PlacedLabel{placed->rect, label.text, label.tone, label.topPadding});
+    }
+}
+
+void ChartLayer::paintLegend(QPainter &painter) const
+{
+    legend().paint(painter, m_data->series, m_look.palette);
+}

@@ -1,0 +1,111 @@
+// One drawing of a chart's data layer: the data, the look it is drawn in (size, device pixel
+// ratio, palette, font, thinning), the layout that follows from them, and once rendered the
+// picture of the marks, the grid and the legend with the data labels placed beside their marks.
+// A plain value: render() reads nothing but its own members and paints into a QImage, so it may
+// run on a worker thread; the widget shows the result and maps pointer positions with its layout,
+// so what the pointer reads is what the picture shows.
+#pragma once
+
+#include "ChartData.h"
+#include "ChartLayout.h"
+#include "ChartLegend.h"
+
+#include <QFont>
+#include <QImage>
+#include <QList>
+#include <QPalette>
+#include <QRectF>
+#include <QSize>
+
+#include <memory>
+#include <vector>
+
+class QFontMetricsF;
+class QPainter;
+
+class ChartLayer
+{
+public:
+    struct Look
+    {
+        QSize size;
+        qreal ratio = 1;
+        QPalette palette;
+        QFont font;
+        bool thinning = true;
+    };
+    struct PlacedLabel
+    {
+        QRectF rect;
+        QString text;
+        Chart::Tone tone;
+        qreal topPadding;
+    };
+
+    ChartLayer();
+    // `serial` names the data for whoever handed it over.
+    ChartLayer(std::shared_ptr<const Chart::Data> data, quint64 serial, Look look);
+
+    // The marks a render has to consider: bars, line points and labels.
+    static qsizetype itemCount(const Chart::Data &data);
+
+    // Draws the picture and places the data labels. Any thread.
+    void render();
+    bool rendered() const { return m_rendered; }
+    const QImage &image() const { return m_image; }
+    double renderMs() const { return m_renderMs; }
+
+    const Chart::Data &data() const { return *m_data; }
+    quint64 serial() const { return m_serial; }
+    const Look &look() const { return m_look; }
+    const ChartLayout &layout() const { return m_layout; }
+    qreal xPixel(double value) const { return m_layout.xPixel(value); }
+    qreal yPixel(double value) const { return m_layout.yPixel(value); }
+
+    // Set by render(): the axis tick labels and the data labels, in widget coordinates.
+    const QList<QRectF> &axisLabelRects() const { return m_axisLabelRects; }
+    const QList<QRectF> &labelRects() const { return m_labelRects; }
+    int thinnedLabelCount() const { return m_thinnedLabels; }
+    // Draws the placed data labels but those at the given rectangles.
+    void paintDataLabels(QPainter &painter, const QList<QRectF> &hidden) const;
+
+    QColor seriesColor(int paletteIndex) const;
+    ChartLegend legend() const;
+    // The legend's row across the whole widget.
+    QRectF legendStrip() const;
+
+    // A rule across the plot; returns whether it is inside it (and was drawn).
+    bool paintRuleLine(QPainter &painter, const Chart::Rule &rule) const;
+    // A rule with its label at the plot edge its position names, beside the rule.
+    void paintRule(QPainter &painter, const Chart::Rule &rule) const;
+    // A label where its position and fit put it; returns where it was drawn.
+    QRectF paintLabel(QPainter &painter, const Chart::Label &label) const;
+
+    static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
+    // The label's anchor in pixels, and the rectangle its fit allows.
+    QRectF labelAnchor(const Chart::Label &label) const;
+    QRectF labelBounds(const Chart::Label &label) const;
+    // The point of its anchor a label stands beside (the anchor's edge its position names).
+    QPointF labelPoint(const Chart::Label &label) const;
+
+private:
+    // Returns the rectangles of the tick labels drawn.
+    QList<QRectF> paintGrid(QPainter &painter) const;
+    void paintBars(QPainter &painter) const;
+    void paintLines(QPainter &painter) const;
+    void placeLabels();
+    void paintLegend(QPainter &painter) const;
+    QRectF labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const;
+
+    std::shared_ptr<const Chart::Data> m_data;
+    quint64 m_serial = 0;
+    Look m_look;
+    ChartLayout m_layout;
+    QImage m_image;
+    bool m_rendered = false;
+    double m_renderMs = 0;
+    int m_thinnedLabels = 0;
+    QList<QRectF> m_axisLabelRects;
+    QList<QRectF> m_labelRects;
+    std::vector<PlacedLabel> m_labels;
+};
