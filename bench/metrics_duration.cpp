@@ -138,6 +138,7 @@ void hoverRepaint()
     bench::waitFor([&] { return chart.windowHandle() && chart.windowHandle()->isExposed(); });
     chart.refreshNow();
     chart.chartView()->repaint();
+    bench::waitFor([&] { return !chart.chartView()->layerPending(); });
     const int layers = chart.chartView()->layerRenderCount();
     std::vector<double> paints;
     for (int i = 0; i < 30; ++i) {
@@ -174,7 +175,13 @@ void openFile()
         bench::openSession(path, repository);
         if (frame) {
             frame->chart()->refreshNow();
-            frame->chart()->chartView()->repaint();
+            ChartView *view = frame->chart()->chartView();
+            view->repaint();
+            // A large layer is drawn aside: the figure ends when it is on screen.
+            if (view->layerPending()) {
+                bench::waitFor([&] { return !view->layerPending(); }, 120000, 1);
+                view->repaint();
+            }
         }
         return bench::ms(timer);
     };
