@@ -96,7 +96,6 @@ int MilestoneDelegate::keyLines(Measures &m, const QString &key, int width) cons
         // Bounded: a long session of changing keys starts the cache over.
         if (m.widths.size() >= kMaxMeasuredKeys)
             m.widths.clear();
-    m.kerned.fill(false);
         known = m.widths.insert(key, QFontMetricsF(m.body).horizontalAdvance(key));
     }
     return *known <= width ? 1 : kKeyLines;
