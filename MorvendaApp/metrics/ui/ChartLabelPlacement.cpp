@@ -106,7 +106,32 @@ std::optional<ChartLabelPlacement::Placed> ChartLabelPlacement::place(const QLis
 
 namespace {
 
-QRectF atPosition(const QRectF &anchor, QSizeF size, Chart::LabelPosition position, qreal spacing)
+Chart::LabelPosition opposite(Chart::LabelPosition position)
+{
+    switch (position) {
+    case Chart::LabelPosition::Top:
+        return Chart::LabelPosition::Bottom;
+    case Chart::LabelPosition::Bottom:
+        return Chart::LabelPosition::Top;
+    case Chart::LabelPosition::Leading:
+        return Chart::LabelPosition::Trailing;
+    case Chart::LabelPosition::Trailing:
+        return Chart::LabelPosition::Leading;
+    case Chart::LabelPosition::Center:
+        break;
+    }
+    return position;
+}
+
+// Rows of a label's height between the first row and the plot's middle.
+int rowsTowardsMiddle(const QRectF &plot, qreal height)
+{
+    return height > 0 ? std::max(0, int(plot.height() / 2 / height)) : 0;
+}
+
+} // namespace
+
+QRectF ChartLabelPlacement::atPosition(const QRectF &anchor, QSizeF size, Chart::LabelPosition position, qreal spacing)
 {
     QRectF rect(QPointF(0, 0), size);
     rect.moveCenter(anchor.center());
@@ -129,37 +154,12 @@ QRectF atPosition(const QRectF &anchor, QSizeF size, Chart::LabelPosition positi
     return rect;
 }
 
-Chart::LabelPosition opposite(Chart::LabelPosition position)
-{
-    switch (position) {
-    case Chart::LabelPosition::Top:
-        return Chart::LabelPosition::Bottom;
-    case Chart::LabelPosition::Bottom:
-        return Chart::LabelPosition::Top;
-    case Chart::LabelPosition::Leading:
-        return Chart::LabelPosition::Trailing;
-    case Chart::LabelPosition::Trailing:
-        return Chart::LabelPosition::Leading;
-    case Chart::LabelPosition::Center:
-        break;
-    }
-    return position;
-}
-
-QRectF movedInto(QRectF rect, const QRectF &bounds)
+QRectF ChartLabelPlacement::movedInto(QRectF rect, const QRectF &bounds)
 {
     rect.moveLeft(std::clamp(rect.left(), bounds.left(), std::max(bounds.left(), bounds.right() - rect.width())));
     rect.moveTop(std::clamp(rect.top(), bounds.top(), std::max(bounds.top(), bounds.bottom() - rect.height())));
     return rect;
 }
-
-// Rows of a label's height between the first row and the plot's middle.
-int rowsTowardsMiddle(const QRectF &plot, qreal height)
-{
-    return height > 0 ? std::max(0, int(plot.height() / 2 / height)) : 0;
-}
-
-} // namespace
 
 QList<QRectF> ChartLabelPlacement::besideAnchor(const QRectF &anchor, QSizeF size, Chart::LabelPosition position,
                                                 qreal spacing, const QRectF &bounds)

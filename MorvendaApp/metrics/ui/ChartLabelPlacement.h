@@ -54,6 +54,12 @@ public:
                                     qreal spacing, bool centred, const QRectF &plot);
     static constexpr qsizetype kNearCandidates = 4;
 
+    // A label of `size` beside `anchor` at `position`, `spacing` away; centred on it for Center.
+    static QRectF atPosition(const QRectF &anchor, QSizeF size, Chart::LabelPosition position, qreal spacing);
+    // `rect` moved the least that puts it inside `bounds`; one larger than the bounds keeps to
+    // their top left edge.
+    static QRectF movedInto(QRectF rect, const QRectF &bounds);
+
 private:
     class Grid
     {

@@ -403,34 +403,12 @@ QRectF ChartLayer::legendStrip() const
 QRectF ChartLayer::labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const
 {
     const QRectF plot = m_layout.plot();
-    const QRectF anchor = labelAnchor(label);
-    const QSizeF size = labelSize(label, metrics);
-    const qreal w = size.width();
-    const qreal h = size.height();
-    QRectF rect(QPointF(0, 0), size);
-    rect.moveCenter(anchor.center());
-    switch (label.position) {
-    case Chart::LabelPosition::Top:
-        rect.moveBottom(anchor.top() - label.spacing);
-        break;
-    case Chart::LabelPosition::Bottom:
-        rect.moveTop(anchor.bottom() + label.spacing);
-        break;
-    case Chart::LabelPosition::Leading:
-        rect.moveRight(anchor.left() - label.spacing);
-        break;
-    case Chart::LabelPosition::Trailing:
-        rect.moveLeft(anchor.right() + label.spacing);
-        break;
-    case Chart::LabelPosition::Center:
-        break;
-    }
     const QRectF chart(QPointF(0, 0), QSizeF(m_look.size));
     const QRectF xBounds = label.fitX == Chart::Fit::Plot ? plot : chart;
     const QRectF yBounds = label.fitY == Chart::Fit::Plot ? plot : chart;
-    rect.moveLeft(std::clamp(rect.left(), xBounds.left(), std::max(xBounds.left(), xBounds.right() - w)));
-    rect.moveTop(std::clamp(rect.top(), yBounds.top(), std::max(yBounds.top(), yBounds.bottom() - h)));
-    return rect;
+    return ChartLabelPlacement::movedInto(
+        ChartLabelPlacement::atPosition(labelAnchor(label), labelSize(label, metrics), label.position, label.spacing),
+        QRectF(QPointF(xBounds.left(), yBounds.top()), QPointF(xBounds.right(), yBounds.bottom())));
 }
 
 void ChartLayer::placeLabels()

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
 
-#include <algorithm>
 
 namespace {
 
@@ -272,10 +271,7 @@ void ChartView::paintOverlayLabel(QPainter &painter, const Chart::Label &label, 
     if (!placed) {
         // Nowhere free, not even over the layer's labels: it stands where it belongs, on a plate
         // of the background, rather than being lost.
-        QRectF rect = candidates.first();
-        rect.moveLeft(std::clamp(rect.left(), plot.left(), std::max(plot.left(), plot.right() - rect.width())));
-        rect.moveTop(std::clamp(rect.top(), plot.top(), std::max(plot.top(), plot.bottom() - rect.height())));
-        placed = ChartLabelPlacement::Placed{rect, {}};
+        placed = ChartLabelPlacement::Placed{ChartLabelPlacement::movedInto(candidates.first(), plot), {}};
         plate = true;
     }
     // The layer's labels this one must stand over are not drawn at this paint.
@@ -298,8 +294,9 @@ QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label, Chart
     QList<QRectF> candidates = ChartLabelPlacement::besideAnchor(m_shown.labelAnchor(label), size, label.position, label.spacing, plotRect());
     // Then row by row away from its mark, above and below, while the plot has room.
     const QRectF plot = plotRect();
-    QRectF preferred = candidates.first();
-    preferred.moveLeft(std::clamp(preferred.left(), plot.left(), std::max(plot.left(), plot.right() - preferred.width())));
+    // Moved across into the plot's columns only: the rows step away from where it stands.
+    const QRectF preferred = ChartLabelPlacement::movedInto(
+        candidates.first(), QRectF(plot.left(), candidates.first().top(), plot.width(), candidates.first().height()));
     for (int row = 1; row * size.height() < plot.height(); ++row) {
         candidates.append(preferred.translated(0, -row * size.height()));
         candidates.append(preferred.translated(0, row * size.height()));
