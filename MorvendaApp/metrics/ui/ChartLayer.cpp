@@ -80,7 +80,6 @@ void ChartLayer::render()
     m_rendered = true;
     m_thinnedLabels = 0;
     m_axisLabelRects.clear();
-    m_labelRects.clear();
     m_labels.clear();
     if (m_layout.plot().isEmpty())
         return;
@@ -93,6 +92,15 @@ void ChartLayer::render()
     placeLabels();
     paintLegend(painter);
     m_renderMs = double(timer.nsecsElapsed()) / 1e6;
+}
+
+QList<QRectF> ChartLayer::labelRects() const
+{
+    QList<QRectF> rects;
+    rects.reserve(qsizetype(m_labels.size()));
+    for (const PlacedLabel &label : m_labels)
+        rects.append(label.rect);
+    return rects;
 }
 
 void ChartLayer::paintDataLabels(QPainter &painter, const QList<QRectF> &hidden) const
@@ -450,7 +458,6 @@ void ChartLayer::placeLabels()
             ++m_thinnedLabels;
             continue;
         }
-        m_labelRects.append(placed->rect);
         m_labels.push_back(PlacedLabel{placed->rect, label.text, label.tone, label.topPadding});
     }
 }

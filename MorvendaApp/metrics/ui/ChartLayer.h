@@ -64,7 +64,7 @@ public:
 
     // Set by render(): the axis tick labels and the data labels, in widget coordinates.
     const QList<QRectF> &axisLabelRects() const { return m_axisLabelRects; }
-    const QList<QRectF> &labelRects() const { return m_labelRects; }
+    QList<QRectF> labelRects() const;
     int thinnedLabelCount() const { return m_thinnedLabels; }
     // Draws the placed data labels but those at the given rectangles.
     void paintDataLabels(QPainter &painter, const QList<QRectF> &hidden) const;
@@ -106,6 +106,5 @@ private:
     double m_renderMs = 0;
     int m_thinnedLabels = 0;
     QList<QRectF> m_axisLabelRects;
-    QList<QRectF> m_labelRects;
     std::vector<PlacedLabel> m_labels;
 };

@@ -71,7 +71,7 @@ public:
     // Where the last drawing put its labels, in widget coordinates: the axis tick labels and the
     // data labels of the layer, the overlay's labels, and the data labels the overlay's hid.
     const QList<QRectF> &axisLabelRects() const { return shown(true).axisLabelRects(); }
-    const QList<QRectF> &dataLabelRects() const { return shown(true).labelRects(); }
+    QList<QRectF> dataLabelRects() const { return shown(true).labelRects(); }
     const QList<QRectF> &overlayLabelRects() const { return m_overlayLabelRects; }
     const QList<QRectF> &hiddenLabelRects() const { return m_hiddenLabelRects; }
 
