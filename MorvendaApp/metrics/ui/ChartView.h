@@ -78,7 +78,6 @@ public:
     // On by default: marks denser than the pixels can show are thinned. Off draws every mark as
     // given, to compare pictures and costs.
     void setThinning(bool on);
-    bool thinning() const { return m_thinning; }
 
     // The fixed series palette, in its light or dark variant after the widget's palette.
     QColor seriesColor(int paletteIndex) const;
