@@ -1,13 +1,15 @@
 #include "MorvendaModel/ShownText.h"
 
+#include <algorithm>
+
 namespace ShownText {
 
-QString cut(const QString &text)
+QString cut(const QString &text, qsizetype maxLength)
 {
-    if (text.size() <= kMaxLength)
+    if (text.size() <= maxLength)
         return text;
-    qsizetype length = kMaxLength - 1; // room for the ellipsis
-    if (text.at(length - 1).isHighSurrogate())
+    qsizetype length = std::max<qsizetype>(0, maxLength - 1); // room for the ellipsis
+    if (length > 0 && text.at(length - 1).isHighSurrogate())
         --length;
     return text.first(length) + QChar(0x2026);
 }

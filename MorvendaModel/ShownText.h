@@ -12,9 +12,9 @@ namespace ShownText {
 // More than a line shows on the widest screen, and a few lines wrapped in a narrow column.
 inline constexpr qsizetype kMaxLength = 2048;
 
-// `text` itself (shared, not copied) when it is at most kMaxLength UTF-16 units long; otherwise its
-// start with "…" in place of the rest, never ending inside a surrogate pair.
-QString cut(const QString &text);
+// `text` itself (shared, not copied) when it is at most `maxLength` UTF-16 units long; otherwise its
+// start with "…" in place of the rest, `maxLength` units in all, never ending inside a surrogate pair.
+QString cut(const QString &text, qsizetype maxLength = kMaxLength);
 std::optional<QString> cut(const std::optional<QString> &text);
 
 } // namespace ShownText

@@ -1,20 +1,8 @@
 #include "PeerText.h"
 
-#include <algorithm>
+#include "MorvendaModel/ShownText.h"
 
 namespace {
-
-qsizetype cutAt(const QString &text, qsizetype maxChars)
-{
-    if (text.size() <= maxChars) {
-        return text.size();
-    }
-    qsizetype end = std::max<qsizetype>(0, maxChars);
-    if (end > 0 && text.at(end - 1).isHighSurrogate()) {
-        --end;
-    }
-    return end;
-}
 
 bool isBreak(QChar c)
 {
@@ -37,24 +25,16 @@ bool isBreak(QChar c)
 
 QString PeerText::oneLine(const QString &text, qsizetype maxChars)
 {
-    const qsizetype end = cutAt(text, maxChars);
+    const QString shown = ShownText::cut(text, maxChars);
+    const qsizetype end = shown.size();
     QString line;
     line.reserve(end);
     for (qsizetype i = 0; i < end; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' && i + 1 < end && text.at(i + 1) == u'\n') {
+        const QChar c = shown.at(i);
+        if (c == u'\r' && i + 1 < end && shown.at(i + 1) == u'\n') {
             continue;
         }
         line.append(isBreak(c) ? QChar(u' ') : c);
     }
     return line;
-}
-
-QString PeerText::bounded(const QString &text, qsizetype maxChars)
-{
-    const qsizetype end = cutAt(text, maxChars);
-    if (end == text.size()) {
-        return text;
-    }
-    return text.left(end) + QChar(0x2026);
 }

@@ -12,9 +12,7 @@ public:
     // line can show.
     static constexpr qsizetype kMaxShown = 2000;
 
-    // The text for a one-line place: at most `maxChars` characters (never half a surrogate pair),
-    // every line break and tab as a space, a CR LF pair as one.
+    // The text for a one-line place: cut like ShownText::cut to at most `maxChars` characters,
+    // "…" included, with every line break and tab as a space and a CR LF pair as one.
     static QString oneLine(const QString &text, qsizetype maxChars = kMaxShown);
-    // At most `maxChars` characters with their line breaks, and "…" when something was cut.
-    static QString bounded(const QString &text, qsizetype maxChars = kMaxShown);
 };

@@ -8,6 +8,7 @@
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
 #include "MorvendaApp/users/PeerText.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -58,22 +59,27 @@ class TestImpersonateListViewModel : public QObject
     Q_OBJECT
 
 private slots:
-    // What the views lay out of an app's text: a bounded start, never half a character, on one
-    // line where a line is all there is, and marked where it was cut.
+    // What the views lay out of an app's text: a bounded start, never half a character, marked
+    // where it was cut, and on one line where a line is all there is.
     void peerTextsAreBounded_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("maxChars");
         QTest::addColumn<QString>("oneLine");
-        QTest::addColumn<QString>("bounded");
+        QTest::addColumn<QString>("cut");
         const QString face = QString::fromUcs4(U"\U0001F600");
+        const QString ellipsis(QChar(0x2026));
         QTest::addRow("line breaks of every kind are spaces, CR LF one")
             << QStringLiteral("a\r\nb\nc\rd\te\u2028f\u2029g") << 100 << QStringLiteral("a b c d e f g")
             << QStringLiteral("a\r\nb\nc\rd\te\u2028f\u2029g");
-        QTest::addRow("a cut keeps a character whole") << (QStringLiteral("ab") + face + face) << 3
-            << QStringLiteral("ab") << (QStringLiteral("ab") + QChar(0x2026));
-        QTest::addRow("a cut keeps the line breaks before it") << QStringLiteral("one\ntwo\nthree") << 7
-            << QStringLiteral("one two") << QStringLiteral("one\ntwo\u2026");
+        QTest::addRow("a text of just the length is whole") << QStringLiteral("abc") << 3 << QStringLiteral("abc")
+            << QStringLiteral("abc");
+        QTest::addRow("a cut keeps a character whole") << (QStringLiteral("ab") + face + face) << 4
+            << (QStringLiteral("ab") + ellipsis) << (QStringLiteral("ab") + ellipsis);
+        QTest::addRow("a cut after a character keeps it") << (QStringLiteral("ab") + face + face) << 5
+            << (QStringLiteral("ab") + face + ellipsis) << (QStringLiteral("ab") + face + ellipsis);
+        QTest::addRow("a cut keeps the line breaks before it") << QStringLiteral("one\ntwo\nthree") << 8
+            << (QStringLiteral("one two") + ellipsis) << (QStringLiteral("one\ntwo") + ellipsis);
     }
 
     void peerTextsAreBounded()
@@ -81,9 +87,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, maxChars);
         QFETCH(QString, oneLine);
-        QFETCH(QString, bounded);
+        QFETCH(QString, cut);
         QCOMPARE(PeerText::oneLine(text, maxChars), oneLine);
-        QCOMPARE(PeerText::bounded(text, maxChars), bounded);
+        QCOMPARE(ShownText::cut(text, maxChars), cut);
     }
 
     void init()

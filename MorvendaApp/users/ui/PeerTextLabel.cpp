@@ -28,9 +28,6 @@ void PeerTextLabel::setText(const std::optional<QString> &text)
 {
     m_text = text.value_or(QString());
     m_shown = PeerText::oneLine(m_text, kShownChars);
-    if (m_text.size() > kShownChars) {
-        m_shown += QChar(0x2026);
-    }
     forgetLines();
     setVisible(!m_shown.isEmpty());
     updateGeometry();

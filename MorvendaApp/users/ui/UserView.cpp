@@ -11,6 +11,7 @@
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/users/PeerText.h"
+#include "MorvendaModel/ShownText.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -59,7 +60,7 @@ QWidget *copyableRow(const UserViewModel::Row &row, QWidget *parent)
     auto *cell = new QWidget(parent);
     auto *grid = new QGridLayout(cell);
     grid->setContentsMargins(0, 4, 0, 4);
-    auto *disclosure = new Disclosure(row.label, PeerText::bounded(row.value, kRowValueChars), nullptr, cell);
+    auto *disclosure = new Disclosure(row.label, ShownText::cut(row.value, kRowValueChars), nullptr, cell);
     const QString value = row.value;
     auto *copy = new CopyButton([value] { return value; }, cell);
     grid->addWidget(disclosure, 0, 0);
