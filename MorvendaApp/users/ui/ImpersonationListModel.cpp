@@ -261,7 +261,6 @@ QVariant ImpersonationListModel::data(const QModelIndex &index, int role) const
     case IsHeaderRole: return false;
     case RecordRole: return QVariant::fromValue(row.user);
     case UserTokenRole: return row.user.userToken;
-    case IsCurrentUserRole: return isCurrentUser(index.row());
     default: return {};
     }
 }

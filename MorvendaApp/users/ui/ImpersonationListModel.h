@@ -24,7 +24,6 @@ public:
         RecordRole,                      // ImpersonateUserData (user rows)
         UserTokenRole,                   // QString (user rows)
         SymbolRole,                      // QString, the header's symbol name (header rows)
-        IsCurrentUserRole,               // bool: the active app reports a user with this token
     };
 
     explicit ImpersonationListModel(ImpersonateListViewModel &viewModel, QObject *parent = nullptr);
@@ -66,7 +65,6 @@ private:
     void followCurrentUser();
     // Takes a user's new values in place, without a reset.
     void follow(const ImpersonateUserData &changed);
-    void refreshKeys(const QList<qint64> &keys);
 
     ImpersonateListViewModel &m_viewModel;
     QList<Row> m_rows;
