@@ -10,8 +10,6 @@
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/ActiveApp.h"
-#include "MorvendaApp/session/MorvendaListener.h"
-#include "MorvendaApp/session/UserManager.h"
 #include "MorvendaApp/users/CountryFlagMapper.h"
 #include "MorvendaApp/users/PeerText.h"
 
@@ -145,17 +143,6 @@ ImpersonateUserDelegate::ImpersonateUserDelegate(const ImpersonationListModel &m
 }
 
 ImpersonateUserDelegate::~ImpersonateUserDelegate() = default;
-
-bool ImpersonateUserDelegate::isCurrentUser(const MorvendaListener &session, const UserManager &userManager,
-    const ImpersonateUserData &user)
-{
-    const MorvendaListener::ConnectionPtr connection = session.activeConnection();
-    if (!connection) {
-        return false;
-    }
-    const auto found = userManager.users().constFind(connection->displayName());
-    return found != userManager.users().cend() && found->token() && *found->token() == user.userToken;
-}
 
 const ImpersonateUserDelegate::Fonts &ImpersonateUserDelegate::fonts(const QFont &base) const
 {

@@ -17,8 +17,6 @@
 class ActiveApp;
 class AvatarLoader;
 class ImpersonationListModel;
-class MorvendaListener;
-class UserManager;
 
 class ImpersonateUserDelegate : public QStyledItemDelegate
 {
@@ -53,10 +51,6 @@ public:
     ImpersonateUserDelegate(const ImpersonationListModel &model, const ActiveApp &app, AvatarLoader &avatars,
         Actions actions, QObject *parent = nullptr);
     ~ImpersonateUserDelegate() override;
-
-    // True when the active app reports a signed-in user with exactly this token.
-    static bool isCurrentUser(const MorvendaListener &session, const UserManager &userManager,
-        const ImpersonateUserData &user);
 
     // The width rows are measured and painted at; the view sets it to its viewport's width and
     // lays the rows out again. Until then (0) rows take the width they are given.

@@ -1,11 +1,8 @@
 #include "ImpersonateUserViewContextMenu.h"
 
-#include "ImpersonateUserDelegate.h"
-
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/Symbols.h"
 #include "MorvendaApp/core/L10n.h"
-#include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/users/AdminAddress.h"
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 
@@ -22,13 +19,12 @@ void copyToPasteboard(const QString &text)
 } // namespace
 
 ImpersonateUserViewContextMenu::ImpersonateUserViewContextMenu(const ImpersonateUserData &user,
-    ImpersonateListViewModel &viewModel, MorvendaListener &session, UserManager &userManager, OpenUrl openUrl,
-    QWidget *parent)
+    ImpersonateListViewModel &viewModel, OpenUrl openUrl, QWidget *parent)
     : QMenu(parent)
 {
     const QPalette &colours = palette();
     const QColor primary = namedColor(NamedColor::Primary, colours);
-    const bool current = ImpersonateUserDelegate::isCurrentUser(session, userManager, user);
+    const bool current = viewModel.currentUserToken() == user.userToken;
     const std::optional<QUrl> adminURL = AdminAddress::forStoredUser(user.retailerToken, user.brandToken);
 
     QAction *impersonate = current

@@ -10,16 +10,14 @@
 #include <QMenu>
 
 class ImpersonateListViewModel;
-class MorvendaListener;
-class UserManager;
 
 class ImpersonateUserViewContextMenu : public QMenu
 {
     Q_OBJECT
 
 public:
-    ImpersonateUserViewContextMenu(const ImpersonateUserData &user, ImpersonateListViewModel &viewModel,
-        MorvendaListener &session, UserManager &userManager, OpenUrl openUrl, QWidget *parent = nullptr);
+    ImpersonateUserViewContextMenu(const ImpersonateUserData &user, ImpersonateListViewModel &viewModel, OpenUrl openUrl,
+        QWidget *parent = nullptr);
 
     // The entry with that label, for tests; null when the menu has none.
     QAction *action(const QString &text) const;

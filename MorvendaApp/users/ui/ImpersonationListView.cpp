@@ -60,8 +60,6 @@ QString rgba(QColor colour)
 
 ImpersonationListView::ImpersonationListView(Services services, QWidget *parent)
     : QWidget(parent)
-    , m_session(services.session)
-    , m_userManager(services.userManager)
     , m_avatars(services.avatars)
     , m_help(std::move(services.help))
     , m_openUrl(std::move(services.openUrl))
@@ -356,7 +354,7 @@ QMenu *ImpersonationListView::contextMenuFor(const QModelIndex &index)
     if (!user) {
         return nullptr;
     }
-    auto *menu = new ImpersonateUserViewContextMenu(*user, *m_viewModel, m_session, m_userManager, m_openUrl, m_list);
+    auto *menu = new ImpersonateUserViewContextMenu(*user, *m_viewModel, m_openUrl, m_list);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     return menu;
 }

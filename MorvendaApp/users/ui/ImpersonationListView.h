@@ -74,8 +74,6 @@ private:
     void rememberPlace();
     void restorePlace();
 
-    MorvendaListener &m_session;
-    UserManager &m_userManager;
     AvatarLoader &m_avatars;
     HelpButton::Presenter m_help;
     OpenUrl m_openUrl;
