@@ -39,7 +39,10 @@ QPalette PaletteFollower::surrounding(const QWidget *widget)
 
 bool PaletteFollower::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::PaletteChange && !m_applying) {
+    // A new parent is a new surrounding palette, even where the widget's own palette stays the
+    // same (the parents differ only in colours the widget set on itself).
+    const bool changed = event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange;
+    if (changed && !m_applying) {
         m_applying = true;
         m_apply();
         m_applying = false;

@@ -1,6 +1,7 @@
 // Keeps what a widget derived from its palette (a named colour, a tinted symbol, a style sheet) in
 // step with that palette: the derivation runs once now and again after every palette change of
-// the widget, a switch of colour scheme included. Owned by the widget it follows; main thread.
+// the widget, a switch of colour scheme included, and after every change of its parent. Owned by
+// the widget it follows; main thread.
 #pragma once
 
 #include <QObject>
@@ -14,7 +15,7 @@ class PaletteFollower : public QObject
     Q_OBJECT
 
 public:
-    // Runs `apply` now and after each palette change of `widget`, for the widget's life. `apply`
+    // Runs `apply` now and after each palette or parent change of `widget`, for its life. `apply`
     // may set the widget's own palette: that change does not run it again.
     static void follow(QWidget *widget, std::function<void()> apply);
 

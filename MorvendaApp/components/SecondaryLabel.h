@@ -1,5 +1,5 @@
 // A plain-text label in the secondary text colour of its parent's palette, kept in step when the
-// palette changes. Main thread.
+// palette or the parent changes. Main thread.
 #pragma once
 
 #include <QLabel>
@@ -11,10 +11,4 @@ class SecondaryLabel : public QLabel
 public:
     // `pixelSize` is the font's size in logical pixels.
     SecondaryLabel(int pixelSize, QWidget *parent = nullptr);
-
-protected:
-    void changeEvent(QEvent *event) override;
-
-private:
-    void applyColor();
 };
