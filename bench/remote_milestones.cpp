@@ -1,8 +1,7 @@
 // The milestone panel, shown, when an app reports 100,000 milestones: each report (decoded and
 // stored) timed to the repainted list: new dates, changed counts, one milestone more or less, and
 // a list whose every key is new; the same reports with the panel closed for scale.
-// Prints medians and the worst run.
-#include "BenchSupport.h"
+// Prints medians, best and worst runs.
 #include "remote_common.h"
 
 #include "MorvendaApp/remote/ui/MilestoneListView.h"
@@ -36,12 +35,6 @@ QList<Milestone> milestoneList(int generation, int count = kMilestones, const QS
     return out;
 }
 
-void report(const char *what, std::vector<double> ms)
-{
-    const double worst = *std::max_element(ms.begin(), ms.end());
-    std::printf("%-58s median %8.2f ms  worst %8.2f ms  (%d runs)\n", what, bench::median(ms), worst, int(ms.size()));
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -58,10 +51,7 @@ int main(int argc, char **argv)
             QElapsedTimer timer;
             timer.start();
             session.receive(json);
-            QCoreApplication::processEvents();
-            QCoreApplication::processEvents();
-            if (panel)
-                panel->repaint();
+            bench::settle(panel);
             ms.push_back(timer.nsecsElapsed() / 1e6);
         }
         return ms;
@@ -72,16 +62,16 @@ int main(int argc, char **argv)
     const auto fresh = [](int run) { return milestoneList(1000 * (run + 1)); };
     const auto counts = [](int run) { return milestoneList(run % 2); };
     const auto grown = [](int run) { return milestoneList(0, kMilestones - (run % 2)); };
-    report("panel closed: a report", timeReports(nullptr, counts));
+    bench::report("panel closed: a report", timeReports(nullptr, counts));
 
     MilestoneListView panel(listener, milestones);
     panel.resize(400, 900);
     panel.show();
     QCoreApplication::processEvents();
-    report("panel open: a new list (every date changed)", timeReports(&panel, fresh));
-    report("panel open: the same list, counts changed", timeReports(&panel, counts));
-    report("panel open: one milestone more or less", timeReports(&panel, grown));
-    report("panel open: every key new", timeReports(&panel, [](int run) {
+    bench::report("panel open: a new list (every date changed)", timeReports(&panel, fresh));
+    bench::report("panel open: the same list, counts changed", timeReports(&panel, counts));
+    bench::report("panel open: one milestone more or less", timeReports(&panel, grown));
+    bench::report("panel open: every key new", timeReports(&panel, [](int run) {
         return milestoneList(0, kMilestones, QStringLiteral("_v") + QString::number(run));
     }));
     if (panel.list()->model()->rowCount() < kMilestones - 1)

@@ -1,7 +1,6 @@
 // The settings panel with 2,000 settings, shown: a search keystroke that changes the shown list to
 // the repainted list, one settings message (decoded and stored) to the repainted list, and the
 // panel's first paint. Prints medians and ranges over several runs.
-#include "BenchSupport.h"
 #include "remote_common.h"
 
 #include "MorvendaApp/remote/SettingsListViewModel.h"
@@ -39,20 +38,6 @@ QList<Setting> settingsList(int generation)
     return out;
 }
 
-void settle(QWidget &panel)
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::processEvents();
-    panel.repaint();
-}
-
-void report(const char *what, std::vector<double> ms, double target)
-{
-    const auto [low, high] = std::minmax_element(ms.begin(), ms.end());
-    std::printf("%-44s median %7.2f ms  best %7.2f  worst %7.2f ms  %s (%d runs)\n", what, bench::median(ms), *low,
-        *high, target > 0 ? qPrintable(QStringLiteral("(target: worst < %1 ms)").arg(target)) : "", int(ms.size()));
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -70,14 +55,14 @@ int main(int argc, char **argv)
         SettingsListView panel(listener, settings);
         panel.resize(400, 900);
         panel.show();
-        settle(panel);
+        bench::settle(&panel);
         firstPaint.push_back(timer.nsecsElapsed() / 1e6);
     }
 
     SettingsListView panel(listener, settings);
     panel.resize(400, 900);
     panel.show();
-    settle(panel);
+    bench::settle(&panel);
 
     // Keystrokes that change the shown list: typing digits on and deleting them back, a word of
     // the names, an engineer; a keystroke that leaves the list as it was is not counted.
@@ -96,7 +81,7 @@ int main(int argc, char **argv)
                 QElapsedTimer timer;
                 timer.start();
                 panel.searchField()->setText(text);
-                settle(panel);
+                bench::settle(&panel);
                 const double ms = timer.nsecsElapsed() / 1e6;
                 if (panel.viewModel().items().size() != before.size() || panel.viewModel().items() != before)
                     keystroke.push_back(ms);
@@ -104,7 +89,7 @@ int main(int argc, char **argv)
         }
     }
     panel.searchField()->clear();
-    settle(panel);
+    bench::settle(&panel);
 
     std::vector<double> message;
     for (int run = 0; run < kRuns; ++run) {
@@ -112,14 +97,14 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         session.receive(json);
-        settle(panel);
+        bench::settle(&panel);
         message.push_back(timer.nsecsElapsed() / 1e6);
     }
     if (panel.viewModel().items().size() != kSettings)
         std::printf("unexpected: %lld rows listed\n", qint64(panel.viewModel().items().size()));
 
-    report("first paint of the panel with 2,000 rows", firstPaint, 0);
-    report("list-changing search keystroke to repaint", keystroke, 30);
-    report("settings message to repainted list", message, 50);
+    bench::report("first paint of the panel with 2,000 rows", firstPaint);
+    bench::report("list-changing search keystroke to repaint", keystroke, 30);
+    bench::report("settings message to repainted list", message, 50);
     return 0;
 }
