@@ -18,11 +18,13 @@ namespace {
 constexpr int kMilestones = 100000;
 constexpr int kRuns = 7;
 
-// Realistic keys of varied length; most milestones carry both dates, some one, some none.
+// Realistic keys of varied length, some of them not plain ASCII (accents, another script), which
+// rows measure by shaping; most milestones carry both dates, some one, some none.
 QList<Milestone> milestoneList(int generation, int count = kMilestones, const QString &keyTag = {})
 {
     static const QStringList areas = {QStringLiteral("checkout"), QStringLiteral("wishlist_items"),
-        QStringLiteral("brand_page_visits"), QStringLiteral("search"), QStringLiteral("first_order_placed_with_referral_code")};
+        QStringLiteral("brand_page_visits"), QStringLiteral("search"), QStringLiteral("first_order_placed_with_referral_code"),
+        QStringLiteral("größenfilter_café_geöffnet"), QStringLiteral("ブランドページ_閲覧")};
     QList<Milestone> out;
     out.reserve(count);
     const double start = 1.7e9;
