@@ -121,7 +121,7 @@ tl::expected<SqliteStatement, QString> ImpersonateUserStore::prepare(const char 
 
 tl::expected<QList<ImpersonateUserData>, QString> ImpersonateUserStore::fetchAll() const
 {
-    auto statement = prepare( "SELECT " STORED_USER_COLUMNS " FROM stored_user ORDER BY id");
+    auto statement = prepare("SELECT " STORED_USER_COLUMNS " FROM stored_user ORDER BY id");
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -209,7 +209,7 @@ tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::addUser(const Q
 tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::updateReturning(const char *sql,
     ImpersonateUserData::Identity id, const std::function<void(SqliteStatement &)> &bind)
 {
-    auto statement = prepare( sql);
+    auto statement = prepare(sql);
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -246,7 +246,7 @@ tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::
 
 tl::expected<bool, QString> ImpersonateUserStore::remove(ImpersonateUserData::Identity id)
 {
-    auto statement = prepare( "DELETE FROM stored_user WHERE id = ?1");
+    auto statement = prepare("DELETE FROM stored_user WHERE id = ?1");
     if (!statement) {
         return tl::unexpected(statement.error());
     }
