@@ -275,6 +275,57 @@ private slots:
         QVERIFY(placed.left() >= plot.left());
     }
 
+    // A label padded at its top (the hover read-out's) keeps the padding clear and draws its text
+    // below it, in its tone, whether drawn where it belongs or placed among the tools' labels.
+    void paddedLabelTextStandsBelowItsPadding_data()
+    {
+        QTest::addColumn<bool>("placed");
+        QTest::addRow("where it belongs") << false;
+        QTest::addRow("placed among the tools' labels") << true;
+    }
+    void paddedLabelTextStandsBelowItsPadding()
+    {
+        QFETCH(bool, placed);
+        ChartView view;
+        view.resize(400, 220);
+        Chart::Data data;
+        data.xDomain = std::pair(0.0, 10.0);
+        data.yDomain = std::pair(0.0, 10.0);
+        view.setData(data);
+        view.grab();
+        const auto paint = [&](Chart::Tone tone, QRectF &rect) {
+            QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            Chart::Label label{5, 5, 5, 5, QStringLiteral("0.250 s"), Chart::LabelPosition::Top, 2};
+            label.tone = tone;
+            label.topPadding = 20;
+            ChartLabelPlacement placement = view.overlayPlacement();
+            rect = view.paintLabel(painter, label, placed ? &placement : nullptr);
+            return image;
+        };
+        const auto inked = [](const QImage &image, const QRectF &area) {
+            const QRect pixels = area.toAlignedRect().intersected(image.rect());
+            for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+                for (int x = pixels.left(); x <= pixels.right(); ++x) {
+                    if (qAlpha(image.pixel(x, y)) > 0)
+                        return true;
+                }
+            }
+            return false;
+        };
+        QRectF rect;
+        const QImage primary = paint(Chart::Tone::Primary, rect);
+        QVERIFY(rect.height() > 20);
+        QVERIFY(!inked(primary, QRectF(0, 0, view.width(), rect.top() + 19)));
+        QVERIFY(inked(primary, rect.adjusted(0, 20, 0, 0)));
+        QVERIFY(!inked(primary, QRectF(0, rect.bottom() + 1, view.width(), view.height())));
+        QRectF secondaryRect;
+        const QImage secondary = paint(Chart::Tone::Secondary, secondaryRect);
+        QCOMPARE(secondaryRect, rect);
+        QVERIFY(secondary != primary);
+    }
+
 
     // Three rounds of the palette's hues: no two series share colour, dash and symbol, and no two
     // share a colour, in either scheme.

@@ -108,7 +108,7 @@ void ChartLayer::paintDataLabels(QPainter &painter, const QList<QRectF> &hidden)
     if (m_labels.empty())
         return;
     painter.save();
-    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
+    painter.setFont(labelFont());
     const QColor primary = namedColor(NamedColor::Primary, m_look.palette);
     const QColor secondary = namedColor(NamedColor::Secondary, m_look.palette);
     for (const PlacedLabel &label : m_labels) {
@@ -176,13 +176,23 @@ void ChartLayer::paintRule(QPainter &painter, const Chart::Rule &rule) const
 
 QRectF ChartLayer::paintLabel(QPainter &painter, const Chart::Label &label) const
 {
+    const QRectF rect = labelRect(label, QFontMetricsF(labelFont()));
+    paintLabelText(painter, rect, label);
+    return rect;
+}
+
+QFont ChartLayer::labelFont() const
+{
+    return fontOfSize(m_look.font, kAxisFontPixels);
+}
+
+void ChartLayer::paintLabelText(QPainter &painter, const QRectF &rect, const Chart::Label &label) const
+{
     painter.save();
-    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
-    const QRectF rect = labelRect(label, QFontMetricsF(painter.font()));
+    painter.setFont(labelFont());
     painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, m_look.palette));
     painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
     painter.restore();
-    return rect;
 }
 
 
@@ -194,7 +204,7 @@ QList<QRectF> ChartLayer::paintGrid(QPainter &painter) const
     QColor grid = text;
     grid.setAlphaF(0.12f);
     QColor axisText = namedColor(NamedColor::Secondary, m_look.palette);
-    painter.setFont(fontOfSize(m_look.font, kAxisFontPixels));
+    painter.setFont(labelFont());
     const QFontMetricsF metrics(painter.font());
 
     painter.setPen(QPen(grid, 0));
@@ -423,7 +433,7 @@ void ChartLayer::placeLabels()
 {
     if (m_data->labels.empty())
         return;
-    const QFontMetricsF metrics(fontOfSize(m_look.font, kAxisFontPixels));
+    const QFontMetricsF metrics(labelFont());
     // Data labels keep off the axis labels, the legend and each other; one with no free place
     // beside its mark (on its side or the other) is left out rather than drawn over another.
     ChartLabelPlacement placement;

@@ -80,6 +80,10 @@ public:
     void paintRule(QPainter &painter, const Chart::Rule &rule) const;
     // A label where its position and fit put it; returns where it was drawn.
     QRectF paintLabel(QPainter &painter, const Chart::Label &label) const;
+    // The font of the axis and data labels, and of the tools' labels drawn over the layer.
+    QFont labelFont() const;
+    // A label's text in the label font and its tone's colour, centred in `rect` below its top padding.
+    void paintLabelText(QPainter &painter, const QRectF &rect, const Chart::Label &label) const;
 
     static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
     // The label's anchor in pixels, and the rectangle its fit allows.

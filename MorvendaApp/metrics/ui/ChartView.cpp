@@ -2,26 +2,17 @@
 
 #include "ChartLabelPlacement.h"
 
-#include "MorvendaApp/components/NamedColors.h"
-
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
 
-
 namespace {
 
-constexpr int kAxisFontPixels = ChartLayout::kAxisFontPixels;
 // From this many marks (bars, line points, labels) on, a layer is drawn on a worker thread while the
 // widget keeps showing the layer before it. Measured at 600x250: a line of 10,000 points draws in
 // about 5 ms, 50,000 in 8 ms and 200,000 in 20 ms, more than a frame; a slower machine doubles that.
 constexpr qsizetype kRenderAsideFrom = 20000;
-
-QFont fontOfSize(const QFont &base, int pixels)
-{
-    return ChartLayout::fontOfSize(base, pixels);
-}
 
 } // namespace
 
@@ -240,7 +231,7 @@ void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabel
     if (!m_shown.paintRuleLine(painter, rule) || !rule.label)
         return;
     const Chart::Label &label = *rule.label;
-    const QSizeF size = ChartLayer::labelSize(label, QFontMetricsF(fontOfSize(font(), kAxisFontPixels)));
+    const QSizeF size = ChartLayer::labelSize(label, QFontMetricsF(m_shown.labelFont()));
     const qreal at = rule.orientation == Qt::Vertical ? xPixel(rule.value) : yPixel(rule.value);
     paintOverlayLabel(painter, label,
                       ChartLabelPlacement::besideRule(rule.orientation, at, size, label.position, label.spacing,
@@ -277,20 +268,16 @@ void ChartView::paintOverlayLabel(QPainter &painter, const Chart::Label &label, 
     // The layer's labels this one must stand over are not drawn at this paint.
     m_hiddenLabelRects.append(placed->covered);
     if (plate)
-        painter.fillRect(placed->rect, palette().color(QPalette::Window));
+        painter.fillRect(placed->rect, m_shown.look().palette.color(QPalette::Window));
     m_overlayLabelRects.append(placed->rect);
-    painter.save();
-    painter.setFont(fontOfSize(font(), kAxisFontPixels));
-    painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, palette()));
-    painter.drawText(placed->rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
-    painter.restore();
+    m_shown.paintLabelText(painter, placed->rect, label);
 }
 
 QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement) const
 {
     if (!placement)
         return m_shown.paintLabel(painter, label);
-    const QSizeF size = ChartLayer::labelSize(label, QFontMetricsF(fontOfSize(font(), kAxisFontPixels)));
+    const QSizeF size = ChartLayer::labelSize(label, QFontMetricsF(m_shown.labelFont()));
     QList<QRectF> candidates = ChartLabelPlacement::besideAnchor(m_shown.labelAnchor(label), size, label.position, label.spacing, plotRect());
     // Then row by row away from its mark, above and below, while the plot has room.
     const QRectF plot = plotRect();
