@@ -126,6 +126,20 @@ struct ShownSettings
     }
 };
 
+// The deeplink panel on screen, at a size that shows its first rows and the picker.
+struct ShownDeeplinks
+{
+    RemoteFixture tool;
+    DeeplinkListView panel{tool.listener};
+
+    bool show()
+    {
+        panel.resize(420, 640);
+        panel.show();
+        return QTest::qWaitForWindowExposed(&panel);
+    }
+};
+
 // Pixels of `image` inside `area` that stand clearly apart from `background`.
 int inkIn(const QImage &image, const QRect &area, const QColor &background)
 {
@@ -247,11 +261,10 @@ void tst_RemoteViews::settingsChipsSearchCountAndSend()
 
 void tst_RemoteViews::deeplinkRowsTypeSwitchCopyAndSend()
 {
-    RemoteFixture tool;
-    DeeplinkListView panel(tool.listener);
-    panel.resize(420, 640);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    ShownDeeplinks shown;
+    QVERIFY(shown.show());
+    RemoteFixture &tool = shown.tool;
+    DeeplinkListView &panel = shown.panel;
     QCOMPARE(panel.rows().size(), 32);
     QTest::keyClicks(panel.filterField(), QStringLiteral("order"));
     QCOMPARE(panel.rows().size(), 4);
@@ -459,10 +472,9 @@ void tst_RemoteViews::aShownSettingsPanelGoesCleanly()
 
 void tst_RemoteViews::previewsShowEveryPart()
 {
-    RemoteFixture tool;
-    DeeplinkListView panel(tool.listener);
-    panel.resize(420, 640);
-    panel.show();
+    ShownDeeplinks shown;
+    QVERIFY(shown.show());
+    DeeplinkListView &panel = shown.panel;
     for (DeeplinkItemView *row : panel.rows()) {
         QStringList expected;
         for (const DeeplinkPreviewPart &part : Deeplinks::previewParts(row->viewModel().deeplink()))
@@ -486,11 +498,9 @@ void tst_RemoteViews::theChosenEnvironmentStandsOut()
     QFETCH(bool, dark);
     useScheme(dark);
     const auto restore = qScopeGuard([] { useScheme(false); });
-    RemoteFixture tool;
-    DeeplinkListView panel(tool.listener);
-    panel.resize(420, 640);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    ShownDeeplinks shown;
+    QVERIFY(shown.show());
+    DeeplinkListView &panel = shown.panel;
     const QColor accent = panel.palette().color(QPalette::Highlight);
     const auto fills = [&] {
         const QImage shot = panel.grab().toImage();
@@ -516,11 +526,9 @@ void tst_RemoteViews::theChosenEnvironmentStandsOut()
 // "Copied to Pasteboard!" shows after the copy symbol, which stays where it was.
 void tst_RemoteViews::theCopyConfirmationMovesNothing()
 {
-    RemoteFixture tool;
-    DeeplinkListView panel(tool.listener);
-    panel.resize(420, 640);
-    panel.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    ShownDeeplinks shown;
+    QVERIFY(shown.show());
+    DeeplinkListView &panel = shown.panel;
     DeeplinkItemView *home = panel.row(Deeplinks::Case::Home);
     auto *symbol = home->copyButton()->findChild<QToolButton *>();
     const QPoint before = symbol->mapTo(&panel, QPoint(0, 0));
