@@ -145,6 +145,13 @@ void tst_Milestones::aReportChangesOnlyWhatChanged()
     report({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("d"), QStringLiteral("e"), QStringLiteral("f")});
     QCOMPARE(removed.size(), 1);
     QCOMPARE(span(removed), std::pair(2, 2));
+    // A row back in the middle and a changed count after it: the change names the row where
+    // the count now is, below the inserted one.
+    report(five + QStringList{QStringLiteral("f")}, 5);
+    QCOMPARE(inserted.size(), 2);
+    QCOMPARE(span(inserted), std::pair(2, 2));
+    QCOMPARE(changed.size(), 4); // the third: row 3 went back to its count when "f" came
+    QCOMPARE((std::pair{changed.last().at(0).toModelIndex().row(), changed.last().at(1).toModelIndex().row()}), std::pair(5, 5));
     report({QStringLiteral("x"), QStringLiteral("y")});
     QCOMPARE(keys(bound.model.items()), (QStringList{QStringLiteral("x"), QStringLiteral("y")}));
     QCOMPARE(list.rowCount(), 2);
