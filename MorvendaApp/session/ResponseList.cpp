@@ -22,11 +22,6 @@ ResponseList::const_iterator ResponseList::begin() const
     return m_block ? m_block->items.data() : nullptr;
 }
 
-qsizetype ResponseList::count(const Response &response) const
-{
-    return qsizetype(std::count(begin(), end(), response));
-}
-
 void ResponseList::append(const Response &response)
 {
     // Another version went on from this prefix (its responses follow it in the block), or the

@@ -21,8 +21,6 @@ public:
     const Response &constLast() const { return at(m_size - 1); }
     const_iterator begin() const;
     const_iterator end() const { return begin() + m_size; }
-    // How many responses equal `response`.
-    qsizetype count(const Response &response) const;
 
     // Whether a response lacks a status code or has one outside 200–299; whether one came from the
     // cache. Kept per version, so reading them does not walk the list.
