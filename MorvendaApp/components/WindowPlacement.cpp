@@ -40,6 +40,28 @@ private:
     QWidget *m_window;
 };
 
+// `preferred` cut down so that, with `frame` around it, it fits inside `area`.
+QSize fittedSize(QSize preferred, const QRect &area, const QMargins &frame)
+{
+    if (!area.isValid())
+        return preferred;
+    const QSize room = area.size().shrunkBy(frame);
+    return preferred.boundedTo(room.expandedTo(QSize(1, 1)));
+}
+
+// The position (of the frame's top-left, as QWidget::move takes it) that keeps a client of `size`
+// with `frame` around it inside `area`, as close to `wanted` as that allows.
+QPoint keptInside(QPoint wanted, QSize size, const QRect &area, const QMargins &frame)
+{
+    if (!area.isValid())
+        return wanted;
+    // The far edges first, so a window larger than the area keeps its title bar on screen.
+    const QSize outer = size.grownBy(frame);
+    const int x = std::max(std::min(wanted.x(), area.right() + 1 - outer.width()), area.left());
+    const int y = std::max(std::min(wanted.y(), area.bottom() + 1 - outer.height()), area.top());
+    return {x, y};
+}
+
 } // namespace
 
 namespace WindowPlacement {
@@ -60,25 +82,6 @@ QMargins frameMargins(const QWidget *window, const QWidget *fallback)
     };
     const QMargins own = margins(window);
     return own.isNull() ? margins(fallback) : own;
-}
-
-QSize fittedSize(QSize preferred, const QRect &area, const QMargins &frame)
-{
-    if (!area.isValid())
-        return preferred;
-    const QSize room = area.size().shrunkBy(frame);
-    return preferred.boundedTo(room.expandedTo(QSize(1, 1)));
-}
-
-QPoint keptInside(QPoint wanted, QSize size, const QRect &area, const QMargins &frame)
-{
-    if (!area.isValid())
-        return wanted;
-    // The far edges first, so a window larger than the area keeps its title bar on screen.
-    const QSize outer = size.grownBy(frame);
-    const int x = std::max(std::min(wanted.x(), area.right() + 1 - outer.width()), area.left());
-    const int y = std::max(std::min(wanted.y(), area.bottom() + 1 - outer.height()), area.top());
-    return {x, y};
 }
 
 void place(QWidget *window, QPoint wanted, const QWidget *anchor, QSize preferred)

@@ -19,13 +19,6 @@ QRect availableArea(const QWidget *anchor);
 // The frame the platform puts around `window`; `fallback`'s when `window` has none yet.
 QMargins frameMargins(const QWidget *window, const QWidget *fallback);
 
-// `preferred` cut down so that, with `frame` around it, it fits inside `area`.
-QSize fittedSize(QSize preferred, const QRect &area, const QMargins &frame);
-
-// The position (of the frame's top-left, as QWidget::move takes it) that keeps a client of `size`
-// with `frame` around it inside `area`, as close to `wanted` as that allows.
-QPoint keptInside(QPoint wanted, QSize size, const QRect &area, const QMargins &frame);
-
 // Gives the top-level `window` at most `preferred` (its size when empty), cut down to the area of
 // `anchor`'s screen, with its frame's top-left at `wanted` or as close as stays inside.
 void place(QWidget *window, QPoint wanted, const QWidget *anchor, QSize preferred = {});
