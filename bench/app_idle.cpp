@@ -48,15 +48,10 @@ void runApp(quint16 port, const QByteArray &id, const std::atomic_bool *stop)
             + R"(","method":"get","timestamp":1700000000000,"headers":[{"name":"Accept","value":"application/json"}]}})")
         + framed(R"({"response":{"id":")" + id + R"(","batchID":")" + id + R"(","statusCode":200,"url":")" + url
             + R"(","source":{"network":{}},"timestamp":1700000000120,"headers":[],"data":")" + json + R"("}})");
+    // The hello answering the handshake (22 bytes framed); the app stays on however it went.
     if (!BenchPeer::writeAll(fd, messages.constData(), size_t(messages.size())))
         return;
-    char hello[22];
-    for (size_t got = 0; got < sizeof hello;) {
-        const ssize_t n = ::recv(fd, hello + got, sizeof hello - got, 0);
-        if (n <= 0)
-            break;
-        got += size_t(n);
-    }
+    BenchPeer::readExactly(fd, 22);
     while (!stop->load())
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ::close(fd);
