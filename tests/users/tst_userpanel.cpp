@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTcpSocket>
@@ -235,6 +236,14 @@ private slots:
         for (const PeerTextLabel *label : view.findChildren<PeerTextLabel *>()) {
             QVERIFY(label->lines(label->width()).size() <= 3);
         }
+        // A row lays out a thousand characters of its value at most, marked where it was cut.
+        int cutRows = 0;
+        for (const Disclosure *row : view.rows()) {
+            const QString shown = row->findChild<QLabel *>(QStringLiteral("content"))->text();
+            QVERIFY2(shown.size() <= 1000, qPrintable(QString::number(shown.size())));
+            cutRows += shown.endsWith(QChar(0x2026)) ? 1 : 0;
+        }
+        QVERIFY(cutRows > 0);
         CopyButton *copy = view.rows().first()->parentWidget()->findChild<CopyButton *>();
         copy->copy();
         QCOMPARE(QGuiApplication::clipboard()->text().size(), huge.size());
