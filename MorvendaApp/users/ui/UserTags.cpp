@@ -129,20 +129,8 @@ int UserTags::heightForWidth(const QList<UserTag> &tags, const Metrics &metrics,
     if (tags.isEmpty()) {
         return 0;
     }
-    // The row-breaking rule of FlowStack, counted without building the rows.
-    qint64 rows = 1;
-    qint64 x = 0;
-    bool rowHasChip = false;
-    for (const UserTag tag : tags) {
-        const qint64 w = metrics.chipWidth(tag);
-        if (x + w + kSpacing > width && rowHasChip) {
-            ++rows;
-            x = w;
-        } else {
-            x += w + kSpacing;
-        }
-        rowHasChip = true;
-    }
+    // The rows as paint() and FlowStack break them.
+    const qint64 rows = chipRows(tags, metrics, width).size();
     return int(std::min<qint64>(rows * (metrics.chipHeight() + kSpacing) - kSpacing, std::numeric_limits<int>::max()));
 }
 
