@@ -146,16 +146,16 @@ RequestDurationMeasuredChart::Drawing RequestDurationMeasuredChart::build(DataBu
                                                                         QList<RequestDurationChartItem> items)
 {
     Drawing drawing;
-    drawing.extent = RequestDurationMeasure::extentOf(items);
+    drawing.drawn.extent = RequestDurationMeasure::extentOf(items);
     drawing.data = builder(items);
-    drawing.items = std::move(items);
+    drawing.drawn.items = std::move(items);
     return drawing;
 }
 
 void RequestDurationMeasuredChart::draw(Drawing drawing)
 {
     const quint64 serial = m_chart->setData(std::move(drawing.data));
-    m_waiting[serial] = Waiting{std::move(drawing.items), drawing.extent};
+    m_waiting[serial] = std::move(drawing.drawn);
     adoptShown();
 }
 

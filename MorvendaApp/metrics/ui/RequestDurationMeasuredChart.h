@@ -83,11 +83,16 @@ protected:
 
 private:
     void buildLayout();
-    // The items with their reference times and drawing data, built from the items alone.
-    struct Drawing
+    // Items with their reference times: what the tools read once a drawing of them is shown.
+    struct Drawn
     {
         QList<RequestDurationChartItem> items;
         std::optional<RequestDurationMeasure::Extent> extent;
+    };
+    // The items with their reference times and drawing data, built from the items alone.
+    struct Drawing
+    {
+        Drawn drawn;
         Chart::Data data;
     };
     static Drawing build(DataBuilder builder, QList<RequestDurationChartItem> items);
@@ -107,12 +112,7 @@ private:
     QList<RequestDurationChartItem> m_items;
     std::optional<RequestDurationMeasure::Extent> m_extent;
     // Items handed to the chart view whose layer it has not shown yet, by the data's serial number.
-    struct Waiting
-    {
-        QList<RequestDurationChartItem> items;
-        std::optional<RequestDurationMeasure::Extent> extent;
-    };
-    std::map<quint64, Waiting> m_waiting;
+    std::map<quint64, Drawn> m_waiting;
     ChartView *m_chart = nullptr;
     QHBoxLayout *m_undoRow = nullptr;
     QToolButton *m_undoTap = nullptr;
