@@ -80,5 +80,5 @@ QSize ChipButton::sizeHint() const
 void ChipButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    Chip::paint(painter, rect(), palette(), m_symbol, text(), m_selected, isEnabled());
+    Chip::paint(painter, rect(), palette(), m_symbol, text(), isSelected(), isEnabled());
 }

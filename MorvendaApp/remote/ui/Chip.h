@@ -25,7 +25,9 @@ class ChipButton : public QAbstractButton
 public:
     ChipButton(const QString &symbol, const QString &title, QWidget *parent = nullptr);
 
-    bool isSelected() const { return m_selected; }
+    // Shown as the current choice: selected, or checked when the chip is checkable (a segment of
+    // a picker).
+    bool isSelected() const { return m_selected || isChecked(); }
     void setSelected(bool selected);
 
     QSize sizeHint() const override;

@@ -65,12 +65,10 @@ void DeeplinkListView::buildLayout()
         auto *button = new ChipButton(QString(), DeeplinkEnvironments::rawValue(environment), picker);
         button->setCheckable(true);
         button->setChecked(environment == m_environment);
-        button->setSelected(environment == m_environment);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         group->addButton(button);
         segments->addWidget(button);
-        connect(button, &QAbstractButton::toggled, this, [this, button, environment](bool on) {
-            button->setSelected(on);
+        connect(button, &QAbstractButton::toggled, this, [this, environment](bool on) {
             if (on)
                 setEnvironment(environment);
         });
