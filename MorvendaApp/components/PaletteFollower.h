@@ -22,15 +22,15 @@ public:
     // Draws `widget`'s text (its WindowText) in the secondary colour of the surrounding palette.
     static void followSecondaryText(QWidget *widget);
 
-    // The palette a widget's own colours derive from: its parent's (the application's for a
-    // window), so a colour the widget set on itself never feeds the next derivation.
-    static QPalette surrounding(const QWidget *widget);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     PaletteFollower(QWidget *widget, std::function<void()> apply);
+
+    // The palette a widget's own colours derive from: its parent's (the application's for a
+    // window), so a colour the widget set on itself never feeds the next derivation.
+    static QPalette surrounding(const QWidget *widget);
 
     std::function<void()> m_apply;
     bool m_applying = false;
