@@ -205,8 +205,8 @@ Deeplink deeplink(Case c)
 QList<DeeplinkPreviewPart> previewParts(const Deeplink &deeplink)
 {
     using Part = DeeplinkPreviewPart;
-    const Part slash{Part::Kind::Separator, QStringLiteral("/"), {}};
-    const Part question{Part::Kind::Separator, QStringLiteral("?"), {}};
+    const Part slash{Part::Kind::Text, QStringLiteral("/"), {}};
+    const Part question{Part::Kind::Text, QStringLiteral("?"), {}};
     QList<Part> parts;
     for (const DeeplinkComponent &component : deeplink.components) {
         switch (component.kind) {
@@ -217,10 +217,10 @@ QList<DeeplinkPreviewPart> previewParts(const Deeplink &deeplink)
             parts << slash << Part{Part::Kind::Field, component.placeholder(), component.id()};
             break;
         case DeeplinkComponent::Kind::QueryItem:
-            parts << question << Part{Part::Kind::KeyValue, component.first + u'=' + component.second, {}};
+            parts << question << Part{Part::Kind::Text, component.first + u'=' + component.second, {}};
             break;
         case DeeplinkComponent::Kind::QueryItemInput:
-            parts << question << Part{Part::Kind::KeyValue, component.first + u'=', {}}
+            parts << question << Part{Part::Kind::Text, component.first + u'=', {}}
                   << Part{Part::Kind::Field, component.placeholder(), component.id()};
             break;
         }

@@ -48,10 +48,9 @@ struct Deeplink
 struct DeeplinkPreviewPart
 {
     enum class Kind {
-        Separator, // "/" or "?", shown as a localized key whose default is the text itself
-        Label,     // a constant path segment, shown verbatim
-        KeyValue,  // "key=value" or "key=", shown as a localized key whose default is the text itself
-        Field,     // an input field; `text` is its placeholder, `id` its component's id
+        Text,  // "/", "?", "key=value" or "key=": a localized key whose default is the text itself
+        Label, // a constant path segment, shown verbatim
+        Field, // an input field; `text` is its placeholder, `id` its component's id
     };
 
     Kind kind;

@@ -75,8 +75,7 @@ QWidget *DeeplinkItemView::makePreview()
     DeeplinkItemViewModel *model = m_viewModel;
     for (const DeeplinkPreviewPart &part : Deeplinks::previewParts(m_viewModel->deeplink())) {
         switch (part.kind) {
-        case DeeplinkPreviewPart::Kind::Separator:
-        case DeeplinkPreviewPart::Kind::KeyValue:
+        case DeeplinkPreviewPart::Kind::Text:
             flow->addWidget(plainLabel(L10n::textOrKey(part.text), preview));
             break;
         case DeeplinkPreviewPart::Kind::Label:
