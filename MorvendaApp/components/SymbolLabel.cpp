@@ -19,5 +19,5 @@ void SymbolLabel::changeEvent(QEvent *event)
 
 void SymbolLabel::refreshPixmap()
 {
-    setPixmap(Symbols::pixmap(m_symbol, symbolColor(), m_size, devicePixelRatioF()));
+    setPixmap(Symbols::pixmap(m_symbol, namedColor(m_tint, palette()), m_size, devicePixelRatioF()));
 }

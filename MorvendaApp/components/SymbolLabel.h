@@ -13,10 +13,6 @@ class SymbolLabel : public QLabel
 public:
     SymbolLabel(const QString &symbol, NamedColor tint, int logicalSize, QWidget *parent = nullptr);
 
-    QString symbol() const { return m_symbol; }
-    // The colour the symbol is drawn in right now.
-    QColor symbolColor() const { return namedColor(m_tint, palette()); }
-
 protected:
     void changeEvent(QEvent *event) override;
 
