@@ -196,6 +196,8 @@ private slots:
     void returnInTheFieldSendsNothing();
     void longTextsReachTheAppWhole();
     void lineBreaksStayOnOneLine();
+    void eachLineBreakBecomesOneSymbol_data();
+    void eachLineBreakBecomesOneSymbol();
     void aShownSettingsPanelGoesCleanly();
     void previewsShowEveryPart();
     void theChosenEnvironmentStandsOut_data();
@@ -447,6 +449,26 @@ void tst_RemoteViews::lineBreaksStayOnOneLine()
     const QFontMetrics bold(PanelParts::font(panel.list()->font(), PanelParts::kBody, true));
     const int firstLine = bold.horizontalAdvance(QStringLiteral("Checkout "));
     QVERIFY(inkIn(image, QRect(g.name.left() + firstLine, g.name.top(), g.name.width() - firstLine, g.name.height()), base) > 0);
+}
+
+void tst_RemoteViews::eachLineBreakBecomesOneSymbol_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    const QString mark(QChar(0x21B5));
+    QTest::addRow("none") << QStringLiteral("a\tb c") << QStringLiteral("a\tb c");
+    QTest::addRow("LF, CR LF, lone CR") << QStringLiteral("a\nb\r\nc\rd") << (u'a' + mark + u'b' + mark + u'c' + mark + u'd');
+    QTest::addRow("CR CR LF") << QStringLiteral("a\r\r\nb") << (u'a' + mark + mark + u'b');
+    QTest::addRow("VT, FF, NEL") << QStringLiteral("a\vb\fc\u0085d") << (u'a' + mark + u'b' + mark + u'c' + mark + u'd');
+    QTest::addRow("line and paragraph separators") << QStringLiteral("a\u2028b\u2029") << (u'a' + mark + u'b' + mark);
+}
+
+// Every kind of line break shows as one symbol; a CR LF pair is one break.
+void tst_RemoteViews::eachLineBreakBecomesOneSymbol()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QCOMPARE(PanelParts::oneLine(text), shown);
 }
 
 // Closing a shown settings panel (the side area switching to another panel) asks nothing of its
