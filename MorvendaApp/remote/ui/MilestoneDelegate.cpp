@@ -63,6 +63,7 @@ MilestoneDelegate::Measures &MilestoneDelegate::measures(const QFont &base) cons
     m.bodyLine = QFontMetrics(m.body).lineSpacing();
     m.calloutLine = QFontMetrics(m.callout).lineSpacing();
     m.widths.clear();
+    m.otherAdvances.clear();
     m.kerned.fill(false);
     for (std::size_t i = 0; i < m.advances.size(); ++i)
         m.advances[i] = body.horizontalAdvance(QChar(char16_t(0x20 + i)));
@@ -91,6 +92,12 @@ int MilestoneDelegate::keyLines(Measures &m, const QString &key, int width) cons
     }
     if (plain && std::abs(estimate - width) > 2)
         return estimate <= width ? 1 : kKeyLines;
+    // Other text is summed without its kerning, so only a wide margin from the edge decides.
+    if (!plain) {
+        if (const std::optional<qreal> other = otherEstimate(m, key);
+            other && std::abs(*other - width) > std::max<qreal>(4, *other * 0.08))
+            return *other <= width ? 1 : kKeyLines;
+    }
     auto known = m.widths.constFind(key);
     if (known == m.widths.cend()) {
         // Bounded: a long session of changing keys starts the cache over.
@@ -99,6 +106,40 @@ int MilestoneDelegate::keyLines(Measures &m, const QString &key, int width) cons
         known = m.widths.insert(key, QFontMetricsF(m.body).horizontalAdvance(key));
     }
     return *known <= width ? 1 : kKeyLines;
+}
+
+std::optional<qreal> MilestoneDelegate::otherEstimate(Measures &m, const QString &key) const
+{
+    qreal estimate = 0;
+    for (const QChar c : key) {
+        // Scripts whose characters keep their advance when shaped; marks, surrogates, controls and
+        // the joining and reordering scripts are measured whole.
+        switch (c.script()) {
+        case QChar::Script_Common:
+        case QChar::Script_Latin:
+        case QChar::Script_Greek:
+        case QChar::Script_Cyrillic:
+        case QChar::Script_Han:
+        case QChar::Script_Hiragana:
+        case QChar::Script_Katakana:
+        case QChar::Script_Hangul:
+            break;
+        default:
+            return std::nullopt;
+        }
+        if (c.isMark() || c.isSurrogate() || !c.isPrint())
+            return std::nullopt;
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u <= 0x7E) {
+            estimate += m.advances[std::size_t(u - 0x20)];
+            continue;
+        }
+        auto known = m.otherAdvances.constFind(u);
+        if (known == m.otherAdvances.cend())
+            known = m.otherAdvances.insert(u, QFontMetricsF(m.body).horizontalAdvance(c));
+        estimate += *known;
+    }
+    return estimate;
 }
 
 qreal MilestoneDelegate::kerning(Measures &m, int first, int second) const

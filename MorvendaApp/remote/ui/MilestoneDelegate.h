@@ -9,6 +9,7 @@
 #include <QStyledItemDelegate>
 
 #include <array>
+#include <optional>
 
 class MilestoneDelegate : public QStyledItemDelegate
 {
@@ -37,6 +38,8 @@ private:
         std::array<qreal, 95> advances{};
         std::array<std::array<qreal, 95>, 95> kerning{};
         std::array<bool, 95> kerned{};
+        // Advances of the other characters seen so far whose width shaping barely changes.
+        QHash<char16_t, qreal> otherAdvances;
         // Shaped widths of the keys measured so far: an app reports the same keys again and again.
         QHash<QString, qreal> widths;
     };
@@ -45,6 +48,8 @@ private:
     // One or two: the lines the key takes at `width`.
     int keyLines(Measures &m, const QString &key, int width) const;
     qreal kerning(Measures &m, int first, int second) const;
+    // Summed advances of a key outside plain ASCII, or nothing when shaping may change its width.
+    std::optional<qreal> otherEstimate(Measures &m, const QString &key) const;
     int height(const Measures &m, int keyLines, int dates) const;
 
     mutable Measures m_measures;
