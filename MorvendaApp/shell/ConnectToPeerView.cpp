@@ -27,7 +27,8 @@ constexpr int kWatermarkPadding = 100;
 // It is a window of its own inside the screen, not a widget: once the main window has shown a
 // web view (the body viewer, the console) every flush of the main window composes the whole
 // window again, which for a turning spinner costs most of a core all day long. Its own small
-// window is flushed alone, and the main window stays untouched while it turns.
+// window is flushed alone, and the main window stays untouched while it turns. (A native child
+// widget would be flushed alone too, but leaves the composed main window black.)
 class SpinnerWindow : public QRasterWindow
 {
 public:
@@ -77,16 +78,6 @@ private:
     QTimer m_timer;
     int m_angle = 0;
 };
-
-QWidget *makeSpinner(QWidget *parent)
-{
-    auto *window = new SpinnerWindow(parent);
-    QWidget *container = QWidget::createWindowContainer(window, parent);
-    container->setObjectName(QStringLiteral("spinner"));
-    container->setFixedSize(SpinnerWindow::kSide, SpinnerWindow::kSide);
-    container->setFocusPolicy(Qt::NoFocus);
-    return container;
-}
 
 // The watermark layer: drawn above the content in the text colour at a low opacity, and
 // transparent to the pointer so the lists below stay usable.
@@ -177,16 +168,17 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     setMinimumWidth(250);
 
     auto *status = new QHBoxLayout;
+    m_status = status;
     status->setSpacing(16);
     status->setContentsMargins(0, 0, 0, 24);
     // A server that could not start says so, with no spinner waiting for apps that cannot come.
-    const bool serving = listener.isListening();
-    auto *enabled = new QLabel(L10n::text(serving ? "Connection.serverEnabled" : "Connection.serverNotRunning"), this);
+    m_serving = listener.isListening();
+    auto *enabled = new QLabel(L10n::text(m_serving ? "Connection.serverEnabled" : "Connection.serverNotRunning"), this);
     enabled->setObjectName(QStringLiteral("serverState"));
     enabled->setFont(scaledFont(font(), 1.6));
     status->addWidget(enabled);
-    if (serving)
-        status->addWidget(makeSpinner(this));
+    if (m_serving)
+        addSpinner();
     status->addStretch(1);
 
     m_peerList = new PeerListView(listener, fileHolder, userManager, *m_selection, avatars, this);
@@ -220,6 +212,37 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     m_watermark->raise();
 }
 
+void ConnectToPeerView::addSpinner()
+{
+    auto *window = new SpinnerWindow(this);
+    m_spinnerWindow = window;
+    m_spinner = QWidget::createWindowContainer(window, this);
+    m_spinner->setObjectName(QStringLiteral("spinner"));
+    m_spinner->setFixedSize(SpinnerWindow::kSide, SpinnerWindow::kSide);
+    m_spinner->setFocusPolicy(Qt::NoFocus);
+    // Right of the status text, before the spacer.
+    m_status->insertWidget(1, m_spinner);
+    if (isVisible())
+        m_spinner->show();
+}
+
+bool ConnectToPeerView::eventFilter(QObject *watched, QEvent *event)
+{
+    // The main window's platform window is made again when the first web view joins it, and the
+    // spinner's window goes with the old one. The container left empty must go before the next
+    // layout pass moves it (Qt dereferences its window there); a new spinner comes with the new
+    // platform window. Both happen within the web view's arrival, each on a change of the id.
+    if (watched == m_watchedWindow && event->type() == QEvent::WinIdChange) {
+        if (m_spinner && !m_spinnerWindow) {
+            delete m_spinner;
+            m_spinner = nullptr;
+        }
+        if (!m_spinner && m_serving && m_watchedWindow->internalWinId())
+            addSpinner();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void ConnectToPeerView::applySecondaryColour()
 {
     for (QLabel *line : std::as_const(m_disclaimers)) {
@@ -249,6 +272,12 @@ void ConnectToPeerView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (event->spontaneous()) {
         return;
+    }
+    if (window() != m_watchedWindow) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = window();
+        m_watchedWindow->installEventFilter(this);
     }
     // Coming back to the screen is a new screen: nothing chosen in it yet.
     if (m_shownBefore && m_selection->connectionId()) {

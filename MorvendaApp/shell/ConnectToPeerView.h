@@ -4,6 +4,7 @@
 // share. Made by the details column with the shared objects, which outlive it; main thread.
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class ConnectionSelection;
@@ -11,7 +12,9 @@ class FileHolder;
 class FileListView;
 class MorvendaListener;
 class PeerListView;
+class QHBoxLayout;
 class QLabel;
+class QWindow;
 class UserManager;
 class AvatarLoader;
 
@@ -33,6 +36,7 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
@@ -40,6 +44,7 @@ private:
     void buildLayout(MorvendaListener &listener, FileHolder &fileHolder, UserManager &userManager,
         AvatarLoader &avatars);
     void applySecondaryColour();
+    void addSpinner();
 
     ConnectionSelection *m_selection = nullptr;
     PeerListView *m_peerList = nullptr;
@@ -47,5 +52,12 @@ private:
     QLabel *m_serverName = nullptr;
     QList<QLabel *> m_disclaimers;
     QWidget *m_watermark = nullptr;
+    QHBoxLayout *m_status = nullptr;
+    bool m_serving = false;
+    // The spinner's container and its window, which the container does not outlive on its own.
+    QWidget *m_spinner = nullptr;
+    QPointer<QWindow> m_spinnerWindow;
+    // The top-level window whose platform window the spinner's window lives in.
+    QPointer<QWidget> m_watchedWindow;
     bool m_shownBefore = false;
 };

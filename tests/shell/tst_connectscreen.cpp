@@ -25,6 +25,8 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
+#include <QWindow>
 
 class TestConnectScreen : public QObject
 {
@@ -258,6 +260,43 @@ private slots:
         m_screen->resize(700, 600);
         QTRY_COMPARE(misplacedRow(), QString());
         QCOMPARE(list->visualRect(model().index(0)).height(), wide);
+    }
+
+    // What the first web view does to the window it joins: the window's platform window is made
+    // again, and the spinner's own window goes with the old one. The screen keeps a turning
+    // spinner and survives being moved inside the window afterwards.
+    void theSpinnerOutlivesANewPlatformWindow()
+    {
+        m_tester.reset();
+        // Makes its platform window again, as Qt does when a web view joins it.
+        struct Host : QWidget
+        {
+            void remakePlatformWindow()
+            {
+                destroy();
+                create();
+            }
+        } host;
+        auto *column = new QVBoxLayout(&host);
+        auto *above = new QWidget(&host);
+        above->setFixedHeight(10);
+        column->addWidget(above);
+        ConnectToPeerView *screen = m_screen.release();
+        column->addWidget(screen);
+        host.resize(700, 600);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        QVERIFY(screen->findChild<QWidget *>(QStringLiteral("spinner")));
+
+        host.remakePlatformWindow();
+        host.show();
+        // Moves the screen, and with it the spinner's container.
+        above->setFixedHeight(40);
+        QTRY_COMPARE(screen->y(), 40 + column->spacing() + column->contentsMargins().top());
+        QWidget *spinner = screen->findChild<QWidget *>(QStringLiteral("spinner"));
+        QVERIFY(spinner);
+        QTRY_VERIFY(spinner->isVisible());
+        QVERIFY(host.windowHandle()->findChild<QWindow *>());
     }
 
 private:
