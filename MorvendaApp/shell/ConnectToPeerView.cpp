@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QRasterWindow>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -170,7 +171,6 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
     auto *status = new QHBoxLayout;
     m_status = status;
     status->setSpacing(16);
-    status->setContentsMargins(0, 0, 0, 24);
     // A server that could not start says so, with no spinner waiting for apps that cannot come.
     m_serving = listener.isListening();
     auto *enabled = new QLabel(L10n::text(m_serving ? "Connection.serverEnabled" : "Connection.serverNotRunning"), this);
@@ -192,20 +192,37 @@ void ConnectToPeerView::buildLayout(MorvendaListener &listener, FileHolder &file
         + MorvendaListener::bonjourName().toHtmlEscaped() + QStringLiteral("</b>"));
     m_serverName->setContentsMargins(0, 6, 0, 6);
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->addLayout(status);
+    // Only the status row stays put; the lists and the lines below scroll, so however many apps
+    // connect, the screen never asks the main window for more height than it has.
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("connectContent"));
+    auto *column = new QVBoxLayout(content);
+    column->setContentsMargins(12, 0, 12, 12);
     column->addWidget(m_peerList);
     column->addWidget(m_fileList);
     column->addStretch(1);
     column->addWidget(m_serverName);
     for (const char *key : {"Connection.Disclaimer.availableApps", "Connection.Disclaimer.openApp"}) {
-        auto *line = new QLabel(L10n::text(key), this);
+        auto *line = new QLabel(L10n::text(key), content);
         line->setWordWrap(true);
         line->setFont(scaledFont(font(), 0.85));
         column->addWidget(line);
         m_disclaimers.append(line);
     }
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setWidget(content);
+    // The screen's own background shows through, as it did without the scroll area.
+    m_scroll->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+
+    status->setContentsMargins(12, 12, 12, 24);
+    auto *screen = new QVBoxLayout(this);
+    screen->setContentsMargins(0, 0, 0, 0);
+    screen->setSpacing(0);
+    screen->addLayout(status);
+    screen->addWidget(m_scroll, 1);
     applySecondaryColour();
 
     m_watermark = new Watermark(this);

@@ -14,6 +14,7 @@ class MorvendaListener;
 class PeerListView;
 class QHBoxLayout;
 class QLabel;
+class QScrollArea;
 class QWindow;
 class UserManager;
 class AvatarLoader;
@@ -29,6 +30,8 @@ public:
     PeerListView *peerList() const { return m_peerList; }
     FileListView *fileList() const { return m_fileList; }
     QLabel *serverNameLabel() const { return m_serverName; }
+    // Holds everything below the status row.
+    QScrollArea *scrollArea() const { return m_scroll; }
     ConnectionSelection &selection() const { return *m_selection; }
 
     // The watermark's opacity: fainter on a dark palette.
@@ -50,6 +53,7 @@ private:
     PeerListView *m_peerList = nullptr;
     FileListView *m_fileList = nullptr;
     QLabel *m_serverName = nullptr;
+    QScrollArea *m_scroll = nullptr;
     QList<QLabel *> m_disclaimers;
     QWidget *m_watermark = nullptr;
     QHBoxLayout *m_status = nullptr;

@@ -1,8 +1,10 @@
 // The program's windows on a 1280×720 screen whose windows get frames (the offscreen platform set
 // up before the application starts): every window it opens lies inside the screen's available
-// area, and preferences opens over the main window.
+// area, preferences opens over the main window, and apps that connect never make the main window
+// taller.
 #include "tests/support/Artifacts.h"
 #include "tests/support/SceneFixture.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include "MorvendaApp/MainScene/MainWindow.h"
 #include "MorvendaApp/MainScene/MorvendaCommands.h"
@@ -47,6 +49,7 @@ class TestSmallScreen : public QObject
 private slots:
     void everyWindowOpensInsideTheScreen();
     void theDetailsFitTheSmallestScreen();
+    void connectingAppsNeverGrowsTheMainWindow();
 
 private:
     static void verifyInside(QWidget *window, const char *what);
@@ -127,6 +130,33 @@ void TestSmallScreen::theDetailsFitTheSmallestScreen()
     verifyInside(panel, "the impersonation window on the smallest screen");
     QCOMPARE(panel->screen(), small);
     verifyInside(panel->findChild<ImpersonationListView *>()->presentAddUser(), "the add-user sheet on the smallest screen");
+}
+
+void TestSmallScreen::connectingAppsNeverGrowsTheMainWindow()
+{
+    SceneFixture fixture;
+    MainScene &scene = *fixture.scene;
+    MainWindow *window = scene.mainWindow();
+    scene.show();
+    fixture.shared->windowManager.toggleBottomView(BottomView::Console);
+    verifyInside(window, "the main window with the console");
+    const int least = window->minimumSizeHint().height();
+
+    // Four apps with their users and an opened file fill the connect screen past the window's
+    // height: the screen scrolls, and the window's least height stays what it was.
+    std::vector<std::unique_ptr<ScriptedPeer>> apps;
+    for (int i = 0; i < 4; ++i) {
+        apps.push_back(std::make_unique<ScriptedPeer>());
+        QVERIFY(apps.back()->connectTo(fixture.shared->listener.serverPort()));
+        apps.back()->handshake(QStringLiteral("Retail app %1").arg(i + 1));
+        apps.back()->user(QStringLiteral("Ada %1").arg(i + 1), QStringLiteral("tok-%1").arg(i + 1));
+    }
+    QTRY_COMPARE(fixture.shared->listener.connections().size(), 4);
+    fixture.shared->fileHolder.appendFile(QStringLiteral("file:///tmp/morvenda-session-1.json"));
+    QTest::qWait(200);
+    saveArtifact(window, QStringLiteral("smallscreen-four-apps.png"));
+    QCOMPARE(window->minimumSizeHint().height(), least);
+    verifyInside(window, "the main window with four apps, a file and the console");
 }
 
 int main(int argc, char *argv[])
