@@ -162,14 +162,28 @@ QWidget *MainScene::makeDetailsColumn()
     return details;
 }
 
+namespace {
+// The frame assumed around a window until the platform reports its own: a title bar and thin
+// borders, as window managers draw them. Under X11 a window's frame is known only once the window
+// manager has framed it on screen, after it was placed.
+constexpr QMargins kUsualFrame{4, 30, 4, 4};
+} // namespace
+
+QMargins MainScene::frameAround(const QWidget *window) const
+{
+    const QMargins frame = WindowPlacement::frameMargins(window, m_mainWindow);
+    return frame.isNull() ? kUsualFrame : frame;
+}
+
 void MainScene::show()
 {
     if (!m_wired && m_mainWindow->size() == MainWindow::kDefaultSize) {
-        // The default size where the screen has room for it; never larger than the screen, so
-        // the filter bar and the footer are on it without maximising. A size set before the
-        // first show is kept.
-        m_mainWindow->winId(); // the platform's frame, where it knows it before mapping
-        WindowPlacement::place(m_mainWindow, m_mainWindow->pos(), m_mainWindow, MainWindow::kDefaultSize);
+        // The default size where the screen has room for it and its frame; never larger, so the
+        // filter bar and the footer are on it without maximising. The window is placed by its
+        // frame: before it exists on the platform, its position is the frame's top-left corner,
+        // wherever the frame turns out to be. A size set before the first show is kept.
+        const QSize room = WindowPlacement::availableArea(m_mainWindow).size().shrunkBy(frameAround(m_mainWindow));
+        WindowPlacement::place(m_mainWindow, m_mainWindow->pos(), m_mainWindow, MainWindow::kDefaultSize.boundedTo(room));
         WindowPlacement::keepInsideOnceFramed(m_mainWindow);
     }
     m_mainWindow->show();

@@ -11,6 +11,7 @@
 #include "MorvendaApp/core/SideView.h"
 
 #include <QHash>
+#include <QMargins>
 #include <QObject>
 #include <QPointer>
 
@@ -79,6 +80,8 @@ signals:
     void quitRequested();
 
 private:
+    // The frame the platform puts around `window`, or a usual one while it reports none.
+    QMargins frameAround(const QWidget *window) const;
     void registerPanelFactories();
     void buildMainWindow();
     QWidget *makeTimelineColumn();

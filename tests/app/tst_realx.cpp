@@ -38,6 +38,7 @@ private slots:
     void cleanup();
     void aFreshWindowSurvivesEveryPress();
     void aWindowShowingABodySurvivesEveryPress();
+    void theMainWindowOpensInsideTheScreen();
 
 private:
     // Where a user presses: window coordinates of the replica's widgets.
@@ -380,6 +381,34 @@ void TestRealX::aWindowShowingABodySurvivesEveryPress()
     screenshot(QStringLiteral("realx-body-shown.png"));
     pressEverything(targets, QStringLiteral("body"));
     QVERIFY(app.isConnected());
+}
+
+void TestRealX::theMainWindowOpensInsideTheScreen()
+{
+    // 1280×800 does not fit this screen: the window is cut down, and its frame, title bar
+    // included, lies inside the screen.
+    startProgram();
+    const QString info = runX(QStringLiteral("xwininfo"), {QStringLiteral("-id"), m_window});
+    const auto field = [&info](const char *name) {
+        const QRegularExpression pattern(QStringLiteral("%1:\\s+(-?\\d+)").arg(QLatin1StringView(name)));
+        return pattern.match(info).captured(1).toInt();
+    };
+    const QRect client(field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height"));
+    const QString extents = runX(QStringLiteral("xprop"), {QStringLiteral("-id"), m_window, QStringLiteral("_NET_FRAME_EXTENTS")});
+    const QRegularExpressionMatch margins
+        = QRegularExpression(QStringLiteral("= (\\d+), (\\d+), (\\d+), (\\d+)")).match(extents);
+    QVERIFY2(margins.hasMatch(), qPrintable(extents));
+    const QRect frame = client.adjusted(-margins.captured(1).toInt(), -margins.captured(3).toInt(),
+        margins.captured(2).toInt(), margins.captured(4).toInt());
+    const QRect screen(QPoint(0, 0), QGuiApplication::primaryScreen()->size());
+    QVERIFY2(screen.contains(frame),
+        qPrintable(QStringLiteral("the frame (%1,%2) %3×%4 leaves the %5×%6 screen")
+                       .arg(frame.x())
+                       .arg(frame.y())
+                       .arg(frame.width())
+                       .arg(frame.height())
+                       .arg(screen.width())
+                       .arg(screen.height())));
 }
 
 QTEST_MAIN(TestRealX)
