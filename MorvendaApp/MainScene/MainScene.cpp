@@ -282,10 +282,13 @@ void MainScene::toggleHelp()
 
 void MainScene::showHelp()
 {
-    if (!m_helpView) {
+    const bool made = !m_helpView;
+    if (made)
         m_helpView = new HelpView(m_openUrl, m_mainWindow);
+    // On a screen smaller than the dialog, it fits the screen and its list scrolls.
+    m_helpView->fitInto(WindowPlacement::availableArea(m_mainWindow).size().shrunkBy(frameAround(m_helpView)));
+    if (made)
         WindowPlacement::centreOn(m_helpView, m_mainWindow);
-    }
     m_helpView->show();
     m_helpView->raise();
     m_helpView->activateWindow();

@@ -23,8 +23,13 @@ HelpView::HelpView(OpenUrl openUrl, QWidget *parent)
     , m_openUrl(std::move(openUrl))
 {
     setWindowTitle(L10n::text("Help.sideTitle"));
-    setMinimumSize(600, 600);
+    setMinimumSize(kMinimumSize);
     buildLayout();
+}
+
+void HelpView::fitInto(QSize room)
+{
+    setMinimumSize(kMinimumSize.boundedTo(room.expandedTo(QSize(1, 1))));
 }
 
 QList<Help> HelpView::helpPages()

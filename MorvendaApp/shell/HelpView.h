@@ -23,7 +23,14 @@ public:
     // Opens a page; QDesktopServices::openUrl when empty. Tests pass their own.
     using OpenUrl = std::function<void(const QUrl &)>;
 
+    // The least size the dialog asks for where the screen has room for it, in logical pixels.
+    static constexpr QSize kMinimumSize{600, 600};
+
     explicit HelpView(OpenUrl openUrl = {}, QWidget *parent = nullptr);
+
+    // Lowers the least size to `room` (the screen's area less the frame) where the screen is
+    // smaller than it; the list scrolls instead.
+    void fitInto(QSize room);
 
     // All articles sorted by title with plain character-code comparison.
     static QList<Help> helpPages();

@@ -10,12 +10,14 @@
 #include "MorvendaApp/MainScene/MorvendaCommands.h"
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/timeline/MessageSelection.h"
+#include "MorvendaApp/shell/HelpView.h"
 #include "MorvendaApp/shell/PreferencesView.h"
 #include "MorvendaApp/users/ui/ImpersonateUserCreationView.h"
 #include "MorvendaApp/users/ui/ImpersonationListView.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -103,6 +105,9 @@ void TestSmallScreen::everyWindowOpensInsideTheScreen()
 
     scene.showHelp();
     verifyInside(scene.helpView(), "the help dialog");
+    // Where the screen has room for it, the dialog has its full least size.
+    QVERIFY(scene.helpView()->width() >= HelpView::kMinimumSize.width());
+    QVERIFY(scene.helpView()->height() >= HelpView::kMinimumSize.height());
 }
 
 void TestSmallScreen::theDetailsFitTheSmallestScreen()
@@ -130,6 +135,16 @@ void TestSmallScreen::theDetailsFitTheSmallestScreen()
     verifyInside(panel, "the impersonation window on the smallest screen");
     QCOMPARE(panel->screen(), small);
     verifyInside(panel->findChild<ImpersonationListView *>()->presentAddUser(), "the add-user sheet on the smallest screen");
+
+    // The help dialog is cut down to the screen, and its last article is reached by scrolling.
+    scene.showHelp();
+    HelpView *help = scene.helpView();
+    verifyInside(help, "the help dialog on the smallest screen");
+    QCOMPARE(help->screen(), small);
+    help->list()->scrollToBottom();
+    QListWidgetItem *last = help->list()->item(help->list()->count() - 1);
+    QVERIFY(help->list()->viewport()->rect().contains(help->list()->visualItemRect(last)));
+    saveArtifact(help, QStringLiteral("smallscreen-help.png"));
 }
 
 void TestSmallScreen::connectingAppsNeverGrowsTheMainWindow()
