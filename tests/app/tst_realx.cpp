@@ -326,8 +326,10 @@ void TestRealX::pressEverything(const Targets &targets, const QString &phase)
 void TestRealX::aFreshWindowSurvivesEveryPress()
 {
     startProgram();
+    const QSize size = clientSize();
+    QVERIFY2(size.isValid(), "the window manager reports the window's size");
     SceneFixture replica;
-    const Targets targets = targetsOf(*replica.scene, clientSize());
+    const Targets targets = targetsOf(*replica.scene, size);
     screenshot(QStringLiteral("realx-fresh-start.png"));
     pressEverything(targets, QStringLiteral("fresh"));
 }
@@ -335,8 +337,10 @@ void TestRealX::aFreshWindowSurvivesEveryPress()
 void TestRealX::aWindowShowingABodySurvivesEveryPress()
 {
     startProgram();
+    const QSize size = clientSize();
+    QVERIFY2(size.isValid(), "the window manager reports the window's size");
     SceneFixture replica;
-    Targets targets = targetsOf(*replica.scene, clientSize());
+    const Targets targets = targetsOf(*replica.scene, size);
     const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     // The same app reaches the program and the replica, so both list the same row.
     ScriptedPeer app;
@@ -373,6 +377,7 @@ void TestRealX::aWindowShowingABodySurvivesEveryPress()
 
     click(row);
     verifyAlive(QStringLiteral("selecting the row"));
+    settle(1000); // the details replace the connect screen
     click(bodyTab);
     verifyAlive(QStringLiteral("showing the body"));
     if (QTest::currentTestFailed())
