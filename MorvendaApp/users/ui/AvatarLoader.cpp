@@ -188,7 +188,9 @@ AvatarLoader::AvatarLoader(Options options, QObject *parent)
 {
     // Cost in kilobytes keeps the total within int for any cache size we use.
     m_cache.setMaxCost(qMax<qint64>(1, m_options.cacheBytes / 1024));
-    m_network->setRedirectPolicy(QNetworkRequest::UserVerifiedRedirectPolicy);
+    // Redirects are followed here, hop by hop: the network library's own following, even when each
+    // hop is confirmed, fetches hops twice and loses the third.
+    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
 }
 
 AvatarLoader::~AvatarLoader()
@@ -225,17 +227,19 @@ void AvatarLoader::startNext()
 {
     while (m_transfers.size() < m_options.maxConcurrent && !m_queue.isEmpty()) {
         // The newest request first: it is what the developer scrolled to last.
-        start(m_queue.takeLast());
+        const Key key = m_queue.takeLast();
+        fetch(key.url, Transfer{key, {}, 0, false, QDeadlineTimer(m_options.timeoutMs)});
     }
 }
 
-void AvatarLoader::start(const Key &key)
+void AvatarLoader::fetch(const QUrl &url, Transfer transfer)
 {
-    QNetworkRequest request(key.url);
+    QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     QNetworkReply *reply = m_network->get(request);
-    m_transfers.insert(reply, Transfer{key, {}, 0, false});
+    const qint64 remainingMs = transfer.deadline.remainingTime();
+    m_transfers.insert(reply, std::move(transfer));
 
     auto *deadline = new QTimer(reply);
     deadline->setSingleShot(true);
@@ -244,25 +248,8 @@ void AvatarLoader::start(const Key &key)
                                   << reply->url().toDisplayString();
         fail(reply);
     });
-    deadline->start(m_options.timeoutMs);
+    deadline->start(int(qMax<qint64>(0, remainingMs)));
 
-    connect(reply, &QNetworkReply::redirected, this, [this, reply, first = key.url](const QUrl &target) {
-        auto found = m_transfers.find(reply);
-        if (found == m_transfers.end() || found->failed) {
-            return;
-        }
-        if (++found->redirects > m_options.maxRedirects) {
-            qCWarning(lcAvatarLoader) << "Profile picture redirected more than" << m_options.maxRedirects
-                                      << "times:" << first.toDisplayString();
-            fail(reply);
-        } else if (isWebAddress(target) && isSameServer(first, target)) {
-            emit reply->redirectAllowed();
-        } else {
-            qCWarning(lcAvatarLoader) << "Profile picture redirected away from" << first.toDisplayString() << "to"
-                                      << target.toDisplayString() << "; not followed";
-            fail(reply);
-        }
-    });
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > m_options.maxBytes) {
@@ -309,11 +296,17 @@ void AvatarLoader::complete(QNetworkReply *reply)
     reply->deleteLater();
 
     if (!transfer.failed && reply->error() == QNetworkReply::NoError) {
-        transfer.body += reply->readAll();
-        if (transfer.body.size() <= m_options.maxBytes) {
-            decodeLater(transfer.key, transfer.body);
-            startNext();
-            return;
+        if (reply->attribute(QNetworkRequest::RedirectionTargetAttribute).isValid()) {
+            if (followRedirect(reply, transfer)) {
+                return;
+            }
+        } else {
+            transfer.body += reply->readAll();
+            if (transfer.body.size() <= m_options.maxBytes) {
+                decodeLater(transfer.key, transfer.body);
+                startNext();
+                return;
+            }
         }
     } else if (!transfer.failed) {
         qCWarning(lcAvatarLoader) << "Profile picture could not be loaded:" << reply->url().toDisplayString()
@@ -321,6 +314,25 @@ void AvatarLoader::complete(QNetworkReply *reply)
     }
     finish(transfer.key, Picture{Status::Failed, {}});
     startNext();
+}
+
+bool AvatarLoader::followRedirect(QNetworkReply *reply, Transfer &transfer)
+{
+    const QUrl target = reply->url().resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
+    if (++transfer.redirects > m_options.maxRedirects) {
+        qCWarning(lcAvatarLoader) << "Profile picture redirected more than" << m_options.maxRedirects
+                                  << "times:" << transfer.key.url.toDisplayString();
+        return false;
+    }
+    if (!isWebAddress(target) || !isSameServer(transfer.key.url, target)) {
+        qCWarning(lcAvatarLoader) << "Profile picture redirected away from" << transfer.key.url.toDisplayString()
+                                  << "to" << target.toDisplayString() << "; not followed";
+        return false;
+    }
+    // The redirect's own body is no picture.
+    transfer.body.clear();
+    fetch(target, std::move(transfer));
+    return true;
 }
 
 void AvatarLoader::decodeLater(const Key &key, const QByteArray &body)

@@ -3,15 +3,16 @@
 //
 // A picture is asked for by the view that is about to draw it, so only what is on screen loads.
 // Only http and https are fetched, a few at a time, each within a time limit and a size cap
-// (a peer on the local network chooses these addresses); redirects are followed a few times, and
-// only to http(s) on the host first asked. Only PNG, JPEG, GIF and WebP are decoded, the format
-// told by the bytes themselves (never SVG, which reads local files), and only when the size the
-// header declares fits a fixed budget; decoding runs on a worker thread, straight to the size
-// asked for. Results, failures included, stay in a memory cache bounded by bytes, keyed by
-// address and size.
+// (a peer on the local network chooses these addresses); redirects are followed up to three times,
+// each hop asked for once, and only to http(s) on the server first asked. Only PNG, JPEG, GIF
+// and WebP are decoded, the format told by the bytes themselves (never SVG, which reads local
+// files), and only when the size the header declares fits a fixed budget; decoding runs on a
+// worker thread, straight to the size asked for. Results, failures included, stay in a memory
+// cache bounded by bytes, keyed by address and size.
 #pragma once
 
 #include <QCache>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
@@ -30,7 +31,7 @@ public:
     struct Options
     {
         int timeoutMs = 15'000;             // whole transfer, redirects included
-        int maxRedirects = 3;
+        int maxRedirects = 3;               // same-server hops followed; one more is refused
         qint64 maxBytes = 10 * 1024 * 1024; // body size cap
         int maxConcurrent = 4;
         qint64 cacheBytes = 48 * 1024 * 1024;
@@ -72,18 +73,21 @@ private:
         friend bool operator==(const Key &, const Key &) = default;
         friend size_t qHash(const Key &key, size_t seed = 0) { return qHashMulti(seed, key.url, key.pixelSize); }
     };
+    // One picture on its way, fetched hop by hop; the deadline spans all hops.
     struct Transfer
     {
         Key key;
         QByteArray body;
         int redirects = 0;
         bool failed = false;
+        QDeadlineTimer deadline;
     };
 
     void startNext();
-    void start(const Key &key);
+    void fetch(const QUrl &url, Transfer transfer);
     void fail(QNetworkReply *reply);
     void complete(QNetworkReply *reply);
+    bool followRedirect(QNetworkReply *reply, Transfer &transfer);
     void decodeLater(const Key &key, const QByteArray &body);
     void finish(const Key &key, Picture picture);
     void store(const Key &key, Picture picture);
