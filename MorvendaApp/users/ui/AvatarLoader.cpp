@@ -1,24 +1,17 @@
 #include "AvatarLoader.h"
 
-#include <QBuffer>
+#include "AvatarDecoder.h"
+
 #include <QFutureWatcher>
-#include <QImageReader>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTimer>
 #include <QtConcurrent>
-#include <QtEndian>
-
-#include <optional>
 
 Q_LOGGING_CATEGORY(lcAvatarLoader, "morvenda.AvatarLoader")
 
 namespace {
-
-// Megabytes a decoded image may take before the reader refuses it: a small file can claim a
-// gigantic canvas.
-constexpr int kAllocationLimitMB = 64;
 
 bool isWebAddress(const QUrl &url)
 {
@@ -44,136 +37,6 @@ bool isSameServer(const QUrl &from, const QUrl &to)
     return fromPort == toPort || (fromPort == defaultPort(from) && toPort == defaultPort(to));
 }
 
-// What a raster file says about itself before any pixel is decoded.
-struct DeclaredImage
-{
-    const char *format;
-    qint64 width;
-    qint64 height;
-    // Bytes per pixel of what the decoder allocates for it.
-    int bytesPerPixel;
-};
-
-quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
-{
-    return qFromBigEndian<quint32>(bytes.constData() + at);
-}
-quint16 bigEndian16(const QByteArray &bytes, qsizetype at)
-{
-    return qFromBigEndian<quint16>(bytes.constData() + at);
-}
-quint32 littleEndian24(const QByteArray &bytes, qsizetype at)
-{
-    const auto *b = reinterpret_cast<const uchar *>(bytes.constData() + at);
-    return b[0] | (b[1] << 8) | (b[2] << 16);
-}
-
-std::optional<DeclaredImage> declaredPng(const QByteArray &bytes)
-{
-    if (bytes.size() < 29 || bytes.mid(12, 4) != "IHDR") {
-        return std::nullopt;
-    }
-    const int depth = uchar(bytes[24]);
-    int channels = 0;
-    switch (uchar(bytes[25])) {
-    case 0: channels = 1; break; // grey
-    case 2: channels = 3; break; // RGB
-    case 3: channels = 3; break; // palette, expanded to RGB
-    case 4: channels = 2; break; // grey and alpha
-    case 6: channels = 4; break; // RGBA
-    default: return std::nullopt;
-    }
-    return DeclaredImage{"png", bigEndian32(bytes, 16), bigEndian32(bytes, 20), channels * (depth == 16 ? 2 : 1)};
-}
-
-// Walks the markers up to the frame header, which holds the size and the number of components.
-std::optional<DeclaredImage> declaredJpeg(const QByteArray &bytes)
-{
-    qsizetype at = 2;
-    while (at + 1 < bytes.size()) {
-        if (uchar(bytes[at]) != 0xFF) {
-            return std::nullopt;
-        }
-        while (at < bytes.size() && uchar(bytes[at]) == 0xFF) {
-            ++at;
-        }
-        if (at >= bytes.size()) {
-            return std::nullopt;
-        }
-        const uchar marker = uchar(bytes[at++]);
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            continue; // markers without a length
-        }
-        if (marker == 0xD9 || marker == 0xDA || at + 2 > bytes.size()) {
-            return std::nullopt; // image data or the end before any frame header
-        }
-        const bool frameHeader = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frameHeader) {
-            if (at + 8 > bytes.size()) {
-                return std::nullopt;
-            }
-            const int precision = uchar(bytes[at + 2]);
-            return DeclaredImage{"jpeg", bigEndian16(bytes, at + 5), bigEndian16(bytes, at + 3),
-                uchar(bytes[at + 7]) * (precision > 8 ? 2 : 1)};
-        }
-        at += bigEndian16(bytes, at);
-    }
-    return std::nullopt;
-}
-
-std::optional<DeclaredImage> declaredGif(const QByteArray &bytes)
-{
-    if (bytes.size() < 10) {
-        return std::nullopt;
-    }
-    return DeclaredImage{"gif", qFromLittleEndian<quint16>(bytes.constData() + 6),
-        qFromLittleEndian<quint16>(bytes.constData() + 8), 4};
-}
-
-std::optional<DeclaredImage> declaredWebp(const QByteArray &bytes)
-{
-    if (bytes.size() < 30) {
-        return std::nullopt;
-    }
-    const QByteArray chunk = bytes.mid(12, 4);
-    if (chunk == "VP8 ") {
-        return DeclaredImage{"webp", qFromLittleEndian<quint16>(bytes.constData() + 26) & 0x3FFF,
-            qFromLittleEndian<quint16>(bytes.constData() + 28) & 0x3FFF, 4};
-    }
-    if (chunk == "VP8L") {
-        const quint32 bits = qFromLittleEndian<quint32>(bytes.constData() + 21);
-        return DeclaredImage{"webp", (bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1, 4};
-    }
-    if (chunk == "VP8X") {
-        return DeclaredImage{"webp", qint64(littleEndian24(bytes, 24)) + 1, qint64(littleEndian24(bytes, 27)) + 1, 4};
-    }
-    return std::nullopt;
-}
-
-// The format is told by the bytes, never by the address or the server's content type; anything
-// other than these four raster formats is refused.
-std::optional<DeclaredImage> declaredImage(const QByteArray &bytes)
-{
-    if (bytes.startsWith("\x89PNG\r\n\x1A\n")) {
-        return declaredPng(bytes);
-    }
-    if (bytes.startsWith("\xFF\xD8\xFF")) {
-        return declaredJpeg(bytes);
-    }
-    if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")) {
-        return declaredGif(bytes);
-    }
-    if (bytes.startsWith("RIFF") && bytes.mid(8, 4) == "WEBP") {
-        return declaredWebp(bytes);
-    }
-    return std::nullopt;
-}
-
-bool fitsBudget(qint64 width, qint64 height, int bytesPerPixel)
-{
-    return width > 0 && height > 0 && width * height * bytesPerPixel <= AvatarLoader::kMaxDeclaredBytes;
-}
-
 } // namespace
 
 AvatarLoader::AvatarLoader(QObject *parent)
@@ -191,10 +54,17 @@ AvatarLoader::AvatarLoader(Options options, QObject *parent)
     // Redirects are followed here, hop by hop: the network library's own following, even when each
     // hop is confirmed, fetches hops twice and loses the third.
     m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    m_pool.setMaxThreadCount(qMax(1, m_options.decodeThreads));
 }
 
 AvatarLoader::~AvatarLoader()
 {
+    // Decodes not started are dropped, running ones stop at their next read; the pool's
+    // destructor then waits only for that.
+    m_pool.clear();
+    for (const CancelFlag &cancel : std::as_const(m_decodes)) {
+        cancel->store(true);
+    }
     const QList<QNetworkReply *> replies = m_transfers.keys();
     m_transfers.clear();
     for (QNetworkReply *reply : replies) {
@@ -225,7 +95,7 @@ AvatarLoader::Picture AvatarLoader::picture(const QUrl &url, int pixelSize)
 
 void AvatarLoader::startNext()
 {
-    while (m_transfers.size() < m_options.maxConcurrent && !m_queue.isEmpty()) {
+    while (m_transfers.size() + m_decodes.size() < m_options.maxConcurrent && !m_queue.isEmpty()) {
         // The newest request first: it is what the developer scrolled to last.
         const Key key = m_queue.takeLast();
         fetch(key.url, Transfer{key, {}, 0, false, QDeadlineTimer(m_options.timeoutMs)});
@@ -337,11 +207,14 @@ bool AvatarLoader::followRedirect(QNetworkReply *reply, Transfer &transfer)
 
 void AvatarLoader::decodeLater(const Key &key, const QByteArray &body)
 {
+    const CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
+    m_decodes.insert(key, cancel);
     // The worker gets only values: the loader may be gone before it ends, and then the watcher,
     // its child, goes with it and the result is dropped.
     auto *watcher = new QFutureWatcher<QImage>(this);
     connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, key] {
         watcher->deleteLater();
+        m_decodes.remove(key);
         const QImage image = watcher->result();
         if (image.isNull()) {
             qCWarning(lcAvatarLoader) << "Profile picture is not a readable image:" << key.url.toDisplayString();
@@ -349,8 +222,14 @@ void AvatarLoader::decodeLater(const Key &key, const QByteArray &body)
         } else {
             finish(key, Picture{Status::Loaded, image});
         }
+        startNext();
     });
-    watcher->setFuture(QtConcurrent::run([body, size = key.pixelSize] { return decode(body, size); }));
+    const int budgetMs = m_options.decodeBudgetMs;
+    const int maxScans = m_options.maxJpegScans;
+    watcher->setFuture(QtConcurrent::run(&m_pool, [body, size = key.pixelSize, budgetMs, maxScans, cancel] {
+        // The budget counts from the start of this decode, not from the time it waited its turn.
+        return AvatarDecoder::decode(body, size, {maxScans, QDeadlineTimer(budgetMs), cancel.get()});
+    }));
 }
 
 void AvatarLoader::finish(const Key &key, Picture picture)
@@ -364,49 +243,4 @@ void AvatarLoader::store(const Key &key, Picture picture)
 {
     const qint64 kilobytes = picture.image.sizeInBytes() / 1024 + 1;
     m_cache.insert(key, new Picture(std::move(picture)), int(qMin<qint64>(kilobytes, m_cache.maxCost())));
-}
-
-QImage AvatarLoader::decode(const QByteArray &bytes, int pixelSize)
-{
-    const std::optional<DeclaredImage> declared = declaredImage(bytes);
-    if (!declared) {
-        qCWarning(lcAvatarLoader) << "Profile picture is not a PNG, JPEG, GIF or WebP file; not decoded";
-        return {};
-    }
-    if (!fitsBudget(declared->width, declared->height, declared->bytesPerPixel)) {
-        qCWarning(lcAvatarLoader, "Profile picture declares %lld x %lld pixels of %d bytes, over the budget of %lld "
-                                  "bytes; not decoded",
-            declared->width, declared->height, declared->bytesPerPixel, kMaxDeclaredBytes);
-        return {};
-    }
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    // Only the handler of the format the bytes showed: no other plugin gets to guess.
-    QImageReader reader(&buffer, declared->format);
-    reader.setAutoDetectImageFormat(false);
-    reader.setDecideFormatFromContent(false);
-    reader.setAllocationLimit(kAllocationLimitMB);
-    reader.setAutoTransform(true);
-    const QSize source = reader.size();
-    // The decoder's own reading of the header must fit as well (a GIF frame may outgrow its screen).
-    if (source.isValid() && !fitsBudget(source.width(), source.height(), declared->bytesPerPixel)) {
-        qCWarning(lcAvatarLoader, "Profile picture is %d x %d pixels, over the budget; not decoded", source.width(),
-            source.height());
-        return {};
-    }
-    if (source.isValid() && !source.isEmpty()) {
-        // Decode straight to the smallest size that still fills the square.
-        const QSize fill = source.scaled(pixelSize, pixelSize, Qt::KeepAspectRatioByExpanding);
-        if (fill.width() < source.width()) {
-            reader.setScaledSize(fill);
-        }
-    }
-    QImage image = reader.read();
-    if (image.isNull()) {
-        return {};
-    }
-    image = image.scaled(pixelSize, pixelSize, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    const QRect square((image.width() - pixelSize) / 2, (image.height() - pixelSize) / 2, pixelSize, pixelSize);
-    return image.copy(square).convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }

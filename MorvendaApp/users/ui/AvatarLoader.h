@@ -4,11 +4,11 @@
 // A picture is asked for by the view that is about to draw it, so only what is on screen loads.
 // Only http and https are fetched, a few at a time, each within a time limit and a size cap
 // (a peer on the local network chooses these addresses); redirects are followed up to three times,
-// each hop asked for once, and only to http(s) on the server first asked. Only PNG, JPEG, GIF
-// and WebP are decoded, the format told by the bytes themselves (never SVG, which reads local
-// files), and only when the size the header declares fits a fixed budget; decoding runs on a
-// worker thread, straight to the size asked for. Results, failures included, stay in a memory
-// cache bounded by bytes, keyed by address and size.
+// each hop asked for once, and only to http(s) on the server first asked. Pictures are decoded
+// within the limits AvatarDecoder sets, on the loader's own worker threads (never the
+// application's shared pool, which painting and file work rely on), straight to the size asked
+// for. Results, failures included, stay in a memory cache bounded by bytes, keyed by address and
+// size. Destroying the loader cancels its decodes instead of waiting for them.
 #pragma once
 
 #include <QCache>
@@ -18,7 +18,11 @@
 #include <QList>
 #include <QObject>
 #include <QSet>
+#include <QThreadPool>
 #include <QUrl>
+
+#include <atomic>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -33,7 +37,13 @@ public:
         int timeoutMs = 15'000;             // whole transfer, redirects included
         int maxRedirects = 3;               // same-server hops followed; one more is refused
         qint64 maxBytes = 10 * 1024 * 1024; // body size cap
+        // Pictures in work at once, fetching or decoding: bounds the bodies held in memory.
         int maxConcurrent = 4;
+        int decodeThreads = 2;
+        // Wall-clock time one decode may take once it has started; a file within every size limit
+        // can still be built to keep a decoder busy for minutes.
+        int decodeBudgetMs = 3'000;
+        int maxJpegScans = 64;
         qint64 cacheBytes = 48 * 1024 * 1024;
     };
 
@@ -53,14 +63,6 @@ public:
     // The picture at `url` for a square of `pixelSize` device pixels. Not yet known: starts
     // loading it and reports Loading; `finished` follows once it is Loaded or Failed.
     Picture picture(const QUrl &url, int pixelSize);
-
-    // Decodes `bytes` into a `pixelSize` square filled by the image (aspect kept, centre kept);
-    // a null image when they are no PNG, JPEG, GIF or WebP, or when the size their header
-    // declares (width × height × components) is over the budget, whatever the size asked for.
-    // Any thread.
-    static QImage decode(const QByteArray &bytes, int pixelSize);
-    // Width × height × bytes per pixel that decode() accepts at most.
-    static constexpr qint64 kMaxDeclaredBytes = 48 * 1024 * 1024;
 
 signals:
     void finished(const QUrl &url, int pixelSize);
@@ -83,6 +85,8 @@ private:
         QDeadlineTimer deadline;
     };
 
+    using CancelFlag = std::shared_ptr<std::atomic<bool>>;
+
     void startNext();
     void fetch(const QUrl &url, Transfer transfer);
     void fail(QNetworkReply *reply);
@@ -98,4 +102,7 @@ private:
     QList<Key> m_queue;
     QSet<Key> m_queued;
     QHash<QNetworkReply *, Transfer> m_transfers;
+    QHash<Key, CancelFlag> m_decodes;
+    // Last: destroyed first, once every decode has been told to stop.
+    QThreadPool m_pool;
 };
