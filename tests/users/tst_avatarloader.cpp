@@ -1,5 +1,5 @@
-// The profile-picture loader against a tiny HTTP server on the loopback: a picture loads and is
-// decoded to the size asked for, and every way a peer's address can go wrong (missing, too
+// The profile-picture loader against a tiny HTTP server on the loopback: a picture loads once and
+// is scaled to every size asked for, and every way a peer's address can go wrong (missing, too
 // slow, far too large, not a web address, not an image, redirected away, a hostile file, a file
 // built to keep the decoder busy) ends as a failure without a hang, without touching local files,
 // without a burst of memory or of processor time.
@@ -520,6 +520,28 @@ private slots:
             loads ? AvatarLoader::Status::Loaded : AvatarLoader::Status::Failed);
         QCOMPARE(other.requests, 0);
         QCOMPARE(server.requests, requests);
+    }
+
+    // The connection row, the stored-user row and the panel ask for one address at three sizes.
+    void everySizeIsScaledFromOneFetchAndDecode()
+    {
+        HttpServer server;
+        AvatarLoader loader;
+        QSignalSpy finished(&loader, &AvatarLoader::finished);
+        const QUrl url = server.url("/red.png");
+        for (const int size : {30, 40, 120}) {
+            QCOMPARE(loader.picture(url, size).status, AvatarLoader::Status::Loading);
+        }
+        QTRY_COMPARE(finished.size(), 1);
+        // A size first asked for after the load is there at once, without another request.
+        for (const int size : {30, 40, 120, 64}) {
+            const AvatarLoader::Picture picture = loader.picture(url, size);
+            QCOMPARE(picture.status, AvatarLoader::Status::Loaded);
+            QCOMPARE(picture.image.size(), QSize(size, size));
+            QCOMPARE(picture.image.pixelColor(size / 2, size / 2), QColor(Qt::red));
+        }
+        QCOMPARE(server.requests, 1);
+        QCOMPARE(finished.size(), 1);
     }
 
     // The raster engine paints antialiased shapes on the application's shared threads, and saving

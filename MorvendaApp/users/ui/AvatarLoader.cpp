@@ -37,6 +37,14 @@ bool isSameServer(const QUrl &from, const QUrl &to)
     return fromPort == toPort || (fromPort == defaultPort(from) && toPort == defaultPort(to));
 }
 
+// Costs in kilobytes keep the totals within int for any cache size we use.
+template<typename Key>
+void insertPicture(QCache<Key, AvatarLoader::Picture> &cache, const Key &key, AvatarLoader::Picture picture)
+{
+    const qint64 kilobytes = picture.image.sizeInBytes() / 1024 + 1;
+    cache.insert(key, new AvatarLoader::Picture(std::move(picture)), int(qMin<qint64>(kilobytes, cache.maxCost())));
+}
+
 } // namespace
 
 AvatarLoader::AvatarLoader(QObject *parent)
@@ -49,8 +57,9 @@ AvatarLoader::AvatarLoader(Options options, QObject *parent)
     , m_options(options)
     , m_network(new QNetworkAccessManager(this))
 {
-    // Cost in kilobytes keeps the total within int for any cache size we use.
-    m_cache.setMaxCost(qMax<qint64>(1, m_options.cacheBytes / 1024));
+    // The scaled copies are small beside their sources.
+    m_sources.setMaxCost(qMax<qint64>(1, m_options.cacheBytes / 1024));
+    m_scaled.setMaxCost(qMax<qint64>(1, m_options.cacheBytes / 4 / 1024));
     // Redirects are followed here, hop by hop: the network library's own following, even when each
     // hop is confirmed, fetches hops twice and loses the third.
     m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
@@ -77,28 +86,52 @@ AvatarLoader::~AvatarLoader()
 AvatarLoader::Picture AvatarLoader::picture(const QUrl &url, int pixelSize)
 {
     const Key key{url, qMax(1, pixelSize)};
-    if (const Picture *cached = m_cache.object(key)) {
-        return *cached;
+    if (const Picture *scaled = m_scaled.object(key)) {
+        return *scaled;
+    }
+    if (std::optional<Picture> picture = scaledFromSource(key)) {
+        return *picture;
     }
     if (!isWebAddress(url)) {
         qCWarning(lcAvatarLoader) << "Not loading a profile picture that is not a web address:" << url.toDisplayString();
-        store(key, Picture{Status::Failed, {}});
+        insertPicture(m_sources, url, Picture{Status::Failed, {}});
         return Picture{Status::Failed, {}};
     }
-    if (!m_queued.contains(key)) {
-        m_queued.insert(key);
-        m_queue.append(key);
+    const auto pending = m_pending.find(url);
+    if (pending != m_pending.end()) {
+        *pending = qMax(*pending, key.pixelSize);
+    } else {
+        m_pending.insert(url, key.pixelSize);
+        m_queue.append(url);
         startNext();
     }
     return Picture{};
+}
+
+std::optional<AvatarLoader::Picture> AvatarLoader::scaledFromSource(const Key &key)
+{
+    const Picture *source = m_sources.object(key.url);
+    if (!source) {
+        return std::nullopt;
+    }
+    if (source->status != Status::Loaded) {
+        return *source;
+    }
+    // The source is a square already, at least as large as anything asked for before it loaded.
+    Picture scaled{Status::Loaded,
+        source->image.width() == key.pixelSize
+            ? source->image
+            : source->image.scaled(key.pixelSize, key.pixelSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)};
+    insertPicture(m_scaled, key, scaled);
+    return scaled;
 }
 
 void AvatarLoader::startNext()
 {
     while (m_transfers.size() + m_decodes.size() < m_options.maxConcurrent && !m_queue.isEmpty()) {
         // The newest request first: it is what the developer scrolled to last.
-        const Key key = m_queue.takeLast();
-        fetch(key.url, Transfer{key, {}, 0, false, QDeadlineTimer(m_options.timeoutMs)});
+        const QUrl url = m_queue.takeLast();
+        fetch(url, Transfer{url, {}, 0, false, QDeadlineTimer(m_options.timeoutMs)});
     }
 }
 
@@ -173,7 +206,7 @@ void AvatarLoader::complete(QNetworkReply *reply)
         } else {
             transfer.body += reply->readAll();
             if (transfer.body.size() <= m_options.maxBytes) {
-                decodeLater(transfer.key, transfer.body);
+                decodeLater(transfer.first, transfer.body);
                 startNext();
                 return;
             }
@@ -182,7 +215,7 @@ void AvatarLoader::complete(QNetworkReply *reply)
         qCWarning(lcAvatarLoader) << "Profile picture could not be loaded:" << reply->url().toDisplayString()
                                   << reply->errorString();
     }
-    finish(transfer.key, Picture{Status::Failed, {}});
+    finish(transfer.first, Picture{Status::Failed, {}});
     startNext();
 }
 
@@ -191,12 +224,12 @@ bool AvatarLoader::followRedirect(QNetworkReply *reply, Transfer &transfer)
     const QUrl target = reply->url().resolved(reply->attribute(QNetworkRequest::RedirectionTargetAttribute).toUrl());
     if (++transfer.redirects > m_options.maxRedirects) {
         qCWarning(lcAvatarLoader) << "Profile picture redirected more than" << m_options.maxRedirects
-                                  << "times:" << transfer.key.url.toDisplayString();
+                                  << "times:" << transfer.first.toDisplayString();
         return false;
     }
-    if (!isWebAddress(target) || !isSameServer(transfer.key.url, target)) {
-        qCWarning(lcAvatarLoader) << "Profile picture redirected away from" << transfer.key.url.toDisplayString()
-                                  << "to" << target.toDisplayString() << "; not followed";
+    if (!isWebAddress(target) || !isSameServer(transfer.first, target)) {
+        qCWarning(lcAvatarLoader) << "Profile picture redirected away from" << transfer.first.toDisplayString() << "to"
+                                  << target.toDisplayString() << "; not followed";
         return false;
     }
     // The redirect's own body is no picture.
@@ -205,42 +238,37 @@ bool AvatarLoader::followRedirect(QNetworkReply *reply, Transfer &transfer)
     return true;
 }
 
-void AvatarLoader::decodeLater(const Key &key, const QByteArray &body)
+void AvatarLoader::decodeLater(const QUrl &url, const QByteArray &body)
 {
+    const int pixelSize = qMax(kMinDecodedPixels, m_pending.value(url));
     const CancelFlag cancel = std::make_shared<std::atomic<bool>>(false);
-    m_decodes.insert(key, cancel);
+    m_decodes.insert(url, cancel);
     // The worker gets only values: the loader may be gone before it ends, and then the watcher,
     // its child, goes with it and the result is dropped.
     auto *watcher = new QFutureWatcher<QImage>(this);
-    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, key] {
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, url] {
         watcher->deleteLater();
-        m_decodes.remove(key);
+        m_decodes.remove(url);
         const QImage image = watcher->result();
         if (image.isNull()) {
-            qCWarning(lcAvatarLoader) << "Profile picture is not a readable image:" << key.url.toDisplayString();
-            finish(key, Picture{Status::Failed, {}});
+            qCWarning(lcAvatarLoader) << "Profile picture is not a readable image:" << url.toDisplayString();
+            finish(url, Picture{Status::Failed, {}});
         } else {
-            finish(key, Picture{Status::Loaded, image});
+            finish(url, Picture{Status::Loaded, image});
         }
         startNext();
     });
     const int budgetMs = m_options.decodeBudgetMs;
     const int maxScans = m_options.maxJpegScans;
-    watcher->setFuture(QtConcurrent::run(&m_pool, [body, size = key.pixelSize, budgetMs, maxScans, cancel] {
+    watcher->setFuture(QtConcurrent::run(&m_pool, [body, pixelSize, budgetMs, maxScans, cancel] {
         // The budget counts from the start of this decode, not from the time it waited its turn.
-        return AvatarDecoder::decode(body, size, {maxScans, QDeadlineTimer(budgetMs), cancel.get()});
+        return AvatarDecoder::decode(body, pixelSize, {maxScans, QDeadlineTimer(budgetMs), cancel.get()});
     }));
 }
 
-void AvatarLoader::finish(const Key &key, Picture picture)
+void AvatarLoader::finish(const QUrl &url, Picture source)
 {
-    m_queued.remove(key);
-    store(key, std::move(picture));
-    emit finished(key.url, key.pixelSize);
-}
-
-void AvatarLoader::store(const Key &key, Picture picture)
-{
-    const qint64 kilobytes = picture.image.sizeInBytes() / 1024 + 1;
-    m_cache.insert(key, new Picture(std::move(picture)), int(qMin<qint64>(kilobytes, m_cache.maxCost())));
+    m_pending.remove(url);
+    insertPicture(m_sources, url, std::move(source));
+    emit finished(url);
 }
