@@ -3,21 +3,26 @@
 //
 // A picture is asked for by the view that is about to draw it, so only what is on screen loads.
 // Only http and https are fetched, a few at a time, each within a time limit and a size cap
-// (a peer on the local network chooses these addresses); redirects are followed a few times, and
-// only to http(s) on the host first asked. Only PNG, JPEG, GIF and WebP are decoded, the format
-// told by the bytes themselves (never SVG, which reads local files), and only when the size the
-// header declares fits a fixed budget; decoding runs on a worker thread, straight to the size
-// asked for. Results, failures included, stay in a memory cache bounded by bytes, keyed by
-// address and size.
+// (a peer on the local network chooses these addresses); redirects are followed up to three times,
+// each hop asked for once, and only to http(s) on the server first asked. Each address is
+// fetched and decoded once, on the loader's own worker threads (never the application's shared
+// pool, which painting and file work rely on), and each size asked for is scaled from that one
+// decoded square. Results, failures included, stay in a memory cache bounded by bytes. Destroying
+// the loader cancels its decodes instead of waiting for them.
 #pragma once
 
 #include <QCache>
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QImage>
 #include <QList>
 #include <QObject>
-#include <QSet>
+#include <QThreadPool>
 #include <QUrl>
+
+#include <atomic>
+#include <memory>
+#include <optional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -30,9 +35,15 @@ public:
     struct Options
     {
         int timeoutMs = 15'000;             // whole transfer, redirects included
-        int maxRedirects = 3;
+        int maxRedirects = 3;               // same-server hops followed; one more is refused
         qint64 maxBytes = 10 * 1024 * 1024; // body size cap
+        // Pictures in work at once, fetching or decoding: bounds the bodies held in memory.
         int maxConcurrent = 4;
+        int decodeThreads = 2;
+        // Wall-clock time one decode may take once it has started; a file within every size limit
+        // can still be built to keep a decoder busy for minutes.
+        int decodeBudgetMs = 3'000;
+        int maxJpegScans = 64;
         qint64 cacheBytes = 48 * 1024 * 1024;
     };
 
@@ -50,19 +61,16 @@ public:
     ~AvatarLoader() override;
 
     // The picture at `url` for a square of `pixelSize` device pixels. Not yet known: starts
-    // loading it and reports Loading; `finished` follows once it is Loaded or Failed.
+    // loading it and reports Loading; `finished` follows once it is Loaded or Failed (once for
+    // all the sizes asked for meanwhile).
     Picture picture(const QUrl &url, int pixelSize);
 
-    // Decodes `bytes` into a `pixelSize` square filled by the image (aspect kept, centre kept);
-    // a null image when they are no PNG, JPEG, GIF or WebP, or when the size their header
-    // declares (width × height × components) is over the budget, whatever the size asked for.
-    // Any thread.
-    static QImage decode(const QByteArray &bytes, int pixelSize);
-    // Width × height × bytes per pixel that decode() accepts at most.
-    static constexpr qint64 kMaxDeclaredBytes = 48 * 1024 * 1024;
+    // Side in device pixels of the square each address is decoded to at least; larger sizes asked
+    // for before the decode starts raise it, smaller ones are scaled down from it.
+    static constexpr int kMinDecodedPixels = 256;
 
 signals:
-    void finished(const QUrl &url, int pixelSize);
+    void finished(const QUrl &url);
 
 private:
     struct Key
@@ -72,26 +80,37 @@ private:
         friend bool operator==(const Key &, const Key &) = default;
         friend size_t qHash(const Key &key, size_t seed = 0) { return qHashMulti(seed, key.url, key.pixelSize); }
     };
+    // One address on its way, fetched hop by hop; the deadline spans all hops.
     struct Transfer
     {
-        Key key;
+        QUrl first;
         QByteArray body;
         int redirects = 0;
         bool failed = false;
+        QDeadlineTimer deadline;
     };
 
+    using CancelFlag = std::shared_ptr<std::atomic<bool>>;
+
     void startNext();
-    void start(const Key &key);
+    void fetch(const QUrl &url, Transfer transfer);
     void fail(QNetworkReply *reply);
     void complete(QNetworkReply *reply);
-    void decodeLater(const Key &key, const QByteArray &body);
-    void finish(const Key &key, Picture picture);
-    void store(const Key &key, Picture picture);
+    bool followRedirect(QNetworkReply *reply, Transfer &transfer);
+    void decodeLater(const QUrl &url, const QByteArray &body);
+    void finish(const QUrl &url, Picture source);
+    std::optional<Picture> scaledFromSource(const Key &key);
 
     Options m_options;
     QNetworkAccessManager *m_network;
-    QCache<Key, Picture> m_cache;
-    QList<Key> m_queue;
-    QSet<Key> m_queued;
+    // Each address's decoded square (or its failure), and the sizes scaled from it.
+    QCache<QUrl, Picture> m_sources;
+    QCache<Key, Picture> m_scaled;
+    QList<QUrl> m_queue;
+    // Addresses queued, fetching or decoding, with the largest size asked for meanwhile.
+    QHash<QUrl, int> m_pending;
     QHash<QNetworkReply *, Transfer> m_transfers;
+    QHash<QUrl, CancelFlag> m_decodes;
+    // Last: destroyed first, once every decode has been told to stop.
+    QThreadPool m_pool;
 };

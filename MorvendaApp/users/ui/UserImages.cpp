@@ -31,9 +31,8 @@ UserImages::UserImages(AvatarLoader &loader, int size, QWidget *parent)
     , m_size(size)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(&m_loader, &AvatarLoader::finished, this, [this](const QUrl &url, int pixelSize) {
-        if (m_user && m_user->profileImageURL() && m_user->profileImageURL()->qurl() == url
-            && pixelSize == devicePixels(m_size, devicePixelRatioF())) {
+    connect(&m_loader, &AvatarLoader::finished, this, [this](const QUrl &url) {
+        if (m_user && m_user->profileImageURL() && m_user->profileImageURL()->qurl() == url) {
             reload();
         }
     });
