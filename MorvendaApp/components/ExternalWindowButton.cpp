@@ -133,25 +133,27 @@ void ExternalWindowButton::openInExternalWindow()
     m_windowManager.open(m_view);
 }
 
-void ExternalWindowButton::collapseToSidebar()
+void collapsePanelToSidebar(SideView view, WindowManager &windowManager, QWidget *ownWindow)
 {
-    // The panel's own window, whether this button sits in it or in the sidebar's pane. Read
-    // before the setters, which may delete the pane showing this button.
-    QPointer<QWidget> ownWindow = isPanelWindow(window(), m_view) ? window() : nullptr;
-    if (!ownWindow) {
+    // Found before the setters, which may delete the pane of the button that asked.
+    QPointer<QWidget> window = ownWindow;
+    if (!window) {
         for (QWidget *top : QApplication::topLevelWidgets()) {
-            if (isPanelWindow(top, m_view) && top->isVisible())
-                ownWindow = top;
+            if (isPanelWindow(top, view) && top->isVisible())
+                window = top;
         }
     }
-    WindowManager &windowManager = m_windowManager;
-    const SideView view = m_view;
     windowManager.windowDidClose(view);
-    // A panel already in the sidebar stays as it is, with what was typed into it.
     if (windowManager.sideView() != view)
         windowManager.setSideView(view);
-    if (ownWindow)
-        ownWindow->close();
+    if (window)
+        window->close();
+}
+
+void ExternalWindowButton::collapseToSidebar()
+{
+    // This button sits either in the panel's own window or in the sidebar's pane.
+    collapsePanelToSidebar(m_view, m_windowManager, isPanelWindow(window(), m_view) ? window() : nullptr);
 }
 
 void ExternalWindowButton::refresh()

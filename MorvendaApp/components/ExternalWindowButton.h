@@ -16,6 +16,12 @@ using OpenPanelWindow = std::function<void(SideView)>;
 void markPanelWindow(QWidget *window, SideView view);
 bool isPanelWindow(const QWidget *window, SideView view);
 
+// Brings a panel from its own window into the main window's sidebar: forgets the window, shows the
+// panel in the sidebar (a sidebar pane that shows it already stays, with what was typed into it)
+// and closes the window. `ownWindow` is the panel's window when the caller knows it; otherwise the
+// visible top-level window marked for the panel is closed, if there is one.
+void collapsePanelToSidebar(SideView view, WindowManager &windowManager, QWidget *ownWindow = nullptr);
+
 // "Open in external window" while the panel is not open in a window, "Collapse to sidebar" while
 // it is. Collapsing closes the panel's own window and shows the panel in the sidebar, keeping a
 // sidebar pane that shows it already.

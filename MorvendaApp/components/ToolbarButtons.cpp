@@ -4,8 +4,6 @@
 
 #include "MorvendaApp/core/L10n.h"
 
-#include <QApplication>
-
 namespace {
 constexpr qreal kOpenInWindowOpacity = 0.6;
 } // namespace
@@ -51,20 +49,13 @@ void SideToolbarButton::refresh()
 
 void SideToolbarButton::trigger()
 {
-    if (!m_windowManager.windows().contains(m_view)) {
-        m_windowManager.toggle(m_view);
+    // A panel only in its own window is shown with one press, in the sidebar: its window closes
+    // ("Close window") and the panel takes the sidebar, where the button's blue then says so.
+    if (m_windowManager.windows().contains(m_view) && m_windowManager.sideView() != m_view) {
+        collapsePanelToSidebar(m_view, m_windowManager);
         return;
     }
-    // "Close window" closes the panel's window; its closing clears the record. Only a record
-    // left without a window is cleared here.
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (isPanelWindow(window, m_view) && window->isVisible()) {
-            window->close();
-            if (!m_windowManager.windows().contains(m_view))
-                return;
-        }
-    }
-    m_windowManager.close(m_view);
+    m_windowManager.toggle(m_view);
 }
 
 BottomToolbarButton::BottomToolbarButton(BottomView view, WindowManager &windowManager, QWidget *parent)

@@ -6,8 +6,9 @@
 
 #include "MorvendaApp/core/WindowManager.h"
 
-// Shows its panel in the sidebar or hides it there; closes the panel's own window when it has one.
-// Blue while the panel is in the sidebar, orange at 60 % while it is open in a window.
+// Shows its panel in the sidebar or hides it there; a panel open only in its own window moves into
+// the sidebar, its window closing. Blue while the panel is in the sidebar, orange at 60 % while it
+// is open in a window.
 class SideToolbarButton : public SymbolButton
 {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include "MorvendaApp/components/SecondaryLabel.h"
 #include "MorvendaApp/timeline/TimelineFooterView.h"
 #include "MorvendaApp/timeline/TimelineListView.h"
+#include "MorvendaApp/timeline/TimelineSource.h"
 #include "MorvendaApp/timeline/TimelineToolbar.h"
 #include "MorvendaApp/timeline/TimelineViewModel.h"
 
@@ -32,6 +33,7 @@ TimelineView::TimelineView(MorvendaListener &listener, MessageRepository &reposi
     , m_viewModel(new TimelineViewModel(listener, repository, fileHolder, this))
     , m_toolbar(new TimelineToolbar(listener, repository, fileHolder, logger, selection, this))
 {
+    new TimelineSource(listener, fileHolder, repository, selection, this);
     buildLayout();
     connectSignals();
     refreshMessage();

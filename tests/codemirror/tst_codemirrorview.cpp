@@ -235,6 +235,7 @@ private slots:
     void aGrowingTextReadAtItsEndStaysAtItsEnd()
     {
         m_model.setLineWrapping(true);
+        m_model.setFollowsEnd(true);
         QString log;
         for (int i = 0; i < 300; ++i)
             log += QStringLiteral("line %1 ").arg(i) + QString(i % 3 == 0 ? 900 : 40, u'y') + QStringLiteral("\n");
@@ -251,17 +252,53 @@ private slots:
             QTest::qWait(50); // a few frames for the editor to measure what it shows
             QVERIFY2(gapToEnd(m_model) < 8, qPrintable(QString::number(gapToEnd(m_model))));
         }
-        // A reader at the top stays there; a text that is no continuation, even after an empty
-        // one, starts at the top.
+        // A reader at the top stays there.
         const QString top = QStringLiteral("String(document.querySelector('.cm-scroller').scrollTop)");
         evaluate(m_model, QStringLiteral("String(document.querySelector('.cm-scroller').scrollTop = 0)"));
         log += QStringLiteral("one more\n");
-        for (const QString &text : {log, QString(), log}) {
-            QVERIFY(showText(m_model, text));
-            QTest::qWait(50);
-            QCOMPARE(evaluate(m_model, top), QStringLiteral("text:0"));
-        }
+        QVERIFY(showText(m_model, log));
+        QTest::qWait(50);
+        QCOMPARE(evaluate(m_model, top), QStringLiteral("text:0"));
+        m_model.setFollowsEnd(false);
         m_model.setLineWrapping(false);
+    }
+
+    // A viewer that is no log (a body) shows every new text from its top, wherever the reader
+    // left the one before: a continuation of it, a longer or a shorter text alike.
+    void aNewTextStartsAtItsTop_data()
+    {
+        QTest::addColumn<double>("readTo");
+        QTest::addColumn<int>("nextLines");
+        QTest::addColumn<bool>("continuation");
+        QTest::addRow("read to the end, then a text ten times as long") << 1.0 << 20000 << false;
+        QTest::addRow("read to the middle, then a shorter text") << 0.5 << 600 << false;
+        QTest::addRow("read to the end, then the same text grown") << 1.0 << 4000 << true;
+    }
+
+    void aNewTextStartsAtItsTop()
+    {
+        QFETCH(double, readTo);
+        QFETCH(int, nextLines);
+        QFETCH(bool, continuation);
+        const auto lines = [](const QString &word, int count) {
+            QString text;
+            for (int i = 0; i < count; ++i)
+                text += QStringLiteral("{\"%1\": %2},\n").arg(word).arg(i);
+            return text;
+        };
+        const QString first = lines(QStringLiteral("first"), 2000);
+        QVERIFY(showText(m_model, first));
+        const QString scrollTop = QStringLiteral("String(document.querySelector('.cm-scroller').scrollTop)");
+        evaluate(m_model, QStringLiteral("(() => { const s = document.querySelector('.cm-scroller');"
+                                         " s.scrollTop = (s.scrollHeight - s.clientHeight) * %1; return ''; })()")
+                              .arg(readTo));
+        QVERIFY(evaluate(m_model, scrollTop).mid(5).toDouble() > 1000);
+
+        QVERIFY(showText(m_model, continuation ? first + lines(QStringLiteral("more"), nextLines - 2000)
+                                               : lines(QStringLiteral("next"), nextLines)));
+        QTest::qWait(50); // a few frames for the editor to measure what it shows
+        QCOMPARE(evaluate(m_model, scrollTop), QStringLiteral("text:0"));
+        QVERIFY(showText(m_model, QString()));
     }
 
     // The console's log drops its oldest lines once it is full, so its next text no longer

@@ -11,6 +11,8 @@
 #include "MorvendaApp/MainScene/PanelWindow.h"
 #include "MorvendaApp/users/ui/UserView.h"
 #include "MorvendaApp/components/HelpButton.h"
+#include "MorvendaApp/components/ToolbarButtons.h"
+#include "MorvendaApp/details/MorvendaDetailsView.h"
 #include "MorvendaApp/shell/ConnectToPeerView.h"
 #include "MorvendaApp/shell/ConsoleView.h"
 #include "MorvendaApp/shell/ConsoleViewModel.h"
@@ -60,6 +62,8 @@ private slots:
     void anAlertOpensOverThePanelWindowInUse();
     void aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy_data();
     void aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy();
+    void onePressOfItsButtonShowsAPanelThatHasItsOwnWindow_data();
+    void onePressOfItsButtonShowsAPanelThatHasItsOwnWindow();
 
 private:
     static void activate(QWidget *window);
@@ -368,6 +372,35 @@ void TestMainScene::aLinkThatCannotBeOpenedIsSaidWithTheLinkToCopy()
     QVERIFY(copy);
     copy->click();
     QCOMPARE(QGuiApplication::clipboard()->text(), link);
+}
+
+void TestMainScene::onePressOfItsButtonShowsAPanelThatHasItsOwnWindow_data()
+{
+    QTest::addColumn<SideView>("view");
+    for (SideView view : kPanels)
+        QTest::addRow("%s", qPrintable(rawValue(view))) << view;
+}
+
+// The panel moves into the main window's side area with one press of its toolbar button, its own
+// window closing; the button then stands for the panel shown there.
+void TestMainScene::onePressOfItsButtonShowsAPanelThatHasItsOwnWindow()
+{
+    QFETCH(SideView, view);
+    QPointer<PanelWindow> window = openWindow(view);
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    SideToolbarButton *button = nullptr;
+    for (auto *candidate : m_scene->mainWindow()->findChildren<SideToolbarButton *>()) {
+        if (candidate->view() == view)
+            button = candidate;
+    }
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(m_shared->windowManager.sideView(), view);
+    QVERIFY(m_shared->windowManager.windows().isEmpty());
+    QTRY_VERIFY(!window);
+    auto *details = m_scene->mainWindow()->findChild<MorvendaDetailsView *>();
+    QTRY_VERIFY(details->sidePanel() && details->sidePanel()->isVisible());
+    QCOMPARE(button->tint(), std::optional(NamedColor::Blue));
 }
 
 QTEST_MAIN(TestMainScene)

@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -203,6 +204,8 @@ private slots:
     void theChosenEnvironmentStandsOut_data();
     void theChosenEnvironmentStandsOut();
     void theCopyConfirmationMovesNothing();
+    void rowsKeepTheirControlsInViewAtEveryWidth_data();
+    void rowsKeepTheirControlsInViewAtEveryWidth();
     void anUnparsableBaseCopiesAnEmptyText();
     void milestonePanelScreenshots();
     void milestoneRowsFitTheirKeys();
@@ -559,6 +562,60 @@ void tst_RemoteViews::theCopyConfirmationMovesNothing()
     QVERIFY(home->copyButton()->findChild<QLabel *>(QStringLiteral("confirmation"))->isVisible());
     saveArtifact(&panel, QStringLiteral("deeplink-copied.png"));
     QCOMPARE(symbol->mapTo(&panel, QPoint(0, 0)), before);
+}
+
+void tst_RemoteViews::rowsKeepTheirControlsInViewAtEveryWidth_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addRow("the window's 300-pixel minimum") << 300;
+    QTest::addRow("a width between") << 340;
+    QTest::addRow("the window's default 400 pixels") << 400;
+}
+
+// At every width the panel's window allows, with every row's copy confirmation showing, each row
+// shows its copy symbol, its confirmation and its send button whole inside the list, nothing
+// over anything else, and the environment picker shows its labels whole.
+void tst_RemoteViews::rowsKeepTheirControlsInViewAtEveryWidth()
+{
+    QFETCH(int, width);
+    RemoteFixture tool;
+    QVERIFY(tool.connectApp());
+    WindowManager windows;
+    auto *panel = new DeeplinkListView(tool.listener);
+    std::unique_ptr<QWidget> window(applyExternalWindowModifier(panel, SideView::Deeplink, windows, {}));
+    window->resize(width, 640);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    saveArtifact(window.get(), QStringLiteral("deeplink-%1.png").arg(width));
+    for (DeeplinkItemView *row : panel->rows())
+        QTest::mouseClick(row->copyButton()->findChild<QToolButton *>(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    saveArtifact(window.get(), QStringLiteral("deeplink-copied-%1.png").arg(width));
+
+    auto *list = panel->findChild<QScrollArea *>();
+    const QRect viewport = list->viewport()->rect();
+    const auto place = [&](const QWidget *widget) {
+        return QRect(widget->mapTo(list->viewport(), QPoint(0, 0)), widget->size());
+    };
+    const auto inside = [&](const QRect &r) { return r.left() >= 0 && r.right() <= viewport.right(); };
+    for (DeeplinkItemView *row : panel->rows()) {
+        const QString name = row->viewModel().deeplink().name;
+        const QRect send = place(row->sendButton());
+        const QRect symbol = place(row->copyButton()->findChild<QToolButton *>());
+        const auto *confirmation = row->copyButton()->findChild<QLabel *>(QStringLiteral("confirmation"));
+        QVERIFY2(confirmation->isVisible(), qPrintable(name));
+        const QRect copied = place(confirmation);
+        QVERIFY2(inside(send) && inside(symbol) && inside(copied), qPrintable(name));
+        QVERIFY2(copied.width() >= confirmation->sizeHint().width(), qPrintable(name));
+        QVERIFY2(copied.right() < send.left() && symbol.right() < send.left(), qPrintable(name));
+        const auto *title = row->findChild<QLabel *>(QStringLiteral("name"));
+        QVERIFY(title);
+        QVERIFY2(place(title).right() < symbol.left(), qPrintable(name));
+    }
+    for (const DeeplinkEnvironment environment : {DeeplinkEnvironment::Staging, DeeplinkEnvironment::Production}) {
+        const ChipButton *segment = panel->environmentButton(environment);
+        QVERIFY(segment->width() >= segment->sizeHint().width());
+    }
 }
 
 void tst_RemoteViews::anUnparsableBaseCopiesAnEmptyText()

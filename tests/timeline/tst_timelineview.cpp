@@ -9,6 +9,7 @@
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/session/FileHolder.h"
+#include "MorvendaApp/session/SessionFile.h"
 #include "MorvendaApp/session/ui/FileOpener.h"
 #include "MorvendaApp/session/ui/FileSaver.h"
 #include "MorvendaApp/timeline/ColoredMenuAction.h"
@@ -337,6 +338,61 @@ private slots:
             QCOMPARE(apps.at(i)->color(menu->palette()) == blue, i == 7);
         }
         menu->close();
+    }
+
+    // A file chosen while an app's exchange is shown, by the menu or by opening the file once
+    // more, becomes the only source: no app stays active or marked, and the app's exchange leaves
+    // the details. Choosing the app again lets the file's exchange go the same way.
+    void aChosenFileIsTheOnlySource_data()
+    {
+        QTest::addColumn<bool>("byOpeningAgain");
+        QTest::addRow("the file opened again") << true;
+        QTest::addRow("the file's entry in the menu") << false;
+    }
+
+    void aChosenFileIsTheOnlySource()
+    {
+        QFETCH(bool, byOpeningAgain);
+        Column c;
+        ScriptedPeer shop;
+        const auto app = c.connectApp(shop, QStringLiteral("Shop"));
+        QVERIFY(app);
+        c.listener.select(app);
+        run(c.repository, QStringLiteral("REQ 1 get /app/a; REQ 2 get /app/b"), QStringLiteral("Shop"));
+        const QString file = SessionFile::peerName(QStringLiteral("/tmp/session.json"));
+        const QList<Payload> payloads{Payload::request(Request(id(3), url(QStringLiteral("/file/c")), Method::Get,
+                                                               std::nullopt, std::nullopt, {}))};
+        SessionFile::apply(payloads, file, c.repository, c.fileHolder);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
+        c.click(1);
+        QCOMPARE(c.selection.messageID(), id(2));
+
+        TimelineToolbar *toolbar = c.view.toolbar();
+        if (byOpeningAgain) {
+            SessionFile::apply(payloads, file, c.repository, c.fileHolder);
+        } else {
+            toolbar->rebuildSourceMenu();
+            itemNamed(toolbar->sourceMenu(), file)->trigger();
+        }
+        QCOMPARE(c.fileHolder.openedFile(), file);
+        QVERIFY2(!c.listener.activeConnection(), "the app is still the active connection");
+        QCOMPARE(c.selection.messageID(), std::nullopt);
+        QCOMPARE(toolbar->sourceButton()->text(), file);
+        toolbar->rebuildSourceMenu();
+        const QColor blue = namedColor(NamedColor::Blue, toolbar->sourceMenu()->palette());
+        QVERIFY(itemNamed(toolbar->sourceMenu(), file)->color(toolbar->sourceMenu()->palette()) == blue);
+        QVERIFY(itemNamed(toolbar->sourceMenu(), QStringLiteral("Shop"))->color(toolbar->sourceMenu()->palette()) != blue);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 1);
+        QCOMPARE(c.view.viewModel().messageID(0), id(3));
+
+        // The file's own exchange stays selected while the file is chosen again.
+        c.click(0);
+        SessionFile::apply(payloads, file, c.repository, c.fileHolder);
+        QCOMPARE(c.selection.messageID(), id(3));
+        c.listener.select(app);
+        QCOMPARE(c.fileHolder.openedFile(), std::nullopt);
+        QCOMPARE(c.selection.messageID(), std::nullopt);
+        QTRY_COMPARE(c.view.viewModel().rowCount(), 2);
     }
 
     void recordingTogglesAndClearEmptiesTheSelectionFirst()

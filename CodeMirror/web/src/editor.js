@@ -181,26 +181,29 @@ const api = {
         if (typeof value !== "string") {
             throw new TypeError("setContent expects a text");
         }
-        // A text that only grows (a log) keeps the reader's place; any other text starts at the top.
-        // A reader at the end stays at the end: the pixel offset alone would land elsewhere once
-        // the new state's guessed line heights differ from the measured ones (long wrapped lines).
+        // A log keeps the reader's place: one at the end stays at the end (the pixel offset alone
+        // would land elsewhere once the new state's guessed line heights differ from the measured
+        // ones), also when its oldest lines were dropped, and a new log opens at its newest line.
+        // Any other viewer shows each text as a new document, from its top: the page keeps the
+        // old scroll offset through a new state, which would open the next body wherever the
+        // last one was left.
         const old = view.state;
-        const keepPlace = value.length >= old.doc.length && value.startsWith(old.sliceDoc());
         const scroller = view.scrollDOM;
         const scrollTop = scroller.scrollTop;
         const atEnd = old.doc.length > 0 && scroller.scrollHeight - scroller.clientHeight - scrollTop < kEndSlack;
-        // A log opens at its newest line and keeps a reader at the end there, also when its
-        // oldest lines were dropped (the text then no longer starts with the old one).
-        const toEnd = (keepPlace || settings.followsEnd) && (atEnd || (settings.followsEnd && old.doc.length === 0));
+        const isLog = settings.followsEnd;
         lineBreak = lineBreakOf(value);
         // A fresh state rather than a change: it takes the new line separator and drops an undo
         // history that would only lead back to an earlier message.
         view.setState(EditorState.create({ doc: value, extensions: extensions() }));
-        if (toEnd) {
+        if (isLog && (atEnd || old.doc.length === 0)) {
             // Scrolled after the editor has measured what it shows.
             view.dispatch({ effects: EditorView.scrollIntoView(value.length, { y: "end" }) });
-        } else if (keepPlace || settings.followsEnd) {
+        } else if (isLog) {
             scroller.scrollTop = scrollTop;
+        } else {
+            scroller.scrollTop = 0;
+            view.dispatch({ effects: EditorView.scrollIntoView(0, { y: "start" }) });
         }
     },
     getContent() {

@@ -12,8 +12,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -24,6 +27,48 @@ QLabel *plainLabel(const QString &text, QWidget *parent)
     label->setTextFormat(Qt::PlainText);
     return label;
 }
+
+// The entry's name on one line, cut with "…" where the row cannot give it all its width, so the
+// copy symbol, its confirmation and the send button keep their room at every width the panel
+// allows. The whole name is the tooltip while it is cut.
+class NameLabel : public QLabel
+{
+public:
+    // Characters of the name that stay readable however narrow the row.
+    static constexpr int kLeastShown = 4;
+
+    NameLabel(const QString &name, QWidget *parent)
+        : QLabel(name, parent)
+    {
+        setObjectName(QStringLiteral("name"));
+        setTextFormat(Qt::PlainText);
+    }
+
+    QSize minimumSizeHint() const override
+    {
+        QSize least = QLabel::minimumSizeHint();
+        const QString shortest = text().left(kLeastShown) + QChar(0x2026);
+        least.setWidth(std::min(least.width(), fontMetrics().horizontalAdvance(shortest) + 1));
+        return least;
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        style()->drawItemText(&painter, contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, palette(), isEnabled(),
+            shown(), foregroundRole());
+    }
+
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        setToolTip(shown() == text() ? QString() : text());
+    }
+
+private:
+    QString shown() const { return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()); }
+};
 
 } // namespace
 
@@ -47,7 +92,7 @@ void DeeplinkItemView::buildLayout()
 
     auto *title = new QHBoxLayout;
     title->setContentsMargins(0, 0, 0, 2);
-    auto *name = plainLabel(m_viewModel->deeplink().name, this);
+    auto *name = new NameLabel(m_viewModel->deeplink().name, this);
     name->setFont(PanelParts::font(font(), PanelParts::kSubheadline, true));
     DeeplinkItemViewModel *model = m_viewModel;
     m_copy = new CopyButton([model] { return model->url().value_or(QString()); }, this);

@@ -65,7 +65,8 @@ void DeeplinkListView::buildLayout()
         auto *button = new ChipButton(QString(), DeeplinkEnvironments::rawValue(environment), picker);
         button->setCheckable(true);
         button->setChecked(environment == m_environment);
-        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        // Never narrower than its label: the room beside the picker goes first.
+        button->setSizePolicy(QSizePolicy::MinimumExpanding, QSizePolicy::Fixed);
         group->addButton(button);
         segments->addWidget(button);
         connect(button, &QAbstractButton::toggled, this, [this, environment](bool on) {
