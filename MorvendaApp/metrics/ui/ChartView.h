@@ -9,7 +9,8 @@
 // cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
-// labels it must stand on instead of overprinting them. Pointer tools paint on top through the
+// labels it must stand on instead of overprinting them. Every label is drawn above every mark and
+// rule, on a plate of the background or on the one bar colour behind it (ChartLabelInk). Pointer tools paint on top through the
 // overlay hook and repaint with updateOverlay(), which leaves the cached layer alone; they read
 // pointer positions through xValue()/yValue() and place their marks with xPixel()/yPixel(),
 // paintRule() and paintLabel().
@@ -29,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class ChartView : public QWidget
 {
@@ -143,5 +145,9 @@ private:
     mutable int m_mainThreadRenders = 0;
     mutable double m_lastRenderMs = 0;
     mutable QList<QRectF> m_overlayLabelRects;
+    // While the overlay paints, its placed labels wait here to be drawn after all its marks, so
+    // no rule it draws later crosses a label.
+    bool m_deferOverlayLabels = false;
+    mutable QList<std::pair<QRectF, Chart::Label>> m_overlayLabels;
     mutable QList<QRectF> m_hiddenLabelRects;
 };
