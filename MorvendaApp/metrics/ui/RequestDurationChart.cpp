@@ -31,11 +31,19 @@ constexpr int kPathColumnMinWidth = 100;
 constexpr int kChartComfortWidth = 240;
 constexpr int kCaptionPixels = 10;
 
-// A path row in the accent colour while its path is selected.
+// A path row in the accent colour while its path is selected, as wide as the list and elided in
+// its middle, so the ids at the ends of REST paths show in a narrow column.
 class PathRowDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        // A list view makes its rows as wide as the widest hint when that is wider than the
+        // list, and then cuts them at its edge instead of eliding them.
+        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -131,6 +139,7 @@ QWidget *RequestDurationChart::buildPathColumn()
     m_pathList->setItemDelegate(new PathRowDelegate(m_pathList));
     m_pathList->setSelectionMode(QAbstractItemView::NoSelection);
     m_pathList->setUniformItemSizes(true);
+    m_pathList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_pathList->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     m_selectAll = new SymbolButton(QStringLiteral("checkmark.square.fill"), column);
