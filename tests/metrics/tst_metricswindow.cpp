@@ -1,4 +1,5 @@
 // The metrics pane in the program's main window at 640×480, the smallest it is shown at: the
+// duration chart keeps a plot beside the path column whether the pane is expanded or not, and the
 // path rows, at the column's narrowest, are elided in their middle so each shows its id.
 #include "tests/support/Artifacts.h"
 #include "tests/support/SceneFixture.h"
@@ -10,6 +11,11 @@
 
 #include <QListView>
 #include <QTest>
+
+namespace {
+// Enough plot to read the bars and move the pointer's tools across.
+constexpr qreal kUsablePlotWidth = 32;
+} // namespace
 
 class TestMetricsWindow : public QObject
 {
@@ -55,6 +61,7 @@ private slots:
         frame->chart()->refreshNow();
         saveArtifact(window, QStringLiteral("metrics-640x480-%1.png").arg(expanded ? u"expanded" : u"below-details"));
 
+        QCOMPARE_GE(frame->chart()->chartView()->plotRect().width(), kUsablePlotWidth);
         QListView *list = frame->pathList();
         QCOMPARE(list->model()->rowCount(), 8);
         const QImage rows = list->viewport()->grab().toImage();
