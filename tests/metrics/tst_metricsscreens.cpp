@@ -293,7 +293,7 @@ private slots:
         click(view, {plot.left() + plot.width() * 0.3, low});
         dragAcross(view, {plot.left() + plot.width() * 0.5, plot.bottom() - 2}, {plot.left() + plot.width() * 0.7, plot.bottom() - 2});
         hover(view, {plot.left() + plot.width() * 0.3 + 4, chartKind == u"across" ? view->yPixel(3) : low});
-        const QImage image = shoot(*chart, QStringLiteral("requestduration-labels-") + chartKind, dark);
+        const QImage image = shoot(*chart, QStringLiteral("requestduration-readable-") + chartKind, dark);
 
         QList<QRectF> labels = view->overlayLabelRects();
         for (const QRectF &rect : view->dataLabelRects()) {
