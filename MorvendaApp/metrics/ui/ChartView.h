@@ -10,10 +10,10 @@
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
 // labels it must stand on instead of overprinting them. Every label is drawn above every mark and
-// rule, on a plate of the background or on the one bar colour behind it (ChartLabelInk). Pointer tools paint on top through the
-// overlay hook and repaint with updateOverlay(), which leaves the cached layer alone; they read
-// pointer positions through xValue()/yValue() and place their marks with xPixel()/yPixel(),
-// paintRule() and paintLabel().
+// rule, on a plate of the background or of the one bar colour behind it (ChartLabelInk). Pointer
+// tools paint on top through the overlay hook and repaint with updateOverlay(), which leaves the
+// cached layer alone; they read pointer positions through xValue()/yValue() and place their marks
+// with xPixel()/yPixel(), paintRule() and paintLabel().
 // Mouse events are not handled here: a tool installs an event filter or subclasses the view.
 // Main thread only.
 #pragma once
@@ -62,7 +62,8 @@ public:
 
     // Overlay marks. With a placement (overlayPlacement()), labels stand in free space inside the
     // plot, never on the axis rows, on another label placed with it or over the layer's labels
-    // (those they cannot avoid are erased); without one, where their position puts them.
+    // (those they cannot avoid are erased), and during the overlay hook they are drawn once all of
+    // its marks are; without one, where their position puts them, at once.
     void paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabelPlacement *placement = nullptr) const;
     // Returns where the label was drawn, after moving it to fit.
     QRectF paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement = nullptr) const;
