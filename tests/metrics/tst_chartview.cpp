@@ -1,6 +1,8 @@
 // The chart widget: value↔pixel mapping both ways, the cached layer redrawn only when it must be,
 // labels fitted and thinned, marks that cannot be drawn skipped, series told apart past the
 // palette's hues, and a legend that says what it left out.
+#include "MorvendaApp/components/NamedColors.h"
+#include "MorvendaApp/metrics/ui/ChartLabelInk.h"
 #include "MorvendaApp/metrics/ui/ChartLabelPlacement.h"
 #include "MorvendaApp/metrics/ui/ChartSeriesStyle.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
@@ -326,6 +328,40 @@ private slots:
         QVERIFY(secondary != primary);
     }
 
+
+    // A label's colour reads on every background a chart gives it: each series colour (a label
+    // inside its bar) and the plate, in both schemes and both tones. A tone that already reads is
+    // kept as it shows; a picture's flat colour is found only where it is flat and opaque.
+    void labelInkReadsOnEveryBackground_data() { seriesPastTheHuesStayDistinct_data(); }
+    void labelInkReadsOnEveryBackground()
+    {
+        QFETCH(bool, dark);
+        const QPalette palette = dark ? ShellPalette::dark() : ShellPalette::light();
+        const QColor window = palette.color(QPalette::Window);
+        QList<QColor> backgrounds{window};
+        for (int i = 0; i < 3 * ChartSeriesStyle::kHueCount; ++i)
+            backgrounds.append(ChartSeriesStyle::color(i, palette));
+        for (const NamedColor tone : {NamedColor::Primary, NamedColor::Secondary}) {
+            for (const QColor &background : std::as_const(backgrounds)) {
+                const QColor ink = ChartLabelInk::readableOn(namedColor(tone, palette), background);
+                QCOMPARE_GE(ChartLabelInk::contrast(ink, background), ChartLabelInk::kMinimumContrast);
+            }
+        }
+        const QColor primary = namedColor(NamedColor::Primary, palette);
+        QCOMPARE(ChartLabelInk::readableOn(primary, window), primary);
+        QCOMPARE(ChartLabelInk::contrast(Qt::black, Qt::white), 21.0);
+
+        QImage layer(40, 20, QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        const QColor bar = ChartSeriesStyle::color(0, palette);
+        QPainter(&layer).fillRect(QRect(0, 0, 30, 20), bar);
+        QCOMPARE(ChartLabelInk::flatColourBehind(layer, QRectF(2.5, 2.5, 20, 12)), std::optional<QColor>(bar));
+        QVERIFY(!ChartLabelInk::flatColourBehind(layer, QRectF(12.5, 2.5, 20, 12)));
+        QVERIFY(!ChartLabelInk::flatColourBehind(layer, QRectF(32, 2, 6, 12)));
+        QVERIFY(!ChartLabelInk::flatColourBehind(layer, QRectF(30, 2, 20, 12)));
+        QCOMPARE(ChartLabelInk::inkFor(layer, QRectF(12.5, 2.5, 20, 12), namedColor(NamedColor::Secondary, palette), window).plate, window);
+        QCOMPARE(ChartLabelInk::inkFor(layer, QRectF(2.5, 2.5, 20, 12), namedColor(NamedColor::Secondary, palette), window).plate, bar);
+    }
 
     // Three rounds of the palette's hues: no two series share colour, dash and symbol, and no two
     // share a colour, in either scheme.

@@ -15,11 +15,13 @@
 #include "MorvendaApp/shell/ShellPalette.h"
 
 #include <QAbstractItemModelTester>
+#include <QCursor>
 #include <QLineEdit>
 #include <QListView>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <memory>
 
@@ -74,6 +76,13 @@ bool showChart(RequestDurationMeasuredChart &chart, QSize size, const QList<Requ
         return false;
     chart.refreshNow();
     return true;
+}
+
+std::unique_ptr<RequestDurationMeasuredChart> makeChart(bool line)
+{
+    if (line)
+        return std::make_unique<RequestDurationLineChart>();
+    return std::make_unique<RequestDurationBarChart>();
 }
 
 QString hoverLabel(const RequestDurationMeasuredChart &chart)
@@ -351,11 +360,7 @@ private slots:
         QFETCH(bool, line);
         QFETCH(bool, dark);
         useScheme(dark);
-        std::unique_ptr<RequestDurationMeasuredChart> chart;
-        if (line)
-            chart = std::make_unique<RequestDurationLineChart>();
-        else
-            chart = std::make_unique<RequestDurationBarChart>();
+        const std::unique_ptr<RequestDurationMeasuredChart> chart = makeChart(line);
         // Forty exchanges over six seconds on three paths, durations zig-zagging, the last one
         // ending at the latest time of all.
         QList<RequestDurationChartItem> items;
@@ -508,6 +513,39 @@ private slots:
         pointer.click(QPointF(0, 0));
         QCOMPARE(chart.tools().marks().size(), pinned);
         QVERIFY(!chart.grab().isNull());
+    }
+
+    // A second click on the last undo button, as a user repeats it: the button is gone, but the
+    // click still lands where it stood, never on the chart (which would pin a mark there).
+    void aRepeatedClickOnTheLastUndoPinsNothing_data()
+    {
+        QTest::addColumn<bool>("line");
+        QTest::addRow("bar chart") << false;
+        QTest::addRow("line chart") << true;
+    }
+    void aRepeatedClickOnTheLastUndoPinsNothing()
+    {
+        QFETCH(bool, line);
+        const std::unique_ptr<RequestDurationMeasuredChart> chart = makeChart(line);
+        QVERIFY(showChart(*chart, {600, 300}, {item(1, QStringLiteral("/a"), 10.0, 11.0), item(2, QStringLiteral("/a"), 11.0, 13.0)}));
+        Pointer pointer{chart->chartView()};
+        pointer.hover(pointer.at(10.5, 1));
+        pointer.click(pointer.at(10.5, 1));
+        QCOMPARE(chart->tools().marks().size(), size_t(1));
+        QCoreApplication::processEvents();
+        // Through the window, so each press goes to whatever lies under the pointer then.
+        QWindow *window = chart->windowHandle();
+        const QPoint onButton = chart->undoTapButton()->mapTo(chart.get(), chart->undoTapButton()->rect().center());
+        QCursor::setPos(chart->mapToGlobal(onButton));
+        QTest::mouseMove(window, onButton);
+        QTest::mouseClick(window, Qt::LeftButton, {}, onButton);
+        QVERIFY(chart->tools().marks().empty());
+        QCoreApplication::processEvents();
+        // The hand moves a pixel between the two clicks.
+        const QPoint again = onButton + QPoint(1, 0);
+        QTest::mouseMove(window, again);
+        QTest::mouseClick(window, Qt::LeftButton, {}, again);
+        QVERIFY(chart->tools().marks().empty());
     }
 
     void lineChartReadsDurations()

@@ -81,6 +81,7 @@ void ChartLayer::render()
     m_thinnedLabels = 0;
     m_axisLabelRects.clear();
     m_labels.clear();
+    m_labelInks.clear();
     if (m_layout.plot().isEmpty())
         return;
     QPainter painter(&m_image);
@@ -91,6 +92,7 @@ void ChartLayer::render()
         paintRule(painter, rule);
     placeLabels();
     paintLegend(painter);
+    inkLabels();
     m_renderMs = double(timer.nsecsElapsed()) / 1e6;
 }
 
@@ -109,13 +111,11 @@ void ChartLayer::paintDataLabels(QPainter &painter, const QList<QRectF> &hidden)
         return;
     painter.save();
     painter.setFont(labelFont());
-    const QColor primary = namedColor(NamedColor::Primary, m_look.palette);
-    const QColor secondary = namedColor(NamedColor::Secondary, m_look.palette);
-    for (const PlacedLabel &label : m_labels) {
+    for (size_t i = 0; i < m_labels.size(); ++i) {
+        const PlacedLabel &label = m_labels[i];
         if (!hidden.isEmpty() && hidden.contains(label.rect))
             continue;
-        painter.setPen(label.tone == Chart::Tone::Primary ? primary : secondary);
-        painter.drawText(label.rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+        paintInked(painter, label.rect.adjusted(0, label.topPadding, 0, 0), label.text, m_labelInks[i]);
     }
     painter.restore();
 }
@@ -188,11 +188,35 @@ QFont ChartLayer::labelFont() const
 
 void ChartLayer::paintLabelText(QPainter &painter, const QRectF &rect, const Chart::Label &label) const
 {
+    const QRectF textRect = rect.adjusted(0, label.topPadding, 0, 0);
     painter.save();
     painter.setFont(labelFont());
-    painter.setPen(namedColor(label.tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, m_look.palette));
-    painter.drawText(rect.adjusted(0, label.topPadding, 0, 0), Qt::AlignCenter, label.text);
+    paintInked(painter, textRect, label.text,
+               ChartLabelInk::inkFor(m_image, textRect, toneColor(label.tone), m_look.palette.color(QPalette::Window)));
     painter.restore();
+}
+
+QColor ChartLayer::toneColor(Chart::Tone tone) const
+{
+    return namedColor(tone == Chart::Tone::Primary ? NamedColor::Primary : NamedColor::Secondary, m_look.palette);
+}
+
+void ChartLayer::paintInked(QPainter &painter, const QRectF &textRect, const QString &text, const ChartLabelInk::Ink &ink) const
+{
+    // Every pixel the text's rectangle touches, so no mark shows along its edges.
+    painter.fillRect(textRect.toAlignedRect(), ink.plate);
+    painter.setPen(ink.text);
+    painter.drawText(textRect, Qt::AlignCenter, text);
+}
+
+void ChartLayer::inkLabels()
+{
+    // Once per layer: the picture behind a data label does not change until the layer does.
+    const QColor window = m_look.palette.color(QPalette::Window);
+    m_labelInks.clear();
+    m_labelInks.reserve(m_labels.size());
+    for (const PlacedLabel &label : m_labels)
+        m_labelInks.push_back(ChartLabelInk::inkFor(m_image, label.rect.adjusted(0, label.topPadding, 0, 0), toneColor(label.tone), window));
 }
 
 

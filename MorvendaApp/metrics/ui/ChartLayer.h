@@ -7,6 +7,7 @@
 #pragma once
 
 #include "ChartData.h"
+#include "ChartLabelInk.h"
 #include "ChartLayout.h"
 #include "ChartLegend.h"
 
@@ -82,7 +83,8 @@ public:
     QRectF paintLabel(QPainter &painter, const Chart::Label &label) const;
     // The font of the axis and data labels, and of the tools' labels drawn over the layer.
     QFont labelFont() const;
-    // A label's text in the label font and its tone's colour, centred in `rect` below its top padding.
+    // A label's text in the label font, centred in `rect` below its top padding, on a plate of the
+    // background or straight on the one colour of the layer behind it, in a colour that reads there.
     void paintLabelText(QPainter &painter, const QRectF &rect, const Chart::Label &label) const;
 
     static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
@@ -98,6 +100,9 @@ private:
     void paintBars(QPainter &painter) const;
     void paintLines(QPainter &painter) const;
     void placeLabels();
+    void inkLabels();
+    QColor toneColor(Chart::Tone tone) const;
+    void paintInked(QPainter &painter, const QRectF &textRect, const QString &text, const ChartLabelInk::Ink &ink) const;
     void paintLegend(QPainter &painter) const;
     QRectF labelRect(const Chart::Label &label, const QFontMetricsF &metrics) const;
 
@@ -111,4 +116,6 @@ private:
     int m_thinnedLabels = 0;
     QList<QRectF> m_axisLabelRects;
     std::vector<PlacedLabel> m_labels;
+    // Each placed label's ink, chosen against what the layer shows behind its text.
+    std::vector<ChartLabelInk::Ink> m_labelInks;
 };

@@ -211,15 +211,21 @@ void ChartView::paintEvent(QPaintEvent *)
         painter.drawImage(QPointF(0, 0), m_shown.image());
     m_overlayLabelRects.clear();
     m_hiddenLabelRects.clear();
+    m_overlayLabels.clear();
     if (m_overlay && !plotRect().isEmpty()) {
+        m_deferOverlayLabels = true;
         painter.save();
         m_overlay(painter);
         painter.restore();
+        m_deferOverlayLabels = false;
     }
-    // The data labels are placed with the layer but drawn at every paint, after the overlay: a
-    // tool's label that has to stand where a data label is hides it instead of overprinting it.
+    // Labels come last, on top of every mark and rule. The data labels are placed with the layer
+    // but drawn at every paint: a tool's label that has to stand where a data label is hides it
+    // instead of overprinting it.
     if (m_shown.rendered())
         m_shown.paintDataLabels(painter, m_hiddenLabelRects);
+    for (const auto &[rect, label] : std::as_const(m_overlayLabels))
+        m_shown.paintLabelText(painter, rect, label);
 }
 
 void ChartView::paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabelPlacement *placement) const
@@ -258,19 +264,17 @@ void ChartView::paintOverlayLabel(QPainter &painter, const Chart::Label &label, 
         return;
     const QRectF plot = plotRect();
     std::optional<ChartLabelPlacement::Placed> placed = placement.place(candidates, plot, true);
-    bool plate = false;
-    if (!placed) {
-        // Nowhere free, not even over the layer's labels: it stands where it belongs, on a plate
-        // of the background, rather than being lost.
+    // Nowhere free, not even over the layer's labels: it stands where it belongs, on its plate
+    // like every label, rather than being lost.
+    if (!placed)
         placed = ChartLabelPlacement::Placed{ChartLabelPlacement::movedInto(candidates.first(), plot), {}};
-        plate = true;
-    }
     // The layer's labels this one must stand over are not drawn at this paint.
     m_hiddenLabelRects.append(placed->covered);
-    if (plate)
-        painter.fillRect(placed->rect, m_shown.look().palette.color(QPalette::Window));
     m_overlayLabelRects.append(placed->rect);
-    m_shown.paintLabelText(painter, placed->rect, label);
+    if (m_deferOverlayLabels)
+        m_overlayLabels.append({placed->rect, label});
+    else
+        m_shown.paintLabelText(painter, placed->rect, label);
 }
 
 QRectF ChartView::paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement) const

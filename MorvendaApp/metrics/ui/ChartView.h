@@ -9,10 +9,11 @@
 // cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
-// labels it must stand on instead of overprinting them. Pointer tools paint on top through the
-// overlay hook and repaint with updateOverlay(), which leaves the cached layer alone; they read
-// pointer positions through xValue()/yValue() and place their marks with xPixel()/yPixel(),
-// paintRule() and paintLabel().
+// labels it must stand on instead of overprinting them. Every label is drawn above every mark and
+// rule, on a plate of the background or of the one bar colour behind it (ChartLabelInk). Pointer
+// tools paint on top through the overlay hook and repaint with updateOverlay(), which leaves the
+// cached layer alone; they read pointer positions through xValue()/yValue() and place their marks
+// with xPixel()/yPixel(), paintRule() and paintLabel().
 // Mouse events are not handled here: a tool installs an event filter or subclasses the view.
 // Main thread only.
 #pragma once
@@ -29,6 +30,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 
 class ChartView : public QWidget
 {
@@ -60,7 +62,8 @@ public:
 
     // Overlay marks. With a placement (overlayPlacement()), labels stand in free space inside the
     // plot, never on the axis rows, on another label placed with it or over the layer's labels
-    // (those they cannot avoid are erased); without one, where their position puts them.
+    // (those they cannot avoid are erased), and during the overlay hook they are drawn once all of
+    // its marks are; without one, where their position puts them, at once.
     void paintRule(QPainter &painter, const Chart::Rule &rule, ChartLabelPlacement *placement = nullptr) const;
     // Returns where the label was drawn, after moving it to fit.
     QRectF paintLabel(QPainter &painter, const Chart::Label &label, ChartLabelPlacement *placement = nullptr) const;
@@ -143,5 +146,9 @@ private:
     mutable int m_mainThreadRenders = 0;
     mutable double m_lastRenderMs = 0;
     mutable QList<QRectF> m_overlayLabelRects;
+    // While the overlay paints, its placed labels wait here to be drawn after all its marks, so
+    // no rule it draws later crosses a label.
+    bool m_deferOverlayLabels = false;
+    mutable QList<std::pair<QRectF, Chart::Label>> m_overlayLabels;
     mutable QList<QRectF> m_hiddenLabelRects;
 };

@@ -29,13 +29,27 @@ constexpr int kPathColumnWidth = 200;
 // width first: in a narrow window the chart, not the list, is what the user came for.
 constexpr int kPathColumnMinWidth = 100;
 constexpr int kChartComfortWidth = 240;
+// The chart area's narrowest: its plot still shows beside the duration axis, and the metrics pane
+// holding the frame with the path column at its narrowest is no wider than 240 px, the details
+// column of a 640-px window beside the timeline's 400. Without it an expanded pane, which no longer
+// has the details to hold its column's width, lets the timeline take that width and squeezes the
+// chart to nothing.
+constexpr int kChartMinWidth = 86;
 constexpr int kCaptionPixels = 10;
 
-// A path row in the accent colour while its path is selected.
+// A path row in the accent colour while its path is selected, as wide as the list and elided in
+// its middle, so the ids at the ends of REST paths show in a narrow column.
 class PathRowDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        // A list view makes its rows as wide as the widest hint when that is wider than the
+        // list, and then cuts them at its edge instead of eliding them.
+        return {1, QStyledItemDelegate::sizeHint(option, index).height()};
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
@@ -100,6 +114,7 @@ void RequestDurationChart::buildLayout()
     emptyColumn->addStretch(1);
 
     auto *chartArea = new QWidget(this);
+    chartArea->setMinimumWidth(kChartMinWidth);
     m_chartArea = new QVBoxLayout(chartArea);
     m_chartArea->setContentsMargins(0, 0, 0, 0);
     m_chartArea->addWidget(m_emptyState);
@@ -131,6 +146,7 @@ QWidget *RequestDurationChart::buildPathColumn()
     m_pathList->setItemDelegate(new PathRowDelegate(m_pathList));
     m_pathList->setSelectionMode(QAbstractItemView::NoSelection);
     m_pathList->setUniformItemSizes(true);
+    m_pathList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_pathList->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     m_selectAll = new SymbolButton(QStringLiteral("checkmark.square.fill"), column);

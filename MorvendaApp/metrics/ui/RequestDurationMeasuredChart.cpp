@@ -85,6 +85,10 @@ void RequestDurationMeasuredChart::buildLayout()
     m_undoRow->setContentsMargins(8, 0, 8, 0);
     m_undoRow->addWidget(m_undoTap);
     m_undoRow->addWidget(m_undoDrag);
+    // The row keeps a button's height while it shows none: were it to collapse under the last
+    // undo, the chart would grow under the pointer and the click repeated on that undo would
+    // land on the chart and pin a mark.
+    m_undoRow->addStrut(m_undoTap->sizeHint().height());
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
