@@ -317,6 +317,25 @@ private slots:
         QCOMPARE(storedTokens(), QStringLiteral("b1"));
     }
 
+    // Notes closed with Return leave the list on the row: Backspace, as typed to fix a typo, must
+    // not delete the user; only the Delete key does.
+    void backspaceNeverDeletes()
+    {
+        fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
+        auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("vip"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(m_view->list(), Qt::Key_Backspace);
+        QCOMPARE(storedTokens(), QStringLiteral("a1|b1"));
+        QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("vip")));
+        QTest::keyClick(m_view->list(), Qt::Key_Delete);
+        QCOMPARE(storedTokens(), QStringLiteral("b1"));
+    }
+
     // The app's user decides what a click on a name does: nothing for the user the app already is, a
     // refusal for a user who may not impersonate. When the app disconnects it stays the active one,
     // but the window says it is gone, offers no impersonation and a click raises nothing; back under

@@ -323,8 +323,9 @@ bool ImpersonationListView::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Backspace) {
+        // Only the platform's Delete command: Backspace is what fixes a typo in the notes just
+        // closed with Return, and must never take the user with its star and notes.
+        if (static_cast<QKeyEvent *>(event)->matches(QKeySequence::Delete)) {
             deleteSelected();
             return true;
         }
