@@ -65,6 +65,14 @@ MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
     return connection;
 }
 
+// True when `widget` lies between the left and right edges of the panel's visible area.
+bool withinWidth(const UserView &view, const QWidget *widget)
+{
+    const auto *scroll = view.findChild<QScrollArea *>();
+    const int left = widget->mapTo(scroll->viewport(), QPoint(0, 0)).x();
+    return left >= 0 && left + widget->width() <= scroll->viewport()->width();
+}
+
 // True when `widget` lies wholly inside the panel's visible area, without scrolling.
 bool fitsInView(const UserView &view, const QWidget *widget)
 {
@@ -207,6 +215,59 @@ private slots:
         const auto *name = view.findChild<PeerTextLabel *>();
         QVERIFY(name && name->text() == QStringLiteral("Fiona Marsh"));
         QVERIFY(contrastingPixels(shot, QRect(name->mapTo(&view, QPoint(0, 0)), name->size()), background) > 10);
+        m_listener.setActiveConnection(nullptr);
+    }
+
+    // Values without a space to break at (a token, a picture address, a hundred thousand
+    // characters): each row wraps its value anywhere, so no value is wider than the panel and
+    // every copy button, the picture and the admin button stay in view.
+    void unbreakableValuesStayWithinThePanel_data()
+    {
+        QTest::addColumn<int>("tokenLength");
+        QTest::addColumn<int>("addressLength");
+        QTest::addColumn<int>("everyTextLength");
+        QTest::addRow("a 70-character token") << 70 << 0 << 0;
+        QTest::addRow("a 130-character picture address") << 0 << 130 << 0;
+        QTest::addRow("every value of 100,000 characters") << 100'000 << 0 << 100'000;
+    }
+
+    void unbreakableValuesStayWithinThePanel()
+    {
+        QFETCH(int, tokenLength);
+        QFETCH(int, addressLength);
+        QFETCH(int, everyTextLength);
+        useScheme(false);
+        UserView view(m_users, m_listener, m_avatars);
+        view.resize(380, 900);
+        view.show();
+        const auto unbroken = [](int length, const QString &start) {
+            QString text = start;
+            while (text.size() < length) {
+                text += QStringLiteral("q7Zx_");
+            }
+            return text.left(std::max<int>(length, start.size()));
+        };
+        const QString token = tokenLength ? unbroken(tokenLength, QStringLiteral("u_")) : QStringLiteral("u_8f2c61");
+        // Nothing listens there: the picture stays the grey circle.
+        const std::optional<Url> picture = addressLength
+            ? Url::fromText(unbroken(addressLength, QStringLiteral("http://127.0.0.1:9/avatars/")))
+            : std::nullopt;
+        const QString text = everyTextLength ? unbroken(everyTextLength, QStringLiteral("Fiona")) : QStringLiteral("Fiona Marsh");
+        const auto app = connectionNamed(QStringLiteral("unbroken app"));
+        m_users.storeUser(QStringLiteral("unbroken app"), User::withTags(text, token, text, {text}, picture, false, false, false,
+            {UserTag::PlaceOrder}, Retailer(text, token, true, QStringLiteral("USA"), text, text), std::nullopt));
+        m_listener.setActiveConnection(app);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        saveArtifact(&view, QStringLiteral("userpanel-unbroken-%1.png").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'-'));
+        const auto *scroll = view.findChild<QScrollArea *>();
+        QCOMPARE_LE(scroll->widget()->width(), scroll->viewport()->width());
+        QVERIFY(fitsInView(view, view.findChild<UserImages *>()));
+        QVERIFY(fitsInView(view, view.adminButton()));
+        for (const Disclosure *row : view.rows()) {
+            QVERIFY(withinWidth(view, row->findChild<QLabel *>(QStringLiteral("content"))));
+            QVERIFY(withinWidth(view, row->parentWidget()->findChild<CopyButton *>()));
+        }
         m_listener.setActiveConnection(nullptr);
     }
 
