@@ -144,8 +144,27 @@ int UserTags::heightForWidth(const QList<UserTag> &tags, const Metrics &metrics,
     if (tags.isEmpty() && more <= 0) {
         return 0;
     }
-    // The rows as paint() and FlowStack break them.
-    const qint64 rows = chipRows(tags, metrics, width, more).size();
+    // The rows as paint() and FlowStack break them (flowRows), counted without building them:
+    // a list measures thousands of users' tags at once.
+    qint64 rows = 0;
+    qint64 x = 0;
+    bool open = false;
+    const auto place = [&](qint64 chipWidth) {
+        if (open && x + chipWidth + kSpacing > width) {
+            ++rows;
+            x = chipWidth;
+        } else {
+            x += chipWidth + kSpacing;
+            open = true;
+        }
+    };
+    for (const UserTag tag : tags) {
+        place(metrics.chipWidth(tag));
+    }
+    if (more > 0) {
+        place(metrics.moreChipWidth(more));
+    }
+    rows += open ? 1 : 0;
     return int(std::min<qint64>(rows * (metrics.chipHeight() + kSpacing) - kSpacing, std::numeric_limits<int>::max()));
 }
 
