@@ -11,7 +11,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -56,15 +55,15 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     return result;
 }
 
-// The order of the favourites first, each group by key, ties by identity.
-bool listedBefore(const ImpersonateUserData &a, const QCollatorSortKey &aKey, const ImpersonateUserData &b,
-    const QCollatorSortKey &bKey)
+// The order of the lists: the favourites first, each group by name key, ties by identity.
+bool listedBefore(bool aFavorite, ImpersonateUserData::Identity aId, const QCollatorSortKey &aKey, bool bFavorite,
+    ImpersonateUserData::Identity bId, const QCollatorSortKey &bKey)
 {
-    if (a.favorite != b.favorite) {
-        return a.favorite;
+    if (aFavorite != bFavorite) {
+        return aFavorite;
     }
-    const int order = aKey.compare(bKey);
-    return order != 0 ? order < 0 : a.id < b.id;
+    const int byName = aKey.compare(bKey);
+    return byName != 0 ? byName < 0 : aId < bId;
 }
 
 } // namespace
@@ -118,18 +117,30 @@ std::vector<QCollatorSortKey> ImpersonateListViewModel::sortFavoritesFirst(QList
     // One key per name instead of a collation per comparison: thousands of names sort in
     // milliseconds.
     std::vector<QCollatorSortKey> keys = nameKeys(users, collator);
-    std::vector<qsizetype> order(size_t(users.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&users, &keys](qsizetype a, qsizetype b) {
-        return listedBefore(users.at(a), keys[size_t(a)], users.at(b), keys[size_t(b)]);
+    // What the order reads of each user, side by side: the comparisons stay in a small array
+    // instead of reaching into thousands of records.
+    struct Entry
+    {
+        bool favorite;
+        ImpersonateUserData::Identity id;
+        const QCollatorSortKey *key;
+        qsizetype index;
+    };
+    std::vector<Entry> order;
+    order.reserve(keys.size());
+    for (qsizetype i = 0; i < users.size(); ++i) {
+        order.push_back(Entry{users.at(i).favorite, users.at(i).id, &keys[size_t(i)], i});
+    }
+    std::sort(order.begin(), order.end(), [](const Entry &a, const Entry &b) {
+        return listedBefore(a.favorite, a.id, *a.key, b.favorite, b.id, *b.key);
     });
     QList<ImpersonateUserData> sorted;
     sorted.reserve(users.size());
     std::vector<QCollatorSortKey> sortedKeys;
     sortedKeys.reserve(keys.size());
-    for (const qsizetype index : order) {
-        sorted.append(std::move(users[index]));
-        sortedKeys.push_back(std::move(keys[size_t(index)]));
+    for (const Entry &entry : order) {
+        sorted.append(std::move(users[entry.index]));
+        sortedKeys.push_back(std::move(keys[size_t(entry.index)]));
     }
     users = std::move(sorted);
     return sortedKeys;
@@ -311,7 +322,8 @@ bool ImpersonateListViewModel::moveLoaded(const ImpersonateUserData &record)
     qsizetype high = m_users.size();
     while (low < high) {
         const qsizetype middle = (low + high) / 2;
-        if (listedBefore(m_users.at(middle), m_userKeys[size_t(middle)], record, key)) {
+        const ImpersonateUserData &user = m_users.at(middle);
+        if (listedBefore(user.favorite, user.id, m_userKeys[size_t(middle)], record.favorite, record.id, key)) {
             low = middle + 1;
         } else {
             high = middle;
