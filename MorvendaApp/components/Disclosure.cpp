@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QStyleOption>
 #include <QTextLayout>
 #include <QVBoxLayout>
 
@@ -62,7 +63,10 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setPen(palette().color(foregroundRole()));
+        // In the colour group of the widget's state, as a label draws its text.
+        QStyleOption option;
+        option.initFrom(this);
+        painter.setPen(option.palette.color(foregroundRole()));
         const QRect area = contentsRect();
         for (const auto &layout : lines(area.width()).paragraphs) {
             layout->draw(&painter, area.topLeft());
