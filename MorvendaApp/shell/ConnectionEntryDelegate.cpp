@@ -18,6 +18,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr int kVerticalPadding = 12;
@@ -25,6 +26,9 @@ constexpr int kSpacing = 8;
 constexpr int kLineSpacing = 4;
 constexpr int kMarkSize = 16;
 constexpr int kBadgePadding = 2;
+// A row shows this many rows of tag chips at most, the last one ending in the count of the
+// others: an app may report tens of thousands of tags, and the row stays a row.
+constexpr int kMaxTagRows = 3;
 
 // The width a row's tags wrap in: the row less its margins and the selection mark, at least 40.
 int tagWidthIn(int rowWidth)
@@ -58,7 +62,8 @@ struct ConnectionEntryDelegate::Layout
 {
     QString title;
     QString userLine; // name and token, each left out when absent
-    QList<UserTag> tags;
+    QList<UserTag> tags; // those shown
+    qsizetype moreTags = 0; // those left out, counted on the last chip
     UserImages::Content images;
     QSize imagesSize;
     bool hasUser = false;
@@ -238,11 +243,6 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
             }
         }
         l.userLine = parts.join(QLatin1Char(' '));
-        for (const QString &raw : index.data(ConnectionListModel::UserTagsRole).toStringList()) {
-            if (const std::optional<UserTag> tag = userTagFromRawValue(raw)) {
-                l.tags.append(*tag);
-            }
-        }
         const QUrl picture = index.data(ConnectionListModel::UserImageUrlRole).toUrl();
         const QVariant country = index.data(ConnectionListModel::UserCountryRole);
         const qreal dpr = option.widget ? option.widget->devicePixelRatioF() : qApp->devicePixelRatio();
@@ -264,9 +264,24 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
         const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
         const int rowWidth = view ? view->viewport()->width() : option.rect.width();
         l.tagWidth = tagWidthIn(rowWidth);
-        if (const int tags = UserTags::heightForWidth(l.tags, footnoteFont(l.font), l.tagWidth); tags > 0) {
-            height += kLineSpacing + tags;
-            l.oneLineTagWidth = UserTags::oneRowWidth(l.tags, footnoteFont(l.font));
+        const UserTags::Metrics tagMetrics(footnoteFont(l.font));
+        const QStringList raw = index.data(ConnectionListModel::UserTagsRole).toStringList();
+        // Only the tags the rows can show are read.
+        const qsizetype considered = std::min(raw.size(), UserTags::capacity(tagMetrics, l.tagWidth, kMaxTagRows) + 1);
+        QList<UserTag> tags;
+        tags.reserve(considered);
+        for (qsizetype i = 0; i < considered; ++i) {
+            if (const std::optional<UserTag> tag = userTagFromRawValue(raw.at(i))) {
+                tags.append(*tag);
+            }
+        }
+        UserTags::Shown shown = UserTags::firstRows(tags, raw.size() - (considered - tags.size()), tagMetrics, l.tagWidth, kMaxTagRows);
+        l.tags = std::move(shown.tags);
+        l.moreTags = shown.more;
+        if (const int tagsHeight = UserTags::heightForWidth(l.tags, tagMetrics, l.tagWidth, l.moreTags); tagsHeight > 0) {
+            height += kLineSpacing + tagsHeight;
+            // With tags left out the rows are full at any width: only this width's size holds.
+            l.oneLineTagWidth = l.moreTags > 0 ? std::numeric_limits<int>::max() : UserTags::oneRowWidth(l.tags, tagMetrics.font());
         }
     }
     height += kLineSpacing + QFontMetrics(badgeFont(l.font)).height() + 2 * kBadgePadding;
@@ -351,7 +366,9 @@ void ConnectionEntryDelegate::paint(QPainter *painter, const QStyleOptionViewIte
         painter->drawText(QRect(left + shift, y, width - shift, lineHeight), Qt::AlignLeft | Qt::AlignVCenter,
             elided(index, 1, l.userLine, callout, width - shift));
         y += lineHeight + kLineSpacing;
-        const int tags = UserTags::paint(painter, QPoint(left, y), width, l.tags, footnoteFont(l.font), option.palette);
+        // At the width the row was measured at, so the chips take the rows it made room for.
+        const int tags = UserTags::paint(painter, QPoint(left, y), l.tagWidth, l.tags, footnoteFont(l.font), option.palette,
+            l.moreTags);
         if (tags > 0) {
             y += tags + kLineSpacing;
         }

@@ -1,6 +1,7 @@
 // Paints one row of the connection list: the selection mark, "ID: <display name>", the user the
 // app reported (its round picture with the retailer's flag, name and token, and its tags as
-// coloured chips), and the connection's state as a coloured upper-case badge. Reads only the
+// coloured chips, at most three rows of them ending in a count of the others), and the
+// connection's state as a coloured upper-case badge. Reads only the
 // roles of ConnectionListModel; pictures come from the shared AvatarLoader, which outlives the
 // delegate and is asked only for rows being painted. The texts an app sent are cut to what a row
 // can show before they are laid out, and each row's elided lines are kept until they change.

@@ -5,8 +5,9 @@ namespace {
 std::optional<QUrl> page(const char *kindPath, const std::optional<QString> &token)
 {
     // "." and ".." stay as they are when encoded, and a browser resolves them as path steps:
-    // ".../retailer/.." would open the admin site's index instead of an account.
-    if (!token || *token == u"." || *token == u"..") {
+    // ".../retailer/.." would open the admin site's index instead of an account, and so would
+    // ".../retailer/" for an empty token.
+    if (!token || token->isEmpty() || *token == u"." || *token == u"..") {
         return std::nullopt;
     }
     const QByteArray encoded = QByteArray(AdminAddress::kStagingOrigin) + kindPath + QUrl::toPercentEncoding(*token);

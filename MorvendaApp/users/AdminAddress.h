@@ -14,7 +14,8 @@ inline constexpr char kStagingOrigin[] = "https://staging.example.com";
 
 // "<origin>/admin2/retailer/<token>". The token is percent-encoded as a single path segment
 // ("/", "?", "#", "%" and spaces included), so whatever an app reports can only ever name that
-// one account's page. No address without a token, nor for "." and "..", which are path steps.
+// one account's page. No address without a token, for an empty one (the list of all accounts),
+// nor for "." and "..", which are path steps.
 std::optional<QUrl> retailer(const std::optional<QString> &token);
 // "<origin>/admin2/brand/<token>", encoded the same way.
 std::optional<QUrl> brand(const std::optional<QString> &token);

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 class ImpersonateUserStore;
 class MorvendaListener;
@@ -86,9 +87,10 @@ public:
     // False only when `user` belongs to the other app than the active app's user.
     bool matchesCurrentApp(const ImpersonateUserData &user) const;
 
-    // Sorts by name as people read it (digits by value, case ignored, the user's locale), ties
-    // by identity. Stable for equal names whatever the input order.
-    static void sortByName(QList<ImpersonateUserData> &users, const QCollator &collator);
+    // Puts the favourites first, each group sorted by name as people read it (digits by value,
+    // case ignored, the user's locale), ties by identity: stable for equal names whatever the
+    // input order. Returns the names' collation keys in the new order.
+    static std::vector<QCollatorSortKey> sortFavoritesFirst(QList<ImpersonateUserData> &users, const QCollator &collator);
     // The collation used for names: numeric, case-insensitive, in the user's locale.
     static QCollator nameCollator();
 
@@ -111,12 +113,21 @@ signals:
 private:
     void send(const ImpersonateUserData &user);
     void replaceLoaded(const ImpersonateUserData &record);
+    // Moves the loaded copy of `record` to its place for its favourite mark, taking its stored
+    // fields; false when it is not loaded.
+    bool moveLoaded(const ImpersonateUserData &record);
+    // Runs one of this model's own writes to the store.
+    template<typename Write>
+    auto ownWrite(Write write);
 
     MorvendaListener &m_session;
     UserManager &m_userManager;
     ImpersonateUserStore &m_store;
     ActiveApp m_activeApp;
     QCollator m_collator;
+    // The collation keys of the names of m_users, in the same order: a star moves one user
+    // between the groups without collating every name again.
+    std::vector<QCollatorSortKey> m_userKeys;
     QList<ImpersonateUserData> m_favoriteUsers;
     QList<ImpersonateUserData> m_displayUsers;
     bool m_isLoading = true;
@@ -124,4 +135,8 @@ private:
     QString m_textFilter;
     QList<ImpersonateUserData> m_users;
     bool m_notesFailing = false;
+    // The loaded users are the store's records, but for this model's own writes since the last
+    // load: no one else has stored, changed or deleted a record since.
+    bool m_loadedIsCurrent = false;
+    bool m_writing = false;
 };

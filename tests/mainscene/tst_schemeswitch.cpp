@@ -15,6 +15,7 @@
 #include "MorvendaApp/users/ui/ImpersonationListView.h"
 
 #include <QDir>
+#include <QTcpSocket>
 
 #include <tuple>
 #include <QSplitter>
@@ -25,7 +26,7 @@ namespace {
 const QString kApp = QStringLiteral("Retail app");
 const QUuid kExchange = QUuid::fromString(QStringLiteral("{3a6359db-a608-47e4-b17e-e7cf24616527}"));
 
-enum class Place { ConnectScreen, Timeline, Details, UserPanel, ImpersonationPanel, AddUserSheet, SettingsPanel, Preferences, Help };
+enum class Place { ConnectScreen, Timeline, Details, UserPanel, UserSide, ImpersonationPanel, AddUserSheet, SettingsPanel, Preferences, Help };
 
 // One scene with its windows open, as the developer left them.
 struct OpenScene
@@ -57,6 +58,19 @@ struct OpenScene
         fixture.scene->selection().setMessageID(kExchange);
     }
 
+    // The active app has reported its user: the user panels show its rows and their dividers.
+    void reportUser()
+    {
+        auto app = std::make_shared<MorvendaConnection>(new QTcpSocket);
+        app->setDisplayName(kApp);
+        fixture.shared->userManager.storeUser(kApp,
+            User::withTags(QStringLiteral("Fiona Marsh"), QStringLiteral("u_8f2c61"), QStringLiteral("fiona@corner.example"),
+                {QStringLiteral("orders.read"), QStringLiteral("orders.write")}, std::nullopt, false, false, false,
+                {UserTag::AccountOwner, UserTag::PlaceOrder}, std::nullopt, std::nullopt));
+        fixture.shared->listener.setActiveConnection(app);
+        fixture.shared->windowManager.setSideView(SideView::User);
+    }
+
     QWidget *widget(Place place) const
     {
         MainScene &scene = *fixture.scene;
@@ -70,6 +84,8 @@ struct OpenScene
             return scene.mainWindow()->findChild<MorvendaDetailsView *>();
         case Place::UserPanel:
             return scene.panelWindow(SideView::User);
+        case Place::UserSide:
+            return scene.mainWindow()->findChild<MorvendaDetailsView *>()->sidePanel();
         case Place::ImpersonationPanel:
             return impersonation;
         case Place::AddUserSheet:
@@ -127,6 +143,7 @@ void TestSchemeSwitch::aSwitchedPanelLooksLikeOneMadeInItsNewScheme_data()
         {"the timeline with a row selected", Place::Timeline, true},
         {"the details of an exchange", Place::Details, true},
         {"the user panel's window", Place::UserPanel, false},
+        {"the user panel in the side area", Place::UserSide, false},
         {"the impersonation panel's window", Place::ImpersonationPanel, false},
         {"the add-user sheet", Place::AddUserSheet, false},
         {"the settings panel's window", Place::SettingsPanel, false},
@@ -147,9 +164,12 @@ void TestSchemeSwitch::aSwitchedPanelLooksLikeOneMadeInItsNewScheme()
     const PreferredColorScheme from = toLight ? PreferredColorScheme::Dark : PreferredColorScheme::Light;
     const PreferredColorScheme to = toLight ? PreferredColorScheme::Light : PreferredColorScheme::Dark;
 
+    const bool withUser = place == Place::UserPanel || place == Place::UserSide;
     OpenScene switched(from);
     if (withExchange)
         switched.selectExchange();
+    if (withUser)
+        switched.reportUser();
     QWidget *before = switched.widget(place);
     QVERIFY(before);
     QVERIFY(QTest::qWaitForWindowExposed(before->window()));
@@ -159,6 +179,8 @@ void TestSchemeSwitch::aSwitchedPanelLooksLikeOneMadeInItsNewScheme()
     OpenScene fresh(to);
     if (withExchange)
         fresh.selectExchange();
+    if (withUser)
+        fresh.reportUser();
     QWidget *after = fresh.widget(place);
     QVERIFY(after);
     QVERIFY(QTest::qWaitForWindowExposed(after->window()));

@@ -1,5 +1,6 @@
-// Admin page addresses for the tokens apps report: the two tokens that a browser reads as path
-// steps give no address, for a retailer, a brand or a stored user alike.
+// Admin page addresses for the tokens apps report: the tokens that a browser reads as path steps,
+// and the empty one that names the list of all accounts, give no address, for a retailer, a brand
+// or a stored user alike.
 #include "MorvendaApp/users/AdminAddress.h"
 
 #include <QTest>
@@ -13,6 +14,7 @@ private slots:
     {
         QTest::addColumn<QString>("token");
         QTest::addColumn<QString>("page");
+        QTest::addRow("an empty token") << QStringLiteral("") << QString();
         QTest::addRow("a single dot") << QStringLiteral(".") << QString();
         QTest::addRow("two dots") << QStringLiteral("..") << QString();
         QTest::addRow("three dots, an ordinary segment") << QStringLiteral("...") << QStringLiteral("...");

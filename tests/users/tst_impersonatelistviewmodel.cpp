@@ -119,6 +119,44 @@ private slots:
         QCOMPARE(display.size(), 0);
     }
 
+    // A star moves the user to its place in the other list without reading the store again, and
+    // the lists are those a reload gives: names as people read them, equal names by identity.
+    // When someone else stored a user since the load, the star reloads and shows it too.
+    void aStarGivesTheListsOfAReload_data()
+    {
+        QTest::addColumn<bool>("storedElsewhere");
+        QTest::addRow("nothing stored since the load") << false;
+        QTest::addRow("a user stored since the load") << true;
+    }
+
+    void aStarGivesTheListsOfAReload()
+    {
+        QFETCH(bool, storedElsewhere);
+        for (const char *name : {"user10", "User2", "b", "user1", "B", "", "Émile", "b"}) {
+            QVERIFY(m_store->addUser(QString::fromUtf8(name) + QStringLiteral("-") + QString::number(m_store->fetchAll()->size()),
+                QString::fromUtf8(name)));
+        }
+        m_model->fetchUsers();
+        if (storedElsewhere) {
+            QVERIFY(m_store->addUser(QStringLiteral("late"), QStringLiteral("Late")));
+        }
+        ImpersonateListViewModel reloaded(m_tool->listener, m_tool->users, *m_store);
+        const auto same = [&] {
+            reloaded.fetchUsers();
+            return names(m_model->favoriteUsers()) == names(reloaded.favoriteUsers())
+                && names(m_model->displayUsers()) == names(reloaded.displayUsers())
+                && m_model->users().size() == reloaded.users().size()
+                && std::equal(m_model->users().cbegin(), m_model->users().cend(), reloaded.users().cbegin());
+        };
+        // Both "b" users, then the first and the last name, each in and out of the favourites.
+        for (const int at : {1, 2, 0, 7, 1, 2}) {
+            const ImpersonateUserData user = m_model->users().at(at);
+            m_model->toggleFavorite(user);
+            QVERIFY2(same(), qPrintable(names(m_model->favoriteUsers()) + QStringLiteral(" / ") + names(m_model->displayUsers())));
+        }
+        QCOMPARE(names(m_model->displayUsers()).contains(QStringLiteral("Late")), storedElsewhere);
+    }
+
     void failedLoadRaisesItsAlertAndKeepsTheLists()
     {
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));

@@ -317,6 +317,66 @@ private slots:
         QCOMPARE(storedTokens(), QStringLiteral("b1"));
     }
 
+    // Notes closed with Return leave the list on the row: Backspace, as typed to fix a typo, must
+    // not delete the user; only the Delete key does.
+    void backspaceNeverDeletes()
+    {
+        fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
+        auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
+        QVERIFY(editor);
+        QTest::keyClicks(editor, QStringLiteral("vip"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTest::keyClick(m_view->list(), Qt::Key_Backspace);
+        QCOMPARE(storedTokens(), QStringLiteral("a1|b1"));
+        QCOMPARE(m_store->fetchByToken(QStringLiteral("a1")).value()->notes, std::optional<QString>(QStringLiteral("vip")));
+        QTest::keyClick(m_view->list(), Qt::Key_Delete);
+        QCOMPARE(storedTokens(), QStringLiteral("b1"));
+    }
+
+    // The highlight is on the user Delete removes: when the search hides the selected user no
+    // other user looks selected, and the user is highlighted again when the search shows it.
+    void theHighlightIsTheUserDeleteRemoves_data()
+    {
+        QTest::addColumn<int>("others");
+        QTest::addRow("a search that hides a few rows") << 3;
+        QTest::addRow("a search that keeps rows all over a long list") << 120;
+    }
+
+    void theHighlightIsTheUserDeleteRemoves()
+    {
+        QFETCH(int, others);
+        QList<ImpersonateUserData> users{record(QStringLiteral("Alina"), QStringLiteral("a1")), record(QStringLiteral("Bob"), QStringLiteral("b1"))};
+        // Every other one is found by its e-mail.
+        for (int i = 0; i < others; ++i) {
+            users.append(record(QStringLiteral("Kim %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("k%1").arg(i), {}, {}, false, {},
+                {}, i % 2 ? std::optional<QString>(QStringLiteral("ali%1@shop.example").arg(i)) : std::nullopt));
+        }
+        fill(users);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        const auto highlighted = [this] {
+            QStringList tokens;
+            for (const QModelIndex &index : m_view->list()->selectionModel()->selectedIndexes()) {
+                tokens.append(index.data(ImpersonationListModel::UserTokenRole).toString());
+            }
+            return tokens.join(u'|');
+        };
+        m_view->list()->setCurrentIndex(m_view->model().indexOfToken(QStringLiteral("b1")));
+        QCOMPARE(highlighted(), QStringLiteral("b1"));
+        QTest::keyClicks(m_view->searchField(), QStringLiteral("ali"));
+        QVERIFY(!m_view->model().indexOfToken(QStringLiteral("b1")).isValid());
+        QCOMPARE(highlighted(), QString());
+        m_view->searchField()->clear();
+        QCOMPARE(highlighted(), QStringLiteral("b1"));
+        QTest::keyClicks(m_view->searchField(), QStringLiteral("ali"));
+        QTest::keyClick(m_view->list(), Qt::Key_Delete);
+        QVERIFY(!m_store->fetchByToken(QStringLiteral("b1")).value());
+        QVERIFY(m_store->fetchByToken(QStringLiteral("a1")).value());
+    }
+
     // The app's user decides what a click on a name does: nothing for the user the app already is, a
     // refusal for a user who may not impersonate. When the app disconnects it stays the active one,
     // but the window says it is gone, offers no impersonation and a click raises nothing; back under

@@ -8,6 +8,8 @@
 #include "MorvendaApp/components/Disclosure.h"
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/shell/ConnectionEntryDelegate.h"
+#include "MorvendaApp/shell/ConnectionListModel.h"
 #include "MorvendaApp/shell/ShellPalette.h"
 #include "MorvendaApp/users/AdminAddress.h"
 #include "MorvendaApp/users/CountryFlagMapper.h"
@@ -15,13 +17,16 @@
 #include "MorvendaApp/users/ui/AvatarLoader.h"
 #include "MorvendaApp/users/ui/PeerTextLabel.h"
 #include "MorvendaApp/users/ui/UserImages.h"
+#include "MorvendaApp/users/ui/UserTags.h"
 #include "MorvendaApp/users/ui/UserView.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStandardItemModel>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -63,6 +68,25 @@ MorvendaListener::ConnectionPtr connectionNamed(const QString &name)
     auto connection = std::make_shared<MorvendaConnection>(new QTcpSocket);
     connection->setDisplayName(name);
     return connection;
+}
+
+// True when `widget` lies between the left and right edges of the panel's visible area.
+bool withinWidth(const UserView &view, const QWidget *widget)
+{
+    const auto *scroll = view.findChild<QScrollArea *>();
+    const int left = widget->mapTo(scroll->viewport(), QPoint(0, 0)).x();
+    return left >= 0 && left + widget->width() <= scroll->viewport()->width();
+}
+
+// `count` tags, all 13 in turn.
+QList<UserTag> manyTags(int count)
+{
+    QList<UserTag> tags;
+    tags.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        tags.append(UserTag(i % 13));
+    }
+    return tags;
 }
 
 // True when `widget` lies wholly inside the panel's visible area, without scrolling.
@@ -208,6 +232,123 @@ private slots:
         QVERIFY(name && name->text() == QStringLiteral("Fiona Marsh"));
         QVERIFY(contrastingPixels(shot, QRect(name->mapTo(&view, QPoint(0, 0)), name->size()), background) > 10);
         m_listener.setActiveConnection(nullptr);
+    }
+
+    // Values without a space to break at (a token, a picture address, a hundred thousand
+    // characters): each row wraps its value anywhere, so no value is wider than the panel and
+    // every copy button, the picture and the admin button stay in view.
+    void unbreakableValuesStayWithinThePanel_data()
+    {
+        QTest::addColumn<int>("tokenLength");
+        QTest::addColumn<int>("addressLength");
+        QTest::addColumn<int>("everyTextLength");
+        QTest::addRow("a 70-character token") << 70 << 0 << 0;
+        QTest::addRow("a 130-character picture address") << 0 << 130 << 0;
+        QTest::addRow("every value of 100,000 characters") << 100'000 << 0 << 100'000;
+    }
+
+    void unbreakableValuesStayWithinThePanel()
+    {
+        QFETCH(int, tokenLength);
+        QFETCH(int, addressLength);
+        QFETCH(int, everyTextLength);
+        useScheme(false);
+        UserView view(m_users, m_listener, m_avatars);
+        view.resize(380, 900);
+        view.show();
+        const auto unbroken = [](int length, const QString &start) {
+            QString text = start;
+            while (text.size() < length) {
+                text += QStringLiteral("q7Zx_");
+            }
+            return text.left(std::max<int>(length, start.size()));
+        };
+        const QString token = tokenLength ? unbroken(tokenLength, QStringLiteral("u_")) : QStringLiteral("u_8f2c61");
+        // Nothing listens there: the picture stays the grey circle.
+        const std::optional<Url> picture = addressLength
+            ? Url::fromText(unbroken(addressLength, QStringLiteral("http://127.0.0.1:9/avatars/")))
+            : std::nullopt;
+        const QString text = everyTextLength ? unbroken(everyTextLength, QStringLiteral("Fiona")) : QStringLiteral("Fiona Marsh");
+        const auto app = connectionNamed(QStringLiteral("unbroken app"));
+        m_users.storeUser(QStringLiteral("unbroken app"), User::withTags(text, token, text, {text}, picture, false, false, false,
+            {UserTag::PlaceOrder}, Retailer(text, token, true, QStringLiteral("USA"), text, text), std::nullopt));
+        m_listener.setActiveConnection(app);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        saveArtifact(&view, QStringLiteral("userpanel-unbroken-%1.png").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'-'));
+        const auto *scroll = view.findChild<QScrollArea *>();
+        QCOMPARE_LE(scroll->widget()->width(), scroll->viewport()->width());
+        QVERIFY(fitsInView(view, view.findChild<UserImages *>()));
+        QVERIFY(fitsInView(view, view.adminButton()));
+        for (const Disclosure *row : view.rows()) {
+            QVERIFY(withinWidth(view, row->findChild<QLabel *>(QStringLiteral("content"))));
+            QVERIFY(withinWidth(view, row->parentWidget()->findChild<CopyButton *>()));
+        }
+        m_listener.setActiveConnection(nullptr);
+    }
+
+    // An app may report tens of thousands of tags: its connection row shows a few rows of chips,
+    // the last ending in a chip that counts the others, and stays as tall at any count.
+    void aConnectionRowShowsAFewRowsOfTags_data()
+    {
+        QTest::addColumn<int>("tags");
+        QTest::addColumn<bool>("counted");
+        QTest::addRow("8 tags, all shown") << 8 << false;
+        QTest::addRow("5,200 tags") << 5'200 << true;
+        QTest::addRow("52,000 tags") << 52'000 << true;
+    }
+
+    void aConnectionRowShowsAFewRowsOfTags()
+    {
+        QFETCH(int, tags);
+        QFETCH(bool, counted);
+        useScheme(false);
+        QStandardItemModel model;
+        const auto addRow = [&model](int count) {
+            auto *row = new QStandardItem;
+            row->setData(QStringLiteral("Shop %1").arg(count), ConnectionListModel::DisplayNameRole);
+            row->setData(true, ConnectionListModel::HasUserRole);
+            row->setData(QStringLiteral("Fiona Marsh"), ConnectionListModel::UserNameRole);
+            row->setData(QStringLiteral("u_8f2c61"), ConnectionListModel::UserTokenRole);
+            QStringList raw;
+            for (const UserTag tag : manyTags(count)) {
+                raw.append(rawValue(tag));
+            }
+            row->setData(raw, ConnectionListModel::UserTagsRole);
+            row->setData(int(MorvendaConnection::State::Ready), ConnectionListModel::StateRole);
+            row->setData(QStringLiteral("ready"), ConnectionListModel::StateTextRole);
+            model.appendRow(row);
+        };
+        addRow(0);
+        addRow(tags);
+        QListView list;
+        list.setModel(&model);
+        ConnectionEntryDelegate delegate(m_avatars, &list);
+        list.setItemDelegate(&delegate);
+        list.resize(360, 600);
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        QCoreApplication::processEvents();
+        saveArtifact(&list, QStringLiteral("connection-row-%1-tags.png").arg(tags));
+        const int bare = list.visualRect(model.index(0, 0)).height();
+        const int tagged = list.visualRect(model.index(1, 0)).height();
+        const int chipRow = QFontMetrics(list.font()).height() + 2 * UserTags::kPadding + UserTags::kSpacing;
+        QCOMPARE_GT(tagged, bare);
+        QCOMPARE_LE(tagged, bare + 3 * chipRow + 4);
+
+        // What the rows show of the tags: all, or those before the count of the rest, which fit
+        // together in three rows.
+        const UserTags::Metrics metrics(list.font());
+        const QList<UserTag> all = manyTags(tags);
+        const UserTags::Shown shown = UserTags::firstRows(all, all.size(), metrics, 300, 3);
+        QCOMPARE(shown.tags.size() + shown.more, all.size());
+        QCOMPARE(shown.more > 0, counted);
+        QCOMPARE_LE(UserTags::heightForWidth(shown.tags, metrics, 300, shown.more), 3 * (metrics.chipHeight() + UserTags::kSpacing));
+        if (counted) {
+            // Not one chip more would fit beside the count.
+            QCOMPARE_GT(UserTags::heightForWidth(all.mid(0, shown.tags.size() + 1), metrics, 300, shown.more - 1),
+                3 * (metrics.chipHeight() + UserTags::kSpacing));
+        }
     }
 
     // An app may report every text of megabytes, with line breaks: the panel shows a few lines of

@@ -148,8 +148,23 @@ const ImpersonateUserDelegate::Fonts &ImpersonateUserDelegate::fonts(const QFont
 {
     if (!m_fonts || m_fonts->base != base) {
         m_fonts = std::make_unique<Fonts>(base);
+        m_heights.clear();
     }
     return *m_fonts;
+}
+
+void ImpersonateUserDelegate::setRowWidth(int width)
+{
+    if (width != m_rowWidth) {
+        m_heights.clear();
+    }
+    m_rowWidth = width;
+}
+
+bool ImpersonateUserDelegate::Height::holdsFor(const ImpersonateUserData &user) const
+{
+    return hasEmail == (user.email && !user.email->isEmpty()) && hasBadge == badgeApp(user).has_value()
+        && country == user.country && tags == user.tags;
 }
 
 QRect ImpersonateUserDelegate::rowRect(const QStyleOptionViewItem &option) const
@@ -225,7 +240,17 @@ QSize ImpersonateUserDelegate::sizeHint(const QStyleOptionViewItem &option, cons
     if (!user) {
         return {row.width(), kHeaderHeight};
     }
-    return {row.width(), layout(row, fonts(option.font), *user, false).height};
+    const Fonts &f = fonts(option.font);
+    // Only rows at the row width are kept: before the view sets it, rows take the option's.
+    if (m_rowWidth <= 0 || !user->isStored()) {
+        return {row.width(), layout(row, f, *user, false).height};
+    }
+    Height &known = m_heights[user->id];
+    if (known.height <= 0 || !known.holdsFor(*user)) {
+        known = Height{user->tags, user->email && !user->email->isEmpty(), user->country, badgeApp(*user).has_value(),
+            layout(row, f, *user, false).height};
+    }
+    return {row.width(), known.height};
 }
 
 void ImpersonateUserDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const

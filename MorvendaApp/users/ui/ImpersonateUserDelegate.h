@@ -9,6 +9,7 @@
 
 #include "MorvendaApp/users/ImpersonateUserData.h"
 
+#include <QHash>
 #include <QStyledItemDelegate>
 
 #include <functional>
@@ -54,7 +55,7 @@ public:
 
     // The width rows are measured and painted at; the view sets it to its viewport's width and
     // lays the rows out again. Until then (0) rows take the width they are given.
-    void setRowWidth(int width) { m_rowWidth = width; }
+    void setRowWidth(int width);
     int rowWidth() const { return m_rowWidth; }
 
     Geometry geometry(const QStyleOptionViewItem &option, const ImpersonateUserData &user) const;
@@ -87,10 +88,24 @@ private:
     void paintUser(QPainter *painter, const QStyleOptionViewItem &option, const ImpersonateUserData &user,
         bool current) const;
 
+    // A user row's height depends only on these of its fields; kept per record, so the list lays
+    // out thousands of rows again (after a star, a search cleared) without measuring them.
+    struct Height
+    {
+        std::optional<QList<UserTag>> tags;
+        bool hasEmail = false;
+        std::optional<QString> country;
+        bool hasBadge = false;
+        int height = 0;
+        bool holdsFor(const ImpersonateUserData &user) const;
+    };
+
     const ImpersonationListModel &m_model;
     const ActiveApp &m_app;
     AvatarLoader &m_avatars;
     Actions m_actions;
     int m_rowWidth = 0;
     mutable std::unique_ptr<Fonts> m_fonts;
+    // At the row width and fonts of now; emptied when either changes.
+    mutable QHash<ImpersonateUserData::Identity, Height> m_heights;
 };

@@ -106,6 +106,11 @@ void ImpersonationListModel::update()
 
 void ImpersonationListModel::apply(QList<Row> rows)
 {
+    if (m_rows.isEmpty()) {
+        // Nothing to keep in place: the first load, or rows after a search that matched nothing.
+        reset(std::move(rows));
+        return;
+    }
     QHash<qint64, int> oldRowOf;
     oldRowOf.reserve(m_rows.size());
     for (int row = 0; row < int(m_rows.size()); ++row) {
@@ -153,9 +158,9 @@ void ImpersonationListModel::apply(QList<Row> rows)
             ++last;
         }
         beginInsertRows({}, first, last);
-        for (int row = first; row <= last; ++row) {
-            m_rows.insert(row, rows.at(row));
-        }
+        // The rows below move once per run, not once per arriving row.
+        m_rows.insert(first, last - first + 1, Row{});
+        std::copy(rows.cbegin() + first, rows.cbegin() + last + 1, m_rows.begin() + first);
         endInsertRows();
         first = last + 1;
     }

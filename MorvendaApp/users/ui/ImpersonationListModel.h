@@ -2,8 +2,8 @@
 // "Stored Users" header with the others; a header only while its section has users. Adapts one
 // ImpersonateListViewModel, which outlives it, and marks the user the active app is signed in as.
 // A new filter result changes the rows in place (rows leave and arrive, the rest stay where they
-// are, so the list keeps its place); only a result that shares little with the rows shown resets
-// the model. Main thread.
+// are, so the list keeps its place); only a result that shares little with the rows shown, or
+// rows arriving into an empty list, reset the model. Main thread.
 #pragma once
 
 #include "MorvendaApp/users/ImpersonateUserData.h"

@@ -261,14 +261,21 @@ bool ImpersonationListView::isShowingLoading() const
 
 void ImpersonationListView::restoreSelection()
 {
-    if (!m_selection) {
-        return;
+    // The highlight is always on the user Delete would remove, or on no row. A list of single
+    // selection moves the highlight to a neighbour when the selected row leaves; while the
+    // selected user is hidden no other user may look selected.
+    const QModelIndex index = m_selection ? m_model->indexOfToken(*m_selection) : QModelIndex();
+    QItemSelectionModel *selection = m_list->selectionModel();
+    {
+        // Unannounced, so the view does not scroll to the row: the list keeps its place.
+        QSignalBlocker blocker(selection);
+        if (index.isValid()) {
+            selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        } else {
+            selection->clear();
+        }
     }
-    const QModelIndex index = m_model->indexOfToken(*m_selection);
-    if (index.isValid()) {
-        QSignalBlocker blocker(m_list->selectionModel());
-        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    }
+    m_list->viewport()->update();
 }
 
 void ImpersonationListView::rememberPlace()
@@ -323,8 +330,9 @@ bool ImpersonationListView::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     if (watched == m_list && event->type() == QEvent::KeyPress) {
-        const auto *key = static_cast<QKeyEvent *>(event);
-        if (key->matches(QKeySequence::Delete) || key->key() == Qt::Key_Backspace) {
+        // Only the platform's Delete command: Backspace is what fixes a typo in the notes just
+        // closed with Return, and must never take the user with its star and notes.
+        if (static_cast<QKeyEvent *>(event)->matches(QKeySequence::Delete)) {
             deleteSelected();
             return true;
         }

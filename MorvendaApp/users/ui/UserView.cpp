@@ -16,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedLayout>
@@ -45,14 +46,25 @@ PeerTextLabel *centredText(int pixelSize, bool secondary, QWidget *parent)
     return label;
 }
 
-QWidget *divider(QWidget *parent)
+// A one-pixel rule across the middle of three, in the palette's mid colour read at every paint:
+// it follows a switch of the colour scheme (a style sheet's "palette(mid)" keeps the colour of
+// the scheme it was polished in).
+class Divider : public QWidget
 {
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setStyleSheet(QStringLiteral("color: palette(mid);"));
-    return line;
-}
+public:
+    explicit Divider(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedHeight(3);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(QRect(0, 1, width(), 1), palette().color(QPalette::Mid));
+    }
+};
 
 // A folding row with its copy button laid over the header's right end.
 QWidget *copyableRow(const UserViewModel::Row &row, QWidget *parent)
@@ -179,7 +191,7 @@ void UserView::rebuildRows(const User &user)
     }
     for (const UserViewModel::Row &row : UserViewModel::rows(user)) {
         m_rowsLayout->addWidget(copyableRow(row, m_rows));
-        m_rowsLayout->addWidget(divider(m_rows));
+        m_rowsLayout->addWidget(new Divider(m_rows));
     }
 }
 
