@@ -93,12 +93,13 @@ public:
     bool layerPending() const;
 
     // How many times the cached layer has been drawn (and how many of those on the main thread), how
-    // long its last drawing took and how many labels it left out. A live chart paces its updates by
-    // the drawing time.
+    // long its last drawing took, how many labels it left out and how many line points it drew in
+    // full (not thinned). A live chart paces its updates by the drawing time.
     int layerRenderCount() const { return m_layerRenders; }
     int mainThreadLayerRenderCount() const { return m_mainThreadRenders; }
     double lastLayerRenderMs() const { return m_lastRenderMs; }
     int thinnedLabelCount() const { return shown(true).thinnedLabelCount(); }
+    qsizetype fullyDrawnPointCount() const { return shown(true).fullyDrawnPointCount(); }
 
 signals:
     // A layer drawn aside is shown: data(), the mapping and the picture have changed together.
