@@ -229,7 +229,7 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         QTRY_VERIFY(!view.layerPending());
-        QVERIFY2(view.lastLayerRenderMs() >= 10, qPrintable(QString::number(view.lastLayerRenderMs())));
+        QVERIFY2(view.lastLayerRenderMs() >= 8, qPrintable(QString::number(view.lastLayerRenderMs())));
         const int onMain = view.mainThreadLayerRenderCount();
 
         view.setData(sampleData());

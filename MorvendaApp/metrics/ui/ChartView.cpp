@@ -15,7 +15,7 @@ namespace {
 constexpr qsizetype kRenderAsideFrom = 20000;
 // Fewer marks may still cost a frame (a loaded machine, a large widget, many lines): once a layer
 // took this long, the next one is drawn aside too, until one is cheap again.
-constexpr double kRenderAsideAboveMs = 10;
+constexpr double kRenderAsideAboveMs = 8;
 
 } // namespace
 
