@@ -4,10 +4,11 @@
 // view lays out a plot rectangle with a number or date axis on each side and the legend below,
 // and paints all of it into a cached layer (ChartLayer) that is redrawn only when the data, the
 // size, the pixel ratio or the palette change. A layer of many marks, or any layer while the
-// last one was costly to draw, is drawn on a worker thread;
-// until it is ready the widget keeps showing the layer before it, and the mapping between values
-// and pixels stays that layer's, so the pointer reads what the picture shows. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
-// cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
+// last one was costly to draw, is drawn on a worker thread; until it is ready the widget keeps
+// showing the layer before it, and the mapping between values and pixels stays that layer's, so
+// the pointer reads what the picture shows. The layer is thinned to what the plot's pixels can
+// show (ChartThinning, ChartRaster), decided over all its marks together, so its cost is bounded
+// by the pixels, not by the marks or the series; sparse marks are drawn exactly as given.
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
 // labels it must stand on instead of overprinting them. Pointer tools paint on top through the
