@@ -6,13 +6,6 @@
 
 namespace {
 
-// A pixel index from a coordinate that may lie far outside the picture (or be as large as a
-// double gets), kept within `low`..`high` before it becomes an int.
-int clampedIndex(qreal value, int low, int high)
-{
-    return int(std::clamp<qreal>(value, low, high));
-}
-
 // ceil() of a value already within an int's range, without a library call per pixel column.
 int ceilOf(qreal value)
 {
@@ -57,32 +50,43 @@ void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half)
 {
     if (a.x() > b.x())
         std::swap(a, b);
+    // Ends far outside the picture are first cut to its columns, so every value below stays finite
+    // and within an int's reach.
+    const qreal left = -half - 1;
+    const qreal right = m_width + half + 1;
+    if (b.x() < left || a.x() > right)
+        return;
+    const auto cut = [&](qreal x) { return a.y() + (b.y() - a.y()) * ((x - a.x()) / (b.x() - a.x())); };
+    if (a.x() < left)
+        a = QPointF(left, cut(left));
+    if (b.x() > right)
+        b = QPointF(right, cut(right));
+    const qreal far = 4.0 * m_height + 64;
+    a.setY(std::clamp(a.y(), -far, far));
+    b.setY(std::clamp(b.y(), -far, far));
+    if (std::isnan(a.y()) || std::isnan(b.y()))
+        return;
+
     const qreal dx = b.x() - a.x();
     const qreal slope = dx > 0 ? (b.y() - a.y()) / dx : 0;
-    const int first = clampedIndex(std::ceil(a.x() - half - 0.5), 0, m_width);
-    const int last = clampedIndex(std::ceil(b.x() + half - 0.5) - 1, -1, m_width - 1);
-    for (int column = first; column <= last; ++column) {
+    const int first = std::max(0, ceilOf(a.x() - half - 0.5));
+    const int last = std::min(m_width - 1, ceilOf(b.x() + half - 0.5) - 1);
+    // The line's height where each column's reach begins, stepped a column at a time.
+    qreal atLow = a.y() + (first + 0.5 - half - a.x()) * slope;
+    const qreal across = 2 * half * slope;
+    for (int column = first; column <= last; ++column, atLow += slope) {
         // Where the lines above filled the whole column, nothing is left to draw.
         if (m_filled[size_t(column)] == m_height)
             continue;
-        const qreal centre = column + 0.5;
-        const qreal from = std::max(a.x(), centre - half);
-        const qreal to = std::min(b.x(), centre + half);
-        qreal y0 = a.y();
-        qreal y1 = b.y();
-        if (dx > 0) {
-            y0 = a.y() + (from - a.x()) * slope;
-            y1 = a.y() + (to - a.x()) * slope;
-        }
-        // Ends too far out for a double to hold the slope give no height here.
-        if (std::isnan(y0) || std::isnan(y1))
-            continue;
+        const qreal low = column + 0.5 - half;
+        qreal y0 = dx > 0 && low >= a.x() ? atLow : a.y();
+        qreal y1 = dx > 0 && low + 2 * half <= b.x() ? atLow + across : b.y();
         if (y0 > y1)
             std::swap(y0, y1);
-        const int top = ceilOf(std::clamp<qreal>(y0 - half - 0.5, -1, m_height));
-        const int bottom = ceilOf(std::clamp<qreal>(y1 + half - 0.5, -1, m_height)) - 1;
+        const int top = std::max(0, ceilOf(y0 - half - 0.5));
+        const int bottom = std::min(m_height - 1, ceilOf(y1 + half - 0.5) - 1);
         if (top <= bottom)
-            fillUncovered(column, std::max(top, 0), std::min(bottom, m_height - 1), color);
+            fillUncovered(column, top, bottom, color);
     }
 }
 
