@@ -268,9 +268,11 @@ bool RequestDurationChartViewModel::readRowsReusing(std::vector<Row> previous)
             continue;
         }
         const Row &kept = previous[old];
-        if (kept.id == exchange.messageID()) {
-            m_rows.push_back(kept.revision == exchange.revision() ? kept : readRow(row));
-            inPlace = inPlace && kept.revision == exchange.revision() && qsizetype(old) == row;
+        // Revisions are never given twice, so an equal one is the same version of the same exchange.
+        const bool sameVersion = kept.revision == exchange.revision();
+        if (sameVersion || kept.id == exchange.messageID()) {
+            m_rows.push_back(sameVersion ? kept : readRow(row));
+            inPlace = inPlace && sameVersion && qsizetype(old) == row;
             ++old;
             ++row;
             continue;
