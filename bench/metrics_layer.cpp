@@ -1,15 +1,19 @@
-// One data-layer render of the request-duration line and bar charts, 600x250 pixels of chart, five
-// paths, over graph data of 1,000 to 200,000 items with varied durations (a seeded random walk
-// with zig-zags and spikes, 50 requests a second): the time to build the chart's data from the
-// items and the time to draw the layer, medians of five renders. The same render with every mark
-// drawn as given (no thinning per pixel) is timed where it finishes in reasonable time.
-//   metrics_layer [largest item count=200000]
+// One data-layer render of the request-duration line and bar charts, 600x250 pixels of chart,
+// drawn at the paint (no worker thread), over graph data of 1,000 to 50,000 items spread over 5 to
+// 1,000 REST paths ("/api/v2/products/<id>/reviews", ids drawn Zipf-like, as shopping apps send
+// them, 50 requests a second), with two kinds of durations: lognormal with rare spikes, and a
+// sawtooth that spans the whole duration range inside every pixel column. Figures: the time to
+// build the chart's data from the items, the layer's drawing and the whole paint (layer, overlay
+// and labels), medians of five; the target is 16 ms for the paint. The earlier figures over five
+// paths and a random walk follow, up to 200,000 items, with the same render with every mark drawn
+// as given where it finishes in reasonable time.
+//   metrics_layer [largest item count=200000] [grid|walk|blocking|all=all]
 // Then, at 50,000 and 200,000 items, what the user feels of a live refresh: new items handed to
 // the chart, its paced refresh, the data built and the layer drawn (on a worker thread, and for
 // comparison at the paint), until the new layer is on screen; the figure is the longest time the
 // main thread did not return to its event loop, paint included, median of five refreshes.
 // MORVENDA_ARTIFACTS set: a screenshot of each chart at each count, thinned and (where timed)
-// with every mark drawn.
+// with every mark drawn, and of each chart of the grid at 50,000 items.
 #include "BenchSupport.h"
 #include "session_common.h"
 
@@ -49,6 +53,53 @@ QList<RequestDurationChartItem> variedItems(int count, quint32 seed = 20261207)
     return items;
 }
 
+enum class Durations { Lognormal, Sawtooth };
+
+const char *nameOf(Durations durations)
+{
+    return durations == Durations::Lognormal ? "lognormal" : "sawtooth";
+}
+
+// `count` requests, 50 a second, to `paths` REST paths whose ids are drawn Zipf-like (the first
+// path the most often), with lognormal durations and rare spikes, or a sawtooth that runs from
+// zero to three seconds every 37 requests, so each pixel column holds the whole range.
+QList<RequestDurationChartItem> restItems(int count, int paths, Durations durations, quint32 seed = 20261207)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> unit(0, 1);
+    std::lognormal_distribution<double> lognormal(std::log(0.18), 0.8);
+    // Zipf with exponent 1 over the path ranks, by its cumulative weights.
+    std::vector<double> cumulative(static_cast<size_t>(paths));
+    double total = 0;
+    for (int rank = 0; rank < paths; ++rank)
+        cumulative[size_t(rank)] = total += 1.0 / (rank + 1);
+    QStringList names;
+    for (int rank = 0; rank < paths; ++rank)
+        names.append(QStringLiteral("/api/v2/products/%1/reviews").arg(104729 + rank * 7919));
+    QList<RequestDurationChartItem> items;
+    items.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const double pick = unit(random) * total;
+        const auto rank = std::lower_bound(cumulative.begin(), cumulative.end(), pick) - cumulative.begin();
+        double duration = durations == Durations::Sawtooth ? 3.0 * (i % 37) / 36.0 : lognormal(random);
+        if (durations == Durations::Lognormal && unit(random) < 0.002)
+            duration += 2 + unit(random) * 3;
+        const double start = 1.7e9 + i * 0.02 + unit(random) * 0.01;
+        items.append(RequestDurationChartItem{bench::uuid(quint32(i) + 1), duration, start, start + duration,
+                                              names.at(std::min<qsizetype>(rank, paths - 1))});
+    }
+    return items;
+}
+
+// 600x250 of chart (the chart pads its view by 6 pixels; the undo row is empty and takes no room),
+// shown and exposed: offscreen, a window that is not exposed yet paints nothing.
+void showExposed(QWidget &chart)
+{
+    chart.resize(612, 262);
+    chart.show();
+    bench::waitFor([&] { return chart.windowHandle() && chart.windowHandle()->isExposed(); });
+}
+
 struct Figures
 {
     double buildMs = 0;
@@ -74,14 +125,58 @@ Figures render(RequestDurationMeasuredChart &chart, const QList<RequestDurationC
     return {bench::median(builds), bench::median(layers)};
 }
 
+// The whole paint of a freshly handed-over layer, timed around repaint(): what the main thread
+// spends when the layer is drawn at the paint.
+double paintMs(RequestDurationMeasuredChart &chart, const QList<RequestDurationChartItem> &items)
+{
+    chart.chartView()->setThinning(true);
+    chart.chartView()->setRenderAside(false);
+    chart.setGraphData(items);
+    std::vector<double> paints;
+    for (int round = 0; round < 5; ++round) {
+        chart.refreshNow();
+        QElapsedTimer timer;
+        timer.start();
+        chart.chartView()->repaint();
+        paints.push_back(bench::ms(timer));
+    }
+    return bench::median(paints);
+}
+
+template<typename ChartType>
+void measureGrid(const char *name)
+{
+    ChartType chart;
+    showExposed(chart);
+    for (const Durations durations : {Durations::Lognormal, Durations::Sawtooth}) {
+        for (const int count : {1000, 10000, 50000}) {
+            for (const int paths : {5, 50, 300, 1000}) {
+                const QList<RequestDurationChartItem> items = restItems(count, paths, durations);
+                const Figures figures = render(chart, items, true);
+                const double paint = paintMs(chart, items);
+                std::printf("%s chart, %s, %5d items over %4d paths, %dx%d: build %6.2f ms, layer %6.2f ms, "
+                            "paint %6.2f ms%s\n",
+                            name, nameOf(durations), count, paths, chart.chartView()->width(),
+                            chart.chartView()->height(), figures.buildMs, figures.layerMs, paint,
+                            paint < 16 ? "" : "  (over 16 ms)");
+                std::fflush(stdout);
+                const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS");
+                if (!dir.isEmpty() && count == 50000) {
+                    QDir().mkpath(dir);
+                    chart.grab().save(QDir(dir).filePath(QStringLiteral("metrics_layer-grid-%1-%2-%3.png")
+                                                             .arg(QLatin1StringView(name), QLatin1StringView(nameOf(durations)))
+                                                             .arg(paths)));
+                }
+            }
+        }
+    }
+}
+
 template<typename ChartType>
 void measure(const char *name, int largest)
 {
     ChartType chart;
-    // The chart pads its view by 6 pixels; the undo row is empty and takes no room.
-    chart.resize(612, 262);
-    chart.show();
-    bench::waitFor([&] { return chart.windowHandle() && chart.windowHandle()->isExposed(); });
+    showExposed(chart);
     for (const int count : {1000, 10000, 50000, 200000}) {
         if (count > largest)
             break;
@@ -137,9 +232,7 @@ template<typename ChartType>
 void measureBlocking(const char *name)
 {
     ChartType chart;
-    chart.resize(612, 262);
-    chart.show();
-    bench::waitFor([&] { return chart.windowHandle() && chart.windowHandle()->isExposed(); });
+    showExposed(chart);
     ChartView *view = chart.chartView();
     view->setThinning(true);
     for (const int count : {50000, 200000}) {
@@ -172,9 +265,17 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     const int largest = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 200000;
-    measure<RequestDurationLineChart>("line", largest);
-    measure<RequestDurationBarChart>("bar", largest);
-    if (largest >= 200000) {
+    const QByteArray part = argc > 2 ? QByteArray(argv[2]) : QByteArray("all");
+    const bool all = part == "all";
+    if (all || part == "grid") {
+        measureGrid<RequestDurationLineChart>("line");
+        measureGrid<RequestDurationBarChart>("bar");
+    }
+    if (all || part == "walk") {
+        measure<RequestDurationLineChart>("line", largest);
+        measure<RequestDurationBarChart>("bar", largest);
+    }
+    if ((all || part == "blocking") && largest >= 200000) {
         measureBlocking<RequestDurationLineChart>("line");
         measureBlocking<RequestDurationBarChart>("bar");
     }

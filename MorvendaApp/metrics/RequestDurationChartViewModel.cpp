@@ -147,6 +147,7 @@ RequestDurationChartViewModel::Row RequestDurationChartViewModel::readRow(qsizet
     const Exchange &exchange = m_repository.timelineEntry(timelineRow);
     Row row;
     row.id = exchange.messageID();
+    row.revision = exchange.revision();
     const std::optional<QString> path = RequestDurationPaths::pathKey(exchange);
     if (!path)
         return row;
@@ -220,26 +221,70 @@ void RequestDurationChartViewModel::onRowReplaced(qsizetype row)
 
 void RequestDurationChartViewModel::rebuild()
 {
-    m_rows.clear();
-    m_pathIds.clear();
-    m_pathTexts.clear();
-    m_pathUses.clear();
-    m_pathSelected.clear();
-
     const qsizetype count = m_repository.timelineCount();
-    m_rows.reserve(size_t(count));
-    for (qsizetype i = 0; i < count; ++i) {
-        m_rows.push_back(readRow(i));
-        if (m_rows.back().path >= 0)
-            ++m_pathUses[size_t(m_rows.back().path)];
+    if (count == 0) {
+        // Nothing to reuse: the interned paths start over with the rows.
+        m_pathIds.clear();
+        m_pathTexts.clear();
+        m_pathUses.clear();
+        m_pathSelected.clear();
     }
-    // Every interned path is in use here: interning happens only for rows just read.
-    QStringList sorted(m_pathTexts.cbegin(), m_pathTexts.cend());
+    const bool unchanged = readRowsReusing(std::exchange(m_rows, {}));
+    std::fill(m_pathUses.begin(), m_pathUses.end(), 0);
+    for (const Row &row : m_rows) {
+        if (row.path >= 0)
+            ++m_pathUses[size_t(row.path)];
+    }
+    QStringList sorted;
+    for (size_t id = 0; id < m_pathTexts.size(); ++id) {
+        if (m_pathUses[id] > 0)
+            sorted.append(m_pathTexts[id]);
+    }
     std::sort(sorted.begin(), sorted.end(), RequestDurationPaths::lessThan);
-    m_pathModel->resetPaths(sorted);
+    // A list reset costs every view of it a relayout; an unchanged list needs none.
+    if (sorted != m_pathModel->paths())
+        m_pathModel->resetPaths(sorted);
     m_showPathsCall.cancel();
     m_shownPaths->syncTo(sorted);
-    rebuildGraph();
+    // The same rows give the same graph: the chart is not handed the same data again.
+    if (!unchanged)
+        rebuildGraph();
+}
+
+bool RequestDurationChartViewModel::readRowsReusing(std::vector<Row> previous)
+{
+    const qsizetype count = m_repository.timelineCount();
+    m_rows.reserve(size_t(count));
+    bool inPlace = qsizetype(previous.size()) == count;
+    // Both lists keep the repository's order, so one walk pairs the rows that stayed: a row of the
+    // old list that is no longer in the timeline, or sits at an earlier row than the walk has
+    // reached, is passed over; a new row before the next old one is read.
+    size_t old = 0;
+    for (qsizetype row = 0; row < count;) {
+        const Exchange &exchange = m_repository.timelineEntry(row);
+        if (old >= previous.size()) {
+            m_rows.push_back(readRow(row++));
+            inPlace = false;
+            continue;
+        }
+        const Row &kept = previous[old];
+        // Revisions are never given twice, so an equal one is the same version of the same exchange.
+        const bool sameVersion = kept.revision == exchange.revision();
+        if (sameVersion || kept.id == exchange.messageID()) {
+            m_rows.push_back(sameVersion ? kept : readRow(row));
+            inPlace = inPlace && sameVersion && qsizetype(old) == row;
+            ++old;
+            ++row;
+            continue;
+        }
+        inPlace = false;
+        const std::optional<qsizetype> now = m_repository.timelineRow(kept.id);
+        if (!now || *now < row)
+            ++old;
+        else
+            m_rows.push_back(readRow(row++));
+    }
+    return inPlace;
 }
 
 void RequestDurationChartViewModel::rebuildGraph()

@@ -1,8 +1,10 @@
 // The state of the request-duration chart: the chart type, the sorted paths of the timeline, the
 // user's selection and filter, and the graph data (one item per measurable exchange of a selected
 // path, in timeline order). Kept up to date from the repository's row signals, so a delivery costs
-// the same however long the timeline is; a full rebuild happens only on a timeline reset, a
-// selection change or a clear. What arriving rows change reaches the views once per event-loop
+// the same however long the timeline is. A timeline reset (a filter re-applied, as a reconnecting
+// app's handshake does) reads again only the rows whose exchange version is new to this model;
+// when no row changed, nothing is handed to the views. The graph is rebuilt on a selection
+// change, a clear or a reset that changed rows. What arriving rows change reaches the views once per event-loop
 // turn and at most every 100 ms (graphDataChanged, and the filtered path list brought up to date
 // with rows inserted and removed in place): a view that took each path or item on its own spent
 // time in proportion to the whole list on every one. The user's own changes (selection, filter, clear) show at once. Owned by the
@@ -72,6 +74,8 @@ private:
     struct Row
     {
         QUuid id;
+        // The exchange version read (Exchange::revision): a row of the same version is the same.
+        quint64 revision = 0;
         double startDate = 0;
         double endDate = 0;
         double duration = 0;
@@ -89,6 +93,9 @@ private:
     void onRowInserted(qsizetype row);
     void onRowReplaced(qsizetype row);
     void rebuild();
+    // The rows of the timeline as it is now, reusing those of `previous` whose version is unchanged;
+    // returns whether every row was reused in place.
+    bool readRowsReusing(std::vector<Row> previous);
     void rebuildGraph();
     void showPaths();
     void selectionReplaced(QSet<QString> selected);

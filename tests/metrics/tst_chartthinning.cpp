@@ -1,6 +1,7 @@
 // Drawing thinned to the pixels: sparse data draws exactly the picture of every mark drawn as
 // given, dense data keeps what can be seen (a line's extremes per pixel column, merged bars
 // covering the same pixels, one symbol and label where several would stand on each other).
+#include "MorvendaApp/metrics/ui/ChartRaster.h"
 #include "MorvendaApp/metrics/ui/ChartThinning.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
 
@@ -94,6 +95,7 @@ private slots:
     {
         QTest::addColumn<Chart::Data>("data");
         QTest::addRow("two zig-zag lines of 60 points, labels apart") << lineData(60, 10);
+        QTest::addRow("two zig-zag lines of 250 points, more than their symbols fit side by side") << lineData(250, 50);
         QTest::addRow("12 floating bars on their rows with their labels") << barData(12, true);
         QTest::addRow("60 floating bars on their rows") << barData(60, false);
         QTest::addRow("a minute of stacked counts") << stackedData(60);
@@ -104,6 +106,99 @@ private slots:
         QFETCH(Chart::Data, data);
         const QImage thinned = render(data, true);
         QVERIFY(thinned == render(data, false));
+    }
+
+    // Whether lines are thinned is decided over all of them together: the points drawn each with
+    // its antialiased join and symbol stay within two per pixel column of the plot however many
+    // lines share them, and the lines with the fewest points are the ones kept whole.
+    void densityIsDecidedOverTheWholePlot_data()
+    {
+        QTest::addColumn<QList<int>>("pointsPerLine");
+        QTest::addColumn<int>("keptWhole");
+        QTest::addRow("five lines of 40 points") << QList<int>(5, 40) << 200;
+        QTest::addRow("a thousand lines of ten points") << QList<int>(1000, 10) << -1;
+        QTest::addRow("three hundred lines of 30 points") << QList<int>(300, 30) << -1;
+        QTest::addRow("one line of 20,000 points beside four of 20") << QList<int>({20, 20000, 20, 20, 20}) << 80;
+    }
+    void densityIsDecidedOverTheWholePlot()
+    {
+        QFETCH(QList<int>, pointsPerLine);
+        QFETCH(int, keptWhole);
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        for (int line = 0; line < pointsPerLine.size(); ++line) {
+            data.series.append({QStringLiteral("/api/v2/products/%1/reviews").arg(line), line});
+            data.lines.push_back({line, zigZag(pointsPerLine.at(line), 600, quint32(line + 1)), true});
+        }
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(data);
+        view.grab();
+        const qsizetype budget = 2 * qsizetype(view.plotRect().width());
+        if (keptWhole >= 0)
+            QCOMPARE(view.fullyDrawnPointCount(), qsizetype(keptWhole));
+        else
+            QVERIFY2(view.fullyDrawnPointCount() <= budget, qPrintable(QString::number(view.fullyDrawnPointCount())));
+    }
+
+    // Dense lines are drawn straight into pixels, the last line first: where they cross, the later
+    // series shows, as drawing them in order would give.
+    void denseLinesKeepTheLaterSeriesOnTop()
+    {
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        data.yDomain = std::pair(0.0, 2.0);
+        data.series = {{QStringLiteral("/a"), 0}, {QStringLiteral("/b"), 1}};
+        data.lines.push_back({0, zigZag(5000, 600, 4), false});
+        QList<QPointF> flat;
+        for (int i = 0; i < 5000; ++i)
+            flat.append({kT0 + 600.0 * i / 5000, 0.8});
+        data.lines.push_back({1, flat, false});
+        ChartView view;
+        view.resize(600, 250);
+        view.setData(data);
+        const QImage image = view.grab().toImage();
+        QCOMPARE(view.fullyDrawnPointCount(), qsizetype(0));
+        const QRect plot = view.plotRect().toAlignedRect().adjusted(4, 4, -4, -4);
+        const int y = int(std::floor(view.yPixel(0.8)));
+        int below = 0;
+        for (int x = plot.left(); x < plot.right(); ++x) {
+            QCOMPARE(image.pixelColor(x, y), view.seriesColor(1));
+            for (int row = y + 4; row < plot.bottom(); ++row)
+                below += image.pixelColor(x, row) == view.seriesColor(0);
+        }
+        QVERIFY(below > plot.width());
+    }
+
+    // A raster line is as thick as its width across and along the columns, and a line added under
+    // another fills only what that one leaves.
+    void rasterLinesFillOnlyWhatLinesAboveLeave()
+    {
+        ChartRaster raster(QSize(40, 30), 1);
+        const QRgb top = qRgb(200, 0, 0);
+        const QRgb under = qRgb(0, 0, 200);
+        raster.addLineUnder(QPolygonF({{5.5, 10.3}, {30.5, 10.3}}), top, 2);
+        raster.addLineUnder(QPolygonF({{20.3, 2}, {20.3, 25}}), under, 2);
+        const QImage &image = raster.image();
+        const auto rowsOf = [&](int x, QRgb color) {
+            QList<int> rows;
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixel(x, y) == color)
+                    rows.append(y);
+            }
+            return rows;
+        };
+        QCOMPARE(rowsOf(8, top), QList<int>({9, 10}));
+        QCOMPARE(rowsOf(20, top), QList<int>({9, 10}));
+        // Rows 1 to 25 but the two the line above took.
+        QCOMPARE(rowsOf(20, under).size(), 25 - 2);
+        QCOMPARE(rowsOf(19, under).size(), 25 - 2);
+        QVERIFY(rowsOf(21, under).isEmpty());
+        QVERIFY(rowsOf(18, under).isEmpty());
+        // Far-off points cost nothing outside the picture and draw across it.
+        raster.addLineUnder(QPolygonF({{-1e300, 28.5}, {1e300, 28.5}}), under, 2);
+        QCOMPARE(image.pixel(0, 28), under);
+        QCOMPARE(image.pixel(39, 28), under);
     }
 
     void marksFarOutsideAFixedDomainAreCutToThePlot()

@@ -209,6 +209,43 @@ private slots:
         QCOMPARE(view.mainThreadLayerRenderCount(), onMain + 1);
     }
 
+    // Few marks can still cost a frame: after a layer that took long to draw, the next one is drawn
+    // aside whatever its marks; once one is cheap again, layers are drawn at once again.
+    void aCostlyLayerSendsTheNextOneAside()
+    {
+        ChartView view;
+        view.resize(600, 250);
+        // Every point of two thousand lines drawn in full, antialiased: a layer of few marks that
+        // costs far more than a frame.
+        view.setThinning(false);
+        Chart::Data costly;
+        costly.xKind = Chart::AxisKind::Date;
+        for (int line = 0; line < 2000; ++line) {
+            QList<QPointF> points;
+            for (int i = 0; i < 8; ++i)
+                points.append({1765000000.0 + i * 10 + line * 0.01, double((line * 37 + i * 101) % 50)});
+            costly.lines.push_back({line % 24, points, true});
+        }
+        QVERIFY(ChartLayer::itemCount(costly) < 20000);
+        view.setData(costly);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(!view.layerPending());
+        QVERIFY2(view.lastLayerRenderMs() >= 8, qPrintable(QString::number(view.lastLayerRenderMs())));
+        const int onMain = view.mainThreadLayerRenderCount();
+
+        view.setData(sampleData());
+        QVERIFY(view.rendersAside());
+        view.repaint();
+        QTRY_VERIFY(!view.layerPending());
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain);
+        QCOMPARE(view.data().lines.size(), sampleData().lines.size());
+        QVERIFY(!view.rendersAside());
+        view.setData(sampleData());
+        view.repaint();
+        QCOMPARE(view.mainThreadLayerRenderCount(), onMain + 1);
+    }
+
     // A size or palette change while a layer is drawn aside: the layer that ends on screen has the
     // new size and look, as drawing at once gives it.
     void changeDuringAsideRenderEndsRight_data()

@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
 
 using namespace durationfixtures;
 
@@ -194,6 +195,52 @@ private slots:
         request(repository, 3 * kRows, QStringLiteral("/new"), 1.0);
         model.setPathFilter(QStringLiteral("/new"));
         QCOMPARE(pathsOf(*shown), QStringList({QStringLiteral("/new")}));
+    }
+
+    // A reconnecting app re-applies the same filter: the timeline is published again unchanged, and
+    // the chart is not handed the same graph to draw again, nor its path list reset. A reset that
+    // did change rows (another filter, a batch of deliveries) still ends as a pass from scratch.
+    void aResetOfAnUnchangedTimelineHandsNothingOver()
+    {
+        MessageRepository repository;
+        RequestDurationChartViewModel model(repository);
+        const auto peerFilter = [&](const QString &peer) {
+            repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+                KeyPaths::peer, peer, [](const QString &a, const QString &b) { return a == b; }));
+        };
+        for (uint n = 1; n <= 40; ++n) {
+            const QString peer = n % 4 ? QStringLiteral("Shop") : QStringLiteral("Other");
+            request(repository, n, QStringLiteral("/p/%1").arg(n % 5), n, peer);
+            response(repository, n, n + 0.25 * (n % 3), 900 + n, peer);
+        }
+        peerFilter(QStringLiteral("Shop"));
+        model.togglePath(QStringLiteral("/p/1"));
+        model.togglePath(QStringLiteral("/p/2"));
+        QTRY_COMPARE(pathsOf(*model.filteredPathModel()), model.paths());
+        QSignalSpy graphChanges(&model, &RequestDurationChartViewModel::graphDataChanged);
+        QSignalSpy pathResets(model.pathModel(), &QAbstractItemModel::modelReset);
+        const QList<RequestDurationChartItem> before = model.graphData();
+
+        peerFilter(QStringLiteral("Shop"));
+        QCOMPARE(model.graphData(), before);
+        QCOMPARE(graphChanges.count(), 0);
+        QCOMPARE(pathResets.count(), 0);
+
+        for (const auto &change : std::initializer_list<std::function<void()>>{
+                 [&] { peerFilter(QStringLiteral("Other")); },
+                 [&] { repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer)); },
+                 [&] {
+                     const MessageRepository::BatchScope batch(repository);
+                     request(repository, 7, QStringLiteral("/p/2"), 50.0, QStringLiteral("Shop"));
+                     response(repository, 7, 51.5, 907, QStringLiteral("Shop"));
+                     request(repository, 41, QStringLiteral("/p/1"), 60.0, QStringLiteral("Shop"));
+                 },
+                 [&] { peerFilter(QStringLiteral("Shop")); }}) {
+            change();
+            const Expected expected = fromScratch(repository, model.selectedPaths());
+            QCOMPARE(model.paths(), expected.paths);
+            QCOMPARE(model.graphData(), expected.graph);
+        }
     }
 
     // A hand-over changes only the rows that changed, in place, in as many runs as the changes

@@ -1,6 +1,7 @@
 #include "ChartLayer.h"
 
 #include "ChartLabelPlacement.h"
+#include "ChartRaster.h"
 #include "ChartSeriesStyle.h"
 #include "ChartThinning.h"
 
@@ -15,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 
 namespace {
 
@@ -23,6 +25,12 @@ constexpr int kLegendFontPixels = ChartLayout::kLegendFontPixels;
 constexpr qreal kTickGap = ChartLayout::kTickGap;
 constexpr qreal kOuterMargin = ChartLayout::kOuterMargin;
 constexpr qreal kSymbolRadius = 3.5;
+constexpr qreal kLineWidth = 2;
+// Lines are drawn with every point, antialiased, in their dash, while all their points together
+// number at most this many per pixel column of the plot (each costs some microseconds). Past that, symbols and joins run
+// together into bands: the lines with the most points are thinned and drawn dense, so one render
+// costs what the plot's pixels allow however many lines and points it has.
+constexpr qreal kSparsePointsPerColumn = 1;
 
 QFont fontOfSize(const QFont &base, int pixels)
 {
@@ -79,6 +87,7 @@ void ChartLayer::render()
     m_image.fill(Qt::transparent);
     m_rendered = true;
     m_thinnedLabels = 0;
+    m_fullPoints = 0;
     m_axisLabelRects.clear();
     m_labels.clear();
     m_labelInks.clear();
@@ -87,7 +96,7 @@ void ChartLayer::render()
     QPainter painter(&m_image);
     m_axisLabelRects = paintGrid(painter);
     paintBars(painter);
-    paintLines(painter);
+    m_fullPoints = paintLines(painter);
     for (const Chart::Rule &rule : m_data->rules)
         paintRule(painter, rule);
     placeLabels();
@@ -334,64 +343,125 @@ void ChartLayer::paintBars(QPainter &painter) const
     painter.restore();
 }
 
-void ChartLayer::paintLines(QPainter &painter) const
+qsizetype ChartLayer::paintLines(QPainter &painter) const
 {
     const ChartLayout &l = m_layout;
     const QRectF plot = l.plot();
     const QRectF clip = plot.adjusted(-kSymbolRadius, -kSymbolRadius, kSymbolRadius, kSymbolRadius);
-    painter.save();
-    painter.setClipRect(clip);
-    // A line with more points than symbols fit side by side across the plot is dense: its
-    // symbols and joins run together into a band. It is drawn thinned, without antialiasing or
-    // round joins, so its cost follows the plot's pixels, not its points.
-    const qreal denseAbove = plot.width() / (2 * kSymbolRadius);
+    std::vector<PixelLine> lines;
+    lines.reserve(m_data->lines.size());
+    qsizetype total = 0;
     for (const Chart::Line &line : m_data->lines) {
-        const int paletteIndex = line.series >= 0 && line.series < m_data->series.size()
+        PixelLine pixels;
+        pixels.line = &line;
+        pixels.paletteIndex = line.series >= 0 && line.series < m_data->series.size()
             ? m_data->series[line.series].paletteIndex
             : line.series;
-        const QColor color = seriesColor(paletteIndex);
-        QPolygonF polygon;
-        polygon.reserve(line.points.size());
+        pixels.color = seriesColor(pixels.paletteIndex);
+        pixels.points.reserve(line.points.size());
         for (const QPointF &point : line.points) {
             if (isFiniteValue(point.x()) && isFiniteValue(point.y()))
-                polygon.append(QPointF(l.xPixel(point.x()), l.yPixel(point.y())));
+                pixels.points.append(QPointF(l.xPixel(point.x()), l.yPixel(point.y())));
         }
-        const bool dense = m_look.thinning && qreal(polygon.size()) > denseAbove;
-        painter.setRenderHint(QPainter::Antialiasing, !dense);
+        total += pixels.points.size();
+        lines.push_back(std::move(pixels));
+    }
+    // Decided over the whole plot: the lines with the fewest points keep every point while the
+    // budget lasts, the rest are dense.
+    if (const qreal budget = plot.width() * kSparsePointsPerColumn; m_look.thinning && qreal(total) > budget) {
+        std::vector<size_t> order(lines.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return lines[a].points.size() < lines[b].points.size(); });
+        qsizetype kept = 0;
+        for (const size_t index : order) {
+            kept += lines[index].points.size();
+            lines[index].dense = qreal(kept) > budget;
+        }
+    }
+    painter.save();
+    painter.setClipRect(clip);
+    paintDenseLines(painter, lines, clip);
+    // Lines with every point lie over the dense bands, where they can still be followed.
+    qsizetype full = 0;
+    for (const PixelLine &line : lines) {
+        if (line.dense)
+            continue;
+        full += line.points.size();
+        painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setBrush(Qt::NoBrush);
-        if (dense) {
-            painter.setPen(QPen(color, 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
-            const QPolygonF thinned = ChartThinning::columnExtremes(polygon);
-            // Segment by segment: one long self-crossing outline costs the stroker far more.
-            QVarLengthArray<QLineF, 1024> segments;
-            for (qsizetype i = 1; i < thinned.size(); ++i)
-                segments.append(QLineF(thinned[i - 1], thinned[i]));
-            painter.drawLines(segments.constData(), int(segments.size()));
-        } else {
-            QPen pen(color, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-            // Series past the palette's hues are told apart by their dash and symbol as well (a
-            // dense line keeps its shade and symbol: a dash would not show in its band).
-            if (const QList<qreal> dash = ChartSeriesStyle::dash(paletteIndex); !dash.isEmpty())
-                pen.setDashPattern(dash);
-            painter.setPen(pen);
-            painter.drawPolyline(polygon);
-        }
-        if (line.circleSymbols) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(color);
-            const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(paletteIndex);
-            if (dense) {
-                // One symbol drawn once and stamped at whole pixels: far cheaper than filling each.
-                const QImage stamp = symbolStamp(color, marker, painter.device()->devicePixelRatioF());
-                for (const QPointF &point : ChartThinning::distinctSymbols(polygon, kSymbolRadius, clip))
-                    painter.drawImage(QPointF(std::round(point.x() - kSymbolRadius), std::round(point.y() - kSymbolRadius)), stamp);
-            } else {
-                for (const QPointF &point : std::as_const(polygon))
-                    ChartSeriesStyle::paintMarker(painter, point, marker, kSymbolRadius);
-            }
+        // Segment by segment with flat ends, and the joins rounded by a disc at every point (or
+        // covered by the symbol): the same outline as a polyline with round joins and caps, while
+        // the stroker's curves and a long zig-zag as one self-crossing outline cost it tens of
+        // times more.
+        QPen pen(line.color, kLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
+        // Series past the palette's hues are told apart by their dash and symbol as well (a
+        // dense line keeps its shade and symbol: a dash would not show in its band).
+        if (const QList<qreal> dash = ChartSeriesStyle::dash(line.paletteIndex); !dash.isEmpty())
+            pen.setDashPattern(dash);
+        painter.setPen(pen);
+        QVarLengthArray<QLineF, 256> segments;
+        for (qsizetype i = 1; i < line.points.size(); ++i)
+            segments.append(QLineF(line.points[i - 1], line.points[i]));
+        painter.drawLines(segments.constData(), int(segments.size()));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(line.color);
+        const bool symbols = line.line->circleSymbols;
+        const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(line.paletteIndex);
+        for (const QPointF &point : std::as_const(line.points)) {
+            if (symbols)
+                ChartSeriesStyle::paintMarker(painter, point, marker, kSymbolRadius);
+            else if (pen.style() == Qt::SolidLine)
+                painter.drawEllipse(point, kLineWidth / 2, kLineWidth / 2);
         }
     }
     painter.restore();
+    return full;
+}
+
+void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const
+{
+    if (std::none_of(lines.begin(), lines.end(), [](const PixelLine &line) { return line.dense; }))
+        return;
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const QPoint origin(int(std::floor(clip.left() * ratio)), int(std::floor(clip.top() * ratio)));
+    const QPoint end(int(std::ceil(clip.right() * ratio)), int(std::ceil(clip.bottom() * ratio)));
+    ChartRaster raster(QSize(end.x() - origin.x(), end.y() - origin.y()), ratio);
+    const auto toRaster = [&](const QPointF &point) {
+        return QPointF(point.x() * ratio - origin.x(), point.y() * ratio - origin.y());
+    };
+    // The last line lies on top: it is drawn first and the ones before fill what it leaves.
+    // Symbols are thinned over all dense lines together, the topmost kept where they crowd.
+    QPolygonF symbols;
+    std::vector<size_t> symbolLine;
+    for (size_t index = lines.size(); index-- > 0;) {
+        const PixelLine &line = lines[index];
+        if (!line.dense)
+            continue;
+        QPolygonF thinned = ChartThinning::columnExtremes(line.points);
+        for (QPointF &point : thinned)
+            point = toRaster(point);
+        raster.addLineUnder(thinned, line.color.rgba(), kLineWidth * ratio);
+        if (line.line->circleSymbols) {
+            symbols.append(line.points);
+            symbolLine.insert(symbolLine.end(), size_t(line.points.size()), index);
+        }
+    }
+    // One stamp per look (colour and marker): thousands of series share two dozen looks.
+    std::map<std::pair<QRgb, int>, QImage> stamps;
+    const std::vector<qsizetype> kept = ChartThinning::distinctSymbolIndexes(symbols, kSymbolRadius, clip);
+    // Drawn bottom line first, so the topmost line's symbols lie on top.
+    for (auto at = kept.rbegin(); at != kept.rend(); ++at) {
+        const PixelLine &line = lines[symbolLine[size_t(*at)]];
+        const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(line.paletteIndex);
+        QImage &stamp = stamps[{line.color.rgba(), int(marker)}];
+        if (stamp.isNull())
+            stamp = symbolStamp(line.color, marker, ratio);
+        const QPointF &point = symbols[*at];
+        raster.stamp(stamp, QPoint(qRound(std::round(point.x() - kSymbolRadius) * ratio) - origin.x(),
+                                   qRound(std::round(point.y() - kSymbolRadius) * ratio) - origin.y()));
+    }
+    painter.drawImage(QPointF(origin) / ratio, raster.image());
 }
 
 QPointF ChartLayer::labelPoint(const Chart::Label &label) const

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QList>
 #include <QPalette>
+#include <QPolygonF>
 #include <QRectF>
 #include <QSize>
 
@@ -67,6 +68,9 @@ public:
     const QList<QRectF> &axisLabelRects() const { return m_axisLabelRects; }
     QList<QRectF> labelRects() const;
     int thinnedLabelCount() const { return m_thinnedLabels; }
+    // The line points drawn each with its own antialiased join and symbol; the others' lines were
+    // thinned to the pixels.
+    qsizetype fullyDrawnPointCount() const { return m_fullPoints; }
     // Draws the placed data labels but those at the given rectangles.
     void paintDataLabels(QPainter &painter, const QList<QRectF> &hidden) const;
 
@@ -98,7 +102,18 @@ private:
     // Returns the rectangles of the tick labels drawn.
     QList<QRectF> paintGrid(QPainter &painter) const;
     void paintBars(QPainter &painter) const;
-    void paintLines(QPainter &painter) const;
+    // A line in widget pixels with its look, and whether it is drawn thinned.
+    struct PixelLine
+    {
+        const Chart::Line *line = nullptr;
+        int paletteIndex = 0;
+        QColor color;
+        QPolygonF points;
+        bool dense = false;
+    };
+    // Returns how many points were drawn in full.
+    qsizetype paintLines(QPainter &painter) const;
+    void paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const;
     void placeLabels();
     void inkLabels();
     QColor toneColor(Chart::Tone tone) const;
@@ -114,6 +129,7 @@ private:
     bool m_rendered = false;
     double m_renderMs = 0;
     int m_thinnedLabels = 0;
+    qsizetype m_fullPoints = 0;
     QList<QRectF> m_axisLabelRects;
     std::vector<PlacedLabel> m_labels;
     // Each placed label's ink, chosen against what the layer shows behind its text.

@@ -55,6 +55,14 @@ QPolygonF columnExtremes(const QPolygonF &points)
 
 QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &bounds)
 {
+    QPolygonF kept;
+    for (const qsizetype index : distinctSymbolIndexes(points, spacing, bounds))
+        kept.append(points[index]);
+    return kept;
+}
+
+std::vector<qsizetype> distinctSymbolIndexes(const QPolygonF &points, qreal spacing, const QRectF &bounds)
+{
     if (!(spacing > 0) || bounds.isEmpty())
         return {};
     // Kept centres on a grid whose cells are too small to hold two of them (their diagonal is the
@@ -64,8 +72,9 @@ QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &
     const qint64 rows = qint64(std::ceil(bounds.height() / cell)) + 1;
     std::vector<qint32> grid(size_t(columns * rows), -1);
     const qreal limit = spacing * spacing;
-    QPolygonF kept;
-    for (const QPointF &point : points) {
+    std::vector<qsizetype> kept;
+    for (qsizetype index = 0; index < points.size(); ++index) {
+        const QPointF &point = points[index];
         if (!bounds.contains(point))
             continue;
         const qint64 cx = qint64((point.x() - bounds.left()) / cell);
@@ -80,7 +89,7 @@ QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &
                 const qint32 other = grid[size_t(y * columns + x)];
                 if (other < 0)
                     continue;
-                const QPointF d = kept[other] - point;
+                const QPointF d = points[kept[size_t(other)]] - point;
                 if (d.x() * d.x() + d.y() * d.y() < limit) {
                     covered = true;
                     break;
@@ -90,7 +99,7 @@ QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &
         if (covered)
             continue;
         grid[size_t(cy * columns + cx)] = qint32(kept.size());
-        kept.append(point);
+        kept.push_back(index);
     }
     return kept;
 }

@@ -23,6 +23,8 @@ QPolygonF columnExtremes(const QPolygonF &points);
 // point whose centre lies closer than `spacing` to a symbol already kept (inside it) is dropped.
 // Points at least `spacing` apart are all kept, in their order.
 QPolygonF distinctSymbols(const QPolygonF &points, qreal spacing, const QRectF &bounds);
+// The same, as the positions of the kept points in `points`, ascending.
+std::vector<qsizetype> distinctSymbolIndexes(const QPolygonF &points, qreal spacing, const QRectF &bounds);
 
 // Whole-pixel rectangles of one colour merged as they are added: a rectangle inside the last one
 // kept, or one on the same pixel columns touching it vertically, or on the same pixel rows

@@ -13,6 +13,9 @@ namespace {
 // widget keeps showing the layer before it. Measured at 600x250: a line of 10,000 points draws in
 // about 5 ms, 50,000 in 8 ms and 200,000 in 20 ms, more than a frame; a slower machine doubles that.
 constexpr qsizetype kRenderAsideFrom = 20000;
+// Fewer marks may still cost a frame (a loaded machine, a large widget, many lines): once a layer
+// took this long, the next one is drawn aside too, until one is cheap again.
+constexpr double kRenderAsideAboveMs = 8;
 
 } // namespace
 
@@ -53,7 +56,8 @@ void ChartView::setRenderAside(bool on)
 bool ChartView::rendersAside() const
 {
     // A hidden widget blocks no input: it lays out and draws at once, as grab() expects.
-    return m_renderAside && isVisible() && ChartLayer::itemCount(*m_data) >= kRenderAsideFrom;
+    return m_renderAside && isVisible()
+        && (ChartLayer::itemCount(*m_data) >= kRenderAsideFrom || m_lastRenderMs >= kRenderAsideAboveMs);
 }
 
 void ChartView::setOverlayPainter(OverlayPainter painter)

@@ -3,10 +3,12 @@
 // range bars, rules, polylines with circle symbols, labels) and hands it over with setData(). The
 // view lays out a plot rectangle with a number or date axis on each side and the legend below,
 // and paints all of it into a cached layer (ChartLayer) that is redrawn only when the data, the
-// size, the pixel ratio or the palette change. A layer of many marks is drawn on a worker thread;
-// until it is ready the widget keeps showing the layer before it, and the mapping between values
-// and pixels stays that layer's, so the pointer reads what the picture shows. The layer is thinned to what the plot's pixels can show (ChartThinning), so its
-// cost is bounded by the pixels, not by the marks; sparse marks are drawn exactly as given.
+// size, the pixel ratio or the palette change. A layer of many marks, or any layer while the
+// last one was costly to draw, is drawn on a worker thread; until it is ready the widget keeps
+// showing the layer before it, and the mapping between values and pixels stays that layer's, so
+// the pointer reads what the picture shows. The layer is thinned to what the plot's pixels can
+// show (ChartThinning, ChartRaster), decided over all its marks together, so its cost is bounded
+// by the pixels, not by the marks or the series; sparse marks are drawn exactly as given.
 // Labels are placed with the layer (ChartLabelPlacement: never over each other, the axis labels
 // or the legend) but drawn at every paint, after the overlay, so a tool's label can hide the data
 // labels it must stand on instead of overprinting them. Every label is drawn above every mark and
@@ -96,12 +98,13 @@ public:
     bool layerPending() const;
 
     // How many times the cached layer has been drawn (and how many of those on the main thread), how
-    // long its last drawing took and how many labels it left out. A live chart paces its updates by
-    // the drawing time.
+    // long its last drawing took, how many labels it left out and how many line points it drew in
+    // full (not thinned). A live chart paces its updates by the drawing time.
     int layerRenderCount() const { return m_layerRenders; }
     int mainThreadLayerRenderCount() const { return m_mainThreadRenders; }
     double lastLayerRenderMs() const { return m_lastRenderMs; }
     int thinnedLabelCount() const { return shown(true).thinnedLabelCount(); }
+    qsizetype fullyDrawnPointCount() const { return shown(true).fullyDrawnPointCount(); }
 
 signals:
     // A layer drawn aside is shown: data(), the mapping and the picture have changed together.

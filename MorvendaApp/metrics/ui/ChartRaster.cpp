@@ -1,0 +1,130 @@
+#include "ChartRaster.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace {
+
+// ceil() of a value already within an int's range, without a library call per pixel column.
+int ceilOf(qreal value)
+{
+    const int truncated = int(value);
+    return truncated + (qreal(truncated) < value ? 1 : 0);
+}
+
+// One premultiplied channel of the destination under a source of alpha `alpha`.
+quint32 under(quint32 channel, quint32 alpha)
+{
+    const quint32 t = channel * (255 - alpha) + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+} // namespace
+
+ChartRaster::ChartRaster(QSize size, qreal ratio)
+    : m_image(size.expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied)
+{
+    m_image.setDevicePixelRatio(ratio);
+    m_image.fill(Qt::transparent);
+    m_bits = m_image.bits();
+    m_stride = m_image.bytesPerLine();
+    m_width = m_image.width();
+    m_height = m_image.height();
+    m_wordsPerColumn = (m_height + 63) / 64;
+    m_covered.assign(size_t(m_width) * size_t(m_wordsPerColumn), 0);
+    m_filled.assign(size_t(m_width), 0);
+}
+
+void ChartRaster::addLineUnder(const QPolygonF &points, QRgb color, qreal width)
+{
+    const QRgb opaque = qPremultiply(qRgba(qRed(color), qGreen(color), qBlue(color), 255));
+    const qreal half = width / 2;
+    for (qsizetype i = 1; i < points.size(); ++i)
+        addSegmentUnder(points[i - 1], points[i], opaque, half);
+}
+
+// The segment is widened by a square of `half` on every side: a pixel is drawn when its centre
+// lies within that reach, so a line of width w is w pixels thick across and along the columns.
+void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half)
+{
+    if (a.x() > b.x())
+        std::swap(a, b);
+    // Ends far outside the picture are first cut to its columns, so every value below stays finite
+    // and within an int's reach.
+    const qreal left = -half - 1;
+    const qreal right = m_width + half + 1;
+    if (b.x() < left || a.x() > right)
+        return;
+    const auto cut = [&](qreal x) { return a.y() + (b.y() - a.y()) * ((x - a.x()) / (b.x() - a.x())); };
+    if (a.x() < left)
+        a = QPointF(left, cut(left));
+    if (b.x() > right)
+        b = QPointF(right, cut(right));
+    const qreal far = 4.0 * m_height + 64;
+    a.setY(std::clamp(a.y(), -far, far));
+    b.setY(std::clamp(b.y(), -far, far));
+    if (std::isnan(a.y()) || std::isnan(b.y()))
+        return;
+
+    const qreal dx = b.x() - a.x();
+    const qreal slope = dx > 0 ? (b.y() - a.y()) / dx : 0;
+    const int first = std::max(0, ceilOf(a.x() - half - 0.5));
+    const int last = std::min(m_width - 1, ceilOf(b.x() + half - 0.5) - 1);
+    // The line's height where each column's reach begins, stepped a column at a time.
+    qreal atLow = a.y() + (first + 0.5 - half - a.x()) * slope;
+    const qreal across = 2 * half * slope;
+    for (int column = first; column <= last; ++column, atLow += slope) {
+        // Where the lines above filled the whole column, nothing is left to draw.
+        if (m_filled[size_t(column)] == m_height)
+            continue;
+        const qreal low = column + 0.5 - half;
+        qreal y0 = dx > 0 && low >= a.x() ? atLow : a.y();
+        qreal y1 = dx > 0 && low + 2 * half <= b.x() ? atLow + across : b.y();
+        if (y0 > y1)
+            std::swap(y0, y1);
+        const int top = std::max(0, ceilOf(y0 - half - 0.5));
+        const int bottom = std::min(m_height - 1, ceilOf(y1 + half - 0.5) - 1);
+        if (top <= bottom)
+            fillUncovered(column, top, bottom, color);
+    }
+}
+
+void ChartRaster::fillUncovered(int column, int top, int bottom, QRgb color)
+{
+    quint64 *covered = m_covered.data() + size_t(column) * size_t(m_wordsPerColumn);
+    for (int word = top / 64; word <= bottom / 64; ++word) {
+        const int low = word == top / 64 ? top % 64 : 0;
+        const int high = word == bottom / 64 ? bottom % 64 : 63;
+        const quint64 mask = (high == 63 ? ~quint64(0) : (quint64(1) << (high + 1)) - 1) & ~((quint64(1) << low) - 1);
+        quint64 fresh = mask & ~covered[word];
+        covered[word] |= fresh;
+        for (; fresh != 0; fresh &= fresh - 1) {
+            const int row = word * 64 + std::countr_zero(fresh);
+            reinterpret_cast<QRgb *>(m_bits + row * m_stride)[column] = color;
+            ++m_filled[size_t(column)];
+        }
+    }
+}
+
+void ChartRaster::stamp(const QImage &stamp, QPoint at)
+{
+    Q_ASSERT(stamp.format() == QImage::Format_ARGB32_Premultiplied);
+    const int left = std::max(0, -at.x());
+    const int right = std::min(stamp.width(), m_width - at.x());
+    for (int sy = std::max(0, -at.y()); sy < std::min(stamp.height(), m_height - at.y()); ++sy) {
+        const auto *source = reinterpret_cast<const QRgb *>(stamp.constScanLine(sy));
+        auto *target = reinterpret_cast<QRgb *>(m_bits + (at.y() + sy) * m_stride) + at.x();
+        for (int sx = left; sx < right; ++sx) {
+            const QRgb s = source[sx];
+            const quint32 alpha = qAlpha(s);
+            if (alpha == 255) {
+                target[sx] = s;
+            } else if (alpha > 0) {
+                const QRgb d = target[sx];
+                target[sx] = qRgba(qRed(s) + under(qRed(d), alpha), qGreen(s) + under(qGreen(d), alpha),
+                                   qBlue(s) + under(qBlue(d), alpha), int(alpha + under(qAlpha(d), alpha)));
+            }
+        }
+    }
+}
