@@ -90,7 +90,7 @@ void ImpersonateUpdater::store(const ImpersonateUserData &record)
     // reports are stored in the order they came. The one being written is not replaced: its
     // successor waits behind it, and takes its place should that write not go through.
     const qsizetype size = characters(record);
-    for (qsizetype i = m_writing ? 1 : 0; i < m_waiting.size(); ++i) {
+    for (qsizetype i = m_writing ? 1 : 0; m_waitingTokens.contains(record.userToken) && i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).userToken == record.userToken) {
             m_waitingCharacters += size - characters(m_waiting.at(i));
             m_waiting[i] = record;
@@ -107,11 +107,27 @@ void ImpersonateUpdater::store(const ImpersonateUserData &record)
         }
         return;
     }
-    m_waiting.append(record);
-    m_waitingCharacters += size;
+    append(record);
     if (!m_retry.isActive()) {
         writeFirst();
     }
+}
+
+void ImpersonateUpdater::append(const ImpersonateUserData &record)
+{
+    m_waiting.append(record);
+    m_waitingCharacters += characters(record);
+    ++m_waitingTokens[record.userToken];
+}
+
+ImpersonateUserData ImpersonateUpdater::takeAt(qsizetype index)
+{
+    ImpersonateUserData record = m_waiting.takeAt(index);
+    m_waitingCharacters -= characters(record);
+    if (const auto found = m_waitingTokens.find(record.userToken); found != m_waitingTokens.end() && --*found == 0) {
+        m_waitingTokens.erase(found);
+    }
+    return record;
 }
 
 qsizetype ImpersonateUpdater::characters(const ImpersonateUserData &record)
@@ -139,7 +155,7 @@ void ImpersonateUpdater::attempted(const Attempt &attempt)
     Q_ASSERT(m_writing && !m_waiting.isEmpty());
     m_writing = false;
     if (attempt.outcome == Outcome::Stored) {
-        m_waitingCharacters -= characters(m_waiting.takeFirst());
+        takeAt(0);
         if (m_waiting.isEmpty()) {
             m_dropping = false;
         }
@@ -152,10 +168,11 @@ void ImpersonateUpdater::attempted(const Attempt &attempt)
     }
     const QString userToken = m_waiting.first().userToken;
     // A later report of the same user, which came meanwhile, is the one to try again.
-    for (qsizetype i = 1; i < m_waiting.size(); ++i) {
+    for (qsizetype i = 1; m_waitingTokens.value(userToken) > 1 && i < m_waiting.size(); ++i) {
         if (m_waiting.at(i).userToken == userToken) {
-            m_waitingCharacters -= characters(m_waiting.first());
-            m_waiting.first() = m_waiting.takeAt(i);
+            ImpersonateUserData later = takeAt(i);
+            m_waitingCharacters += characters(later) - characters(m_waiting.first());
+            m_waiting.first() = std::move(later);
             break;
         }
     }

@@ -9,6 +9,7 @@
 #include "ImpersonateUserData.h"
 #include "MorvendaModel/User.h"
 
+#include <QHash>
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
@@ -63,7 +64,7 @@ public:
     // What may wait at once, so that an app reporting ever new users faster than they can be
     // written (or while they cannot be) does not exhaust memory: at most this many reports, of at
     // most this many characters in all, though a single report of any size is always taken.
-    static constexpr qsizetype kMostWaiting = 1000;
+    static constexpr qsizetype kMostWaiting = 10000;
     static constexpr qsizetype kMostWaitingCharacters = qsizetype(128) * 1024 * 1024;
 
 signals:
@@ -92,6 +93,8 @@ private:
     };
 
     void store(const ImpersonateUserData &record);
+    void append(const ImpersonateUserData &record);
+    ImpersonateUserData takeAt(qsizetype index);
     static qsizetype characters(const ImpersonateUserData &record);
     void writeFirst();
     void attempted(const Attempt &attempt);
@@ -104,6 +107,9 @@ private:
     bool m_dropping = false;
     // The characters of the waiting reports.
     qsizetype m_waitingCharacters = 0;
+    // How many waiting reports each token has (two when one follows the one being written), so
+    // that a report of a user who is not waiting is queued without a look at every other.
+    QHash<QString, int> m_waitingTokens;
     // Another program held the write lock at the last attempt.
     bool m_lockHeld = false;
     // The first waiting report is with the store thread.
