@@ -114,6 +114,10 @@ const Entry kEntries[] = {
      "on the app as an admin to use this feature."},
     {"Impersonation.UnableToImpersonateAlert.title", "Unable to Impersonate"},
     {"Impersonation.UnableToSaveUser.title", "Unable to save user"},
+    {"Impersonation.UnableToSaveUser.waitingMessage",
+        "%@\n\nReported users are kept and stored as soon as the list can be written again."},
+    {"Impersonation.UnableToSaveUser.tooManyWaiting",
+        "Too many reported users are waiting to be stored: the latest ones were not stored."},
     {"Impersonation.StoreRecovered.title", "The stored users could not be read"},
     {"Impersonation.StoreRecovered.message",
      "The file of stored users was damaged. It was kept as %@, and a new, empty list of stored users was "

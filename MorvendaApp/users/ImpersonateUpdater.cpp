@@ -1,17 +1,59 @@
 #include "ImpersonateUpdater.h"
 
 #include "ImpersonateUserStore.h"
+#include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/UserManager.h"
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcImpersonateUpdater, "morvenda.ImpersonateUpdater")
 
 ImpersonateUpdater::ImpersonateUpdater(ImpersonateUserStore &store, QObject *parent)
     : QObject(parent)
-    , m_store(store)
 {
     m_retry.setSingleShot(true);
-    m_retry.setInterval(kRetryMs);
-    connect(&m_retry, &QTimer::timeout, this, &ImpersonateUpdater::storeWaiting);
+    connect(&m_retry, &QTimer::timeout, this, &ImpersonateUpdater::writeFirst);
+    // Without a store (it could not be opened, which was said at start) there is nothing to keep.
+    if (!store.isAvailable()) {
+        return;
+    }
+    m_connection = store.openAnother();
+    if (!m_connection->isAvailable()) {
+        qCWarning(lcImpersonateUpdater, "%s; reported users are not stored",
+            qUtf8Printable(m_connection->unavailableReason()));
+        m_connection.reset();
+        return;
+    }
+    m_thread.setObjectName(QStringLiteral("Stored users"));
+    m_connection->moveToThread(&m_thread);
+    m_thread.start();
+}
+
+ImpersonateUpdater::~ImpersonateUpdater()
+{
+    if (!m_connection) {
+        return;
+    }
+    m_retry.stop();
+    QList<ImpersonateUserData> rest = m_waiting;
+    if (m_writing) {
+        rest.removeFirst();
+    }
+    // Queued behind the write in progress; the thread ends after it.
+    QMetaObject::invokeMethod(m_connection.get(), [this, rest] {
+        for (const ImpersonateUserData &record : rest) {
+            const Attempt attempt = write(record);
+            if (attempt.outcome != Outcome::Stored) {
+                qCWarning(lcImpersonateUpdater, "The reported user %s was not stored before quitting: %s",
+                    qUtf8Printable(record.userToken),
+                    attempt.outcome == Outcome::Busy ? "another program is writing the stored users"
+                                                     : qUtf8Printable(attempt.error));
+            }
+        }
+        QThread::currentThread()->quit();
+    }, Qt::QueuedConnection);
+    m_thread.wait();
+    m_connection.reset();
 }
 
 void ImpersonateUpdater::start(UserManager &userManager)
@@ -41,73 +83,154 @@ void ImpersonateUpdater::handleUser(const std::optional<User> &user)
 
 void ImpersonateUpdater::store(const ImpersonateUserData &record)
 {
-    // Without a store (it could not be opened, which was said at start) there is nothing to keep.
-    if (!m_store.isAvailable()) {
+    if (!m_connection) {
         return;
     }
     // A later report of a waiting token replaces it in its place; others queue behind, so the
-    // reports are stored in the order they came.
-    for (ImpersonateUserData &queued : m_waiting) {
-        if (queued.userToken == record.userToken) {
-            queued = record;
+    // reports are stored in the order they came. The one being written is not replaced: its
+    // successor waits behind it, and takes its place should that write not go through.
+    const qsizetype size = characters(record);
+    for (qsizetype i = m_writing ? 1 : 0; m_waitingTokens.contains(record.userToken) && i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).userToken == record.userToken) {
+            m_waitingCharacters += size - characters(m_waiting.at(i));
+            m_waiting[i] = record;
             return;
         }
     }
-    if (m_waiting.isEmpty() && write(record) != Outcome::Busy) {
+    if (!m_waiting.isEmpty()
+        && (m_waiting.size() >= kMostWaiting || m_waitingCharacters + size > kMostWaitingCharacters)) {
+        qCWarning(lcImpersonateUpdater, "The reported user %s was not stored: %lld reported users wait to be stored already",
+            qUtf8Printable(record.userToken), static_cast<long long>(m_waiting.size()));
+        if (!m_dropping) {
+            m_dropping = true;
+            emit storeFailed(L10n::text("Impersonation.UnableToSaveUser.tooManyWaiting"));
+        }
         return;
     }
-    if (m_waiting.isEmpty()) {
-        qCInfo(lcImpersonateUpdater, "Another program is writing the stored users; reported users wait until it is done");
+    append(record);
+    if (!m_retry.isActive()) {
+        writeFirst();
     }
-    m_waiting.append(record);
-    m_retry.start();
 }
 
-void ImpersonateUpdater::storeWaiting()
+void ImpersonateUpdater::append(const ImpersonateUserData &record)
 {
-    while (!m_waiting.isEmpty()) {
-        if (write(m_waiting.first()) == Outcome::Busy) {
-            m_retry.start();
-            return;
-        }
-        m_waiting.removeFirst();
-    }
+    m_waiting.append(record);
+    m_waitingCharacters += characters(record);
+    ++m_waitingTokens[record.userToken];
 }
 
-ImpersonateUpdater::Outcome ImpersonateUpdater::write(const ImpersonateUserData &record)
+ImpersonateUserData ImpersonateUpdater::takeAt(qsizetype index)
+{
+    ImpersonateUserData record = m_waiting.takeAt(index);
+    m_waitingCharacters -= characters(record);
+    if (const auto found = m_waitingTokens.find(record.userToken); found != m_waitingTokens.end() && --*found == 0) {
+        m_waitingTokens.erase(found);
+    }
+    return record;
+}
+
+qsizetype ImpersonateUpdater::characters(const ImpersonateUserData &record)
+{
+    const auto length = [](const std::optional<QString> &text) { return text ? text->size() : 0; };
+    return record.userToken.size() + length(record.retailerToken) + length(record.brandToken)
+        + (record.imageURL ? record.imageURL->text().size() : 0) + record.name.size() + length(record.email)
+        + length(record.country) + length(record.notes) + (record.tags ? record.tags->size() : 0);
+}
+
+void ImpersonateUpdater::writeFirst()
+{
+    if (m_writing || m_waiting.isEmpty()) {
+        return;
+    }
+    m_writing = true;
+    QMetaObject::invokeMethod(m_connection.get(), [this, record = m_waiting.first()] {
+        const Attempt attempt = write(record);
+        QMetaObject::invokeMethod(this, [this, attempt] { attempted(attempt); }, Qt::QueuedConnection);
+    }, Qt::QueuedConnection);
+}
+
+void ImpersonateUpdater::attempted(const Attempt &attempt)
+{
+    Q_ASSERT(m_writing && !m_waiting.isEmpty());
+    m_writing = false;
+    if (attempt.outcome == Outcome::Stored) {
+        takeAt(0);
+        if (m_waiting.isEmpty()) {
+            m_dropping = false;
+        }
+        m_failing = false;
+        m_lockHeld = false;
+        m_failureRetryMs = kFirstRetryAfterFailureMs;
+        emit userStored(attempt.record);
+        writeFirst();
+        return;
+    }
+    const QString userToken = m_waiting.first().userToken;
+    // A later report of the same user, which came meanwhile, is the one to try again.
+    for (qsizetype i = 1; m_waitingTokens.value(userToken) > 1 && i < m_waiting.size(); ++i) {
+        if (m_waiting.at(i).userToken == userToken) {
+            ImpersonateUserData later = takeAt(i);
+            m_waitingCharacters += characters(later) - characters(m_waiting.first());
+            m_waiting.first() = std::move(later);
+            break;
+        }
+    }
+    if (attempt.outcome == Outcome::Busy) {
+        if (!m_lockHeld) {
+            m_lockHeld = true;
+            qCInfo(lcImpersonateUpdater, "Another program is writing the stored users; reported users wait until it is done");
+        }
+        m_retry.start(kRetryMs);
+        return;
+    }
+    // Storing the report without the stored values would reset the developer's favourite and
+    // notes: the report waits, and the record stays as it was meanwhile.
+    m_retry.start(m_failureRetryMs);
+    m_failureRetryMs = std::min(2 * m_failureRetryMs, kLongestRetryAfterFailureMs);
+    if (m_failing) {
+        qCDebug(lcImpersonateUpdater, "Storing the reported user %s failed again: %s", qUtf8Printable(userToken),
+            qUtf8Printable(attempt.error));
+        return;
+    }
+    m_failing = true;
+    qCWarning(lcImpersonateUpdater, "The reported user %s was not stored (%s): %s; reported users wait and are tried again",
+        qUtf8Printable(userToken),
+        attempt.lookupFailed ? "its stored record could not be read" : "the store refused the update",
+        qUtf8Printable(attempt.error));
+    emit storeFailed(L10n::tr("Impersonation.UnableToSaveUser.waitingMessage", attempt.error));
+}
+
+ImpersonateUpdater::Attempt ImpersonateUpdater::write(ImpersonateUserData record) const
 {
     // Read, merge and write under one write lock, so nothing another writer stores in between is
-    // overwritten with older values. The lock is not waited for: the window would freeze.
-    bool lookupFailed = false;
-    const auto stored = m_store.tryTransaction([&]() -> tl::expected<void, QString> {
-        const auto previous = lookupStored(record.userToken);
+    // overwritten with older values. The lock is not waited for: reports behind would wait too.
+    ImpersonateUserStore &connection = *m_connection;
+    Attempt attempt;
+    const auto done = connection.tryTransaction([&]() -> tl::expected<void, QString> {
+        const auto previous = lookupStored(connection, record.userToken);
         if (!previous) {
-            lookupFailed = true;
+            attempt.lookupFailed = true;
             return tl::unexpected(previous.error());
         }
-        const auto written = m_store.upsert(*previous ? mergeStoredValues(record, **previous) : record);
+        if (*previous) {
+            record = mergeStoredValues(std::move(record), **previous);
+        }
+        // The values just written need no reading back.
+        auto written = connection.upsert(record, ImpersonateUserStore::ReadBack::IdentityOnly);
         if (!written) {
             return tl::unexpected(written.error());
         }
+        attempt.record = std::move(*written);
         return {};
     });
-    if (stored && !*stored) {
-        return Outcome::Busy;
+    if (!done) {
+        attempt.outcome = Outcome::Failed;
+        attempt.error = done.error();
+    } else {
+        attempt.outcome = *done ? Outcome::Stored : Outcome::Busy;
     }
-    if (stored) {
-        m_failing = false;
-        return Outcome::Stored;
-    }
-    // Storing the report without the stored values would reset the developer's favourite and
-    // notes: the report is skipped and the record stays as it was.
-    qCWarning(lcImpersonateUpdater, "The reported user %s was not stored (%s): %s", qUtf8Printable(record.userToken),
-        lookupFailed ? "its stored record could not be read" : "the store refused the update",
-        qUtf8Printable(stored.error()));
-    if (!m_failing) {
-        m_failing = true;
-        emit storeFailed(stored.error());
-    }
-    return Outcome::Failed;
+    return attempt;
 }
 
 std::optional<ImpersonateUserData> ImpersonateUpdater::makeUserData(const User &user)
@@ -162,7 +285,8 @@ ImpersonateUserData ImpersonateUpdater::mergeStoredValues(ImpersonateUserData re
     return record;
 }
 
-tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUpdater::lookupStored(const QString &userToken)
+tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUpdater::lookupStored(
+    ImpersonateUserStore &connection, const QString &userToken) const
 {
-    return m_store.fetchByToken(userToken);
+    return connection.fetchKeptFields(userToken);
 }

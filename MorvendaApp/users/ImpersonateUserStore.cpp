@@ -91,6 +91,24 @@ tl::expected<ImpersonateUserData, QString> singleRecord(SqliteStatement &stateme
     return record;
 }
 
+// `record` as it is now stored, from a statement that returns only the identity.
+tl::expected<ImpersonateUserData, QString> identityOnly(SqliteStatement &statement, ImpersonateUserData record)
+{
+    const auto stepped = statement.step();
+    if (!stepped) {
+        return tl::unexpected(stepped.error());
+    }
+    if (*stepped != SqliteStatement::Step::Row) {
+        return tl::unexpected(QStringLiteral("the store returned no record"));
+    }
+    record.id = statement.integer(0);
+    record.notes = nonEmpty(record.notes);
+    if (const auto done = statement.run(); !done) {
+        return tl::unexpected(done.error());
+    }
+    return record;
+}
+
 } // namespace
 
 ImpersonateUserStore::ImpersonateUserStore(sqlite3 *db, QString path)
@@ -141,8 +159,22 @@ tl::expected<QList<ImpersonateUserData>, QString> ImpersonateUserStore::fetchAll
 tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::fetchByToken(
     const QString &userToken) const
 {
-    auto statement = prepare(
-        "SELECT " STORED_USER_COLUMNS " FROM stored_user WHERE user_token = ?1");
+    return fetchOne("SELECT " STORED_USER_COLUMNS " FROM stored_user WHERE user_token = ?1", userToken);
+}
+
+tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::fetchKeptFields(
+    const QString &userToken) const
+{
+    // The columns a report replaces come back empty, in their places, so recordFrom() reads them.
+    return fetchOne("SELECT id, user_token, retailer_token, brand_token, NULL, '', NULL, country, favorite, notes, NULL"
+                    " FROM stored_user WHERE user_token = ?1",
+        userToken);
+}
+
+tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::fetchOne(const char *sql,
+    const QString &userToken) const
+{
+    auto statement = prepare(sql);
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -157,17 +189,20 @@ tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::
     return std::optional<ImpersonateUserData>(recordFrom(*statement));
 }
 
-tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::upsert(const ImpersonateUserData &record)
+tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::upsert(const ImpersonateUserData &record,
+    ReadBack readBack)
 {
     // An upsert, not INSERT OR REPLACE: the stored record keeps its identity.
-    auto statement = prepare(
-        "INSERT INTO stored_user (user_token, retailer_token, brand_token, image_url, name, email, country,"
-        " favorite, notes, tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"
-        " ON CONFLICT(user_token) DO UPDATE SET retailer_token = excluded.retailer_token,"
-        " brand_token = excluded.brand_token, image_url = excluded.image_url, name = excluded.name,"
-        " email = excluded.email, country = excluded.country, favorite = excluded.favorite,"
-        " notes = excluded.notes, tags = excluded.tags"
-        " RETURNING " STORED_USER_COLUMNS);
+#define UPSERT_STORED_USER \
+    "INSERT INTO stored_user (user_token, retailer_token, brand_token, image_url, name, email, country," \
+    " favorite, notes, tags) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)" \
+    " ON CONFLICT(user_token) DO UPDATE SET retailer_token = excluded.retailer_token," \
+    " brand_token = excluded.brand_token, image_url = excluded.image_url, name = excluded.name," \
+    " email = excluded.email, country = excluded.country, favorite = excluded.favorite," \
+    " notes = excluded.notes, tags = excluded.tags"
+    auto statement = prepare(readBack == ReadBack::Record ? UPSERT_STORED_USER " RETURNING " STORED_USER_COLUMNS
+                                                          : UPSERT_STORED_USER " RETURNING id");
+#undef UPSERT_STORED_USER
     if (!statement) {
         return tl::unexpected(statement.error());
     }
@@ -181,7 +216,7 @@ tl::expected<ImpersonateUserData, QString> ImpersonateUserStore::upsert(const Im
     statement->bind(8, qint64(record.favorite ? 1 : 0));
     statement->bind(9, nonEmpty(record.notes));
     statement->bind(10, tagsText(record.tags));
-    auto stored = singleRecord(*statement);
+    auto stored = readBack == ReadBack::Record ? singleRecord(*statement) : identityOnly(*statement, record);
     if (stored) {
         announceChanged(*stored);
     }

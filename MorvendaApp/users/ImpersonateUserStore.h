@@ -2,7 +2,9 @@
 // opened once at start and shared by every window. Writes are upserts by token and field updates
 // by identity, so concurrent edits of different fields never overwrite each other. Every change
 // is announced by identity after it is committed. A store that could not be opened at start is
-// unavailable: every operation then fails with the reason it could not be opened. Main thread only.
+// unavailable: every operation then fails with the reason it could not be opened. Each instance is
+// one connection used on one thread: the shared one on the main thread, a second one (openAnother)
+// on the thread that stores reported users.
 #pragma once
 
 #include "ImpersonateUserData.h"
@@ -63,6 +65,9 @@ public:
     static tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> openAtStart(const QString &path);
     // A store on which every operation fails with `reason`.
     static std::unique_ptr<ImpersonateUserStore> unavailable(const QString &path, const QString &reason);
+    // A second connection to this store's file, for use on another thread: the file was checked
+    // and migrated when this one was opened. Unavailable, with the reason, when it cannot be had.
+    std::unique_ptr<ImpersonateUserStore> openAnother() const;
 
     ~ImpersonateUserStore() override;
 
@@ -76,10 +81,18 @@ public:
     // Every stored record, in identity order.
     tl::expected<QList<ImpersonateUserData>, QString> fetchAll() const;
     tl::expected<std::optional<ImpersonateUserData>, QString> fetchByToken(const QString &userToken) const;
+    // The stored record of `userToken` with only its identity and the fields a new report of it
+    // may keep (tokens, country, favourite, notes); its other fields are left empty, since
+    // reading back a huge reported name or address would cost as much as writing it.
+    tl::expected<std::optional<ImpersonateUserData>, QString> fetchKeptFields(const QString &userToken) const;
 
+    // What upsert() hands back: the record read back from the file, or `record` with its identity
+    // (the same values, without reading a huge record back).
+    enum class ReadBack { Record, IdentityOnly };
     // Stores `record` under its token: a stored record of that token keeps its identity and takes
     // every other field of `record`; otherwise a new record is added. Returns the record as stored.
-    tl::expected<ImpersonateUserData, QString> upsert(const ImpersonateUserData &record);
+    tl::expected<ImpersonateUserData, QString> upsert(const ImpersonateUserData &record,
+        ReadBack readBack = ReadBack::Record);
     // A user typed in by hand: a new record with just the token and the name, or, when the token
     // is stored, that record unchanged except for the name, which it takes when `name` is not empty.
     tl::expected<ImpersonateUserData, QString> addUser(const QString &userToken, const QString &name);
@@ -111,6 +124,8 @@ private:
     explicit ImpersonateUserStore(sqlite3 *db, QString path);
 
     tl::expected<SqliteStatement, QString> prepare(const char *sql) const;
+    // The one record a statement with the token as its parameter 1 selects, if any.
+    tl::expected<std::optional<ImpersonateUserData>, QString> fetchOne(const char *sql, const QString &userToken) const;
     tl::expected<void, QString> exec(const char *sql);
     // The rest of a transaction once BEGIN succeeded.
     tl::expected<void, QString> runBegun(const std::function<tl::expected<void, QString>()> &work);

@@ -387,3 +387,22 @@ tl::expected<std::unique_ptr<ImpersonateUserStore>, QString> ImpersonateUserStor
     return std::move(*fresh);
 }
 
+
+std::unique_ptr<ImpersonateUserStore> ImpersonateUserStore::openAnother() const
+{
+    if (!m_db) {
+        return unavailable(m_path, m_unavailableReason);
+    }
+    OpenedHandle handle;
+    const int rc = sqlite3_open_v2(QFile::encodeName(m_path).constData(), &handle.db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        return unavailable(m_path,
+            QStringLiteral("The list of stored users in %1 cannot be opened again: %2")
+                .arg(m_path, SqliteStatement::describe(handle.db, rc)));
+    }
+    sqlite3_extended_result_codes(handle.db, 1);
+    sqlite3_busy_timeout(handle.db, busyTimeoutMs);
+    // WAL is a property of the file; the synchronous level belongs to each connection.
+    sqlite3_exec(handle.db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    return std::unique_ptr<ImpersonateUserStore>(new ImpersonateUserStore(handle.release(), m_path));
+}

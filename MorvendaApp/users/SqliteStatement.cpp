@@ -25,6 +25,7 @@ SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
     : m_db(other.m_db)
     , m_statement(std::exchange(other.m_statement, nullptr))
     , m_bindError(other.m_bindError)
+    , m_boundTexts(std::move(other.m_boundTexts))
 {
 }
 
@@ -35,6 +36,7 @@ SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
         m_db = other.m_db;
         m_statement = std::exchange(other.m_statement, nullptr);
         m_bindError = other.m_bindError;
+        m_boundTexts = std::move(other.m_boundTexts);
     }
     return *this;
 }
@@ -47,9 +49,9 @@ SqliteStatement::~SqliteStatement()
 
 void SqliteStatement::bind(int index, const QString &text)
 {
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray &utf8 = m_boundTexts.emplace_back(text.toUtf8());
     const int rc = sqlite3_bind_text64(m_statement, index, utf8.constData(), sqlite3_uint64(utf8.size()),
-        SQLITE_TRANSIENT, SQLITE_UTF8);
+        SQLITE_STATIC, SQLITE_UTF8);
     if (rc != SQLITE_OK && m_bindError == 0) {
         m_bindError = rc;
     }

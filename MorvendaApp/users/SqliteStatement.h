@@ -3,6 +3,8 @@
 // with SQLite's message and exact error code. Used on the thread that owns its connection.
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <tl/expected.hpp>
@@ -50,4 +52,7 @@ private:
     sqlite3 *m_db = nullptr;
     sqlite3_stmt *m_statement = nullptr;
     int m_bindError = 0;
+    // The UTF-8 of the bound texts, which SQLite reads in place until the statement is
+    // finalized: a report's megabytes are not copied once more.
+    QList<QByteArray> m_boundTexts;
 };

@@ -94,6 +94,35 @@ private slots:
         QCOMPARE(changed.at(1).at(0).value<ImpersonateUserData>().id, stored->id);
     }
 
+    // The connection a worker thread writes through: the same file, the values written handed
+    // back without reading them again, and the lookup of what a new report keeps.
+    void anotherConnectionWritesWithoutReadingBack()
+    {
+        auto store = openStore(m_path);
+        QVERIFY(store);
+        const auto other = store->openAnother();
+        QVERIFY(other->isAvailable());
+        const ImpersonateUserData written(QStringLiteral("tok"), QStringLiteral("r1"), QStringLiteral("b1"),
+            Url::fromText(QStringLiteral("https://img/1.png")), QStringLiteral("Ann"), QStringLiteral("a@x"),
+            QStringLiteral("USA"), true, QString(), QList<UserTag>{UserTag::Subuser});
+        const auto stored = other->upsert(written, ImpersonateUserStore::ReadBack::IdentityOnly);
+        QVERIFY(stored && stored->isStored());
+
+        const auto read = store->fetchByToken(QStringLiteral("tok"));
+        QVERIFY(read && *read);
+        QCOMPARE((*read)->id, stored->id);
+        QCOMPARE(fieldsOf(*stored), fieldsOf(**read));
+        const auto kept = store->fetchKeptFields(QStringLiteral("tok"));
+        QVERIFY(kept && *kept);
+        QCOMPARE((*kept)->id, stored->id);
+        QCOMPARE(fieldsOf(**kept), QStringLiteral("tok|r1|b1|-||-|USA|favorite|-|-"));
+        QVERIFY(!*store->fetchKeptFields(QStringLiteral("other")));
+
+        const auto none = ImpersonateUserStore::unavailable(m_path, QStringLiteral("no room"))->openAnother();
+        QVERIFY(!none->isAvailable());
+        QCOMPARE(none->unavailableReason(), QStringLiteral("no room"));
+    }
+
     void tagsKeepNoneApartFromEmptyAndSkipUnknownNames()
     {
         auto store = openStore(m_path);
