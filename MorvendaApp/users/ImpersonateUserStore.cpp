@@ -35,10 +35,42 @@ std::optional<QString> tagsText(const std::optional<QList<UserTag>> &tags)
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
+// Reads the shape tagsText() writes, a compact array of plain names, without the JSON parser
+// (a load of every stored user reads one list per user). Anything else, escapes included, is
+// left to the parser: nullopt here means "not that shape", not "no tags".
+std::optional<QList<UserTag>> tagsInWrittenShape(QStringView text)
+{
+    if (text.size() < 2 || text.front() != u'[' || text.back() != u']') {
+        return std::nullopt;
+    }
+    QList<UserTag> tags;
+    const QStringView items = text.sliced(1, text.size() - 2);
+    if (items.isEmpty()) {
+        return tags;
+    }
+    for (const QStringView item : items.tokenize(u',')) {
+        if (item.size() < 2 || item.front() != u'"' || item.back() != u'"') {
+            return std::nullopt;
+        }
+        const QStringView name = item.sliced(1, item.size() - 2);
+        if (name.contains(u'\\') || name.contains(u'"')) {
+            return std::nullopt;
+        }
+        // A tag this program does not know (written by a newer one) is left out of the list shown.
+        if (const auto tag = userTagFromRawValue(name)) {
+            tags.append(*tag);
+        }
+    }
+    return tags;
+}
+
 std::optional<QList<UserTag>> tagsFrom(const std::optional<QString> &text, ImpersonateUserData::Identity id)
 {
     if (!text) {
         return std::nullopt;
+    }
+    if (auto tags = tagsInWrittenShape(*text)) {
+        return tags;
     }
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text->toUtf8(), &error);

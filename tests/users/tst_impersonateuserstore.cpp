@@ -138,12 +138,18 @@ private slots:
         QCOMPARE(raw.value("SELECT tags FROM stored_user WHERE user_token = 'none'"), QStringLiteral("NULL"));
         QCOMPARE(raw.value("SELECT tags FROM stored_user WHERE user_token = 'empty'"), QStringLiteral("[]"));
         QVERIFY(raw.exec("UPDATE stored_user SET tags = '[\"subuser\",\"fromTheFuture\",42]' WHERE user_token = 'none';"
-                         "INSERT INTO stored_user (user_token, name, favorite, tags) VALUES ('bad', '', 0, 'not json')"));
+                         "INSERT INTO stored_user (user_token, name, favorite, tags) VALUES ('bad', '', 0, 'not json');"
+                         "INSERT INTO stored_user (user_token, name, favorite, tags) VALUES"
+                         " ('spaced', '', 0, '[ \"subuser\" , \"ost\\u0072ane\"]'), ('cut', '', 0, '[\"subuser\",]')"));
 
         QCOMPARE((*store->fetchByToken(QStringLiteral("none")))->tags, QList<UserTag>{UserTag::Subuser});
         QCOMPARE((*store->fetchByToken(QStringLiteral("empty")))->tags, QList<UserTag>{});
         QCOMPARE((*store->fetchByToken(QStringLiteral("two")))->tags, (QList<UserTag>{UserTag::Ostrane, UserTag::Ostrane}));
         QCOMPARE((*store->fetchByToken(QStringLiteral("bad")))->tags, std::nullopt);
+        // Lists another writer spaced or escaped read like ours; a broken list is none.
+        QCOMPARE((*store->fetchByToken(QStringLiteral("spaced")))->tags, (QList<UserTag>{UserTag::Subuser, UserTag::Ostrane}));
+        QCOMPARE((*store->fetchByToken(QStringLiteral("cut")))->tags, std::nullopt);
+        QCOMPARE(store->fetchAll()->size(), 6);
     }
 
     // Notes are none or text with something in it, in the file too, however they were written.
