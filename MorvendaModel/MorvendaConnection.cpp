@@ -147,6 +147,19 @@ void MorvendaConnection::drain()
     drainInput(readBudgetPerTurn);
 }
 
+void MorvendaConnection::closeNow(State state, const QString &detail, const QString &sendFailure)
+{
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+    finishClose(state, detail, sendFailure);
+}
+
 void MorvendaConnection::drainInput(qsizetype budget)
 {
     m_drainScheduled = false;
@@ -365,14 +378,26 @@ void MorvendaConnection::handleDisconnected()
             }
         }
     }
-    failPendingSends(detail);
     if (!m_reader.atFrameBoundary()) {
         qCDebug(lcMorvendaConnection, "Connection closed inside a frame; %lld buffered bytes dropped",
                 static_cast<long long>(m_reader.bufferedBytes()));
     }
-    // A closed connection stays listed for the rest of the run: keep no half-read body with it.
+    finishClose(State::Failed, detail, detail);
+}
+
+// A closed connection stays listed for the rest of the run, showing its name, state and address:
+// it keeps no socket, buffer or half-read body.
+void MorvendaConnection::finishClose(State state, const QString &detail, const QString &sendFailure)
+{
+    failPendingSends(sendFailure);
     m_reader.reset();
-    setState(State::Failed, detail);
+    if (m_socket) {
+        // Not deleted here: this may run inside one of the socket's own signals.
+        m_socket->disconnect(this);
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    setState(state, detail);
     emit closed();
 }
 
@@ -389,18 +414,7 @@ void MorvendaConnection::setReadingPaused(bool paused)
 
 void MorvendaConnection::cancel()
 {
-    if (m_closed) {
-        return;
-    }
-    m_closed = true;
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-    }
-    m_reader.reset();
-    failPendingSends(QStringLiteral("Connection cancelled"));
-    setState(State::Cancelled);
-    emit closed();
+    closeNow(State::Cancelled, QString(), QStringLiteral("Connection cancelled"));
 }
 
 // However many sends wait (an app that never read its answers may leave 100,000), they fail in

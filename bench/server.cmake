@@ -14,4 +14,7 @@ if(TARGET MorvendaMainScene)
     # An app that floods handshakes, never reads and closes: alerts shown, a second app's wait.
     add_executable(server_alert_storm server_alert_storm.cpp server_peer.h)
     target_link_libraries(server_alert_storm PRIVATE morvenda_common MorvendaMainScene Threads::Threads)
+    # Apps that connect, shake hands and close, 30,000 times: what each closed one keeps.
+    add_executable(server_churn server_churn.cpp server_peer.h headless_server.h ProgramWindow.h)
+    target_link_libraries(server_churn PRIVATE morvenda_common MorvendaMainScene Threads::Threads)
 endif()

@@ -212,8 +212,10 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
             m_logger.error(message);
         });
     });
-    connect(raw, &MorvendaConnection::closed, this, [this, id, afterMessages] {
+    connect(raw, &MorvendaConnection::closed, this, [this, id, raw, afterMessages] {
         afterMessages([this, id] { m_registry.handleClosed(id); });
+        // Nothing more comes from a closed connection: what it holds for this listener goes.
+        QObject::disconnect(raw, nullptr, this, nullptr);
     });
     m_registry.addPending(connection);
     connection->start();

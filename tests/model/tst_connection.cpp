@@ -182,6 +182,8 @@ private slots:
         QFETCH(QString, end);
         Pair pair;
         QVERIFY(pair.open());
+        const QPointer<QTcpSocket> socket = pair.connection->findChild<QTcpSocket *>();
+        QVERIFY(socket);
         QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
         QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
         pair.connection->start();
@@ -210,8 +212,14 @@ private slots:
         QTRY_COMPARE(outcomes.failures.size(), 1);
         QCOMPARE(outcomes.successes, 0);
         QCOMPARE(received.size(), 0);
-        if (pair.connection)
+        if (pair.connection) {
             QCOMPARE(pair.connection->bufferedInputBytes(), 0);
+            // Nor its socket: only what its entry shows stays.
+            QTRY_VERIFY(socket.isNull());
+            QCOMPARE(pair.connection->peerAddress(), QHostAddress(QHostAddress::LocalHost));
+            QCOMPARE(pair.connection->socketDescriptor(), qintptr(-1));
+            QVERIFY(!pair.connection->isOpen());
+        }
     }
 
     void statesFollowTheSocketWithKeepAliveSet()
