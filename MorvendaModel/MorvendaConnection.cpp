@@ -137,14 +137,31 @@ void MorvendaConnection::scheduleDrain()
     if (m_drainScheduled || m_closed) {
         return;
     }
-    m_drainScheduled = true;
-    // Queued, so a burst of readyRead signals costs one pass and other sockets get their turn.
-    QTimer::singleShot(0, this, &MorvendaConnection::drain);
+    try {
+        // Queued, so a burst of readyRead signals costs one pass and other sockets get their turn.
+        QTimer::singleShot(0, this, &MorvendaConnection::drain);
+        m_drainScheduled = true;
+    } catch (const std::bad_alloc &) {
+        // The next readyRead asks again.
+        qCCritical(lcMorvendaConnection, "Out of memory while scheduling a read");
+    }
 }
 
 void MorvendaConnection::drain()
 {
-    drainInput(readBudgetPerTurn);
+    try {
+        drainInput(readBudgetPerTurn);
+    } catch (const std::bad_alloc &) {
+        failOutOfMemory();
+    }
+}
+
+// Bytes may have left the socket without reaching the frame reader, so the stream can no longer
+// be trusted: the connection closes as failed. What it delivered before stays delivered.
+void MorvendaConnection::failOutOfMemory()
+{
+    qCCritical(lcMorvendaConnection, "Out of memory while reading from an app; closing its connection");
+    closeNow(State::Failed, QStringLiteral("Out of memory"), QStringLiteral("Out of memory"));
 }
 
 void MorvendaConnection::closeNow(State state, const QString &detail, const QString &sendFailure)
@@ -249,7 +266,11 @@ bool MorvendaConnection::handleStep(const MorvendaFrameReader::Step &step)
         break;
     case MorvendaFrameReader::Event::Oversize:
         logSkippedFrame(step);
-        emit oversizeFrameSkipped(step.length, step.limit);
+        try {
+            emit oversizeFrameSkipped(step.length, step.limit);
+        } catch (const std::bad_alloc &) {
+            qCCritical(lcMorvendaConnection, "Out of memory while reporting a skipped frame");
+        }
         break;
     case MorvendaFrameReader::Event::Skipped:
     case MorvendaFrameReader::Event::NeedMore:
@@ -358,7 +379,14 @@ void MorvendaConnection::handleDisconnected()
     // Whatever the peer sent before closing is still delivered.
     QPointer<MorvendaConnection> self(this);
     m_disconnecting = true;
-    drainInput(std::numeric_limits<qsizetype>::max());
+    try {
+        drainInput(std::numeric_limits<qsizetype>::max());
+    } catch (const std::bad_alloc &) {
+        if (self) {
+            failOutOfMemory();
+        }
+        return;
+    }
     if (!self) {
         return;
     }
@@ -372,7 +400,11 @@ void MorvendaConnection::handleDisconnected()
         detail = error == QAbstractSocket::UnknownSocketError ? QStringLiteral("Connection closed") : m_socket->errorString();
         // An unbuffered socket meets errors such as a reset inside a read and emits no signal.
         if (error != QAbstractSocket::UnknownSocketError && error != QAbstractSocket::RemoteHostClosedError) {
-            emit errorOccurred(detail);
+            try {
+                emit errorOccurred(detail);
+            } catch (const std::bad_alloc &) {
+                qCCritical(lcMorvendaConnection, "Out of memory while reporting a connection error");
+            }
             if (!self) {
                 return;
             }
@@ -398,7 +430,11 @@ void MorvendaConnection::finishClose(State state, const QString &detail, const Q
         m_socket = nullptr;
     }
     setState(state, detail);
-    emit closed();
+    try {
+        emit closed();
+    } catch (const std::bad_alloc &) {
+        qCCritical(lcMorvendaConnection, "Out of memory while reporting that a connection closed");
+    }
 }
 
 void MorvendaConnection::setReadingPaused(bool paused)

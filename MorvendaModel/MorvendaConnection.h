@@ -116,6 +116,7 @@ private:
     void handleBytesWritten(qint64 bytes);
     void handleSocketError(QAbstractSocket::SocketError error);
     void handleDisconnected();
+    void failOutOfMemory();
     // Closes the socket at once, without reading what is left in it, and finishes the close.
     void closeNow(State state, const QString &detail, const QString &sendFailure);
     // The end of every close: pending sends fail with `sendFailure`, the socket and buffers go,

@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace {
@@ -48,7 +49,7 @@ struct Pair {
     std::unique_ptr<QTcpSocket> peer;
     std::unique_ptr<MorvendaConnection> connection;
 
-    bool open()
+    bool open(std::shared_ptr<FrameBudget> budget = {})
     {
         if (!server.listen(QHostAddress::LocalHost))
             return false;
@@ -56,7 +57,7 @@ struct Pair {
         peer->connectToHost(QHostAddress::LocalHost, server.serverPort());
         if (!server.waitForNewConnection(5000) || !peer->waitForConnected(5000))
             return false;
-        connection = std::make_unique<MorvendaConnection>(server.nextPendingConnection());
+        connection = std::make_unique<MorvendaConnection>(server.nextPendingConnection(), std::move(budget));
         return true;
     }
 };
@@ -120,6 +121,24 @@ private slots:
         QCOMPARE(skipped.size(), 1);
         QCOMPARE(skipped.at(0).at(0).toULongLong(), length);
         QVERIFY(pair.connection->isOpen());
+    }
+
+    // A handler that runs out of memory costs its own event only: the connection reads on, and
+    // its close still completes.
+    void handlersRunningOutOfMemoryCostOnlyTheirEvent()
+    {
+        Pair pair;
+        QVERIFY(pair.open(std::make_shared<FrameBudget>(1024)));  // a 200 KB frame is skipped
+        QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+        const auto outOfMemory = [] { throw std::bad_alloc(); };
+        connect(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped, this, outOfMemory);
+        connect(pair.connection.get(), &MorvendaConnection::closed, this, outOfMemory);
+        pair.connection->start();
+        pair.peer->write(framed(QByteArray(200'000, 's')) + framed("after"));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(bodies(received), QList<QByteArray>{"after"});
+        pair.peer->close();
+        QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
     }
 
     void everythingSentBeforeACloseIsDeliveredWholeAndInOrder()
