@@ -1,8 +1,8 @@
-# Server: end-to-end throughput and main-loop stall over loopback, and the memory a huge frame and a
-# stream of undecodable frames cost.
+# Server: end-to-end throughput and main-loop stall over loopback, the memory a huge frame and a
+# stream of undecodable frames cost, and a quiet app's wait while others send costly frames.
 find_package(Threads REQUIRED)
 if(TARGET MorvendaSession)
-    foreach(bench server_loopback server_oversize server_garbage)
+    foreach(bench server_loopback server_oversize server_garbage server_quiet_app)
         add_executable(${bench} ${bench}.cpp server_peer.h)
         target_link_libraries(${bench} PRIVATE morvenda_common MorvendaSession Threads::Threads)
     endforeach()
