@@ -43,7 +43,7 @@ QByteArray costlyFrame(qsizetype bytes, const QByteArray &id)
 {
     QByteArray json = R"({"request":{"id":")" + id + R"(","url":"https://shop.example/api/costly","headers":[],"numbers":[)";
     json.reserve(bytes + 1024);
-    const QByteArray number = "123456789012345678901234567890";
+    const QByteArray number = "1234567890123456789012345678901234567890";
     while (json.size() < bytes - number.size() - 8) {
         json += number;
         json += ',';
