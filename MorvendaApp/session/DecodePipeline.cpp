@@ -149,8 +149,10 @@ void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
     lane.owner = bunch->owner;
     lane.bunches.push_back(bunch);
     if (!lane.busy && !lane.waiting) {
+        // An app that had nothing waiting goes next: the others had their turns meanwhile. One
+        // served goes to the back again, so an app that keeps sending waits its turn like any.
         lane.waiting = true;
-        m_turns.push_back(&lane);
+        m_turns.push_front(&lane);
     }
     startWorkerIfWanted();
 }
