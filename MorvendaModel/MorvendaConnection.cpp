@@ -137,14 +137,44 @@ void MorvendaConnection::scheduleDrain()
     if (m_drainScheduled || m_closed) {
         return;
     }
-    m_drainScheduled = true;
-    // Queued, so a burst of readyRead signals costs one pass and other sockets get their turn.
-    QTimer::singleShot(0, this, &MorvendaConnection::drain);
+    try {
+        // Queued, so a burst of readyRead signals costs one pass and other sockets get their turn.
+        QTimer::singleShot(0, this, &MorvendaConnection::drain);
+        m_drainScheduled = true;
+    } catch (const std::bad_alloc &) {
+        // The next readyRead asks again.
+        qCCritical(lcMorvendaConnection, "Out of memory while scheduling a read");
+    }
 }
 
 void MorvendaConnection::drain()
 {
-    drainInput(readBudgetPerTurn);
+    try {
+        drainInput(readBudgetPerTurn);
+    } catch (const std::bad_alloc &) {
+        failOutOfMemory();
+    }
+}
+
+// Bytes may have left the socket without reaching the frame reader, so the stream can no longer
+// be trusted: the connection closes as failed. What it delivered before stays delivered.
+void MorvendaConnection::failOutOfMemory()
+{
+    qCCritical(lcMorvendaConnection, "Out of memory while reading from an app; closing its connection");
+    closeNow(State::Failed, QStringLiteral("Out of memory"), QStringLiteral("Out of memory"));
+}
+
+void MorvendaConnection::closeNow(State state, const QString &detail, const QString &sendFailure)
+{
+    if (m_closed) {
+        return;
+    }
+    m_closed = true;
+    if (m_socket) {
+        m_socket->disconnect(this);
+        m_socket->abort();
+    }
+    finishClose(state, detail, sendFailure);
 }
 
 void MorvendaConnection::drainInput(qsizetype budget)
@@ -236,7 +266,11 @@ bool MorvendaConnection::handleStep(const MorvendaFrameReader::Step &step)
         break;
     case MorvendaFrameReader::Event::Oversize:
         logSkippedFrame(step);
-        emit oversizeFrameSkipped(step.length, step.limit);
+        try {
+            emit oversizeFrameSkipped(step.length, step.limit);
+        } catch (const std::bad_alloc &) {
+            qCCritical(lcMorvendaConnection, "Out of memory while reporting a skipped frame");
+        }
         break;
     case MorvendaFrameReader::Event::Skipped:
     case MorvendaFrameReader::Event::NeedMore:
@@ -345,7 +379,14 @@ void MorvendaConnection::handleDisconnected()
     // Whatever the peer sent before closing is still delivered.
     QPointer<MorvendaConnection> self(this);
     m_disconnecting = true;
-    drainInput(std::numeric_limits<qsizetype>::max());
+    try {
+        drainInput(std::numeric_limits<qsizetype>::max());
+    } catch (const std::bad_alloc &) {
+        if (self) {
+            failOutOfMemory();
+        }
+        return;
+    }
     if (!self) {
         return;
     }
@@ -359,21 +400,41 @@ void MorvendaConnection::handleDisconnected()
         detail = error == QAbstractSocket::UnknownSocketError ? QStringLiteral("Connection closed") : m_socket->errorString();
         // An unbuffered socket meets errors such as a reset inside a read and emits no signal.
         if (error != QAbstractSocket::UnknownSocketError && error != QAbstractSocket::RemoteHostClosedError) {
-            emit errorOccurred(detail);
+            try {
+                emit errorOccurred(detail);
+            } catch (const std::bad_alloc &) {
+                qCCritical(lcMorvendaConnection, "Out of memory while reporting a connection error");
+            }
             if (!self) {
                 return;
             }
         }
     }
-    failPendingSends(detail);
     if (!m_reader.atFrameBoundary()) {
         qCDebug(lcMorvendaConnection, "Connection closed inside a frame; %lld buffered bytes dropped",
                 static_cast<long long>(m_reader.bufferedBytes()));
     }
-    // A closed connection stays listed for the rest of the run: keep no half-read body with it.
+    finishClose(State::Failed, detail, detail);
+}
+
+// A closed connection stays listed for the rest of the run, showing its name, state and address:
+// it keeps no socket, buffer or half-read body.
+void MorvendaConnection::finishClose(State state, const QString &detail, const QString &sendFailure)
+{
+    failPendingSends(sendFailure);
     m_reader.reset();
-    setState(State::Failed, detail);
-    emit closed();
+    if (m_socket) {
+        // Not deleted here: this may run inside one of the socket's own signals.
+        m_socket->disconnect(this);
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+    setState(state, detail);
+    try {
+        emit closed();
+    } catch (const std::bad_alloc &) {
+        qCCritical(lcMorvendaConnection, "Out of memory while reporting that a connection closed");
+    }
 }
 
 void MorvendaConnection::setReadingPaused(bool paused)
@@ -389,18 +450,7 @@ void MorvendaConnection::setReadingPaused(bool paused)
 
 void MorvendaConnection::cancel()
 {
-    if (m_closed) {
-        return;
-    }
-    m_closed = true;
-    if (m_socket) {
-        m_socket->disconnect(this);
-        m_socket->abort();
-    }
-    m_reader.reset();
-    failPendingSends(QStringLiteral("Connection cancelled"));
-    setState(State::Cancelled);
-    emit closed();
+    closeNow(State::Cancelled, QString(), QStringLiteral("Connection cancelled"));
 }
 
 // However many sends wait (an app that never read its answers may leave 100,000), they fail in

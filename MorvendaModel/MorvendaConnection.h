@@ -6,6 +6,7 @@
 #include "MorvendaModel/MorvendaFrameReader.h"
 
 #include <QHostAddress>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QTcpSocket>
@@ -14,7 +15,6 @@
 #include <tl/expected.hpp>
 
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -116,6 +116,12 @@ private:
     void handleBytesWritten(qint64 bytes);
     void handleSocketError(QAbstractSocket::SocketError error);
     void handleDisconnected();
+    void failOutOfMemory();
+    // Closes the socket at once, without reading what is left in it, and finishes the close.
+    void closeNow(State state, const QString &detail, const QString &sendFailure);
+    // The end of every close: pending sends fail with `sendFailure`, the socket and buffers go,
+    // the state becomes `state` and `closed` is emitted.
+    void finishClose(State state, const QString &detail, const QString &sendFailure);
     void failPendingSends(const QString &reason);
     static void complete(SendCompletion completion, SendResult result);
     static void applyKeepAlive(qintptr descriptor);
@@ -135,5 +141,6 @@ private:
     bool m_readingPaused = false;
     qint64 m_bytesQueued = 0;
     qint64 m_bytesFlushed = 0;
-    std::deque<PendingSend> m_pendingSends;
+    // A list, not a deque: an empty one holds no memory, and most connections send little.
+    QList<PendingSend> m_pendingSends;
 };

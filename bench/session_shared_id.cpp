@@ -1,6 +1,7 @@
 // Responses that share one request ID: an app that polls and reuses its ID. One request, then
 // `responses` responses to it, first streamed by a scripted app over loopback, then saved and
 // opened as a session file (into an empty store, and once more into the store that holds them).
+// Two shapes: every response in one batch, and each response under a batch ID of its own.
 // Prints the time and the resident memory each costs, the time until the first tenth of the
 // responses was stored (connecting or reading the file included) and the time the last tenth took:
 // with a cost per response that grows with those before it, the last tenth takes the longest.
@@ -44,11 +45,18 @@ void resetPeak()
 }
 
 const QByteArray kId = "6F1D2C3B-0000-4000-8000-00000000A11D";
-const QByteArray kBatch = "6F1D2C3B-0000-4000-8000-00000000BA7C";
 
-QByteArray responseFrame(int i)
+enum class Batches { One, EachItsOwn };
+
+QByteArray batchID(Batches batches, int i)
 {
-    return *MorvendaFramer::frame(QByteArray("{\"response\":{\"id\":\"" + kId + "\",\"batchID\":\"" + kBatch
+    const QByteArray serial = QByteArray::number(batches == Batches::One ? 0 : i, 16).rightJustified(12, '0');
+    return "6F1D2C3B-0000-4000-8000-" + serial.toUpper();
+}
+
+QByteArray responseFrame(Batches batches, int i)
+{
+    return *MorvendaFramer::frame(QByteArray("{\"response\":{\"id\":\"" + kId + "\",\"batchID\":\"" + batchID(batches, i)
                                   + "\",\"statusCode\":200,\"url\":\"https://shop.example/api/poll?n=" + QByteArray::number(i)
                                   + "\",\"source\":{\"network\":{}},\"timestamp\":" + QByteArray::number(1700000000000 + i)
                                   + ",\"headers\":[],\"data\":\"{\\\"state\\\":\\\"pending\\\",\\\"n\\\":"
@@ -56,7 +64,7 @@ QByteArray responseFrame(int i)
 }
 
 // The app: handshake, its hello read, one request, then every response, in ~256 KB writes.
-void runPeer(quint16 port, int responses, std::atomic<qint64> *bytesSent)
+void runPeer(quint16 port, int responses, Batches batches, std::atomic<qint64> *bytesSent)
 {
     const int fd = BenchPeer::connectLoopback(port);
     if (fd < 0)
@@ -68,7 +76,7 @@ void runPeer(quint16 port, int responses, std::atomic<qint64> *bytesSent)
                                               + "\",\"url\":\"https://shop.example/api/poll\",\"method\":\"get\","
                                                 "\"timestamp\":1700000000000,\"headers\":[],\"data\":\"\"}}"));
     for (int i = 0; i < responses; ++i) {
-        batch += responseFrame(i);
+        batch += responseFrame(batches, i);
         if (batch.size() > 256 * 1024 || i + 1 == responses) {
             if (!send(batch))
                 break;
@@ -127,6 +135,53 @@ Figures measure(MessageRepository &repository, int target, const std::function<v
     return figures;
 }
 
+// One shape: over the wire into a fresh server, then from a session file; false on a failure.
+bool runShape(Batches batches, int responses)
+{
+    const auto holds = [](const MessageRepository &repository, qsizetype count) {
+        const std::optional<Exchange> &latest = repository.latestExchange();
+        return latest && latest->responses().size() >= count;
+    };
+    std::printf("\n%d responses to one request, %s\n", responses,
+                batches == Batches::One ? "all in one batch" : "each under a batch ID of its own");
+
+    bench::HeadlessServer server;
+    std::atomic<qint64> bytesSent{0};
+    std::thread peer;
+    const Figures wire = measure(server.repository, responses, [&] {
+        peer = std::thread(runPeer, server.listener.serverPort(), responses, batches, &bytesSent);
+        bench::waitFor([&] { return holds(server.repository, responses); }, 600'000, 1);
+    });
+    peer.join();
+    std::printf("%.1f MB on the wire\n", double(bytesSent.load()) / 1e6);
+    print("over the wire", wire);
+    if (!holds(server.repository, responses)) {
+        std::printf("the store did not receive every response\n");
+        return false;
+    }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("polling.json"));
+    if (!bench::writeSession(server.repository, path))
+        return false;
+    std::printf("session file: %.1f MB\n", double(QFileInfo(path).size()) / 1e6);
+
+    MessageRepository opened;
+    print("session file, first open", measure(opened, responses, [&] { bench::openSession(path, opened); }));
+    if (!holds(opened, responses))
+        return false;
+    // Opened again into the store that holds the same exchange: every response is already there.
+    QElapsedTimer again;
+    again.start();
+    const qint64 before = bench::residentBytes();
+    bench::openSession(path, opened);
+    std::printf("%-28s %8.3f s  kept +%7.1f MB  (%lld responses held, batch count %lld)\n", "session file, opened again",
+                double(again.nsecsElapsed()) / 1e9, double(bench::residentBytes() - before) / 1e6,
+                static_cast<long long>(opened.exchangeAt(0).responses().size()),
+                static_cast<long long>(opened.exchangeAt(0).batchCount().value_or(0)));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -135,43 +190,5 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
         QLoggingCategory::setFilterRules(QStringLiteral("morvenda.*.debug=false\nmorvenda.*.info=false"));
     const int responses = argc > 1 ? std::max(10, std::atoi(argv[1])) : 30'000;
-    const auto holds = [](const MessageRepository &repository, qsizetype count) {
-        const std::optional<Exchange> &latest = repository.latestExchange();
-        return latest && latest->responses().size() >= count;
-    };
-
-    bench::HeadlessServer server;
-    std::atomic<qint64> bytesSent{0};
-    std::thread peer;
-    const Figures wire = measure(server.repository, responses, [&] {
-        peer = std::thread(runPeer, server.listener.serverPort(), responses, &bytesSent);
-        bench::waitFor([&] { return holds(server.repository, responses); }, 600'000, 1);
-    });
-    peer.join();
-    std::printf("%d responses to one request, %.1f MB on the wire\n", responses, double(bytesSent.load()) / 1e6);
-    print("over the wire", wire);
-    if (!holds(server.repository, responses)) {
-        std::printf("the store did not receive every response\n");
-        return 1;
-    }
-
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("polling.json"));
-    if (!bench::writeSession(server.repository, path))
-        return 1;
-    std::printf("session file: %.1f MB\n", double(QFileInfo(path).size()) / 1e6);
-
-    MessageRepository opened;
-    print("session file, first open", measure(opened, responses, [&] { bench::openSession(path, opened); }));
-    if (!holds(opened, responses))
-        return 1;
-    // Opened again into the store that holds the same exchange: every response is already there.
-    QElapsedTimer again;
-    again.start();
-    const qint64 before = bench::residentBytes();
-    bench::openSession(path, opened);
-    std::printf("%-28s %8.3f s  kept +%7.1f MB  (%lld responses held)\n", "session file, opened again",
-                double(again.nsecsElapsed()) / 1e9, double(bench::residentBytes() - before) / 1e6,
-                static_cast<long long>(opened.exchangeAt(0).responses().size()));
-    return 0;
+    return runShape(Batches::One, responses) && runShape(Batches::EachItsOwn, responses) ? 0 : 1;
 }

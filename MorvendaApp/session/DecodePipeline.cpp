@@ -64,6 +64,12 @@ DecodePipeline::DecodePipeline(MessageHandler handler, Limits limits, QObject *p
 
 DecodePipeline::~DecodePipeline()
 {
+    {
+        const std::lock_guard lock(m_lanesLock);
+        m_stopping = true;
+        m_turns.clear();
+        m_lanes.clear();
+    }
     m_workers.clear();
     m_workers.waitForDone();
 }
@@ -80,6 +86,7 @@ void DecodePipeline::addMessage(const ConnectionPtr &connection, const QByteArra
             bunch = queue.items.back().bunch;
         } else {
             bunch = std::make_shared<Bunch>();
+            bunch->owner = connection.get();
             m_openBunches.reserve(m_openBunches.size() + 1);
             queue.items.push_back(Item{bunch, {}});
             m_openBunches.push_back(bunch);
@@ -137,36 +144,105 @@ void DecodePipeline::submit(const std::shared_ptr<Bunch> &bunch)
     const size_t count = bunch->messages.size();
     bunch->results.resize(count);
     bunch->ready = std::make_unique<std::atomic<bool>[]>(count);
-    m_workers.start([this, bunch] {
-        // A decoder keeps its parse buffers between messages: one per worker thread. The
-        // workers yield to the main thread (Linux orders threads by their nice value).
-        thread_local Decoder decoder = [] {
-            // A batch thread never preempts the main thread when it is woken (Linux); it still
-            // gets its fair share of the processor.
-            const sched_param param{};
-            ::sched_setscheduler(::gettid(), SCHED_BATCH, &param);
-            return Decoder::make();
-        }();
-        // What this thread has decoded since it last made room on its heap.
-        thread_local qsizetype sinceHeadroom = kHeadroom;
-        const qsizetype perMessage = bunch->bytes / qsizetype(bunch->messages.size());
-        do {
-            if (sinceHeadroom >= kHeadroom / 2) {
-                keepHeapHeadroom();
-                sinceHeadroom = 0;
-            }
-            sinceHeadroom += perMessage;
-        } while (decodeNext(*bunch, decoder));
-    });
+    const std::lock_guard lock(m_lanesLock);
+    Lane &lane = m_lanes[bunch->owner];
+    lane.owner = bunch->owner;
+    lane.bunches.push_back(bunch);
+    if (!lane.busy && !lane.waiting) {
+        // An app that had nothing waiting goes next: the others had their turns meanwhile. One
+        // served goes to the back again, so an app that keeps sending waits its turn like any.
+        lane.waiting = true;
+        m_turns.push_front(&lane);
+    }
+    startWorkerIfWanted();
 }
 
-bool DecodePipeline::decodeNext(Bunch &bunch, Decoder &decoder)
+void DecodePipeline::startWorkerIfWanted()
 {
-    const size_t i = bunch.claimed.fetch_add(1);
-    if (i >= bunch.messages.size())
-        return false;
-    decodeClaimed(bunch, i, decoder);
-    return true;
+    const int wanted = std::min(workerCount, 1 + m_inLarge);
+    if (m_stopping || m_turns.empty() || m_running >= wanted)
+        return;
+    ++m_running;
+    m_workers.start([this] { runWorker(); });
+}
+
+std::optional<DecodePipeline::Claim> DecodePipeline::claimNext()
+{
+    while (!m_turns.empty()) {
+        Lane &lane = *m_turns.front();
+        m_turns.pop_front();
+        lane.waiting = false;
+        while (!lane.bunches.empty()) {
+            std::shared_ptr<Bunch> bunch = lane.bunches.front();
+            const size_t i = bunch->claimed.fetch_add(1);
+            if (i + 1 >= bunch->messages.size())
+                lane.bunches.pop_front();
+            if (i < bunch->messages.size()) {
+                lane.busy = true;
+                const bool large = bunch->messages[i].size() > helpMaxBytes;
+                return Claim{std::move(bunch), i, &lane, large};
+            }
+        }
+        // The main thread claimed the rest.
+        m_lanes.erase(lane.owner);
+    }
+    return std::nullopt;
+}
+
+void DecodePipeline::endTurn(Lane &lane)
+{
+    lane.busy = false;
+    if (lane.bunches.empty()) {
+        m_lanes.erase(lane.owner);
+    } else {
+        // Behind the apps that waited meanwhile.
+        lane.waiting = true;
+        m_turns.push_back(&lane);
+    }
+}
+
+void DecodePipeline::runWorker()
+{
+    // A decoder keeps its parse buffers between messages: one per worker thread. The workers
+    // yield to the main thread (Linux orders threads by their nice value).
+    thread_local Decoder decoder = [] {
+        // A batch thread never preempts the main thread when it is woken (Linux); it still gets
+        // its fair share of the processor.
+        const sched_param param{};
+        ::sched_setscheduler(::gettid(), SCHED_BATCH, &param);
+        return Decoder::make();
+    }();
+    // What this thread has decoded since it last made room on its heap.
+    thread_local qsizetype sinceHeadroom = kHeadroom;
+    std::unique_lock lock(m_lanesLock);
+    for (;;) {
+        // One worker too many once the other has left its large frame.
+        std::optional<Claim> claim;
+        if (!m_stopping && m_running <= 1 + m_inLarge)
+            claim = claimNext();
+        if (!claim) {
+            --m_running;
+            return;
+        }
+        if (claim->large) {
+            ++m_inLarge;
+            startWorkerIfWanted();
+        }
+        lock.unlock();
+        const qsizetype bytes = claim->bunch->messages[claim->index].size();
+        if (sinceHeadroom >= kHeadroom / 2) {
+            keepHeapHeadroom();
+            sinceHeadroom = 0;
+        }
+        sinceHeadroom += bytes;
+        decodeClaimed(*claim->bunch, claim->index, decoder);
+        lock.lock();
+        if (claim->large)
+            --m_inLarge;
+        // The pipeline may have dropped every lane while this one decoded.
+        if (!m_stopping)
+            endTurn(*claim->lane);
+    }
 }
 
 bool DecodePipeline::decodeNextSmall(Bunch &bunch)
@@ -246,14 +322,20 @@ void DecodePipeline::applyReady()
 
 bool DecodePipeline::help()
 {
-    for (auto &[id, queue] : m_queues) {
-        const Item &front = queue.items.front();
+    // Apps take turns: this help starts with the app after the one helped last.
+    auto it = m_queues.upper_bound(m_lastHelped);
+    for (size_t k = 0; k < m_queues.size(); ++k, ++it) {
+        if (it == m_queues.end())
+            it = m_queues.begin();
+        const Item &front = it->second.items.front();
         if (!front.bunch)
             continue;
         const std::shared_ptr<Bunch> bunch = front.bunch;
         submit(bunch);
-        if (overdue(*bunch) && !bunch->ready[bunch->applied].load() && decodeNextSmall(*bunch))
+        if (overdue(*bunch) && !bunch->ready[bunch->applied].load() && decodeNextSmall(*bunch)) {
+            m_lastHelped = it->first;
             return true;
+        }
     }
     return false;
 }

@@ -12,7 +12,11 @@
 // otherwise wait: on a busy machine the work falls back to it instead of waiting for a worker that
 // gets no processor. It takes only messages no worker has started (a message is never decoded
 // twice) and only small ones: a large frame would freeze the window for longer than a frame.
-// Owned by the listener; main thread (a worker touches only the bunch it was handed).
+// Apps take turns, one message each, in the worker and in the main thread's help alike, so an app
+// that sends costly frames cannot keep a quiet one waiting behind all of them; while a worker is
+// inside a large frame, a second one serves the other apps.
+// Owned by the listener; main thread (a worker touches only the messages it claimed, and the
+// lanes under their lock).
 #pragma once
 
 #include "MorvendaModel/DecodeError.h"
@@ -33,6 +37,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -64,8 +69,9 @@ public:
     static constexpr qsizetype bunchBytes = 256 * 1024;
     // Decoding is about a third of what a payload costs the main thread; one worker decodes
     // faster than the main thread applies, and every further thread only competes with the main
-    // thread for the processor on a busy machine.
-    static constexpr int workerCount = 1;
+    // thread for the processor on a busy machine. So a second worker runs only while the other is
+    // inside a large frame (over helpMaxBytes), which may take seconds, and serves the other apps.
+    static constexpr int workerCount = 2;
     // The main thread decodes a message itself only once its bunch has waited this long for the
     // worker: until then it reads and applies, which only it can do.
     static constexpr qint64 helpAfterNs = 2'000'000;
@@ -104,6 +110,7 @@ private:
     // then marks it ready; only then does the main thread read it.
     struct Bunch
     {
+        const MorvendaConnection *owner = nullptr;
         std::vector<QByteArray> messages;
         std::vector<std::optional<Decoded>> results;
         std::unique_ptr<std::atomic<bool>[]> ready;
@@ -127,10 +134,35 @@ private:
         qsizetype bytes = 0;
     };
 
+    // A connection's submitted bunches whose messages no thread has claimed yet, as the workers
+    // see them.
+    struct Lane
+    {
+        const MorvendaConnection *owner = nullptr;
+        std::deque<std::shared_ptr<Bunch>> bunches;
+        bool busy = false;    // a worker is decoding one of its messages
+        bool waiting = false; // in m_turns
+    };
+    // A message a worker claimed, and where it came from.
+    struct Claim
+    {
+        std::shared_ptr<Bunch> bunch;
+        size_t index = 0;
+        Lane *lane = nullptr;
+        bool large = false;
+    };
+
     void submit(const std::shared_ptr<Bunch> &bunch);
     void submitOpenBunches();
-    // Decodes the next unclaimed message of `bunch`; false when all are claimed.
-    bool decodeNext(Bunch &bunch, Decoder &decoder);
+    // A worker's loop: one message of the next app in turn at a time, until there is none or
+    // the worker is one too many.
+    void runWorker();
+    // With m_lanesLock held: the next message of the next app in turn that no worker is busy with.
+    std::optional<Claim> claimNext();
+    // With m_lanesLock held: the lane takes its turn again when it has more, or goes.
+    void endTurn(Lane &lane);
+    // With m_lanesLock held: starts a worker when there is work and room for one more.
+    void startWorkerIfWanted();
     // The same on the main thread, for a message of at most helpMaxBytes only: false when the
     // next unclaimed one is larger (it stays for the worker) or there is none.
     bool decodeNextSmall(Bunch &bunch);
@@ -153,6 +185,14 @@ private:
     // Keyed by the connection, which its queue keeps alive (cheaper to compare than its id).
     std::map<const MorvendaConnection *, Queue> m_queues;
     std::vector<std::shared_ptr<Bunch>> m_openBunches;
+    // The workers' side. Lanes by connection, and those with something to claim in the order of
+    // their next turn; the workers running and how many of them are inside a large frame.
+    std::mutex m_lanesLock;
+    std::map<const MorvendaConnection *, Lane> m_lanes;
+    std::deque<Lane *> m_turns;
+    int m_running = 0;
+    int m_inLarge = 0;
+    bool m_stopping = false;
     bool m_submitScheduled = false;
     std::atomic<bool> m_wakePending{false};
     // No apply pass is queued or running: a worker that finishes a message must ask for one.
@@ -163,5 +203,7 @@ private:
     QTimer m_helpTimer;
     // Which connection goes first in the next pass, so none waits behind the others every turn.
     size_t m_firstQueue = 0;
+    // The connection the main thread helped last; the next help starts after it.
+    const MorvendaConnection *m_lastHelped = nullptr;
     QThreadPool m_workers;
 };

@@ -111,8 +111,6 @@ void Exchange::linkBatchCounter(BatchCounter counter)
     d->batchCount.reset();
 }
 
-bool Exchange::isLinkedTo(const BatchCounter &counter) const { return d->batchCounter == counter; }
-
 void Exchange::freezeBatchCount()
 {
     if (!d->batchCounter)

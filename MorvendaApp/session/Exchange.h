@@ -81,7 +81,6 @@ private:
     // rewriting every member: a linked exchange reads its count from there.
     using BatchCounter = std::shared_ptr<const qint64>;
     void linkBatchCounter(BatchCounter counter);
-    bool isLinkedTo(const BatchCounter &counter) const;
     // Replaces the link by the count it currently reads, so later growth no longer shows.
     void freezeBatchCount();
     void setRevision(quint64 revision);

@@ -21,7 +21,7 @@ void MessageRepository::addRequest(const Request &request, const QString &peer)
 {
     auto [index, previous] = store(Exchange::fromRequest(request, peer));
     // The new version has no batch count; every batch it belongs to relinks it when it grows.
-    markForeign(index, nullptr);
+    noteLink(index, nullptr);
     evaluate(index, std::move(previous));
 }
 
@@ -31,7 +31,7 @@ void MessageRepository::addResponse(const Response &response, const QString &pee
     BatchIndex::Batch &batch = m_batches.batch(batchID);
     const auto found = m_indexById.constFind(response.messageID());
     const qint32 existing = found == m_indexById.cend() ? -1 : *found;
-    const bool isMember = existing >= 0 && m_slots[size_t(existing)].batches.contains(&batch);
+    const bool isMember = existing >= 0 && m_batches.isMember(batch, existing, m_slots[size_t(existing)].firstBatch);
 
     if (!isMember) {
         ++*batch.counter;
@@ -55,10 +55,12 @@ void MessageRepository::addResponse(const Response &response, const QString &pee
     exchange.linkBatchCounter(batch.counter);
     auto [index, previous] = store(std::move(exchange));
     if (!isMember) {
-        batch.members.push_back(index);
-        m_slots[size_t(index)].batches.append(&batch);
+        Slot &slot = m_slots[size_t(index)];
+        m_batches.addMember(batch, index, slot.firstBatch);
+        if (!slot.firstBatch)
+            slot.firstBatch = &batch;
     }
-    markForeign(index, &batch);
+    noteLink(index, &batch);
     evaluate(index, std::move(previous));
 }
 
@@ -75,17 +77,22 @@ std::pair<qint32, std::optional<Exchange>> MessageRepository::store(Exchange exc
     const auto index = qint32(m_slots.size());
     m_indexById.insert(exchange.messageID(), index);
     m_paths.set(size_t(index), exchange.requestPath());
-    m_slots.push_back(Slot{std::move(exchange), {}});
+    m_slots.push_back(Slot{std::move(exchange), nullptr, nullptr});
     m_rowOfSlot.push_back(-1);
     return {index, std::nullopt};
 }
 
-void MessageRepository::markForeign(qint32 index, const BatchIndex::Batch *except)
+// Every other batch of the exchange already lists it (it read from none of them), so only the
+// one it leaves has to: a constant cost, however many batches the exchange answered in.
+void MessageRepository::noteLink(qint32 index, BatchIndex::Batch *to)
 {
-    for (BatchIndex::Batch *batch : std::as_const(m_slots[size_t(index)].batches)) {
-        if (batch != except)
-            batch->foreign.push_back(index);
-    }
+    Slot &slot = m_slots[size_t(index)];
+    BatchIndex::Batch *const from = std::exchange(slot.linked, to);
+    if (!from || from == to)
+        return;
+    // An exchange that answers in two batches by turns would otherwise list itself again and again.
+    if (from->foreign.empty() || from->foreign.back() != index)
+        from->foreign.push_back(index);
 }
 
 // A batch just grew: members reading their count from elsewhere now read it from this batch.
@@ -95,14 +102,14 @@ void MessageRepository::relinkForeignMembers(BatchIndex::Batch &batch)
     foreign.swap(batch.foreign);
     for (const qint32 index : foreign) {
         Slot &slot = m_slots[size_t(index)];
-        if (slot.value.isLinkedTo(batch.counter))
+        if (slot.linked == &batch)
             continue;
         const auto held = m_heldRows.find(index);
         const qint32 row = m_rowOfSlot[size_t(index)];
         const bool rowIsCurrent = row >= 0 && held == m_heldRows.end();
         slot.value.linkBatchCounter(batch.counter);
         slot.value.setRevision(m_nextRevision++);
-        markForeign(index, &batch);
+        noteLink(index, &batch);
         if (rowIsCurrent) {
             notify(&MessageRepository::timelineRowReplaced, row);
         } else if (held != m_heldRows.end() && *held == slot.value) {

@@ -19,7 +19,6 @@
 #include <QList>
 #include <QObject>
 #include <QUuid>
-#include <QVarLengthArray>
 
 #include <optional>
 #include <vector>
@@ -109,13 +108,18 @@ private:
     struct Slot
     {
         Exchange value;
-        QVarLengthArray<BatchIndex::Batch *, 1> batches;
+        // The first batch the exchange answered in (its others are in the batch index), and the
+        // batch whose counter the stored version reads (nullptr: none).
+        BatchIndex::Batch *firstBatch = nullptr;
+        BatchIndex::Batch *linked = nullptr;
     };
     static Exchange detached(const Exchange &exchange);
     // Stores the exchange under its message ID; gives its position and the version it replaced.
     std::pair<qint32, std::optional<Exchange>> store(Exchange exchange);
     void evaluate(qint32 index, std::optional<Exchange> previous);
-    void markForeign(qint32 index, const BatchIndex::Batch *except);
+    // The stored version at `index` now reads its count from `to` (nullptr: from nowhere); the
+    // batch it read from before lists it, to relink it should that batch grow.
+    void noteLink(qint32 index, BatchIndex::Batch *to);
     void relinkForeignMembers(BatchIndex::Batch &batch);
     void notify(void (MessageRepository::*signal)(qsizetype), qsizetype row);
     void notifyTimelineChanged();

@@ -36,7 +36,14 @@ QString describe(const QTcpSocket &socket)
 
 void MorvendaListener::Server::incomingConnection(qintptr descriptor)
 {
-    auto *socket = new QTcpSocket(this);
+    QTcpSocket *socket = nullptr;
+    try {
+        socket = new QTcpSocket(this);
+    } catch (const std::bad_alloc &) {
+        qCCritical(lcMorvendaListener, "Out of memory while accepting a connection; closing it");
+        ::close(int(descriptor));
+        return;
+    }
     if (!socket->setSocketDescriptor(descriptor, QAbstractSocket::ConnectedState,
                                      QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         qCWarning(lcMorvendaListener, "Unable to take an accepted connection: %s", qUtf8Printable(socket->errorString()));
@@ -167,7 +174,14 @@ void MorvendaListener::handleNewConnections()
 {
     while (QTcpSocket *socket = m_server.nextPendingConnection()) {
         m_acceptFailing = false;
-        acceptConnection(socket);
+        try {
+            acceptConnection(socket);
+        } catch (const std::bad_alloc &) {
+            // A connection half set up is released with the stack; its socket goes with it.
+            qCCritical(lcMorvendaListener, "Out of memory while accepting a connection; closing it");
+            socket->abort();
+            socket->deleteLater();
+        }
     }
 }
 
@@ -212,8 +226,10 @@ void MorvendaListener::acceptConnection(QTcpSocket *socket)
             m_logger.error(message);
         });
     });
-    connect(raw, &MorvendaConnection::closed, this, [this, id, afterMessages] {
+    connect(raw, &MorvendaConnection::closed, this, [this, id, raw, afterMessages] {
         afterMessages([this, id] { m_registry.handleClosed(id); });
+        // Nothing more comes from a closed connection: what it holds for this listener goes.
+        QObject::disconnect(raw, nullptr, this, nullptr);
     });
     m_registry.addPending(connection);
     connection->start();

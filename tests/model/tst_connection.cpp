@@ -13,6 +13,7 @@
 #include <sys/socket.h>
 
 #include <memory>
+#include <new>
 #include <thread>
 
 namespace {
@@ -48,7 +49,7 @@ struct Pair {
     std::unique_ptr<QTcpSocket> peer;
     std::unique_ptr<MorvendaConnection> connection;
 
-    bool open()
+    bool open(std::shared_ptr<FrameBudget> budget = {})
     {
         if (!server.listen(QHostAddress::LocalHost))
             return false;
@@ -56,7 +57,7 @@ struct Pair {
         peer->connectToHost(QHostAddress::LocalHost, server.serverPort());
         if (!server.waitForNewConnection(5000) || !peer->waitForConnected(5000))
             return false;
-        connection = std::make_unique<MorvendaConnection>(server.nextPendingConnection());
+        connection = std::make_unique<MorvendaConnection>(server.nextPendingConnection(), std::move(budget));
         return true;
     }
 };
@@ -122,6 +123,24 @@ private slots:
         QVERIFY(pair.connection->isOpen());
     }
 
+    // A handler that runs out of memory costs its own event only: the connection reads on, and
+    // its close still completes.
+    void handlersRunningOutOfMemoryCostOnlyTheirEvent()
+    {
+        Pair pair;
+        QVERIFY(pair.open(std::make_shared<FrameBudget>(1024)));  // a 200 KB frame is skipped
+        QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
+        const auto outOfMemory = [] { throw std::bad_alloc(); };
+        connect(pair.connection.get(), &MorvendaConnection::oversizeFrameSkipped, this, outOfMemory);
+        connect(pair.connection.get(), &MorvendaConnection::closed, this, outOfMemory);
+        pair.connection->start();
+        pair.peer->write(framed(QByteArray(200'000, 's')) + framed("after"));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(bodies(received), QList<QByteArray>{"after"});
+        pair.peer->close();
+        QTRY_COMPARE(pair.connection->state(), MorvendaConnection::State::Failed);
+    }
+
     void everythingSentBeforeACloseIsDeliveredWholeAndInOrder()
     {
         for (int round = 0; round < 20; ++round) {
@@ -182,6 +201,8 @@ private slots:
         QFETCH(QString, end);
         Pair pair;
         QVERIFY(pair.open());
+        const QPointer<QTcpSocket> socket = pair.connection->findChild<QTcpSocket *>();
+        QVERIFY(socket);
         QSignalSpy received(pair.connection.get(), &MorvendaConnection::payloadReceived);
         QSignalSpy closed(pair.connection.get(), &MorvendaConnection::closed);
         pair.connection->start();
@@ -210,8 +231,14 @@ private slots:
         QTRY_COMPARE(outcomes.failures.size(), 1);
         QCOMPARE(outcomes.successes, 0);
         QCOMPARE(received.size(), 0);
-        if (pair.connection)
+        if (pair.connection) {
             QCOMPARE(pair.connection->bufferedInputBytes(), 0);
+            // Nor its socket: only what its entry shows stays.
+            QTRY_VERIFY(socket.isNull());
+            QCOMPARE(pair.connection->peerAddress(), QHostAddress(QHostAddress::LocalHost));
+            QCOMPARE(pair.connection->socketDescriptor(), qintptr(-1));
+            QVERIFY(!pair.connection->isOpen());
+        }
     }
 
     void statesFollowTheSocketWithKeepAliveSet()

@@ -13,7 +13,9 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <array>
+#include <functional>
 #include <atomic>
 #include <chrono>
 #include <map>
@@ -36,6 +38,7 @@ QByteArray requestJson(const QString &url, qsizetype bodyBytes = 0)
 struct Recorder
 {
     std::map<QUuid, QStringList> seen;
+    QStringList everyUrl; // over every connection, in the order applied
     int messages = 0;
 
     DecodePipeline::MessageHandler handler()
@@ -52,6 +55,7 @@ struct Recorder
             if (url.endsWith(QStringLiteral("/throwing")))
                 throw std::bad_alloc();
             seen[c->id()].append(url);
+            everyUrl.append(url);
         };
     }
     void notice(DecodePipeline &pipeline, const ConnectionPtr &c, const QString &text)
@@ -123,6 +127,28 @@ void holdWorkers(QByteArrayView json)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
+// Holds the workers as holdWorkers does, and makes each message marked "/slow/" cost 30 ms to
+// decode wherever it is decoded: frames that are costly to decode.
+void slowAndHeld(QByteArrayView json)
+{
+    holdWorkers(json);
+    if (QByteArray::fromRawData(json.data(), json.size()).contains("/slow/"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+}
+
+// Connections of which the last has the highest address: the pipeline keeps its queues in that
+// order, so a pipeline that always served them from the first would serve that one last.
+std::vector<ConnectionPtr> byAddress(Sockets &sockets, int count)
+{
+    std::vector<ConnectionPtr> connections;
+    for (int c = 0; c < count; ++c)
+        connections.push_back(sockets.connection());
+    std::sort(connections.begin(), connections.end(), [](const ConnectionPtr &a, const ConnectionPtr &b) {
+        return std::less<>()(a.get(), b.get());
+    });
+    return connections;
+}
+
 } // namespace
 
 class tst_DecodePipeline : public QObject
@@ -133,6 +159,8 @@ private slots:
     void boundsPauseReadingAndStarveNoConnection();
     void memoryRunningOutCostsOneMessage();
     void stalledWorkerHoldsBackOnlyItsOwnApp();
+    void appsTakeTurnsAtTheWorkers();
+    void appsTakeTurnsAtTheMainThreadsHelp();
     void disconnectedAppLosesOnlyWhatWasStillWaiting();
 };
 
@@ -343,6 +371,73 @@ void tst_DecodePipeline::stalledWorkerHoldsBackOnlyItsOwnApp()
         QCOMPARE(stuckDecodes[size_t(i)].load(), 1);
     QCOMPARE(largeDecodes.load(), 1);
     QCOMPARE(largeDecodesOnMain.load(), 0);
+}
+
+// Two apps send large frames that take long to decode, then a quiet app sends one: a worker takes
+// it as soon as it is done with its current frame, not after all of theirs, and a second worker
+// serves the apps while the first is inside a large frame.
+void tst_DecodePipeline::appsTakeTurnsAtTheWorkers()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    const std::vector<ConnectionPtr> apps = byAddress(sockets, 3);
+    QVERIFY(apps[0] && apps[1] && apps[2]);
+    mainThread = QThread::currentThreadId();
+    workerHeld = false;
+    Decoder::setDecodeHookForTesting(slowAndHeld);
+    const auto unhook = qScopeGuard([] { Decoder::setDecodeHookForTesting(nullptr); });
+    const qsizetype large = DecodePipeline::helpMaxBytes + 1;  // never decoded on the main thread
+    for (int i = 0; i < 6; ++i) {
+        for (int a = 0; a < 2; ++a)
+            pipeline.addMessage(apps[size_t(a)], requestJson(QStringLiteral("https://shop.example/slow/%1/%2").arg(a).arg(i), large));
+    }
+    pipeline.addMessage(apps[2], requestJson(QStringLiteral("https://shop.example/quiet"), large));
+    QTRY_COMPARE_WITH_TIMEOUT(pipeline.waitingCount(), 0, 20000);
+    QCOMPARE(recorder.everyUrl.size(), 13);
+    // At most the first frame of each busy app comes before it.
+    QCOMPARE_LT(recorder.everyUrl.indexOf(QStringLiteral("https://shop.example/quiet")), 3);
+    QCOMPARE(recorder.seen[apps[0]->id()].constLast(), QStringLiteral("https://shop.example/slow/0/5"));
+}
+
+// While the worker is stuck, the main thread decodes small frames itself: the apps take turns
+// there too, whichever app's queue comes first.
+void tst_DecodePipeline::appsTakeTurnsAtTheMainThreadsHelp()
+{
+    Sockets sockets;
+    Recorder recorder;
+    DecodePipeline pipeline(recorder.handler());
+    const ConnectionPtr stuck = sockets.connection();
+    const std::vector<ConnectionPtr> apps = byAddress(sockets, 3);
+    QVERIFY(stuck && apps[0] && apps[1] && apps[2]);
+    mainThread = QThread::currentThreadId();
+    workerHeld = true;
+    workerInside = 0;
+    Decoder::setDecodeHookForTesting(slowAndHeld);
+    const auto release = qScopeGuard([] {
+        workerHeld = false;
+        Decoder::setDecodeHookForTesting(nullptr);
+    });
+    // Until the worker holds one of the stuck app's messages (the main thread may take the first).
+    int stuckSent = 0;
+    const auto sendStuck = [&] {
+        pipeline.addMessage(stuck, requestJson(QStringLiteral("https://shop.example/stuck/%1").arg(stuckSent++)));
+        return false;
+    };
+    sendStuck();
+    QTRY_VERIFY(workerInside.load() == 1 || (stuckSent < maxStuckMessages && sendStuck()));
+    for (int i = 0; i < 20; ++i) {
+        for (int a = 0; a < 2; ++a)
+            pipeline.addMessage(apps[size_t(a)], requestJson(QStringLiteral("https://shop.example/slow/%1/%2").arg(a).arg(i)));
+    }
+    pipeline.addMessage(apps[2], requestJson(QStringLiteral("https://shop.example/quiet")));
+    QTRY_VERIFY_WITH_TIMEOUT(recorder.everyUrl.contains(QStringLiteral("https://shop.example/quiet")), 20000);
+    QStringList served = recorder.everyUrl;
+    served.removeIf([](const QString &url) { return url.contains(QLatin1StringView("/stuck/")); });
+    QCOMPARE_LT(served.indexOf(QStringLiteral("https://shop.example/quiet")), 6);
+    workerHeld = false;
+    QTRY_COMPARE_WITH_TIMEOUT(pipeline.waitingCount(), 0, 20000);
+    QCOMPARE(recorder.seen[apps[1]->id()].size(), 20);
 }
 
 void tst_DecodePipeline::disconnectedAppLosesOnlyWhatWasStillWaiting()

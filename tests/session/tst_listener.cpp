@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
@@ -129,6 +130,7 @@ private slots:
     void sendsFailingTogetherRaiseOneAlert();
     void handshakesJoinRenameReplaceAndTakeTheNameBack();
     void closedAndDisconnectedConnectionsLeaveTheLists();
+    void closedConnectionsKeepOnlyTheirEntry();
     void manyConnectsAndClosesLeakNoDescriptors();
     void silentConnectionsDoNotLockAppsOut();
     void atTheCapTheIdlestRegisteredAppMakesRoom();
@@ -174,6 +176,9 @@ void tst_Listener::everythingSentBeforeACloseIsStored()
         peer->send(R"({"request":{"id":")" + id + R"(","headers":[],"data":")" + QByteArray(8000, 'd') + R"("}})");
     }
     peer->socket().disconnectFromHost();
+    // The close may be seen before the last requests are stored (they are decoded meanwhile):
+    // wait for what is asserted, however slow the build.
+    QTRY_COMPARE_WITH_TIMEOUT(server.repository.exchangeCount(), requests, 60000);
     QTRY_COMPARE(server.listener.connections().first()->state(), MorvendaConnection::State::Failed);
     QCOMPARE(server.repository.exchangeCount(), requests);
 }
@@ -424,6 +429,38 @@ void tst_Listener::closedAndDisconnectedConnectionsLeaveTheLists()
     QCOMPARE(target->state(), MorvendaConnection::State::Cancelled);
     QTRY_VERIFY(!a->isConnected());
     QVERIFY(b->isConnected());
+}
+
+// A closed app stays listed with its name and state, nothing more: its socket and buffers go.
+// One that never shook hands, or was replaced under its name, goes whole.
+void tst_Listener::closedConnectionsKeepOnlyTheirEntry()
+{
+    Server server;
+    auto silent = server.connectPeer();
+    QVERIFY(silent);
+    QTRY_COMPARE(server.listener.pendingConnections().size(), 1);
+    std::weak_ptr<MorvendaConnection> silentConnection = server.listener.pendingConnections().first();
+    silent->socket().close();
+    QTRY_VERIFY(silentConnection.expired());
+
+    auto app = server.connectApp(QStringLiteral("App"));
+    QVERIFY(app);
+    std::shared_ptr<MorvendaConnection> entry = server.connectionNamed(QStringLiteral("App"));
+    QPointer<QTcpSocket> socket = entry->findChild<QTcpSocket *>();
+    QVERIFY(socket);
+    app->socket().close();
+    QTRY_COMPARE(entry->state(), MorvendaConnection::State::Failed);
+    QTRY_VERIFY(socket.isNull());
+    QCOMPARE(server.listener.connections(), QList<MorvendaListener::ConnectionPtr>{entry});
+    QCOMPARE(entry->displayName(), QStringLiteral("App"));
+    QCOMPARE(entry->peerAddress(), QHostAddress(QHostAddress::LocalHost));
+
+    const std::weak_ptr<MorvendaConnection> replaced = entry;
+    entry.reset();
+    auto again = server.connectApp(QStringLiteral("App"));
+    QVERIFY(again);
+    QTRY_VERIFY(replaced.expired());
+    QCOMPARE(server.listener.connections().size(), 1);
 }
 
 void tst_Listener::manyConnectsAndClosesLeakNoDescriptors()

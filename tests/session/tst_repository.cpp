@@ -4,6 +4,8 @@
 #include <QSet>
 #include <QTest>
 
+#include <malloc.h>
+
 #include <vector>
 
 using namespace fixtures;
@@ -48,6 +50,9 @@ private slots:
     void changeSignalsPerOperation_data();
     void changeSignalsPerOperation();
     void responsesToOneIdJoinInPlaceAndVersionsStayApart();
+    void anExchangeInManyBatchesShowsTheOneThatChangedLast_data();
+    void anExchangeInManyBatchesShowsTheOneThatChangedLast();
+    void responsesEachInABatchOfItsOwnCostTheSameEach();
 };
 
 // Views read rows in place and must see a growing batch; values handed out keep what they showed.
@@ -117,8 +122,6 @@ void TestRepository::changeSignalsPerOperation()
     QVERIFY(repository.latestExchange());  // a clear too keeps it for the views that show it
 }
 
-QTEST_GUILESS_MAIN(TestRepository)
-#include "tst_repository.moc"
 
 // An app that polls and reuses its ID: each response joins the stored exchange without copying
 // the ones before it, while every version handed out keeps exactly the responses it had, and each
@@ -163,3 +166,65 @@ void TestRepository::responsesToOneIdJoinInPlaceAndVersionsStayApart()
     QCOMPARE(stored->responses().at(10), versions[10].responses().at(10));
     QCOMPARE(stored->responseStatus(), Exchange::ResponseStatus::Cache);
 }
+
+// An app that polls under one ID with a new batch ID each time belongs to every one of those
+// batches. Its count is the one of the batch that changed last for it: the batch of its latest
+// response, or an older batch of it that another exchange joined since.
+void TestRepository::anExchangeInManyBatchesShowsTheOneThatChangedLast_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<std::optional<qint64>>("expected");
+    QTest::addRow("its latest batch, of one") << QStringList{} << std::optional<qint64>(1);
+    QTest::addRow("an old batch another exchange joined") << QStringList{QStringLiteral("2 in 7")} << std::optional<qint64>(2);
+    QTest::addRow("the first batch another exchange joined") << QStringList{QStringLiteral("2 in 1")} << std::optional<qint64>(2);
+    QTest::addRow("an old batch grown, then its own response in another")
+        << QStringList{QStringLiteral("2 in 7"), QStringLiteral("3 in 7"), QStringLiteral("1 in 40")} << std::optional<qint64>(1);
+    QTest::addRow("its own response again in a grown batch")
+        << QStringList{QStringLiteral("2 in 7"), QStringLiteral("3 in 7"), QStringLiteral("1 in 40"), QStringLiteral("1 in 7")}
+        << std::optional<qint64>(3);
+    QTest::addRow("a request replaced it") << QStringList{QStringLiteral("2 in 7"), QStringLiteral("request 1")} << std::optional<qint64>();
+    QTest::addRow("a request replaced it, then an old batch grew")
+        << QStringList{QStringLiteral("2 in 7"), QStringLiteral("request 1"), QStringLiteral("3 in 12")} << std::optional<qint64>(2);
+    QTest::addRow("two old batches grew by turns")
+        << QStringList{QStringLiteral("2 in 7"), QStringLiteral("3 in 12"), QStringLiteral("4 in 7"), QStringLiteral("5 in 12"),
+                       QStringLiteral("6 in 12")}
+        << std::optional<qint64>(4);
+}
+
+void TestRepository::anExchangeInManyBatchesShowsTheOneThatChangedLast()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(std::optional<qint64>, expected);
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    for (uint batch = 1; batch <= 40; ++batch)
+        repository.addResponse(response(id(1), id(1000 + batch)), kApp);
+    for (const QString &step : steps) {
+        const QStringList words = step.split(u' ');
+        if (words[0] == QLatin1StringView("request"))
+            repository.addRequest(request(id(words[1].toUInt())), kApp);
+        else
+            repository.addResponse(response(id(words[0].toUInt()), id(1000 + words[2].toUInt())), kApp);
+    }
+    QCOMPARE(repository.exchange(id(1))->batchCount(), expected);
+    QCOMPARE(repository.timelineAt(0).batchCount(), expected);
+}
+
+// The bookkeeping of such an exchange stays the same size per response, however many batches it
+// is in already (it once grew with the square of their number: 8,000 responses held 128 MB).
+void TestRepository::responsesEachInABatchOfItsOwnCostTheSameEach()
+{
+    constexpr int kResponses = 8000;
+    MessageRepository repository;
+    repository.addRequest(request(id(1)), kApp);
+    const size_t before = mallinfo2().uordblks;
+    for (uint batch = 1; batch <= kResponses; ++batch)
+        repository.addResponse(response(id(1), id(100'000 + batch)), kApp);
+    const size_t grown = mallinfo2().uordblks - std::min(before, mallinfo2().uordblks);
+    QCOMPARE_LT(grown, size_t(kResponses) * 2048);
+    QCOMPARE(repository.exchange(id(1))->batchCount(), std::optional<qint64>(1));
+    QCOMPARE(repository.batchMembers(id(100'000 + kResponses / 2)), QList<QUuid>{id(1)});
+}
+
+QTEST_GUILESS_MAIN(TestRepository)
+#include "tst_repository.moc"

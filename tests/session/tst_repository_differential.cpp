@@ -221,7 +221,10 @@ public:
     Response response()
     {
         static const QList<std::optional<qint64>> statuses{200, 200, 500, std::nullopt};
-        return fixtures::response(id(uint(1 + below(6))), id(uint(100 + below(3))), statuses[below(statuses.size())],
+        // Mostly a few shared batches; now and then one of many, so exchanges end up in several
+        // batches that grow by turns.
+        const int batches = below(4) == 0 ? 12 : 3;
+        return fixtures::response(id(uint(1 + below(6))), id(uint(100 + below(batches))), statuses[below(statuses.size())],
                                   below(3) ? Response::Source::Network : Response::Source::Cache);
     }
 
