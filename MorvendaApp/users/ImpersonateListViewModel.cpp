@@ -160,6 +160,8 @@ void ImpersonateListViewModel::fetchUsers()
     if (!m_store.isAvailable()) {
         return;
     }
+    // Asked before the read: a write that lands between the two makes the next star reload.
+    m_loadedVersion = m_store.dataVersion();
     auto fetched = m_store.fetchAll();
     if (!fetched) {
         m_session.presentAlert(Alert::ViewState{
@@ -299,8 +301,11 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
         return;
     }
     // While the loaded users are the store's but for this mark, moving the one user gives the
-    // lists a reload would, without reading and sorting thousands of records again.
-    if (m_loadedIsCurrent && *updated && moveLoaded(**updated)) {
+    // lists a reload would, without reading and sorting thousands of records again. Reported
+    // users are stored over the updater's own connection, and other programs may write too:
+    // the file's version tells of those.
+    const bool nothingElseWritten = m_loadedVersion && m_store.dataVersion() == m_loadedVersion;
+    if (m_loadedIsCurrent && nothingElseWritten && *updated && moveLoaded(**updated)) {
         updateDisplayUsers();
         return;
     }

@@ -138,5 +138,6 @@ private:
     // The loaded users are the store's records, but for this model's own writes since the last
     // load: no one else has stored, changed or deleted a record since.
     bool m_loadedIsCurrent = false;
+    std::optional<qint64> m_loadedVersion; // the store file's version at the last load
     bool m_writing = false;
 };

@@ -188,6 +188,19 @@ tl::expected<QList<ImpersonateUserData>, QString> ImpersonateUserStore::fetchAll
     }
 }
 
+std::optional<qint64> ImpersonateUserStore::dataVersion() const
+{
+    auto statement = prepare("PRAGMA data_version");
+    if (!statement) {
+        return std::nullopt;
+    }
+    const auto stepped = statement->step();
+    if (!stepped || *stepped != SqliteStatement::Step::Row) {
+        return std::nullopt;
+    }
+    return statement->integer(0);
+}
+
 tl::expected<std::optional<ImpersonateUserData>, QString> ImpersonateUserStore::fetchByToken(
     const QString &userToken) const
 {

@@ -80,6 +80,10 @@ public:
 
     // Every stored record, in identity order.
     tl::expected<QList<ImpersonateUserData>, QString> fetchAll() const;
+    // Changes whenever another connection, in this process or another, committed to the file
+    // since this connection last asked; this connection's own writes leave it. Nothing when the
+    // store cannot answer.
+    std::optional<qint64> dataVersion() const;
     tl::expected<std::optional<ImpersonateUserData>, QString> fetchByToken(const QString &userToken) const;
     // The stored record of `userToken` with only its identity and the fields a new report of it
     // may keep (tokens, country, favourite, notes); its other fields are left empty, since

@@ -124,21 +124,24 @@ private slots:
     // When someone else stored a user since the load, the star reloads and shows it too.
     void aStarGivesTheListsOfAReload_data()
     {
-        QTest::addColumn<bool>("storedElsewhere");
-        QTest::addRow("nothing stored since the load") << false;
-        QTest::addRow("a user stored since the load") << true;
+        QTest::addColumn<int>("storedElsewhere"); // 0 nothing, 1 over this store, 2 over another connection
+        QTest::addRow("nothing stored since the load") << 0;
+        QTest::addRow("a user stored since the load") << 1;
+        QTest::addRow("a user stored over another connection, as reports are") << 2;
     }
 
     void aStarGivesTheListsOfAReload()
     {
-        QFETCH(bool, storedElsewhere);
+        QFETCH(int, storedElsewhere);
         for (const char *name : {"user10", "User2", "b", "user1", "B", "", "Émile", "b"}) {
             QVERIFY(m_store->addUser(QString::fromUtf8(name) + QStringLiteral("-") + QString::number(m_store->fetchAll()->size()),
                 QString::fromUtf8(name)));
         }
         m_model->fetchUsers();
-        if (storedElsewhere) {
+        if (storedElsewhere == 1) {
             QVERIFY(m_store->addUser(QStringLiteral("late"), QStringLiteral("Late")));
+        } else if (storedElsewhere == 2) {
+            QVERIFY(m_store->openAnother()->addUser(QStringLiteral("late"), QStringLiteral("Late")));
         }
         ImpersonateListViewModel reloaded(m_tool->listener, m_tool->users, *m_store);
         const auto same = [&] {
@@ -154,7 +157,7 @@ private slots:
             m_model->toggleFavorite(user);
             QVERIFY2(same(), qPrintable(names(m_model->favoriteUsers()) + QStringLiteral(" / ") + names(m_model->displayUsers())));
         }
-        QCOMPARE(names(m_model->displayUsers()).contains(QStringLiteral("Late")), storedElsewhere);
+        QCOMPARE(names(m_model->displayUsers()).contains(QStringLiteral("Late")), storedElsewhere != 0);
     }
 
     void failedLoadRaisesItsAlertAndKeepsTheLists()
