@@ -163,7 +163,14 @@ void DecodePipeline::startWorkerIfWanted()
     if (m_stopping || m_turns.empty() || m_running >= wanted)
         return;
     ++m_running;
-    m_workers.start([this] { runWorker(); });
+    // A start that fails (out of memory) must not leave a worker counted that never runs: no
+    // other would ever start, and large frames, which the main thread never helps with, would wait.
+    try {
+        m_workers.start([this] { runWorker(); });
+    } catch (...) {
+        --m_running;
+        throw;
+    }
 }
 
 std::optional<DecodePipeline::Claim> DecodePipeline::claimNext()
