@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -199,6 +200,50 @@ private slots:
         raster.addLineUnder(QPolygonF({{-1e300, 28.5}, {1e300, 28.5}}), under, 2);
         QCOMPARE(image.pixel(0, 28), under);
         QCOMPARE(image.pixel(39, 28), under);
+    }
+
+    void rasterLinesCoverExactlyTheirReach()
+    {
+        // A pixel is drawn when its centre lies within half the width of some point of a
+        // segment, along both axes: long shallow, steep and short segments, ends off the picture.
+        QRandomGenerator random(17);
+        for (int round = 0; round < 200; ++round) {
+            const QSize size(60, 40);
+            ChartRaster raster(size, 1);
+            const qreal width = 1 + random.generateDouble() * 3;
+            QPolygonF line;
+            for (int i = 0; i < 6; ++i)
+                line.append({random.generateDouble() * 80 - 10, random.generateDouble() * 60 - 10});
+            std::sort(line.begin(), line.end(), [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
+            raster.addLineUnder(line, qRgb(0, 90, 200), width);
+            const qreal half = width / 2;
+            for (int y = 0; y < size.height(); ++y) {
+                for (int x = 0; x < size.width(); ++x) {
+                    const QPointF centre(x + 0.5, y + 0.5);
+                    bool reached = false;
+                    for (qsizetype i = 1; i < line.size() && !reached; ++i) {
+                        // The segment's stretch within `half` of the centre along each axis.
+                        qreal from = 0;
+                        qreal to = 1;
+                        for (const auto &[start, delta, at] : {std::tuple(line[i - 1].x(), line[i].x() - line[i - 1].x(), centre.x()),
+                                                               std::tuple(line[i - 1].y(), line[i].y() - line[i - 1].y(), centre.y())}) {
+                            if (delta == 0) {
+                                if (std::abs(start - at) > half)
+                                    to = -1;
+                                continue;
+                            }
+                            const qreal t0 = (at - half - start) / delta;
+                            const qreal t1 = (at + half - start) / delta;
+                            from = std::max(from, std::min(t0, t1));
+                            to = std::min(to, std::max(t0, t1));
+                        }
+                        reached = from <= to;
+                    }
+                    QVERIFY2(reached == (raster.image().pixel(x, y) != 0),
+                             qPrintable(QStringLiteral("round %1, pixel %2,%3").arg(round).arg(x).arg(y)));
+                }
+            }
+        }
     }
 
     void marksFarOutsideAFixedDomainAreCutToThePlot()

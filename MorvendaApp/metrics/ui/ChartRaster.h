@@ -28,8 +28,8 @@ public:
 
 private:
     void addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half);
-    // Writes the rows from `top` to `bottom` of a column that no line covers yet.
-    void fillUncovered(int column, int top, int bottom, QRgb color);
+    // Writes the rows from `top` to `bottom` of a column (cut to the picture) that no line covers yet.
+    void fillRows(int column, int top, int bottom, QRgb color);
 
     QImage m_image;
     uchar *m_bits = nullptr;
