@@ -325,6 +325,19 @@ private slots:
         for (int i = 0; i < 100000; ++i)
             many.append({random.generateDouble() * 100, random.generateDouble() * 100});
         QVERIFY(ChartThinning::distinctSymbols(many, 3.5, QRectF(0, 0, 100, 100)).size() < 1200);
+        // Crowded points keep exactly the ones no earlier kept symbol covers, as one look at every
+        // kept symbol would find them.
+        const QRectF small(0, 0, 60, 40);
+        QPolygonF crowd;
+        for (int i = 0; i < 3000; ++i)
+            crowd.append({random.generateDouble() * 64 - 2, random.generateDouble() * 44 - 2});
+        std::vector<qsizetype> expected;
+        for (qsizetype i = 0; i < crowd.size(); ++i) {
+            const auto covers = [&](qsizetype k) { return std::hypot(crowd[k].x() - crowd[i].x(), crowd[k].y() - crowd[i].y()) < 3.5; };
+            if (small.contains(crowd[i]) && std::none_of(expected.begin(), expected.end(), covers))
+                expected.push_back(i);
+        }
+        QCOMPARE(ChartThinning::distinctSymbolIndexes(crowd, 3.5, small), expected);
     }
 
     void mergedBarsCoverExactlyThePixelsOfTheBars()

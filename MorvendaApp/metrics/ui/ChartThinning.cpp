@@ -72,15 +72,40 @@ std::vector<qsizetype> distinctSymbolIndexes(const QPolygonF &points, qreal spac
     const qint64 rows = qint64(std::ceil(bounds.height() / cell)) + 1;
     std::vector<qint32> grid(size_t(columns * rows), -1);
     const qreal limit = spacing * spacing;
+    // Where points crowd, most of them fall inside a symbol already kept. The unit squares that lie
+    // wholly inside a kept symbol are marked, so such a point is dropped at one look; the rest are
+    // measured against the kept centres around them.
+    const qint64 inkColumns = qint64(std::ceil(bounds.width())) + 1;
+    const qint64 inkRows = qint64(std::ceil(bounds.height())) + 1;
+    std::vector<bool> inside(size_t(inkColumns * inkRows), false);
+    const auto markInside = [&](const QPointF &centre) {
+        const qreal cx = centre.x() - bounds.left();
+        const qreal cy = centre.y() - bounds.top();
+        const qint64 reach = qint64(std::ceil(spacing));
+        const qint64 x0 = std::max<qint64>(0, qint64(cx) - reach);
+        const qint64 y0 = std::max<qint64>(0, qint64(cy) - reach);
+        for (qint64 y = y0; y <= std::min(inkRows - 1, qint64(cy) + reach); ++y) {
+            const qreal dy = std::max(std::abs(qreal(y) - cy), std::abs(qreal(y + 1) - cy));
+            for (qint64 x = x0; x <= std::min(inkColumns - 1, qint64(cx) + reach); ++x) {
+                const qreal dx = std::max(std::abs(qreal(x) - cx), std::abs(qreal(x + 1) - cx));
+                if (dx * dx + dy * dy < limit)
+                    inside[size_t(y * inkColumns + x)] = true;
+            }
+        }
+    };
     std::vector<qsizetype> kept;
     for (qsizetype index = 0; index < points.size(); ++index) {
         const QPointF &point = points[index];
-        if (!bounds.contains(point))
+        const qreal px = point.x() - bounds.left();
+        const qreal py = point.y() - bounds.top();
+        // Written so a NaN fails it, as QRectF::contains does.
+        if (!(px >= 0 && py >= 0 && px <= bounds.width() && py <= bounds.height()))
             continue;
-        const qint64 cx = qint64((point.x() - bounds.left()) / cell);
-        const qint64 cy = qint64((point.y() - bounds.top()) / cell);
-        // A kept centre in the point's own cell covers it for certain: the common case where
-        // points crowd, so it is looked at first.
+        if (inside[size_t(qint64(py) * inkColumns + qint64(px))])
+            continue;
+        const qint64 cx = qint64(px / cell);
+        const qint64 cy = qint64(py / cell);
+        // A kept centre in the point's own cell covers it for certain.
         if (grid[size_t(cy * columns + cx)] >= 0)
             continue;
         bool covered = false;
@@ -100,6 +125,7 @@ std::vector<qsizetype> distinctSymbolIndexes(const QPolygonF &points, qreal spac
             continue;
         grid[size_t(cy * columns + cx)] = qint32(kept.size());
         kept.push_back(index);
+        markInside(point);
     }
     return kept;
 }
