@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QPainter>
 #include <QVarLengthArray>
 
@@ -56,6 +57,44 @@ QImage symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal r
     ChartSeriesStyle::paintMarker(painter, QPointF(kSymbolRadius, kSymbolRadius), marker, kSymbolRadius);
     return stamp;
 }
+
+// The widths of a layer's data labels. Measuring a text shapes it, some microseconds each, and a
+// dense chart offers a label for every free cell of the plot; labels of values differ in their
+// digits alone, and in a font whose digits share one advance a text is as wide as the same text
+// with every digit a zero, so one measurement serves them all.
+class LabelWidths
+{
+public:
+    explicit LabelWidths(const QFontMetricsF &metrics)
+        : m_metrics(metrics)
+    {
+        const qreal zero = metrics.horizontalAdvance(QLatin1Char('0'));
+        for (char digit = '1'; digit <= '9' && m_tabular; ++digit)
+            m_tabular = metrics.horizontalAdvance(QLatin1Char(digit)) == zero;
+    }
+
+    qreal of(const QString &text)
+    {
+        if (!m_tabular)
+            return m_metrics.horizontalAdvance(text);
+        QString shape = text;
+        for (QChar &c : shape) {
+            if (c >= QLatin1Char('1') && c <= QLatin1Char('9'))
+                c = QLatin1Char('0');
+        }
+        const auto known = m_widths.constFind(shape);
+        if (known != m_widths.cend())
+            return *known;
+        const qreal width = m_metrics.horizontalAdvance(shape);
+        m_widths.insert(shape, width);
+        return width;
+    }
+
+private:
+    const QFontMetricsF &m_metrics;
+    bool m_tabular = true;
+    QHash<QString, qreal> m_widths;
+};
 
 } // namespace
 
@@ -488,8 +527,12 @@ QPointF ChartLayer::labelPoint(const Chart::Label &label) const
 
 QSizeF ChartLayer::labelSize(const Chart::Label &label, const QFontMetricsF &metrics)
 {
-    return {metrics.horizontalAdvance(label.text) + 2,
-            metrics.height() * std::max<qsizetype>(1, label.text.count(QLatin1Char('\n')) + 1) + label.topPadding};
+    return labelSize(label, metrics.horizontalAdvance(label.text), metrics);
+}
+
+QSizeF ChartLayer::labelSize(const Chart::Label &label, qreal textWidth, const QFontMetricsF &metrics)
+{
+    return {textWidth + 2, metrics.height() * std::max<qsizetype>(1, label.text.count(QLatin1Char('\n')) + 1) + label.topPadding};
 }
 
 QRectF ChartLayer::labelAnchor(const Chart::Label &label) const
@@ -535,6 +578,7 @@ void ChartLayer::placeLabels()
         placement.block(rect);
     placement.block(legendStrip());
     ChartThinning::LabelCells cells(m_look.thinning ? metrics.height() : 0, QRectF(QPointF(0, 0), QSizeF(m_look.size)));
+    LabelWidths widths(metrics);
     Chart::Label made;
     for (const Chart::Label &given : m_data->labels) {
         if (!isFiniteValue(given.x0) || !isFiniteValue(given.x1) || !isFiniteValue(given.y0) || !isFiniteValue(given.y1))
@@ -556,7 +600,8 @@ void ChartLayer::placeLabels()
             continue;
         const QRectF bounds = labelBounds(label);
         const std::optional<ChartLabelPlacement::Placed> placed = placement.place(
-            ChartLabelPlacement::besideAnchor(labelAnchor(label), labelSize(label, metrics), label.position, label.spacing, bounds),
+            ChartLabelPlacement::besideAnchor(labelAnchor(label), labelSize(label, widths.of(label.text), metrics), label.position,
+                                              label.spacing, bounds),
             bounds);
         if (!placed) {
             ++m_thinnedLabels;

@@ -92,6 +92,7 @@ public:
     void paintLabelText(QPainter &painter, const QRectF &rect, const Chart::Label &label) const;
 
     static QSizeF labelSize(const Chart::Label &label, const QFontMetricsF &metrics);
+    static QSizeF labelSize(const Chart::Label &label, qreal textWidth, const QFontMetricsF &metrics);
     // The label's anchor in pixels, and the rectangle its fit allows.
     QRectF labelAnchor(const Chart::Label &label) const;
     QRectF labelBounds(const Chart::Label &label) const;
