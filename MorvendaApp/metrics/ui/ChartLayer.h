@@ -102,7 +102,8 @@ public:
 private:
     // Returns the rectangles of the tick labels drawn.
     QList<QRectF> paintGrid(QPainter &painter) const;
-    void paintBars(QPainter &painter) const;
+    // Draws on `image`, the picture `painter` paints on.
+    void paintBars(QPainter &painter, QImage &image) const;
     // A line in widget pixels with its look, and whether it is drawn thinned.
     struct PixelLine
     {
