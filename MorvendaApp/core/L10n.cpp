@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QHash>
+#include <QMutex>
+#include <QRecursiveMutex>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -35,6 +37,14 @@ Table &table()
 {
     static Table t;
     return t;
+}
+
+// Charts format their labels on worker threads while the window looks texts up: every use of
+// the table holds this. Recursive: the first lookup loads the translations.
+QRecursiveMutex &tableMutex()
+{
+    static QRecursiveMutex mutex;
+    return mutex;
 }
 
 Table &loadedTable()
@@ -157,6 +167,7 @@ QHash<QByteArray, QString> readTranslations(const QString &path, const QHash<QBy
 
 QString loadTranslations(const QStringList &uiLanguages, const QString &folder)
 {
+    const QMutexLocker lock(&tableMutex());
     Table &t = table();
     t.translationsLoaded = true;
     t.cache.clear();
@@ -169,6 +180,7 @@ QString loadTranslations(const QStringList &uiLanguages, const QString &folder)
 
 QString englishDefault(const char *key)
 {
+    const QMutexLocker lock(&tableMutex());
     return table().english.value(QByteArray(key));
 }
 
@@ -182,6 +194,7 @@ QStringList allKeys()
 
 QString text(const char *key)
 {
+    const QMutexLocker lock(&tableMutex());
     Table &t = loadedTable();
     // Views ask on every redraw: look the cache up without copying the key.
     const auto cached = t.cache.constFind(QByteArray::fromRawData(key, qsizetype(qstrlen(key))));
@@ -204,6 +217,7 @@ QString text(const char *key)
 
 QString textOrKey(const QString &key)
 {
+    const QMutexLocker lock(&tableMutex());
     Table &t = loadedTable();
     const QByteArray k = key.toUtf8();
     QString value = t.translated.value(k);

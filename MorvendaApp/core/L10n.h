@@ -1,6 +1,6 @@
 // Localized texts of the application: each key has an English default compiled in; an optional
 // translation file for the user's language overrides it. Lookups are cached for the life of the
-// process. Main thread only.
+// process. Any thread.
 #pragma once
 
 #include <QString>

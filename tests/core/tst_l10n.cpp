@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 class TestL10n : public QObject
 {
@@ -20,6 +21,7 @@ private slots:
     void translationFileIsChosenByLanguage_data();
     void translationFileIsChosenByLanguage();
     void brokenTranslationsKeepTheEnglishText();
+    void threadsLookTextsUpTogether();
 };
 
 namespace {
@@ -178,4 +180,29 @@ void TestL10n::brokenTranslationsKeepTheEnglishText()
 }
 
 QTEST_GUILESS_MAIN(TestL10n)
+// Charts format labels on worker threads while the window looks texts up and the first lookups
+// fill the cache.
+void TestL10n::threadsLookTextsUpTogether()
+{
+    const QStringList keys = L10n::allKeys();
+    QList<QThread *> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.append(QThread::create([&keys, t] {
+            for (int round = 0; round < 50; ++round) {
+                for (qsizetype i = t; i < keys.size(); i += 2)
+                    (void)L10n::text(keys.at(i).toUtf8().constData());
+            }
+        }));
+    }
+    for (QThread *thread : threads)
+        thread->start();
+    for (int round = 0; round < 200; ++round)
+        L10n::loadTranslations({QStringLiteral("en")});
+    for (QThread *thread : threads) {
+        QVERIFY(thread->wait(60000));
+        delete thread;
+    }
+    QCOMPARE(L10n::text(keys.constFirst().toUtf8().constData()), L10n::englishDefault(keys.constFirst().toUtf8().constData()));
+}
+
 #include "tst_l10n.moc"
