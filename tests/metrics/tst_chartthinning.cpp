@@ -7,6 +7,7 @@
 
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QThreadPool>
 #include <QtTest>
 
 #include <cmath>
@@ -140,6 +141,52 @@ private slots:
             QCOMPARE(view.fullyDrawnPointCount(), qsizetype(keptWhole));
         else
             QVERIFY2(view.fullyDrawnPointCount() <= budget, qPrintable(QString::number(view.fullyDrawnPointCount())));
+    }
+
+    // A big layer draws its lines kept whole, its dense lines in two halves of the columns and
+    // places its labels on pool threads: it looks as when every part is drawn in order, and the
+    // same labels stand in the same places.
+    void aLayerDrawnOnPoolThreadsLooksAsDrawnInOrder()
+    {
+        Chart::Data data;
+        data.xKind = Chart::AxisKind::Date;
+        data.labelText = [](double value) { return QString::number(value, 'f', 3); };
+        for (int line = 0; line < 300; ++line) {
+            data.series.append({QStringLiteral("/api/v2/products/%1/reviews").arg(line), line});
+            const QList<QPointF> points = zigZag(3 + 30000 / ((line + 1) * 8), 600, quint32(line + 1));
+            data.lines.push_back({line, points, true});
+            for (const QPointF &point : points) {
+                Chart::Label label;
+                label.x0 = label.x1 = point.x();
+                label.y0 = label.y1 = point.y();
+                label.value = point.y();
+                data.labels.push_back(label);
+            }
+        }
+        const auto draw = [&] {
+            ChartView view;
+            view.resize(600, 250);
+            view.setData(data);
+            return std::pair(view.grab().toImage(), view.dataLabelRects());
+        };
+        const auto [aside, asideLabels] = draw();
+        QThreadPool *pool = QThreadPool::globalInstance();
+        const int threads = pool->maxThreadCount();
+        pool->setMaxThreadCount(0);
+        const auto [inOrder, inOrderLabels] = draw();
+        pool->setMaxThreadCount(threads);
+        QVERIFY(asideLabels.size() > 20);
+        QCOMPARE(asideLabels, inOrderLabels);
+        // The lines kept whole are laid over the dense ones as a picture of their own: their soft
+        // edges may round apart by a unit.
+        for (int y = 0; y < aside.height(); ++y) {
+            for (int x = 0; x < aside.width(); ++x) {
+                const QColor a = aside.pixelColor(x, y);
+                const QColor b = inOrder.pixelColor(x, y);
+                QVERIFY2(std::abs(a.red() - b.red()) <= 2 && std::abs(a.green() - b.green()) <= 2 && std::abs(a.blue() - b.blue()) <= 2,
+                         qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+        }
     }
 
     // Dense lines are drawn straight into pixels, the last line first: where they cross, the later

@@ -12,11 +12,15 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
+#include <QSemaphore>
+#include <QThreadPool>
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <functional>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -42,6 +46,64 @@ bool isFiniteValue(double value)
 {
     return std::isfinite(value);
 }
+
+// Past this many points, drawing the lines kept in full beside dense ones pays for a picture of
+// their own and a pool thread; past this many data labels or dense symbols, placing or thinning
+// them does.
+constexpr qsizetype kFullPointsAside = 100;
+constexpr size_t kLabelsAside = 2000;
+constexpr qsizetype kSymbolsAside = 2000;
+constexpr qsizetype kDensePointsSplit = 20000;
+
+// Work handed to the thread pool beside the caller's own, done by the time the task is joined
+// (or destroyed). It only goes to a pool thread that is free at once; otherwise, or when `aside`
+// is false, the caller does it at the join. So a busy machine costs no more than doing the work
+// in order, and nothing waits in the pool's queue.
+class SideTask
+{
+public:
+    explicit SideTask(std::function<void()> work, bool aside = true)
+        : m_work(std::move(work))
+    {
+        // The pool thread holds the semaphore as long as it runs, so the task may go as soon as
+        // the work is done.
+        if (aside)
+            m_started = QThreadPool::globalInstance()->tryStart([done = m_done, work = &m_work] {
+                (*work)();
+                done->release();
+            });
+    }
+    ~SideTask() { join(); }
+    SideTask(const SideTask &) = delete;
+
+    // Whether a pool thread took the work.
+    bool aside() const { return m_started; }
+    // The work is not wanted after all: only possible while it was not taken.
+    void drop()
+    {
+        Q_ASSERT(!m_started);
+        m_joined = true;
+    }
+
+    SideTask &operator=(const SideTask &) = delete;
+
+    void join()
+    {
+        if (m_joined)
+            return;
+        m_joined = true;
+        if (m_started)
+            m_done->acquire();
+        else
+            m_work();
+    }
+
+private:
+    std::function<void()> m_work;
+    std::shared_ptr<QSemaphore> m_done = std::make_shared<QSemaphore>();
+    bool m_started = false;
+    bool m_joined = false;
+};
 
 // A line's symbol drawn once (a QImage: this runs on worker threads too), to be stamped at every point of a dense line.
 QImage symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal ratio)
@@ -134,11 +196,15 @@ void ChartLayer::render()
         return;
     QPainter painter(&m_image);
     m_axisLabelRects = paintGrid(painter);
-    paintBars(painter, m_image);
-    m_fullPoints = paintLines(painter);
-    for (const Chart::Rule &rule : m_data->rules)
-        paintRule(painter, rule);
-    placeLabels();
+    {
+        // Where the data labels go depends on the tick labels and the legend alone, not on the
+        // marks: it is worked out on a pool thread while the marks are drawn.
+        SideTask labels([this] { placeLabels(); }, m_data->labels.size() >= kLabelsAside);
+        paintBars(painter, m_image);
+        m_fullPoints = paintLines(painter);
+        for (const Chart::Rule &rule : m_data->rules)
+            paintRule(painter, rule);
+    }
     paintLegend(painter);
     inkLabels();
     m_renderMs = double(timer.nsecsElapsed()) / 1e6;
@@ -459,15 +525,41 @@ qsizetype ChartLayer::paintLines(QPainter &painter) const
             lines[index].dense = qreal(kept) > budget;
         }
     }
+    // The lines drawn in full lie over the dense bands, where they can still be followed. With
+    // both kinds at hand, they are drawn on a picture of their own on a pool thread while the
+    // dense ones are rastered here, and laid over them after.
+    qsizetype full = 0;
+    for (const PixelLine &line : lines)
+        full += line.dense ? 0 : line.points.size();
+    const bool anyDense = std::any_of(lines.begin(), lines.end(), [](const PixelLine &line) { return line.dense; });
     painter.save();
     painter.setClipRect(clip);
-    paintDenseLines(painter, lines, clip);
-    // Lines with every point lie over the dense bands, where they can still be followed.
-    qsizetype full = 0;
+    if (!anyDense || full < kFullPointsAside) {
+        paintDenseLines(painter, lines, clip);
+        paintFullLines(painter, lines);
+    } else {
+        QImage fullLines(painter.device()->width(), painter.device()->height(), QImage::Format_ARGB32_Premultiplied);
+        fullLines.setDevicePixelRatio(painter.device()->devicePixelRatioF());
+        SideTask aside([&] {
+            fullLines.fill(Qt::transparent);
+            QPainter linesPainter(&fullLines);
+            linesPainter.setClipRect(clip);
+            paintFullLines(linesPainter, lines);
+        });
+        paintDenseLines(painter, lines, clip);
+        aside.join();
+        painter.setClipping(false);
+        painter.drawImage(QPointF(0, 0), fullLines);
+    }
+    painter.restore();
+    return full;
+}
+
+void ChartLayer::paintFullLines(QPainter &painter, const std::vector<PixelLine> &lines) const
+{
     for (const PixelLine &line : lines) {
         if (line.dense)
             continue;
-        full += line.points.size();
         painter.setRenderHint(QPainter::Antialiasing, true);
         painter.setBrush(Qt::NoBrush);
         // Segment by segment with flat ends, and the joins rounded by a disc at every point (or
@@ -495,8 +587,6 @@ qsizetype ChartLayer::paintLines(QPainter &painter) const
                 painter.drawEllipse(point, kLineWidth / 2, kLineWidth / 2);
         }
     }
-    painter.restore();
-    return full;
 }
 
 void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const
@@ -510,26 +600,60 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
     const auto toRaster = [&](const QPointF &point) {
         return QPointF(point.x() * ratio - origin.x(), point.y() * ratio - origin.y());
     };
-    // The last line lies on top: it is drawn first and the ones before fill what it leaves.
-    // Symbols are thinned over all dense lines together, the topmost kept where they crowd.
+    // Symbols are thinned over all dense lines together, the topmost kept where they crowd: on a
+    // pool thread while the lines are rastered here.
     QPolygonF symbols;
     std::vector<size_t> symbolLine;
     for (size_t index = lines.size(); index-- > 0;) {
         const PixelLine &line = lines[index];
-        if (!line.dense)
-            continue;
-        QPolygonF thinned = ChartThinning::columnExtremes(line.points);
-        for (QPointF &point : thinned)
-            point = toRaster(point);
-        raster.addLineUnder(thinned, line.color.rgba(), kLineWidth * ratio);
-        if (line.line->circleSymbols) {
+        if (line.dense && line.line->circleSymbols) {
             symbols.append(line.points);
             symbolLine.insert(symbolLine.end(), size_t(line.points.size()), index);
         }
     }
+    std::vector<qsizetype> kept;
+    SideTask thinning([&] { kept = ChartThinning::distinctSymbolIndexes(symbols, kSymbolRadius, clip); },
+                      symbols.size() >= kSymbolsAside);
+    // The last line lies on top: it is drawn first and the ones before fill what it leaves. Many
+    // lines are thinned in two halves and rastered in two halves of the columns, one of each on a
+    // pool thread.
+    std::vector<QPolygonF> thinned(lines.size());
+    qsizetype work = 0;
+    for (const PixelLine &line : lines)
+        work += line.dense ? line.points.size() : 0;
+    const bool split = work >= kDensePointsSplit;
+    const auto thin = [&](size_t from, size_t to) {
+        for (size_t index = from; index < to; ++index) {
+            if (!lines[index].dense)
+                continue;
+            thinned[index] = ChartThinning::columnExtremes(lines[index].points);
+            for (QPointF &point : thinned[index])
+                point = toRaster(point);
+        }
+    };
+    {
+        SideTask later([&] { thin(lines.size() / 2, lines.size()); }, split);
+        thin(0, lines.size() / 2);
+    }
+    const auto rasterColumns = [&](int from, int to) {
+        for (size_t index = lines.size(); index-- > 0;) {
+            if (lines[index].dense)
+                raster.addLineUnder(thinned[index], lines[index].color.rgba(), kLineWidth * ratio, from, to);
+        }
+    };
+    {
+        const int middle = raster.width() / 2;
+        SideTask right([&] { rasterColumns(middle, raster.width() - 1); }, split);
+        if (right.aside()) {
+            rasterColumns(0, middle - 1);
+        } else {
+            right.drop();
+            rasterColumns(0, raster.width() - 1);
+        }
+    }
+    thinning.join();
     // One stamp per look (colour and marker): thousands of series share two dozen looks.
     std::map<std::pair<QRgb, int>, QImage> stamps;
-    const std::vector<qsizetype> kept = ChartThinning::distinctSymbolIndexes(symbols, kSymbolRadius, clip);
     // Drawn bottom line first, so the topmost line's symbols lie on top.
     for (auto at = kept.rbegin(); at != kept.rend(); ++at) {
         const PixelLine &line = lines[symbolLine[size_t(*at)]];

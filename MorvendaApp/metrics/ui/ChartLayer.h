@@ -116,6 +116,7 @@ private:
     // Returns how many points were drawn in full.
     qsizetype paintLines(QPainter &painter) const;
     void paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const;
+    void paintFullLines(QPainter &painter, const std::vector<PixelLine> &lines) const;
     void placeLabels();
     void inkLabels();
     QColor toneColor(Chart::Tone tone) const;

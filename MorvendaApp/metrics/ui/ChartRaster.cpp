@@ -63,15 +63,30 @@ inline void ChartRaster::fillRows(int column, int top, int bottom, QRgb color)
 
 void ChartRaster::addLineUnder(const QPolygonF &points, QRgb color, qreal width)
 {
+    addLineUnder(points, color, width, 0, m_width - 1);
+}
+
+void ChartRaster::addLineUnder(const QPolygonF &points, QRgb color, qreal width, int from, int to)
+{
     const QRgb opaque = qPremultiply(qRgba(qRed(color), qGreen(color), qBlue(color), 255));
     const qreal half = width / 2;
-    for (qsizetype i = 1; i < points.size(); ++i)
-        addSegmentUnder(points[i - 1], points[i], opaque, half);
+    from = std::max(from, 0);
+    to = std::min(to, m_width - 1);
+    // A segment wholly beside the columns is passed over at two comparisons.
+    const qreal left = from - half - 1;
+    const qreal right = to + half + 2;
+    for (qsizetype i = 1; i < points.size(); ++i) {
+        const QPointF &a = points[i - 1];
+        const QPointF &b = points[i];
+        if ((a.x() < left && b.x() < left) || (a.x() > right && b.x() > right))
+            continue;
+        addSegmentUnder(a, b, opaque, half, from, to);
+    }
 }
 
 // The segment is widened by a square of `half` on every side: a pixel is drawn when its centre
 // lies within that reach, so a line of width w is w pixels thick across and along the columns.
-void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half)
+void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half, int from, int to)
 {
     if (a.x() > b.x())
         std::swap(a, b);
@@ -94,8 +109,8 @@ void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half)
 
     const qreal dx = b.x() - a.x();
     const qreal slope = dx > 0 ? (b.y() - a.y()) / dx : 0;
-    const int first = std::max(0, ceilOf(a.x() - half - 0.5));
-    const int last = std::min(m_width - 1, ceilOf(b.x() + half - 0.5) - 1);
+    const int first = std::max(from, ceilOf(a.x() - half - 0.5));
+    const int last = std::min(to, ceilOf(b.x() + half - 0.5) - 1);
     // The line's height where a column's reach begins.
     const auto heightAt = [&](int column) { return a.y() + (column + 0.5 - half - a.x()) * slope; };
     const qreal across = 2 * half * slope;

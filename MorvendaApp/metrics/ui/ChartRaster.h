@@ -21,13 +21,18 @@ public:
     // A polyline `width` pixels thick in an opaque colour, under every line added before: what
     // they cover keeps their colour.
     void addLineUnder(const QPolygonF &points, QRgb color, qreal width);
+    // The same on the columns from `from` to `to` alone. Calls on columns apart from each other
+    // share no pixel, coverage or count, so they may run on threads side by side.
+    void addLineUnder(const QPolygonF &points, QRgb color, qreal width, int from, int to);
+
+    int width() const { return m_width; }
     // A premultiplied picture blended over everything, its top left at `at`; what lies outside is cut.
     void stamp(const QImage &stamp, QPoint at);
 
     const QImage &image() const { return m_image; }
 
 private:
-    void addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half);
+    void addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half, int from, int to);
     // Writes the rows from `top` to `bottom` of a column (cut to the picture) that no line covers yet.
     void fillRows(int column, int top, int bottom, QRgb color);
 
