@@ -70,16 +70,43 @@ QStringView PathElision::idIn(QStringView segment)
     return best;
 }
 
-QString PathElision::elide(const QString &path, const QFontMetricsF &metrics, qreal width)
+PathElision::Measure::Measure(const QFont &font)
+    : m_metrics(font)
 {
-    auto fits = [&](const QString &text) {
-        // No readable font draws two UTF-16 units in one pixel: a longer text needs no measuring.
-        return !text.isEmpty() && text.size() <= 2 * width && metrics.horizontalAdvance(text) <= width;
-    };
+}
+
+bool PathElision::Measure::fits(QStringView text, qreal width)
+{
+    // No readable font draws two UTF-16 units in one pixel: a longer text needs no measuring.
+    if (text.isEmpty() || text.size() > 2 * width)
+        return false;
+    // Kerning and shaping make the sum of single advances differ a little from the text's width:
+    // only a text well over the width is ruled out by it.
+    qreal sum = 0;
+    for (const QChar c : text) {
+        auto found = m_advances.constFind(c.unicode());
+        if (found == m_advances.cend())
+            found = m_advances.insert(c.unicode(), m_metrics.horizontalAdvance(c));
+        sum += *found;
+    }
+    return sum <= width * 1.1 + 2 && m_metrics.horizontalAdvance(text.toString()) <= width;
+}
+
+QString PathElision::elide(const QString &path, const QFont &font, qreal width)
+{
+    Measure measure(font);
+    return elide(path, measure, width);
+}
+
+QString PathElision::elide(const QString &path, Measure &measure, qreal width)
+{
+    const QFontMetricsF &metrics = measure.metrics();
+    auto fits = [&](const QString &text) { return measure.fits(text, width); };
     // `kept` followed by as much of the start of `after` as fits; empty when nothing of it does.
     auto cutAfter = [&](const QString &kept, const QString &after) -> QString {
-        const qreal room = width - metrics.horizontalAdvance(kept);
-        const QString cut = room > 0 && !after.isEmpty() ? metrics.elidedText(after, Qt::ElideRight, room) : QString();
+        if (after.isEmpty() || !fits(kept + kEllipsis))
+            return {};
+        const QString cut = metrics.elidedText(after, Qt::ElideRight, width - metrics.horizontalAdvance(kept));
         return !cut.isEmpty() && fits(kept + cut) ? kept + cut : QString();
     };
     auto firstFitting = [&](const QStringList &candidates) -> QString {
@@ -177,13 +204,15 @@ QString PathElision::elide(const QString &path, const QFontMetricsF &metrics, qr
 
 QString PathElision::Cache::elide(const QString &path, const QFont &font, qreal width)
 {
-    if (width != m_width || font != m_font || m_shown.size() >= kMaxEntries) {
+    if (!m_measure || width != m_width || font != m_font || m_shown.size() >= kMaxEntries) {
         m_shown.clear();
+        if (!m_measure || font != m_font)
+            m_measure.emplace(font);
         m_font = font;
         m_width = width;
     }
     auto found = m_shown.constFind(path);
     if (found == m_shown.cend())
-        found = m_shown.insert(path, PathElision::elide(path, QFontMetricsF(font), width));
+        found = m_shown.insert(path, PathElision::elide(path, *m_measure, width));
     return *found;
 }
