@@ -124,8 +124,8 @@ QString PathElision::elide(const QString &path, Measure &measure, qreal width)
         const qsizetype end = k + 1 < starts.size() ? starts[k + 1] - 1 : path.size();
         return QStringView(path).mid(starts[k], end - starts[k]);
     };
-    // What the segment holds after it, and the "…/" for what it drops before it (a "/" alone is
-    // not worth an ellipsis).
+    // The text that follows segment k, and the "…/" that stands for the text before it (a "/"
+    // alone is kept: it is no wider than an ellipsis).
     auto after = [&](qsizetype k) { return path.mid(starts[k] + segment(k).size()); };
     auto leadBefore = [&](qsizetype k) -> QString {
         return starts[k] == 0 ? QString() : starts[k] == 1 ? QStringLiteral("/") : QString(kEllipsis) + u'/';
