@@ -1,6 +1,6 @@
 // The metrics pane in the program's main window at 640×480, the smallest it is shown at: the
 // duration chart keeps a plot beside the path column whether the pane is expanded or not, and the
-// path rows, at the column's narrowest, are elided in their middle so each shows its id.
+// path rows, at the column's narrowest, are shortened so each shows its id, wherever it stands.
 #include "tests/support/Artifacts.h"
 #include "tests/support/SceneFixture.h"
 
@@ -25,20 +25,29 @@ private slots:
     void theChartAndThePathsStayReadableIn640By480_data()
     {
         QTest::addColumn<bool>("expanded");
-        QTest::addRow("the pane below the details") << false;
-        QTest::addRow("the pane expanded") << true;
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("shot");
+        for (const bool expanded : {false, true}) {
+            const char *pane = expanded ? "the pane expanded" : "the pane below the details";
+            const QString shot = expanded ? QStringLiteral("metrics-640x480-expanded") : QStringLiteral("metrics-640x480-below-details");
+            QTest::addRow("%s, ids at the end", pane) << expanded << QStringLiteral("/api/v2/resource/%1") << shot + u"-ids-at-end.png";
+            QTest::addRow("%s, ids in the middle", pane) << expanded << QStringLiteral("/api/v2/products/%1/reviews")
+                                                         << shot + u"-ids-in-middle.png";
+        }
     }
 
     void theChartAndThePathsStayReadableIn640By480()
     {
         QFETCH(bool, expanded);
+        QFETCH(QString, pattern);
+        QFETCH(QString, shot);
         SceneFixture fixture;
         MainWindow *window = fixture.scene->mainWindow();
         window->resize(640, 480);
         // Eight REST paths that differ only in their ids.
         for (uint n = 1; n <= 8; ++n) {
             const QUuid id = QUuid::createUuid();
-            const QString path = QStringLiteral("/api/v2/resource/%1").arg(104729u * n % 1000003u);
+            const QString path = pattern.arg(104729u * n % 1000003u);
             fixture.shared->repository.addRequest(
                 Request(id, Url::fromText(QStringLiteral("https://shop.example") + path), Method::Get, 10.0 + n, std::nullopt, {}),
                 QStringLiteral("App"));
@@ -59,7 +68,7 @@ private slots:
         for (int round = 0; round < 4; ++round)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         frame->chart()->refreshNow();
-        saveArtifact(window, QStringLiteral("metrics-640x480-%1.png").arg(expanded ? u"expanded" : u"below-details"));
+        saveArtifact(window, shot);
 
         QCOMPARE_GE(frame->chart()->chartView()->plotRect().width(), kUsablePlotWidth);
         QListView *list = frame->pathList();

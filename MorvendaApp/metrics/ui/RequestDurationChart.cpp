@@ -1,5 +1,6 @@
 #include "RequestDurationChart.h"
 
+#include "PathElision.h"
 #include "RequestDurationBarChart.h"
 #include "RequestDurationLineChart.h"
 #include "RequestDurationPathListView.h"
@@ -12,6 +13,7 @@
 #include "MorvendaApp/metrics/RequestDurationChartViewModel.h"
 #include "MorvendaApp/metrics/RequestDurationPathListModel.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,12 +39,26 @@ constexpr int kChartComfortWidth = 240;
 constexpr int kChartMinWidth = 86;
 constexpr int kCaptionPixels = 10;
 
-// A path row in the accent colour while its path is selected, as wide as the list and elided in
-// its middle, so the ids at the ends of REST paths show in a narrow column.
+// A path row in the accent colour while its path is selected, as wide as the list and shortened
+// so the ids in REST paths show in a narrow column (PathElision); the tooltip gives the whole path.
 class PathRowDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem row = option;
+        initStyleOption(&row, index);
+        const QWidget *widget = row.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        // The style draws the text inside these margins of its text rectangle and elides what
+        // is wider; a text shortened to that width is drawn as it is.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const int width = style->subElementRect(QStyle::SE_ItemViewItemText, &row, widget).width() - 2 * margin;
+        row.text = m_elided.elide(row.text, row.font, width);
+        style->drawControl(QStyle::CE_ItemViewItem, &row, painter, widget);
+    }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
@@ -59,6 +75,9 @@ protected:
         option->palette.setColor(QPalette::Text, namedColor(selected ? NamedColor::Accent : NamedColor::Primary, option->palette));
         option->textElideMode = Qt::ElideMiddle;
     }
+
+private:
+    mutable PathElision::Cache m_elided;
 };
 
 QString typeHelp(RequestDurationChartType type)
