@@ -153,7 +153,7 @@ void live(const QTemporaryDir &home)
             if (!BenchPeer::writeAll(fd, one.constData(), size_t(one.size())))
                 break;
         }
-        ::close(fd);
+        BenchPeer::closeAfterSending(fd);
     });
     MessageRepository &repository = program.shared.repository;
     waitForExchanges(repository, kSeed);

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -57,6 +58,21 @@ inline bool readExactly(int fd, std::size_t size)
         size -= std::size_t(n);
     }
     return true;
+}
+
+// Ends the connection once everything sent has been read: a socket closed while the program's
+// own messages (its hello) lie unread in it is reset, and a reset throws away what the program
+// had not read yet. So the app says it is done, reads whatever comes until the program closes
+// too (five seconds at most), and only then closes.
+inline void closeAfterSending(int fd)
+{
+    ::shutdown(fd, SHUT_WR);
+    timeval wait{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buffer[4096];
+    while (::recv(fd, buffer, sizeof buffer, 0) > 0) {
+    }
+    ::close(fd);
 }
 
 } // namespace BenchPeer
