@@ -1,13 +1,13 @@
 // Drawing thinned to the pixels: sparse data draws exactly the picture of every mark drawn as
 // given, dense data keeps what can be seen (a line's extremes per pixel column, merged bars
 // covering the same pixels, one symbol and label where several would stand on each other).
+#include "MorvendaApp/metrics/ui/ChartLayer.h"
 #include "MorvendaApp/metrics/ui/ChartRaster.h"
 #include "MorvendaApp/metrics/ui/ChartThinning.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QThreadPool>
 #include <QtTest>
 
 #include <cmath>
@@ -165,16 +165,15 @@ private slots:
         }
         const auto draw = [&] {
             ChartView view;
+            view.setRenderAside(false);
             view.resize(600, 250);
             view.setData(data);
             return std::pair(view.grab().toImage(), view.dataLabelRects());
         };
         const auto [aside, asideLabels] = draw();
-        QThreadPool *pool = QThreadPool::globalInstance();
-        const int threads = pool->maxThreadCount();
-        pool->setMaxThreadCount(0);
+        ChartLayer::setPartsAside(false);
         const auto [inOrder, inOrderLabels] = draw();
-        pool->setMaxThreadCount(threads);
+        ChartLayer::setPartsAside(true);
         QVERIFY(asideLabels.size() > 20);
         QCOMPARE(asideLabels, inOrderLabels);
         // The lines kept whole are laid over the dense ones as a picture of their own: their soft

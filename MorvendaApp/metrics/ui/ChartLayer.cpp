@@ -17,6 +17,7 @@
 #include <QVarLengthArray>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <cmath>
 #include <map>
@@ -49,16 +50,19 @@ bool isFiniteValue(double value)
 
 // Past this many points, drawing the lines kept in full beside dense ones pays for a picture of
 // their own and a pool thread; past this many data labels or dense symbols, placing or thinning
-// them does.
+// them does; past this many dense points or stamped symbols, drawing them in two halves does.
 constexpr qsizetype kFullPointsAside = 100;
 constexpr size_t kLabelsAside = 2000;
 constexpr qsizetype kSymbolsAside = 2000;
 constexpr qsizetype kDensePointsSplit = 20000;
+constexpr qsizetype kStampsSplit = 1000;
 
 // Work handed to the thread pool beside the caller's own, done by the time the task is joined
 // (or destroyed). It only goes to a pool thread that is free at once; otherwise, or when `aside`
 // is false, the caller does it at the join. So a busy machine costs no more than doing the work
 // in order, and nothing waits in the pool's queue.
+std::atomic<bool> partsAside{true};
+
 class SideTask
 {
 public:
@@ -67,7 +71,7 @@ public:
     {
         // The pool thread holds the semaphore as long as it runs, so the task may go as soon as
         // the work is done.
-        if (aside)
+        if (aside && partsAside.load(std::memory_order_relaxed))
             m_started = QThreadPool::globalInstance()->tryStart([done = m_done, work = &m_work] {
                 (*work)();
                 done->release();
@@ -168,6 +172,11 @@ ChartLayer::ChartLayer()
 ChartLayer::ChartLayer(std::shared_ptr<const Chart::Data> data, quint64 serial, Look look)
     : m_data(std::move(data)), m_serial(serial), m_look(std::move(look)), m_layout(*m_data, QSizeF(m_look.size), m_look.font)
 {
+}
+
+void ChartLayer::setPartsAside(bool allowed)
+{
+    partsAside = allowed;
 }
 
 qsizetype ChartLayer::itemCount(const Chart::Data &data)
@@ -654,6 +663,8 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
     thinning.join();
     // One stamp per look (colour and marker): thousands of series share two dozen looks.
     std::map<std::pair<QRgb, int>, QImage> stamps;
+    std::vector<std::pair<const QImage *, QPoint>> placed;
+    placed.reserve(kept.size());
     // Drawn bottom line first, so the topmost line's symbols lie on top.
     for (auto at = kept.rbegin(); at != kept.rend(); ++at) {
         const PixelLine &line = lines[symbolLine[size_t(*at)]];
@@ -662,8 +673,22 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
         if (stamp.isNull())
             stamp = symbolStamp(line.color, marker, ratio);
         const QPointF &point = symbols[*at];
-        raster.stamp(stamp, QPoint(qRound(std::round(point.x() - kSymbolRadius) * ratio) - origin.x(),
-                                   qRound(std::round(point.y() - kSymbolRadius) * ratio) - origin.y()));
+        placed.emplace_back(&stamp, QPoint(qRound(std::round(point.x() - kSymbolRadius) * ratio) - origin.x(),
+                                           qRound(std::round(point.y() - kSymbolRadius) * ratio) - origin.y()));
+    }
+    const auto stampColumns = [&](int from, int to) {
+        for (const auto &[stamp, at] : placed)
+            raster.stamp(*stamp, at, from, to);
+    };
+    {
+        const int middle = raster.width() / 2;
+        SideTask right([&] { stampColumns(middle, raster.width() - 1); }, qsizetype(placed.size()) >= kStampsSplit);
+        if (right.aside()) {
+            stampColumns(0, middle - 1);
+        } else {
+            right.drop();
+            stampColumns(0, raster.width() - 1);
+        }
     }
     painter.drawImage(QPointF(origin) / ratio, raster.image());
 }

@@ -50,6 +50,9 @@ public:
 
     // The marks a render has to consider: bars, line points and labels.
     static qsizetype itemCount(const Chart::Data &data);
+    // Whether a big layer may draw its parts on free pool threads (the default); without, every
+    // part is drawn in order, as tests compare.
+    static void setPartsAside(bool allowed);
 
     // Draws the picture and places the data labels. Any thread.
     void render();

@@ -148,9 +148,14 @@ void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half, 
 
 void ChartRaster::stamp(const QImage &stamp, QPoint at)
 {
+    ChartRaster::stamp(stamp, at, 0, m_width - 1);
+}
+
+void ChartRaster::stamp(const QImage &stamp, QPoint at, int from, int to)
+{
     Q_ASSERT(stamp.format() == QImage::Format_ARGB32_Premultiplied);
-    const int left = std::max(0, -at.x());
-    const int right = std::min(stamp.width(), m_width - at.x());
+    const int left = std::max(std::max(0, from) - at.x(), 0);
+    const int right = std::min(stamp.width(), std::min(m_width - 1, to) + 1 - at.x());
     for (int sy = std::max(0, -at.y()); sy < std::min(stamp.height(), m_height - at.y()); ++sy) {
         const auto *source = reinterpret_cast<const QRgb *>(stamp.constScanLine(sy));
         auto *target = reinterpret_cast<QRgb *>(m_bits + (at.y() + sy) * m_stride) + at.x();

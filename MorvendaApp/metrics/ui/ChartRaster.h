@@ -28,6 +28,8 @@ public:
     int width() const { return m_width; }
     // A premultiplied picture blended over everything, its top left at `at`; what lies outside is cut.
     void stamp(const QImage &stamp, QPoint at);
+    // The same on the columns from `from` to `to` alone.
+    void stamp(const QImage &stamp, QPoint at, int from, int to);
 
     const QImage &image() const { return m_image; }
 
