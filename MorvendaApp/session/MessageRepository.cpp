@@ -1,5 +1,6 @@
 #include "MorvendaApp/session/MessageRepository.h"
 
+#include <algorithm>
 #include <bit>
 
 // Stored exchanges share their batch's counter; what leaves the store is an independent value.
@@ -242,22 +243,38 @@ void MessageRepository::removePredicate(const PredicateRegister &key)
 
 void MessageRepository::applyFilter()
 {
-    std::fill(m_rowOfSlot.begin(), m_rowOfSlot.end(), -1);
-    m_timelineSlot.clear();
-    m_heldRows.clear();
-
     const std::vector<quint64> admitted = m_filters.admitted(m_slots.size());
-    size_t rows = 0;
+    size_t count = 0;
     for (const quint64 word : admitted)
-        rows += size_t(std::popcount(word));
-    m_timelineSlot.reserve(rows);
+        count += size_t(std::popcount(word));
+    std::vector<qint32> rows;
+    rows.reserve(count);
     for (size_t w = 0; w < admitted.size(); ++w) {
-        for (quint64 bits = admitted[w]; bits != 0; bits &= bits - 1) {
-            const size_t i = w * 64 + size_t(std::countr_zero(bits));
-            m_rowOfSlot[i] = qint32(m_timelineSlot.size());
-            m_timelineSlot.push_back(qint32(i));
-        }
+        for (quint64 bits = admitted[w]; bits != 0; bits &= bits - 1)
+            rows.push_back(qint32(w * 64 + size_t(std::countr_zero(bits))));
     }
+
+    // Filtering again often gives the rows it had (an app that connects again under its name
+    // re-registers the same peer filter). A reset would make every observer read every row
+    // again, so then only the rows that kept an older version change: they show the stored one.
+    if (rows == m_timelineSlot) {
+        std::vector<qint32> refreshed;
+        refreshed.reserve(size_t(m_heldRows.size()));
+        for (auto held = m_heldRows.cbegin(); held != m_heldRows.cend(); ++held)
+            refreshed.push_back(m_rowOfSlot[size_t(held.key())]);
+        m_heldRows.clear();
+        std::sort(refreshed.begin(), refreshed.end());
+        for (const qint32 row : refreshed)
+            notify(&MessageRepository::timelineRowReplaced, row);
+        notifyTimelineChanged();
+        return;
+    }
+
+    std::fill(m_rowOfSlot.begin(), m_rowOfSlot.end(), -1);
+    m_heldRows.clear();
+    m_timelineSlot = std::move(rows);
+    for (size_t row = 0; row < m_timelineSlot.size(); ++row)
+        m_rowOfSlot[size_t(m_timelineSlot[row])] = qint32(row);
     notifyReset();
 }
 

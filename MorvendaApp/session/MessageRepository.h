@@ -64,7 +64,8 @@ public:
     void updatePredicateResults(const PredicateRegister &key);
     // Drops the predicate and its results, then re-applies the filter.
     void removePredicate(const PredicateRegister &key);
-    // Rebuilds the timeline from the exchanges and the result sets; publishes one reset.
+    // Rebuilds the timeline from the exchanges and the result sets; publishes one reset, or,
+    // when the same rows come out, only the rows whose shown version changed.
     void applyFilter();
     // Forgets every exchange and batch and empties every result set; the predicates stay
     // registered and keep filtering.
@@ -96,7 +97,8 @@ public:
 signals:
     void timelineRowInserted(qsizetype row);
     void timelineRowReplaced(qsizetype row);
-    // The timeline was rebuilt or emptied; read it again.
+    // The timeline was rebuilt with other rows, or emptied; read it again. A rebuild that keeps
+    // every row in place publishes no reset.
     void timelineReset();
     // Every timeline row whose exchange belongs to this batch shows a new batch count.
     void timelineBatchCountsChanged(const QUuid &batchID);
