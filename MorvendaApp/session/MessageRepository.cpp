@@ -73,11 +73,14 @@ std::pair<qint32, std::optional<Exchange>> MessageRepository::store(Exchange exc
         Exchange &stored = m_slots[size_t(*found)].value;
         if (stored.requestPath() != exchange.requestPath())
             m_paths.set(size_t(*found), exchange.requestPath());
+        if (stored.peer() != exchange.peer())
+            m_peers.set(size_t(*found), exchange.peer());
         return {*found, std::exchange(stored, std::move(exchange))};
     }
     const auto index = qint32(m_slots.size());
     m_indexById.insert(exchange.messageID(), index);
     m_paths.set(size_t(index), exchange.requestPath());
+    m_peers.set(size_t(index), exchange.peer());
     m_slots.push_back(Slot{std::move(exchange), nullptr, nullptr});
     m_rowOfSlot.push_back(-1);
     return {index, std::nullopt};
@@ -231,7 +234,7 @@ void MessageRepository::updatePredicateResults(const PredicateRegister &key)
     if (!m_filters.contains(key))
         return;
     m_filters.match(key, m_slots.size(), [this](size_t index) -> const Exchange & { return m_slots[index].value; },
-                    m_paths);
+                    m_paths, m_peers);
     applyFilter();
 }
 
@@ -283,6 +286,7 @@ void MessageRepository::clear()
     m_slots.clear();
     m_rowOfSlot.clear();
     m_paths.clear();
+    m_peers.clear();
     m_indexById.clear();
     m_batches.clear();
     m_timelineSlot.clear();

@@ -8,6 +8,8 @@
 
 #include <malloc.h>
 
+#include <atomic>
+
 #include <vector>
 
 using namespace fixtures;
@@ -72,6 +74,7 @@ private slots:
     void changeSignalsPerOperation();
     void filteringAgainPublishesOnlyTheRowsThatChanged_data();
     void filteringAgainPublishesOnlyTheRowsThatChanged();
+    void aPeerFilterIsAskedOncePerPeer();
     void responsesToOneIdJoinInPlaceAndVersionsStayApart();
     void anExchangeInManyBatchesShowsTheOneThatChangedLast_data();
     void anExchangeInManyBatchesShowsTheOneThatChangedLast();
@@ -188,6 +191,38 @@ void TestRepository::filteringAgainPublishesOnlyTheRowsThatChanged()
     QCOMPARE(view.rows(), repository.currentTimeline());
     // Every assignment of the timeline is published, an equal one included.
     QCOMPARE(pulses.count(), 1);
+}
+
+// An app that connects again under its name has its filter matched over the whole store again:
+// the test is asked once per peer, not once per exchange, and still decides for every exchange,
+// a replaced one and those stored after a clear included.
+void TestRepository::aPeerFilterIsAskedOncePerPeer()
+{
+    const QString file = QStringLiteral("file:///s.json");
+    MessageRepository repository;
+    for (uint n = 1; n <= 3000; ++n)
+        repository.addRequest(request(id(n)), n % 3 ? kApp : file);
+    repository.addRequest(request(id(3)), kApp);
+    std::atomic<int> asked = 0;
+    const auto peerFilter = [&](const QString &peer) {
+        repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+            KeyPaths::peer, peer, [&asked](const QString &read, const QString &stored) {
+                ++asked;
+                return read == stored;
+            }));
+    };
+    peerFilter(kApp);
+    QCOMPARE_LE(asked.load(), 2);
+    QCOMPARE(repository.timelineCount(), 2001);
+    QCOMPARE(repository.timelineRow(id(3)), std::optional<qsizetype>(2));
+    QCOMPARE(repository.timelineRow(id(6)), std::nullopt);
+
+    repository.clear();
+    repository.addRequest(request(id(1)), file);
+    repository.addRequest(request(id(2)), kApp);
+    peerFilter(file);
+    QCOMPARE(repository.currentTimeline().size(), 1);
+    QCOMPARE(repository.timelineAt(0).messageID(), id(1));
 }
 
 // An app that polls and reuses its ID: each response joins the stored exchange without copying
