@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QHash>
+#include <QVarLengthArray>
 #include <QString>
 
 #include <vector>
@@ -28,4 +29,6 @@ private:
     std::vector<quint32> m_peerOf;
     std::vector<QString> m_texts;
     QHash<QString, quint32> m_numbers;
+    // The peers used last, most recent first: apps connected at the same time take turns.
+    QVarLengthArray<quint32, 4> m_recent;
 };
