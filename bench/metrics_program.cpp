@@ -11,7 +11,8 @@
 // name three times; the figure is the longest main-thread block from each new connection until
 // the program is idle again, with the duration pane open (five paths selected, line chart) and,
 // for comparison, with the bottom pane closed.
-// MORVENDA_ARTIFACTS set: a screenshot of the window at the end of the live part.
+// MORVENDA_ARTIFACTS set: a screenshot of the window at the end of the live part, and after the
+// reconnections with the pane open.
 #include "bench/BenchSupport.h"
 #include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
@@ -259,6 +260,10 @@ void handshake(const QTemporaryDir &home, bool paneOpen)
                 *std::max_element(blocks.begin(), blocks.end()), resets,
                 chart ? qPrintable(QStringLiteral(", %1 items charted").arg(chart->viewModel().graphData().size())) : "");
     std::fflush(stdout);
+    if (const QString dir = qEnvironmentVariable("MORVENDA_ARTIFACTS"); !dir.isEmpty() && paneOpen) {
+        QDir().mkpath(dir);
+        program.scene.mainWindow()->grab().save(QDir(dir).filePath(QStringLiteral("metrics_program-handshake.png")));
+    }
 }
 
 } // namespace

@@ -1,14 +1,15 @@
 // The state of the request-duration chart: the chart type, the sorted paths of the timeline, the
 // user's selection and filter, and the graph data (one item per measurable exchange of a selected
 // path, in timeline order). Kept up to date from the repository's row signals, so a delivery costs
-// the same however long the timeline is. A timeline reset (a filter re-applied, as a reconnecting
-// app's handshake does) reads again only the rows whose exchange version is new to this model;
-// when no row changed, nothing is handed to the views. The graph is rebuilt on a selection
-// change, a clear or a reset that changed rows. What arriving rows change reaches the views once per event-loop
-// turn and at most every 100 ms (graphDataChanged, and the filtered path list brought up to date
-// with rows inserted and removed in place): a view that took each path or item on its own spent
-// time in proportion to the whole list on every one. The user's own changes (selection, filter, clear) show at once. Owned by the
-// request-duration frame; main thread only.
+// the same however long the timeline is. A filter that leaves the rows as they were publishes no
+// reset at all (a reconnecting app's handshake); a timeline reset (a filter that changed the rows)
+// reads again only the rows whose exchange version is new to this model, and when none is,
+// nothing is handed to the views. The graph is rebuilt on a selection change, a clear or a reset
+// that changed rows. What arriving rows change reaches the views once per event-loop turn and at
+// most every 100 ms (graphDataChanged, and the filtered path list brought up to date with rows
+// inserted and removed in place): a view that took each path or item on its own spent time in
+// proportion to the whole list on every one. The user's own changes (selection, filter, clear)
+// show at once. Owned by the request-duration frame; main thread only.
 #pragma once
 
 #include "MorvendaApp/core/CoalescedCall.h"

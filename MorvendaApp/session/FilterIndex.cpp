@@ -83,8 +83,18 @@ void FilterIndex::forgetPrevious(Filter &filter)
     filter.relation = PathTextFilterPredicate::Relation::Unrelated;
 }
 
+void FilterIndex::matchByPeer(const FilterPredicate &predicate, size_t count, const PeerIndex &peers,
+                              std::vector<quint64> &bits)
+{
+    std::vector<quint8> accepts(peers.peerCount());
+    for (size_t peer = 0; peer < accepts.size(); ++peer)
+        accepts[peer] = predicate.matchPeer(peers.peerText(quint32(peer))) ? 1 : 0;
+    for (size_t i = 0; i < count; ++i)
+        bits[i / 64] |= quint64(accepts[peers.peerAt(i)]) << (i % 64);
+}
+
 void FilterIndex::match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt,
-                        const PathTextIndex &paths)
+                        const PathTextIndex &paths, const PeerIndex &peers)
 {
     using Relation = PathTextFilterPredicate::Relation;
     const auto found = find(key);
@@ -144,7 +154,9 @@ void FilterIndex::match(const PredicateRegister &key, size_t count, const Exchan
     // shared), few enough that handing them out costs nothing next to the work.
     constexpr size_t kMinWordsPerTask = 256; // 16,384 exchanges
     const size_t tasks = std::min(size_t(QThread::idealThreadCount()) * 4, words / kMinWordsPerTask);
-    if (tasks <= 1) {
+    if (predicate.readsOnlyPeer() && peers.size() >= count) {
+        matchByPeer(predicate, count, peers, filter.bits);
+    } else if (tasks <= 1) {
         matchWords({0, words});
     } else {
         const size_t wordsPerTask = (words + tasks - 1) / tasks;

@@ -4,11 +4,13 @@
 // hands them in. Main thread; matching a whole store runs the predicate on worker threads, which
 // its contract allows. Predicates of the request path alone (the text and quick filters) are
 // matched against the store's path texts rather than the exchanges, and a text filter replacing
-// another one (the next keystroke) tests only the positions whose answer can change.
+// another one (the next keystroke) tests only the positions whose answer can change. Predicates of
+// the peer alone (a connection or session file) are asked once per distinct peer.
 #pragma once
 
 #include "MorvendaApp/session/FilterPredicate.h"
 #include "MorvendaApp/session/PathTextIndex.h"
+#include "MorvendaApp/session/PeerIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -32,8 +34,9 @@ public:
     void insert(FilterPredicatePtr predicate);
     void remove(const PredicateRegister &key);
     // Matches the key's predicate against exchanges [0, count) afresh; unknown keys do nothing.
-    // paths holds the request path of every one of them.
-    void match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt, const PathTextIndex &paths);
+    // paths and peers hold the request path and the peer of every one of them.
+    void match(const PredicateRegister &key, size_t count, const ExchangeAt &exchangeAt, const PathTextIndex &paths,
+               const PeerIndex &peers);
     // Runs every predicate on one (new or changed) exchange; true when all accepted it. An
     // acceptance is never withdrawn: results record every exchange a predicate has accepted.
     bool evaluate(qint32 position, const Exchange &exchange);
@@ -63,6 +66,8 @@ private:
     };
     using Entry = std::pair<PredicateRegister, Filter>;
     static void addResult(Filter &filter, qint32 position);
+    static void matchByPeer(const FilterPredicate &predicate, size_t count, const PeerIndex &peers,
+                            std::vector<quint64> &bits);
     static void forgetPrevious(Filter &filter);
     std::vector<Entry>::iterator find(const PredicateRegister &key);
     std::vector<Entry>::const_iterator find(const PredicateRegister &key) const;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 // The chains of field reads into an exchange that filters use. Shared by the repository's keypath
@@ -83,6 +84,10 @@ public:
     // answer equals match()'s; none when the path's text is not kept there (ask match()).
     virtual bool readsOnlyRequestPath() const { return false; }
     virtual std::optional<bool> matchPath(const PathTextIndex &, size_t) const { return std::nullopt; }
+    // Likewise a predicate that reads nothing but the exchange's peer: its answer for a peer
+    // text is match()'s for every exchange of that peer, so a store asks once per peer.
+    virtual bool readsOnlyPeer() const { return false; }
+    virtual bool matchPeer(const QString &) const { return false; }
 };
 
 using FilterPredicatePtr = std::shared_ptr<const FilterPredicate>;
@@ -222,6 +227,22 @@ public:
 
     PredicateRegister registration() const override { return PredicateRegister::keypath(m_keyPath.id); }
     bool match(const Exchange &exchange) const override { return m_operator(m_keyPath.read(exchange), m_value); }
+
+    // The peer's key path reads the peer and nothing else, and the operator is pure.
+    bool readsOnlyPeer() const override
+    {
+        if constexpr (std::is_same_v<V, QString>)
+            return m_keyPath.id == ExchangeKeyPath::Peer;
+        else
+            return false;
+    }
+    bool matchPeer([[maybe_unused]] const QString &peer) const override
+    {
+        if constexpr (std::is_same_v<V, QString>)
+            return m_operator(peer, m_value);
+        else
+            return false;
+    }
 
 private:
     KeyPath<V> m_keyPath;

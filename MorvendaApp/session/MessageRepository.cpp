@@ -1,5 +1,6 @@
 #include "MorvendaApp/session/MessageRepository.h"
 
+#include <algorithm>
 #include <bit>
 
 // Stored exchanges share their batch's counter; what leaves the store is an independent value.
@@ -72,11 +73,14 @@ std::pair<qint32, std::optional<Exchange>> MessageRepository::store(Exchange exc
         Exchange &stored = m_slots[size_t(*found)].value;
         if (stored.requestPath() != exchange.requestPath())
             m_paths.set(size_t(*found), exchange.requestPath());
+        if (stored.peer() != exchange.peer())
+            m_peers.set(size_t(*found), exchange.peer());
         return {*found, std::exchange(stored, std::move(exchange))};
     }
     const auto index = qint32(m_slots.size());
     m_indexById.insert(exchange.messageID(), index);
     m_paths.set(size_t(index), exchange.requestPath());
+    m_peers.set(size_t(index), exchange.peer());
     m_slots.push_back(Slot{std::move(exchange), nullptr, nullptr});
     m_rowOfSlot.push_back(-1);
     return {index, std::nullopt};
@@ -230,7 +234,7 @@ void MessageRepository::updatePredicateResults(const PredicateRegister &key)
     if (!m_filters.contains(key))
         return;
     m_filters.match(key, m_slots.size(), [this](size_t index) -> const Exchange & { return m_slots[index].value; },
-                    m_paths);
+                    m_paths, m_peers);
     applyFilter();
 }
 
@@ -242,22 +246,38 @@ void MessageRepository::removePredicate(const PredicateRegister &key)
 
 void MessageRepository::applyFilter()
 {
-    std::fill(m_rowOfSlot.begin(), m_rowOfSlot.end(), -1);
-    m_timelineSlot.clear();
-    m_heldRows.clear();
-
     const std::vector<quint64> admitted = m_filters.admitted(m_slots.size());
-    size_t rows = 0;
+    size_t count = 0;
     for (const quint64 word : admitted)
-        rows += size_t(std::popcount(word));
-    m_timelineSlot.reserve(rows);
+        count += size_t(std::popcount(word));
+    std::vector<qint32> rows;
+    rows.reserve(count);
     for (size_t w = 0; w < admitted.size(); ++w) {
-        for (quint64 bits = admitted[w]; bits != 0; bits &= bits - 1) {
-            const size_t i = w * 64 + size_t(std::countr_zero(bits));
-            m_rowOfSlot[i] = qint32(m_timelineSlot.size());
-            m_timelineSlot.push_back(qint32(i));
-        }
+        for (quint64 bits = admitted[w]; bits != 0; bits &= bits - 1)
+            rows.push_back(qint32(w * 64 + size_t(std::countr_zero(bits))));
     }
+
+    // Filtering again often gives the rows it had (an app that connects again under its name
+    // re-registers the same peer filter). A reset would make every observer read every row
+    // again, so then only the rows that kept an older version change: they show the stored one.
+    if (rows == m_timelineSlot) {
+        std::vector<qint32> refreshed;
+        refreshed.reserve(size_t(m_heldRows.size()));
+        for (auto held = m_heldRows.cbegin(); held != m_heldRows.cend(); ++held)
+            refreshed.push_back(m_rowOfSlot[size_t(held.key())]);
+        m_heldRows.clear();
+        std::sort(refreshed.begin(), refreshed.end());
+        for (const qint32 row : refreshed)
+            notify(&MessageRepository::timelineRowReplaced, row);
+        notifyTimelineChanged();
+        return;
+    }
+
+    std::fill(m_rowOfSlot.begin(), m_rowOfSlot.end(), -1);
+    m_heldRows.clear();
+    m_timelineSlot = std::move(rows);
+    for (size_t row = 0; row < m_timelineSlot.size(); ++row)
+        m_rowOfSlot[size_t(m_timelineSlot[row])] = qint32(row);
     notifyReset();
 }
 
@@ -266,6 +286,7 @@ void MessageRepository::clear()
     m_slots.clear();
     m_rowOfSlot.clear();
     m_paths.clear();
+    m_peers.clear();
     m_indexById.clear();
     m_batches.clear();
     m_timelineSlot.clear();

@@ -5,8 +5,9 @@
 //
 // Scale: no work per message grows with the history. Exchanges are indexed by message ID, rows
 // by position; the timeline is a list of exchange positions, so rebuilding it copies no exchange;
-// filter results are bit sets over exchange positions; a growing response batch updates its
-// members through one shared counter instead of rewriting each of them.
+// filter results are bit sets over exchange positions, and a filter on the peer reads a number per
+// position instead of the exchanges; a growing response batch updates its members through one
+// shared counter instead of rewriting each of them.
 // Observers may read the store from its signals; they should not change it from there.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include "MorvendaApp/session/Exchange.h"
 #include "MorvendaApp/session/FilterIndex.h"
 #include "MorvendaApp/session/PathTextIndex.h"
+#include "MorvendaApp/session/PeerIndex.h"
 
 #include <QHash>
 #include <QList>
@@ -64,7 +66,8 @@ public:
     void updatePredicateResults(const PredicateRegister &key);
     // Drops the predicate and its results, then re-applies the filter.
     void removePredicate(const PredicateRegister &key);
-    // Rebuilds the timeline from the exchanges and the result sets; publishes one reset.
+    // Rebuilds the timeline from the exchanges and the result sets; publishes one reset, or,
+    // when the same rows come out, only the rows whose shown version changed.
     void applyFilter();
     // Forgets every exchange and batch and empties every result set; the predicates stay
     // registered and keep filtering.
@@ -96,7 +99,8 @@ public:
 signals:
     void timelineRowInserted(qsizetype row);
     void timelineRowReplaced(qsizetype row);
-    // The timeline was rebuilt or emptied; read it again.
+    // The timeline was rebuilt with other rows, or emptied; read it again. A rebuild that keeps
+    // every row in place publishes no reset.
     void timelineReset();
     // Every timeline row whose exchange belongs to this batch shows a new batch count.
     void timelineBatchCountsChanged(const QUuid &batchID);
@@ -132,6 +136,7 @@ private:
     // timeline writes one small array instead of touching every slot.
     std::vector<qint32> m_rowOfSlot;
     PathTextIndex m_paths; // request path of every exchange position
+    PeerIndex m_peers;     // peer of every exchange position
     // Rows that keep showing an older version of their exchange because the newer one failed
     // the filters, by exchange position; rare, so the rows in general need no room for it.
     QHash<qint32, Exchange> m_heldRows;

@@ -1,10 +1,14 @@
 #include "MorvendaApp/session/MessageRepository.h"
 #include "SessionFixtures.h"
+#include "TimelineMirror.h"
 
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <malloc.h>
+
+#include <atomic>
 
 #include <vector>
 
@@ -39,6 +43,25 @@ FilterPredicatePtr peerIs(const QString &peer)
         [](const QString &read, const QString &stored) { return read == stored; });
 }
 
+FilterPredicatePtr pathContains(const QString &text)
+{
+    return std::make_shared<PathTextFilterPredicate>(PathTextFilterPredicate::Mode::Containing, text);
+}
+
+// One filter-bar step: "peer NAME", "path TEXT", "drop peer" or "request N /PATH".
+void filterStep(MessageRepository &repository, const QString &step)
+{
+    const QStringList words = step.split(u' ');
+    if (words[0] == QLatin1StringView("peer"))
+        repository.registerPredicate(peerIs(words[1]));
+    else if (words[0] == QLatin1StringView("path"))
+        repository.registerPredicate(pathContains(words[1]));
+    else if (words[0] == QLatin1StringView("drop"))
+        repository.removePredicate(PredicateRegister::keypath(ExchangeKeyPath::Peer));
+    else
+        repository.addRequest(request(id(words[1].toUInt()), QStringLiteral("https://shop.example") + words[2]), kApp);
+}
+
 } // namespace
 
 class TestRepository : public QObject
@@ -49,6 +72,9 @@ private slots:
     void rowsReadInPlaceFollowTheBatchButValuesDoNot();
     void changeSignalsPerOperation_data();
     void changeSignalsPerOperation();
+    void filteringAgainPublishesOnlyTheRowsThatChanged_data();
+    void filteringAgainPublishesOnlyTheRowsThatChanged();
+    void aPeerFilterIsAskedOncePerPeer();
     void responsesToOneIdJoinInPlaceAndVersionsStayApart();
     void anExchangeInManyBatchesShowsTheOneThatChangedLast_data();
     void anExchangeInManyBatchesShowsTheOneThatChangedLast();
@@ -80,8 +106,9 @@ void TestRepository::changeSignalsPerOperation_data()
     QTest::addRow("a response to a shown request replaces its row") << QStringLiteral("response 2 batch 7") << QStringList{QStringLiteral("replace 1"), QStringLiteral("latest 2")};
     QTest::addRow("a second batch member refreshes the batch before its own row")
         << QStringLiteral("response 2 batch 9") << QStringList{QStringLiteral("batch"), QStringLiteral("replace 1"), QStringLiteral("latest 2")};
-    QTest::addRow("a rejected request touches no row") << QStringLiteral("filter then request 3") << QStringList{QStringLiteral("reset"), QStringLiteral("latest 3")};
-    QTest::addRow("applying the filter resets") << QStringLiteral("apply") << QStringList{QStringLiteral("reset")};
+    // The filter keeps every row, so registering it changes no row either.
+    QTest::addRow("a rejected request touches no row") << QStringLiteral("filter then request 3") << QStringList{QStringLiteral("latest 3")};
+    QTest::addRow("applying an unchanged filter changes no row") << QStringLiteral("apply") << QStringList{};
     QTest::addRow("clearing resets") << QStringLiteral("clear") << QStringList{QStringLiteral("reset")};
     QTest::addRow("updating the results of a key never registered changes nothing") << QStringLiteral("update other") << QStringList{};
     QTest::addRow("a batch scope publishes every latest exchange, then one reset")
@@ -122,6 +149,83 @@ void TestRepository::changeSignalsPerOperation()
     QVERIFY(repository.latestExchange());  // a clear too keeps it for the views that show it
 }
 
+// An app that connects again under its name has the same peer filter registered again over the
+// whole store: when the rows come out the same, a reset would make every view read them all
+// again. Whatever is published, a view that follows it must show what the repository holds.
+void TestRepository::filteringAgainPublishesOnlyTheRowsThatChanged_data()
+{
+    QTest::addColumn<QStringList>("before");
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addRow("the same peer filter again publishes no row")
+        << QStringList{QStringLiteral("peer App")} << QStringLiteral("peer App") << QStringList{};
+    QTest::addRow("a first filter that keeps every row publishes no row")
+        << QStringList{} << QStringLiteral("peer App") << QStringList{};
+    QTest::addRow("a row kept at an older version shows the stored one")
+        << QStringList{QStringLiteral("path /a"), QStringLiteral("request 1 /b")} << QStringLiteral("path /")
+        << QStringList{QStringLiteral("replace 0")};
+    QTest::addRow("a filter that hides rows resets") << QStringList{} << QStringLiteral("peer Elsewhere")
+                                                     << QStringList{QStringLiteral("reset")};
+    QTest::addRow("a filter that shows other rows of the same number resets")
+        << QStringList{QStringLiteral("path /a/1")} << QStringLiteral("path /a/2") << QStringList{QStringLiteral("reset")};
+    QTest::addRow("dropping the filter that hid rows resets")
+        << QStringList{QStringLiteral("peer Elsewhere")} << QStringLiteral("drop peer")
+        << QStringList{QStringLiteral("reset")};
+}
+
+void TestRepository::filteringAgainPublishesOnlyTheRowsThatChanged()
+{
+    QFETCH(QStringList, before);
+    QFETCH(QString, step);
+    MessageRepository repository;
+    repository.addRequest(request(id(1), QStringLiteral("https://shop.example/a/1")), kApp);
+    repository.addRequest(request(id(2), QStringLiteral("https://shop.example/a/2")), kApp);
+    repository.addResponse(response(id(2), id(9)), kApp);
+    for (const QString &earlier : before)
+        filterStep(repository, earlier);
+    TimelineMirror view(repository);
+    ChangeLog log(repository);
+    QSignalSpy pulses(&repository, &MessageRepository::currentTimelineChanged);
+    filterStep(repository, step);
+    QTEST(log.events, "expected");
+    QCOMPARE(view.rows(), repository.currentTimeline());
+    // Every assignment of the timeline is published, an equal one included.
+    QCOMPARE(pulses.count(), 1);
+}
+
+// An app that connects again under its name has its filter matched over the whole store again:
+// the test is asked once per peer, not once per exchange, and still decides for every exchange,
+// a replaced one and those stored after a clear included.
+void TestRepository::aPeerFilterIsAskedOncePerPeer()
+{
+    const QString file = QStringLiteral("file:///s.json");
+    // The same name in a text of its own is the same peer.
+    const QString appAgain(kApp.constData(), kApp.size());
+    MessageRepository repository;
+    for (uint n = 1; n <= 3000; ++n)
+        repository.addRequest(request(id(n)), n % 3 ? (n % 2 ? kApp : appAgain) : file);
+    repository.addRequest(request(id(3)), kApp);
+    std::atomic<int> asked = 0;
+    const auto peerFilter = [&](const QString &peer) {
+        repository.registerPredicate(std::make_shared<KeypathFilterPredicate<QString>>(
+            KeyPaths::peer, peer, [&asked](const QString &read, const QString &stored) {
+                ++asked;
+                return read == stored;
+            }));
+    };
+    peerFilter(kApp);
+    QCOMPARE_LE(asked.load(), 2);
+    QCOMPARE(repository.timelineCount(), 2001);
+    QCOMPARE(repository.timelineRow(id(3)), std::optional<qsizetype>(2));
+    QCOMPARE(repository.timelineRow(id(6)), std::nullopt);
+
+    repository.clear();
+    repository.addRequest(request(id(1)), file);
+    repository.addRequest(request(id(2)), kApp);
+    peerFilter(file);
+    QCOMPARE(repository.currentTimeline().size(), 1);
+    QCOMPARE(repository.timelineAt(0).messageID(), id(1));
+}
 
 // An app that polls and reuses its ID: each response joins the stored exchange without copying
 // the ones before it, while every version handed out keeps exactly the responses it had, and each

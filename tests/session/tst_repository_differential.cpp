@@ -3,6 +3,7 @@
 // which must agree on every observable result.
 #include "MorvendaApp/session/MessageRepository.h"
 #include "SessionFixtures.h"
+#include "TimelineMirror.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -303,6 +304,8 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
         Generator random{quint32(seed)};
         MessageRepository real;
         ReferenceRepository reference;
+        // A view that knows the timeline only from what the repository publishes.
+        const TimelineMirror view(real);
         QList<Exchange> realLatest;
         connect(&real, &MessageRepository::latestExchangeChanged, this,
                 [&](const Exchange &exchange) {
@@ -373,7 +376,9 @@ void TestRepositoryDifferential::randomSequencesAgreeWithTheReferenceModel()
                 }
             }
             QString why;
-            if (!agree(real, reference, realLatest, &why)) {
+            if (view.rows() != real.currentTimeline())
+                why = QStringLiteral("a view that follows the signals shows other rows");
+            if (!why.isEmpty() || !agree(real, reference, realLatest, &why)) {
                 QFAIL(qPrintable(QStringLiteral("seed %1: %2 after:\n  %3").arg(seed).arg(why, trail.join(QStringLiteral("\n  ")))));
             }
         }

@@ -132,6 +132,39 @@ private slots:
         QCOMPARE(f.model.rowCount(), 1);
         QCOMPARE(f.model.messageID(0), id(2));
     }
+
+    // The watched app connects again under its name: its filter is applied again and gives the
+    // same rows, so the views are told nothing and map no row again.
+    void theWatchedAppConnectingAgainKeepsItsRows()
+    {
+        Fixture f;
+        ScriptedPeer shop;
+        const auto first = f.connectApp(shop, QStringLiteral("Shop"));
+        QVERIFY(first);
+        f.listener.select(first);
+        for (uint n = 1; n <= 30; ++n)
+            run(f.repository, QStringLiteral("REQ %1 get /a; RES %1 b%1 200").arg(n), n % 3 ? QStringLiteral("Shop") : QStringLiteral("Brand"));
+        QTRY_COMPARE(f.model.rowCount(), 20);
+        readEveryRow(f.model);
+        const quint64 mapped = f.model.mappedRowCount();
+        QSignalSpy pulses(&f.repository, &MessageRepository::currentTimelineChanged);
+        QSignalSpy reset(&f.model, &QAbstractItemModel::modelReset);
+
+        // The new connection takes the name's place, and the active one's.
+        ScriptedPeer again;
+        QVERIFY(again.connectTo(f.listener.serverPort()));
+        again.handshake(QStringLiteral("Shop"));
+        QTRY_VERIFY(f.listener.activeConnection() && f.listener.activeConnection() != first);
+        QTRY_COMPARE(pulses.count(), 1);
+        QCOMPARE(reset.count(), 0);
+        QCOMPARE(f.model.rowCount(), 20);
+        readEveryRow(f.model);
+        QCOMPARE(f.model.mappedRowCount(), mapped);
+
+        run(f.repository, QStringLiteral("REQ 31 get /b"), QStringLiteral("Shop"));
+        QTRY_COMPARE(f.model.rowCount(), 21);
+        QCOMPARE(f.model.messageID(20), id(31));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTimelineViewModel)
