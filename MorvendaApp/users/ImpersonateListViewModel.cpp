@@ -18,6 +18,16 @@
 
 namespace {
 
+// The names are collated by their start only: an app may report a name of megabytes, whose key
+// took ICU seconds on the main thread at every load. Names alike for this long are ordered by
+// identity, like equal names.
+constexpr qsizetype kCollatedNameLength = 1000;
+
+QCollatorSortKey nameKey(const QCollator &collator, const QString &name)
+{
+    return collator.sortKey(name.size() > kCollatedNameLength ? name.first(kCollatedNameLength) : name);
+}
+
 // The collation keys of the users' names, in their order, on a few threads when there are
 // thousands: a key costs a microsecond or two, and the first load of 20,000 users waited tens of
 // milliseconds for them. Each thread collates with a collator of its own, set up like `collator`.
@@ -28,7 +38,7 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     std::vector<std::optional<QCollatorSortKey>> keys(size_t(users.size()));
     const auto collate = [&users, &keys](const QCollator &with, qsizetype from, qsizetype to) {
         for (qsizetype i = from; i < to; ++i) {
-            keys[size_t(i)] = with.sortKey(users.at(i).name);
+            keys[size_t(i)] = nameKey(with, users.at(i).name);
         }
     };
     const qsizetype threads = std::clamp<qsizetype>(users.size() / kNamesPerThread, 1,
@@ -110,11 +120,17 @@ void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
         [landed = std::move(landed)](auto outcome) { landed(std::move(outcome.first), outcome.second); });
 }
 
-void ImpersonateListViewModel::followOwnWrite(qint64 changesBefore)
+ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(qint64 changesBefore) const
 {
-    if (m_loadedChanges && changesBefore == *m_loadedChanges) {
-        m_loadedChanges = changesBefore + 1;
+    if (!m_loadedChanges) {
+        return Landing::AfterOthers;
     }
+    // The writer counts a write once it has committed it: a load that read a count past this
+    // write's began after it.
+    if (changesBefore < *m_loadedChanges) {
+        return Landing::AlreadyLoaded;
+    }
+    return changesBefore == *m_loadedChanges && m_loadedIsCurrent ? Landing::OnlyThis : Landing::AfterOthers;
 }
 
 QCollator ImpersonateListViewModel::nameCollator()
@@ -336,12 +352,20 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
             }
             // While the loaded users are the store's but for this mark, moving the one user gives
             // the lists a reload would, without reading and sorting thousands of records again.
-            // Reports, other windows' edits and other programs change the writer's count.
-            const bool nothingElseWritten = m_loadedChanges && changesBefore == *m_loadedChanges;
-            if (m_loadedIsCurrent && nothingElseWritten && *updated && moveLoaded(**updated)) {
-                followOwnWrite(changesBefore);
-                updateDisplayUsers();
+            // Reports, other windows' edits and other programs change the writer's count. Stars
+            // that landed behind a huge report reload once, not once each.
+            switch (landing(changesBefore)) {
+            case Landing::AlreadyLoaded:
                 return;
+            case Landing::OnlyThis:
+                if (*updated && moveLoaded(**updated)) {
+                    m_loadedChanges = changesBefore + 1;
+                    updateDisplayUsers();
+                    return;
+                }
+                break;
+            case Landing::AfterOthers:
+                break;
             }
             fetchUsers();
         });
@@ -357,7 +381,7 @@ bool ImpersonateListViewModel::moveLoaded(const ImpersonateUserData &record)
     const qsizetype from = found - m_users.cbegin();
     m_users.removeAt(from);
     m_userKeys.erase(m_userKeys.begin() + from);
-    QCollatorSortKey key = m_collator.sortKey(record.name);
+    QCollatorSortKey key = nameKey(m_collator, record.name);
     qsizetype low = 0;
     qsizetype high = m_users.size();
     while (low < high) {
@@ -400,8 +424,9 @@ void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateU
                 return;
             }
             m_notesFailing = false;
-            if (*updated) {
-                followOwnWrite(changesBefore);
+            // The loaded copies took the notes when they were typed.
+            if (*updated && landing(changesBefore) == Landing::OnlyThis) {
+                m_loadedChanges = changesBefore + 1;
             }
         });
 }
@@ -414,12 +439,14 @@ bool ImpersonateListViewModel::deleteUser(const QString &userToken)
         return false;
     }
     ownWrite([id = found->id](ImpersonateUserStore &connection) { return connection.remove(id); },
-        [this](tl::expected<bool, QString> removed, qint64) {
+        [this](tl::expected<bool, QString> removed, qint64 changesBefore) {
             if (!removed) {
                 raiseSaveFailure(removed.error());
                 return;
             }
-            fetchUsers();
+            if (landing(changesBefore) != Landing::AlreadyLoaded) {
+                fetchUsers();
+            }
         });
     return true;
 }

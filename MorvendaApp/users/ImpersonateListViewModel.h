@@ -127,8 +127,11 @@ private:
     // the writer's change count before it.
     template<typename Write, typename Landed>
     void ownWrite(Write write, Landed landed);
-    // After one of this model's writes landed on the loaded users: they stay the store's records.
-    void followOwnWrite(qint64 changesBefore);
+    // What one of this model's writes that landed is to the loaded users, by the writer's change
+    // count before it: in them already (a load since), the one change since the load, or one of
+    // several.
+    enum class Landing { AlreadyLoaded, OnlyThis, AfterOthers };
+    Landing landing(qint64 changesBefore) const;
 
     MorvendaListener &m_session;
     UserManager &m_userManager;

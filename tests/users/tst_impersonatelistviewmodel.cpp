@@ -231,6 +231,31 @@ private slots:
         QCOMPARE(alerts.size(), 0);
     }
 
+    // Stars that land behind a report (written while the lock was held) show the report with one
+    // reload, not one per star: a reload reads every user, a huge report included.
+    void starsBehindAReportReloadOnce()
+    {
+        for (const char *token : {"a1", "b1", "c1"}) {
+            QVERIFY(m_store->addUser(QString::fromLatin1(token), QString::fromLatin1(token).toUpper()));
+        }
+        m_model->fetchUsers();
+        const QList<ImpersonateUserData> users = m_model->displayUsers();
+        QSignalSpy loads(m_model.get(), &ImpersonateListViewModel::isLoadingChanged);
+        RawDatabase other(m_store->path());
+        QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        m_store->writer().run(this,
+            [](ImpersonateUserStore &connection) { return connection.addUser(QStringLiteral("r1"), QStringLiteral("Reported")).has_value(); },
+            [](bool stored) { QVERIFY(stored); });
+        for (const ImpersonateUserData &user : users) {
+            m_model->toggleFavorite(user);
+        }
+        QVERIFY(other.exec("COMMIT"));
+        settle(*m_store);
+        QCOMPARE(names(m_model->favoriteUsers()), QStringLiteral("A1|B1|C1"));
+        QCOMPARE(names(m_model->displayUsers()), QStringLiteral("Reported"));
+        QCOMPARE(loads.size(), 1);
+    }
+
     void failedLoadRaisesItsAlertAndKeepsTheLists()
     {
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
