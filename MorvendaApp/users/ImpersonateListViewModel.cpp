@@ -451,6 +451,23 @@ bool ImpersonateListViewModel::deleteUser(const QString &userToken)
     return true;
 }
 
+void ImpersonateListViewModel::addUser(const QString &userToken, const QString &name, QObject *context,
+    std::function<void(bool)> landed)
+{
+    ownWrite([userToken, name](ImpersonateUserStore &connection) { return connection.addUser(userToken, name); },
+        [this, context = QPointer<QObject>(context), landed = std::move(landed)](
+            tl::expected<ImpersonateUserData, QString> added, qint64 changesBefore) {
+            if (!added) {
+                raiseSaveFailure(added.error());
+            } else if (landing(changesBefore) != Landing::AlreadyLoaded) {
+                fetchUsers();
+            }
+            if (context) {
+                landed(added.has_value());
+            }
+        });
+}
+
 void ImpersonateListViewModel::raiseSaveFailure(const QString &error)
 {
     m_session.presentAlert(Alert::ViewState{L10n::text("Impersonation.UnableToSaveUser.title"), error, {}});

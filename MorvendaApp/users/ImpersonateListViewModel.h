@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -80,6 +81,10 @@ public:
     // Deletes the first loaded user with that token, whatever the filters show, and reloads.
     // False when no loaded user has that token.
     bool deleteUser(const QString &userToken);
+    // The add-user sheet's save: a new user of that token and name, or the stored user of the
+    // token with the name when one was typed; then reloads, and `landed` says whether it was
+    // stored (on `context`'s thread, unless it is gone).
+    void addUser(const QString &userToken, const QString &name, QObject *context, std::function<void(bool)> landed);
 
     // Raises the alert that a change of the stored users failed, with the store's error text.
     void raiseSaveFailure(const QString &error);

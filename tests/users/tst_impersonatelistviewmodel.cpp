@@ -193,6 +193,8 @@ private slots:
         QTest::addRow("notes") << QStringLiteral("notes") << QString() << QStringLiteral("Ann|Bea")
                                << QStringLiteral("a1|-|-|-|Ann|-|-|-|vip|-");
         QTest::addRow("a delete") << QStringLiteral("delete") << QString() << QStringLiteral("Bea") << QStringLiteral("none");
+        QTest::addRow("a user added in the sheet") << QStringLiteral("add") << QString() << QStringLiteral("Ann|Bea|Cy")
+                                                   << QStringLiteral("a1|-|-|-|Ann|-|-|-|-|-");
     }
     void editsWhileTheWriteLockIsHeldLandAfterIt()
     {
@@ -206,6 +208,7 @@ private slots:
         const ImpersonateUserData ann = m_model->displayUsers().first();
         const QString before = fieldsOf(ann);
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        ImpersonateUserCreationViewModel sheet(*m_model);
 
         RawDatabase other(m_store->path());
         QVERIFY(other.exec("BEGIN IMMEDIATE"));
@@ -216,11 +219,16 @@ private slots:
             m_model->toggleFavorite(m_model->displayUsers().first()); // the row still shows no star
         } else if (edit == QLatin1StringView("notes")) {
             m_model->setNotes(QStringLiteral("vip"), ann);
+        } else if (edit == QLatin1StringView("add")) {
+            sheet.setUserToken(QStringLiteral("c1"));
+            sheet.setName(QStringLiteral("Cy"));
+            QVERIFY(sheet.save());
         } else {
             QVERIFY(m_model->deleteUser(QStringLiteral("a1")));
         }
         // Back while the lock is still held: nothing is stored yet.
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("a1"))), before);
+        QCOMPARE(m_store->fetchAll()->size(), 2);
         QVERIFY(other.exec("COMMIT"));
 
         QTRY_COMPARE(names(m_model->favoriteUsers()), favorites);
@@ -368,8 +376,12 @@ private slots:
         const auto stored = m_store->upsert(full);
         QVERIFY(stored);
         ImpersonateUserCreationViewModel sheet(*m_model);
+        QSignalSpy saved(&sheet, &ImpersonateUserCreationViewModel::saved);
         sheet.setUserToken(QStringLiteral("known"));
         QVERIFY(sheet.save());
+        QVERIFY(!sheet.canSave()); // until it landed
+        QTRY_COMPARE(saved.size(), 1);
+        QVERIFY(sheet.canSave());
         const ImpersonateUserData kept = **m_store->fetchByToken(QStringLiteral("known"));
         QCOMPARE(kept.id, stored->id);
         QCOMPARE(fieldsOf(kept), fieldsOf(full));
@@ -377,6 +389,7 @@ private slots:
 
         sheet.setName(QStringLiteral("Typed"));
         QVERIFY(sheet.save());
+        QTRY_COMPARE(saved.size(), 2);
         full.name = QStringLiteral("Typed");
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("known"))), fieldsOf(full));
         QCOMPARE(m_store->fetchAll()->size(), 1);
@@ -416,9 +429,11 @@ private slots:
 
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
         ImpersonateUserCreationViewModel sheet(model);
+        QSignalSpy saved(&sheet, &ImpersonateUserCreationViewModel::saved);
         sheet.setUserToken(QString(200000, QLatin1Char('t'))); // larger than what is left on the disk
-        QVERIFY(!sheet.save());
-        QCOMPARE(alerts.size(), 1);
+        QVERIFY(sheet.save());
+        QTRY_COMPARE(alerts.size(), 1);
+        QVERIFY(sheet.canSave()); // the sheet stays, and Save can be tried again
         const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
         QCOMPARE(alert.title, QStringLiteral("Unable to save user"));
         QVERIFY2(alert.message && alert.message->contains(QStringLiteral("SQLite error")), qPrintable(*alert.message));
@@ -437,6 +452,7 @@ private slots:
         }
         settle(store);
         QCOMPARE(alerts.size(), 4);
+        QCOMPARE(saved.size(), 0);
         QCOMPARE(names(model.displayUsers()), QStringLiteral("Kept"));
         QCOMPARE(model.displayUsers().first().favorite, false);
 
@@ -446,6 +462,7 @@ private slots:
             QVERIFY(setImmutable(files, false));
         }
         QVERIFY(sheet.save());
+        QTRY_COMPARE(saved.size(), 1);
         QCOMPARE(names(model.displayUsers()), QStringLiteral("|Kept"));
         QVERIFY(model.deleteUser(QStringLiteral("kept")));
         QTRY_COMPARE(model.displayUsers().size(), 1); // the unnamed user saved above
