@@ -231,9 +231,9 @@ private slots:
         QCOMPARE(m_store->fetchAll()->size(), 2);
         QVERIFY(other.exec("COMMIT"));
 
-        QTRY_COMPARE(names(m_model->favoriteUsers()), favorites);
-        QTRY_COMPARE(names(m_model->displayUsers()), others);
         settle(*m_store);
+        QCOMPARE(names(m_model->favoriteUsers()), favorites);
+        QCOMPARE(names(m_model->displayUsers()), others);
         const auto record = *m_store->fetchByToken(QStringLiteral("a1"));
         QCOMPARE(record ? fieldsOf(*record) : QStringLiteral("none"), stored);
         QCOMPARE(alerts.size(), 0);
