@@ -197,7 +197,7 @@ void ImpersonateListViewModel::fetchUsers()
         return;
     }
     // Asked before the read: a write that lands between the two makes the next star reload.
-    m_loadedChanges = m_store.writer().changeCount();
+    const qint64 changes = m_store.writer().changeCount();
     auto fetched = m_store.fetchAll();
     if (!fetched) {
         m_session.presentAlert(Alert::ViewState{
@@ -212,6 +212,7 @@ void ImpersonateListViewModel::fetchUsers()
     }
     m_userKeys = sortFavoritesFirst(all, m_collator);
     m_users = std::move(all);
+    m_loadedChanges = changes;
     m_loadedIsCurrent = true;
     updateDisplayUsers();
     m_isLoading = false;
