@@ -3,9 +3,17 @@
 // For each size prints the round trips of those handshakes from the report's first byte until one
 // second after it is stored, the main thread's longest stall, when the report was stored, and the
 // memory. Target: every round trip under 100 ms.
-// Usage: users_big_report [panel] [MB ...]   ("panel" shows the User panel in the side area)
+// With "star", the Impersonation panel is shown instead and a stored user's star is clicked every
+// 100 ms while the report is stored: prints the longest click (the main thread waits that long
+// for the store), when the list shows the last click, and whether the store holds it; the
+// main-thread stall then covers the time until the list shows it.
+// Usage: users_big_report [panel|star] [MB ...]   ("panel" shows the User panel in the side area)
 #include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
+
+#include "MorvendaApp/users/ImpersonateListViewModel.h"
+#include "MorvendaApp/users/ImpersonateUserStore.h"
+#include "MorvendaApp/users/ui/ImpersonationListView.h"
 
 #include "MorvendaModel/Encoder.h"
 #include "MorvendaModel/MorvendaFramer.h"
@@ -113,6 +121,19 @@ qint64 dataVersion(sqlite3 *db)
     return version;
 }
 
+// Whether a record of that token is stored, read from the token's index alone.
+bool hasRecord(sqlite3 *db, const char *token)
+{
+    sqlite3_stmt *statement = nullptr;
+    bool found = false;
+    if (sqlite3_prepare_v2(db, "SELECT 1 FROM stored_user WHERE user_token = ?1", -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_bind_text(statement, 1, token, -1, SQLITE_STATIC) == SQLITE_OK) {
+        found = sqlite3_step(statement) == SQLITE_ROW;
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+
 // Peak resident memory since the last reset, in bytes; resets it when asked.
 qint64 peakResidentBytes(bool reset = false)
 {
@@ -157,10 +178,13 @@ int main(int argc, char *argv[])
         return 2;
     }
     bool panel = false;
+    bool star = false;
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "panel") {
             panel = true;
+        } else if (QByteArray(argv[i]) == "star") {
+            star = true;
         } else {
             sizes.push_back(std::max(1, std::atoi(argv[i])));
         }
@@ -172,6 +196,21 @@ int main(int argc, char *argv[])
     SharedObjects &shared = program.shared;
     if (panel) {
         shared.windowManager.setSideView(SideView::User);
+    }
+    ImpersonationListView *impersonation = nullptr;
+    if (star) {
+        for (const char *token : {"hand-1", "hand-2", "hand-3"}) {
+            shared.userStore->addUser(QString::fromLatin1(token), QStringLiteral("Typed %1").arg(QLatin1StringView(token)));
+        }
+        shared.windowManager.setSideView(SideView::Impersonation);
+        bench::waitFor([&] {
+            impersonation = program.scene.mainWindow()->findChild<ImpersonationListView *>();
+            return impersonation && !impersonation->viewModel().users().isEmpty();
+        }, 10000);
+        if (!impersonation) {
+            std::fprintf(stderr, "the Impersonation panel never showed\n");
+            return 1;
+        }
     }
     const std::uint16_t port = shared.listener.serverPort();
 
@@ -202,12 +241,16 @@ int main(int argc, char *argv[])
     const auto quietEnd = Clock::now();
     bench::waitFor([] { return false; }, 1000);
     std::printf("%s, main window %s\n", qPrintable(QSysInfo::prettyProductName()),
-        panel ? "with the User panel" : "without a side panel");
+        panel ? "with the User panel" : star ? "with the Impersonation panel" : "without a side panel");
     print("no report, round trips:", probe.tripsBetween(quietEnd, Clock::now()));
 
     for (std::size_t run = 0; run < sizes.size(); ++run) {
         const int megabytes = sizes[run];
         const QByteArray frame = reportFrame(megabytes, int(run));
+        if (star) {
+            // The stars' own writes change the file's version too: the report's record tells instead.
+            sqlite3_exec(db, "DELETE FROM stored_user WHERE user_token = 'u-big'", nullptr, nullptr, nullptr);
+        }
         const qint64 version = dataVersion(db);
         const qint64 before = bench::residentBytes();
         peakResidentBytes(true);
@@ -215,12 +258,44 @@ int main(int argc, char *argv[])
         sinceTick.restart();
         const auto sent = Clock::now();
         std::thread writer([&] { BenchPeer::writeAll(shop, frame.constData(), std::size_t(frame.size())); });
+        // The star of the first hand-added user, clicked as the developer would, until the report is stored.
+        qint64 longestClickMs = 0;
+        int clicks = 0;
+        QTimer clicker;
+        clicker.setInterval(100);
+        QObject::connect(&clicker, &QTimer::timeout, &app, [&] {
+            ImpersonateListViewModel &model = impersonation->viewModel();
+            const auto user = std::find_if(model.users().cbegin(), model.users().cend(),
+                [](const ImpersonateUserData &each) { return each.userToken == QLatin1StringView("hand-1"); });
+            if (user == model.users().cend()) {
+                return;
+            }
+            QElapsedTimer click;
+            click.start();
+            model.toggleFavorite(*user);
+            longestClickMs = std::max(longestClickMs, click.elapsed());
+            ++clicks;
+        });
+        if (star) {
+            clicker.start();
+        }
         QElapsedTimer polled;
         polled.start();
         const bool stored = bench::waitFor([&] {
-            return polled.elapsed() >= 5 && (polled.restart(), dataVersion(db) != version);
+            return polled.elapsed() >= 5 && (polled.restart(), dataVersion(db) != version)
+                && (!star || hasRecord(db, "u-big"));
         }, 300000, 1);
         const auto storedAt = Clock::now();
+        clicker.stop();
+        // What the developer sees: the row of the starred user in the section of the last click.
+        const auto listShowsLastClick = [&] {
+            const QList<ImpersonateUserData> &favorites = impersonation->viewModel().favoriteUsers();
+            const bool listed = std::any_of(favorites.cbegin(), favorites.cend(),
+                [](const ImpersonateUserData &each) { return each.userToken == QLatin1StringView("hand-1"); });
+            return listed == (clicks % 2 == 1);
+        };
+        const bool shown = !star || bench::waitFor(listShowsLastClick, 60000);
+        const auto shownAt = Clock::now();
         bench::waitFor([] { return false; }, 1000);
         writer.join();
         std::printf("%d MB report: %s after %.2f s; longest main-thread stall %lld ms; RSS peak +%.0f MB, +%.0f MB a"
@@ -229,6 +304,15 @@ int main(int argc, char *argv[])
             static_cast<long long>(longestStallMs), double(peakResidentBytes() - before) / 1e6,
             double(bench::residentBytes() - before) / 1e6);
         print("round trips meanwhile:", probe.tripsBetween(sent, Clock::now()));
+        if (star) {
+            const auto stored = shared.userStore->fetchByToken(QStringLiteral("hand-1"));
+            const bool favorite = stored && *stored && (*stored)->favorite;
+            std::printf("  %d star clicks while it was stored: longest click %lld ms; the list shows the last click"
+                        " %s %.2f s after the report was stored; the store's mark %s it\n",
+                clicks, static_cast<long long>(longestClickMs), shown ? "" : "NOT EVEN",
+                std::chrono::duration<double>(shownAt - storedAt).count(),
+                favorite == (clicks % 2 == 1) ? "follows" : "DOES NOT follow");
+        }
     }
     ::close(shop);
     sqlite3_close_v2(db);

@@ -13,7 +13,9 @@
 #include "MorvendaApp/session/MorvendaListener.h"
 #include "MorvendaApp/session/SettingsManager.h"
 #include "MorvendaApp/session/UserManager.h"
+#include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserStore.h"
+#include "MorvendaApp/users/StoredUserWriter.h"
 #include "MorvendaApp/users/ui/AvatarLoader.h"
 #include "MorvendaApp/users/ui/ImpersonateUserDelegate.h"
 #include "MorvendaApp/users/ui/ImpersonationListModel.h"
@@ -140,10 +142,18 @@ bool measure(int users, int runs, Figures &figures)
             return false;
         }
         const QPoint star = delegate->geometry(option, *record).star.center();
-        painted = watch.paints;
+        // The star lands on the store's writer thread; the rows follow once it has.
+        std::optional<int> paintedBeforeLists;
+        const QMetaObject::Connection listed = QObject::connect(&view.viewModel(),
+            &ImpersonateListViewModel::listsChanged, &view, [&] { paintedBeforeLists = watch.paints; });
         timer.restart();
         QTest::mouseClick(view.list()->viewport(), Qt::LeftButton, {}, star);
-        figures.star.push_back(paintedAfter(watch, painted, timer));
+        if (!bench::waitFor([&] { return paintedBeforeLists.has_value(); }, 60000, 1)) {
+            std::fprintf(stderr, "the star never landed\n");
+            return false;
+        }
+        QObject::disconnect(listed);
+        figures.star.push_back(paintedAfter(watch, *paintedBeforeLists, timer));
 
         // One keystroke narrows the list, the next one widens it again.
         for (const bool narrow : {true, false}) {
@@ -168,7 +178,8 @@ bool measure(int users, int runs, Figures &figures)
             (scattered ? figures.clearScattered : figures.clearOne).push_back(paintedAfter(watch, painted, timer));
         }
         // The next run stars another row: put this one back.
-        (void)store.setFavorite(record->id, record->favorite);
+        store.writer().runAndWait(
+            [&record](ImpersonateUserStore &connection) { (void)connection.setFavorite(record->id, record->favorite); });
     }
     return true;
 }

@@ -265,17 +265,10 @@ ConnectionEntryDelegate::Layout ConnectionEntryDelegate::layout(const QStyleOpti
         const int rowWidth = view ? view->viewport()->width() : option.rect.width();
         l.tagWidth = tagWidthIn(rowWidth);
         const UserTags::Metrics tagMetrics(footnoteFont(l.font));
-        const QStringList raw = index.data(ConnectionListModel::UserTagsRole).toStringList();
+        const QList<UserTag> all = index.data(ConnectionListModel::UserTagsRole).value<QList<UserTag>>();
         // Only the tags the rows can show are read.
-        const qsizetype considered = std::min(raw.size(), UserTags::capacity(tagMetrics, l.tagWidth, kMaxTagRows) + 1);
-        QList<UserTag> tags;
-        tags.reserve(considered);
-        for (qsizetype i = 0; i < considered; ++i) {
-            if (const std::optional<UserTag> tag = userTagFromRawValue(raw.at(i))) {
-                tags.append(*tag);
-            }
-        }
-        UserTags::Shown shown = UserTags::firstRows(tags, raw.size() - (considered - tags.size()), tagMetrics, l.tagWidth, kMaxTagRows);
+        const qsizetype considered = std::min(all.size(), UserTags::capacity(tagMetrics, l.tagWidth, kMaxTagRows) + 1);
+        UserTags::Shown shown = UserTags::firstRows(all.first(considered), all.size(), tagMetrics, l.tagWidth, kMaxTagRows);
         l.tags = std::move(shown.tags);
         l.moreTags = shown.more;
         if (const int tagsHeight = UserTags::heightForWidth(l.tags, tagMetrics, l.tagWidth, l.moreTags); tagsHeight > 0) {

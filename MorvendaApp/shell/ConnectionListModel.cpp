@@ -138,13 +138,8 @@ QVariant ConnectionListModel::data(const QModelIndex &index, int role) const
     case UserTokenRole:
         return user() ? user()->token().value_or(QString()) : QString();
     case UserTagsRole: {
-        QStringList tags;
-        if (const User *found = user()) {
-            for (const UserTag tag : found->tags()) {
-                tags.append(rawValue(tag));
-            }
-        }
-        return tags;
+        const User *found = user();
+        return QVariant::fromValue(found ? found->tags() : QList<UserTag>());
     }
     case UserImageUrlRole: {
         const User *found = user();

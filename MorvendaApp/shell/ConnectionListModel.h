@@ -24,7 +24,7 @@ public:
         HasUserRole,                   // bool
         UserNameRole,                  // QString, null when absent
         UserTokenRole,                 // QString, null when absent
-        UserTagsRole,                  // QStringList of tag raw values
+        UserTagsRole,                  // QList<UserTag>, shared with the user: no copy however many
         UserImageUrlRole,              // QUrl of the profile picture, empty when absent
         UserCountryRole,               // QString: the retailer's country, null when absent
     };

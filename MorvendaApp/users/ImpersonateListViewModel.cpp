@@ -1,6 +1,7 @@
 #include "ImpersonateListViewModel.h"
 
 #include "ImpersonateUserStore.h"
+#include "StoredUserWriter.h"
 #include "MorvendaApp/core/Alert.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/MorvendaListener.h"
@@ -17,6 +18,16 @@
 
 namespace {
 
+// The names are collated by their start only: an app may report a name of megabytes, whose key
+// took ICU seconds on the main thread at every load. Names alike for this long are ordered by
+// identity, like equal names.
+constexpr qsizetype kCollatedNameLength = 1000;
+
+QCollatorSortKey nameKey(const QCollator &collator, const QString &name)
+{
+    return collator.sortKey(name.size() > kCollatedNameLength ? name.first(kCollatedNameLength) : name);
+}
+
 // The collation keys of the users' names, in their order, on a few threads when there are
 // thousands: a key costs a microsecond or two, and the first load of 20,000 users waited tens of
 // milliseconds for them. Each thread collates with a collator of its own, set up like `collator`.
@@ -27,7 +38,7 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     std::vector<std::optional<QCollatorSortKey>> keys(size_t(users.size()));
     const auto collate = [&users, &keys](const QCollator &with, qsizetype from, qsizetype to) {
         for (qsizetype i = from; i < to; ++i) {
-            keys[size_t(i)] = with.sortKey(users.at(i).name);
+            keys[size_t(i)] = nameKey(with, users.at(i).name);
         }
     };
     const qsizetype threads = std::clamp<qsizetype>(users.size() / kNamesPerThread, 1,
@@ -79,22 +90,47 @@ ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, Us
 {
     connect(&m_activeApp, &ActiveApp::changed, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
     connect(&userManager, &UserManager::hasUpdatedUser, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
-    const auto storedElsewhere = [this] {
-        if (!m_writing) {
-            m_loadedIsCurrent = false;
-        }
-    };
+    // This model writes through the store's writer: what the shared connection announces was
+    // written by someone else.
+    const auto storedElsewhere = [this] { m_loadedIsCurrent = false; };
     connect(&store, &ImpersonateUserStore::recordChanged, this, storedElsewhere);
     connect(&store, &ImpersonateUserStore::recordRemoved, this, storedElsewhere);
 }
 
-template<typename Write>
-auto ImpersonateListViewModel::ownWrite(Write write)
+template<typename Write, typename Landed>
+void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
 {
-    m_writing = true;
-    auto result = write();
-    m_writing = false;
-    return result;
+    StoredUserWriter &writer = m_store.writer();
+    writer.run(this,
+        [&writer, write = std::move(write)](ImpersonateUserStore &connection) {
+            using Result = decltype(write(connection));
+            std::optional<Result> result;
+            qint64 changesBefore = -1;
+            // The count is read under the write lock, so no other commit falls between it and the write.
+            const auto committed = connection.transaction([&]() -> tl::expected<void, QString> {
+                changesBefore = writer.changesSoFar(connection);
+                result = write(connection);
+                return *result ? tl::expected<void, QString>() : tl::unexpected(result->error());
+            });
+            if (!committed) {
+                result = tl::unexpected(committed.error());
+            }
+            return std::pair{std::move(*result), changesBefore};
+        },
+        [landed = std::move(landed)](auto outcome) { landed(std::move(outcome.first), outcome.second); });
+}
+
+ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(qint64 changesBefore) const
+{
+    if (!m_loadedChanges) {
+        return Landing::AfterOthers;
+    }
+    // The writer counts a write once it has committed it: a load that read a count past this
+    // write's began after it.
+    if (changesBefore < *m_loadedChanges) {
+        return Landing::AlreadyLoaded;
+    }
+    return changesBefore == *m_loadedChanges && m_loadedIsCurrent ? Landing::OnlyThis : Landing::AfterOthers;
 }
 
 QCollator ImpersonateListViewModel::nameCollator()
@@ -161,7 +197,7 @@ void ImpersonateListViewModel::fetchUsers()
         return;
     }
     // Asked before the read: a write that lands between the two makes the next star reload.
-    m_loadedVersion = m_store.dataVersion();
+    const qint64 changes = m_store.writer().changeCount();
     auto fetched = m_store.fetchAll();
     if (!fetched) {
         m_session.presentAlert(Alert::ViewState{
@@ -169,8 +205,14 @@ void ImpersonateListViewModel::fetchUsers()
         return;
     }
     QList<ImpersonateUserData> all = std::move(*fetched);
+    if (!m_notesOnTheirWay.isEmpty()) {
+        for (ImpersonateUserData &user : all) {
+            takeNotesOnTheirWay(user);
+        }
+    }
     m_userKeys = sortFavoritesFirst(all, m_collator);
     m_users = std::move(all);
+    m_loadedChanges = changes;
     m_loadedIsCurrent = true;
     updateDisplayUsers();
     m_isLoading = false;
@@ -295,21 +337,39 @@ void ImpersonateListViewModel::send(const ImpersonateUserData &user)
 
 void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
 {
-    const auto updated = ownWrite([&] { return m_store.setFavorite(user.id, !user.favorite); });
-    if (!updated) {
-        raiseSaveFailure(updated.error());
-        return;
-    }
-    // While the loaded users are the store's but for this mark, moving the one user gives the
-    // lists a reload would, without reading and sorting thousands of records again. Reported
-    // users are stored over the updater's own connection, and other programs may write too:
-    // the file's version tells of those.
-    const bool nothingElseWritten = m_loadedVersion && m_store.dataVersion() == m_loadedVersion;
-    if (m_loadedIsCurrent && nothingElseWritten && *updated && moveLoaded(**updated)) {
-        updateDisplayUsers();
-        return;
-    }
-    fetchUsers();
+    // A star clicked again before the first click landed undoes it, as the developer sees it.
+    const bool favorite = !m_favoritesOnTheirWay.value(user.id, user.favorite);
+    m_favoritesOnTheirWay.insert(user.id, favorite);
+    ownWrite([id = user.id, favorite](ImpersonateUserStore &connection) { return connection.setFavorite(id, favorite); },
+        [this, id = user.id, favorite](tl::expected<std::optional<ImpersonateUserData>, QString> updated,
+            qint64 changesBefore) {
+            if (const auto asked = m_favoritesOnTheirWay.constFind(id);
+                asked != m_favoritesOnTheirWay.cend() && *asked == favorite) {
+                m_favoritesOnTheirWay.erase(asked);
+            }
+            if (!updated) {
+                raiseSaveFailure(updated.error());
+                return;
+            }
+            // While the loaded users are the store's but for this mark, moving the one user gives
+            // the lists a reload would, without reading and sorting thousands of records again.
+            // Reports, other windows' edits and other programs change the writer's count. Stars
+            // that landed behind a huge report reload once, not once each.
+            switch (landing(changesBefore)) {
+            case Landing::AlreadyLoaded:
+                return;
+            case Landing::OnlyThis:
+                if (*updated && moveLoaded(**updated)) {
+                    m_loadedChanges = changesBefore + 1;
+                    updateDisplayUsers();
+                    return;
+                }
+                break;
+            case Landing::AfterOthers:
+                break;
+            }
+            fetchUsers();
+        });
 }
 
 bool ImpersonateListViewModel::moveLoaded(const ImpersonateUserData &record)
@@ -322,7 +382,7 @@ bool ImpersonateListViewModel::moveLoaded(const ImpersonateUserData &record)
     const qsizetype from = found - m_users.cbegin();
     m_users.removeAt(from);
     m_userKeys.erase(m_userKeys.begin() + from);
-    QCollatorSortKey key = m_collator.sortKey(record.name);
+    QCollatorSortKey key = nameKey(m_collator, record.name);
     qsizetype low = 0;
     qsizetype high = m_users.size();
     while (low < high) {
@@ -335,26 +395,41 @@ bool ImpersonateListViewModel::moveLoaded(const ImpersonateUserData &record)
         }
     }
     m_users.insert(low, record);
+    takeNotesOnTheirWay(m_users[low]);
     m_userKeys.insert(m_userKeys.begin() + low, std::move(key));
     return true;
 }
 
 void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateUserData &user)
 {
-    const auto updated = ownWrite(
-        [&] { return m_store.setNotes(user.id, notes.isEmpty() ? std::nullopt : std::optional<QString>(notes)); });
-    if (!updated) {
-        // Every keystroke stores the notes: one alert says the store refuses, not one per key.
-        if (!m_notesFailing) {
-            m_notesFailing = true;
-            raiseSaveFailure(updated.error());
-        }
-        return;
-    }
-    m_notesFailing = false;
-    if (*updated) {
-        replaceLoaded(**updated);
-    }
+    ImpersonateUserData typed = user;
+    typed.notes = notes.isEmpty() ? std::nullopt : std::optional<QString>(notes);
+    // The loaded copies take the text at once, not when it lands: a notes field opened again
+    // before then goes on from it, instead of storing older text over what was typed.
+    replaceLoaded(typed);
+    NotesOnTheirWay &onTheirWay = m_notesOnTheirWay[user.id];
+    onTheirWay.notes = typed.notes;
+    ++onTheirWay.writes;
+    ownWrite([id = user.id, stored = typed.notes](
+                 ImpersonateUserStore &connection) { return connection.setNotes(id, stored); },
+        [this, id = user.id](tl::expected<std::optional<ImpersonateUserData>, QString> updated, qint64 changesBefore) {
+            if (const auto found = m_notesOnTheirWay.find(id); found != m_notesOnTheirWay.end() && --found->writes == 0) {
+                m_notesOnTheirWay.erase(found);
+            }
+            if (!updated) {
+                // Every keystroke stores the notes: one alert says the store refuses, not one per key.
+                if (!m_notesFailing) {
+                    m_notesFailing = true;
+                    raiseSaveFailure(updated.error());
+                }
+                return;
+            }
+            m_notesFailing = false;
+            // The loaded copies took the notes when they were typed.
+            if (*updated && landing(changesBefore) == Landing::OnlyThis) {
+                m_loadedChanges = changesBefore + 1;
+            }
+        });
 }
 
 bool ImpersonateListViewModel::deleteUser(const QString &userToken)
@@ -364,18 +439,46 @@ bool ImpersonateListViewModel::deleteUser(const QString &userToken)
     if (found == m_users.cend()) {
         return false;
     }
-    const auto removed = m_store.remove(found->id);
-    if (!removed) {
-        raiseSaveFailure(removed.error());
-        return false;
-    }
-    fetchUsers();
+    ownWrite([id = found->id](ImpersonateUserStore &connection) { return connection.remove(id); },
+        [this](tl::expected<bool, QString> removed, qint64 changesBefore) {
+            if (!removed) {
+                raiseSaveFailure(removed.error());
+                return;
+            }
+            if (landing(changesBefore) != Landing::AlreadyLoaded) {
+                fetchUsers();
+            }
+        });
     return true;
+}
+
+void ImpersonateListViewModel::addUser(const QString &userToken, const QString &name, QObject *context,
+    std::function<void(bool)> landed)
+{
+    ownWrite([userToken, name](ImpersonateUserStore &connection) { return connection.addUser(userToken, name); },
+        [this, context = QPointer<QObject>(context), landed = std::move(landed)](
+            tl::expected<ImpersonateUserData, QString> added, qint64 changesBefore) {
+            if (!added) {
+                raiseSaveFailure(added.error());
+            } else if (landing(changesBefore) != Landing::AlreadyLoaded) {
+                fetchUsers();
+            }
+            if (context) {
+                landed(added.has_value());
+            }
+        });
 }
 
 void ImpersonateListViewModel::raiseSaveFailure(const QString &error)
 {
     m_session.presentAlert(Alert::ViewState{L10n::text("Impersonation.UnableToSaveUser.title"), error, {}});
+}
+
+void ImpersonateListViewModel::takeNotesOnTheirWay(ImpersonateUserData &user) const
+{
+    if (const auto found = m_notesOnTheirWay.constFind(user.id); found != m_notesOnTheirWay.cend()) {
+        user.notes = found->notes;
+    }
 }
 
 void ImpersonateListViewModel::replaceLoaded(const ImpersonateUserData &record)

@@ -9,10 +9,12 @@
 #include "MorvendaModel/User.h"
 
 #include <QCollator>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,14 +68,23 @@ public:
     // The mismatch alert's Continue: impersonates without checking again, on the app that is
     // active and still connected at that moment; nothing otherwise.
     void continueImpersonation(const ImpersonateUserData &user);
-    // Stores the negated mark shown for `user`, then reloads.
+    // The window's edits are handed to the store's writer and return at once: while a huge report
+    // is written they land after it. The lists follow when an edit has landed; an edit the store
+    // refuses raises the save alert (the user's record stays as it was).
+
+    // Stores the negated mark of `user` (of the mark asked for last, while one is on its way),
+    // then reloads.
     void toggleFavorite(const ImpersonateUserData &user);
     // Stores the notes (empty text as none) without reloading the lists; the loaded copies take
-    // them and userChanged says so.
+    // them at once and userChanged says so.
     void setNotes(const QString &notes, const ImpersonateUserData &user);
     // Deletes the first loaded user with that token, whatever the filters show, and reloads.
-    // False when there is none or the store refused (then an alert says why and the user stays).
+    // False when no loaded user has that token.
     bool deleteUser(const QString &userToken);
+    // The add-user sheet's save: a new user of that token and name, or the stored user of the
+    // token with the name when one was typed; then reloads, and `landed` says whether it was
+    // stored (on `context`'s thread, unless it is gone).
+    void addUser(const QString &userToken, const QString &name, QObject *context, std::function<void(bool)> landed);
 
     // Raises the alert that a change of the stored users failed, with the store's error text.
     void raiseSaveFailure(const QString &error);
@@ -113,12 +124,19 @@ signals:
 private:
     void send(const ImpersonateUserData &user);
     void replaceLoaded(const ImpersonateUserData &record);
+    void takeNotesOnTheirWay(ImpersonateUserData &user) const;
     // Moves the loaded copy of `record` to its place for its favourite mark, taking its stored
     // fields; false when it is not loaded.
     bool moveLoaded(const ImpersonateUserData &record);
-    // Runs one of this model's own writes to the store.
-    template<typename Write>
-    auto ownWrite(Write write);
+    // Hands one of this model's writes to the store's writer, then `landed` with its result and
+    // the writer's change count before it.
+    template<typename Write, typename Landed>
+    void ownWrite(Write write, Landed landed);
+    // What one of this model's writes that landed is to the loaded users, by the writer's change
+    // count before it: in them already (a load since), the one change since the load, or one of
+    // several.
+    enum class Landing { AlreadyLoaded, OnlyThis, AfterOthers };
+    Landing landing(qint64 changesBefore) const;
 
     MorvendaListener &m_session;
     UserManager &m_userManager;
@@ -135,9 +153,19 @@ private:
     QString m_textFilter;
     QList<ImpersonateUserData> m_users;
     bool m_notesFailing = false;
-    // The loaded users are the store's records, but for this model's own writes since the last
-    // load: no one else has stored, changed or deleted a record since.
+    // False once the shared connection announced a change since the last load.
     bool m_loadedIsCurrent = false;
-    std::optional<qint64> m_loadedVersion; // the store file's version at the last load
-    bool m_writing = false;
+    // The writer's change count at the last load, advanced by this model's writes that the loaded
+    // users took in place: while a write finds it unchanged, nothing else was written since.
+    std::optional<qint64> m_loadedChanges;
+    // The mark each star asked for last, by identity, until it has landed.
+    QHash<ImpersonateUserData::Identity, bool> m_favoritesOnTheirWay;
+    // The notes typed last, by identity, while writes of them have not landed: a load or a
+    // landed star shows them rather than the older text still stored.
+    struct NotesOnTheirWay
+    {
+        std::optional<QString> notes;
+        int writes = 0;
+    };
+    QHash<ImpersonateUserData::Identity, NotesOnTheirWay> m_notesOnTheirWay;
 };

@@ -1,6 +1,7 @@
 #include "ImpersonateUpdater.h"
 
 #include "ImpersonateUserStore.h"
+#include "StoredUserWriter.h"
 #include "MorvendaApp/core/L10n.h"
 #include "MorvendaApp/session/UserManager.h"
 
@@ -10,28 +11,16 @@ Q_LOGGING_CATEGORY(lcImpersonateUpdater, "morvenda.ImpersonateUpdater")
 
 ImpersonateUpdater::ImpersonateUpdater(ImpersonateUserStore &store, QObject *parent)
     : QObject(parent)
+    , m_writer(store.writer())
+    , m_available(m_writer.isAvailable())
 {
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &ImpersonateUpdater::writeFirst);
-    // Without a store (it could not be opened, which was said at start) there is nothing to keep.
-    if (!store.isAvailable()) {
-        return;
-    }
-    m_connection = store.openAnother();
-    if (!m_connection->isAvailable()) {
-        qCWarning(lcImpersonateUpdater, "%s; reported users are not stored",
-            qUtf8Printable(m_connection->unavailableReason()));
-        m_connection.reset();
-        return;
-    }
-    m_thread.setObjectName(QStringLiteral("Stored users"));
-    m_connection->moveToThread(&m_thread);
-    m_thread.start();
 }
 
 ImpersonateUpdater::~ImpersonateUpdater()
 {
-    if (!m_connection) {
+    if (!m_available) {
         return;
     }
     m_retry.stop();
@@ -39,10 +28,10 @@ ImpersonateUpdater::~ImpersonateUpdater()
     if (m_writing) {
         rest.removeFirst();
     }
-    // Queued behind the write in progress; the thread ends after it.
-    QMetaObject::invokeMethod(m_connection.get(), [this, rest] {
-        for (const ImpersonateUserData &record : rest) {
-            const Attempt attempt = write(record);
+    // Behind the write in progress.
+    m_writer.runAndWait([this, &rest](ImpersonateUserStore &connection) {
+        for (const ImpersonateUserData &record : std::as_const(rest)) {
+            const Attempt attempt = write(connection, record);
             if (attempt.outcome != Outcome::Stored) {
                 qCWarning(lcImpersonateUpdater, "The reported user %s was not stored before quitting: %s",
                     qUtf8Printable(record.userToken),
@@ -50,10 +39,7 @@ ImpersonateUpdater::~ImpersonateUpdater()
                                                      : qUtf8Printable(attempt.error));
             }
         }
-        QThread::currentThread()->quit();
-    }, Qt::QueuedConnection);
-    m_thread.wait();
-    m_connection.reset();
+    });
 }
 
 void ImpersonateUpdater::start(UserManager &userManager)
@@ -83,7 +69,7 @@ void ImpersonateUpdater::handleUser(const std::optional<User> &user)
 
 void ImpersonateUpdater::store(const ImpersonateUserData &record)
 {
-    if (!m_connection) {
+    if (!m_available) {
         return;
     }
     // A later report of a waiting token replaces it in its place; others queue behind, so the
@@ -144,10 +130,9 @@ void ImpersonateUpdater::writeFirst()
         return;
     }
     m_writing = true;
-    QMetaObject::invokeMethod(m_connection.get(), [this, record = m_waiting.first()] {
-        const Attempt attempt = write(record);
-        QMetaObject::invokeMethod(this, [this, attempt] { attempted(attempt); }, Qt::QueuedConnection);
-    }, Qt::QueuedConnection);
+    m_writer.run(this,
+        [this, record = m_waiting.first()](ImpersonateUserStore &connection) { return write(connection, record); },
+        [this](const Attempt &attempt) { attempted(attempt); });
 }
 
 void ImpersonateUpdater::attempted(const Attempt &attempt)
@@ -201,11 +186,10 @@ void ImpersonateUpdater::attempted(const Attempt &attempt)
     emit storeFailed(L10n::tr("Impersonation.UnableToSaveUser.waitingMessage", attempt.error));
 }
 
-ImpersonateUpdater::Attempt ImpersonateUpdater::write(ImpersonateUserData record) const
+ImpersonateUpdater::Attempt ImpersonateUpdater::write(ImpersonateUserStore &connection, ImpersonateUserData record) const
 {
     // Read, merge and write under one write lock, so nothing another writer stores in between is
-    // overwritten with older values. The lock is not waited for: reports behind would wait too.
-    ImpersonateUserStore &connection = *m_connection;
+    // overwritten with older values. The lock is not waited for: the writes behind would wait too.
     Attempt attempt;
     const auto done = connection.tryTransaction([&]() -> tl::expected<void, QString> {
         const auto previous = lookupStored(connection, record.userToken);

@@ -2,8 +2,8 @@
 // user (admins and users without a token aside) is merged with the stored record of its token and
 // stored. One instance for the whole run, held with the shared objects and started once the main
 // window is first shown. It lives on the main thread, which never waits for the store: reports
-// are written in order on a thread of their own, over a connection of their own, and wait there
-// while another program holds the write lock or the disk has no room.
+// are written in order by the store's writer thread, over its connection, and wait while another
+// program holds the write lock or the disk has no room.
 #pragma once
 
 #include "ImpersonateUserData.h"
@@ -13,7 +13,6 @@
 #include <QList>
 #include <QLoggingCategory>
 #include <QObject>
-#include <QThread>
 #include <QTimer>
 
 #include <tl/expected.hpp>
@@ -22,6 +21,7 @@
 #include <optional>
 
 class ImpersonateUserStore;
+class StoredUserWriter;
 class UserManager;
 
 Q_DECLARE_LOGGING_CATEGORY(lcImpersonateUpdater)
@@ -77,7 +77,7 @@ signals:
 
 protected:
     // The stored record of `userToken`, read inside the update's transaction. Runs on the
-    // updater's store thread, over its connection.
+    // writer thread, over its connection.
     virtual tl::expected<std::optional<ImpersonateUserData>, QString> lookupStored(ImpersonateUserStore &connection,
         const QString &userToken) const;
 
@@ -98,8 +98,8 @@ private:
     static qsizetype characters(const ImpersonateUserData &record);
     void writeFirst();
     void attempted(const Attempt &attempt);
-    // Store thread.
-    Attempt write(ImpersonateUserData record) const;
+    // Writer thread.
+    Attempt write(ImpersonateUserStore &connection, ImpersonateUserData record) const;
 
     bool m_started = false;
     bool m_failing = false;
@@ -119,7 +119,7 @@ private:
     QTimer m_retry;
     // The last value handled; empty before the first one.
     std::optional<std::optional<User>> m_previous;
-    // The store thread's own connection, which lives on it; none when the store is unavailable.
-    std::unique_ptr<ImpersonateUserStore> m_connection;
-    QThread m_thread;
+    StoredUserWriter &m_writer;
+    // False when the store cannot be written (which was said when it was opened).
+    bool m_available = false;
 };

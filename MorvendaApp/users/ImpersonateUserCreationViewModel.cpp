@@ -1,7 +1,6 @@
 #include "ImpersonateUserCreationViewModel.h"
 
 #include "ImpersonateListViewModel.h"
-#include "ImpersonateUserStore.h"
 
 ImpersonateUserCreationViewModel::ImpersonateUserCreationViewModel(ImpersonateListViewModel &listViewModel,
     QObject *parent)
@@ -28,11 +27,14 @@ bool ImpersonateUserCreationViewModel::save()
     if (!canSave()) {
         return false;
     }
-    const auto stored = m_listViewModel.store().addUser(m_userToken, m_name);
-    if (!stored) {
-        m_listViewModel.raiseSaveFailure(stored.error());
-        return false;
-    }
-    m_listViewModel.fetchUsers();
+    m_saving = true;
+    emit canSaveChanged(canSave());
+    m_listViewModel.addUser(m_userToken, m_name, this, [this](bool stored) {
+        m_saving = false;
+        emit canSaveChanged(canSave());
+        if (stored) {
+            emit saved();
+        }
+    });
     return true;
 }

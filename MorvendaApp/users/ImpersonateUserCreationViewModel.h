@@ -23,21 +23,24 @@ public:
     void setUserToken(const QString &token);
     const QString &name() const { return m_name; }
     void setName(const QString &name);
-    // While the token is empty text, Save is disabled.
-    bool canSave() const { return !m_userToken.isEmpty(); }
+    // While the token is empty text, and while a save is on its way, Save is disabled.
+    bool canSave() const { return !m_userToken.isEmpty() && !m_saving; }
 
-    // Stores the user and reloads the list. A token that is already stored keeps its record and
-    // takes the typed name only when one was typed. True when stored (the sheet then closes);
-    // false when Save is disabled, or the store refused and an alert says why (the sheet stays).
+    // Hands the user to the store's writer and returns at once: false when Save is disabled. A
+    // token that is already stored keeps its record and takes the typed name only when one was
+    // typed. Once it landed the list reloads and saved() follows (the sheet then closes); when the
+    // store refused, an alert says why and Save is enabled again (the sheet stays).
     bool save();
 
 signals:
     void userTokenChanged(const QString &token);
     void nameChanged(const QString &name);
     void canSaveChanged(bool canSave);
+    void saved();
 
 private:
     ImpersonateListViewModel &m_listViewModel;
     QString m_userToken;
     QString m_name;
+    bool m_saving = false;
 };

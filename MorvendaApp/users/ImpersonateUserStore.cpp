@@ -1,6 +1,7 @@
 #include "ImpersonateUserStore.h"
 
 #include "SqliteStatement.h"
+#include "StoredUserWriter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -151,7 +152,16 @@ ImpersonateUserStore::ImpersonateUserStore(sqlite3 *db, QString path)
 
 ImpersonateUserStore::~ImpersonateUserStore()
 {
+    m_writer.reset();
     sqlite3_close_v2(m_db);
+}
+
+StoredUserWriter &ImpersonateUserStore::writer()
+{
+    if (!m_writer) {
+        m_writer = std::make_unique<StoredUserWriter>(*this);
+    }
+    return *m_writer;
 }
 
 std::unique_ptr<ImpersonateUserStore> ImpersonateUserStore::unavailable(const QString &path, const QString &reason)

@@ -3,8 +3,8 @@
 // by identity, so concurrent edits of different fields never overwrite each other. Every change
 // is announced by identity after it is committed. A store that could not be opened at start is
 // unavailable: every operation then fails with the reason it could not be opened. Each instance is
-// one connection used on one thread: the shared one on the main thread, a second one (openAnother)
-// on the thread that stores reported users.
+// one connection used on one thread: the shared one reads on the main thread, and the program's
+// writes go through writer(), whose connection (openAnother) lives on a thread of its own.
 #pragma once
 
 #include "ImpersonateUserData.h"
@@ -22,6 +22,7 @@
 
 struct sqlite3;
 class SqliteStatement;
+class StoredUserWriter;
 
 Q_DECLARE_LOGGING_CATEGORY(lcImpersonateUserStore)
 
@@ -70,6 +71,11 @@ public:
     std::unique_ptr<ImpersonateUserStore> openAnother() const;
 
     ~ImpersonateUserStore() override;
+
+    // The thread that writes to this store's file, made on first use: reported users and the
+    // windows' edits, in the order they are handed over. It runs what it was given before this
+    // store is closed. Main thread.
+    StoredUserWriter &writer();
 
     const QString &path() const { return m_path; }
     bool isAvailable() const { return m_db != nullptr; }
@@ -143,6 +149,7 @@ private:
     QString m_unavailableReason;
     std::optional<QString> m_recoveredFile;
     bool m_inTransaction = false;
+    std::unique_ptr<StoredUserWriter> m_writer;
     // Announcements held back until the transaction commits.
     QList<std::function<void()>> m_pendingAnnouncements;
 };

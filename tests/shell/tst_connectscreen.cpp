@@ -79,8 +79,8 @@ private slots:
         QCOMPARE(row.data(ConnectionListModel::DisplayNameRole).toString(), QStringLiteral("Retailer <App> & Co"));
         QCOMPARE(row.data(ConnectionListModel::StateTextRole).toString().toUpper(), QStringLiteral("READY"));
         QCOMPARE(row.data(ConnectionListModel::UserNameRole).toString(), QStringLiteral("Ada"));
-        QCOMPARE(row.data(ConnectionListModel::UserTagsRole).toStringList(),
-            (QStringList{QStringLiteral("admin"), QStringLiteral("active")}));
+        QCOMPARE(row.data(ConnectionListModel::UserTagsRole).value<QList<UserTag>>(),
+            (QList<UserTag>{UserTag::Admin, UserTag::Active}));
         QCOMPARE(m_screen->selection().connectionId(), std::optional<QUuid>(connection->id()));
         QCOMPARE(m_listener->activeConnection(), connection);
         QVERIFY(row.data(ConnectionListModel::IsSelectedRole).toBool());

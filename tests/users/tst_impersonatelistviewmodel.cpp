@@ -8,6 +8,7 @@
 #include "MorvendaApp/users/ImpersonateListViewModel.h"
 #include "MorvendaApp/users/ImpersonateUserCreationViewModel.h"
 #include "MorvendaApp/users/PeerText.h"
+#include "MorvendaApp/users/StoredUserWriter.h"
 #include "MorvendaModel/ShownText.h"
 
 #include <QScopeGuard>
@@ -28,6 +29,12 @@ QString names(const QList<ImpersonateUserData> &users)
         result.append(user.name);
     }
     return result.join(u'|');
+}
+
+bool isFavorite(const QList<ImpersonateUserData> &users, ImpersonateUserData::Identity id)
+{
+    const auto found = std::find_if(users.cbegin(), users.cend(), [id](const ImpersonateUserData &user) { return user.id == id; });
+    return found != users.cend() && found->favorite;
 }
 
 // A stored user with only a token, a name and the apps' tokens given.
@@ -115,7 +122,8 @@ private slots:
         m_model->fetchUsers();
         QSignalSpy display(m_model.get(), &ImpersonateListViewModel::displayUsersChanged);
         m_model->setNotes(QStringLiteral("b"), m_model->displayUsers().first());
-        QCOMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("b"));
+        QTRY_COMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("b"));
+        settle(*m_store);
         QCOMPARE(display.size(), 0);
     }
 
@@ -124,10 +132,11 @@ private slots:
     // When someone else stored a user since the load, the star reloads and shows it too.
     void aStarGivesTheListsOfAReload_data()
     {
-        QTest::addColumn<int>("storedElsewhere"); // 0 nothing, 1 over this store, 2 over another connection
+        QTest::addColumn<int>("storedElsewhere"); // 0 nothing, 1 over this store, 2 over another connection, 3 by the writer
         QTest::addRow("nothing stored since the load") << 0;
         QTest::addRow("a user stored since the load") << 1;
-        QTest::addRow("a user stored over another connection, as reports are") << 2;
+        QTest::addRow("a user stored over another connection, as other programs do") << 2;
+        QTest::addRow("a user stored by the writer, as reports are") << 3;
     }
 
     void aStarGivesTheListsOfAReload()
@@ -142,6 +151,10 @@ private slots:
             QVERIFY(m_store->addUser(QStringLiteral("late"), QStringLiteral("Late")));
         } else if (storedElsewhere == 2) {
             QVERIFY(m_store->openAnother()->addUser(QStringLiteral("late"), QStringLiteral("Late")));
+        } else if (storedElsewhere == 3) {
+            m_store->writer().runAndWait([](ImpersonateUserStore &connection) {
+                QVERIFY(connection.addUser(QStringLiteral("late"), QStringLiteral("Late")));
+            });
         }
         ImpersonateListViewModel reloaded(m_tool->listener, m_tool->users, *m_store);
         const auto same = [&] {
@@ -151,13 +164,104 @@ private slots:
                 && m_model->users().size() == reloaded.users().size()
                 && std::equal(m_model->users().cbegin(), m_model->users().cend(), reloaded.users().cbegin());
         };
+        QSignalSpy loads(m_model.get(), &ImpersonateListViewModel::isLoadingChanged);
         // Both "b" users, then the first and the last name, each in and out of the favourites.
         for (const int at : {1, 2, 0, 7, 1, 2}) {
             const ImpersonateUserData user = m_model->users().at(at);
             m_model->toggleFavorite(user);
+            QTRY_VERIFY(isFavorite(m_model->users(), user.id) != user.favorite);
             QVERIFY2(same(), qPrintable(names(m_model->favoriteUsers()) + QStringLiteral(" / ") + names(m_model->displayUsers())));
         }
         QCOMPARE(names(m_model->displayUsers()).contains(QStringLiteral("Late")), storedElsewhere != 0);
+        // Only the first star after someone else's write reads the store again.
+        QCOMPARE(loads.size(), storedElsewhere != 0 ? 1 : 0);
+    }
+
+    // The window's edits never wait for the write lock on the main thread: made while another
+    // connection holds it (a huge report holds it for seconds), each returns at once, lands once
+    // the lock is let go, and the lists follow it then. Nothing is lost and no alert is raised.
+    void editsWhileTheWriteLockIsHeldLandAfterIt_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("favorites"); // the lists once it landed
+        QTest::addColumn<QString>("others");
+        QTest::addColumn<QString>("stored"); // Ann's record then; "none" once deleted
+        QTest::addRow("a star") << QStringLiteral("star") << QStringLiteral("Ann") << QStringLiteral("Bea")
+                                << QStringLiteral("a1|-|-|-|Ann|-|-|favorite|-|-");
+        QTest::addRow("a star clicked twice") << QStringLiteral("star twice") << QString() << QStringLiteral("Ann|Bea")
+                                              << QStringLiteral("a1|-|-|-|Ann|-|-|-|-|-");
+        QTest::addRow("notes") << QStringLiteral("notes") << QString() << QStringLiteral("Ann|Bea")
+                               << QStringLiteral("a1|-|-|-|Ann|-|-|-|vip|-");
+        QTest::addRow("a delete") << QStringLiteral("delete") << QString() << QStringLiteral("Bea") << QStringLiteral("none");
+        QTest::addRow("a user added in the sheet") << QStringLiteral("add") << QString() << QStringLiteral("Ann|Bea|Cy")
+                                                   << QStringLiteral("a1|-|-|-|Ann|-|-|-|-|-");
+    }
+    void editsWhileTheWriteLockIsHeldLandAfterIt()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, favorites);
+        QFETCH(QString, others);
+        QFETCH(QString, stored);
+        QVERIFY(m_store->addUser(QStringLiteral("a1"), QStringLiteral("Ann")));
+        QVERIFY(m_store->addUser(QStringLiteral("b1"), QStringLiteral("Bea")));
+        m_model->fetchUsers();
+        const ImpersonateUserData ann = m_model->displayUsers().first();
+        const QString before = fieldsOf(ann);
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        ImpersonateUserCreationViewModel sheet(*m_model);
+
+        RawDatabase other(m_store->path());
+        QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        if (edit == QLatin1StringView("star")) {
+            m_model->toggleFavorite(ann);
+        } else if (edit == QLatin1StringView("star twice")) {
+            m_model->toggleFavorite(ann);
+            m_model->toggleFavorite(m_model->displayUsers().first()); // the row still shows no star
+        } else if (edit == QLatin1StringView("notes")) {
+            m_model->setNotes(QStringLiteral("vip"), ann);
+        } else if (edit == QLatin1StringView("add")) {
+            sheet.setUserToken(QStringLiteral("c1"));
+            sheet.setName(QStringLiteral("Cy"));
+            QVERIFY(sheet.save());
+        } else {
+            QVERIFY(m_model->deleteUser(QStringLiteral("a1")));
+        }
+        // Back while the lock is still held: nothing is stored yet.
+        QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("a1"))), before);
+        QCOMPARE(m_store->fetchAll()->size(), 2);
+        QVERIFY(other.exec("COMMIT"));
+
+        settle(*m_store);
+        QCOMPARE(names(m_model->favoriteUsers()), favorites);
+        QCOMPARE(names(m_model->displayUsers()), others);
+        const auto record = *m_store->fetchByToken(QStringLiteral("a1"));
+        QCOMPARE(record ? fieldsOf(*record) : QStringLiteral("none"), stored);
+        QCOMPARE(alerts.size(), 0);
+    }
+
+    // Stars that land behind a report (written while the lock was held) show the report with one
+    // reload, not one per star: a reload reads every user, a huge report included.
+    void starsBehindAReportReloadOnce()
+    {
+        for (const char *token : {"a1", "b1", "c1"}) {
+            QVERIFY(m_store->addUser(QString::fromLatin1(token), QString::fromLatin1(token).toUpper()));
+        }
+        m_model->fetchUsers();
+        const QList<ImpersonateUserData> users = m_model->displayUsers();
+        QSignalSpy loads(m_model.get(), &ImpersonateListViewModel::isLoadingChanged);
+        RawDatabase other(m_store->path());
+        QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        m_store->writer().run(this,
+            [](ImpersonateUserStore &connection) { return connection.addUser(QStringLiteral("r1"), QStringLiteral("Reported")).has_value(); },
+            [](bool stored) { QVERIFY(stored); });
+        for (const ImpersonateUserData &user : users) {
+            m_model->toggleFavorite(user);
+        }
+        QVERIFY(other.exec("COMMIT"));
+        settle(*m_store);
+        QCOMPARE(names(m_model->favoriteUsers()), QStringLiteral("A1|B1|C1"));
+        QCOMPARE(names(m_model->displayUsers()), QStringLiteral("Reported"));
+        QCOMPARE(loads.size(), 1);
     }
 
     void failedLoadRaisesItsAlertAndKeepsTheLists()
@@ -272,8 +376,12 @@ private slots:
         const auto stored = m_store->upsert(full);
         QVERIFY(stored);
         ImpersonateUserCreationViewModel sheet(*m_model);
+        QSignalSpy saved(&sheet, &ImpersonateUserCreationViewModel::saved);
         sheet.setUserToken(QStringLiteral("known"));
         QVERIFY(sheet.save());
+        QVERIFY(!sheet.canSave()); // until it landed
+        QTRY_COMPARE(saved.size(), 1);
+        QVERIFY(sheet.canSave());
         const ImpersonateUserData kept = **m_store->fetchByToken(QStringLiteral("known"));
         QCOMPARE(kept.id, stored->id);
         QCOMPARE(fieldsOf(kept), fieldsOf(full));
@@ -281,6 +389,7 @@ private slots:
 
         sheet.setName(QStringLiteral("Typed"));
         QVERIFY(sheet.save());
+        QTRY_COMPARE(saved.size(), 2);
         full.name = QStringLiteral("Typed");
         QCOMPARE(fieldsOf(**m_store->fetchByToken(QStringLiteral("known"))), fieldsOf(full));
         QCOMPARE(m_store->fetchAll()->size(), 1);
@@ -320,9 +429,11 @@ private slots:
 
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
         ImpersonateUserCreationViewModel sheet(model);
+        QSignalSpy saved(&sheet, &ImpersonateUserCreationViewModel::saved);
         sheet.setUserToken(QString(200000, QLatin1Char('t'))); // larger than what is left on the disk
-        QVERIFY(!sheet.save());
-        QCOMPARE(alerts.size(), 1);
+        QVERIFY(sheet.save());
+        QTRY_COMPARE(alerts.size(), 1);
+        QVERIFY(sheet.canSave()); // the sheet stays, and Save can be tried again
         const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
         QCOMPARE(alert.title, QStringLiteral("Unable to save user"));
         QVERIFY2(alert.message && alert.message->contains(QStringLiteral("SQLite error")), qPrintable(*alert.message));
@@ -331,11 +442,19 @@ private slots:
         const QString big(150000, QLatin1Char('n'));
         model.setNotes(big, model.displayUsers().first());
         model.setNotes(big + QLatin1Char('!'), model.displayUsers().first());
-        QCOMPARE(alerts.size(), 2);
+        QTRY_COMPARE(alerts.size(), 2);
         model.toggleFavorite(model.displayUsers().first());
-        QVERIFY(!model.deleteUser(QStringLiteral("kept")));
+        QTRY_COMPARE(alerts.size(), 3);
+        QVERIFY(model.deleteUser(QStringLiteral("kept")));
+        QTRY_COMPARE(alerts.size(), 4);
+        for (const auto &alert : alerts) {
+            QCOMPARE(alert.at(0).value<Alert::ViewState>().title, QStringLiteral("Unable to save user"));
+        }
+        settle(store);
         QCOMPARE(alerts.size(), 4);
+        QCOMPARE(saved.size(), 0);
         QCOMPARE(names(model.displayUsers()), QStringLiteral("Kept"));
+        QCOMPARE(model.displayUsers().first().favorite, false);
 
         if (fullDisk) {
             disk.freeSpace();
@@ -343,12 +462,19 @@ private slots:
             QVERIFY(setImmutable(files, false));
         }
         QVERIFY(sheet.save());
+        QTRY_COMPARE(saved.size(), 1);
         QCOMPARE(names(model.displayUsers()), QStringLiteral("|Kept"));
         QVERIFY(model.deleteUser(QStringLiteral("kept")));
-        QCOMPARE(model.displayUsers().size(), 1); // the unnamed user saved above
+        QTRY_COMPARE(model.displayUsers().size(), 1); // the unnamed user saved above
     }
 
 private:
+    // Every write handed to the store's writer so far has landed, and its outcome reached the model.
+    void settle(ImpersonateUserStore &store)
+    {
+        store.writer().runAndWait([](ImpersonateUserStore &) {});
+        QCoreApplication::sendPostedEvents();
+    }
     void connectApp(ScriptedPeer &app, const QByteArray &userFrame)
     {
         QVERIFY(app.connectTo(m_tool->listener.serverPort()));

@@ -310,11 +310,7 @@ private slots:
             row->setData(true, ConnectionListModel::HasUserRole);
             row->setData(QStringLiteral("Fiona Marsh"), ConnectionListModel::UserNameRole);
             row->setData(QStringLiteral("u_8f2c61"), ConnectionListModel::UserTokenRole);
-            QStringList raw;
-            for (const UserTag tag : manyTags(count)) {
-                raw.append(rawValue(tag));
-            }
-            row->setData(raw, ConnectionListModel::UserTagsRole);
+            row->setData(QVariant::fromValue(manyTags(count)), ConnectionListModel::UserTagsRole);
             row->setData(int(MorvendaConnection::State::Ready), ConnectionListModel::StateRole);
             row->setData(QStringLiteral("ready"), ConnectionListModel::StateTextRole);
             model.appendRow(row);

@@ -112,13 +112,12 @@ void ImpersonateUserCreationView::connectSignals()
     connect(m_name, &QLineEdit::textChanged, m_viewModel, &ImpersonateUserCreationViewModel::setName);
     connect(m_viewModel, &ImpersonateUserCreationViewModel::canSaveChanged, m_save, &QPushButton::setEnabled);
     connect(m_save, &QPushButton::clicked, this, &ImpersonateUserCreationView::save);
+    connect(m_viewModel, &ImpersonateUserCreationViewModel::saved, this, &QDialog::accept);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void ImpersonateUserCreationView::save()
 {
-    if (m_viewModel->save()) {
-        accept();
-    }
+    m_viewModel->save();
 }
