@@ -63,6 +63,14 @@ constexpr qsizetype kStampsSplit = 1000;
 // in order, and nothing waits in the pool's queue.
 std::atomic<bool> partsAside{true};
 
+// A pool of its own: the paint engine hands parts of large fills to the global pool and waits
+// for them, so parts of layers there would hold up the very paint they belong to.
+QThreadPool &sidePool()
+{
+    static QThreadPool pool;
+    return pool;
+}
+
 class SideTask
 {
 public:
@@ -72,7 +80,7 @@ public:
         // The pool thread holds the semaphore as long as it runs, so the task may go as soon as
         // the work is done.
         if (aside && partsAside.load(std::memory_order_relaxed))
-            m_started = QThreadPool::globalInstance()->tryStart([done = m_done, work = &m_work] {
+            m_started = sidePool().tryStart([done = m_done, work = &m_work] {
                 (*work)();
                 done->release();
             });
