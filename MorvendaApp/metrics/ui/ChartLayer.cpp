@@ -57,10 +57,6 @@ constexpr qsizetype kSymbolsAside = 2000;
 constexpr qsizetype kDensePointsSplit = 20000;
 constexpr qsizetype kStampsSplit = 1000;
 
-// Work handed to the thread pool beside the caller's own, done by the time the task is joined
-// (or destroyed). It only goes to a pool thread that is free at once; otherwise, or when `aside`
-// is false, the caller does it at the join. So a busy machine costs no more than doing the work
-// in order, and nothing waits in the pool's queue.
 std::atomic<bool> partsAside{true};
 
 // A pool of its own: the paint engine hands parts of large fills to the global pool and waits
@@ -71,6 +67,10 @@ QThreadPool &sidePool()
     return pool;
 }
 
+// Work handed to a pool thread beside the caller's own, done by the time the task is joined (or
+// destroyed). It only goes to a pool thread that is free at once; otherwise, or when `aside` is
+// false, the caller does it at the join. So a busy machine costs no more than doing the work in
+// order, and nothing waits in the pool's queue.
 class SideTask
 {
 public:
@@ -87,6 +87,7 @@ public:
     }
     ~SideTask() { join(); }
     SideTask(const SideTask &) = delete;
+    SideTask &operator=(const SideTask &) = delete;
 
     // Whether a pool thread took the work.
     bool aside() const { return m_started; }
@@ -96,8 +97,6 @@ public:
         Q_ASSERT(!m_started);
         m_joined = true;
     }
-
-    SideTask &operator=(const SideTask &) = delete;
 
     void join()
     {
