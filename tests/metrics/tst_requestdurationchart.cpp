@@ -67,8 +67,11 @@ struct Pointer
 };
 
 // Shows the chart at `size` with `items`, laid out for pointer input.
+// Every layer is drawn at the paint: on a busy machine a slow render would send the next one
+// aside, and what these tests read right after a refresh would still be the layer before.
 bool showChart(RequestDurationMeasuredChart &chart, QSize size, const QList<RequestDurationChartItem> &items)
 {
+    chart.chartView()->setRenderAside(false);
     chart.resize(size);
     chart.setGraphData(items);
     chart.show();
