@@ -116,6 +116,21 @@ private:
     bool m_joined = false;
 };
 
+// `draw(from, to)` over the columns from 0 to `width` - 1: the right half on a pool thread and the
+// left one here when `split` and a thread takes it, all of them here otherwise (one pass costs
+// less than two when nobody shares the work).
+void inTwoHalves(int width, bool split, const std::function<void(int, int)> &draw)
+{
+    const int middle = width / 2;
+    SideTask right([&] { draw(middle, width - 1); }, split);
+    if (right.aside()) {
+        draw(0, middle - 1);
+    } else {
+        right.drop();
+        draw(0, width - 1);
+    }
+}
+
 // A line's symbol drawn once (a QImage: this runs on worker threads too), to be stamped at every point of a dense line.
 QImage symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal ratio)
 {
@@ -657,16 +672,7 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
                 raster.addLineUnder(thinned[index], lines[index].color.rgba(), kLineWidth * ratio, from, to);
         }
     };
-    {
-        const int middle = raster.width() / 2;
-        SideTask right([&] { rasterColumns(middle, raster.width() - 1); }, split);
-        if (right.aside()) {
-            rasterColumns(0, middle - 1);
-        } else {
-            right.drop();
-            rasterColumns(0, raster.width() - 1);
-        }
-    }
+    inTwoHalves(raster.width(), split, rasterColumns);
     thinning.join();
     // One stamp per look (colour and marker): thousands of series share two dozen looks.
     std::map<std::pair<QRgb, int>, QImage> stamps;
@@ -687,16 +693,7 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
         for (const auto &[stamp, at] : placed)
             raster.stamp(*stamp, at, from, to);
     };
-    {
-        const int middle = raster.width() / 2;
-        SideTask right([&] { stampColumns(middle, raster.width() - 1); }, qsizetype(placed.size()) >= kStampsSplit);
-        if (right.aside()) {
-            stampColumns(0, middle - 1);
-        } else {
-            right.drop();
-            stampColumns(0, raster.width() - 1);
-        }
-    }
+    inTwoHalves(raster.width(), qsizetype(placed.size()) >= kStampsSplit, stampColumns);
     painter.drawImage(QPointF(origin) / ratio, raster.image());
 }
 

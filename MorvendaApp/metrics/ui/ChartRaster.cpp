@@ -146,11 +146,6 @@ void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half, 
         endColumn(column);
 }
 
-void ChartRaster::stamp(const QImage &stamp, QPoint at)
-{
-    ChartRaster::stamp(stamp, at, 0, m_width - 1);
-}
-
 void ChartRaster::stamp(const QImage &stamp, QPoint at, int from, int to)
 {
     Q_ASSERT(stamp.format() == QImage::Format_ARGB32_Premultiplied);

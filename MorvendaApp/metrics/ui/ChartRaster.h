@@ -26,9 +26,8 @@ public:
     void addLineUnder(const QPolygonF &points, QRgb color, qreal width, int from, int to);
 
     int width() const { return m_width; }
-    // A premultiplied picture blended over everything, its top left at `at`; what lies outside is cut.
-    void stamp(const QImage &stamp, QPoint at);
-    // The same on the columns from `from` to `to` alone.
+    // A premultiplied picture blended over everything on the columns from `from` to `to`, its top
+    // left at `at`; what lies outside is cut.
     void stamp(const QImage &stamp, QPoint at, int from, int to);
 
     const QImage &image() const { return m_image; }
