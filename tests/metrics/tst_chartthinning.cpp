@@ -5,11 +5,13 @@
 #include "MorvendaApp/metrics/ui/ChartRaster.h"
 #include "MorvendaApp/metrics/ui/ChartThinning.h"
 #include "MorvendaApp/metrics/ui/ChartView.h"
+#include "MorvendaApp/metrics/ui/ChartWork.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
 #include <tuple>
 
@@ -186,6 +188,27 @@ private slots:
                          qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
             }
         }
+    }
+
+    // Parts handed to pool threads are each done once, and all of them by the time the run ends,
+    // however many threads take part.
+    void partsAreDoneOnceBeforeTheRunEnds()
+    {
+        for (const bool aside : {true, false}) {
+            ChartLayer::setPartsAside(aside);
+            std::vector<std::atomic<int>> done(64);
+            ChartWork::Jobs jobs;
+            for (size_t part = 0; part < done.size(); ++part) {
+                jobs.add([&done, part] {
+                    QThread::usleep(150 * (part % 3));
+                    ++done[part];
+                });
+            }
+            jobs.run();
+            for (const std::atomic<int> &count : done)
+                QCOMPARE(count.load(), 1);
+        }
+        ChartLayer::setPartsAside(true);
     }
 
     // Dense lines are drawn straight into pixels, the last line first: where they cross, the later

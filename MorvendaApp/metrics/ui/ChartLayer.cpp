@@ -3,7 +3,9 @@
 #include "ChartLabelPlacement.h"
 #include "ChartRaster.h"
 #include "ChartSeriesStyle.h"
+#include "ChartStroke.h"
 #include "ChartThinning.h"
+#include "ChartWork.h"
 
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/metrics/ChartTicks.h"
@@ -12,13 +14,9 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
-#include <QSemaphore>
-#include <QThreadPool>
 #include <QVarLengthArray>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -48,101 +46,44 @@ bool isFiniteValue(double value)
     return std::isfinite(value);
 }
 
-// Past this many points, drawing the lines kept in full beside dense ones pays for a picture of
-// their own and a pool thread; past this many data labels or dense symbols, placing or thinning
-// them does; past this many dense points or stamped symbols, drawing them in two halves does.
+// Past this many points, the lines kept in full beside dense ones are drawn on pictures of their
+// own beside the dense ones; past this many data labels or dense symbols, placing or thinning them
+// goes beside the drawing. The lines' work is shared out in parts of about this many points (a
+// part is a stripe of the plot's columns or a group of lines).
 constexpr qsizetype kFullPointsAside = 100;
 constexpr size_t kLabelsAside = 2000;
 constexpr qsizetype kSymbolsAside = 2000;
-constexpr qsizetype kDensePointsSplit = 20000;
-constexpr qsizetype kStampsSplit = 1000;
+constexpr qsizetype kFullPointsPerPart = 120;
+constexpr qsizetype kDensePointsPerPart = 8000;
 
-std::atomic<bool> partsAside{true};
-
-// A pool of its own: the paint engine hands parts of large fills to the global pool and waits
-// for them, so parts of layers there would hold up the very paint they belong to.
-QThreadPool &sidePool()
+// An upright or level hairline from `from` to `to` on a painter on a premultiplied picture: the
+// pixels the paint engine's hairline takes (from the floor of one end to the floor of the other,
+// in device pixels), blended straight into them. The engine blends a translucent hairline pixel by
+// pixel and a narrow rectangle row by row, a hundred times slower, and a layer draws a dozen.
+void hairline(QPainter &painter, QPointF from, QPointF to, const QColor &color)
 {
-    static QThreadPool pool;
-    return pool;
+    auto *image = dynamic_cast<QImage *>(painter.device());
+    const qreal ratio = painter.device()->devicePixelRatioF();
+    const int x0 = int(std::floor(std::min(from.x(), to.x()) * ratio));
+    const int x1 = int(std::floor(std::max(from.x(), to.x()) * ratio));
+    const int y0 = int(std::floor(std::min(from.y(), to.y()) * ratio));
+    const int y1 = int(std::floor(std::max(from.y(), to.y()) * ratio));
+    if (image && image->format() == QImage::Format_ARGB32_Premultiplied && !painter.hasClipping()
+        && painter.worldTransform().isIdentity()) {
+        ChartStroke(*image, image->rect()).fill(QRect(QPoint(x0, y0), QPoint(x1, y1)), qPremultiply(color.rgba()));
+        return;
+    }
+    painter.fillRect(QRectF(x0 / ratio, y0 / ratio, (x1 - x0 + 1) / ratio, (y1 - y0 + 1) / ratio), color);
 }
 
-// Work handed to a pool thread beside the caller's own, done by the time the task is joined (or
-// destroyed). It only goes to a pool thread that is free at once; otherwise, or when `aside` is
-// false, the caller does it at the join. So a busy machine costs no more than doing the work in
-// order, and nothing waits in the pool's queue.
-class SideTask
-{
-public:
-    explicit SideTask(std::function<void()> work, bool aside = true)
-        : m_work(std::move(work))
-    {
-        // The pool thread holds the semaphore as long as it runs, so the task may go as soon as
-        // the work is done.
-        if (aside && partsAside.load(std::memory_order_relaxed))
-            m_started = sidePool().tryStart([done = m_done, work = &m_work] {
-                (*work)();
-                done->release();
-            });
-    }
-    ~SideTask() { join(); }
-    SideTask(const SideTask &) = delete;
-    SideTask &operator=(const SideTask &) = delete;
-
-    // Whether a pool thread took the work.
-    bool aside() const { return m_started; }
-    // The work is not wanted after all: only possible while it was not taken.
-    void drop()
-    {
-        Q_ASSERT(!m_started);
-        m_joined = true;
-    }
-
-    void join()
-    {
-        if (m_joined)
-            return;
-        m_joined = true;
-        if (m_started)
-            m_done->acquire();
-        else
-            m_work();
-    }
-
-private:
-    std::function<void()> m_work;
-    std::shared_ptr<QSemaphore> m_done = std::make_shared<QSemaphore>();
-    bool m_started = false;
-    bool m_joined = false;
-};
-
-// `draw(from, to)` over the columns from 0 to `width` - 1: the right half on a pool thread and the
-// left one here when `split` and a thread takes it, all of them here otherwise (one pass costs
-// less than two when nobody shares the work).
-void inTwoHalves(int width, bool split, const std::function<void(int, int)> &draw)
-{
-    const int middle = width / 2;
-    SideTask right([&] { draw(middle, width - 1); }, split);
-    if (right.aside()) {
-        draw(0, middle - 1);
-    } else {
-        right.drop();
-        draw(0, width - 1);
-    }
-}
-
-// A line's symbol drawn once (a QImage: this runs on worker threads too), to be stamped at every point of a dense line.
+// A line's symbol drawn once, to be stamped at every point of a dense line that shows one.
 QImage symbolStamp(const QColor &color, ChartSeriesStyle::Marker marker, qreal ratio)
 {
-    const qreal side = 2 * kSymbolRadius;
-    QImage stamp((QSizeF(side, side) * ratio).toSize(), QImage::Format_ARGB32_Premultiplied);
-    stamp.setDevicePixelRatio(ratio);
+    const qreal side = 2 * kSymbolRadius * ratio;
+    QImage stamp(QSizeF(side, side).toSize(), QImage::Format_ARGB32_Premultiplied);
     stamp.fill(Qt::transparent);
-    QPainter painter(&stamp);
-    painter.setRenderHint(QPainter::Antialiasing, true);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
-    ChartSeriesStyle::paintMarker(painter, QPointF(kSymbolRadius, kSymbolRadius), marker, kSymbolRadius);
+    ChartStroke stroke(stamp, stamp.rect());
+    ChartSeriesStyle::paintMarker(stroke, QPointF(side / 2, side / 2), marker, kSymbolRadius * ratio, qPremultiply(color.rgba()));
     return stamp;
 }
 
@@ -198,7 +139,7 @@ ChartLayer::ChartLayer(std::shared_ptr<const Chart::Data> data, quint64 serial, 
 
 void ChartLayer::setPartsAside(bool allowed)
 {
-    partsAside = allowed;
+    ChartWork::setAside(allowed);
 }
 
 qsizetype ChartLayer::itemCount(const Chart::Data &data)
@@ -230,12 +171,12 @@ void ChartLayer::render()
     {
         // Where the data labels go depends on the tick labels and the legend alone, not on the
         // marks: it is worked out on a pool thread while the marks are drawn.
-        SideTask labels([this] { placeLabels(); }, m_data->labels.size() >= kLabelsAside);
+        ChartWork::SideTask labels([this] { placeLabels(); }, m_data->labels.size() >= kLabelsAside);
         paintBars(painter, m_image);
-        m_fullPoints = paintLines(painter);
-        for (const Chart::Rule &rule : m_data->rules)
-            paintRule(painter, rule);
+        m_fullPoints = paintLines(painter, m_image);
     }
+    for (const Chart::Rule &rule : m_data->rules)
+        paintRule(painter, rule);
     paintLegend(painter);
     inkLabels();
     m_renderMs = double(timer.nsecsElapsed()) / 1e6;
@@ -376,11 +317,9 @@ QList<QRectF> ChartLayer::paintGrid(QPainter &painter) const
     painter.setFont(labelFont());
     const QFontMetricsF metrics(painter.font());
 
-    painter.setPen(QPen(grid, 0));
     for (const ChartTicks::Tick &tick : l.yTicks().ticks) {
         const qreal y = std::round(yPixel(tick.value)) + 0.5;
-        painter.setPen(QPen(grid, 0));
-        painter.drawLine(QPointF(l.plot().left(), y), QPointF(l.plot().right(), y));
+        hairline(painter, QPointF(l.plot().left(), y), QPointF(l.plot().right(), y), grid);
         painter.setPen(axisText);
         const QRectF box(kOuterMargin, y - metrics.height() / 2, l.plot().left() - kTickGap - kOuterMargin, metrics.height());
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, tick.label);
@@ -390,8 +329,7 @@ QList<QRectF> ChartLayer::paintGrid(QPainter &painter) const
     qreal lastRight = -INFINITY;
     for (const ChartTicks::Tick &tick : l.xTicks().ticks) {
         const qreal x = std::round(xPixel(tick.value)) + 0.5;
-        painter.setPen(QPen(grid, 0));
-        painter.drawLine(QPointF(x, l.plot().top()), QPointF(x, l.plot().bottom() + kTickGap / 2));
+        hairline(painter, QPointF(x, l.plot().top()), QPointF(x, l.plot().bottom() + kTickGap / 2), grid);
         const qreal w = metrics.horizontalAdvance(tick.label);
         QRectF box(x - w / 2, l.plot().bottom() + kTickGap, w, metrics.height());
         // Not under the duration axis's labels: the lowest of them reaches below the plot.
@@ -406,9 +344,8 @@ QList<QRectF> ChartLayer::paintGrid(QPainter &painter) const
     }
     QColor axis = text;
     axis.setAlphaF(0.35f);
-    painter.setPen(QPen(axis, 0));
     const qreal baseline = std::round(l.plot().bottom()) + 0.5;
-    painter.drawLine(QPointF(l.plot().left(), baseline), QPointF(l.plot().right(), baseline));
+    hairline(painter, QPointF(l.plot().left(), baseline), QPointF(l.plot().right(), baseline), axis);
     return labels;
 }
 
@@ -520,7 +457,7 @@ void ChartLayer::paintBars(QPainter &painter, QImage &image) const
     painter.restore();
 }
 
-qsizetype ChartLayer::paintLines(QPainter &painter) const
+qsizetype ChartLayer::paintLines(QPainter &painter, QImage &image) const
 {
     const ChartLayout &l = m_layout;
     const QRectF plot = l.plot();
@@ -556,74 +493,57 @@ qsizetype ChartLayer::paintLines(QPainter &painter) const
             lines[index].dense = qreal(kept) > budget;
         }
     }
-    // The lines drawn in full lie over the dense bands, where they can still be followed. With
-    // both kinds at hand, they are drawn on a picture of their own on a pool thread while the
-    // dense ones are rastered here, and laid over them after.
     qsizetype full = 0;
+    qsizetype dense = 0;
     for (const PixelLine &line : lines)
-        full += line.dense ? 0 : line.points.size();
-    const bool anyDense = std::any_of(lines.begin(), lines.end(), [](const PixelLine &line) { return line.dense; });
+        (line.dense ? dense : full) += line.points.size();
+    if (dense == 0) {
+        paintFullLines(image, QPoint(0, 0), clip, lines);
+        return full;
+    }
     painter.save();
     painter.setClipRect(clip);
-    if (!anyDense || full < kFullPointsAside) {
-        paintDenseLines(painter, lines, clip);
-        paintFullLines(painter, lines);
-    } else {
-        QImage fullLines(painter.device()->width(), painter.device()->height(), QImage::Format_ARGB32_Premultiplied);
-        fullLines.setDevicePixelRatio(painter.device()->devicePixelRatioF());
-        SideTask aside([&] {
-            fullLines.fill(Qt::transparent);
-            QPainter linesPainter(&fullLines);
-            linesPainter.setClipRect(clip);
-            paintFullLines(linesPainter, lines);
-        });
-        paintDenseLines(painter, lines, clip);
-        aside.join();
-        painter.setClipping(false);
-        painter.drawImage(QPointF(0, 0), fullLines);
-    }
+    paintDenseLines(painter, image, lines, clip, full, dense);
     painter.restore();
     return full;
 }
 
-void ChartLayer::paintFullLines(QPainter &painter, const std::vector<PixelLine> &lines) const
+void ChartLayer::paintFullLines(QImage &picture, QPoint offset, const QRectF &clip, const std::vector<PixelLine> &lines) const
 {
+    const qreal ratio = picture.devicePixelRatio();
+    // The clip as the paint engine takes it, its edges rounded to whole device pixels.
+    const QRect deviceClip(QPoint(qRound(clip.left() * ratio), qRound(clip.top() * ratio)),
+                           QPoint(qRound(clip.right() * ratio) - 1, qRound(clip.bottom() * ratio) - 1));
+    ChartStroke stroke(picture, deviceClip.translated(-offset));
+    const auto onPicture = [&](const QPointF &point) {
+        return QPointF(point.x() * ratio - offset.x(), point.y() * ratio - offset.y());
+    };
     for (const PixelLine &line : lines) {
         if (line.dense)
             continue;
-        painter.setRenderHint(QPainter::Antialiasing, true);
-        painter.setBrush(Qt::NoBrush);
+        const QRgb color = qPremultiply(line.color.rgba());
         // Segment by segment with flat ends, and the joins rounded by a disc at every point (or
-        // covered by the symbol): the same outline as a polyline with round joins and caps, while
-        // the stroker's curves and a long zig-zag as one self-crossing outline cost it tens of
-        // times more.
-        QPen pen(line.color, kLineWidth, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin);
-        // Series past the palette's hues are told apart by their dash and symbol as well (a
-        // dense line keeps its shade and symbol: a dash would not show in its band).
-        if (const QList<qreal> dash = ChartSeriesStyle::dash(line.paletteIndex); !dash.isEmpty())
-            pen.setDashPattern(dash);
-        painter.setPen(pen);
-        QVarLengthArray<QLineF, 256> segments;
+        // covered by the symbol): the outline of a polyline with round joins, while each segment
+        // costs only the pixels it touches. Series past the palette's hues are told apart by
+        // their dash and symbol as well (a dense line keeps its shade and symbol: a dash would
+        // not show in its band); a dash starts afresh at every segment.
+        const QList<qreal> dash = ChartSeriesStyle::dash(line.paletteIndex);
         for (qsizetype i = 1; i < line.points.size(); ++i)
-            segments.append(QLineF(line.points[i - 1], line.points[i]));
-        painter.drawLines(segments.constData(), int(segments.size()));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(line.color);
+            stroke.segment(onPicture(line.points[i - 1]), onPicture(line.points[i]), kLineWidth * ratio, dash, color);
         const bool symbols = line.line->circleSymbols;
         const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(line.paletteIndex);
         for (const QPointF &point : std::as_const(line.points)) {
             if (symbols)
-                ChartSeriesStyle::paintMarker(painter, point, marker, kSymbolRadius);
-            else if (pen.style() == Qt::SolidLine)
-                painter.drawEllipse(point, kLineWidth / 2, kLineWidth / 2);
+                ChartSeriesStyle::paintMarker(stroke, onPicture(point), marker, kSymbolRadius * ratio, color);
+            else if (dash.isEmpty())
+                stroke.disc(onPicture(point), kLineWidth / 2 * ratio, color);
         }
     }
 }
 
-void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const
+void ChartLayer::paintDenseLines(QPainter &painter, QImage &image, const std::vector<PixelLine> &lines, const QRectF &clip,
+                                 qsizetype fullPoints, qsizetype densePoints) const
 {
-    if (std::none_of(lines.begin(), lines.end(), [](const PixelLine &line) { return line.dense; }))
-        return;
     const qreal ratio = painter.device()->devicePixelRatioF();
     const QPoint origin(int(std::floor(clip.left() * ratio)), int(std::floor(clip.top() * ratio)));
     const QPoint end(int(std::ceil(clip.right() * ratio)), int(std::ceil(clip.bottom() * ratio)));
@@ -631,8 +551,11 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
     const auto toRaster = [&](const QPointF &point) {
         return QPointF(point.x() * ratio - origin.x(), point.y() * ratio - origin.y());
     };
-    // Symbols are thinned over all dense lines together, the topmost kept where they crowd: on a
-    // pool thread while the lines are rastered here.
+    // The work is shared out in stripes of the plot's columns (and groups of lines with as many
+    // points), done by whichever threads are free, the caller's own among them.
+    const std::vector<std::pair<int, int>> denseColumns =
+        ChartWork::stripes(raster.width(), ChartWork::parts(densePoints, kDensePointsPerPart));
+    // Symbols are thinned over all dense lines together, the topmost kept where they crowd.
     QPolygonF symbols;
     std::vector<size_t> symbolLine;
     for (size_t index = lines.size(); index-- > 0;) {
@@ -643,42 +566,71 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
         }
     }
     std::vector<qsizetype> kept;
-    SideTask thinning([&] { kept = ChartThinning::distinctSymbolIndexes(symbols, kSymbolRadius, clip); },
-                      symbols.size() >= kSymbolsAside);
-    // The last line lies on top: it is drawn first and the ones before fill what it leaves. Many
-    // lines are thinned in two halves and rastered in two halves of the columns, one of each on a
-    // pool thread.
+    ChartWork::SideTask thinning([&] { kept = ChartThinning::distinctSymbolIndexes(symbols, kSymbolRadius, clip); },
+                                 symbols.size() >= kSymbolsAside);
     std::vector<QPolygonF> thinned(lines.size());
-    qsizetype work = 0;
-    for (const PixelLine &line : lines)
-        work += line.dense ? line.points.size() : 0;
-    const bool split = work >= kDensePointsSplit;
-    const auto thin = [&](size_t from, size_t to) {
-        for (size_t index = from; index < to; ++index) {
-            if (!lines[index].dense)
-                continue;
-            thinned[index] = ChartThinning::columnExtremes(lines[index].points);
-            for (QPointF &point : thinned[index])
-                point = toRaster(point);
-        }
-    };
     {
-        SideTask later([&] { thin(lines.size() / 2, lines.size()); }, split);
-        thin(0, lines.size() / 2);
-    }
-    const auto rasterColumns = [&](int from, int to) {
-        for (size_t index = lines.size(); index-- > 0;) {
-            if (lines[index].dense)
-                raster.addLineUnder(thinned[index], lines[index].color.rgba(), kLineWidth * ratio, from, to);
+        const auto thin = [&](size_t from, size_t to) {
+            for (size_t index = from; index < to; ++index) {
+                if (!lines[index].dense)
+                    continue;
+                thinned[index] = ChartThinning::columnExtremes(lines[index].points);
+                for (QPointF &point : thinned[index])
+                    point = toRaster(point);
+            }
+        };
+        // Groups of lines with about as many points each.
+        ChartWork::Jobs jobs;
+        const qsizetype groups = qsizetype(denseColumns.size());
+        qsizetype group = 1;
+        size_t from = 0;
+        qsizetype points = 0;
+        for (size_t index = 0; index < lines.size(); ++index) {
+            points += lines[index].dense ? lines[index].points.size() : 0;
+            if (points * groups >= densePoints * group || index + 1 == lines.size()) {
+                jobs.add([&thin, from, to = index + 1] { thin(from, to); });
+                from = index + 1;
+                ++group;
+            }
         }
-    };
-    inTwoHalves(raster.width(), split, rasterColumns);
+        jobs.run();
+    }
+    // The lines drawn in full lie over the dense bands, where they can still be followed. Many
+    // of them are drawn in stripes of columns on pictures of their own beside the dense ones, and
+    // laid over them after.
+    const bool fullAside = fullPoints >= kFullPointsAside;
+    const std::vector<std::pair<int, int>> fullColumns =
+        fullAside ? ChartWork::stripes(raster.width(), ChartWork::parts(fullPoints, kFullPointsPerPart)) : std::vector<std::pair<int, int>>();
+    std::vector<QImage> fullPictures(fullColumns.size());
+    {
+        ChartWork::Jobs jobs;
+        for (size_t part = 0; part < fullColumns.size(); ++part) {
+            jobs.add([&, part] {
+                const auto [from, to] = fullColumns[part];
+                QImage &picture = fullPictures[part];
+                picture = QImage(to - from + 1, raster.image().height(), QImage::Format_ARGB32_Premultiplied);
+                picture.setDevicePixelRatio(ratio);
+                picture.fill(Qt::transparent);
+                paintFullLines(picture, QPoint(origin.x() + from, origin.y()), clip, lines);
+            });
+        }
+        // The last line lies on top: it is drawn first and the ones before fill what it leaves.
+        for (const auto &[from, to] : denseColumns) {
+            jobs.add([&, from, to] {
+                for (size_t index = lines.size(); index-- > 0;) {
+                    if (lines[index].dense)
+                        raster.addLineUnder(thinned[index], lines[index].color.rgba(), kLineWidth * ratio, from, to);
+                }
+            });
+        }
+        jobs.run();
+    }
+    // One stamp per look (colour and marker): thousands of series share two dozen looks. Drawn
+    // bottom line first, so the topmost line's symbols lie on top.
     thinning.join();
-    // One stamp per look (colour and marker): thousands of series share two dozen looks.
     std::map<std::pair<QRgb, int>, QImage> stamps;
     std::vector<std::pair<const QImage *, QPoint>> placed;
     placed.reserve(kept.size());
-    // Drawn bottom line first, so the topmost line's symbols lie on top.
     for (auto at = kept.rbegin(); at != kept.rend(); ++at) {
         const PixelLine &line = lines[symbolLine[size_t(*at)]];
         const ChartSeriesStyle::Marker marker = ChartSeriesStyle::marker(line.paletteIndex);
@@ -689,12 +641,24 @@ void ChartLayer::paintDenseLines(QPainter &painter, const std::vector<PixelLine>
         placed.emplace_back(&stamp, QPoint(qRound(std::round(point.x() - kSymbolRadius) * ratio) - origin.x(),
                                            qRound(std::round(point.y() - kSymbolRadius) * ratio) - origin.y()));
     }
-    const auto stampColumns = [&](int from, int to) {
-        for (const auto &[stamp, at] : placed)
-            raster.stamp(*stamp, at, from, to);
-    };
-    inTwoHalves(raster.width(), qsizetype(placed.size()) >= kStampsSplit, stampColumns);
+    {
+        ChartWork::Jobs jobs;
+        for (const auto &[from, to] : denseColumns) {
+            jobs.add([&, from, to] {
+                for (const auto &[stamp, at] : placed)
+                    raster.stamp(*stamp, at, from, to);
+            });
+        }
+        jobs.run();
+    }
     painter.drawImage(QPointF(origin) / ratio, raster.image());
+    if (!fullAside) {
+        paintFullLines(image, QPoint(0, 0), clip, lines);
+        return;
+    }
+    painter.setClipping(false);
+    for (size_t part = 0; part < fullColumns.size(); ++part)
+        painter.drawImage(QPointF(origin.x() + fullColumns[part].first, origin.y()) / ratio, fullPictures[part]);
 }
 
 QPointF ChartLayer::labelPoint(const Chart::Label &label) const

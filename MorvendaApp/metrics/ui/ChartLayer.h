@@ -117,9 +117,13 @@ private:
         bool dense = false;
     };
     // Returns how many points were drawn in full.
-    qsizetype paintLines(QPainter &painter) const;
-    void paintDenseLines(QPainter &painter, const std::vector<PixelLine> &lines, const QRectF &clip) const;
-    void paintFullLines(QPainter &painter, const std::vector<PixelLine> &lines) const;
+    qsizetype paintLines(QPainter &painter, QImage &image) const;
+    // The dense lines and, over them, those drawn in full.
+    void paintDenseLines(QPainter &painter, QImage &image, const std::vector<PixelLine> &lines, const QRectF &clip,
+                         qsizetype fullPoints, qsizetype densePoints) const;
+    // The lines drawn in full on `picture`, whose top left lies `offset` device pixels into the
+    // layer, within `clip`.
+    void paintFullLines(QImage &picture, QPoint offset, const QRectF &clip, const std::vector<PixelLine> &lines) const;
     void placeLabels();
     void inkLabels();
     QColor toneColor(Chart::Tone tone) const;

@@ -1,5 +1,7 @@
 #include "ChartSeriesStyle.h"
 
+#include "ChartStroke.h"
+
 #include "MorvendaApp/components/NamedColors.h"
 
 #include <QPainter>
@@ -14,6 +16,10 @@ constexpr std::array kHues = {NamedColor::Blue, NamedColor::Green, NamedColor::O
 static_assert(int(kHues.size()) == ChartSeriesStyle::kHueCount);
 // Plain, darker, lighter: after that the looks repeat.
 constexpr int kRounds = 3;
+
+// A square of the circle's area looks as heavy as the circle, and so does a diamond this far out.
+constexpr qreal kSquareHalf = 0.89;
+constexpr qreal kDiamondReach = 1.25;
 
 int wrapped(int value, int count)
 {
@@ -79,15 +85,29 @@ void ChartSeriesStyle::paintMarker(QPainter &painter, QPointF center, Marker mar
         painter.drawEllipse(center, radius, radius);
         break;
     case Marker::Square: {
-        // A square of the circle's area looks as heavy as the circle.
-        const qreal half = radius * 0.89;
+        const qreal half = radius * kSquareHalf;
         painter.drawRect(QRectF(center.x() - half, center.y() - half, 2 * half, 2 * half));
         break;
     }
     case Marker::Diamond: {
-        const qreal r = radius * 1.25;
+        const qreal r = radius * kDiamondReach;
         painter.drawPolygon(QPolygonF({center + QPointF(0, -r), center + QPointF(r, 0), center + QPointF(0, r), center + QPointF(-r, 0)}));
         break;
     }
+    }
+}
+
+void ChartSeriesStyle::paintMarker(ChartStroke &stroke, QPointF center, Marker marker, qreal radius, QRgb color)
+{
+    switch (marker) {
+    case Marker::Circle:
+        stroke.disc(center, radius, color);
+        break;
+    case Marker::Square:
+        stroke.square(center, radius * kSquareHalf, color);
+        break;
+    case Marker::Diamond:
+        stroke.diamond(center, radius * kDiamondReach, color);
+        break;
     }
 }

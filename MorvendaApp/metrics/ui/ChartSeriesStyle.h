@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QPointF>
 
+class ChartStroke;
 class QPainter;
 
 namespace ChartSeriesStyle {
@@ -24,5 +25,7 @@ Marker marker(int paletteIndex);
 
 // A filled symbol centred on `center`, about 2 × `radius` across, in the painter's brush.
 void paintMarker(QPainter &painter, QPointF center, Marker marker, qreal radius);
+// The same symbol drawn straight into pixels in a premultiplied colour.
+void paintMarker(ChartStroke &stroke, QPointF center, Marker marker, qreal radius, QRgb color);
 
 } // namespace ChartSeriesStyle
