@@ -615,8 +615,8 @@ void ChartLayer::paintDenseLines(QPainter &painter, QImage &image, const std::ve
             });
         }
         // The last line lies on top: it is drawn first and the ones before fill what it leaves.
-        for (const auto &[from, to] : denseColumns) {
-            jobs.add([&, from, to] {
+        for (const auto &columns : denseColumns) {
+            jobs.add([&, from = columns.first, to = columns.second] {
                 for (size_t index = lines.size(); index-- > 0;) {
                     if (lines[index].dense)
                         raster.addLineUnder(thinned[index], lines[index].color.rgba(), kLineWidth * ratio, from, to);
@@ -643,8 +643,8 @@ void ChartLayer::paintDenseLines(QPainter &painter, QImage &image, const std::ve
     }
     {
         ChartWork::Jobs jobs;
-        for (const auto &[from, to] : denseColumns) {
-            jobs.add([&, from, to] {
+        for (const auto &columns : denseColumns) {
+            jobs.add([&, from = columns.first, to = columns.second] {
                 for (const auto &[stamp, at] : placed)
                     raster.stamp(*stamp, at, from, to);
             });
