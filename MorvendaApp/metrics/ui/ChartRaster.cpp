@@ -13,6 +13,9 @@ int ceilOf(qreal value)
     return truncated + (qreal(truncated) < value ? 1 : 0);
 }
 
+// Past this many pixels a column, a segment is nearly upright.
+constexpr qreal kSteepest = 1e6;
+
 // One premultiplied channel of the destination under a source of alpha `alpha`.
 quint32 under(quint32 channel, quint32 alpha)
 {
@@ -121,29 +124,29 @@ void ChartRaster::addSegmentUnder(QPointF a, QPointF b, QRgb color, qreal half, 
         const qreal y1 = dx > 0 && low + 2 * half <= b.x() ? atLow + across : b.y();
         fillRows(column, ceilOf(std::min(y0, y1) - half - 0.5), ceilOf(std::max(y0, y1) + half - 0.5) - 1, color);
     };
-    // A column whose reach lies wholly between the ends spans the line from its height there to
-    // that plus `across`; the few columns at the ends reach to the end points instead. A thousand
-    // lines can cross every column of the plot, so the middle run steps its rows in fixed point, a
-    // handful of integer operations a column (2^-24 of a pixel a step: far below a pixel over any
-    // picture's width).
-    const int middleFirst = dx > 0 ? std::max(first, ceilOf(a.x() + half - 0.5)) : last + 1;
-    const int middleLast = dx > 0 ? int(std::min<qreal>(last, std::floor(b.x() - half - 0.5))) : last;
-    int column = first;
-    for (; column <= last && column < middleFirst; ++column)
-        endColumn(column);
-    if (column <= middleLast) {
-        constexpr int kShift = 24;
-        constexpr qreal kOne = qreal(qint64(1) << kShift);
-        const qreal atLow = heightAt(column);
-        qint64 upper = qint64(std::llround((std::min(atLow, atLow + across) - half - 0.5) * kOne));
-        qint64 lower = qint64(std::llround((std::max(atLow, atLow + across) + half - 0.5) * kOne));
-        const qint64 step = qint64(std::llround(slope * kOne));
-        constexpr qint64 kCeil = (qint64(1) << kShift) - 1;
-        for (; column <= middleLast; ++column, upper += step, lower += step)
-            fillRows(column, int((upper + kCeil) >> kShift), int((lower + kCeil) >> kShift) - 1, color);
+    // Nearly upright, a segment crosses a column or two: each is worked out on its own.
+    if (!(dx > 0) || std::abs(slope) > kSteepest) {
+        for (int column = first; column <= last; ++column)
+            endColumn(column);
+        return;
     }
-    for (; column <= last; ++column)
-        endColumn(column);
+    // A column's reach spans the line from its height where the reach begins to that plus
+    // `across`, cut to the segment's lowest and highest points (the line is straight, so that is
+    // the cut at its ends). A thousand lines can cross every column of the plot, so every column
+    // steps its rows in fixed point, a handful of integer operations (2^-24 of a pixel a step: far
+    // below a pixel over any picture's width).
+    constexpr int kShift = 24;
+    constexpr qreal kOne = qreal(qint64(1) << kShift);
+    constexpr qint64 kCeil = (qint64(1) << kShift) - 1;
+    const auto fixed = [](qreal value) { return value >= 0 ? qint64(value * kOne + 0.5) : -qint64(-value * kOne + 0.5); };
+    const qreal atLow = heightAt(first);
+    qint64 upper = fixed(std::min(atLow, atLow + across) - half - 0.5);
+    qint64 lower = fixed(std::max(atLow, atLow + across) + half - 0.5);
+    const qint64 step = fixed(slope);
+    const qint64 highest = fixed(std::min(a.y(), b.y()) - half - 0.5);
+    const qint64 lowest = fixed(std::max(a.y(), b.y()) + half - 0.5);
+    for (int column = first; column <= last; ++column, upper += step, lower += step)
+        fillRows(column, int((std::max(upper, highest) + kCeil) >> kShift), int((std::min(lower, lowest) + kCeil) >> kShift) - 1, color);
 }
 
 void ChartRaster::stamp(const QImage &stamp, QPoint at, int from, int to)
