@@ -7,7 +7,9 @@
 // and labels), medians of five; the target is 16 ms for the paint. The earlier figures over five
 // paths and a random walk follow, up to 200,000 items, with the same render with every mark drawn
 // as given where it finishes in reasonable time.
-//   metrics_layer [largest item count=200000] [grid|walk|blocking|all=all]
+//   metrics_layer [largest item count=200000] [grid|walk|blocking|all=all] [in-order]
+// With in-order, every part of a layer is drawn by the painting thread alone, as on a machine with
+// no core to spare.
 // Then, at 50,000 and 200,000 items, what the user feels of a live refresh: new items handed to
 // the chart, its paced refresh, the data built and the layer drawn (on a worker thread, and for
 // comparison at the paint), until the new layer is on screen; the figure is the longest time the
@@ -17,6 +19,7 @@
 #include "BenchSupport.h"
 #include "session_common.h"
 
+#include "MorvendaApp/metrics/ui/ChartLayer.h"
 #include "MorvendaApp/metrics/ui/RequestDurationBarChart.h"
 #include "MorvendaApp/metrics/ui/RequestDurationLineChart.h"
 
@@ -267,6 +270,10 @@ int main(int argc, char **argv)
     const int largest = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 200000;
     const QByteArray part = argc > 2 ? QByteArray(argv[2]) : QByteArray("all");
     const bool all = part == "all";
+    if (argc > 3 && QByteArray(argv[3]) == "in-order") {
+        ChartLayer::setPartsAside(false);
+        std::printf("every part of a layer drawn by the painting thread alone\n");
+    }
     if (all || part == "grid") {
         measureGrid<RequestDurationLineChart>("line");
         measureGrid<RequestDurationBarChart>("bar");
