@@ -11,7 +11,9 @@
 #include <QPainter>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
+#include <memory>
 
 namespace {
 
@@ -207,6 +209,39 @@ private slots:
         view.setRenderAside(false);
         QVERIFY(aside == picture(view));
         QCOMPARE(view.mainThreadLayerRenderCount(), onMain + 1);
+    }
+
+    // The data shown until now is let go on a pool thread, drawn aside or at once: freeing
+    // hundreds of thousands of marks would cost the main thread milliseconds.
+    void dataShownBeforeIsFreedOffTheMainThread()
+    {
+        struct Witness
+        {
+            explicit Witness(std::atomic<QThread *> *freedOn)
+                : freedOn(freedOn)
+            {
+            }
+            ~Witness() { *freedOn = QThread::currentThread(); }
+            std::atomic<QThread *> *freedOn;
+        };
+        for (const bool aside : {true, false}) {
+            std::atomic<QThread *> freedOn{nullptr};
+            ChartView view;
+            view.setRenderAside(aside);
+            view.resize(600, 250);
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            Chart::Data first = largeData(30000, 1);
+            first.labelText = [witness = std::make_shared<Witness>(&freedOn)](double value) { return QString::number(value); };
+            view.setData(std::move(first));
+            for (const quint32 seed : {2u, 3u}) {
+                view.repaint();
+                QTRY_VERIFY(!view.layerPending());
+                view.setData(largeData(30000, seed));
+            }
+            QTRY_VERIFY(freedOn.load() != nullptr);
+            QVERIFY(freedOn.load() != QThread::currentThread());
+        }
     }
 
     // Few marks can still cost a frame: after a layer that took long to draw, the next one is drawn

@@ -1,6 +1,7 @@
 #include "ChartView.h"
 
 #include "ChartLabelPlacement.h"
+#include "ChartWork.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -88,7 +89,7 @@ void ChartView::invalidateLayer()
 
 void ChartView::layOutNow() const
 {
-    m_shown = ChartLayer(m_data, m_serial, look());
+    ChartWork::releaseAside(std::exchange(m_shown, ChartLayer(m_data, m_serial, look())));
     m_shownGeneration = m_wanted;
 }
 
@@ -131,7 +132,8 @@ void ChartView::asideFinished()
     // and consistent in itself, so it is shown even when a newer request waits (a steady stream of
     // data never starves the picture).
     if (m_asideGeneration > m_shownGeneration && m_aside->future().resultCount() > 0) {
-        m_shown = m_aside->result();
+        // The layer shown so far may hold the last share of big data: it is let go aside.
+        ChartWork::releaseAside(std::exchange(m_shown, m_aside->future().takeResult()));
         m_shownGeneration = m_asideGeneration;
         ++m_layerRenders;
         m_lastRenderMs = m_shown.renderMs();

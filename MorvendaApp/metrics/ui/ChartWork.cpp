@@ -92,6 +92,11 @@ void Jobs::run()
     m_state->done.acquire();
 }
 
+void later(std::function<void()> work)
+{
+    pool().start(std::move(work));
+}
+
 int parts(qint64 amount, qint64 perPart)
 {
     // Past a handful, more parts cost more in their shared set-up than they save.

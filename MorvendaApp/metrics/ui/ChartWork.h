@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace ChartWork {
@@ -61,6 +62,17 @@ private:
     };
     std::shared_ptr<State> m_state;
 };
+
+// Runs `work` on a pool thread when one is free, without waiting for it.
+void later(std::function<void()> work);
+
+// Lets go of `value` on a pool thread: freeing the hundreds of thousands of points, labels and
+// items of a big chart costs the thread that does it some milliseconds.
+template<typename T>
+void releaseAside(T &&value)
+{
+    later([held = std::make_shared<std::decay_t<T>>(std::forward<T>(value))]() mutable { held.reset(); });
+}
 
 // How many parts `amount` of work is best shared out in, at about `perPart` each: no more than
 // the machine runs at once, and one when parts may not go aside.

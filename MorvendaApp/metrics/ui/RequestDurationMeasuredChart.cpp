@@ -1,5 +1,7 @@
 #include "RequestDurationMeasuredChart.h"
 
+#include "ChartWork.h"
+
 #include "MorvendaApp/components/NamedColors.h"
 #include "MorvendaApp/components/SymbolButton.h"
 #include "MorvendaApp/core/L10n.h"
@@ -51,7 +53,7 @@ RequestDurationMeasuredChart::RequestDurationMeasuredChart(Kind kind, QWidget *p
         if (m_buildingRefresh == m_refreshes) {
             QElapsedTimer timer;
             timer.start();
-            draw(m_building->result());
+            draw(m_building->future().takeResult());
             // The build ran aside: only the main thread's share paces the next one.
             m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
         }
@@ -168,11 +170,15 @@ void RequestDurationMeasuredChart::adoptShown()
     const auto shown = m_waiting.find(m_chart->shownDataSerial());
     if (shown == m_waiting.end())
         return;
-    // The reference times follow every change of the drawn items, never a pointer event.
-    m_items = std::move(shown->second.items);
+    // The reference times follow every change of the drawn items, never a pointer event. The
+    // items drawn so far, and those handed over before these (never shown now), are let go aside:
+    // hundreds of thousands of them take milliseconds to free.
+    QList<QList<RequestDurationChartItem>> gone{std::exchange(m_items, std::move(shown->second.items))};
     m_extent = shown->second.extent;
-    // Items handed over before these are never shown now.
+    for (auto skipped = m_waiting.begin(); skipped != shown; ++skipped)
+        gone.append(std::move(skipped->second.items));
     m_waiting.erase(m_waiting.begin(), std::next(shown));
+    ChartWork::releaseAside(std::move(gone));
     // The hover read-out and the rules it names follow the new drawing.
     toolsChanged();
 }
