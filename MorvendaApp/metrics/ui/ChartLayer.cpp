@@ -14,7 +14,6 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -174,9 +173,9 @@ void ChartLayer::render()
         ChartWork::SideTask labels([this] { placeLabels(); }, m_data->labels.size() >= kLabelsAside);
         paintBars(painter, m_image);
         m_fullPoints = paintLines(painter, m_image);
+        for (const Chart::Rule &rule : m_data->rules)
+            paintRule(painter, rule);
     }
-    for (const Chart::Rule &rule : m_data->rules)
-        paintRule(painter, rule);
     paintLegend(painter);
     inkLabels();
     m_renderMs = double(timer.nsecsElapsed()) / 1e6;
