@@ -1,8 +1,9 @@
 // Parts of a chart layer's drawing handed to pool threads beside the thread that draws it. Only
 // threads free at once take a part; the drawing thread does whatever none took, so a busy machine
-// costs no more than drawing the parts in order, and nothing waits in a queue. The threads are a
-// pool of their own: the paint engine hands parts of large fills to the global pool and waits for
-// them on the painting thread. Any thread.
+// costs no more than drawing the parts in order, and no part waits in a queue (only values let go
+// of aside wait there for a free thread). The threads are a pool of their own: the paint engine
+// hands parts of large fills to the global pool and waits for them on the painting thread. Any
+// thread.
 #pragma once
 
 #include <QSemaphore>
@@ -48,7 +49,7 @@ class Jobs
 public:
     Jobs();
     void add(std::function<void()> job);
-    // Returns when every piece is done.
+    // Returns when every piece is done. Once only.
     void run();
 
 private:
