@@ -23,6 +23,17 @@ namespace {
 // identity, like equal names.
 constexpr qsizetype kCollatedNameLength = 1000;
 
+// A collator set up like `collator` but sharing nothing with it: a QCollator is used on one
+// thread only.
+QCollator collatorLike(const QCollator &collator)
+{
+    QCollator own(collator.locale());
+    own.setNumericMode(collator.numericMode());
+    own.setCaseSensitivity(collator.caseSensitivity());
+    own.setIgnorePunctuation(collator.ignorePunctuation());
+    return own;
+}
+
 QCollatorSortKey nameKey(const QCollator &collator, const QString &name)
 {
     return collator.sortKey(name.size() > kCollatedNameLength ? name.first(kCollatedNameLength) : name);
@@ -46,13 +57,7 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     const qsizetype chunk = (users.size() + threads - 1) / threads;
     std::vector<std::thread> helpers;
     for (qsizetype t = 1; t < threads; ++t) {
-        helpers.emplace_back([&, t] {
-            QCollator own(collator.locale());
-            own.setNumericMode(collator.numericMode());
-            own.setCaseSensitivity(collator.caseSensitivity());
-            own.setIgnorePunctuation(collator.ignorePunctuation());
-            collate(own, t * chunk, std::min(users.size(), (t + 1) * chunk));
-        });
+        helpers.emplace_back([&, t] { collate(collatorLike(collator), t * chunk, std::min(users.size(), (t + 1) * chunk)); });
     }
     collate(collator, 0, std::min(users.size(), chunk));
     for (std::thread &helper : helpers) {
@@ -79,6 +84,14 @@ bool listedBefore(bool aFavorite, ImpersonateUserData::Identity aId, const QColl
 
 } // namespace
 
+struct ImpersonateListViewModel::Loaded
+{
+    tl::expected<QList<ImpersonateUserData>, QString> users;
+    std::vector<QCollatorSortKey> keys;
+    // The writer's change count asked before the read.
+    qint64 changes = 0;
+};
+
 ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, UserManager &userManager,
     ImpersonateUserStore &store, QObject *parent)
     : QObject(parent)
@@ -92,7 +105,10 @@ ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, Us
     connect(&userManager, &UserManager::hasUpdatedUser, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
     // This model writes through the store's writer: what the shared connection announces was
     // written by someone else.
-    const auto storedElsewhere = [this] { m_loadedIsCurrent = false; };
+    const auto storedElsewhere = [this] {
+        m_loadedIsCurrent = false;
+        m_storedElsewhereSinceRead = true;
+    };
     connect(&store, &ImpersonateUserStore::recordChanged, this, storedElsewhere);
     connect(&store, &ImpersonateUserStore::recordRemoved, this, storedElsewhere);
 }
@@ -196,24 +212,60 @@ void ImpersonateListViewModel::fetchUsers()
     if (!m_store.isAvailable()) {
         return;
     }
-    // Asked before the read: a write that lands between the two makes the next star reload.
-    const qint64 changes = m_store.writer().changeCount();
-    auto fetched = m_store.fetchAll();
-    if (!fetched) {
-        m_session.presentAlert(Alert::ViewState{
-            L10n::text("Impersonation.UnableToFetchImpersonationData.title"), fetched.error(), {}});
+    const quint64 read = ++*m_latestRead;
+    m_storedElsewhereSinceRead = false;
+    StoredUserWriter &writer = m_store.writer();
+    if (!writer.isAvailable()) {
+        // The writer has no connection to read with, and this one cannot be lent to a thread:
+        // the users are read here, which still lists them.
+        showLoaded(read, readSorted(m_store, m_collator, writer.changeCount()));
         return;
     }
-    QList<ImpersonateUserData> all = std::move(*fetched);
+    // A huge report makes the read take as long as its write: on the writer's thread, in its
+    // order, so the read sees every write handed over before it and none after it.
+    writer.read(this,
+        [&writer, latest = m_latestRead, read, collator = collatorLike(m_collator)](
+            ImpersonateUserStore &connection) {
+            if (latest->load() != read) {
+                return Loaded{tl::unexpected(QString()), {}, 0};
+            }
+            // Asked before the read: a write that lands between the two makes the next star reload.
+            return readSorted(connection, collator, writer.changesSoFar(connection));
+        },
+        [this, read](Loaded loaded) { showLoaded(read, std::move(loaded)); });
+}
+
+ImpersonateListViewModel::Loaded ImpersonateListViewModel::readSorted(ImpersonateUserStore &connection,
+    const QCollator &collator, qint64 changesBefore)
+{
+    Loaded loaded{connection.fetchAll(), {}, changesBefore};
+    if (loaded.users) {
+        loaded.keys = sortFavoritesFirst(*loaded.users, collator);
+    }
+    return loaded;
+}
+
+void ImpersonateListViewModel::showLoaded(quint64 read, Loaded loaded)
+{
+    // A later load is on its way: what this one read may already be out of date.
+    if (read != m_latestRead->load()) {
+        return;
+    }
+    if (!loaded.users) {
+        m_session.presentAlert(Alert::ViewState{
+            L10n::text("Impersonation.UnableToFetchImpersonationData.title"), loaded.users.error(), {}});
+        return;
+    }
+    QList<ImpersonateUserData> all = std::move(*loaded.users);
     if (!m_notesOnTheirWay.isEmpty()) {
         for (ImpersonateUserData &user : all) {
             takeNotesOnTheirWay(user);
         }
     }
-    m_userKeys = sortFavoritesFirst(all, m_collator);
+    m_userKeys = std::move(loaded.keys);
     m_users = std::move(all);
-    m_loadedChanges = changes;
-    m_loadedIsCurrent = true;
+    m_loadedChanges = loaded.changes;
+    m_loadedIsCurrent = !m_storedElsewhereSinceRead;
     updateDisplayUsers();
     m_isLoading = false;
     emit isLoadingChanged(m_isLoading);

@@ -1,6 +1,7 @@
 // The state behind one impersonation window: the stored users sorted by name, filtered by search
 // text and app, split into favourites and the rest; and the window's actions on a stored user
-// (favourite, notes, delete, impersonate). One per window, owned by it; main thread.
+// (favourite, notes, delete, impersonate). One per window, owned by it; main thread, but for the
+// loads, which read and sort on the store's writer thread.
 #pragma once
 
 #include "AppType.h"
@@ -14,7 +15,9 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,7 +53,10 @@ public:
     const QList<ImpersonateUserData> &users() const { return m_users; }
     ImpersonateUserStore &store() const { return m_store; }
 
-    // Reloads the users from the store; a failure raises the fetch alert and changes nothing.
+    // Reloads the users from the store and returns at once: they are read and sorted on the
+    // store's writer thread, after the writes handed to it before, and the lists keep what they
+    // show until the read lands. A later fetch supersedes one still on its way, whose result is
+    // never shown. A failure raises the fetch alert and changes nothing.
     void fetchUsers();
     void updateDisplayUsers();
     // Choosing the selected app again clears the app filter.
@@ -122,6 +128,10 @@ signals:
     void currentUserMayHaveChanged();
 
 private:
+    // What one load read: the users sorted with their names' keys, or why it failed.
+    struct Loaded;
+    static Loaded readSorted(ImpersonateUserStore &connection, const QCollator &collator, qint64 changesBefore);
+    void showLoaded(quint64 read, Loaded loaded);
     void send(const ImpersonateUserData &user);
     void replaceLoaded(const ImpersonateUserData &record);
     void takeNotesOnTheirWay(ImpersonateUserData &user) const;
@@ -155,6 +165,12 @@ private:
     bool m_notesFailing = false;
     // False once the shared connection announced a change since the last load.
     bool m_loadedIsCurrent = false;
+    // The same since the last load was asked: a change announced while it was read may have come
+    // too late for it.
+    bool m_storedElsewhereSinceRead = false;
+    // The number of the load asked last; a load's job skips its read, and its result is dropped,
+    // once a later one was asked. Shared with the jobs on the writer thread.
+    std::shared_ptr<std::atomic<quint64>> m_latestRead = std::make_shared<std::atomic<quint64>>(0);
     // The writer's change count at the last load, advanced by this model's writes that the loaded
     // users took in place: while a write finds it unchanged, nothing else was written since.
     std::optional<qint64> m_loadedChanges;

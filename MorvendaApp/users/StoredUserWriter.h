@@ -35,6 +35,32 @@ public:
     template<typename Job, typename Done>
     void run(QObject *context, Job job, Done done)
     {
+        hand(context, std::move(job), std::move(done), Counting::AsAChange);
+    }
+    // As run(), for a job that only reads: it is not counted as a change, so a load does not make
+    // the writes after it look as if someone else had written. Main thread.
+    template<typename Job, typename Done>
+    void read(QObject *context, Job job, Done done)
+    {
+        hand(context, std::move(job), std::move(done), Counting::NotAChange);
+    }
+    // Runs `job` after every job handed over before it and waits for it. Main thread.
+    void runAndWait(const std::function<void(ImpersonateUserStore &)> &job);
+
+    // How many changes of the file this writer knows of: one per job it ran, and one per look at
+    // the file that found another connection's commits. Take it before a load; a later write whose
+    // changesSoFar() equals it knows that nothing but it was written since. Any thread.
+    qint64 changeCount() const { return m_changes.load(); }
+    // Inside a job's write transaction, or in a read job before it reads: counts the commits of
+    // other connections since the last look, then returns changeCount(). Writer thread.
+    qint64 changesSoFar(ImpersonateUserStore &connection);
+
+private:
+    enum class Counting { AsAChange, NotAChange };
+
+    template<typename Job, typename Done>
+    void hand(QObject *context, Job job, Done done, Counting counting)
+    {
         post([this, context = QPointer<QObject>(context), job = std::move(job), done = std::move(done)](
                  ImpersonateUserStore &connection) mutable {
             auto result = std::make_shared<decltype(job(connection))>(job(connection));
@@ -45,21 +71,9 @@ public:
                     done(std::move(*result));
                 }
             }, Qt::QueuedConnection);
-        });
+        }, counting);
     }
-    // Runs `job` after every job handed over before it and waits for it. Main thread.
-    void runAndWait(const std::function<void(ImpersonateUserStore &)> &job);
-
-    // How many changes of the file this writer knows of: one per job it ran, and one per look at
-    // the file that found another connection's commits. Take it before a load; a later write whose
-    // changesSoFar() equals it knows that nothing but it was written since. Any thread.
-    qint64 changeCount() const { return m_changes.load(); }
-    // Inside a job's write transaction: counts the commits of other connections since the last
-    // look, then returns changeCount(). Writer thread.
-    qint64 changesSoFar(ImpersonateUserStore &connection);
-
-private:
-    void post(std::function<void(ImpersonateUserStore &)> job);
+    void post(std::function<void(ImpersonateUserStore &)> job, Counting counting = Counting::AsAChange);
 
     std::unique_ptr<ImpersonateUserStore> m_connection;
     bool m_available = false;
