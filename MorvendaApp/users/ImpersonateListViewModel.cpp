@@ -117,6 +117,7 @@ template<typename Write, typename Landed>
 void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
 {
     StoredUserWriter &writer = m_store.writer();
+    const quint64 handed = ++m_writesHanded;
     writer.run(this,
         [&writer, write = std::move(write)](ImpersonateUserStore &connection) {
             using Result = decltype(write(connection));
@@ -133,20 +134,26 @@ void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
             }
             return std::pair{std::move(*result), changesBefore};
         },
-        [landed = std::move(landed)](auto outcome) { landed(std::move(outcome.first), outcome.second); });
+        [landed = std::move(landed), handed](
+            auto outcome) { landed(std::move(outcome.first), Written{outcome.second, handed}); });
 }
 
-ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(qint64 changesBefore) const
+ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(const Written &written) const
 {
-    if (!m_loadedChanges) {
-        return Landing::AfterOthers;
-    }
     // The writer counts a write once it has committed it: a load that read a count past this
     // write's began after it.
-    if (changesBefore < *m_loadedChanges) {
+    if (m_loadedChanges && written.changesBefore < *m_loadedChanges) {
         return Landing::AlreadyLoaded;
     }
-    return changesBefore == *m_loadedChanges && m_loadedIsCurrent ? Landing::OnlyThis : Landing::AfterOthers;
+    if (m_loadedChanges && written.changesBefore == *m_loadedChanges && m_loadedIsCurrent) {
+        return Landing::OnlyThis;
+    }
+    // Stars clicked while a huge report is written land one after the other behind it: the
+    // first asks for a load, which the others need not ask for again.
+    if (m_writesBeforeLoad && written.handed <= *m_writesBeforeLoad) {
+        return Landing::InTheLoadOnItsWay;
+    }
+    return Landing::AfterOthers;
 }
 
 QCollator ImpersonateListViewModel::nameCollator()
@@ -221,6 +228,7 @@ void ImpersonateListViewModel::fetchUsers()
         showLoaded(read, readSorted(m_store, m_collator, writer.changeCount()));
         return;
     }
+    m_writesBeforeLoad = m_writesHanded;
     // A huge report makes the read take as long as its write: on the writer's thread, in its
     // order, so the read sees every write handed over before it and none after it.
     writer.read(this,
@@ -251,6 +259,7 @@ void ImpersonateListViewModel::showLoaded(quint64 read, Loaded loaded)
     if (read != m_latestRead->load()) {
         return;
     }
+    m_writesBeforeLoad.reset();
     if (!loaded.users) {
         m_session.presentAlert(Alert::ViewState{
             L10n::text("Impersonation.UnableToFetchImpersonationData.title"), loaded.users.error(), {}});
@@ -394,7 +403,7 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
     m_favoritesOnTheirWay.insert(user.id, favorite);
     ownWrite([id = user.id, favorite](ImpersonateUserStore &connection) { return connection.setFavorite(id, favorite); },
         [this, id = user.id, favorite](tl::expected<std::optional<ImpersonateUserData>, QString> updated,
-            qint64 changesBefore) {
+            Written written) {
             if (const auto asked = m_favoritesOnTheirWay.constFind(id);
                 asked != m_favoritesOnTheirWay.cend() && *asked == favorite) {
                 m_favoritesOnTheirWay.erase(asked);
@@ -407,12 +416,13 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
             // the lists a reload would, without reading and sorting thousands of records again.
             // Reports, other windows' edits and other programs change the writer's count. Stars
             // that landed behind a huge report reload once, not once each.
-            switch (landing(changesBefore)) {
+            switch (landing(written)) {
             case Landing::AlreadyLoaded:
+            case Landing::InTheLoadOnItsWay:
                 return;
             case Landing::OnlyThis:
                 if (*updated && moveLoaded(**updated)) {
-                    m_loadedChanges = changesBefore + 1;
+                    m_loadedChanges = written.changesBefore + 1;
                     updateDisplayUsers();
                     return;
                 }
@@ -464,7 +474,7 @@ void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateU
     ++onTheirWay.writes;
     ownWrite([id = user.id, stored = typed.notes](
                  ImpersonateUserStore &connection) { return connection.setNotes(id, stored); },
-        [this, id = user.id](tl::expected<std::optional<ImpersonateUserData>, QString> updated, qint64 changesBefore) {
+        [this, id = user.id](tl::expected<std::optional<ImpersonateUserData>, QString> updated, Written written) {
             if (const auto found = m_notesOnTheirWay.find(id); found != m_notesOnTheirWay.end() && --found->writes == 0) {
                 m_notesOnTheirWay.erase(found);
             }
@@ -478,8 +488,8 @@ void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateU
             }
             m_notesFailing = false;
             // The loaded copies took the notes when they were typed.
-            if (*updated && landing(changesBefore) == Landing::OnlyThis) {
-                m_loadedChanges = changesBefore + 1;
+            if (*updated && landing(written) == Landing::OnlyThis) {
+                m_loadedChanges = written.changesBefore + 1;
             }
         });
 }
@@ -492,12 +502,12 @@ bool ImpersonateListViewModel::deleteUser(const QString &userToken)
         return false;
     }
     ownWrite([id = found->id](ImpersonateUserStore &connection) { return connection.remove(id); },
-        [this](tl::expected<bool, QString> removed, qint64 changesBefore) {
+        [this](tl::expected<bool, QString> removed, Written written) {
             if (!removed) {
                 raiseSaveFailure(removed.error());
                 return;
             }
-            if (landing(changesBefore) != Landing::AlreadyLoaded) {
+            if (needsLoad(landing(written))) {
                 fetchUsers();
             }
         });
@@ -509,10 +519,10 @@ void ImpersonateListViewModel::addUser(const QString &userToken, const QString &
 {
     ownWrite([userToken, name](ImpersonateUserStore &connection) { return connection.addUser(userToken, name); },
         [this, context = QPointer<QObject>(context), landed = std::move(landed)](
-            tl::expected<ImpersonateUserData, QString> added, qint64 changesBefore) {
+            tl::expected<ImpersonateUserData, QString> added, Written written) {
             if (!added) {
                 raiseSaveFailure(added.error());
-            } else if (landing(changesBefore) != Landing::AlreadyLoaded) {
+            } else if (needsLoad(landing(written))) {
                 fetchUsers();
             }
             if (context) {

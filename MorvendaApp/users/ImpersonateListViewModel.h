@@ -138,15 +138,28 @@ private:
     // Moves the loaded copy of `record` to its place for its favourite mark, taking its stored
     // fields; false when it is not loaded.
     bool moveLoaded(const ImpersonateUserData &record);
+    // One of this model's writes that landed: the writer's change count before it, and its
+    // number among this model's writes in the order they were handed over.
+    struct Written
+    {
+        qint64 changesBefore = -1;
+        quint64 handed = 0;
+    };
     // Hands one of this model's writes to the store's writer, then `landed` with its result and
-    // the writer's change count before it.
+    // what it was.
     template<typename Write, typename Landed>
     void ownWrite(Write write, Landed landed);
     // What one of this model's writes that landed is to the loaded users, by the writer's change
-    // count before it: in them already (a load since), the one change since the load, or one of
-    // several.
-    enum class Landing { AlreadyLoaded, OnlyThis, AfterOthers };
-    Landing landing(qint64 changesBefore) const;
+    // count before it: in them already (a load since), the one change since the load, one of
+    // several but in the load on its way (asked after it was handed over), or one of several.
+    enum class Landing { AlreadyLoaded, OnlyThis, InTheLoadOnItsWay, AfterOthers };
+    Landing landing(const Written &written) const;
+    // A write that adds or removes a user shows through a load unless the loaded users or the
+    // load on its way hold it.
+    static bool needsLoad(Landing landing)
+    {
+        return landing == Landing::OnlyThis || landing == Landing::AfterOthers;
+    }
 
     MorvendaListener &m_session;
     UserManager &m_userManager;
@@ -171,6 +184,11 @@ private:
     // The number of the load asked last; a load's job skips its read, and its result is dropped,
     // once a later one was asked. Shared with the jobs on the writer thread.
     std::shared_ptr<std::atomic<quint64>> m_latestRead = std::make_shared<std::atomic<quint64>>(0);
+    // How many writes this model handed to the writer.
+    quint64 m_writesHanded = 0;
+    // While a load is on its way: how many of this model's writes were handed over before it was
+    // asked. The writer runs them before the load, so it shows them.
+    std::optional<quint64> m_writesBeforeLoad;
     // The writer's change count at the last load, advanced by this model's writes that the loaded
     // users took in place: while a write finds it unchanged, nothing else was written since.
     std::optional<qint64> m_loadedChanges;
