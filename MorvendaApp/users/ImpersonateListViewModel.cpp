@@ -57,7 +57,8 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     const qsizetype chunk = (users.size() + threads - 1) / threads;
     std::vector<std::thread> helpers;
     for (qsizetype t = 1; t < threads; ++t) {
-        helpers.emplace_back([&, t] { collate(collatorLike(collator), t * chunk, std::min(users.size(), (t + 1) * chunk)); });
+        helpers.emplace_back(
+            [&, t] { collate(collatorLike(collator), t * chunk, std::min(users.size(), (t + 1) * chunk)); });
     }
     collate(collator, 0, std::min(users.size(), chunk));
     for (std::thread &helper : helpers) {
