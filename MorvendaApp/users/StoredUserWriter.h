@@ -1,7 +1,8 @@
 // The one thread that writes the stored users, over a connection of its own: reported users and
 // the windows' edits are written there one after the other, in the order they were handed over, so
 // the main thread never waits for the file's write lock (a huge report holds it for seconds), and
-// an edit made while a report is written lands after it. Owned by the shared store and made on
+// an edit made while a report is written lands after it. The windows' loads read there too, in the
+// same order, so a load sees every write handed over before it. Owned by the shared store and made on
 // first use (ImpersonateUserStore::writer()); the object lives on the main thread, its connection
 // and the jobs on the writer thread.
 #pragma once
