@@ -7,7 +7,10 @@
 // 100 ms while the report is stored: prints the longest click (the main thread waits that long
 // for the store), when the list shows the last click, and whether the store holds it; the
 // main-thread stall then covers the time until the list shows it.
-// Usage: users_big_report [panel|star] [MB ...]   ("panel" shows the User panel in the side area)
+// With "open", the Impersonation panel is opened once each report is stored: prints the main
+// thread's longest stall from the opening until a second after the list shows the report's user,
+// and how long the list took to show it.
+// Usage: users_big_report [panel|star|open] [MB ...]   ("panel" shows the User panel in the side area)
 #include "bench/ProgramWindow.h"
 #include "bench/server_peer.h"
 
@@ -179,12 +182,15 @@ int main(int argc, char *argv[])
     }
     bool panel = false;
     bool star = false;
+    bool open = false;
     std::vector<int> sizes;
     for (int i = 1; i < argc; ++i) {
         if (QByteArray(argv[i]) == "panel") {
             panel = true;
         } else if (QByteArray(argv[i]) == "star") {
             star = true;
+        } else if (QByteArray(argv[i]) == "open") {
+            open = true;
         } else {
             sizes.push_back(std::max(1, std::atoi(argv[i])));
         }
@@ -241,7 +247,10 @@ int main(int argc, char *argv[])
     const auto quietEnd = Clock::now();
     bench::waitFor([] { return false; }, 1000);
     std::printf("%s, main window %s\n", qPrintable(QSysInfo::prettyProductName()),
-        panel ? "with the User panel" : star ? "with the Impersonation panel" : "without a side panel");
+        panel ? "with the User panel"
+        : star ? "with the Impersonation panel"
+        : open ? "opening the Impersonation panel after each report"
+               : "without a side panel");
     print("no report, round trips:", probe.tripsBetween(quietEnd, Clock::now()));
 
     for (std::size_t run = 0; run < sizes.size(); ++run) {
@@ -250,6 +259,11 @@ int main(int argc, char *argv[])
         if (star) {
             // The stars' own writes change the file's version too: the report's record tells instead.
             sqlite3_exec(db, "DELETE FROM stored_user WHERE user_token = 'u-big'", nullptr, nullptr, nullptr);
+        }
+        if (open) {
+            // Closed while the report is stored, so that the opening reads it.
+            shared.windowManager.setSideView(SideView::None);
+            bench::waitFor([] { return false; }, 200);
         }
         const qint64 version = dataVersion(db);
         const qint64 before = bench::residentBytes();
@@ -261,6 +275,11 @@ int main(int argc, char *argv[])
         // The star of the first hand-added user, clicked as the developer would, until the report is stored.
         qint64 longestClickMs = 0;
         int clicks = 0;
+        // The mark the runs before left: the clicks of this run turn it over.
+        const bool starredBefore = star && std::any_of(impersonation->viewModel().favoriteUsers().cbegin(),
+            impersonation->viewModel().favoriteUsers().cend(),
+            [](const ImpersonateUserData &each) { return each.userToken == QLatin1StringView("hand-1"); });
+        const auto starredLast = [&] { return starredBefore != (clicks % 2 == 1); };
         QTimer clicker;
         clicker.setInterval(100);
         QObject::connect(&clicker, &QTimer::timeout, &app, [&] {
@@ -292,7 +311,7 @@ int main(int argc, char *argv[])
             const QList<ImpersonateUserData> &favorites = impersonation->viewModel().favoriteUsers();
             const bool listed = std::any_of(favorites.cbegin(), favorites.cend(),
                 [](const ImpersonateUserData &each) { return each.userToken == QLatin1StringView("hand-1"); });
-            return listed == (clicks % 2 == 1);
+            return listed == starredLast();
         };
         const bool shown = !star || bench::waitFor(listShowsLastClick, 60000);
         const auto shownAt = Clock::now();
@@ -311,7 +330,30 @@ int main(int argc, char *argv[])
                         " %s %.2f s after the report was stored; the store's mark %s it\n",
                 clicks, static_cast<long long>(longestClickMs), shown ? "" : "NOT EVEN",
                 std::chrono::duration<double>(shownAt - storedAt).count(),
-                favorite == (clicks % 2 == 1) ? "follows" : "DOES NOT follow");
+                favorite == starredLast() ? "follows" : "DOES NOT follow");
+        }
+        if (open) {
+            longestStallMs = 0;
+            sinceTick.restart();
+            QElapsedTimer opening;
+            opening.start();
+            shared.windowManager.setSideView(SideView::Impersonation);
+            // What the developer waits for: the panel lists the user of this report.
+            const QString reported = QStringLiteral("Fiona Marsh %1 ").arg(run);
+            const bool listed = bench::waitFor([&] {
+                const auto *view = program.scene.mainWindow()->findChild<ImpersonationListView *>();
+                if (!view || !view->isVisible()) {
+                    return false;
+                }
+                const QList<ImpersonateUserData> &users = view->viewModel().users();
+                return std::any_of(users.cbegin(), users.cend(),
+                    [&](const ImpersonateUserData &each) { return each.name.startsWith(reported); });
+            }, 60000, 1);
+            const qint64 listedMs = opening.elapsed();
+            bench::waitFor([] { return false; }, 1000);
+            std::printf("  panel opened with it stored: the list shows it %s after %lld ms; longest main-thread"
+                        " stall from the opening to a second after %lld ms\n",
+                listed ? "" : "NOT EVEN", static_cast<long long>(listedMs), static_cast<long long>(longestStallMs));
         }
     }
     ::close(shop);

@@ -84,8 +84,11 @@ int main(int argc, char *argv[])
     ImpersonateListViewModel model(listener, users, store);
     timer.restart();
     model.fetchUsers();
-    std::printf("first load of %lld users (fetch, sort, split): %.1f ms\n",
-        static_cast<long long>(model.users().size()), double(timer.nsecsElapsed()) / 1e6);
+    const double asked = double(timer.nsecsElapsed()) / 1e6;
+    // The users are read and sorted on the store's writer thread; the lists follow once they land.
+    bench::waitFor([&model] { return !model.isLoading(); }, 600000, 1);
+    std::printf("first load of %lld users (fetch, sort, split): main thread %.1f ms, lists after %.1f ms\n",
+        static_cast<long long>(model.users().size()), asked, double(timer.nsecsElapsed()) / 1e6);
 
     std::vector<double> clicks;
     std::vector<double> toggles;

@@ -23,6 +23,17 @@ namespace {
 // identity, like equal names.
 constexpr qsizetype kCollatedNameLength = 1000;
 
+// A collator set up like `collator` but sharing nothing with it: a QCollator is used on one
+// thread only.
+QCollator collatorLike(const QCollator &collator)
+{
+    QCollator own(collator.locale());
+    own.setNumericMode(collator.numericMode());
+    own.setCaseSensitivity(collator.caseSensitivity());
+    own.setIgnorePunctuation(collator.ignorePunctuation());
+    return own;
+}
+
 QCollatorSortKey nameKey(const QCollator &collator, const QString &name)
 {
     return collator.sortKey(name.size() > kCollatedNameLength ? name.first(kCollatedNameLength) : name);
@@ -46,13 +57,8 @@ std::vector<QCollatorSortKey> nameKeys(const QList<ImpersonateUserData> &users, 
     const qsizetype chunk = (users.size() + threads - 1) / threads;
     std::vector<std::thread> helpers;
     for (qsizetype t = 1; t < threads; ++t) {
-        helpers.emplace_back([&, t] {
-            QCollator own(collator.locale());
-            own.setNumericMode(collator.numericMode());
-            own.setCaseSensitivity(collator.caseSensitivity());
-            own.setIgnorePunctuation(collator.ignorePunctuation());
-            collate(own, t * chunk, std::min(users.size(), (t + 1) * chunk));
-        });
+        helpers.emplace_back(
+            [&, t] { collate(collatorLike(collator), t * chunk, std::min(users.size(), (t + 1) * chunk)); });
     }
     collate(collator, 0, std::min(users.size(), chunk));
     for (std::thread &helper : helpers) {
@@ -79,6 +85,14 @@ bool listedBefore(bool aFavorite, ImpersonateUserData::Identity aId, const QColl
 
 } // namespace
 
+struct ImpersonateListViewModel::Loaded
+{
+    tl::expected<QList<ImpersonateUserData>, QString> users;
+    std::vector<QCollatorSortKey> keys;
+    // The writer's change count asked before the read.
+    qint64 changes = 0;
+};
+
 ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, UserManager &userManager,
     ImpersonateUserStore &store, QObject *parent)
     : QObject(parent)
@@ -92,7 +106,10 @@ ImpersonateListViewModel::ImpersonateListViewModel(MorvendaListener &session, Us
     connect(&userManager, &UserManager::hasUpdatedUser, this, &ImpersonateListViewModel::currentUserMayHaveChanged);
     // This model writes through the store's writer: what the shared connection announces was
     // written by someone else.
-    const auto storedElsewhere = [this] { m_loadedIsCurrent = false; };
+    const auto storedElsewhere = [this] {
+        m_loadedIsCurrent = false;
+        m_storedElsewhereSinceRead = true;
+    };
     connect(&store, &ImpersonateUserStore::recordChanged, this, storedElsewhere);
     connect(&store, &ImpersonateUserStore::recordRemoved, this, storedElsewhere);
 }
@@ -101,6 +118,7 @@ template<typename Write, typename Landed>
 void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
 {
     StoredUserWriter &writer = m_store.writer();
+    const quint64 handed = ++m_writesHanded;
     writer.run(this,
         [&writer, write = std::move(write)](ImpersonateUserStore &connection) {
             using Result = decltype(write(connection));
@@ -117,20 +135,26 @@ void ImpersonateListViewModel::ownWrite(Write write, Landed landed)
             }
             return std::pair{std::move(*result), changesBefore};
         },
-        [landed = std::move(landed)](auto outcome) { landed(std::move(outcome.first), outcome.second); });
+        [landed = std::move(landed), handed](
+            auto outcome) { landed(std::move(outcome.first), Written{outcome.second, handed}); });
 }
 
-ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(qint64 changesBefore) const
+ImpersonateListViewModel::Landing ImpersonateListViewModel::landing(const Written &written) const
 {
-    if (!m_loadedChanges) {
-        return Landing::AfterOthers;
-    }
     // The writer counts a write once it has committed it: a load that read a count past this
     // write's began after it.
-    if (changesBefore < *m_loadedChanges) {
+    if (m_loadedChanges && written.changesBefore < *m_loadedChanges) {
         return Landing::AlreadyLoaded;
     }
-    return changesBefore == *m_loadedChanges && m_loadedIsCurrent ? Landing::OnlyThis : Landing::AfterOthers;
+    if (m_loadedChanges && written.changesBefore == *m_loadedChanges && m_loadedIsCurrent) {
+        return Landing::OnlyThis;
+    }
+    // Stars clicked while a huge report is written land one after the other behind it: the
+    // first asks for a load, which the others need not ask for again.
+    if (m_writesBeforeLoad && written.handed <= *m_writesBeforeLoad) {
+        return Landing::InTheLoadOnItsWay;
+    }
+    return Landing::AfterOthers;
 }
 
 QCollator ImpersonateListViewModel::nameCollator()
@@ -196,24 +220,62 @@ void ImpersonateListViewModel::fetchUsers()
     if (!m_store.isAvailable()) {
         return;
     }
-    // Asked before the read: a write that lands between the two makes the next star reload.
-    const qint64 changes = m_store.writer().changeCount();
-    auto fetched = m_store.fetchAll();
-    if (!fetched) {
-        m_session.presentAlert(Alert::ViewState{
-            L10n::text("Impersonation.UnableToFetchImpersonationData.title"), fetched.error(), {}});
+    const quint64 read = ++*m_latestRead;
+    m_storedElsewhereSinceRead = false;
+    StoredUserWriter &writer = m_store.writer();
+    if (!writer.isAvailable()) {
+        // The writer has no connection to read with, and this one cannot be lent to a thread:
+        // the users are read here, which still lists them.
+        showLoaded(read, readSorted(m_store, m_collator, writer.changeCount()));
         return;
     }
-    QList<ImpersonateUserData> all = std::move(*fetched);
+    m_writesBeforeLoad = m_writesHanded;
+    // A huge report makes the read take as long as its write: on the writer's thread, in its
+    // order, so the read sees every write handed over before it and none after it.
+    writer.read(this,
+        [&writer, latest = m_latestRead, read, collator = collatorLike(m_collator)](
+            ImpersonateUserStore &connection) {
+            if (latest->load() != read) {
+                return Loaded{tl::unexpected(QString()), {}, 0};
+            }
+            // Asked before the read: a write that lands between the two makes the next star reload.
+            return readSorted(connection, collator, writer.changesSoFar(connection));
+        },
+        [this, read](Loaded loaded) { showLoaded(read, std::move(loaded)); });
+}
+
+ImpersonateListViewModel::Loaded ImpersonateListViewModel::readSorted(ImpersonateUserStore &connection,
+    const QCollator &collator, qint64 changesBefore)
+{
+    Loaded loaded{connection.fetchAll(), {}, changesBefore};
+    if (loaded.users) {
+        loaded.keys = sortFavoritesFirst(*loaded.users, collator);
+    }
+    return loaded;
+}
+
+void ImpersonateListViewModel::showLoaded(quint64 read, Loaded loaded)
+{
+    // A later load is on its way: what this one read may already be out of date.
+    if (read != m_latestRead->load()) {
+        return;
+    }
+    m_writesBeforeLoad.reset();
+    if (!loaded.users) {
+        m_session.presentAlert(Alert::ViewState{
+            L10n::text("Impersonation.UnableToFetchImpersonationData.title"), loaded.users.error(), {}});
+        return;
+    }
+    QList<ImpersonateUserData> all = std::move(*loaded.users);
     if (!m_notesOnTheirWay.isEmpty()) {
         for (ImpersonateUserData &user : all) {
             takeNotesOnTheirWay(user);
         }
     }
-    m_userKeys = sortFavoritesFirst(all, m_collator);
+    m_userKeys = std::move(loaded.keys);
     m_users = std::move(all);
-    m_loadedChanges = changes;
-    m_loadedIsCurrent = true;
+    m_loadedChanges = loaded.changes;
+    m_loadedIsCurrent = !m_storedElsewhereSinceRead;
     updateDisplayUsers();
     m_isLoading = false;
     emit isLoadingChanged(m_isLoading);
@@ -342,7 +404,7 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
     m_favoritesOnTheirWay.insert(user.id, favorite);
     ownWrite([id = user.id, favorite](ImpersonateUserStore &connection) { return connection.setFavorite(id, favorite); },
         [this, id = user.id, favorite](tl::expected<std::optional<ImpersonateUserData>, QString> updated,
-            qint64 changesBefore) {
+            Written written) {
             if (const auto asked = m_favoritesOnTheirWay.constFind(id);
                 asked != m_favoritesOnTheirWay.cend() && *asked == favorite) {
                 m_favoritesOnTheirWay.erase(asked);
@@ -355,12 +417,13 @@ void ImpersonateListViewModel::toggleFavorite(const ImpersonateUserData &user)
             // the lists a reload would, without reading and sorting thousands of records again.
             // Reports, other windows' edits and other programs change the writer's count. Stars
             // that landed behind a huge report reload once, not once each.
-            switch (landing(changesBefore)) {
+            switch (landing(written)) {
             case Landing::AlreadyLoaded:
+            case Landing::InTheLoadOnItsWay:
                 return;
             case Landing::OnlyThis:
                 if (*updated && moveLoaded(**updated)) {
-                    m_loadedChanges = changesBefore + 1;
+                    m_loadedChanges = written.changesBefore + 1;
                     updateDisplayUsers();
                     return;
                 }
@@ -412,7 +475,7 @@ void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateU
     ++onTheirWay.writes;
     ownWrite([id = user.id, stored = typed.notes](
                  ImpersonateUserStore &connection) { return connection.setNotes(id, stored); },
-        [this, id = user.id](tl::expected<std::optional<ImpersonateUserData>, QString> updated, qint64 changesBefore) {
+        [this, id = user.id](tl::expected<std::optional<ImpersonateUserData>, QString> updated, Written written) {
             if (const auto found = m_notesOnTheirWay.find(id); found != m_notesOnTheirWay.end() && --found->writes == 0) {
                 m_notesOnTheirWay.erase(found);
             }
@@ -426,8 +489,8 @@ void ImpersonateListViewModel::setNotes(const QString &notes, const ImpersonateU
             }
             m_notesFailing = false;
             // The loaded copies took the notes when they were typed.
-            if (*updated && landing(changesBefore) == Landing::OnlyThis) {
-                m_loadedChanges = changesBefore + 1;
+            if (*updated && landing(written) == Landing::OnlyThis) {
+                m_loadedChanges = written.changesBefore + 1;
             }
         });
 }
@@ -440,12 +503,12 @@ bool ImpersonateListViewModel::deleteUser(const QString &userToken)
         return false;
     }
     ownWrite([id = found->id](ImpersonateUserStore &connection) { return connection.remove(id); },
-        [this](tl::expected<bool, QString> removed, qint64 changesBefore) {
+        [this](tl::expected<bool, QString> removed, Written written) {
             if (!removed) {
                 raiseSaveFailure(removed.error());
                 return;
             }
-            if (landing(changesBefore) != Landing::AlreadyLoaded) {
+            if (needsLoad(landing(written))) {
                 fetchUsers();
             }
         });
@@ -457,10 +520,10 @@ void ImpersonateListViewModel::addUser(const QString &userToken, const QString &
 {
     ownWrite([userToken, name](ImpersonateUserStore &connection) { return connection.addUser(userToken, name); },
         [this, context = QPointer<QObject>(context), landed = std::move(landed)](
-            tl::expected<ImpersonateUserData, QString> added, qint64 changesBefore) {
+            tl::expected<ImpersonateUserData, QString> added, Written written) {
             if (!added) {
                 raiseSaveFailure(added.error());
-            } else if (landing(changesBefore) != Landing::AlreadyLoaded) {
+            } else if (needsLoad(landing(written))) {
                 fetchUsers();
             }
             if (context) {

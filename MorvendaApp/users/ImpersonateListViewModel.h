@@ -1,6 +1,7 @@
 // The state behind one impersonation window: the stored users sorted by name, filtered by search
 // text and app, split into favourites and the rest; and the window's actions on a stored user
-// (favourite, notes, delete, impersonate). One per window, owned by it; main thread.
+// (favourite, notes, delete, impersonate). One per window, owned by it; main thread, but for the
+// loads, which read and sort on the store's writer thread.
 #pragma once
 
 #include "AppType.h"
@@ -14,7 +15,9 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -50,7 +53,10 @@ public:
     const QList<ImpersonateUserData> &users() const { return m_users; }
     ImpersonateUserStore &store() const { return m_store; }
 
-    // Reloads the users from the store; a failure raises the fetch alert and changes nothing.
+    // Reloads the users from the store and returns at once: they are read and sorted on the
+    // store's writer thread, after the writes handed to it before, and the lists keep what they
+    // show until the read lands. A later fetch supersedes one still on its way, whose result is
+    // never shown. A failure raises the fetch alert and changes nothing.
     void fetchUsers();
     void updateDisplayUsers();
     // Choosing the selected app again clears the app filter.
@@ -122,21 +128,38 @@ signals:
     void currentUserMayHaveChanged();
 
 private:
+    // What one load read: the users sorted with their names' keys, or why it failed.
+    struct Loaded;
+    static Loaded readSorted(ImpersonateUserStore &connection, const QCollator &collator, qint64 changesBefore);
+    void showLoaded(quint64 read, Loaded loaded);
     void send(const ImpersonateUserData &user);
     void replaceLoaded(const ImpersonateUserData &record);
     void takeNotesOnTheirWay(ImpersonateUserData &user) const;
     // Moves the loaded copy of `record` to its place for its favourite mark, taking its stored
     // fields; false when it is not loaded.
     bool moveLoaded(const ImpersonateUserData &record);
+    // One of this model's writes that landed: the writer's change count before it, and its
+    // number among this model's writes in the order they were handed over.
+    struct Written
+    {
+        qint64 changesBefore = -1;
+        quint64 handed = 0;
+    };
     // Hands one of this model's writes to the store's writer, then `landed` with its result and
-    // the writer's change count before it.
+    // what it was.
     template<typename Write, typename Landed>
     void ownWrite(Write write, Landed landed);
     // What one of this model's writes that landed is to the loaded users, by the writer's change
-    // count before it: in them already (a load since), the one change since the load, or one of
-    // several.
-    enum class Landing { AlreadyLoaded, OnlyThis, AfterOthers };
-    Landing landing(qint64 changesBefore) const;
+    // count before it: in them already (a load since), the one change since the load, one of
+    // several but in the load on its way (asked after it was handed over), or one of several.
+    enum class Landing { AlreadyLoaded, OnlyThis, InTheLoadOnItsWay, AfterOthers };
+    Landing landing(const Written &written) const;
+    // A write that adds or removes a user shows through a load unless the loaded users or the
+    // load on its way hold it.
+    static bool needsLoad(Landing landing)
+    {
+        return landing == Landing::OnlyThis || landing == Landing::AfterOthers;
+    }
 
     MorvendaListener &m_session;
     UserManager &m_userManager;
@@ -155,6 +178,17 @@ private:
     bool m_notesFailing = false;
     // False once the shared connection announced a change since the last load.
     bool m_loadedIsCurrent = false;
+    // The same since the last load was asked: a change announced while it was read may have come
+    // too late for it.
+    bool m_storedElsewhereSinceRead = false;
+    // The number of the load asked last; a load's job skips its read, and its result is dropped,
+    // once a later one was asked. Shared with the jobs on the writer thread.
+    std::shared_ptr<std::atomic<quint64>> m_latestRead = std::make_shared<std::atomic<quint64>>(0);
+    // How many writes this model handed to the writer.
+    quint64 m_writesHanded = 0;
+    // While a load is on its way: how many of this model's writes were handed over before it was
+    // asked. The writer runs them before the load, so it shows them.
+    std::optional<quint64> m_writesBeforeLoad;
     // The writer's change count at the last load, advanced by this model's writes that the loaded
     // users took in place: while a write finds it unchanged, nothing else was written since.
     std::optional<qint64> m_loadedChanges;

@@ -4,7 +4,8 @@
 // is announced by identity after it is committed. A store that could not be opened at start is
 // unavailable: every operation then fails with the reason it could not be opened. Each instance is
 // one connection used on one thread: the shared one reads on the main thread, and the program's
-// writes go through writer(), whose connection (openAnother) lives on a thread of its own.
+// writes and the windows' loads go through writer(), whose connection (openAnother) lives on a
+// thread of its own.
 #pragma once
 
 #include "ImpersonateUserData.h"

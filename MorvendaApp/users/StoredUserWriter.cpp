@@ -23,12 +23,14 @@ StoredUserWriter::~StoredUserWriter()
     m_thread.wait();
 }
 
-void StoredUserWriter::post(std::function<void(ImpersonateUserStore &)> job)
+void StoredUserWriter::post(std::function<void(ImpersonateUserStore &)> job, Counting counting)
 {
-    QMetaObject::invokeMethod(m_connection.get(), [this, job = std::move(job)] {
+    QMetaObject::invokeMethod(m_connection.get(), [this, job = std::move(job), counting] {
         job(*m_connection);
         // Counted whether or not the job wrote: a change too many only costs a reload.
-        ++m_changes;
+        if (counting == Counting::AsAChange) {
+            ++m_changes;
+        }
     }, Qt::QueuedConnection);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "MorvendaApp/users/ImpersonateUserStore.h"
+#include "MorvendaApp/users/StoredUserWriter.h"
 #include "MorvendaModel/User.h"
 
 #include <QDir>
@@ -70,6 +71,17 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every edit and load handed to the store's writer so far has landed, and so has the reload an
+// edit that landed may have asked for. The writer counts no change for it, as for a load.
+inline void settle(ImpersonateUserStore &store)
+{
+    for (int round = 0; round < 2; ++round) {
+        bool reached = false;
+        store.writer().read(&store, [](ImpersonateUserStore &) { return true; }, [&reached](bool) { reached = true; });
+        QTRY_VERIFY(reached);
+    }
 }
 
 inline std::unique_ptr<ImpersonateUserStore> openStore(const QString &path)

@@ -119,7 +119,7 @@ private slots:
     void notesAreStoredWithoutReload()
     {
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         QSignalSpy display(m_model.get(), &ImpersonateListViewModel::displayUsersChanged);
         m_model->setNotes(QStringLiteral("b"), m_model->displayUsers().first());
         QTRY_COMPARE((*m_store->fetchByToken(QStringLiteral("t")))->notes, QStringLiteral("b"));
@@ -146,7 +146,7 @@ private slots:
             QVERIFY(m_store->addUser(QString::fromUtf8(name) + QStringLiteral("-") + QString::number(m_store->fetchAll()->size()),
                 QString::fromUtf8(name)));
         }
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         if (storedElsewhere == 1) {
             QVERIFY(m_store->addUser(QStringLiteral("late"), QStringLiteral("Late")));
         } else if (storedElsewhere == 2) {
@@ -158,7 +158,7 @@ private slots:
         }
         ImpersonateListViewModel reloaded(m_tool->listener, m_tool->users, *m_store);
         const auto same = [&] {
-            reloaded.fetchUsers();
+            load(reloaded, *m_store);
             return names(m_model->favoriteUsers()) == names(reloaded.favoriteUsers())
                 && names(m_model->displayUsers()) == names(reloaded.displayUsers())
                 && m_model->users().size() == reloaded.users().size()
@@ -204,7 +204,7 @@ private slots:
         QFETCH(QString, stored);
         QVERIFY(m_store->addUser(QStringLiteral("a1"), QStringLiteral("Ann")));
         QVERIFY(m_store->addUser(QStringLiteral("b1"), QStringLiteral("Bea")));
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         const ImpersonateUserData ann = m_model->displayUsers().first();
         const QString before = fieldsOf(ann);
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
@@ -246,7 +246,7 @@ private slots:
         for (const char *token : {"a1", "b1", "c1"}) {
             QVERIFY(m_store->addUser(QString::fromLatin1(token), QString::fromLatin1(token).toUpper()));
         }
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         const QList<ImpersonateUserData> users = m_model->displayUsers();
         QSignalSpy loads(m_model.get(), &ImpersonateListViewModel::isLoadingChanged);
         RawDatabase other(m_store->path());
@@ -264,13 +264,91 @@ private slots:
         QCOMPARE(loads.size(), 1);
     }
 
+    // A load never waits on the main thread: asked while a report waits for the write lock (a
+    // huge one holds it for seconds, and reading it back costs as long), fetchUsers() returns with
+    // the lists as they were, and the read lands after the report, as if made after it.
+    void aLoadReturnsAtOnceAndLandsAfterTheWritesBeforeIt_data()
+    {
+        QTest::addColumn<bool>("first"); // no load landed before this one
+        QTest::addColumn<QString>("meanwhile"); // what happens while the read waits
+        QTest::addColumn<QString>("favorites"); // the lists once everything landed
+        QTest::addColumn<QString>("others");
+        QTest::addColumn<int>("published"); // how many times the lists were published
+        QTest::addColumn<QString>("alert");
+        QTest::addRow("the window's first load: loading until it lands") << true << QString() << QString()
+                                                                          << QStringLiteral("Ann|Reported") << 1 << QString();
+        QTest::addRow("a reload shows the report") << false << QString() << QString() << QStringLiteral("Ann|Reported")
+                                                    << 1 << QString();
+        QTest::addRow("two loads in a row: only the later one is shown")
+            << false << QStringLiteral("load again") << QString() << QStringLiteral("Ann|Late|Reported") << 1 << QString();
+        QTest::addRow("a star made while it reads ends up starred")
+            << false << QStringLiteral("star") << QStringLiteral("Ann") << QStringLiteral("Reported") << 2 << QString();
+        QTest::addRow("a read that fails raises the alert and keeps the lists")
+            << false << QStringLiteral("drop the table") << QString() << QStringLiteral("Ann") << 0
+            << QStringLiteral("Unable to fetch impersonate user data");
+    }
+    void aLoadReturnsAtOnceAndLandsAfterTheWritesBeforeIt()
+    {
+        QFETCH(bool, first);
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, favorites);
+        QFETCH(QString, others);
+        QFETCH(int, published);
+        QFETCH(QString, alert);
+        QVERIFY(m_store->addUser(QStringLiteral("a1"), QStringLiteral("Ann")));
+        if (!first) {
+            load(*m_model, *m_store);
+        }
+        const QString shown = names(m_model->displayUsers());
+        QSignalSpy lists(m_model.get(), &ImpersonateListViewModel::listsChanged);
+        QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
+        const auto report = [this](const char *token, const char *name) {
+            m_store->writer().run(this, [=](ImpersonateUserStore &connection) {
+                return connection.addUser(QString::fromLatin1(token), QString::fromLatin1(name)).has_value();
+            }, [](bool) {});
+        };
+
+        RawDatabase other(m_store->path());
+        QVERIFY(other.exec("BEGIN IMMEDIATE"));
+        report("r1", "Reported");
+        m_model->fetchUsers();
+        if (meanwhile == QLatin1StringView("load again")) {
+            report("l1", "Late");
+            m_model->fetchUsers();
+        } else if (meanwhile == QLatin1StringView("star")) {
+            m_model->toggleFavorite(m_model->displayUsers().first());
+        } else if (meanwhile == QLatin1StringView("drop the table")) {
+            QVERIFY(other.exec("DROP TABLE stored_user"));
+        }
+        // Back while the report still waits for the lock: nothing is shown or said yet.
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(lists.size(), 0);
+        QCOMPARE(m_model->isLoading(), first);
+        QCOMPARE(names(m_model->displayUsers()), shown);
+        QCOMPARE(alerts.size(), 0);
+        QVERIFY(other.exec("COMMIT"));
+
+        settle(*m_store);
+        QCOMPARE(names(m_model->favoriteUsers()), favorites);
+        QCOMPARE(names(m_model->displayUsers()), others);
+        QCOMPARE(lists.size(), published);
+        QCOMPARE(m_model->isLoading(), false);
+        QCOMPARE(alerts.size(), alert.isEmpty() ? 0 : 1);
+        if (!alert.isEmpty()) {
+            QCOMPARE(alerts.at(0).at(0).value<Alert::ViewState>().title, alert);
+        }
+        if (meanwhile == QLatin1StringView("star")) {
+            QVERIFY((*m_store->fetchByToken(QStringLiteral("a1")))->favorite);
+        }
+    }
+
     void failedLoadRaisesItsAlertAndKeepsTheLists()
     {
         QVERIFY(m_store->addUser(QStringLiteral("t"), QStringLiteral("Ann")));
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         RawDatabase(m_store->path()).exec("DROP TABLE stored_user");
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
         QCOMPARE(alerts.size(), 1);
         const auto alert = alerts.at(0).at(0).value<Alert::ViewState>();
         QCOMPARE(alert.title, QStringLiteral("Unable to fetch impersonate user data"));
@@ -309,7 +387,7 @@ private slots:
         ScriptedPeer app;
         connectApp(app, reported);
         QVERIFY(m_store->upsert(storedUser(QStringLiteral("target"), storedRetailer, storedBrand)));
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
 
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
         m_model->impersonate(m_model->displayUsers().first());
@@ -331,7 +409,7 @@ private slots:
         ScriptedPeer app;
         connectApp(app, userFrame(true, false, retailerAccount));
         QVERIFY(m_store->upsert(storedUser(QStringLiteral("brand-user"), {}, QStringLiteral("b"))));
-        m_model->fetchUsers();
+        load(*m_model, *m_store);
 
         QSignalSpy alerts(&m_tool->listener, &MorvendaListener::alertViewStateChanged);
         m_model->impersonate(m_model->displayUsers().first());
@@ -413,7 +491,7 @@ private slots:
         ImpersonateUserStore &store = fullDisk ? *opened : *m_store;
         QVERIFY(store.addUser(QStringLiteral("kept"), QStringLiteral("Kept")));
         ImpersonateListViewModel model(m_tool->listener, m_tool->users, store);
-        model.fetchUsers();
+        load(model, store);
         const QStringList files{path, path + QStringLiteral("-wal")};
         if (fullDisk) {
             disk.fill();
@@ -463,17 +541,17 @@ private slots:
         }
         QVERIFY(sheet.save());
         QTRY_COMPARE(saved.size(), 1);
+        settle(store);
         QCOMPARE(names(model.displayUsers()), QStringLiteral("|Kept"));
         QVERIFY(model.deleteUser(QStringLiteral("kept")));
         QTRY_COMPARE(model.displayUsers().size(), 1); // the unnamed user saved above
     }
 
 private:
-    // Every write handed to the store's writer so far has landed, and its outcome reached the model.
-    void settle(ImpersonateUserStore &store)
+    void load(ImpersonateListViewModel &model, ImpersonateUserStore &store)
     {
-        store.writer().runAndWait([](ImpersonateUserStore &) {});
-        QCoreApplication::sendPostedEvents();
+        model.fetchUsers();
+        settle(store);
     }
     void connectApp(ScriptedPeer &app, const QByteArray &userFrame)
     {

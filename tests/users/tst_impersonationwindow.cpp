@@ -3,6 +3,7 @@
 #include "tests/support/Artifacts.h"
 #include "tests/support/LoopbackSession.h"
 #include "tests/users/PictureChecks.h"
+#include "tests/users/UsersFixtures.h"
 
 #include "MorvendaApp/components/ExternalWindowButton.h"
 #include "MorvendaApp/components/PanelTopStrip.h"
@@ -149,14 +150,16 @@ private:
         return delegate->geometry(option, *m_view->model().record(index));
     }
 
-    // Clicks the middle of one part of a user's row, where the delegate lays it out.
-    // Every edit handed to the store's writer so far has landed, and the window has followed it.
-    void settle()
+    void settle() { UsersFixtures::settle(*m_store); }
+
+    // The window shown, with the stored users it loads on appearing.
+    void showLoaded()
     {
-        m_store->writer().runAndWait([](ImpersonateUserStore &) {});
-        QCoreApplication::sendPostedEvents();
+        m_view->show();
+        settle();
     }
 
+    // Clicks the middle of one part of a user's row, where the delegate lays it out.
     void clickOn(const QString &token, QRect ImpersonateUserDelegate::Geometry::*part)
     {
         QTest::mouseClick(m_view->list()->viewport(), Qt::LeftButton, {}, (geometryOf(token).*part).center());
@@ -196,6 +199,8 @@ private slots:
     {
         QVERIFY(m_view->isShowingLoading());
         m_view->show();
+        QVERIFY(m_view->isShowingLoading()); // until the read on the store's writer thread lands
+        settle();
         QVERIFY(!m_view->isShowingLoading());
         // An empty store: no sections, no placeholder, and the header stays usable.
         QCOMPARE(m_view->model().rowCount(), 0);
@@ -206,10 +211,12 @@ private slots:
             fill({record(QString::fromUtf8(name), QString::fromUtf8(name) + QStringLiteral("-token"))});
         }
         m_view->viewModel().fetchUsers();
+        settle();
         QCOMPARE(rowTexts(), QStringLiteral("# Stored Users||b|B|Émile|user1|User2|user10"));
 
         fill({record(QStringLiteral("Zed"), QStringLiteral("tz"), {}, {}, true)});
         m_view->viewModel().fetchUsers();
+        settle();
         QCOMPARE(rowTexts(), QStringLiteral("# Favorites|Zed|# Stored Users||b|B|Émile|user1|User2|user10"));
     }
 
@@ -222,7 +229,7 @@ private slots:
             record(QStringLiteral("Bo"), QStringLiteral("tok-both"), QStringLiteral("r2"), QStringLiteral("b2"), true),
             record(QStringLiteral("Manual"), QStringLiteral("typed"))});
         QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("tok-both")).value()->id, QStringLiteral("VIP account")));
-        m_view->show();
+        showLoaded();
         const auto search = [this](const QString &text) {
             m_view->searchField()->clear();
             QTest::keyClicks(m_view->searchField(), text);
@@ -252,7 +259,7 @@ private slots:
     void theStarAndTheNotesFieldStoreAtOnce()
     {
         fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         clickOn(QStringLiteral("b1"), &ImpersonateUserDelegate::Geometry::star);
         QTRY_COMPARE(rowTexts(), QStringLiteral("# Favorites|Bea|# Stored Users|Ann"));
@@ -295,7 +302,7 @@ private slots:
         fill({record(QStringLiteral("Ann"), QStringLiteral("a1")),
             record(QStringLiteral("Bea"), QStringLiteral("b1"), {}, QStringLiteral("br/1"), true),
             record(QStringLiteral("Cal"), QStringLiteral("c1"))});
-        m_view->show();
+        showLoaded();
 
         // No app is connected: nothing can be impersonated.
         ImpersonateUserViewContextMenu *menu = menuFor(QStringLiteral("b1"));
@@ -331,7 +338,7 @@ private slots:
     void backspaceNeverDeletes()
     {
         fill({record(QStringLiteral("Ann"), QStringLiteral("a1")), record(QStringLiteral("Bea"), QStringLiteral("b1"))});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         clickOn(QStringLiteral("a1"), &ImpersonateUserDelegate::Geometry::notes);
         auto *editor = m_view->list()->findChild<QLineEdit *>(QStringLiteral("notesEditor"));
@@ -364,7 +371,7 @@ private slots:
                 {}, i % 2 ? std::optional<QString>(QStringLiteral("ali%1@shop.example").arg(i)) : std::nullopt));
         }
         fill(users);
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         const auto highlighted = [this] {
             QStringList tokens;
@@ -397,7 +404,7 @@ private slots:
             record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
                 QList<UserTag>{UserTag::Subuser})});
         QVERIFY(m_store->setNotes(m_store->fetchByToken(QStringLiteral("u_bm2")).value()->id, QStringLiteral("Has a cart with 40 items")));
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         ScriptedPeer shop;
         QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
@@ -445,7 +452,7 @@ private slots:
     void aTokensUnderscoresAreDrawn()
     {
         fill({record(QStringLiteral("Tess"), QStringLiteral("u_bm2 b_77")), record(QStringLiteral("Tess"), QStringLiteral("u bm2 b 77"))});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         const auto lowestInk = [this](const QString &token) {
             const QImage tokens = pictureOf(token, &ImpersonateUserDelegate::Geometry::tokens);
@@ -482,7 +489,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, asShown);
         fill({record(name, QStringLiteral("t1")), record(asShown, QStringLiteral("t2"))});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         const QModelIndex row = m_view->model().indexOfToken(QStringLiteral("t1"));
         QCOMPARE(m_view->list()->visualRect(row).height(),
@@ -505,7 +512,7 @@ private slots:
     {
         QFETCH(QString, appUserToken);
         fill({record(QStringLiteral("Fiona Marsh"), QStringLiteral("a1"), QStringLiteral("r1"))});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         ScriptedPeer shop;
         QVERIFY(connectShop(shop, appUser(appUserToken, true)));
@@ -536,7 +543,7 @@ private slots:
             fill({record(QStringLiteral("User %1").arg(i), tokens.last(), QStringLiteral("r%1").arg(i), {}, false, {}, all,
                 QStringLiteral("user%1@shop.example").arg(i))});
         }
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         for (const int width : {300, 240, 520}) {
             m_view->resize(width, m_view->height());
@@ -560,7 +567,7 @@ private slots:
             many.append(record(QStringLiteral("User %1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("t%1").arg(i)));
         }
         fill(many);
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         QListView *list = m_view->list();
         list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum() / 2);
@@ -591,7 +598,7 @@ private slots:
                   QList<UserTag>{UserTag::AccountOwner, UserTag::PlaceOrder, UserTag::Ostrane}, QStringLiteral("fiona@corner.example")),
             record(QStringLiteral("Brand Manager 2"), QStringLiteral("u_bm2"), {}, QStringLiteral("b_77"), false, std::nullopt,
                 QList<UserTag>{UserTag::Subuser})});
-        m_view->show();
+        showLoaded();
         QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
         ScriptedPeer shop;
         QVERIFY(connectShop(shop, appUser(QStringLiteral("a1"), true)));
@@ -608,7 +615,7 @@ private slots:
 
     void sheetCancelsOrSavesOnReturnOnlyWithAToken()
     {
-        m_view->show();
+        showLoaded();
         QPointer<ImpersonateUserCreationView> sheet = m_view->presentAddUser();
         QTest::keyClicks(sheet->tokenField(), QStringLiteral("t1"));
         QTest::keyClick(sheet->tokenField(), Qt::Key_Escape);
@@ -631,6 +638,7 @@ private slots:
         QTest::keyClick(sheet->tokenField(), Qt::Key_Return);
         QTRY_VERIFY(!sheet);
         QCOMPARE(storedTokens(), QStringLiteral(" "));
+        settle();
         QCOMPARE(rowTexts(), QStringLiteral("# Stored Users|Dora"));
     }
 };
