@@ -211,10 +211,21 @@ private slots:
         QCOMPARE(view.mainThreadLayerRenderCount(), onMain + 1);
     }
 
-    // The data shown until now is let go on a pool thread, drawn aside or at once: freeing
-    // hundreds of thousands of marks would cost the main thread milliseconds.
+    // The data shown until now, or drawn aside and outdated by a small layer shown at once, is let
+    // go on a pool thread: freeing hundreds of thousands of marks would cost the main thread
+    // milliseconds.
+    void dataShownBeforeIsFreedOffTheMainThread_data()
+    {
+        QTest::addColumn<bool>("aside");
+        QTest::addColumn<bool>("outdated");
+        QTest::addRow("drawn aside") << true << false;
+        QTest::addRow("drawn at once") << false << false;
+        QTest::addRow("drawn aside, outdated before it shows") << true << true;
+    }
     void dataShownBeforeIsFreedOffTheMainThread()
     {
+        QFETCH(bool, aside);
+        QFETCH(bool, outdated);
         struct Witness
         {
             explicit Witness(std::atomic<QThread *> *freedOn)
@@ -224,8 +235,8 @@ private slots:
             ~Witness() { *freedOn = QThread::currentThread(); }
             std::atomic<QThread *> *freedOn;
         };
-        for (const bool aside : {true, false}) {
-            std::atomic<QThread *> freedOn{nullptr};
+        std::atomic<QThread *> freedOn{nullptr};
+        {
             ChartView view;
             view.setRenderAside(aside);
             view.resize(600, 250);
@@ -234,14 +245,17 @@ private slots:
             Chart::Data first = largeData(30000, 1);
             first.labelText = [witness = std::make_shared<Witness>(&freedOn)](double value) { return QString::number(value); };
             view.setData(std::move(first));
-            for (const quint32 seed : {2u, 3u}) {
-                view.repaint();
+            view.repaint();
+            if (outdated)
+                view.setData(sampleData());
+            else
                 QTRY_VERIFY(!view.layerPending());
-                view.setData(largeData(30000, seed));
-            }
+            view.setData(outdated ? sampleData() : largeData(30000, 2));
+            view.repaint();
+            QTRY_VERIFY(!view.layerPending());
             QTRY_VERIFY(freedOn.load() != nullptr);
-            QVERIFY(freedOn.load() != QThread::currentThread());
         }
+        QVERIFY(freedOn.load() != QThread::currentThread());
     }
 
     // Few marks can still cost a frame: after a layer that took long to draw, the next one is drawn

@@ -131,13 +131,18 @@ void ChartView::asideFinished()
     // A layer drawn before a small one was shown is outdated; any other is newer than the one shown
     // and consistent in itself, so it is shown even when a newer request waits (a steady stream of
     // data never starves the picture).
-    if (m_asideGeneration > m_shownGeneration && m_aside->future().resultCount() > 0) {
-        // The layer shown so far may hold the last share of big data: it is let go aside.
-        ChartWork::releaseAside(std::exchange(m_shown, m_aside->future().takeResult()));
-        m_shownGeneration = m_asideGeneration;
-        ++m_layerRenders;
-        m_lastRenderMs = m_shown.renderMs();
-        emit layerShown();
+    // Whichever layer goes, the one shown so far or an outdated one, may hold the last share of
+    // big data: it is let go aside.
+    if (m_aside->future().resultCount() > 0) {
+        ChartLayer drawn = m_aside->future().takeResult();
+        if (m_asideGeneration > m_shownGeneration) {
+            std::swap(m_shown, drawn);
+            m_shownGeneration = m_asideGeneration;
+            ++m_layerRenders;
+            m_lastRenderMs = m_shown.renderMs();
+            emit layerShown();
+        }
+        ChartWork::releaseAside(std::move(drawn));
     }
     update();
 }

@@ -50,12 +50,18 @@ RequestDurationMeasuredChart::RequestDurationMeasuredChart(Kind kind, QWidget *p
     });
     m_building = new QFutureWatcher<Drawing>(this);
     connect(m_building, &QFutureWatcherBase::finished, this, [this] {
-        if (m_buildingRefresh == m_refreshes) {
-            QElapsedTimer timer;
-            timer.start();
-            draw(m_building->future().takeResult());
-            // The build ran aside: only the main thread's share paces the next one.
-            m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
+        if (m_building->future().resultCount() > 0) {
+            Drawing drawing = m_building->future().takeResult();
+            if (m_buildingRefresh == m_refreshes) {
+                QElapsedTimer timer;
+                timer.start();
+                draw(std::move(drawing));
+                // The build ran aside: only the main thread's share paces the next one.
+                m_pacing.ran(double(timer.nsecsElapsed()) / 1e6 + m_chart->lastLayerRenderMs());
+            } else {
+                // Outdated by a refresh made meanwhile; big, it would take milliseconds to free here.
+                ChartWork::releaseAside(std::move(drawing));
+            }
         }
         if (m_stale)
             scheduleRefresh();
